@@ -1,0 +1,41 @@
+# Entry points for people and CI. Everything below installs what it needs.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD_DIR ?= build/release
+TEST_DIR ?= build/asan
+TSAN_DIR ?= build/tsan
+CMAKE_GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+PREFIX ?= /usr/local
+
+.PHONY: deps build test tsan demo install clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+# Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, every
+# test; then the concurrency tests again under ThreadSanitizer.
+test: deps
+	cmake -S . -B $(TEST_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
+	  -DKX_SANITIZE=address,undefined -DKX_BUILD_BENCH=OFF
+	cmake --build $(TEST_DIR) -j$(JOBS)
+	cd $(TEST_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j$(JOBS)
+	$(MAKE) --no-print-directory tsan
+
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
+	  -DKX_SANITIZE=thread -DKX_BUILD_BENCH=OFF
+	cmake --build $(TSAN_DIR) -j$(JOBS)
+	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j$(JOBS)
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+clean:
+	rm -rf build

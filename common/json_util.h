@@ -1,0 +1,25 @@
+// The one JSON writer and the one request reader of the library.
+#ifndef KX_COMMON_JSON_UTIL_H_
+#define KX_COMMON_JSON_UTIL_H_
+
+#include <json/json.h>
+
+#include <string>
+
+namespace kx {
+
+// Serialises with comments off and three-space indentation, the layout of
+// every text that leaves the library.
+std::string WriteJson(const Json::Value& value);
+
+// Parses request text with the reader's defaults except a low nesting limit,
+// so that hostile depth gives an error rather than a stack overflow. Never
+// throws; on failure returns false and sets `error`.
+bool ParseJson(const char* text, Json::Value* out, std::string* error);
+
+// An empty JSON array (never null), the initial value of output lists.
+const Json::Value& EmptyJsonArray();
+
+}  // namespace kx
+
+#endif  // KX_COMMON_JSON_UTIL_H_

@@ -1,0 +1,57 @@
+// What the filter calls of one data type delivered, and the shapes of the
+// filter and package functions that consume it.
+#ifndef KX_SDK_DATA_TYPE_RECORD_H_
+#define KX_SDK_DATA_TYPE_RECORD_H_
+
+#include <atomic>
+#include <string>
+#include <unordered_map>
+
+#include "common/file_queue.h"
+#include "kxdatapackage.h"
+
+namespace kx {
+
+class SqliteConfig;
+
+// Record states.
+constexpr int kRecordCreated = 0;
+constexpr int kRecordFiltering = 1;
+constexpr int kRecordFiltered = 2;
+constexpr int kRecordFilterFailed = 3;
+constexpr int kRecordPackaged = 4;
+
+struct DataTypeRecord {
+  std::string temp_folder;  // where every listed source file is staged
+  int data_type = 0;
+  std::atomic<int> state{kRecordCreated};
+  // Key from "primary_file_object" -> path of the staged copy.
+  std::unordered_map<std::string, std::string> primary_files;
+  // Key from "second_file_objects" -> queue of staged copies.
+  std::unordered_map<std::string, FileQueue> second_files;
+  // Members of "other_info", as strings, not staged.
+  std::unordered_map<std::string, std::string> other_info;
+  std::string additional_param;  // "addtional_param"
+  // Staged copy name -> source path, so two sources sharing a file name are
+  // staged side by side instead of overwriting each other.
+  std::unordered_map<std::string, std::string> staged_sources;
+
+  // Path of the primary file staged under `key`, or null.
+  const std::string* PrimaryFile(const std::string& key) const;
+  // The queue under `key`, or null.
+  FileQueue* SecondFiles(const std::string& key);
+};
+
+// Returns 0 on success. Pops the paths it handles; checks *stop before each
+// copy, table and row.
+using FilterFunction = int (*)(DataTypeRecord* record, SqliteConfig* config,
+                               std::atomic<int>* stop);
+
+// Calls `callback` exactly once on success; on a stop it skips the callback
+// and returns 0. `data_type` is the type being packaged.
+using PackageFunction = int (*)(DataTypeRecord* record, ResultCallback callback,
+                                std::atomic<int>* stop, int data_type);
+
+}  // namespace kx
+
+#endif  // KX_SDK_DATA_TYPE_RECORD_H_

@@ -1,0 +1,278 @@
+#include "sdk/registry.h"
+
+#include "common/field_config.h"
+#include "common/log.h"
+#include "common/platform.h"
+#include "common/staging.h"
+#include "common/status.h"
+#include "sdk/data_type_table.h"
+
+namespace kx {
+
+namespace {
+
+constexpr const char kPackageTypeKey[] = "package_type";
+constexpr const char kTempFolderKey[] = "temp_folder";
+constexpr const char kPrimaryFilesKey[] = "primary_file_object";
+constexpr const char kSecondFilesKey[] = "second_file_objects";
+constexpr const char kOtherInfoKey[] = "other_info";
+constexpr const char kAdditionalParamKey[] = "addtional_param";
+
+int FilterEnd(int status) {
+  KX_LOG(kLogProgress, "KxDataFilter end");
+  return status;
+}
+
+// Scalars are taken as their text; objects, arrays and null are not text.
+bool ScalarAsString(const Json::Value& value, std::string* text) {
+  if (value.isString() || value.isNumeric() || value.isBool()) {
+    *text = value.asString();
+    return true;
+  }
+  return false;
+}
+
+// A request member that must be an object when present.
+bool CheckObjectMember(const Json::Value& request, const char* key) {
+  if (!request.isMember(key) || request[key].isObject()) return true;
+  KX_LOG(kLogError, "%s is not an object", key);
+  return false;
+}
+
+std::string NumberedCopyName(const std::string& file_name, int number) {
+  const std::filesystem::path name = PathFromUtf8(file_name);
+  const std::string stem = PathToUtf8(name.stem());
+  const std::string extension = PathToUtf8(name.extension());
+  return stem + "_" + std::to_string(number) + extension;
+}
+
+}  // namespace
+
+std::string StageForRecord(DataTypeRecord* record, const std::string& source) {
+  const std::string file_name = PathToUtf8(PathFromUtf8(source).filename());
+  std::string copy_name = file_name;
+  for (int number = 2;; ++number) {
+    const std::string copy_path = JoinPath(record->temp_folder, copy_name);
+    auto it = record->staged_sources.find(copy_path);
+    if (it == record->staged_sources.end() || it->second == source) break;
+    copy_name = NumberedCopyName(file_name, number);
+  }
+  const std::string staged = StageSourceFile(record->temp_folder, source, copy_name);
+  if (staged.empty()) {
+    KX_LOG(kLogError, "Fail to stage source file %s", source.c_str());
+    return staged;
+  }
+  record->staged_sources[staged] = source;
+  return staged;
+}
+
+void Registry::Reset() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_.clear();
+  records_.rehash(8);
+}
+
+DataTypeRecord* Registry::FindLocked(int data_type) {
+  auto it = records_.find(data_type);
+  return it == records_.end() ? nullptr : it->second.get();
+}
+
+int Registry::StateOf(int data_type) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  DataTypeRecord* record = FindLocked(data_type);
+  return record == nullptr ? -1 : record->state.load();
+}
+
+DataTypeRecord* Registry::RegisterLocked(const Json::Value& request, int data_type,
+                                         const std::string& temp_folder) {
+  DataTypeRecord* record = FindLocked(data_type);
+  if (record == nullptr) {
+    auto created = std::make_unique<DataTypeRecord>();
+    created->data_type = data_type;
+    created->temp_folder = temp_folder;
+    const Json::Value& primaries = request[kPrimaryFilesKey];
+    if (primaries.isObject()) {
+      for (const std::string& key : primaries.getMemberNames()) {
+        std::string source;
+        if (!primaries[key].isString() || (source = primaries[key].asString()).empty()) {
+          KX_LOG(kLogProblem, "primary file %s is not a path", key.c_str());
+          continue;
+        }
+        const std::string staged = StageForRecord(created.get(), source);
+        if (!staged.empty()) created->primary_files[key] = staged;
+      }
+    }
+    record = created.get();
+    records_[data_type] = std::move(created);
+  }
+  // Written only when it changes, so that a running filter loop of the same
+  // type never sees a concurrent write for the usual repeated request.
+  if (record->temp_folder != temp_folder) record->temp_folder = temp_folder;
+  return record;
+}
+
+int Registry::Filter(const Json::Value& request, const std::string& config_folder,
+                     std::atomic<int>* stop) {
+  if (!request.isMember(kPackageTypeKey)) {
+    KX_LOG(kLogProgress, "package_type is null");
+    return FilterEnd(kStatusMissingInput);
+  }
+  if (!request.isMember(kTempFolderKey)) {
+    KX_LOG(kLogProgress, "temp_folder is null");
+    return FilterEnd(kStatusMissingInput);
+  }
+  const Json::Value& type_value = request[kPackageTypeKey];
+  if (!type_value.isInt()) {
+    KX_LOG(kLogError, "package_type is not an integer");
+    return FilterEnd(kStatusMissingInput);
+  }
+  if (!request[kTempFolderKey].isString()) {
+    KX_LOG(kLogError, "temp_folder is not a string");
+    return FilterEnd(kStatusMissingInput);
+  }
+  if (!CheckObjectMember(request, kPrimaryFilesKey) ||
+      !CheckObjectMember(request, kSecondFilesKey) || !CheckObjectMember(request, kOtherInfoKey)) {
+    return FilterEnd(kStatusMissingInput);
+  }
+  const int data_type = type_value.asInt();
+  const DataTypeEntry* entry = FindDataType(data_type);
+  if (entry == nullptr) {
+    KX_LOG(kLogError, "package_type %d is not a known data type", data_type);
+    return FilterEnd(kStatusMissingInput);
+  }
+  const std::string temp_folder = request[kTempFolderKey].asString();
+
+  DataTypeRecord* record = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    record = RegisterLocked(request, data_type, temp_folder);
+    if (record->state == kRecordPackaged) return FilterEnd(kStatusAlreadyPackaged);
+
+    std::string additional_param;
+    if (request.isMember(kAdditionalParamKey) &&
+        ScalarAsString(request[kAdditionalParamKey], &additional_param) &&
+        record->additional_param != additional_param) {
+      record->additional_param = additional_param;
+    }
+    const Json::Value& seconds = request[kSecondFilesKey];
+    if (seconds.isObject()) {
+      for (const std::string& key : seconds.getMemberNames()) {
+        FileQueue& queue = record->second_files[key];
+        const Json::Value& paths = seconds[key];
+        if (!paths.isArray()) {
+          KX_LOG(kLogProblem, "second files %s is not an array", key.c_str());
+          continue;
+        }
+        for (const Json::Value& path : paths) {
+          if (!path.isString() || path.asString().empty()) continue;
+          const std::string staged = StageForRecord(record, path.asString());
+          if (!staged.empty()) queue.Push(staged);
+        }
+      }
+    }
+    const Json::Value& other_info = request[kOtherInfoKey];
+    if (other_info.isObject()) {
+      for (const std::string& key : other_info.getMemberNames()) {
+        std::string value;
+        if (record->other_info.count(key) == 0 && ScalarAsString(other_info[key], &value)) {
+          record->other_info.emplace(key, value);
+        }
+      }
+    }
+
+    // The check and the claim of the filter loop happen under the registry
+    // lock, so two callers never both drain the queues.
+    if (record->state == kRecordFiltering) return 0;
+    if (record->temp_folder.empty()) return FilterEnd(kStatusMissingInput);
+    if (entry->filter == nullptr) {
+      record->state = kRecordFiltered;
+      KX_LOG(kLogProgress, "filter_handle is null");
+      return FilterEnd(0);
+    }
+    if (SecondFilesEmpty(*record)) {
+      record->state = kRecordFiltered;
+      return FilterEnd(0);
+    }
+    record->state = kRecordFiltering;
+  }
+  return RunFilterLoop(record, config_folder, stop);
+}
+
+int Registry::RunFilterLoop(DataTypeRecord* record, const std::string& config_folder,
+                            std::atomic<int>* stop) {
+  const std::string config_path = GetConfigDbPath(config_folder);
+  std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(config_path);
+  if (config == nullptr) {
+    KX_LOG(kLogError, "Fail to create sqlite config object, config file %s", config_path.c_str());
+    record->state = kRecordFilterFailed;
+    return FilterEnd(kStatusFilterFailed);
+  }
+  const FilterFunction filter = FindDataType(record->data_type)->filter;
+  for (;;) {
+    if (filter(record, config.get(), stop) != 0) {
+      record->state = kRecordFilterFailed;
+      return kStatusFilterFailed;
+    }
+    // Files queued by another caller while the loop ran are taken in the
+    // same loop: the emptiness test and the hand-back to state 2 are one
+    // step under the registry lock, where the other caller queues.
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stop->load() == kStopRequested) {
+      record->state = kRecordFiltered;
+      return kStatusStopped;
+    }
+    if (SecondFilesEmpty(*record)) {
+      record->state = kRecordFiltered;
+      return 0;
+    }
+  }
+}
+
+int Registry::PackageOne(ResultCallback callback, int data_type, std::atomic<int>* stop) {
+  const DataTypeEntry* entry = FindDataType(data_type);
+  if (entry == nullptr) {
+    KX_LOG(kLogError, "data type %d is not a known data type", data_type);
+    return kStatusMissingInput;
+  }
+  DataTypeRecord* record = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    record = FindLocked(data_type);
+  }
+  if (record == nullptr) return kStatusNotPackaged;
+  if (record->state != kRecordFiltered) return 0;
+  if (stop->load() == kStopRequested) return kStatusStopped;
+  if (entry->package == nullptr) {
+    KX_LOG(kLogProblem, "type %d has no package function", data_type);
+    return kStatusMissingInput;
+  }
+  if (entry->package(record, callback, stop, data_type) != 0) return kStatusNotPackaged;
+  if (stop->load() == kStopRequested) return kStatusStopped;
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_.erase(data_type);
+  return 0;
+}
+
+int Registry::PackageAll(ResultCallback callback, std::atomic<int>* stop) {
+  std::vector<DataTypeRecord*> ready;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [data_type, record] : records_) {
+      if (record->state == kRecordFiltered) ready.push_back(record.get());
+    }
+  }
+  for (DataTypeRecord* record : ready) {
+    if (stop->load() == kStopRequested) return kStatusStopped;
+    const DataTypeEntry* entry = FindDataType(record->data_type);
+    if (entry->package == nullptr) {
+      KX_LOG(kLogProblem, "type %d has no package function", record->data_type);
+      continue;
+    }
+    if (entry->package(record, callback, stop, record->data_type) != 0) return kStatusNotPackaged;
+    if (stop->load() == kStopRequested) return kStatusStopped;
+    record->state = kRecordPackaged;
+  }
+  return 0;
+}
+
+}  // namespace kx

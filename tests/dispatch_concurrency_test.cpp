@@ -1,0 +1,117 @@
+// Filter calls of one data type on several threads, and a stop from another
+// thread while a package function runs. Also built under ThreadSanitizer.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/json_util.h"
+#include "sdk/data_type_table.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kFakeType = 6;
+constexpr int kThreads = 4;
+constexpr int kFilesPerThread = 8;
+
+std::mutex g_popped_mutex;
+std::multiset<std::string> g_popped;
+std::atomic<int> g_callbacks{0};
+std::atomic<bool> g_package_running{false};
+
+// Pops one file per call, slowly, so other callers queue while it runs.
+int SlowFilter(DataTypeRecord* record, SqliteConfig*, std::atomic<int>*) {
+  std::string path;
+  if (record->SecondFiles("safariHis_files_path")->Pop(&path)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::lock_guard<std::mutex> lock(g_popped_mutex);
+    g_popped.insert(path);
+  }
+  return 0;
+}
+
+// Works row by row until it sees the stop flag, as a real packager does.
+int EndlessPackage(DataTypeRecord*, ResultCallback, std::atomic<int>* stop, int) {
+  g_package_running = true;
+  while (stop->load() != 1) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  return 0;  // stopped: no callback
+}
+
+int CountCallback(int, const char*, int) {
+  ++g_callbacks;
+  return 0;
+}
+
+const DataTypeEntry kEntry = {"FakeDataPackage", "fakedatapackage", SlowFilter, EndlessPackage,
+                              {"safariHis_files_path", nullptr}, 5};
+
+class DispatchConcurrencyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    OverrideDataTypeForTesting(kFakeType, &kEntry);
+    g_popped.clear();
+    g_callbacks = 0;
+    g_package_running = false;
+  }
+  void TearDown() override { OverrideDataTypeForTesting(kFakeType, nullptr); }
+
+  test::TempDir logs_, temp_, sources_;
+};
+
+TEST_F(DispatchConcurrencyTest, EveryQueuedFileIsFilteredExactlyOnce) {
+  std::vector<std::string> requests;
+  for (int t = 0; t < kThreads; ++t) {
+    Json::Value request;
+    request["package_type"] = kFakeType;
+    request["temp_folder"] = temp_.path();
+    Json::Value& files = request["second_file_objects"]["safariHis_files_path"];
+    for (int f = 0; f < kFilesPerThread; ++f) {
+      const std::string name = "t" + std::to_string(t) + "_" + std::to_string(f) + ".db";
+      test::WriteFileBytes(sources_.File(name), name);
+      files.append(sources_.File(name));
+    }
+    requests.push_back(WriteJson(request));
+  }
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (const std::string& text : requests) {
+    threads.emplace_back([&failures, text] {
+      if (FilterDataType(text.c_str(), static_cast<int>(text.size())) != 0) ++failures;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+
+  EXPECT_EQ(0, failures.load());
+  EXPECT_EQ(kRecordFiltered, RecordState(kFakeType));
+  std::lock_guard<std::mutex> lock(g_popped_mutex);
+  EXPECT_EQ(static_cast<size_t>(kThreads * kFilesPerThread), g_popped.size());
+  for (const std::string& path : g_popped) EXPECT_EQ(1u, g_popped.count(path)) << path;
+}
+
+TEST_F(DispatchConcurrencyTest, StopFromAnotherThreadEndsPackageWith1111) {
+  Json::Value request;
+  request["package_type"] = kFakeType;
+  request["temp_folder"] = temp_.path();
+  const std::string text = WriteJson(request);
+  ASSERT_EQ(0, FilterDataType(text.c_str(), 1));
+
+  std::thread stopper([] {
+    while (!g_package_running) std::this_thread::sleep_for(std::chrono::microseconds(100));
+    RequestStop();
+  });
+  EXPECT_EQ(1111, PackageDataType(CountCallback, kFakeType));
+  stopper.join();
+  EXPECT_EQ(0, g_callbacks.load());
+  EXPECT_EQ(kRecordFiltered, RecordState(kFakeType));
+}
+
+}  // namespace
+}  // namespace kx
