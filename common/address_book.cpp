@@ -1,0 +1,87 @@
+#include "common/address_book.h"
+
+#include <fstream>
+#include <string>
+
+#include "common/log.h"
+#include "common/platform.h"
+#include "common/status.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kContactValuesSql[] =
+    "SELECT First, Last, Middle, value, record_id FROM ABMultiValue LEFT JOIN ABPerson ON "
+    "ABPerson.ROWID = ABMultiValue.record_id WHERE ABMultiValue.property = 3 or "
+    "ABMultiValue.property =4";
+constexpr char kFullSizeImageSql[] = "SELECT data FROM ABFullSizeImage WHERE record_id = ?";
+constexpr char kThumbnailImageSql[] = "SELECT data FROM ABThumbnailImage WHERE record_id = ?";
+constexpr char kFullSizeSuffix[] = ".jpg";
+constexpr char kThumbnailSuffix[] = ".thumb";
+
+bool WriteWholeFile(const std::string& utf8_path, const void* bytes, int length) {
+  std::ofstream file(PathFromUtf8(utf8_path), std::ios::binary | std::ios::trunc);
+  if (!file) return false;
+  file.write(static_cast<const char*>(bytes), length);
+  return static_cast<bool>(file);
+}
+
+}  // namespace
+
+int SaveBlobToFile(const SQLite3Wrapper& images_db, const std::string& select_sql,
+                   const std::string& suffix, const std::string& folder, int64_t record_id,
+                   ContactRecord* record) {
+  SqliteStatement query = PrepareStatement(images_db, select_sql);
+  if (!query.prepared()) {
+    KX_LOG_SQLITE_ERROR(kSqliteCommonStem, images_db.handle());
+    return kStatusPrepareFailed;
+  }
+  if (query.BindInt64(1, record_id) != SQLITE_OK) {
+    KX_LOG_SQLITE_ERROR(kSqliteCommonStem, images_db.handle());
+    return kStatusStepFailed;
+  }
+  if (query.Step() != SQLITE_ROW) return kStatusOk;
+
+  // Written straight from SQLite's buffer: a picture can be large.
+  const void* bytes = sqlite3_column_blob(query.handle(), 0);
+  const int length = sqlite3_column_bytes(query.handle(), 0);
+  if (bytes == nullptr || length <= 0) return kStatusOk;
+
+  // The name is built from a number and a fixed suffix only.
+  const std::string path = JoinPath(folder, std::to_string(record_id) + suffix);
+  // A picture that could not be written is not announced.
+  if (!WriteWholeFile(path, bytes, length)) return kStatusOk;
+  if (suffix == kFullSizeSuffix) {
+    record->picture_path = path;
+  } else if (suffix == kThumbnailSuffix) {
+    record->thumbnail_path = path;
+  }
+  return kStatusOk;
+}
+
+int BuildContactIndex(const SQLite3Wrapper& address_book, const SQLite3Wrapper& images_db,
+                      const std::string& picture_folder, ContactIndex* index) {
+  SqliteStatement query = PrepareStatement(address_book, kContactValuesSql);
+  if (!query.prepared()) {
+    KX_LOG_SQLITE_ERROR(kSqliteCommonStem, address_book.handle());
+    return kStatusPrepareFailed;
+  }
+  while (query.Step() == SQLITE_ROW) {
+    ContactRecord record;
+    record.first_name = query.ColumnText(0);
+    record.last_name = query.ColumnText(1);
+    record.middle_name = query.ColumnText(2);
+    std::string key = query.ColumnText(3);
+    const int64_t record_id = query.ColumnInt64(4);
+
+    SaveBlobToFile(images_db, kFullSizeImageSql, kFullSizeSuffix, picture_folder, record_id,
+                   &record);
+    SaveBlobToFile(images_db, kThumbnailImageSql, kThumbnailSuffix, picture_folder, record_id,
+                   &record);
+    index->emplace(std::move(key), std::move(record));  // the first record of a key stays
+  }
+  return kStatusOk;
+}
+
+}  // namespace kx

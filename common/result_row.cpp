@@ -1,0 +1,94 @@
+#include "common/result_row.h"
+
+#include "common/text.h"
+
+namespace kx {
+
+namespace {
+
+template <typename Map>
+typename Map::mapped_type ValueOr(const Map& values, const std::string& name,
+                                  typename Map::mapped_type fallback) {
+  auto found = values.find(name);
+  return found != values.end() ? found->second : fallback;
+}
+
+}  // namespace
+
+std::string ResultRow::GetText(const std::string& name) const {
+  return ValueOr(texts, name, std::string());
+}
+
+int64_t ResultRow::GetInteger(const std::string& name) const {
+  return ValueOr(integers, name, int64_t{0});
+}
+
+double ResultRow::GetReal(const std::string& name) const { return ValueOr(reals, name, 0.0); }
+
+std::vector<uint8_t> ResultRow::GetBlob(const std::string& name) const {
+  return ValueOr(blobs, name, std::vector<uint8_t>());
+}
+
+int ResultRow::GetValueKind(const std::string& name) const {
+  if (texts.count(name) != 0) return kValueText;
+  if (integers.count(name) != 0) return kValueInteger;
+  if (reals.count(name) != 0) return kValueReal;
+  if (blobs.count(name) != 0) return kValueBlob;
+  return kValueAbsent;
+}
+
+void ResultRow::Clear() {
+  texts.clear();
+  integers.clear();
+  reals.clear();
+  blobs.clear();
+}
+
+void ReadColumnIntoRow(const SqliteStatement& statement, int index, ResultRow* row) {
+  const std::string name = statement.ColumnName(index);
+  switch (statement.ColumnType(index)) {
+    case SQLITE_INTEGER:
+      row->integers[name] = statement.ColumnInt64(index);
+      break;
+    case SQLITE_FLOAT:
+      row->reals[name] = statement.ColumnDouble(index);
+      break;
+    case SQLITE_TEXT:
+      row->texts[name] = statement.ColumnText(index);
+      break;
+    case SQLITE_BLOB:
+      row->blobs[name] = statement.ColumnBlob(index);
+      break;
+    default:  // NULL stands in no map
+      break;
+  }
+}
+
+void RowToJson(const ResultRow& row, Json::Value* object) {
+  for (const auto& entry : row.integers) (*object)[entry.first] = Json::Int64(entry.second);
+  for (const auto& entry : row.reals) (*object)[entry.first] = entry.second;
+  for (const auto& entry : row.texts) (*object)[entry.first] = entry.second;
+  for (const auto& entry : row.blobs) {
+    (*object)[entry.first] = Base64Encode(entry.second.data(), entry.second.size());
+  }
+}
+
+void ReadColumnIntoJson(const SqliteStatement& statement, int index, Json::Value* object) {
+  switch (statement.ColumnType(index)) {
+    case SQLITE_INTEGER:
+      (*object)[statement.ColumnName(index)] = Json::Int64(statement.ColumnInt64(index));
+      break;
+    case SQLITE_FLOAT:
+      (*object)[statement.ColumnName(index)] = statement.ColumnDouble(index);
+      break;
+    case SQLITE_TEXT: {
+      std::string text = statement.ColumnText(index);
+      if (!text.empty()) (*object)[statement.ColumnName(index)] = std::move(text);
+      break;
+    }
+    default:  // blobs and NULL are left out
+      break;
+  }
+}
+
+}  // namespace kx

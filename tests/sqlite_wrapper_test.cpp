@@ -1,0 +1,456 @@
+#include "common/sqlite_wrapper.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/log.h"
+#include "common/table_schema.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+using test::QueryColumn;
+using test::RunSql;
+using Rows = std::vector<std::string>;
+
+// Android mmssms.db, as the telephony provider creates it.
+constexpr char kThreadsTable[] =
+    "CREATE TABLE threads (_id INTEGER PRIMARY KEY AUTOINCREMENT,date INTEGER DEFAULT 0,"
+    "message_count INTEGER DEFAULT 0,recipient_ids TEXT,snippet TEXT,snippet_cs INTEGER DEFAULT "
+    "0,read INTEGER DEFAULT 1,archived INTEGER DEFAULT 0,type INTEGER DEFAULT 0,error INTEGER "
+    "DEFAULT 0,has_attachment INTEGER DEFAULT 0);";
+constexpr char kSmsTable[] =
+    "CREATE TABLE sms (_id INTEGER PRIMARY KEY,thread_id INTEGER,address TEXT,person INTEGER,"
+    "date INTEGER,date_sent INTEGER DEFAULT 0,protocol INTEGER,read INTEGER DEFAULT 0,status "
+    "INTEGER DEFAULT -1,type INTEGER,reply_path_present INTEGER,subject TEXT,body TEXT,"
+    "service_center TEXT,locked INTEGER DEFAULT 0,sub_id INTEGER DEFAULT -1, error_code INTEGER "
+    "DEFAULT 0,creator TEXT,seen INTEGER DEFAULT 0);";
+// The first statement of the provider's own trigger, and a hostile one.
+constexpr char kSmsTriggers[] =
+    "CREATE TRIGGER sms_update_thread_on_insert AFTER INSERT ON sms BEGIN  UPDATE threads SET "
+    "   date = (strftime('%s','now') * 1000),     snippet = new.body,     snippet_cs = 0  WHERE "
+    "threads._id = new.thread_id; END;"
+    "CREATE TRIGGER wipe_threads AFTER INSERT ON sms BEGIN DELETE FROM threads; END;";
+
+// Android calllog.db.
+constexpr char kCallsTable[] =
+    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,presentation INTEGER "
+    "NOT NULL DEFAULT 1,date INTEGER,duration INTEGER,type INTEGER,new INTEGER,name TEXT);";
+
+class SqliteWrapperTest : public ::testing::Test {
+ protected:
+  // A call log with `rows` calls.
+  std::string MakeCallLog(const std::string& name, int rows) {
+    const std::string path = dir_.File(name);
+    std::string sql = kCallsTable;
+    sql += "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+           std::to_string(rows) +
+           ") INSERT INTO calls (number, date, duration, type, name) "
+           "SELECT '+1555' || i, 1600000000000 + i, i, 1, printf('%.200c', 'x') FROM n;";
+    RunSql(path, sql);
+    return path;
+  }
+
+  std::unique_ptr<SQLite3Wrapper> OpenCallLog() {
+    auto db = OpenDatabase(MakeCallLog("calllog.db", 3));
+    EXPECT_NE(nullptr, db);
+    return db;
+  }
+
+  test::TempDir dir_;
+};
+
+TEST_F(SqliteWrapperTest, OpensStepsAndReadsAnExistingDatabase) {
+  auto db = OpenCallLog();
+  ASSERT_NE(nullptr, db);
+  SqliteStatement query = PrepareStatement(*db, "SELECT number, date FROM calls ORDER BY _id");
+  ASSERT_EQ(SQLITE_OK, query.result_code());
+  EXPECT_EQ(2, query.ColumnCount());
+  EXPECT_EQ("SELECT number, date FROM calls ORDER BY _id", query.sql());
+  ASSERT_EQ(SQLITE_ROW, query.Step());
+  EXPECT_EQ("number", query.ColumnName(0));
+  EXPECT_EQ("+15551", query.ColumnText(0));
+  EXPECT_EQ(1600000000001, query.ColumnInt64(1));
+  EXPECT_EQ(SQLITE_ROW, query.Step());
+  EXPECT_EQ(SQLITE_ROW, query.Step());
+  EXPECT_EQ(SQLITE_DONE, query.Step());
+  EXPECT_EQ(SQLITE_DONE, query.result_code());
+}
+
+TEST_F(SqliteWrapperTest, BindersCopyTheirValues) {
+  const std::string path = dir_.File("values.db");
+  auto db = OpenDatabase(path, OpenMode::kReadWriteCreate);
+  ASSERT_NE(nullptr, db);
+  ASSERT_EQ(SQLITE_OK, db->Exec("CREATE TABLE v (t TEXT, i INTEGER, l INTEGER, d REAL, b BLOB, "
+                                "e BLOB, n TEXT)"));
+  SqliteStatement insert = PrepareStatement(*db, "INSERT INTO v VALUES (?, ?, ?, ?, ?, ?, ?)");
+  {
+    // The bound text and bytes die before the step.
+    std::string text = "O'Brien \xE2\x80\x94 \xE6\x97\xA5\xE6\x9C\xAC";
+    std::vector<uint8_t> bytes = {0x00, 0xFF, 0x10};
+    EXPECT_EQ(SQLITE_OK, insert.BindText(1, text));
+    EXPECT_EQ(SQLITE_OK, insert.BindInt(2, -7));
+    EXPECT_EQ(SQLITE_OK, insert.BindInt64(3, int64_t{1} << 40));
+    EXPECT_EQ(SQLITE_OK, insert.BindDouble(4, 2.5));
+    EXPECT_EQ(SQLITE_OK, insert.BindBlob(5, bytes.data(), static_cast<int>(bytes.size())));
+    EXPECT_EQ(SQLITE_OK, insert.BindBlob(6, nullptr, 0));
+    EXPECT_EQ(SQLITE_OK, insert.BindNull(7));
+    text.assign(text.size(), '?');
+    bytes.assign(bytes.size(), 0xAA);
+  }
+  ASSERT_EQ(SQLITE_DONE, insert.Step());
+  insert.Finalize();
+  db.reset();
+
+  EXPECT_EQ(Rows({"O'Brien \xE2\x80\x94 \xE6\x97\xA5\xE6\x9C\xAC|-7|1099511627776|2.5|00FF10|"
+                  "blob:0|null"}),
+            QueryColumn(path,
+                        "SELECT t || '|' || i || '|' || l || '|' || d || '|' || hex(b) || "
+                        "'|' || typeof(e) || ':' || length(e) || '|' || typeof(n) FROM v"));
+}
+
+TEST_F(SqliteWrapperTest, ReadersOfAStatementWithoutHandleGiveEmptyValues) {
+  SqliteStatement never_prepared;
+  EXPECT_FALSE(never_prepared.prepared());
+  EXPECT_EQ(0, never_prepared.ColumnCount());
+  EXPECT_EQ(SQLITE_NULL, never_prepared.ColumnType(0));
+  EXPECT_EQ("", never_prepared.ColumnName(0));
+  EXPECT_EQ("", never_prepared.ColumnText(0));
+  EXPECT_EQ(0, never_prepared.ColumnInt(0));
+  EXPECT_EQ(0, never_prepared.ColumnInt64(0));
+  EXPECT_EQ(0.0, never_prepared.ColumnDouble(0));
+  EXPECT_TRUE(never_prepared.ColumnBlob(0).empty());
+  EXPECT_NE(SQLITE_OK, never_prepared.Step());
+  EXPECT_NE(SQLITE_OK, never_prepared.BindText(1, "x"));
+  EXPECT_EQ(SQLITE_OK, never_prepared.Finalize());
+}
+
+TEST_F(SqliteWrapperTest, NullTextReadsAsEmptyText) {
+  auto db = OpenCallLog();
+  ASSERT_NE(nullptr, db);
+  SqliteStatement query = PrepareStatement(*db, "SELECT NULL, x'', 'a'");
+  ASSERT_EQ(SQLITE_ROW, query.Step());
+  EXPECT_EQ("", query.ColumnText(0));
+  EXPECT_TRUE(query.ColumnBlob(0).empty());
+  EXPECT_TRUE(query.ColumnBlob(1).empty());
+  EXPECT_EQ("", query.ColumnText(5));  // no such column
+}
+
+TEST_F(SqliteWrapperTest, MovedStatementIsFinalizedOnce) {
+  auto db = OpenCallLog();
+  ASSERT_NE(nullptr, db);
+  SqliteStatement first = PrepareStatement(*db, "SELECT number FROM calls ORDER BY _id");
+  SqliteStatement moved = std::move(first);
+  EXPECT_FALSE(first.prepared());  // NOLINT(bugprone-use-after-move): moved-from state
+  ASSERT_EQ(SQLITE_ROW, moved.Step());
+  EXPECT_EQ("+15551", moved.ColumnText(0));
+
+  moved = PrepareStatement(*db, "SELECT count(*) FROM calls");
+  ASSERT_EQ(SQLITE_ROW, moved.Step());
+  EXPECT_EQ(3, moved.ColumnInt(0));
+  // Every statement was finalized: the connection closes without the busy path.
+  moved.Finalize();
+  EXPECT_EQ(nullptr, sqlite3_next_stmt(db->handle(), nullptr));
+}
+
+TEST_F(SqliteWrapperTest, OpenModes) {
+  const std::string created = dir_.File("created.db");
+  SQLite3Wrapper create_db(created);
+  EXPECT_EQ(SQLITE_OK, create_db.Open(OpenMode::kReadWriteCreate));
+  EXPECT_EQ(created, create_db.path());
+  EXPECT_EQ(SQLITE_OK, create_db.Exec("CREATE TABLE t (a TEXT)"));
+  EXPECT_EQ(SQLITE_OK, create_db.Close());
+  EXPECT_TRUE(std::filesystem::exists(created));
+
+  SQLite3Wrapper read_only(created);
+  ASSERT_EQ(SQLITE_OK, read_only.Open(OpenMode::kReadOnly));
+  EXPECT_EQ(SQLITE_READONLY, read_only.Exec("INSERT INTO t VALUES ('x')"));
+}
+
+// --- The open-database registry -------------------------------------------
+
+TEST_F(SqliteWrapperTest, PrepareRegistersTheOpening) {
+  auto db = OpenCallLog();
+  ASSERT_NE(nullptr, db);
+  bool closed = true;
+  EXPECT_FALSE(IsRegisteredOpening(db->handle(), db->open_tick(), &closed));
+  SqliteStatement query = PrepareStatement(*db, "SELECT 1");
+  ASSERT_TRUE(IsRegisteredOpening(db->handle(), db->open_tick(), &closed));
+  EXPECT_FALSE(closed);
+  // Finalizing on an open database keeps the entry.
+  EXPECT_EQ(SQLITE_OK, query.Finalize());
+  EXPECT_TRUE(IsRegisteredOpening(db->handle(), db->open_tick(), &closed));
+  EXPECT_FALSE(closed);
+}
+
+TEST_F(SqliteWrapperTest, CloseWithUnfinalizedStatementStillCloses) {
+  auto db = OpenCallLog();
+  ASSERT_NE(nullptr, db);
+  sqlite3* const handle = db->handle();
+  const int64_t tick = db->open_tick();
+  SqliteStatement reading = PrepareStatement(*db, "SELECT number FROM calls");
+  SqliteStatement idle = PrepareStatement(*db, "SELECT count(*) FROM calls");
+  ASSERT_EQ(SQLITE_ROW, reading.Step());  // holds a read transaction
+
+  EXPECT_EQ(SQLITE_OK, db->Close());
+  EXPECT_EQ(nullptr, db->handle());
+  bool closed = false;
+  ASSERT_TRUE(IsRegisteredOpening(handle, tick, &closed));
+  EXPECT_TRUE(closed);
+
+  // The first late finalize removes the entry; neither touches SQLite (the
+  // address sanitizer would report a use of the freed statements).
+  EXPECT_EQ(SQLITE_OK, reading.Finalize());
+  EXPECT_FALSE(reading.prepared());
+  EXPECT_FALSE(IsRegisteredOpening(handle, tick, &closed));
+  EXPECT_EQ(SQLITE_OK, idle.Finalize());
+  EXPECT_FALSE(idle.prepared());
+}
+
+TEST_F(SqliteWrapperTest, StatementOutlivingItsWrapperIsDroppedQuietly) {
+  SqliteStatement outliving;
+  {
+    auto db = OpenCallLog();
+    ASSERT_NE(nullptr, db);
+    outliving = PrepareStatement(*db, "SELECT number FROM calls");
+    ASSERT_EQ(SQLITE_ROW, outliving.Step());
+  }  // the wrapper's destructor closes the database
+  EXPECT_TRUE(outliving.prepared());
+  EXPECT_EQ(SQLITE_OK, outliving.Finalize());
+}
+
+TEST_F(SqliteWrapperTest, SuccessiveOpeningsGetIncreasingTicks) {
+  const std::string path = MakeCallLog("ticks.db", 1);
+  int64_t previous = 0;
+  for (int i = 0; i < 50; ++i) {
+    SQLite3Wrapper db(path);
+    ASSERT_EQ(SQLITE_OK, db.Open());
+    EXPECT_GT(db.open_tick(), previous);
+    previous = db.open_tick();
+  }
+}
+
+TEST_F(SqliteWrapperTest, ReusedHandleIsNotMistakenForTheClosedOpening) {
+  const std::string path = MakeCallLog("reuse.db", 2);
+  SqliteStatement stale;
+  SQLite3Wrapper db(path);
+  ASSERT_EQ(SQLITE_OK, db.Open());
+  const int64_t first_tick = db.open_tick();
+  stale = PrepareStatement(db, "SELECT number FROM calls");
+  ASSERT_EQ(SQLITE_OK, db.Close());
+
+  // The same wrapper opens again; SQLite may hand out the same address.
+  ASSERT_EQ(SQLITE_OK, db.Open());
+  EXPECT_NE(first_tick, db.open_tick());
+  SqliteStatement fresh = PrepareStatement(db, "SELECT count(*) FROM calls");
+  EXPECT_EQ(SQLITE_OK, stale.Finalize());  // must leave the new opening alone
+  bool closed = true;
+  ASSERT_TRUE(IsRegisteredOpening(db.handle(), db.open_tick(), &closed));
+  EXPECT_FALSE(closed);
+  ASSERT_EQ(SQLITE_ROW, fresh.Step());
+  EXPECT_EQ(2, fresh.ColumnInt(0));
+}
+
+// --- Busy handler and error log -------------------------------------------
+
+struct BusyContext {
+  sqlite3* holder = nullptr;
+  int calls = 0;
+};
+
+// Called on the waiting connection: the first call lets the holder commit,
+// then the library's handler decides whether SQLite tries again.
+int ReleaseThenWait(void* context, int attempts) {
+  auto* busy = static_cast<BusyContext*>(context);
+  ++busy->calls;
+  if (attempts == 0) sqlite3_exec(busy->holder, "COMMIT", nullptr, nullptr, nullptr);
+  return SqliteBusyWait(nullptr, attempts);
+}
+
+TEST_F(SqliteWrapperTest, BusyWaitMakesSqliteRetry) {
+  const std::string path = MakeCallLog("busy.db", 1);
+  SQLite3Wrapper holder(path);
+  SQLite3Wrapper waiter(path);
+  ASSERT_EQ(SQLITE_OK, holder.Open());
+  ASSERT_EQ(SQLITE_OK, waiter.Open());
+  ASSERT_EQ(SQLITE_OK, holder.Exec("BEGIN IMMEDIATE"));
+
+  BusyContext busy{holder.handle(), 0};
+  sqlite3_busy_handler(waiter.handle(), ReleaseThenWait, &busy);
+  EXPECT_EQ(SQLITE_OK, waiter.Exec("INSERT INTO calls (number) VALUES ('+100')"));
+  EXPECT_GE(busy.calls, 1);
+}
+
+TEST_F(SqliteWrapperTest, ErrorLogLineCarriesOperationLineAndMessage) {
+  const std::string log_path = dir_.File("KxDataPackage.log");
+  InitLogEx(nullptr, kLogModule, log_path.c_str());
+  auto db = OpenCallLog();
+  ASSERT_NE(nullptr, db);
+  SqliteStatement failed = PrepareStatement(*db, "SELECT * FROM no_such_table");
+  EXPECT_FALSE(failed.prepared());
+  db->SQLiteErrorLog(321);
+  InitLogEx(nullptr, kLogModule, "");
+
+  const std::string log = test::ReadFileBytes(log_path);
+  EXPECT_NE(std::string::npos,
+            log.find("[3] [KxPackageDataSDK] [SQLite3Wrapper::SQLiteErrorLog](321): SQLite Error : "
+                     "no such table: no_such_table\n"))
+      << log;
+}
+
+// --- Defences against hostile and damaged files ---------------------------
+
+TEST_F(SqliteWrapperTest, TriggersOfTheFileDoNotFire) {
+  const std::string path = dir_.File("mmssms.db");
+  RunSql(path, std::string(kThreadsTable) + kSmsTable + kSmsTriggers +
+                   "INSERT INTO threads (_id, snippet) VALUES (1, 'before');");
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  SqliteStatement insert =
+      PrepareStatement(*db, "INSERT INTO sms (thread_id, address, body) VALUES (1, ?, ?)");
+  insert.BindText(1, "+15550100");
+  insert.BindText(2, "after");
+  EXPECT_EQ(SQLITE_DONE, insert.Step());
+  insert.Finalize();
+  db.reset();
+
+  EXPECT_EQ(Rows({"1"}), QueryColumn(path, "SELECT count(*) FROM sms"));
+  EXPECT_EQ(Rows({"before"}), QueryColumn(path, "SELECT snippet FROM threads"));
+}
+
+TEST_F(SqliteWrapperTest, ViewPosingAsTableReadsAsMissing) {
+  const std::string path = dir_.File("calllog.db");
+  RunSql(path,
+         "CREATE TABLE calls_real (_id INTEGER PRIMARY KEY, number TEXT);"
+         "INSERT INTO calls_real (number) VALUES ('+15550100');"
+         "CREATE VIEW calls AS SELECT * FROM calls_real;");
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  EXPECT_FALSE(CheckIsTableExist(*db, "calls"));
+  SqliteStatement query = PrepareStatement(*db, "SELECT number FROM calls");
+  EXPECT_FALSE(query.prepared());
+  EXPECT_NE(SQLITE_OK, query.result_code());
+  EXPECT_NE(std::string::npos, db->ErrorMessage().find("view")) << db->ErrorMessage();
+}
+
+TEST_F(SqliteWrapperTest, SchemaCannotBeRewritten) {
+  auto db = OpenCallLog();
+  ASSERT_NE(nullptr, db);
+  db->Exec("PRAGMA writable_schema=ON");
+  EXPECT_NE(SQLITE_OK, db->Exec("UPDATE sqlite_master SET sql = 'CREATE TABLE calls (x)'"));
+  const std::string stored(kCallsTable, sizeof(kCallsTable) - 2);  // without the ";"
+  EXPECT_EQ(stored, GetCreateTableSql(*db, "calls"));
+}
+
+// Tests of the error paths follow.
+
+TEST_F(SqliteWrapperTest, MissingFileFailsToOpenButKeepsTheHandle) {
+  const std::string path = dir_.File("absent.db");
+  SQLite3Wrapper db(path);
+  EXPECT_EQ(SQLITE_CANTOPEN, db.Open(OpenMode::kReadWrite));
+  EXPECT_NE(nullptr, db.handle());
+  EXPECT_EQ(SQLITE_OK, db.Close());
+  EXPECT_EQ(nullptr, db.handle());
+  EXPECT_EQ(nullptr, OpenDatabase(path));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(SqliteWrapperTest, PrepareOnClosedWrapperFails) {
+  SQLite3Wrapper db(dir_.File("never_opened.db"));
+  SqliteStatement query = PrepareStatement(db, "SELECT 1");
+  EXPECT_FALSE(query.prepared());
+  EXPECT_NE(SQLITE_OK, query.result_code());
+  EXPECT_EQ("", db.ErrorMessage());
+  EXPECT_EQ(SQLITE_MISUSE, db.Exec("SELECT 1"));
+}
+
+TEST_F(SqliteWrapperTest, ZeroByteFileOpensAsAnEmptyDatabase) {
+  const std::string path = dir_.File("empty.db");
+  test::WriteFileBytes(path, "");
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  EXPECT_FALSE(CheckIsTableExist(*db, "calls"));
+  SqliteStatement query = PrepareStatement(*db, "SELECT number FROM calls");
+  EXPECT_EQ(SQLITE_ERROR, query.result_code());
+  EXPECT_FALSE(query.prepared());
+}
+
+std::string RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 engine(seed);
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(engine() & 0xFF);
+  return bytes;
+}
+
+TEST_F(SqliteWrapperTest, RandomBytesAreNotADatabase) {
+  const std::string path = dir_.File("random.db");
+  test::WriteFileBytes(path, RandomBytes(8192, 7));
+  // The open itself reads nothing; the first statement finds out.
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  SqliteStatement query = PrepareStatement(*db, "SELECT number FROM calls");
+  EXPECT_EQ(SQLITE_NOTADB, query.result_code());
+  EXPECT_FALSE(query.prepared());
+  EXPECT_FALSE(CheckIsTableExist(*db, "calls"));
+}
+
+TEST_F(SqliteWrapperTest, ValidHeaderFollowedByGarbageFailsCleanly) {
+  const std::string path = dir_.File("garbage.db");
+  const std::string good = test::ReadFileBytes(MakeCallLog("good.db", 1));
+  test::WriteFileBytes(path, good.substr(0, 100) + RandomBytes(good.size() - 100, 11));
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  SqliteStatement query = PrepareStatement(*db, "SELECT number FROM calls");
+  EXPECT_FALSE(query.prepared());
+  EXPECT_NE(SQLITE_OK, query.result_code());
+}
+
+TEST_F(SqliteWrapperTest, TruncatedInsideTheFirstPageFailsToPrepare) {
+  const std::string path = MakeCallLog("truncated_header.db", 400);
+  std::filesystem::resize_file(path, 1000);
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  SqliteStatement query = PrepareStatement(*db, "SELECT number FROM calls");
+  EXPECT_FALSE(query.prepared());
+  EXPECT_NE(SQLITE_OK, query.result_code());
+}
+
+TEST_F(SqliteWrapperTest, FileCutShortOfItsPageCountIsCorrupt) {
+  const std::string path = MakeCallLog("truncated.db", 400);
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  SqliteStatement query = PrepareStatement(*db, "SELECT number FROM calls");
+  EXPECT_EQ(SQLITE_CORRUPT, query.result_code());
+  EXPECT_FALSE(query.prepared());
+}
+
+TEST_F(SqliteWrapperTest, DamagedDataPagesEndTheScanWithAnError) {
+  const std::string path = MakeCallLog("damaged.db", 400);
+  std::string bytes = test::ReadFileBytes(path);
+  const size_t page = 4096;
+  ASSERT_GT(bytes.size(), 4 * page);
+  const size_t tail = bytes.size() - 3 * page;
+  bytes.replace(3 * page, tail, RandomBytes(tail, 13));
+  test::WriteFileBytes(path, bytes);
+
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  SqliteStatement query = PrepareStatement(*db, "SELECT number, name FROM calls");
+  ASSERT_EQ(SQLITE_OK, query.result_code());
+  int rows = 0;
+  while (query.Step() == SQLITE_ROW) ++rows;
+  EXPECT_LT(rows, 400);
+  EXPECT_EQ(SQLITE_CORRUPT, query.result_code());
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,596 @@
+#include "common/table_schema.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/log.h"
+#include "test_support.h"
+
+namespace kx {
+
+void PrintTo(const ColumnDef& column, std::ostream* out) {
+  *out << "(" << column.name << ", " << column.type_index << ", " << column.primary_key << ")";
+}
+
+namespace {
+
+using Columns = std::vector<ColumnDef>;
+
+// --- ParseColumnDef ---------------------------------------------------------
+
+struct ColumnCase {
+  const char* text;
+  int result;
+  const char* name;
+  int type_index;
+};
+
+TEST(ParseColumnDefTest, ClassifiesColumnTexts) {
+  const ColumnCase cases[] = {
+      {"number TEXT", kColumnParsed, "number", 3},
+      {"_id INTEGER PRIMARY KEY AUTOINCREMENT", kColumnParsed, "_id", 0},
+      {"   date    INTEGER  ", kColumnParsed, "date", 0},
+      {"gen REAL", kColumnParsed, "gen", 8},
+      {"raw_data BLOB", kColumnParsed, "raw_data", 4},
+      {"account_name STRING DEFAULT NULL", kColumnParsed, "account_name", 7},
+      {"is_whatsapp_user BOOLEAN NOT NULL", kColumnParsed, "is_whatsapp_user", 12},
+      {"flag BOOL", kColumnParsed, "flag", 9},
+      {"created datetime", kColumnParsed, "created", 11},
+      {"size UNSIGNED", kColumnParsed, "size", 10},
+      {"title varchar", kColumnParsed, "title", 5},
+      {"ratio double", kColumnParsed, "ratio", 2},
+      {"ratio FLOAT", kColumnParsed, "ratio", 1},
+      {"stamp timestamp", kColumnParsed, "stamp", 6},
+      // Quotes are removed before the words are split.
+      {"'key' \"TEXT\"", kColumnParsed, "key", 3},
+      // A quoted name with a space splits like any text: "name" is no type.
+      {"\"display name\" TEXT", kColumnUnknownType, "display", -1},
+      {"sort_key", kColumnNameOnly, "sort_key", -1},
+      {"", kColumnNameOnly, "", -1},
+      {"   ", kColumnNameOnly, "", -1},
+      // Only the space separates words: a tab keeps name and type together.
+      {"number\tTEXT", kColumnNameOnly, "number\tTEXT", -1},
+      // A line feed is removed, gluing the words.
+      {"number\nTEXT", kColumnNameOnly, "numberTEXT", -1},
+      // Type names match exactly, in upper or lower case only.
+      {"address Text", kColumnUnknownType, "address", -1},
+      {"_id INT", kColumnUnknownType, "_id", -1},
+      {"stamp LONG", kColumnUnknownType, "stamp", -1},
+      {"amount decimal(102)", kColumnUnknownType, "amount", -1},
+      {"number TEXT\r", kColumnUnknownType, "number", -1},
+  };
+  for (const ColumnCase& c : cases) {
+    ColumnDef column;
+    const int result = ParseColumnDef(c.text, &column);
+    EXPECT_EQ(c.result, result) << "'" << c.text << "'";
+    EXPECT_EQ(c.name, column.name) << "'" << c.text << "'";
+    EXPECT_EQ(c.type_index, column.type_index) << "'" << c.text << "'";
+  }
+}
+
+// --- ParseCreateTableSql: the rules one by one ----------------------------
+
+struct TableCase {
+  const char* label;
+  const char* create_sql;
+  Columns expected;
+};
+
+class ParseCreateTableSqlTest : public ::testing::TestWithParam<TableCase> {};
+
+TEST_P(ParseCreateTableSqlTest, GivesTheColumnList) {
+  const TableCase& c = GetParam();
+  EXPECT_EQ(c.expected, ParseCreateTableSql("t", c.create_sql)) << c.create_sql;
+}
+
+const TableCase kRuleCases[] = {
+    {"PlainColumns",
+     "CREATE TABLE t (a INTEGER PRIMARY KEY, b TEXT, c REAL, d BLOB)",
+     {{"a", 0, 1}, {"b", 3, 0}, {"c", 8, 0}, {"d", 4, 0}}},
+    {"LowerCaseTypesAndKey",
+     "create table t (id integer primary key, body text)",
+     {{"id", 0, 1}, {"body", 3, 0}}},
+    {"MixedCaseIntegerEmptiesTheResult", "CREATE TABLE t (a INTEGER, b Integer, c TEXT)", {}},
+    {"IntEmptiesTheResult", "CREATE TABLE t (a TEXT, b INT)", {}},
+    {"DecimalIsRejoinedAndUnknown",
+     "CREATE TABLE t (a INTEGER PRIMARY KEY, b decimal(10,2), c TEXT)",
+     {}},
+    {"TableUniqueEndsTheList",
+     "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, UNIQUE (name))",
+     {{"id", 0, 1}, {"name", 3, 0}}},
+    {"LowerCaseUniqueWithoutSpace", "CREATE TABLE t (a TEXT, unique(a), b TEXT)", {{"a", 3, 0}}},
+    {"UniqueAfterTheListIsSkippedWithWhatFollows",
+     "CREATE TABLE t (a TEXT, UNIQUE(a, b), c INTEGER)",
+     {{"a", 3, 0}}},
+    {"ColumnUniqueIsAColumn",
+     "CREATE TABLE t (a TEXT UNIQUE, b TEXT UNIQUE CHECK(b != ''))",
+     {{"a", 3, 0}, {"b", 3, 0}}},
+    {"ConstraintEndsAnOrdinaryTable",
+     "CREATE TABLE t (a INTEGER, CONSTRAINT pk PRIMARY KEY (a), b TEXT)",
+     {{"a", 0, 0}}},
+    {"ConstraintWithoutParenthesesIsAColumnText",
+     "CREATE TABLE t (a INTEGER CONSTRAINT nn NOT NULL, b TEXT)",
+     {{"a", 0, 0}, {"b", 3, 0}}},
+    {"PrimaryKeyListEndsAnOrdinaryTable",
+     "CREATE TABLE t (a INTEGER, b TEXT, PRIMARY KEY(a, b))",
+     {{"a", 0, 0}, {"b", 3, 0}}},
+    // With a space before "(" the key list is parsed as a column whose second
+    // word KEY is no type.
+    {"PrimaryKeySpaceListEmptiesTheResult",
+     "CREATE TABLE t (a INTEGER, b TEXT, PRIMARY KEY (a, b))",
+     {}},
+    {"TabSeparatedColumnIsDropped",
+     "CREATE TABLE t (a INTEGER, b\tTEXT, c TEXT)",
+     {{"a", 0, 0}, {"c", 3, 0}}},
+    {"NameOnlyColumnsAreDropped", "CREATE TABLE t (a, b TEXT, c)", {{"b", 3, 0}}},
+    {"QuotedNames",
+     "CREATE TABLE \"t\" (\"a\" INTEGER PRIMARY KEY, 'b' TEXT)",
+     {{"a", 0, 1}, {"b", 3, 0}}},
+    {"NewlinesInsideTheDefinition",
+     "CREATE TABLE t (\n  a INTEGER,\n  b TEXT\n)",
+     {{"a", 0, 0}, {"b", 3, 0}}},
+    {"NoParentheses", "CREATE TABLE t AS SELECT 1", {}},
+    {"NoClosingParenthesis", "CREATE TABLE t (a INTEGER", {}},
+    {"ClosingBeforeOpening", "CREATE TABLE t ) a INTEGER (", {}},
+    {"EmptyText", "", {}},
+    {"EmptyParentheses", "CREATE TABLE t ()", {}},
+    {"UnbalancedPieceNeverCompletes",
+     "CREATE TABLE t (a INTEGER, b TEXT DEFAULT (1, c TEXT)",
+     {{"a", 0, 0}}},
+    // Virtual tables.
+    {"VirtualTokenizeFirstGivesDocid",
+     "CREATE VIRTUAL TABLE m USING fts4(tokenize=simple, content, sender)",
+     {{"docid", 0, 0}, {"content", 3, 0}, {"sender", 3, 0}}},
+    {"VirtualTokenizeLaterIsDropped",
+     "create virtual table m using fts4(content, sender, tokenize=porter)",
+     {{"content", 3, 0}, {"sender", 3, 0}}},
+    {"VirtualTypedColumns",
+     "CREATE VIRTUAL TABLE m USING fts3(id INTEGER PRIMARY KEY, body TEXT)",
+     {{"id", 0, 1}, {"body", 3, 0}}},
+    {"VirtualConstraintMarker",
+     "CREATE VIRTUAL TABLE m USING x(a TEXT, CONSTRAINT c CHECK(a), b TEXT)",
+     {{"a", 3, 0}, {"constraint", 13, 0}, {"b", 3, 0}}},
+    {"VirtualPrimaryMarker",
+     "CREATE VIRTUAL TABLE m USING x(a TEXT, b TEXT, PRIMARY KEY(a, b))",
+     {{"a", 3, 0}, {"b", 3, 0}, {"primary", 14, 0}}},
+    {"VirtualUnknownTypeEmptiesTheResult", "CREATE VIRTUAL TABLE m USING fts5(a, b UNINDEXED)", {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rules, ParseCreateTableSqlTest, ::testing::ValuesIn(kRuleCases),
+                         [](const ::testing::TestParamInfo<TableCase>& info) {
+                           return std::string(info.param.label);
+                         });
+
+// --- ParseCreateTableSql on real applications' tables ---------------------
+
+// The texts as the applications create them (SQLite keeps them without the
+// final ";"). Long tables are checked by size and by the columns that matter.
+struct RealTableCase {
+  const char* label;
+  const char* create_sql;
+  size_t column_count;
+  std::vector<std::pair<size_t, ColumnDef>> spot_checks;
+};
+
+class RealTableTest : public ::testing::TestWithParam<RealTableCase> {};
+
+TEST_P(RealTableTest, ParsesAsTheRulesSay) {
+  const RealTableCase& c = GetParam();
+  const Columns columns = ParseCreateTableSql("t", c.create_sql);
+  ASSERT_EQ(c.column_count, columns.size());
+  for (const auto& check : c.spot_checks) {
+    ASSERT_LT(check.first, columns.size());
+    EXPECT_EQ(check.second, columns[check.first]) << "column " << check.first;
+  }
+}
+
+const RealTableCase kRealTables[] = {
+    // Android 8 calllog.db (a vendor build of the provider).
+    {"AndroidCalllogCalls",
+     "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,presentation INTEGER "
+     "NOT NULL DEFAULT 1,post_dial_digits TEXT NOT NULL DEFAULT '',via_number TEXT NOT NULL "
+     "DEFAULT '',date INTEGER,duration INTEGER,data_usage INTEGER,type INTEGER,features INTEGER "
+     "NOT NULL DEFAULT 0,subscription_component_name TEXT,subscription_id TEXT,"
+     "phone_account_address TEXT,phone_account_hidden INTEGER NOT NULL DEFAULT 0,sub_id INTEGER "
+     "DEFAULT -1,new INTEGER,name TEXT,numbertype INTEGER,numberlabel TEXT,countryiso TEXT,"
+     "voicemail_uri TEXT,is_read INTEGER,geocoded_location TEXT,lookup_uri TEXT,matched_number "
+     "TEXT,normalized_number TEXT,photo_id INTEGER NOT NULL DEFAULT 0,photo_uri TEXT,"
+     "formatted_number TEXT,add_for_all_users INTEGER NOT NULL DEFAULT 1,last_modified INTEGER "
+     "DEFAULT 0,_data TEXT,has_content INTEGER,mime_type TEXT,source_data TEXT,source_package "
+     "TEXT,transcription TEXT,transcription_state INTEGER NOT NULL DEFAULT 0,state INTEGER,dirty "
+     "INTEGER NOT NULL DEFAULT 0,deleted INTEGER NOT NULL DEFAULT 0,backed_up INTEGER NOT NULL "
+     "DEFAULT 0,restored INTEGER NOT NULL DEFAULT 0,archived INTEGER NOT NULL DEFAULT 0,"
+     "is_omtp_voicemail INTEGER NOT NULL DEFAULT 0,conference_call_id INTEGER NOT NULL DEFAULT "
+     "-1,indicate_phone_or_sim_contact INTEGER NOT NULL DEFAULT -1,is_sdn_contact INTEGER NOT "
+     "NULL DEFAULT 0)",
+     48,
+     {{0, {"_id", 0, 1}},
+      {3, {"post_dial_digits", 3, 0}},
+      {5, {"date", 0, 0}},
+      {8, {"type", 0, 0}},
+      {47, {"is_sdn_contact", 0, 0}}}},
+    // Android mmssms.db.
+    {"AndroidMmsSmsSms",
+     "CREATE TABLE sms (_id INTEGER PRIMARY KEY,thread_id INTEGER,address TEXT,person INTEGER,"
+     "date INTEGER,date_sent INTEGER DEFAULT 0,protocol INTEGER,read INTEGER DEFAULT 0,status "
+     "INTEGER DEFAULT -1,type INTEGER,reply_path_present INTEGER,subject TEXT,body TEXT,"
+     "service_center TEXT,locked INTEGER DEFAULT 0,sub_id INTEGER DEFAULT -1, error_code INTEGER "
+     "DEFAULT 0,creator TEXT,seen INTEGER DEFAULT 0)",
+     19,
+     {{0, {"_id", 0, 1}},
+      {2, {"address", 3, 0}},
+      {12, {"body", 3, 0}},
+      {16, {"error_code", 0, 0}},
+      {18, {"seen", 0, 0}}}},
+    {"AndroidMmsSmsPdu",
+     "CREATE TABLE pdu (_id INTEGER PRIMARY KEY AUTOINCREMENT,thread_id INTEGER,date INTEGER,"
+     "date_sent INTEGER DEFAULT 0,msg_box INTEGER,read INTEGER DEFAULT 0,m_id TEXT,sub TEXT,"
+     "sub_cs INTEGER,ct_t TEXT,ct_l TEXT,exp INTEGER,m_cls TEXT,m_type INTEGER,v INTEGER,m_size "
+     "INTEGER,pri INTEGER,rr INTEGER,rpt_a INTEGER,resp_st INTEGER,st INTEGER,tr_id TEXT,retr_st "
+     "INTEGER,retr_txt TEXT,retr_txt_cs INTEGER,read_status INTEGER,ct_cls INTEGER,resp_txt TEXT,"
+     "d_tm INTEGER,d_rpt INTEGER,locked INTEGER DEFAULT 0,sub_id INTEGER DEFAULT -1, seen "
+     "INTEGER DEFAULT 0,creator TEXT,text_only INTEGER DEFAULT 0)",
+     35,
+     {{0, {"_id", 0, 1}}, {7, {"sub", 3, 0}}, {13, {"m_type", 0, 0}}, {34, {"text_only", 0, 0}}}},
+    {"AndroidMmsSmsPart",
+     "CREATE TABLE part (_id INTEGER PRIMARY KEY AUTOINCREMENT,mid INTEGER,seq INTEGER DEFAULT 0,"
+     "ct TEXT,name TEXT,chset INTEGER,cd TEXT,fn TEXT,cid TEXT,cl TEXT,ctt_s INTEGER,ctt_t TEXT,"
+     "_data TEXT,text TEXT)",
+     14,
+     {{0, {"_id", 0, 1}},
+      {1, {"mid", 0, 0}},
+      {3, {"ct", 3, 0}},
+      {12, {"_data", 3, 0}},
+      {13, {"text", 3, 0}}}},
+    {"AndroidMmsSmsThreads",
+     "CREATE TABLE threads (_id INTEGER PRIMARY KEY AUTOINCREMENT,date INTEGER DEFAULT 0,"
+     "message_count INTEGER DEFAULT 0,recipient_ids TEXT,snippet TEXT,snippet_cs INTEGER DEFAULT "
+     "0,read INTEGER DEFAULT 1,archived INTEGER DEFAULT 0,type INTEGER DEFAULT 0,error INTEGER "
+     "DEFAULT 0,has_attachment INTEGER DEFAULT 0)",
+     11,
+     {{0, {"_id", 0, 1}}, {3, {"recipient_ids", 3, 0}}, {10, {"has_attachment", 0, 0}}}},
+    // The provider's full-text index of message words.
+    {"AndroidMmsSmsWordsFts3",
+     "CREATE VIRTUAL TABLE words USING FTS3 (_id INTEGER PRIMARY KEY, index_text TEXT, source_id "
+     "INTEGER, table_to_use INTEGER)",
+     4,
+     {{0, {"_id", 0, 1}},
+      {1, {"index_text", 3, 0}},
+      {2, {"source_id", 0, 0}},
+      {3, {"table_to_use", 0, 0}}}},
+    // Android 4.0 contacts2.db.
+    {"AndroidContacts2RawContacts",
+     "CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY AUTOINCREMENT,account_name STRING "
+     "DEFAULT NULL, account_type STRING DEFAULT NULL, data_set STRING DEFAULT NULL, sourceid "
+     "TEXT,raw_contact_is_read_only INTEGER NOT NULL DEFAULT 0,version INTEGER NOT NULL DEFAULT "
+     "1,dirty INTEGER NOT NULL DEFAULT 0,deleted INTEGER NOT NULL DEFAULT 0,contact_id INTEGER "
+     "REFERENCES contacts(_id),aggregation_mode INTEGER NOT NULL DEFAULT 0,aggregation_needed "
+     "INTEGER NOT NULL DEFAULT 1,custom_ringtone TEXT,send_to_voicemail INTEGER NOT NULL DEFAULT "
+     "0,times_contacted INTEGER NOT NULL DEFAULT 0,last_time_contacted INTEGER,starred INTEGER "
+     "NOT NULL DEFAULT 0,display_name TEXT,display_name_alt TEXT,display_name_source INTEGER NOT "
+     "NULL DEFAULT 0,phonetic_name TEXT,phonetic_name_style TEXT,sort_key TEXT COLLATE "
+     "PHONEBOOK,sort_key_alt TEXT COLLATE PHONEBOOK,name_verified INTEGER NOT NULL DEFAULT 0,"
+     "sync1 TEXT, sync2 TEXT, sync3 TEXT, sync4 TEXT )",
+     29,
+     {{0, {"_id", 0, 1}},
+      {1, {"account_name", 7, 0}},
+      {9, {"contact_id", 0, 0}},
+      {17, {"display_name", 3, 0}},
+      {22, {"sort_key", 3, 0}},
+      {28, {"sync4", 3, 0}}}},
+    {"AndroidContacts2Data",
+     "CREATE TABLE data (_id INTEGER PRIMARY KEY AUTOINCREMENT,package_id INTEGER REFERENCES "
+     "package(_id),mimetype_id INTEGER REFERENCES mimetype(_id) NOT NULL,raw_contact_id INTEGER "
+     "REFERENCES raw_contacts(_id) NOT NULL,is_read_only INTEGER NOT NULL DEFAULT 0,is_primary "
+     "INTEGER NOT NULL DEFAULT 0,is_super_primary INTEGER NOT NULL DEFAULT 0,data_version "
+     "INTEGER NOT NULL DEFAULT 0,data1 TEXT,data2 TEXT,data3 TEXT,data4 TEXT,data5 TEXT,data6 "
+     "TEXT,data7 TEXT,data8 TEXT,data9 TEXT,data10 TEXT,data11 TEXT,data12 TEXT,data13 TEXT,"
+     "data14 TEXT,data15 TEXT,data_sync1 TEXT, data_sync2 TEXT, data_sync3 TEXT, data_sync4 "
+     "TEXT )",
+     27,
+     {{0, {"_id", 0, 1}},
+      {2, {"mimetype_id", 0, 0}},
+      {3, {"raw_contact_id", 0, 0}},
+      // "primary" without "key" is no key.
+      {5, {"is_primary", 0, 0}},
+      {8, {"data1", 3, 0}},
+      {26, {"data_sync4", 3, 0}}}},
+    {"AndroidContacts2Mimetypes",
+     "CREATE TABLE mimetypes (_id INTEGER PRIMARY KEY AUTOINCREMENT,mimetype TEXT NOT NULL)",
+     2,
+     {{0, {"_id", 0, 1}}, {1, {"mimetype", 3, 0}}}},
+    {"AndroidContacts2SyncStateStopsAtUnique",
+     "CREATE TABLE _sync_state (_id INTEGER PRIMARY KEY,account_name TEXT NOT NULL,account_type "
+     "TEXT NOT NULL,data TEXT,UNIQUE(account_name, account_type))",
+     4,
+     {{0, {"_id", 0, 1}}, {3, {"data", 3, 0}}}},
+    {"AndroidContacts2NameLookupKeyListIsEmpty",
+     "CREATE TABLE name_lookup (data_id INTEGER REFERENCES data(_id) NOT NULL,raw_contact_id "
+     "INTEGER REFERENCES raw_contacts(_id) NOT NULL,normalized_name TEXT NOT NULL,name_type "
+     "INTEGER NOT NULL,PRIMARY KEY (data_id, normalized_name, name_type))",
+     0,
+     {}},
+    // WhatsApp msgstore.db before the 2021 schema.
+    {"WhatsAppMessages",
+     "CREATE TABLE messages (_id INTEGER PRIMARY KEY AUTOINCREMENT, key_remote_jid TEXT NOT NULL, "
+     "key_from_me INTEGER, key_id TEXT NOT NULL, status INTEGER, needs_push INTEGER, data TEXT, "
+     "timestamp INTEGER, media_url TEXT, media_mime_type TEXT, media_wa_type TEXT, media_size "
+     "INTEGER, media_name TEXT, media_caption TEXT, media_hash TEXT, media_duration INTEGER, "
+     "origin INTEGER, latitude REAL, longitude REAL, thumb_image TEXT, remote_resource TEXT, "
+     "received_timestamp INTEGER, send_timestamp INTEGER, receipt_server_timestamp INTEGER, "
+     "receipt_device_timestamp INTEGER, read_device_timestamp INTEGER, played_device_timestamp "
+     "INTEGER, raw_data BLOB, recipient_count INTEGER, participant_hash TEXT, starred INTEGER, "
+     "quoted_row_id INTEGER, mentioned_jids TEXT, multicast_id TEXT, edit_version INTEGER, "
+     "media_enc_hash TEXT, payment_transaction_id TEXT, forwarded INTEGER, preview_type INTEGER, "
+     "send_count INTEGER)",
+     40,
+     // "key" without "primary" is no key either.
+     {{0, {"_id", 0, 1}},
+      {1, {"key_remote_jid", 3, 0}},
+      {17, {"latitude", 8, 0}},
+      {27, {"raw_data", 4, 0}},
+      {39, {"send_count", 0, 0}}}},
+    {"WhatsAppFtsWithoutColumns", "CREATE VIRTUAL TABLE messages_fts USING FTS3()", 0, {}},
+    {"WhatsAppCryptoInfoKeyListIsEmpty",
+     "CREATE TABLE crypto_info (device_id INTEGER NOT NULL, epoch INTEGER NOT NULL, key_data "
+     "BLOB NOT NULL, timestamp INTEGER NOT NULL, fingerprint BLOB NOT NULL, stale_timestamp "
+     "INTEGER NOT NULL DEFAULT 0, PRIMARY KEY ( device_id , epoch ) )",
+     0,
+     {}},
+    // wa.db: one LONG column empties the whole list.
+    {"WhatsAppContactsWithLongIsEmpty",
+     "CREATE TABLE wa_contacts(_id INTEGER PRIMARY KEY AUTOINCREMENT,jid TEXT NOT NULL,"
+     "is_whatsapp_user BOOLEAN NOT NULL,status TEXT,status_timestamp INTEGER,number TEXT,"
+     "raw_contact_id INTEGER,display_name TEXT,phone_type INTEGER,phone_label TEXT,"
+     "unseen_msg_count INTEGER,photo_ts INTEGER,thumb_ts INTEGER,photo_id_timestamp INTEGER,"
+     "given_name TEXT,family_name TEXT,wa_name TEXT,sort_name TEXT,nickname TEXT,company TEXT,"
+     "title TEXT,status_autodownload_disabled INTEGER,keep_timestamp INTEGER,is_spam_reported "
+     "INTEGER,is_sidelist_synced BOOLEAN DEFAULT 0,is_business_synced BOOLEAN DEFAULT 0,"
+     "disappearing_mode_duration INTEGER,disappearing_mode_timestamp LONG,"
+     "history_sync_initial_phash TEXT, is_starred BOOLEAN)",
+     0,
+     {}},
+    // iOS 6 AddressBook.sqlitedb.
+    {"IosAddressBookPersonIos6",
+     "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, "
+     "Middle TEXT, FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization "
+     "TEXT, Department TEXT, Note TEXT, Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname "
+     "TEXT, Prefix TEXT, Suffix TEXT, FirstSort TEXT, LastSort TEXT, CreationDate INTEGER, "
+     "ModificationDate INTEGER, CompositeNameFallback TEXT, ExternalIdentifier TEXT, StoreID "
+     "INTEGER, DisplayName TEXT, FirstSortSection TEXT, LastSortSection TEXT, "
+     "FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT "
+     "2147483647)",
+     28,
+     {{0, {"ROWID", 0, 1}},
+      {1, {"First", 3, 0}},
+      {3, {"Middle", 3, 0}},
+      {27, {"LastSortLanguageIndex", 0, 0}}}},
+    // The current ABPerson: everything before the closing UNIQUE(guid).
+    {"IosAddressBookPersonCurrent",
+     "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, "
+     "Middle TEXT, FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization "
+     "TEXT, Department TEXT, Note TEXT, Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname "
+     "TEXT, Prefix TEXT, Suffix TEXT, FirstSort TEXT, LastSort TEXT, CreationDate INTEGER, "
+     "ModificationDate INTEGER, CompositeNameFallback TEXT, ExternalIdentifier TEXT, "
+     "ExternalModificationTag TEXT, ExternalUUID TEXT, StoreID INTEGER, DisplayName TEXT, "
+     "ExternalRepresentation BLOB, FirstSortSection TEXT, LastSortSection TEXT, "
+     "FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT "
+     "2147483647, PersonLink INTEGER DEFAULT -1, ImageURI TEXT, IsPreferredName INTEGER DEFAULT "
+     "1, guid TEXT NOT NULL DEFAULT (ab_generate_guid()), PhonemeData TEXT, AlternateBirthday "
+     "TEXT, MapsData TEXT, FirstPronunciation TEXT, MiddlePronunciation TEXT, LastPronunciation "
+     "TEXT, OrganizationPhonetic TEXT, OrganizationPronunciation TEXT, PreviousFamilyName TEXT, "
+     "PreferredLikenessSource TEXT, PreferredPersonaIdentifier TEXT, PreferredChannel TEXT, "
+     "DowntimeWhitelist TEXT, ImageType TEXT, ImageHash BLOB, MemojiMetadata BLOB, Wallpaper "
+     "BLOB, DisplayFlags INTEGER, WatchWallpaperImageData BLOB, WallpaperMetadata BLOB, "
+     "ImageBackgroundColorsData BLOB, SensitiveContentConfiguration BLOB, WallpaperURI TEXT, "
+     "UNIQUE(guid))",
+     58,
+     {{0, {"ROWID", 0, 1}},
+      {26, {"ExternalRepresentation", 4, 0}},
+      {34, {"guid", 3, 0}},
+      {57, {"WallpaperURI", 3, 0}}}},
+    {"IosAddressBookMultiValue",
+     "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, "
+     "identifier INTEGER, label INTEGER, value TEXT)",
+     6,
+     {{0, {"UID", 0, 1}},
+      {1, {"record_id", 0, 0}},
+      {2, {"property", 0, 0}},
+      {3, {"identifier", 0, 0}},
+      {4, {"label", 0, 0}},
+      {5, {"value", 3, 0}}}},
+    {"IosAddressBookMultiValueEntry",
+     "CREATE TABLE ABMultiValueEntry (parent_id INTEGER, key INTEGER, value TEXT, "
+     "UNIQUE(parent_id, key))",
+     3,
+     {{0, {"parent_id", 0, 0}}, {1, {"key", 0, 0}}, {2, {"value", 3, 0}}}},
+    // Untyped columns are dropped from ordinary tables.
+    {"IosAddressBookRecent",
+     "CREATE TABLE ABRecent(date INTEGER, name, property INTEGER, value)",
+     2,
+     {{0, {"date", 0, 0}}, {1, {"property", 0, 0}}}},
+    {"SqliteSequenceHasOnlyNames", "CREATE TABLE sqlite_sequence(name,seq)", 0, {}},
+    // iOS voicemail.db.
+    {"IosVoicemail",
+     "CREATE TABLE voicemail (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, remote_uid INTEGER, date "
+     "INTEGER, token TEXT, sender TEXT, callback_num TEXT, duration INTEGER, expiration INTEGER, "
+     "trashed_date INTEGER, flags INTEGER)",
+     10,
+     {{0, {"ROWID", 0, 1}}, {4, {"sender", 3, 0}}, {9, {"flags", 0, 0}}}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Applications, RealTableTest, ::testing::ValuesIn(kRealTables),
+                         [](const ::testing::TestParamInfo<RealTableCase>& info) {
+                           return std::string(info.param.label);
+                         });
+
+// --- Helpers that read the schema of a database ---------------------------
+
+constexpr char kCallsTable[] =
+    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,date INTEGER,"
+    "duration INTEGER,type INTEGER,new INTEGER,name TEXT)";
+
+// A full-text message table as chat applications keep them, numbered.
+std::string FtsMessageTable(int number) {
+  return "CREATE VIRTUAL TABLE fts_message_table_" + std::to_string(number) +
+         " USING fts3(tokenize=simple, usernameid, MesLocalID, CreateTime, Message);";
+}
+
+class SchemaHelpersTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<SQLite3Wrapper> OpenWith(const std::string& sql) {
+    const std::string path = dir_.File("db" + std::to_string(++count_) + ".sqlite");
+    test::RunSql(path, sql);
+    auto db = OpenDatabase(path);
+    EXPECT_NE(nullptr, db);
+    return db;
+  }
+
+  test::TempDir dir_;
+  int count_ = 0;
+};
+
+TEST_F(SchemaHelpersTest, GetCreateTableSqlReturnsTheStoredText) {
+  auto db = OpenWith(std::string(kCallsTable) + ";");
+  ASSERT_NE(nullptr, db);
+  EXPECT_EQ(kCallsTable, GetCreateTableSql(*db, "calls"));
+  EXPECT_EQ("", GetCreateTableSql(*db, "sms"));
+  EXPECT_EQ("", GetCreateTableSql(*db, "CALLS"));  // names compare exactly
+}
+
+TEST_F(SchemaHelpersTest, LoadTableSchemaParsesAnExistingTable) {
+  auto db = OpenWith(std::string(kCallsTable) + ";");
+  ASSERT_NE(nullptr, db);
+  TableSchema schema;
+  ASSERT_EQ(1, LoadTableSchema(*db, "calls", &schema));
+  EXPECT_EQ("calls", schema.name);
+  ASSERT_EQ(1u, schema.variants.size());
+  EXPECT_TRUE(schema.variants[0].first);
+  const Columns expected = {{"_id", 0, 1},  {"number", 3, 0}, {"date", 0, 0}, {"duration", 0, 0},
+                            {"type", 0, 0}, {"new", 0, 0},    {"name", 3, 0}};
+  EXPECT_EQ(expected, schema.variants[0].second);
+}
+
+TEST_F(SchemaHelpersTest, LoadTableSchemaFindsAnUnparsableTable) {
+  auto db = OpenWith("CREATE TABLE jid (_id INTEGER PRIMARY KEY, user TEXT, device INT);");
+  ASSERT_NE(nullptr, db);
+  TableSchema schema;
+  ASSERT_EQ(1, LoadTableSchema(*db, "jid", &schema));
+  ASSERT_EQ(1u, schema.variants.size());
+  EXPECT_TRUE(schema.variants[0].first);
+  EXPECT_TRUE(schema.variants[0].second.empty());
+}
+
+TEST_F(SchemaHelpersTest, FtsMessageTableProbeTakesTheFirstNumberedTable) {
+  auto db = OpenWith(FtsMessageTable(1) + FtsMessageTable(2));
+  ASSERT_NE(nullptr, db);
+  TableSchema schema;
+  ASSERT_EQ(1, LoadTableSchema(*db, "fts_message_table_", &schema));
+  EXPECT_EQ("fts_message_table_", schema.name);
+  ASSERT_EQ(1u, schema.variants.size());
+  const Columns expected = {{"docid", 0, 0},
+                            {"usernameid", 3, 0},
+                            {"MesLocalID", 3, 0},
+                            {"CreateTime", 3, 0},
+                            {"Message", 3, 0}};
+  EXPECT_EQ(expected, schema.variants[0].second);
+}
+
+TEST_F(SchemaHelpersTest, FtsMessageTableProbePrefersNumberZero) {
+  auto db =
+      OpenWith(FtsMessageTable(1) +
+               "CREATE VIRTUAL TABLE fts_message_table_0 USING fts3(tokenize=simple, usernameid);");
+  ASSERT_NE(nullptr, db);
+  TableSchema schema;
+  ASSERT_EQ(1, LoadTableSchema(*db, "fts_message_table_", &schema));
+  const Columns expected = {{"docid", 0, 0}, {"usernameid", 3, 0}};
+  EXPECT_EQ(expected, schema.variants[0].second);
+}
+
+TEST_F(SchemaHelpersTest, FtsMessageTableProbeStopsAtItsLimit) {
+  auto last_probed = OpenWith(FtsMessageTable(kFtsMessageTableProbeLimit - 1));
+  ASSERT_NE(nullptr, last_probed);
+  TableSchema found;
+  EXPECT_EQ(1, LoadTableSchema(*last_probed, "fts_message_table_", &found));
+
+  auto beyond = OpenWith(FtsMessageTable(kFtsMessageTableProbeLimit));
+  ASSERT_NE(nullptr, beyond);
+  TableSchema missing;
+  EXPECT_EQ(0, LoadTableSchema(*beyond, "fts_message_table_", &missing));
+  EXPECT_TRUE(missing.variants.empty());
+}
+
+TEST_F(SchemaHelpersTest, ExactPrefixOnlyTriggersTheProbe) {
+  auto db = OpenWith(FtsMessageTable(0));
+  ASSERT_NE(nullptr, db);
+  TableSchema schema;
+  EXPECT_EQ(0, LoadTableSchema(*db, "fts_message_table", &schema));
+  EXPECT_EQ(1, LoadTableSchema(*db, "fts_message_table_0", &schema));
+}
+
+TEST_F(SchemaHelpersTest, ColumnExistsAndCheckIsTableExist) {
+  auto db = OpenWith(std::string(kCallsTable) + ";");
+  ASSERT_NE(nullptr, db);
+  EXPECT_TRUE(ColumnExists(*db, "calls", "number"));
+  EXPECT_FALSE(ColumnExists(*db, "calls", "is_deleted"));
+  EXPECT_FALSE(ColumnExists(*db, "sms", "number"));
+  EXPECT_TRUE(CheckIsTableExist(*db, "calls"));
+  EXPECT_FALSE(CheckIsTableExist(*db, "sms"));
+}
+
+TEST_F(SchemaHelpersTest, NamesWithQuotesAreLookedUpNotExecuted) {
+  auto db = OpenWith(
+      "CREATE TABLE \"o'brien\" (\"it's\" TEXT);"
+      "CREATE TABLE calls (number TEXT);");
+  ASSERT_NE(nullptr, db);
+  EXPECT_TRUE(CheckIsTableExist(*db, "o'brien"));
+  EXPECT_TRUE(ColumnExists(*db, "o'brien", "it's"));
+  // Spliced into the SQL text these would have matched every table.
+  EXPECT_FALSE(CheckIsTableExist(*db, "x' OR tbl_name = 'calls"));
+  EXPECT_FALSE(ColumnExists(*db, "calls') --", "number"));
+  EXPECT_FALSE(ColumnExists(*db, "calls", "x' OR '1'='1"));
+  EXPECT_EQ("", GetCreateTableSql(*db, "x' OR '1'='1"));
+}
+
+// Tests of the error paths follow.
+
+TEST_F(SchemaHelpersTest, MissingTableLoadsNothing) {
+  auto db = OpenWith(std::string(kCallsTable) + ";");
+  ASSERT_NE(nullptr, db);
+  TableSchema schema;
+  EXPECT_EQ(0, LoadTableSchema(*db, "sms", &schema));
+  EXPECT_EQ("sms", schema.name);
+  EXPECT_TRUE(schema.variants.empty());
+  EXPECT_EQ(0, LoadTableSchema(*db, "fts_message_table_", &schema));
+}
+
+TEST_F(SchemaHelpersTest, FailedPrepareReadsAsMissingAndIsLogged) {
+  const std::string log_path = dir_.File("KxDataPackage.log");
+  const std::string path = dir_.File("not_a_database.sqlite");
+  test::WriteFileBytes(path, std::string(4096, '\x5A'));
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+
+  InitLogEx(nullptr, kLogModule, log_path.c_str());
+  EXPECT_FALSE(CheckIsTableExist(*db, "calls"));
+  InitLogEx(nullptr, kLogModule, "");
+  EXPECT_FALSE(ColumnExists(*db, "calls", "number"));
+  EXPECT_EQ("", GetCreateTableSql(*db, "calls"));
+  TableSchema schema;
+  EXPECT_EQ(0, LoadTableSchema(*db, "calls", &schema));
+
+  const std::string log = test::ReadFileBytes(log_path);
+  EXPECT_NE(std::string::npos, log.find("[2] [KxPackageDataSDK] [CheckIsTableExist](")) << log;
+  EXPECT_NE(std::string::npos,
+            log.find("): Query failed! sql:{select count(*) from sqlite_master where type = "
+                     "'table' and tbl_name = ?}, Sqlite3 error message:{file is not a database}"))
+      << log;
+}
+
+}  // namespace
+}  // namespace kx
