@@ -1,0 +1,282 @@
+#include "common/field_config.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/platform.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+using test::QueryColumn;
+using test::RunSql;
+
+// Android call log and SMS tables as the system providers create them.
+constexpr char kCallLogSchema[] =
+    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT, number TEXT, "
+    "presentation INTEGER NOT NULL DEFAULT 1, date INTEGER, duration INTEGER, type INTEGER, "
+    "new INTEGER, name TEXT, numbertype INTEGER, numberlabel TEXT, countryiso TEXT, "
+    "is_read INTEGER, geocoded_location TEXT);";
+constexpr char kSmsSchema[] =
+    "CREATE TABLE threads (_id INTEGER PRIMARY KEY AUTOINCREMENT, date INTEGER DEFAULT 0, "
+    "message_count INTEGER DEFAULT 0, recipient_ids TEXT, snippet TEXT, "
+    "snippet_cs INTEGER DEFAULT 0, read INTEGER DEFAULT 1);"
+    "CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT, "
+    "person INTEGER, date INTEGER, date_sent INTEGER DEFAULT 0, read INTEGER DEFAULT 0, "
+    "type INTEGER, body TEXT);";
+
+// Rows of several data types; the loaders must pick out (android, sms) or
+// (android, callhistory) only.
+constexpr char kConfigRows[] =
+    "INSERT INTO scan_table_info VALUES ('android','sms','threads',1,2,3,4);"
+    "INSERT INTO scan_table_info VALUES ('android','sms','sms',0,1,0,0);"
+    "INSERT INTO scan_table_info VALUES ('ios','sms','message',0,0,0,0);"
+    "INSERT INTO scan_table_info VALUES ('android','callhistory','calls',0,0,0,0);"
+    "INSERT INTO result_field_info VALUES ('android','sms','sms','_id','INTEGER',1,0,1);"
+    "INSERT INTO result_field_info VALUES ('android','sms','sms','address','TEXT',3,1,0);"
+    "INSERT INTO result_field_info VALUES ('android','sms','sms','date','INTEGER',1,1,0);"
+    "INSERT INTO result_field_info VALUES ('android','sms','sms','body','TEXT',3,0,0);"
+    "INSERT INTO result_field_info VALUES ('android','sms','sms','ghost','TEXT',3,0,0);"
+    "INSERT INTO result_field_info VALUES ('android','sms','pdu','_id','INTEGER',1,0,1);"
+    "INSERT INTO result_field_info VALUES ('android','sms','threads','recipient_ids','TEXT',3,1,0);"
+    "INSERT INTO result_field_info VALUES ('ios','sms','sms','type','INTEGER',1,0,0);"
+    "INSERT INTO result_field_info VALUES ('android','callhistory','sms','type','INTEGER',1,0,0);"
+    "INSERT INTO index_field_info VALUES ('contact','ABMultiValue','record_id');"
+    "INSERT INTO index_field_info VALUES ('contact','ABMultiValue','property');"
+    "INSERT INTO index_field_info VALUES ('contact','ABPerson','Last');"
+    "INSERT INTO index_field_info VALUES ('sms','sms','thread_id');";
+
+std::string ConfigLayoutSql() {
+  return test::ReadFileBytes(std::string(KX_TEST_SOURCE_DIR) + "/config/00_schema.sql");
+}
+
+std::vector<std::string> Names(const FieldList& fields) {
+  std::vector<std::string> names;
+  for (const TableFieldInfo& field : fields) names.push_back(field.field_name);
+  return names;
+}
+
+class FieldConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config_path_ = dir_.File(kConfigDbName);
+    RunSql(config_path_, ConfigLayoutSql() + kConfigRows);
+    config_ = OpenSqliteConfig(config_path_);
+    ASSERT_NE(nullptr, config_);
+  }
+
+  // The schema map of a primary SMS database.
+  SchemaMap SmsSchemas() {
+    const std::string primary = dir_.File("mmssms.db");
+    RunSql(primary, kSmsSchema);
+    auto db = OpenDatabase(primary);
+    SchemaMap schemas;
+    for (const char* table : {"threads", "sms"}) {
+      TableSchema schema;
+      EXPECT_EQ(1, LoadTableSchema(*db, table, &schema));
+      schemas[table] = schema.variants.front().second;
+    }
+    return schemas;
+  }
+
+  test::TempDir dir_;
+  std::string config_path_;
+  std::unique_ptr<SqliteConfig> config_;
+};
+
+TEST(FieldConfigNamesTest, SystemAndDataTypeTexts) {
+  const std::vector<std::pair<int, std::string>> systems = {
+      {kSystemAndroid, "android"}, {kSystemIos, "ios"}, {2, ""}, {-1, ""}};
+  for (const auto& [number, text] : systems) EXPECT_EQ(text, SystemTypeName(number)) << number;
+  const std::vector<std::pair<int, std::string>> types = {{kConfigContact, "contact"},
+                                                          {kConfigSms, "sms"},
+                                                          {kConfigCallHistory, "callhistory"},
+                                                          {kConfigNote, "note"},
+                                                          {kConfigWhatsApp, "whatsapp"},
+                                                          {kConfigSafari, "safari"},
+                                                          {kConfigSafariHis, "safariHis"},
+                                                          {kConfigCalendar, "calendar"},
+                                                          {kConfigReminder, "reminder"},
+                                                          {9, ""},
+                                                          {-1, ""}};
+  for (const auto& [number, text] : types) EXPECT_EQ(text, ConfigDataTypeName(number)) << number;
+}
+
+TEST(FieldConfigNamesTest, ConfigDbPathJoinsFolderAndName) {
+  const std::string folder = std::string("cfg") + kPathSeparator + "kx";
+  EXPECT_EQ(folder + kPathSeparator + "KxDataConfiger.db", GetConfigDbPath(folder));
+}
+
+TEST_F(FieldConfigTest, ScanTablesOfOneSystemAndDataType) {
+  std::vector<ScanTableInfo> tables;
+  ASSERT_EQ(1, LoadScanTableInfo(*config_, kSystemAndroid, kConfigSms, &tables));
+  ASSERT_EQ(2u, tables.size());
+  EXPECT_EQ("threads", tables[0].table_name);
+  EXPECT_TRUE(tables[0].is_small);
+  EXPECT_FALSE(tables[0].is_virtual);  // only the value 1 counts
+  EXPECT_EQ(3, tables[0].scan_type);
+  EXPECT_EQ(4, tables[0].flexible_count);
+  EXPECT_EQ("sms", tables[1].table_name);
+  EXPECT_TRUE(tables[1].is_virtual);
+}
+
+TEST_F(FieldConfigTest, ResultFieldsKeepOnlyColumnsOfTheSchema) {
+  FieldMap fields;
+  FieldTypeMap field_types;
+  ASSERT_EQ(1, LoadResultFieldInfo(*config_, kSystemAndroid, kConfigSms, SmsSchemas(), &fields,
+                                   &field_types));
+  // "pdu" is not in the schema map, "ghost" is not a column of sms, and the
+  // ios / callhistory rows belong to other configurations.
+  ASSERT_EQ(2u, fields.size());
+  EXPECT_EQ((std::vector<std::string>{"_id", "address", "date", "body"}), Names(fields["sms"]));
+  EXPECT_EQ((std::vector<std::string>{"recipient_ids"}), Names(fields["threads"]));
+  const TableFieldInfo& id = fields["sms"][0];
+  EXPECT_EQ(0, id.unique);
+  EXPECT_EQ(1, id.row_id);
+  EXPECT_EQ("INTEGER", id.field_type_text);
+  EXPECT_EQ(1, fields["sms"][1].unique);
+  EXPECT_EQ(3, field_types["sms"]["address"]);
+}
+
+TEST_F(FieldConfigTest, IndexFieldsSelectedByDataTypeOnly) {
+  std::map<std::string, std::vector<std::string>> index_fields;
+  ASSERT_EQ(1, LoadIndexFieldInfo(*config_, kConfigContact, &index_fields));
+  ASSERT_EQ(2u, index_fields.size());
+  EXPECT_EQ((std::vector<std::string>{"record_id", "property"}), index_fields["ABMultiValue"]);
+  EXPECT_EQ((std::vector<std::string>{"Last"}), index_fields["ABPerson"]);
+}
+
+TEST_F(FieldConfigTest, UnnamedDataTypeMatchesNoRow) {
+  std::vector<ScanTableInfo> tables;
+  EXPECT_EQ(1, LoadScanTableInfo(*config_, kSystemAndroid, 42, &tables));
+  EXPECT_TRUE(tables.empty());
+}
+
+TEST(SqlBuilderTest, JoinFieldNamesBySelection) {
+  const FieldList fields = {{0, 1, "_id", "INTEGER"},
+                            {1, 0, "address", "TEXT"},
+                            {1, 0, "date", "INTEGER"},
+                            {0, 0, "body", "TEXT"}};
+  const struct {
+    FieldList fields;
+    FieldPredicate select;
+    std::string expected;
+  } cases[] = {
+      {fields, AllFields, "_id,address,date,body"},
+      {fields, UniqueFields, "address,date"},
+      {fields, RowIdFields, "_id"},
+      {{{0, 0, "body", "TEXT"}}, UniqueFields, ""},
+      {{}, AllFields, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.expected, JoinFieldNames(c.fields, c.select));
+}
+
+TEST(SqlBuilderTest, PlaceholdersAndWhereClauses) {
+  const std::pair<size_t, std::string> placeholders[] = {{0, ""}, {1, "?"}, {3, "?,?,?"}};
+  for (const auto& [count, text] : placeholders) EXPECT_EQ(text, BuildPlaceholders(count));
+  const std::pair<std::vector<std::string>, std::string> clauses[] = {
+      {{}, ""}, {{"_id"}, "_id = ?"}, {{"address", "date"}, "address = ? AND date = ?"}};
+  for (const auto& [names, text] : clauses) EXPECT_EQ(text, BuildWhereClause(names));
+}
+
+TEST(SqlBuilderTest, InsertAndSelectTexts) {
+  const FieldList fields = {{1, 0, "number", "TEXT"}, {0, 0, "is_deleted", "INTEGER"}};
+  EXPECT_EQ("insert into calls(number,is_deleted) values(?,?)", BuildInsertSql("calls", fields));
+  EXPECT_EQ("select number,is_deleted from calls", BuildSelectSql("calls", fields));
+  EXPECT_EQ("insert into calls() values()", BuildInsertSql("calls", {}));
+  EXPECT_EQ("select  from calls", BuildSelectSql("calls", {}));
+}
+
+class RowBindingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RunSql(path_, "CREATE TABLE v (i, r, t, b, e, n, UNIQUE (i));");
+    db_ = OpenDatabase(path_);
+    ASSERT_NE(nullptr, db_);
+  }
+
+  test::TempDir dir_;
+  std::string path_ = dir_.File("values.db");
+  std::unique_ptr<SQLite3Wrapper> db_;
+  const FieldList fields_ = {{0, 0, "i", ""}, {0, 0, "r", ""}, {0, 0, "t", ""},
+                             {0, 0, "b", ""}, {0, 0, "e", ""}, {0, 0, "n", ""}};
+};
+
+TEST_F(RowBindingTest, StepBindsEachKindAndNullForAbsent) {
+  ResultRow row;
+  row.integers["i"] = 9007199254740993;
+  row.reals["r"] = 2.5;
+  row.texts["t"] = "caf\xC3\xA9";
+  row.blobs["b"] = {0x00, 0xFF};
+  row.blobs["e"] = {};
+  SqliteStatement insert = PrepareStatement(*db_, BuildInsertSql("v", fields_));
+  EXPECT_TRUE(BindRowAndStep(fields_, row, &insert));
+  EXPECT_FALSE(BindRowAndStep(fields_, row, &insert));  // the unique column refuses it
+  insert.Finalize();
+  db_->Close();
+  EXPECT_EQ((std::vector<std::string>{"integer|real|text|blob|blob|null"}),
+            QueryColumn(path_,
+                        "SELECT typeof(i)||'|'||typeof(r)||'|'||typeof(t)||'|'||"
+                        "typeof(b)||'|'||typeof(e)||'|'||typeof(n) FROM v"));
+  EXPECT_EQ((std::vector<std::string>{"9007199254740993|2.5|caf\xC3\xA9|00FF|0"}),
+            QueryColumn(path_, "SELECT i||'|'||r||'|'||t||'|'||hex(b)||'|'||length(e) FROM v"));
+}
+
+TEST_F(RowBindingTest, TestBindsPresentFieldsToConsecutiveParameters) {
+  RunSql(path_, "INSERT INTO v (i, t) VALUES (7, 'seven');");
+  SqliteStatement test = PrepareStatement(*db_, "SELECT count(*) FROM v WHERE i = ? AND t = ?");
+  const FieldList key = {{1, 0, "r", ""}, {1, 0, "i", ""}, {1, 0, "t", ""}};
+  ResultRow row;
+  row.integers["i"] = 7;
+  row.texts["t"] = "seven";
+  EXPECT_TRUE(BindRowAndTest(key, row, &test));  // r is absent and takes no parameter
+  row.texts.erase("t");
+  // The previous row's "seven" must not linger in parameter 2.
+  EXPECT_FALSE(BindRowAndTest(key, row, &test));
+  row.integers["i"] = 8;
+  row.texts["t"] = "seven";
+  EXPECT_FALSE(BindRowAndTest(key, row, &test));
+}
+
+// Error paths follow.
+
+TEST(FieldConfigErrorTest, MissingConfigIsNotCreated) {
+  test::TempDir dir;
+  const std::string path = dir.File(kConfigDbName);
+  EXPECT_EQ(nullptr, OpenSqliteConfig(path));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(FieldConfigErrorTest, EmptyConfigFailsEveryLoader) {
+  test::TempDir dir;
+  const std::string path = dir.File(kConfigDbName);
+  test::WriteFileBytes(path, "");
+  auto config = OpenSqliteConfig(path);
+  ASSERT_NE(nullptr, config);
+  std::vector<ScanTableInfo> tables;
+  FieldMap fields;
+  std::map<std::string, std::vector<std::string>> index_fields;
+  EXPECT_EQ(0, LoadScanTableInfo(*config, kSystemAndroid, kConfigSms, &tables));
+  EXPECT_EQ(0, LoadResultFieldInfo(*config, kSystemAndroid, kConfigSms, {}, &fields, nullptr));
+  EXPECT_EQ(0, LoadIndexFieldInfo(*config, kConfigContact, &index_fields));
+  EXPECT_EQ("", test::ReadFileBytes(path));  // read-only: nothing written
+}
+
+TEST(FieldConfigErrorTest, ConfigLackingOneTableFailsOnlyItsLoader) {
+  test::TempDir dir;
+  const std::string path = dir.File(kConfigDbName);
+  RunSql(path, ConfigLayoutSql() + kConfigRows + "DROP TABLE result_field_info;");
+  auto config = OpenSqliteConfig(path);
+  ASSERT_NE(nullptr, config);
+  std::vector<ScanTableInfo> tables;
+  FieldMap fields;
+  EXPECT_EQ(1, LoadScanTableInfo(*config, kSystemAndroid, kConfigSms, &tables));
+  EXPECT_EQ(0, LoadResultFieldInfo(*config, kSystemAndroid, kConfigSms, {}, &fields, nullptr));
+}
+
+}  // namespace
+}  // namespace kx
