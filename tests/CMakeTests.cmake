@@ -15,3 +15,10 @@ if(KX_NM AND NOT WIN32)
     COMMAND ${CMAKE_COMMAND} -DNM=${KX_NM} -DLIBRARY=$<TARGET_FILE:kxdatapackage>
             -P ${CMAKE_CURRENT_SOURCE_DIR}/check_exports.cmake)
 endif()
+
+# Another CMake project builds against the installed tree.
+add_test(NAME install_consumer_test
+  COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+          -DWORK=${CMAKE_CURRENT_BINARY_DIR}/install_consumer
+          -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}/install_consumer -DSANITIZE=${KX_SANITIZE}
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/install_test.cmake)
