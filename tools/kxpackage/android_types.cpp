@@ -1,0 +1,100 @@
+#include "tools/kxpackage/android_types.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace kxpackage {
+
+namespace {
+
+long ArraySize(const Json::Value& document, const char* member) {
+  const Json::Value& list = document[member];
+  return list.isArray() ? static_cast<long>(list.size()) : 0;
+}
+
+long CountCalls(const Json::Value& document, const std::string&) {
+  return ArraySize(document, "callhistory");
+}
+
+long CountContacts(const Json::Value& document, const std::string&) {
+  return ArraySize(document, "raw_contacts");
+}
+
+long CountMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const Json::Value& session : document["sessions"]) {
+    if (session["messages"].isArray()) count += static_cast<long>(session["messages"].size());
+  }
+  return count;
+}
+
+// Messages live in batch files listed per chat; each file is parsed on its
+// own, so memory stays at one batch.
+long CountChatMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const Json::Value& chat : document["chat_sessions"]) {
+    for (const Json::Value& batch : chat["msg_file_list"]) {
+      std::ifstream in(std::filesystem::u8path(batch.asString()), std::ios::binary);
+      Json::Value messages;
+      Json::CharReaderBuilder builder;
+      std::string errors;
+      if (in && Json::parseFromStream(builder, in, &messages, &errors) && messages.isArray()) {
+        count += static_cast<long>(messages.size());
+      }
+    }
+  }
+  return count;
+}
+
+long CountLineMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const Json::Value& chat : document["chats"]) {
+    if (chat["message_count"].isIntegral()) count += chat["message_count"].asInt64();
+  }
+  return count;
+}
+
+const std::vector<AndroidType> kAndroidTypes = {
+    {"call_history", "call history", 3, false, true, "callhistory_file_path",
+     "callhistory_files_path", {"calllog.db", "contacts2.db"}, {"calls"}, CountCalls},
+    {"sms", "SMS and MMS", 4, false, true, "sms_file_path", "sms_files_path", {"mmssms.db"},
+     {"sms", "pdu", "part"}, CountMessages},
+    {"contacts", "contacts", 2, false, true, "contact_file_path", "contact_files_path",
+     {"contacts2.db"}, {"raw_contacts", "data", "mimetypes"}, CountContacts},
+    {"whatsapp", "WhatsApp", 0, false, false, "msg_file_path", "msg_files_path", {"msgstore.db"},
+     {"chat"}, CountChatMessages},
+    {"whatsapp_business", "WhatsApp Business", 25, false, false, "msg_file_path", "",
+     {"msgstore_business.db"}, {}, CountChatMessages},
+    {"line", "LINE", 30, true, false, "line_file_path", "", {"naver_line"},
+     {"chat", "chat_history", "contacts"}, CountLineMessages},
+};
+
+const char* const kDataTypeNames[] = {
+    "whatsapp",       "type_1",         "contacts",      "call_history",     "sms",
+    "safari",         "safari_history", "ios_calendar",  "ios_reminders",    "ios_notes",
+    "type_10",        "ios_contacts",   "ios_messages",  "ios_call_history", "ios_whatsapp",
+    "ios_line",       "ios_photos",     "ios_kik",       "ios_viber",        "ios_wechat",
+    "ios_voicemail",  "ios_voice_memos", "ios_books",    "ios_messenger",    "ios_whatsapp_business",
+    "whatsapp_business", "ios_music",   "ios_video",     "ios_kx_photos",    "ios_music_video",
+    "line"};
+
+}  // namespace
+
+const std::vector<AndroidType>& AndroidTypes() { return kAndroidTypes; }
+
+const AndroidType* FindAndroidType(const std::string& name_or_number) {
+  for (const AndroidType& type : kAndroidTypes) {
+    if (type.name == name_or_number || std::to_string(type.data_type) == name_or_number) {
+      return &type;
+    }
+  }
+  return nullptr;
+}
+
+std::string DataTypeName(int data_type) {
+  constexpr int kCount = static_cast<int>(sizeof(kDataTypeNames) / sizeof(kDataTypeNames[0]));
+  if (data_type >= 0 && data_type < kCount) return kDataTypeNames[data_type];
+  return "type_" + std::to_string(data_type);
+}
+
+}  // namespace kxpackage

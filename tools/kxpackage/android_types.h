@@ -1,0 +1,39 @@
+// The Android data types the host knows how to find and package.
+#ifndef KXPACKAGE_ANDROID_TYPES_H_
+#define KXPACKAGE_ANDROID_TYPES_H_
+
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+namespace kxpackage {
+
+// Counts the records of a result document; `output_folder` holds its side
+// files (some documents only list batch files).
+using RecordCounter = long (*)(const Json::Value& document, const std::string& output_folder);
+
+struct AndroidType {
+  std::string name;      // output subfolder and --copy name
+  std::string title;     // for people
+  int data_type;         // the library's data type
+  bool staged;           // runs through KxDataPackageNew
+  bool available;        // the library packages it already
+  std::string primary_key;
+  std::string second_key;  // "" when the type merges no copies
+  // Usual file names, best first; then the tables that identify the
+  // database when no name matches.
+  std::vector<std::string> file_names;
+  std::vector<std::string> required_tables;
+  RecordCounter count_records;
+};
+
+const std::vector<AndroidType>& AndroidTypes();
+// By name ("call_history") or data type number ("3"); null when unknown.
+const AndroidType* FindAndroidType(const std::string& name_or_number);
+// Output folder name of any data type of the library.
+std::string DataTypeName(int data_type);
+
+}  // namespace kxpackage
+
+#endif  // KXPACKAGE_ANDROID_TYPES_H_

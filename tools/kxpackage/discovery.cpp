@@ -1,0 +1,149 @@
+#include "tools/kxpackage/discovery.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace kxpackage {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kSqliteMagic[] = "SQLite format 3";  // followed by a NUL
+constexpr int kMaxDepth = 8;
+constexpr size_t kMaxFiles = 100000;
+
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+struct StmtCloser {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+
+// "file:" URI of a path, with the characters URIs reserve escaped.
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+      uri += escaped;
+    } else {
+      uri += static_cast<char>(c);
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+bool HasTables(const std::string& path, const std::vector<std::string>& required) {
+  const std::set<std::string> tables = ListTables(path);
+  for (const std::string& table : required) {
+    if (tables.count(table) == 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileCheck CheckDatabaseFile(const std::string& path) {
+  std::error_code error;
+  const fs::path file = fs::u8path(path);
+  if (!fs::exists(file, error)) return FileCheck::kMissing;
+  if (fs::is_directory(file, error)) return FileCheck::kFolder;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return FileCheck::kUnreadable;
+  char header[sizeof kSqliteMagic] = {};
+  in.read(header, sizeof header);
+  if (in.gcount() != static_cast<std::streamsize>(sizeof header) ||
+      std::memcmp(header, kSqliteMagic, sizeof header) != 0) {
+    return FileCheck::kNotDatabase;
+  }
+  return FileCheck::kDatabase;
+}
+
+std::string DescribeFileCheck(FileCheck check) {
+  switch (check) {
+    case FileCheck::kDatabase:
+      return "an SQLite database";
+    case FileCheck::kMissing:
+      return "no such file";
+    case FileCheck::kUnreadable:
+      return "cannot be read (permission denied?)";
+    case FileCheck::kNotDatabase:
+      return "not an SQLite database";
+    case FileCheck::kFolder:
+      return "is a folder, not a file";
+  }
+  return "unknown";
+}
+
+std::set<std::string> ListTables(const std::string& path) {
+  std::set<std::string> tables;
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &raw,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  std::unique_ptr<sqlite3, DbCloser> db(raw);
+  if (rc != SQLITE_OK) return tables;
+  sqlite3_stmt* raw_statement = nullptr;
+  if (sqlite3_prepare_v2(db.get(), "select name from sqlite_master where type = 'table'", -1,
+                         &raw_statement, nullptr) != SQLITE_OK) {
+    return tables;
+  }
+  std::unique_ptr<sqlite3_stmt, StmtCloser> statement(raw_statement);
+  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+    const unsigned char* name = sqlite3_column_text(statement.get(), 0);
+    if (name != nullptr) tables.insert(reinterpret_cast<const char*>(name));
+  }
+  return tables;
+}
+
+std::vector<std::string> ListCandidateFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  std::error_code error;
+  fs::recursive_directory_iterator it(fs::u8path(folder),
+                                      fs::directory_options::skip_permission_denied, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it.depth() > kMaxDepth) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_symlink(error)) {
+      if (it->is_directory(error)) it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_regular_file(error)) files.push_back(it->path().u8string());
+    if (files.size() >= kMaxFiles) break;
+  }
+  return files;
+}
+
+FoundSource FindSource(const AndroidType& type, const std::vector<std::string>& files) {
+  FoundSource found;
+  for (const std::string& name : type.file_names) {
+    for (const std::string& file : files) {
+      if (fs::u8path(file).filename().u8string() != name) continue;
+      const FileCheck check = CheckDatabaseFile(file);
+      if (check != FileCheck::kDatabase) {
+        // Keep the first named file that is broken to report it, unless a
+        // sound one turns up.
+        if (found.path.empty()) found = {file, true, check};
+        continue;
+      }
+      // A usual name that lacks the tables (contacts2.db without calls) is
+      // not this type's database.
+      if (HasTables(file, type.required_tables)) return {file, true, FileCheck::kDatabase};
+    }
+  }
+  if (!found.path.empty() || type.required_tables.empty()) return found;
+  for (const std::string& file : files) {
+    if (CheckDatabaseFile(file) != FileCheck::kDatabase) continue;
+    if (HasTables(file, type.required_tables)) return {file, false, FileCheck::kDatabase};
+  }
+  return found;
+}
+
+}  // namespace kxpackage

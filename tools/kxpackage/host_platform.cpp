@@ -1,0 +1,67 @@
+#include "tools/kxpackage/host_platform.h"
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+
+#include "kxdatapackage.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace kxpackage {
+
+namespace {
+
+std::atomic<int> g_interrupted{0};
+
+extern "C" void OnInterrupt(int) {
+  if (g_interrupted.exchange(1) != 0) {
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+  }
+}
+
+}  // namespace
+
+bool StderrIsTerminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
+bool Interrupted() { return g_interrupted.load() != 0; }
+void RaiseInterrupt() { g_interrupted = 1; }
+
+std::string LibraryFolder() {
+#if defined(_WIN32)
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&KxDataFilter), &module)) {
+    return std::string();
+  }
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) return std::string();
+  return std::filesystem::path(path).parent_path().u8string();
+#else
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&KxDataFilter), &info) == 0 || info.dli_fname == nullptr) {
+    return std::string();
+  }
+  std::error_code error;
+  const auto library = std::filesystem::canonical(info.dli_fname, error);
+  return error ? std::string() : library.parent_path().string();
+#endif
+}
+
+}  // namespace kxpackage

@@ -1,0 +1,24 @@
+// What the command-line host needs from the operating system: terminals,
+// Ctrl-C, and where the shared library lives.
+#ifndef KXPACKAGE_HOST_PLATFORM_H_
+#define KXPACKAGE_HOST_PLATFORM_H_
+
+#include <string>
+
+namespace kxpackage {
+
+bool StderrIsTerminal();
+
+// Installs a Ctrl-C handler that only raises the flag read by Interrupted().
+// A second Ctrl-C ends the process at once.
+void InstallInterruptHandler();
+bool Interrupted();
+// Raises the flag as Ctrl-C would (tests, and the stop watcher).
+void RaiseInterrupt();
+
+// Folder of the loaded kxdatapackage library, "" when unknown.
+std::string LibraryFolder();
+
+}  // namespace kxpackage
+
+#endif  // KXPACKAGE_HOST_PLATFORM_H_

@@ -1,0 +1,390 @@
+// kxpackage: packages the databases of phone applications into JSON through
+// the kxdatapackage library.
+#include <json/json.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kxdatapackage.h"
+#include "tools/kxpackage/android_types.h"
+#include "tools/kxpackage/discovery.h"
+#include "tools/kxpackage/host_platform.h"
+#include "tools/kxpackage/job_runner.h"
+#include "tools/kxpackage/options.h"
+#include "tools/kxpackage/progress.h"
+#include "tools/kxpackage/summary.h"
+
+#if defined(KXPACKAGE_HAVE_SAMPLES)
+#include "samples/sample_set.h"
+#endif
+
+namespace kxpackage {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+constexpr char kConfigFileName[] = "KxDataConfiger.db";
+constexpr char kLogFileName[] = "KxDataPackage.log";
+
+void Error(const std::string& message) { std::fprintf(stderr, "kxpackage: %s\n", message.c_str()); }
+
+int Usage(const std::string& message, const std::string& command) {
+  Error(message);
+  std::fprintf(stderr, "%s", HelpText(command).c_str());
+  return kExitUsage;
+}
+
+std::string JsonText(const Json::Value& value) {
+  Json::StreamWriterBuilder builder;
+  builder["indentation"] = "";
+  return Json::writeString(builder, value);
+}
+
+std::string Absolute(const std::string& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(fs::u8path(path), error);
+  return error ? path : absolute.lexically_normal().u8string();
+}
+
+bool IsInside(const std::string& inner, const std::string& outer) {
+  const std::string a = Absolute(inner), b = Absolute(outer);
+  return a == b || (a.size() > b.size() && a.compare(0, b.size(), b) == 0 &&
+                    (a[b.size()] == '/' || a[b.size()] == '\\' || b.back() == '/'));
+}
+
+bool MakeFolder(const std::string& folder, const char* what) {
+  std::error_code error;
+  fs::create_directories(fs::u8path(folder), error);
+  if (error || !fs::is_directory(fs::u8path(folder))) {
+    Error(folder + ": cannot create " + what + " (" +
+          (error ? error.message() : std::string("not a folder")) + ")");
+    return false;
+  }
+  return true;
+}
+
+// The library's state for one run: log folder, configuration, and the
+// watcher that turns Ctrl-C into a stop request.
+class Session {
+ public:
+  static bool Open(const Options& options, const std::string& output, Session* session) {
+    session->log_dir_ = options.log_dir.empty() ? (fs::u8path(output) / "logs").u8string()
+                                                : options.log_dir;
+    if (!MakeFolder(session->log_dir_, "log folder")) return false;
+    std::string config = options.config_dir.empty() ? LibraryFolder() : options.config_dir;
+    if (!fs::exists(fs::u8path(config) / kConfigFileName)) {
+      Error(std::string("warning: ") + kConfigFileName + " not found in '" + config +
+            "'; merging older copies will fail (use --config DIR)");
+    }
+    InitKxDataPackage(session->log_dir_.c_str(), config.c_str());
+    InstallInterruptHandler();
+    session->progress_ = std::make_unique<ProgressMonitor>(
+        !options.quiet && !options.json && StderrIsTerminal(), options.verbose,
+        (fs::u8path(session->log_dir_) / kLogFileName).u8string());
+    return true;
+  }
+  ProgressMonitor* progress() { return progress_.get(); }
+
+ private:
+  std::string log_dir_;
+  std::unique_ptr<ProgressMonitor> progress_;
+};
+
+int Finish(const Options& options, const std::vector<JobResult>& results,
+           const std::string& output) {
+  if (options.json) {
+    PrintSummaryJson(results, Absolute(output), stdout);
+  } else {
+    PrintSummaryTable(results, Absolute(output), stdout);
+  }
+  if (Interrupted()) return kExitInterrupted;
+  for (const JobResult& result : results) {
+    if (!Succeeded(result)) return kExitFailed;
+  }
+  return kExitOk;
+}
+
+JobResult Skipped(const std::string& name, int data_type, int status, const std::string& detail) {
+  JobResult result;
+  result.name = name;
+  result.data_type = data_type;
+  result.status = status;
+  result.detail = detail;
+  return result;
+}
+
+// ---- android ----
+
+struct AndroidPlan {
+  const AndroidType* type = nullptr;
+  FoundSource source;
+  std::vector<std::string> copies;
+};
+
+JobResult RunAndroidType(const AndroidPlan& plan, const std::string& output, Session* session) {
+  const AndroidType& type = *plan.type;
+  const std::string folder = (fs::u8path(output) / type.name).u8string();
+  Json::Value request;
+  request["package_type"] = type.data_type;
+  request["temp_folder"] = Absolute(folder);
+  request["primary_file_object"][type.primary_key] = Absolute(plan.source.path);
+  if (type.staged) {
+    return RunStaged(type.name, type.data_type, JsonText(request), folder, plan.source.path,
+                     type.count_records, session->progress());
+  }
+  if (!type.second_key.empty()) {
+    Json::Value& copies = request["second_file_objects"][type.second_key];
+    copies = Json::Value(Json::arrayValue);
+    for (const std::string& copy : plan.copies) copies.append(Absolute(copy));
+  }
+  return RunFilterAndPackage(type.name, type.data_type, JsonText(request), folder,
+                             type.count_records, session->progress());
+}
+
+// Sorts --copy TYPE=PATH into the plans. False on a usage error.
+bool AddCopies(const Options& options, std::map<std::string, std::vector<std::string>>* copies,
+               std::vector<JobResult>* problems) {
+  for (const std::string& spec : options.copies) {
+    const size_t equals = spec.find('=');
+    const AndroidType* type =
+        equals == std::string::npos ? nullptr : FindAndroidType(spec.substr(0, equals));
+    if (type == nullptr) {
+      Usage("--copy " + spec + ": expected TYPE=PATH with a known TYPE", "android");
+      return false;
+    }
+    if (type->second_key.empty()) {
+      Usage("--copy " + spec + ": " + type->name + " merges no copies", "android");
+      return false;
+    }
+    const std::string path = spec.substr(equals + 1);
+    const FileCheck check = CheckDatabaseFile(path);
+    if (check != FileCheck::kDatabase) {
+      Error(path + ": " + DescribeFileCheck(check) + " (skipped)");
+      problems->push_back(Skipped(type->name + " copy", type->data_type, kHostBadSource,
+                                  path + ": " + DescribeFileCheck(check)));
+      continue;
+    }
+    (*copies)[type->name].push_back(path);
+  }
+  return true;
+}
+
+int RunAndroid(const Options& options) {
+  if (options.positional.size() != 1) return Usage("android needs one DIR", "android");
+  if (options.output.empty()) return Usage("android needs -o OUT", "android");
+  const std::string& dir = options.positional[0];
+  std::error_code error;
+  if (!fs::is_directory(fs::u8path(dir), error)) {
+    return Usage(dir + ": " + (fs::exists(fs::u8path(dir), error) ? "not a folder" : "no such folder"),
+                 "android");
+  }
+  if (IsInside(options.output, dir)) {
+    return Usage(options.output + ": the output folder must not lie inside " + dir, "android");
+  }
+  std::vector<JobResult> results;
+  std::map<std::string, std::vector<std::string>> copies;
+  if (!AddCopies(options, &copies, &results)) return kExitUsage;
+  if (!MakeFolder(options.output, "output folder")) return kExitFailed;
+  Session session;
+  if (!Session::Open(options, options.output, &session)) return kExitFailed;
+
+  const std::vector<std::string> files = ListCandidateFiles(dir);
+  for (const AndroidType& type : AndroidTypes()) {
+    AndroidPlan plan{&type, FindSource(type, files), copies[type.name]};
+    if (plan.source.path.empty()) {
+      if (!plan.copies.empty()) {
+        results.push_back(Skipped(type.name, type.data_type, kHostBadSource,
+                                  "copies given, but no " + type.title + " database in " + dir));
+      }
+      continue;
+    }
+    if (plan.source.check != FileCheck::kDatabase) {
+      const std::string detail = plan.source.path + ": " + DescribeFileCheck(plan.source.check);
+      Error(detail);
+      results.push_back(Skipped(type.name, type.data_type, kHostBadSource, detail));
+      continue;
+    }
+    if (!type.available) {
+      results.push_back(Skipped(type.name, type.data_type, kHostNotAvailable,
+                                "found " + plan.source.path));
+      continue;
+    }
+    if (Interrupted()) {
+      results.push_back(Skipped(type.name, type.data_type, kHostNotRun, ""));
+      continue;
+    }
+    results.push_back(RunAndroidType(plan, options.output, &session));
+  }
+  if (results.empty()) Error("no database of a known data type in " + dir);
+  return Finish(options, results, options.output);
+}
+
+// ---- request ----
+
+bool ReadFileText(const std::string& path, std::string* text) {
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  *text = buffer.str();
+  return true;
+}
+
+int RequestType(const std::string& text) {
+  Json::Value request;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  if (!reader->parse(text.data(), text.data() + text.size(), &request, &errors) ||
+      !request.isObject() || !request["package_type"].isInt()) {
+    return -1;
+  }
+  return request["package_type"].asInt();
+}
+
+bool IsStagedRequest(int data_type, bool forced) {
+  return forced || data_type == 29 || data_type == 30;
+}
+
+int RunRequests(const Options& options) {
+  if (options.positional.empty()) return Usage("request needs at least one FILE", "request");
+  if (options.output.empty()) return Usage("request needs -o OUT", "request");
+  if (!MakeFolder(options.output, "output folder")) return kExitFailed;
+  Session session;
+  if (!Session::Open(options, options.output, &session)) return kExitFailed;
+
+  std::vector<JobResult> results;
+  std::vector<int> filtered_types;
+  for (const std::string& file : options.positional) {
+    std::string text;
+    if (!ReadFileText(file, &text)) {
+      Error(file + ": cannot be read");
+      results.push_back(Skipped(file, -1, kHostBadSource, file + ": cannot be read"));
+      continue;
+    }
+    const int data_type = RequestType(text);
+    const std::string name = DataTypeName(data_type);
+    const std::string folder = (fs::u8path(options.output) / name).u8string();
+    if (Interrupted()) {
+      results.push_back(Skipped(name, data_type, kHostNotRun, file));
+      continue;
+    }
+    if (IsStagedRequest(data_type, options.staged)) {
+      results.push_back(
+          RunStaged(name, data_type, text, folder, std::string(), nullptr, session.progress()));
+      continue;
+    }
+    session.progress()->Begin(name + ": filtering");
+    const int status = KxDataFilter(text.c_str(), static_cast<int>(text.size()));
+    session.progress()->Finish();
+    if (status != 0) {
+      Error(file + ": filter answered " + std::to_string(status) + " (" + StatusText(status) + ")");
+      results.push_back(Skipped(name, data_type, status, file + ": filter request"));
+    } else if (std::find(filtered_types.begin(), filtered_types.end(), data_type) ==
+               filtered_types.end()) {
+      filtered_types.push_back(data_type);
+    }
+  }
+  for (int data_type : filtered_types) {
+    const std::string name = DataTypeName(data_type);
+    if (Interrupted()) {
+      results.push_back(Skipped(name, data_type, kHostNotRun, ""));
+      continue;
+    }
+    results.push_back(RunPackageOnly(name, data_type,
+                                     (fs::u8path(options.output) / name).u8string(),
+                                     session.progress()));
+  }
+  return Finish(options, results, options.output);
+}
+
+// ---- sample and demo ----
+
+bool WriteSamples(const std::string& folder, int scale) {
+#if defined(KXPACKAGE_HAVE_SAMPLES)
+  std::string error;
+  if (!kx::samples::WriteAndroidSampleSet(folder, scale, &error)) {
+    Error(error);
+    return false;
+  }
+  return true;
+#else
+  (void)scale;
+  Error(folder + ": this build has no sample generators");
+  return false;
+#endif
+}
+
+int RunSample(const Options& options) {
+  if (options.output.empty()) return Usage("sample needs -o DIR", "sample");
+  if (!MakeFolder(options.output, "sample folder")) return kExitFailed;
+  if (!WriteSamples(options.output, options.scale)) return kExitFailed;
+  std::printf("Sample data written to %s\n", Absolute(options.output).c_str());
+  return kExitOk;
+}
+
+int RunDemo(Options options) {
+  const std::string root = options.output.empty() ? "kxpackage-demo" : options.output;
+  std::error_code error;
+  if (fs::exists(fs::u8path(root), error) && !fs::is_empty(fs::u8path(root), error)) {
+    return Usage(root + ": already exists and is not empty; give a fresh -o OUT", "demo");
+  }
+  const std::string sample = (fs::u8path(root) / "sample").u8string();
+  if (!MakeFolder(sample, "sample folder")) return kExitFailed;
+  std::fprintf(stderr, "Writing the sample data set to %s\n", Absolute(sample).c_str());
+  if (!WriteSamples(sample, options.scale)) return kExitFailed;
+
+  // Every older database of the set goes in as a copy of its data type.
+  const std::vector<std::string> older_files =
+      ListCandidateFiles((fs::u8path(sample) / "older").u8string());
+  options.copies.clear();
+  for (const AndroidType& type : AndroidTypes()) {
+    if (type.second_key.empty() || !type.available) continue;
+    const FoundSource older = FindSource(type, older_files);
+    if (!older.path.empty() && older.check == FileCheck::kDatabase) {
+      options.copies.push_back(type.name + "=" + older.path);
+    }
+  }
+  options.positional = {(fs::u8path(sample) / "android").u8string()};
+  options.output = (fs::u8path(root) / "output").u8string();
+  return RunAndroid(options);
+}
+
+int Main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!ParseOptions(argc, argv, &options, &error)) return Usage(error, options.command);
+  if (options.help) {
+    std::printf("%s", HelpText(options.command).c_str());
+    return kExitOk;
+  }
+  if (options.command == "android") return RunAndroid(options);
+  if (options.command == "request") return RunRequests(options);
+  if (options.command == "sample") return RunSample(options);
+  if (options.command == "demo") return RunDemo(options);
+  if (options.command.empty()) return Usage("no command given", "");
+  return Usage("unknown command " + options.command, "");
+}
+
+}  // namespace
+}  // namespace kxpackage
+
+int main(int argc, char** argv) {
+  try {
+    return kxpackage::Main(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "kxpackage: %s\n", e.what());
+    return 1;
+  }
+}

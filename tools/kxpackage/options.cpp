@@ -1,0 +1,139 @@
+#include "tools/kxpackage/options.h"
+
+#include <cstdlib>
+
+namespace kxpackage {
+
+namespace {
+
+const char kOverview[] =
+    "usage: kxpackage COMMAND [options]\n"
+    "\n"
+    "Turns the databases of phone applications into JSON data packages.\n"
+    "\n"
+    "commands:\n"
+    "  android DIR -o OUT     package the databases pulled off an Android phone\n"
+    "  request FILE... -o OUT run host request documents as they stand\n"
+    "  sample -o DIR          write the sample data set\n"
+    "  demo [-o OUT]          write the sample data set and package all of it\n"
+    "\n"
+    "Run 'kxpackage COMMAND --help' for the options of a command.\n";
+
+const char kCommonOptions[] =
+    "  --config DIR     folder holding KxDataConfiger.db (default: beside the library)\n"
+    "  --log-dir DIR    where KxDataPackage.log goes (default: OUT/logs)\n"
+    "  -v, --verbose    echo the library's log to standard error\n"
+    "  --quiet          no progress display\n"
+    "  --json           print the summary as JSON\n"
+    "  -h, --help       this help\n"
+    "\n"
+    "Exit status: 0 every data type succeeded, 1 some failed (the others are still\n"
+    "packaged), 2 usage error, 130 interrupted by Ctrl-C.\n";
+
+const char kAndroidHelp[] =
+    "usage: kxpackage android DIR -o OUT [--copy TYPE=PATH]... [options]\n"
+    "\n"
+    "DIR holds files pulled off an Android phone (calllog.db, mmssms.db,\n"
+    "contacts2.db, msgstore.db, wa.db, the LINE database, ...). Databases are\n"
+    "found by their usual names and, failing that, by their tables. Every data\n"
+    "type that has its files is packaged into OUT/<data type>/: result.json (the\n"
+    "document exactly as the library delivered it), the side files the packager\n"
+    "wrote, and the staged (merged) copies of the databases. DIR is only read.\n"
+    "\n"
+    "  -o OUT               output folder (created; must not lie inside DIR)\n"
+    "  --copy TYPE=PATH     an older copy of a database, merged in; its extra\n"
+    "                       records come back tagged \"deleted\". Repeatable. TYPE is\n"
+    "                       call_history, sms, contacts, whatsapp or the number\n";
+
+const char kRequestHelp[] =
+    "usage: kxpackage request FILE... -o OUT [--staged] [options]\n"
+    "\n"
+    "Runs host request documents as a host would: every filter request\n"
+    "(KxDataFilter) in order, then the package call of each filtered data type\n"
+    "(KxDataPackageEx); staged requests (types 29 and 30, or every request with\n"
+    "--staged) go through KxDataPackageNew. Each result document is written to\n"
+    "OUT/<data type>/result.json; side files go to the request's own temp_folder.\n"
+    "\n"
+    "  -o OUT       where the result documents go\n"
+    "  --staged     send every request through KxDataPackageNew\n";
+
+const char kSampleHelp[] =
+    "usage: kxpackage sample -o DIR [--scale N]\n"
+    "\n"
+    "Writes the sample data set: DIR/android holds the databases of a phone,\n"
+    "DIR/older older copies of the same databases (records deleted since).\n"
+    "\n"
+    "  -o DIR       where to write (created)\n"
+    "  --scale N    multiply the record counts by N (default 1)\n";
+
+const char kDemoHelp[] =
+    "usage: kxpackage demo [-o OUT] [options]\n"
+    "\n"
+    "Writes the sample data set into OUT/sample and packages all of it, older\n"
+    "copies included, into OUT/output. OUT defaults to ./kxpackage-demo and must\n"
+    "not exist yet or be empty.\n";
+
+bool TakeValue(int argc, char** argv, int* i, std::string* value, std::string* error) {
+  if (*i + 1 >= argc) {
+    *error = std::string(argv[*i]) + " needs a value";
+    return false;
+  }
+  *value = argv[++*i];
+  return true;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    std::string value;
+    if (arg == "-h" || arg == "--help") {
+      options->help = true;
+    } else if (arg == "-v" || arg == "--verbose") {
+      options->verbose = true;
+    } else if (arg == "--quiet" || arg == "-q") {
+      options->quiet = true;
+    } else if (arg == "--json") {
+      options->json = true;
+    } else if (arg == "--staged") {
+      options->staged = true;
+    } else if (arg == "-o" || arg == "--output") {
+      if (!TakeValue(argc, argv, &i, &options->output, error)) return false;
+    } else if (arg == "--config") {
+      if (!TakeValue(argc, argv, &i, &options->config_dir, error)) return false;
+    } else if (arg == "--log-dir") {
+      if (!TakeValue(argc, argv, &i, &options->log_dir, error)) return false;
+    } else if (arg == "--copy") {
+      if (!TakeValue(argc, argv, &i, &value, error)) return false;
+      options->copies.push_back(value);
+    } else if (arg == "--scale") {
+      if (!TakeValue(argc, argv, &i, &value, error)) return false;
+      char* end = nullptr;
+      const long scale = std::strtol(value.c_str(), &end, 10);
+      if (end == value.c_str() || *end != '\0' || scale < 1 || scale > 100000) {
+        *error = "--scale needs a whole number from 1 to 100000";
+        return false;
+      }
+      options->scale = static_cast<int>(scale);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      *error = "unknown option " + arg;
+      return false;
+    } else if (options->command.empty()) {
+      options->command = arg;
+    } else {
+      options->positional.push_back(arg);
+    }
+  }
+  return true;
+}
+
+std::string HelpText(const std::string& command) {
+  if (command == "android") return std::string(kAndroidHelp) + "\n" + kCommonOptions;
+  if (command == "request") return std::string(kRequestHelp) + "\n" + kCommonOptions;
+  if (command == "sample") return kSampleHelp;
+  if (command == "demo") return std::string(kDemoHelp) + "\n" + kCommonOptions;
+  return kOverview;
+}
+
+}  // namespace kxpackage
