@@ -1,9 +1,11 @@
 #include "common/sqlite_wrapper.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -128,10 +130,29 @@ int ApplyDefences(sqlite3* db) {
 
 }  // namespace
 
+// Phone databases declare collations of their own platform (Android's
+// PHONEBOOK and LOCALIZED, for one). Without them SQLite refuses to change or
+// fill the tables whose indexes name them, so an unknown collation is
+// supplied as plain byte order. Indexes built with the real collation may
+// then be ordered differently from what this connection expects; the
+// packagers never look rows up through such indexes, only the merge inserts
+// into them, and only into staged copies.
+static int ByteOrderCompare(void*, int left_size, const void* left, int right_size, const void* right) {
+  const int common = std::min(left_size, right_size);
+  const int order = common > 0 ? std::memcmp(left, right, static_cast<size_t>(common)) : 0;
+  if (order != 0) return order;
+  return left_size < right_size ? -1 : (left_size > right_size ? 1 : 0);
+}
+
+static void SupplyUnknownCollation(void*, sqlite3* db, int, const char* name) {
+  sqlite3_create_collation(db, name, SQLITE_UTF8, nullptr, ByteOrderCompare);
+}
+
 int OpenGuardedDatabase(const std::string& utf8_path, OpenMode mode, sqlite3** db) {
   *db = nullptr;
   const int rc = sqlite3_open_v2(utf8_path.c_str(), db, OpenFlags(mode), nullptr);
   if (rc != SQLITE_OK) return rc;
+  sqlite3_collation_needed(*db, nullptr, SupplyUnknownCollation);
   return ApplyDefences(*db);
 }
 

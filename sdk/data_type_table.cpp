@@ -1,5 +1,7 @@
 #include "sdk/data_type_table.h"
 
+#include "android/contacts.h"
+
 namespace kx {
 
 namespace {
@@ -10,8 +12,8 @@ const DataTypeEntry kDataTypes[kDataTypeCount] = {
     /* 0 */ {"WhatsAppDataPackage", "whatsappdatapackage", nullptr, nullptr,
              {"msg_files_path", "wa_files_path"}, 20},
     /* 1 */ {"", "", nullptr, nullptr, {"wa_files_path", nullptr}, -1},
-    /* 2 */ {"AndroidContactDataPackage", "androidcontactdatapackge", nullptr, nullptr,
-             {"contact_files_path", nullptr}, 0},
+    /* 2 */ {"AndroidContactDataPackage", "androidcontactdatapackge", AndroidContactDataFilter,
+             AndroidContactDataPackage, {"contact_files_path", nullptr}, 0},
     /* 3 */ {"AndroidCallhistoryDataPackage", "androidcallhistorydatapackage", nullptr, nullptr,
              {"callhistory_files_path", nullptr}, 0},
     /* 4 */ {"AndroidSmsDataPackage", "androidsmsdatapackage", nullptr, nullptr,

@@ -326,6 +326,34 @@ TEST_F(SqliteWrapperTest, TriggersOfTheFileDoNotFire) {
   EXPECT_EQ(Rows({"before"}), QueryColumn(path, "SELECT snippet FROM threads"));
 }
 
+// contacts2.db indexes raw_contacts with Android's own PHONEBOOK collation;
+// the table can still be changed and filled on this platform.
+TEST_F(SqliteWrapperTest, PlatformCollationsOfThePhoneAreSupplied) {
+  const std::string path = dir_.File("contacts2.db");
+  {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &raw));
+    sqlite3_create_collation(raw, "PHONEBOOK", SQLITE_UTF8, nullptr,
+                             [](void*, int, const void*, int, const void*) { return 0; });
+    EXPECT_EQ(SQLITE_OK,
+              sqlite3_exec(raw,
+                           "CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                           " display_name TEXT, sort_key TEXT COLLATE PHONEBOOK);"
+                           "CREATE INDEX raw_sort_key1_index ON raw_contacts (sort_key);"
+                           "INSERT INTO raw_contacts (display_name, sort_key) VALUES ('Ann', 'Ann');",
+                           nullptr, nullptr, nullptr));
+    sqlite3_close(raw);
+  }
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  EXPECT_EQ(SQLITE_OK, db->Exec("ALTER TABLE raw_contacts ADD COLUMN is_deleted INTEGER DEFAULT 0"));
+  EXPECT_EQ(SQLITE_OK, db->Exec("INSERT INTO raw_contacts (display_name, sort_key, is_deleted)"
+                                " VALUES ('Bob', 'Bob', 1)"));
+  db.reset();
+  EXPECT_EQ(Rows({"Ann|0", "Bob|1"}),
+            QueryColumn(path, "SELECT display_name || '|' || is_deleted FROM raw_contacts"));
+}
+
 TEST_F(SqliteWrapperTest, ViewPosingAsTableReadsAsMissing) {
   const std::string path = dir_.File("calllog.db");
   RunSql(path,

@@ -1,0 +1,638 @@
+// The Android contacts packager (data type 2): the document it hands over
+// for small address books, the type step, pictures, the merge of older
+// copies through the filter, stops, and hostile input.
+#include "android/contacts.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/field_config.h"
+#include "common/file_queue.h"
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "samples/android_contacts.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kContactType = 2;
+
+// The provider's own table texts (Android 7).
+constexpr char kContactTables[] =
+    "CREATE TABLE mimetypes (_id INTEGER PRIMARY KEY AUTOINCREMENT,mimetype TEXT NOT NULL);"
+    "CREATE UNIQUE INDEX mime_type ON mimetypes (mimetype);"
+    "CREATE TABLE data (_id INTEGER PRIMARY KEY AUTOINCREMENT,package_id INTEGER REFERENCES "
+    "package(_id),mimetype_id INTEGER REFERENCES mimetype(_id) NOT NULL,raw_contact_id INTEGER "
+    "REFERENCES raw_contacts(_id) NOT NULL,hash_id TEXT,is_read_only INTEGER NOT NULL DEFAULT "
+    "0,is_primary INTEGER NOT NULL DEFAULT 0,is_super_primary INTEGER NOT NULL DEFAULT "
+    "0,data_version INTEGER NOT NULL DEFAULT 0,data1 TEXT,data2 TEXT,data3 TEXT,data4 TEXT,data5 "
+    "TEXT,data6 TEXT,data7 TEXT,data8 TEXT,data9 TEXT,data10 TEXT,data11 TEXT,data12 TEXT,data13 "
+    "TEXT,data14 TEXT,data15 TEXT,data_sync1 TEXT, data_sync2 TEXT, data_sync3 TEXT, data_sync4 "
+    "TEXT, carrier_presence INTEGER NOT NULL DEFAULT 0 );"
+    "CREATE INDEX data_raw_contact_id ON data (raw_contact_id);"
+    "INSERT INTO mimetypes VALUES(1,'vnd.android.cursor.item/email_v2');"
+    "INSERT INTO mimetypes VALUES(2,'vnd.android.cursor.item/im');"
+    "INSERT INTO mimetypes VALUES(3,'vnd.android.cursor.item/nickname');"
+    "INSERT INTO mimetypes VALUES(4,'vnd.android.cursor.item/organization');"
+    "INSERT INTO mimetypes VALUES(5,'vnd.android.cursor.item/phone_v2');"
+    "INSERT INTO mimetypes VALUES(6,'vnd.android.cursor.item/sip_address');"
+    "INSERT INTO mimetypes VALUES(7,'vnd.android.cursor.item/name');"
+    "INSERT INTO mimetypes VALUES(8,'vnd.android.cursor.item/postal-address_v2');"
+    "INSERT INTO mimetypes VALUES(9,'vnd.android.cursor.item/identity');"
+    "INSERT INTO mimetypes VALUES(10,'vnd.android.cursor.item/photo');"
+    "INSERT INTO mimetypes VALUES(11,'vnd.android.cursor.item/group_membership');"
+    "INSERT INTO mimetypes VALUES(12,'vnd.android.cursor.item/note');"
+    "INSERT INTO mimetypes VALUES(13,'vnd.android.cursor.item/website');"
+    "INSERT INTO mimetypes VALUES(14,'vnd.android.cursor.item/relation');"
+    "INSERT INTO mimetypes VALUES(15,'vnd.android.cursor.item/contact_event');"
+    "INSERT INTO mimetypes VALUES(16,'vnd.android.cursor.item/vnd.com.whatsapp.profile');";
+
+constexpr char kInsertData[] =
+    "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3,data4,data5,data6,data7,"
+    "data8,data9,data10,data14,data15) VALUES ";
+
+struct CapturedResults {
+  int count = 0;
+  int kind = -1;
+  std::string text;
+};
+
+CapturedResults g_results;
+
+int CaptureResult(int kind, const char* text, int length) {
+  ++g_results.count;
+  g_results.kind = kind;
+  g_results.text.assign(text, static_cast<size_t>(length));
+  return 0;
+}
+
+Json::Value Parsed(const std::string& text) {
+  Json::Value value;
+  std::string error;
+  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << error << "\n" << text;
+  return value;
+}
+
+// The writer's layout of an expected document, so that whole texts compare.
+std::string Formatted(const std::string& expected_json) { return WriteJson(Parsed(expected_json)); }
+
+// `size` bytes that are not all alike, and their SQL blob literal.
+std::string PictureBytes(size_t size) {
+  std::string bytes;
+  for (size_t i = 0; i < size; ++i) bytes.push_back(static_cast<char>((i * 37 + 11) & 0xFF));
+  return bytes;
+}
+
+std::string BlobLiteral(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string literal = "X'";
+  for (const char byte : bytes) {
+    literal.push_back(kHex[(static_cast<unsigned char>(byte) >> 4) & 0xF]);
+    literal.push_back(kHex[static_cast<unsigned char>(byte) & 0xF]);
+  }
+  return literal + "'";
+}
+
+std::vector<std::string> ThumbnailFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(PathFromUtf8(folder))) {
+    if (entry.path().extension() == ".thumb") names.push_back(PathToUtf8(entry.path().filename()));
+  }
+  return names;
+}
+
+// The contact objects whose name item has this display name.
+std::vector<Json::Value> ContactsNamed(const Json::Value& document, const std::string& name) {
+  std::vector<Json::Value> found;
+  for (const Json::Value& contact : document["raw_contacts"]) {
+    if (contact["name"]["display_name"].asString() == name) found.push_back(contact);
+  }
+  return found;
+}
+
+class ContactsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_results = CapturedResults();
+    db_path_ = phone_.File("contacts2.db");
+    record_.data_type = kContactType;
+    record_.temp_folder = temp_.path();
+    record_.primary_files["contact_file_path"] = db_path_;
+  }
+
+  void MakeContacts(const std::string& inserts) {
+    test::RunSql(db_path_, std::string(kContactTables) + inserts);
+  }
+
+  int Package() { return AndroidContactDataPackage(&record_, CaptureResult, &stop_, kContactType); }
+
+  // Packages and returns the one document handed over.
+  std::string PackagedText() {
+    EXPECT_EQ(kStatusOk, Package());
+    EXPECT_EQ(1, g_results.count);
+    EXPECT_EQ(0, g_results.kind);
+    return g_results.text;
+  }
+
+  std::string ThumbnailPath(int64_t row_id, const std::string& picture) const {
+    return JoinPath(temp_.path(),
+                    std::to_string(row_id) + "_" + Fnv1a64Decimal(picture) + ".thumb");
+  }
+
+  test::TempDir phone_;  // source files
+  test::TempDir temp_;   // the record's temp folder
+  std::string db_path_;
+  DataTypeRecord record_;
+  std::atomic<int> stop_{0};
+};
+
+TEST_F(ContactsTest, DocumentOfASmallAddressBook) {
+  const std::string picture = PictureBytes(300);
+  MakeContacts(
+      std::string(kInsertData) +
+      "(1,1,7,'José Álvarez','José','Álvarez',NULL,NULL,NULL,NULL,NULL,NULL,'1',NULL,NULL),"
+      "(2,1,5,'+34 600 11 22 33','2',NULL,'+34600112233',NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL,NULL),"
+      "(3,1,1,'jose.alvarez@example.es','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL),"
+      "(4,1,4,'Ateliers d''Arc','1',NULL,'Directrice','R&D',NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL),"
+      "(5,1,8,'Calle de Alcalá 42','3',NULL,'Calle de Alcalá 42',NULL,NULL,'Madrid',NULL,"
+      "'28014','España',NULL,NULL),"
+      "(6,1,15,'1985-04-12','3',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+      "(7,1,12,'Prefers \"WhatsApp\" — 👋',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL,NULL),"
+      "(8,1,11,'1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+      "(9,1,13,'https://example.es/','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL),"
+      "(10,1,6,'jose@sip.example.es','2',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL),"
+      "(11,1,3,'Pepe','5',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+      "(12,1,2,'jose.alvarez','3',NULL,NULL,'-1','Matrix',NULL,NULL,NULL,NULL,NULL,NULL),"
+      "(13,1,14,'Sam','4',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+      "(14,1,9,'jose@example.es','com.google',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL,NULL),"
+      "(15,1,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,'42'," +
+      BlobLiteral(picture) +
+      "),"
+      "(16,2,7,'محمد الأحمد','محمد',NULL,'',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+      "(17,2,5,'+966 50 123 4567','99',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+      "(18,2,1,'m@example.sa',NULL,'Conference',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL),"
+      "(19,3,16,'4477009@s.whatsapp.net',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+      "NULL);");
+
+  Json::Value expected = Parsed(R"({"raw_contacts": [
+    {"contact_event": {"start_date": "1985-04-12", "type": "birthday"},
+     "email_v2": {"address": "jose.alvarez@example.es", "type": "home"},
+     "group_membership": {"group_row_id": "1"},
+     "identity": {"identity": "jose@example.es", "namespace": "com.google"},
+     "im": {"custom_protocol": "Matrix", "data": "jose.alvarez", "protocol": "-1", "type": "other"},
+     "name": {"display_name": "José Álvarez", "family_name": "Álvarez", "full_name_style": "1",
+              "given_name": "José"},
+     "nickname": {"name": "Pepe", "type": "initials"},
+     "note": {"note": "Prefers \"WhatsApp\" — 👋"},
+     "organization": {"company": "Ateliers d'Arc", "department": "R&D", "title": "Directrice",
+                      "type": "work"},
+     "phone_v2": {"normalized_number": "+34600112233", "number": "+34 600 11 22 33",
+                  "type": "mobile"},
+     "photo": {"photo_thumb_path": ""},
+     "postal-address_v2": {"city": "Madrid", "country": "España",
+                           "formatted_address": "Calle de Alcalá 42", "postcode": "28014",
+                           "street": "Calle de Alcalá 42", "type": "other"},
+     "relation": {"name": "Sam", "type": "ddmestic_partner"},
+     "sip_address": {"sip_address": "jose@sip.example.es", "type": "work"},
+     "website": {"type": "homepage", "url": "https://example.es/"}},
+    {"email_v2": {"address": "m@example.sa", "type": "Conference"},
+     "name": {"display_name": "محمد الأحمد", "given_name": "محمد"}}]})");
+  expected["raw_contacts"][0]["photo"]["photo_thumb_path"] = ThumbnailPath(15, picture);
+
+  EXPECT_EQ(WriteJson(expected), PackagedText());
+  EXPECT_EQ(picture, test::ReadFileBytes(ThumbnailPath(15, picture)));
+}
+
+// One raw contact per case, named after it, with one data row of the kind.
+struct TypeCase {
+  const char* label;
+  int mimetype_id;
+  const char* member;  // the contact member of the kind
+  const char* data2;   // SQL literal
+  const char* data3;   // SQL literal
+  const char* item;    // expected item; null when it is dropped
+};
+
+const TypeCase kTypeCases[] = {
+    {"label", 5, "phone_v2", "'2'", "NULL", R"({"number": "v", "type": "mobile"})"},
+    {"custom type alone", 5, "phone_v2", "NULL", "'Boat'", R"({"number": "v", "type": "Boat"})"},
+    {"custom code 0", 5, "phone_v2", "'0'", "'Boat'", nullptr},
+    {"unknown code", 5, "phone_v2", "'21'", "NULL", nullptr},
+    {"no type at all", 5, "phone_v2", "NULL", "NULL", R"({"number": "v"})"},
+    {"label drops custom", 15, "contact_event", "'3'", "'Name day'",
+     R"({"start_date": "v", "type": "birthday"})"},
+    {"relation 4", 14, "relation", "'4'", "NULL", R"({"name": "v", "type": "ddmestic_partner"})"},
+    {"event 1", 15, "contact_event", "'1'", "NULL", R"({"start_date": "v", "type": "aniversary"})"},
+    {"nickname 5", 3, "nickname", "'5'", "NULL", R"({"name": "v", "type": "initials"})"},
+    {"website 6", 13, "website", "'6'", "NULL", R"({"url": "v", "type": "ftp"})"},
+    {"email 4", 1, "email_v2", "'4'", "NULL", R"({"address": "v", "type": "mobile"})"},
+    {"organization 2", 4, "organization", "'2'", "NULL", R"({"company": "v", "type": "other"})"},
+    {"im 1", 2, "im", "'1'", "NULL", R"({"data": "v", "type": "home"})"},
+    {"sip 3", 6, "sip_address", "'3'", "NULL", R"({"sip_address": "v", "type": "other"})"},
+    {"postal 2", 8, "postal-address_v2", "'2'", "NULL",
+     R"({"formatted_address": "v", "type": "work"})"},
+    {"phone 20", 5, "phone_v2", "'20'", "NULL", R"({"number": "v", "type": "mms"})"},
+    {"identity", 9, "identity", "'com.google'", "NULL",
+     R"({"identity": "v", "namespace": "com.google"})"},
+    {"code with a blank", 5, "phone_v2", "' 2'", "NULL", nullptr},
+};
+
+TEST_F(ContactsTest, TypeStep) {
+  std::string inserts;
+  int row_id = 0;
+  for (size_t i = 0; i < std::size(kTypeCases); ++i) {
+    const TypeCase& c = kTypeCases[i];
+    const std::string raw_contact = std::to_string(i + 1);
+    inserts += "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1) VALUES (" +
+               std::to_string(++row_id) + "," + raw_contact + ",7,'" + c.label + "');";
+    inserts += "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3) VALUES (" +
+               std::to_string(++row_id) + "," + raw_contact + "," + std::to_string(c.mimetype_id) +
+               ",'v'," + c.data2 + "," + c.data3 + ");";
+  }
+  MakeContacts(inserts);
+  const Json::Value document = Parsed(PackagedText());
+
+  for (const TypeCase& c : kTypeCases) {
+    SCOPED_TRACE(c.label);
+    const std::vector<Json::Value> contacts = ContactsNamed(document, c.label);
+    ASSERT_EQ(1u, contacts.size());
+    if (c.item == nullptr) {
+      EXPECT_FALSE(contacts[0].isMember(c.member));
+    } else {
+      EXPECT_EQ(Parsed(c.item), contacts[0][c.member]);
+    }
+  }
+}
+
+TEST_F(ContactsTest, LaterRowOfAKindReplacesTheEarlier) {
+  MakeContacts(
+      "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3) VALUES "
+      "(1,1,5,'111','2',NULL),(2,1,5,'222','3',NULL),"
+      // A dropped row replaces nothing.
+      "(3,1,5,'333','0','Boat');");
+  EXPECT_EQ(Formatted(R"({"raw_contacts": [{"phone_v2": {"number": "222", "type": "work"}}]})"),
+            PackagedText());
+}
+
+TEST_F(ContactsTest, PicturesFromTwoHundredFiftySixBytes) {
+  const std::string small = PictureBytes(255);
+  const std::string large = PictureBytes(256);
+  MakeContacts(std::string(kInsertData) +
+               "(1,1,7,'small',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(2,1,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL," +
+               BlobLiteral(small) +
+               "),"
+               "(3,2,7,'large',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(4,2,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL," +
+               BlobLiteral(large) + ");");
+
+  const Json::Value document = Parsed(PackagedText());
+  EXPECT_FALSE(ContactsNamed(document, "small").at(0).isMember("photo"));
+  EXPECT_EQ(ThumbnailPath(4, large),
+            ContactsNamed(document, "large").at(0)["photo"]["photo_thumb_path"].asString());
+  EXPECT_EQ(std::vector<std::string>{fs::path(ThumbnailPath(4, large)).filename().string()},
+            ThumbnailFiles(temp_.path()));
+  EXPECT_EQ(large, test::ReadFileBytes(ThumbnailPath(4, large)));
+}
+
+TEST_F(ContactsTest, ContactOfUnknownKindsOnlyIsLeftOut) {
+  MakeContacts(
+      "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1) VALUES "
+      "(1,1,16,'4477009@s.whatsapp.net'),"
+      "(2,1,99,'a kind the mimetypes table does not know'),"
+      // A photo row without a picture yields nothing either.
+      "(3,1,10,NULL);");
+  EXPECT_EQ(Formatted(R"({"raw_contacts": []})"), PackagedText());
+}
+
+TEST_F(ContactsTest, EmptyAndNullColumnsGiveNoMember) {
+  MakeContacts(
+      "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3,data4) VALUES "
+      "(1,1,5,NULL,NULL,NULL,NULL),(2,2,7,'',NULL,'','Dr.');");
+  EXPECT_EQ(Formatted(R"({"raw_contacts": [{"phone_v2": {}}, {"name": {"prefix": "Dr."}}]})"),
+            PackagedText());
+}
+
+// A merged database: the tag goes on the contact when every item of it was
+// recovered, else on each recovered item; a recovered item never hides a
+// live one of its kind.
+TEST_F(ContactsTest, DeletedTagsOfAMergedDatabase) {
+  MakeContacts(
+      "ALTER TABLE data ADD COLUMN is_deleted INTEGER DEFAULT 0;"
+      "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,is_deleted) VALUES "
+      "(1,1,7,'Live person',NULL,0),(2,1,1,'old@example.com','1',1),"
+      "(3,2,7,'Gone person',NULL,1),(4,2,5,'555','2',1),"
+      "(5,3,5,'111','3',1),(6,3,5,'222','2',0),"
+      "(7,4,5,'333','2',0),(8,4,5,'444','3',1);");
+  EXPECT_EQ(Formatted(R"({"raw_contacts": [
+      {"email_v2": {"address": "old@example.com", "tag": "deleted", "type": "home"},
+       "name": {"display_name": "Live person"}},
+      {"name": {"display_name": "Gone person"}, "phone_v2": {"number": "555", "type": "mobile"},
+       "tag": "deleted"},
+      {"phone_v2": {"number": "222", "type": "mobile"}},
+      {"phone_v2": {"number": "333", "type": "mobile"}}]})"),
+            PackagedText());
+}
+
+class GeneratedContactsTest : public ContactsTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(GeneratedContactsTest, EveryPersonAndPictureOfAGeneratedBook) {
+  samples::AndroidSampleOptions options;
+  options.scale = 2;
+  options.schema_version = GetParam();
+  samples::AndroidContactsSummary summary;
+  ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options, &summary));
+
+  const Json::Value document = Parsed(PackagedText());
+  EXPECT_EQ(summary.person_contacts, static_cast<int>(document["raw_contacts"].size()));
+  EXPECT_EQ(summary.pictures, static_cast<int>(ThumbnailFiles(temp_.path()).size()));
+  for (const std::string& name : summary.new_names)
+    EXPECT_EQ(1u, ContactsNamed(document, name).size());
+  for (const std::string& name : summary.lost_names)
+    EXPECT_TRUE(ContactsNamed(document, name).empty());
+  std::set<std::string> kinds;
+  for (const Json::Value& contact : document["raw_contacts"]) {
+    EXPECT_FALSE(contact.isMember("tag"));  // never merged: nothing is tagged
+    for (const std::string& member : contact.getMemberNames()) kinds.insert(member);
+  }
+  EXPECT_EQ(15u, kinds.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(SchemaVersions, GeneratedContactsTest, ::testing::Values(1, 2));
+
+// ---------------------------------------------------------------------------
+// Merging older copies.
+
+class ContactsMergeTest : public ContactsTest {
+ protected:
+  void SetUp() override {
+    ContactsTest::SetUp();
+    InitializeLibrary(temp_.path().c_str(), test::ConfigFolder().c_str());
+    samples::AndroidSampleOptions options;
+    ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options, &newer_));
+    options.older_copy = true;
+    older_path_ = phone_.File("contacts2_older.db");
+    ASSERT_TRUE(samples::WriteAndroidContacts(older_path_, options, &older_));
+    options.schema_version = 1;
+    android4_path_ = phone_.File("contacts2_android4.db");
+    ASSERT_TRUE(samples::WriteAndroidContacts(android4_path_, options));
+    ASSERT_EQ(1u, older_.lost_names.size());
+  }
+
+  // Runs the filter on staged copies of both older files.
+  void Filter() {
+    const std::string first = JoinPath(temp_.path(), "older.db");
+    const std::string second = JoinPath(temp_.path(), "android4.db");
+    fs::copy_file(PathFromUtf8(older_path_), PathFromUtf8(first));
+    fs::copy_file(PathFromUtf8(android4_path_), PathFromUtf8(second));
+    record_.second_files["contact_files_path"].Push(first);
+    record_.second_files["contact_files_path"].Push(second);
+    std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
+    ASSERT_NE(nullptr, config);
+    EXPECT_EQ(kStatusOk, AndroidContactDataFilter(&record_, config.get(), &stop_));
+    EXPECT_TRUE(record_.second_files["contact_files_path"].Empty());
+  }
+
+  samples::AndroidContactsSummary newer_;
+  samples::AndroidContactsSummary older_;
+  std::string older_path_;
+  std::string android4_path_;
+};
+
+TEST_F(ContactsMergeTest, StagedPrimaryGainsIsDeletedAndUniqueIndexes) {
+  Filter();
+  EXPECT_EQ(std::vector<std::string>{"1"},
+            test::QueryColumn(db_path_,
+                              "select count(*) from pragma_table_info('data') "
+                              "where name='is_deleted'"));
+  EXPECT_EQ((std::vector<std::string>{"data_unique_key_index", "mimetypes_unique_key_index"}),
+            test::QueryColumn(db_path_,
+                              "select name from sqlite_master where type='index' and name in "
+                              "('data_unique_key_index','mimetypes_unique_key_index') "
+                              "order by name"));
+}
+
+TEST_F(ContactsMergeTest, RowOnlyTheOlderCopiesHoldArrivesOnceAsDeleted) {
+  Filter();
+  const std::string& lost = older_.lost_names[0];
+  // Both copies hold the lost person: one row, flagged.
+  EXPECT_EQ(std::vector<std::string>{"1"},
+            test::QueryColumn(db_path_, "select is_deleted from data where data1='" + lost + "'"));
+  // A person every file holds is not duplicated; the primary's edit wins.
+  EXPECT_EQ(std::vector<std::string>{"0"},
+            test::QueryColumn(db_path_, "select is_deleted from data where data1='José Álvarez'"));
+  EXPECT_EQ(std::vector<std::string>{"olafur@example.is"},
+            test::QueryColumn(db_path_, "select data1 from data where data1 like 'olafur@%'"));
+  // Every row of the lost person came back under the raw contact id they
+  // had, and no live row joined them.
+  EXPECT_EQ(std::vector<std::string>{"1"},
+            test::QueryColumn(db_path_,
+                              "select count(*) > 1 and count(*) = sum(is_deleted) from data where "
+                              "raw_contact_id=(select raw_contact_id from data where data1='" +
+                                  lost + "')"));
+}
+
+// raw_contacts carries indexes over columns of the provider's PHONEBOOK
+// collation; a connection that cannot supply it can neither add is_deleted
+// to that table nor insert into it.
+TEST_F(ContactsMergeTest, RecoveredRawContactKeepsItsId) {
+  Filter();
+  const std::string& lost = older_.lost_names[0];
+  EXPECT_EQ(std::vector<std::string>{"1"},
+            test::QueryColumn(db_path_,
+                              "select is_deleted from raw_contacts where "
+                              "_id=(select raw_contact_id from data where data1='" +
+                                  lost + "')"))
+      << "the lost raw contact is missing from the merged raw_contacts table";
+}
+
+TEST_F(ContactsMergeTest, DeletedContactIsTaggedOnce) {
+  Filter();
+  const Json::Value document = Parsed(PackagedText());
+  EXPECT_EQ(newer_.person_contacts + 1, static_cast<int>(document["raw_contacts"].size()));
+
+  const std::vector<Json::Value> lost = ContactsNamed(document, older_.lost_names[0]);
+  ASSERT_EQ(1u, lost.size());
+  EXPECT_EQ("deleted", lost[0]["tag"].asString());
+  EXPECT_FALSE(lost[0]["phone_v2"].isMember("tag"));
+
+  // The number José lost comes back tagged, without hiding his live one.
+  const std::vector<Json::Value> jose = ContactsNamed(document, "José Álvarez");
+  ASSERT_EQ(1u, jose.size());
+  EXPECT_FALSE(jose[0].isMember("tag"));
+  EXPECT_EQ("mobile", jose[0]["phone_v2"]["type"].asString());
+  EXPECT_FALSE(jose[0]["phone_v2"].isMember("tag"));
+
+  int tagged = 0;
+  for (const Json::Value& contact : document["raw_contacts"]) {
+    if (contact.isMember("tag")) ++tagged;
+  }
+  EXPECT_EQ(1, tagged);
+}
+
+// ---------------------------------------------------------------------------
+// Through the library's entry points.
+
+class ContactsLibraryTest : public ContactsTest {
+ protected:
+  void SetUp() override {
+    ContactsTest::SetUp();
+    InitializeLibrary(temp_.path().c_str(), test::ConfigFolder().c_str());
+  }
+  void TearDown() override {
+    InitializeLibrary(temp_.path().c_str(), test::ConfigFolder().c_str());
+  }
+
+  int Filter(const std::vector<std::string>& copies) {
+    Json::Value request;
+    request["package_type"] = kContactType;
+    request["temp_folder"] = temp_.path();
+    request["primary_file_object"]["contact_file_path"] = db_path_;
+    if (!copies.empty()) {
+      for (const std::string& copy : copies) {
+        request["second_file_objects"]["contact_files_path"].append(copy);
+      }
+    }
+    const std::string text = WriteJson(request);
+    return FilterDataType(text.c_str(), static_cast<int>(text.size()));
+  }
+};
+
+TEST_F(ContactsLibraryTest, FilterAndPackageAnOlderCopy) {
+  samples::AndroidSampleOptions options;
+  samples::AndroidContactsSummary older;
+  ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options));
+  options.older_copy = true;
+  const std::string older_path = phone_.File("contacts2_older.db");
+  ASSERT_TRUE(samples::WriteAndroidContacts(older_path, options, &older));
+
+  ASSERT_EQ(kStatusOk, Filter({older_path}));
+  ASSERT_EQ(kStatusOk, PackageDataType(CaptureResult, kContactType));
+  ASSERT_EQ(1, g_results.count);
+  EXPECT_EQ(0, g_results.kind);
+  const std::vector<Json::Value> lost = ContactsNamed(Parsed(g_results.text), older.lost_names[0]);
+  ASSERT_EQ(1u, lost.size());
+  EXPECT_EQ("deleted", lost[0]["tag"].asString());
+}
+
+TEST_F(ContactsLibraryTest, StopFromAnotherThreadDuringThePackageCall) {
+  samples::AndroidSampleOptions options;
+  options.scale = 300;
+  ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options));
+  ASSERT_EQ(kStatusOk, Filter({}));
+
+  // Stops once the first picture is written, well before the last contact.
+  std::thread stopper([this] {
+    for (int wait = 0; wait < 60000 && ThumbnailFiles(temp_.path()).empty(); ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    RequestStop();
+  });
+  const int status = PackageDataType(CaptureResult, kContactType);
+  stopper.join();
+  EXPECT_EQ(kStatusStopped, status);
+  EXPECT_EQ(0, g_results.count);
+}
+
+// ---------------------------------------------------------------------------
+// Error paths and hostile input.
+
+TEST_F(ContactsTest, StopSetBeforeThePackageCall) {
+  MakeContacts("INSERT INTO data (_id,raw_contact_id,mimetype_id,data1) VALUES (1,1,7,'a');");
+  stop_ = 1;
+  EXPECT_EQ(kStatusOk, Package());
+  EXPECT_EQ(0, g_results.count);
+}
+
+TEST_F(ContactsTest, MissingPrimaryFile) {
+  record_.primary_files.clear();
+  EXPECT_EQ(kStatusMissingInput, Package());
+  EXPECT_EQ(0, g_results.count);
+  std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
+  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
+}
+
+TEST_F(ContactsTest, FilterWithoutSecondFiles) {
+  MakeContacts("");
+  std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
+  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
+  record_.second_files["contact_files_path"];  // present but empty
+  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
+}
+
+TEST_F(ContactsTest, UnreadableDatabasesGiveAnEmptyList) {
+  const std::string empty_document = Formatted(R"({"raw_contacts": []})");
+  test::RunSql(db_path_, "CREATE TABLE unrelated (x INTEGER);");  // no contact tables
+  EXPECT_EQ(empty_document, PackagedText());
+
+  g_results = CapturedResults();
+  test::WriteFileBytes(db_path_, "this is not a database, just text that is long enough");
+  EXPECT_EQ(empty_document, PackagedText());
+
+  g_results = CapturedResults();
+  record_.primary_files["contact_file_path"] = phone_.File("missing.db");
+  EXPECT_EQ(empty_document, PackagedText());
+  EXPECT_FALSE(fs::exists(PathFromUtf8(phone_.File("missing.db"))));
+}
+
+TEST_F(ContactsTest, NullsAndTextWhereIntegersBelong) {
+  // A hostile file: no column types, so nothing is converted on the way in.
+  test::RunSql(db_path_,
+               "CREATE TABLE mimetypes (_id, mimetype);"
+               "CREATE TABLE data (_id INTEGER PRIMARY KEY, raw_contact_id, mimetype_id, data1, "
+               "data2, data3, data4, data5, data6, data7, data8, data9, data10, data14, data15);"
+               "INSERT INTO mimetypes VALUES (NULL, NULL), ('phone', 'vnd.android.cursor.item/"
+               "email_v2'), (5, 'vnd.android.cursor.item/phone_v2'), (10, NULL);"
+               "INSERT INTO data (_id, raw_contact_id, mimetype_id, data1, data2) VALUES "
+               "(1, NULL, NULL, NULL, NULL), (2, 'abc', 5, '1', 2), (3, 7, 'x', 'y', 'z'),"
+               "(4, 7, '5', '123', 2), (5, 7, 5, 4.5, 2.5), (6, 8, 10, NULL, NULL);");
+  // Row 4: a text mimetype id reads as its number and an integer type as
+  // its digits; row 5 (later, same kind) has a real type without a label
+  // and is dropped; rows of raw contact 'abc' cannot be looked up.
+  EXPECT_EQ(Formatted(R"({"raw_contacts": [{"phone_v2": {"number": "123", "type": "mobile"}}]})"),
+            PackagedText());
+}
+
+TEST_F(ContactsTest, PictureThatCannotBeWrittenKeepsItsPath) {
+  const std::string picture = PictureBytes(400);
+  MakeContacts(std::string(kInsertData) +
+               "(3,1,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL," +
+               BlobLiteral(picture) + ");");
+  record_.temp_folder = JoinPath(temp_.path(), "gone");  // does not exist
+  const std::string path = JoinPath(record_.temp_folder, "3_" + Fnv1a64Decimal(picture) + ".thumb");
+  const std::string expected =
+      WriteJson(Parsed(R"({"raw_contacts": [{"photo": {"photo_thumb_path": ""}}]})"));
+  Json::Value document = Parsed(PackagedText());
+  EXPECT_EQ(path, document["raw_contacts"][0]["photo"]["photo_thumb_path"].asString());
+  EXPECT_FALSE(fs::exists(PathFromUtf8(path)));
+  document["raw_contacts"][0]["photo"]["photo_thumb_path"] = "";
+  EXPECT_EQ(expected, WriteJson(document));
+}
+
+}  // namespace
+}  // namespace kx
