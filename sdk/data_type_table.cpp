@@ -1,6 +1,8 @@
 #include "sdk/data_type_table.h"
 
+#include "android/call_history.h"
 #include "android/contacts.h"
+#include "android/sms.h"
 
 namespace kx {
 
@@ -14,10 +16,11 @@ const DataTypeEntry kDataTypes[kDataTypeCount] = {
     /* 1 */ {"", "", nullptr, nullptr, {"wa_files_path", nullptr}, -1},
     /* 2 */ {"AndroidContactDataPackage", "androidcontactdatapackge", AndroidContactDataFilter,
              AndroidContactDataPackage, {"contact_files_path", nullptr}, 0},
-    /* 3 */ {"AndroidCallhistoryDataPackage", "androidcallhistorydatapackage", nullptr, nullptr,
+    /* 3 */ {"AndroidCallhistoryDataPackage", "androidcallhistorydatapackage",
+             AndroidCallhistoryDataFilter, AndroidCallhistoryDataPackage,
              {"callhistory_files_path", nullptr}, 0},
-    /* 4 */ {"AndroidSmsDataPackage", "androidsmsdatapackage", nullptr, nullptr,
-             {"sms_files_path", nullptr}, 0},
+    /* 4 */ {"AndroidSmsDataPackage", "androidsmsdatapackage", AndroidSmsDataFilter,
+             AndroidSmsDataPackage, {"sms_files_path", nullptr}, 0},
     /* 5 */ {"IOSSafariDataPackage", "iossafaridatapackage", nullptr, nullptr,
              {"safari_files_path", nullptr}, 4},
     /* 6 */ {"IOSSafariHisDataPackage", "iossafarihisdatapackage", nullptr, nullptr,

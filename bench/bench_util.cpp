@@ -1,0 +1,68 @@
+#include "bench/bench_util.h"
+
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace kx::bench {
+
+double NowSeconds() {
+  using Clock = std::chrono::steady_clock;
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+double PeakResidentMb() {
+  struct rusage usage {};
+  if (getrusage(RUSAGE_SELF, &usage) != 0) return -1.0;
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // Linux reports kilobytes
+}
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted.push_back(c);
+    }
+  }
+  return quoted + "'";
+}
+
+double TimeShellCommand(const std::string& command) {
+  const double start = NowSeconds();
+  const int status = std::system(command.c_str());
+  const double elapsed = NowSeconds() - start;
+  if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
+  return elapsed;
+}
+
+int RunInChild(const std::function<int()>& work) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    const int result = work();
+    std::fflush(nullptr);
+    _exit(result);
+  }
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string MakeTempFolder(const std::string& prefix) {
+  std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  return mkdtemp(buffer.data()) == nullptr ? std::string() : std::string(buffer.data());
+}
+
+}  // namespace kx::bench

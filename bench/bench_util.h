@@ -1,0 +1,33 @@
+// Measuring helpers shared by the benchmarks. POSIX only.
+#ifndef KX_BENCH_BENCH_UTIL_H_
+#define KX_BENCH_BENCH_UTIL_H_
+
+#include <functional>
+#include <string>
+
+namespace kx::bench {
+
+// Seconds on a monotonic clock, from an arbitrary start.
+double NowSeconds();
+
+// Peak resident set of this process so far, in megabytes (ru_maxrss).
+double PeakResidentMb();
+
+// `text` as one single-quoted word for /bin/sh.
+std::string ShellQuote(const std::string& text);
+
+// Runs `command` through /bin/sh and returns its wall time in seconds, or a
+// negative value when it could not run or exited non-zero.
+double TimeShellCommand(const std::string& command);
+
+// Runs `work` in a forked child, so that its peak memory is its own, and
+// returns the child's exit code (work's result), or -1 when it did not end
+// normally. Call before any thread is started.
+int RunInChild(const std::function<int()>& work);
+
+// A fresh folder under the system temp folder; "" on failure.
+std::string MakeTempFolder(const std::string& prefix);
+
+}  // namespace kx::bench
+
+#endif  // KX_BENCH_BENCH_UTIL_H_

@@ -1,0 +1,345 @@
+#include "common/json_text_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace kx {
+
+namespace {
+
+constexpr char kIndentation[] = "   ";
+constexpr char kNameSeparator[] = " : ";
+constexpr unsigned kReplacementCharacter = 0xFFFD;
+
+// The tree writer's UTF-8 decoding, kept as it is (it takes the bytes after
+// a lead byte without checking them) so that broken text comes out alike.
+// Advances *at to the last byte used.
+unsigned DecodeCodepoint(const char*& at, const char* end) {
+  const unsigned first = static_cast<unsigned char>(*at);
+  if (first < 0x80) return first;
+  if (first < 0xE0) {
+    if (end - at < 2) return kReplacementCharacter;
+    const unsigned value = ((first & 0x1F) << 6) | (static_cast<unsigned>(at[1]) & 0x3F);
+    at += 1;
+    return value < 0x80 ? kReplacementCharacter : value;
+  }
+  if (first < 0xF0) {
+    if (end - at < 3) return kReplacementCharacter;
+    const unsigned value = ((first & 0x0F) << 12) | ((static_cast<unsigned>(at[1]) & 0x3F) << 6) |
+                           (static_cast<unsigned>(at[2]) & 0x3F);
+    at += 2;
+    if (value >= 0xD800 && value <= 0xDFFF) return kReplacementCharacter;
+    return value < 0x800 ? kReplacementCharacter : value;
+  }
+  if (first < 0xF8) {
+    if (end - at < 4) return kReplacementCharacter;
+    const unsigned value = ((first & 0x07) << 18) | ((static_cast<unsigned>(at[1]) & 0x3F) << 12) |
+                           ((static_cast<unsigned>(at[2]) & 0x3F) << 6) |
+                           (static_cast<unsigned>(at[3]) & 0x3F);
+    at += 3;
+    return value < 0x10000 ? kReplacementCharacter : value;
+  }
+  return kReplacementCharacter;
+}
+
+void AppendUnicodeEscape(unsigned unit, std::string* out) {
+  static const char kHex[] = "0123456789abcdef";
+  const char escape[6] = {'\\',
+                          'u',
+                          kHex[(unit >> 12) & 0xF],
+                          kHex[(unit >> 8) & 0xF],
+                          kHex[(unit >> 4) & 0xF],
+                          kHex[unit & 0xF]};
+  out->append(escape, sizeof(escape));
+}
+
+bool IsPlainAscii(char c) {
+  const unsigned char byte = static_cast<unsigned char>(c);
+  return byte >= 0x20 && byte < 0x80 && c != '"' && c != '\\';
+}
+
+}  // namespace
+
+void AppendJsonString(std::string_view value, std::string* out) {
+  out->push_back('"');
+  const char* at = value.data();
+  const char* const end = at + value.size();
+  while (at != end) {
+    const char* run = at;
+    while (at != end && IsPlainAscii(*at)) ++at;
+    out->append(run, static_cast<size_t>(at - run));
+    if (at == end) break;
+    switch (*at) {
+      case '"':
+        out->append("\\\"");
+        break;
+      case '\\':
+        out->append("\\\\");
+        break;
+      case '\b':
+        out->append("\\b");
+        break;
+      case '\f':
+        out->append("\\f");
+        break;
+      case '\n':
+        out->append("\\n");
+        break;
+      case '\r':
+        out->append("\\r");
+        break;
+      case '\t':
+        out->append("\\t");
+        break;
+      default: {
+        unsigned codepoint = DecodeCodepoint(at, end);
+        if (codepoint >= 0x20 && codepoint <= 0x7F) {
+          out->push_back(static_cast<char>(codepoint));
+        } else if (codepoint < 0x10000) {
+          AppendUnicodeEscape(codepoint, out);
+        } else {
+          // Twenty bits as a surrogate pair; larger values (broken input)
+          // lose their top bits, as in the tree writer.
+          codepoint -= 0x10000;
+          AppendUnicodeEscape(0xD800 + ((codepoint >> 10) & 0x3FF), out);
+          AppendUnicodeEscape(0xDC00 + (codepoint & 0x3FF), out);
+        }
+        break;
+      }
+    }
+    ++at;
+  }
+  out->push_back('"');
+}
+
+void AppendJsonInt(int64_t value, std::string* out) {
+  char text[24];
+  const int length = std::snprintf(text, sizeof(text), "%lld", static_cast<long long>(value));
+  out->append(text, static_cast<size_t>(length));
+}
+
+void AppendJsonDouble(double value, std::string* out) {
+  if (!std::isfinite(value)) {
+    out->append(std::isnan(value) ? "null" : (value < 0 ? "-1e+9999" : "1e+9999"));
+    return;
+  }
+  char text[40];
+  const int length = std::snprintf(text, sizeof(text), "%.17g", value);
+  std::string_view written(text, static_cast<size_t>(length));
+  bool has_point_or_exponent = false;
+  for (char c : written) {
+    // A decimal comma of the C locale's choosing reads as a point.
+    out->push_back(c == ',' ? '.' : c);
+    has_point_or_exponent = has_point_or_exponent || c == ',' || c == '.' || c == 'e';
+  }
+  // Keeps a whole number recognisable as floating point ("3.0").
+  if (!has_point_or_exponent) out->append(".0");
+}
+
+void JsonTextWriter::WriteIndent() {
+  out_->push_back('\n');
+  out_->append(indent_);
+}
+
+void JsonTextWriter::WriteWithIndent(std::string_view text) {
+  if (!indented_) WriteIndent();
+  out_->append(text);
+  indented_ = false;
+}
+
+void JsonTextWriter::Open(Level* level) {
+  WriteWithIndent(level->is_array ? "[" : "{");
+  indent_.append(kIndentation);
+  level->opened = true;
+}
+
+bool JsonTextWriter::StartValue(bool is_object) {
+  if (!ok_) return false;
+  if (levels_.empty()) {
+    ok_ = !root_written_;
+    return ok_;
+  }
+  Level& parent = levels_.back();
+  if (!parent.is_array) {
+    ok_ = name_pending_;
+    return ok_;
+  }
+  if (!is_object) {
+    ok_ = false;
+    return false;
+  }
+  if (!parent.opened) {
+    Open(&parent);
+  } else {
+    out_->push_back(',');
+  }
+  if (!indented_) WriteIndent();
+  indented_ = true;
+  return true;
+}
+
+void JsonTextWriter::FinishValue() {
+  if (levels_.empty()) {
+    root_written_ = true;
+    return;
+  }
+  Level& parent = levels_.back();
+  ++parent.count;
+  if (parent.is_array) {
+    indented_ = false;
+  } else {
+    name_pending_ = false;
+  }
+}
+
+void JsonTextWriter::BeginObject() {
+  if (!StartValue(true)) return;
+  levels_.push_back(Level());
+  name_pending_ = false;
+}
+
+void JsonTextWriter::EndObject() {
+  if (!ok_ || levels_.empty() || levels_.back().is_array || name_pending_) {
+    ok_ = false;
+    return;
+  }
+  const bool opened = levels_.back().opened;
+  levels_.pop_back();
+  if (opened) {
+    indent_.resize(indent_.size() - (sizeof(kIndentation) - 1));
+    WriteWithIndent("}");
+  } else {
+    // The tree writer puts an array of empty objects on one line.
+    if (!levels_.empty() && levels_.back().is_array) {
+      ok_ = false;
+      return;
+    }
+    out_->append("{}");
+  }
+  FinishValue();
+}
+
+void JsonTextWriter::BeginArray() {
+  if (!StartValue(false)) return;
+  Level level;
+  level.is_array = true;
+  levels_.push_back(level);
+}
+
+void JsonTextWriter::EndArray() {
+  if (!ok_ || levels_.empty() || !levels_.back().is_array) {
+    ok_ = false;
+    return;
+  }
+  const bool opened = levels_.back().opened;
+  levels_.pop_back();
+  if (opened) {
+    indent_.resize(indent_.size() - (sizeof(kIndentation) - 1));
+    WriteWithIndent("]");
+  } else {
+    out_->append("[]");
+  }
+  FinishValue();
+}
+
+void JsonTextWriter::Name(std::string_view name) {
+  if (!ok_ || levels_.empty() || levels_.back().is_array || name_pending_) {
+    ok_ = false;
+    return;
+  }
+  Level& object = levels_.back();
+  if (object.count > 0 && !(std::string_view(object.last_name) < name)) {
+    ok_ = false;
+    return;
+  }
+  if (!object.opened) {
+    Open(&object);
+  } else {
+    out_->push_back(',');
+  }
+  object.last_name.assign(name.data(), name.size());
+  if (!indented_) WriteIndent();
+  AppendJsonString(name, out_);
+  indented_ = false;
+  out_->append(kNameSeparator);
+  name_pending_ = true;
+}
+
+void JsonTextWriter::String(std::string_view value) {
+  if (!StartValue(false)) return;
+  AppendJsonString(value, out_);
+  FinishValue();
+}
+
+void JsonTextWriter::Int(int64_t value) {
+  if (!StartValue(false)) return;
+  AppendJsonInt(value, out_);
+  FinishValue();
+}
+
+void JsonTextWriter::Double(double value) {
+  if (!StartValue(false)) return;
+  AppendJsonDouble(value, out_);
+  FinishValue();
+}
+
+JsonMembers::Member* JsonMembers::Slot(std::string_view name) {
+  for (size_t i = 0; i < size_; ++i) {
+    if (members_[i].name == name) return &members_[i];
+  }
+  if (size_ == members_.size()) members_.emplace_back();
+  Member* member = &members_[size_++];
+  member->name.assign(name.data(), name.size());
+  return member;
+}
+
+void JsonMembers::SetString(std::string_view name, std::string_view value) {
+  Member* member = Slot(name);
+  member->kind = Kind::kString;
+  member->text.assign(value.data(), value.size());
+}
+
+void JsonMembers::SetInt(std::string_view name, int64_t value) {
+  Member* member = Slot(name);
+  member->kind = Kind::kInt;
+  member->integer = value;
+}
+
+void JsonMembers::SetDouble(std::string_view name, double value) {
+  Member* member = Slot(name);
+  member->kind = Kind::kDouble;
+  member->real = value;
+}
+
+bool JsonMembers::Has(std::string_view name) const {
+  for (size_t i = 0; i < size_; ++i) {
+    if (members_[i].name == name) return true;
+  }
+  return false;
+}
+
+void JsonMembers::WriteObject(JsonTextWriter* writer) const {
+  order_.clear();
+  for (size_t i = 0; i < size_; ++i) order_.push_back(&members_[i]);
+  std::sort(order_.begin(), order_.end(),
+            [](const Member* a, const Member* b) { return a->name < b->name; });
+  writer->BeginObject();
+  for (const Member* member : order_) {
+    writer->Name(member->name);
+    switch (member->kind) {
+      case Kind::kString:
+        writer->String(member->text);
+        break;
+      case Kind::kInt:
+        writer->Int(member->integer);
+        break;
+      case Kind::kDouble:
+        writer->Double(member->real);
+        break;
+    }
+  }
+  writer->EndObject();
+}
+
+}  // namespace kx

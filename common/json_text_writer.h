@@ -1,0 +1,111 @@
+// A streaming JSON writer for documents too large to hold as a Json::Value
+// tree, writing exactly the text that WriteJson writes for the same document
+// (JsonCpp's styled stream writer: three-space indentation, " : " after a
+// name, members in byte order of their names, non-ASCII as \u escapes, no
+// comments, no final line feed).
+//
+// It covers objects whose members are strings, integers, floating-point
+// numbers, objects or arrays, and arrays whose elements are non-empty
+// objects (the tree writer lays those out one element per line). Arrays of
+// scalars or of empty objects are refused: the tree writer puts short ones
+// on one line, which it can only decide with the whole array in hand.
+// Member names must come in rising byte order without repeats; JsonMembers
+// sorts a flat object for callers whose names are not fixed.
+#ifndef KX_COMMON_JSON_TEXT_WRITER_H_
+#define KX_COMMON_JSON_TEXT_WRITER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kx {
+
+class JsonTextWriter {
+ public:
+  // Appends to *out, which must outlive the writer.
+  explicit JsonTextWriter(std::string* out) : out_(out) {}
+
+  void BeginObject();
+  void EndObject();
+  void BeginArray();
+  void EndArray();
+  // The name of the next member of the open object.
+  void Name(std::string_view name);
+  void String(std::string_view value);
+  void Int(int64_t value);
+  void Double(double value);
+
+  // False after a call that breaks the rules above; the text is then not
+  // what WriteJson would give and must not be used.
+  bool ok() const { return ok_; }
+  // True when one value was written and every container is closed.
+  bool complete() const { return ok_ && root_written_ && levels_.empty(); }
+
+ private:
+  struct Level {
+    bool is_array = false;
+    bool opened = false;  // "{" or "[" written: the container is not empty
+    size_t count = 0;
+    std::string last_name;
+  };
+
+  // Where the next value goes; false (and ok_ cleared) when none may go.
+  bool StartValue(bool is_object);
+  void FinishValue();
+  void Open(Level* level);
+  void WriteIndent();
+  void WriteWithIndent(std::string_view text);
+
+  std::string* out_;
+  std::vector<Level> levels_;
+  std::string indent_;
+  bool indented_ = true;  // the tree writer's state: a line was just started
+  bool name_pending_ = false;
+  bool root_written_ = false;
+  bool ok_ = true;
+};
+
+// Appends `value` as a quoted JSON string the way the tree writer escapes it.
+void AppendJsonString(std::string_view value, std::string* out);
+// The tree writer's forms of numbers.
+void AppendJsonInt(int64_t value, std::string* out);
+void AppendJsonDouble(double value, std::string* out);
+
+// A flat object of string and number members, set in any order and written
+// in the writer's order. Setting a name again replaces its value, as it does
+// in a Json::Value.
+class JsonMembers {
+ public:
+  // Forgets the members; keeps the buffers for the next use.
+  void Clear() { size_ = 0; }
+  void SetString(std::string_view name, std::string_view value);
+  void SetInt(std::string_view name, int64_t value);
+  void SetDouble(std::string_view name, double value);
+  bool Has(std::string_view name) const;
+  bool empty() const { return size_ == 0; }
+
+  // The object as one value of `writer`.
+  void WriteObject(JsonTextWriter* writer) const;
+
+ private:
+  enum class Kind { kString, kInt, kDouble };
+  struct Member {
+    std::string name;
+    Kind kind = Kind::kString;
+    std::string text;
+    int64_t integer = 0;
+    double real = 0.0;
+  };
+
+  Member* Slot(std::string_view name);
+
+  std::vector<Member> members_;  // [0, size_) are in use
+  size_t size_ = 0;
+  mutable std::vector<const Member*> order_;
+};
+
+}  // namespace kx
+
+#endif  // KX_COMMON_JSON_TEXT_WRITER_H_

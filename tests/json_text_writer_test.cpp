@@ -1,0 +1,315 @@
+// The streaming JSON writer: byte for byte the text of WriteJson for the
+// same document, for fixed tricky cases and for many random documents, and
+// the calls it refuses.
+#include "common/json_text_writer.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "common/json_util.h"
+
+namespace kx {
+namespace {
+
+// Streams a tree the way a packager would: members in name order, which is
+// the order getMemberNames gives.
+void Stream(const Json::Value& value, JsonTextWriter* writer) {
+  switch (value.type()) {
+    case Json::objectValue:
+      writer->BeginObject();
+      for (const std::string& name : value.getMemberNames()) {
+        writer->Name(name);
+        Stream(value[name], writer);
+      }
+      writer->EndObject();
+      break;
+    case Json::arrayValue:
+      writer->BeginArray();
+      for (const Json::Value& element : value) Stream(element, writer);
+      writer->EndArray();
+      break;
+    case Json::intValue:
+      writer->Int(value.asInt64());
+      break;
+    case Json::realValue:
+      writer->Double(value.asDouble());
+      break;
+    default: {
+      const char* begin = nullptr;
+      const char* end = nullptr;
+      value.getString(&begin, &end);
+      writer->String(std::string_view(begin, static_cast<size_t>(end - begin)));
+      break;
+    }
+  }
+}
+
+std::string Streamed(const Json::Value& value) {
+  std::string text;
+  JsonTextWriter writer(&text);
+  Stream(value, &writer);
+  EXPECT_TRUE(writer.complete());
+  return text;
+}
+
+Json::Value Text(const std::string& bytes) {
+  return Json::Value(bytes.data(), bytes.data() + bytes.size());
+}
+
+TEST(JsonTextWriterTest, WritesWhatTheTreeWriterWritesForFixedCases) {
+  Json::Value document(Json::objectValue);
+  document["empty_list"] = Json::Value(Json::arrayValue);
+  document["empty_object"] = Json::Value(Json::objectValue);
+  Json::Value& calls = document["callhistory"] = Json::Value(Json::arrayValue);
+  Json::Value call(Json::objectValue);
+  call["number"] = "+1 (555) 010-4477";
+  call["name"] = "Zoë \"Big\" O'Brien \\ 🐱 שלום";
+  call["duration"] = Json::Int64(-9223372036854775807LL - 1);
+  call["ratio"] = 3.0;
+  call["tiny"] = 5e-324;
+  call["big"] = std::numeric_limits<double>::infinity();
+  call["minus_big"] = -std::numeric_limits<double>::infinity();
+  call["not_a_number"] = std::numeric_limits<double>::quiet_NaN();
+  call["negative_zero"] = -0.0;
+  call["controls"] = Text(std::string("\0\x01\b\f\n\r\t\x1f\x7f", 9));
+  call["broken"] = Text(
+      "\x80"
+      "A\xc0\x80\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82");
+  call[std::string("k\xc3\xa9y\x01", 5)] = "named oddly";
+  call[""] = "";
+  calls.append(call);
+  Json::Value nested(Json::objectValue);
+  nested["inner"]["deeper"] = Json::Value(Json::arrayValue);
+  nested["inner"]["deeper"].append(call);
+  calls.append(nested);
+  EXPECT_EQ(WriteJson(document), Streamed(document));
+
+  for (const Json::Value& root :
+       {Json::Value(Json::objectValue), Json::Value(Json::arrayValue), Json::Value("only text"),
+        Json::Value(Json::Int64(7)), Json::Value(1.25)}) {
+    EXPECT_EQ(WriteJson(root), Streamed(root));
+  }
+}
+
+// SplitMix64, so that a failure can be replayed from its seed.
+class Random {
+ public:
+  explicit Random(uint64_t seed) : state_(seed) {}
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  int Below(int bound) { return static_cast<int>(Next() % static_cast<uint64_t>(bound)); }
+
+ private:
+  uint64_t state_;
+};
+
+std::string RandomBytes(Random& random) {
+  static const char* const kPieces[] = {"a",
+                                        "Z",
+                                        " ",
+                                        "\"",
+                                        "\\",
+                                        "/",
+                                        "\n",
+                                        "\t",
+                                        "\x01",
+                                        "\x7f",
+                                        "é",
+                                        "€",
+                                        "😀",
+                                        "ש",
+                                        "\x80",
+                                        "\xc3",
+                                        "\xe2\x82",
+                                        "\xf0\x9f\x98",
+                                        "\xed\xa0\x80",
+                                        "\xc0\x80",
+                                        "\xf8\x88\x80\x80\x80",
+                                        "\xff"};
+  std::string bytes;
+  const int count = random.Below(12);
+  for (int i = 0; i < count; ++i) {
+    if (random.Below(8) == 0) {
+      bytes.push_back(static_cast<char>(random.Below(256)));
+    } else {
+      bytes += kPieces[random.Below(sizeof(kPieces) / sizeof(kPieces[0]))];
+    }
+  }
+  return bytes;
+}
+
+double RandomDouble(Random& random) {
+  switch (random.Below(4)) {
+    case 0: {
+      const uint64_t bits = random.Next();
+      double value;
+      std::memcpy(&value, &bits, sizeof(value));
+      return value;
+    }
+    case 1:
+      return static_cast<double>(random.Below(2000) - 1000);
+    case 2:
+      return (random.Below(2000) - 1000) / 8.0;
+    default:
+      return static_cast<double>(static_cast<int64_t>(random.Next())) / 3.0;
+  }
+}
+
+Json::Value RandomObject(Random& random, int depth, bool allow_empty);
+
+Json::Value RandomMemberValue(Random& random, int depth) {
+  const int kind = random.Below(depth > 0 ? 6 : 3);
+  switch (kind) {
+    case 0:
+      return Text(RandomBytes(random));
+    case 1:
+      return Json::Value(Json::Int64(static_cast<int64_t>(random.Next())));
+    case 2:
+      return Json::Value(RandomDouble(random));
+    case 3:
+      return RandomObject(random, depth - 1, true);
+    default: {
+      Json::Value list(Json::arrayValue);
+      const int count = random.Below(4);
+      for (int i = 0; i < count; ++i) list.append(RandomObject(random, depth - 1, false));
+      return list;
+    }
+  }
+}
+
+Json::Value RandomObject(Random& random, int depth, bool allow_empty) {
+  Json::Value object(Json::objectValue);
+  const int count = random.Below(5) + (allow_empty ? 0 : 1);
+  for (int i = 0; i < count; ++i) {
+    object[RandomBytes(random)] = RandomMemberValue(random, depth);
+  }
+  return object;
+}
+
+TEST(JsonTextWriterTest, WritesWhatTheTreeWriterWritesForRandomDocuments) {
+  for (uint64_t seed = 1; seed <= 2000; ++seed) {
+    Random random(seed);
+    const Json::Value document = RandomObject(random, 3, true);
+    ASSERT_EQ(WriteJson(document), Streamed(document)) << "seed " << seed;
+  }
+}
+
+TEST(JsonTextWriterTest, MembersAreWrittenInNameOrderAndReplaced) {
+  JsonMembers members;
+  Json::Value tree(Json::objectValue);
+  members.SetString("type", "inbox");
+  members.SetInt("date", 5);
+  members.SetString("body", "first");
+  members.SetDouble("size", 2.5);
+  members.SetString("body", "second");
+  members.SetString("date", "03 - 14 - 2021 09:26 : 33");
+  tree["type"] = "inbox";
+  tree["body"] = "second";
+  tree["size"] = 2.5;
+  tree["date"] = "03 - 14 - 2021 09:26 : 33";
+  EXPECT_TRUE(members.Has("size"));
+  EXPECT_FALSE(members.Has("tag"));
+
+  Json::Value document(Json::objectValue);
+  document["messages"].append(tree);
+  std::string text;
+  JsonTextWriter writer(&text);
+  writer.BeginObject();
+  writer.Name("messages");
+  writer.BeginArray();
+  members.WriteObject(&writer);
+  writer.EndArray();
+  writer.EndObject();
+  ASSERT_TRUE(writer.complete());
+  EXPECT_EQ(WriteJson(document), text);
+
+  members.Clear();
+  EXPECT_TRUE(members.empty());
+}
+
+// Calls the writer refuses follow.
+
+TEST(JsonTextWriterTest, RefusesWhatItCannotWriteLikeTheTreeWriter) {
+  struct Case {
+    const char* name;
+    void (*calls)(JsonTextWriter*);
+  };
+  const Case cases[] = {
+      {"scalar in array",
+       [](JsonTextWriter* w) {
+         w->BeginArray();
+         w->Int(1);
+       }},
+      {"array in array",
+       [](JsonTextWriter* w) {
+         w->BeginArray();
+         w->BeginArray();
+       }},
+      {"empty object in array",
+       [](JsonTextWriter* w) {
+         w->BeginArray();
+         w->BeginObject();
+         w->EndObject();
+       }},
+      {"names out of order",
+       [](JsonTextWriter* w) {
+         w->BeginObject();
+         w->Name("b");
+         w->Int(1);
+         w->Name("a");
+       }},
+      {"repeated name",
+       [](JsonTextWriter* w) {
+         w->BeginObject();
+         w->Name("a");
+         w->Int(1);
+         w->Name("a");
+       }},
+      {"value without name",
+       [](JsonTextWriter* w) {
+         w->BeginObject();
+         w->Int(1);
+       }},
+      {"name without value",
+       [](JsonTextWriter* w) {
+         w->BeginObject();
+         w->Name("a");
+         w->EndObject();
+       }},
+      {"unbalanced end",
+       [](JsonTextWriter* w) {
+         w->BeginObject();
+         w->EndArray();
+       }},
+      {"second root",
+       [](JsonTextWriter* w) {
+         w->Int(1);
+         w->Int(2);
+       }},
+      {"name outside object", [](JsonTextWriter* w) { w->Name("a"); }},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    JsonTextWriter writer(&text);
+    c.calls(&writer);
+    EXPECT_FALSE(writer.ok()) << c.name;
+    EXPECT_FALSE(writer.complete()) << c.name;
+  }
+  std::string open_text;
+  JsonTextWriter open(&open_text);
+  open.BeginObject();
+  EXPECT_TRUE(open.ok());
+  EXPECT_FALSE(open.complete());
+}
+
+}  // namespace
+}  // namespace kx
