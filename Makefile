@@ -34,6 +34,12 @@ tsan: deps
 	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
+# Writes the sample data set and packages all of it with the command-line host.
+DEMO_DIR ?= demo-out
+demo: build
+	rm -rf $(DEMO_DIR)
+	$(BUILD_DIR)/tools/kxpackage/kxpackage demo -o $(DEMO_DIR)
+
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 

@@ -1,0 +1,241 @@
+// The command-line host end to end: sample data in, packages out, the exit
+// statuses, the messages for bad input, and Ctrl-C.
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kx::test::QueryColumn;
+using kx::test::ReadFileBytes;
+using kx::test::TempDir;
+
+struct ToolRun {
+  int exit_code = -1;
+  std::string out, err;
+};
+
+// Starts kxpackage with `args`, its output going to files in `scratch`.
+pid_t Start(const std::vector<std::string>& args, const TempDir& scratch) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> argv;
+    std::string program = KXPACKAGE_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (std::string& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    if (!freopen(scratch.File("stdout").c_str(), "w", stdout) ||
+        !freopen(scratch.File("stderr").c_str(), "w", stderr)) {
+      _exit(127);
+    }
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+ToolRun Finish(pid_t pid, const TempDir& scratch) {
+  ToolRun run;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  run.out = ReadFileBytes(scratch.File("stdout"));
+  run.err = ReadFileBytes(scratch.File("stderr"));
+  return run;
+}
+
+ToolRun RunTool(const std::vector<std::string>& args) {
+  TempDir scratch;
+  return Finish(Start(args, scratch), scratch);
+}
+
+Json::Value ParseJson(const std::string& text) {
+  Json::Value value;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
+  return value;
+}
+
+// Summary entries by data type name.
+std::map<std::string, Json::Value> SummaryByName(const std::string& json_text) {
+  std::map<std::string, Json::Value> entries;
+  const Json::Value summary = ParseJson(json_text);
+  for (const Json::Value& entry : summary["data_types"]) {
+    entries[entry["name"].asString()] = entry;
+  }
+  return entries;
+}
+
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    files[entry.path().string()] = entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "";
+  }
+  return files;
+}
+
+int CountTagged(const Json::Value& items) {
+  int tagged = 0;
+  for (const Json::Value& item : items) tagged += item["tag"].asString() == "deleted";
+  return tagged;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    samples_ = new TempDir;
+    const ToolRun run = RunTool({"sample", "-o", samples_->path()});
+    ASSERT_EQ(0, run.exit_code) << run.err;
+  }
+  static void TearDownTestSuite() {
+    delete samples_;
+    samples_ = nullptr;
+  }
+  static std::string Phone() { return samples_->File("android"); }
+  static std::string Older(const std::string& name) { return samples_->File("older/" + name); }
+
+  static TempDir* samples_;
+  TempDir out_;
+};
+TempDir* CliTest::samples_ = nullptr;
+
+TEST_F(CliTest, PackagesEverySampleDatabase) {
+  const auto before = Snapshot(Phone());
+  const ToolRun run = RunTool({"android", Phone(), "-o", out_.path(), "--json", "--config",
+                           kx::test::ConfigFolder()});
+  ASSERT_EQ(0, run.exit_code) << run.err << run.out;
+  EXPECT_EQ(before, Snapshot(Phone()));  // the source folder is only read
+
+  auto summary = SummaryByName(run.out);
+  ASSERT_EQ(1u, summary.count("call_history"));
+  ASSERT_EQ(1u, summary.count("sms"));
+  ASSERT_EQ(1u, summary.count("contacts"));
+  for (const auto& [name, entry] : summary) EXPECT_EQ(0, entry["status"].asInt()) << name;
+
+  const Json::Value calls = ParseJson(ReadFileBytes(out_.File("call_history/result.json")));
+  const auto source_calls = QueryColumn(Phone() + "/calllog.db", "SELECT count(*) FROM calls");
+  EXPECT_EQ(source_calls[0], std::to_string(calls["callhistory"].size()));
+  EXPECT_EQ(static_cast<int>(calls["callhistory"].size()), summary["call_history"]["records"].asInt());
+  EXPECT_EQ(0, CountTagged(calls["callhistory"]));
+
+  const Json::Value contacts = ParseJson(ReadFileBytes(out_.File("contacts/result.json")));
+  EXPECT_GT(contacts["raw_contacts"].size(), 0u);
+  EXPECT_GT(summary["contacts"]["files"].asInt(), 0);  // contact pictures
+
+  const Json::Value sms = ParseJson(ReadFileBytes(out_.File("sms/result.json")));
+  EXPECT_GT(sms["sessions"].size(), 0u);
+  EXPECT_GT(summary["sms"]["records"].asInt(), 0);
+}
+
+TEST_F(CliTest, OlderCopyBringsDeletedRecordsBack) {
+  const ToolRun run = RunTool({"android", Phone(), "-o", out_.path(), "--json", "--config",
+                           kx::test::ConfigFolder(), "--copy",
+                           "call_history=" + Older("calllog.db")});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  const Json::Value calls = ParseJson(ReadFileBytes(out_.File("call_history/result.json")));
+  // Calls the older copy holds that the phone lost, matched by number and date.
+  const char kCallKeys[] = "SELECT ifnull(number, '') || '|' || ifnull(date, '') FROM calls";
+  const auto phone_keys = QueryColumn(Phone() + "/calllog.db", kCallKeys);
+  const std::set<std::string> phone_set(phone_keys.begin(), phone_keys.end());
+  std::set<std::string> lost;
+  for (const std::string& key : QueryColumn(Older("calllog.db"), kCallKeys)) {
+    if (phone_set.count(key) == 0) lost.insert(key);
+  }
+  ASSERT_FALSE(lost.empty());
+  EXPECT_EQ(static_cast<int>(lost.size()), CountTagged(calls["callhistory"]));
+  EXPECT_EQ(phone_keys.size() + lost.size(), calls["callhistory"].size());
+}
+
+TEST_F(CliTest, HelpForEveryCommand) {
+  for (const char* command : {"android", "request", "sample", "demo"}) {
+    const ToolRun run = RunTool({command, "--help"});
+    EXPECT_EQ(0, run.exit_code) << command;
+    EXPECT_NE(std::string::npos, run.out.find(std::string("kxpackage ") + command)) << command;
+  }
+}
+
+// ---- Error paths ----
+
+TEST_F(CliTest, MissingFolderIsAUsageError) {
+  const ToolRun run = RunTool({"android", out_.File("nowhere"), "-o", out_.File("out")});
+  EXPECT_EQ(2, run.exit_code);
+  EXPECT_NE(std::string::npos, run.err.find("nowhere: no such folder")) << run.err;
+}
+
+TEST_F(CliTest, UnknownCommandAndOptionAreUsageErrors) {
+  EXPECT_EQ(2, RunTool({"frobnicate"}).exit_code);
+  EXPECT_EQ(2, RunTool({"android", Phone(), "-o", out_.path(), "--bogus"}).exit_code);
+  EXPECT_EQ(2, RunTool({}).exit_code);
+  EXPECT_EQ(2, RunTool({"android", Phone(), "-o", out_.path(), "--copy", "nothing=x"}).exit_code);
+}
+
+TEST_F(CliTest, BrokenDatabaseFailsAloneAndTheOthersRun) {
+  TempDir phone;
+  kx::test::WriteFileBytes(phone.File("calllog.db"), "this is not a database");
+  fs::copy_file(Phone() + "/mmssms.db", phone.File("mmssms.db"));
+  const ToolRun run = RunTool({"android", phone.path(), "-o", out_.path(), "--json"});
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_NE(std::string::npos, run.err.find("calllog.db: not an SQLite database")) << run.err;
+  auto summary = SummaryByName(run.out);
+  EXPECT_EQ(0, summary["sms"]["status"].asInt());
+  EXPECT_NE(0, summary["call_history"]["status"].asInt());
+}
+
+TEST_F(CliTest, OutputThatCannotBeCreated) {
+  kx::test::WriteFileBytes(out_.File("plain-file"), "x");
+  const std::string output = out_.File("plain-file") + "/out";
+  const ToolRun run = RunTool({"android", Phone(), "-o", output});
+  EXPECT_EQ(1, run.exit_code);
+  EXPECT_NE(std::string::npos, run.err.find(output + ": cannot create output folder")) << run.err;
+}
+
+TEST_F(CliTest, OutputInsideTheSourceFolderIsRefused) {
+  TempDir phone;
+  fs::copy_file(Phone() + "/calllog.db", phone.File("calllog.db"));
+  const ToolRun run = RunTool({"android", phone.path(), "-o", phone.File("out")});
+  EXPECT_EQ(2, run.exit_code);
+  EXPECT_FALSE(fs::exists(phone.File("out")));
+}
+
+TEST_F(CliTest, CtrlCStopsCleanly) {
+  TempDir big, scratch;
+  ASSERT_EQ(0, RunTool({"sample", "-o", big.path(), "--scale", "400"}).exit_code);
+  const pid_t pid = Start({"android", big.File("android"), "-o", out_.path(), "--json"}, scratch);
+  // Interrupt once the SMS database is staged: the SMS data type is running.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+  while (!fs::exists(out_.File("sms/mmssms.db")) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(pid, SIGINT);
+  const ToolRun run = Finish(pid, scratch);
+  EXPECT_EQ(130, run.exit_code) << run.err;
+  auto summary = SummaryByName(run.out);
+  // The data type packaged before keeps its output.
+  EXPECT_EQ(0, summary["call_history"]["status"].asInt());
+  ParseJson(ReadFileBytes(out_.File("call_history/result.json")));
+  // The interrupted one is reported stopped (unless it won the race) and
+  // delivers nothing; the ones after it do not run.
+  const int sms_status = summary["sms"]["status"].asInt();
+  EXPECT_TRUE(sms_status == 1111 || sms_status == 0) << sms_status;
+  EXPECT_EQ(sms_status == 0, fs::exists(out_.File("sms/result.json")));
+  EXPECT_EQ(-103, summary["contacts"]["status"].asInt());
+}
+
+}  // namespace
