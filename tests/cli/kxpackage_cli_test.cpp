@@ -162,6 +162,27 @@ TEST_F(CliTest, OlderCopyBringsDeletedRecordsBack) {
   EXPECT_EQ(phone_keys.size() + lost.size(), calls["callhistory"].size());
 }
 
+TEST_F(CliTest, RequestRunsHostDocumentsAsTheyStand) {
+  Json::Value request;
+  request["package_type"] = 3;
+  request["temp_folder"] = out_.File("temp");
+  request["primary_file_object"]["callhistory_file_path"] = Phone() + "/calllog.db";
+  fs::create_directories(out_.File("temp"));
+  Json::StreamWriterBuilder builder;
+  kx::test::WriteFileBytes(out_.File("calls.json"), Json::writeString(builder, request));
+  kx::test::WriteFileBytes(out_.File("broken.json"), "{ not json");
+  const ToolRun run = RunTool({"request", out_.File("calls.json"), out_.File("broken.json"), "-o",
+                               out_.File("results"), "--json"});
+  EXPECT_EQ(1, run.exit_code) << run.err;  // the broken document failed
+  EXPECT_NE(std::string::npos, run.err.find("broken.json: filter answered -1")) << run.err;
+  auto summary = SummaryByName(run.out);
+  EXPECT_EQ(0, summary["call_history"]["status"].asInt());
+  const Json::Value calls = ParseJson(ReadFileBytes(out_.File("results/call_history/result.json")));
+  const auto source_calls = QueryColumn(Phone() + "/calllog.db", "SELECT count(*) FROM calls");
+  EXPECT_EQ(source_calls[0], std::to_string(calls["callhistory"].size()));
+  EXPECT_TRUE(fs::exists(out_.File("temp/calllog.db")));  // staged where the request said
+}
+
 TEST_F(CliTest, HelpForEveryCommand) {
   for (const char* command : {"android", "request", "sample", "demo"}) {
     const ToolRun run = RunTool({command, "--help"});
