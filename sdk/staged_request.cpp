@@ -4,6 +4,7 @@
 #include "common/log.h"
 #include "common/status.h"
 #include "sdk/library.h"
+#include "sdk/staged_runner.h"
 
 namespace kx {
 
@@ -30,13 +31,6 @@ const char* PrimaryFileKey(int data_type) {
     default:
       return "";
   }
-}
-
-// Until the staged packagers are built the factory has none to offer, and
-// the runner answers as for a type without a staged packager.
-int RunStaged(const StagedParameters& parameters) {
-  KX_LOG(kLogError, "no staged packager for type %d", parameters.data_type);
-  return kStatusMissingInput;
 }
 
 }  // namespace
@@ -81,7 +75,7 @@ int PackageStaged(const char* request_json, int length, ResultCallback callback)
   }
   const int data_type = request["package_type"].asInt();
   if (!IsStagedDataType(data_type)) return 0;
-  return RunStaged(StagedParametersFromRequest(request, data_type, callback));
+  return RunStagedPackage(StagedParametersFromRequest(request, data_type, callback));
 }
 
 }  // namespace kx

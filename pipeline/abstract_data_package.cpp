@@ -1,0 +1,77 @@
+#include "pipeline/abstract_data_package.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "common/log.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "sdk/library.h"
+
+namespace kx {
+
+const char kLineDetailPrefix[] = "DataAnalysis_Line_";
+const char kCalendarDetailPrefix[] = "DataAnalysis_Calendar_";
+const char kMusicDetailPrefix[] = "DataAnalysis_Music_";
+const char kVideoDetailPrefix[] = "DataAnalysis_Video_";
+const char kKxPhotoDetailPrefix[] = "DataAnalysis_KxPhoto_";
+
+namespace {
+
+// The settings of the library's one JSON writer (common/json_util.cpp);
+// detail files can be large, so they are streamed rather than built as text.
+const Json::StreamWriterBuilder& DetailWriterBuilder() {
+  static const Json::StreamWriterBuilder builder = [] {
+    Json::StreamWriterBuilder b;
+    b["commentStyle"] = "None";
+    b["indentation"] = "   ";
+    return b;
+  }();
+  return builder;
+}
+
+}  // namespace
+
+void WriteJsonToStream(const Json::Value& value, std::ostream* out) {
+  std::unique_ptr<Json::StreamWriter> writer(DetailWriterBuilder().newStreamWriter());
+  writer->write(value, out);
+}
+
+bool StagedStopRequested(const char* operation) {
+  if (StagedStopFlag().load(std::memory_order_relaxed) != kStagedStopRequested) return false;
+  KX_LOG(kLogProgress, "%s stoped!", operation);
+  return true;
+}
+
+std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
+                           const DetailFileItem& item) {
+  if (!item.has_details) {
+    KX_LOG_OP(kLogProblem, item.operation, "%s", item.empty_message);
+    return std::string();
+  }
+  const std::string path =
+      JoinPath(output_folder, std::string(prefix) + std::to_string(*counter) + ".json");
+  std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
+  if (!file.is_open()) {
+    const int error_number = errno;
+    KX_LOG_OP(kLogProblem, item.operation, "Open file {%s} failed, error message:{%s}",
+              path.c_str(), std::strerror(error_number));
+    return std::string();
+  }
+  if (item.write_details) {
+    item.write_details(&file);
+  } else {
+    // The details live only while they are written.
+    const Json::Value details =
+        item.build_details ? item.build_details() : Json::Value(Json::arrayValue);
+    WriteJsonToStream(details, &file);
+  }
+  // A failed write leaves the stream failed; the file still counts.
+  file.flush();
+  ++*counter;
+  return path;
+}
+
+}  // namespace kx

@@ -1,0 +1,97 @@
+// The staged packager framework: the five stages every staged packager runs,
+// the storage writer that builds its result document, and the writer of the
+// numbered detail files that all storage writers share.
+#ifndef KX_PIPELINE_ABSTRACT_DATA_PACKAGE_H_
+#define KX_PIPELINE_ABSTRACT_DATA_PACKAGE_H_
+
+#include <json/json.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+namespace kx {
+
+// A staged packager. The runner calls the stages in declaration order and
+// stops at the first that answers non-zero; each answers a status code.
+class AbstractKxDataPackage {
+ public:
+  virtual ~AbstractKxDataPackage() = default;
+
+  virtual int CheckParam() = 0;
+  // Stages the source database into the temp folder and opens the copy.
+  virtual int Init() = 0;
+  // Folds deleted records in; only the calendar packager has any.
+  virtual int MergeDel() { return 0; }
+  virtual int AnalyseDatabase() = 0;
+  // Hands the result document to the host's callback, once.
+  virtual int OutPut() = 0;
+};
+
+// The storage writer of a staged packager: it collects the analysed items,
+// writes their bulky details into detail files and builds the summary. Only
+// ever a member of its packager, so it is never deleted through this base.
+class AbstractDataPackageStorage {
+ public:
+  explicit AbstractDataPackageStorage(std::string output_folder)
+      : output_folder_(std::move(output_folder)) {}
+  AbstractDataPackageStorage(const AbstractDataPackageStorage&) = delete;
+  AbstractDataPackageStorage& operator=(const AbstractDataPackageStorage&) = delete;
+
+  // Fills the caller's `document` with the result document and returns it.
+  virtual Json::Value& BuildResultDocument(Json::Value& document) = 0;
+
+  const std::string& output_folder() const { return output_folder_; }
+
+ protected:
+  ~AbstractDataPackageStorage() = default;
+
+ private:
+  std::string output_folder_;
+};
+
+// Detail-file name prefixes, one per kind of item; the files are named
+// prefix + counter + ".json".
+extern const char kLineDetailPrefix[];
+extern const char kCalendarDetailPrefix[];
+extern const char kMusicDetailPrefix[];
+extern const char kVideoDetailPrefix[];
+extern const char kKxPhotoDetailPrefix[];
+
+// One item's details, to be written as one detail file.
+struct DetailFileItem {
+  // Qualified name of the save operation, for log lines
+  // ("AndroidLineDataPackageStorage::_SaveLineInfosToLocal").
+  const char* operation = "";
+  // The kind's message for an item without details ("line message info is
+  // empty").
+  const char* empty_message = "";
+  bool has_details = false;
+  // Builds the JSON array of the details (one element per detail, in the
+  // item's order) and releases the item's detail collection. Called only
+  // once the file is open.
+  std::function<Json::Value()> build_details;
+  // Instead of build_details, for kinds with many details: writes the same
+  // array, in the same layout as WriteJsonToStream, straight into the file
+  // and releases the collection.
+  std::function<void(std::ostream*)> write_details;
+};
+
+// Writes one item's details as output_folder/prefix<counter>.json and
+// returns the path, advancing *counter; an item without details, or a file
+// that cannot be opened, gives "" (with one log line) and leaves the counter
+// alone. A failed write after a successful open still counts as written.
+std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
+                           const DetailFileItem& item);
+
+// Writes `value` with the library's JSON layout (no comments, three-space
+// indentation) straight into `out`, without building the text in memory.
+void WriteJsonToStream(const Json::Value& value, std::ostream* out);
+
+// True when the staged stop flag asks to stop, and then logs "%s stoped!"
+// with `operation`: callers return 1111 at once, so a stop is logged once.
+bool StagedStopRequested(const char* operation);
+
+}  // namespace kx
+
+#endif  // KX_PIPELINE_ABSTRACT_DATA_PACKAGE_H_

@@ -1,0 +1,534 @@
+#include "pipeline/android_line.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <utility>
+
+#include "common/json_util.h"
+#include "common/log.h"
+#include "common/platform.h"
+#include "common/staging.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "pipeline/line_message_classifier.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kCheckParamOperation[] = "AndroidLineDataPackage::CheckParam";
+constexpr char kInitOperation[] = "AndroidLineDataPackage::Init";
+constexpr char kAnalyseOperation[] = "AndroidLineDataPackage::AnalyseDatabase";
+constexpr char kSearchAccountOperation[] = "AndroidLineDataPackage::_SearchAccountID";
+constexpr char kGetChatOperation[] = "AndroidLineDataPackage::_GetChat";
+constexpr char kGetMessageOperation[] = "AndroidLineDataPackage::_GetMessage";
+constexpr char kContactNameOperation[] = "AndroidLineDataPackage::_GetContactName";
+constexpr char kGroupNameOperation[] = "AndroidLineDataPackage::_GetGroupName";
+constexpr char kGroupMemberOperation[] = "AndroidLineDataPackage::_GetGroupMember";
+constexpr char kDealReplyOperation[] = "AndroidLineDataPackage::_DealReplyMsg";
+
+// Account id candidates, tried in order: the owner's own chat, the chat of
+// the account's type-33 records, the owner of the one-to-one chats.
+constexpr const char* kAccountQueries[] = {
+    "SELECT chat_id FROM chat where chat_id = owner_mid",
+    "SELECT DISTINCT chat_id FROM chat_history WHERE type = 33",
+    "SELECT DISTINCT owner_mid AS chat_id FROM chat WHERE type = 1 AND owner_mid IS NOT NULL",
+};
+
+constexpr char kGroupQuery[] = "SELECT id,name FROM groups";
+constexpr char kMemberQuery[] = "SELECT id,m_id FROM membership";
+constexpr char kContactQuery[] = "SELECT m_id,name FROM contacts";
+constexpr char kRoomMemberQuery[] =
+    "SELECT content,type FROM chat_history WHERE chat_id = ? and type in (3,9)";
+
+constexpr char kChatQuery[] =
+    "SELECT chat_id, last_message, strftime('%Y-%m-%d %H:%M', last_created_time / 1000, "
+    "'unixepoch', 'localtime') AS chat_lase_update_time, (message_count - read_message_count) "
+    "unread, type, is_notification, strftime('%Y-%m-%d %H:%M', last_message_display_time / 1000, "
+    "'unixepoch', 'localtime') AS last_msg_time, is_archived FROM chat order by last_created_time "
+    "desc";
+enum ChatColumn {
+  kChatId,
+  kChatLastMessage,
+  kChatLastCreatedTime,
+  kChatUnread,
+  kChatType,
+  kChatIsNotification,
+  kChatLastMessageTime,
+  kChatIsArchived,
+  kChatColumnCount
+};
+
+// The message query; the packager runs it one chat at a time.
+constexpr char kMessageQuery[] =
+    "SELECT id, server_id, chat_id, strftime('%Y-%m-%d %H:%M:%S', created_time / 1000, "
+    "'unixepoch', 'localtime') AS send_time, created_time AS original_time, location_latitude AS "
+    "latitude, location_longitude AS longitude, attachement_image_height AS image_height, "
+    "attachement_image_width AS image_width, content, location_name, location_address, type, "
+    "attachement_type, from_mid, parameter FROM chat_history";
+constexpr char kChatMessagesCondition[] = " WHERE chat_id = ? ORDER BY id";
+enum MessageColumn {
+  kMessageId,
+  kMessageServerId,
+  kMessageChatId,
+  kMessageSendTime,
+  kMessageOriginalTime,
+  kMessageLatitude,
+  kMessageLongitude,
+  kMessageImageHeight,
+  kMessageImageWidth,
+  kMessageContent,
+  kMessageLocationName,
+  kMessageLocationAddress,
+  kMessageType,
+  kMessageAttachementType,
+  kMessageFromMid,
+  kMessageParameter,
+  kMessageColumnCount
+};
+
+constexpr char kReplyQuery[] =
+    "SELECT id,content,type,attachement_type,from_mid,parameter FROM chat_history WHERE "
+    "server_id = ?";
+enum ReplyColumn {
+  kReplyId,
+  kReplyContent,
+  kReplyType,
+  kReplyAttachementType,
+  kReplyFromMid,
+  kReplyParameter
+};
+
+constexpr char kReplyRelationKey[] = "message_relation_server_message_id";
+
+// Reads one row column by column, testing the staged stop flag before each.
+class StoppableRow {
+ public:
+  StoppableRow(const SqliteStatement& statement, const char* operation)
+      : statement_(statement), operation_(operation) {}
+
+  bool stopped() const { return stopped_; }
+  std::string Text(int column) { return Go() ? statement_.ColumnText(column) : std::string(); }
+  int Int(int column) { return Go() ? statement_.ColumnInt(column) : 0; }
+  int64_t Int64(int column) { return Go() ? statement_.ColumnInt64(column) : 0; }
+  double Double(int column) { return Go() ? statement_.ColumnDouble(column) : 0.0; }
+
+ private:
+  bool Go() {
+    if (!stopped_ && StagedStopRequested(operation_)) stopped_ = true;
+    return !stopped_;
+  }
+
+  const SqliteStatement& statement_;
+  const char* operation_;
+  bool stopped_ = false;
+};
+
+bool PathExists(const std::string& utf8_path) {
+  if (utf8_path.empty()) return false;
+  std::error_code error;
+  return std::filesystem::exists(PathFromUtf8(utf8_path), error);
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const std::string& name : names) {
+    if (!joined.empty()) joined += ',';
+    joined += name;
+  }
+  return joined;
+}
+
+}  // namespace
+
+AndroidLineDataPackage::AndroidLineDataPackage(const StagedParameters& parameters)
+    : temp_folder_(parameters.temp_folder),
+      callback_(parameters.callback),
+      line_file_path_(parameters.primary_file_path),
+      storage_(parameters.temp_folder) {}
+
+AndroidLineDataPackage::~AndroidLineDataPackage() = default;
+
+// ---------------------------------------------------------------------------
+// Stages
+
+int AndroidLineDataPackage::CheckParam() {
+  for (const std::string* path : {&line_file_path_, &temp_folder_}) {
+    if (!PathExists(*path)) {
+      KX_LOG_OP(kLogError, kCheckParamOperation, "File {%s} not exists", path->c_str());
+      return kStatusMissingInput;
+    }
+  }
+  return kStatusOk;
+}
+
+int AndroidLineDataPackage::Init() {
+  const std::string staged_path = StageSourceFile(temp_folder_, line_file_path_);
+  if (staged_path.empty()) {
+    KX_LOG_OP(kLogError, kInitOperation,
+              "Database open failed, error code:{%d}, error message:{%s}", SQLITE_CANTOPEN,
+              sqlite3_errstr(SQLITE_CANTOPEN));
+    return kStatusOpenFailed;
+  }
+  db_ = std::make_unique<SQLite3Wrapper>(staged_path);
+  int rc = db_->Open(OpenMode::kReadWrite);
+  // SQLite opens any file lazily; reading the schema tells a database from
+  // something else.
+  if (rc == SQLITE_OK) rc = db_->Exec("SELECT count(*) FROM sqlite_master");
+  if (rc != SQLITE_OK) {
+    sqlite3* handle = db_->handle();
+    KX_LOG_OP(kLogError, kInitOperation,
+              "Database open failed, error code:{%d}, error message:{%s}",
+              handle != nullptr ? sqlite3_errcode(handle) : rc,
+              handle != nullptr ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
+    db_.reset();
+    return kStatusOpenFailed;
+  }
+  return kStatusOk;
+}
+
+int AndroidLineDataPackage::AnalyseDatabase() {
+  if (db_ == nullptr) {
+    KX_LOG_OP(kLogError, kAnalyseOperation, "database is not open");
+    return kStatusOpenFailed;
+  }
+  _SearchAccountID();
+  // Rooms and messages are read chat by chat.
+  EnsureChatHistoryIndex("chat_id");
+  int rc = _GetChat();
+  if (rc == kStatusOk) rc = _GetMessage();
+  if (rc != kStatusOk) {
+    KX_LOG(kLogError, "Parse Chat ERROR");
+    return rc;
+  }
+  return kStatusOk;
+}
+
+int AndroidLineDataPackage::OutPut() {
+  Json::Value document;
+  storage_.BuildResultDocument(document);
+  const std::string text = WriteJson(document);
+  if (callback_ != nullptr) {
+    callback_(kAndroidLineResultKind, text.c_str(), static_cast<int>(text.size()));
+  }
+  return kStatusOk;
+}
+
+// ---------------------------------------------------------------------------
+// Look-ups
+
+int AndroidLineDataPackage::Prepare(const char* operation, const std::string& sql,
+                                    SqliteStatement* statement) {
+  if (statement->Prepare(*db_, sql) == SQLITE_OK) return kStatusOk;
+  KX_LOG_OP(kLogError, operation, "Sql prepare failed, error code:{%d}, error message:{%s}",
+            sqlite3_errcode(db_->handle()), sqlite3_errmsg(db_->handle()));
+  return kStatusPrepareFailed;
+}
+
+void AndroidLineDataPackage::_SearchAccountID() {
+  for (const char* sql : kAccountQueries) {
+    SqliteStatement statement;
+    if (Prepare(kSearchAccountOperation, sql, &statement) != kStatusOk) continue;
+    if (statement.Step() != SQLITE_ROW) continue;
+    std::string account_id = statement.ColumnText(0);
+    if (!account_id.empty()) {
+      account_id_ = std::move(account_id);
+      return;
+    }
+  }
+}
+
+int AndroidLineDataPackage::_GetContactName() {
+  SqliteStatement statement;
+  const int rc = Prepare(kContactNameOperation, kContactQuery, &statement);
+  if (rc != kStatusOk) return rc;
+  while (statement.Step() == SQLITE_ROW) {
+    StoppableRow row(statement, kContactNameOperation);
+    std::string mid = row.Text(0);
+    std::string name = row.Text(1);
+    if (row.stopped()) return kStatusStopped;
+    contact_names_.emplace(std::move(mid), std::move(name));
+  }
+  const auto owner = contact_names_.find(account_id_);
+  if (owner != contact_names_.end()) my_name_ = owner->second;
+  return kStatusOk;
+}
+
+int AndroidLineDataPackage::_GetGroupName() {
+  SqliteStatement statement;
+  const int rc = Prepare(kGroupNameOperation, kGroupQuery, &statement);
+  if (rc != kStatusOk) return rc;
+  while (statement.Step() == SQLITE_ROW) {
+    StoppableRow row(statement, kGroupNameOperation);
+    std::string id = row.Text(0);
+    std::string name = row.Text(1);
+    if (row.stopped()) return kStatusStopped;
+    group_names_.emplace(std::move(id), std::move(name));
+  }
+  return kStatusOk;
+}
+
+int AndroidLineDataPackage::_GetGroupMember() {
+  SqliteStatement statement;
+  const int rc = Prepare(kGroupMemberOperation, kMemberQuery, &statement);
+  if (rc != kStatusOk) return rc;
+  while (statement.Step() == SQLITE_ROW) {
+    StoppableRow row(statement, kGroupMemberOperation);
+    std::string id = row.Text(0);
+    std::string member_id = row.Text(1);
+    if (row.stopped()) return kStatusStopped;
+    group_members_[std::move(id)].push_back(std::move(member_id));
+  }
+  return kStatusOk;
+}
+
+std::vector<std::string> AndroidLineDataPackage::MemberNames(
+    const std::vector<std::string>& mids) const {
+  std::vector<std::string> names;
+  for (const std::string& mid : mids) {
+    const auto found = contact_names_.find(mid);
+    if (found != contact_names_.end() && !found->second.empty()) names.push_back(found->second);
+  }
+  return names;
+}
+
+int AndroidLineDataPackage::_GetRoomMember(const std::string& chat_id,
+                                           std::vector<std::string>* names) {
+  if (room_statement_failed_) return kStatusPrepareFailed;
+  if (!room_statement_.prepared() &&
+      Prepare(kGetChatOperation, kRoomMemberQuery, &room_statement_) != kStatusOk) {
+    room_statement_failed_ = true;  // logged once, not once per room
+    return kStatusPrepareFailed;
+  }
+  room_statement_.Reset();
+  room_statement_.BindText(1, chat_id);
+  // Members in the order their mids first appear in the room's messages.
+  std::vector<std::string> mids;
+  std::unordered_set<std::string> seen;
+  while (room_statement_.Step() == SQLITE_ROW) {
+    StoppableRow row(room_statement_, kGetChatOperation);
+    const std::string content = row.Text(0);
+    if (row.stopped()) return kStatusStopped;
+    for (std::string& mid : SplitString(content, '\n')) {
+      if (!mid.empty() && mid.back() == '\r') mid.pop_back();
+      if (!mid.empty() && seen.insert(mid).second) mids.push_back(std::move(mid));
+    }
+  }
+  *names = MemberNames(mids);
+  return kStatusOk;
+}
+
+// ---------------------------------------------------------------------------
+// Chats
+
+int AndroidLineDataPackage::ReadChatRow(const SqliteStatement& statement, LineChat* chat) {
+  StoppableRow row(statement, kGetChatOperation);
+  chat->mid = row.Text(kChatId);
+  chat->last_message = row.Text(kChatLastMessage);
+  chat->last_created_time = row.Text(kChatLastCreatedTime);
+  chat->unread = row.Int(kChatUnread);
+  chat->type = row.Int(kChatType);
+  chat->is_notification = row.Int(kChatIsNotification);
+  chat->last_message_time = row.Text(kChatLastMessageTime);
+  chat->is_archived = row.Int(kChatIsArchived);
+  return row.stopped() ? kStatusStopped : kStatusOk;
+}
+
+void AndroidLineDataPackage::NameChat(LineChat* chat) {
+  switch (chat->mid.empty() ? '\0' : chat->mid[0]) {
+    case 'u': {
+      const auto found = contact_names_.find(chat->mid);
+      if (found != contact_names_.end()) chat->session_name = found->second;
+      break;
+    }
+    case 'c': {
+      const auto name = group_names_.find(chat->mid);
+      if (name != group_names_.end()) chat->session_name = name->second;
+      const auto members = group_members_.find(chat->mid);
+      if (members != group_members_.end()) chat->group_member = MemberNames(members->second);
+      break;
+    }
+    case 'r': {
+      std::vector<std::string> names;
+      if (_GetRoomMember(chat->mid, &names) != kStatusOk) break;
+      chat->session_name = JoinNames(names);
+      chat->group_member = names;
+      room_members_[chat->mid] = std::move(names);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+int AndroidLineDataPackage::_GetChat() {
+  // The look-ups only name things: a missing table leaves names empty.
+  _GetContactName();
+  _GetGroupName();
+  _GetGroupMember();
+  storage_.SetAccount(account_id_, my_name_);
+
+  SqliteStatement statement;
+  int rc = Prepare(kGetChatOperation, kChatQuery, &statement);
+  if (rc != kStatusOk) return rc;
+  std::unordered_set<std::string> seen;
+  while (statement.Step() == SQLITE_ROW) {
+    LineChat chat;
+    rc = ReadChatRow(statement, &chat);
+    if (rc != kStatusOk) return rc;
+    // The owner's own chat is no conversation; a repeated id is one chat.
+    if (chat.mid == account_id_ || !seen.insert(chat.mid).second) continue;
+    NameChat(&chat);
+    if (StagedStopRequested(kGetChatOperation)) return kStatusStopped;
+    chat.id = static_cast<int>(chats_.size()) + 1;
+    chats_.push_back(std::move(chat));
+  }
+  return kStatusOk;
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+void AndroidLineDataPackage::ResolveSender(const std::string& from_mid, bool* is_from_me,
+                                           std::string* sender) const {
+  *is_from_me = from_mid.empty() || from_mid == account_id_;
+  sender->clear();
+  if (*is_from_me) return;
+  const auto found = contact_names_.find(from_mid);
+  if (found != contact_names_.end()) *sender = found->second;
+}
+
+void AndroidLineDataPackage::EnsureChatHistoryIndex(const char* column) {
+  SqliteStatement probe;
+  const std::string sql =
+      "SELECT count(*) FROM pragma_index_list('chat_history') AS list, "
+      "pragma_index_info(list.name) AS info WHERE info.seqno = 0 AND info.name = ?";
+  if (probe.Prepare(*db_, sql) == SQLITE_OK) {
+    probe.BindText(1, column);
+    if (probe.Step() == SQLITE_ROW && probe.ColumnInt64(0) > 0) return;
+  }
+  probe.Finalize();
+  // Only the staged copy is changed; the column names are this file's own.
+  const std::string create = std::string("CREATE INDEX IF NOT EXISTS kx_chat_history_") + column +
+                             " ON chat_history(" + column + ")";
+  if (db_->Exec(create) != SQLITE_OK) {
+    KX_LOG_OP(kLogProblem, kAnalyseOperation, "no index on chat_history(%s): %s", column,
+              db_->ErrorMessage().c_str());
+  }
+}
+
+void AndroidLineDataPackage::WriteContactCard(const std::string& card_text, LineMessage* message) {
+  // The display name is the sender's text: it only ever becomes a plain
+  // file name, unique within the run (also on case-insensitive disks).
+  const std::string base =
+      SafeFileName(message->vCard_name, "vCard_" + std::to_string(message->id));
+  std::string name = base;
+  for (int suffix = 2; !card_file_names_.insert(ToLowerAscii(name)).second; ++suffix) {
+    name = base + "_" + std::to_string(suffix);
+  }
+  const std::string path = JoinPath(temp_folder_, name + ".vcf");
+  std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
+  if (!file.is_open()) {
+    const int error_number = errno;
+    KX_LOG_OP(kLogProblem, kGetMessageOperation, "Open file {%s} failed, error message:{%s}",
+              path.c_str(), std::strerror(error_number));
+    return;
+  }
+  file.write(card_text.data(), static_cast<std::streamsize>(card_text.size()));
+  message->vCard_file = path;
+}
+
+void AndroidLineDataPackage::_DealReplyMsg(const std::string& server_id, const std::string& chat_id,
+                                           LineMessage* message) {
+  if (reply_statement_failed_) return;
+  if (!reply_statement_.prepared()) {
+    EnsureChatHistoryIndex("server_id");
+    if (Prepare(kDealReplyOperation, kReplyQuery, &reply_statement_) != kStatusOk) {
+      reply_statement_failed_ = true;  // logged once, not once per reply
+      return;
+    }
+  }
+  reply_statement_.Reset();
+  reply_statement_.BindText(1, server_id);
+  if (reply_statement_.Step() != SQLITE_ROW) return;
+  const LineParameters parameters =
+      LineParameters::Parse(reply_statement_.ColumnText(kReplyParameter));
+  // The original as its own message would read; it is shown in the reply's
+  // chat, whose folder holds its thumbnail.
+  LineMessage original;
+  original.id = reply_statement_.ColumnInt64(kReplyId);
+  original.content = reply_statement_.ColumnText(kReplyContent);
+  original.type =
+      ClassifyLineMessage(reply_statement_.ColumnInt(kReplyType),
+                          reply_statement_.ColumnInt(kReplyAttachementType), parameters);
+  FillLineMessageDetails(parameters, chat_id, contact_names_, &original);
+  bool from_me = false;
+  ResolveSender(reply_statement_.ColumnText(kReplyFromMid), &from_me, &message->reply.reply_sender);
+  message->reply.reply_type = original.type;
+  message->reply.reply_content = std::move(original.content);
+  message->reply.reply_thumb = std::move(original.thumb_path);
+}
+
+int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement,
+                                           const std::string& chat_id, LineMessage* message) {
+  StoppableRow row(statement, kGetMessageOperation);
+  message->id = row.Int64(kMessageId);
+  const std::string server_id = row.Text(kMessageServerId);
+  row.Text(kMessageChatId);  // the chat is the one asked for
+  message->create_time = row.Text(kMessageSendTime);
+  message->original_time = row.Text(kMessageOriginalTime);
+  message->latitude = row.Double(kMessageLatitude);
+  message->longitude = row.Double(kMessageLongitude);
+  message->image_height = row.Double(kMessageImageHeight);
+  message->image_width = row.Double(kMessageImageWidth);
+  message->content = row.Text(kMessageContent);
+  row.Text(kMessageLocationName);
+  row.Text(kMessageLocationAddress);
+  const int line_type = row.Int(kMessageType);
+  const int attachement_type = row.Int(kMessageAttachementType);
+  const std::string from_mid = row.Text(kMessageFromMid);
+  const std::string parameter_text = row.Text(kMessageParameter);
+  if (row.stopped()) return kStatusStopped;
+
+  ResolveSender(from_mid, &message->is_from_me, &message->sender);
+  const LineParameters parameters = LineParameters::Parse(parameter_text);
+  message->type = ClassifyLineMessage(line_type, attachement_type, parameters);
+  message->server_id = EffectiveServerId(line_type, server_id, message->id);
+  FillLineMessageDetails(parameters, chat_id, contact_names_, message);
+  // A card is written whenever there is one, also under an empty display
+  // name (then under a name made from the message id).
+  if (message->type == line_type::kContactCard &&
+      (parameters.Has("displayName") || parameters.Has("vCard"))) {
+    WriteContactCard(parameters.Get("vCard"), message);
+  }
+  if (parameters.Has(kReplyRelationKey)) {
+    message->rely_server_id = parameters.Get(kReplyRelationKey);
+    _DealReplyMsg(message->rely_server_id, chat_id, message);
+  }
+  return kStatusOk;
+}
+
+int AndroidLineDataPackage::_GetMessage() {
+  SqliteStatement statement;
+  int rc = Prepare(kGetMessageOperation, std::string(kMessageQuery) + kChatMessagesCondition,
+                   &statement);
+  if (rc != kStatusOk) return rc;
+  for (LineChat& chat : chats_) {
+    statement.Reset();
+    statement.BindText(1, chat.mid);
+    while (statement.Step() == SQLITE_ROW) {
+      chat.messages.emplace_back();
+      rc = ReadMessageRow(statement, chat.mid, &chat.messages.back());
+      if (rc != kStatusOk) return rc;
+    }
+    // Written and released before the next chat is read.
+    storage_.AddChat(std::move(chat));
+  }
+  chats_.clear();
+  return kStatusOk;
+}
+
+}  // namespace kx

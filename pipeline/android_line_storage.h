@@ -1,0 +1,62 @@
+// The storage writer of the Android LINE packager: one detail file per chat
+// ("DataAnalysis_Line_<n>.json", the chat's messages) and the result document
+// that lists the chats.
+#ifndef KX_PIPELINE_ANDROID_LINE_STORAGE_H_
+#define KX_PIPELINE_ANDROID_LINE_STORAGE_H_
+
+#include <json/json.h>
+
+#include <ostream>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "pipeline/abstract_data_package.h"
+#include "pipeline/android_line_records.h"
+
+namespace kx {
+
+class AndroidLineDataPackageStorage : public AbstractDataPackageStorage {
+ public:
+  explicit AndroidLineDataPackageStorage(std::string output_folder);
+
+  void SetAccount(std::string account_id, std::string my_name);
+
+  // Writes the chat's messages into its detail file (none for a chat without
+  // messages), releases them and keeps the chat's summary for the result
+  // document. Chats are listed in the order they are added; a chat id added
+  // twice keeps its first entry.
+  void AddChat(LineChat chat);
+
+  // Writes one chat's messages as the next detail file; the path joins the
+  // chat's msg_file_list. "" when the chat has no messages or the file
+  // cannot be opened.
+  std::string _SaveLineInfosToLocal(LineChat* chat);
+
+  // {"chat_count", "account_id", "my_name", "line_chat_sessions": [...]}
+  Json::Value& BuildResultDocument(Json::Value& document) override;
+
+  int detail_file_counter() const { return detail_file_counter_; }
+  int chat_count() const { return chat_count_; }
+
+ private:
+  int detail_file_counter_ = 0;
+  int chat_count_ = 0;
+  std::string account_id_;
+  std::string my_name_;
+  std::vector<LineChat> chats_;  // summaries; their messages are already written
+  std::unordered_set<std::string> chat_ids_;
+};
+
+// One message as an element of a detail file (with its misspelled members
+// "longtitude" and "rely_server_id").
+Json::Value LineMessageToJson(const LineMessage& message);
+
+// Writes `messages` as a detail file's JSON array, byte for byte as the
+// library's JSON writer writes the array of their LineMessageToJson
+// elements, releasing each message once written.
+void WriteLineMessagesJson(LineMessages* messages, std::ostream* out);
+
+}  // namespace kx
+
+#endif  // KX_PIPELINE_ANDROID_LINE_STORAGE_H_

@@ -1,0 +1,170 @@
+// The staged runner: its factory, the order and logging of the five stages,
+// and the request document of KxDataPackageNew.
+#include "sdk/staged_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/log.h"
+#include "pipeline/android_line.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr const char* kStageNames[] = {"CheckParam", "Init", "MergeDel", "AnalyseDatabase",
+                                       "OutPut"};
+
+// Answers `status` at stage `failing_stage` (-1: never) and records the calls.
+class FakePackage : public AbstractKxDataPackage {
+ public:
+  FakePackage(int failing_stage, int status, std::vector<std::string>* calls)
+      : failing_stage_(failing_stage), status_(status), calls_(calls) {}
+
+  int CheckParam() override { return Call(0); }
+  int Init() override { return Call(1); }
+  int MergeDel() override { return Call(2); }
+  int AnalyseDatabase() override { return Call(3); }
+  int OutPut() override { return Call(4); }
+
+ private:
+  int Call(int stage) {
+    calls_->push_back(kStageNames[stage]);
+    return stage == failing_stage_ ? status_ : 0;
+  }
+
+  int failing_stage_;
+  int status_;
+  std::vector<std::string>* calls_;
+};
+
+// Keeps the default MergeDel.
+class PlainPackage : public AbstractKxDataPackage {
+ public:
+  int CheckParam() override { return 0; }
+  int Init() override { return 0; }
+  int AnalyseDatabase() override { return 0; }
+  int OutPut() override { return 0; }
+};
+
+int IgnoreResult(int, const char*, int) { return 0; }
+
+class StagedRunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str()); }
+  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
+  bool Logged(int level, const std::string& message) const {
+    return Log().find("[" + std::to_string(level) + "] [KxPackageDataSDK] " + message + "\n") !=
+           std::string::npos;
+  }
+
+  test::TempDir logs_;
+};
+
+TEST_F(StagedRunnerTest, RunsTheFiveStagesInOrderAndAnnouncesEach) {
+  std::vector<std::string> calls;
+  FakePackage package(-1, 0, &calls);
+  EXPECT_EQ(0, RunStagedStages(package, 30));
+  EXPECT_EQ(std::vector<std::string>(std::begin(kStageNames), std::end(kStageNames)), calls);
+  const std::string log = Log();
+  size_t position = 0;
+  for (const char* line : {"Check Param begin: type[30]", "Init begin", "Merge Del begin",
+                           "AnalyseDatabase begin", "OutPut begin"}) {
+    const size_t found = log.find(std::string("[1] [KxPackageDataSDK] ") + line, position);
+    ASSERT_NE(std::string::npos, found) << line;
+    position = found;
+  }
+  EXPECT_EQ(std::string::npos, log.find("ERROR"));
+}
+
+TEST_F(StagedRunnerTest, DefaultMergeDelDoesNothing) {
+  PlainPackage package;
+  EXPECT_EQ(0, package.MergeDel());
+  EXPECT_EQ(0, RunStagedStages(package, 7));
+}
+
+TEST_F(StagedRunnerTest, FactoryKnowsTheLinePackager) {
+  StagedParameters parameters;
+  parameters.data_type = kStagedAndroidLine;
+  const std::unique_ptr<AbstractKxDataPackage> line = CreateStagedPackage(parameters);
+  EXPECT_NE(nullptr, dynamic_cast<AndroidLineDataPackage*>(line.get()));
+  for (const int data_type : {0, 3, 30 + 1, -1}) {
+    parameters.data_type = data_type;
+    EXPECT_EQ(nullptr, CreateStagedPackage(parameters)) << data_type;
+  }
+}
+
+TEST_F(StagedRunnerTest, LineRequestIgnoresTheAdditionalParameter) {
+  Json::Value request;
+  request["package_type"] = 30;
+  request["temp_folder"] = "out";
+  request["primary_file_object"]["line_file_path"] = "naver_line";
+  request["addtional_param"] = "extra";
+  const StagedParameters parameters =
+      StagedParametersFromRequest(request, kStagedAndroidLine, IgnoreResult);
+  EXPECT_EQ(30, parameters.data_type);
+  EXPECT_EQ("out", parameters.temp_folder);
+  EXPECT_EQ("naver_line", parameters.primary_file_path);
+  EXPECT_EQ("", parameters.additional_param);
+  EXPECT_EQ(&IgnoreResult, parameters.callback);
+}
+
+TEST_F(StagedRunnerTest, UnknownPackageTypeAnswersZeroWithoutRunning) {
+  for (const char* request : {R"({"package_type": 0})", R"({"package_type": 5})",
+                              R"({"package_type": 31, "temp_folder": "x"})"}) {
+    EXPECT_EQ(0, PackageStaged(request, 1, IgnoreResult)) << request;
+  }
+  EXPECT_TRUE(Logged(1, "KxDataPackageNew start"));
+  EXPECT_EQ(std::string::npos, Log().find("Check Param begin"));
+}
+
+// --- Error paths ---
+
+TEST_F(StagedRunnerTest, FailingStageEndsTheRunWithItsStatusAndLogLine) {
+  struct Case {
+    int stage;
+    int status;
+    const char* error_line;
+    int level;
+  };
+  const Case cases[] = {
+      {0, 1100, "Check Param ERROR", 3}, {1, 1105, "Init ERROR", 1},
+      {2, 1102, "Merge Del ERROR", 1},   {3, 1111, "AnalyseDatabase ERROR", 1},
+      {4, 4242, "OutPut ERROR", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error_line);
+    std::vector<std::string> calls;
+    FakePackage package(c.stage, c.status, &calls);
+    EXPECT_EQ(c.status, RunStagedStages(package, 28));
+    EXPECT_EQ(static_cast<size_t>(c.stage + 1), calls.size());
+    EXPECT_EQ(kStageNames[c.stage], calls.back());
+    EXPECT_TRUE(Logged(c.level, c.error_line));
+  }
+}
+
+TEST_F(StagedRunnerTest, TextThatIsNoJsonAnswers1104) {
+  for (const char* text : {"{", "not json", "{\"package_type\": }"}) {
+    EXPECT_EQ(1104, PackageStaged(text, 1, IgnoreResult)) << text;
+  }
+  EXPECT_NE(std::string::npos, Log().find("[KxDataPackageNew](" /* line */));
+  EXPECT_NE(std::string::npos, Log().find("): Fail to parse json string, error message : "));
+}
+
+TEST_F(StagedRunnerTest, MissingRequestOrSourceFileAnswers1100) {
+  EXPECT_EQ(1100, PackageStaged(nullptr, 1, IgnoreResult));
+  EXPECT_EQ(1100, PackageStaged("{}", 0, IgnoreResult));
+  // Every staged type needs its source file, whichever packager serves it.
+  for (const char* request :
+       {R"({"package_type": 7, "temp_folder": "."})", R"({"package_type": 28, "temp_folder": "."})",
+        R"({"package_type": 29, "temp_folder": "."})",
+        R"({"package_type": 30, "temp_folder": "."})"}) {
+    EXPECT_EQ(1100, PackageStaged(request, 1, IgnoreResult)) << request;
+  }
+}
+
+}  // namespace
+}  // namespace kx
