@@ -6,6 +6,7 @@
 
 #include "samples/android_call_log.h"
 #include "samples/android_contacts.h"
+#include "samples/android_line.h"
 #include "samples/android_sample_options.h"
 #include "samples/android_telephony.h"
 
@@ -27,6 +28,10 @@ const std::vector<SampleDatabase>& SampleDatabases() {
       {"contacts2.db",
        [](const std::string& path, const AndroidSampleOptions& options) {
          return WriteAndroidContacts(path, options);
+       }},
+      {kAndroidLineDatabaseName,
+       [](const std::string& path, const AndroidSampleOptions& options) {
+         return WriteAndroidLineDatabase(path, options);
        }},
   };
   return databases;

@@ -126,6 +126,7 @@ TEST_F(CliTest, PackagesEverySampleDatabase) {
   ASSERT_EQ(1u, summary.count("call_history"));
   ASSERT_EQ(1u, summary.count("sms"));
   ASSERT_EQ(1u, summary.count("contacts"));
+  ASSERT_EQ(1u, summary.count("line"));  // found by its name, packaged staged
   for (const auto& [name, entry] : summary) EXPECT_EQ(0, entry["status"].asInt()) << name;
 
   const Json::Value calls = ParseJson(ReadFileBytes(out_.File("call_history/result.json")));
@@ -141,6 +142,20 @@ TEST_F(CliTest, PackagesEverySampleDatabase) {
   const Json::Value sms = ParseJson(ReadFileBytes(out_.File("sms/result.json")));
   EXPECT_GT(sms["sessions"].size(), 0u);
   EXPECT_GT(summary["sms"]["records"].asInt(), 0);
+
+  const Json::Value line = ParseJson(ReadFileBytes(out_.File("line/result.json")));
+  EXPECT_EQ(static_cast<int>(line["line_chat_sessions"].size()), line["chat_count"].asInt());
+  EXPECT_GT(summary["line"]["records"].asInt(), 0);  // messages in the detail files
+}
+
+TEST_F(CliTest, LineDatabaseIsFoundByItsTables) {
+  TempDir phone;
+  fs::copy_file(Phone() + "/naver_line", phone.File("renamed.db"));
+  const ToolRun run = RunTool({"android", phone.path(), "-o", out_.path(), "--json"});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  auto summary = SummaryByName(run.out);
+  EXPECT_EQ(1u, summary.size());
+  EXPECT_EQ(0, summary["line"]["status"].asInt());
 }
 
 TEST_F(CliTest, OlderCopyBringsDeletedRecordsBack) {

@@ -30,9 +30,9 @@ long CountMessages(const Json::Value& document, const std::string&) {
 
 // Messages live in batch files listed per chat; each file is parsed on its
 // own, so memory stays at one batch.
-long CountChatMessages(const Json::Value& document, const std::string&) {
+long CountMessagesInFiles(const Json::Value& chats) {
   long count = 0;
-  for (const Json::Value& chat : document["chat_sessions"]) {
+  for (const Json::Value& chat : chats) {
     for (const Json::Value& batch : chat["msg_file_list"]) {
       std::ifstream in(std::filesystem::u8path(batch.asString()), std::ios::binary);
       Json::Value messages;
@@ -46,27 +46,27 @@ long CountChatMessages(const Json::Value& document, const std::string&) {
   return count;
 }
 
+long CountWhatsAppMessages(const Json::Value& document, const std::string&) {
+  return CountMessagesInFiles(document["chat_sessions"]);
+}
+
 long CountLineMessages(const Json::Value& document, const std::string&) {
-  long count = 0;
-  for (const Json::Value& chat : document["chats"]) {
-    if (chat["message_count"].isIntegral()) count += chat["message_count"].asInt64();
-  }
-  return count;
+  return CountMessagesInFiles(document["line_chat_sessions"]);
 }
 
 const std::vector<AndroidType> kAndroidTypes = {
     {"call_history", "call history", 3, false, true, "callhistory_file_path",
-     "callhistory_files_path", {"calllog.db", "contacts2.db"}, {"calls"}, CountCalls},
+     "callhistory_files_path", {"calllog.db", "contacts2.db"}, {{"calls"}}, CountCalls},
     {"sms", "SMS and MMS", 4, false, true, "sms_file_path", "sms_files_path", {"mmssms.db"},
-     {"sms", "pdu", "part"}, CountMessages},
+     {{"sms", "pdu", "part"}}, CountMessages},
     {"contacts", "contacts", 2, false, true, "contact_file_path", "contact_files_path",
-     {"contacts2.db"}, {"raw_contacts", "data", "mimetypes"}, CountContacts},
+     {"contacts2.db"}, {{"raw_contacts", "data", "mimetypes"}}, CountContacts},
     {"whatsapp", "WhatsApp", 0, false, false, "msg_file_path", "msg_files_path", {"msgstore.db"},
-     {"chat"}, CountChatMessages},
+     {{"chat", "jid", "message"}, {"messages", "chat_list"}}, CountWhatsAppMessages},
     {"whatsapp_business", "WhatsApp Business", 25, false, false, "msg_file_path", "",
-     {"msgstore_business.db"}, {}, CountChatMessages},
-    {"line", "LINE", 30, true, false, "line_file_path", "", {"naver_line"},
-     {"chat", "chat_history", "contacts"}, CountLineMessages},
+     {"msgstore_business.db"}, {}, CountWhatsAppMessages},
+    {"line", "LINE", 30, true, true, "line_file_path", "", {"naver_line"},
+     {{"chat", "chat_history", "contacts"}}, CountLineMessages},
 };
 
 const char* const kDataTypeNames[] = {

@@ -21,10 +21,10 @@ struct AndroidType {
   bool available;        // the library packages it already
   std::string primary_key;
   std::string second_key;  // "" when the type merges no copies
-  // Usual file names, best first; then the tables that identify the
-  // database when no name matches.
+  // Usual file names, best first; then the table sets that identify the
+  // database (any one set, all of its tables), also when a name matches.
   std::vector<std::string> file_names;
-  std::vector<std::string> required_tables;
+  std::vector<std::vector<std::string>> table_sets;
   RecordCounter count_records;
 };
 

@@ -39,12 +39,16 @@ std::string ImmutableUri(const std::string& path) {
   return uri + "?immutable=1";
 }
 
-bool HasTables(const std::string& path, const std::vector<std::string>& required) {
+// True when the database holds every table of one of the sets.
+bool HasTables(const std::string& path, const std::vector<std::vector<std::string>>& sets) {
+  if (sets.empty()) return true;
   const std::set<std::string> tables = ListTables(path);
-  for (const std::string& table : required) {
-    if (tables.count(table) == 0) return false;
+  for (const std::vector<std::string>& set : sets) {
+    bool complete = true;
+    for (const std::string& table : set) complete = complete && tables.count(table) > 0;
+    if (complete) return true;
   }
-  return true;
+  return false;
 }
 
 }  // namespace
@@ -135,13 +139,13 @@ FoundSource FindSource(const AndroidType& type, const std::vector<std::string>& 
       }
       // A usual name that lacks the tables (contacts2.db without calls) is
       // not this type's database.
-      if (HasTables(file, type.required_tables)) return {file, true, FileCheck::kDatabase};
+      if (HasTables(file, type.table_sets)) return {file, true, FileCheck::kDatabase};
     }
   }
-  if (!found.path.empty() || type.required_tables.empty()) return found;
+  if (!found.path.empty() || type.table_sets.empty()) return found;
   for (const std::string& file : files) {
     if (CheckDatabaseFile(file) != FileCheck::kDatabase) continue;
-    if (HasTables(file, type.required_tables)) return {file, false, FileCheck::kDatabase};
+    if (HasTables(file, type.table_sets)) return {file, false, FileCheck::kDatabase};
   }
   return found;
 }
