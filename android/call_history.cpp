@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "android/merge_filter.h"
 #include "common/field_config.h"
 #include "common/json_text_writer.h"
 #include "common/log.h"
@@ -134,26 +135,10 @@ int HandOverDocument(const std::string& text, ResultCallback callback) {
 
 int AndroidCallhistoryDataFilter(DataTypeRecord* record, SqliteConfig* config,
                                  std::atomic<int>* stop) {
-  KX_LOG(kLogProgress, "type %d KxDataFilter start", kDataType);
-  const std::string* primary_path = record->PrimaryFile(kPrimaryFileKey);
-  if (primary_path == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "No primary file.");
-    return kStatusMissingInput;
-  }
-  FileQueue* copies = record->SecondFiles(kSecondFilesKey);
-  if (copies == nullptr || copies->Empty()) {
-    KX_LOG_AT(kLogError, kStem, "No second file.");
-    return kStatusMissingInput;
-  }
-  if (config == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "Fail to load config.");
-    return kStatusConfigLoadFailed;
-  }
-  const int status = MergeDatabaseCopies(*config, *primary_path, *copies, kSystemAndroid,
-                                         kConfigCallHistory, stop);
-  if (StopRequested(stop)) KX_LOG(kLogProgress, "%s stoped!", kFilterName);
-  KX_LOG(kLogProgress, "type %d KxDataFilter end", kDataType);
-  return status;
+  static const MergeFilterSpec kSpec = {
+      kDataType,          kStem, kFilterName, kPrimaryFileKey, kSecondFilesKey, "No second file.",
+      kConfigCallHistory, false};
+  return RunMergeFilter(kSpec, record, config, stop);
 }
 
 int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callback,

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "android/merge_filter.h"
 #include "common/field_config.h"
 #include "common/json_util.h"
 #include "common/log.h"
@@ -423,27 +424,10 @@ class ContactReader {
 }  // namespace
 
 int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop) {
-  KX_LOG(kLogProgress, "type %d KxDataFilter start", kDataType);
-  const std::string* primary = record == nullptr ? nullptr : record->PrimaryFile(kPrimaryFileKey);
-  if (primary == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "No primary file.");
-    return kStatusMissingInput;
-  }
-  FileQueue* copies = record->SecondFiles(kSecondFilesKey);
-  if (copies == nullptr || copies->Empty()) {
-    KX_LOG_AT(kLogError, kStem, "No second files.");
-    return kStatusMissingInput;
-  }
-  if (config == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "Fail to load config.");
-    return kStatusConfigLoadFailed;
-  }
-  const int status =
-      MergeDatabaseCopies(*config, *primary, *copies, kSystemAndroid, kConfigContact, stop);
-  if (status != kStatusOk) return status;
-  if (StopRequested(stop)) KX_LOG(kLogProgress, "%s stoped!", kFilterName);
-  KX_LOG(kLogProgress, "type %d KxDataFilter end", kDataType);
-  return kStatusOk;
+  static const MergeFilterSpec kSpec = {
+      kDataType,          kStem,          kFilterName, kPrimaryFileKey, kSecondFilesKey,
+      "No second files.", kConfigContact, true};
+  return RunMergeFilter(kSpec, record, config, stop);
 }
 
 int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "android/merge_filter.h"
 #include "common/field_config.h"
 #include "common/json_text_writer.h"
 #include "common/log.h"
@@ -347,27 +348,10 @@ int HandOverDocument(const std::string& text, ResultCallback callback) {
 }  // namespace
 
 int AndroidSmsDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop) {
-  KX_LOG(kLogProgress, "type %d KxDataFilter start", kDataType);
-  const std::string* primary_path = record->PrimaryFile(kPrimaryFileKey);
-  if (primary_path == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "No primary file.");
-    return kStatusMissingInput;
-  }
-  FileQueue* copies = record->SecondFiles(kSecondFilesKey);
-  if (copies == nullptr || copies->Empty()) {
-    KX_LOG_AT(kLogError, kStem, "No second files.");
-    return kStatusMissingInput;
-  }
-  if (config == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "Fail to load config.");
-    return kStatusConfigLoadFailed;
-  }
-  const int status =
-      MergeDatabaseCopies(*config, *primary_path, *copies, kSystemAndroid, kConfigSms, stop);
-  if (status != kStatusOk) return status;
-  if (StopRequested(stop)) KX_LOG(kLogProgress, "%s stoped!", kFilterName);
-  KX_LOG(kLogProgress, "type %d KxDataFilter end", kDataType);
-  return kStatusOk;
+  static const MergeFilterSpec kSpec = {
+      kDataType,          kStem,      kFilterName, kPrimaryFileKey, kSecondFilesKey,
+      "No second files.", kConfigSms, true};
+  return RunMergeFilter(kSpec, record, config, stop);
 }
 
 int AndroidSmsDataPackage(DataTypeRecord* record, ResultCallback callback, std::atomic<int>* stop,
