@@ -30,6 +30,11 @@ std::string WriteJson(const Json::Value& value) {
   return out.str();
 }
 
+void WriteJsonToStream(const Json::Value& value, std::ostream* out) {
+  std::unique_ptr<Json::StreamWriter> writer(OutputWriterBuilder().newStreamWriter());
+  writer->write(value, out);
+}
+
 bool ParseJson(const char* text, Json::Value* out, std::string* error) {
   if (text == nullptr) {
     *error = "no text";

@@ -4,6 +4,7 @@
 
 #include <json/json.h>
 
+#include <ostream>
 #include <string>
 
 namespace kx {
@@ -11,6 +12,9 @@ namespace kx {
 // Serialises with comments off and three-space indentation, the layout of
 // every text that leaves the library.
 std::string WriteJson(const Json::Value& value);
+
+// The same text as WriteJson, streamed into `out` (large detail files).
+void WriteJsonToStream(const Json::Value& value, std::ostream* out);
 
 // Parses request text with the reader's defaults except a low nesting limit,
 // so that hostile depth gives an error rather than a stack overflow. Never

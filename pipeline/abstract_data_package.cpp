@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 
+#include "common/json_util.h"
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/status.h"
@@ -17,27 +18,6 @@ const char kCalendarDetailPrefix[] = "DataAnalysis_Calendar_";
 const char kMusicDetailPrefix[] = "DataAnalysis_Music_";
 const char kVideoDetailPrefix[] = "DataAnalysis_Video_";
 const char kKxPhotoDetailPrefix[] = "DataAnalysis_KxPhoto_";
-
-namespace {
-
-// The settings of the library's one JSON writer (common/json_util.cpp);
-// detail files can be large, so they are streamed rather than built as text.
-const Json::StreamWriterBuilder& DetailWriterBuilder() {
-  static const Json::StreamWriterBuilder builder = [] {
-    Json::StreamWriterBuilder b;
-    b["commentStyle"] = "None";
-    b["indentation"] = "   ";
-    return b;
-  }();
-  return builder;
-}
-
-}  // namespace
-
-void WriteJsonToStream(const Json::Value& value, std::ostream* out) {
-  std::unique_ptr<Json::StreamWriter> writer(DetailWriterBuilder().newStreamWriter());
-  writer->write(value, out);
-}
 
 bool StagedStopRequested(const char* operation) {
   if (StagedStopFlag().load(std::memory_order_relaxed) != kStagedStopRequested) return false;

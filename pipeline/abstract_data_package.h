@@ -10,6 +10,8 @@
 #include <ostream>
 #include <string>
 
+#include "common/json_util.h"
+
 namespace kx {
 
 // A staged packager. The runner calls the stages in declaration order and
@@ -83,10 +85,6 @@ struct DetailFileItem {
 // alone. A failed write after a successful open still counts as written.
 std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
                            const DetailFileItem& item);
-
-// Writes `value` with the library's JSON layout (no comments, three-space
-// indentation) straight into `out`, without building the text in memory.
-void WriteJsonToStream(const Json::Value& value, std::ostream* out);
 
 // True when the staged stop flag asks to stop, and then logs "%s stoped!"
 // with `operation`: callers return 1111 at once, so a stop is logged once.
