@@ -3,6 +3,7 @@
 #include "android/call_history.h"
 #include "android/contacts.h"
 #include "android/sms.h"
+#include "android/whatsapp.h"
 
 namespace kx {
 
@@ -11,11 +12,12 @@ namespace {
 // Rows whose filter or package slot is null have no such function, or theirs
 // is not built yet; the dispatcher never calls a null slot.
 const DataTypeEntry kDataTypes[kDataTypeCount] = {
-    /* 0 */ {"WhatsAppDataPackage", "whatsappdatapackage", nullptr, nullptr,
-             {"msg_files_path", "wa_files_path"}, 20},
+    /* 0 */ {"WhatsAppDataPackage", "whatsappdatapackage", WhatsAppDataFilter,
+             WhatsAppDataPackage, {"msg_files_path", "wa_files_path"}, 20},
     /* 1 */ {"", "", nullptr, nullptr, {"wa_files_path", nullptr}, -1},
     /* 2 */ {"AndroidContactDataPackage", "androidcontactdatapackge", AndroidContactDataFilter,
-             AndroidContactDataPackage, {"contact_files_path", nullptr}, 0},
+             AndroidContactDataPackage,
+             {"contact_files_path", nullptr}, 0},
     /* 3 */ {"AndroidCallhistoryDataPackage", "androidcallhistorydatapackage",
              AndroidCallhistoryDataFilter, AndroidCallhistoryDataPackage,
              {"callhistory_files_path", nullptr}, 0},
@@ -59,8 +61,8 @@ const DataTypeEntry kDataTypes[kDataTypeCount] = {
               {nullptr, nullptr}, 18},
     /* 24 */ {"IOSWhatsAppBusinessDataPackge", "ioswhatsappdatapackage", nullptr, nullptr,
               {nullptr, nullptr}, 19},
-    /* 25 */ {"WhatsAppBusinessDataPackage", "whatsappdatapackage", nullptr, nullptr,
-              {nullptr, nullptr}, 21},
+    /* 25 */ {"WhatsAppBusinessDataPackage", "whatsappdatapackage", nullptr,
+              WhatsAppBusinessDataPackage, {nullptr, nullptr}, 21},
     /* 26 */ {"IOSMusicDataPackage", "iosmusicdatapackage", nullptr, nullptr, {nullptr, nullptr},
               23},
     /* 27 */ {"IOSVideoDataPackage", "iosvideodatapackage", nullptr, nullptr, {nullptr, nullptr},

@@ -1,0 +1,362 @@
+#include "android/whatsapp.h"
+
+#include <json/json.h>
+
+#include <climits>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+#include <utility>
+
+#include "android/whatsapp_merge.h"
+#include "android/whatsapp_messages.h"
+#include "android/whatsapp_own_number.h"
+#include "android/whatsapp_rules.h"
+#include "common/field_config.h"
+#include "common/json_util.h"
+#include "common/log.h"
+#include "common/merge.h"
+#include "common/platform.h"
+#include "common/result_row.h"
+#include "common/sqlite_wrapper.h"
+#include "common/status.h"
+#include "common/table_schema.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kStem[] = "whatsappdatapackage";
+constexpr char kFilterName[] = "WhatsAppDataFilter";
+
+constexpr char kMessageStoreKey[] = "msg_file_path";
+constexpr char kContactsKey[] = "wa_file_path";
+constexpr char kMessageCopiesKey[] = "msg_files_path";
+constexpr char kContactCopiesKey[] = "wa_files_path";
+
+// What tells the two applications apart.
+struct Application {
+  int data_type;
+  int result_kind;
+  const char* stop_name;
+  bool reads_private_files;  // contacts database, avatars and own number
+  const MediaFolders& older_layout_folders;
+};
+
+const Application& WhatsApp() {
+  static const Application application = {0, 20, "WhatsAppDataPackage", true,
+                                          WhatsAppMediaFolders()};
+  return application;
+}
+
+const Application& WhatsAppBusiness() {
+  static const Application application = {25, 21, "WhatsAppBusinessDataPackage", false,
+                                          WhatsAppBusinessMediaFolders()};
+  return application;
+}
+
+constexpr char kContactNamesQuery[] = "select jid,display_name from wa_contacts";
+
+// Pieces of the private-files folder (the additional parameter).
+constexpr const char* kPrivateFilesPath[] = {"apps", "com.whatsapp", "f"};
+constexpr char kOwnNumberFile[] = "me";
+constexpr char kAvatarFolder[] = "Avatars";
+constexpr char kAvatarExtension[] = ".j";
+
+// The chat list, tried in order until one prepares: the older layout's
+// chat_list (with and, for the oldest stores, without sort_timestamp); the
+// chat table beside an older `messages` table; the chat table of the newer
+// layout (with and, before communities, without group_type). The last
+// column is is_deleted, read and not packaged.
+constexpr const char* kChatListQueries[] = {
+    "select key_remote_jid as jid,subject,is_deleted from chat_list order by sort_timestamp",
+    "select key_remote_jid as jid,subject,is_deleted from chat_list",
+};
+constexpr const char* kChatQueriesBesideMessages[] = {
+    "select jid.raw_string as jid, subject, chat.is_deleted from chat left join jid on "
+    "jid_row_id = jid._id where sort_timestamp is not null order by sort_timestamp",
+};
+constexpr const char* kChatQueriesNewer[] = {
+    "select jid.raw_string as jid, subject, chat._id as chat_row_id, chat.is_deleted from chat "
+    "left join jid on jid_row_id = jid._id where (sort_timestamp is not null and group_type != "
+    "1) order by sort_timestamp",
+    "select jid.raw_string as jid, subject, chat._id as chat_row_id, chat.is_deleted from chat "
+    "left join jid on jid_row_id = jid._id where (sort_timestamp is not null) order by "
+    "sort_timestamp",
+};
+
+constexpr const char* kMemberQueries[] = {
+    "select gjid as group_jid, jid as member_jid from group_participants where jid != ''",
+    "select distinct j.raw_string as group_jid, j2.raw_string as member_jid from "
+    "group_participant_user as g left join jid as j on g.group_jid_row_id = j._id join jid as "
+    "j2 on g.user_jid_row_id = j2._id where member_jid != 'status_me' ",
+};
+
+using ContactNames = std::unordered_map<std::string, std::string>;
+using AvatarPaths = std::unordered_map<std::string, std::string>;
+using GroupMembers = std::map<std::string, std::set<std::string>>;
+
+bool StopRequested(const std::atomic<int>* stop) {
+  return stop != nullptr && stop->load() == kStopRequested;
+}
+
+std::string PrivateFilesFolder(const std::string& root) {
+  std::string folder = root;
+  for (const char* piece : kPrivateFilesPath) folder = JoinPath(folder, piece);
+  return folder;
+}
+
+// jid -> display name; the first non-empty name of a jid wins.
+void LoadContactNames(const std::string& contacts_path, ContactNames* names) {
+  SQLite3Wrapper db(contacts_path);
+  if (db.Open(OpenMode::kReadWrite) != SQLITE_OK) return;
+  SqliteStatement query = PrepareStatement(db, kContactNamesQuery);
+  while (query.prepared() && query.Step() == SQLITE_ROW) {
+    const std::string name = query.ColumnText(1);
+    if (!name.empty()) names->emplace(query.ColumnText(0), name);
+  }
+}
+
+// User part of a jid -> its avatar file: the files "<jid>.j" of the
+// Avatars folder.
+void LoadAvatarPaths(const std::string& root, AvatarPaths* avatars) {
+  const std::string folder = JoinPath(PrivateFilesFolder(root), kAvatarFolder);
+  std::error_code error;
+  std::filesystem::directory_iterator entries(PathFromUtf8(folder), error);
+  if (error) {
+    KX_LOG(kLogProblem, "Filename : %s, line : %d, profile file search fail", kStem, __LINE__);
+    return;
+  }
+  const std::string extension = kAvatarExtension;
+  for (const auto& entry : entries) {
+    const std::string name = PathToUtf8(entry.path().filename());
+    const size_t at = name.find('@');
+    if (at == std::string::npos || name.size() < extension.size() ||
+        name.compare(name.size() - extension.size(), extension.size(), extension) != 0) {
+      continue;
+    }
+    avatars->emplace(name.substr(0, at), JoinPath(folder, name));
+  }
+}
+
+// The package step reads is_deleted of the chat list and of the older
+// message table whether or not a merge ran.
+void AddIsDeletedColumns(SQLite3Wrapper& db) {
+  const char* chat_table = CheckIsTableExist(db, "chat_list") ? "chat_list" : "chat";
+  for (const char* table : {"messages", chat_table}) {
+    if (CheckIsTableExist(db, table) && !ColumnExists(db, table, "is_deleted")) {
+      AddIsDeletedColumn(db, table);
+    }
+  }
+}
+
+template <size_t N>
+SqliteStatement PrepareFirst(const SQLite3Wrapper& db, const char* const (&queries)[N]) {
+  SqliteStatement statement;
+  for (const char* sql : queries) {
+    statement = PrepareStatement(db, sql);
+    if (statement.prepared()) return statement;
+  }
+  KX_LOG(kLogError, "[%s](%d): Sqlite error.\nmsg:{%s}\nsql:{%s}", "GetChatList", __LINE__,
+         db.ErrorMessage().c_str(), queries[0]);
+  return statement;
+}
+
+SqliteStatement PrepareChatList(const SQLite3Wrapper& db) {
+  if (CheckIsTableExist(db, "chat_list")) return PrepareFirst(db, kChatListQueries);
+  if (CheckIsTableExist(db, "messages")) return PrepareFirst(db, kChatQueriesBesideMessages);
+  return PrepareFirst(db, kChatQueriesNewer);
+}
+
+// Fills the chat map. False when the stop flag was seen.
+bool ReadChatList(const SQLite3Wrapper& db, const AvatarPaths& avatars,
+                  const std::atomic<int>* stop, ContactNames* names, WhatsAppChatMap* chats) {
+  SqliteStatement query = PrepareChatList(db);
+  if (!query.prepared()) return true;
+  const int deleted_column = query.ColumnCount() - 1;
+  while (query.Step() == SQLITE_ROW) {
+    const std::string jid = query.ColumnText(0);
+    if (jid.find('@') == std::string::npos) continue;
+    Json::Value chat(Json::objectValue);
+    for (int column = 0; column < deleted_column; ++column) {
+      if (StopRequested(stop)) return false;
+      ReadColumnIntoJson(query, column, &chat);
+    }
+    if (chat.isMember("subject")) {
+      names->emplace(jid, chat["subject"].asString());
+    } else {
+      const auto name = names->find(jid);
+      if (name != names->end()) chat["subject"] = name->second;
+    }
+    if (query.ColumnInt64(deleted_column) != 0) chat["tag"] = "deleted";
+    const auto avatar = avatars.find(JidUserPart(jid));
+    if (avatar != avatars.end()) chat["profile_image_path"] = avatar->second;
+    chats->emplace(jid, std::move(chat));
+  }
+  return true;
+}
+
+GroupMembers ReadGroupMembers(const SQLite3Wrapper& db) {
+  GroupMembers members;
+  for (const char* sql : kMemberQueries) {
+    SqliteStatement query = PrepareStatement(db, sql);
+    while (query.prepared() && query.Step() == SQLITE_ROW) {
+      const std::string member = query.ColumnText(1);
+      if (!member.empty()) members[query.ColumnText(0)].insert(member);
+    }
+  }
+  return members;
+}
+
+void SetSessionTypes(const GroupMembers& members, const ContactNames& names,
+                     WhatsAppChatMap* chats) {
+  for (auto& entry : *chats) {
+    const int session_type = WhatsAppSessionType(entry.first);
+    entry.second["session_type"] = session_type;
+    if (session_type == kSessionSingle) continue;
+    const auto found = members.find(entry.first);
+    if (found == members.end() || found->second.empty()) continue;
+    Json::Value& list = entry.second["members"];
+    for (const std::string& member_jid : found->second) {
+      Json::Value member(Json::objectValue);
+      member["member_jid"] = member_jid;
+      const auto name = names.find(member_jid);
+      if (name != names.end()) member["member_name"] = name->second;
+      list.append(std::move(member));
+    }
+  }
+}
+
+void AddOwnNumber(const std::string& root, Json::Value* document) {
+  std::string number;
+  const std::string path = JoinPath(PrivateFilesFolder(root), kOwnNumberFile);
+  if (root.empty() || !ReadOwnNumberFile(path, &number)) {
+    KX_LOG(kLogProblem, "Filename : %s, line : %d, me file open fail", kStem, __LINE__);
+    return;
+  }
+  (*document)["my_phone_number"] = number;
+  (*document)["my_jid"] = number + kWhatsAppUserJidSuffix;
+}
+
+int HandOverDocument(const Json::Value& document, int result_kind, ResultCallback callback) {
+  const std::string text = WriteJson(document);
+  if (text.size() > static_cast<size_t>(INT_MAX)) {
+    KX_LOG_AT(kLogError, kStem, "package text of %zu bytes is too long to hand over.", text.size());
+    return kStatusStepFailed;
+  }
+  if (callback != nullptr) callback(result_kind, text.c_str(), static_cast<int>(text.size()));
+  return kStatusOk;
+}
+
+int StoppedPackage(const Application& application) {
+  KX_LOG(kLogProgress, "%s stoped!", application.stop_name);
+  return kStatusOk;
+}
+
+int PackageChats(const Application& application, DataTypeRecord* record, ResultCallback callback,
+                 std::atomic<int>* stop) {
+  KX_LOG(kLogProgress, "type %d KxDataPackage start", application.data_type);
+  const std::string* store_path = record->PrimaryFile(kMessageStoreKey);
+  if (store_path == nullptr) {
+    KX_LOG_AT(kLogError, kStem, "No primary file.");
+    return kStatusMissingInput;
+  }
+  ContactNames names;
+  AvatarPaths avatars;
+  if (application.reads_private_files) {
+    const std::string* contacts_path = record->PrimaryFile(kContactsKey);
+    if (contacts_path == nullptr) {
+      KX_LOG_AT(kLogProblem, kStem, "No wal_database file.");
+    } else {
+      LoadContactNames(*contacts_path, &names);
+    }
+    LoadAvatarPaths(record->additional_param, &avatars);
+  }
+
+  SQLite3Wrapper db(*store_path);
+  if (db.Open(OpenMode::kReadWrite) != SQLITE_OK) {
+    KX_LOG(kLogError, "WhatsApp primary database open fail");
+    return kStatusOpenFailed;
+  }
+  AddIsDeletedColumns(db);
+
+  WhatsAppChatMap chats;
+  if (!ReadChatList(db, avatars, stop, &names, &chats)) return StoppedPackage(application);
+  SetSessionTypes(ReadGroupMembers(db), names, &chats);
+
+  MessageWriterSettings settings;
+  settings.temp_folder = record->temp_folder;
+  settings.older_layout_folders = &application.older_layout_folders;
+  settings.stop = stop;
+  const bool finished = CheckIsTableExist(db, "messages")
+                            ? WriteOlderLayoutMessages(db, settings, &chats)
+                            : WriteNewerLayoutMessages(db, settings, &chats);
+  if (!finished || StopRequested(stop)) return StoppedPackage(application);
+
+  Json::Value document(Json::objectValue);
+  document["chat_sessions"] = EmptyJsonArray();
+  for (auto& entry : chats) document["chat_sessions"].append(std::move(entry.second));
+  document["size"] = Json::UInt64(chats.size());
+  if (application.reads_private_files) AddOwnNumber(record->additional_param, &document);
+  const int status = HandOverDocument(document, application.result_kind, callback);
+  if (status != kStatusOk) return status;
+  KX_LOG(kLogProgress, "type %d KxDataPackage end", application.data_type);
+  return kStatusOk;
+}
+
+// A queue whose database has no primary to merge into is emptied, so the
+// filter loop of the dispatcher ends.
+void DiscardCopies(FileQueue* copies) {
+  std::string path;
+  while (copies != nullptr && copies->Pop(&path)) {
+    KX_LOG_AT(kLogProblem, kStem, "copy %s has no primary database, skipped.", path.c_str());
+  }
+}
+
+}  // namespace
+
+int WhatsAppDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop) {
+  KX_LOG(kLogProgress, "type %d KxDataFilter start", WhatsApp().data_type);
+  const std::string* store_path = record->PrimaryFile(kMessageStoreKey);
+  if (store_path == nullptr) {
+    KX_LOG_AT(kLogError, kStem, "No primary file.");
+    return kStatusMissingInput;
+  }
+  const std::string* contacts_path = record->PrimaryFile(kContactsKey);
+  if (contacts_path == nullptr) KX_LOG_AT(kLogProblem, kStem, "No primary file.");
+  if (config == nullptr) {
+    KX_LOG_AT(kLogError, kStem, "Fail to load config.");
+    return kStatusConfigLoadFailed;
+  }
+  FileQueue* store_copies = record->SecondFiles(kMessageCopiesKey);
+  if (store_copies != nullptr && !store_copies->Empty()) {
+    const int status = MergeMessageStoreCopies(*config, *store_path, *store_copies, stop);
+    if (status != kStatusOk) return status;
+  }
+  FileQueue* contact_copies = record->SecondFiles(kContactCopiesKey);
+  if (contacts_path == nullptr) {
+    DiscardCopies(contact_copies);
+  } else if (contact_copies != nullptr && !contact_copies->Empty()) {
+    const int status = MergeDatabaseCopiesByKey(*config, *contacts_path, *contact_copies,
+                                                kSystemAndroid, kConfigWhatsApp, stop);
+    if (status != kStatusOk) return status;
+  }
+  if (StopRequested(stop)) KX_LOG(kLogProgress, "%s stoped!", kFilterName);
+  KX_LOG(kLogProgress, "type %d KxDataFilter end", WhatsApp().data_type);
+  return kStatusOk;
+}
+
+int WhatsAppDataPackage(DataTypeRecord* record, ResultCallback callback, std::atomic<int>* stop,
+                        int /*data_type*/) {
+  return PackageChats(WhatsApp(), record, callback, stop);
+}
+
+int WhatsAppBusinessDataPackage(DataTypeRecord* record, ResultCallback callback,
+                                std::atomic<int>* stop, int /*data_type*/) {
+  return PackageChats(WhatsAppBusiness(), record, callback, stop);
+}
+
+}  // namespace kx

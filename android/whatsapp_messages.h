@@ -1,0 +1,113 @@
+// The messages of every WhatsApp chat, read from either layout of the
+// message store and written as batch files into the temp folder.
+//
+// Both writers produce message objects with the same members:
+//   row_id, is_from_me, send_date, type, send_status, content, key_id, size,
+//   sender_id, universal_type                         (every message)
+//   tag ("deleted")                 a row that only an older copy held
+//   media_path, media_relative_path, media_name, media_duration,
+//   media_caption                   media messages with a media row
+//   thumbnail_file                  a thumbnail written to the temp folder
+//   vCard_file                      contact cards (types 4 and 14)
+//   quote_content                   a reply: the quoted message as an object
+//   url_links                       links in the text
+//   system_info, sys_info, setting_duration, subgroup_subject,
+//   parent_group_name               system messages
+// The look-ups behind them are made per message through prepared
+// statements, so memory holds one batch of one chat, whatever the size of
+// the store.
+#ifndef KX_ANDROID_WHATSAPP_MESSAGES_H_
+#define KX_ANDROID_WHATSAPP_MESSAGES_H_
+
+#include <json/json.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "android/whatsapp_rules.h"
+#include "common/sqlite_wrapper.h"
+
+namespace kx {
+
+// jid -> chat object, in byte-wise jid order.
+using WhatsAppChatMap = std::map<std::string, Json::Value>;
+
+struct MessageWriterSettings {
+  std::string temp_folder;
+  // Media folders of the older layout (the newer one always uses WhatsApp's).
+  const MediaFolders* older_layout_folders = &WhatsAppMediaFolders();
+  const std::atomic<int>* stop = nullptr;
+};
+
+// Newer layout (message, jid, chat and satellites). Fills "msg_file_list" of
+// every chat. False when the stop flag was seen.
+bool WriteNewerLayoutMessages(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
+                              WhatsAppChatMap* chats);
+
+// Older layout (messages, messages_quotes, message_thumbnails). False when
+// the stop flag was seen.
+bool WriteOlderLayoutMessages(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
+                              WhatsAppChatMap* chats);
+
+// ---------------------------------------------------------------------------
+// Pieces both writers use.
+
+bool MessageStopRequested(const std::atomic<int>* stop);
+
+// One prepared query reused for every message. A query whose table or
+// column is missing is not prepared, and every look-up then finds nothing.
+class PointLookup {
+ public:
+  PointLookup() = default;
+  PointLookup(const SQLite3Wrapper& db, const std::string& sql);
+
+  // Resets the statement and clears its bindings; bind, then call Next().
+  SqliteStatement& Start();
+  // Steps to the next row; false when there is none (or no statement).
+  bool Next();
+  SqliteStatement& row() { return statement_; }
+  bool prepared() const { return statement_.prepared(); }
+
+  bool FindByInteger(int64_t key);
+
+ private:
+  SqliteStatement statement_;
+};
+
+// "select c1, c2 ... from table where <where>" over those of `columns` that
+// the table has; "" when it has none of them or is missing.
+std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& table,
+                                  const std::vector<std::string>& columns,
+                                  const std::string& where);
+
+// Column `index` of the current row as raw bytes (text or blob), "" for NULL.
+std::string ColumnBytes(SqliteStatement& statement, int index);
+
+// Name text of the side files of a message: the chat's jid followed by the
+// message's key id, hashed (FNV-1a, decimal).
+std::string MessageFileStem(const std::string& jid, const Json::Value& message);
+
+// Writes `bytes` as "<stem><suffix>" into the temp folder and sets `member`
+// to its path; nothing when the bytes are empty or the file fails.
+void AttachSideFile(const std::string& temp_folder, const std::string& stem, const char* suffix,
+                    const std::string& bytes, const char* member, Json::Value* object);
+
+// "url_links" from the links in "content", when `has_link_row` says the
+// store noted a link for the message.
+void SetUrlLinks(bool has_link_row, Json::Value* message);
+
+// "system_info" for a system message.
+void SetSystemInfo(Json::Value* message);
+
+// "media_path" (the storage root followed by the path below it) for the
+// message's type; returns the path below the root ("" when there is none).
+std::string SetMediaPath(const std::string& stored_path, const MediaFolders& folders,
+                         Json::Value* message);
+
+}  // namespace kx
+
+#endif  // KX_ANDROID_WHATSAPP_MESSAGES_H_

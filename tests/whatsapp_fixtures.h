@@ -1,0 +1,99 @@
+// Fixtures of the WhatsApp tests: message stores built from the
+// application's table definitions, and the package step run on them.
+// Header only: every test file is its own executable.
+#ifndef KX_TESTS_WHATSAPP_FIXTURES_H_
+#define KX_TESTS_WHATSAPP_FIXTURES_H_
+
+#include <json/json.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "android/whatsapp.h"
+#include "common/json_util.h"
+#include "samples/android_whatsapp_schema.h"
+#include "sdk/data_type_record.h"
+#include "test_support.h"
+
+namespace kx::test {
+
+inline std::string NewerLayoutSchema() {
+  using namespace kx::samples;
+  return std::string(kWhatsAppPropsTable) + kWhatsAppNewerJidTable + kWhatsAppChatTable2023 +
+         kWhatsAppMessageTable2023 + kWhatsAppMessageIndexes + kWhatsAppMediaTable2023 +
+         kWhatsAppNewerCommonSatellites + kWhatsAppQuotedTables2023 + kWhatsAppQuotedSatellites +
+         kWhatsAppLinkTable + kWhatsAppTables2023Only;
+}
+
+inline std::string OlderLayoutSchema() {
+  return std::string(kx::samples::kWhatsAppPropsTable) + kx::samples::kWhatsAppOlderLayoutTables;
+}
+
+struct PackageRun {
+  int status = -1;
+  int calls = 0;
+  int result_kind = -1;
+  Json::Value document;  // parsed from the callback's text
+};
+
+inline Json::Value ParseJsonText(const std::string& text) {
+  Json::Value value;
+  std::string error;
+  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << error;
+  return value;
+}
+
+namespace whatsapp_capture {
+inline int g_calls = 0;
+inline int g_kind = -1;
+inline std::string g_text;
+inline int Capture(int kind, const char* text, int length) {
+  ++g_calls;
+  g_kind = kind;
+  g_text.assign(text, static_cast<size_t>(length));
+  return 0;
+}
+}  // namespace whatsapp_capture
+
+inline PackageRun RunWhatsAppPackage(DataTypeRecord* record, int data_type,
+                                     std::atomic<int>* stop = nullptr) {
+  std::atomic<int> no_stop{0};
+  whatsapp_capture::g_calls = 0;
+  whatsapp_capture::g_kind = -1;
+  whatsapp_capture::g_text.clear();
+  PackageRun run;
+  const PackageFunction package =
+      data_type == 25 ? WhatsAppBusinessDataPackage : WhatsAppDataPackage;
+  run.status =
+      package(record, whatsapp_capture::Capture, stop != nullptr ? stop : &no_stop, data_type);
+  run.calls = whatsapp_capture::g_calls;
+  run.result_kind = whatsapp_capture::g_kind;
+  if (run.calls > 0) run.document = ParseJsonText(whatsapp_capture::g_text);
+  return run;
+}
+
+inline void SetUpRecord(const std::string& store, const std::string& temp, DataTypeRecord* record) {
+  record->temp_folder = temp;
+  record->primary_files["msg_file_path"] = store;
+}
+
+inline std::vector<Json::Value> ChatMessages(const Json::Value& chat) {
+  std::vector<Json::Value> messages;
+  for (const Json::Value& path : chat["msg_file_list"]) {
+    const Json::Value batch = ParseJsonText(ReadFileBytes(path.asString()));
+    for (const Json::Value& message : batch) messages.push_back(message);
+  }
+  return messages;
+}
+
+inline Json::Value FindChat(const Json::Value& document, const std::string& jid) {
+  for (const Json::Value& chat : document["chat_sessions"]) {
+    if (chat["jid"].asString() == jid) return chat;
+  }
+  return Json::Value();
+}
+
+}  // namespace kx::test
+
+#endif  // KX_TESTS_WHATSAPP_FIXTURES_H_

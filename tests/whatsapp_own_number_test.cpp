@@ -1,0 +1,112 @@
+#include "android/whatsapp_own_number.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "samples/android_whatsapp.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+// 93 bytes of object header, then the strings as the layout puts them.
+std::string OwnNumberFile(const std::string& first, const std::string& second) {
+  std::string bytes(93, 'x');
+  bytes += std::string("t\0", 2) + static_cast<char>(first.size()) + first;
+  bytes += std::string("t\0", 2) + static_cast<char>(second.size()) + second;
+  return bytes;
+}
+
+TEST(WhatsAppOwnNumberTest, ReadsTheSecondString) {
+  std::string number;
+  ASSERT_TRUE(ParseOwnNumber(OwnNumberFile("49", "4915712345678"), &number));
+  EXPECT_EQ("4915712345678", number);
+  // More strings after the number change nothing.
+  ASSERT_TRUE(ParseOwnNumber(OwnNumberFile("1", "5550100") + std::string("t\0\x03"
+                                                                         "abc",
+                                                                         6),
+                             &number));
+  EXPECT_EQ("5550100", number);
+  // An empty first string puts the second header right after the first.
+  ASSERT_TRUE(ParseOwnNumber(OwnNumberFile("", "7"), &number));
+  EXPECT_EQ("7", number);
+}
+
+TEST(WhatsAppOwnNumberTest, ReadsTheFileTheSamplesWrite) {
+  test::TempDir dir;
+  test::WriteFileBytes(
+      dir.File("me"), samples::WhatsAppOwnNumberFileBytes("49", samples::kWhatsAppSampleOwnNumber));
+  std::string number;
+  ASSERT_TRUE(ReadOwnNumberFile(dir.File("me"), &number));
+  EXPECT_EQ(samples::kWhatsAppSampleOwnNumber, number);
+}
+
+// Tests of the malformed files follow.
+
+TEST(WhatsAppOwnNumberTest, RejectsFilesShorterThanTheLayout) {
+  std::string number = "untouched";
+  const std::string full = OwnNumberFile("49", "4915712345678");
+  EXPECT_FALSE(ParseOwnNumber(full.substr(0, 95), &number));
+  EXPECT_FALSE(ParseOwnNumber("", &number));
+  // The number runs past the end.
+  EXPECT_FALSE(ParseOwnNumber(full.substr(0, full.size() - 1), &number));
+  EXPECT_EQ("untouched", number);
+}
+
+TEST(WhatsAppOwnNumberTest, RejectsMarkersOutOfPlace) {
+  std::string number;
+  std::string bytes = OwnNumberFile("49", "4915712345678");
+  bytes[93] = 's';
+  EXPECT_FALSE(ParseOwnNumber(bytes, &number));
+  bytes = OwnNumberFile("49", "4915712345678");
+  bytes[94] = '\x01';
+  EXPECT_FALSE(ParseOwnNumber(bytes, &number));
+  bytes = OwnNumberFile("49", "4915712345678");
+  bytes[98] = 'u';  // the second marker
+  EXPECT_FALSE(ParseOwnNumber(bytes, &number));
+  bytes = OwnNumberFile("49", "4915712345678");
+  bytes[99] = '\x02';
+  EXPECT_FALSE(ParseOwnNumber(bytes, &number));
+}
+
+TEST(WhatsAppOwnNumberTest, RejectsBadLengths) {
+  std::string number;
+  std::string bytes = OwnNumberFile("49", "4915712345678");
+  bytes[95] = '\x7F';  // the first string reaches past the end
+  EXPECT_FALSE(ParseOwnNumber(bytes, &number));
+  bytes[95] = '\xFD';  // -3 points back into the header
+  EXPECT_FALSE(ParseOwnNumber(bytes, &number));
+  bytes = OwnNumberFile("49", "");
+  EXPECT_FALSE(ParseOwnNumber(bytes, &number));  // an empty number is no number
+  bytes = OwnNumberFile("49", "4915712345678");
+  bytes[100] = '\x90';  // negative second length
+  EXPECT_FALSE(ParseOwnNumber(bytes, &number));
+}
+
+TEST(WhatsAppOwnNumberTest, SurvivesEveryLengthAndContent) {
+  // Every length from 0 to 200 bytes, of three fillers: no crash, and a
+  // number only where the layout holds.
+  for (size_t length = 0; length <= 200; ++length) {
+    for (char filler : {'\0', 't', '\xFF'}) {
+      std::string number;
+      const bool parsed = ParseOwnNumber(std::string(length, filler), &number);
+      if (filler != 't') {
+        EXPECT_FALSE(parsed) << length;
+      }
+    }
+    const std::string prefix = OwnNumberFile("49", "4915712345678").substr(0, length);
+    std::string number;
+    EXPECT_EQ(length >= 114, ParseOwnNumber(prefix, &number)) << length;
+  }
+}
+
+TEST(WhatsAppOwnNumberTest, MissingFileGivesNoNumber) {
+  test::TempDir dir;
+  std::string number;
+  EXPECT_FALSE(ReadOwnNumberFile(dir.File("me"), &number));
+  EXPECT_FALSE(ReadOwnNumberFile(dir.path(), &number));  // a folder
+}
+
+}  // namespace
+}  // namespace kx

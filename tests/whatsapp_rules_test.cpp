@@ -1,0 +1,262 @@
+#include "android/whatsapp_rules.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "android/whatsapp_batches.h"
+#include "common/text.h"
+
+namespace kx {
+namespace {
+
+struct UniversalCase {
+  int64_t type;
+  int64_t action;
+  uint32_t expected;
+};
+
+// The table of message type and action type to "universal_type".
+const UniversalCase kUniversalCases[] = {
+    {0, 0, 0},
+    {7, 0, 0},
+    {0, 1, 20},
+    {7, 4, 26},
+    {0, 5, 23},
+    {7, 13, 23},
+    {0, 9, 24},
+    {0, 10, 38},
+    {7, 11, 25},
+    {0, 12, 21},
+    {7, 14, 32},
+    {0, 15, 34},
+    {0, 16, 35},
+    {0, 19, 40},
+    {7, 20, 36},
+    {0, 27, 28},
+    {7, 28, 37},
+    {0, 29, 43},
+    {0, 30, 44},
+    {7, 31, 45},
+    {0, 32, 46},
+    {0, 46, 41},
+    {7, 47, 39},
+    {0, 76, 76},
+    {7, 77, 67},
+    {0, 78, 75},
+    {0, 81, 68},
+    {7, 87, 69},
+    {0, 90, 70},
+    {7, 93, 71},
+    {0, 95, 72},
+    {1, 0, 1},
+    {1, 56, 1},
+    {2, 3, 2},
+    {3, 0, 3},
+    {13, 0, 3},
+    {4, 0, 8},
+    {14, 0, 8},
+    {5, 0, 7},
+    {9, 0, 4},
+    {11, 0, 42},
+    {15, 0, 31},
+    {16, 0, 33},
+    {20, 0, 6},
+    {31, 0, 43},
+    {32, 0, 44},
+    // Pairs without a row.
+    {0, 2, 4294967295u},
+    {7, 3, 4294967295u},
+    {7, 500, 4294967295u},
+    {6, 0, 4294967295u},
+    {8, 0, 4294967295u},
+    {10, 0, 4294967295u},
+    {-1, 0, 4294967295u},
+    {99, 19, 4294967295u},
+};
+
+TEST(WhatsAppUniversalTypeTest, FollowsTheTable) {
+  for (const UniversalCase& c : kUniversalCases) {
+    UniversalTypeInput input;
+    input.message_type = c.type;
+    input.action_type = c.action;
+    EXPECT_EQ(c.expected, ClassifyMessage(input).value) << c.type << "/" << c.action;
+  }
+}
+
+TEST(WhatsAppUniversalTypeTest, DisappearingSettingDependsOnTheDuration) {
+  struct Case {
+    int64_t type;
+    bool has_duration;
+    int64_t duration;
+    uint32_t expected;
+  };
+  const Case cases[] = {{0, true, 604800, 47},
+                        {7, true, 86400, 47},
+                        {7, true, 0, 48},
+                        {0, true, 0, 48},
+                        {7, false, 0, kUnknownUniversalType}};
+  for (const Case& c : cases) {
+    UniversalTypeInput input;
+    input.message_type = c.type;
+    input.action_type = 56;
+    input.has_setting_duration = c.has_duration;
+    input.setting_duration = c.duration;
+    EXPECT_EQ(c.expected, ClassifyMessage(input).value) << c.type << " " << c.duration;
+  }
+}
+
+TEST(WhatsAppUniversalTypeTest, ViewOnceDependsOnItsState) {
+  struct Case {
+    int64_t type;
+    int64_t state;
+    uint32_t expected;
+  };
+  const Case cases[] = {{42, 0, 64}, {42, 1, 66}, {42, 2, 66}, {43, 0, 65}, {43, 1, 66}};
+  for (const Case& c : cases) {
+    UniversalTypeInput input;
+    input.message_type = c.type;
+    input.view_once_state = c.state;
+    EXPECT_EQ(c.expected, ClassifyMessage(input).value) << c.type << " " << c.state;
+  }
+}
+
+TEST(WhatsAppUniversalTypeTest, SetsTheMemberFromTextOrIntegerMembers) {
+  Json::Value message;
+  message["type"] = "0";
+  message["size"] = 6;
+  message["content"] = "photo changed";
+  SetUniversalType(0, &message);
+  EXPECT_EQ(29u, message["universal_type"].asUInt());
+  EXPECT_FALSE(message.isMember("content"));
+
+  Json::Value settings;
+  settings["type"] = 7;
+  settings["size"] = 56;
+  settings["setting_duration"] = 0;
+  SetUniversalType(0, &settings);
+  EXPECT_EQ(48u, settings["universal_type"].asUInt());
+
+  Json::Value already;
+  already["type"] = 1;
+  already["universal_type"] = 5;
+  SetUniversalType(0, &already);
+  EXPECT_EQ(5, already["universal_type"].asInt());
+
+  Json::Value view_once;
+  view_once["type"] = "43";
+  SetUniversalType(1, &view_once);
+  EXPECT_EQ(66u, view_once["universal_type"].asUInt());
+}
+
+struct StatusCase {
+  int64_t status;
+  int64_t type;
+  int session_type;
+  int64_t from_me;
+  int64_t expected;
+};
+
+TEST(WhatsAppSendStatusTest, NormalisesByStatusChatAndSender) {
+  const StatusCase cases[] = {
+      {1, 1, 0, 0, 1},  {1, 0, 1, 1, 1},                     // 1 stays
+      {0, 1, 1, 1, 1},  {2, 3, 1, 1, 1},                     // own media in a group
+      {0, 0, 1, 1, 0},  {2, 11, 1, 1, 0}, {0, 20, 1, 1, 0},  // text, 11, stickers
+      {0, 1, 0, 1, 0},  {2, 1, 2, 1, 0},                     // not a group
+      {0, 1, 1, 0, 0},                                       // not the owner's
+      {13, 1, 1, 1, 0}, {5, 0, 0, 0, 0},  {-1, 1, 1, 1, 0},  // other statuses
+  };
+  for (const StatusCase& c : cases) {
+    Json::Value message;
+    message["send_status"] = Json::Int64(c.status);
+    message["type"] = Json::Int64(c.type);
+    message["is_from_me"] = Json::Int64(c.from_me);
+    NormaliseSendStatus(c.session_type, &message);
+    EXPECT_EQ(c.expected, message["send_status"].asInt64())
+        << c.status << " " << c.type << " " << c.session_type << " " << c.from_me;
+  }
+  Json::Value without_status;
+  NormaliseSendStatus(kSessionGroup, &without_status);
+  EXPECT_EQ(0, without_status["send_status"].asInt());
+}
+
+TEST(WhatsAppMediaPathTest, PlacesPathsByTypeAndSender) {
+  struct Case {
+    int64_t type;
+    bool from_me;
+    const char* stored;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {1, false, "IMG-1.jpg", "Media/WhatsApp Images/IMG-1.jpg"},
+      {1, true, "IMG-1.jpg", "Media/WhatsApp Images/Sent/IMG-1.jpg"},
+      {2, false, "PTT-1.opus", "Media/WhatsApp Voice Notes/PTT-1.opus"},
+      {3, true, "VID-1.mp4", "Media/WhatsApp Video/Sent/VID-1.mp4"},
+      {9, false, "a.pdf", "Media/WhatsApp Documents/a.pdf"},
+      {13, false, "g.mp4", "Media/WhatsApp Animated Gifs/g.mp4"},
+      {20, false, "s.webp", ""},
+      {20, false, "Media/WhatsApp Stickers/s.webp", "Media/WhatsApp Stickers/s.webp"},
+      {1, true, "Media/WhatsApp Images/Sent/x.jpg", "Media/WhatsApp Images/Sent/x.jpg"},
+      {42, false, "Media/WhatsApp Images/Private/x.jpg", ""},
+      {4, false, "card", ""},
+      {1, false, "", ""},
+      // Reported, never opened: a hostile path stays text.
+      {1, false, "../../x", "Media/WhatsApp Images/../../x"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, MediaRelativePath(c.type, c.from_me, c.stored, WhatsAppMediaFolders()))
+        << c.type << " " << c.stored;
+  }
+  EXPECT_EQ("Media/WhatsApp Business Images/Sent/IMG-1.jpg",
+            MediaRelativePath(1, true, "IMG-1.jpg", WhatsAppBusinessMediaFolders()));
+  EXPECT_EQ("Media/WhatsApp Business Video/v.mp4",
+            MediaRelativePath(3, false, "Media/WhatsApp Business Video/v.mp4",
+                              WhatsAppBusinessMediaFolders()));
+}
+
+TEST(WhatsAppJidTest, SessionTypesAndUserParts) {
+  EXPECT_EQ(kSessionGroup, WhatsAppSessionType("491701234567-1602590000@g.us"));
+  EXPECT_EQ(kSessionBroadcast, WhatsAppSessionType("1612345678@broadcast"));
+  EXPECT_EQ(kSessionBroadcast, WhatsAppSessionType("status@broadcast"));
+  EXPECT_EQ(kSessionSingle, WhatsAppSessionType("4915123456789@s.whatsapp.net"));
+  EXPECT_EQ(kSessionSingle, WhatsAppSessionType("no-at-sign"));
+  EXPECT_EQ("4915123456789", JidUserPart("4915123456789@s.whatsapp.net"));
+  EXPECT_EQ("a", JidUserPart("a@b@c"));
+  EXPECT_EQ("plain", JidUserPart("plain"));
+}
+
+TEST(WhatsAppLinksTest, FindsWordsThatStartWithHttpOrHttps) {
+  EXPECT_EQ((std::vector<std::string>{"https://a.example/x?y=1", "http://b.example"}),
+            FindUrlLinks("see https://a.example/x?y=1\nand\thttp://b.example ."));
+  EXPECT_TRUE(FindUrlLinks("ftp://x www.example.org xhttp://y").empty());
+  EXPECT_TRUE(FindUrlLinks("").empty());
+}
+
+TEST(WhatsAppMemberTest, ReadsIntegersFromTextAndNumbers) {
+  Json::Value object;
+  object["a"] = "42";
+  object["b"] = Json::Int64(-7);
+  object["c"] = "x";
+  object["d"] = Json::UInt64(5);
+  object["e"] = 1.5;
+  EXPECT_EQ(42, MemberAsInteger(object, "a"));
+  EXPECT_EQ(-7, MemberAsInteger(object, "b"));
+  EXPECT_EQ(0, MemberAsInteger(object, "c"));
+  EXPECT_EQ(5, MemberAsInteger(object, "d"));
+  EXPECT_EQ(0, MemberAsInteger(object, "e"));
+  EXPECT_EQ(0, MemberAsInteger(object, "missing"));
+  EXPECT_EQ(0, MemberAsInteger(Json::Value("not an object"), "a"));
+}
+
+TEST(WhatsAppBatchNameTest, HashOfTheJidAndBatchNumber) {
+  const std::string jid = "4915123456789@s.whatsapp.net";
+  const std::string hash = Fnv1a64Decimal(jid);
+  EXPECT_EQ("messages_" + hash + ".json", BatchFileName(jid, 1, false));
+  EXPECT_EQ("messages_" + hash + "_3.json", BatchFileName(jid, 3, true));
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,574 @@
+// The package step of WhatsApp (data type 0) and WhatsApp Business (25).
+#include "android/whatsapp.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <atomic>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/platform.h"
+#include "common/text.h"
+#include "samples/android_whatsapp.h"
+#include "test_support.h"
+#include "whatsapp_fixtures.h"
+
+namespace kx {
+namespace {
+
+using test::ChatMessages;
+using test::FindChat;
+using test::PackageRun;
+using test::ParseJsonText;
+using test::RunSql;
+
+constexpr char kAnna[] = "4915123456789@s.whatsapp.net";
+constexpr char kJose[] = "34612345678@s.whatsapp.net";
+constexpr char kGroup[] = "491701234567-1602590000@g.us";
+constexpr char kBroadcast[] = "1612345678@broadcast";
+
+constexpr char kNewerContent[] = R"SQL(
+INSERT INTO jid (_id, user, server, agent, device, type, raw_string) VALUES
+  (1, '4915123456789', 's.whatsapp.net', 0, 0, 0, '4915123456789@s.whatsapp.net'),
+  (2, '34612345678', 's.whatsapp.net', 0, 0, 0, '34612345678@s.whatsapp.net'),
+  (3, '491701234567-1602590000', 'g.us', 0, 0, 1, '491701234567-1602590000@g.us'),
+  (4, '1612345678', 'broadcast', 0, 0, 3, '1612345678@broadcast'),
+  (5, 'status_me', '', 0, 0, 0, 'status_me'),
+  (6, 'nonsense', '', 0, 0, 0, 'nonsense');
+INSERT INTO chat (_id, jid_row_id, subject, sort_timestamp, group_type) VALUES
+  (1, 1, NULL, 1615713993123, 0), (2, 3, 'Familie 👨‍👩‍👧', 1615713994000, 0),
+  (3, 4, NULL, 1615713995000, 0), (4, 6, NULL, 1, 0), (5, 2, NULL, NULL, 0);
+INSERT INTO group_participant_user (group_jid_row_id, user_jid_row_id) VALUES
+  (3, 1), (3, 2), (3, 5), (4, 2);
+INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
+                     message_type, text_data) VALUES
+  (10, 1, 0, 'K10', 0, 0, 1615713993123, 0, NULL),
+  (11, 1, 0, 'K11', 0, 0, 1615713994000, 0, 'Hallo 😊 https://example.org/x'),
+  (12, 1, 1, 'K12', 0, 13, 1615713995000, 1, 'Blick 🌄'),
+  (13, 1, 1, 'K13', 0, 4, 1615713996000, 0, 'Ja!'),
+  (14, 1, 1, 'K14', 0, 6, 1615713997000, 7, NULL),
+  (15, 1, 0, 'K15', 0, 0, 1615713998000, 42, NULL),
+  (20, 2, 0, 'K20', 2, 0, 1615714000000, 0, '¿Qué tal?'),
+  (21, 2, 0, 'K21', 2, 6, 1615714001000, 7, NULL),
+  (22, 2, 1, 'K22', 0, 2, 1615714002000, 1, NULL);
+INSERT INTO message_system VALUES (10, 19), (14, 56), (21, 12);
+INSERT INTO message_link (chat_row_id, message_row_id, link_index) VALUES (1, 11, 0);
+INSERT INTO message_media (message_row_id, chat_row_id, file_path, file_size, media_name,
+                           media_duration, media_caption, file_hash) VALUES
+  (12, 1, 'Media/WhatsApp Images/Sent/IMG-1.jpg', 48213, 'IMG-1.jpg', 0, 'Blick 🌄', 'h12'),
+  (15, 1, 'Media/WhatsApp Images/Private/IMG-2.jpg', 1000, 'IMG-2.jpg', 0, NULL, 'h15'),
+  (22, 2, 'IMG-3.jpg', 2000, 'IMG-3.jpg', 0, NULL, 'h22');
+INSERT INTO message_thumbnail VALUES (12, X'FFD8FFE0'), (13, X'');
+INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, from_me,
+                            sender_jid_row_id, key_id, timestamp, message_type, text_data) VALUES
+  (13, 1, 1, 0, 1, 'K11', 1615713994000, 0, 'Hallo 😊 https://example.org/x');
+INSERT INTO message_ephemeral_setting (message_row_id, setting_duration) VALUES (14, 604800);
+INSERT INTO message_view_once_media VALUES (15, 1);
+INSERT INTO message_system_chat_participant VALUES (21, 1);
+)SQL";
+
+constexpr char kContacts[] = R"SQL(
+INSERT INTO wa_contacts (jid, is_whatsapp_user, display_name) VALUES
+  ('4915123456789@s.whatsapp.net', 1, 'Anna-Lena Müller'),
+  ('34612345678@s.whatsapp.net', 1, ''),
+  ('34612345678@s.whatsapp.net', 1, 'José Núñez'),
+  ('34612345678@s.whatsapp.net', 1, 'José (work)'),
+  ('1612345678@broadcast', 0, 'Neujahr');
+)SQL";
+
+// Replaces every "{T}" by the temp folder and "{H:text}" by the FNV-1a
+// hash of the text.
+std::string Expand(std::string text, const std::string& temp) {
+  for (size_t at = text.find("{H:"); at != std::string::npos; at = text.find("{H:")) {
+    const size_t end = text.find('}', at);
+    text.replace(at, end - at + 1, Fnv1a64Decimal(text.substr(at + 3, end - at - 3)));
+  }
+  return ReplaceAll(text, "{T}", temp);
+}
+
+class WhatsAppPackageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store_ = dir_.File("msgstore.db");
+    contacts_ = dir_.File("wa.db");
+    temp_ = JoinPath(dir_.path(), "temp");
+    std::filesystem::create_directories(temp_);
+    RunSql(contacts_, kx::samples::kWhatsAppContactsTable);
+    RunSql(contacts_, kContacts);
+    test::SetUpRecord(store_, temp_, &record_);
+    record_.primary_files["wa_file_path"] = contacts_;
+    record_.additional_param = dir_.path();
+  }
+
+  void WriteNewerStore() {
+    RunSql(store_, test::NewerLayoutSchema());
+    RunSql(store_, kNewerContent);
+  }
+
+  void WritePrivateFiles(const std::string& own_number_bytes) {
+    const std::string folder =
+        JoinPath(JoinPath(JoinPath(dir_.path(), "apps"), "com.whatsapp"), "f");
+    const std::string avatars = JoinPath(folder, "Avatars");
+    std::filesystem::create_directories(avatars);
+    test::WriteFileBytes(JoinPath(folder, "me"), own_number_bytes);
+    test::WriteFileBytes(JoinPath(avatars, std::string(kAnna) + ".j"), "jpeg");
+    test::WriteFileBytes(JoinPath(avatars, "no-at-sign.j"), "jpeg");
+    test::WriteFileBytes(JoinPath(avatars, std::string(kJose) + ".png"), "png");
+  }
+
+  test::TempDir dir_;
+  std::string store_;
+  std::string contacts_;
+  std::string temp_;
+  DataTypeRecord record_;
+};
+
+TEST_F(WhatsAppPackageTest, PackagesTheChatsOfTheNewerLayout) {
+  WriteNewerStore();
+  WritePrivateFiles(samples::WhatsAppOwnNumberFileBytes("49", "4915712345678"));
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  EXPECT_EQ(1, run.calls);
+  EXPECT_EQ(20, run.result_kind);
+  const std::string expected = Expand(R"JSON({
+    "chat_sessions": [
+      {"jid": "1612345678@broadcast", "subject": "Neujahr", "chat_row_id": 3,
+       "session_type": 2, "msg_file_list": [],
+       "members": [{"member_jid": "34612345678@s.whatsapp.net", "member_name": "José Núñez"}]},
+      {"jid": "4915123456789@s.whatsapp.net", "subject": "Anna-Lena Müller", "chat_row_id": 1,
+       "session_type": 0,
+       "profile_image_path": "{AVATAR}",
+       "msg_file_list": ["{T}/messages_{H:4915123456789@s.whatsapp.net}.json"]},
+      {"jid": "491701234567-1602590000@g.us", "subject": "Familie 👨‍👩‍👧", "chat_row_id": 2,
+       "session_type": 1,
+       "msg_file_list": ["{T}/messages_{H:491701234567-1602590000@g.us}.json"],
+       "members": [
+         {"member_jid": "34612345678@s.whatsapp.net", "member_name": "José Núñez"},
+         {"member_jid": "4915123456789@s.whatsapp.net", "member_name": "Anna-Lena Müller"}]}
+    ],
+    "size": 3,
+    "my_phone_number": "4915712345678",
+    "my_jid": "4915712345678@s.whatsapp.net"
+  })JSON",
+                                      temp_);
+  const std::string avatar = JoinPath(
+      JoinPath(JoinPath(JoinPath(JoinPath(dir_.path(), "apps"), "com.whatsapp"), "f"), "Avatars"),
+      std::string(kAnna) + ".j");
+  EXPECT_EQ(ParseJsonText(ReplaceAll(expected, "{AVATAR}", avatar)), run.document);
+}
+
+TEST_F(WhatsAppPackageTest, WritesEachChatsMessagesIntoItsBatchFile) {
+  WriteNewerStore();
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  const std::string chat_file = Expand("{T}/messages_{H:4915123456789@s.whatsapp.net}.json", temp_);
+  const std::string expected_chat = Expand(R"JSON([
+    {"row_id": 10, "is_from_me": 0, "send_date": "03 - 14 - 2021 09:26 : 33", "type": 0,
+     "send_status": 0, "key_id": "K10", "size": 19, "sender_id": "", "universal_type": 40},
+    {"row_id": 11, "is_from_me": 0, "send_date": "03 - 14 - 2021 09:26 : 34", "type": 0,
+     "send_status": 0, "content": "Hallo 😊 https://example.org/x", "key_id": "K11", "size": 0,
+     "sender_id": "", "universal_type": 0, "url_links": ["https://example.org/x"]},
+    {"row_id": 12, "is_from_me": 1, "send_date": "03 - 14 - 2021 09:26 : 35", "type": 1,
+     "send_status": 0, "content": "Blick 🌄", "key_id": "K12", "size": 48213, "sender_id": "",
+     "universal_type": 1, "media_path": "/sdcard/WhatsApp/Media/WhatsApp Images/Sent/IMG-1.jpg",
+     "media_relative_path": "Media/WhatsApp Images/Sent/IMG-1.jpg", "media_duration": 0,
+     "media_name": "IMG-1.jpg", "media_caption": "Blick 🌄",
+     "thumbnail_file": "{T}/{H:4915123456789@s.whatsapp.netK12}.thumb"},
+    {"row_id": 13, "is_from_me": 1, "send_date": "03 - 14 - 2021 09:26 : 36", "type": 0,
+     "send_status": 0, "content": "Ja!", "key_id": "K13", "size": 0, "sender_id": "",
+     "universal_type": 0,
+     "quote_content": {"q_type": 0, "q_key_id": "K11", "quote_sender_row_id": 1,
+                       "q_is_from_me": 0, "quote_content": "Hallo 😊 https://example.org/x",
+                       "quote_sender_id": "4915123456789@s.whatsapp.net"}},
+    {"row_id": 14, "is_from_me": 1, "send_date": "03 - 14 - 2021 09:26 : 37", "type": 7,
+     "send_status": 0, "key_id": "K14", "size": 56, "sender_id": "", "universal_type": 47,
+     "setting_duration": 604800, "system_info": "changed the disappearing messages setting"},
+    {"row_id": 15, "is_from_me": 0, "send_date": "03 - 14 - 2021 09:26 : 38", "type": 42,
+     "send_status": 0, "key_id": "K15", "size": 1000, "sender_id": "", "universal_type": 66,
+     "media_relative_path": "Media/WhatsApp Images/Private/IMG-2.jpg", "media_duration": 0,
+     "media_name": "IMG-2.jpg"}
+  ])JSON",
+                                           temp_);
+  EXPECT_EQ(ParseJsonText(expected_chat), ParseJsonText(test::ReadFileBytes(chat_file)));
+  EXPECT_EQ("\xFF\xD8\xFF\xE0",
+            test::ReadFileBytes(Expand("{T}/{H:4915123456789@s.whatsapp.netK12}.thumb", temp_)));
+
+  const std::vector<Json::Value> group = ChatMessages(FindChat(run.document, kGroup));
+  ASSERT_EQ(3u, group.size());
+  EXPECT_EQ(kJose, group[0]["sender_id"].asString());
+  EXPECT_EQ(kAnna, group[1]["sys_info"].asString());
+  EXPECT_EQ("added a participant", group[1]["system_info"].asString());
+  EXPECT_EQ(21, group[1]["universal_type"].asInt());
+  // The owner's picture in a group counts as sent.
+  EXPECT_EQ(1, group[2]["send_status"].asInt());
+  EXPECT_EQ("/sdcard/WhatsApp/Media/WhatsApp Images/Sent/IMG-3.jpg",
+            group[2]["media_path"].asString());
+  EXPECT_EQ("IMG-3.jpg", group[2]["media_relative_path"].asString());
+}
+
+// The same conversation in both layouts: a text, a captioned picture with
+// thumbnail, a reply, a contact card, a voice note, a link and a system
+// event.
+constexpr char kOlderConversation[] = R"SQL(
+INSERT INTO chat_list (key_remote_jid, subject, sort_timestamp) VALUES
+  ('4915123456789@s.whatsapp.net', NULL, 1);
+INSERT INTO messages (_id, key_remote_jid, key_from_me, key_id, status, data, timestamp,
+                      media_wa_type, media_size, media_name, media_caption, media_duration,
+                      remote_resource, quoted_row_id, raw_data) VALUES
+  (2, '4915123456789@s.whatsapp.net', 0, 'A', 0, 'Hallo', 1615713993000, '0', 0, NULL, NULL, 0, NULL, NULL, NULL),
+  (3, '4915123456789@s.whatsapp.net', 1, 'B', 13, NULL, 1615713994000, '1', 48213, 'IMG-1.jpg', 'Blick', 0, NULL, NULL, NULL),
+  (4, '4915123456789@s.whatsapp.net', 0, 'C', 0, 'Ja https://example.org', 1615713995000, '0', 0, NULL, NULL, 0, NULL, 1, NULL),
+  (5, '4915123456789@s.whatsapp.net', 0, 'D', 0, 'BEGIN:VCARD
+FN:José
+END:VCARD', 1615713996000, '4', 0, NULL, NULL, 0, NULL, NULL, NULL),
+  (6, '4915123456789@s.whatsapp.net', 1, 'E', 4, NULL, 1615713997000, '2', 9120, 'PTT-1.opus', NULL, 7, NULL, NULL, NULL),
+  (7, '4915123456789@s.whatsapp.net', 0, 'F', 6, 'Neuer Name', 1615713998000, '0', 1, NULL, NULL, 0, NULL, NULL, NULL);
+INSERT INTO messages_quotes (_id, key_remote_jid, key_from_me, key_id, data, media_wa_type,
+                             remote_resource) VALUES
+  (1, '4915123456789@s.whatsapp.net', 0, 'A', 'Hallo', '0', NULL);
+INSERT INTO message_thumbnails (thumbnail, key_remote_jid, key_from_me, key_id) VALUES
+  (X'FFD8', '4915123456789@s.whatsapp.net', 1, 'B');
+INSERT INTO messages_links (key_remote_jid, message_row_id, link_index) VALUES
+  ('4915123456789@s.whatsapp.net', 4, 0);
+)SQL";
+
+constexpr char kNewerConversation[] = R"SQL(
+INSERT INTO jid (_id, user, server, raw_string) VALUES
+  (1, '4915123456789', 's.whatsapp.net', '4915123456789@s.whatsapp.net');
+INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1);
+INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
+                     message_type, text_data) VALUES
+  (2, 1, 0, 'A', 0, 0, 1615713993000, 0, 'Hallo'),
+  (3, 1, 1, 'B', 0, 13, 1615713994000, 1, 'Blick'),
+  (4, 1, 0, 'C', 0, 0, 1615713995000, 0, 'Ja https://example.org'),
+  (5, 1, 0, 'D', 0, 0, 1615713996000, 4, NULL),
+  (6, 1, 1, 'E', 0, 4, 1615713997000, 2, NULL),
+  (7, 1, 0, 'F', 0, 6, 1615713998000, 7, 'Neuer Name');
+INSERT INTO message_system VALUES (7, 1);
+INSERT INTO message_system_value_change VALUES (7, 'Alter Name');
+INSERT INTO message_media (message_row_id, chat_row_id, file_path, file_size, media_name,
+                           media_duration, media_caption) VALUES
+  (3, 1, 'Media/WhatsApp Images/Sent/IMG-1.jpg', 48213, 'IMG-1.jpg', 0, 'Blick'),
+  (6, 1, 'Media/WhatsApp Voice Notes/Sent/PTT-1.opus', 9120, 'PTT-1.opus', 7, NULL);
+INSERT INTO message_thumbnail VALUES (3, X'FFD8');
+INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, from_me,
+                            sender_jid_row_id, key_id, message_type, text_data) VALUES
+  (4, 1, 1, 0, 0, 'A', 0, 'Hallo');
+INSERT INTO message_vcard (message_row_id, vcard) VALUES (5, 'BEGIN:VCARD
+FN:José
+END:VCARD');
+INSERT INTO message_link (chat_row_id, message_row_id, link_index) VALUES (1, 4, 0);
+)SQL";
+
+std::set<std::string> MemberNames(const Json::Value& object) {
+  const std::vector<std::string> names = object.getMemberNames();
+  return std::set<std::string>(names.begin(), names.end());
+}
+
+TEST_F(WhatsAppPackageTest, BothLayoutsGiveTheSameMembers) {
+  const std::string older_store = dir_.File("older.db");
+  RunSql(older_store, test::OlderLayoutSchema());
+  RunSql(older_store, kOlderConversation);
+  RunSql(store_, test::NewerLayoutSchema());
+  RunSql(store_, kNewerConversation);
+
+  DataTypeRecord older_record;
+  test::SetUpRecord(older_store, JoinPath(temp_, ""), &older_record);
+  const PackageRun older = test::RunWhatsAppPackage(&older_record, 0);
+  const std::vector<Json::Value> older_messages = ChatMessages(FindChat(older.document, kAnna));
+  const PackageRun newer = test::RunWhatsAppPackage(&record_, 0);
+  const std::vector<Json::Value> newer_messages = ChatMessages(FindChat(newer.document, kAnna));
+  ASSERT_EQ(6u, older_messages.size());
+  ASSERT_EQ(older_messages.size(), newer_messages.size());
+  for (size_t i = 0; i < older_messages.size(); ++i) {
+    Json::Value older_message = older_messages[i];
+    Json::Value newer_message = newer_messages[i];
+    EXPECT_EQ(MemberNames(newer_message), MemberNames(older_message)) << i;
+    // Side files are named alike; the text of the row differs only where
+    // the layouts store it differently (the older one's type is text).
+    for (const char* member :
+         {"content", "key_id", "send_date", "size", "universal_type", "send_status", "media_path",
+          "thumbnail_file", "url_links", "system_info"}) {
+      EXPECT_EQ(newer_message[member], older_message[member]) << i << " " << member;
+    }
+    if (newer_message.isMember("quote_content")) {
+      std::set<std::string> newer_quote = MemberNames(newer_message["quote_content"]);
+      newer_quote.erase("quote_sender_row_id");  // the older layout has no jid table
+      EXPECT_EQ(newer_quote, MemberNames(older_message["quote_content"]));
+    }
+  }
+}
+
+// Writes `count` messages into chat 1 of a newer store, `special` of them
+// of the special set (text type, action 19) and the rest text.
+void WriteChatOfSize(const std::string& store, int count, int special) {
+  RunSql(store, test::NewerLayoutSchema());
+  RunSql(store,
+         "INSERT INTO jid (_id, user, server, raw_string) VALUES (1, '1', "
+         "'s.whatsapp.net', '1@s.whatsapp.net');"
+         "INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1);"
+         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+             std::to_string(count) +
+             ") INSERT INTO message (_id, chat_row_id, from_me, key_id, timestamp, "
+             "message_type, text_data) SELECT i + 1, 1, 0, 'K' || i, 1615713993000 + i, "
+             "0, 'text ' || i FROM n;"
+             "INSERT INTO message_system SELECT _id, 19 FROM message WHERE _id BETWEEN 2 "
+             "AND " +
+             std::to_string(special + 1) + ";");
+}
+
+std::vector<Json::ArrayIndex> BatchSizes(const Json::Value& chat) {
+  std::vector<Json::ArrayIndex> sizes;
+  for (const Json::Value& path : chat["msg_file_list"]) {
+    sizes.push_back(ParseJsonText(test::ReadFileBytes(path.asString())).size());
+  }
+  return sizes;
+}
+
+TEST_F(WhatsAppPackageTest, NumbersBatchesOfTenThousand) {
+  struct Case {
+    int count;
+    std::vector<Json::ArrayIndex> sizes;
+    std::vector<std::string> suffixes;
+  };
+  const Case cases[] = {
+      {500, {500}, {""}},
+      {10000, {10000}, {"_1"}},
+      {10001, {10000, 1}, {"_1", "_2"}},
+      {25000, {10000, 10000, 5000}, {"_1", "_2", "_3"}},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    const std::string store = dir.File("msgstore.db");
+    WriteChatOfSize(store, c.count, 0);
+    DataTypeRecord record;
+    test::SetUpRecord(store, dir.path(), &record);
+    const PackageRun run = test::RunWhatsAppPackage(&record, 25);
+    const Json::Value chat = FindChat(run.document, "1@s.whatsapp.net");
+    EXPECT_EQ(c.sizes, BatchSizes(chat)) << c.count;
+    ASSERT_EQ(c.suffixes.size(), chat["msg_file_list"].size());
+    for (size_t i = 0; i < c.suffixes.size(); ++i) {
+      EXPECT_EQ(JoinPath(dir.path(), "messages_" + Fnv1a64Decimal("1@s.whatsapp.net") +
+                                         c.suffixes[i] + ".json"),
+                chat["msg_file_list"][static_cast<Json::ArrayIndex>(i)].asString());
+    }
+  }
+}
+
+TEST_F(WhatsAppPackageTest, TheSpecialSetNeverClosesABatch) {
+  // 10003 notices, then 9997 texts: the notices pass the 10000 mark
+  // without closing the batch, and the texts reach a multiple of 10000 only
+  // with the last message.
+  WriteChatOfSize(store_, 20000, 10003);
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  const Json::Value chat = FindChat(run.document, "1@s.whatsapp.net");
+  EXPECT_EQ((std::vector<Json::ArrayIndex>{20000}), BatchSizes(chat));
+  const std::vector<Json::Value> messages = ChatMessages(chat);
+  EXPECT_EQ(19, messages.front()["size"].asInt());
+  EXPECT_EQ(0, messages.back()["size"].asInt());
+
+  test::TempDir dir;
+  const std::string store = dir.File("msgstore.db");
+  WriteChatOfSize(store, 10005, 3);
+  DataTypeRecord record;
+  test::SetUpRecord(store, dir.path(), &record);
+  const Json::Value small =
+      FindChat(test::RunWhatsAppPackage(&record, 0).document, "1@s.whatsapp.net");
+  EXPECT_EQ((std::vector<Json::ArrayIndex>{10000, 5}), BatchSizes(small));
+}
+
+TEST_F(WhatsAppPackageTest, BusinessReadsNoContactsAndNoOwnNumber) {
+  WriteNewerStore();
+  WritePrivateFiles(samples::WhatsAppOwnNumberFileBytes("49", "4915712345678"));
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 25);
+  ASSERT_EQ(0, run.status);
+  EXPECT_EQ(21, run.result_kind);
+  EXPECT_FALSE(run.document.isMember("my_phone_number"));
+  EXPECT_FALSE(run.document.isMember("my_jid"));
+  const Json::Value anna = FindChat(run.document, kAnna);
+  EXPECT_FALSE(anna.isMember("subject"));
+  EXPECT_FALSE(anna.isMember("profile_image_path"));
+  // The group's own subject is there all the same.
+  EXPECT_EQ("Familie 👨‍👩‍👧", FindChat(run.document, kGroup)["subject"].asString());
+}
+
+TEST_F(WhatsAppPackageTest, BusinessOlderLayoutUsesItsMediaFolders) {
+  RunSql(store_, test::OlderLayoutSchema());
+  RunSql(store_, kOlderConversation);
+  const std::vector<Json::Value> business =
+      ChatMessages(FindChat(test::RunWhatsAppPackage(&record_, 25).document, kAnna));
+  ASSERT_EQ(6u, business.size());
+  EXPECT_EQ("/sdcard/WhatsApp Business/Media/WhatsApp Business Images/Sent/IMG-1.jpg",
+            business[1]["media_path"].asString());
+  const std::vector<Json::Value> personal =
+      ChatMessages(FindChat(test::RunWhatsAppPackage(&record_, 0).document, kAnna));
+  EXPECT_EQ("/sdcard/WhatsApp/Media/WhatsApp Images/Sent/IMG-1.jpg",
+            personal[1]["media_path"].asString());
+}
+
+TEST_F(WhatsAppPackageTest, GroupSubjectsNameLaterMembers) {
+  RunSql(store_, test::OlderLayoutSchema());
+  // The first group (in chat-list order) is a member of the second one.
+  RunSql(store_, R"SQL(
+    INSERT INTO chat_list (key_remote_jid, subject, sort_timestamp) VALUES
+      ('111-1@g.us', 'Wanderfreunde', 1), ('222-2@g.us', NULL, 2), ('3333', 'no at', 3);
+    INSERT INTO group_participants (gjid, jid) VALUES
+      ('222-2@g.us', '111-1@g.us'), ('222-2@g.us', ''), ('222-2@g.us', '4915123456789@s.whatsapp.net');
+  )SQL");
+  RunSql(contacts_,
+         "INSERT INTO wa_contacts (jid, is_whatsapp_user, display_name) VALUES "
+         "('222-2@g.us', 0, 'Named by the phone book')");
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(2u, run.document["chat_sessions"].size());
+  const Json::Value second = FindChat(run.document, "222-2@g.us");
+  EXPECT_EQ("Named by the phone book", second["subject"].asString());
+  ASSERT_EQ(2u, second["members"].size());
+  EXPECT_EQ("Wanderfreunde", second["members"][0]["member_name"].asString());
+  EXPECT_EQ("Anna-Lena Müller", second["members"][1]["member_name"].asString());
+  EXPECT_EQ(2u, run.document["size"].asUInt());
+}
+
+TEST_F(WhatsAppPackageTest, PackagesEverySampleVersionThroughTheLibrary) {
+  for (int version : {samples::kWhatsAppOlderLayout, samples::kWhatsAppNewerLayout,
+                      samples::kWhatsAppNewerLayoutEarly, samples::kWhatsAppNewerLayoutNoLinks}) {
+    test::TempDir dir;
+    samples::AndroidSampleOptions options;
+    options.schema_version = version;
+    ASSERT_TRUE(samples::WriteWhatsAppMessageStore(dir.File("msgstore.db"), options));
+    ASSERT_TRUE(samples::WriteWhatsAppContacts(dir.File("wa.db"), options));
+    ASSERT_TRUE(samples::WriteWhatsAppPrivateFiles(dir.path(), options));
+    DataTypeRecord record;
+    test::SetUpRecord(dir.File("msgstore.db"), dir.path(), &record);
+    record.primary_files["wa_file_path"] = dir.File("wa.db");
+    record.additional_param = dir.path();
+    const PackageRun run = test::RunWhatsAppPackage(&record, 0);
+    ASSERT_EQ(0, run.status) << version;
+    EXPECT_EQ(11u, run.document["size"].asUInt()) << version;
+    EXPECT_EQ(samples::kWhatsAppSampleOwnNumber, run.document["my_phone_number"].asString());
+    std::set<uint32_t> universal_types;
+    size_t messages = 0;
+    for (const Json::Value& chat : run.document["chat_sessions"]) {
+      for (const Json::Value& message : ChatMessages(chat)) {
+        ++messages;
+        universal_types.insert(message["universal_type"].asUInt());
+        EXPECT_FALSE(message.isMember("tag"));
+      }
+    }
+    EXPECT_GT(messages, 300u) << version;
+    // Text, pictures, voice, video, documents, locations, cards, stickers,
+    // notices and revoked messages all occur.
+    for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 6u, 7u, 8u, 31u, 40u}) {
+      EXPECT_EQ(1u, universal_types.count(type)) << version << " " << type;
+    }
+  }
+}
+
+// Tests of the error paths follow.
+
+TEST_F(WhatsAppPackageTest, MissingOrUnopenableStore) {
+  DataTypeRecord no_store;
+  no_store.temp_folder = temp_;
+  EXPECT_EQ(1100, test::RunWhatsAppPackage(&no_store, 0).status);
+  EXPECT_EQ(1100, test::RunWhatsAppPackage(&no_store, 25).status);
+  // A store that does not exist is not created.
+  const PackageRun missing = test::RunWhatsAppPackage(&record_, 0);
+  EXPECT_EQ(1105, missing.status);
+  EXPECT_EQ(0, missing.calls);
+  EXPECT_FALSE(std::filesystem::exists(store_));
+}
+
+TEST_F(WhatsAppPackageTest, NotADatabaseGivesAnEmptyPackage) {
+  test::WriteFileBytes(store_, std::string(4096, 'x'));
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  EXPECT_EQ(0u, run.document["chat_sessions"].size());
+  EXPECT_EQ(0u, run.document["size"].asUInt());
+}
+
+TEST_F(WhatsAppPackageTest, StoreWithoutSatelliteTables) {
+  RunSql(store_, std::string(kx::samples::kWhatsAppNewerJidTable) +
+                     kx::samples::kWhatsAppChatTable2021 + kx::samples::kWhatsAppMessageTable2021);
+  RunSql(store_,
+         "INSERT INTO jid (_id, user, server, raw_string) VALUES (1, '1', "
+         "'s.whatsapp.net', '1@s.whatsapp.net'), (2, 'x', '', 'no-at-sign');"
+         "INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1), (2, 2, 2);"
+         "INSERT INTO message (_id, chat_row_id, from_me, key_id, timestamp, "
+         "message_type, text_data) VALUES (2, 1, 0, 'K', 1615713993000, 1, 'x'), "
+         "(3, 2, 0, 'L', 1615713993000, 0, 'y');");
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  ASSERT_EQ(1u, run.document["chat_sessions"].size());
+  const std::vector<Json::Value> messages = ChatMessages(run.document["chat_sessions"][0]);
+  ASSERT_EQ(1u, messages.size());
+  EXPECT_EQ(1u, messages[0]["universal_type"].asUInt());
+  EXPECT_FALSE(messages[0].isMember("media_path"));
+}
+
+TEST_F(WhatsAppPackageTest, HostileMediaPathsAreOnlyReported) {
+  WriteNewerStore();
+  RunSql(store_,
+         "UPDATE message_media SET file_path = '../../x' WHERE message_row_id = 22;"
+         "UPDATE message_media SET file_path = '' , media_name = '' WHERE "
+         "message_row_id = 12;"
+         "UPDATE message SET key_id = '../../../evil' WHERE _id = 12;");
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  const std::vector<Json::Value> group = ChatMessages(FindChat(run.document, kGroup));
+  EXPECT_EQ("/sdcard/WhatsApp/Media/WhatsApp Images/Sent/../../x",
+            group[2]["media_path"].asString());
+  const std::vector<Json::Value> anna = ChatMessages(FindChat(run.document, kAnna));
+  EXPECT_FALSE(anna[2].isMember("media_path"));
+  // The thumbnail of the message with the hostile key id stays in the temp
+  // folder, named by the hash.
+  const std::string thumbnail = anna[2]["thumbnail_file"].asString();
+  EXPECT_EQ(temp_, PathToUtf8(PathFromUtf8(thumbnail).parent_path()));
+  EXPECT_FALSE(std::filesystem::exists(JoinPath(dir_.path(), "evil")));
+}
+
+TEST_F(WhatsAppPackageTest, ShortOwnNumberFileGivesNoNumber) {
+  WriteNewerStore();
+  WritePrivateFiles(samples::WhatsAppOwnNumberFileBytes("49", "4915712345678").substr(0, 95));
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  EXPECT_FALSE(run.document.isMember("my_phone_number"));
+  EXPECT_FALSE(run.document.isMember("my_jid"));
+}
+
+TEST_F(WhatsAppPackageTest, MissingContactsAndPrivateFilesOnlyLoseNames) {
+  WriteNewerStore();
+  record_.primary_files.erase("wa_file_path");
+  record_.additional_param.clear();
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  EXPECT_EQ(3u, run.document["size"].asUInt());
+  EXPECT_FALSE(FindChat(run.document, kAnna).isMember("subject"));
+  EXPECT_FALSE(run.document.isMember("my_phone_number"));
+}
+
+TEST_F(WhatsAppPackageTest, UnwritableBatchFilesAreLeftOutAndThePackageDelivered) {
+  WriteNewerStore();
+  record_.temp_folder = JoinPath(temp_, "removed-during-the-run");
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  EXPECT_EQ(1, run.calls);
+  EXPECT_EQ(3u, run.document["size"].asUInt());
+  EXPECT_EQ(0u, FindChat(run.document, kAnna)["msg_file_list"].size());
+  EXPECT_FALSE(std::filesystem::exists(record_.temp_folder));
+}
+
+TEST_F(WhatsAppPackageTest, StopSkipsTheCallback) {
+  WriteNewerStore();
+  std::atomic<int> stop{1};
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0, &stop);
+  EXPECT_EQ(0, run.status);
+  EXPECT_EQ(0, run.calls);
+  const PackageRun business = test::RunWhatsAppPackage(&record_, 25, &stop);
+  EXPECT_EQ(0, business.status);
+  EXPECT_EQ(0, business.calls);
+}
+
+}  // namespace
+}  // namespace kx
