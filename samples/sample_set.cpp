@@ -9,6 +9,7 @@
 #include "samples/android_line.h"
 #include "samples/android_sample_options.h"
 #include "samples/android_telephony.h"
+#include "samples/android_whatsapp.h"
 
 namespace kx::samples {
 
@@ -17,9 +18,16 @@ namespace {
 namespace fs = std::filesystem;
 
 struct SampleDatabase {
-  const char* file_name;
+  const char* file_name;  // below the phone's folder; may name sub-folders
   std::function<bool(const std::string&, const AndroidSampleOptions&)> write;
+  bool has_older_copy = true;
 };
+
+bool WriteWhatsAppBusinessStore(const std::string& path, const AndroidSampleOptions& options) {
+  WhatsAppStoreShape shape;
+  shape.business = true;
+  return WriteWhatsAppMessageStore(path, options, shape);
+}
 
 const std::vector<SampleDatabase>& SampleDatabases() {
   static const std::vector<SampleDatabase> databases = {
@@ -33,6 +41,14 @@ const std::vector<SampleDatabase>& SampleDatabases() {
        [](const std::string& path, const AndroidSampleOptions& options) {
          return WriteAndroidLineDatabase(path, options);
        }},
+      {"msgstore.db",
+       [](const std::string& path, const AndroidSampleOptions& options) {
+         return WriteWhatsAppMessageStore(path, options);
+       }},
+      {"wa.db", WriteWhatsAppContacts},
+      // The Business application keeps a store of the same name in its own
+      // folder.
+      {"com.whatsapp.w4b/databases/msgstore.db", WriteWhatsAppBusinessStore, false},
   };
   return databases;
 }
@@ -54,8 +70,10 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
     AndroidSampleOptions options;
     options.scale = scale;
     for (const bool older_copy : {false, true}) {
+      if (older_copy && !database.has_older_copy) continue;
       options.older_copy = older_copy;
-      const fs::path path = (older_copy ? older : phone) / database.file_name;
+      const fs::path path = (older_copy ? older : phone) / fs::u8path(database.file_name);
+      if (!MakeFolder(path.parent_path(), error)) return false;
       std::error_code ignored;
       fs::remove(path, ignored);
       if (!database.write(path.u8string(), options)) {
@@ -63,6 +81,13 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
         return false;
       }
     }
+  }
+  // The WhatsApp owner's number and avatars, where a phone keeps them.
+  AndroidSampleOptions options;
+  options.scale = scale;
+  if (!WriteWhatsAppPrivateFiles(phone.u8string(), options)) {
+    *error = phone.u8string() + ": cannot write the WhatsApp private files";
+    return false;
   }
   return true;
 }

@@ -127,6 +127,8 @@ TEST_F(CliTest, PackagesEverySampleDatabase) {
   ASSERT_EQ(1u, summary.count("sms"));
   ASSERT_EQ(1u, summary.count("contacts"));
   ASSERT_EQ(1u, summary.count("line"));  // found by its name, packaged staged
+  ASSERT_EQ(1u, summary.count("whatsapp"));
+  ASSERT_EQ(1u, summary.count("whatsapp_business"));  // told apart by its folder
   for (const auto& [name, entry] : summary) EXPECT_EQ(0, entry["status"].asInt()) << name;
 
   const Json::Value calls = ParseJson(ReadFileBytes(out_.File("call_history/result.json")));
@@ -146,6 +148,28 @@ TEST_F(CliTest, PackagesEverySampleDatabase) {
   const Json::Value line = ParseJson(ReadFileBytes(out_.File("line/result.json")));
   EXPECT_EQ(static_cast<int>(line["line_chat_sessions"].size()), line["chat_count"].asInt());
   EXPECT_GT(summary["line"]["records"].asInt(), 0);  // messages in the detail files
+
+  // The owner's number comes from the private files found in the folder.
+  const Json::Value whatsapp = ParseJson(ReadFileBytes(out_.File("whatsapp/result.json")));
+  EXPECT_FALSE(whatsapp["my_phone_number"].asString().empty());
+  EXPECT_GT(summary["whatsapp"]["records"].asInt(), 0);
+  EXPECT_GT(summary["whatsapp_business"]["records"].asInt(), 0);
+}
+
+TEST_F(CliTest, OlderWhatsAppStoreBringsLostMessagesBack) {
+  const ToolRun run = RunTool({"android", Phone(), "-o", out_.path(), "--json", "--config",
+                               kx::test::ConfigFolder(), "--copy",
+                               "whatsapp=" + Older("msgstore.db"), "--copy",
+                               "whatsapp=" + Older("wa.db")});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  const Json::Value document = ParseJson(ReadFileBytes(out_.File("whatsapp/result.json")));
+  int tagged = 0;
+  for (const Json::Value& chat : document["chat_sessions"]) {
+    for (const Json::Value& batch : chat["msg_file_list"]) {
+      tagged += CountTagged(ParseJson(ReadFileBytes(batch.asString())));
+    }
+  }
+  EXPECT_GT(tagged, 0);
 }
 
 TEST_F(CliTest, LineDatabaseIsFoundByItsTables) {

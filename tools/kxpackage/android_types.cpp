@@ -54,29 +54,109 @@ long CountLineMessages(const Json::Value& document, const std::string&) {
   return CountMessagesInFiles(document["line_chat_sessions"]);
 }
 
-const std::vector<AndroidType> kAndroidTypes = {
-    {"call_history", "call history", 3, false, true, "callhistory_file_path",
-     "callhistory_files_path", {"calllog.db", "contacts2.db"}, {{"calls"}}, CountCalls},
-    {"sms", "SMS and MMS", 4, false, true, "sms_file_path", "sms_files_path", {"mmssms.db"},
-     {{"sms", "pdu", "part"}}, CountMessages},
-    {"contacts", "contacts", 2, false, true, "contact_file_path", "contact_files_path",
-     {"contacts2.db"}, {{"raw_contacts", "data", "mimetypes"}}, CountContacts},
-    {"whatsapp", "WhatsApp", 0, false, false, "msg_file_path", "msg_files_path", {"msgstore.db"},
-     {{"chat", "jid", "message"}, {"messages", "chat_list"}}, CountWhatsAppMessages},
-    {"whatsapp_business", "WhatsApp Business", 25, false, false, "msg_file_path", "",
-     {"msgstore_business.db"}, {}, CountWhatsAppMessages},
-    {"line", "LINE", 30, true, true, "line_file_path", "", {"naver_line"},
-     {{"chat", "chat_history", "contacts"}}, CountLineMessages},
-};
+constexpr char kWhatsAppBusinessMarker[] = "com.whatsapp.w4b";
 
-const char* const kDataTypeNames[] = {
-    "whatsapp",       "type_1",         "contacts",      "call_history",     "sms",
-    "safari",         "safari_history", "ios_calendar",  "ios_reminders",    "ios_notes",
-    "type_10",        "ios_contacts",   "ios_messages",  "ios_call_history", "ios_whatsapp",
-    "ios_line",       "ios_photos",     "ios_kik",       "ios_viber",        "ios_wechat",
-    "ios_voicemail",  "ios_voice_memos", "ios_books",    "ios_messenger",    "ios_whatsapp_business",
-    "whatsapp_business", "ios_music",   "ios_video",     "ios_kx_photos",    "ios_music_video",
-    "line"};
+SourceSpec Source(std::string primary_key, std::string second_key,
+                  std::vector<std::string> file_names,
+                  std::vector<std::vector<std::string>> table_sets) {
+  SourceSpec spec;
+  spec.primary_key = std::move(primary_key);
+  spec.second_key = std::move(second_key);
+  spec.file_names = std::move(file_names);
+  spec.table_sets = std::move(table_sets);
+  return spec;
+}
+
+AndroidType Type(std::string name, std::string title, int data_type, bool staged, SourceSpec source,
+                 RecordCounter count_records) {
+  AndroidType type;
+  type.name = std::move(name);
+  type.title = std::move(title);
+  type.data_type = data_type;
+  type.staged = staged;
+  type.available = true;
+  type.source = std::move(source);
+  type.count_records = count_records;
+  return type;
+}
+
+const std::vector<std::vector<std::string>> kWhatsAppStoreTables = {{"chat", "jid", "message"},
+                                                                    {"messages", "chat_list"}};
+
+std::vector<AndroidType> MakeAndroidTypes() {
+  std::vector<AndroidType> types;
+  types.push_back(Type("call_history", "call history", 3, false,
+                       Source("callhistory_file_path", "callhistory_files_path",
+                              {"calllog.db", "contacts2.db"}, {{"calls"}}),
+                       CountCalls));
+  types.push_back(
+      Type("sms", "SMS and MMS", 4, false,
+           Source("sms_file_path", "sms_files_path", {"mmssms.db"}, {{"sms", "pdu", "part"}}),
+           CountMessages));
+  types.push_back(Type("contacts", "contacts", 2, false,
+                       Source("contact_file_path", "contact_files_path", {"contacts2.db"},
+                              {{"raw_contacts", "data", "mimetypes"}}),
+                       CountContacts));
+
+  AndroidType whatsapp =
+      Type("whatsapp", "WhatsApp", 0, false,
+           Source("msg_file_path", "msg_files_path", {"msgstore.db"}, kWhatsAppStoreTables),
+           CountWhatsAppMessages);
+  whatsapp.source.excluded_path_part = kWhatsAppBusinessMarker;
+  SourceSpec contacts = Source("wa_file_path", "wa_files_path", {"wa.db"}, {{"wa_contacts"}});
+  contacts.excluded_path_part = kWhatsAppBusinessMarker;
+  whatsapp.companions.push_back(contacts);
+  whatsapp.private_files_marker = "apps/com.whatsapp/f";
+  types.push_back(whatsapp);
+
+  // The Business store has the same name and tables; it is told apart by the
+  // application's folder in its path. Its copies are not merged.
+  AndroidType business = Type("whatsapp_business", "WhatsApp Business", 25, false,
+                              Source("msg_file_path", "", {"msgstore.db"}, kWhatsAppStoreTables),
+                              CountWhatsAppMessages);
+  business.source.required_path_part = kWhatsAppBusinessMarker;
+  types.push_back(business);
+
+  types.push_back(
+      Type("line", "LINE", 30, true,
+           Source("line_file_path", "", {"naver_line"}, {{"chat", "chat_history", "contacts"}}),
+           CountLineMessages));
+  return types;
+}
+
+const std::vector<AndroidType> kAndroidTypes = MakeAndroidTypes();
+
+const char* const kDataTypeNames[] = {"whatsapp",
+                                      "type_1",
+                                      "contacts",
+                                      "call_history",
+                                      "sms",
+                                      "safari",
+                                      "safari_history",
+                                      "ios_calendar",
+                                      "ios_reminders",
+                                      "ios_notes",
+                                      "type_10",
+                                      "ios_contacts",
+                                      "ios_messages",
+                                      "ios_call_history",
+                                      "ios_whatsapp",
+                                      "ios_line",
+                                      "ios_photos",
+                                      "ios_kik",
+                                      "ios_viber",
+                                      "ios_wechat",
+                                      "ios_voicemail",
+                                      "ios_voice_memos",
+                                      "ios_books",
+                                      "ios_messenger",
+                                      "ios_whatsapp_business",
+                                      "whatsapp_business",
+                                      "ios_music",
+                                      "ios_video",
+                                      "ios_kx_photos",
+                                      "ios_music_video",
+                                      "line"};
 
 }  // namespace
 

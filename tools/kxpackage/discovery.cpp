@@ -125,11 +125,27 @@ std::vector<std::string> ListCandidateFiles(const std::string& folder) {
   return files;
 }
 
-FoundSource FindSource(const AndroidType& type, const std::vector<std::string>& files) {
+namespace {
+
+bool PathAllowed(const SourceSpec& spec, const std::string& path) {
+  if (!spec.required_path_part.empty() && path.find(spec.required_path_part) == std::string::npos) {
+    return false;
+  }
+  return spec.excluded_path_part.empty() || path.find(spec.excluded_path_part) == std::string::npos;
+}
+
+}  // namespace
+
+bool MatchesSource(const SourceSpec& spec, const std::string& path) {
+  return PathAllowed(spec, path) && CheckDatabaseFile(path) == FileCheck::kDatabase &&
+         HasTables(path, spec.table_sets);
+}
+
+FoundSource FindSource(const SourceSpec& spec, const std::vector<std::string>& files) {
   FoundSource found;
-  for (const std::string& name : type.file_names) {
+  for (const std::string& name : spec.file_names) {
     for (const std::string& file : files) {
-      if (fs::u8path(file).filename().u8string() != name) continue;
+      if (fs::u8path(file).filename().u8string() != name || !PathAllowed(spec, file)) continue;
       const FileCheck check = CheckDatabaseFile(file);
       if (check != FileCheck::kDatabase) {
         // Keep the first named file that is broken to report it, unless a
@@ -139,15 +155,41 @@ FoundSource FindSource(const AndroidType& type, const std::vector<std::string>& 
       }
       // A usual name that lacks the tables (contacts2.db without calls) is
       // not this type's database.
-      if (HasTables(file, type.table_sets)) return {file, true, FileCheck::kDatabase};
+      if (HasTables(file, spec.table_sets)) return {file, true, FileCheck::kDatabase};
     }
   }
-  if (!found.path.empty() || type.table_sets.empty()) return found;
+  if (!found.path.empty() || spec.table_sets.empty()) return found;
   for (const std::string& file : files) {
-    if (CheckDatabaseFile(file) != FileCheck::kDatabase) continue;
-    if (HasTables(file, type.table_sets)) return {file, false, FileCheck::kDatabase};
+    if (MatchesSource(spec, file)) return {file, false, FileCheck::kDatabase};
   }
   return found;
+}
+
+std::string FindPrivateFilesRoot(const std::string& folder, const std::string& marker) {
+  const fs::path relative = fs::u8path(marker);
+  std::error_code error;
+  fs::recursive_directory_iterator it(fs::u8path(folder),
+                                      fs::directory_options::skip_permission_denied, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it.depth() > kMaxDepth) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_symlink(error) || !it->is_directory(error)) continue;
+    // Does the folder's path end with the marker's pieces?
+    fs::path root = it->path();
+    bool matches = true;
+    for (auto piece = relative.end(); piece != relative.begin();) {
+      --piece;
+      if (root.filename() != *piece) {
+        matches = false;
+        break;
+      }
+      root = root.parent_path();
+    }
+    if (matches) return root.u8string();
+  }
+  return folder;
 }
 
 }  // namespace kxpackage

@@ -22,18 +22,25 @@ std::string DescribeFileCheck(FileCheck check);
 std::set<std::string> ListTables(const std::string& path);
 
 struct FoundSource {
-  std::string path;       // "" when nothing was found
-  bool by_name = false;   // found by its usual file name (else by its tables)
+  std::string path;      // "" when nothing was found
+  bool by_name = false;  // found by its usual file name (else by its tables)
   FileCheck check = FileCheck::kMissing;
 };
 
 // All regular files under `folder` (symlinks not followed, depth bounded).
 std::vector<std::string> ListCandidateFiles(const std::string& folder);
 
-// The best source of `type` among `files`: the first usual name that is
+// The best source of `spec` among `files`: the first usual name that is
 // present (even if it turns out not to be a database, so that the caller
-// can say so), else the first database holding all required tables.
-FoundSource FindSource(const AndroidType& type, const std::vector<std::string>& files);
+// can say so), else the first database holding one of its table sets.
+FoundSource FindSource(const SourceSpec& spec, const std::vector<std::string>& files);
+
+// Whether `path` is a database of `spec` (by its tables and path).
+bool MatchesSource(const SourceSpec& spec, const std::string& path);
+
+// The folder that holds `marker` (a relative folder path such as
+// "apps/com.whatsapp/f") somewhere under `folder`, or `folder` itself.
+std::string FindPrivateFilesRoot(const std::string& folder, const std::string& marker);
 
 }  // namespace kxpackage
 

@@ -44,9 +44,9 @@ void RaiseInterrupt() { g_interrupted = 1; }
 std::string LibraryFolder() {
 #if defined(_WIN32)
   HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&KxDataFilter), &module)) {
+  if (!GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&KxDataFilter), &module)) {
     return std::string();
   }
   wchar_t path[MAX_PATH];

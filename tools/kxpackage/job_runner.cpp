@@ -33,8 +33,8 @@ int CaptureResult(int kind, const char* text, int length) {
 std::set<std::string> FilesUnder(const std::string& folder) {
   std::set<std::string> files;
   std::error_code error;
-  for (fs::recursive_directory_iterator it(fs::u8path(folder), error), end;
-       !error && it != end; it.increment(error)) {
+  for (fs::recursive_directory_iterator it(fs::u8path(folder), error), end; !error && it != end;
+       it.increment(error)) {
     if (it->is_regular_file(error)) files.insert(it->path().u8string());
   }
   return files;

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -79,8 +79,8 @@ bool MakeFolder(const std::string& folder, const char* what) {
 class Session {
  public:
   static bool Open(const Options& options, const std::string& output, Session* session) {
-    session->log_dir_ = options.log_dir.empty() ? (fs::u8path(output) / "logs").u8string()
-                                                : options.log_dir;
+    session->log_dir_ =
+        options.log_dir.empty() ? (fs::u8path(output) / "logs").u8string() : options.log_dir;
     if (!MakeFolder(session->log_dir_, "log folder")) return false;
     std::string config = options.config_dir.empty() ? LibraryFolder() : options.config_dir;
     if (!fs::exists(fs::u8path(config) / kConfigFileName)) {
@@ -129,31 +129,54 @@ JobResult Skipped(const std::string& name, int data_type, int status, const std:
 struct AndroidPlan {
   const AndroidType* type = nullptr;
   FoundSource source;
-  std::vector<std::string> copies;
+  std::vector<FoundSource> companions;                     // one per companion spec, maybe empty
+  std::map<std::string, std::vector<std::string>> copies;  // second key -> paths
 };
 
-JobResult RunAndroidType(const AndroidPlan& plan, const std::string& output, Session* session) {
+JobResult RunAndroidType(const AndroidPlan& plan, const std::string& dir, const std::string& output,
+                         Session* session) {
   const AndroidType& type = *plan.type;
   const std::string folder = (fs::u8path(output) / type.name).u8string();
   Json::Value request;
   request["package_type"] = type.data_type;
   request["temp_folder"] = Absolute(folder);
-  request["primary_file_object"][type.primary_key] = Absolute(plan.source.path);
+  request["primary_file_object"][type.source.primary_key] = Absolute(plan.source.path);
   if (type.staged) {
     return RunStaged(type.name, type.data_type, JsonText(request), folder, plan.source.path,
                      type.count_records, session->progress());
   }
-  if (!type.second_key.empty()) {
-    Json::Value& copies = request["second_file_objects"][type.second_key];
+  for (size_t i = 0; i < type.companions.size(); ++i) {
+    if (plan.companions[i].check != FileCheck::kDatabase) continue;
+    request["primary_file_object"][type.companions[i].primary_key] =
+        Absolute(plan.companions[i].path);
+  }
+  for (const auto& [second_key, paths] : plan.copies) {
+    Json::Value& copies = request["second_file_objects"][second_key];
     copies = Json::Value(Json::arrayValue);
-    for (const std::string& copy : plan.copies) copies.append(Absolute(copy));
+    for (const std::string& copy : paths) copies.append(Absolute(copy));
+  }
+  if (!type.private_files_marker.empty()) {
+    request["addtional_param"] = Absolute(FindPrivateFilesRoot(dir, type.private_files_marker));
   }
   return RunFilterAndPackage(type.name, type.data_type, JsonText(request), folder,
                              type.count_records, session->progress());
 }
 
-// Sorts --copy TYPE=PATH into the plans. False on a usage error.
-bool AddCopies(const Options& options, std::map<std::string, std::vector<std::string>>* copies,
+// The queue a further copy of `type` belongs to: the companion whose tables
+// it has, else the main database's. "" when the type merges no copies.
+std::string CopyQueueOf(const AndroidType& type, const std::string& path) {
+  for (const SourceSpec& companion : type.companions) {
+    SourceSpec anywhere = companion;  // older copies may lie anywhere
+    anywhere.required_path_part.clear();
+    anywhere.excluded_path_part.clear();
+    if (!companion.second_key.empty() && MatchesSource(anywhere, path)) return companion.second_key;
+  }
+  return type.source.second_key;
+}
+
+// Sorts --copy TYPE=PATH by data type and queue. False on a usage error.
+bool AddCopies(const Options& options,
+               std::map<std::string, std::map<std::string, std::vector<std::string>>>* copies,
                std::vector<JobResult>* problems) {
   for (const std::string& spec : options.copies) {
     const size_t equals = spec.find('=');
@@ -161,10 +184,6 @@ bool AddCopies(const Options& options, std::map<std::string, std::vector<std::st
         equals == std::string::npos ? nullptr : FindAndroidType(spec.substr(0, equals));
     if (type == nullptr) {
       Usage("--copy " + spec + ": expected TYPE=PATH with a known TYPE", "android");
-      return false;
-    }
-    if (type->second_key.empty()) {
-      Usage("--copy " + spec + ": " + type->name + " merges no copies", "android");
       return false;
     }
     const std::string path = spec.substr(equals + 1);
@@ -175,7 +194,12 @@ bool AddCopies(const Options& options, std::map<std::string, std::vector<std::st
                                   path + ": " + DescribeFileCheck(check)));
       continue;
     }
-    (*copies)[type->name].push_back(path);
+    const std::string queue = CopyQueueOf(*type, path);
+    if (queue.empty()) {
+      Usage("--copy " + spec + ": " + type->name + " merges no copies", "android");
+      return false;
+    }
+    (*copies)[type->name][queue].push_back(path);
   }
   return true;
 }
@@ -186,14 +210,15 @@ int RunAndroid(const Options& options) {
   const std::string& dir = options.positional[0];
   std::error_code error;
   if (!fs::is_directory(fs::u8path(dir), error)) {
-    return Usage(dir + ": " + (fs::exists(fs::u8path(dir), error) ? "not a folder" : "no such folder"),
-                 "android");
+    return Usage(
+        dir + ": " + (fs::exists(fs::u8path(dir), error) ? "not a folder" : "no such folder"),
+        "android");
   }
   if (IsInside(options.output, dir)) {
     return Usage(options.output + ": the output folder must not lie inside " + dir, "android");
   }
   std::vector<JobResult> results;
-  std::map<std::string, std::vector<std::string>> copies;
+  std::map<std::string, std::map<std::string, std::vector<std::string>>> copies;
   if (!AddCopies(options, &copies, &results)) return kExitUsage;
   if (!MakeFolder(options.output, "output folder")) return kExitFailed;
   Session session;
@@ -201,7 +226,13 @@ int RunAndroid(const Options& options) {
 
   const std::vector<std::string> files = ListCandidateFiles(dir);
   for (const AndroidType& type : AndroidTypes()) {
-    AndroidPlan plan{&type, FindSource(type, files), copies[type.name]};
+    AndroidPlan plan;
+    plan.type = &type;
+    plan.source = FindSource(type.source, files);
+    for (const SourceSpec& companion : type.companions) {
+      plan.companions.push_back(FindSource(companion, files));
+    }
+    plan.copies = copies[type.name];
     if (plan.source.path.empty()) {
       if (!plan.copies.empty()) {
         results.push_back(Skipped(type.name, type.data_type, kHostBadSource,
@@ -216,15 +247,15 @@ int RunAndroid(const Options& options) {
       continue;
     }
     if (!type.available) {
-      results.push_back(Skipped(type.name, type.data_type, kHostNotAvailable,
-                                "found " + plan.source.path));
+      results.push_back(
+          Skipped(type.name, type.data_type, kHostNotAvailable, "found " + plan.source.path));
       continue;
     }
     if (Interrupted()) {
       results.push_back(Skipped(type.name, type.data_type, kHostNotRun, ""));
       continue;
     }
-    results.push_back(RunAndroidType(plan, options.output, &session));
+    results.push_back(RunAndroidType(plan, dir, options.output, &session));
   }
   if (results.empty()) Error("no database of a known data type in " + dir);
   return Finish(options, results, options.output);
@@ -302,9 +333,8 @@ int RunRequests(const Options& options) {
       results.push_back(Skipped(name, data_type, kHostNotRun, ""));
       continue;
     }
-    results.push_back(RunPackageOnly(name, data_type,
-                                     (fs::u8path(options.output) / name).u8string(),
-                                     session.progress()));
+    results.push_back(RunPackageOnly(
+        name, data_type, (fs::u8path(options.output) / name).u8string(), session.progress()));
   }
   return Finish(options, results, options.output);
 }
@@ -350,10 +380,15 @@ int RunDemo(Options options) {
       ListCandidateFiles((fs::u8path(sample) / "older").u8string());
   options.copies.clear();
   for (const AndroidType& type : AndroidTypes()) {
-    if (type.second_key.empty() || !type.available) continue;
-    const FoundSource older = FindSource(type, older_files);
-    if (!older.path.empty() && older.check == FileCheck::kDatabase) {
-      options.copies.push_back(type.name + "=" + older.path);
+    if (!type.available) continue;
+    std::vector<SourceSpec> specs = type.companions;
+    specs.push_back(type.source);
+    for (const SourceSpec& spec : specs) {
+      if (spec.second_key.empty()) continue;
+      const FoundSource older = FindSource(spec, older_files);
+      if (!older.path.empty() && older.check == FileCheck::kDatabase) {
+        options.copies.push_back(type.name + "=" + older.path);
+      }
     }
   }
   options.positional = {(fs::u8path(sample) / "android").u8string()};

@@ -20,7 +20,8 @@ constexpr const char* kSpinner[] = {"|", "/", "-", "\\"};
 ProgressMonitor::ProgressMonitor(bool show_spinner, bool echo_log, std::string log_file)
     : show_spinner_(show_spinner), echo_log_(echo_log), log_file_(std::move(log_file)) {
   std::error_code error;
-  if (echo_log_) log_offset_ = std::filesystem::file_size(std::filesystem::u8path(log_file_), error);
+  if (echo_log_)
+    log_offset_ = std::filesystem::file_size(std::filesystem::u8path(log_file_), error);
   if (error) log_offset_ = 0;
   watcher_ = std::thread([this] { Watch(); });
 }

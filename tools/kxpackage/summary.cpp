@@ -45,7 +45,8 @@ void PrintSummaryTable(const std::vector<JobResult>& results, const std::string&
   print_row(headings);
   for (const auto& row : rows) print_row(row);
   for (const JobResult& result : results) {
-    if (!result.detail.empty()) std::fprintf(out, "%s: %s\n", result.name.c_str(), result.detail.c_str());
+    if (!result.detail.empty())
+      std::fprintf(out, "%s: %s\n", result.name.c_str(), result.detail.c_str());
   }
   if (!output_folder.empty()) std::fprintf(out, "Output: %s\n", output_folder.c_str());
 }
