@@ -222,6 +222,18 @@ TEST_F(CliTest, RequestRunsHostDocumentsAsTheyStand) {
   EXPECT_TRUE(fs::exists(out_.File("temp/calllog.db")));  // staged where the request said
 }
 
+TEST_F(CliTest, VerboseEchoesTheLogAndLogDirMovesIt) {
+  TempDir phone, logs;
+  fs::copy_file(Phone() + "/calllog.db", phone.File("calllog.db"));
+  const ToolRun run =
+      RunTool({"android", phone.path(), "-o", out_.path(), "-v", "--log-dir", logs.path()});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("type 3 KxDataPackage start")) << run.err;
+  EXPECT_NE(std::string::npos,
+            ReadFileBytes(logs.File("KxDataPackage.log")).find("type 3 KxDataPackage end"));
+  EXPECT_FALSE(fs::exists(out_.File("logs")));
+}
+
 TEST_F(CliTest, HelpForEveryCommand) {
   for (const char* command : {"android", "request", "sample", "demo"}) {
     const ToolRun run = RunTool({command, "--help"});

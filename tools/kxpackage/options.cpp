@@ -43,7 +43,8 @@ const char kAndroidHelp[] =
     "  -o OUT               output folder (created; must not lie inside DIR)\n"
     "  --copy TYPE=PATH     an older copy of a database, merged in; its extra\n"
     "                       records come back tagged \"deleted\". Repeatable. TYPE is\n"
-    "                       call_history, sms, contacts, whatsapp or the number\n";
+    "                       call_history, sms, contacts, whatsapp (msgstore.db or\n"
+    "                       wa.db) or the data type's number\n";
 
 const char kRequestHelp[] =
     "usage: kxpackage request FILE... -o OUT [--staged] [options]\n"
