@@ -13,7 +13,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Release -DKX_BUILD_TESTS=OFF
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 # Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, every
