@@ -1,0 +1,39 @@
+// A call log whose bytes are anything: opened, queried and packaged like a
+// staged copy, never a crash.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "android/call_history.h"
+#include "sdk/data_type_record.h"
+
+namespace {
+
+int IgnoreResult(int, const char*, int) { return 0; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string folder = [] {
+    const auto path = std::filesystem::temp_directory_path() / "kx_call_history_fuzz";
+    std::filesystem::create_directories(path);
+    return path.string();
+  }();
+  const std::string path = folder + "/calllog.db";
+  std::remove((path + "-wal").c_str());
+  std::remove((path + "-shm").c_str());
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  kx::DataTypeRecord record;
+  record.data_type = 3;
+  record.temp_folder = folder;
+  record.primary_files["callhistory_file_path"] = path;
+  std::atomic<int> stop{0};
+  kx::AndroidCallhistoryDataPackage(&record, IgnoreResult, &stop, 3);
+  return 0;
+}
