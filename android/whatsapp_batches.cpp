@@ -1,10 +1,15 @@
 #include "android/whatsapp_batches.h"
 
 #include <cerrno>
+#include <exception>
+#include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
-#include "common/json_util.h"
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/text.h"
@@ -16,6 +21,28 @@ namespace {
 constexpr char kBatchPrefix[] = "messages_";
 constexpr char kBatchSuffix[] = ".json";
 constexpr char kSideFileFallback[] = "side_file";
+
+// Bounds of the contents a SideFileWriter keeps for comparison: thumbnails
+// and cards are a few kilobytes; larger bytes are written, never compared.
+constexpr size_t kMaxComparedFileBytes = 64 * 1024;
+constexpr size_t kMaxRecentBytes = 4 * 1024 * 1024;
+constexpr size_t kMaxRecentFiles = 256;
+
+// A file of that name may be a hard link to other side files: it is
+// removed rather than overwritten, so that they keep their bytes.
+bool WriteFreshFile(const std::string& path, const std::string& bytes) {
+  std::error_code ignored;
+  std::filesystem::remove(PathFromUtf8(path), ignored);
+  return WriteTextFile(path, bytes);
+}
+
+bool IsStringArray(const Json::Value& value) {
+  if (!value.isArray() || value.empty()) return false;
+  for (const Json::Value& element : value) {
+    if (!element.isString()) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -50,48 +77,199 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
   return true;
 }
 
-std::string WriteSideFile(const std::string& folder, const std::string& name_text,
-                          const std::string& bytes) {
+std::string SideFilePath(const std::string& folder, const std::string& name_text) {
+  return JoinPath(folder, SafeFileName(name_text, kSideFileFallback));
+}
+
+std::string SideFileWriter::Write(const std::string& name_text, const std::string& bytes) {
   if (bytes.empty()) return std::string();
-  const std::string path = JoinPath(folder, SafeFileName(name_text, kSideFileFallback));
-  return WriteTextFile(path, bytes) ? path : std::string();
+  const std::string path = SideFilePath(folder_, name_text);
+  return WriteAt(path, bytes) ? path : std::string();
 }
 
-ChatBatchWriter::ChatBatchWriter(std::string temp_folder, std::string jid, Json::Value* file_list)
-    : temp_folder_(std::move(temp_folder)), jid_(std::move(jid)), file_list_(file_list) {}
+bool SideFileWriter::WriteAt(const std::string& path, const std::string& bytes) {
+  // Whatever this name held is replaced: it is no longer a source of links.
+  ForgetPath(path);
+  const uint64_t key = Fnv1a64(bytes);
+  const auto found = recent_.find(key);
+  if (found != recent_.end() && found->second.bytes == bytes && LinkToRecent(found->second, path)) {
+    return true;
+  }
+  if (!WriteFreshFile(path, bytes)) return false;
+  Remember(key, bytes, path);
+  return true;
+}
 
-void ChatBatchWriter::Append(Json::Value message) {
-  batch_.append(std::move(message));
+bool SideFileWriter::LinkToRecent(const Recent& recent, const std::string& path) {
+  const std::filesystem::path source = PathFromUtf8(recent.path);
+  const std::filesystem::path target = PathFromUtf8(path);
+  std::error_code error;
+  std::filesystem::create_hard_link(source, target, error);
+  if (error == std::errc::file_exists) {
+    std::filesystem::remove(target, error);
+    std::filesystem::create_hard_link(source, target, error);
+  }
+  // Too many links to one file, or none at all on this file system: the
+  // caller writes the bytes instead.
+  return !error;
+}
+
+void SideFileWriter::Remember(uint64_t key, const std::string& bytes, const std::string& path) {
+  if (bytes.size() > kMaxComparedFileBytes) return;
+  const auto old = recent_.find(key);
+  if (old != recent_.end()) {
+    recent_bytes_ -= old->second.bytes.size();
+    recent_paths_.erase(old->second.path);
+    recent_.erase(old);
+  }
+  if (recent_.size() >= kMaxRecentFiles || recent_bytes_ + bytes.size() > kMaxRecentBytes) {
+    recent_.clear();
+    recent_paths_.clear();
+    recent_bytes_ = 0;
+  }
+  recent_.emplace(key, Recent{bytes, path});
+  recent_paths_.emplace(path, key);
+  recent_bytes_ += bytes.size();
+}
+
+void SideFileWriter::ForgetPath(const std::string& path) {
+  const auto found = recent_paths_.find(path);
+  if (found == recent_paths_.end()) return;
+  const auto recent = recent_.find(found->second);
+  if (recent != recent_.end()) {
+    recent_bytes_ -= recent->second.bytes.size();
+    recent_.erase(recent);
+  }
+  recent_paths_.erase(found);
+}
+
+void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer) {
+  switch (value.type()) {
+    case Json::nullValue:
+      writer->Null();
+      break;
+    case Json::intValue:
+      writer->Int(value.asInt64());
+      break;
+    case Json::uintValue:
+      writer->UInt(value.asUInt64());
+      break;
+    case Json::realValue:
+      writer->Double(value.asDouble());
+      break;
+    case Json::booleanValue:
+      writer->Bool(value.asBool());
+      break;
+    case Json::stringValue: {
+      const char* begin = nullptr;
+      const char* end = nullptr;
+      value.getString(&begin, &end);
+      writer->String(std::string_view(begin, static_cast<size_t>(end - begin)));
+      break;
+    }
+    case Json::arrayValue:
+      if (IsStringArray(value)) {
+        std::vector<std::string> strings;
+        strings.reserve(value.size());
+        for (const Json::Value& element : value) strings.push_back(element.asString());
+        writer->StringArray(strings);
+      } else {
+        writer->BeginArray();
+        for (const Json::Value& element : value) WriteJsonValue(element, writer);
+        writer->EndArray();
+      }
+      break;
+    case Json::objectValue:
+      // The tree keeps members in byte order of their names, the order the
+      // writer wants.
+      writer->BeginObject();
+      for (auto member = value.begin(); member != value.end(); ++member) {
+        const char* end = nullptr;
+        const char* name = member.memberName(&end);
+        writer->Name(std::string_view(name, static_cast<size_t>(end - name)));
+        WriteJsonValue(*member, writer);
+      }
+      writer->EndObject();
+      break;
+  }
+}
+
+PackageFileWriter::PackageFileWriter(std::string folder)
+    : folder_(std::move(folder)), side_files_(folder_) {}
+
+std::string PackageFileWriter::AddSideFile(const std::string& name_text, const std::string& bytes) {
+  if (bytes.empty()) return std::string();
+  const std::string path = SideFilePath(folder_, name_text);
+  return side_files_.WriteAt(path, bytes) ? path : std::string();
+}
+
+void PackageFileWriter::AddBatch(const std::string& path, std::string* text,
+                                 Json::Value* file_list) {
+  if (WriteTextFile(path, *text)) file_list->append(path);
+  text->clear();
+}
+
+ChatBatchWriter::ChatBatchWriter(PackageFileWriter* files, std::string* text_buffer,
+                                 std::string jid, Json::Value* file_list)
+    : files_(files),
+      text_(text_buffer),
+      jid_(std::move(jid)),
+      file_list_(file_list),
+      writer_(text_buffer) {
+  StartBatch();
+}
+
+void ChatBatchWriter::StartBatch() {
+  text_->clear();
+  writer_ = JsonTextWriter(text_);
+  writer_.BeginArray();
+  batch_size_ = 0;
+}
+
+void ChatBatchWriter::EndSpecial() {
+  ++batch_size_;
   ++message_count_;
+  if (batch_size_ >= kBatchHardLimit) WriteBatch(true);
 }
 
-void ChatBatchWriter::AddSpecial(Json::Value message) {
-  Append(std::move(message));
-  if (batch_.size() >= static_cast<Json::ArrayIndex>(kBatchHardLimit)) WriteBatch(true);
-}
-
-void ChatBatchWriter::AddOrdinary(Json::Value message) {
-  Append(std::move(message));
-  if (message_count_ % kMessagesPerBatch == 0 ||
-      batch_.size() >= static_cast<Json::ArrayIndex>(kBatchHardLimit)) {
+void ChatBatchWriter::EndOrdinary() {
+  ++batch_size_;
+  ++message_count_;
+  if (message_count_ % kMessagesPerBatch == 0 || batch_size_ >= kBatchHardLimit) {
     WriteBatch(true);
   }
+}
+
+void ChatBatchWriter::AddSpecial(const Json::Value& message) {
+  WriteJsonValue(message, &writer_);
+  EndSpecial();
+}
+
+void ChatBatchWriter::AddOrdinary(const Json::Value& message) {
+  WriteJsonValue(message, &writer_);
+  EndOrdinary();
 }
 
 void ChatBatchWriter::Finish() {
   // Non-empty also when the count is a multiple of the batch size but the
   // special rows kept the last batch open: those messages are written too.
-  if (batch_.empty()) return;
+  if (batch_size_ == 0) return;
   WriteBatch(message_count_ >= kMessagesPerBatch);
 }
 
 void ChatBatchWriter::WriteBatch(bool numbered) {
   ++written_batches_;
-  const std::string path = JoinPath(temp_folder_, BatchFileName(jid_, written_batches_, numbered));
+  const std::string path =
+      JoinPath(files_->folder(), BatchFileName(jid_, written_batches_, numbered));
+  writer_.EndArray();
   // A batch that cannot be written is logged and left out of the list; the
   // package goes on with the next one.
-  if (WriteTextFile(path, WriteJson(batch_))) file_list_->append(path);
-  batch_ = Json::Value(Json::arrayValue);
+  if (writer_.complete()) {
+    files_->AddBatch(path, text_, file_list_);
+  } else {
+    KX_LOG(kLogError, "%s, messages not laid out", path.c_str());
+  }
+  StartBatch();
 }
 
 }  // namespace kx

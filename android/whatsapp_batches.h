@@ -8,6 +8,11 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "common/json_text_writer.h"
 
 namespace kx {
 
@@ -24,24 +29,100 @@ std::string BatchFileName(const std::string& jid, int batch_number, bool numbere
 // with the file path and the system error code; returns false then.
 bool WriteTextFile(const std::string& path, const std::string& text);
 
-// Writes bytes under a name made from untrusted text (through SafeFileName)
-// in `folder`. Returns the path, or "" when there is nothing to write or the
-// file cannot be written (logged).
-std::string WriteSideFile(const std::string& folder, const std::string& name_text,
-                          const std::string& bytes);
+// The path of a side file named from untrusted text: the folder joined with
+// the text made a safe file name.
+std::string SideFilePath(const std::string& folder, const std::string& name_text);
+
+// Writes the side files of one package call. Many messages carry the same
+// bytes (a sticker sent again, a forwarded picture, the same contact card),
+// and creating a file costs far more than naming one more time: a file
+// whose bytes equal those of a recent one is made a hard link to it. Every
+// side file still has its own name and exactly its bytes (files for
+// reading: one written into in place would change its twins); a file system
+// without hard links, or a file linked too often, gets copies. Memory is
+// bounded by the recent contents kept for the comparison.
+class SideFileWriter {
+ public:
+  explicit SideFileWriter(std::string folder) : folder_(std::move(folder)) {}
+
+  // Writes `bytes` under a name made from untrusted text (through
+  // SafeFileName) in the folder, replacing a file of that name. Returns the
+  // path, or "" when there is nothing to write or the file cannot be
+  // written (logged).
+  std::string Write(const std::string& name_text, const std::string& bytes);
+  // The same under a path already made safe (SideFilePath). False when the
+  // file cannot be written (logged).
+  bool WriteAt(const std::string& path, const std::string& bytes);
+
+ private:
+  struct Recent {
+    std::string bytes;
+    std::string path;  // a file this writer wrote with these bytes
+  };
+
+  bool LinkToRecent(const Recent& recent, const std::string& path);
+  void Remember(uint64_t key, const std::string& bytes, const std::string& path);
+  void ForgetPath(const std::string& path);
+
+  std::string folder_;
+  std::unordered_map<uint64_t, Recent> recent_;  // by FNV-1a of the bytes
+  std::unordered_map<std::string, uint64_t> recent_paths_;
+  size_t recent_bytes_ = 0;
+};
+
+// `value` streamed into `writer` as WriteJson lays it out. Arrays must hold
+// non-empty objects or only strings.
+void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer);
+
+// Creates the files of one package call, on the caller's thread (the
+// library starts no threads of its own), in the order they are added.
+class PackageFileWriter {
+ public:
+  explicit PackageFileWriter(std::string folder);
+  PackageFileWriter(const PackageFileWriter&) = delete;
+  PackageFileWriter& operator=(const PackageFileWriter&) = delete;
+
+  const std::string& folder() const { return folder_; }
+
+  // Writes `bytes` as a side file named from untrusted text (see
+  // SideFileWriter::Write). Returns its path, "" when there are no bytes or
+  // the file cannot be written (logged).
+  std::string AddSideFile(const std::string& name_text, const std::string& bytes);
+  // Writes *text as the batch file `path` and appends the path to
+  // `file_list` once written; *text becomes an empty buffer to reuse.
+  void AddBatch(const std::string& path, std::string* text, Json::Value* file_list);
+
+ private:
+  std::string folder_;
+  SideFileWriter side_files_;
+};
 
 // The messages of one chat, collected into batches of kMessagesPerBatch and
-// written as they fill. Memory holds one batch at a time.
+// handed to the file writer as they fill. Memory holds the text of one
+// batch at a time.
 class ChatBatchWriter {
  public:
-  // `file_list` receives the path of every batch file written.
-  ChatBatchWriter(std::string temp_folder, std::string jid, Json::Value* file_list);
+  // `text_buffer` holds the text of the open batch (the owner keeps it from
+  // one chat to the next, so its memory is reused); `file_list` receives the
+  // path of every batch file written.
+  ChatBatchWriter(PackageFileWriter* files, std::string* text_buffer, std::string jid,
+                  Json::Value* file_list);
+  ChatBatchWriter(const ChatBatchWriter&) = delete;
+  ChatBatchWriter& operator=(const ChatBatchWriter&) = delete;
 
+  // The writer of the next message: the caller writes exactly one non-empty
+  // object with it, then calls EndSpecial or EndOrdinary.
+  JsonTextWriter* message_writer() { return &writer_; }
   // Rows of the special set count towards the chat's messages but never
   // close a batch.
-  void AddSpecial(Json::Value message);
+  void EndSpecial();
   // After each kMessagesPerBatch-th message of the chat the batch is written.
-  void AddOrdinary(Json::Value message);
+  void EndOrdinary();
+
+  // The same for a message held as a tree.
+  void AddSpecial(const Json::Value& message);
+  void AddOrdinary(const Json::Value& message);
+
   // Writes what is left: unnumbered when the chat has fewer than
   // kMessagesPerBatch messages, else numbered after the full batches.
   void Finish();
@@ -49,13 +130,15 @@ class ChatBatchWriter {
   int64_t message_count() const { return message_count_; }
 
  private:
-  void Append(Json::Value message);
+  void StartBatch();
   void WriteBatch(bool numbered);
 
-  std::string temp_folder_;
+  PackageFileWriter* files_;
+  std::string* text_;
   std::string jid_;
   Json::Value* file_list_;
-  Json::Value batch_{Json::arrayValue};
+  JsonTextWriter writer_;
+  int batch_size_ = 0;
   int64_t message_count_ = 0;
   int written_batches_ = 0;
 };

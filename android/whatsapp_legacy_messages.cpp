@@ -127,7 +127,8 @@ std::string LegacyColumnList(const SQLite3Wrapper& db) {
 
 class OlderLayoutWriter {
  public:
-  OlderLayoutWriter(const SQLite3Wrapper& db, const MessageWriterSettings& settings);
+  OlderLayoutWriter(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
+                    PackageFileWriter* files);
   bool WriteChat(const std::string& jid, Json::Value* chat);
 
  private:
@@ -137,6 +138,8 @@ class OlderLayoutWriter {
   void AddQuote(const std::string& jid, int64_t quoted_row_id, Json::Value* message);
 
   const MessageWriterSettings& settings_;
+  PackageFileWriter* files_;
+  std::string batch_text_;  // kept from one chat to the next
   SqliteStatement special_query_;
   SqliteStatement ordinary_query_;
   PointLookup thumbnail_, quote_, link_, vcard_, view_once_, ephemeral_;
@@ -144,8 +147,9 @@ class OlderLayoutWriter {
 };
 
 OlderLayoutWriter::OlderLayoutWriter(const SQLite3Wrapper& db,
-                                     const MessageWriterSettings& settings)
-    : settings_(settings) {
+                                     const MessageWriterSettings& settings,
+                                     PackageFileWriter* files)
+    : settings_(settings), files_(files) {
   const std::string columns = LegacyColumnList(db);
   special_query_ = PrepareStatement(db, columns + kSpecialRows);
   ordinary_query_ = PrepareStatement(db, columns + kOrdinaryRows);
@@ -188,8 +192,8 @@ void OlderLayoutWriter::WriteThumbnail(const std::string& jid, SqliteStatement& 
       query.ColumnType(kRawDataIndex) == SQLITE_BLOB) {
     bytes = ColumnBytes(query, kRawDataIndex);
   }
-  AttachSideFile(settings_.temp_folder, MessageFileStem(jid, *message), kThumbnailSuffix, bytes,
-                 "thumbnail_file", message);
+  AttachSideFile(files_, MessageFileStem(jid, *message), kThumbnailSuffix, bytes, "thumbnail_file",
+                 message);
 }
 
 void OlderLayoutWriter::CompleteMessage(const std::string& jid, Json::Value* message) {
@@ -222,8 +226,8 @@ void OlderLayoutWriter::CompleteMessage(const std::string& jid, Json::Value* mes
       if (cards.empty()) cards = content + "\n";
       message->removeMember("content");
     }
-    AttachSideFile(settings_.temp_folder, MessageFileStem(jid, *message), kVcardSuffix, cards,
-                   "vCard_file", message);
+    AttachSideFile(files_, MessageFileStem(jid, *message), kVcardSuffix, cards, "vCard_file",
+                   message);
   }
 }
 
@@ -249,14 +253,12 @@ void OlderLayoutWriter::AddQuote(const std::string& jid, int64_t quoted_row_id,
   if (IsContactCard(quote_type)) {
     const std::string card = quote.get("quote_content", "").asString();
     if (card.rfind(kVcardMarker, 0) == 0) {
-      AttachSideFile(settings_.temp_folder, stem, kQuoteVcardSuffix, card + "\n", "vCard_file",
-                     &quote);
+      AttachSideFile(files_, stem, kQuoteVcardSuffix, card + "\n", "vCard_file", &quote);
       quote.removeMember("quote_content");
     }
   }
   if (quote_type != kTypeSystem && !IsContactCard(quote_type)) {
-    AttachSideFile(settings_.temp_folder, stem, kQuoteThumbnailSuffix, picture, "thumbnail_file",
-                   &quote);
+    AttachSideFile(files_, stem, kQuoteThumbnailSuffix, picture, "thumbnail_file", &quote);
   }
   (*message)["quote_content"] = std::move(quote);
 }
@@ -265,7 +267,7 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
   (*chat)["msg_file_list"] = EmptyJsonArray();
   if (!ordinary_query_.prepared()) return true;
   const int session_type = static_cast<int>(MemberAsInteger(*chat, "session_type"));
-  ChatBatchWriter batches(settings_.temp_folder, jid, &(*chat)["msg_file_list"]);
+  ChatBatchWriter batches(files_, &batch_text_, jid, &(*chat)["msg_file_list"]);
 
   if (special_query_.prepared()) {
     special_query_.Reset();
@@ -276,7 +278,7 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
     if (!ReadMessage(special_query_, session_type, &message)) return false;
     if (!message.isMember("sender_id")) message["sender_id"] = "";
     SetUniversalType(0, &message);
-    batches.AddSpecial(std::move(message));
+    batches.AddSpecial(message);
   }
 
   ordinary_query_.Reset();
@@ -301,7 +303,7 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
     if (message.isMember("content")) {
       SetUrlLinks(!has_link_table_ || link_.FindByInteger(row_id), &message);
     }
-    batches.AddOrdinary(std::move(message));
+    batches.AddOrdinary(message);
   }
   batches.Finish();
   return true;
@@ -311,7 +313,8 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
 
 bool WriteOlderLayoutMessages(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
                               WhatsAppChatMap* chats) {
-  OlderLayoutWriter writer(db, settings);
+  PackageFileWriter files(settings.temp_folder);
+  OlderLayoutWriter writer(db, settings, &files);
   for (auto& entry : *chats) {
     if (MessageStopRequested(settings.stop)) return false;
     if (!writer.WriteChat(entry.first, &entry.second)) return false;

@@ -1,9 +1,12 @@
 #include "android/whatsapp_messages.h"
 
+#include <algorithm>
+#include <array>
 #include <unordered_map>
 #include <utility>
 
 #include "android/whatsapp_batches.h"
+#include "android/whatsapp_message_record.h"
 #include "common/json_util.h"
 #include "common/result_row.h"
 #include "common/status.h"
@@ -24,6 +27,16 @@ constexpr char kActionColumn[] = "ifnull(ms.action_type, 0) as size,\t\tsender_j
 constexpr char kNoActionColumn[] = "0 as size,\t\tsender_jid_row_id";
 // Read after a merge, never packaged as such.
 constexpr char kDeletedColumn[] = ",\t\tm.is_deleted as is_deleted";
+// Satellites that any message may have, read with the message itself so
+// that a message costs no look-up of its own. Scalar subqueries rather than
+// joins: a satellite table without a unique key cannot repeat a message.
+constexpr char kThumbnailColumn[] =
+    ",\t\t(select t.thumbnail from message_thumbnail t where t.message_row_id = m._id) as "
+    "kx_thumbnail";
+constexpr char kLinkColumn[] =
+    ",\t\texists(select 1 from message_link l where l.message_row_id = m._id) as kx_has_link";
+constexpr char kQuoteColumn[] =
+    ",\t\texists(select 1 from message_quoted q where q.message_row_id = m._id) as kx_has_quote";
 constexpr char kFromWithSystem[] =
     " from message m left join message_system ms on m._id = ms.message_row_id where ";
 constexpr char kFromWithoutSystem[] = " from message m where ";
@@ -31,6 +44,8 @@ constexpr char kChatCondition[] = "chat_row_id = ?";
 // Action 19 rows of text type are read first and never close a batch.
 constexpr char kSpecialSet[] = " and type = 0  and size=19";
 constexpr char kOrdinarySet[] = " and (type != 0  or size !=19)";
+
+constexpr char kSenderRowIdColumn[] = "sender_jid_row_id";
 
 constexpr char kJidQuery[] = "select _id,raw_string from jid where raw_string != 'status_me';";
 constexpr char kThumbnailQuery[] =
@@ -70,6 +85,16 @@ constexpr char kParentGroupQuery[] =
 constexpr char kHashThumbnailQuery[] =
     "select thumbnail from media_hash_thumbnail where media_hash = ?";
 
+// The columns of a media row, as the media query selects those present.
+enum MediaColumn : int {
+  kMediaFilePath,
+  kMediaName,
+  kMediaFileSize,
+  kMediaDuration,
+  kMediaCaption,
+  kMediaFileHash,
+  kMediaColumnCount
+};
 const std::vector<std::string>& MediaColumns() {
   static const std::vector<std::string> columns = {"file_path",      "media_name",    "file_size",
                                                    "media_duration", "media_caption", "file_hash"};
@@ -85,6 +110,7 @@ constexpr char kThumbnailSuffix[] = ".thumb";
 constexpr char kVcardSuffix[] = ".vcf";
 constexpr char kQuoteThumbnailSuffix[] = "_quote.thumb";
 constexpr char kQuoteVcardSuffix[] = "_quote.vcf";
+constexpr char kDeletedTag[] = "deleted";
 
 // Message types by their code in the store.
 constexpr int64_t kTypeText = 0;
@@ -107,41 +133,76 @@ bool QuoteHasMediaThumbnail(int64_t type) {
          type == kTypeViewOnceImage || type == kTypeViewOnceVideo;
 }
 
+// Where the message query keeps what is read but not packaged; -1 when the
+// query does not select it.
+struct MessageQueryLayout {
+  std::vector<int> members;  // column -> MessageMember, -1 for none
+  int sender_row_id = -1;
+  int packaged_columns = 0;  // the columns before is_deleted
+  int is_deleted = -1;
+  int thumbnail = -1;
+  int has_link = -1;
+  int has_quote = -1;
+};
+
 // The media row of one message, read once and used by several steps.
 struct MediaRow {
   bool found = false;
-  Json::Value columns{Json::objectValue};
+  std::array<MemberValue, kMediaColumnCount> columns;
 };
 
 class NewerLayoutWriter {
  public:
-  NewerLayoutWriter(const SQLite3Wrapper& db, const MessageWriterSettings& settings);
+  NewerLayoutWriter(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
+                    PackageFileWriter* files);
 
   // False when the stop flag was seen.
   bool WriteChat(const std::string& jid, Json::Value* chat);
 
  private:
-  bool ReadMessage(SqliteStatement& query, Json::Value* message);
-  void CompleteMessage(const std::string& jid, Json::Value* message);
-  void SetSystemDetails(int64_t row_id, Json::Value* message);
-  void WriteThumbnail(const std::string& jid, const MediaRow& media, Json::Value* message);
-  void AddQuote(const std::string& jid, int64_t chat_row_id, Json::Value* message);
-  void SetMediaMembers(const MediaRow& media, Json::Value* message);
-  void SetSenderId(const char* row_member, const char* id_member, Json::Value* object) const;
-  MediaRow ReadMediaRow(int64_t row_id);
+  bool ReadMessage(const SqliteStatement& query, const MessageQueryLayout& layout);
+  void ConvertSpecial(int session_type);
+  void ConvertOrdinary(const std::string& jid, int64_t chat_row_id, int session_type);
+  void CompleteMessage(const std::string& jid, int64_t row_id, int64_t type);
+  void SetSystemDetails(int64_t row_id);
+  void SetUniversalType(int64_t view_once_state);
+  void NormaliseSendStatus(int session_type);
+  void WriteThumbnail(const std::string& jid, int64_t row_id, int64_t type);
+  void AddQuote(const std::string& jid, int64_t chat_row_id, int64_t row_id);
+  void SetMediaMembers(int64_t type);
+  void SetSenderId(const MemberValue& row_id, MemberValue* id) const;
+  void ReadMediaRow(int64_t row_id);
   int64_t ViewOnceState(int64_t row_id);
-  std::string JidText(int64_t row_id) const;
+  const std::string& JidText(int64_t row_id) const;
+  const std::string& FileStem(const std::string& jid);
+  // Writes a side file of the message and sets `member` to its path.
+  void AttachFile(const std::string& jid, const char* suffix, const std::string& bytes,
+                  MemberValue* member);
 
   const MessageWriterSettings& settings_;
+  PackageFileWriter* files_;
   std::unordered_map<int64_t, std::string> jids_;
   SqliteStatement special_query_;
   SqliteStatement ordinary_query_;
-  int packaged_columns_ = 0;  // columns before is_deleted
-  bool has_deleted_column_ = false;
+  MessageQueryLayout special_layout_;
+  MessageQueryLayout ordinary_layout_;
   PointLookup media_, thumbnail_, view_once_, ephemeral_, link_, quote_, quoted_media_,
       original_media_, quoted_vcard_, quoted_text_thumbnail_, quoted_location_thumbnail_, vcard_,
       participants_, number_change_, value_change_, subgroup_, parent_group_, hash_thumbnail_;
+  std::vector<int> media_columns_;  // column of the media query -> MediaColumn
   bool has_link_table_ = false;
+
+  // The message being converted, and buffers kept from one to the next.
+  MessageRecord message_;
+  MemberValue sender_row_id_;
+  const SqliteStatement* current_row_ = nullptr;
+  const MessageQueryLayout* current_layout_ = nullptr;
+  MediaRow media_row_;
+  std::string stem_;
+  bool stem_known_ = false;
+  std::string bytes_;
+  std::string quote_bytes_;
+  std::string batch_text_;
 };
 
 std::unordered_map<int64_t, std::string> LoadJids(const SQLite3Wrapper& db) {
@@ -153,27 +214,68 @@ std::unordered_map<int64_t, std::string> LoadJids(const SQLite3Wrapper& db) {
   return jids;
 }
 
-std::string MessageQuery(bool has_system_table, bool has_deleted_column, const char* set) {
+struct MessageQueryParts {
+  bool has_system_table = false;
+  bool has_deleted_column = false;
+  bool with_thumbnail = false;
+  bool with_link = false;
+  bool with_quote = false;
+};
+
+std::string MessageQuery(const MessageQueryParts& parts, const char* set) {
   std::string sql = kMessageColumns;
-  sql += has_system_table ? kActionColumn : kNoActionColumn;
-  if (has_deleted_column) sql += kDeletedColumn;
-  sql += has_system_table ? kFromWithSystem : kFromWithoutSystem;
+  sql += parts.has_system_table ? kActionColumn : kNoActionColumn;
+  if (parts.has_deleted_column) sql += kDeletedColumn;
+  if (parts.with_thumbnail) sql += kThumbnailColumn;
+  if (parts.with_link) sql += kLinkColumn;
+  if (parts.with_quote) sql += kQuoteColumn;
+  sql += parts.has_system_table ? kFromWithSystem : kFromWithoutSystem;
   return sql + kChatCondition + set;
 }
 
-NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
-                                     const MessageWriterSettings& settings)
-    : settings_(settings), jids_(LoadJids(db)) {
-  const bool has_system_table = CheckIsTableExist(db, "message_system");
-  has_deleted_column_ = ColumnExists(db, "message", "is_deleted");
-  special_query_ =
-      PrepareStatement(db, MessageQuery(has_system_table, has_deleted_column_, kSpecialSet));
-  ordinary_query_ =
-      PrepareStatement(db, MessageQuery(has_system_table, has_deleted_column_, kOrdinarySet));
-  packaged_columns_ = ordinary_query_.ColumnCount() - (has_deleted_column_ ? 1 : 0);
+// The slot of a column that is read but not packaged; null for the others.
+int* ReadOnlyColumn(const std::string& name, MessageQueryLayout* layout) {
+  if (name == "is_deleted") return &layout->is_deleted;
+  if (name == "kx_thumbnail") return &layout->thumbnail;
+  if (name == "kx_has_link") return &layout->has_link;
+  if (name == "kx_has_quote") return &layout->has_quote;
+  return nullptr;
+}
 
+MessageQueryLayout LayOutMessageQuery(const SqliteStatement& query) {
+  MessageQueryLayout layout;
+  const int count = query.ColumnCount();
+  layout.members.assign(static_cast<size_t>(count), -1);
+  layout.packaged_columns = count;
+  for (int column = 0; column < count; ++column) {
+    const std::string name = query.ColumnName(column);
+    int* read_only = ReadOnlyColumn(name, &layout);
+    if (read_only != nullptr) {
+      *read_only = column;
+      layout.packaged_columns = std::min(layout.packaged_columns, column);
+    } else if (name == kSenderRowIdColumn) {
+      layout.sender_row_id = column;
+    } else {
+      layout.members[static_cast<size_t>(column)] = MessageMemberByName(name);
+    }
+  }
+  return layout;
+}
+
+NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
+                                     const MessageWriterSettings& settings,
+                                     PackageFileWriter* files)
+    : settings_(settings), files_(files), jids_(LoadJids(db)) {
   media_ =
       PointLookup(db, SelectExistingColumns(db, "message_media", MediaColumns(), kRowIdCondition));
+  for (int column = 0; column < media_.row().ColumnCount(); ++column) {
+    const std::string name = media_.row().ColumnName(column);
+    int index = -1;
+    for (int i = 0; i < kMediaColumnCount; ++i) {
+      if (MediaColumns()[static_cast<size_t>(i)] == name) index = i;
+    }
+    media_columns_.push_back(index);
+  }
   thumbnail_ = PointLookup(db, kThumbnailQuery);
   view_once_ = PointLookup(db, kViewOnceQuery);
   ephemeral_ = PointLookup(db, kEphemeralQuery);
@@ -193,39 +295,86 @@ NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
   subgroup_ = PointLookup(db, kSubgroupQuery);
   parent_group_ = PointLookup(db, kParentGroupQuery);
   hash_thumbnail_ = PointLookup(db, kHashThumbnailQuery);
-}
 
-std::string NewerLayoutWriter::JidText(int64_t row_id) const {
-  const auto found = jids_.find(row_id);
-  return found == jids_.end() ? std::string() : found->second;
-}
-
-bool NewerLayoutWriter::ReadMessage(SqliteStatement& query, Json::Value* message) {
-  for (int column = 0; column < packaged_columns_; ++column) {
-    if (MessageStopRequested(settings_.stop)) return false;
-    ReadColumnIntoJson(query, column, message);
+  MessageQueryParts parts;
+  parts.has_system_table = CheckIsTableExist(db, "message_system");
+  parts.has_deleted_column = ColumnExists(db, "message", "is_deleted");
+  special_query_ = PrepareStatement(db, MessageQuery(parts, kSpecialSet));
+  // The satellites go into the query only where their own look-up works;
+  // a store whose satellites the query still cannot read has them looked up
+  // message by message.
+  parts.with_thumbnail = thumbnail_.prepared();
+  parts.with_link = link_.prepared();
+  parts.with_quote = quote_.prepared();
+  ordinary_query_ = PrepareStatement(db, MessageQuery(parts, kOrdinarySet));
+  if (!ordinary_query_.prepared()) {
+    parts.with_thumbnail = parts.with_link = parts.with_quote = false;
+    ordinary_query_ = PrepareStatement(db, MessageQuery(parts, kOrdinarySet));
   }
-  if (has_deleted_column_ && query.ColumnInt64(packaged_columns_) != 0) {
-    (*message)["tag"] = "deleted";
+  special_layout_ = LayOutMessageQuery(special_query_);
+  ordinary_layout_ = LayOutMessageQuery(ordinary_query_);
+}
+
+const std::string& NewerLayoutWriter::JidText(int64_t row_id) const {
+  static const std::string kUnknown;
+  const auto found = jids_.find(row_id);
+  return found == jids_.end() ? kUnknown : found->second;
+}
+
+// Side files of a message are named after the chat's jid and the message's
+// key id.
+const std::string& NewerLayoutWriter::FileStem(const std::string& jid) {
+  if (!stem_known_) {
+    stem_ = Fnv1a64Decimal(jid + message_[kMemberKeyId].AsString());
+    stem_known_ = true;
+  }
+  return stem_;
+}
+
+void NewerLayoutWriter::AttachFile(const std::string& jid, const char* suffix,
+                                   const std::string& bytes, MemberValue* member) {
+  if (bytes.empty()) return;
+  const std::string path = files_->AddSideFile(FileStem(jid) + suffix, bytes);
+  if (!path.empty()) member->SetText(path);
+}
+
+bool NewerLayoutWriter::ReadMessage(const SqliteStatement& query,
+                                    const MessageQueryLayout& layout) {
+  message_.Clear();
+  sender_row_id_.Clear();
+  stem_known_ = false;
+  current_row_ = &query;
+  current_layout_ = &layout;
+  for (int column = 0; column < layout.packaged_columns; ++column) {
+    if (MessageStopRequested(settings_.stop)) return false;
+    const int member = layout.members[static_cast<size_t>(column)];
+    if (member >= 0) {
+      message_[static_cast<MessageMember>(member)].ReadColumn(query, column);
+    } else if (column == layout.sender_row_id) {
+      sender_row_id_.ReadColumn(query, column);
+    }
+  }
+  if (layout.is_deleted >= 0 && query.ColumnInt64(layout.is_deleted) != 0) {
+    message_[kMemberTag].SetText(kDeletedTag);
   }
   return true;
 }
 
-void NewerLayoutWriter::SetSenderId(const char* row_member, const char* id_member,
-                                    Json::Value* object) const {
-  if (!object->isMember(row_member)) return;
-  (*object)[id_member] = JidText(MemberAsInteger(*object, row_member));
+void NewerLayoutWriter::SetSenderId(const MemberValue& row_id, MemberValue* id) const {
+  if (row_id.present()) id->SetText(JidText(row_id.AsInteger()));
 }
 
-MediaRow NewerLayoutWriter::ReadMediaRow(int64_t row_id) {
-  MediaRow media;
-  if (!media_.FindByInteger(row_id)) return media;
-  media.found = true;
-  SqliteStatement& row = media_.row();
-  for (int column = 0; column < row.ColumnCount(); ++column) {
-    ReadColumnIntoJson(row, column, &media.columns);
+void NewerLayoutWriter::ReadMediaRow(int64_t row_id) {
+  media_row_.found = false;
+  for (MemberValue& column : media_row_.columns) column.Clear();
+  if (!media_.FindByInteger(row_id)) return;
+  media_row_.found = true;
+  const SqliteStatement& row = media_.row();
+  for (size_t column = 0; column < media_columns_.size(); ++column) {
+    const int index = media_columns_[column];
+    if (index >= 0)
+      media_row_.columns[static_cast<size_t>(index)].ReadColumn(row, static_cast<int>(column));
   }
-  return media;
 }
 
 int64_t NewerLayoutWriter::ViewOnceState(int64_t row_id) {
@@ -236,28 +385,27 @@ int64_t NewerLayoutWriter::ViewOnceState(int64_t row_id) {
 // setting among them) and the contact cards of a contact message. The
 // thumbnail of media other than text, system messages and contact lists is
 // completed in WriteThumbnail.
-void NewerLayoutWriter::CompleteMessage(const std::string& jid, Json::Value* message) {
-  const int64_t row_id = MemberAsInteger(*message, "row_id");
-  const int64_t type = MemberAsInteger(*message, "type");
-  if (IsSystemMessage(type, MemberAsInteger(*message, "size"))) {
+void NewerLayoutWriter::CompleteMessage(const std::string& jid, int64_t row_id, int64_t type) {
+  const int64_t action = message_[kMemberSize].AsInteger();
+  if (IsSystemMessage(type, action)) {
     if (ephemeral_.FindByInteger(row_id)) {
-      (*message)["setting_duration"] = Json::Int64(ephemeral_.row().ColumnInt64(0));
+      message_[kMemberSettingDuration].SetInteger(ephemeral_.row().ColumnInt64(0));
     }
-    SetSystemInfo(message);
-    SetSystemDetails(row_id, message);
+    const char* text = SystemEventText(action);
+    if (text != nullptr) message_[kMemberSystemInfo].SetText(text);
+    SetSystemDetails(row_id);
   }
   if (IsContactCard(type) && vcard_.prepared()) {
-    std::string cards;
+    bytes_.clear();
     vcard_.Start().BindInt64(1, row_id);
-    while (vcard_.Next()) cards += ColumnBytes(vcard_.row(), 0) + "\n";
-    AttachSideFile(settings_.temp_folder, MessageFileStem(jid, *message), kVcardSuffix, cards,
-                   "vCard_file", message);
+    while (vcard_.Next()) bytes_ += ColumnBytes(vcard_.row(), 0) + "\n";
+    AttachFile(jid, kVcardSuffix, bytes_, &message_[kMemberVcardFile]);
   }
 }
 
 // "sys_info" holds the particulars the store keeps for the event: the
 // participants it concerns, the old and new number, or the old value.
-void NewerLayoutWriter::SetSystemDetails(int64_t row_id, Json::Value* message) {
+void NewerLayoutWriter::SetSystemDetails(int64_t row_id) {
   std::string participants;
   if (participants_.prepared()) {
     participants_.Start().BindInt64(1, row_id);
@@ -267,110 +415,169 @@ void NewerLayoutWriter::SetSystemDetails(int64_t row_id, Json::Value* message) {
     }
   }
   if (!participants.empty()) {
-    (*message)["sys_info"] = participants;
+    message_[kMemberSysInfo].SetText(participants);
   } else if (number_change_.FindByInteger(row_id)) {
-    (*message)["sys_info"] = JidText(number_change_.row().ColumnInt64(0)) + " -> " +
-                             JidText(number_change_.row().ColumnInt64(1));
+    message_[kMemberSysInfo].SetText(JidText(number_change_.row().ColumnInt64(0)) + " -> " +
+                                     JidText(number_change_.row().ColumnInt64(1)));
   } else if (value_change_.FindByInteger(row_id)) {
     const std::string old_value = value_change_.row().ColumnText(0);
-    if (!old_value.empty()) (*message)["sys_info"] = old_value;
+    if (!old_value.empty()) message_[kMemberSysInfo].SetText(old_value);
   }
   if (subgroup_.FindByInteger(row_id)) {
-    (*message)["subgroup_subject"] = subgroup_.row().ColumnText(0);
+    message_[kMemberSubgroupSubject].SetText(subgroup_.row().ColumnText(0));
   }
   if (parent_group_.FindByInteger(row_id)) {
-    (*message)["parent_group_name"] = parent_group_.row().ColumnText(0);
+    message_[kMemberParentGroupName].SetText(parent_group_.row().ColumnText(0));
+  }
+}
+
+void NewerLayoutWriter::SetUniversalType(int64_t view_once_state) {
+  if (message_[kMemberUniversalType].present()) return;
+  UniversalTypeInput input;
+  input.message_type = message_[kMemberType].AsInteger();
+  input.action_type = message_[kMemberSize].AsInteger();
+  input.has_setting_duration = message_[kMemberSettingDuration].present();
+  input.setting_duration = message_[kMemberSettingDuration].AsInteger();
+  input.view_once_state = view_once_state;
+  const UniversalType type = ClassifyMessage(input);
+  message_[kMemberUniversalType].SetUnsigned(type.value);
+  if (type.remove_content) message_[kMemberContent].Clear();
+}
+
+void NewerLayoutWriter::NormaliseSendStatus(int session_type) {
+  uint64_t normalised = 0;
+  if (NormalisedSendStatus(session_type, message_[kMemberSendStatus].AsInteger(),
+                           message_[kMemberType].AsInteger(), message_[kMemberIsFromMe].AsInteger(),
+                           &normalised)) {
+    message_[kMemberSendStatus].SetUnsigned(normalised);
   }
 }
 
 // The thumbnail the store keeps for the message; for media other than text,
 // system messages and contact lists, the one it keeps by the file's hash
 // when there is none of its own.
-void NewerLayoutWriter::WriteThumbnail(const std::string& jid, const MediaRow& media,
-                                       Json::Value* message) {
-  std::string bytes;
-  if (thumbnail_.FindByInteger(MemberAsInteger(*message, "row_id"))) {
-    bytes = ColumnBytes(thumbnail_.row(), 0);
+void NewerLayoutWriter::WriteThumbnail(const std::string& jid, int64_t row_id, int64_t type) {
+  bytes_.clear();
+  if (current_layout_->thumbnail >= 0) {
+    ColumnBytesInto(*current_row_, current_layout_->thumbnail, &bytes_);
+  } else if (thumbnail_.FindByInteger(row_id)) {
+    ColumnBytesInto(thumbnail_.row(), 0, &bytes_);
   }
-  const int64_t type = MemberAsInteger(*message, "type");
-  if (bytes.empty() && media.found && type != kTypeText && type != kTypeSystem &&
-      type != kTypeContacts && media.columns.isMember("file_hash") && hash_thumbnail_.prepared()) {
-    hash_thumbnail_.Start().BindText(1, media.columns["file_hash"].asString());
-    if (hash_thumbnail_.Next()) bytes = ColumnBytes(hash_thumbnail_.row(), 0);
+  const MemberValue& file_hash = media_row_.columns[kMediaFileHash];
+  if (bytes_.empty() && media_row_.found && type != kTypeText && type != kTypeSystem &&
+      type != kTypeContacts && file_hash.present() && hash_thumbnail_.prepared()) {
+    hash_thumbnail_.Start().BindText(1, file_hash.AsString());
+    if (hash_thumbnail_.Next()) ColumnBytesInto(hash_thumbnail_.row(), 0, &bytes_);
   }
-  AttachSideFile(settings_.temp_folder, MessageFileStem(jid, *message), kThumbnailSuffix, bytes,
-                 "thumbnail_file", message);
+  AttachFile(jid, kThumbnailSuffix, bytes_, &message_[kMemberThumbnailFile]);
 }
 
-void NewerLayoutWriter::AddQuote(const std::string& jid, int64_t chat_row_id,
-                                 Json::Value* message) {
-  const int64_t row_id = MemberAsInteger(*message, "row_id");
-  if (!quote_.FindByInteger(row_id)) return;
-  Json::Value quote(Json::objectValue);
-  for (int column = 0; column < quote_.row().ColumnCount(); ++column) {
-    ReadColumnIntoJson(quote_.row(), column, &quote);
+void NewerLayoutWriter::AddQuote(const std::string& jid, int64_t chat_row_id, int64_t row_id) {
+  if (current_layout_->has_quote >= 0 &&
+      current_row_->ColumnInt64(current_layout_->has_quote) == 0) {
+    return;
   }
-  const int64_t quote_type = MemberAsInteger(quote, "q_type");
-  std::string thumbnail;
+  if (!quote_.FindByInteger(row_id)) return;
+  QuoteRecord& quote = *message_.StartQuote();
+  const SqliteStatement& quote_row = quote_.row();
+  for (int column = 0; column < quote_row.ColumnCount(); ++column) {
+    const int member = QuoteMemberByName(quote_row.ColumnName(column));
+    if (member >= 0) quote[static_cast<QuoteMember>(member)].ReadColumn(quote_row, column);
+  }
+  const int64_t quote_type = quote[kQuoteType].AsInteger();
+  quote_bytes_.clear();
   // The quote's own copy of the media row first: it outlives the original.
   if (quoted_media_.FindByInteger(row_id)) {
-    SqliteStatement& row = quoted_media_.row();
+    const SqliteStatement& row = quoted_media_.row();
     for (int column = 0; column < row.ColumnCount(); ++column) {
       const std::string name = row.ColumnName(column);
       if (name == "media_duration" && row.ColumnType(column) == SQLITE_INTEGER) {
-        quote["q_media_duration"] = Json::Int64(row.ColumnInt64(column));
+        quote[kQuoteMediaDuration].SetInteger(row.ColumnInt64(column));
       } else if (name == "media_name" && !row.ColumnText(column).empty()) {
-        quote["q_media_name"] = row.ColumnText(column);
+        quote[kQuoteMediaName].SetText(row.ColumnText(column));
       } else if (name == "thumbnail" && QuoteHasMediaThumbnail(quote_type)) {
-        thumbnail = ColumnBytes(row, column);
+        ColumnBytesInto(row, column, &quote_bytes_);
       }
     }
-  } else if (original_media_.prepared() && quote.isMember("q_key_id")) {
+  } else if (original_media_.prepared() && quote[kQuoteKeyId].present()) {
     SqliteStatement& query = original_media_.Start();
     query.BindInt64(1, chat_row_id);
-    query.BindInt64(2, MemberAsInteger(quote, "q_is_from_me"));
-    query.BindText(3, quote["q_key_id"].asString());
+    query.BindInt64(2, quote[kQuoteIsFromMe].AsInteger());
+    query.BindText(3, quote[kQuoteKeyId].AsString());
     if (original_media_.Next()) {
       if (query.ColumnType(0) == SQLITE_INTEGER) {
-        quote["q_media_duration"] = Json::Int64(query.ColumnInt64(0));
+        quote[kQuoteMediaDuration].SetInteger(query.ColumnInt64(0));
       }
-      if (!query.ColumnText(1).empty()) quote["q_media_name"] = query.ColumnText(1);
+      if (!query.ColumnText(1).empty()) quote[kQuoteMediaName].SetText(query.ColumnText(1));
     }
   }
-  SetSenderId("quote_sender_row_id", "quote_sender_id", &quote);
-  const std::string stem = MessageFileStem(jid, *message);
+  SetSenderId(quote[kQuoteSenderRowId], &quote[kQuoteSenderId]);
   if (IsContactCard(quote_type) && quoted_vcard_.prepared()) {
-    std::string cards;
+    bytes_.clear();
     quoted_vcard_.Start().BindInt64(1, row_id);
-    while (quoted_vcard_.Next()) cards += ColumnBytes(quoted_vcard_.row(), 0) + "\n";
-    AttachSideFile(settings_.temp_folder, stem, kQuoteVcardSuffix, cards, "vCard_file", &quote);
+    while (quoted_vcard_.Next()) bytes_ += ColumnBytes(quoted_vcard_.row(), 0) + "\n";
+    AttachFile(jid, kQuoteVcardSuffix, bytes_, &quote[kQuoteVcardFile]);
   }
-  if (thumbnail.empty() && quote_type == kTypeText &&
+  if (quote_bytes_.empty() && quote_type == kTypeText &&
       quoted_text_thumbnail_.FindByInteger(row_id)) {
-    thumbnail = ColumnBytes(quoted_text_thumbnail_.row(), 0);
+    ColumnBytesInto(quoted_text_thumbnail_.row(), 0, &quote_bytes_);
   }
-  if (thumbnail.empty() && quote_type == kTypeLocation &&
+  if (quote_bytes_.empty() && quote_type == kTypeLocation &&
       quoted_location_thumbnail_.FindByInteger(row_id)) {
-    thumbnail = ColumnBytes(quoted_location_thumbnail_.row(), 0);
+    ColumnBytesInto(quoted_location_thumbnail_.row(), 0, &quote_bytes_);
   }
-  AttachSideFile(settings_.temp_folder, stem, kQuoteThumbnailSuffix, thumbnail, "thumbnail_file",
-                 &quote);
-  (*message)["quote_content"] = std::move(quote);
+  AttachFile(jid, kQuoteThumbnailSuffix, quote_bytes_, &quote[kQuoteThumbnailFile]);
 }
 
-void NewerLayoutWriter::SetMediaMembers(const MediaRow& media, Json::Value* message) {
-  if (!media.found) return;
-  const Json::Value& columns = media.columns;
-  std::string stored_path = columns.get("file_path", "").asString();
-  if (stored_path.empty()) stored_path = columns.get("media_name", "").asString();
-  SetMediaPath(stored_path, WhatsAppMediaFolders(), message);
-  if (columns.isMember("file_path")) (*message)["media_relative_path"] = columns["file_path"];
-  if (columns.isMember("file_size") && columns["file_size"].isIntegral()) {
-    (*message)["size"] = Json::UInt64(columns["file_size"].asInt64());
+void NewerLayoutWriter::SetMediaMembers(int64_t type) {
+  if (!media_row_.found) return;
+  const auto& columns = media_row_.columns;
+  std::string stored_path = columns[kMediaFilePath].AsString();
+  if (stored_path.empty()) stored_path = columns[kMediaName].AsString();
+  const std::string relative = MediaRelativePath(type, message_[kMemberIsFromMe].AsInteger() == 1,
+                                                 stored_path, WhatsAppMediaFolders());
+  if (!relative.empty()) {
+    message_[kMemberMediaPath].SetText(WhatsAppMediaFolders().storage_root + relative);
   }
-  if (columns.isMember("media_duration")) (*message)["media_duration"] = columns["media_duration"];
-  if (columns.isMember("media_name")) (*message)["media_name"] = columns["media_name"];
-  if (columns.isMember("media_caption")) (*message)["media_caption"] = columns["media_caption"];
+  if (columns[kMediaFilePath].present()) {
+    message_[kMemberMediaRelativePath] = columns[kMediaFilePath];
+  }
+  if (columns[kMediaFileSize].present() && columns[kMediaFileSize].IsIntegral()) {
+    message_[kMemberSize].SetUnsigned(static_cast<uint64_t>(columns[kMediaFileSize].AsInteger()));
+  }
+  if (columns[kMediaDuration].present()) message_[kMemberMediaDuration] = columns[kMediaDuration];
+  if (columns[kMediaName].present()) message_[kMemberMediaName] = columns[kMediaName];
+  if (columns[kMediaCaption].present()) message_[kMemberMediaCaption] = columns[kMediaCaption];
+}
+
+void NewerLayoutWriter::ConvertSpecial(int session_type) {
+  SetUniversalType(0);
+  NormaliseSendStatus(session_type);
+  SetSenderId(sender_row_id_, &message_[kMemberSenderId]);
+}
+
+void NewerLayoutWriter::ConvertOrdinary(const std::string& jid, int64_t chat_row_id,
+                                        int session_type) {
+  const int64_t row_id = message_[kMemberRowId].AsInteger();
+  const int64_t type = message_[kMemberType].AsInteger();
+  media_row_.found = false;
+  if (HasMediaMembers(type)) ReadMediaRow(row_id);
+  CompleteMessage(jid, row_id, type);
+  const bool view_once = type == kTypeViewOnceImage || type == kTypeViewOnceVideo;
+  SetUniversalType(view_once ? ViewOnceState(row_id) : 0);
+  NormaliseSendStatus(session_type);
+  WriteThumbnail(jid, row_id, type);
+  AddQuote(jid, chat_row_id, row_id);
+  SetMediaMembers(type);
+  const MemberValue& content = message_[kMemberContent];
+  if (content.is_text()) {
+    const bool has_link_row =
+        !has_link_table_ ||
+        (current_layout_->has_link >= 0 ? current_row_->ColumnInt64(current_layout_->has_link) != 0
+                                        : link_.FindByInteger(row_id));
+    if (has_link_row) AppendUrlLinks(content.text(), message_.url_links());
+  }
+  SetSenderId(sender_row_id_, &message_[kMemberSenderId]);
 }
 
 bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
@@ -378,43 +585,26 @@ bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
   if (!chat->isMember("chat_row_id") || !ordinary_query_.prepared()) return true;
   const int64_t chat_row_id = MemberAsInteger(*chat, "chat_row_id");
   const int session_type = static_cast<int>(MemberAsInteger(*chat, "session_type"));
-  ChatBatchWriter batches(settings_.temp_folder, jid, &(*chat)["msg_file_list"]);
+  ChatBatchWriter batches(files_, &batch_text_, jid, &(*chat)["msg_file_list"]);
 
   if (special_query_.prepared()) {
     special_query_.Reset();
     special_query_.BindInt64(1, chat_row_id);
   }
   while (special_query_.prepared() && special_query_.Step() == SQLITE_ROW) {
-    Json::Value message(Json::objectValue);
-    if (!ReadMessage(special_query_, &message)) return false;
-    SetUniversalType(0, &message);
-    NormaliseSendStatus(session_type, &message);
-    SetSenderId("sender_jid_row_id", "sender_id", &message);
-    message.removeMember("sender_jid_row_id");
-    batches.AddSpecial(std::move(message));
+    if (!ReadMessage(special_query_, special_layout_)) return false;
+    ConvertSpecial(session_type);
+    message_.Write(batches.message_writer());
+    batches.EndSpecial();
   }
 
   ordinary_query_.Reset();
   ordinary_query_.BindInt64(1, chat_row_id);
   while (ordinary_query_.Step() == SQLITE_ROW) {
-    Json::Value message(Json::objectValue);
-    if (!ReadMessage(ordinary_query_, &message)) return false;
-    const int64_t row_id = MemberAsInteger(message, "row_id");
-    const int64_t type = MemberAsInteger(message, "type");
-    const MediaRow media = HasMediaMembers(type) ? ReadMediaRow(row_id) : MediaRow();
-    CompleteMessage(jid, &message);
-    const bool view_once = type == kTypeViewOnceImage || type == kTypeViewOnceVideo;
-    SetUniversalType(view_once ? ViewOnceState(row_id) : 0, &message);
-    NormaliseSendStatus(session_type, &message);
-    WriteThumbnail(jid, media, &message);
-    AddQuote(jid, chat_row_id, &message);
-    SetMediaMembers(media, &message);
-    if (message.isMember("content")) {
-      SetUrlLinks(!has_link_table_ || link_.FindByInteger(row_id), &message);
-    }
-    SetSenderId("sender_jid_row_id", "sender_id", &message);
-    message.removeMember("sender_jid_row_id");
-    batches.AddOrdinary(std::move(message));
+    if (!ReadMessage(ordinary_query_, ordinary_layout_)) return false;
+    ConvertOrdinary(jid, chat_row_id, session_type);
+    message_.Write(batches.message_writer());
+    batches.EndOrdinary();
   }
   batches.Finish();
   return true;
@@ -459,16 +649,30 @@ std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& t
   return "select " + list + " from " + table + " where " + where;
 }
 
-std::string ColumnBytes(SqliteStatement& statement, int index) {
-  switch (statement.ColumnType(index)) {
-    case SQLITE_BLOB: {
-      const std::vector<uint8_t> blob = statement.ColumnBlob(index);
-      return std::string(blob.begin(), blob.end());
-    }
+std::string ColumnBytes(const SqliteStatement& statement, int index) {
+  std::string bytes;
+  ColumnBytesInto(statement, index, &bytes);
+  return bytes;
+}
+
+void ColumnBytesInto(const SqliteStatement& statement, int index, std::string* bytes) {
+  bytes->clear();
+  sqlite3_stmt* handle = statement.handle();
+  if (handle == nullptr) return;
+  const void* data = nullptr;
+  switch (sqlite3_column_type(handle, index)) {
     case SQLITE_NULL:
-      return std::string();
+      return;
+    case SQLITE_BLOB:
+      data = sqlite3_column_blob(handle, index);
+      break;
     default:
-      return statement.ColumnText(index);
+      data = sqlite3_column_text(handle, index);
+      break;
+  }
+  const int length = sqlite3_column_bytes(handle, index);
+  if (data != nullptr && length > 0) {
+    bytes->assign(static_cast<const char*>(data), static_cast<size_t>(length));
   }
 }
 
@@ -477,9 +681,10 @@ std::string MessageFileStem(const std::string& jid, const Json::Value& message) 
   return Fnv1a64Decimal(jid + key_id);
 }
 
-void AttachSideFile(const std::string& temp_folder, const std::string& stem, const char* suffix,
+void AttachSideFile(PackageFileWriter* files, const std::string& stem, const char* suffix,
                     const std::string& bytes, const char* member, Json::Value* object) {
-  const std::string path = WriteSideFile(temp_folder, stem + suffix, bytes);
+  if (bytes.empty()) return;
+  const std::string path = files->AddSideFile(stem + suffix, bytes);
   if (!path.empty()) (*object)[member] = path;
 }
 
@@ -508,7 +713,8 @@ std::string SetMediaPath(const std::string& stored_path, const MediaFolders& fol
 
 bool WriteNewerLayoutMessages(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
                               WhatsAppChatMap* chats) {
-  NewerLayoutWriter writer(db, settings);
+  PackageFileWriter files(settings.temp_folder);
+  NewerLayoutWriter writer(db, settings, &files);
   for (auto& entry : *chats) {
     if (MessageStopRequested(settings.stop)) return false;
     if (!writer.WriteChat(entry.first, &entry.second)) return false;

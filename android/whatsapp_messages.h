@@ -13,9 +13,10 @@
 //   url_links                       links in the text
 //   system_info, sys_info, setting_duration, subgroup_subject,
 //   parent_group_name               system messages
-// The look-ups behind them are made per message through prepared
-// statements, so memory holds one batch of one chat, whatever the size of
-// the store.
+// Satellites every message may have (thumbnail, link and quote rows) are
+// read with the message query itself; the rarer ones (media, quotes, cards,
+// system particulars) per message through prepared statements. Memory holds
+// the text of one batch of one chat, whatever the size of the store.
 #ifndef KX_ANDROID_WHATSAPP_MESSAGES_H_
 #define KX_ANDROID_WHATSAPP_MESSAGES_H_
 
@@ -28,6 +29,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "android/whatsapp_batches.h"
 #include "android/whatsapp_rules.h"
 #include "common/sqlite_wrapper.h"
 
@@ -85,15 +87,17 @@ std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& t
                                   const std::string& where);
 
 // Column `index` of the current row as raw bytes (text or blob), "" for NULL.
-std::string ColumnBytes(SqliteStatement& statement, int index);
+std::string ColumnBytes(const SqliteStatement& statement, int index);
+void ColumnBytesInto(const SqliteStatement& statement, int index, std::string* bytes);
 
 // Name text of the side files of a message: the chat's jid followed by the
 // message's key id, hashed (FNV-1a, decimal).
 std::string MessageFileStem(const std::string& jid, const Json::Value& message);
 
-// Writes `bytes` as "<stem><suffix>" into the temp folder and sets `member`
-// to its path; nothing when the bytes are empty or the file fails.
-void AttachSideFile(const std::string& temp_folder, const std::string& stem, const char* suffix,
+// Writes `bytes` as "<stem><suffix>" for the temp folder and sets `member`
+// to its path; nothing when the bytes are empty (see PackageFileWriter for a
+// file that cannot be written).
+void AttachSideFile(PackageFileWriter* files, const std::string& stem, const char* suffix,
                     const std::string& bytes, const char* member, Json::Value* object);
 
 // "url_links" from the links in "content", when `has_link_row` says the

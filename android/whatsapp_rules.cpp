@@ -183,17 +183,25 @@ void SetUniversalType(int64_t view_once_state, Json::Value* message) {
 }
 
 void NormaliseSendStatus(int session_type, Json::Value* message) {
-  const int64_t status = MemberAsInteger(*message, "send_status");
-  if (status == 1) return;
-  if (status != 0 && status != 2) {
-    (*message)["send_status"] = Json::UInt64(0);
-    return;
+  uint64_t normalised = 0;
+  if (NormalisedSendStatus(session_type, MemberAsInteger(*message, "send_status"),
+                           MemberAsInteger(*message, "type"),
+                           MemberAsInteger(*message, "is_from_me"), &normalised)) {
+    (*message)["send_status"] = Json::UInt64(normalised);
   }
-  const int64_t message_type = MemberAsInteger(*message, "type");
-  const bool sent_into_group = session_type == kSessionGroup &&
-                               MemberAsInteger(*message, "is_from_me") == 1 && message_type != 0 &&
-                               message_type != 11 && message_type != 20;
-  (*message)["send_status"] = Json::UInt64(sent_into_group ? 1 : 0);
+}
+
+bool NormalisedSendStatus(int session_type, int64_t status, int64_t message_type,
+                          int64_t is_from_me, uint64_t* normalised) {
+  if (status == 1) return false;
+  if (status != 0 && status != 2) {
+    *normalised = 0;
+    return true;
+  }
+  const bool sent_into_group = session_type == kSessionGroup && is_from_me == 1 &&
+                               message_type != 0 && message_type != 11 && message_type != 20;
+  *normalised = sent_into_group ? 1 : 0;
+  return true;
 }
 
 const MediaFolders& WhatsAppMediaFolders() {
@@ -226,6 +234,11 @@ std::string MediaRelativePath(int64_t message_type, bool from_me, const std::str
 
 std::vector<std::string> FindUrlLinks(const std::string& text) {
   std::vector<std::string> links;
+  AppendUrlLinks(text, &links);
+  return links;
+}
+
+void AppendUrlLinks(std::string_view text, std::vector<std::string>* links) {
   size_t position = 0;
   while (position < text.size()) {
     while (position < text.size() && std::isspace(static_cast<unsigned char>(text[position]))) {
@@ -233,11 +246,12 @@ std::vector<std::string> FindUrlLinks(const std::string& text) {
     }
     size_t end = position;
     while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
-    const std::string word = text.substr(position, end - position);
-    if (word.rfind("http://", 0) == 0 || word.rfind("https://", 0) == 0) links.push_back(word);
+    const std::string_view word = text.substr(position, end - position);
+    if (word.substr(0, 7) == "http://" || word.substr(0, 8) == "https://") {
+      links->emplace_back(word);
+    }
     position = end;
   }
-  return links;
 }
 
 const char* SystemEventText(int64_t action_type) {

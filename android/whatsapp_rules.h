@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kx {
@@ -61,6 +62,11 @@ void SetUniversalType(int64_t view_once_state, Json::Value* message);
 // any other status becomes 0.
 void NormaliseSendStatus(int session_type, Json::Value* message);
 
+// The same rule on the values read as decimal integers: false when the
+// member stays as it is (status 1), else true with the new value.
+bool NormalisedSendStatus(int session_type, int64_t status, int64_t message_type,
+                          int64_t is_from_me, uint64_t* normalised);
+
 // Where the application keeps received and sent media, relative to its
 // folder on the phone's storage.
 struct MediaFolders {
@@ -84,6 +90,8 @@ std::string MediaRelativePath(int64_t message_type, bool from_me, const std::str
 
 // Every word of `text` that begins "http://" or "https://", in order.
 std::vector<std::string> FindUrlLinks(const std::string& text);
+// The same, appended to `links`.
+void AppendUrlLinks(std::string_view text, std::vector<std::string>* links);
 
 // A short English description of a system event by its action type; null
 // for actions without one.

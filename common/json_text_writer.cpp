@@ -1,6 +1,7 @@
 #include "common/json_text_writer.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -11,6 +12,10 @@ namespace {
 constexpr char kIndentation[] = "   ";
 constexpr char kNameSeparator[] = " : ";
 constexpr unsigned kReplacementCharacter = 0xFFFD;
+// The tree writer's right margin: an array of scalars whose one-line form
+// ("[ a, b ]") would reach it, or whose element count times three would, is
+// laid out one element per line.
+constexpr size_t kRightMargin = 74;
 
 // The tree writer's UTF-8 decoding, kept as it is (it takes the bytes after
 // a lead byte without checking them) so that broken text comes out alike.
@@ -113,10 +118,18 @@ void AppendJsonString(std::string_view value, std::string* out) {
   out->push_back('"');
 }
 
+// Plain decimal, as "%lld" and "%llu" print it (std::to_chars is locale
+// independent and several times faster than snprintf).
 void AppendJsonInt(int64_t value, std::string* out) {
   char text[24];
-  const int length = std::snprintf(text, sizeof(text), "%lld", static_cast<long long>(value));
-  out->append(text, static_cast<size_t>(length));
+  const std::to_chars_result end = std::to_chars(text, text + sizeof(text), value);
+  out->append(text, static_cast<size_t>(end.ptr - text));
+}
+
+void AppendJsonUInt(uint64_t value, std::string* out) {
+  char text[24];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof(text), value);
+  out->append(text, static_cast<size_t>(end.ptr - text));
 }
 
 void AppendJsonDouble(double value, std::string* out) {
@@ -278,9 +291,66 @@ void JsonTextWriter::Int(int64_t value) {
   FinishValue();
 }
 
+void JsonTextWriter::UInt(uint64_t value) {
+  if (!StartValue(false)) return;
+  AppendJsonUInt(value, out_);
+  FinishValue();
+}
+
 void JsonTextWriter::Double(double value) {
   if (!StartValue(false)) return;
   AppendJsonDouble(value, out_);
+  FinishValue();
+}
+
+void JsonTextWriter::Bool(bool value) {
+  if (!StartValue(false)) return;
+  out_->append(value ? "true" : "false");
+  FinishValue();
+}
+
+void JsonTextWriter::Null() {
+  if (!StartValue(false)) return;
+  out_->append("null");
+  FinishValue();
+}
+
+void JsonTextWriter::StringArray(const std::vector<std::string>& values) {
+  if (!StartValue(false)) return;
+  if (values.empty()) {
+    out_->append("[]");
+    FinishValue();
+    return;
+  }
+  quoted_.clear();
+  quoted_ends_.clear();
+  for (const std::string& value : values) {
+    AppendJsonString(value, &quoted_);
+    quoted_ends_.push_back(quoted_.size());
+  }
+  // "[ " + ", " between elements + " ]", as the tree writer counts it.
+  const size_t one_line_length = 4 + (values.size() - 1) * 2 + quoted_.size();
+  const bool one_line = values.size() * 3 < kRightMargin && one_line_length < kRightMargin;
+  size_t begin = 0;
+  if (one_line) {
+    out_->append("[ ");
+    for (size_t i = 0; i < quoted_ends_.size(); ++i) {
+      if (i > 0) out_->append(", ");
+      out_->append(quoted_, begin, quoted_ends_[i] - begin);
+      begin = quoted_ends_[i];
+    }
+    out_->append(" ]");
+  } else {
+    WriteWithIndent("[");
+    indent_.append(kIndentation);
+    for (size_t i = 0; i < quoted_ends_.size(); ++i) {
+      if (i > 0) out_->push_back(',');
+      WriteWithIndent(std::string_view(quoted_).substr(begin, quoted_ends_[i] - begin));
+      begin = quoted_ends_[i];
+    }
+    indent_.resize(indent_.size() - (sizeof(kIndentation) - 1));
+    WriteWithIndent("]");
+  }
   FinishValue();
 }
 

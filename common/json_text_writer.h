@@ -5,10 +5,11 @@
 // comments, no final line feed).
 //
 // It covers objects whose members are strings, integers, floating-point
-// numbers, objects or arrays, and arrays whose elements are non-empty
-// objects (the tree writer lays those out one element per line). Arrays of
-// scalars or of empty objects are refused: the tree writer puts short ones
-// on one line, which it can only decide with the whole array in hand.
+// numbers, booleans, nulls, objects or arrays, and arrays whose elements are
+// non-empty objects (the tree writer lays those out one element per line).
+// An array of strings is written whole with StringArray: the tree writer
+// puts a short one on one line, which it decides with every element in
+// hand. Other arrays of scalars, and arrays of empty objects, are refused.
 // Member names must come in rising byte order without repeats; JsonMembers
 // sorts a flat object for callers whose names are not fixed.
 #ifndef KX_COMMON_JSON_TEXT_WRITER_H_
@@ -35,7 +36,13 @@ class JsonTextWriter {
   void Name(std::string_view name);
   void String(std::string_view value);
   void Int(int64_t value);
+  void UInt(uint64_t value);
   void Double(double value);
+  void Bool(bool value);
+  void Null();
+  // A whole array of strings, one value where a scalar may stand (a member
+  // or the root; not an element of an array).
+  void StringArray(const std::vector<std::string>& values);
 
   // False after a call that breaks the rules above; the text is then not
   // what WriteJson would give and must not be used.
@@ -60,6 +67,9 @@ class JsonTextWriter {
 
   std::string* out_;
   std::vector<Level> levels_;
+  // The quoted elements of a string array, while its layout is decided.
+  std::string quoted_;
+  std::vector<size_t> quoted_ends_;
   std::string indent_;
   bool indented_ = true;  // the tree writer's state: a line was just started
   bool name_pending_ = false;
@@ -71,6 +81,7 @@ class JsonTextWriter {
 void AppendJsonString(std::string_view value, std::string* out);
 // The tree writer's forms of numbers.
 void AppendJsonInt(int64_t value, std::string* out);
+void AppendJsonUInt(uint64_t value, std::string* out);
 void AppendJsonDouble(double value, std::string* out);
 
 // A flat object of string and number members, set in any order and written

@@ -10,15 +10,30 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "common/json_util.h"
 
 namespace kx {
 namespace {
 
+bool IsStringArray(const Json::Value& value) {
+  if (!value.isArray() || value.empty()) return false;
+  for (const Json::Value& element : value) {
+    if (!element.isString()) return false;
+  }
+  return true;
+}
+
 // Streams a tree the way a packager would: members in name order, which is
 // the order getMemberNames gives.
 void Stream(const Json::Value& value, JsonTextWriter* writer) {
+  if (IsStringArray(value)) {
+    std::vector<std::string> strings;
+    for (const Json::Value& element : value) strings.push_back(element.asString());
+    writer->StringArray(strings);
+    return;
+  }
   switch (value.type()) {
     case Json::objectValue:
       writer->BeginObject();
@@ -35,6 +50,15 @@ void Stream(const Json::Value& value, JsonTextWriter* writer) {
       break;
     case Json::intValue:
       writer->Int(value.asInt64());
+      break;
+    case Json::uintValue:
+      writer->UInt(value.asUInt64());
+      break;
+    case Json::booleanValue:
+      writer->Bool(value.asBool());
+      break;
+    case Json::nullValue:
+      writer->Null();
       break;
     case Json::realValue:
       writer->Double(value.asDouble());
@@ -236,6 +260,111 @@ TEST(JsonTextWriterTest, MembersAreWrittenInNameOrderAndReplaced) {
   EXPECT_TRUE(members.empty());
 }
 
+// Arrays of strings around the tree writer's right margin (74 columns of
+// "[ a, b ]", or 25 elements), with text that escaping lengthens.
+TEST(JsonTextWriterTest, StringArraysAreLaidOutLikeTheTreeWriter) {
+  std::vector<Json::Value> documents;
+  for (size_t length = 60; length <= 74; ++length) {
+    Json::Value document(Json::objectValue);
+    document["one"].append(std::string(length, 'a'));
+    document["two"].append(std::string(length / 2, 'b'));
+    document["two"].append(std::string(length / 2, 'c'));
+    documents.push_back(document);
+  }
+  for (int count : {1, 2, 24, 25, 26}) {
+    Json::Value document(Json::objectValue);
+    for (int i = 0; i < count; ++i) document["links"].append("");
+    for (int i = 0; i < count; ++i) document["x"].append(i % 2 == 0 ? "é" : "\"");
+    documents.push_back(document);
+  }
+  Json::Value nested(Json::objectValue);
+  nested["list"].append(Json::Value(Json::objectValue));
+  nested["list"][0]["url_links"].append("https://example.org/wiki/Z%C3%BCrich?lang=de");
+  nested["list"][0]["url_links"].append("http://example.com/a");
+  nested["list"][0]["url_links"].append("https://example.org/😀");
+  nested["list"][0]["zzz"] = 1;
+  documents.push_back(nested);
+  Json::Value root_list(Json::arrayValue);
+  root_list.append("only");
+  root_list.append("strings");
+  documents.push_back(root_list);
+  Json::Value long_root_list(Json::arrayValue);
+  for (int i = 0; i < 30; ++i) long_root_list.append("s");
+  documents.push_back(long_root_list);
+  for (const Json::Value& document : documents) {
+    EXPECT_EQ(WriteJson(document), Streamed(document)) << WriteJson(document);
+  }
+}
+
+TEST(JsonTextWriterTest, UnsignedBooleanAndNullValuesAsTheTreeWriter) {
+  Json::Value document(Json::objectValue);
+  document["biggest"] = Json::UInt64(18446744073709551615ull);
+  document["high_bit"] = Json::UInt64(9223372036854775808ull);
+  document["small"] = Json::UInt64(4294967295u);
+  document["zero"] = Json::UInt64(0);
+  document["yes"] = true;
+  document["no"] = false;
+  document["nothing"] = Json::Value();
+  document["list"].append(document);
+  EXPECT_EQ(WriteJson(document), Streamed(document));
+  for (const Json::Value& root : {Json::Value(Json::UInt64(7)), Json::Value(true), Json::Value()}) {
+    EXPECT_EQ(WriteJson(root), Streamed(root));
+  }
+}
+
+Json::Value RandomStringArray(Random& random) {
+  Json::Value list(Json::arrayValue);
+  const int count = random.Below(4) == 0 ? random.Below(30) : random.Below(6);
+  for (int i = 0; i < count; ++i) {
+    std::string text = RandomBytes(random);
+    // Long enough, now and then, to cross the margin.
+    text.append(static_cast<size_t>(random.Below(4) == 0 ? random.Below(70) : 0), 'w');
+    list.append(Text(text));
+  }
+  return list;
+}
+
+Json::Value RandomWideObject(Random& random, int depth);
+
+// Random objects whose members also take string arrays, unsigned numbers,
+// booleans and nulls.
+Json::Value RandomWideValue(Random& random, int depth) {
+  switch (random.Below(depth > 0 ? 7 : 6)) {
+    case 0:
+      return RandomStringArray(random);
+    case 1:
+      return Json::Value(Json::UInt64(random.Next()));
+    case 2:
+      return Json::Value(random.Below(2) == 0);
+    case 3:
+      return Json::Value();
+    case 4:
+      return Text(RandomBytes(random));
+    case 5:
+      return Json::Value(Json::Int64(static_cast<int64_t>(random.Next())));
+    default: {
+      Json::Value list(Json::arrayValue);
+      list.append(RandomWideObject(random, depth - 1));
+      return list;
+    }
+  }
+}
+
+Json::Value RandomWideObject(Random& random, int depth) {
+  Json::Value object(Json::objectValue);
+  const int count = random.Below(6) + 1;
+  for (int i = 0; i < count; ++i) object[RandomBytes(random)] = RandomWideValue(random, depth);
+  return object;
+}
+
+TEST(JsonTextWriterTest, WritesWhatTheTreeWriterWritesForRandomWideDocuments) {
+  for (uint64_t seed = 1; seed <= 2000; ++seed) {
+    Random random(seed);
+    const Json::Value document = RandomWideObject(random, 2);
+    ASSERT_EQ(WriteJson(document), Streamed(document)) << "seed " << seed;
+  }
+}
+
 // Calls the writer refuses follow.
 
 TEST(JsonTextWriterTest, RefusesWhatItCannotWriteLikeTheTreeWriter) {
@@ -296,6 +425,16 @@ TEST(JsonTextWriterTest, RefusesWhatItCannotWriteLikeTheTreeWriter) {
          w->Int(2);
        }},
       {"name outside object", [](JsonTextWriter* w) { w->Name("a"); }},
+      {"string array in array",
+       [](JsonTextWriter* w) {
+         w->BeginArray();
+         w->StringArray({"a"});
+       }},
+      {"string array without name",
+       [](JsonTextWriter* w) {
+         w->BeginObject();
+         w->StringArray({"a"});
+       }},
   };
   for (const Case& c : cases) {
     std::string text;

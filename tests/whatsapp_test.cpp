@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/json_util.h"
 #include "common/platform.h"
 #include "common/text.h"
 #include "samples/android_whatsapp.h"
@@ -462,6 +463,45 @@ TEST_F(WhatsAppPackageTest, PackagesEverySampleVersionThroughTheLibrary) {
     // notices and revoked messages all occur.
     for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 6u, 7u, 8u, 31u, 40u}) {
       EXPECT_EQ(1u, universal_types.count(type)) << version << " " << type;
+    }
+  }
+}
+
+// The batch files hold the text the library's JSON writer gives their
+// content, byte for byte, in both layouts and for both applications; every
+// side file a message names is there with its bytes.
+TEST_F(WhatsAppPackageTest, BatchFilesAreLaidOutAsTheLibraryWriterLaysThemOut) {
+  for (int version : {samples::kWhatsAppOlderLayout, samples::kWhatsAppNewerLayout,
+                      samples::kWhatsAppNewerLayoutEarly, samples::kWhatsAppNewerLayoutNoLinks}) {
+    for (int data_type : {0, 25}) {
+      test::TempDir dir;
+      samples::AndroidSampleOptions options;
+      options.schema_version = version;
+      samples::WhatsAppStoreShape shape;
+      shape.business = data_type == 25;
+      ASSERT_TRUE(samples::WriteWhatsAppMessageStore(dir.File("msgstore.db"), options, shape));
+      DataTypeRecord record;
+      test::SetUpRecord(dir.File("msgstore.db"), dir.path(), &record);
+      const PackageRun run = test::RunWhatsAppPackage(&record, data_type);
+      ASSERT_EQ(0, run.status) << version;
+      size_t side_files = 0;
+      for (const Json::Value& chat : run.document["chat_sessions"]) {
+        for (const Json::Value& path : chat["msg_file_list"]) {
+          const std::string text = test::ReadFileBytes(path.asString());
+          EXPECT_EQ(WriteJson(ParseJsonText(text)), text) << version << " " << path;
+        }
+        for (const Json::Value& message : ChatMessages(chat)) {
+          for (const Json::Value* holder : {&message, &message["quote_content"]}) {
+            for (const char* member : {"thumbnail_file", "vCard_file"}) {
+              if (!holder->isMember(member)) continue;
+              ++side_files;
+              EXPECT_FALSE(test::ReadFileBytes((*holder)[member].asString()).empty())
+                  << version << " " << (*holder)[member];
+            }
+          }
+        }
+      }
+      EXPECT_GT(side_files, 20u) << version;
     }
   }
 }

@@ -1,0 +1,135 @@
+// The files of the WhatsApp package step: side files and batch files arrive
+// whole, in order, and batch files reach their chat's list only once written.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "android/whatsapp_batches.h"
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "samples/android_whatsapp.h"
+#include "test_support.h"
+#include "whatsapp_fixtures.h"
+
+namespace kx {
+namespace {
+
+using test::ReadFileBytes;
+
+std::string Batch(int number) { return "[ \"batch " + std::to_string(number) + "\" ]"; }
+
+TEST(WhatsAppFileWriterTest, FilesArriveWholeAndListedInOrder) {
+  test::TempDir dir;
+  Json::Value first_list(Json::arrayValue);
+  Json::Value second_list(Json::arrayValue);
+  std::vector<std::string> side_paths;
+  std::string text;
+  {
+    PackageFileWriter files(dir.path());
+    for (int i = 0; i < 200; ++i) {
+      side_paths.push_back(
+          files.AddSideFile("side" + std::to_string(i), std::string(1 + i % 7, 'x')));
+      if (i % 20 == 0) {
+        text = Batch(i);
+        files.AddBatch(dir.File("batch" + std::to_string(i)), &text,
+                       i % 40 == 0 ? &first_list : &second_list);
+        EXPECT_TRUE(text.empty());
+      }
+    }
+  }
+  ASSERT_EQ(5u, first_list.size());
+  ASSERT_EQ(5u, second_list.size());
+  for (Json::ArrayIndex i = 0; i < 5; ++i) {
+    EXPECT_EQ(dir.File("batch" + std::to_string(i * 40)), first_list[i].asString());
+    EXPECT_EQ(Batch(static_cast<int>(i) * 40), ReadFileBytes(first_list[i].asString()));
+    EXPECT_EQ(dir.File("batch" + std::to_string(i * 40 + 20)), second_list[i].asString());
+  }
+  for (size_t i = 0; i < side_paths.size(); ++i) {
+    EXPECT_EQ(std::string(1 + i % 7, 'x'), ReadFileBytes(side_paths[i])) << i;
+  }
+}
+
+// Many large batches and repeated side files: nothing is lost.
+TEST(WhatsAppFileWriterTest, ManyFilesAreAllWritten) {
+  test::TempDir dir;
+  Json::Value list(Json::arrayValue);
+  const std::string large(3 * 1024 * 1024, 'b');
+  {
+    PackageFileWriter files(dir.path());
+    for (int i = 0; i < 8; ++i) {
+      std::string text = large;
+      files.AddBatch(dir.File("large" + std::to_string(i)), &text, &list);
+      for (int j = 0; j < 300; ++j) {
+        files.AddSideFile(std::to_string(i) + "_" + std::to_string(j), "same bytes");
+      }
+    }
+  }
+  ASSERT_EQ(8u, list.size());
+  for (const Json::Value& path : list) EXPECT_EQ(large, ReadFileBytes(path.asString()));
+  EXPECT_EQ("same bytes", ReadFileBytes(dir.File("7_299")));
+  EXPECT_EQ(8 + 8 * 300, std::distance(std::filesystem::directory_iterator(dir.path()),
+                                       std::filesystem::directory_iterator()));
+}
+
+// The package step of a store with many chats and side files: every file
+// named in a batch exists with bytes, and every batch
+// file is laid out as the library's JSON writer lays it out.
+TEST(WhatsAppFileWriterTest, PackagedSideFilesAndBatchesAreComplete) {
+  test::TempDir dir;
+  samples::AndroidSampleOptions options;
+  samples::WhatsAppStoreShape shape;
+  shape.chats = 12;
+  shape.messages_per_chat = 150;
+  ASSERT_TRUE(samples::WriteWhatsAppMessageStore(dir.File("msgstore.db"), options, shape));
+  const std::string temp = dir.File("temp");
+  std::filesystem::create_directories(temp);
+  DataTypeRecord record;
+  test::SetUpRecord(dir.File("msgstore.db"), temp, &record);
+  const test::PackageRun run = test::RunWhatsAppPackage(&record, 0);
+  ASSERT_EQ(0, run.status);
+  ASSERT_EQ(12u, run.document["size"].asUInt());
+  std::set<std::string> side_files;
+  size_t messages = 0;
+  for (const Json::Value& chat : run.document["chat_sessions"]) {
+    ASSERT_EQ(1u, chat["msg_file_list"].size());
+    const std::string text = ReadFileBytes(chat["msg_file_list"][0].asString());
+    EXPECT_EQ(WriteJson(test::ParseJsonText(text)), text);
+    for (const Json::Value& message : test::ChatMessages(chat)) {
+      ++messages;
+      for (const Json::Value* holder : {&message, &message["quote_content"]}) {
+        for (const char* member : {"thumbnail_file", "vCard_file"}) {
+          if (!holder->isMember(member)) continue;
+          side_files.insert((*holder)[member].asString());
+          EXPECT_FALSE(ReadFileBytes((*holder)[member].asString()).empty());
+        }
+      }
+    }
+  }
+  EXPECT_GT(messages, 12u * 100);
+  EXPECT_GT(side_files.size(), messages / 8);
+}
+
+// Error paths follow.
+
+TEST(WhatsAppFileWriterTest, UnwritableBatchesAreNotListed) {
+  test::TempDir dir;
+  const std::string removed = dir.File("removed");
+  Json::Value list(Json::arrayValue);
+  std::string side_path;
+  {
+    PackageFileWriter files(removed);
+    std::string text = Batch(1);
+    files.AddBatch(JoinPath(removed, "batch"), &text, &list);
+    side_path = files.AddSideFile("side", "bytes");
+  }
+  EXPECT_EQ(0u, list.size());
+  EXPECT_EQ("", side_path);  // not written, so not reported
+  EXPECT_FALSE(std::filesystem::exists(removed));
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,209 @@
+// The message record of the newer layout: its members read and convert as
+// the equivalent Json::Value members do, and it is written as WriteJson
+// writes the equivalent tree.
+#include "android/whatsapp_message_record.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "android/whatsapp_rules.h"
+#include "common/json_text_writer.h"
+#include "common/json_util.h"
+#include "common/result_row.h"
+#include "common/sqlite_wrapper.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+struct Scalar {
+  MemberValue member;
+  Json::Value tree;
+};
+
+std::vector<Scalar> Scalars() {
+  std::vector<Scalar> scalars;
+  const auto add_integer = [&](int64_t value) {
+    Scalar scalar;
+    scalar.member.SetInteger(value);
+    scalar.tree = Json::Int64(value);
+    scalars.push_back(scalar);
+  };
+  const auto add_unsigned = [&](uint64_t value) {
+    Scalar scalar;
+    scalar.member.SetUnsigned(value);
+    scalar.tree = Json::UInt64(value);
+    scalars.push_back(scalar);
+  };
+  const auto add_real = [&](double value) {
+    Scalar scalar;
+    scalar.member.SetReal(value);
+    scalar.tree = value;
+    scalars.push_back(scalar);
+  };
+  const auto add_text = [&](const std::string& value) {
+    Scalar scalar;
+    scalar.member.SetText(value);
+    scalar.tree = Json::Value(value.data(), value.data() + value.size());
+    scalars.push_back(scalar);
+  };
+  for (int64_t value : {int64_t{0}, int64_t{-5}, int64_t{42}, std::numeric_limits<int64_t>::max(),
+                        std::numeric_limits<int64_t>::min()}) {
+    add_integer(value);
+  }
+  for (uint64_t value : {uint64_t{0}, uint64_t{4294967295u}, uint64_t{9223372036854775808u},
+                         std::numeric_limits<uint64_t>::max()}) {
+    add_unsigned(value);
+  }
+  for (double value :
+       {3.0, -2.0, 2.5, -0.0, 1e19, -1e19, 9223372036854775808.0, 1e300,
+        std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(), 5e-324}) {
+    add_real(value);
+  }
+  for (const std::string& value :
+       {std::string("42"), std::string(" 7x"), std::string("-12"), std::string("abc"),
+        std::string(""), std::string("99999999999999999999"), std::string("5\0 6", 4),
+        std::string("Grüße 😊")}) {
+    add_text(value);
+  }
+  return scalars;
+}
+
+TEST(WhatsAppMessageRecordTest, MembersConvertAsTreeMembersDo) {
+  for (const Scalar& scalar : Scalars()) {
+    Json::Value object(Json::objectValue);
+    object["value"] = scalar.tree;
+    const std::string shown = WriteJson(object);
+    EXPECT_EQ(MemberAsInteger(object, "value"), scalar.member.AsInteger()) << shown;
+    EXPECT_EQ(scalar.tree.asString(), scalar.member.AsString()) << shown;
+    EXPECT_EQ(scalar.tree.isIntegral(), scalar.member.IsIntegral()) << shown;
+
+    std::string text;
+    JsonTextWriter writer(&text);
+    writer.BeginObject();
+    writer.Name("value");
+    scalar.member.Write(&writer);
+    writer.EndObject();
+    ASSERT_TRUE(writer.complete()) << shown;
+    EXPECT_EQ(shown, text);
+  }
+  MemberValue absent;
+  EXPECT_FALSE(absent.present());
+  EXPECT_EQ(0, absent.AsInteger());
+  EXPECT_EQ("", absent.AsString());
+  EXPECT_FALSE(absent.IsIntegral());
+}
+
+TEST(WhatsAppMessageRecordTest, ColumnsAreReadAsReadColumnIntoJsonReadsThem) {
+  test::TempDir dir;
+  const std::string path = dir.File("values.db");
+  test::RunSql(path,
+               "CREATE TABLE v (a);"
+               "INSERT INTO v VALUES (7), (-9223372036854775808), (2.5), ('text'), (''), "
+               "(X'00FF'), (NULL), ('Grüße'), (1e300);");
+  SQLite3Wrapper db(path);
+  ASSERT_EQ(SQLITE_OK, db.Open(OpenMode::kReadOnly));
+  SqliteStatement query = PrepareStatement(db, "select a as value from v order by rowid");
+  int rows = 0;
+  while (query.Step() == SQLITE_ROW) {
+    ++rows;
+    Json::Value object(Json::objectValue);
+    ReadColumnIntoJson(query, 0, &object);
+    MemberValue member;
+    member.SetText("left over from the row before");
+    member.ReadColumn(query, 0);
+    ASSERT_EQ(object.isMember("value"), member.present()) << rows;
+    if (!member.present()) continue;
+    std::string text;
+    JsonTextWriter writer(&text);
+    writer.BeginObject();
+    writer.Name("value");
+    member.Write(&writer);
+    writer.EndObject();
+    EXPECT_EQ(WriteJson(object), text) << rows;
+  }
+  EXPECT_EQ(9, rows);
+}
+
+TEST(WhatsAppMessageRecordTest, MemberNamesAreFoundByName) {
+  EXPECT_EQ(kMemberRowId, MessageMemberByName("row_id"));
+  EXPECT_EQ(kMemberVcardFile, MessageMemberByName("vCard_file"));
+  EXPECT_EQ(-1, MessageMemberByName("sender_jid_row_id"));
+  EXPECT_EQ(kQuoteSenderRowId, QuoteMemberByName("quote_sender_row_id"));
+  EXPECT_EQ(kQuoteText, QuoteMemberByName("quote_content"));
+  EXPECT_EQ(-1, QuoteMemberByName("row_id"));
+}
+
+// A message of every member, one with an empty quote, and a bare one, next
+// to the trees the packager built before.
+TEST(WhatsAppMessageRecordTest, RecordsAreWrittenAsTheTreeWriterWritesThem) {
+  std::vector<MessageRecord> records(3);
+  Json::Value trees(Json::arrayValue);
+
+  MessageRecord& full = records[0];
+  Json::Value tree(Json::objectValue);
+  for (int i = 0; i < kMessageMemberCount; ++i) {
+    if (i == kMemberQuoteContent || i == kMemberUrlLinks) continue;
+    const std::string name(kMessageMemberNames[i]);
+    if (i % 3 == 0) {
+      full[static_cast<MessageMember>(i)].SetText(name + " \"é\" 😊");
+      tree[name] = name + " \"é\" 😊";
+    } else if (i % 3 == 1) {
+      full[static_cast<MessageMember>(i)].SetUnsigned(4294967295u);
+      tree[name] = Json::UInt64(4294967295u);
+    } else {
+      full[static_cast<MessageMember>(i)].SetInteger(-i);
+      tree[name] = Json::Int64(-i);
+    }
+  }
+  QuoteRecord& quote = *full.StartQuote();
+  Json::Value quote_tree(Json::objectValue);
+  for (int i = 0; i < kQuoteMemberCount; ++i) {
+    const std::string name(kQuoteMemberNames[i]);
+    quote[static_cast<QuoteMember>(i)].SetText(name);
+    quote_tree[name] = name;
+  }
+  quote[kQuoteMediaDuration].SetReal(1.5);
+  quote_tree["q_media_duration"] = 1.5;
+  tree["quote_content"] = quote_tree;
+  AppendUrlLinks("https://example.org/wiki/Z%C3%BCrich?lang=de http://example.com/a https://x.y/😊",
+                 full.url_links());
+  for (const std::string& link : *full.url_links()) tree["url_links"].append(link);
+  trees.append(tree);
+
+  records[1][kMemberRowId].SetInteger(2);
+  records[1].StartQuote();
+  Json::Value empty_quote(Json::objectValue);
+  empty_quote["row_id"] = 2;
+  empty_quote["quote_content"] = Json::Value(Json::objectValue);
+  trees.append(empty_quote);
+
+  records[2][kMemberRowId].SetInteger(3);
+  records[2][kMemberContent].SetText("");
+  Json::Value bare(Json::objectValue);
+  bare["row_id"] = 3;
+  bare["content"] = "";
+  trees.append(bare);
+
+  std::string text;
+  JsonTextWriter writer(&text);
+  writer.BeginArray();
+  for (const MessageRecord& record : records) record.Write(&writer);
+  writer.EndArray();
+  ASSERT_TRUE(writer.complete());
+  EXPECT_EQ(WriteJson(trees), text);
+
+  records[0].Clear();
+  EXPECT_FALSE(records[0].has_quote());
+  EXPECT_TRUE(records[0].url_links()->empty());
+  EXPECT_FALSE(records[0][kMemberRowId].present());
+}
+
+}  // namespace
+}  // namespace kx
