@@ -137,7 +137,8 @@ int ApplyDefences(sqlite3* db) {
 // then be ordered differently from what this connection expects; the
 // packagers never look rows up through such indexes, only the merge inserts
 // into them, and only into staged copies.
-static int ByteOrderCompare(void*, int left_size, const void* left, int right_size, const void* right) {
+static int ByteOrderCompare(void*, int left_size, const void* left, int right_size,
+                            const void* right) {
   const int common = std::min(left_size, right_size);
   const int order = common > 0 ? std::memcmp(left, right, static_cast<size_t>(common)) : 0;
   if (order != 0) return order;

@@ -49,8 +49,12 @@ int CountCallback(int, const char*, int) {
   return 0;
 }
 
-const DataTypeEntry kEntry = {"FakeDataPackage", "fakedatapackage", SlowFilter, EndlessPackage,
-                              {"safariHis_files_path", nullptr}, 5};
+const DataTypeEntry kEntry = {"FakeDataPackage",
+                              "fakedatapackage",
+                              SlowFilter,
+                              EndlessPackage,
+                              {"safariHis_files_path", nullptr},
+                              5};
 
 class DispatchConcurrencyTest : public ::testing::Test {
  protected:
@@ -120,9 +124,10 @@ TEST_F(DispatchConcurrencyTest, ConcurrentCallHistoryFiltersMergeEveryCopyOnce) 
       "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT, number TEXT, "
       "presentation INTEGER NOT NULL DEFAULT 1, date INTEGER, duration INTEGER, type INTEGER, "
       "new INTEGER, name TEXT, numbertype INTEGER, numberlabel TEXT, countryiso TEXT);";
-  test::RunSql(sources_.File("calllog.db"),
-               std::string(kCallsTable) +
-                   "INSERT INTO calls (number, date, type, name) VALUES ('+1', 1600000000000, 1, 'a');");
+  test::RunSql(
+      sources_.File("calllog.db"),
+      std::string(kCallsTable) +
+          "INSERT INTO calls (number, date, type, name) VALUES ('+1', 1600000000000, 1, 'a');");
   std::vector<std::string> requests;
   for (int t = 0; t < kThreads; ++t) {
     Json::Value request;
@@ -132,10 +137,10 @@ TEST_F(DispatchConcurrencyTest, ConcurrentCallHistoryFiltersMergeEveryCopyOnce) 
     for (int f = 0; f < 3; ++f) {
       const std::string name = "old_" + std::to_string(t) + "_" + std::to_string(f) + ".db";
       // Each copy shares the primary's call and holds one of its own.
-      test::RunSql(sources_.File(name),
-                   std::string(kCallsTable) +
-                       "INSERT INTO calls (number, date, type, name) VALUES"
-                       " ('+1', 1600000000000, 1, 'a'), ('" + name + "', 1500000000000, 3, 'x');");
+      test::RunSql(sources_.File(name), std::string(kCallsTable) +
+                                            "INSERT INTO calls (number, date, type, name) VALUES"
+                                            " ('+1', 1600000000000, 1, 'a'), ('" +
+                                            name + "', 1500000000000, 3, 'x');");
       request["second_file_objects"]["callhistory_files_path"].append(sources_.File(name));
     }
     requests.push_back(WriteJson(request));
@@ -150,9 +155,10 @@ TEST_F(DispatchConcurrencyTest, ConcurrentCallHistoryFiltersMergeEveryCopyOnce) 
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(0, failures.load());
   EXPECT_EQ(kRecordFiltered, RecordState(3));
-  EXPECT_EQ(std::vector<std::string>{"1|0"},
-            test::QueryColumn(temp_.File("calllog.db"),
-                              "SELECT count(*) || '|' || is_deleted FROM calls WHERE number = '+1'"));
+  EXPECT_EQ(
+      std::vector<std::string>{"1|0"},
+      test::QueryColumn(temp_.File("calllog.db"),
+                        "SELECT count(*) || '|' || is_deleted FROM calls WHERE number = '+1'"));
   EXPECT_EQ(std::vector<std::string>{std::to_string(kThreads * 3)},
             test::QueryColumn(temp_.File("calllog.db"),
                               "SELECT count(DISTINCT number) FROM calls WHERE is_deleted = 1"));

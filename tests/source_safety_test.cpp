@@ -44,8 +44,12 @@ int MergingFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>
   return MergeDatabaseCopies(*config, *primary, *copies, kSystemAndroid, kConfigCallHistory, stop);
 }
 
-const DataTypeEntry kMergingEntry = {"MergingDataPackage", "mergingdatapackage", MergingFilter,
-                                     nullptr, {"reminder_files_path", nullptr}, 7};
+const DataTypeEntry kMergingEntry = {"MergingDataPackage",
+                                     "mergingdatapackage",
+                                     MergingFilter,
+                                     nullptr,
+                                     {"reminder_files_path", nullptr},
+                                     7};
 
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
   std::map<std::string, std::string> files;
@@ -81,14 +85,16 @@ void WriteDatabaseWithWalRows(const std::string& path, const std::string& base_r
   ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "PRAGMA wal_autocheckpoint=0;", nullptr, nullptr, nullptr));
   ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, wal_rows.c_str(), nullptr, nullptr, nullptr));
   fs::copy_file(work, fs::path(out_folder) / fs::path(path).filename());
-  fs::copy_file(work + "-wal", (fs::path(out_folder) / fs::path(path).filename()).string() + "-wal");
+  fs::copy_file(work + "-wal",
+                (fs::path(out_folder) / fs::path(path).filename()).string() + "-wal");
   sqlite3_close(db);
 }
 
 TEST_F(SourceSafetyTest, FilterWithMergesLeavesSourcesUntouched) {
   fs::create_directories(sources_.File("older"));
   WriteDatabaseWithWalRows(
-      "calllog.db", "INSERT INTO calls (number, date, name) VALUES ('5550001', 1600000000000, 'Ann');",
+      "calllog.db",
+      "INSERT INTO calls (number, date, name) VALUES ('5550001', 1600000000000, 'Ann');",
       "INSERT INTO calls (number, date, name) VALUES ('5550002', 1600000100000, 'Wal only');",
       sources_.path());
   test::RunSql(sources_.File("older/calllog.db"),

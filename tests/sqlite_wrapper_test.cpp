@@ -335,18 +335,20 @@ TEST_F(SqliteWrapperTest, PlatformCollationsOfThePhoneAreSupplied) {
     ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &raw));
     sqlite3_create_collation(raw, "PHONEBOOK", SQLITE_UTF8, nullptr,
                              [](void*, int, const void*, int, const void*) { return 0; });
-    EXPECT_EQ(SQLITE_OK,
-              sqlite3_exec(raw,
-                           "CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                           " display_name TEXT, sort_key TEXT COLLATE PHONEBOOK);"
-                           "CREATE INDEX raw_sort_key1_index ON raw_contacts (sort_key);"
-                           "INSERT INTO raw_contacts (display_name, sort_key) VALUES ('Ann', 'Ann');",
-                           nullptr, nullptr, nullptr));
+    EXPECT_EQ(
+        SQLITE_OK,
+        sqlite3_exec(raw,
+                     "CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                     " display_name TEXT, sort_key TEXT COLLATE PHONEBOOK);"
+                     "CREATE INDEX raw_sort_key1_index ON raw_contacts (sort_key);"
+                     "INSERT INTO raw_contacts (display_name, sort_key) VALUES ('Ann', 'Ann');",
+                     nullptr, nullptr, nullptr));
     sqlite3_close(raw);
   }
   auto db = OpenDatabase(path);
   ASSERT_NE(nullptr, db);
-  EXPECT_EQ(SQLITE_OK, db->Exec("ALTER TABLE raw_contacts ADD COLUMN is_deleted INTEGER DEFAULT 0"));
+  EXPECT_EQ(SQLITE_OK,
+            db->Exec("ALTER TABLE raw_contacts ADD COLUMN is_deleted INTEGER DEFAULT 0"));
   EXPECT_EQ(SQLITE_OK, db->Exec("INSERT INTO raw_contacts (display_name, sort_key, is_deleted)"
                                 " VALUES ('Bob', 'Bob', 1)"));
   db.reset();

@@ -85,7 +85,8 @@ std::map<std::string, Json::Value> SummaryByName(const std::string& json_text) {
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    files[entry.path().string()] = entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "";
+    files[entry.path().string()] =
+        entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "";
   }
   return files;
 }
@@ -117,8 +118,8 @@ TempDir* CliTest::samples_ = nullptr;
 
 TEST_F(CliTest, PackagesEverySampleDatabase) {
   const auto before = Snapshot(Phone());
-  const ToolRun run = RunTool({"android", Phone(), "-o", out_.path(), "--json", "--config",
-                           kx::test::ConfigFolder()});
+  const ToolRun run = RunTool(
+      {"android", Phone(), "-o", out_.path(), "--json", "--config", kx::test::ConfigFolder()});
   ASSERT_EQ(0, run.exit_code) << run.err << run.out;
   EXPECT_EQ(before, Snapshot(Phone()));  // the source folder is only read
 
@@ -134,7 +135,8 @@ TEST_F(CliTest, PackagesEverySampleDatabase) {
   const Json::Value calls = ParseJson(ReadFileBytes(out_.File("call_history/result.json")));
   const auto source_calls = QueryColumn(Phone() + "/calllog.db", "SELECT count(*) FROM calls");
   EXPECT_EQ(source_calls[0], std::to_string(calls["callhistory"].size()));
-  EXPECT_EQ(static_cast<int>(calls["callhistory"].size()), summary["call_history"]["records"].asInt());
+  EXPECT_EQ(static_cast<int>(calls["callhistory"].size()),
+            summary["call_history"]["records"].asInt());
   EXPECT_EQ(0, CountTagged(calls["callhistory"]));
 
   const Json::Value contacts = ParseJson(ReadFileBytes(out_.File("contacts/result.json")));
@@ -157,10 +159,9 @@ TEST_F(CliTest, PackagesEverySampleDatabase) {
 }
 
 TEST_F(CliTest, OlderWhatsAppStoreBringsLostMessagesBack) {
-  const ToolRun run = RunTool({"android", Phone(), "-o", out_.path(), "--json", "--config",
-                               kx::test::ConfigFolder(), "--copy",
-                               "whatsapp=" + Older("msgstore.db"), "--copy",
-                               "whatsapp=" + Older("wa.db")});
+  const ToolRun run = RunTool(
+      {"android", Phone(), "-o", out_.path(), "--json", "--config", kx::test::ConfigFolder(),
+       "--copy", "whatsapp=" + Older("msgstore.db"), "--copy", "whatsapp=" + Older("wa.db")});
   ASSERT_EQ(0, run.exit_code) << run.err;
   const Json::Value document = ParseJson(ReadFileBytes(out_.File("whatsapp/result.json")));
   int tagged = 0;
@@ -183,9 +184,9 @@ TEST_F(CliTest, LineDatabaseIsFoundByItsTables) {
 }
 
 TEST_F(CliTest, OlderCopyBringsDeletedRecordsBack) {
-  const ToolRun run = RunTool({"android", Phone(), "-o", out_.path(), "--json", "--config",
-                           kx::test::ConfigFolder(), "--copy",
-                           "call_history=" + Older("calllog.db")});
+  const ToolRun run =
+      RunTool({"android", Phone(), "-o", out_.path(), "--json", "--config",
+               kx::test::ConfigFolder(), "--copy", "call_history=" + Older("calllog.db")});
   ASSERT_EQ(0, run.exit_code) << run.err;
   const Json::Value calls = ParseJson(ReadFileBytes(out_.File("call_history/result.json")));
   // Calls the older copy holds that the phone lost, matched by number and date.
