@@ -92,21 +92,17 @@ constexpr char kEphemeralQuery[] =
     "select setting_duration from message_ephemeral_setting where message_row_id = ?";
 
 constexpr char kVcardMarker[] = "BEGIN:VCARD";
-constexpr char kThumbnailSuffix[] = ".thumb";
-constexpr char kVcardSuffix[] = ".vcf";
-constexpr char kQuoteThumbnailSuffix[] = "_quote.thumb";
-constexpr char kQuoteVcardSuffix[] = "_quote.vcf";
-
-constexpr int64_t kTypeText = 0;
-constexpr int64_t kTypeContact = 4;
-constexpr int64_t kTypeLocation = 5;
-constexpr int64_t kTypeSystem = 7;
-constexpr int64_t kTypeContacts = 14;
-
-bool IsContactCard(int64_t type) { return type == kTypeContact || type == kTypeContacts; }
-bool HasMediaMembers(int64_t type) {
-  return type != kTypeText && type != kTypeLocation && type != kTypeSystem;
-}
+using whatsapp::HasMediaMembers;
+using whatsapp::IsContactCard;
+using whatsapp::kQuoteThumbnailSuffix;
+using whatsapp::kQuoteVcardSuffix;
+using whatsapp::kThumbnailSuffix;
+using whatsapp::kTypeContact;
+using whatsapp::kTypeContacts;
+using whatsapp::kTypeLocation;
+using whatsapp::kTypeSystem;
+using whatsapp::kTypeText;
+using whatsapp::kVcardSuffix;
 bool HasPicture(int64_t type) {
   return type != kTypeText && type != kTypeSystem && !IsContactCard(type);
 }

@@ -106,26 +106,21 @@ const std::vector<std::string>& QuotedMediaColumns() {
 }
 constexpr char kRowIdCondition[] = "message_row_id = ?";
 
-constexpr char kThumbnailSuffix[] = ".thumb";
-constexpr char kVcardSuffix[] = ".vcf";
-constexpr char kQuoteThumbnailSuffix[] = "_quote.thumb";
-constexpr char kQuoteVcardSuffix[] = "_quote.vcf";
 constexpr char kDeletedTag[] = "deleted";
 
-// Message types by their code in the store.
-constexpr int64_t kTypeText = 0;
-constexpr int64_t kTypeLocation = 5;
-constexpr int64_t kTypeSystem = 7;
-constexpr int64_t kTypeContact = 4;
-constexpr int64_t kTypeContacts = 14;
+using whatsapp::HasMediaMembers;
+using whatsapp::IsContactCard;
+using whatsapp::kQuoteThumbnailSuffix;
+using whatsapp::kQuoteVcardSuffix;
+using whatsapp::kThumbnailSuffix;
+using whatsapp::kTypeContact;
+using whatsapp::kTypeContacts;
+using whatsapp::kTypeLocation;
+using whatsapp::kTypeSystem;
+using whatsapp::kTypeText;
+using whatsapp::kVcardSuffix;
 constexpr int64_t kTypeViewOnceImage = 42;
 constexpr int64_t kTypeViewOnceVideo = 43;
-
-bool IsContactCard(int64_t type) { return type == kTypeContact || type == kTypeContacts; }
-
-bool HasMediaMembers(int64_t type) {
-  return type != kTypeText && type != kTypeLocation && type != kTypeSystem;
-}
 
 // Quote types whose picture the store keeps with the quote.
 bool QuoteHasMediaThumbnail(int64_t type) {

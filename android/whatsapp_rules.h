@@ -21,6 +21,27 @@ constexpr char kWhatsAppGroupJidSuffix[] = "@g.us";
 constexpr char kWhatsAppUserJidSuffix[] = "@s.whatsapp.net";
 constexpr char kWhatsAppBroadcastMarker[] = "@broadcast";
 
+// Message type codes of the store and the side-file suffixes, the same in
+// both layouts.
+namespace whatsapp {
+constexpr int64_t kTypeText = 0;
+constexpr int64_t kTypeContact = 4;
+constexpr int64_t kTypeLocation = 5;
+constexpr int64_t kTypeSystem = 7;
+constexpr int64_t kTypeContacts = 14;
+
+constexpr char kThumbnailSuffix[] = ".thumb";
+constexpr char kVcardSuffix[] = ".vcf";
+constexpr char kQuoteThumbnailSuffix[] = "_quote.thumb";
+constexpr char kQuoteVcardSuffix[] = "_quote.vcf";
+
+inline bool IsContactCard(int64_t type) { return type == kTypeContact || type == kTypeContacts; }
+// Text, location and system messages have no media row to report.
+inline bool HasMediaMembers(int64_t type) {
+  return type != kTypeText && type != kTypeLocation && type != kTypeSystem;
+}
+}  // namespace whatsapp
+
 constexpr int kSessionSingle = 0;
 constexpr int kSessionGroup = 1;
 constexpr int kSessionBroadcast = 2;
