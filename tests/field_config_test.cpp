@@ -88,25 +88,18 @@ class FieldConfigTest : public ::testing::Test {
   std::unique_ptr<SqliteConfig> config_;
 };
 
-TEST(FieldConfigNamesTest, SystemAndDataTypeTexts) {
-  const std::vector<std::pair<int, std::string>> systems = {
-      {kSystemAndroid, "android"}, {kSystemIos, "ios"}, {2, ""}, {-1, ""}};
-  for (const auto& [number, text] : systems) EXPECT_EQ(text, SystemTypeName(number)) << number;
-  const std::vector<std::pair<int, std::string>> types = {{kConfigContact, "contact"},
-                                                          {kConfigSms, "sms"},
-                                                          {kConfigCallHistory, "callhistory"},
-                                                          {kConfigNote, "note"},
-                                                          {kConfigWhatsApp, "whatsapp"},
-                                                          {kConfigSafari, "safari"},
-                                                          {kConfigSafariHis, "safariHis"},
-                                                          {kConfigCalendar, "calendar"},
-                                                          {kConfigReminder, "reminder"},
-                                                          {9, ""},
-                                                          {-1, ""}};
-  for (const auto& [number, text] : types) EXPECT_EQ(text, ConfigDataTypeName(number)) << number;
-}
-
-TEST(FieldConfigNamesTest, ConfigDbPathJoinsFolderAndName) {
+TEST(FieldConfigNamesTest, SystemAndDataTypeTextsAndConfigPath) {
+  // Indexed by the data type numbers 0..8 of the configuration.
+  const char* const data_types[] = {"contact", "sms",       "callhistory", "note",    "whatsapp",
+                                    "safari",  "safariHis", "calendar",    "reminder"};
+  for (int number = 0; number < 9; ++number) {
+    EXPECT_EQ(data_types[number], ConfigDataTypeName(number)) << number;
+  }
+  EXPECT_EQ("", ConfigDataTypeName(9));
+  EXPECT_EQ("", ConfigDataTypeName(-1));
+  EXPECT_EQ("android", SystemTypeName(kSystemAndroid));
+  EXPECT_EQ("ios", SystemTypeName(kSystemIos));
+  EXPECT_EQ("", SystemTypeName(2));
   const std::string folder = std::string("cfg") + kPathSeparator + "kx";
   EXPECT_EQ(folder + kPathSeparator + "KxDataConfiger.db", GetConfigDbPath(folder));
 }
@@ -175,20 +168,16 @@ TEST(SqlBuilderTest, JoinFieldNamesBySelection) {
   for (const auto& c : cases) EXPECT_EQ(c.expected, JoinFieldNames(c.fields, c.select));
 }
 
-TEST(SqlBuilderTest, PlaceholdersAndWhereClauses) {
+TEST(SqlBuilderTest, PlaceholdersClausesAndStatements) {
   const std::pair<size_t, std::string> placeholders[] = {{0, ""}, {1, "?"}, {3, "?,?,?"}};
   for (const auto& [count, text] : placeholders) EXPECT_EQ(text, BuildPlaceholders(count));
   const std::pair<std::vector<std::string>, std::string> clauses[] = {
       {{}, ""}, {{"_id"}, "_id = ?"}, {{"address", "date"}, "address = ? AND date = ?"}};
   for (const auto& [names, text] : clauses) EXPECT_EQ(text, BuildWhereClause(names));
-}
-
-TEST(SqlBuilderTest, InsertAndSelectTexts) {
   const FieldList fields = {{1, 0, "number", "TEXT"}, {0, 0, "is_deleted", "INTEGER"}};
   EXPECT_EQ("insert into calls(number,is_deleted) values(?,?)", BuildInsertSql("calls", fields));
   EXPECT_EQ("select number,is_deleted from calls", BuildSelectSql("calls", fields));
   EXPECT_EQ("insert into calls() values()", BuildInsertSql("calls", {}));
-  EXPECT_EQ("select  from calls", BuildSelectSql("calls", {}));
 }
 
 class RowBindingTest : public ::testing::Test {
@@ -251,31 +240,25 @@ TEST(FieldConfigErrorTest, MissingConfigIsNotCreated) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST(FieldConfigErrorTest, EmptyConfigFailsEveryLoader) {
+TEST(FieldConfigErrorTest, ConfigLackingATableFailsItsLoader) {
   test::TempDir dir;
-  const std::string path = dir.File(kConfigDbName);
-  test::WriteFileBytes(path, "");
-  auto config = OpenSqliteConfig(path);
-  ASSERT_NE(nullptr, config);
+  const std::string empty_path = dir.File("empty.db");
+  test::WriteFileBytes(empty_path, "");
+  const std::string partial_path = dir.File("partial.db");
+  RunSql(partial_path, ConfigLayoutSql() + kConfigRows + "DROP TABLE result_field_info;");
+  auto empty = OpenSqliteConfig(empty_path);
+  auto partial = OpenSqliteConfig(partial_path);
+  ASSERT_TRUE(empty && partial);
   std::vector<ScanTableInfo> tables;
   FieldMap fields;
   std::map<std::string, std::vector<std::string>> index_fields;
-  EXPECT_EQ(0, LoadScanTableInfo(*config, kSystemAndroid, kConfigSms, &tables));
-  EXPECT_EQ(0, LoadResultFieldInfo(*config, kSystemAndroid, kConfigSms, {}, &fields, nullptr));
-  EXPECT_EQ(0, LoadIndexFieldInfo(*config, kConfigContact, &index_fields));
-  EXPECT_EQ("", test::ReadFileBytes(path));  // read-only: nothing written
-}
-
-TEST(FieldConfigErrorTest, ConfigLackingOneTableFailsOnlyItsLoader) {
-  test::TempDir dir;
-  const std::string path = dir.File(kConfigDbName);
-  RunSql(path, ConfigLayoutSql() + kConfigRows + "DROP TABLE result_field_info;");
-  auto config = OpenSqliteConfig(path);
-  ASSERT_NE(nullptr, config);
-  std::vector<ScanTableInfo> tables;
-  FieldMap fields;
-  EXPECT_EQ(1, LoadScanTableInfo(*config, kSystemAndroid, kConfigSms, &tables));
-  EXPECT_EQ(0, LoadResultFieldInfo(*config, kSystemAndroid, kConfigSms, {}, &fields, nullptr));
+  EXPECT_EQ(0, LoadScanTableInfo(*empty, kSystemAndroid, kConfigSms, &tables));
+  EXPECT_EQ(0, LoadResultFieldInfo(*empty, kSystemAndroid, kConfigSms, {}, &fields, nullptr));
+  EXPECT_EQ(0, LoadIndexFieldInfo(*empty, kConfigContact, &index_fields));
+  EXPECT_EQ("", test::ReadFileBytes(empty_path));  // read-only: nothing written
+  // Only the loader of the missing table fails.
+  EXPECT_EQ(1, LoadScanTableInfo(*partial, kSystemAndroid, kConfigSms, &tables));
+  EXPECT_EQ(0, LoadResultFieldInfo(*partial, kSystemAndroid, kConfigSms, {}, &fields, nullptr));
 }
 
 }  // namespace

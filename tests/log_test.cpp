@@ -47,26 +47,21 @@ TEST_F(LogTest, WritesTimeLevelModuleAndMessage) {
   EXPECT_NE(std::string::npos, lines[1].find(" line, sqlite error message : no such table."));
 }
 
-TEST_F(LogTest, AppendsToExistingFileAndAddsOneLineBreak) {
+TEST_F(LogTest, AppendsWholeLinesToExistingFileWithOneLineBreak) {
   InitLogEx(nullptr, kx::kLogModule, nullptr);
   kx::test::WriteFileBytes(log_path_, "earlier line\n");
   InitLogEx(nullptr, kx::kLogModule, log_path_.c_str());
   KX_LOG_OP(kx::kLogError, "SQLiteErrorLog", "SQLite Error : %s\n", "disk I/O error");
+  const std::string long_text(100000, 'q');
+  KX_LOG(kx::kLogDetail, "sql:{%s}", long_text.c_str());
   const std::vector<std::string> lines = Lines(ReadFileBytes(log_path_));
-  ASSERT_EQ(2u, lines.size());
+  ASSERT_EQ(3u, lines.size());
   EXPECT_EQ("earlier line", lines[0]);
+  EXPECT_NE(std::string::npos, lines[2].find("sql:{" + long_text + "}"));  // written whole
   EXPECT_NE(std::string::npos, lines[1].find("] [SQLiteErrorLog]("));
   EXPECT_EQ(
       ": SQLite Error : disk I/O error",
       lines[1].substr(lines[1].size() - std::string(": SQLite Error : disk I/O error").size()));
-}
-
-TEST_F(LogTest, LongMessageIsWrittenWhole) {
-  const std::string long_text(100000, 'q');
-  KX_LOG(kx::kLogDetail, "sql:{%s}", long_text.c_str());
-  const std::vector<std::string> lines = Lines(ReadFileBytes(log_path_));
-  ASSERT_EQ(1u, lines.size());
-  EXPECT_NE(std::string::npos, lines[0].find("sql:{" + long_text + "}"));
 }
 
 TEST_F(LogTest, LinesFromManyThreadsStayWhole) {

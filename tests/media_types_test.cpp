@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "common/text.h"
-
 namespace kx {
 namespace {
 
@@ -30,11 +28,6 @@ TEST(GetMediaTypeTest, EveryKnownExtension) {
   for (const auto& c : kKnownExtensions) {
     EXPECT_EQ(c.media_type, GetMediaType(c.extension)) << c.extension;
   }
-}
-
-TEST(GetMediaTypeTest, LoweredExtensionOfUpperCaseName) {
-  const std::string name = "IMG_0001.JPG";
-  EXPECT_EQ(kMediaImage, GetMediaType(ToLowerAscii(name.substr(name.rfind('.')))));
 }
 
 // Look-ups that find nothing.

@@ -157,16 +157,15 @@ constexpr char kConversationDocument[] = R"({"sessions": [
        "subject": "Photos 📷", "image": "/data/app_parts/PART_1.jpg", "text": "Look at this 🌅"}]}
   ]})";
 
-TEST_F(SmsTest, GroupsMessagesByNormalisedAddressInTheNewerSchema) {
-  ASSERT_EQ(kStatusOk, Package(Telephony("mmssms.db", 2, kConversationRows)));
-  ASSERT_EQ(1, g_results.count);
-  EXPECT_EQ(0, g_results.kind);
-  EXPECT_EQ(Formatted(kConversationDocument), g_results.text);
-}
-
-TEST_F(SmsTest, GroupsMessagesTheSameWayInTheOlderSchema) {
-  ASSERT_EQ(kStatusOk, Package(Telephony("mmssms.db", 1, kConversationRows)));
-  EXPECT_EQ(Formatted(kConversationDocument), g_results.text);
+TEST_F(SmsTest, GroupsMessagesByNormalisedAddressInBothSchemas) {
+  for (int schema_version : {2, 1}) {
+    g_results = CapturedResults();
+    const std::string name = "mmssms" + std::to_string(schema_version) + ".db";
+    ASSERT_EQ(kStatusOk, Package(Telephony(name, schema_version, kConversationRows)));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(0, g_results.kind);
+    EXPECT_EQ(Formatted(kConversationDocument), g_results.text) << schema_version;
+  }
 }
 
 TEST_F(SmsTest, EmptyDatabaseGivesNoSessions) {

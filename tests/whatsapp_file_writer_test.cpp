@@ -4,16 +4,13 @@
 #include <json/json.h>
 
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "android/whatsapp_batches.h"
 #include "common/json_util.h"
 #include "common/platform.h"
-#include "samples/android_whatsapp.h"
 #include "test_support.h"
-#include "whatsapp_fixtures.h"
 
 namespace kx {
 namespace {
@@ -73,44 +70,6 @@ TEST(WhatsAppFileWriterTest, ManyFilesAreAllWritten) {
   EXPECT_EQ("same bytes", ReadFileBytes(dir.File("7_299")));
   EXPECT_EQ(8 + 8 * 300, std::distance(std::filesystem::directory_iterator(dir.path()),
                                        std::filesystem::directory_iterator()));
-}
-
-// The package step of a store with many chats and side files: every file
-// named in a batch exists with bytes, and every batch
-// file is laid out as the library's JSON writer lays it out.
-TEST(WhatsAppFileWriterTest, PackagedSideFilesAndBatchesAreComplete) {
-  test::TempDir dir;
-  samples::AndroidSampleOptions options;
-  samples::WhatsAppStoreShape shape;
-  shape.chats = 12;
-  shape.messages_per_chat = 150;
-  ASSERT_TRUE(samples::WriteWhatsAppMessageStore(dir.File("msgstore.db"), options, shape));
-  const std::string temp = dir.File("temp");
-  std::filesystem::create_directories(temp);
-  DataTypeRecord record;
-  test::SetUpRecord(dir.File("msgstore.db"), temp, &record);
-  const test::PackageRun run = test::RunWhatsAppPackage(&record, 0);
-  ASSERT_EQ(0, run.status);
-  ASSERT_EQ(12u, run.document["size"].asUInt());
-  std::set<std::string> side_files;
-  size_t messages = 0;
-  for (const Json::Value& chat : run.document["chat_sessions"]) {
-    ASSERT_EQ(1u, chat["msg_file_list"].size());
-    const std::string text = ReadFileBytes(chat["msg_file_list"][0].asString());
-    EXPECT_EQ(WriteJson(test::ParseJsonText(text)), text);
-    for (const Json::Value& message : test::ChatMessages(chat)) {
-      ++messages;
-      for (const Json::Value* holder : {&message, &message["quote_content"]}) {
-        for (const char* member : {"thumbnail_file", "vCard_file"}) {
-          if (!holder->isMember(member)) continue;
-          side_files.insert((*holder)[member].asString());
-          EXPECT_FALSE(ReadFileBytes((*holder)[member].asString()).empty());
-        }
-      }
-    }
-  }
-  EXPECT_GT(messages, 12u * 100);
-  EXPECT_GT(side_files.size(), messages / 8);
 }
 
 // Error paths follow.

@@ -329,27 +329,34 @@ std::vector<Json::ArrayIndex> BatchSizes(const Json::Value& chat) {
   return sizes;
 }
 
+// Batches close at every 10,000th message; a message of the special set
+// (here notices) never closes one, so 10003 notices and 9997 texts stay
+// in one batch.
 TEST_F(WhatsAppPackageTest, NumbersBatchesOfTenThousand) {
   struct Case {
     int count;
+    int special;
     std::vector<Json::ArrayIndex> sizes;
     std::vector<std::string> suffixes;
   };
   const Case cases[] = {
-      {500, {500}, {""}},
-      {10000, {10000}, {"_1"}},
-      {10001, {10000, 1}, {"_1", "_2"}},
-      {25000, {10000, 10000, 5000}, {"_1", "_2", "_3"}},
+      {500, 0, {500}, {""}},
+      {10000, 0, {10000}, {"_1"}},
+      {10001, 0, {10000, 1}, {"_1", "_2"}},
+      {25000, 0, {10000, 10000, 5000}, {"_1", "_2", "_3"}},
+      {10005, 3, {10000, 5}, {"_1", "_2"}},
+      {20000, 10003, {20000}, {"_1"}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.count);
     test::TempDir dir;
     const std::string store = dir.File("msgstore.db");
-    WriteChatOfSize(store, c.count, 0);
+    WriteChatOfSize(store, c.count, c.special);
     DataTypeRecord record;
     test::SetUpRecord(store, dir.path(), &record);
-    const PackageRun run = test::RunWhatsAppPackage(&record, 25);
+    const PackageRun run = test::RunWhatsAppPackage(&record, c.special > 0 ? 0 : 25);
     const Json::Value chat = FindChat(run.document, "1@s.whatsapp.net");
-    EXPECT_EQ(c.sizes, BatchSizes(chat)) << c.count;
+    EXPECT_EQ(c.sizes, BatchSizes(chat));
     ASSERT_EQ(c.suffixes.size(), chat["msg_file_list"].size());
     for (size_t i = 0; i < c.suffixes.size(); ++i) {
       EXPECT_EQ(JoinPath(dir.path(), "messages_" + Fnv1a64Decimal("1@s.whatsapp.net") +
@@ -357,28 +364,6 @@ TEST_F(WhatsAppPackageTest, NumbersBatchesOfTenThousand) {
                 chat["msg_file_list"][static_cast<Json::ArrayIndex>(i)].asString());
     }
   }
-}
-
-TEST_F(WhatsAppPackageTest, TheSpecialSetNeverClosesABatch) {
-  // 10003 notices, then 9997 texts: the notices pass the 10000 mark
-  // without closing the batch, and the texts reach a multiple of 10000 only
-  // with the last message.
-  WriteChatOfSize(store_, 20000, 10003);
-  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
-  const Json::Value chat = FindChat(run.document, "1@s.whatsapp.net");
-  EXPECT_EQ((std::vector<Json::ArrayIndex>{20000}), BatchSizes(chat));
-  const std::vector<Json::Value> messages = ChatMessages(chat);
-  EXPECT_EQ(19, messages.front()["size"].asInt());
-  EXPECT_EQ(0, messages.back()["size"].asInt());
-
-  test::TempDir dir;
-  const std::string store = dir.File("msgstore.db");
-  WriteChatOfSize(store, 10005, 3);
-  DataTypeRecord record;
-  test::SetUpRecord(store, dir.path(), &record);
-  const Json::Value small =
-      FindChat(test::RunWhatsAppPackage(&record, 0).document, "1@s.whatsapp.net");
-  EXPECT_EQ((std::vector<Json::ArrayIndex>{10000, 5}), BatchSizes(small));
 }
 
 TEST_F(WhatsAppPackageTest, BusinessReadsNoContactsAndNoOwnNumber) {
@@ -432,9 +417,13 @@ TEST_F(WhatsAppPackageTest, GroupSubjectsNameLaterMembers) {
   EXPECT_EQ(2u, run.document["size"].asUInt());
 }
 
+// Every sample layout: all chats and message kinds arrive; the batch files
+// hold the text the library's JSON writer gives their content, byte for
+// byte, and every side file a message names is there with its bytes.
 TEST_F(WhatsAppPackageTest, PackagesEverySampleVersionThroughTheLibrary) {
   for (int version : {samples::kWhatsAppOlderLayout, samples::kWhatsAppNewerLayout,
                       samples::kWhatsAppNewerLayoutEarly, samples::kWhatsAppNewerLayoutNoLinks}) {
+    SCOPED_TRACE(version);
     test::TempDir dir;
     samples::AndroidSampleOptions options;
     options.schema_version = version;
@@ -446,69 +435,44 @@ TEST_F(WhatsAppPackageTest, PackagesEverySampleVersionThroughTheLibrary) {
     record.primary_files["wa_file_path"] = dir.File("wa.db");
     record.additional_param = dir.path();
     const PackageRun run = test::RunWhatsAppPackage(&record, 0);
-    ASSERT_EQ(0, run.status) << version;
-    EXPECT_EQ(11u, run.document["size"].asUInt()) << version;
+    ASSERT_EQ(0, run.status);
+    EXPECT_EQ(11u, run.document["size"].asUInt());
     EXPECT_EQ(samples::kWhatsAppSampleOwnNumber, run.document["my_phone_number"].asString());
     std::set<uint32_t> universal_types;
     size_t messages = 0;
+    size_t side_files = 0;
     for (const Json::Value& chat : run.document["chat_sessions"]) {
+      for (const Json::Value& path : chat["msg_file_list"]) {
+        const std::string text = test::ReadFileBytes(path.asString());
+        EXPECT_EQ(WriteJson(ParseJsonText(text)), text) << path;
+      }
       for (const Json::Value& message : ChatMessages(chat)) {
         ++messages;
         universal_types.insert(message["universal_type"].asUInt());
         EXPECT_FALSE(message.isMember("tag"));
-      }
-    }
-    EXPECT_GT(messages, 300u) << version;
-    // Text, pictures, voice, video, documents, locations, cards, stickers,
-    // notices and revoked messages all occur.
-    for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 6u, 7u, 8u, 31u, 40u}) {
-      EXPECT_EQ(1u, universal_types.count(type)) << version << " " << type;
-    }
-  }
-}
-
-// The batch files hold the text the library's JSON writer gives their
-// content, byte for byte, in both layouts and for both applications; every
-// side file a message names is there with its bytes.
-TEST_F(WhatsAppPackageTest, BatchFilesAreLaidOutAsTheLibraryWriterLaysThemOut) {
-  for (int version : {samples::kWhatsAppOlderLayout, samples::kWhatsAppNewerLayout,
-                      samples::kWhatsAppNewerLayoutEarly, samples::kWhatsAppNewerLayoutNoLinks}) {
-    for (int data_type : {0, 25}) {
-      test::TempDir dir;
-      samples::AndroidSampleOptions options;
-      options.schema_version = version;
-      samples::WhatsAppStoreShape shape;
-      shape.business = data_type == 25;
-      ASSERT_TRUE(samples::WriteWhatsAppMessageStore(dir.File("msgstore.db"), options, shape));
-      DataTypeRecord record;
-      test::SetUpRecord(dir.File("msgstore.db"), dir.path(), &record);
-      const PackageRun run = test::RunWhatsAppPackage(&record, data_type);
-      ASSERT_EQ(0, run.status) << version;
-      size_t side_files = 0;
-      for (const Json::Value& chat : run.document["chat_sessions"]) {
-        for (const Json::Value& path : chat["msg_file_list"]) {
-          const std::string text = test::ReadFileBytes(path.asString());
-          EXPECT_EQ(WriteJson(ParseJsonText(text)), text) << version << " " << path;
-        }
-        for (const Json::Value& message : ChatMessages(chat)) {
-          for (const Json::Value* holder : {&message, &message["quote_content"]}) {
-            for (const char* member : {"thumbnail_file", "vCard_file"}) {
-              if (!holder->isMember(member)) continue;
-              ++side_files;
-              EXPECT_FALSE(test::ReadFileBytes((*holder)[member].asString()).empty())
-                  << version << " " << (*holder)[member];
-            }
+        for (const Json::Value* holder : {&message, &message["quote_content"]}) {
+          for (const char* member : {"thumbnail_file", "vCard_file"}) {
+            if (!holder->isMember(member)) continue;
+            ++side_files;
+            EXPECT_FALSE(test::ReadFileBytes((*holder)[member].asString()).empty())
+                << (*holder)[member];
           }
         }
       }
-      EXPECT_GT(side_files, 20u) << version;
+    }
+    EXPECT_GT(messages, 300u);
+    EXPECT_GT(side_files, 20u);
+    // Text, pictures, voice, video, documents, locations, cards, stickers,
+    // notices and revoked messages all occur.
+    for (uint32_t type : {0u, 1u, 2u, 3u, 4u, 6u, 7u, 8u, 31u, 40u}) {
+      EXPECT_EQ(1u, universal_types.count(type)) << type;
     }
   }
 }
 
 // Tests of the error paths follow.
 
-TEST_F(WhatsAppPackageTest, MissingOrUnopenableStore) {
+TEST_F(WhatsAppPackageTest, MissingUnopenableOrForeignStore) {
   DataTypeRecord no_store;
   no_store.temp_folder = temp_;
   EXPECT_EQ(1100, test::RunWhatsAppPackage(&no_store, 0).status);
@@ -518,9 +482,7 @@ TEST_F(WhatsAppPackageTest, MissingOrUnopenableStore) {
   EXPECT_EQ(1105, missing.status);
   EXPECT_EQ(0, missing.calls);
   EXPECT_FALSE(std::filesystem::exists(store_));
-}
-
-TEST_F(WhatsAppPackageTest, NotADatabaseGivesAnEmptyPackage) {
+  // A file that is no database gives an empty package.
   test::WriteFileBytes(store_, std::string(4096, 'x'));
   const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
   ASSERT_EQ(0, run.status);
@@ -568,17 +530,14 @@ TEST_F(WhatsAppPackageTest, HostileMediaPathsAreOnlyReported) {
   EXPECT_FALSE(std::filesystem::exists(JoinPath(dir_.path(), "evil")));
 }
 
-TEST_F(WhatsAppPackageTest, ShortOwnNumberFileGivesNoNumber) {
+TEST_F(WhatsAppPackageTest, ShortOwnNumberFileOrMissingSideFilesOnlyLoseNames) {
   WriteNewerStore();
   WritePrivateFiles(samples::WhatsAppOwnNumberFileBytes("49", "4915712345678").substr(0, 95));
-  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
-  ASSERT_EQ(0, run.status);
-  EXPECT_FALSE(run.document.isMember("my_phone_number"));
-  EXPECT_FALSE(run.document.isMember("my_jid"));
-}
+  const PackageRun short_file = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, short_file.status);
+  EXPECT_FALSE(short_file.document.isMember("my_phone_number"));
+  EXPECT_FALSE(short_file.document.isMember("my_jid"));
 
-TEST_F(WhatsAppPackageTest, MissingContactsAndPrivateFilesOnlyLoseNames) {
-  WriteNewerStore();
   record_.primary_files.erase("wa_file_path");
   record_.additional_param.clear();
   const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
@@ -602,12 +561,11 @@ TEST_F(WhatsAppPackageTest, UnwritableBatchFilesAreLeftOutAndThePackageDelivered
 TEST_F(WhatsAppPackageTest, StopSkipsTheCallback) {
   WriteNewerStore();
   std::atomic<int> stop{1};
-  const PackageRun run = test::RunWhatsAppPackage(&record_, 0, &stop);
-  EXPECT_EQ(0, run.status);
-  EXPECT_EQ(0, run.calls);
-  const PackageRun business = test::RunWhatsAppPackage(&record_, 25, &stop);
-  EXPECT_EQ(0, business.status);
-  EXPECT_EQ(0, business.calls);
+  for (int data_type : {0, 25}) {
+    const PackageRun run = test::RunWhatsAppPackage(&record_, data_type, &stop);
+    EXPECT_EQ(0, run.status) << data_type;
+    EXPECT_EQ(0, run.calls) << data_type;
+  }
 }
 
 }  // namespace
