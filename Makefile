@@ -44,6 +44,7 @@ demo: build
 FUZZ_DIR ?= build/fuzz
 FUZZ_SECONDS ?= 60
 fuzz: deps
+	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (apt-get install clang)"; exit 1; }
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
 	  -DKX_SANITIZE=address,undefined -DKX_BUILD_FUZZ=ON -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCH=OFF
 	cmake --build $(FUZZ_DIR) -j$(JOBS)
