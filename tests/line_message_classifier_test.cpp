@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace kx {
@@ -23,47 +24,27 @@ struct ClassifyCase {
   int expected;
 };
 
-// One row per line of the classification table.
+// The classification table, row by row.
+// clang-format off
 const ClassifyCase kClassifyCases[] = {
-    {28, 1, "", 0},  // above 27, whatever else it holds
-    {33, 16, "LOC_KEY\tC_MI", 0},
-    {0, 16, "text\tAlbum", 61},
-    {8, 16, "", 61},
-    {0, 0, "", 0},
-    {8, 1, "", 0},
-    {1, 1, "", 1},
-    {1, 2, "", 3},
-    {1, 3, "", 2},
-    {1, 4, "", 60},
-    {1, 13, "", 8},
-    {1, 14, "", 4},
-    {1, 15, "", 7},
+    {28, 1, "", 0}, {33, 16, "LOC_KEY\tC_MI", 0},  // above 27, whatever else it holds
+    {0, 16, "text\tAlbum", 61}, {8, 16, "", 61}, {0, 0, "", 0}, {8, 1, "", 0},
+    {1, 1, "", 1}, {1, 2, "", 3}, {1, 3, "", 2}, {1, 4, "", 60}, {1, 13, "", 8}, {1, 14, "", 4},
+    {1, 15, "", 7}, {1, 0, "", 0}, {1, 19, "", 0},
     {1, 22, "INDEXABLE_TEXT\tSchedule Team dinner", 59},
     {1, 22, "INDEXABLE_TEXT\tMy Schedule for today", 59},
     {1, 22, "INDEXABLE_TEXT\tschedule in lower case", 58},
     {1, 22, "INDEXABLE_TEXT\tOrder shipped", 58},
     {1, 22, "ALT_TEXT\tCoupon", -1},
     {1, 22, "INDEXABLE_TEXT\t", -1},  // an empty value does not count
-    {1, 0, "", 0},
-    {1, 19, "", 0},
     {3, 0, "", 57},
-    {4, 6, "TYPE\tA", 9},
-    {4, 6, "TYPE\tG\tGC_MEDIA_TYPE\tAUDIO", 9},
-    {4, 6, "TYPE\tV", 10},
-    {4, 6, "TYPE\tG\tGC_MEDIA_TYPE\tVIDEO", 10},
-    {4, 6, "", 10},
-    {4, 0, "TYPE\tA", 0},
-    {5, 7, "STKID\t1", 6},
-    {5, 0, "", 0},
-    {9, 0, "", 51},
-    {13, 18, "", -1},
-    {13, 18, "SKIP_BADGE_COUNT\ttrue", -1},
-    {13, 18, "LOC_KEY\tC_XX", 0},
-    {27, 0, "", 50},
-    {2, 0, "", 0},
-    {17, 0, "", 0},
-    {-5, 1, "", 0},
+    {4, 6, "TYPE\tA", 9}, {4, 6, "TYPE\tG\tGC_MEDIA_TYPE\tAUDIO", 9},
+    {4, 6, "TYPE\tV", 10}, {4, 6, "TYPE\tG\tGC_MEDIA_TYPE\tVIDEO", 10}, {4, 6, "", 10},
+    {4, 0, "TYPE\tA", 0}, {5, 7, "STKID\t1", 6}, {5, 0, "", 0}, {9, 0, "", 51},
+    {13, 18, "", -1}, {13, 18, "SKIP_BADGE_COUNT\ttrue", -1}, {13, 18, "LOC_KEY\tC_XX", 0},
+    {27, 0, "", 50}, {2, 0, "", 0}, {17, 0, "", 0}, {-5, 1, "", 0},
 };
+// clang-format on
 
 TEST(LineMessageClassifierTest, FollowsTheClassificationTable) {
   for (const ClassifyCase& c : kClassifyCases) {
@@ -94,16 +75,7 @@ TEST(LineMessageClassifierTest, ServerIdRuleOfTypes3And9) {
   EXPECT_EQ("", EffectiveServerId(1, "", 42));
 }
 
-TEST(LineParametersTest, ReadsPairsInOrder) {
-  const LineParameters parameters = LineParameters::Parse("OID\tabc\tSID\temi\tFILE_SIZE\t20480");
-  EXPECT_EQ(3u, parameters.size());
-  EXPECT_EQ("abc", parameters.Get("OID"));
-  EXPECT_EQ("20480", parameters.Get("FILE_SIZE"));
-  EXPECT_FALSE(parameters.Has("oid"));
-  EXPECT_EQ("", parameters.Get("missing"));
-}
-
-TEST(LineParametersTest, OddPiecesEmptyPartsAndRepeats) {
+TEST(LineParametersTest, ReadsPairsOddPiecesEmptyPartsAndRepeats) {
   struct Case {
     const char* text;
     size_t pairs;
@@ -111,6 +83,10 @@ TEST(LineParametersTest, OddPiecesEmptyPartsAndRepeats) {
     const char* value;
   };
   const Case cases[] = {
+      {"OID\tabc\tSID\temi\tFILE_SIZE\t20480", 3, "FILE_SIZE", "20480"},
+      {"OID\tabc\tSID\temi", 2, "OID", "abc"},
+      {"OID\tabc", 1, "oid", ""},  // keys are case-sensitive
+      {"OID\tabc", 1, "missing", ""},
       {"a\t1\tdangling", 1, "a", "1"},  // odd count: the last piece is ignored
       {"\t1\tb\t2", 1, "b", "2"},       // empty key
       {"a\t\tb\t2", 1, "b", "2"},       // empty value
@@ -123,67 +99,55 @@ TEST(LineParametersTest, OddPiecesEmptyPartsAndRepeats) {
   for (const Case& c : cases) {
     const LineParameters parameters = LineParameters::Parse(c.text);
     EXPECT_EQ(c.pairs, parameters.size()) << c.text;
-    EXPECT_EQ(c.value, parameters.Get(c.key)) << c.text;
+    EXPECT_EQ(c.value, parameters.Get(c.key)) << c.text << " " << c.key;
   }
+  EXPECT_FALSE(LineParameters::Parse("OID\tabc").Has("oid"));
+}
+
+// A message of `type` (row `id`, text `content`) after the details of `parameters` are filled in.
+LineMessage Filled(int type, const char* parameters, int64_t id = 0, const char* content = "") {
+  LineMessage message;
+  message.id = id;
+  message.type = type;
+  message.content = content;
+  FillLineMessageDetails(LineParameters::Parse(parameters), kBob, Names(), &message);
+  return message;
 }
 
 TEST(LineMessageDetailsTest, ImageVoiceVideoAndFile) {
   const std::string folder =
       "/sdcard/Android/data/jp.naver.line.android/files/chats/" + kBob + "/messages/";
-  LineMessage image;
-  image.id = 12;
-  image.type = line_type::kImage;
-  FillLineMessageDetails(
-      LineParameters::Parse("AGENT_NAME\tLINE Camera\tDOWNLOAD_URL\thttps://obs.example/1"), kBob,
-      Names(), &image);
+  const LineMessage image =
+      Filled(line_type::kImage, "AGENT_NAME\tLINE Camera\tDOWNLOAD_URL\thttps://obs.example/1", 12);
   EXPECT_EQ(folder + "12", image.attachment_path);
   EXPECT_EQ(folder + "12.thumb", image.thumb_path);
   EXPECT_EQ("LINE Camera", image.content);
   EXPECT_EQ("https://obs.example/1", image.download_url);
 
-  LineMessage voice;
-  voice.id = 13;
-  voice.type = line_type::kVoice;
-  FillLineMessageDetails(LineParameters::Parse("DURATION\t4520\tSID\tema"), kBob, Names(), &voice);
+  const LineMessage voice = Filled(line_type::kVoice, "DURATION\t4520\tSID\tema", 13);
   EXPECT_EQ(folder + "voice_13.aac", voice.attachment_path);
   EXPECT_EQ(4520.0, voice.duration);
 
-  LineMessage video;
-  video.id = 14;
-  video.type = line_type::kVideo;
-  FillLineMessageDetails(LineParameters::Parse("DURATION\t15000ms"), kBob, Names(), &video);
+  const LineMessage video = Filled(line_type::kVideo, "DURATION\t15000ms", 14);
   EXPECT_EQ(folder + "14.thumb", video.thumb_path);
   EXPECT_EQ("", video.attachment_path);
   EXPECT_EQ(15000.0, video.duration);
 
-  LineMessage file;
-  file.id = 15;
-  file.type = line_type::kFile;
-  file.content = "row content";
-  FillLineMessageDetails(LineParameters::Parse("FILE_NAME\tplan.pdf\tFILE_SIZE\t20480"), kBob,
-                         Names(), &file);
+  const LineMessage file =
+      Filled(line_type::kFile, "FILE_NAME\tplan.pdf\tFILE_SIZE\t20480", 15, "row content");
   EXPECT_EQ("plan.pdf", file.content);
   EXPECT_EQ(20480.0, file.file_size);
 }
 
 TEST(LineMessageDetailsTest, CardsAlbumsAndSchedules) {
-  LineMessage card;
-  card.type = line_type::kContactCard;
-  FillLineMessageDetails(LineParameters::Parse("displayName\tYuki\tvCard\tBEGIN:VCARD"), kBob,
-                         Names(), &card);
+  const LineMessage card = Filled(line_type::kContactCard, "displayName\tYuki\tvCard\tBEGIN:VCARD");
   EXPECT_EQ("Yuki", card.vCard_name);
   EXPECT_EQ("", card.vCard_file);  // the packager writes the file
 
-  LineMessage album;
-  album.type = line_type::kAlbum;
-  FillLineMessageDetails(LineParameters::Parse("text\tAdded 3 photos"), kBob, Names(), &album);
-  EXPECT_EQ("Added 3 photos", album.content);
+  EXPECT_EQ("Added 3 photos", Filled(line_type::kAlbum, "text\tAdded 3 photos").content);
 
-  LineMessage schedule;
-  schedule.type = line_type::kSchedule;
-  FillLineMessageDetails(
-      LineParameters::Parse("ALT_TEXT\tDinner\tINDEXABLE_TEXT\tSchedule Dinner\turi\thttps://s/1"),
-      kBob, Names(), &schedule);
+  const LineMessage schedule = Filled(
+      line_type::kSchedule, "ALT_TEXT\tDinner\tINDEXABLE_TEXT\tSchedule Dinner\turi\thttps://s/1");
   EXPECT_EQ("Dinner", schedule.content);
   EXPECT_EQ("https://s/1", schedule.uri);
 }
@@ -199,7 +163,7 @@ TEST(LineMessageDetailsTest, CallSystemInformation) {
   EXPECT_EQ("Voice call", CallSystemInfo(line_type::kVoiceCall, "", "NORMAL"));
 }
 
-TEST(LineMessageDetailsTest, MemberEventsNameTheMembersOfLocArgs) {
+TEST(LineMessageDetailsTest, MemberEventsAndGroupNameChangesNameTheMembers) {
   const std::string args = kBob + "\x1e" + kCarol + "\x1e" + kStranger + "\x1e" + kCarol;
   // The first mid (the one who acted) is not searched; unknown mids add no name.
   EXPECT_EQ("Member invited: Carol",
@@ -210,9 +174,8 @@ TEST(LineMessageDetailsTest, MemberEventsNameTheMembersOfLocArgs) {
   EXPECT_EQ("Group invitation", MemberEventSystemInfo(line_type::kGroupInvitation, "", Names()));
   EXPECT_EQ("Invitation cancelled",
             MemberEventSystemInfo(line_type::kInvitationCancelled, "u12u", Names()));
-}
 
-TEST(LineMessageDetailsTest, GroupNameChange) {
+  // Group name changes.
   EXPECT_EQ("Group name changed by Bob: Kyoto trip",
             GroupNameSystemInfo(kBob + "\x1e" + "Kyoto trip", Names()));
   EXPECT_EQ("Group name changed: Kyoto trip",
@@ -269,23 +232,16 @@ TEST(LineContentReductionTest, BrokenFlexJsonGivesNothing) {
 }
 
 TEST(LineMessageDetailsTest, ShortOrHostileLocArgs) {
-  EXPECT_EQ("Member invited", MemberEventSystemInfo(line_type::kMemberInvited, "u", Names()));
-  EXPECT_EQ("Member invited", MemberEventSystemInfo(line_type::kMemberInvited, "xubbbb", Names()));
-  const std::string many_u(100000, 'u');
-  EXPECT_EQ("Member invited", MemberEventSystemInfo(line_type::kMemberInvited, many_u, Names()));
+  for (const std::string& args :
+       {std::string("u"), std::string("xubbbb"), std::string(100000, 'u')}) {
+    EXPECT_EQ("Member invited", MemberEventSystemInfo(line_type::kMemberInvited, args, Names()))
+        << args.size();
+  }
 }
 
 TEST(LineMessageDetailsTest, NonNumericSizesReadAsZero) {
-  LineMessage file;
-  file.type = line_type::kFile;
-  FillLineMessageDetails(LineParameters::Parse("FILE_SIZE\tlarge\tFILE_NAME\t"), kBob, Names(),
-                         &file);
-  EXPECT_EQ(0.0, file.file_size);
-  LineMessage voice;
-  voice.type = line_type::kVoice;
-  FillLineMessageDetails(LineParameters::Parse("DURATION\t99999999999999999999999"), kBob, Names(),
-                         &voice);
-  EXPECT_EQ(0.0, voice.duration);
+  EXPECT_EQ(0.0, Filled(line_type::kFile, "FILE_SIZE\tlarge\tFILE_NAME\t").file_size);
+  EXPECT_EQ(0.0, Filled(line_type::kVoice, "DURATION\t99999999999999999999999").duration);
 }
 
 }  // namespace

@@ -41,15 +41,6 @@ class FakePackage : public AbstractKxDataPackage {
   std::vector<std::string>* calls_;
 };
 
-// Keeps the default MergeDel.
-class PlainPackage : public AbstractKxDataPackage {
- public:
-  int CheckParam() override { return 0; }
-  int Init() override { return 0; }
-  int AnalyseDatabase() override { return 0; }
-  int OutPut() override { return 0; }
-};
-
 int IgnoreResult(int, const char*, int) { return 0; }
 
 class StagedRunnerTest : public ::testing::Test {
@@ -78,12 +69,6 @@ TEST_F(StagedRunnerTest, RunsTheFiveStagesInOrderAndAnnouncesEach) {
     position = found;
   }
   EXPECT_EQ(std::string::npos, log.find("ERROR"));
-}
-
-TEST_F(StagedRunnerTest, DefaultMergeDelDoesNothing) {
-  PlainPackage package;
-  EXPECT_EQ(0, package.MergeDel());
-  EXPECT_EQ(0, RunStagedStages(package, 7));
 }
 
 TEST_F(StagedRunnerTest, FactoryKnowsTheLinePackager) {
@@ -146,24 +131,30 @@ TEST_F(StagedRunnerTest, FailingStageEndsTheRunWithItsStatusAndLogLine) {
   }
 }
 
-TEST_F(StagedRunnerTest, TextThatIsNoJsonAnswers1104) {
-  for (const char* text : {"{", "not json", "{\"package_type\": }"}) {
-    EXPECT_EQ(1104, PackageStaged(text, 1, IgnoreResult)) << text;
+TEST_F(StagedRunnerTest, MissingOrUnreadableRequestOrSourceFile) {
+  struct Case {
+    const char* text;
+    int length;
+    int status;
+  };
+  // Every staged type needs its source file, whichever packager serves it.
+  const Case cases[] = {
+      {nullptr, 1, 1100},
+      {"{}", 0, 1100},
+      {R"({"package_type": 7, "temp_folder": "."})", 1, 1100},
+      {R"({"package_type": 28, "temp_folder": "."})", 1, 1100},
+      {R"({"package_type": 29, "temp_folder": "."})", 1, 1100},
+      {R"({"package_type": 30, "temp_folder": "."})", 1, 1100},
+      {"{", 1, 1104},
+      {"not json", 1, 1104},
+      {"{\"package_type\": }", 1, 1104},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.status, PackageStaged(c.text, c.length, IgnoreResult))
+        << (c.text != nullptr ? c.text : "null");
   }
   EXPECT_NE(std::string::npos, Log().find("[KxDataPackageNew](" /* line */));
   EXPECT_NE(std::string::npos, Log().find("): Fail to parse json string, error message : "));
-}
-
-TEST_F(StagedRunnerTest, MissingRequestOrSourceFileAnswers1100) {
-  EXPECT_EQ(1100, PackageStaged(nullptr, 1, IgnoreResult));
-  EXPECT_EQ(1100, PackageStaged("{}", 0, IgnoreResult));
-  // Every staged type needs its source file, whichever packager serves it.
-  for (const char* request :
-       {R"({"package_type": 7, "temp_folder": "."})", R"({"package_type": 28, "temp_folder": "."})",
-        R"({"package_type": 29, "temp_folder": "."})",
-        R"({"package_type": 30, "temp_folder": "."})"}) {
-    EXPECT_EQ(1100, PackageStaged(request, 1, IgnoreResult)) << request;
-  }
 }
 
 }  // namespace

@@ -33,6 +33,16 @@ constexpr char kAnna[] = "4915123456789@s.whatsapp.net";
 constexpr char kJose[] = "34612345678@s.whatsapp.net";
 constexpr char kZoe[] = "46701234567@s.whatsapp.net";
 
+// The messages of one chat of the package, by "key_id".
+std::map<std::string, Json::Value> MessagesByKey(const Json::Value& document,
+                                                 const std::string& jid) {
+  std::map<std::string, Json::Value> by_key;
+  for (const Json::Value& message : ChatMessages(FindChat(document, jid))) {
+    EXPECT_TRUE(by_key.emplace(message["key_id"].asString(), message).second) << jid;
+  }
+  return by_key;
+}
+
 // The older copy, as the phone had it before two messages and a whole chat
 // were deleted.
 constexpr char kOlderCopy[] = R"SQL(
@@ -112,10 +122,7 @@ TEST_F(WhatsAppMergeTest, ADeletedMessageComesBackOnceTaggedInItsChat) {
 
   const test::PackageRun run = test::RunWhatsAppPackage(&record_, 0);
   ASSERT_EQ(0, run.status);
-  const std::vector<Json::Value> anna = ChatMessages(FindChat(run.document, kAnna));
-  ASSERT_EQ(4u, anna.size());
-  std::map<std::string, Json::Value> by_key;
-  for (const Json::Value& message : anna) by_key[message["key_id"].asString()] = message;
+  std::map<std::string, Json::Value> by_key = MessagesByKey(run.document, kAnna);
   ASSERT_EQ(4u, by_key.size());
   EXPECT_FALSE(by_key["A1"].isMember("tag"));
   EXPECT_FALSE(by_key["A4"].isMember("tag"));
@@ -153,14 +160,11 @@ TEST_F(WhatsAppMergeTest, TheStagedPrimaryGainsIsDeletedAndUniqueIndexes) {
   ASSERT_EQ(0, Filter());
   EXPECT_EQ((std::vector<std::string>{"0", "0", "0", "0", "1", "1", "1"}),
             QueryColumn(primary_, "SELECT is_deleted FROM message ORDER BY is_deleted, _id"));
-  for (const char* index : {"message_unique_key_index", "jid_unique_key_index",
-                            "chat_unique_key_index", "message_media_unique_key_index"}) {
-    EXPECT_EQ((std::vector<std::string>{"1"}),
-              QueryColumn(primary_, std::string("SELECT count(*) FROM sqlite_master WHERE "
-                                                "name = '") +
-                                        index + "'"))
-        << index;
-  }
+  EXPECT_EQ((std::vector<std::string>{"4"}),
+            QueryColumn(primary_,
+                        "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                        "('message_unique_key_index', 'jid_unique_key_index', "
+                        "'chat_unique_key_index', 'message_media_unique_key_index')"));
   // Recovered rows keep their satellites: every media, thumbnail and quote
   // row of the primary belongs to a message.
   EXPECT_EQ((std::vector<std::string>{"0"}),
@@ -229,10 +233,8 @@ TEST_F(WhatsAppMergeTest, OlderLayoutKeepsQuotesWithTheirMessages) {
   record_.second_files["msg_files_path"].Push(copy);
   ASSERT_EQ(0, Filter());
   const test::PackageRun run = test::RunWhatsAppPackage(&record_, 0);
-  const std::vector<Json::Value> messages = ChatMessages(FindChat(run.document, kAnna));
-  ASSERT_EQ(3u, messages.size());
-  std::map<std::string, Json::Value> by_key;
-  for (const Json::Value& message : messages) by_key[message["key_id"].asString()] = message;
+  std::map<std::string, Json::Value> by_key = MessagesByKey(run.document, kAnna);
+  ASSERT_EQ(3u, by_key.size());
   EXPECT_EQ("deleted", by_key["A2"]["tag"].asString());
   EXPECT_EQ("eins", by_key["A2"]["quote_content"]["quote_content"].asString());
   EXPECT_EQ(1, by_key["A2"]["quote_content"]["q_is_deleted"].asInt());

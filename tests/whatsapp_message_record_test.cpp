@@ -28,51 +28,45 @@ struct Scalar {
 
 std::vector<Scalar> Scalars() {
   std::vector<Scalar> scalars;
-  const auto add_integer = [&](int64_t value) {
-    Scalar scalar;
-    scalar.member.SetInteger(value);
-    scalar.tree = Json::Int64(value);
-    scalars.push_back(scalar);
-  };
-  const auto add_unsigned = [&](uint64_t value) {
-    Scalar scalar;
-    scalar.member.SetUnsigned(value);
-    scalar.tree = Json::UInt64(value);
-    scalars.push_back(scalar);
-  };
-  const auto add_real = [&](double value) {
-    Scalar scalar;
-    scalar.member.SetReal(value);
-    scalar.tree = value;
-    scalars.push_back(scalar);
-  };
-  const auto add_text = [&](const std::string& value) {
-    Scalar scalar;
-    scalar.member.SetText(value);
-    scalar.tree = Json::Value(value.data(), value.data() + value.size());
-    scalars.push_back(scalar);
+  const auto add = [&](auto set, const Json::Value& tree) {
+    scalars.emplace_back();
+    set(scalars.back().member);
+    scalars.back().tree = tree;
   };
   for (int64_t value : {int64_t{0}, int64_t{-5}, int64_t{42}, std::numeric_limits<int64_t>::max(),
                         std::numeric_limits<int64_t>::min()}) {
-    add_integer(value);
+    add([value](MemberValue& m) { m.SetInteger(value); }, Json::Int64(value));
   }
   for (uint64_t value : {uint64_t{0}, uint64_t{4294967295u}, uint64_t{9223372036854775808u},
                          std::numeric_limits<uint64_t>::max()}) {
-    add_unsigned(value);
+    add([value](MemberValue& m) { m.SetUnsigned(value); }, Json::UInt64(value));
   }
   for (double value :
        {3.0, -2.0, 2.5, -0.0, 1e19, -1e19, 9223372036854775808.0, 1e300,
         std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
         std::numeric_limits<double>::quiet_NaN(), 5e-324}) {
-    add_real(value);
+    add([value](MemberValue& m) { m.SetReal(value); }, Json::Value(value));
   }
   for (const std::string& value :
        {std::string("42"), std::string(" 7x"), std::string("-12"), std::string("abc"),
         std::string(""), std::string("99999999999999999999"), std::string("5\0 6", 4),
         std::string("Grüße 😊")}) {
-    add_text(value);
+    add([&value](MemberValue& m) { m.SetText(value); },
+        Json::Value(value.data(), value.data() + value.size()));
   }
   return scalars;
+}
+
+// The member written as the only member "value" of an object.
+std::string WrittenAsObject(const MemberValue& member) {
+  std::string text;
+  JsonTextWriter writer(&text);
+  writer.BeginObject();
+  writer.Name("value");
+  member.Write(&writer);
+  writer.EndObject();
+  EXPECT_TRUE(writer.complete());
+  return text;
 }
 
 TEST(WhatsAppMessageRecordTest, MembersConvertAsTreeMembersDo) {
@@ -83,15 +77,7 @@ TEST(WhatsAppMessageRecordTest, MembersConvertAsTreeMembersDo) {
     EXPECT_EQ(MemberAsInteger(object, "value"), scalar.member.AsInteger()) << shown;
     EXPECT_EQ(scalar.tree.asString(), scalar.member.AsString()) << shown;
     EXPECT_EQ(scalar.tree.isIntegral(), scalar.member.IsIntegral()) << shown;
-
-    std::string text;
-    JsonTextWriter writer(&text);
-    writer.BeginObject();
-    writer.Name("value");
-    scalar.member.Write(&writer);
-    writer.EndObject();
-    ASSERT_TRUE(writer.complete()) << shown;
-    EXPECT_EQ(shown, text);
+    EXPECT_EQ(shown, WrittenAsObject(scalar.member));
   }
   MemberValue absent;
   EXPECT_FALSE(absent.present());
@@ -119,14 +105,9 @@ TEST(WhatsAppMessageRecordTest, ColumnsAreReadAsReadColumnIntoJsonReadsThem) {
     member.SetText("left over from the row before");
     member.ReadColumn(query, 0);
     ASSERT_EQ(object.isMember("value"), member.present()) << rows;
-    if (!member.present()) continue;
-    std::string text;
-    JsonTextWriter writer(&text);
-    writer.BeginObject();
-    writer.Name("value");
-    member.Write(&writer);
-    writer.EndObject();
-    EXPECT_EQ(WriteJson(object), text) << rows;
+    if (member.present()) {
+      EXPECT_EQ(WriteJson(object), WrittenAsObject(member)) << rows;
+    }
   }
   EXPECT_EQ(9, rows);
 }

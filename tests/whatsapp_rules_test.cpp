@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "android/whatsapp_batches.h"
@@ -13,114 +14,51 @@
 namespace kx {
 namespace {
 
+constexpr uint32_t kNone = 4294967295u;
+
 struct UniversalCase {
   int64_t type;
   int64_t action;
   uint32_t expected;
+  bool has_duration = false;
+  int64_t duration = 0;
+  int64_t view_once_state = 0;
 };
 
-// The table of message type and action type to "universal_type".
+// Message type and action type to "universal_type"; action 56 depends on the setting duration and
+// view-once types (42, 43) on their state.
+// clang-format off
 const UniversalCase kUniversalCases[] = {
-    {0, 0, 0},
-    {7, 0, 0},
-    {0, 1, 20},
-    {7, 4, 26},
-    {0, 5, 23},
-    {7, 13, 23},
-    {0, 9, 24},
-    {0, 10, 38},
-    {7, 11, 25},
-    {0, 12, 21},
-    {7, 14, 32},
-    {0, 15, 34},
-    {0, 16, 35},
-    {0, 19, 40},
-    {7, 20, 36},
-    {0, 27, 28},
-    {7, 28, 37},
-    {0, 29, 43},
-    {0, 30, 44},
-    {7, 31, 45},
-    {0, 32, 46},
-    {0, 46, 41},
-    {7, 47, 39},
-    {0, 76, 76},
-    {7, 77, 67},
-    {0, 78, 75},
-    {0, 81, 68},
-    {7, 87, 69},
-    {0, 90, 70},
-    {7, 93, 71},
-    {0, 95, 72},
-    {1, 0, 1},
-    {1, 56, 1},
-    {2, 3, 2},
-    {3, 0, 3},
-    {13, 0, 3},
-    {4, 0, 8},
-    {14, 0, 8},
-    {5, 0, 7},
-    {9, 0, 4},
-    {11, 0, 42},
-    {15, 0, 31},
-    {16, 0, 33},
-    {20, 0, 6},
-    {31, 0, 43},
-    {32, 0, 44},
+    {0, 0, 0},    {7, 0, 0},    {0, 1, 20},   {7, 4, 26},   {0, 5, 23},   {7, 13, 23},
+    {0, 9, 24},   {0, 10, 38},  {7, 11, 25},  {0, 12, 21},  {7, 14, 32},  {0, 15, 34},
+    {0, 16, 35},  {0, 19, 40},  {7, 20, 36},  {0, 27, 28},  {7, 28, 37},  {0, 29, 43},
+    {0, 30, 44},  {7, 31, 45},  {0, 32, 46},  {0, 46, 41},  {7, 47, 39},  {0, 76, 76},
+    {7, 77, 67},  {0, 78, 75},  {0, 81, 68},  {7, 87, 69},  {0, 90, 70},  {7, 93, 71},
+    {0, 95, 72},  {1, 0, 1},    {1, 56, 1},   {2, 3, 2},    {3, 0, 3},    {13, 0, 3},
+    {4, 0, 8},    {14, 0, 8},   {5, 0, 7},    {9, 0, 4},    {11, 0, 42},  {15, 0, 31},
+    {16, 0, 33},  {20, 0, 6},   {31, 0, 43},  {32, 0, 44},
     // Pairs without a row.
-    {0, 2, 4294967295u},
-    {7, 3, 4294967295u},
-    {7, 500, 4294967295u},
-    {6, 0, 4294967295u},
-    {8, 0, 4294967295u},
-    {10, 0, 4294967295u},
-    {-1, 0, 4294967295u},
-    {99, 19, 4294967295u},
+    {0, 2, kNone}, {7, 3, kNone}, {7, 500, kNone}, {6, 0, kNone}, {8, 0, kNone},
+    {10, 0, kNone}, {-1, 0, kNone}, {99, 19, kNone},
+    // Disappearing-messages setting.
+    {0, 56, 47, true, 604800}, {7, 56, 47, true, 86400}, {7, 56, 48, true, 0},
+    {0, 56, 48, true, 0}, {7, 56, kUnknownUniversalType, false, 0},
+    // View once.
+    {42, 0, 64, false, 0, 0}, {42, 0, 66, false, 0, 1}, {42, 0, 66, false, 0, 2},
+    {43, 0, 65, false, 0, 0}, {43, 0, 66, false, 0, 1},
 };
+// clang-format on
 
 TEST(WhatsAppUniversalTypeTest, FollowsTheTable) {
   for (const UniversalCase& c : kUniversalCases) {
     UniversalTypeInput input;
     input.message_type = c.type;
     input.action_type = c.action;
-    EXPECT_EQ(c.expected, ClassifyMessage(input).value) << c.type << "/" << c.action;
-  }
-}
-
-TEST(WhatsAppUniversalTypeTest, DisappearingSettingDependsOnTheDuration) {
-  struct Case {
-    int64_t type;
-    bool has_duration;
-    int64_t duration;
-    uint32_t expected;
-  };
-  const Case cases[] = {{0, true, 604800, 47},
-                        {7, true, 86400, 47},
-                        {7, true, 0, 48},
-                        {0, true, 0, 48},
-                        {7, false, 0, kUnknownUniversalType}};
-  for (const Case& c : cases) {
-    UniversalTypeInput input;
-    input.message_type = c.type;
-    input.action_type = 56;
     input.has_setting_duration = c.has_duration;
     input.setting_duration = c.duration;
-    EXPECT_EQ(c.expected, ClassifyMessage(input).value) << c.type << " " << c.duration;
-  }
-}
-
-TEST(WhatsAppUniversalTypeTest, ViewOnceDependsOnItsState) {
-  struct Case {
-    int64_t type;
-    int64_t state;
-    uint32_t expected;
-  };
-  const Case cases[] = {{42, 0, 64}, {42, 1, 66}, {42, 2, 66}, {43, 0, 65}, {43, 1, 66}};
-  for (const Case& c : cases) {
-    UniversalTypeInput input;
-    input.message_type = c.type;
-    input.view_once_state = c.state;
-    EXPECT_EQ(c.expected, ClassifyMessage(input).value) << c.type << " " << c.state;
+    input.view_once_state = c.view_once_state;
+    EXPECT_EQ(c.expected, ClassifyMessage(input).value)
+        << c.type << "/" << c.action << " " << c.duration << " " << c.view_once_state;
   }
 }
 
@@ -152,16 +90,13 @@ TEST(WhatsAppUniversalTypeTest, SetsTheMemberFromTextOrIntegerMembers) {
   EXPECT_EQ(66u, view_once["universal_type"].asUInt());
 }
 
-struct StatusCase {
-  int64_t status;
-  int64_t type;
-  int session_type;
-  int64_t from_me;
-  int64_t expected;
-};
-
 TEST(WhatsAppSendStatusTest, NormalisesByStatusChatAndSender) {
-  const StatusCase cases[] = {
+  struct Case {
+    int64_t status, type;
+    int session_type;
+    int64_t from_me, expected;
+  };
+  const Case cases[] = {
       {1, 1, 0, 0, 1},  {1, 0, 1, 1, 1},                     // 1 stays
       {0, 1, 1, 1, 1},  {2, 3, 1, 1, 1},                     // own media in a group
       {0, 0, 1, 1, 0},  {2, 11, 1, 1, 0}, {0, 20, 1, 1, 0},  // text, 11, stickers
@@ -169,7 +104,7 @@ TEST(WhatsAppSendStatusTest, NormalisesByStatusChatAndSender) {
       {0, 1, 1, 0, 0},                                       // not the owner's
       {13, 1, 1, 1, 0}, {5, 0, 0, 0, 0},  {-1, 1, 1, 1, 0},  // other statuses
   };
-  for (const StatusCase& c : cases) {
+  for (const Case& c : cases) {
     Json::Value message;
     message["send_status"] = Json::Int64(c.status);
     message["type"] = Json::Int64(c.type);
@@ -217,7 +152,7 @@ TEST(WhatsAppMediaPathTest, PlacesPathsByTypeAndSender) {
                               WhatsAppBusinessMediaFolders()));
 }
 
-TEST(WhatsAppJidTest, SessionTypesAndUserParts) {
+TEST(WhatsAppJidTest, SessionTypesUserPartsAndBatchNames) {
   EXPECT_EQ(kSessionGroup, WhatsAppSessionType("491701234567-1602590000@g.us"));
   EXPECT_EQ(kSessionBroadcast, WhatsAppSessionType("1612345678@broadcast"));
   EXPECT_EQ(kSessionBroadcast, WhatsAppSessionType("status@broadcast"));
@@ -226,36 +161,29 @@ TEST(WhatsAppJidTest, SessionTypesAndUserParts) {
   EXPECT_EQ("4915123456789", JidUserPart("4915123456789@s.whatsapp.net"));
   EXPECT_EQ("a", JidUserPart("a@b@c"));
   EXPECT_EQ("plain", JidUserPart("plain"));
+
+  const std::string jid = "4915123456789@s.whatsapp.net";
+  const std::string hash = Fnv1a64Decimal(jid);
+  EXPECT_EQ("messages_" + hash + ".json", BatchFileName(jid, 1, false));
+  EXPECT_EQ("messages_" + hash + "_3.json", BatchFileName(jid, 3, true));
 }
 
-TEST(WhatsAppLinksTest, FindsWordsThatStartWithHttpOrHttps) {
+TEST(WhatsAppTextTest, FindsLinksAndReadsIntegerMembers) {
   EXPECT_EQ((std::vector<std::string>{"https://a.example/x?y=1", "http://b.example"}),
             FindUrlLinks("see https://a.example/x?y=1\nand\thttp://b.example ."));
   EXPECT_TRUE(FindUrlLinks("ftp://x www.example.org xhttp://y").empty());
   EXPECT_TRUE(FindUrlLinks("").empty());
-}
 
-TEST(WhatsAppMemberTest, ReadsIntegersFromTextAndNumbers) {
   Json::Value object;
   object["a"] = "42";
   object["b"] = Json::Int64(-7);
   object["c"] = "x";
   object["d"] = Json::UInt64(5);
   object["e"] = 1.5;
-  EXPECT_EQ(42, MemberAsInteger(object, "a"));
-  EXPECT_EQ(-7, MemberAsInteger(object, "b"));
-  EXPECT_EQ(0, MemberAsInteger(object, "c"));
-  EXPECT_EQ(5, MemberAsInteger(object, "d"));
-  EXPECT_EQ(0, MemberAsInteger(object, "e"));
-  EXPECT_EQ(0, MemberAsInteger(object, "missing"));
+  const std::pair<const char*, int64_t> members[] = {{"a", 42}, {"b", -7}, {"c", 0},
+                                                     {"d", 5},  {"e", 0},  {"missing", 0}};
+  for (const auto& m : members) EXPECT_EQ(m.second, MemberAsInteger(object, m.first)) << m.first;
   EXPECT_EQ(0, MemberAsInteger(Json::Value("not an object"), "a"));
-}
-
-TEST(WhatsAppBatchNameTest, HashOfTheJidAndBatchNumber) {
-  const std::string jid = "4915123456789@s.whatsapp.net";
-  const std::string hash = Fnv1a64Decimal(jid);
-  EXPECT_EQ("messages_" + hash + ".json", BatchFileName(jid, 1, false));
-  EXPECT_EQ("messages_" + hash + "_3.json", BatchFileName(jid, 3, true));
 }
 
 }  // namespace
