@@ -23,6 +23,7 @@
 #include "common/platform.h"
 #include "common/status.h"
 #include "common/text.h"
+#include "package_capture.h"
 #include "samples/android_contacts.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -68,30 +69,11 @@ constexpr char kInsertData[] =
     "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3,data4,data5,data6,data7,"
     "data8,data9,data10,data14,data15) VALUES ";
 
-struct CapturedResults {
-  int count = 0;
-  int kind = -1;
-  std::string text;
-};
-
-CapturedResults g_results;
-
-int CaptureResult(int kind, const char* text, int length) {
-  ++g_results.count;
-  g_results.kind = kind;
-  g_results.text.assign(text, static_cast<size_t>(length));
-  return 0;
-}
-
-Json::Value Parsed(const std::string& text) {
-  Json::Value value;
-  std::string error;
-  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << error << "\n" << text;
-  return value;
-}
-
-// The writer's layout of an expected document, so that whole texts compare.
-std::string Formatted(const std::string& expected_json) { return WriteJson(Parsed(expected_json)); }
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+using test::Parsed;
 
 // `size` bytes that are not all alike, and their SQL blob literal.
 std::string PictureBytes(size_t size) {

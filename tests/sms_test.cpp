@@ -16,6 +16,7 @@
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
+#include "package_capture.h"
 #include "samples/android_telephony.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -25,35 +26,11 @@ namespace {
 
 constexpr int kSmsType = 4;
 
-struct CapturedResults {
-  int count = 0;
-  int kind = -1;
-  std::string text;
-};
-
-CapturedResults g_results;
-
-int CaptureResult(int kind, const char* text, int length) {
-  ++g_results.count;
-  g_results.kind = kind;
-  g_results.text.assign(text, static_cast<size_t>(length));
-  return 0;
-}
-
-// The writer's layout of an expected document, so that whole texts compare.
-std::string Formatted(const std::string& expected_json) {
-  Json::Value value;
-  std::string error;
-  EXPECT_TRUE(ParseJson(expected_json.c_str(), &value, &error)) << error;
-  return WriteJson(value);
-}
-
-Json::Value Parsed(const std::string& text) {
-  Json::Value value;
-  std::string error;
-  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << error;
-  return value;
-}
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+using test::Parsed;
 
 std::string WithoutSeparators(const std::string& address) {
   std::string kept;

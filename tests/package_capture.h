@@ -1,0 +1,45 @@
+// What the package tests share: a result callback that keeps what it got,
+// and whole-document helpers in the library's JSON layout.
+#ifndef KX_TESTS_PACKAGE_CAPTURE_H_
+#define KX_TESTS_PACKAGE_CAPTURE_H_
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <string>
+
+#include "common/json_util.h"
+
+namespace kx::test {
+
+struct CapturedResults {
+  int count = 0;
+  int kind = -1;
+  std::string text;
+};
+
+// The callback is a plain function pointer, so what it receives goes here.
+inline CapturedResults g_results;
+
+inline int CaptureResult(int kind, const char* text, int length) {
+  ++g_results.count;
+  g_results.kind = kind;
+  g_results.text.assign(text, static_cast<size_t>(length));
+  return 0;
+}
+
+inline Json::Value Parsed(const std::string& text) {
+  Json::Value value;
+  std::string error;
+  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << error << "\n" << text;
+  return value;
+}
+
+// The writer's layout of an expected document, so that whole texts compare.
+inline std::string Formatted(const std::string& expected_json) {
+  return WriteJson(Parsed(expected_json));
+}
+
+}  // namespace kx::test
+
+#endif  // KX_TESTS_PACKAGE_CAPTURE_H_
