@@ -36,14 +36,6 @@ bool WriteFreshFile(const std::string& path, const std::string& bytes) {
   return WriteTextFile(path, bytes);
 }
 
-bool IsStringArray(const Json::Value& value) {
-  if (!value.isArray() || value.empty()) return false;
-  for (const Json::Value& element : value) {
-    if (!element.isString()) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string BatchFileName(const std::string& jid, int batch_number, bool numbered) {
@@ -141,57 +133,6 @@ void SideFileWriter::ForgetPath(const std::string& path) {
     recent_.erase(recent);
   }
   recent_paths_.erase(found);
-}
-
-void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer) {
-  switch (value.type()) {
-    case Json::nullValue:
-      writer->Null();
-      break;
-    case Json::intValue:
-      writer->Int(value.asInt64());
-      break;
-    case Json::uintValue:
-      writer->UInt(value.asUInt64());
-      break;
-    case Json::realValue:
-      writer->Double(value.asDouble());
-      break;
-    case Json::booleanValue:
-      writer->Bool(value.asBool());
-      break;
-    case Json::stringValue: {
-      const char* begin = nullptr;
-      const char* end = nullptr;
-      value.getString(&begin, &end);
-      writer->String(std::string_view(begin, static_cast<size_t>(end - begin)));
-      break;
-    }
-    case Json::arrayValue:
-      if (IsStringArray(value)) {
-        std::vector<std::string> strings;
-        strings.reserve(value.size());
-        for (const Json::Value& element : value) strings.push_back(element.asString());
-        writer->StringArray(strings);
-      } else {
-        writer->BeginArray();
-        for (const Json::Value& element : value) WriteJsonValue(element, writer);
-        writer->EndArray();
-      }
-      break;
-    case Json::objectValue:
-      // The tree keeps members in byte order of their names, the order the
-      // writer wants.
-      writer->BeginObject();
-      for (auto member = value.begin(); member != value.end(); ++member) {
-        const char* end = nullptr;
-        const char* name = member.memberName(&end);
-        writer->Name(std::string_view(name, static_cast<size_t>(end - name)));
-        WriteJsonValue(*member, writer);
-      }
-      writer->EndObject();
-      break;
-  }
 }
 
 PackageFileWriter::PackageFileWriter(std::string folder)

@@ -70,10 +70,6 @@ class SideFileWriter {
   size_t recent_bytes_ = 0;
 };
 
-// `value` streamed into `writer` as WriteJson lays it out. Arrays must hold
-// non-empty objects or only strings.
-void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer);
-
 // Creates the files of one package call, on the caller's thread (the
 // library starts no threads of its own), in the order they are added.
 class PackageFileWriter {

@@ -309,13 +309,7 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
 
 bool WriteOlderLayoutMessages(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
                               WhatsAppChatMap* chats) {
-  PackageFileWriter files(settings.temp_folder);
-  OlderLayoutWriter writer(db, settings, &files);
-  for (auto& entry : *chats) {
-    if (MessageStopRequested(settings.stop)) return false;
-    if (!writer.WriteChat(entry.first, &entry.second)) return false;
-  }
-  return true;
+  return WriteEveryChat<OlderLayoutWriter>(db, settings, chats);
 }
 
 }  // namespace kx

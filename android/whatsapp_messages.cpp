@@ -708,13 +708,7 @@ std::string SetMediaPath(const std::string& stored_path, const MediaFolders& fol
 
 bool WriteNewerLayoutMessages(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
                               WhatsAppChatMap* chats) {
-  PackageFileWriter files(settings.temp_folder);
-  NewerLayoutWriter writer(db, settings, &files);
-  for (auto& entry : *chats) {
-    if (MessageStopRequested(settings.stop)) return false;
-    if (!writer.WriteChat(entry.first, &entry.second)) return false;
-  }
-  return true;
+  return WriteEveryChat<NewerLayoutWriter>(db, settings, chats);
 }
 
 }  // namespace kx

@@ -60,6 +60,21 @@ bool WriteOlderLayoutMessages(const SQLite3Wrapper& db, const MessageWriterSetti
 
 bool MessageStopRequested(const std::atomic<int>* stop);
 
+// Writes the messages of every chat, in chat order, with a layout's chat
+// writer (constructed from the store, the settings and the file writer).
+// False on a stop or when a chat cannot be written.
+template <typename ChatWriter>
+bool WriteEveryChat(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
+                    WhatsAppChatMap* chats) {
+  PackageFileWriter files(settings.temp_folder);
+  ChatWriter writer(db, settings, &files);
+  for (auto& entry : *chats) {
+    if (MessageStopRequested(settings.stop)) return false;
+    if (!writer.WriteChat(entry.first, &entry.second)) return false;
+  }
+  return true;
+}
+
 // One prepared query reused for every message. A query whose table or
 // column is missing is not prepared, and every look-up then finds nothing.
 class PointLookup {

@@ -15,6 +15,8 @@
 #ifndef KX_COMMON_JSON_TEXT_WRITER_H_
 #define KX_COMMON_JSON_TEXT_WRITER_H_
 
+#include <json/json.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -116,6 +118,10 @@ class JsonMembers {
   size_t size_ = 0;
   mutable std::vector<const Member*> order_;
 };
+
+// `value` streamed into `writer` as WriteJson lays it out. Arrays must hold
+// non-empty objects or only strings.
+void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer);
 
 }  // namespace kx
 

@@ -18,66 +18,10 @@
 namespace kx {
 namespace {
 
-bool IsStringArray(const Json::Value& value) {
-  if (!value.isArray() || value.empty()) return false;
-  for (const Json::Value& element : value) {
-    if (!element.isString()) return false;
-  }
-  return true;
-}
-
-// Streams a tree the way a packager would: members in name order, which is
-// the order getMemberNames gives.
-void Stream(const Json::Value& value, JsonTextWriter* writer) {
-  if (IsStringArray(value)) {
-    std::vector<std::string> strings;
-    for (const Json::Value& element : value) strings.push_back(element.asString());
-    writer->StringArray(strings);
-    return;
-  }
-  switch (value.type()) {
-    case Json::objectValue:
-      writer->BeginObject();
-      for (const std::string& name : value.getMemberNames()) {
-        writer->Name(name);
-        Stream(value[name], writer);
-      }
-      writer->EndObject();
-      break;
-    case Json::arrayValue:
-      writer->BeginArray();
-      for (const Json::Value& element : value) Stream(element, writer);
-      writer->EndArray();
-      break;
-    case Json::intValue:
-      writer->Int(value.asInt64());
-      break;
-    case Json::uintValue:
-      writer->UInt(value.asUInt64());
-      break;
-    case Json::booleanValue:
-      writer->Bool(value.asBool());
-      break;
-    case Json::nullValue:
-      writer->Null();
-      break;
-    case Json::realValue:
-      writer->Double(value.asDouble());
-      break;
-    default: {
-      const char* begin = nullptr;
-      const char* end = nullptr;
-      value.getString(&begin, &end);
-      writer->String(std::string_view(begin, static_cast<size_t>(end - begin)));
-      break;
-    }
-  }
-}
-
 std::string Streamed(const Json::Value& value) {
   std::string text;
   JsonTextWriter writer(&text);
-  Stream(value, &writer);
+  WriteJsonValue(value, &writer);
   EXPECT_TRUE(writer.complete());
   return text;
 }
