@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "samples/android_sample_sqlite.h"
+#include "samples/sample_random.h"
 
 namespace kx::samples {
 
@@ -70,22 +71,6 @@ constexpr int kDeletedRemainder = 5;
 
 constexpr int kPresentationAllowed = 1;
 constexpr int kPresentationRestricted = 2;
-
-// SplitMix64: the same stream on every platform and standard library.
-class SampleRandom {
- public:
-  explicit SampleRandom(uint64_t seed) : state_(seed) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  int Below(int bound) { return static_cast<int>(Next() % static_cast<uint64_t>(bound)); }
-
- private:
-  uint64_t state_;
-};
 
 struct SampleContact {
   const char* name;         // cached name; null: not in the address book

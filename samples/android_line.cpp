@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "samples/sample_random.h"
+
 // Only the SQLite C interface: the samples stand apart from the library.
 namespace kx::samples {
 
@@ -103,36 +105,6 @@ constexpr const char* kPhrases[] = {"Good morning!",
                                     "Tabs\tinside\ttext are fine in content"};
 constexpr const char* kCardNames[] = {"Yuki Tanaka", "Dr. Sato Clinic", "Mika / Office",
                                       "Yuki Tanaka", "鈴木 一郎",       "Pizza Roma"};
-
-// SplitMix64: the same stream on every platform and standard library.
-class SampleRandom {
- public:
-  explicit SampleRandom(uint64_t seed) : state_(seed) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  // Uniform in [0, bound); bound > 0.
-  int64_t Below(int64_t bound) {
-    return static_cast<int64_t>(Next() % static_cast<uint64_t>(bound));
-  }
-  bool PerMille(int chance) { return Below(1000) < chance; }
-  template <typename T, size_t N>
-  const T& Pick(const T (&items)[N]) {
-    return items[Below(N)];
-  }
-  std::string Hex(int digits) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (int i = 0; i < digits; ++i) hex += kDigits[Below(16)];
-    return hex;
-  }
-
- private:
-  uint64_t state_;
-};
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close(db); }

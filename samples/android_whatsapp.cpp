@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "samples/android_whatsapp_schema.h"
+#include "samples/sample_random.h"
 
 namespace kx::samples {
 
@@ -189,19 +190,11 @@ std::string Picture(int variant) {
 // 2023-03-14 09:26:33 UTC in milliseconds.
 constexpr int64_t kFirstMessageMs = 1678785993000;
 
-// SplitMix64: the same stream everywhere.
-uint64_t Mix(uint64_t value) {
-  uint64_t z = value + 0x9E3779B97F4A7C15ull;
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
-}
-
 std::string KeyId(uint32_t seed, size_t chat, int64_t index) {
   char text[40];
   std::snprintf(text, sizeof(text), "3EB0%016llX",
-                static_cast<unsigned long long>(Mix(seed ^ (static_cast<uint64_t>(chat) << 40) ^
-                                                    static_cast<uint64_t>(index))));
+                static_cast<unsigned long long>(SplitMix64(
+                    seed ^ (static_cast<uint64_t>(chat) << 40) ^ static_cast<uint64_t>(index))));
   return text;
 }
 
@@ -355,7 +348,7 @@ class MessageFactory {
 
   Message Make(const ChatSpec& chat, size_t chat_index, int64_t index) {
     Message message;
-    const uint64_t roll = Mix(seed_ + chat_index * 1000003u + static_cast<uint64_t>(index));
+    const uint64_t roll = SplitMix64(seed_ + chat_index * 1000003u + static_cast<uint64_t>(index));
     message.key_id = KeyId(seed_, chat_index, index);
     message.timestamp = kFirstMessageMs + static_cast<int64_t>(chat_index) * 7919 + index * 97000 +
                         static_cast<int64_t>(roll % 1000);
