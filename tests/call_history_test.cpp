@@ -9,7 +9,6 @@
 #include <atomic>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/json_util.h"
@@ -233,18 +232,8 @@ TEST_F(CallHistoryTest, StopFromAnotherThreadDuringPackagingReportsStopped) {
   const std::string primary = phone_.File("calllog.db");
   ASSERT_TRUE(samples::WriteAndroidCallLog(primary, big));
   ASSERT_EQ(kStatusOk, Filter(primary, {}));
-  // The stop is requested once the package function has logged its start.
-  std::atomic<bool> finished{false};
-  std::thread stopper([this, &finished] {
-    while (!finished && LogText().find("type 3 KxDataPackage start") == std::string::npos) {
-      std::this_thread::yield();
-    }
-    RequestStop();
-  });
-  const int status = PackageDataType(CaptureResult, kCallHistoryType);
-  finished = true;
-  stopper.join();
-  EXPECT_EQ(kStatusStopped, status);
+  EXPECT_EQ(kStatusStopped,
+            test::PackageWhileStopping(kCallHistoryType, [this] { return LogText(); }));
   EXPECT_NE(std::string::npos, LogText().find("AndroidCallhistoryDataPackage stoped!"));
   EXPECT_EQ(0, g_results.count);
 }

@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "common/json_util.h"
+#include "sdk/library.h"
 
 namespace kx::test {
 
@@ -38,6 +42,22 @@ inline Json::Value Parsed(const std::string& text) {
 // The writer's layout of an expected document, so that whole texts compare.
 inline std::string Formatted(const std::string& expected_json) {
   return WriteJson(Parsed(expected_json));
+}
+
+// Packages `data_type` while another thread asks for a stop as soon as the
+// package function has logged its start (read through `log_text`). Returns
+// the package call's status.
+inline int PackageWhileStopping(int data_type, const std::function<std::string()>& log_text) {
+  const std::string started = "type " + std::to_string(data_type) + " KxDataPackage start";
+  std::atomic<bool> finished{false};
+  std::thread stopper([&] {
+    while (!finished && log_text().find(started) == std::string::npos) std::this_thread::yield();
+    RequestStop();
+  });
+  const int status = PackageDataType(CaptureResult, data_type);
+  finished = true;
+  stopper.join();
+  return status;
 }
 
 }  // namespace kx::test

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/json_util.h"
@@ -288,18 +287,7 @@ TEST_F(SmsTest, StopFromAnotherThreadDuringPackagingReportsStopped) {
   const std::string primary = phone_.File("mmssms.db");
   ASSERT_TRUE(samples::WriteAndroidTelephony(primary, big));
   ASSERT_EQ(kStatusOk, Filter(primary, {}));
-  // The stop is requested once the package function has logged its start.
-  std::atomic<bool> finished{false};
-  std::thread stopper([this, &finished] {
-    while (!finished && LogText().find("type 4 KxDataPackage start") == std::string::npos) {
-      std::this_thread::yield();
-    }
-    RequestStop();
-  });
-  const int status = PackageDataType(CaptureResult, kSmsType);
-  finished = true;
-  stopper.join();
-  EXPECT_EQ(kStatusStopped, status);
+  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kSmsType, [this] { return LogText(); }));
   EXPECT_NE(std::string::npos, LogText().find("AndroidSmsDataPackage stoped!"));
   EXPECT_EQ(0, g_results.count);
 }
