@@ -1,14 +1,8 @@
 #include "android/whatsapp_batches.h"
 
-#include <cerrno>
-#include <exception>
 #include <filesystem>
-#include <fstream>
-#include <string_view>
 #include <system_error>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #include "common/log.h"
 #include "common/platform.h"
@@ -28,14 +22,6 @@ constexpr size_t kMaxComparedFileBytes = 64 * 1024;
 constexpr size_t kMaxRecentBytes = 4 * 1024 * 1024;
 constexpr size_t kMaxRecentFiles = 256;
 
-// A file of that name may be a hard link to other side files: it is
-// removed rather than overwritten, so that they keep their bytes.
-bool WriteFreshFile(const std::string& path, const std::string& bytes) {
-  std::error_code ignored;
-  std::filesystem::remove(PathFromUtf8(path), ignored);
-  return WriteTextFile(path, bytes);
-}
-
 }  // namespace
 
 std::string BatchFileName(const std::string& jid, int batch_number, bool numbered) {
@@ -45,28 +31,23 @@ std::string BatchFileName(const std::string& jid, int batch_number, bool numbere
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {
-  errno = 0;
-  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-  if (!out.is_open()) {
-    KX_LOG(kLogError, "%s, file open fail, %d", path.c_str(), errno);
-    return false;
+  // The name is unlinked rather than truncated: it may be a hard link to
+  // other side files, which keep their bytes.
+  const FileWriteResult result = WriteNewFile(path, text);
+  switch (result.failed_step) {
+    case FileStep::kNone:
+      return true;
+    case FileStep::kOpen:
+      KX_LOG(kLogError, "%s, file open fail, %d", path.c_str(), result.error);
+      break;
+    case FileStep::kWrite:
+      KX_LOG(kLogError, "%s write error, %d\n", path.c_str(), result.error);
+      break;
+    case FileStep::kClose:
+      KX_LOG(kLogError, "%s close error, %d\n", path.c_str(), result.error);
+      break;
   }
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  if (!out) {
-    KX_LOG(kLogError, "%s write error, %d\n", path.c_str(), errno);
-    return false;
-  }
-  out.flush();
-  if (!out) {
-    KX_LOG(kLogError, "%s flush error, %d\n", path.c_str(), errno);
-    return false;
-  }
-  out.close();
-  if (out.fail()) {
-    KX_LOG(kLogError, "%s close error, %d\n", path.c_str(), errno);
-    return false;
-  }
-  return true;
+  return false;
 }
 
 std::string SideFilePath(const std::string& folder, const std::string& name_text) {
@@ -87,7 +68,7 @@ bool SideFileWriter::WriteAt(const std::string& path, const std::string& bytes) 
   if (found != recent_.end() && found->second.bytes == bytes && LinkToRecent(found->second, path)) {
     return true;
   }
-  if (!WriteFreshFile(path, bytes)) return false;
+  if (!WriteTextFile(path, bytes)) return false;
   Remember(key, bytes, path);
   return true;
 }

@@ -1,7 +1,15 @@
 #include "common/platform.h"
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <fstream>
+#include <system_error>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace kx {
 
@@ -40,5 +48,79 @@ bool ToLocalTime(int64_t seconds, std::tm* local) {
   return localtime_r(&time, local) != nullptr;
 #endif
 }
+
+namespace {
+
+FileWriteResult Failed(FileStep step, int error) { return {step, error != 0 ? error : EIO}; }
+
+}  // namespace
+
+#if defined(_WIN32)
+
+FileWriteResult WriteNewFile(const std::string& path, const std::string& bytes) {
+  const std::filesystem::path native = PathFromUtf8(path);
+  std::error_code ignored;
+  std::filesystem::remove(native, ignored);
+  errno = 0;
+  std::ofstream out(native, std::ios::binary | std::ios::trunc);
+  if (!out.is_open()) return Failed(FileStep::kOpen, errno);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) return Failed(FileStep::kWrite, errno);
+  out.close();
+  if (out.fail()) return Failed(FileStep::kClose, errno);
+  return {};
+}
+
+#else
+
+namespace {
+
+constexpr int kNewFileFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+constexpr mode_t kNewFileMode = 0644;
+
+int OpenNewFile(const char* path) {
+  int fd;
+  do {
+    fd = ::open(path, kNewFileFlags, kNewFileMode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// 0 or the errno of the failed write.
+int WriteAll(int fd, const std::string& bytes) {
+  size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (result < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (result == 0) return EIO;
+    written += static_cast<size_t>(result);
+  }
+  return 0;
+}
+
+}  // namespace
+
+FileWriteResult WriteNewFile(const std::string& path, const std::string& bytes) {
+  // Exclusive creation first: a fresh temp folder never holds the name, so
+  // no look-up or unlink is spent on it.
+  int fd = OpenNewFile(path.c_str());
+  if (fd < 0 && errno == EEXIST) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return Failed(FileStep::kOpen, errno);
+    fd = OpenNewFile(path.c_str());
+  }
+  if (fd < 0) return Failed(FileStep::kOpen, errno);
+  const int write_error = WriteAll(fd, bytes);
+  const int close_result = ::close(fd);
+  const int close_error = errno;
+  if (write_error != 0) return Failed(FileStep::kWrite, write_error);
+  // A close interrupted by a signal has still released the descriptor.
+  if (close_result != 0 && close_error != EINTR) return Failed(FileStep::kClose, close_error);
+  return {};
+}
+
+#endif
 
 }  // namespace kx
