@@ -65,7 +65,7 @@ class SideFileWriter {
   void ForgetPath(const std::string& path);
 
   std::string folder_;
-  std::unordered_map<uint64_t, Recent> recent_;  // by FNV-1a of the bytes
+  std::unordered_map<uint64_t, Recent> recent_;  // by a hash of the bytes
   std::unordered_map<std::string, uint64_t> recent_paths_;
   size_t recent_bytes_ = 0;
 };
