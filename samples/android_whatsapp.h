@@ -27,6 +27,18 @@ constexpr int kWhatsAppNewerLayoutEarly = 3;
 //    satellites).
 constexpr int kWhatsAppNewerLayoutNoLinks = 4;
 
+// Kinds of the generated messages.
+enum class WhatsAppMessageMix {
+  // Every kind in a fixed cycle, half of them text: each chat of 40
+  // messages shows every case once. About one message in five has a
+  // thumbnail or a card; the thumbnails are a handful of small pictures.
+  kEveryKind,
+  // Proportions of a typical phone: three messages in four are text, about
+  // one in seven has a thumbnail (pictures, videos, link previews) and every
+  // thumbnail is a picture of its own, of 1 to 3 kB.
+  kTypical,
+};
+
 struct WhatsAppStoreShape {
   // 0: the sample cast (one-to-one chats, two groups, a broadcast list, a
   // chat without "@"), about 40 * scale messages each. Otherwise this many
@@ -34,10 +46,7 @@ struct WhatsAppStoreShape {
   int chats = 0;
   int64_t messages_per_chat = 0;
   bool business = false;  // media paths of WhatsApp Business
-  // Percentage of the messages that keep their kind from the mix (media,
-  // cards, replies, notices...); the others are plain text. 100: the full
-  // mix, where about one message in six has a thumbnail or a card.
-  int mixed_percent = 100;
+  WhatsAppMessageMix mix = WhatsAppMessageMix::kEveryKind;
 };
 
 // Writes a fresh message store at `path` (an existing file is replaced).

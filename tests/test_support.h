@@ -35,6 +35,8 @@ std::vector<std::string> QueryColumn(const std::string& path, const std::string&
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Upper-case hexadecimal, as SQLite's hex() gives it.
+std::string HexBytes(const std::string& bytes);
 
 // The folder of the built KxDataConfiger.db.
 std::string ConfigFolder();

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -468,6 +469,42 @@ TEST_F(WhatsAppPackageTest, PackagesEverySampleVersionThroughTheLibrary) {
       EXPECT_EQ(1u, universal_types.count(type)) << type;
     }
   }
+}
+
+// The typical mix gives every picture bytes of its own: each message with a
+// thumbnail row names a file holding exactly that row's bytes, none shared
+// by mistake with another message.
+TEST_F(WhatsAppPackageTest, EveryThumbnailRowBecomesItsMessagesFile) {
+  samples::AndroidSampleOptions options;
+  options.schema_version = samples::kWhatsAppNewerLayout;
+  samples::WhatsAppStoreShape shape;
+  shape.chats = 3;
+  shape.messages_per_chat = 400;
+  shape.mix = samples::WhatsAppMessageMix::kTypical;
+  ASSERT_TRUE(samples::WriteWhatsAppMessageStore(store_, options, shape));
+  std::map<std::string, std::string> thumbnail_by_key;  // key_id -> hex bytes
+  for (const std::string& row :
+       test::QueryColumn(store_,
+                         "select m.key_id || ' ' || hex(t.thumbnail) from message m join "
+                         "message_thumbnail t on t.message_row_id = m._id")) {
+    thumbnail_by_key[row.substr(0, row.find(' '))] = row.substr(row.find(' ') + 1);
+  }
+  ASSERT_GT(thumbnail_by_key.size(), 100u);
+
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  size_t files = 0;
+  for (const Json::Value& chat : run.document["chat_sessions"]) {
+    for (const Json::Value& message : ChatMessages(chat)) {
+      const auto row = thumbnail_by_key.find(message["key_id"].asString());
+      ASSERT_EQ(row != thumbnail_by_key.end(), message.isMember("thumbnail_file")) << message;
+      if (row == thumbnail_by_key.end()) continue;
+      ++files;
+      EXPECT_EQ(row->second,
+                test::HexBytes(test::ReadFileBytes(message["thumbnail_file"].asString())));
+    }
+  }
+  EXPECT_EQ(thumbnail_by_key.size(), files);
 }
 
 // Tests of the error paths follow.
