@@ -58,6 +58,8 @@ int RunInChild(const std::function<int()>& work) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void FlushFileSystems() { sync(); }
+
 std::string MakeTempFolder(const std::string& prefix) {
   std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
   std::vector<char> buffer(pattern.begin(), pattern.end());

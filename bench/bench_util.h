@@ -25,6 +25,9 @@ double TimeShellCommand(const std::string& command);
 // normally. Call before any thread is started.
 int RunInChild(const std::function<int()>& work);
 
+// Writes every dirty page of every file system back to disk (sync).
+void FlushFileSystems();
+
 // A fresh folder under the system temp folder; "" on failure.
 std::string MakeTempFolder(const std::string& prefix);
 
