@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace kx {
 
@@ -64,6 +67,33 @@ bool IsPlainAscii(char c) {
   return byte >= 0x20 && byte < 0x80 && c != '"' && c != '\\';
 }
 
+// True when none of the eight bytes of `word` needs escaping. Word-wide
+// byte tests: a byte below 0x20, a byte with its top bit set, a quote or a
+// backslash each leave a top bit in the result.
+bool EightPlainBytes(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kTops = 0x8080808080808080ULL;
+  const uint64_t below_space = (word - kOnes * 0x20) & ~word;
+  const uint64_t quote = word ^ (kOnes * '"');
+  const uint64_t backslash = word ^ (kOnes * '\\');
+  const uint64_t quote_zero = (quote - kOnes) & ~quote;
+  const uint64_t backslash_zero = (backslash - kOnes) & ~backslash;
+  return ((word | below_space | quote_zero | backslash_zero) & kTops) == 0;
+}
+
+// The end of the run of plain bytes that starts at `at`. Message texts are
+// mostly plain: they are passed over eight bytes at a time.
+const char* PlainRunEnd(const char* at, const char* end) {
+  uint64_t word;
+  while (end - at >= static_cast<ptrdiff_t>(sizeof(word))) {
+    std::memcpy(&word, at, sizeof(word));
+    if (!EightPlainBytes(word)) break;
+    at += sizeof(word);
+  }
+  while (at != end && IsPlainAscii(*at)) ++at;
+  return at;
+}
+
 }  // namespace
 
 void AppendJsonString(std::string_view value, std::string* out) {
@@ -72,7 +102,7 @@ void AppendJsonString(std::string_view value, std::string* out) {
   const char* const end = at + value.size();
   while (at != end) {
     const char* run = at;
-    while (at != end && IsPlainAscii(*at)) ++at;
+    at = PlainRunEnd(at, end);
     out->append(run, static_cast<size_t>(at - run));
     if (at == end) break;
     switch (*at) {

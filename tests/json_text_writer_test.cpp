@@ -194,6 +194,21 @@ TEST(JsonTextWriterTest, StringArraysAreLaidOutLikeTheTreeWriter) {
   }
 }
 
+// Every byte value at every place of a text long enough to be scanned a
+// word at a time, alone and beside another.
+TEST(JsonTextWriterTest, EscapesEveryByteWhereverItStands) {
+  for (int byte = 0; byte < 256; ++byte) {
+    for (size_t place = 0; place < 19; ++place) {
+      std::string text(19, 'p');
+      text[place] = static_cast<char>(byte);
+      if (place + 1 < text.size()) text[place + 1] = static_cast<char>(byte ^ 0x80);
+      std::string streamed;
+      AppendJsonString(text, &streamed);
+      ASSERT_EQ(WriteJson(Json::Value(text)), streamed) << byte << " at " << place;
+    }
+  }
+}
+
 Json::Value RandomStringArray(Random& random) {
   Json::Value list(Json::arrayValue);
   const int count = random.Below(4) == 0 ? random.Below(30) : random.Below(6);
