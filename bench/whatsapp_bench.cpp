@@ -4,11 +4,11 @@
 // step, its peak memory, and the ratio to the sqlite3 shell printing the
 // message query over all chats as JSON from the same file.
 //
-// Usage: whatsapp_bench [chats|one|all] [messages per chat] [typical|every-kind]
+// Usage: whatsapp_bench [chats|one|all] [messages per chat] [typical|every-kind|text]
 // The typical mix (the default) has the proportions of a real phone: one
 // message in seven has a thumbnail, each a picture of its own, and each
 // becomes a file of its own in the temp folder. The every-kind mix is the
-// test data's cycle, denser in media, cards and replies.
+// test data's cycle, denser in media, cards and replies; text has no media.
 //
 // Every thumbnail costs the package step one file creation, whose price
 // only the file system decides. So the bench also times writing the same
@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -172,14 +173,18 @@ int main(int argc, char** argv) {
   const std::string which = argc > 1 ? argv[1] : "all";
   const long long per_chat = argc > 2 ? std::atoll(argv[2]) : 1000;
   const std::string mix_name = argc > 3 ? argv[3] : "typical";
-  if (per_chat < 1 || (mix_name != "typical" && mix_name != "every-kind") ||
+  const std::map<std::string, kx::samples::WhatsAppMessageMix> mixes = {
+      {"typical", kx::samples::WhatsAppMessageMix::kTypical},
+      {"every-kind", kx::samples::WhatsAppMessageMix::kEveryKind},
+      {"text", kx::samples::WhatsAppMessageMix::kText}};
+  if (per_chat < 1 || mixes.count(mix_name) == 0 ||
       (which != "all" && which != "chats" && which != "one")) {
-    std::fprintf(stderr, "usage: %s [chats|one|all] [messages per chat] [typical|every-kind]\n",
+    std::fprintf(stderr,
+                 "usage: %s [chats|one|all] [messages per chat] [typical|every-kind|text]\n",
                  argv[0]);
     return 2;
   }
-  const auto mix = mix_name == "typical" ? kx::samples::WhatsAppMessageMix::kTypical
-                                         : kx::samples::WhatsAppMessageMix::kEveryKind;
+  const kx::samples::WhatsAppMessageMix mix = mixes.at(mix_name);
   std::printf("message mix: %s\n", mix_name.c_str());
   std::vector<StoreShape> shapes;
   if (which != "one") shapes.push_back({"chats", 2000, per_chat, mix});

@@ -405,8 +405,9 @@ class MessageFactory {
       return message;
     }
     const bool typical = mix_ == WhatsAppMessageMix::kTypical;
-    const Kind kind =
-        typical ? TypicalKind(SplitMix64(roll)) : kKindCycle[index % kKindCycleLength];
+    Kind kind = Kind::kText;
+    if (mix_ == WhatsAppMessageMix::kEveryKind) kind = kKindCycle[index % kKindCycleLength];
+    if (typical) kind = TypicalKind(SplitMix64(roll));
     // Thumbnails of the typical mix differ from message to message.
     const auto picture = [&](int variant) {
       return typical ? UniquePicture(roll) : Picture(variant);

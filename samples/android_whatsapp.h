@@ -37,6 +37,8 @@ enum class WhatsAppMessageMix {
   // one in seven has a thumbnail (pictures, videos, link previews) and every
   // thumbnail is a picture of its own, of 1 to 3 kB.
   kTypical,
+  // Text only, past the encryption notice that opens every chat.
+  kText,
 };
 
 struct WhatsAppStoreShape {
