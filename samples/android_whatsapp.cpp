@@ -207,8 +207,14 @@ constexpr char kSecondVcard[] =
     "BEGIN:VCARD\nVERSION:3.0\nN:;李雷;;;\nFN:李雷\nTEL;type=CELL:+86 138 0013 8000\nEND:VCARD";
 
 // A tiny JPEG-like picture (the thumbnails of the store are JPEG bytes).
+const std::string& JpegStart() {
+  static const std::string start(
+      "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20);
+  return start;
+}
+
 std::string Picture(int variant) {
-  std::string bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20);
+  std::string bytes = JpegStart();
   for (int i = 0; i < 96; ++i) bytes.push_back(static_cast<char>((i * 37 + variant * 11) & 0xFF));
   bytes += std::string("\xFF\xD9", 2);
   return bytes;
@@ -216,7 +222,7 @@ std::string Picture(int variant) {
 
 // A picture of its own for every message, 1 to 3 kB, as real thumbnails are.
 std::string UniquePicture(uint64_t seed) {
-  std::string bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20);
+  std::string bytes = JpegStart();
   const size_t length = 1024 + SplitMix64(seed) % 2048;
   uint64_t state = seed;
   while (bytes.size() < length) {
@@ -404,13 +410,10 @@ class MessageFactory {
       message.status = 6;
       return message;
     }
-    const bool typical = mix_ == WhatsAppMessageMix::kTypical;
-    Kind kind = Kind::kText;
-    if (mix_ == WhatsAppMessageMix::kEveryKind) kind = kKindCycle[index % kKindCycleLength];
-    if (typical) kind = TypicalKind(SplitMix64(roll));
+    const Kind kind = KindOf(index, roll);
     // Thumbnails of the typical mix differ from message to message.
     const auto picture = [&](int variant) {
-      return typical ? UniquePicture(roll) : Picture(variant);
+      return mix_ == WhatsAppMessageMix::kTypical ? UniquePicture(roll) : Picture(variant);
     };
     const char* phrase = Phrases()[roll % Phrases().size()];
     const std::string stamp =
@@ -544,6 +547,18 @@ class MessageFactory {
   }
 
  private:
+  Kind KindOf(int64_t index, uint64_t roll) const {
+    switch (mix_) {
+      case WhatsAppMessageMix::kEveryKind:
+        return kKindCycle[index % kKindCycleLength];
+      case WhatsAppMessageMix::kTypical:
+        return TypicalKind(SplitMix64(roll));
+      case WhatsAppMessageMix::kText:
+        break;
+    }
+    return Kind::kText;
+  }
+
   static void SetMedia(Message* message, int type, const std::string& path, const char* mime,
                        int64_t size, int64_t duration) {
     message->type = type;
