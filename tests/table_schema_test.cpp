@@ -81,6 +81,9 @@ struct TableCase {
   Columns expected;
 };
 
+// CTest shows a case by its label, not by its bytes.
+void PrintTo(const TableCase& c, std::ostream* out) { *out << c.label; }
+
 class ParseCreateTableSqlTest : public ::testing::TestWithParam<TableCase> {};
 
 TEST_P(ParseCreateTableSqlTest, GivesTheColumnList) {
@@ -171,6 +174,8 @@ struct RealTableCase {
   size_t column_count;
   std::vector<std::pair<size_t, ColumnDef>> spot_checks;
 };
+
+void PrintTo(const RealTableCase& c, std::ostream* out) { *out << c.label; }
 
 class RealTableTest : public ::testing::TestWithParam<RealTableCase> {};
 
