@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "test_support.h"
 
@@ -48,6 +49,23 @@ TEST_F(WriteNewFileTest, ReplacesTheNameNotTheFileBehindIt) {
   ASSERT_TRUE(WriteNewFile(path, "new").ok());
   EXPECT_EQ("new", ReadFileBytes(path));
   EXPECT_EQ("old and longer bytes", ReadFileBytes(other));
+}
+
+// A link planted under the name is replaced, never followed: nothing is
+// written outside the folder.
+TEST_F(WriteNewFileTest, ASymbolicLinkUnderTheNameIsNotFollowed) {
+  test::TempDir outside;
+  const std::string target = outside.File("victim.txt");
+  test::WriteFileBytes(target, "keep me");
+  const std::string path = dir_.File("planted.thumb");
+  std::error_code error;
+  std::filesystem::create_symlink(PathFromUtf8(target), PathFromUtf8(path), error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+
+  ASSERT_TRUE(WriteNewFile(path, "thumbnail").ok());
+  EXPECT_EQ("keep me", ReadFileBytes(target));
+  EXPECT_FALSE(std::filesystem::is_symlink(PathFromUtf8(path)));
+  EXPECT_EQ("thumbnail", ReadFileBytes(path));
 }
 
 TEST_F(WriteNewFileTest, AFolderThatIsGoneFailsAtOpen) {
