@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -233,10 +232,9 @@ std::string ThumbnailPath(const std::string& temp_folder, int64_t row_id,
 }
 
 void WriteThumbnail(const std::string& path, const std::string& picture) {
-  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-  out.write(picture.data(), static_cast<std::streamsize>(picture.size()));
-  out.close();
-  if (!out) KX_LOG_AT(kLogProblem, kStem, "Fail to write thumbnail %s.", path.c_str());
+  if (!WriteNewFile(path, picture).ok()) {
+    KX_LOG_AT(kLogProblem, kStem, "Fail to write thumbnail %s.", path.c_str());
+  }
 }
 
 // One data row of a raw contact.

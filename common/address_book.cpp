@@ -1,7 +1,7 @@
 #include "common/address_book.h"
 
-#include <fstream>
 #include <string>
+#include <string_view>
 
 #include "common/log.h"
 #include "common/platform.h"
@@ -21,10 +21,9 @@ constexpr char kFullSizeSuffix[] = ".jpg";
 constexpr char kThumbnailSuffix[] = ".thumb";
 
 bool WriteWholeFile(const std::string& utf8_path, const void* bytes, int length) {
-  std::ofstream file(PathFromUtf8(utf8_path), std::ios::binary | std::ios::trunc);
-  if (!file) return false;
-  file.write(static_cast<const char*>(bytes), length);
-  return static_cast<bool>(file);
+  return WriteNewFile(utf8_path, std::string_view(static_cast<const char*>(bytes),
+                                                  static_cast<size_t>(length)))
+      .ok();
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ FileWriteResult Failed(FileStep step, int error) { return {step, error != 0 ? er
 
 #if defined(_WIN32)
 
-FileWriteResult WriteNewFile(const std::string& path, const std::string& bytes) {
+FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   const std::filesystem::path native = PathFromUtf8(path);
   std::error_code ignored;
   std::filesystem::remove(native, ignored);
@@ -87,7 +87,7 @@ int OpenNewFile(const char* path) {
 }
 
 // 0 or the errno of the failed write.
-int WriteAll(int fd, const std::string& bytes) {
+int WriteAll(int fd, std::string_view bytes) {
   size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -103,7 +103,7 @@ int WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-FileWriteResult WriteNewFile(const std::string& path, const std::string& bytes) {
+FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   // Exclusive creation first: a fresh temp folder never holds the name, so
   // no look-up or unlink is spent on it.
   int fd = OpenNewFile(path.c_str());

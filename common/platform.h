@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kx {
 
@@ -44,7 +45,7 @@ struct FileWriteResult {
 // link sharing it keeps its bytes. On POSIX hosts the common case is one
 // open, one write and one close: packagers that write hundreds of thousands
 // of small side files spend most of their time in these calls.
-FileWriteResult WriteNewFile(const std::string& path, const std::string& bytes);
+FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes);
 
 }  // namespace kx
 

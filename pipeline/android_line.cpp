@@ -1,9 +1,7 @@
 #include "pipeline/android_line.h"
 
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <utility>
 
@@ -430,14 +428,14 @@ void AndroidLineDataPackage::WriteContactCard(const std::string& card_text, Line
     name = base + "_" + std::to_string(suffix);
   }
   const std::string path = JoinPath(temp_folder_, name + ".vcf");
-  std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-  if (!file.is_open()) {
-    const int error_number = errno;
+  // A card that could not be written whole still names its file; only one
+  // that could not be created does not.
+  const FileWriteResult written = WriteNewFile(path, card_text);
+  if (written.failed_step == FileStep::kOpen) {
     KX_LOG_OP(kLogProblem, kGetMessageOperation, "Open file {%s} failed, error message:{%s}",
-              path.c_str(), std::strerror(error_number));
+              path.c_str(), std::strerror(written.error));
     return;
   }
-  file.write(card_text.data(), static_cast<std::streamsize>(card_text.size()));
   message->vCard_file = path;
 }
 

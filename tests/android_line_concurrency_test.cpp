@@ -1,12 +1,14 @@
 // A stop requested from another thread while the LINE packager is inside
-// AnalyseDatabase. A FIFO stands where a contact card is written, and the
-// card is larger than a pipe holds: the packager stays blocked writing it
-// until the other thread, having requested the stop, drains the FIFO. So the
-// stop lands inside the analysis on every run, without timing.
+// AnalyseDatabase. A FIFO stands where the first chat's detail file is
+// written, and that chat holds more text than a pipe: the packager stays
+// blocked writing it until the other thread, having requested the stop,
+// drains the FIFO. The second chat's messages then meet the stop, on every
+// run, without timing.
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -51,32 +53,36 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
   test::TempDir out;
   test::TempDir logs;
   InitializeLibrary(logs.path().c_str(), test::ConfigFolder().c_str());
-  const std::string chat = "ubbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
-  const std::string card(256 * 1024, 'v');  // several pipe buffers
+  const std::string first_chat = "ubbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
+  const std::string second_chat = "ucccccccccccccccccccccccccccccccc";
+  const std::string long_text(256 * 1024, 'v');  // several pipe buffers
   const std::string db = source.File("naver_line");
   test::RunSql(db, samples::AndroidLineSchemaSql(2) +
                        "INSERT INTO chat (chat_id, owner_mid, type, last_created_time) VALUES ('" +
-                       chat + "','uaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa',1,'0');" +
-                       Messages(1, 20, chat) +
+                       first_chat + "','uaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa',1,'2'), ('" +
+                       second_chat + "','uaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa',1,'1');" +
                        "INSERT INTO chat_history (id, server_id, type, chat_id, content, "
-                       "created_time, attachement_type, parameter) VALUES (21,'21',1,'" +
-                       chat + "',NULL,'1673308800000',13,'displayName\tCard\tvCard\t" + card +
-                       "');" + Messages(22, 20, chat));
-  const std::string fifo = out.File("Card.vcf");
+                       "created_time, attachement_type) VALUES (1,'1',1,'" +
+                       first_chat + "','" + long_text + "','1673308800000',0);" +
+                       Messages(2, 20, second_chat));
+  // Chats are analysed newest first: the first chat's details go to file 0.
+  const std::string fifo = out.File("DataAnalysis_Line_0.json");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  // Opened before the package starts, without waiting for a writer, so that
+  // this thread can give up on a packager that never writes to it.
+  const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
 
-  std::thread stopper([&fifo, &card] {
-    // Returns once the packager has opened the card for writing.
-    const int fd = open(fifo.c_str(), O_RDONLY);
-    if (fd < 0) return;
+  std::string drained;
+  std::thread stopper([fd, &drained] {
+    pollfd waiting = {fd, POLLIN, 0};
+    if (poll(&waiting, 1, 60 * 1000) != 1) return;  // the drain check fails
     RequestStop();
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     std::vector<char> buffer(64 * 1024);
-    size_t drained = 0;
     for (ssize_t n; (n = read(fd, buffer.data(), buffer.size())) > 0;) {
-      drained += static_cast<size_t>(n);
+      drained.append(buffer.data(), static_cast<size_t>(n));
     }
-    close(fd);
-    EXPECT_EQ(card.size(), drained);
   });
 
   Json::Value request;
@@ -86,11 +92,15 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
   const std::string text = WriteJson(request);
   g_callbacks = 0;
   const int status = PackageStaged(text.c_str(), static_cast<int>(text.size()), CountCallback);
-  // Should the card never be opened, this releases the waiting thread (and
-  // its drain check fails) instead of hanging.
-  const int release = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-  if (release >= 0) close(release);
   stopper.join();
+  close(fd);
+
+  // The first chat's detail file went through whole.
+  Json::Value first_details;
+  std::string error;
+  ASSERT_TRUE(ParseJson(drained.c_str(), &first_details, &error)) << drained.size() << " bytes";
+  ASSERT_EQ(1u, first_details.size());
+  EXPECT_EQ(long_text, first_details[0]["content"].asString());
 
   EXPECT_EQ(1111, status);
   EXPECT_EQ(0, g_callbacks);
