@@ -48,10 +48,16 @@ std::vector<std::string> FieldNames(const FieldList& fields) {
   return names;
 }
 
-void ReadRow(const SqliteStatement& statement, ResultRow* row) {
+// False when a stop request cut the row short.
+bool ReadRow(const SqliteStatement& statement, ResultRow* row,
+             const std::atomic<int>* stop = nullptr) {
   row->Clear();
   const int count = statement.ColumnCount();
-  for (int i = 0; i < count; ++i) ReadColumnIntoRow(statement, i, row);
+  for (int i = 0; i < count; ++i) {
+    if (StopRequested(stop)) return false;
+    ReadColumnIntoRow(statement, i, row);
+  }
+  return true;
 }
 
 // Prepares and steps one schema change. 1106 when it cannot be prepared; a
@@ -146,11 +152,12 @@ struct PrimaryLayout {
   FieldMap fields;
 };
 
-SchemaMap LoadSchemas(const SQLite3Wrapper& db, const std::vector<ScanTableInfo>& tables) {
+SchemaMap LoadSchemas(const SQLite3Wrapper& db, const std::vector<ScanTableInfo>& tables,
+                      const std::atomic<int>* stop) {
   SchemaMap schemas;
   for (const ScanTableInfo& table : tables) {
     TableSchema schema;
-    if (LoadTableSchema(db, table.table_name, &schema) == 1 && !schema.variants.empty()) {
+    if (LoadTableSchema(db, table.table_name, &schema, stop) == 1 && !schema.variants.empty()) {
       schemas[table.table_name] = schema.variants.front().second;
     }
   }
@@ -159,16 +166,18 @@ SchemaMap LoadSchemas(const SQLite3Wrapper& db, const std::vector<ScanTableInfo>
 
 // Gives the primary database its is_deleted column and unique indexes and
 // loads the field configuration against its tables. The primary is closed
-// again before returning.
+// again before returning. A stop request cuts short what grows with the data
+// (a long table definition, the unique indexes); is_deleted is still added,
+// so the package step reads the primary as it would after a merge.
 int PreparePrimary(SqliteConfig& config, const std::string& primary_path,
                    const std::vector<ScanTableInfo>& tables, int system_type, int config_type,
-                   PrimaryLayout* layout) {
+                   const std::atomic<int>* stop, PrimaryLayout* layout) {
   SQLite3Wrapper primary(primary_path);
   if (primary.Open(OpenMode::kReadWrite) != SQLITE_OK) {
     KX_LOG_AT(kLogError, kDataPackageCommonStem, "Fail to open db.");
     return kStatusOpenFailed;
   }
-  layout->schemas = LoadSchemas(primary, tables);
+  layout->schemas = LoadSchemas(primary, tables, stop);
   AddIsDeletedColumn(primary, layout->schemas, 0);
   FieldTypeMap field_types;
   if (!LoadResultFieldInfo(config, system_type, config_type, layout->schemas, &layout->fields,
@@ -176,7 +185,7 @@ int PreparePrimary(SqliteConfig& config, const std::string& primary_path,
     KX_LOG_AT(kLogError, kDataPackageCommonStem, "Fail to load config.");
     return kStatusConfigLoadFailed;
   }
-  CreateUniqueIndexes(primary, layout->fields);
+  CreateUniqueIndexes(primary, layout->fields, stop);
   primary.Close();
   return kStatusOk;
 }
@@ -219,8 +228,8 @@ int MergeCopies(SqliteConfig& config, const std::string& primary_path, FileQueue
   }
   PrimaryLayout layout;
   const int prepared =
-      PreparePrimary(config, primary_path, tables, system_type, config_type, &layout);
-  if (prepared != kStatusOk) return prepared;
+      PreparePrimary(config, primary_path, tables, system_type, config_type, stop, &layout);
+  if (prepared != kStatusOk || StopRequested(stop)) return prepared;
   AppendIsDeletedField(&layout.fields);
 
   std::unique_ptr<SQLite3Wrapper> primary = OpenDatabase(primary_path, OpenMode::kReadWrite);
@@ -259,8 +268,9 @@ int AddIsDeletedColumn(SQLite3Wrapper& db, const std::string& table) {
   return RunSchemaChange(db, AddIsDeletedSql(table, 0));
 }
 
-void CreateUniqueIndexes(SQLite3Wrapper& db, const FieldMap& fields) {
+void CreateUniqueIndexes(SQLite3Wrapper& db, const FieldMap& fields, const std::atomic<int>* stop) {
   for (const auto& entry : fields) {
+    if (StopRequested(stop)) return;
     const std::string unique_names = JoinFieldNames(entry.second, UniqueFields);
     if (unique_names.empty()) continue;
     const std::string& table = entry.first;
@@ -315,7 +325,7 @@ int CopyQueryToTable(SQLite3Wrapper& target, SqliteStatement& source, const std:
   Transaction transaction(target);
   ResultRow row;
   for (int step = source.Step(); step == SQLITE_ROW && !StopRequested(stop); step = source.Step()) {
-    ReadRow(source, &row);
+    if (!ReadRow(source, &row, stop)) break;
     // A refused insert (mostly a key the unique index holds already) skips
     // the row.
     BindRowAndStep(table_fields, row, &insert);
@@ -354,7 +364,7 @@ int MergeTableRows(SQLite3Wrapper& target, SQLite3Wrapper& source_db, SqliteStat
   ResultRow row;
   ResultRow row_to_insert;
   for (int step = source.Step(); step == SQLITE_ROW && !StopRequested(stop); step = source.Step()) {
-    ReadRow(source, &row);
+    if (!ReadRow(source, &row, stop)) break;
     if (BindRowAndTest(unique, row, &key_test)) continue;
     ReadRowToInsert(unique, row, reread, &row_to_insert);
     if (!row_ids.empty() && !RenumberTakenRowIds(row_ids, row_id_test, maximums, &row_to_insert)) {

@@ -19,8 +19,10 @@ int AddIsDeletedColumn(SQLite3Wrapper& db, const SchemaMap& schemas, int default
 int AddIsDeletedColumn(SQLite3Wrapper& db, const std::string& table);
 
 // "<table>_unique_key_index" over the unique fields of every table that has
-// some; failures (existing index, duplicate rows) are ignored.
-void CreateUniqueIndexes(SQLite3Wrapper& db, const FieldMap& fields);
+// some; failures (existing index, duplicate rows) are ignored. A stop request
+// leaves the remaining tables without one.
+void CreateUniqueIndexes(SQLite3Wrapper& db, const FieldMap& fields,
+                         const std::atomic<int>* stop = nullptr);
 
 // Builds the index_field_info indexes of the "contact" configuration on the
 // database at `db_path`. Returns 0 or 1105.
@@ -34,8 +36,7 @@ int CopyQueryToTable(SQLite3Wrapper& target, SqliteStatement& source, const std:
 // Like CopyQueryToTable, but skips rows whose unique key the target holds
 // already and renumbers row-id fields that collide. Returns 0.
 int MergeTableRows(SQLite3Wrapper& target, SQLite3Wrapper& source_db, SqliteStatement& source,
-                   const std::string& table, const FieldMap& fields,
-                   const std::atomic<int>* stop);
+                   const std::string& table, const FieldMap& fields, const std::atomic<int>* stop);
 
 // Drains `copies` into the primary database. 0 on success or stop, 1102 when
 // the configuration cannot be read, 1105 when a database cannot be opened

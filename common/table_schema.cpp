@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 
 #include "common/log.h"
+#include "common/status.h"
 #include "common/text.h"
 
 namespace kx {
@@ -43,15 +47,60 @@ int TypeIndexOf(const std::string& word) {
   return -1;
 }
 
-bool ParenthesesBalanced(const std::string& text) {
-  return std::count(text.begin(), text.end(), '(') == std::count(text.begin(), text.end(), ')');
-}
-
 bool OnlyWhiteSpace(const std::string& text, size_t begin, size_t end) {
   for (size_t i = begin; i < end; ++i) {
     if (!std::isspace(static_cast<unsigned char>(text[i]))) return false;
   }
   return true;
+}
+
+bool StopRequested(const std::atomic<int>* stop) {
+  return stop != nullptr && stop->load(std::memory_order_relaxed) == kStopRequested;
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The keyword a word starts with ("CHECK(a" starts with CHECK), upper case.
+std::string LeadingKeyword(const std::string& text, size_t begin) {
+  size_t end = begin;
+  while (end < text.size() && (std::isalpha(static_cast<unsigned char>(text[end])) != 0)) ++end;
+  return UpperCase(text.substr(begin, end - begin));
+}
+
+bool IsOneOf(const std::string& word, std::initializer_list<const char*> keywords) {
+  return std::any_of(keywords.begin(), keywords.end(),
+                     [&word](const char* keyword) { return word == keyword; });
+}
+
+// SQLite's declared type of a column runs from the word after the name to
+// the first column constraint.
+bool StartsColumnConstraint(const std::string& word) {
+  return IsOneOf(LeadingKeyword(word, 0),
+                 {"CONSTRAINT", "PRIMARY", "NOT", "NULL", "UNIQUE", "CHECK", "DEFAULT", "COLLATE",
+                  "REFERENCES", "GENERATED", "AS"});
+}
+
+// SQLite's affinity rules, in their order. NUMERIC affinity reads as integer.
+int AffinitySlot(const std::string& declared_type) {
+  const std::string type = UpperCase(declared_type);
+  if (Contains(type, "INT")) return kTypeInteger;
+  if (Contains(type, "CHAR") || Contains(type, "CLOB") || Contains(type, "TEXT")) return kTypeText;
+  if (Contains(type, "BLOB")) return kTypeBlob;
+  if (Contains(type, "REAL") || Contains(type, "FLOA") || Contains(type, "DOUB")) return kTypeReal;
+  return kTypeInteger;
+}
+
+// The keyword of a table constraint when the piece starts with one, else "".
+// Only an unquoted first word counts: a quoted "check" is a column name.
+std::string TableConstraintKeyword(const std::string& piece) {
+  size_t first = 0;
+  while (first < piece.size() && std::isspace(static_cast<unsigned char>(piece[first]))) ++first;
+  const std::string keyword = LeadingKeyword(piece, first);
+  return IsOneOf(keyword, {"CONSTRAINT", "PRIMARY", "UNIQUE", "CHECK", "FOREIGN"}) ? keyword
+                                                                                   : std::string();
 }
 
 // "UNIQUE (a, b)" as a piece of its own: a table-level constraint, not a
@@ -65,38 +114,59 @@ bool IsTableUniqueConstraint(const std::string& piece) {
   return OnlyWhiteSpace(piece, unique + 6, paren);
 }
 
-enum class PieceOutcome { kNext, kStopKeep, kStopEmpty };
+enum class PieceOutcome { kNext, kStopKeep };
 
-// Steps 7 to 9 for one complete piece.
-PieceOutcome AddPiece(const std::string& piece, bool is_virtual, std::vector<ColumnDef>* columns) {
+// The special entries of a virtual table; false when the piece is none.
+bool AddVirtualTableEntry(const std::string& piece, std::vector<ColumnDef>* columns) {
   const bool has_paren = Contains(piece, "(");
   if (has_paren && ContainsEither(piece, "CONSTRAINT", "constraint")) {
-    if (!is_virtual) return PieceOutcome::kStopKeep;
     columns->push_back({"constraint", kTypeConstraintMarker, 0});
-    return PieceOutcome::kNext;
+    return true;
   }
-  if (has_paren && ContainsEither(piece, "PRIMARY KEY(", "primary key(")) {
-    if (!is_virtual) return PieceOutcome::kStopKeep;
+  const std::string keyword = TableConstraintKeyword(piece);
+  if ((has_paren && ContainsEither(piece, "PRIMARY KEY(", "primary key(")) ||
+      keyword == "PRIMARY") {
     columns->push_back({"primary", kTypePrimaryMarker, 0});
-    return PieceOutcome::kNext;
+    return true;
+  }
+  // Module arguments never hold these; they are no columns either way.
+  return keyword == "CHECK" || keyword == "FOREIGN";
+}
+
+// One complete piece: a column, a table constraint or an entry of a virtual
+// table. SQLite puts every table constraint after the last column, so in an
+// ordinary table the first one ends the list.
+PieceOutcome AddPiece(const std::string& piece, bool is_virtual, std::vector<ColumnDef>* columns) {
+  if (is_virtual) {
+    if (AddVirtualTableEntry(piece, columns)) return PieceOutcome::kNext;
+  } else if (!TableConstraintKeyword(piece).empty()) {
+    return PieceOutcome::kStopKeep;
   }
 
   ColumnDef column;
   const int parsed = ParseColumnDef(piece, &column);
   column.primary_key =
       ContainsEither(piece, "PRIMARY", "primary") && ContainsEither(piece, "KEY", "key") ? 1 : 0;
-  if (parsed == kColumnParsed) {
-    columns->push_back(column);
-  } else if (parsed == kColumnNameOnly) {
-    // Virtual tables list bare column names; ordinary tables do not.
-    if (is_virtual && !Contains(piece, "tokenize")) {
+  if (parsed == kColumnNameOnly) {
+    if (column.name.empty()) return PieceOutcome::kNext;
+    if (is_virtual) {
+      // Full-text tables list bare column names and their options.
+      if (Contains(piece, "tokenize")) return PieceOutcome::kNext;
       column.type_index = kTypeText;
-      columns->push_back(column);
+    } else {
+      // A column without a declared type has no affinity in SQLite, which
+      // stores its values as given, like a blob column: it is kept so that
+      // the fields configured on it are merged.
+      column.type_index = kTypeBlob;
     }
-  } else {
-    return PieceOutcome::kStopEmpty;
   }
+  columns->push_back(column);
   return PieceOutcome::kNext;
+}
+
+size_t CountOf(const std::string& text, size_t begin, size_t end, char wanted) {
+  return static_cast<size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(begin),
+                                        text.begin() + static_cast<std::ptrdiff_t>(end), wanted));
 }
 
 }  // namespace
@@ -117,26 +187,47 @@ int ParseColumnDef(const std::string& column_text, ColumnDef* column) {
   if (!words.empty()) column->name = words[0];
   if (words.size() < 2) return kColumnNameOnly;
   column->type_index = TypeIndexOf(words[1]);
-  return column->type_index >= 0 ? kColumnParsed : kColumnUnknownType;
+  if (column->type_index >= 0) return kColumnParsed;
+
+  // Types the table does not list (LONG, INT, NUMERIC, CHAR(20) ...) take
+  // the slot of their affinity instead of failing the whole table.
+  std::string declared_type;
+  for (size_t i = 1; i < words.size() && !StartsColumnConstraint(words[i]); ++i) {
+    if (!declared_type.empty()) declared_type += ' ';
+    declared_type += words[i];
+  }
+  if (declared_type.empty()) return kColumnNameOnly;
+  column->type_index = AffinitySlot(declared_type);
+  return kColumnUnknownType;
 }
 
 std::vector<ColumnDef> ParseCreateTableSql(const std::string& /*table*/,
-                                           const std::string& create_sql) {
+                                           const std::string& create_sql,
+                                           const std::atomic<int>* stop) {
   std::vector<ColumnDef> columns;
   const size_t open = create_sql.find('(');
   const size_t close = create_sql.rfind(')');
   if (open == std::string::npos || close == std::string::npos || close < open) return columns;
 
   const bool is_virtual = ContainsEither(create_sql, "VIRTUAL TABLE", "virtual table");
-  const std::vector<std::string> pieces =
-      SplitString(create_sql.substr(open + 1, close - open - 1), ',');
 
-  // A piece that opens more parentheses than it closes was cut at a comma
-  // inside them (decimal(10,2), key lists); it is rejoined with the next.
+  // The text between the parentheses is cut at every comma. A piece that
+  // leaves more "(" than ")" open was cut inside them (decimal(10,2), key
+  // and CHECK lists) and is rejoined with the next; the parentheses are
+  // counted once, as each piece is appended.
   std::string pending;
-  for (const std::string& piece : pieces) {
-    pending += piece;
-    if (!ParenthesesBalanced(pending)) continue;
+  int64_t open_parentheses = 0;
+  for (size_t begin = open + 1; begin < close;) {
+    if (StopRequested(stop)) return {};
+    size_t end = create_sql.find(',', begin);
+    if (end == std::string::npos || end > close) end = close;
+    const size_t piece_begin = begin;
+    begin = end + 1;
+    if (end == piece_begin) continue;  // empty pieces do not count
+    pending.append(create_sql, piece_begin, end - piece_begin);
+    open_parentheses += static_cast<int64_t>(CountOf(create_sql, piece_begin, end, '(')) -
+                        static_cast<int64_t>(CountOf(create_sql, piece_begin, end, ')'));
+    if (open_parentheses != 0) continue;
 
     if (is_virtual && columns.empty() && Contains(pending, "tokenize")) {
       columns.push_back({"docid", 0, 0});
@@ -144,16 +235,14 @@ std::vector<ColumnDef> ParseCreateTableSql(const std::string& /*table*/,
       continue;
     }
     if (IsTableUniqueConstraint(pending)) break;
-
-    const PieceOutcome outcome = AddPiece(pending, is_virtual, &columns);
-    if (outcome == PieceOutcome::kStopKeep) break;
-    if (outcome == PieceOutcome::kStopEmpty) return {};
+    if (AddPiece(pending, is_virtual, &columns) == PieceOutcome::kStopKeep) break;
     pending.clear();
   }
   return columns;
 }
 
-int LoadTableSchema(const SQLite3Wrapper& db, const std::string& table, TableSchema* schema) {
+int LoadTableSchema(const SQLite3Wrapper& db, const std::string& table, TableSchema* schema,
+                    const std::atomic<int>* stop) {
   schema->name = table;
   std::string create_sql;
   if (table == kFtsMessageTablePrefix) {
@@ -166,7 +255,7 @@ int LoadTableSchema(const SQLite3Wrapper& db, const std::string& table, TableSch
     create_sql = GetCreateTableSql(db, table);
   }
   if (create_sql.empty()) return 0;
-  schema->variants.emplace_back(true, ParseCreateTableSql(table, create_sql));
+  schema->variants.emplace_back(true, ParseCreateTableSql(table, create_sql, stop));
   return 1;
 }
 

@@ -2,6 +2,7 @@
 #ifndef KX_COMMON_TABLE_SCHEMA_H_
 #define KX_COMMON_TABLE_SCHEMA_H_
 
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,7 +13,10 @@ namespace kx {
 
 // Type indexes 0..12 name the column types; these two mark the special
 // entries of virtual tables.
+constexpr int kTypeInteger = 0;
 constexpr int kTypeText = 3;
+constexpr int kTypeBlob = 4;
+constexpr int kTypeReal = 8;
 constexpr int kTypeConstraintMarker = 13;
 constexpr int kTypePrimaryMarker = 14;
 
@@ -33,16 +37,22 @@ struct TableSchema {
 };
 
 // Results of ParseColumnDef.
-constexpr int kColumnParsed = 0;
-constexpr int kColumnNameOnly = 1;
-constexpr int kColumnUnknownType = 2;
+constexpr int kColumnParsed = 0;       // the second word names a slot of the type table
+constexpr int kColumnNameOnly = 1;     // no declared type (a name, maybe constraints)
+constexpr int kColumnUnknownType = 2;  // a declared type the table does not list
 
 // The CREATE TABLE text of a table, "" when there is none.
 std::string GetCreateTableSql(const SQLite3Wrapper& db, const std::string& table);
+// With kColumnUnknownType the type index is the slot SQLite's affinity rules
+// give the declared type; with kColumnNameOnly it is -1.
 int ParseColumnDef(const std::string& column_text, ColumnDef* column);
-std::vector<ColumnDef> ParseCreateTableSql(const std::string& table, const std::string& create_sql);
+// Linear in the length of the text. A stop request (`stop` reading 1) ends
+// the parse with an empty list.
+std::vector<ColumnDef> ParseCreateTableSql(const std::string& table, const std::string& create_sql,
+                                           const std::atomic<int>* stop = nullptr);
 // 1 when found (even if it parses to no column), 0 when missing.
-int LoadTableSchema(const SQLite3Wrapper& db, const std::string& table, TableSchema* schema);
+int LoadTableSchema(const SQLite3Wrapper& db, const std::string& table, TableSchema* schema,
+                    const std::atomic<int>* stop = nullptr);
 bool ColumnExists(const SQLite3Wrapper& db, const std::string& table, const std::string& column);
 bool CheckIsTableExist(const SQLite3Wrapper& db, const std::string& table);
 

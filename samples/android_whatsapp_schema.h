@@ -250,6 +250,47 @@ inline constexpr char kWhatsAppContactsTable[] =
     "CREATE INDEX jid_index ON wa_contacts (jid);"
     "CREATE TABLE android_metadata (locale TEXT);";
 
+// Newer wa_contacts definitions, each one CREATE TABLE text without its ";"
+// (as sqlite_master keeps it). They declare disappearing_mode_timestamp LONG.
+// Contacts database version 74 (the same text since version 69):
+inline constexpr char kWhatsAppContactsTableV74[] =
+    "CREATE TABLE wa_contacts (_id INTEGER PRIMARY KEY AUTOINCREMENT, jid TEXT NOT NULL, "
+    "is_whatsapp_user BOOLEAN NOT NULL, status TEXT, status_timestamp INTEGER, number TEXT, "
+    "raw_contact_id INTEGER, display_name TEXT, phone_type INTEGER, phone_label TEXT, "
+    "unseen_msg_count INTEGER, photo_ts INTEGER, thumb_ts INTEGER, photo_id_timestamp INTEGER, "
+    "given_name TEXT, family_name TEXT, wa_name TEXT, sort_name TEXT, nickname TEXT, company "
+    "TEXT, title TEXT, status_autodownload_disabled INTEGER, keep_timestamp INTEGER, "
+    "is_spam_reported INTEGER, is_sidelist_synced BOOLEAN DEFAULT 0, is_business_synced BOOLEAN "
+    "DEFAULT 0, disappearing_mode_duration INTEGER, disappearing_mode_timestamp LONG, "
+    "history_sync_initial_phash TEXT)";
+// A 2023 store: written without blanks, is_starred appended by an upgrade.
+inline constexpr char kWhatsAppContactsTable2023[] =
+    "CREATE TABLE wa_contacts(_id INTEGER PRIMARY KEY AUTOINCREMENT,jid TEXT NOT NULL,"
+    "is_whatsapp_user BOOLEAN NOT NULL,status TEXT,status_timestamp INTEGER,number TEXT,"
+    "raw_contact_id INTEGER,display_name TEXT,phone_type INTEGER,phone_label TEXT,"
+    "unseen_msg_count INTEGER,photo_ts INTEGER,thumb_ts INTEGER,photo_id_timestamp INTEGER,"
+    "given_name TEXT,family_name TEXT,wa_name TEXT,sort_name TEXT,nickname TEXT,company TEXT,"
+    "title TEXT,status_autodownload_disabled INTEGER,keep_timestamp INTEGER,is_spam_reported "
+    "INTEGER,is_sidelist_synced BOOLEAN DEFAULT 0,is_business_synced BOOLEAN DEFAULT 0,"
+    "disappearing_mode_duration INTEGER,disappearing_mode_timestamp LONG,"
+    "history_sync_initial_phash TEXT, is_starred BOOLEAN)";
+// A 2025 store: unseen_msg_count is gone, seven columns are new.
+inline constexpr char kWhatsAppContactsTable2025[] =
+    "CREATE TABLE wa_contacts(_id INTEGER PRIMARY KEY AUTOINCREMENT,jid TEXT NOT NULL,"
+    "is_whatsapp_user BOOLEAN NOT NULL,status TEXT,status_timestamp INTEGER,number TEXT,"
+    "raw_contact_id INTEGER,display_name TEXT,phone_type INTEGER,phone_label TEXT,photo_ts "
+    "INTEGER,thumb_ts INTEGER,photo_id_timestamp INTEGER,given_name TEXT,family_name TEXT,"
+    "wa_name TEXT,sort_name TEXT,nickname TEXT,company TEXT,title TEXT,"
+    "status_autodownload_disabled INTEGER,keep_timestamp INTEGER,is_spam_reported INTEGER,"
+    "is_sidelist_synced BOOLEAN DEFAULT 0,is_business_synced BOOLEAN DEFAULT 0,"
+    "disappearing_mode_duration INTEGER,disappearing_mode_timestamp LONG,"
+    "history_sync_initial_phash TEXT,is_starred BOOLEAN,is_wa_created_contact BOOLEAN,"
+    "sync_policy INTEGER,status_emoji TEXT,is_contact_synced INTEGER,is_reachable INTEGER, "
+    "external_user_state INTEGER, disappearing_mode_support_disabled INTEGER)";
+inline constexpr char kWhatsAppContactsIndexes[] =
+    "CREATE INDEX is_wa_index ON wa_contacts (is_whatsapp_user);"
+    "CREATE INDEX jid_index ON wa_contacts (jid);";
+
 }  // namespace kx::samples
 
 #endif  // KX_SAMPLES_ANDROID_WHATSAPP_SCHEMA_H_

@@ -195,6 +195,24 @@ TEST_P(MergeVariantTest, TriggersDoNotFireAndViewsContributeNothing) {
   EXPECT_EQ((Rows{"0"}), QueryColumn(primary_, "SELECT count(*) FROM audit"));
 }
 
+// A vendor's call log: a LONG date and a CHECK list of 10,000 values.
+std::string VendorCallsTable() {
+  std::string types;
+  for (int type = 1; type <= 10000; ++type) types += (type == 1 ? "" : ", ") + std::to_string(type);
+  return "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT, number TEXT, date LONG, "
+         "duration INTEGER, type INTEGER, name TEXT, CHECK (type IN (" +
+         types + ")));";
+}
+
+TEST_P(MergeVariantTest, ALongDateAndACheckListMergeLikeTheRest) {
+  primary_ = SmsDatabase("calllog.db", VendorCallsTable() + kPrimaryCalls);
+  copies_.Push(SmsDatabase("copy.db", VendorCallsTable() +
+                                          "INSERT INTO calls (number, date, duration, type, name) "
+                                          "VALUES ('5550003', 1600000200000, 12, 2, 'Cy');"));
+  EXPECT_EQ(0, MergeCalls(GetParam()));
+  EXPECT_EQ((Rows{"5550001:0", "5550002:0", "5550003:1"}), Calls(primary_));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothVariants, MergeVariantTest,
                          ::testing::Values(&MergeDatabaseCopies, &MergeDatabaseCopiesByKey),
                          [](const ::testing::TestParamInfo<MergeFunction>& info) {
@@ -291,6 +309,19 @@ TEST_F(MergeTest, StopMidTableCommitsTheRowsSoFar) {
     target.reset();
     EXPECT_EQ((Rows{"1:1"}), Calls(target_path));
   }
+}
+
+TEST_F(MergeTest, StopBeforeTheUniqueIndexesBuildsNone) {
+  primary_ = CallLog("calllog.db", kPrimaryCalls);
+  auto db = OpenDatabase(primary_);
+  ASSERT_NE(nullptr, db);
+  const FieldMap fields = {{"calls", {{1, 0, "number", "TEXT"}}}};
+  const std::atomic<int> stop{kStopRequested};
+  CreateUniqueIndexes(*db, fields, &stop);
+  const char* indexes = "SELECT name FROM sqlite_master WHERE type = 'index'";
+  EXPECT_EQ((Rows{}), QueryColumn(primary_, indexes));
+  CreateUniqueIndexes(*db, fields);
+  EXPECT_EQ((Rows{"calls_unique_key_index"}), QueryColumn(primary_, indexes));
 }
 
 // Error paths follow.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -9,6 +10,9 @@
 #include <vector>
 
 #include "common/log.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "samples/android_whatsapp_schema.h"
 #include "test_support.h"
 
 namespace kx {
@@ -48,8 +52,9 @@ TEST(ParseColumnDefTest, ClassifiesColumnTexts) {
       {"stamp timestamp", kColumnParsed, "stamp", 6},
       // Quotes are removed before the words are split.
       {"'key' \"TEXT\"", kColumnParsed, "key", 3},
-      // A quoted name with a space splits like any text: "name" is no type.
-      {"\"display name\" TEXT", kColumnUnknownType, "display", -1},
+      // A quoted name with a space splits like any text: the declared type
+      // reads "name TEXT".
+      {"\"display name\" TEXT", kColumnUnknownType, "display", 3},
       {"sort_key", kColumnNameOnly, "sort_key", -1},
       {"", kColumnNameOnly, "", -1},
       {"   ", kColumnNameOnly, "", -1},
@@ -57,12 +62,27 @@ TEST(ParseColumnDefTest, ClassifiesColumnTexts) {
       {"number\tTEXT", kColumnNameOnly, "number\tTEXT", -1},
       // A line feed is removed, gluing the words.
       {"number\nTEXT", kColumnNameOnly, "numberTEXT", -1},
-      // Type names match exactly, in upper or lower case only.
-      {"address Text", kColumnUnknownType, "address", -1},
-      {"_id INT", kColumnUnknownType, "_id", -1},
-      {"stamp LONG", kColumnUnknownType, "stamp", -1},
-      {"amount decimal(102)", kColumnUnknownType, "amount", -1},
-      {"number TEXT\r", kColumnUnknownType, "number", -1},
+      // Type names match exactly, in upper or lower case only; any other
+      // declared type takes the slot of its affinity, as SQLite decides it.
+      {"address Text", kColumnUnknownType, "address", 3},
+      {"_id INT", kColumnUnknownType, "_id", 0},
+      {"stamp LONG NOT NULL DEFAULT 0", kColumnUnknownType, "stamp", 0},
+      {"amount decimal(102)", kColumnUnknownType, "amount", 0},
+      {"number TEXT\r", kColumnUnknownType, "number", 3},
+      {"code CHAR(20)", kColumnUnknownType, "code", 3},
+      {"label NVARCHAR(64) COLLATE NOCASE", kColumnUnknownType, "label", 3},
+      {"note VARYING CHARACTER(255)", kColumnUnknownType, "note", 3},
+      {"body CLOB", kColumnUnknownType, "body", 3},
+      {"picture IMAGE_BLOB", kColumnUnknownType, "picture", 4},
+      {"ratio REAL_NUMBER", kColumnUnknownType, "ratio", 8},
+      {"ratio Double", kColumnUnknownType, "ratio", 8},
+      {"price NUMERIC", kColumnUnknownType, "price", 0},
+      {"born DATE", kColumnUnknownType, "born", 0},
+      // INT is looked for first, as SQLite does: FLOATING POINT is an integer.
+      {"x FLOATING POINT", kColumnUnknownType, "x", 0},
+      // Constraints alone declare no type.
+      {"a NOT NULL", kColumnNameOnly, "a", -1},
+      {"a PRIMARY KEY", kColumnNameOnly, "a", -1},
   };
   for (const ColumnCase& c : cases) {
     ColumnDef column;
@@ -95,11 +115,20 @@ const TableCase kRuleCases[] = {
     {"PlainColumns",
      "CREATE TABLE t (a INTEGER PRIMARY KEY, b TEXT, c REAL, d BLOB)",
      {{"a", 0, 1}, {"b", 3, 0}, {"c", 8, 0}, {"d", 4, 0}}},
-    {"MixedCaseIntegerEmptiesTheResult", "CREATE TABLE t (a INTEGER, b Integer, c TEXT)", {}},
-    {"IntEmptiesTheResult", "CREATE TABLE t (a TEXT, b INT)", {}},
-    {"DecimalIsRejoinedAndUnknown",
+    {"MixedCaseIntegerByAffinity",
+     "CREATE TABLE t (a INTEGER, b Integer, c TEXT)",
+     {{"a", 0, 0}, {"b", 0, 0}, {"c", 3, 0}}},
+    {"IntByAffinity", "CREATE TABLE t (a TEXT, b INT)", {{"a", 3, 0}, {"b", 0, 0}}},
+    {"DecimalIsRejoinedAndNumeric",
      "CREATE TABLE t (a INTEGER PRIMARY KEY, b decimal(10,2), c TEXT)",
-     {}},
+     {{"a", 0, 1}, {"b", 0, 0}, {"c", 3, 0}}},
+    {"SizedTypes",
+     "CREATE TABLE t (code CHAR(20), name NVARCHAR(64), price DECIMAL(10, 2), n NUMERIC, "
+     "ratio DOUBLE PRECISION)",
+     {{"code", 3, 0}, {"name", 3, 0}, {"price", 0, 0}, {"n", 0, 0}, {"ratio", 2, 0}}},
+    {"UntypedColumnsWithConstraints",
+     "CREATE TABLE t (a PRIMARY KEY, b NOT NULL DEFAULT (1))",
+     {{"a", 4, 1}, {"b", 4, 0}}},
     {"TableUniqueEndsTheList",
      "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, UNIQUE (name))",
      {{"id", 0, 1}, {"name", 3, 0}}},
@@ -113,21 +142,37 @@ const TableCase kRuleCases[] = {
     {"ConstraintEndsAnOrdinaryTable",
      "CREATE TABLE t (a INTEGER, CONSTRAINT pk PRIMARY KEY (a), b TEXT)",
      {{"a", 0, 0}}},
+    {"NamedColumnConstraintIsAColumnText",
+     "CREATE TABLE t (a INTEGER CONSTRAINT positive CHECK (a > 0), b TEXT)",
+     {{"a", 0, 0}, {"b", 3, 0}}},
+    {"CheckListEndsAnOrdinaryTable",
+     "CREATE TABLE t (a INTEGER, b TEXT, CHECK (a IN (1, 2, 3)), CHECK(b != ''))",
+     {{"a", 0, 0}, {"b", 3, 0}}},
+    {"ForeignKeyEndsAnOrdinaryTable",
+     "CREATE TABLE t (a INTEGER, b INTEGER, foreign key (b) REFERENCES p(id) ON DELETE CASCADE)",
+     {{"a", 0, 0}, {"b", 0, 0}}},
+    {"QuotedKeywordsAreColumnNames",
+     "CREATE TABLE t (\"check\" TEXT, \"primary\" INTEGER)",
+     {{"check", 3, 0}, {"primary", 0, 0}}},
     {"ConstraintWithoutParenthesesIsAColumnText",
      "CREATE TABLE t (a INTEGER CONSTRAINT nn NOT NULL, b TEXT)",
      {{"a", 0, 0}, {"b", 3, 0}}},
     {"PrimaryKeyListEndsAnOrdinaryTable",
      "CREATE TABLE t (a INTEGER, b TEXT, PRIMARY KEY(a, b))",
      {{"a", 0, 0}, {"b", 3, 0}}},
-    // With a space before "(" the key list is parsed as a column whose second
-    // word KEY is no type.
-    {"PrimaryKeySpaceListEmptiesTheResult",
+    {"PrimaryKeySpaceListEndsAnOrdinaryTable",
      "CREATE TABLE t (a INTEGER, b TEXT, PRIMARY KEY (a, b))",
-     {}},
-    {"TabSeparatedColumnIsDropped",
+     {{"a", 0, 0}, {"b", 3, 0}}},
+    // Only the space separates name and type: a tab leaves one word, read as
+    // an untyped column.
+    {"TabSeparatedColumnIsOneWord",
      "CREATE TABLE t (a INTEGER, b\tTEXT, c TEXT)",
-     {{"a", 0, 0}, {"c", 3, 0}}},
-    {"NameOnlyColumnsAreDropped", "CREATE TABLE t (a, b TEXT, c)", {{"b", 3, 0}}},
+     {{"a", 0, 0}, {"b\tTEXT", 4, 0}, {"c", 3, 0}}},
+    // SQLite gives an untyped column no affinity (as a blob column).
+    {"NameOnlyColumnsAreBlobs",
+     "CREATE TABLE t (a, b TEXT, c)",
+     {{"a", 4, 0}, {"b", 3, 0}, {"c", 4, 0}}},
+    {"EmptyPiecesAreSkipped", "CREATE TABLE t (a TEXT,, ,b TEXT)", {{"a", 3, 0}, {"b", 3, 0}}},
     {"QuotedNames",
      "CREATE TABLE \"t\" (\"a\" INTEGER PRIMARY KEY, 'b' TEXT)",
      {{"a", 0, 1}, {"b", 3, 0}}},
@@ -156,7 +201,13 @@ const TableCase kRuleCases[] = {
     {"VirtualPrimaryMarker",
      "CREATE VIRTUAL TABLE m USING x(a TEXT, b TEXT, PRIMARY KEY(a, b))",
      {{"a", 3, 0}, {"b", 3, 0}, {"primary", 14, 0}}},
-    {"VirtualUnknownTypeEmptiesTheResult", "CREATE VIRTUAL TABLE m USING fts5(a, b UNINDEXED)", {}},
+    {"VirtualPrimaryKeySpaceListIsTheMarker",
+     "CREATE VIRTUAL TABLE m USING x(a TEXT, b TEXT, PRIMARY KEY (a, b))",
+     {{"a", 3, 0}, {"b", 3, 0}, {"primary", 14, 0}}},
+    // The option word takes a slot like any unknown type.
+    {"VirtualUnknownWordByAffinity",
+     "CREATE VIRTUAL TABLE m USING fts5(a, b UNINDEXED)",
+     {{"a", 3, 0}, {"b", 0, 0}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rules, ParseCreateTableSqlTest, ::testing::ValuesIn(kRuleCases),
@@ -167,7 +218,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, ParseCreateTableSqlTest, ::testing::ValuesIn(kRu
 // --- ParseCreateTableSql on real applications' tables ---------------------
 
 // The texts as the applications create them (SQLite keeps them without the
-// final ";"). Long tables are checked by size and by the columns that matter.
+// final ";"). Long tables are checked by size and by the columns that matter,
+// and an ordinary table's column names against those SQLite itself reads.
 struct RealTableCase {
   const char* label;
   const char* create_sql;
@@ -179,6 +231,16 @@ void PrintTo(const RealTableCase& c, std::ostream* out) { *out << c.label; }
 
 class RealTableTest : public ::testing::TestWithParam<RealTableCase> {};
 
+std::vector<std::string> SqliteColumnNames(const std::string& create_sql) {
+  test::TempDir dir;
+  const std::string path = dir.File("t.sqlite");
+  // Android registers this collation in its own SQLite build only.
+  test::RunSql(path, ReplaceAll(create_sql, "COLLATE PHONEBOOK", ""));
+  return test::QueryColumn(path,
+                           "SELECT name FROM pragma_table_info((SELECT name FROM sqlite_master "
+                           "WHERE type = 'table'))");
+}
+
 TEST_P(RealTableTest, ParsesAsTheRulesSay) {
   const RealTableCase& c = GetParam();
   const Columns columns = ParseCreateTableSql("t", c.create_sql);
@@ -186,6 +248,11 @@ TEST_P(RealTableTest, ParsesAsTheRulesSay) {
   for (const auto& check : c.spot_checks) {
     ASSERT_LT(check.first, columns.size());
     EXPECT_EQ(check.second, columns[check.first]) << "column " << check.first;
+  }
+  if (std::string(c.create_sql).rfind("CREATE TABLE", 0) == 0) {
+    std::vector<std::string> names;
+    for (const ColumnDef& column : columns) names.push_back(column.name);
+    EXPECT_EQ(SqliteColumnNames(c.create_sql), names);
   }
 }
 
@@ -248,12 +315,12 @@ const RealTableCase kRealTables[] = {
      "TEXT NOT NULL,data TEXT,UNIQUE(account_name, account_type))",
      4,
      {{0, {"_id", 0, 1}}, {3, {"data", 3, 0}}}},
-    {"AndroidContacts2NameLookupKeyListIsEmpty",
+    {"AndroidContacts2NameLookupStopsAtTheKeyList",
      "CREATE TABLE name_lookup (data_id INTEGER REFERENCES data(_id) NOT NULL,raw_contact_id "
      "INTEGER REFERENCES raw_contacts(_id) NOT NULL,normalized_name TEXT NOT NULL,name_type "
      "INTEGER NOT NULL,PRIMARY KEY (data_id, normalized_name, name_type))",
-     0,
-     {}},
+     4,
+     {{0, {"data_id", 0, 0}}, {3, {"name_type", 0, 0}}}},
     // WhatsApp msgstore.db before the 2021 schema.
     {"WhatsAppMessages",
      "CREATE TABLE messages (_id INTEGER PRIMARY KEY AUTOINCREMENT, key_remote_jid TEXT NOT NULL, "
@@ -275,19 +342,49 @@ const RealTableCase kRealTables[] = {
       {27, {"raw_data", 4, 0}},
       {39, {"send_count", 0, 0}}}},
     {"WhatsAppFtsWithoutColumns", "CREATE VIRTUAL TABLE messages_fts USING FTS3()", 0, {}},
-    // wa.db: one LONG column empties the whole list.
-    {"WhatsAppContactsWithLongIsEmpty",
-     "CREATE TABLE wa_contacts(_id INTEGER PRIMARY KEY AUTOINCREMENT,jid TEXT NOT NULL,"
-     "is_whatsapp_user BOOLEAN NOT NULL,status TEXT,status_timestamp INTEGER,number TEXT,"
-     "raw_contact_id INTEGER,display_name TEXT,phone_type INTEGER,phone_label TEXT,"
-     "unseen_msg_count INTEGER,photo_ts INTEGER,thumb_ts INTEGER,photo_id_timestamp INTEGER,"
-     "given_name TEXT,family_name TEXT,wa_name TEXT,sort_name TEXT,nickname TEXT,company TEXT,"
-     "title TEXT,status_autodownload_disabled INTEGER,keep_timestamp INTEGER,is_spam_reported "
-     "INTEGER,is_sidelist_synced BOOLEAN DEFAULT 0,is_business_synced BOOLEAN DEFAULT 0,"
-     "disappearing_mode_duration INTEGER,disappearing_mode_timestamp LONG,"
-     "history_sync_initial_phash TEXT, is_starred BOOLEAN)",
-     0,
-     {}},
+    // msgstore.db 2023: a table-level key list with a blank before "(".
+    {"WhatsAppSiblingGroupLinkChange",
+     "CREATE TABLE message_system_sibling_group_link_change(message_row_id INTEGER NOT "
+     "NULL,subgroup_raw_jid TEXT NOT NULL,subgroup_subject TEXT NOT NULL,parent_group_jid_row_id "
+     "INTEGER,PRIMARY KEY (message_row_id, subgroup_raw_jid))",
+     4,
+     {{0, {"message_row_id", 0, 0}}, {3, {"parent_group_jid_row_id", 0, 0}}}},
+    // wa.db of three versions: LONG reads as an integer column.
+    {"WhatsAppContactsV74",
+     samples::kWhatsAppContactsTableV74,
+     29,
+     {{0, {"_id", 0, 1}},
+      {2, {"is_whatsapp_user", 12, 0}},
+      {27, {"disappearing_mode_timestamp", 0, 0}},
+      {28, {"history_sync_initial_phash", 3, 0}}}},
+    {"WhatsAppContacts2023",
+     samples::kWhatsAppContactsTable2023,
+     30,
+     {{1, {"jid", 3, 0}},
+      {27, {"disappearing_mode_timestamp", 0, 0}},
+      {29, {"is_starred", 12, 0}}}},
+    {"WhatsAppContacts2025",
+     samples::kWhatsAppContactsTable2025,
+     36,
+     {{7, {"display_name", 3, 0}},
+      {26, {"disappearing_mode_timestamp", 0, 0}},
+      {35, {"disappearing_mode_support_disabled", 0, 0}}}},
+    // WeChat EnMicroMsg.db: INT beside INTEGER.
+    {"WeChatMessage",
+     "CREATE TABLE message ( msgId INTEGER PRIMARY KEY, msgSvrId INTEGER , type INT, status INT, "
+     "isSend INT, isShowTimer INTEGER, createTime INTEGER, talker TEXT, content TEXT, imgPath "
+     "TEXT, reserved TEXT, lvbuffer BLOB, transContent TEXT,transBrandWording TEXT ,talkerId "
+     "INTEGER, bizClientMsgId TEXT, bizChatId INTEGER DEFAULT -1, bizChatUserId TEXT, msgSeq "
+     "INTEGER, flag INT)",
+     20,
+     {{0, {"msgId", 0, 1}}, {2, {"type", 0, 0}}, {19, {"flag", 0, 0}}}},
+    // Chrome's History on Android: LONGVARCHAR.
+    {"ChromeUrls",
+     "CREATE TABLE urls(id INTEGER PRIMARY KEY AUTOINCREMENT,url LONGVARCHAR,title LONGVARCHAR,"
+     "visit_count INTEGER DEFAULT 0 NOT NULL,typed_count INTEGER DEFAULT 0 NOT NULL,"
+     "last_visit_time INTEGER NOT NULL,hidden INTEGER DEFAULT 0 NOT NULL)",
+     7,
+     {{1, {"url", 3, 0}}, {2, {"title", 3, 0}}}},
     // iOS AddressBook.sqlitedb, the current ABPerson: everything before the
     // closing UNIQUE(guid), a DEFAULT with parentheses included.
     {"IosAddressBookPersonCurrent",
@@ -313,11 +410,11 @@ const RealTableCase kRealTables[] = {
       {26, {"ExternalRepresentation", 4, 0}},
       {34, {"guid", 3, 0}},
       {57, {"WallpaperURI", 3, 0}}}},
-    // Untyped columns are dropped from ordinary tables.
+    // Untyped columns, as SQLite reads them: no affinity.
     {"IosAddressBookRecent",
      "CREATE TABLE ABRecent(date INTEGER, name, property INTEGER, value)",
-     2,
-     {{0, {"date", 0, 0}}, {1, {"property", 0, 0}}}},
+     4,
+     {{0, {"date", 0, 0}}, {1, {"name", 4, 0}}, {3, {"value", 4, 0}}}},
     // iOS voicemail.db.
     {"IosVoicemail",
      "CREATE TABLE voicemail (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, remote_uid INTEGER, date "
@@ -331,6 +428,43 @@ INSTANTIATE_TEST_SUITE_P(Applications, RealTableTest, ::testing::ValuesIn(kRealT
                          [](const ::testing::TestParamInfo<RealTableCase>& info) {
                            return std::string(info.param.label);
                          });
+
+// --- ParseCreateTableSql on long and cut definitions ---------------------
+
+// A call log whose type column lists `items` allowed values.
+std::string CallsWithCheckList(int items) {
+  std::string sql = "CREATE TABLE calls (_id INTEGER PRIMARY KEY, type INTEGER CHECK (type IN (";
+  for (int i = 1; i <= items; ++i) sql += (i == 1 ? "" : ", ") + std::to_string(i);
+  return sql + ")), duration LONG, amount DECIMAL(10, 2), CHECK (duration >= 0))";
+}
+
+const Columns kCallsWithCheckList = {
+    {"_id", 0, 1}, {"type", 0, 0}, {"duration", 0, 0}, {"amount", 0, 0}};
+
+TEST(LongDefinitionTest, AHundredThousandListItems) {
+  EXPECT_EQ(kCallsWithCheckList, ParseCreateTableSql("calls", CallsWithCheckList(100000)));
+  const std::atomic<int> stop{kStopRequested};
+  EXPECT_EQ(Columns(), ParseCreateTableSql("calls", CallsWithCheckList(10), &stop));
+}
+
+// Every prefix parses to a prefix of the whole list, its last name perhaps
+// cut short.
+TEST(LongDefinitionTest, CutAtEveryByte) {
+  const std::string definitions[] = {
+      CallsWithCheckList(40),
+      "CREATE VIRTUAL TABLE m USING fts4(tokenize=simple, content, sender, PRIMARY KEY (a, b), "
+      "\"quoted \n name\" TEXT, CONSTRAINT c CHECK(a))"};
+  for (const std::string& whole : definitions) {
+    const Columns full = ParseCreateTableSql("t", whole);
+    for (size_t length = 0; length <= whole.size(); ++length) {
+      const Columns cut = ParseCreateTableSql("t", whole.substr(0, length));
+      ASSERT_LE(cut.size(), full.size()) << whole.substr(0, length);
+      for (size_t i = 0; i < cut.size(); ++i) {
+        ASSERT_EQ(0u, full[i].name.rfind(cut[i].name, 0)) << whole.substr(0, length);
+      }
+    }
+  }
+}
 
 // --- Helpers that read the schema of a database ---------------------------
 
@@ -376,11 +510,11 @@ TEST_F(SchemaHelpersTest, ReadsAnExistingTable) {
   EXPECT_EQ(expected, schema.variants[0].second);
 }
 
-TEST_F(SchemaHelpersTest, LoadTableSchemaFindsAnUnparsableTable) {
-  auto db = OpenWith("CREATE TABLE jid (_id INTEGER PRIMARY KEY, user TEXT, device INT);");
+TEST_F(SchemaHelpersTest, LoadTableSchemaFindsATableWithoutColumns) {
+  auto db = OpenWith("CREATE VIRTUAL TABLE messages_fts USING FTS3();");
   ASSERT_NE(nullptr, db);
   TableSchema schema;
-  ASSERT_EQ(1, LoadTableSchema(*db, "jid", &schema));
+  ASSERT_EQ(1, LoadTableSchema(*db, "messages_fts", &schema));
   ASSERT_EQ(1u, schema.variants.size());
   EXPECT_TRUE(schema.variants[0].first);
   EXPECT_TRUE(schema.variants[0].second.empty());

@@ -265,6 +265,48 @@ TEST_F(WhatsAppMergeTest, ContactsOfAnOlderCopyNameTheirChats) {
             QueryColumn(contacts, "SELECT is_deleted FROM wa_contacts ORDER BY is_deleted"));
 }
 
+// Newer wa.db versions declare a LONG column; their contacts merge alike.
+class WhatsAppContactsMergeTest : public WhatsAppMergeTest,
+                                  public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WhatsAppContactsMergeTest, AContactOnlyTheOlderCopyHoldsComesBackOnceTagged) {
+  const std::string schema = std::string(GetParam()) + ";" + samples::kWhatsAppContactsIndexes;
+  const std::string contacts = dir_.File("wa.db");
+  RunSql(contacts, schema +
+                       "INSERT INTO wa_contacts (jid, is_whatsapp_user, display_name) VALUES "
+                       "('34612345678@s.whatsapp.net', 1, 'José');");
+  record_.primary_files["wa_file_path"] = contacts;
+  for (const char* name : {"wa_older1.db", "wa_older2.db"}) {
+    const std::string older = dir_.File(name);
+    RunSql(older, schema +
+                      "INSERT INTO wa_contacts (jid, is_whatsapp_user, display_name, "
+                      "disappearing_mode_timestamp) VALUES "
+                      "('4915123456789@s.whatsapp.net', 1, 'Anna', 1700000000000),"
+                      "('34612345678@s.whatsapp.net', 1, 'José (old)', 0);");
+    record_.second_files["wa_files_path"].Push(older);
+  }
+  ASSERT_EQ(0, Filter());
+  EXPECT_EQ((std::vector<std::string>{"34612345678@s.whatsapp.net|José|0",
+                                      "4915123456789@s.whatsapp.net|Anna|1"}),
+            QueryColumn(contacts,
+                        "SELECT jid || '|' || display_name || '|' || is_deleted FROM wa_contacts "
+                        "ORDER BY jid"));
+  const test::PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  EXPECT_EQ("Anna", FindChat(run.document, kAnna)["subject"].asString());
+  EXPECT_EQ("José", FindChat(run.document, kJose)["subject"].asString());
+}
+
+std::string ContactsVersionName(const ::testing::TestParamInfo<const char*>& info) {
+  const char* const names[] = {"V74", "Y2023", "Y2025"};
+  return names[info.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, WhatsAppContactsMergeTest,
+                         ::testing::Values(samples::kWhatsAppContactsTableV74,
+                                           samples::kWhatsAppContactsTable2023,
+                                           samples::kWhatsAppContactsTable2025),
+                         ContactsVersionName);
+
 TEST_F(WhatsAppMergeTest, SampleCopiesThroughTheLibrary) {
   samples::AndroidSampleOptions options;
   const std::string source = dir_.File("phone");
