@@ -183,6 +183,11 @@ int ParseColumnDef(const std::string& column_text, ColumnDef* column) {
   std::string text = ReplaceAll(column_text, "'", "");
   text = ReplaceAll(text, "\"", "");
   text = ReplaceAll(text, "\n", "");
+  // Tabs and carriage returns (definitions written with CRLF line ends)
+  // separate words as spaces do; left inside words they would glue a name to
+  // its type or make "\r" a column of its own.
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r'; }, ' ');
   const std::vector<std::string> words = SplitString(text, ' ');
   if (!words.empty()) column->name = words[0];
   if (words.size() < 2) return kColumnNameOnly;

@@ -58,8 +58,9 @@ TEST(ParseColumnDefTest, ClassifiesColumnTexts) {
       {"sort_key", kColumnNameOnly, "sort_key", -1},
       {"", kColumnNameOnly, "", -1},
       {"   ", kColumnNameOnly, "", -1},
-      // Only the space separates words: a tab keeps name and type together.
-      {"number\tTEXT", kColumnNameOnly, "number\tTEXT", -1},
+      // Tabs and carriage returns separate words like spaces.
+      {"number\tTEXT", kColumnParsed, "number", 3},
+      {" \r number TEXT", kColumnParsed, "number", 3},
       // A line feed is removed, gluing the words.
       {"number\nTEXT", kColumnNameOnly, "numberTEXT", -1},
       // Type names match exactly, in upper or lower case only; any other
@@ -68,7 +69,7 @@ TEST(ParseColumnDefTest, ClassifiesColumnTexts) {
       {"_id INT", kColumnUnknownType, "_id", 0},
       {"stamp LONG NOT NULL DEFAULT 0", kColumnUnknownType, "stamp", 0},
       {"amount decimal(102)", kColumnUnknownType, "amount", 0},
-      {"number TEXT\r", kColumnUnknownType, "number", 3},
+      {"number TEXT\r", kColumnParsed, "number", 3},
       {"code CHAR(20)", kColumnUnknownType, "code", 3},
       {"label NVARCHAR(64) COLLATE NOCASE", kColumnUnknownType, "label", 3},
       {"note VARYING CHARACTER(255)", kColumnUnknownType, "note", 3},
@@ -163,11 +164,10 @@ const TableCase kRuleCases[] = {
     {"PrimaryKeySpaceListEndsAnOrdinaryTable",
      "CREATE TABLE t (a INTEGER, b TEXT, PRIMARY KEY (a, b))",
      {{"a", 0, 0}, {"b", 3, 0}}},
-    // Only the space separates name and type: a tab leaves one word, read as
-    // an untyped column.
-    {"TabSeparatedColumnIsOneWord",
-     "CREATE TABLE t (a INTEGER, b\tTEXT, c TEXT)",
-     {{"a", 0, 0}, {"b\tTEXT", 4, 0}, {"c", 3, 0}}},
+    // A tab separates name and type; CRLF line ends leave no "\r" column.
+    {"TabsAndCrlfSeparateWords",
+     "CREATE TABLE t (a INTEGER,\r\n b\tTEXT,\r\n c TEXT)",
+     {{"a", 0, 0}, {"b", 3, 0}, {"c", 3, 0}}},
     // SQLite gives an untyped column no affinity (as a blob column).
     {"NameOnlyColumnsAreBlobs",
      "CREATE TABLE t (a, b TEXT, c)",
