@@ -254,6 +254,33 @@ TEST_F(DispatchTest, HostileRequestSizesGetStatusCodes) {
   EXPECT_EQ(1100, FilterDataType(long_text.c_str(), 1));
 }
 
+TEST_F(DispatchTest, TempFolderThatDoesNotExistYetIsMadeWithItsParents) {
+  const std::string folder = temp_.File("new/deeper");
+  Json::Value request;
+  request["package_type"] = kFakeType;
+  request["temp_folder"] = folder;
+  request["primary_file_object"]["p"] = sources_.File("primary.db");
+  ASSERT_EQ(0, Filter(WriteJson(request)));
+  EXPECT_EQ("primary bytes", test::ReadFileBytes(folder + "/primary.db"));
+  ASSERT_EQ(0, PackageDataType(CaptureResult, kFakeType));
+  EXPECT_EQ("{\"primary\":\"yes\"}", g_callback_texts.at(0));
+}
+
+TEST_F(DispatchTest, TempFolderThatCannotBeMadeGives1100AndTheSystemsWords) {
+  test::WriteFileBytes(temp_.File("plain-file"), "x");
+  for (const std::string& folder : {temp_.File("plain-file"), temp_.File("plain-file/below")}) {
+    Json::Value request;
+    request["package_type"] = kFakeType;
+    request["temp_folder"] = folder;
+    request["primary_file_object"]["p"] = sources_.File("primary.db");
+    EXPECT_EQ(1100, Filter(WriteJson(request))) << folder;
+    EXPECT_EQ(-1, RecordState(kFakeType)) << folder;  // no record was touched
+    const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log"));
+    EXPECT_NE(std::string::npos, log.find("temp_folder " + folder + " cannot be made")) << log;
+    EXPECT_NE(std::string::npos, log.find("Not a directory")) << log;
+  }
+}
+
 TEST_F(DispatchTest, EmptyTempFolderGives1100) {
   Json::Value request;
   request["package_type"] = kFakeType;
