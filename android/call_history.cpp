@@ -150,9 +150,8 @@ int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callbac
     return kStatusMissingInput;
   }
   SQLite3Wrapper db(*primary_path);
-  // Not tested on purpose: a file that cannot be opened is packaged as an
-  // empty call list.
-  db.Open(OpenMode::kReadWrite);
+  const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
+  if (opened != kStatusOk) return opened;
 
   // A call log can hold a million calls: the text is written as the rows
   // come, in the layout of the library's JSON writer, instead of building

@@ -437,8 +437,8 @@ int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,
     return kStatusMissingInput;
   }
   SQLite3Wrapper db(*primary);
-  // Not tested: a database that cannot be opened reads as one without rows.
-  db.Open(OpenMode::kReadWrite);
+  const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
+  if (opened != kStatusOk) return opened;
 
   Json::Value document(Json::objectValue);
   document[kListMember] = EmptyJsonArray();

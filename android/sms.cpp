@@ -363,9 +363,8 @@ int AndroidSmsDataPackage(DataTypeRecord* record, ResultCallback callback, std::
     return kStatusMissingInput;
   }
   SQLite3Wrapper db(*primary_path);
-  // Not tested on purpose: a file that cannot be opened is packaged as an
-  // empty list of sessions.
-  db.Open(OpenMode::kReadWrite);
+  const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
+  if (opened != kStatusOk) return opened;
 
   MessageMaps maps;
   if (!CollectMessages(db, stop, &maps)) {

@@ -112,7 +112,12 @@ std::string PrivateFilesFolder(const std::string& root) {
 // jid -> display name; the first non-empty name of a jid wins.
 void LoadContactNames(const std::string& contacts_path, ContactNames* names) {
   SQLite3Wrapper db(contacts_path);
-  if (db.Open(OpenMode::kReadWrite) != SQLITE_OK) return;
+  const SourceCheck check = CheckSourceDatabase(&db);
+  if (!check.ok()) {
+    // The chats are still packaged, with numbers where names would be.
+    KX_LOG_AT(kLogProblem, kStem, "sqlite error message : %s.", check.message.c_str());
+    return;
+  }
   SqliteStatement query = PrepareStatement(db, kContactNamesQuery);
   while (query.prepared() && query.Step() == SQLITE_ROW) {
     const std::string name = query.ColumnText(1);
@@ -277,9 +282,10 @@ int PackageChats(const Application& application, DataTypeRecord* record, ResultC
   }
 
   SQLite3Wrapper db(*store_path);
-  if (db.Open(OpenMode::kReadWrite) != SQLITE_OK) {
+  const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
+  if (opened != kStatusOk) {
     KX_LOG(kLogError, "WhatsApp primary database open fail");
-    return kStatusOpenFailed;
+    return opened;
   }
   AddIsDeletedColumns(db);
 

@@ -123,7 +123,8 @@ std::string MemberValue::AsString() const {
       AppendJsonUInt(unsigned_, &text);
       break;
     case Kind::kReal:
-      AppendJsonDouble(real_, &text);
+      // A number JSON cannot hold reads as a null member would: no text.
+      if (std::isfinite(real_)) AppendJsonDouble(real_, &text);
       break;
     case Kind::kText:
       text = text_;

@@ -163,8 +163,10 @@ void AppendJsonUInt(uint64_t value, std::string* out) {
 }
 
 void AppendJsonDouble(double value, std::string* out) {
+  // JSON has no infinity or NaN: such a value is written as null, as
+  // JsonDouble gives it to the JsonCpp writer.
   if (!std::isfinite(value)) {
-    out->append(std::isnan(value) ? "null" : (value < 0 ? "-1e+9999" : "1e+9999"));
+    out->append("null");
     return;
   }
   char text[40];

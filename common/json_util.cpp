@@ -1,5 +1,6 @@
 #include "common/json_util.h"
 
+#include <cmath>
 #include <memory>
 #include <sstream>
 
@@ -50,6 +51,10 @@ bool ParseJson(const char* text, Json::Value* out, std::string* error) {
     *error = e.what();
     return false;
   }
+}
+
+Json::Value JsonDouble(double value) {
+  return std::isfinite(value) ? Json::Value(value) : Json::Value();
 }
 
 const Json::Value& EmptyJsonArray() {

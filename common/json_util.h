@@ -24,6 +24,11 @@ bool ParseJson(const char* text, Json::Value* out, std::string* error);
 // An empty JSON array (never null), the initial value of output lists.
 const Json::Value& EmptyJsonArray();
 
+// A number read from the data as a JSON value: null when it is not finite.
+// JSON has no infinity or NaN, and the writer's stand-in for infinity
+// (1e+9999) is refused by JSON readers, JsonCpp's own among them.
+Json::Value JsonDouble(double value);
+
 }  // namespace kx
 
 #endif  // KX_COMMON_JSON_UTIL_H_

@@ -1,10 +1,13 @@
 #include "common/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <system_error>
+#include <vector>
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -57,6 +60,40 @@ FileWriteResult Failed(FileStep step, int error) { return {step, error != 0 ? er
 
 #if defined(_WIN32)
 
+namespace {
+
+// A new file through the C library; the name is freed first, and "x" makes
+// the open fail rather than reuse whatever appeared there since.
+class NewFile {
+ public:
+  int Open(const std::string& path) {
+    const std::filesystem::path native = PathFromUtf8(path);
+    std::error_code ignored;
+    std::filesystem::remove(native, ignored);
+    errno = 0;
+    file_ = _wfopen(native.c_str(), L"wbx");
+    return file_ != nullptr ? 0 : (errno != 0 ? errno : EIO);
+  }
+  bool is_open() const { return file_ != nullptr; }
+  int Write(std::string_view bytes) {
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size()) return 0;
+    return errno != 0 ? errno : EIO;
+  }
+  int Close() {
+    if (file_ == nullptr) return 0;
+    errno = 0;
+    const int result = std::fclose(file_);
+    file_ = nullptr;
+    return result == 0 ? 0 : (errno != 0 ? errno : EIO);
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+};
+
+}  // namespace
+
 FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   const std::filesystem::path native = PathFromUtf8(path);
   std::error_code ignored;
@@ -101,16 +138,43 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
+// -1 (errno set) when the name cannot be made a new file. Exclusive creation
+// first: a fresh temp folder never holds the name, so no look-up or unlink
+// is spent on it. Exclusive creation never follows a link, and an unlinked
+// FIFO is never opened.
+int OpenReplacing(const std::string& path) {
+  int fd = OpenNewFile(path.c_str());
+  if (fd < 0 && errno == EEXIST) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    fd = OpenNewFile(path.c_str());
+  }
+  return fd;
+}
+
+class NewFile {
+ public:
+  int Open(const std::string& path) {
+    fd_ = OpenReplacing(path);
+    return fd_ >= 0 ? 0 : errno;
+  }
+  bool is_open() const { return fd_ >= 0; }
+  int Write(std::string_view bytes) { return WriteAll(fd_, bytes); }
+  int Close() {
+    if (fd_ < 0) return 0;
+    const int result = ::close(fd_);
+    fd_ = -1;
+    // A close interrupted by a signal has still released the descriptor.
+    return result != 0 && errno != EINTR ? errno : 0;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
 }  // namespace
 
 FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
-  // Exclusive creation first: a fresh temp folder never holds the name, so
-  // no look-up or unlink is spent on it.
-  int fd = OpenNewFile(path.c_str());
-  if (fd < 0 && errno == EEXIST) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return Failed(FileStep::kOpen, errno);
-    fd = OpenNewFile(path.c_str());
-  }
+  const int fd = OpenReplacing(path);
   if (fd < 0) return Failed(FileStep::kOpen, errno);
   const int write_error = WriteAll(fd, bytes);
   const int close_result = ::close(fd);
@@ -122,5 +186,89 @@ FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
 }
 
 #endif
+
+// The stream's buffer: whole blocks go to the file, so a detail file of
+// many small pieces costs few system calls.
+class NewFileStream::Buffer : public std::streambuf {
+ public:
+  Buffer() : space_(kBlockBytes) { Reset(); }
+
+  int Open(const std::string& path) {
+    Close();
+    Reset();
+    error_ = file_.Open(path);
+    return error_;
+  }
+  bool is_open() const { return file_.is_open(); }
+  int Close() {
+    if (!file_.is_open()) return error_;
+    FlushSpace();
+    const int close_error = file_.Close();
+    if (error_ == 0) error_ = close_error;
+    return error_;
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!FlushSpace()) return traits_type::eof();
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+  }
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    if (count < epptr() - pptr()) return Append(bytes, count);
+    if (!FlushSpace()) return 0;
+    if (count < epptr() - pptr()) return Append(bytes, count);
+    if (!Store(std::string_view(bytes, static_cast<size_t>(count)))) return 0;
+    return count;
+  }
+  int sync() override { return FlushSpace() ? 0 : -1; }
+
+ private:
+  static constexpr size_t kBlockBytes = 1 << 16;
+
+  void Reset() { setp(space_.data(), space_.data() + space_.size()); }
+  std::streamsize Append(const char* bytes, std::streamsize count) {
+    std::copy(bytes, bytes + count, pptr());
+    pbump(static_cast<int>(count));
+    return count;
+  }
+  bool Store(std::string_view bytes) {
+    if (error_ == 0 && !file_.is_open()) error_ = EBADF;
+    if (error_ == 0 && !bytes.empty()) error_ = file_.Write(bytes);
+    return error_ == 0;
+  }
+  bool FlushSpace() {
+    const bool stored = Store(std::string_view(pbase(), static_cast<size_t>(pptr() - pbase())));
+    Reset();
+    return stored;
+  }
+
+  std::vector<char> space_;
+  NewFile file_;
+  int error_ = 0;
+};
+
+NewFileStream::NewFileStream() : std::ostream(nullptr), buffer_(std::make_unique<Buffer>()) {
+  rdbuf(buffer_.get());
+}
+
+NewFileStream::~NewFileStream() { buffer_->Close(); }
+
+int NewFileStream::Open(const std::string& path) {
+  clear();
+  const int error = buffer_->Open(path);
+  if (error != 0) setstate(std::ios::failbit);
+  return error;
+}
+
+bool NewFileStream::is_open() const { return buffer_->is_open(); }
+
+int NewFileStream::Close() {
+  const int error = buffer_->Close();
+  if (error != 0) setstate(std::ios::badbit);
+  return error;
+}
 
 }  // namespace kx

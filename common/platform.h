@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -46,6 +48,30 @@ struct FileWriteResult {
 // open, one write and one close: packagers that write hundreds of thousands
 // of small side files spend most of their time in these calls.
 FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes);
+
+// A new file written piece by piece (a large detail file), made the way
+// WriteNewFile makes it: whatever stands under the name (a file, a planted
+// link or FIFO) is unlinked rather than opened, so nothing is written
+// through a link and the open never blocks. A folder under the name fails
+// the open. Writes are buffered; a failed write sets the stream's badbit.
+class NewFileStream : public std::ostream {
+ public:
+  NewFileStream();
+  ~NewFileStream() override;
+  NewFileStream(const NewFileStream&) = delete;
+  NewFileStream& operator=(const NewFileStream&) = delete;
+
+  // 0, or the system error code of the failed open.
+  int Open(const std::string& path);
+  bool is_open() const;
+  // Flushes and closes; 0 or the system error code of the failed write or
+  // close. The destructor closes a file still open.
+  int Close();
+
+ private:
+  class Buffer;
+  std::unique_ptr<Buffer> buffer_;
+};
 
 }  // namespace kx
 

@@ -1,5 +1,6 @@
 #include "common/result_row.h"
 
+#include "common/json_util.h"
 #include "common/text.h"
 
 namespace kx {
@@ -66,7 +67,7 @@ void ReadColumnIntoRow(const SqliteStatement& statement, int index, ResultRow* r
 
 void RowToJson(const ResultRow& row, Json::Value* object) {
   for (const auto& entry : row.integers) (*object)[entry.first] = Json::Int64(entry.second);
-  for (const auto& entry : row.reals) (*object)[entry.first] = entry.second;
+  for (const auto& entry : row.reals) (*object)[entry.first] = JsonDouble(entry.second);
   for (const auto& entry : row.texts) (*object)[entry.first] = entry.second;
   for (const auto& entry : row.blobs) {
     (*object)[entry.first] = Base64Encode(entry.second.data(), entry.second.size());
@@ -79,7 +80,7 @@ void ReadColumnIntoJson(const SqliteStatement& statement, int index, Json::Value
       (*object)[statement.ColumnName(index)] = Json::Int64(statement.ColumnInt64(index));
       break;
     case SQLITE_FLOAT:
-      (*object)[statement.ColumnName(index)] = statement.ColumnDouble(index);
+      (*object)[statement.ColumnName(index)] = JsonDouble(statement.ColumnDouble(index));
       break;
     case SQLITE_TEXT: {
       std::string text = statement.ColumnText(index);

@@ -13,6 +13,7 @@
 
 #include "common/log.h"
 #include "common/platform.h"
+#include "common/status.h"
 
 namespace kx {
 
@@ -221,6 +222,56 @@ std::unique_ptr<SQLite3Wrapper> OpenDatabase(const std::string& utf8_path, OpenM
   if (db->Open(mode) != SQLITE_OK) return nullptr;  // the destructor closes the handle
   db->Exec("PRAGMA encoding = \"UTF-8\"");
   return db;
+}
+
+// ---------------------------------------------------------------------------
+// Source databases
+
+namespace {
+
+constexpr char kTableCountQuery[] = "SELECT count(*) FROM sqlite_master WHERE type = 'table'";
+constexpr char kMalformedSchemaWords[] = "malformed database schema";
+constexpr char kNoTableWords[] = "file holds no table";
+
+SourceCheck Failure(int status, int sqlite_code, std::string message) {
+  SourceCheck check;
+  check.status = status;
+  check.sqlite_code = sqlite_code;
+  check.message = std::move(message);
+  return check;
+}
+
+}  // namespace
+
+SourceCheck CheckSourceDatabase(SQLite3Wrapper* db) {
+  int rc = db->Open(OpenMode::kReadWrite);
+  if (rc != SQLITE_OK) {
+    std::string message = db->ErrorMessage();
+    return Failure(kStatusOpenFailed, rc, message.empty() ? sqlite3_errstr(rc) : message);
+  }
+  SqliteStatement count;
+  rc = count.Prepare(*db, kTableCountQuery);
+  if (rc == SQLITE_OK) rc = count.Step();
+  if (rc != SQLITE_ROW) {
+    std::string message = db->ErrorMessage();
+    // SQLite parses every CREATE statement before the first query runs; one
+    // it cannot parse fails them all, though the pages read well.
+    const bool malformed_schema =
+        message.compare(0, sizeof(kMalformedSchemaWords) - 1, kMalformedSchemaWords) == 0;
+    return Failure(malformed_schema ? kStatusPrepareFailed : kStatusOpenFailed, rc,
+                   std::move(message));
+  }
+  if (count.ColumnInt64(0) == 0) return Failure(kStatusOpenFailed, SQLITE_NOTADB, kNoTableWords);
+  return SourceCheck();
+}
+
+int OpenSourceDatabase(SQLite3Wrapper* db, const char* stem, int line) {
+  const SourceCheck check = CheckSourceDatabase(db);
+  if (!check.ok()) {
+    LogEx(kLogModule, kLogError, "[%s], at %d line, sqlite error message : %s.", stem, line,
+          check.message.c_str());
+  }
+  return check.status;
 }
 
 // ---------------------------------------------------------------------------

@@ -75,6 +75,28 @@ class SQLite3Wrapper {
 std::unique_ptr<SQLite3Wrapper> OpenDatabase(const std::string& utf8_path,
                                              OpenMode mode = OpenMode::kReadWrite);
 
+// What opening a source database and reading its schema showed. SQLite
+// opens any file lazily: only the first read of the schema tells a database
+// from something else.
+struct SourceCheck {
+  int status = 0;       // kStatusOk, kStatusOpenFailed or kStatusPrepareFailed
+  int sqlite_code = 0;  // SQLite's result code of the failure
+  std::string message;  // SQLite's own words ("file is not a database")
+  bool ok() const { return status == 0; }
+};
+
+// Opens `db` (an existing staged copy) and reads its schema. The status is
+// kStatusOpenFailed when the file cannot be opened or read as a database,
+// which includes a file holding no table at all (an empty file, as a failed
+// pull leaves it); kStatusPrepareFailed when a CREATE statement of its schema
+// cannot be parsed, since then no statement can be prepared on it.
+SourceCheck CheckSourceDatabase(SQLite3Wrapper* db);
+
+// CheckSourceDatabase for the old-style packagers: a failure is logged once,
+// "[stem], at LINE line, sqlite error message : MSG.", and its status
+// returned.
+int OpenSourceDatabase(SQLite3Wrapper* db, const char* stem, int line);
+
 // One prepared statement. Finalizing is safe after its database was closed.
 // Readers follow the library's convention: NULL text reads "", a missing
 // statement reads 0 / 0.0 / "" / empty blob.
@@ -136,11 +158,11 @@ bool IsRegisteredOpening(sqlite3* handle, int64_t open_tick, bool* closed);
 
 // The shared log formats for failed SQL.
 // "[stem], at LINE line, sqlite error message : MSG."
-#define KX_LOG_SQLITE_ERROR(stem, db_handle)                                             \
-  LogEx(::kx::kLogModule, ::kx::kLogError, "[%s], at %d line, sqlite error message : %s.", \
-        (stem), __LINE__, sqlite3_errmsg(db_handle))
+#define KX_LOG_SQLITE_ERROR(stem, db_handle)                                                       \
+  LogEx(::kx::kLogModule, ::kx::kLogError, "[%s], at %d line, sqlite error message : %s.", (stem), \
+        __LINE__, sqlite3_errmsg(db_handle))
 // "[function](LINE): Query failed! sql:{SQL}, Sqlite3 error message:{MSG}"
-#define KX_LOG_QUERY_FAILED(level, function, sql_text, db_handle)                              \
+#define KX_LOG_QUERY_FAILED(level, function, sql_text, db_handle)                                  \
   LogEx(::kx::kLogModule, (level), "[%s](%d): Query failed! sql:{%s}, Sqlite3 error message:{%s}", \
         (function), __LINE__, (sql_text), sqlite3_errmsg(db_handle))
 

@@ -40,7 +40,9 @@ bool RemoveIfPresent(const fs::path& path) {
 bool ReplaceWithCopy(const fs::path& source, const fs::path& copy) {
   if (!RemoveIfPresent(copy)) return false;
   std::error_code error;
-  fs::copy_file(source, copy, fs::copy_options::overwrite_existing, error);
+  // Exclusive: whatever appears under the name after the removal (a planted
+  // link) makes the copy fail instead of being written through.
+  fs::copy_file(source, copy, fs::copy_options::none, error);
   if (error) {
     LogFileSystemError("cannot copy file", source, copy, error);
     return false;
@@ -123,6 +125,24 @@ std::string StageSourceFile(const std::string& dest_folder, const std::string& s
   const fs::path source_wal = WithSuffix(source_path, "-wal");
   if (Exists(source_wal) && !ReplaceWithCopy(source_wal, copy_wal)) return std::string();
   return copy_utf8;
+}
+
+bool EnsureFolder(const std::string& folder) {
+  const fs::path path = PathFromUtf8(folder);
+  std::error_code error;
+  if (fs::is_directory(path, error)) return true;
+  if (folder.empty()) {
+    error = std::make_error_code(std::errc::no_such_file_or_directory);
+  } else if (fs::exists(path, error)) {
+    error = std::make_error_code(std::errc::not_a_directory);
+  } else {
+    fs::create_directories(path, error);
+  }
+  if (error) {
+    LogFileSystemError("cannot create folder", path, fs::path(), error);
+    return false;
+  }
+  return true;
 }
 
 bool ListFilesRecursive(const std::string& folder, std::vector<std::string>* files) {

@@ -16,6 +16,11 @@ namespace kx {
 std::string StageSourceFile(const std::string& dest_folder, const std::string& source,
                             const std::string& copy_name = std::string());
 
+// Makes `folder`, with its parents, unless it is a folder already. False,
+// with one log line in the operating system's words, when it cannot be made
+// (a file stands under that name or above it, or the system refuses).
+bool EnsureFolder(const std::string& folder);
+
 // Appends every file under `folder` (recursively) to `files` as UTF-8
 // paths. Hidden sub-folders are listed as entries, not descended into.
 // False (with a log line) when a folder cannot be read; entries found before

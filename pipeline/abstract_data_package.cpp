@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "common/json_util.h"
@@ -33,11 +32,12 @@ std::string SaveDetailFile(const std::string& output_folder, const char* prefix,
   }
   const std::string path =
       JoinPath(output_folder, std::string(prefix) + std::to_string(*counter) + ".json");
-  std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-  if (!file.is_open()) {
-    const int error_number = errno;
+  // A link or FIFO planted under the name is replaced, never written through.
+  NewFileStream file;
+  const int open_error = file.Open(path);
+  if (open_error != 0) {
     KX_LOG_OP(kLogProblem, item.operation, "Open file {%s} failed, error message:{%s}",
-              path.c_str(), std::strerror(error_number));
+              path.c_str(), std::strerror(open_error));
     return std::string();
   }
   if (item.write_details) {
@@ -49,7 +49,7 @@ std::string SaveDetailFile(const std::string& output_folder, const char* prefix,
     WriteJsonToStream(details, &file);
   }
   // A failed write leaves the stream failed; the file still counts.
-  file.flush();
+  file.Close();
   ++*counter;
   return path;
 }

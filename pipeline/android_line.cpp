@@ -172,18 +172,13 @@ int AndroidLineDataPackage::Init() {
     return kStatusOpenFailed;
   }
   db_ = std::make_unique<SQLite3Wrapper>(staged_path);
-  int rc = db_->Open(OpenMode::kReadWrite);
-  // SQLite opens any file lazily; reading the schema tells a database from
-  // something else.
-  if (rc == SQLITE_OK) rc = db_->Exec("SELECT count(*) FROM sqlite_master");
-  if (rc != SQLITE_OK) {
-    sqlite3* handle = db_->handle();
+  const SourceCheck check = CheckSourceDatabase(db_.get());
+  if (!check.ok()) {
     KX_LOG_OP(kLogError, kInitOperation,
-              "Database open failed, error code:{%d}, error message:{%s}",
-              handle != nullptr ? sqlite3_errcode(handle) : rc,
-              handle != nullptr ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
+              "Database open failed, error code:{%d}, error message:{%s}", check.sqlite_code,
+              check.message.c_str());
     db_.reset();
-    return kStatusOpenFailed;
+    return check.status;
   }
   return kStatusOk;
 }

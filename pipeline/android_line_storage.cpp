@@ -1,5 +1,6 @@
 #include "pipeline/android_line_storage.h"
 
+#include <cmath>
 #include <utility>
 
 #include "common/json_util.h"
@@ -100,7 +101,9 @@ class LineDetailWriter {
     buffer_ += quoted.str();
   }
 
-  void Number(double value) { buffer_ += Json::valueToString(value); }
+  void Number(double value) {
+    buffer_ += std::isfinite(value) ? Json::valueToString(value) : std::string("null");
+  }
   void Integer(int value) { buffer_ += Json::valueToString(static_cast<Json::LargestInt>(value)); }
   void Boolean(bool value) { buffer_ += value ? "true" : "false"; }
 
@@ -180,12 +183,12 @@ Json::Value LineMessageToJson(const LineMessage& message) {
   object["is_fail_to_send"] = message.is_fail_to_send;
   object["type"] = message.type;
   object["is_from_me"] = message.is_from_me;
-  object["latitude"] = message.latitude;
-  object["longtitude"] = message.longitude;
-  object["image_height"] = message.image_height;
-  object["image_width"] = message.image_width;
-  object["file_size"] = message.file_size;
-  object["duration"] = message.duration;
+  object["latitude"] = JsonDouble(message.latitude);
+  object["longtitude"] = JsonDouble(message.longitude);
+  object["image_height"] = JsonDouble(message.image_height);
+  object["image_width"] = JsonDouble(message.image_width);
+  object["file_size"] = JsonDouble(message.file_size);
+  object["duration"] = JsonDouble(message.duration);
   object["uri"] = message.uri;
   object["rely_server_id"] = message.rely_server_id;
   object["sender"] = message.sender;

@@ -141,6 +141,14 @@ int Registry::Filter(const Json::Value& request, const std::string& config_folde
     return FilterEnd(kStatusMissingInput);
   }
   const std::string temp_folder = request[kTempFolderKey].asString();
+  // Every file of the request is staged into the temp folder, so a folder
+  // that does not exist yet is made first. One that cannot be made fails
+  // the request before any record is touched (an empty one is left to the
+  // record's own check).
+  if (!temp_folder.empty() && !EnsureFolder(temp_folder)) {
+    KX_LOG(kLogError, "temp_folder %s cannot be made", temp_folder.c_str());
+    return FilterEnd(kStatusMissingInput);
+  }
 
   DataTypeRecord* record = nullptr;
   {

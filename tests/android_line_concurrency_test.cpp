@@ -1,23 +1,19 @@
 // A stop requested from another thread while the LINE packager is inside
-// AnalyseDatabase. A FIFO stands where the first chat's detail file is
-// written, and that chat holds more text than a pipe: the packager stays
-// blocked writing it until the other thread, having requested the stop,
-// drains the FIFO. The second chat's messages then meet the stop, on every
-// run, without timing.
+// AnalyseDatabase. Every SQLite connection of the process gets a row hook:
+// the first row read once the first chat's detail file exists (the second
+// chat's first message) waits there until the other thread has requested
+// the stop. The second chat's messages then meet the stop, on every run,
+// without timing.
 #include <gtest/gtest.h>
-
-#if !defined(_WIN32)
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <json/json.h>
+#include <sqlite3.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "common/json_util.h"
 #include "samples/android_line.h"
@@ -27,9 +23,36 @@
 namespace kx {
 namespace {
 
-#if !defined(_WIN32)
-
 int g_callbacks = 0;
+
+std::mutex g_mutex;
+std::condition_variable g_changed;
+std::string g_first_details;  // the path whose existence opens the gate
+bool g_row_waiting = false;
+bool g_stop_requested = false;
+constexpr auto kPatience = std::chrono::seconds(60);
+
+int WaitAtFirstRowAfterDetails(unsigned kind, void*, void*, void*) {
+  if (kind != SQLITE_TRACE_ROW) return 0;
+  std::unique_lock<std::mutex> lock(g_mutex);
+  std::error_code error;
+  if (g_row_waiting || g_first_details.empty() ||
+      !std::filesystem::exists(g_first_details, error)) {
+    return 0;
+  }
+  g_row_waiting = true;
+  g_changed.notify_all();
+  g_changed.wait_for(lock, kPatience, [] { return g_stop_requested; });
+  return 0;
+}
+
+int InstallRowHook(sqlite3* db, const char**, const sqlite3_api_routines*) {
+  sqlite3_trace_v2(db, SQLITE_TRACE_ROW, WaitAtFirstRowAfterDetails, nullptr);
+  return SQLITE_OK;
+}
+
+using AutoExtension = void (*)();
+AutoExtension RowHookExtension() { return reinterpret_cast<AutoExtension>(&InstallRowHook); }
 
 int CountCallback(int, const char*, int) {
   ++g_callbacks;
@@ -55,7 +78,7 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
   InitializeLibrary(logs.path().c_str(), test::ConfigFolder().c_str());
   const std::string first_chat = "ubbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
   const std::string second_chat = "ucccccccccccccccccccccccccccccccc";
-  const std::string long_text(256 * 1024, 'v');  // several pipe buffers
+  const std::string long_text(64 * 1024, 'v');
   const std::string db = source.File("naver_line");
   test::RunSql(db, samples::AndroidLineSchemaSql(2) +
                        "INSERT INTO chat (chat_id, owner_mid, type, last_created_time) VALUES ('" +
@@ -66,23 +89,14 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
                        first_chat + "','" + long_text + "','1673308800000',0);" +
                        Messages(2, 20, second_chat));
   // Chats are analysed newest first: the first chat's details go to file 0.
-  const std::string fifo = out.File("DataAnalysis_Line_0.json");
-  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
-  // Opened before the package starts, without waiting for a writer, so that
-  // this thread can give up on a packager that never writes to it.
-  const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-  ASSERT_GE(fd, 0);
-
-  std::string drained;
-  std::thread stopper([fd, &drained] {
-    pollfd waiting = {fd, POLLIN, 0};
-    if (poll(&waiting, 1, 60 * 1000) != 1) return;  // the drain check fails
+  g_first_details = out.File("DataAnalysis_Line_0.json");
+  ASSERT_EQ(SQLITE_OK, sqlite3_auto_extension(RowHookExtension()));
+  std::thread stopper([] {
+    std::unique_lock<std::mutex> lock(g_mutex);
+    if (!g_changed.wait_for(lock, kPatience, [] { return g_row_waiting; })) return;
     RequestStop();
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::vector<char> buffer(64 * 1024);
-    for (ssize_t n; (n = read(fd, buffer.data(), buffer.size())) > 0;) {
-      drained.append(buffer.data(), static_cast<size_t>(n));
-    }
+    g_stop_requested = true;
+    g_changed.notify_all();
   });
 
   Json::Value request;
@@ -93,12 +107,13 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
   g_callbacks = 0;
   const int status = PackageStaged(text.c_str(), static_cast<int>(text.size()), CountCallback);
   stopper.join();
-  close(fd);
+  sqlite3_cancel_auto_extension(RowHookExtension());
 
   // The first chat's detail file went through whole.
   Json::Value first_details;
   std::string error;
-  ASSERT_TRUE(ParseJson(drained.c_str(), &first_details, &error)) << drained.size() << " bytes";
+  ASSERT_TRUE(g_stop_requested);
+  ASSERT_TRUE(ParseJson(test::ReadFileBytes(g_first_details).c_str(), &first_details, &error));
   ASSERT_EQ(1u, first_details.size());
   EXPECT_EQ(long_text, first_details[0]["content"].asString());
 
@@ -109,8 +124,6 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
   EXPECT_NE(std::string::npos, log.find("AnalyseDatabase ERROR"));
   InitializeLibrary(logs.path().c_str(), test::ConfigFolder().c_str());
 }
-
-#endif  // !_WIN32
 
 }  // namespace
 }  // namespace kx

@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <filesystem>
 #include <limits>
 #include <sstream>
@@ -132,6 +138,33 @@ TEST_F(LineStorageTest, FileThatCannotBeOpenedLosesOnlyThatChatsDetails) {
   const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log"));
   EXPECT_NE(std::string::npos, log.find("Open file {" + Detail(1) + "} failed, error message:{"));
 }
+
+#if !defined(_WIN32)
+TEST_F(LineStorageTest, PlantedFifoAndLinkAreReplacedNotWrittenThrough) {
+  // A reader keeps a writer's open from blocking, so a writer that used the
+  // FIFO fails the checks below rather than hanging the test.
+  ASSERT_EQ(0, mkfifo(Detail(0).c_str(), 0600));
+  const int reader = open(Detail(0).c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const std::string target = logs_.File("not-to-be-written");
+  test::WriteFileBytes(target, "the link's target");
+  std::filesystem::create_symlink(PathFromUtf8(target), PathFromUtf8(Detail(1)));
+  storage_.AddChat(ChatWith("u1", 1));
+  storage_.AddChat(ChatWith("u2", 1));
+  close(reader);
+
+  EXPECT_EQ(2, storage_.detail_file_counter());
+  for (int file = 0; file < 2; ++file) {
+    const auto status = std::filesystem::symlink_status(PathFromUtf8(Detail(file)));
+    EXPECT_TRUE(std::filesystem::is_regular_file(status)) << Detail(file);
+    Json::Value details;
+    std::string error;
+    EXPECT_TRUE(ParseJson(test::ReadFileBytes(Detail(file)).c_str(), &details, &error)) << error;
+    EXPECT_EQ(1u, details.size());
+  }
+  EXPECT_EQ("the link's target", test::ReadFileBytes(target));
+}
+#endif
 
 }  // namespace
 }  // namespace kx

@@ -549,14 +549,17 @@ TEST_F(ContactsTest, StopSetOrInputsMissing) {
   EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
 }
 
-TEST_F(ContactsTest, UnreadableDatabasesGiveAnEmptyList) {
+TEST_F(ContactsTest, DatabaseWithoutContactTablesGivesAnEmptyList) {
   test::RunSql(db_path_, "CREATE TABLE unrelated (x INTEGER);");  // no contact tables
+  EXPECT_EQ(Formatted(R"({"raw_contacts": []})"), PackagedText());
+  // Unreadable ones fail (hostile_sources_test); a missing one is not created.
   const std::string not_a_database = phone_.File("text.db");
   test::WriteFileBytes(not_a_database, "this is not a database, just text that is long enough");
-  for (const std::string& path : {db_path_, not_a_database, phone_.File("missing.db")}) {
+  for (const std::string& path : {not_a_database, phone_.File("missing.db")}) {
     g_results = CapturedResults();
     record_.primary_files["contact_file_path"] = path;
-    EXPECT_EQ(Formatted(R"({"raw_contacts": []})"), PackagedText()) << path;
+    EXPECT_EQ(kStatusOpenFailed, Package()) << path;
+    EXPECT_EQ(0, g_results.count) << path;
   }
   EXPECT_FALSE(fs::exists(PathFromUtf8(phone_.File("missing.db"))));
 }

@@ -36,8 +36,8 @@ int FakeFilter(DataTypeRecord* record, SqliteConfig*, std::atomic<int>*) {
 
 int FakePackage(DataTypeRecord* record, ResultCallback callback, std::atomic<int>*, int) {
   ++g_package_calls;
-  const std::string text = "{\"primary\":\"" + std::string(record->PrimaryFile("p") ? "yes" : "no") +
-                           "\"}";
+  const std::string text =
+      "{\"primary\":\"" + std::string(record->PrimaryFile("p") ? "yes" : "no") + "\"}";
   callback(4, text.c_str(), static_cast<int>(text.size()));
   return 0;
 }
@@ -50,11 +50,18 @@ int CaptureResult(int kind, const char* text, int length) {
   return 0;
 }
 
-const DataTypeEntry kFakeEntry = {"FakeDataPackage", "fakedatapackage", FakeFilter, FakePackage,
-                                  {"safari_files_path", nullptr}, 4};
-const DataTypeEntry kFailingPackageEntry = {
-    "FakeDataPackage", "fakedatapackage", FakeFilter, FailingPackage,
-    {"safari_files_path", nullptr}, 4};
+const DataTypeEntry kFakeEntry = {"FakeDataPackage",
+                                  "fakedatapackage",
+                                  FakeFilter,
+                                  FakePackage,
+                                  {"safari_files_path", nullptr},
+                                  4};
+const DataTypeEntry kFailingPackageEntry = {"FakeDataPackage",
+                                            "fakedatapackage",
+                                            FakeFilter,
+                                            FailingPackage,
+                                            {"safari_files_path", nullptr},
+                                            4};
 
 class DispatchTest : public ::testing::Test {
  protected:
@@ -243,7 +250,35 @@ TEST_F(DispatchTest, HostileRequestSizesGetStatusCodes) {
   EXPECT_EQ(-1, FilterDataType(deep_object.c_str(), 1));
   const std::string long_text =
       "{\"package_type\": 14, \"temp_folder\": \"" + std::string(4 << 20, 'a') + "\"}";
-  EXPECT_EQ(0, FilterDataType(long_text.c_str(), 1));  // a valid, if odd, request
+  // Well-formed, but no folder can have that name.
+  EXPECT_EQ(1100, FilterDataType(long_text.c_str(), 1));
+}
+
+TEST_F(DispatchTest, TempFolderThatDoesNotExistYetIsMadeWithItsParents) {
+  const std::string folder = temp_.File("new/deeper");
+  Json::Value request;
+  request["package_type"] = kFakeType;
+  request["temp_folder"] = folder;
+  request["primary_file_object"]["p"] = sources_.File("primary.db");
+  ASSERT_EQ(0, Filter(WriteJson(request)));
+  EXPECT_EQ("primary bytes", test::ReadFileBytes(folder + "/primary.db"));
+  ASSERT_EQ(0, PackageDataType(CaptureResult, kFakeType));
+  EXPECT_EQ("{\"primary\":\"yes\"}", g_callback_texts.at(0));
+}
+
+TEST_F(DispatchTest, TempFolderThatCannotBeMadeGives1100AndTheSystemsWords) {
+  test::WriteFileBytes(temp_.File("plain-file"), "x");
+  for (const std::string& folder : {temp_.File("plain-file"), temp_.File("plain-file/below")}) {
+    Json::Value request;
+    request["package_type"] = kFakeType;
+    request["temp_folder"] = folder;
+    request["primary_file_object"]["p"] = sources_.File("primary.db");
+    EXPECT_EQ(1100, Filter(WriteJson(request))) << folder;
+    EXPECT_EQ(-1, RecordState(kFakeType)) << folder;  // no record was touched
+    const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log"));
+    EXPECT_NE(std::string::npos, log.find("temp_folder " + folder + " cannot be made")) << log;
+    EXPECT_NE(std::string::npos, log.find("Not a directory")) << log;
+  }
 }
 
 TEST_F(DispatchTest, EmptyTempFolderGives1100) {

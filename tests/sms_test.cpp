@@ -311,20 +311,23 @@ TEST_F(SmsTest, MissingInputsFail) {
   EXPECT_EQ(0, g_results.count);
 }
 
-TEST_F(SmsTest, UnreadableSourcesGiveNoSessions) {
+TEST_F(SmsTest, SourcesWithoutTheTablesGiveNoSessions) {
   const std::string not_a_database = phone_.File("garbage.db");
   test::WriteFileBytes(not_a_database, "SQLite format 3" + std::string(4000, '\x01'));
+  for (const std::string& path : {not_a_database, phone_.File("missing.db")}) {
+    g_results = CapturedResults();
+    EXPECT_EQ(kStatusOpenFailed, Package(path)) << path;
+    EXPECT_EQ(0, g_results.count) << path;
+  }
   const std::string without_tables = phone_.File("other.db");
   test::RunSql(without_tables, "CREATE TABLE words (_id INTEGER PRIMARY KEY);");
   const std::string only_sms = phone_.File("only_sms.db");
   test::RunSql(only_sms,
                "CREATE TABLE sms (_id INTEGER PRIMARY KEY, address TEXT);"
                "INSERT INTO sms (address) VALUES ('+1 555 0100');");
-  for (const std::string& path : {not_a_database, without_tables, phone_.File("missing.db")}) {
-    g_results = CapturedResults();
-    EXPECT_EQ(kStatusOk, Package(path)) << path;
-    EXPECT_EQ(Formatted(R"({"sessions": []})"), g_results.text) << path;
-  }
+  g_results = CapturedResults();
+  EXPECT_EQ(kStatusOk, Package(without_tables));
+  EXPECT_EQ(Formatted(R"({"sessions": []})"), g_results.text);
   // A table without the expected columns reads nothing.
   g_results = CapturedResults();
   EXPECT_EQ(kStatusOk, Package(only_sms));

@@ -31,6 +31,43 @@ std::string TempDir::File(const std::string& name) const {
   return (fs::path(path_) / name).string();
 }
 
+std::vector<DamagedDatabase> DamageDatabase(const std::string& sound_path,
+                                            const std::string& folder) {
+  const std::string bytes = ReadFileBytes(sound_path);
+  const std::string name = std::filesystem::u8path(sound_path).filename().u8string();
+  std::string scrambled = bytes, random(8192, '\0');
+  uint32_t state = 2463534242u;  // xorshift: the same bytes on every run
+  const auto next = [&state] {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return static_cast<char>(state);
+  };
+  for (char& byte : scrambled) byte = static_cast<char>(byte ^ next());
+  for (char& byte : random) byte = next();
+  const std::vector<DamagedDatabase> kinds = {
+      {"truncated", bytes.substr(0, bytes.size() / 2), 1105, "database disk image is malformed"},
+      {"zero-length", "", 1105, "file holds no table"},
+      {"random", random, 1105, "file is not a database"},
+      {"encrypted", scrambled, 1105, "file is not a database"},
+      {"schema", bytes, 1106, "malformed database schema"},
+  };
+  std::vector<DamagedDatabase> damaged;
+  for (const DamagedDatabase& kind : kinds) {
+    const std::filesystem::path sub = std::filesystem::u8path(folder) / kind.kind;
+    std::filesystem::create_directories(sub);
+    const std::string path = (sub / name).u8string();
+    WriteFileBytes(path, kind.path);  // the bytes, for now
+    damaged.push_back({kind.kind, path, kind.status, kind.words});
+  }
+  // The last CREATE TABLE loses its closing parenthesis.
+  RunSql(damaged.back().path,
+         "PRAGMA writable_schema = ON;"
+         "UPDATE sqlite_master SET sql = substr(sql, 1, length(sql) - 1) WHERE rowid = "
+         "(SELECT max(rowid) FROM sqlite_master WHERE type = 'table' AND sql LIKE '%)');");
+  return damaged;
+}
+
 void RunSql(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
   ASSERT_EQ(SQLITE_OK, sqlite3_open(path.c_str(), &db)) << path;

@@ -41,6 +41,21 @@ std::string HexBytes(const std::string& bytes);
 // The folder of the built KxDataConfiger.db.
 std::string ConfigFolder();
 
+// One kind of damage done to a sound database, and what SQLite says of it.
+struct DamagedDatabase {
+  std::string kind;   // "truncated", "zero-length", ...
+  std::string path;   // the damaged file, under the sound file's own name
+  int status;         // what a packager answers: 1105 unreadable, 1106 schema
+  std::string words;  // SQLite's own words for it (or the library's, where
+                      // SQLite has none: an empty file)
+};
+
+// Damaged copies of `sound_path` under `folder`, one sub-folder per kind:
+// cut short, zero-length, random bytes, encrypted (the bytes scrambled, as
+// an encrypted store looks to SQLite), and a malformed CREATE statement.
+std::vector<DamagedDatabase> DamageDatabase(const std::string& sound_path,
+                                            const std::string& folder);
+
 }  // namespace kx::test
 
 #endif  // KX_TESTS_TEST_SUPPORT_H_

@@ -519,12 +519,11 @@ TEST_F(WhatsAppPackageTest, MissingUnopenableOrForeignStore) {
   EXPECT_EQ(1105, missing.status);
   EXPECT_EQ(0, missing.calls);
   EXPECT_FALSE(std::filesystem::exists(store_));
-  // A file that is no database gives an empty package.
+  // Neither does a file that is no database.
   test::WriteFileBytes(store_, std::string(4096, 'x'));
   const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
-  ASSERT_EQ(0, run.status);
-  EXPECT_EQ(0u, run.document["chat_sessions"].size());
-  EXPECT_EQ(0u, run.document["size"].asUInt());
+  EXPECT_EQ(1105, run.status);
+  EXPECT_EQ(0, run.calls);
 }
 
 TEST_F(WhatsAppPackageTest, StoreWithoutSatelliteTables) {

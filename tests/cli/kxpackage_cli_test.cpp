@@ -258,16 +258,68 @@ TEST_F(CliTest, UnknownCommandAndOptionAreUsageErrors) {
   EXPECT_EQ(2, RunTool({"android", Phone(), "-o", out_.path(), "--copy", "nothing=x"}).exit_code);
 }
 
-TEST_F(CliTest, BrokenDatabaseFailsAloneAndTheOthersRun) {
+TEST_F(CliTest, DamagedDatabaseFailsAloneInSqlitesWordsAndTheOthersRun) {
+  struct Usual {
+    const char* file_name;
+    const char* type;
+    int status;  // the library's: the dispatcher's 1112, or the staged run's own
+  };
+  const Usual kUsual[] = {{"calllog.db", "call_history", 1112},
+                          {"mmssms.db", "sms", 1112},
+                          {"contacts2.db", "contacts", 1112},
+                          {"msgstore.db", "whatsapp", 1112},
+                          {"naver_line", "line", 0}};
+  TempDir damage;
+  for (const Usual& usual : kUsual) {
+    const std::string sound =
+        usual.file_name == std::string("calllog.db") ? "mmssms.db" : "calllog.db";
+    const std::string sound_type = sound == "calllog.db" ? "call_history" : "sms";
+    for (const auto& damaged :
+         kx::test::DamageDatabase(Phone() + "/" + usual.file_name, damage.File(usual.type))) {
+      const std::string label = std::string(usual.file_name) + " " + damaged.kind;
+      TempDir phone, out;
+      fs::copy_file(damaged.path, phone.File(usual.file_name));
+      fs::copy_file(Phone() + "/" + sound, phone.File(sound));
+      const ToolRun run = RunTool({"android", phone.path(), "-o", out.path(), "--json"});
+      EXPECT_EQ(1, run.exit_code) << label;
+      EXPECT_NE(std::string::npos, run.err.find(usual.file_name + (": " + damaged.words)))
+          << label << "\n"
+          << run.err;
+      auto summary = SummaryByName(run.out);
+      const Json::Value& failed = summary[usual.type];
+      EXPECT_EQ(usual.status != 0 ? usual.status : damaged.status, failed["status"].asInt())
+          << label;
+      EXPECT_NE(std::string::npos, failed["detail"].asString().find(damaged.words)) << label;
+      EXPECT_EQ(0, summary[sound_type]["status"].asInt()) << label;
+      EXPECT_LT(0, summary[sound_type]["records"].asInt()) << label;
+    }
+  }
+}
+
+TEST_F(CliTest, SummaryTableNamesTheDamage) {
   TempDir phone;
-  kx::test::WriteFileBytes(phone.File("calllog.db"), "this is not a database");
-  fs::copy_file(Phone() + "/mmssms.db", phone.File("mmssms.db"));
-  const ToolRun run = RunTool({"android", phone.path(), "-o", out_.path(), "--json"});
+  const std::string sms = ReadFileBytes(Phone() + "/mmssms.db");
+  kx::test::WriteFileBytes(phone.File("mmssms.db"), sms.substr(0, sms.size() / 2));
+  fs::copy_file(Phone() + "/calllog.db", phone.File("calllog.db"));
+  const ToolRun run = RunTool({"android", phone.path(), "-o", out_.path()});
   EXPECT_EQ(1, run.exit_code);
-  EXPECT_NE(std::string::npos, run.err.find("calllog.db: not an SQLite database")) << run.err;
-  auto summary = SummaryByName(run.out);
-  EXPECT_EQ(0, summary["sms"]["status"].asInt());
-  EXPECT_NE(0, summary["call_history"]["status"].asInt());
+  EXPECT_NE(std::string::npos, run.out.find("sms           1112 not packaged")) << run.out;
+  EXPECT_NE(std::string::npos,
+            run.out.find("sms: " + phone.File("mmssms.db") + ": database disk image is malformed"))
+      << run.out;
+  EXPECT_NE(std::string::npos, run.out.find("call_history  0 ok")) << run.out;
+}
+
+TEST_F(CliTest, FolderWithoutAKnownDatabaseFailsAndSaysWhatWasLookedFor) {
+  TempDir phone;
+  kx::test::WriteFileBytes(phone.File("notes.txt"), "nothing of a phone's");
+  const ToolRun run = RunTool({"android", phone.path(), "-o", out_.path()});
+  EXPECT_EQ(1, run.exit_code);
+  for (const char* looked_for :
+       {"no database of a known data type", "calllog.db or contacts2.db", "mmssms.db",
+        "the tables sms, pdu, part", "msgstore.db", "naver_line"}) {
+    EXPECT_NE(std::string::npos, run.err.find(looked_for)) << looked_for << "\n" << run.err;
+  }
 }
 
 TEST_F(CliTest, OutputThatCannotBeCreated) {

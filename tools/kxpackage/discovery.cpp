@@ -85,23 +85,30 @@ std::string DescribeFileCheck(FileCheck check) {
   return "unknown";
 }
 
-std::set<std::string> ListTables(const std::string& path) {
-  std::set<std::string> tables;
+std::string ProbeDatabase(const std::string& path, std::set<std::string>* tables) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &raw,
                                  SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
   std::unique_ptr<sqlite3, DbCloser> db(raw);
-  if (rc != SQLITE_OK) return tables;
+  if (rc != SQLITE_OK) return raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
   sqlite3_stmt* raw_statement = nullptr;
   if (sqlite3_prepare_v2(db.get(), "select name from sqlite_master where type = 'table'", -1,
                          &raw_statement, nullptr) != SQLITE_OK) {
-    return tables;
+    return sqlite3_errmsg(db.get());
   }
   std::unique_ptr<sqlite3_stmt, StmtCloser> statement(raw_statement);
-  while (sqlite3_step(statement.get()) == SQLITE_ROW) {
+  int step;
+  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
     const unsigned char* name = sqlite3_column_text(statement.get(), 0);
-    if (name != nullptr) tables.insert(reinterpret_cast<const char*>(name));
+    if (name != nullptr) tables->insert(reinterpret_cast<const char*>(name));
   }
+  if (step != SQLITE_DONE) return sqlite3_errmsg(db.get());
+  return tables->empty() ? "file holds no table" : "";
+}
+
+std::set<std::string> ListTables(const std::string& path) {
+  std::set<std::string> tables;
+  if (!ProbeDatabase(path, &tables).empty()) tables.clear();
   return tables;
 }
 
@@ -142,27 +149,34 @@ bool MatchesSource(const SourceSpec& spec, const std::string& path) {
 }
 
 FoundSource FindSource(const SourceSpec& spec, const std::vector<std::string>& files) {
-  FoundSource found;
+  FoundSource broken;  // the first usual name that cannot be read
   for (const std::string& name : spec.file_names) {
     for (const std::string& file : files) {
       if (fs::u8path(file).filename().u8string() != name || !PathAllowed(spec, file)) continue;
       const FileCheck check = CheckDatabaseFile(file);
-      if (check != FileCheck::kDatabase) {
-        // Keep the first named file that is broken to report it, unless a
-        // sound one turns up.
-        if (found.path.empty()) found = {file, true, check};
+      std::set<std::string> tables;
+      std::string damage;
+      if (check == FileCheck::kDatabase || check == FileCheck::kNotDatabase) {
+        damage = ProbeDatabase(file, &tables);
+      }
+      if (check != FileCheck::kDatabase || !damage.empty()) {
+        if (broken.path.empty()) broken = {file, true, check, damage};
         continue;
       }
-      // A usual name that lacks the tables (contacts2.db without calls) is
-      // not this type's database.
-      if (HasTables(file, spec.table_sets)) return {file, true, FileCheck::kDatabase};
+      if (spec.table_sets.empty()) return {file, true, check, ""};
+      for (const std::vector<std::string>& set : spec.table_sets) {
+        bool complete = true;
+        for (const std::string& table : set) complete = complete && tables.count(table) > 0;
+        if (complete) return {file, true, check, ""};
+      }
     }
   }
-  if (!found.path.empty() || spec.table_sets.empty()) return found;
-  for (const std::string& file : files) {
-    if (MatchesSource(spec, file)) return {file, false, FileCheck::kDatabase};
+  if (broken.path.empty() && !spec.table_sets.empty()) {
+    for (const std::string& file : files) {
+      if (MatchesSource(spec, file)) return {file, false, FileCheck::kDatabase, ""};
+    }
   }
-  return found;
+  return broken;
 }
 
 std::string FindPrivateFilesRoot(const std::string& folder, const std::string& marker) {

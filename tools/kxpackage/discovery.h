@@ -21,18 +21,27 @@ std::string DescribeFileCheck(FileCheck check);
 // The table names of a database, empty when it cannot be read.
 std::set<std::string> ListTables(const std::string& path);
 
+// Reads the schema of the database at `path` into `tables`. Returns "" when
+// it reads, else SQLite's own words for why not ("file is not a database"),
+// or "file holds no table" for a database without any (an empty file).
+std::string ProbeDatabase(const std::string& path, std::set<std::string>* tables);
+
 struct FoundSource {
   std::string path;      // "" when nothing was found
   bool by_name = false;  // found by its usual file name (else by its tables)
   FileCheck check = FileCheck::kMissing;
+  std::string damage;  // SQLite's words when the file under a usual name cannot be read
 };
 
 // All regular files under `folder` (symlinks not followed, depth bounded).
 std::vector<std::string> ListCandidateFiles(const std::string& folder);
 
-// The best source of `spec` among `files`: the first usual name that is
-// present (even if it turns out not to be a database, so that the caller
-// can say so), else the first database holding one of its table sets.
+// The best source of `spec` among `files`: the first usual name that holds
+// the tables, else the first usual name that is present but cannot be read
+// (damaged, not a database), so that the caller can say so, else the first
+// database holding one of its table sets. A usual name
+// that reads well but lacks the tables (contacts2.db without calls) is not
+// this type's database.
 FoundSource FindSource(const SourceSpec& spec, const std::vector<std::string>& files);
 
 // Whether `path` is a database of `spec` (by its tables and path).

@@ -1,5 +1,6 @@
 #include "tools/kxpackage/job_runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -87,8 +88,13 @@ void CollectOutput(const std::set<std::string>& before, RecordCounter count_reco
     std::string errors;
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     const char* begin = g_captured.text.data();
-    if (count_records != nullptr &&
-        reader->parse(begin, begin + g_captured.text.size(), &document, &errors)) {
+    if (!reader->parse(begin, begin + g_captured.text.size(), &document, &errors)) {
+      // A host could not read it either: the data type is lost, not empty.
+      result->status = kHostBadDocument;
+      std::replace(errors.begin(), errors.end(), '\n', ' ');
+      result->detail =
+          result_path + ": not JSON: " + errors.substr(0, errors.find_last_not_of(' ') + 1);
+    } else if (count_records != nullptr) {
       result->records = count_records(document, result->output_folder);
     }
   } else if (result->status == 0) {
@@ -154,6 +160,8 @@ std::string StatusText(int status) {
       return "not run (interrupted)";
     case kHostNoResult:
       return "no result delivered";
+    case kHostBadDocument:
+      return "result is not JSON";
     default:
       return "error";
   }

@@ -17,6 +17,7 @@ constexpr int kHostBadSource = -101;     // the source file is missing or not a 
 constexpr int kHostOutputFailed = -102;  // the output folder cannot be written
 constexpr int kHostNotRun = -103;        // skipped after Ctrl-C
 constexpr int kHostNoResult = -104;      // the call succeeded without a result
+constexpr int kHostBadDocument = -105;   // the result document is not JSON
 
 struct JobResult {
   std::string name;

@@ -126,6 +126,34 @@ JobResult Skipped(const std::string& name, int data_type, int status, const std:
 
 // ---- android ----
 
+std::string Joined(const std::vector<std::string>& items, const char* separator) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : separator) + item;
+  return text;
+}
+
+// One line per data type: its usual file names and the tables that tell
+// its database anywhere else.
+std::string LookedFor() {
+  std::string text;
+  for (const AndroidType& type : AndroidTypes()) {
+    std::vector<std::string> sets;
+    for (const auto& set : type.source.table_sets) sets.push_back(Joined(set, ", "));
+    text += "  " + type.title + ": " + Joined(type.source.file_names, " or ");
+    if (!sets.empty()) text += ", or a database with the tables " + Joined(sets, " (or ");
+    text += std::string(sets.size() > 1 ? ")" : "") + "\n";
+  }
+  return text;
+}
+
+// The summary says why in SQLite's words; a library that packaged the file
+// anyway does not make it a success.
+void NoteDamage(const FoundSource& source, JobResult* result) {
+  result->detail = source.path + ": " + source.damage;
+  Error(result->detail);
+  if (result->status == 0) result->status = kHostBadSource;
+}
+
 struct AndroidPlan {
   const AndroidType* type = nullptr;
   FoundSource source;
@@ -240,7 +268,11 @@ int RunAndroid(const Options& options) {
       }
       continue;
     }
-    if (plan.source.check != FileCheck::kDatabase) {
+    // A file that is not a database at all still goes to the library, which
+    // answers with its status and log line; the tool adds SQLite's words.
+    const bool readable_kind =
+        plan.source.check == FileCheck::kDatabase || plan.source.check == FileCheck::kNotDatabase;
+    if (!readable_kind) {
       const std::string detail = plan.source.path + ": " + DescribeFileCheck(plan.source.check);
       Error(detail);
       results.push_back(Skipped(type.name, type.data_type, kHostBadSource, detail));
@@ -255,9 +287,15 @@ int RunAndroid(const Options& options) {
       results.push_back(Skipped(type.name, type.data_type, kHostNotRun, ""));
       continue;
     }
-    results.push_back(RunAndroidType(plan, dir, options.output, &session));
+    JobResult result = RunAndroidType(plan, dir, options.output, &session);
+    if (!plan.source.damage.empty()) NoteDamage(plan.source, &result);
+    results.push_back(result);
   }
-  if (results.empty()) Error("no database of a known data type in " + dir);
+  if (results.empty()) {
+    Error("no database of a known data type in " + dir + "; looked for:\n" + LookedFor());
+    Finish(options, results, options.output);
+    return kExitFailed;
+  }
   return Finish(options, results, options.output);
 }
 

@@ -11,7 +11,7 @@ namespace kxpackage {
 namespace {
 
 std::string StatusCell(const JobResult& result) {
-  if (result.status <= kHostNotAvailable && result.status >= kHostNoResult) {
+  if (result.status <= kHostNotAvailable && result.status >= kHostBadDocument) {
     return StatusText(result.status);
   }
   return std::to_string(result.status) + " " + StatusText(result.status);

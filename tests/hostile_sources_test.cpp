@@ -1,0 +1,180 @@
+// Every Android packager on sources nobody here made: a primary database
+// that is damaged in each of the ways a pull from a phone leaves it gives a
+// status and one log line in SQLite's own words, never a document; numbers
+// that JSON cannot hold are written as null, so every document and detail
+// file reads back.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/json_util.h"
+#include "package_capture.h"
+#include "samples/android_line.h"
+#include "samples/sample_set.h"
+#include "sdk/data_type_record.h"
+#include "sdk/data_type_table.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CaptureResult;
+using test::g_results;
+
+constexpr int kLineType = 30;
+
+struct Packager {
+  int data_type;
+  const char* primary_key;
+  const char* file_name;  // in the sample phone folder
+  const char* log_prefix;
+};
+
+const Packager kPackagers[] = {
+    {3, "callhistory_file_path", "calllog.db", "[androidcallhistorydatapackage], at "},
+    {4, "sms_file_path", "mmssms.db", "[androidsmsdatapackage], at "},
+    {2, "contact_file_path", "contacts2.db", "[androidcontactdatapackge], at "},
+    {0, "msg_file_path", "msgstore.db", "[whatsappdatapackage], at "},
+    {kLineType, "line_file_path", samples::kAndroidLineDatabaseName,
+     "[AndroidLineDataPackage::Init]("},
+};
+
+class HostileSourcesTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    samples_ = new test::TempDir;
+    std::string error;
+    ASSERT_TRUE(samples::WriteAndroidSampleSet(samples_->path(), 1, &error)) << error;
+  }
+  static void TearDownTestSuite() {
+    delete samples_;
+    samples_ = nullptr;
+  }
+  void SetUp() override { InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str()); }
+
+  static std::string Sound(const Packager& packager) {
+    return (fs::u8path(samples_->path()) / samples::kSampleAndroidFolder / packager.file_name)
+        .u8string();
+  }
+  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
+
+  // The package function's own status: the dispatcher would turn it into
+  // 1112. The staged LINE run answers with its stage's status.
+  int Package(const Packager& packager, const std::string& path, const std::string& temp) {
+    g_results = test::CapturedResults();
+    if (packager.data_type == kLineType) {
+      Json::Value request;
+      request["package_type"] = kLineType;
+      request["temp_folder"] = temp;
+      request["primary_file_object"][packager.primary_key] = path;
+      const std::string text = WriteJson(request);
+      return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+    }
+    DataTypeRecord record;
+    record.data_type = packager.data_type;
+    record.temp_folder = temp;
+    record.primary_files[packager.primary_key] = path;
+    std::atomic<int> stop{0};
+    return FindDataType(packager.data_type)
+        ->package(&record, CaptureResult, &stop, packager.data_type);
+  }
+
+  static test::TempDir* samples_;
+  test::TempDir logs_, work_;
+};
+test::TempDir* HostileSourcesTest::samples_ = nullptr;
+
+TEST_F(HostileSourcesTest, DamagedPrimaryGivesAStatusAndSqlitesWords) {
+  for (const Packager& packager : kPackagers) {
+    const std::string folder = work_.File(std::to_string(packager.data_type));
+    std::vector<test::DamagedDatabase> damaged = test::DamageDatabase(Sound(packager), folder);
+    if (packager.data_type != kLineType) {  // LINE's CheckParam answers for a missing file
+      damaged.push_back({"missing", folder + "/absent/" + packager.file_name, 1105,
+                         "unable to open database file"});
+    }
+    for (const test::DamagedDatabase& source : damaged) {
+      const std::string label = std::string(packager.file_name) + " " + source.kind;
+      const size_t log_before = Log().size();
+      EXPECT_EQ(source.status, Package(packager, source.path, folder)) << label;
+      EXPECT_EQ(0, g_results.count) << label;
+      const std::string log = Log().substr(log_before);
+      const size_t line = log.find(packager.log_prefix);
+      ASSERT_NE(std::string::npos, line) << label << "\n" << log;
+      EXPECT_NE(std::string::npos, log.find(source.words, line)) << label << "\n" << log;
+    }
+  }
+}
+
+TEST_F(HostileSourcesTest, SoundPrimaryWithoutTheTablesStillGivesADocument) {
+  const std::string other = work_.File("other.db");
+  test::RunSql(other, "CREATE TABLE unrelated (x INTEGER);");
+  for (const Packager& packager : kPackagers) {
+    if (packager.data_type == kLineType) continue;  // its own Part fails the analysis
+    EXPECT_EQ(0, Package(packager, other, work_.path())) << packager.file_name;
+    EXPECT_EQ(1, g_results.count) << packager.file_name;
+  }
+}
+
+// Numbers JSON cannot hold follow.
+
+// Parses `text` with JsonCpp, as a host reads it.
+Json::Value ReadBack(const std::string& text, const std::string& label) {
+  Json::Value value;
+  std::string error;
+  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << label << ": " << error;
+  return value;
+}
+
+// Every JSON file the run left in `folder` (batch and detail files).
+void ExpectSideFilesRead(const std::string& folder, const std::string& label) {
+  for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(folder))) {
+    if (entry.path().extension() != ".json") continue;
+    const std::string text = test::ReadFileBytes(entry.path().u8string());
+    ReadBack(text, label + " " + entry.path().u8string());
+    EXPECT_EQ(std::string::npos, text.find("e+9999")) << entry.path();
+  }
+}
+
+TEST_F(HostileSourcesTest, NumbersJsonCannotHoldAreWrittenAsNull) {
+  // Infinity where each packager reads numbers; SQLite itself turns a NaN
+  // (infinity minus infinity) into NULL.
+  const std::string kInfinities[] = {
+      "UPDATE calls SET duration = CASE _id WHEN 1 THEN 1e999 WHEN 2 THEN -1e999 "
+      "ELSE 1e999 - 1e999 END WHERE _id <= 3;",
+      "UPDATE sms SET type = 1e999, thread_id = -1e999, date = 1e999;",
+      "UPDATE data SET data2 = 1e999, raw_contact_id = -1e999 WHERE _id % 2 = 0;",
+      "UPDATE chat SET sort_timestamp = 1e999; UPDATE message SET timestamp = -1e999, "
+      "message_type = 1e999 WHERE _id % 3 = 0;",
+      "UPDATE chat_history SET location_latitude = 1e999, location_longitude = -1e999, "
+      "attachement_image_height = 1e999 - 1e999;",
+  };
+  for (size_t i = 0; i < std::size(kPackagers); ++i) {
+    const Packager& packager = kPackagers[i];
+    const std::string folder = work_.File(packager.file_name);
+    fs::create_directories(fs::u8path(folder));
+    const std::string path = folder + "/" + packager.file_name;
+    fs::copy_file(fs::u8path(Sound(packager)), fs::u8path(path));
+    test::RunSql(path, kInfinities[i]);
+    ASSERT_EQ(0, Package(packager, path, folder)) << packager.file_name;
+    ASSERT_EQ(1, g_results.count) << packager.file_name;
+    EXPECT_EQ(std::string::npos, g_results.text.find("e+9999")) << packager.file_name;
+    const Json::Value document = ReadBack(g_results.text, packager.file_name);
+    ExpectSideFilesRead(folder, packager.file_name);
+    if (packager.data_type == 3) {
+      const Json::Value& calls = document["callhistory"];
+      for (Json::ArrayIndex call = 0; call < 2; ++call) {
+        EXPECT_TRUE(calls[call].isMember("duration") && calls[call]["duration"].isNull()) << call;
+      }
+      EXPECT_FALSE(calls[2].isMember("duration"));  // NULL, as SQLite stored it
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kx
