@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,7 +16,7 @@ namespace {
 // a file; messages written before, or after a failed open, are dropped.
 struct LogState {
   std::mutex mutex;
-  std::unique_ptr<std::ofstream> stream;
+  std::unique_ptr<kx::AppendFile> stream;
 };
 
 LogState& State() {
@@ -63,9 +62,8 @@ void InitLogEx(const char* /*config_folder*/, const char* /*module_name*/,
   std::lock_guard<std::mutex> lock(state.mutex);
   state.stream.reset();
   if (log_file_path == nullptr || *log_file_path == '\0') return;
-  auto stream = std::make_unique<std::ofstream>(kx::PathFromUtf8(log_file_path),
-                                                std::ios::out | std::ios::app | std::ios::binary);
-  if (stream->is_open()) state.stream = std::move(stream);
+  auto stream = std::make_unique<kx::AppendFile>();
+  if (stream->Open(log_file_path) == 0) state.stream = std::move(stream);
 }
 
 void LogEx(const char* module_name, int level, const char* format, ...) {
@@ -95,6 +93,6 @@ void LogEx(const char* module_name, int level, const char* format, ...) {
 
   std::lock_guard<std::mutex> lock(state.mutex);
   if (!state.stream) return;
-  state.stream->write(line.data(), static_cast<std::streamsize>(line.size()));
-  state.stream->flush();
+  // A line that cannot be written is dropped: the log has nowhere to say so.
+  state.stream->Write(line);
 }

@@ -11,6 +11,7 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -108,6 +109,31 @@ FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   return {};
 }
 
+AppendFile::~AppendFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+int AppendFile::Open(const std::string& path) {
+  const std::filesystem::path native = PathFromUtf8(path);
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::symlink_status(native, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return EINVAL;
+  errno = 0;
+  file_ = _wfopen(native.c_str(), L"ab");
+  return file_ != nullptr ? 0 : (errno != 0 ? errno : EIO);
+}
+
+bool AppendFile::is_open() const { return file_ != nullptr; }
+
+int AppendFile::Write(std::string_view bytes) {
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size() &&
+      std::fflush(file_) == 0) {
+    return 0;
+  }
+  return errno != 0 ? errno : EIO;
+}
+
 #else
 
 namespace {
@@ -184,6 +210,32 @@ FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   if (close_result != 0 && close_error != EINTR) return Failed(FileStep::kClose, close_error);
   return {};
 }
+
+AppendFile::~AppendFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int AppendFile::Open(const std::string& path) {
+  // O_NOFOLLOW refuses a link; O_NONBLOCK keeps a FIFO without a reader from
+  // holding the open (a regular file ignores it).
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                kNewFileMode);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno;
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return EINVAL;
+  }
+  fd_ = fd;
+  return 0;
+}
+
+bool AppendFile::is_open() const { return fd_ >= 0; }
+
+int AppendFile::Write(std::string_view bytes) { return WriteAll(fd_, bytes); }
 
 #endif
 

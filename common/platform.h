@@ -4,6 +4,7 @@
 #define KX_COMMON_PLATFORM_H_
 
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -71,6 +72,31 @@ class NewFileStream : public std::ostream {
  private:
   class Buffer;
   std::unique_ptr<Buffer> buffer_;
+};
+
+// A file that lines are appended to (the log). It is created when missing;
+// a name that holds anything but a regular file (a link, a FIFO, a device, a
+// folder) is refused, so opening never blocks and nothing is written through
+// a planted link.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile();
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // 0, or the system error code of the refused or failed open.
+  int Open(const std::string& path);
+  bool is_open() const;
+  // Appends all of `bytes`; 0 or the system error code.
+  int Write(std::string_view bytes);
+
+ private:
+#if defined(_WIN32)
+  std::FILE* file_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
 };
 
 }  // namespace kx

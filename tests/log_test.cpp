@@ -12,6 +12,10 @@
 #include "common/platform.h"
 #include "test_support.h"
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 using kx::test::ReadFileBytes;
@@ -119,5 +123,23 @@ TEST_F(LogTest, UnopenableLogFileDropsMessages) {
   ASSERT_EQ(1u, lines.size());
   EXPECT_NE(std::string::npos, lines[0].find("] kept"));
 }
+
+#if !defined(_WIN32)
+// Neither a FIFO (whose open would wait for a reader) nor a link planted
+// under the log's name is opened; their messages are dropped.
+TEST_F(LogTest, PlantedFifoOrLinkIsNotOpened) {
+  const std::string target = folder_.File("elsewhere.txt");
+  kx::test::WriteFileBytes(target, "kept\n");
+  const std::string fifo = folder_.File("fifo.log");
+  const std::string link = folder_.File("link.log");
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  std::filesystem::create_symlink(target, link);
+  for (const std::string& planted : {fifo, link}) {
+    InitLogEx(nullptr, kx::kLogModule, planted.c_str());
+    KX_LOG(kx::kLogError, "dropped");
+  }
+  EXPECT_EQ("kept\n", ReadFileBytes(target));
+}
+#endif
 
 }  // namespace
