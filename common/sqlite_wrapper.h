@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -104,6 +105,9 @@ class SqliteStatement {
   int ColumnType(int index) const;
   std::string ColumnName(int index) const;
   std::string ColumnText(int index) const;
+  // The same bytes without a copy: valid until the next step, reset or read
+  // of the same column in another form.
+  std::string_view ColumnTextView(int index) const;
   int ColumnInt(int index) const;
   int64_t ColumnInt64(int index) const;
   double ColumnDouble(int index) const;
@@ -122,6 +126,22 @@ class SqliteStatement {
   std::string sql_;
 };
 
+// One read transaction around many queries: without it every statement
+// takes and drops the file locks again (a stat and several fcntl calls per
+// look-up). BEGIN on construction, COMMIT on destruction; failures leave the
+// statements to run in their own transactions, as before.
+class ReadTransaction {
+ public:
+  explicit ReadTransaction(const SQLite3Wrapper& db);
+  ~ReadTransaction();
+  ReadTransaction(const ReadTransaction&) = delete;
+  ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+ private:
+  sqlite3* handle_;
+  bool begun_ = false;
+};
+
 // PrepareStatement of the access layer: the statement, prepared or not.
 SqliteStatement PrepareStatement(const SQLite3Wrapper& db, const std::string& sql);
 
@@ -136,11 +156,11 @@ bool IsRegisteredOpening(sqlite3* handle, int64_t open_tick, bool* closed);
 
 // The shared log formats for failed SQL.
 // "[stem], at LINE line, sqlite error message : MSG."
-#define KX_LOG_SQLITE_ERROR(stem, db_handle)                                             \
-  LogEx(::kx::kLogModule, ::kx::kLogError, "[%s], at %d line, sqlite error message : %s.", \
-        (stem), __LINE__, sqlite3_errmsg(db_handle))
+#define KX_LOG_SQLITE_ERROR(stem, db_handle)                                                       \
+  LogEx(::kx::kLogModule, ::kx::kLogError, "[%s], at %d line, sqlite error message : %s.", (stem), \
+        __LINE__, sqlite3_errmsg(db_handle))
 // "[function](LINE): Query failed! sql:{SQL}, Sqlite3 error message:{MSG}"
-#define KX_LOG_QUERY_FAILED(level, function, sql_text, db_handle)                              \
+#define KX_LOG_QUERY_FAILED(level, function, sql_text, db_handle)                                  \
   LogEx(::kx::kLogModule, (level), "[%s](%d): Query failed! sql:{%s}, Sqlite3 error message:{%s}", \
         (function), __LINE__, (sql_text), sqlite3_errmsg(db_handle))
 
