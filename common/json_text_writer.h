@@ -44,7 +44,7 @@ class TextBuffer {
   TextBuffer& operator=(const TextBuffer&) = delete;
 
   void append(const char* text, size_t size) {
-    if (size > capacity_ - size_ && !Grow(size)) return;
+    if (size == 0 || (size > capacity_ - size_ && !Grow(size))) return;
     std::memcpy(data_ + size_, text, size);
     size_ += size;
     data_[size_] = '\0';
