@@ -74,6 +74,7 @@ bool LocalDateFormatter::FormatSeconds(int64_t seconds) {
 }
 
 bool LocalDateFormatter::FormatWithSqlite(sqlite3_value* value) {
+  ++formatted_by_sqlite_;
   if (!sql_date_.prepared()) {
     sql_date_ = PrepareStatement(db_, kSqlDate);
     if (!sql_date_.prepared()) return false;

@@ -31,6 +31,9 @@ class LocalDateFormatter {
   // until the next call. False where SQLite's result is NULL (no date).
   bool Format(sqlite3_stmt* row, int column, std::string_view* text);
 
+  // How many values went to SQLite so far.
+  int formatted_by_sqlite() const { return formatted_by_sqlite_; }
+
   // The seconds that substr(value, 1, 10) gives for a non-negative integer:
   // its first ten digits.
   static int64_t LeadingSeconds(int64_t value);
@@ -45,6 +48,7 @@ class LocalDateFormatter {
   int64_t cached_seconds_ = -1;
   char cached_text_[25] = {};
   std::string sql_text_;
+  int formatted_by_sqlite_ = 0;
 };
 
 }  // namespace kx
