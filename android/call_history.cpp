@@ -36,19 +36,22 @@ constexpr char kSecondFilesKey[] = "callhistory_files_path";
 constexpr char kCallsTable[] = "calls";
 constexpr char kDeletedColumn[] = "is_deleted";
 
-// The packaged columns, in the order of the query. The date is read as
-// stored and formatted like SQLite's strftime("%m - %d - %Y %H:%M : %S",
+// The columns read, in the order of the query. The date is read as stored
+// and formatted like SQLite's strftime("%m - %d - %Y %H:%M : %S",
 // substr(date, 1, 10), 'unixepoch', 'localtime'): its first ten digits are
-// whole seconds of a millisecond value.
+// whole seconds of a millisecond value. The query adds SQLite's own text of
+// the dates that C++ leaves to it, as calling_date, and is_deleted after a
+// merge.
 const std::vector<SelectedColumn> kCallColumns = {
-    {"number", nullptr}, {"date", "calling_date"}, {"duration", nullptr},
-    {"type", nullptr},   {"name", nullptr},        {"countryiso", nullptr},
+    {"number", nullptr}, {"date", nullptr}, {"duration", nullptr},
+    {"type", nullptr},   {"name", nullptr}, {"countryiso", nullptr},
 };
+constexpr char kDateMember[] = "calling_date";
 constexpr int kDateColumn = 1;
 constexpr int kTypeColumn = 3;
-constexpr int kPackagedColumnCount = 6;
-// is_deleted follows them after a merge: read, never packaged as such.
-constexpr int kDeletedColumnIndex = 6;
+constexpr int kSqlDateColumn = 6;
+constexpr int kDeletedColumnIndex = 7;
+constexpr int kReadColumnCount = 7;
 
 constexpr char kCallListMember[] = "callhistory";
 constexpr char kTypeMember[] = "type";
@@ -75,6 +78,8 @@ std::string CallQuery(const SQLite3Wrapper& db, bool* has_deleted) {
   if (columns.exists() && !missing.empty()) {
     KX_LOG_AT(kLogProblem, kStem, "calls has no column %s: read as NULL.", missing.c_str());
   }
+  query +=
+      "," + LocalDateFormatter::SqlFallback("date", columns.Has("date")) + " as " + kDateMember;
   *has_deleted = columns.Has(kDeletedColumn);
   if (*has_deleted) query += std::string(",") + kDeletedColumn;
   return query + " from " + kCallsTable;
@@ -95,9 +100,10 @@ struct MemberSlot {
 std::vector<MemberSlot> MemberLayout(const SqliteStatement& query) {
   std::vector<MemberSlot> slots;
   bool type_named = false;
-  for (int column = 0; column < kPackagedColumnCount; ++column) {
+  for (int column = 0; column < kReadColumnCount; ++column) {
+    if (column == kDateColumn) continue;  // packaged through the formatted date
     const std::string name = query.ColumnName(column);
-    MemberSource source = column == kDateColumn ? MemberSource::kDate : MemberSource::kColumn;
+    MemberSource source = column == kSqlDateColumn ? MemberSource::kDate : MemberSource::kColumn;
     if (name == kTypeMember) {
       source = MemberSource::kTypeLabel;
       type_named = true;
@@ -154,8 +160,8 @@ class CallWriter {
   void Write(JsonBufferWriter* writer) {
     sqlite3_stmt* row = query_.handle();
     // Storage classes first: reading a value in another form may convert it.
-    int storage_class[kPackagedColumnCount];
-    for (int column = 0; column < kPackagedColumnCount; ++column) {
+    int storage_class[kReadColumnCount];
+    for (int column = 0; column < kReadColumnCount; ++column) {
       storage_class[column] = sqlite3_column_type(row, column);
     }
     // SQLite's own conversion: NULL and non-numeric text read 0.
@@ -169,7 +175,7 @@ class CallWriter {
           break;
         case MemberSource::kDate: {
           std::string_view date;
-          if (dates_.Format(row, slot.column, &date) && !date.empty()) {
+          if (dates_.Format(row, kDateColumn, kSqlDateColumn, &date) && !date.empty()) {
             writer->Name(slot.name);
             writer->String(date);
           }

@@ -40,6 +40,7 @@ constexpr char kSecondFilesKey[] = "sms_files_path";
 constexpr char kDeletedColumn[] = "is_deleted";
 constexpr char kSmsTable[] = "sms";
 constexpr char kPduTable[] = "pdu";
+constexpr char kDateColumnName[] = "date";
 
 constexpr char kCanonicalQuery[] = "select cast(_id as text),address from canonical_addresses";
 constexpr char kRecipientThreadQuery[] =
@@ -58,14 +59,17 @@ constexpr int kSmsAddressColumn = 1;
 constexpr int kSmsDateColumn = 2;
 constexpr int kSmsTypeColumn = 3;
 constexpr int kSmsBodyColumn = 4;
-constexpr int kSmsDeletedColumn = 5;  // after a merge
+constexpr int kSmsSqlDateColumn = 5;  // SQLite's text where C++ leaves the date to it
+constexpr int kSmsDeletedColumn = 6;  // after a merge
 constexpr char kPartQuery[] =
     "select mid,ct,_data,text from part where ct not like \"application%\" and ct like \"%/%\"";
 const std::vector<SelectedColumn> kPduColumns = {
     {"thread_id", nullptr}, {"date", nullptr}, {"msg_box", nullptr}, {"sub", nullptr}};
 // The message id is bound, never spliced into the text.
 constexpr char kPduQueryTail[] = " from pdu where _id=?";
-constexpr int kPduDeletedColumn = 4;  // after a merge
+constexpr int kPduDateColumn = 1;
+constexpr int kPduSqlDateColumn = 4;
+constexpr int kPduDeletedColumn = 5;  // after a merge
 
 // Labels of the box codes; SMS use all seven, MMS the first five.
 constexpr const char* kBoxLabels[] = {"all",    "inbox",  "sent",  "draft",
@@ -278,7 +282,8 @@ struct MessageMaps {
 };
 
 // A query over what this store's table has; a column it lacks reads as NULL
-// (logged once). *has_deleted tells whether is_deleted was appended.
+// (logged once). SQLite's text of the dates C++ leaves to it follows the
+// wanted columns, then is_deleted after a merge (*has_deleted).
 std::string AdaptedQuery(const SQLite3Wrapper& db, const char* table,
                          const std::vector<SelectedColumn>& wanted, const char* tail,
                          bool* has_deleted) {
@@ -288,6 +293,7 @@ std::string AdaptedQuery(const SQLite3Wrapper& db, const char* table,
   if (columns.exists() && !missing.empty()) {
     KX_LOG_AT(kLogProblem, kStem, "%s has no column %s: read as NULL.", table, missing.c_str());
   }
+  query += "," + LocalDateFormatter::SqlFallback(kDateColumnName, columns.Has(kDateColumnName));
   *has_deleted = columns.Has(kDeletedColumn);
   if (*has_deleted) query += std::string(",") + kDeletedColumn;
   return query + tail;
@@ -350,7 +356,7 @@ bool ReadSmsMessages(const SQLite3Wrapper& db, const std::atomic<int>* stop, Mes
     if (address.empty()) continue;
     if (thread.count(address) == 0) thread.insert(address);
     std::string_view date;
-    if (!dates.Format(row, kSmsDateColumn, &date)) date = std::string_view();
+    if (!dates.Format(row, kSmsDateColumn, kSmsSqlDateColumn, &date)) date = std::string_view();
     const uint8_t box = BoxIndex(query.ColumnInt64(kSmsTypeColumn), kSmsBoxCount);
     const bool deleted = has_deleted && query.ColumnInt64(kSmsDeletedColumn) != 0;
     const uint64_t at =
@@ -415,7 +421,9 @@ bool FileMmsMessages(const SQLite3Wrapper& db, const std::atomic<int>* stop, Mes
     if (thread != maps->thread_addresses.end()) {
       MmsMembers& mms = entry->second;
       std::string_view date;
-      if (!dates.Format(query.handle(), 1, &date)) date = std::string_view();
+      if (!dates.Format(query.handle(), kPduDateColumn, kPduSqlDateColumn, &date)) {
+        date = std::string_view();
+      }
       mms.Set(kDateMember, date);
       mms.Set(kTypeMember, BoxLabel(BoxIndex(query.ColumnInt64(2), kMmsBoxCount)));
       const std::string_view subject = query.ColumnTextView(3);

@@ -32,18 +32,44 @@ int64_t LocalDateFormatter::LeadingSeconds(int64_t value) {
   return value;
 }
 
-bool LocalDateFormatter::Format(sqlite3_stmt* row, int column, std::string_view* text) {
-  if (sqlite3_column_type(row, column) == SQLITE_INTEGER) {
-    const int64_t value = sqlite3_column_int64(row, column);
-    if (value >= 0) {
-      const int64_t seconds = LeadingSeconds(value);
-      if (seconds >= kFirstPlainSecond && seconds < kEndPlainSecond && FormatSeconds(seconds)) {
-        *text = std::string_view(cached_text_, kDateLength);
-        return true;
-      }
-    }
+bool LocalDateFormatter::IsPlainValue(int64_t value) {
+  if (value < 0) return false;
+  const int64_t seconds = LeadingSeconds(value);
+  return seconds >= kFirstPlainSecond && seconds < kEndPlainSecond;
+}
+
+std::string LocalDateFormatter::SqlFallback(const std::string& column, bool present) {
+  if (!present) return "NULL";
+  // The integers of IsPlainValue, by digit count: up to ten digits they are
+  // the seconds; with 10 + k digits their first ten digits are.
+  std::string plain = "(" + column + " between " + std::to_string(kFirstPlainSecond) + " and " +
+                      std::to_string(kEndPlainSecond - 1);
+  for (int64_t scale = 10; scale <= 1000000000; scale *= 10) {
+    plain += " or " + column + " between " + std::to_string(kTenDigits / 10 * scale) + " and " +
+             std::to_string(kEndPlainSecond * scale - 1);
   }
-  if (!FormatWithSqlite(sqlite3_column_value(row, column))) return false;
+  plain += ")";
+  return "case when typeof(" + column + ")='integer' and " + plain +
+         " then NULL else strftime('%m - %d - %Y %H:%M : %S',substr(" + column +
+         ", 1, 10),'unixepoch','localtime') end";
+}
+
+bool LocalDateFormatter::Format(sqlite3_stmt* row, int value_column, int fallback_column,
+                                std::string_view* text) {
+  const bool plain = sqlite3_column_type(row, value_column) == SQLITE_INTEGER &&
+                     IsPlainValue(sqlite3_column_int64(row, value_column));
+  if (plain && FormatSeconds(LeadingSeconds(sqlite3_column_int64(row, value_column)))) {
+    *text = std::string_view(cached_text_, kDateLength);
+    return true;
+  }
+  if (!plain && fallback_column >= 0) {
+    const unsigned char* sql_text = sqlite3_column_text(row, fallback_column);
+    if (sql_text == nullptr) return false;
+    *text = std::string_view(reinterpret_cast<const char*>(sql_text),
+                             static_cast<size_t>(sqlite3_column_bytes(row, fallback_column)));
+    return true;
+  }
+  if (!FormatWithSqlite(sqlite3_column_value(row, value_column))) return false;
   *text = sql_text_;
   return true;
 }
