@@ -4,8 +4,10 @@
 #include <cctype>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -154,41 +156,35 @@ void AppendNumber(Number number, TextBuffer* block) {
   block->append(reinterpret_cast<const char*>(&number), sizeof(number));
 }
 
+// One SMS as it is kept until the document is written.
+struct SmsMessage {
+  uint8_t box = 0;
+  bool deleted = false;
+  std::string_view date;
+  std::string_view body;
+};
+
 // Every message of one package call, packed into one block in the order it
 // was read, so that a million messages cost their bytes and not a million
-// heap strings. An SMS record is its link to the next SMS of its
-// conversation, its fixed fields, date and body; an MMS record is its
-// members (all strings) in the writer's order.
+// heap strings. An SMS record is its box, deleted flag, the sizes of date
+// and body, then their bytes; an MMS record is its members (all strings) in
+// the writer's order. A record is named by its offset: the block holds less
+// than 2 GB (TextBuffer's limit), so offsets fit 32 bits.
 class MessageStore {
  public:
-  static constexpr uint64_t kNone = UINT64_MAX;
-
-  struct Sms {
-    uint64_t next = kNone;
-    uint8_t box = 0;
-    bool deleted = false;
-    std::string_view date;
-    std::string_view body;
-  };
-
-  uint64_t AddSms(uint8_t box, bool deleted, std::string_view date, std::string_view body) {
-    const uint64_t at = block_.size();
-    AppendNumber<uint64_t>(kNone, &block_);
-    AppendNumber<uint8_t>(box, &block_);
-    AppendNumber<uint8_t>(deleted ? 1 : 0, &block_);
-    AppendNumber<uint32_t>(static_cast<uint32_t>(date.size()), &block_);
-    AppendNumber<uint32_t>(static_cast<uint32_t>(body.size()), &block_);
-    block_.append(date);
-    block_.append(body);
+  uint32_t AddSms(const SmsMessage& message) {
+    const uint32_t at = static_cast<uint32_t>(block_.size());
+    AppendNumber<uint8_t>(message.box, &block_);
+    AppendNumber<uint8_t>(message.deleted ? 1 : 0, &block_);
+    AppendNumber<uint32_t>(static_cast<uint32_t>(message.date.size()), &block_);
+    AppendNumber<uint32_t>(static_cast<uint32_t>(message.body.size()), &block_);
+    block_.append(message.date);
+    block_.append(message.body);
     return at;
   }
 
-  // Makes `next` follow the SMS at `at` in its conversation.
-  void Link(uint64_t at, uint64_t next) { block_.Overwrite(at, &next, sizeof(next)); }
-
-  Sms ReadSms(uint64_t at) const {
-    Sms sms;
-    sms.next = ReadNumber<uint64_t>(block_, &at);
+  SmsMessage ReadSms(uint64_t at) const {
+    SmsMessage sms;
     sms.box = ReadNumber<uint8_t>(block_, &at);
     sms.deleted = ReadNumber<uint8_t>(block_, &at) != 0;
     const uint32_t date_size = ReadNumber<uint32_t>(block_, &at);
@@ -198,9 +194,19 @@ class MessageStore {
     return sms;
   }
 
+  // Asks the processor for a record that is read soon: the records of one
+  // conversation lie scattered over the block.
+  void Prefetch(uint32_t at) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(block_.data() + at);
+#else
+    (void)at;
+#endif
+  }
+
   // `members` must be in the writer's order.
-  uint64_t AddMms(const std::vector<std::pair<std::string, std::string>>& members) {
-    const uint64_t at = block_.size();
+  uint32_t AddMms(const std::vector<std::pair<std::string, std::string>>& members) {
+    const uint32_t at = static_cast<uint32_t>(block_.size());
     AppendNumber<uint32_t>(static_cast<uint32_t>(members.size()), &block_);
     for (const auto& member : members) {
       AppendNumber<uint32_t>(static_cast<uint32_t>(member.first.size()), &block_);
@@ -228,13 +234,14 @@ class MessageStore {
   TextBuffer block_;
 };
 
-// One conversation: its SMS in table order (a chain through the store),
-// then its MMS.
+// One conversation: its SMS in table order, then its MMS, as records of the
+// store.
 struct Conversation {
   std::string address;
-  uint64_t first_sms = MessageStore::kNone;
-  uint64_t last_sms = MessageStore::kNone;
-  std::vector<uint64_t> mms;  // records of the store
+  bool has_thread = false;  // last_thread holds the thread of its last SMS
+  int64_t last_thread = 0;
+  std::vector<uint32_t> sms;  // records of the MessageStore
+  std::vector<uint32_t> mms;  // records of the MessageStore
 };
 
 // The conversations by normalised address, kept in the order in which each
@@ -352,22 +359,27 @@ bool ReadSmsMessages(const SQLite3Wrapper& db, const std::atomic<int>* stop, Mes
   while (query.Step() == SQLITE_ROW) {
     if (StopRequested(stop)) return false;
     NormalizeAddress(query.ColumnTextView(kSmsAddressColumn), &address);
-    std::set<std::string>& thread = maps->thread_addresses[query.ColumnInt64(kSmsThreadColumn)];
-    if (address.empty()) continue;
-    if (thread.count(address) == 0) thread.insert(address);
+    const int64_t thread = query.ColumnInt64(kSmsThreadColumn);
+    if (address.empty()) {
+      maps->thread_addresses[thread];  // the thread is known, without an address
+      continue;
+    }
+    Conversation& conversation = maps->conversations.Of(address);
+    // Most messages of a conversation share its thread: the set is only
+    // consulted when the thread changes.
+    if (!conversation.has_thread || conversation.last_thread != thread) {
+      maps->thread_addresses[thread].insert(address);
+      conversation.has_thread = true;
+      conversation.last_thread = thread;
+    }
     std::string_view date;
     if (!dates.Format(row, kSmsDateColumn, kSmsSqlDateColumn, &date)) date = std::string_view();
-    const uint8_t box = BoxIndex(query.ColumnInt64(kSmsTypeColumn), kSmsBoxCount);
-    const bool deleted = has_deleted && query.ColumnInt64(kSmsDeletedColumn) != 0;
-    const uint64_t at =
-        maps->store.AddSms(box, deleted, date, query.ColumnTextView(kSmsBodyColumn));
-    Conversation& conversation = maps->conversations.Of(address);
-    if (conversation.last_sms == MessageStore::kNone) {
-      conversation.first_sms = at;
-    } else {
-      maps->store.Link(conversation.last_sms, at);
-    }
-    conversation.last_sms = at;
+    SmsMessage message;
+    message.box = BoxIndex(query.ColumnInt64(kSmsTypeColumn), kSmsBoxCount);
+    message.deleted = has_deleted && query.ColumnInt64(kSmsDeletedColumn) != 0;
+    message.date = date;
+    message.body = query.ColumnTextView(kSmsBodyColumn);
+    conversation.sms.push_back(maps->store.AddSms(message));
   }
   return true;
 }
@@ -432,7 +444,7 @@ bool FileMmsMessages(const SQLite3Wrapper& db, const std::atomic<int>* stop, Mes
         mms.Set(kTagMember, kDeletedTag);
       }
       std::sort(mms.members.begin(), mms.members.end());
-      const uint64_t at = maps->store.AddMms(mms.members);
+      const uint32_t at = maps->store.AddMms(mms.members);
       for (const std::string& address : thread->second) {
         maps->conversations.Of(address).mms.push_back(at);
       }
@@ -460,7 +472,7 @@ const JsonName kTagName(kTagMember);
 const JsonName kTypeName(kTypeMember);
 
 // Members in the writer's (name) order.
-void WriteSms(const MessageStore::Sms& message, JsonBufferWriter* writer) {
+void WriteSms(const SmsMessage& message, JsonBufferWriter* writer) {
   writer->BeginObject();
   writer->Name(kBodyName);
   writer->String(message.body);
@@ -492,12 +504,13 @@ bool WriteSessions(const MessageMaps& maps, TextBuffer* text) {
     writer.String(conversation.address);
     writer.Name(kMessagesMember);
     writer.BeginArray();
-    for (uint64_t at = conversation.first_sms; at != MessageStore::kNone;) {
-      const MessageStore::Sms message = maps.store.ReadSms(at);
-      WriteSms(message, &writer);
-      at = message.next;
+    constexpr size_t kPrefetchDistance = 16;
+    const std::vector<uint32_t>& sms = conversation.sms;
+    for (size_t i = 0; i < sms.size(); ++i) {
+      if (i + kPrefetchDistance < sms.size()) maps.store.Prefetch(sms[i + kPrefetchDistance]);
+      WriteSms(maps.store.ReadSms(sms[i]), &writer);
     }
-    for (const uint64_t mms : conversation.mms) maps.store.WriteMms(mms, &writer);
+    for (const uint32_t mms : conversation.mms) maps.store.WriteMms(mms, &writer);
     writer.EndArray();
     writer.EndObject();
   }

@@ -1,14 +1,14 @@
 // Packages a generated call log (1,000,000 calls), a generated telephony
 // database (1,000,000 SMS, 50,000 MMS) and a generated contacts database
-// (20,000 people) through the library's entry points and compares each wall
+// (50,000 people) through the library's entry points and compares each wall
 // time with the sqlite3 shell printing the package's main query as JSON from
-// the same file. It prints the document's size, the peak memory of the
-// package step and the peak per document byte.
+// the same file (the best of three runs each). It prints the document's
+// size, the peak memory of the package step and the peak per document byte.
 //
 // Usage: android_messages_bench [calls|sms|contacts|large|all] [scale]
 // Each data type is generated in one child process and packaged in another,
 // so each peak memory is the package step's own. The scale multiplies the
-// generators' units (100 calls; 100 SMS and 5 MMS; contacts take a fifth of
+// generators. units (100 calls; 100 SMS and 5 MMS; contacts take half of
 // it, ten people each); 10000 gives the sizes above. "large" packages a call
 // log and a telephony database whose one row holds a 50 MB text and prints
 // the peak per byte of that value.
@@ -32,6 +32,7 @@
 namespace {
 
 constexpr int kDefaultScale = 10000;
+constexpr int kRuns = 3;
 constexpr double kMb = 1024.0 * 1024.0;
 // The long text of the "large" case: 50 MB.
 constexpr long long kLargeValueBytes = 50LL * 1024 * 1024;
@@ -49,7 +50,7 @@ int CountBytes(int /*kind*/, const char* text, int length) {
 
 bool WriteContacts(const std::string& path, const kx::samples::AndroidSampleOptions& options) {
   kx::samples::AndroidSampleOptions fewer = options;
-  fewer.scale = options.scale / 5 > 0 ? options.scale / 5 : 1;
+  fewer.scale = options.scale / 2 > 0 ? options.scale / 2 : 1;
   return kx::samples::WriteAndroidContacts(path, fewer);
 }
 
@@ -167,21 +168,35 @@ int MeasurePackage(const DataTypeBench& bench, const std::string& work, double g
   const int filtered = kx::FilterDataType(request.c_str(), static_cast<int>(request.size()));
   const double stage_seconds = kx::bench::NowSeconds() - start;
 
+  // The best of a few runs of each side: the machine is shared, and a run
+  // slowed by others says nothing about either.
   const double before_mb = kx::bench::PeakResidentMb();
-  start = kx::bench::NowSeconds();
-  const int packaged = kx::PackageDataType(CountBytes, bench.data_type);
-  const double package_seconds = kx::bench::NowSeconds() - start;
+  double package_seconds = -1.0;
+  int packaged = 0;
+  long long package_bytes = 0;
+  for (int run = 0; run < kRuns && filtered == 0 && packaged == 0; ++run) {
+    if (run > 0) kx::FilterDataType(request.c_str(), static_cast<int>(request.size()));
+    g_package_bytes = 0;
+    start = kx::bench::NowSeconds();
+    packaged = kx::PackageDataType(CountBytes, bench.data_type);
+    const double seconds = kx::bench::NowSeconds() - start;
+    if (package_seconds < 0 || seconds < package_seconds) package_seconds = seconds;
+    package_bytes = g_package_bytes;
+  }
   const double peak_mb = kx::bench::PeakResidentMb();
-  const long long package_bytes = g_package_bytes;
   if (filtered != 0 || packaged != 0) {
     std::fprintf(stderr, "%s: filter %d, package %d\n", bench.label, filtered, packaged);
     return 4;
   }
 
   const std::string staged = kx::JoinPath(temp, bench.file_name);
-  const double sqlite_seconds =
-      kx::bench::TimeShellCommand("sqlite3 -json " + kx::bench::ShellQuote(staged) + " " +
-                                  kx::bench::ShellQuote(bench.main_query) + " > /dev/null");
+  double sqlite_seconds = -1.0;
+  for (int run = 0; run < kRuns; ++run) {
+    const double seconds =
+        kx::bench::TimeShellCommand("sqlite3 -json " + kx::bench::ShellQuote(staged) + " " +
+                                    kx::bench::ShellQuote(bench.main_query) + " > /dev/null");
+    if (seconds >= 0 && (sqlite_seconds < 0 || seconds < sqlite_seconds)) sqlite_seconds = seconds;
+  }
   // A second run keeps the text for the comparison with the tree writer;
   // kept out of the first so that the copy does not count in the peak.
   g_keep_text = true;
@@ -247,7 +262,7 @@ int main(int argc, char** argv) {
   }
   std::printf("scale %d: %d calls; %d SMS and %d MMS; %d people\n", scale,
               scale * kx::samples::kCallsPerScale, scale * kx::samples::kSmsPerScale,
-              scale * kx::samples::kMmsPerScale, (scale / 5 > 0 ? scale / 5 : 1) * 10);
+              scale * kx::samples::kMmsPerScale, (scale / 2 > 0 ? scale / 2 : 1) * 10);
   int result = 0;
   for (const DataTypeBench* bench : {&kCalls, &kSms, &kContacts, &kLargeCall, &kLargeSms}) {
     const bool large = bench->large_value > 0;

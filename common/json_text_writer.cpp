@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/platform.h"
+
 namespace kx {
 
 namespace {
@@ -167,11 +169,13 @@ TextBuffer::TextBuffer(TextBuffer&& other) noexcept
     : data_(other.data_),
       size_(other.size_),
       capacity_(other.capacity_),
+      prepared_(other.prepared_),
       limit_(other.limit_),
       failed_(other.failed_) {
   other.data_ = nullptr;
   other.size_ = 0;
   other.capacity_ = 0;
+  other.prepared_ = 0;
 }
 
 TextBuffer& TextBuffer::operator=(TextBuffer&& other) noexcept {
@@ -180,11 +184,13 @@ TextBuffer& TextBuffer::operator=(TextBuffer&& other) noexcept {
     data_ = other.data_;
     size_ = other.size_;
     capacity_ = other.capacity_;
+    prepared_ = other.prepared_;
     limit_ = other.limit_;
     failed_ = other.failed_;
     other.data_ = nullptr;
     other.size_ = 0;
     other.capacity_ = 0;
+    other.prepared_ = 0;
   }
   return *this;
 }
@@ -196,12 +202,27 @@ void TextBuffer::Truncate(size_t size) {
 }
 
 bool TextBuffer::Grow(size_t extra) {
-  constexpr size_t kFirstCapacity = 4096;
   if (failed_ || extra > limit_ - size_) {
     failed_ = true;
     return false;
   }
   const size_t needed = size_ + extra;
+  if (needed > capacity_ && !Reserve(needed)) return false;
+  // Below a few megabytes the pages come as they are written.
+  constexpr size_t kStep = 4 << 20;
+  if (capacity_ < 2 * kStep) {
+    prepared_ = capacity_;
+    return true;
+  }
+  size_t prepared = prepared_;
+  while (prepared < needed) prepared = capacity_ - prepared > kStep ? prepared + kStep : capacity_;
+  PrepareForWriting(data_ + prepared_, prepared - prepared_);
+  prepared_ = prepared;
+  return true;
+}
+
+bool TextBuffer::Reserve(size_t needed) {
+  constexpr size_t kFirstCapacity = 4096;
   size_t capacity = capacity_ < kFirstCapacity ? kFirstCapacity : capacity_;
   while (capacity < needed) capacity = capacity > limit_ / 2 ? limit_ : capacity * 2;
   if (capacity > limit_) capacity = limit_;
@@ -213,6 +234,7 @@ bool TextBuffer::Grow(size_t extra) {
   }
   data_ = grown;
   capacity_ = capacity;
+  if (prepared_ > size_) prepared_ = size_;  // a moved block keeps only the written pages
   return true;
 }
 
@@ -373,22 +395,27 @@ void BasicJsonTextWriter<Text>::EndArray() {
 }
 
 template <typename Text>
-bool BasicJsonTextWriter<Text>::StartName(std::string_view name) {
+bool BasicJsonTextWriter<Text>::StartName(std::string_view name, const std::string* stable) {
   if (!ok_ || levels_.empty() || levels_.back().is_array || name_pending_) {
     ok_ = false;
     return false;
   }
   Level& object = levels_.back();
-  if (object.count > 0 && !(std::string_view(object.last_name) < name)) {
-    ok_ = false;
-    return false;
+  if (object.count > 0) {
+    const std::string& last =
+        object.last_name != nullptr ? *object.last_name : object.last_name_copy;
+    if (!(std::string_view(last) < name)) {
+      ok_ = false;
+      return false;
+    }
   }
   if (!object.opened) {
     Open(&object);
   } else {
     out_->push_back(',');
   }
-  object.last_name.assign(name.data(), name.size());
+  object.last_name = stable;
+  if (stable == nullptr) object.last_name_copy.assign(name.data(), name.size());
   if (!indented_) WriteIndent();
   indented_ = false;
   name_pending_ = true;
@@ -397,14 +424,14 @@ bool BasicJsonTextWriter<Text>::StartName(std::string_view name) {
 
 template <typename Text>
 void BasicJsonTextWriter<Text>::Name(std::string_view name) {
-  if (!StartName(name)) return;
+  if (!StartName(name, nullptr)) return;
   AppendJsonString(name, out_);
   out_->append(kNameSeparator);
 }
 
 template <typename Text>
 void BasicJsonTextWriter<Text>::Name(const JsonName& name) {
-  if (StartName(name.name())) out_->append(name.prefix());
+  if (StartName(name.name(), &name.name())) out_->append(name.prefix());
 }
 
 template <typename Text>

@@ -44,14 +44,14 @@ class TextBuffer {
   TextBuffer& operator=(const TextBuffer&) = delete;
 
   void append(const char* text, size_t size) {
-    if (size == 0 || (size > capacity_ - size_ && !Grow(size))) return;
+    if (size == 0 || (size > prepared_ - size_ && !Grow(size))) return;
     std::memcpy(data_ + size_, text, size);
     size_ += size;
     data_[size_] = '\0';
   }
   void append(std::string_view text) { append(text.data(), text.size()); }
   void push_back(char c) {
-    if (capacity_ == size_ && !Grow(1)) return;
+    if (prepared_ == size_ && !Grow(1)) return;
     data_[size_++] = c;
     data_[size_] = '\0';
   }
@@ -73,16 +73,23 @@ class TextBuffer {
  private:
   // Room for `extra` more bytes and the NUL; false (failed_ set) when none.
   bool Grow(size_t extra);
+  // Capacity and prepared_ for `needed` bytes of text.
+  bool Reserve(size_t needed);
 
   char* data_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;  // bytes usable for text; one more is kept for the NUL
+  // The bytes of text made resident ahead of writing (large texts), at most
+  // capacity_: pages are brought in a few megabytes at a time instead of one
+  // page fault each, without making all of the capacity resident.
+  size_t prepared_ = 0;
   size_t limit_;
   bool failed_ = false;
 };
 
 // A member name prepared once: quoted as the writer quotes it and followed by
-// " : ", for objects written row after row.
+// " : ", for objects written row after row. It must outlive every object it
+// names.
 class JsonName {
  public:
   explicit JsonName(std::string_view name);
@@ -130,7 +137,9 @@ class BasicJsonTextWriter {
     bool is_array = false;
     bool opened = false;  // "{" or "[" written: the container is not empty
     size_t count = 0;
-    std::string last_name;
+    // The last member's name: a JsonName's own text, or a copy.
+    const std::string* last_name = nullptr;
+    std::string last_name_copy;
   };
 
   // Where the next value goes; false (and ok_ cleared) when none may go.
@@ -138,7 +147,8 @@ class BasicJsonTextWriter {
   void FinishValue();
   void Open(Level* level);
   // Checks the order, writes the separator and the line start of a member.
-  bool StartName(std::string_view name);
+  // `stable` is the name's own text when it outlives the object, else null.
+  bool StartName(std::string_view name, const std::string* stable);
   void WriteIndent();
   void WriteWithIndent(std::string_view text);
 
