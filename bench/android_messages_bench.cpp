@@ -2,7 +2,7 @@
 // database (1,000,000 SMS, 50,000 MMS) and a generated contacts database
 // (50,000 people) through the library's entry points and compares each wall
 // time with the sqlite3 shell printing the package's main query as JSON from
-// the same file (the best of three runs each). It prints the document's
+// the same file (the best of five runs each). It prints the document's
 // size, the peak memory of the package step and the peak per document byte.
 //
 // Usage: android_messages_bench [calls|sms|contacts|large|all] [scale]
@@ -32,7 +32,7 @@
 namespace {
 
 constexpr int kDefaultScale = 10000;
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 constexpr double kMb = 1024.0 * 1024.0;
 // The long text of the "large" case: 50 MB.
 constexpr long long kLargeValueBytes = 50LL * 1024 * 1024;

@@ -209,8 +209,9 @@ bool TextBuffer::Grow(size_t extra) {
   const size_t needed = size_ + extra;
   if (needed > capacity_ && !Reserve(needed)) return false;
   // Below a few megabytes the pages come as they are written.
-  constexpr size_t kStep = 4 << 20;
-  if (capacity_ < 2 * kStep) {
+  constexpr size_t kPrepareFrom = 8 << 20;
+  constexpr size_t kStep = 1 << 20;
+  if (capacity_ < kPrepareFrom) {
     prepared_ = capacity_;
     return true;
   }
