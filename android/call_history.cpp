@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <string>
@@ -11,8 +12,10 @@
 #include "android/merge_filter.h"
 #include "common/field_config.h"
 #include "common/json_text_writer.h"
+#include "common/local_date.h"
 #include "common/log.h"
 #include "common/merge.h"
+#include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
@@ -33,17 +36,22 @@ constexpr char kSecondFilesKey[] = "callhistory_files_path";
 constexpr char kCallsTable[] = "calls";
 constexpr char kDeletedColumn[] = "is_deleted";
 
-// The date keeps its first ten digits: whole seconds of a millisecond value.
-constexpr char kCallQuery[] =
-    "select number, strftime(\"%m - %d - %Y %H:%M : %S\",substr(date, 1, 10),'unixepoch',"
-    "'localtime') as calling_date, duration,type,name, countryiso from calls";
-// The same after a merge: is_deleted last, read but never packaged as such.
-constexpr char kCallQueryWithDeleted[] =
-    "select number, strftime(\"%m - %d - %Y %H:%M : %S\",substr(date, 1, 10),'unixepoch',"
-    "'localtime') as calling_date, duration,type,name, countryiso, is_deleted from calls";
-constexpr int kPackagedColumnCount = 6;
+// The columns read, in the order of the query. The date is read as stored
+// and formatted like SQLite's strftime("%m - %d - %Y %H:%M : %S",
+// substr(date, 1, 10), 'unixepoch', 'localtime'): its first ten digits are
+// whole seconds of a millisecond value. The query adds SQLite's own text of
+// the dates that C++ leaves to it, as calling_date, and is_deleted after a
+// merge.
+const std::vector<SelectedColumn> kCallColumns = {
+    {"number", nullptr}, {"date", nullptr}, {"duration", nullptr},
+    {"type", nullptr},   {"name", nullptr}, {"countryiso", nullptr},
+};
+constexpr char kDateMember[] = "calling_date";
+constexpr int kDateColumn = 1;
 constexpr int kTypeColumn = 3;
-constexpr int kDeletedColumnIndex = 6;
+constexpr int kSqlDateColumn = 6;
+constexpr int kDeletedColumnIndex = 7;
+constexpr int kReadColumnCount = 7;
 
 constexpr char kCallListMember[] = "callhistory";
 constexpr char kTypeMember[] = "type";
@@ -61,31 +69,81 @@ bool StopRequested(const std::atomic<int>* stop) {
   return stop != nullptr && stop->load() == kStopRequested;
 }
 
-void SetCallTypeLabel(int64_t type, JsonMembers* call) {
-  if (type >= 1 && type <= kCallTypeCount) {
-    call->SetString(kTypeMember, kCallTypeLabels[type - 1]);
-  } else {
-    call->SetString(kTypeMember, kUnknownTypePrefix + std::to_string(type));
+// The query over what this store's calls table has; a column it lacks reads
+// as NULL (logged once).
+std::string CallQuery(const SQLite3Wrapper& db, bool* has_deleted) {
+  const TableColumns columns(db, kCallsTable);
+  std::string missing;
+  std::string query = "select " + columns.SelectList(kCallColumns, &missing);
+  if (columns.exists() && !missing.empty()) {
+    KX_LOG_AT(kLogProblem, kStem, "calls has no column %s: read as NULL.", missing.c_str());
   }
+  query +=
+      "," + LocalDateFormatter::SqlFallback("date", columns.Has("date")) + " as " + kDateMember;
+  *has_deleted = columns.Has(kDeletedColumn);
+  if (*has_deleted) query += std::string(",") + kDeletedColumn;
+  return query + " from " + kCallsTable;
 }
 
-// One column into a member named after it, by the value's storage class:
-// integer, floating point or non-empty text; NULL, blobs and empty text set
-// nothing.
-void AddColumn(const SqliteStatement& query, int column, const std::string& name,
-               JsonMembers* call) {
-  sqlite3_stmt* row = query.handle();
-  switch (sqlite3_column_type(row, column)) {
+// Where a member of a call object comes from.
+enum class MemberSource { kColumn, kDate, kTypeLabel, kTag };
+
+struct MemberSlot {
+  JsonName name;
+  MemberSource source;
+  int column;
+};
+
+// The members of every call object in the writer's (name) order, known once
+// per query: a column is named as SQLite names it, and "type" carries the
+// label of the type code.
+std::vector<MemberSlot> MemberLayout(const SqliteStatement& query) {
+  std::vector<MemberSlot> slots;
+  bool type_named = false;
+  for (int column = 0; column < kReadColumnCount; ++column) {
+    if (column == kDateColumn) continue;  // packaged through the formatted date
+    const std::string name = query.ColumnName(column);
+    MemberSource source = column == kSqlDateColumn ? MemberSource::kDate : MemberSource::kColumn;
+    if (name == kTypeMember) {
+      source = MemberSource::kTypeLabel;
+      type_named = true;
+    }
+    slots.push_back({JsonName(name), source, column});
+  }
+  if (!type_named) slots.push_back({JsonName(kTypeMember), MemberSource::kTypeLabel, kTypeColumn});
+  slots.push_back({JsonName(kTagMember), MemberSource::kTag, kDeletedColumnIndex});
+  std::stable_sort(slots.begin(), slots.end(), [](const MemberSlot& a, const MemberSlot& b) {
+    return a.name.name() < b.name.name();
+  });
+  return slots;
+}
+
+// "incomming" ... or "unknow, type id <code>".
+std::string_view CallTypeLabel(int64_t type, std::string* unknown) {
+  if (type >= 1 && type <= kCallTypeCount) return kCallTypeLabels[type - 1];
+  *unknown = kUnknownTypePrefix + std::to_string(type);
+  return *unknown;
+}
+
+// One column by its storage class: integer, floating point or non-empty
+// text; NULL, blobs and empty text write nothing.
+void WriteColumn(sqlite3_stmt* row, int column, int storage_class, const JsonName& name,
+                 JsonBufferWriter* writer) {
+  switch (storage_class) {
     case SQLITE_INTEGER:
-      call->SetInt(name, sqlite3_column_int64(row, column));
+      writer->Name(name);
+      writer->Int(sqlite3_column_int64(row, column));
       break;
     case SQLITE_FLOAT:
-      call->SetDouble(name, sqlite3_column_double(row, column));
+      writer->Name(name);
+      writer->Double(sqlite3_column_double(row, column));
       break;
     case SQLITE_TEXT: {
       const char* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
       const int size = sqlite3_column_bytes(row, column);
-      if (text != nullptr && size > 0) call->SetString(name, std::string_view(text, size));
+      if (text == nullptr || size <= 0) break;
+      writer->Name(name);
+      writer->String(std::string_view(text, static_cast<size_t>(size)));
       break;
     }
     default:
@@ -93,36 +151,75 @@ void AddColumn(const SqliteStatement& query, int column, const std::string& name
   }
 }
 
+// Writes the current row as one call object.
+class CallWriter {
+ public:
+  CallWriter(const SQLite3Wrapper& db, const SqliteStatement& query, bool has_deleted)
+      : query_(query), has_deleted_(has_deleted), dates_(db), layout_(MemberLayout(query)) {}
+
+  void Write(JsonBufferWriter* writer) {
+    sqlite3_stmt* row = query_.handle();
+    // Storage classes first: reading a value in another form may convert it.
+    int storage_class[kReadColumnCount];
+    for (int column = 0; column < kReadColumnCount; ++column) {
+      storage_class[column] = sqlite3_column_type(row, column);
+    }
+    // SQLite's own conversion: NULL and non-numeric text read 0.
+    const int64_t type = sqlite3_column_int64(row, kTypeColumn);
+    const bool deleted = has_deleted_ && sqlite3_column_int64(row, kDeletedColumnIndex) != 0;
+    writer->BeginObject();
+    for (const MemberSlot& slot : layout_) {
+      switch (slot.source) {
+        case MemberSource::kColumn:
+          WriteColumn(row, slot.column, storage_class[slot.column], slot.name, writer);
+          break;
+        case MemberSource::kDate: {
+          std::string_view date;
+          if (dates_.Format(row, kDateColumn, kSqlDateColumn, &date) && !date.empty()) {
+            writer->Name(slot.name);
+            writer->String(date);
+          }
+          break;
+        }
+        case MemberSource::kTypeLabel:
+          writer->Name(slot.name);
+          writer->String(CallTypeLabel(type, &unknown_label_));
+          break;
+        case MemberSource::kTag:
+          if (deleted) {
+            writer->Name(slot.name);
+            writer->String(kDeletedTag);
+          }
+          break;
+      }
+    }
+    writer->EndObject();
+  }
+
+ private:
+  const SqliteStatement& query_;
+  const bool has_deleted_;
+  LocalDateFormatter dates_;
+  const std::vector<MemberSlot> layout_;
+  std::string unknown_label_;
+};
+
 // Writes one object per row of calls, in the order SQLite returns them, as
 // the elements of the open array. A table or database that cannot be read
 // adds nothing. False on a stop.
-bool WriteCalls(const SQLite3Wrapper& db, const std::atomic<int>* stop, JsonTextWriter* writer) {
-  const bool has_deleted = ColumnExists(db, kCallsTable, kDeletedColumn);
-  SqliteStatement query = PrepareStatement(db, has_deleted ? kCallQueryWithDeleted : kCallQuery);
+bool WriteCalls(const SQLite3Wrapper& db, const std::atomic<int>* stop, JsonBufferWriter* writer) {
+  bool has_deleted = false;
+  SqliteStatement query = PrepareStatement(db, CallQuery(db, &has_deleted));
   if (!query.prepared()) return true;
-  const int column_count = query.ColumnCount();
-  std::vector<std::string> member_names;
-  for (int column = 0; column < column_count; ++column) {
-    member_names.push_back(query.ColumnName(column));
-  }
-  JsonMembers call;
+  CallWriter call(db, query, has_deleted);
   while (query.Step() == SQLITE_ROW) {
-    call.Clear();
-    for (int column = 0; column < column_count; ++column) {
-      if (StopRequested(stop)) return false;
-      if (column < kPackagedColumnCount) AddColumn(query, column, member_names[column], &call);
-    }
-    // SQLite's own conversion: NULL and non-numeric text read 0.
-    SetCallTypeLabel(query.ColumnInt64(kTypeColumn), &call);
-    if (has_deleted && query.ColumnInt64(kDeletedColumnIndex) != 0) {
-      call.SetString(kTagMember, kDeletedTag);
-    }
-    call.WriteObject(writer);
+    if (StopRequested(stop)) return false;
+    call.Write(writer);
   }
   return true;
 }
 
-int HandOverDocument(const std::string& text, ResultCallback callback) {
+int HandOverDocument(const TextBuffer& text, ResultCallback callback) {
   if (text.size() > static_cast<size_t>(INT_MAX)) {
     KX_LOG_AT(kLogError, kStem, "package text of %zu bytes is too long to hand over.", text.size());
     return kStatusStepFailed;
@@ -156,8 +253,8 @@ int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callbac
   // A call log can hold a million calls: the text is written as the rows
   // come, in the layout of the library's JSON writer, instead of building
   // the whole document as a tree first.
-  std::string text;
-  JsonTextWriter writer(&text);
+  TextBuffer text;
+  JsonBufferWriter writer(&text);
   writer.BeginObject();
   writer.Name(kCallListMember);
   writer.BeginArray();
@@ -167,7 +264,7 @@ int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callbac
   }
   writer.EndArray();
   writer.EndObject();
-  if (!writer.complete()) {
+  if (!writer.complete() || text.failed()) {
     KX_LOG_AT(kLogError, kStem, "package text could not be written.");
     return kStatusStepFailed;
   }

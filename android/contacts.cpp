@@ -10,6 +10,7 @@
 
 #include "android/merge_filter.h"
 #include "common/field_config.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/merge.h"
@@ -289,9 +290,11 @@ class ContactReader {
   ContactReader(const SQLite3Wrapper& db, std::string temp_folder, const std::atomic<int>* stop)
       : db_(db), temp_folder_(std::move(temp_folder)), stop_(stop) {}
 
-  // Appends one object per raw contact that yields an item. False when a
-  // stop was seen (logged).
-  bool ReadAll(Json::Value* contacts) {
+  // Writes one object per raw contact that yields an item, as elements of
+  // the open array. False when a stop was seen (logged).
+  bool ReadAll(JsonBufferWriter* contacts) {
+    // One read transaction for the thousands of look-ups below.
+    const ReadTransaction transaction(db_);
     LoadMimetypes();
     const std::vector<int64_t> raw_contact_ids = LoadRawContactIds();
     const bool merged = ColumnExists(db_, kDataTable, kDeletedColumn);
@@ -299,7 +302,7 @@ class ContactReader {
     for (const int64_t raw_contact_id : raw_contact_ids) {
       ContactItems items;
       if (!ReadContact(raw_contact_id, merged, &items)) return false;
-      if (!items.empty()) contacts->append(items.Finish());
+      if (!items.empty()) WriteJsonValue(items.Finish(), contacts);
     }
     return true;
   }
@@ -395,10 +398,15 @@ class ContactReader {
     picture_query_.Reset();
     picture_query_.BindInt64(1, row_id);
     if (picture_query_.Step() != SQLITE_ROW) return ItemResult::kDropped;
-    const std::vector<uint8_t> bytes = picture_query_.ColumnBlob(0);
+    sqlite3_stmt* row = picture_query_.handle();
+    const void* bytes = sqlite3_column_blob(row, 0);
+    const int size = sqlite3_column_bytes(row, 0);
+    const std::string picture =
+        bytes != nullptr && size > 0
+            ? std::string(static_cast<const char*>(bytes), static_cast<size_t>(size))
+            : std::string();
     picture_query_.Reset();
-    if (bytes.size() < kMinPictureBytes) return ItemResult::kDropped;
-    const std::string picture(bytes.begin(), bytes.end());
+    if (picture.size() < kMinPictureBytes) return ItemResult::kDropped;
     const std::string path = ThumbnailPath(temp_folder_, row_id, picture);
     if (temp_folder_.empty()) {
       // Without a temp folder the picture would land in the working folder.
@@ -440,13 +448,23 @@ int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,
   const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
   if (opened != kStatusOk) return opened;
 
-  Json::Value document(Json::objectValue);
-  document[kListMember] = EmptyJsonArray();
+  // Each contact is written as it is read, in the layout of the library's
+  // JSON writer, instead of holding the whole document as a tree.
+  TextBuffer text;
+  JsonBufferWriter writer(&text);
+  writer.BeginObject();
+  writer.Name(kListMember);
+  writer.BeginArray();
   {
     ContactReader reader(db, record->temp_folder, stop);
-    if (!reader.ReadAll(&document[kListMember])) return kStatusOk;  // stopped
+    if (!reader.ReadAll(&writer)) return kStatusOk;  // stopped
   }
-  const std::string text = WriteJson(document);
+  writer.EndArray();
+  writer.EndObject();
+  if (!writer.complete() || text.failed()) {
+    KX_LOG_AT(kLogError, kStem, "package text could not be written.");
+    return kStatusStepFailed;
+  }
   if (callback != nullptr) callback(kResultKind, text.c_str(), static_cast<int>(text.size()));
   KX_LOG(kLogProgress, "type %d KxDataPackage end", kDataType);
   return kStatusOk;

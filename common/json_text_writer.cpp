@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "common/platform.h"
 
 namespace kx {
 
@@ -51,7 +54,8 @@ unsigned DecodeCodepoint(const char*& at, const char* end) {
   return kReplacementCharacter;
 }
 
-void AppendUnicodeEscape(unsigned unit, std::string* out) {
+template <typename Text>
+void AppendUnicodeEscape(unsigned unit, Text* out) {
   static const char kHex[] = "0123456789abcdef";
   const char escape[6] = {'\\',
                           'u',
@@ -94,9 +98,15 @@ const char* PlainRunEnd(const char* at, const char* end) {
   return at;
 }
 
-}  // namespace
+// Line feed and indentation of the lines the writer starts; deeper lines
+// append the spaces in several pieces.
+constexpr char kLineStart[] =
+    "\n                                                                "
+    "                                ";
+constexpr size_t kLineStartSpaces = sizeof(kLineStart) - 2;
 
-void AppendJsonString(std::string_view value, std::string* out) {
+template <typename Text>
+void AppendEscaped(std::string_view value, Text* out) {
   out->push_back('"');
   const char* at = value.data();
   const char* const end = at + value.size();
@@ -148,6 +158,92 @@ void AppendJsonString(std::string_view value, std::string* out) {
   out->push_back('"');
 }
 
+}  // namespace
+
+void AppendJsonString(std::string_view value, std::string* out) { AppendEscaped(value, out); }
+void AppendJsonString(std::string_view value, TextBuffer* out) { AppendEscaped(value, out); }
+
+TextBuffer::~TextBuffer() { std::free(data_); }
+
+TextBuffer::TextBuffer(TextBuffer&& other) noexcept
+    : data_(other.data_),
+      size_(other.size_),
+      capacity_(other.capacity_),
+      prepared_(other.prepared_),
+      limit_(other.limit_),
+      failed_(other.failed_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+  other.capacity_ = 0;
+  other.prepared_ = 0;
+}
+
+TextBuffer& TextBuffer::operator=(TextBuffer&& other) noexcept {
+  if (this != &other) {
+    std::free(data_);
+    data_ = other.data_;
+    size_ = other.size_;
+    capacity_ = other.capacity_;
+    prepared_ = other.prepared_;
+    limit_ = other.limit_;
+    failed_ = other.failed_;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.capacity_ = 0;
+    other.prepared_ = 0;
+  }
+  return *this;
+}
+
+void TextBuffer::Truncate(size_t size) {
+  if (size >= size_) return;
+  size_ = size;
+  data_[size_] = '\0';
+}
+
+bool TextBuffer::Grow(size_t extra) {
+  if (failed_ || extra > limit_ - size_) {
+    failed_ = true;
+    return false;
+  }
+  const size_t needed = size_ + extra;
+  if (needed > capacity_ && !Reserve(needed)) return false;
+  // Below a few megabytes the pages come as they are written.
+  constexpr size_t kPrepareFrom = 8 << 20;
+  constexpr size_t kStep = 1 << 20;
+  if (capacity_ < kPrepareFrom) {
+    prepared_ = capacity_;
+    return true;
+  }
+  size_t prepared = prepared_;
+  while (prepared < needed) prepared = capacity_ - prepared > kStep ? prepared + kStep : capacity_;
+  PrepareForWriting(data_ + prepared_, prepared - prepared_);
+  prepared_ = prepared;
+  return true;
+}
+
+bool TextBuffer::Reserve(size_t needed) {
+  constexpr size_t kFirstCapacity = 4096;
+  size_t capacity = capacity_ < kFirstCapacity ? kFirstCapacity : capacity_;
+  while (capacity < needed) capacity = capacity > limit_ / 2 ? limit_ : capacity * 2;
+  if (capacity > limit_) capacity = limit_;
+  // The NUL after the text needs one more byte.
+  char* grown = static_cast<char*>(std::realloc(data_, capacity + 1));
+  if (grown == nullptr) {
+    failed_ = true;
+    return false;
+  }
+  data_ = grown;
+  capacity_ = capacity;
+  if (prepared_ > size_) prepared_ = size_;  // a moved block keeps only the written pages
+  return true;
+}
+
+JsonName::JsonName(std::string_view name) : name_(name) {
+  AppendJsonString(name, &prefix_);
+  prefix_.append(kNameSeparator);
+}
+
 // Plain decimal, as "%lld" and "%llu" print it (std::to_chars is locale
 // independent and several times faster than snprintf).
 void AppendJsonInt(int64_t value, std::string* out) {
@@ -182,24 +278,33 @@ void AppendJsonDouble(double value, std::string* out) {
   if (!has_point_or_exponent) out->append(".0");
 }
 
-void JsonTextWriter::WriteIndent() {
-  out_->push_back('\n');
-  out_->append(indent_);
+template <typename Text>
+void BasicJsonTextWriter<Text>::WriteIndent() {
+  size_t spaces = depth_ * (sizeof(kIndentation) - 1);
+  size_t piece = spaces < kLineStartSpaces ? spaces : kLineStartSpaces;
+  out_->append(kLineStart, piece + 1);
+  for (spaces -= piece; spaces > 0; spaces -= piece) {
+    piece = spaces < kLineStartSpaces ? spaces : kLineStartSpaces;
+    out_->append(kLineStart + 1, piece);
+  }
 }
 
-void JsonTextWriter::WriteWithIndent(std::string_view text) {
+template <typename Text>
+void BasicJsonTextWriter<Text>::WriteWithIndent(std::string_view text) {
   if (!indented_) WriteIndent();
   out_->append(text);
   indented_ = false;
 }
 
-void JsonTextWriter::Open(Level* level) {
+template <typename Text>
+void BasicJsonTextWriter<Text>::Open(Level* level) {
   WriteWithIndent(level->is_array ? "[" : "{");
-  indent_.append(kIndentation);
+  ++depth_;
   level->opened = true;
 }
 
-bool JsonTextWriter::StartValue(bool is_object) {
+template <typename Text>
+bool BasicJsonTextWriter<Text>::StartValue(bool is_object) {
   if (!ok_) return false;
   if (levels_.empty()) {
     ok_ = !root_written_;
@@ -224,7 +329,8 @@ bool JsonTextWriter::StartValue(bool is_object) {
   return true;
 }
 
-void JsonTextWriter::FinishValue() {
+template <typename Text>
+void BasicJsonTextWriter<Text>::FinishValue() {
   if (levels_.empty()) {
     root_written_ = true;
     return;
@@ -238,13 +344,15 @@ void JsonTextWriter::FinishValue() {
   }
 }
 
-void JsonTextWriter::BeginObject() {
+template <typename Text>
+void BasicJsonTextWriter<Text>::BeginObject() {
   if (!StartValue(true)) return;
-  levels_.push_back(Level());
+  levels_.emplace_back();
   name_pending_ = false;
 }
 
-void JsonTextWriter::EndObject() {
+template <typename Text>
+void BasicJsonTextWriter<Text>::EndObject() {
   if (!ok_ || levels_.empty() || levels_.back().is_array || name_pending_) {
     ok_ = false;
     return;
@@ -252,7 +360,7 @@ void JsonTextWriter::EndObject() {
   const bool opened = levels_.back().opened;
   levels_.pop_back();
   if (opened) {
-    indent_.resize(indent_.size() - (sizeof(kIndentation) - 1));
+    --depth_;
     WriteWithIndent("}");
   } else {
     // The tree writer puts an array of empty objects on one line.
@@ -265,14 +373,15 @@ void JsonTextWriter::EndObject() {
   FinishValue();
 }
 
-void JsonTextWriter::BeginArray() {
+template <typename Text>
+void BasicJsonTextWriter<Text>::BeginArray() {
   if (!StartValue(false)) return;
-  Level level;
-  level.is_array = true;
-  levels_.push_back(level);
+  levels_.emplace_back();
+  levels_.back().is_array = true;
 }
 
-void JsonTextWriter::EndArray() {
+template <typename Text>
+void BasicJsonTextWriter<Text>::EndArray() {
   if (!ok_ || levels_.empty() || !levels_.back().is_array) {
     ok_ = false;
     return;
@@ -280,7 +389,7 @@ void JsonTextWriter::EndArray() {
   const bool opened = levels_.back().opened;
   levels_.pop_back();
   if (opened) {
-    indent_.resize(indent_.size() - (sizeof(kIndentation) - 1));
+    --depth_;
     WriteWithIndent("]");
   } else {
     out_->append("[]");
@@ -288,66 +397,97 @@ void JsonTextWriter::EndArray() {
   FinishValue();
 }
 
-void JsonTextWriter::Name(std::string_view name) {
+template <typename Text>
+bool BasicJsonTextWriter<Text>::StartName(std::string_view name, const std::string* stable) {
   if (!ok_ || levels_.empty() || levels_.back().is_array || name_pending_) {
     ok_ = false;
-    return;
+    return false;
   }
   Level& object = levels_.back();
-  if (object.count > 0 && !(std::string_view(object.last_name) < name)) {
-    ok_ = false;
-    return;
+  if (object.count > 0) {
+    const std::string& last =
+        object.last_name != nullptr ? *object.last_name : object.last_name_copy;
+    if (!(std::string_view(last) < name)) {
+      ok_ = false;
+      return false;
+    }
   }
   if (!object.opened) {
     Open(&object);
   } else {
     out_->push_back(',');
   }
-  object.last_name.assign(name.data(), name.size());
+  object.last_name = stable;
+  if (stable == nullptr) object.last_name_copy.assign(name.data(), name.size());
   if (!indented_) WriteIndent();
-  AppendJsonString(name, out_);
   indented_ = false;
-  out_->append(kNameSeparator);
   name_pending_ = true;
+  return true;
 }
 
-void JsonTextWriter::String(std::string_view value) {
+template <typename Text>
+void BasicJsonTextWriter<Text>::Name(std::string_view name) {
+  if (!StartName(name, nullptr)) return;
+  AppendJsonString(name, out_);
+  out_->append(kNameSeparator);
+}
+
+template <typename Text>
+void BasicJsonTextWriter<Text>::Name(const JsonName& name) {
+  if (StartName(name.name(), &name.name())) out_->append(name.prefix());
+}
+
+template <typename Text>
+void BasicJsonTextWriter<Text>::String(std::string_view value) {
   if (!StartValue(false)) return;
   AppendJsonString(value, out_);
   FinishValue();
 }
 
-void JsonTextWriter::Int(int64_t value) {
+template <typename Text>
+void BasicJsonTextWriter<Text>::Int(int64_t value) {
   if (!StartValue(false)) return;
-  AppendJsonInt(value, out_);
+  char text[24];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof(text), value);
+  out_->append(text, static_cast<size_t>(end.ptr - text));
   FinishValue();
 }
 
-void JsonTextWriter::UInt(uint64_t value) {
+template <typename Text>
+void BasicJsonTextWriter<Text>::UInt(uint64_t value) {
   if (!StartValue(false)) return;
-  AppendJsonUInt(value, out_);
+  char text[24];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof(text), value);
+  out_->append(text, static_cast<size_t>(end.ptr - text));
   FinishValue();
 }
 
-void JsonTextWriter::Double(double value) {
+template <typename Text>
+void BasicJsonTextWriter<Text>::Double(double value) {
   if (!StartValue(false)) return;
-  AppendJsonDouble(value, out_);
+  // The one form of numbers the tree writer gives, kept in one place.
+  quoted_.clear();
+  AppendJsonDouble(value, &quoted_);
+  out_->append(quoted_);
   FinishValue();
 }
 
-void JsonTextWriter::Bool(bool value) {
+template <typename Text>
+void BasicJsonTextWriter<Text>::Bool(bool value) {
   if (!StartValue(false)) return;
   out_->append(value ? "true" : "false");
   FinishValue();
 }
 
-void JsonTextWriter::Null() {
+template <typename Text>
+void BasicJsonTextWriter<Text>::Null() {
   if (!StartValue(false)) return;
   out_->append("null");
   FinishValue();
 }
 
-void JsonTextWriter::StringArray(const std::vector<std::string>& values) {
+template <typename Text>
+void BasicJsonTextWriter<Text>::StringArray(const std::vector<std::string>& values) {
   if (!StartValue(false)) return;
   if (values.empty()) {
     out_->append("[]");
@@ -368,23 +508,26 @@ void JsonTextWriter::StringArray(const std::vector<std::string>& values) {
     out_->append("[ ");
     for (size_t i = 0; i < quoted_ends_.size(); ++i) {
       if (i > 0) out_->append(", ");
-      out_->append(quoted_, begin, quoted_ends_[i] - begin);
+      out_->append(quoted_.data() + begin, quoted_ends_[i] - begin);
       begin = quoted_ends_[i];
     }
     out_->append(" ]");
   } else {
     WriteWithIndent("[");
-    indent_.append(kIndentation);
+    ++depth_;
     for (size_t i = 0; i < quoted_ends_.size(); ++i) {
       if (i > 0) out_->push_back(',');
       WriteWithIndent(std::string_view(quoted_).substr(begin, quoted_ends_[i] - begin));
       begin = quoted_ends_[i];
     }
-    indent_.resize(indent_.size() - (sizeof(kIndentation) - 1));
+    --depth_;
     WriteWithIndent("]");
   }
   FinishValue();
 }
+
+template class BasicJsonTextWriter<std::string>;
+template class BasicJsonTextWriter<TextBuffer>;
 
 JsonMembers::Member* JsonMembers::Slot(std::string_view name) {
   for (size_t i = 0; i < size_; ++i) {
@@ -421,7 +564,8 @@ bool JsonMembers::Has(std::string_view name) const {
   return false;
 }
 
-void JsonMembers::WriteObject(JsonTextWriter* writer) const {
+template <typename Text>
+void JsonMembers::WriteObject(BasicJsonTextWriter<Text>* writer) const {
   order_.clear();
   for (size_t i = 0; i < size_; ++i) order_.push_back(&members_[i]);
   std::sort(order_.begin(), order_.end(),
@@ -444,6 +588,9 @@ void JsonMembers::WriteObject(JsonTextWriter* writer) const {
   writer->EndObject();
 }
 
+template void JsonMembers::WriteObject(JsonTextWriter* writer) const;
+template void JsonMembers::WriteObject(JsonBufferWriter* writer) const;
+
 namespace {
 
 bool IsStringArray(const Json::Value& value) {
@@ -456,7 +603,8 @@ bool IsStringArray(const Json::Value& value) {
 
 }  // namespace
 
-void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer) {
+template <typename Text>
+void WriteJsonValue(const Json::Value& value, BasicJsonTextWriter<Text>* writer) {
   switch (value.type()) {
     case Json::nullValue:
       writer->Null();
@@ -506,5 +654,8 @@ void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer) {
       break;
   }
 }
+
+template void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer);
+template void WriteJsonValue(const Json::Value& value, JsonBufferWriter* writer);
 
 }  // namespace kx

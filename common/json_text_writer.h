@@ -19,16 +19,95 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kx {
 
-class JsonTextWriter {
+// One contiguous text grown with realloc, for documents of hundreds of
+// megabytes: glibc moves a large block by remapping its pages, so growing
+// never holds an old and a new copy at once and pages are only resident once
+// written. It refuses to grow past `limit` bytes (the longest text a
+// callback length can carry) or when memory runs out; failed() then tells,
+// and what was appended before stays. The text is always NUL-terminated.
+class TextBuffer {
+ public:
+  static constexpr size_t kDefaultLimit = 0x7FFFFFFF;
+
+  explicit TextBuffer(size_t limit = kDefaultLimit) : limit_(limit) {}
+  ~TextBuffer();
+  TextBuffer(TextBuffer&& other) noexcept;
+  TextBuffer& operator=(TextBuffer&& other) noexcept;
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+
+  void append(const char* text, size_t size) {
+    if (size == 0 || (size > prepared_ - size_ && !Grow(size))) return;
+    std::memcpy(data_ + size_, text, size);
+    size_ += size;
+    data_[size_] = '\0';
+  }
+  void append(std::string_view text) { append(text.data(), text.size()); }
+  void push_back(char c) {
+    if (prepared_ == size_ && !Grow(1)) return;
+    data_[size_++] = c;
+    data_[size_] = '\0';
+  }
+  // Replaces `size` bytes at `at`, which must lie within the text.
+  void Overwrite(size_t at, const void* bytes, size_t size) {
+    if (at <= size_ && size <= size_ - at) std::memcpy(data_ + at, bytes, size);
+  }
+  // Drops the text after `size` bytes (no-op when shorter).
+  void Truncate(size_t size);
+  void clear() { Truncate(0); }
+
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const char* data() const { return data_ != nullptr ? data_ : ""; }
+  const char* c_str() const { return data(); }
+  std::string_view view() const { return std::string_view(data(), size_); }
+  bool failed() const { return failed_; }
+
+ private:
+  // Room for `extra` more bytes and the NUL; false (failed_ set) when none.
+  bool Grow(size_t extra);
+  // Capacity and prepared_ for `needed` bytes of text.
+  bool Reserve(size_t needed);
+
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;  // bytes usable for text; one more is kept for the NUL
+  // The bytes of text made resident ahead of writing (large texts), at most
+  // capacity_: pages are brought in a few megabytes at a time instead of one
+  // page fault each, without making all of the capacity resident.
+  size_t prepared_ = 0;
+  size_t limit_;
+  bool failed_ = false;
+};
+
+// A member name prepared once: quoted as the writer quotes it and followed by
+// " : ", for objects written row after row. It must outlive every object it
+// names.
+class JsonName {
+ public:
+  explicit JsonName(std::string_view name);
+  const std::string& name() const { return name_; }
+  const std::string& prefix() const { return prefix_; }
+
+ private:
+  std::string name_;
+  std::string prefix_;
+};
+
+// Writes into a std::string (JsonTextWriter) or a TextBuffer
+// (JsonBufferWriter); both give the same bytes.
+template <typename Text>
+class BasicJsonTextWriter {
  public:
   // Appends to *out, which must outlive the writer.
-  explicit JsonTextWriter(std::string* out) : out_(out) {}
+  explicit BasicJsonTextWriter(Text* out) : out_(out) {}
 
   void BeginObject();
   void EndObject();
@@ -36,6 +115,7 @@ class JsonTextWriter {
   void EndArray();
   // The name of the next member of the open object.
   void Name(std::string_view name);
+  void Name(const JsonName& name);
   void String(std::string_view value);
   void Int(int64_t value);
   void UInt(uint64_t value);
@@ -57,30 +137,41 @@ class JsonTextWriter {
     bool is_array = false;
     bool opened = false;  // "{" or "[" written: the container is not empty
     size_t count = 0;
-    std::string last_name;
+    // The last member's name: a JsonName's own text, or a copy.
+    const std::string* last_name = nullptr;
+    std::string last_name_copy;
   };
 
   // Where the next value goes; false (and ok_ cleared) when none may go.
   bool StartValue(bool is_object);
   void FinishValue();
   void Open(Level* level);
+  // Checks the order, writes the separator and the line start of a member.
+  // `stable` is the name's own text when it outlives the object, else null.
+  bool StartName(std::string_view name, const std::string* stable);
   void WriteIndent();
   void WriteWithIndent(std::string_view text);
 
-  std::string* out_;
+  Text* out_;
   std::vector<Level> levels_;
   // The quoted elements of a string array, while its layout is decided.
   std::string quoted_;
   std::vector<size_t> quoted_ends_;
-  std::string indent_;
+  size_t depth_ = 0;      // indentation steps of the current line
   bool indented_ = true;  // the tree writer's state: a line was just started
   bool name_pending_ = false;
   bool root_written_ = false;
   bool ok_ = true;
 };
 
+extern template class BasicJsonTextWriter<std::string>;
+extern template class BasicJsonTextWriter<TextBuffer>;
+using JsonTextWriter = BasicJsonTextWriter<std::string>;
+using JsonBufferWriter = BasicJsonTextWriter<TextBuffer>;
+
 // Appends `value` as a quoted JSON string the way the tree writer escapes it.
 void AppendJsonString(std::string_view value, std::string* out);
+void AppendJsonString(std::string_view value, TextBuffer* out);
 // The tree writer's forms of numbers.
 void AppendJsonInt(int64_t value, std::string* out);
 void AppendJsonUInt(uint64_t value, std::string* out);
@@ -100,7 +191,8 @@ class JsonMembers {
   bool empty() const { return size_ == 0; }
 
   // The object as one value of `writer`.
-  void WriteObject(JsonTextWriter* writer) const;
+  template <typename Text>
+  void WriteObject(BasicJsonTextWriter<Text>* writer) const;
 
  private:
   enum class Kind { kString, kInt, kDouble };
@@ -121,7 +213,8 @@ class JsonMembers {
 
 // `value` streamed into `writer` as WriteJson lays it out. Arrays must hold
 // non-empty objects or only strings.
-void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer);
+template <typename Text>
+void WriteJsonValue(const Json::Value& value, BasicJsonTextWriter<Text>* writer);
 
 }  // namespace kx
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -11,6 +12,7 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -50,6 +52,18 @@ bool ToLocalTime(int64_t seconds, std::tm* local) {
   return localtime_s(local, &time) == 0;
 #else
   return localtime_r(&time, local) != nullptr;
+#endif
+}
+
+void PrepareForWriting(void* memory, size_t size) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(memory) + page - 1) / page * page;
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(memory) + size) / page * page;
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+  (void)memory;
+  (void)size;
 #endif
 }
 

@@ -411,6 +411,14 @@ std::string SqliteStatement::ColumnText(int index) const {
   return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
 }
 
+std::string_view SqliteStatement::ColumnTextView(int index) const {
+  if (handle_ == nullptr) return std::string_view();
+  const unsigned char* text = sqlite3_column_text(handle_, index);
+  if (text == nullptr) return std::string_view();
+  const int length = sqlite3_column_bytes(handle_, index);
+  return std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+}
+
 int SqliteStatement::ColumnInt(int index) const {
   return handle_ != nullptr ? sqlite3_column_int(handle_, index) : 0;
 }
@@ -429,6 +437,15 @@ std::vector<uint8_t> SqliteStatement::ColumnBlob(int index) const {
   const int length = sqlite3_column_bytes(handle_, index);
   if (bytes == nullptr || length <= 0) return {};
   return std::vector<uint8_t>(bytes, bytes + length);
+}
+
+ReadTransaction::ReadTransaction(const SQLite3Wrapper& db) : handle_(db.handle()) {
+  begun_ =
+      handle_ != nullptr && sqlite3_exec(handle_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+ReadTransaction::~ReadTransaction() {
+  if (begun_) sqlite3_exec(handle_, "COMMIT", nullptr, nullptr, nullptr);
 }
 
 SqliteStatement PrepareStatement(const SQLite3Wrapper& db, const std::string& sql) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -126,6 +127,9 @@ class SqliteStatement {
   int ColumnType(int index) const;
   std::string ColumnName(int index) const;
   std::string ColumnText(int index) const;
+  // The same bytes without a copy: valid until the next step, reset or read
+  // of the same column in another form.
+  std::string_view ColumnTextView(int index) const;
   int ColumnInt(int index) const;
   int64_t ColumnInt64(int index) const;
   double ColumnDouble(int index) const;
@@ -142,6 +146,22 @@ class SqliteStatement {
   sqlite3* owner_handle_ = nullptr;
   int64_t owner_open_tick_ = 0;
   std::string sql_;
+};
+
+// One read transaction around many queries: without it every statement
+// takes and drops the file locks again (a stat and several fcntl calls per
+// look-up). BEGIN on construction, COMMIT on destruction; failures leave the
+// statements to run in their own transactions, as before.
+class ReadTransaction {
+ public:
+  explicit ReadTransaction(const SQLite3Wrapper& db);
+  ~ReadTransaction();
+  ReadTransaction(const ReadTransaction&) = delete;
+  ReadTransaction& operator=(const ReadTransaction&) = delete;
+
+ private:
+  sqlite3* handle_;
+  bool begun_ = false;
 };
 
 // PrepareStatement of the access layer: the statement, prepared or not.

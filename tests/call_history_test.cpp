@@ -308,5 +308,65 @@ TEST_F(CallHistoryTest, NullsTextAndOddDatesStillGiveADocument) {
             g_results.text);
 }
 
+// contacts2.db of Android 2.x, which held the call log before countryiso.
+constexpr char kCallsTableAndroid2[] =
+    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,date INTEGER,"
+    "duration INTEGER,type INTEGER,new INTEGER,name TEXT,numbertype INTEGER,numberlabel TEXT)";
+
+// Call logs of other versions: what the query names and the table lacks
+// reads as NULL (no member), and the log names it once.
+TEST_F(CallHistoryTest, ReadsWhatCallTablesOfOtherVersionsHave) {
+  constexpr char kCall[] = R"("number": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33",
+                              "duration": 65, "type": "incomming", "name": "Mom")";
+  const std::string full_insert =
+      "INSERT INTO calls (number,date,duration,type,name,countryiso) VALUES"
+      " ('+1 555-0100',1615713993123,65,1,'Mom','US');";
+  struct Version {
+    const char* label;
+    std::string create_and_insert;
+    std::string missing;  // as the log names it
+    std::string document;
+  };
+  const Version kVersions[] = {
+      {"android 2",
+       std::string(kCallsTableAndroid2) +
+           ";INSERT INTO calls (number,date,duration,type,name) VALUES"
+           " ('+1 555-0100',1615713993123,65,1,'Mom');",
+       "countryiso", std::string(R"({"callhistory": [{)") + kCall + "}]}"},
+      {"android 4.4", std::string(samples::AndroidCallsTableSql(1)) + ";" + full_insert, "",
+       std::string(R"({"callhistory": [{)") + kCall + R"(, "countryiso": "US"}]})"},
+      {"current", std::string(samples::AndroidCallsTableSql(2)) + ";" + full_insert, "",
+       std::string(R"({"callhistory": [{)") + kCall + R"(, "countryiso": "US"}]})"},
+      // A log keeping only a few columns, one of them declared in capitals.
+      {"few columns",
+       "CREATE TABLE calls (_id INTEGER PRIMARY KEY, NUMBER TEXT, date INTEGER);"
+       "INSERT INTO calls (number,date) VALUES ('+1 555-0100',1615713993123);",
+       "duration, type, name, countryiso",
+       R"({"callhistory": [{"NUMBER": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33",
+           "type": "unknow, type id 0"}]})"},
+  };
+  for (const Version& version : kVersions) {
+    SCOPED_TRACE(version.label);
+    test::TempDir folder;
+    const std::string path = folder.File("calls.db");
+    test::RunSql(path, version.create_and_insert);
+    g_results = CapturedResults();
+    ASSERT_EQ(kStatusOk, Package(path));
+    EXPECT_EQ(Formatted(version.document), g_results.text);
+    if (!version.missing.empty()) {
+      const std::string logged = "calls has no column " + version.missing + ": read as NULL.";
+      EXPECT_NE(std::string::npos, LogText().find(logged));
+    }
+  }
+  // Only the tables that lacked columns were logged, once each.
+  const std::string log = LogText();
+  size_t lines = 0;
+  for (size_t at = log.find("calls has no column "); at != std::string::npos;
+       at = log.find("calls has no column ", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(2u, lines);
+}
+
 }  // namespace
 }  // namespace kx

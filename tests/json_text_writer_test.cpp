@@ -337,5 +337,43 @@ TEST(JsonTextWriterTest, RefusesWhatItCannotWriteLikeTheTreeWriter) {
   EXPECT_FALSE(open.complete());
 }
 
+// The buffer writer gives the string writer's bytes, also for documents
+// past the sizes where the buffer prepares its pages ahead.
+TEST(JsonTextWriterTest, BufferWriterGivesTheSameBytes) {
+  Json::Value document(Json::objectValue);
+  Json::Value& rows = document["rows"] = Json::Value(Json::arrayValue);
+  for (int i = 0; i < 120000; ++i) {
+    Json::Value row(Json::objectValue);
+    row["n"] = i;
+    row["text"] =
+        std::string(static_cast<size_t>(i % 97), static_cast<char>('a' + i % 26)) + "\"\n\xc3\xa9";
+    rows.append(row);
+  }
+  TextBuffer text;
+  JsonBufferWriter writer(&text);
+  WriteJsonValue(document, &writer);
+  ASSERT_TRUE(writer.complete());
+  ASSERT_FALSE(text.failed());
+  const std::string expected = WriteJson(document);
+  ASSERT_GT(expected.size(), 10u << 20);
+  EXPECT_EQ(expected.size(), text.size());
+  EXPECT_TRUE(expected == text.view());
+  EXPECT_EQ('\0', text.c_str()[text.size()]);
+}
+
+TEST(JsonTextWriterTest, BufferStopsAtItsLimitKeepingWhatItHeld) {
+  TextBuffer text(10);
+  text.append("0123456789");
+  EXPECT_FALSE(text.failed());
+  text.push_back('x');
+  EXPECT_TRUE(text.failed());
+  text.append("more");
+  EXPECT_EQ("0123456789", text.view());
+  TextBuffer moved(std::move(text));
+  EXPECT_EQ("0123456789", moved.view());
+  EXPECT_TRUE(moved.failed());
+  EXPECT_EQ(0u, text.size());  // NOLINT(bugprone-use-after-move): moved-from is empty
+}
+
 }  // namespace
 }  // namespace kx

@@ -92,6 +92,25 @@ TEST_F(SqliteWrapperTest, OpensStepsAndReadsAnExistingDatabase) {
   EXPECT_EQ("", nulls.ColumnText(5));  // no such column
 }
 
+// Many look-ups share one read transaction, ended when the guard goes; a
+// closed database takes none.
+TEST_F(SqliteWrapperTest, ReadTransactionSpansItsScopeAndTextViewsKeepTheBytes) {
+  auto db = OpenCallLog();
+  ASSERT_NE(nullptr, db);
+  {
+    const ReadTransaction transaction(*db);
+    EXPECT_EQ(0, sqlite3_get_autocommit(db->handle()));
+    SqliteStatement query = PrepareStatement(*db, "SELECT number, x'610062' FROM calls");
+    ASSERT_EQ(SQLITE_ROW, query.Step());
+    EXPECT_EQ("+15551", query.ColumnTextView(0));
+    EXPECT_EQ(std::string("a\0b", 3), query.ColumnTextView(1));
+    EXPECT_TRUE(SqliteStatement().ColumnTextView(0).empty());
+  }
+  EXPECT_EQ(1, sqlite3_get_autocommit(db->handle()));
+  SQLite3Wrapper closed(dir_.File("never.db"));
+  const ReadTransaction nothing(closed);
+}
+
 TEST_F(SqliteWrapperTest, BindersCopyTheirValues) {
   const std::string path = dir_.File("values.db");
   auto db = OpenDatabase(path, OpenMode::kReadWriteCreate);

@@ -1,0 +1,70 @@
+// The dates of the Android packagers, formatted in C++ where that is sure to
+// give SQLite's own text and by SQLite where it might not.
+//
+// The packagers' SQL form of a date is
+//   strftime("%m - %d - %Y %H:%M : %S", substr(date, 1, 10), 'unixepoch',
+//            'localtime')
+// SQLite converts with localtime_r for whole seconds of the years 1971 to
+// 2037 and with a mapped year outside them; its reading of text, real and
+// negative values has rules of its own. So only an integer whose first ten
+// digits are seconds within those years is formatted here; the query itself
+// has SQLite format every other value (SqlFallback), and a prepared
+// statement takes the rare value that C++ still declines.
+#ifndef KX_COMMON_LOCAL_DATE_H_
+#define KX_COMMON_LOCAL_DATE_H_
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/sqlite_wrapper.h"
+
+namespace kx {
+
+class LocalDateFormatter {
+ public:
+  // `db` (the database the values come from) must outlive the formatter.
+  explicit LocalDateFormatter(const SQLite3Wrapper& db) : db_(db) {}
+
+  // An expression for the query's select list: SQLite's text of `column`
+  // for the values this formatter leaves to SQLite, NULL for the others.
+  // "NULL" when the table has no such column.
+  static std::string SqlFallback(const std::string& column, bool present);
+
+  // The date of the stored value in column `value_column` of the current row
+  // of `row` in *text, valid until the next call. `fallback_column` is the
+  // SqlFallback of the same value, or -1 when the query has none. False
+  // where SQLite's result is NULL (no date).
+  bool Format(sqlite3_stmt* row, int value_column, int fallback_column, std::string_view* text);
+  bool Format(sqlite3_stmt* row, int value_column, std::string_view* text) {
+    return Format(row, value_column, -1, text);
+  }
+
+  // How many values went to SQLite so far.
+  int formatted_by_sqlite() const { return formatted_by_sqlite_; }
+
+  // The seconds that substr(value, 1, 10) gives for a non-negative integer:
+  // its first ten digits.
+  static int64_t LeadingSeconds(int64_t value);
+  // Whether an integer is formatted here: its first ten digits are seconds
+  // of the UTC years 1971 to 2037.
+  static bool IsPlainValue(int64_t value);
+
+ private:
+  bool FormatSeconds(int64_t seconds);
+  bool FormatWithSqlite(sqlite3_value* value);
+
+  const SQLite3Wrapper& db_;
+  SqliteStatement sql_date_;
+  // The last second formatted here, which consecutive rows often share.
+  int64_t cached_seconds_ = -1;
+  char cached_text_[25] = {};
+  std::string sql_text_;
+  int formatted_by_sqlite_ = 0;
+};
+
+}  // namespace kx
+
+#endif  // KX_COMMON_LOCAL_DATE_H_

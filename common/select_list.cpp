@@ -1,0 +1,57 @@
+#include "common/select_list.h"
+
+#include <cctype>
+
+namespace kx {
+
+namespace {
+
+// The table's name is bound, never spliced into the query.
+constexpr char kTableInfoSql[] = "select name from pragma_table_info(?)";
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+TableColumns::TableColumns(const SQLite3Wrapper& db, const std::string& table) {
+  SqliteStatement query = PrepareStatement(db, kTableInfoSql);
+  if (!query.prepared() || query.BindText(1, table) != SQLITE_OK) return;
+  while (query.Step() == SQLITE_ROW) names_.push_back(query.ColumnText(0));
+}
+
+bool TableColumns::Has(std::string_view column) const {
+  for (const std::string& name : names_) {
+    if (SameName(name, column)) return true;
+  }
+  return false;
+}
+
+std::string TableColumns::SelectList(const std::vector<SelectedColumn>& wanted,
+                                     std::string* missing) const {
+  std::string list;
+  for (const SelectedColumn& column : wanted) {
+    if (!list.empty()) list += ",";
+    const bool present = Has(column.column);
+    if (!present) {
+      if (!missing->empty()) *missing += ", ";
+      *missing += column.column;
+    }
+    list += present ? column.column : "NULL";
+    if (!present || column.as != nullptr) {
+      list += " as ";
+      list += column.as != nullptr ? column.as : column.column;
+    }
+  }
+  return list;
+}
+
+}  // namespace kx

@@ -1,0 +1,41 @@
+// Select lists for stores of other versions: a fixed query names columns
+// that an older or newer table may lack. Each such column is read as NULL
+// under its own name, so the rest of the table is still read.
+#ifndef KX_COMMON_SELECT_LIST_H_
+#define KX_COMMON_SELECT_LIST_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/sqlite_wrapper.h"
+
+namespace kx {
+
+// One column of a select list and the name it is read under (null: its own).
+struct SelectedColumn {
+  const char* column;
+  const char* as;
+};
+
+// The columns `table` has; empty when it does not exist or cannot be read.
+class TableColumns {
+ public:
+  TableColumns(const SQLite3Wrapper& db, const std::string& table);
+
+  // False when the table does not exist (or has no columns to read).
+  bool exists() const { return !names_.empty(); }
+  // SQLite's comparison of names: ASCII letters in either case.
+  bool Has(std::string_view column) const;
+
+  // "a,b as c,NULL as d": the wanted columns in order, those the table lacks
+  // as NULL. Their names are added to *missing, separated by ", ".
+  std::string SelectList(const std::vector<SelectedColumn>& wanted, std::string* missing) const;
+
+ private:
+  std::vector<std::string> names_;
+};
+
+}  // namespace kx
+
+#endif  // KX_COMMON_SELECT_LIST_H_
