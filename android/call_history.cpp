@@ -268,10 +268,11 @@ int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callbac
     KX_LOG_AT(kLogError, kStem, "package text could not be written.");
     return kStatusStepFailed;
   }
+  const int damaged = ReportReadDamage(db, kStem, __LINE__);
   const int status = HandOverDocument(text, callback);
   if (status != kStatusOk) return status;
   KX_LOG(kLogProgress, "type %d KxDataPackage end", kDataType);
-  return kStatusOk;
+  return damaged;
 }
 
 }  // namespace kx

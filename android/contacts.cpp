@@ -465,9 +465,10 @@ int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,
     KX_LOG_AT(kLogError, kStem, "package text could not be written.");
     return kStatusStepFailed;
   }
+  const int damaged = ReportReadDamage(db, kStem, __LINE__);
   if (callback != nullptr) callback(kResultKind, text.c_str(), static_cast<int>(text.size()));
   KX_LOG(kLogProgress, "type %d KxDataPackage end", kDataType);
-  return kStatusOk;
+  return damaged;
 }
 
 }  // namespace kx

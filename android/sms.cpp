@@ -559,10 +559,11 @@ int AndroidSmsDataPackage(DataTypeRecord* record, ResultCallback callback, std::
     KX_LOG_AT(kLogError, kStem, "package text could not be written.");
     return kStatusStepFailed;
   }
+  const int damaged = ReportReadDamage(db, kStem, __LINE__);
   const int status = HandOverDocument(text, callback);
   if (status != kStatusOk) return status;
   KX_LOG(kLogProgress, "type %d KxDataPackage end", kDataType);
-  return kStatusOk;
+  return damaged;
 }
 
 }  // namespace kx

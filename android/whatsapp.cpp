@@ -307,10 +307,11 @@ int PackageChats(const Application& application, DataTypeRecord* record, ResultC
   for (auto& entry : chats) document["chat_sessions"].append(std::move(entry.second));
   document["size"] = Json::UInt64(chats.size());
   if (application.reads_private_files) AddOwnNumber(record->additional_param, &document);
+  const int damaged = ReportReadDamage(db, kStem, __LINE__);
   const int status = HandOverDocument(document, application.result_kind, callback);
   if (status != kStatusOk) return status;
   KX_LOG(kLogProgress, "type %d KxDataPackage end", application.data_type);
-  return kStatusOk;
+  return damaged;
 }
 
 // A queue whose database has no primary to merge into is emptied, so the

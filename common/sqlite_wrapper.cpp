@@ -37,13 +37,31 @@ class OpenDatabaseRegistry {
 
   void Register(sqlite3* handle, int64_t tick) {
     std::lock_guard<std::mutex> lock(mutex_);
-    openings_.emplace(Key(handle, tick), false);
+    openings_.emplace(Key(handle, tick), Opening());
   }
 
   void MarkClosed(sqlite3* handle, int64_t tick) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = openings_.find(Key(handle, tick));
-    if (found != openings_.end()) found->second = true;
+    if (found != openings_.end()) found->second.closed = true;
+  }
+
+  // Keeps the first damage a read of this opening ran into.
+  void NoteDamage(sqlite3* handle, int64_t tick, int code, const char* message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = openings_.find(Key(handle, tick));
+    if (found == openings_.end() || found->second.damage_code != 0) return;
+    found->second.damage_code = code;
+    found->second.damage_message = message != nullptr ? message : "";
+  }
+
+  // 0 when no read of the opening found damage.
+  int DamageOf(sqlite3* handle, int64_t tick, std::string* message) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = openings_.find(Key(handle, tick));
+    if (found == openings_.end()) return 0;
+    *message = found->second.damage_message;
+    return found->second.damage_code;
   }
 
   // Whether a statement of this opening may still be finalized through
@@ -53,7 +71,7 @@ class OpenDatabaseRegistry {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = openings_.find(Key(handle, tick));
     if (found == openings_.end()) return FinalizeAction::kDrop;
-    if (!found->second) return FinalizeAction::kFinalize;
+    if (!found->second.closed) return FinalizeAction::kFinalize;
     openings_.erase(found);
     return FinalizeAction::kDrop;
   }
@@ -62,7 +80,7 @@ class OpenDatabaseRegistry {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = openings_.find(Key(handle, tick));
     if (found == openings_.end()) return false;
-    if (closed != nullptr) *closed = found->second;
+    if (closed != nullptr) *closed = found->second.closed;
     return true;
   }
 
@@ -72,8 +90,21 @@ class OpenDatabaseRegistry {
   }
 
   std::mutex mutex_;
-  std::map<OpeningKey, bool> openings_;
+  struct Opening {
+    bool closed = false;
+    int damage_code = 0;  // SQLite's result code of the first damaged read
+    std::string damage_message;
+  };
+
+  std::map<OpeningKey, Opening> openings_;
 };
+
+// Result codes that mean the file itself cannot be read further: the rows
+// read before stand, the rest is lost.
+bool IsDamage(int result_code) {
+  const int primary = result_code & 0xff;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR;
+}
 
 OpenDatabaseRegistry& Registry() {
   static OpenDatabaseRegistry registry;
@@ -274,6 +305,21 @@ int OpenSourceDatabase(SQLite3Wrapper* db, const char* stem, int line) {
   return check.status;
 }
 
+int SQLite3Wrapper::ReadDamage(std::string* message) const {
+  std::string words;
+  const int code = handle_ != nullptr ? Registry().DamageOf(handle_, open_tick_, &words) : 0;
+  if (message != nullptr) *message = words;
+  return code;
+}
+
+int ReportReadDamage(const SQLite3Wrapper& db, const char* stem, int line) {
+  std::string message;
+  if (db.ReadDamage(&message) == 0) return kStatusOk;
+  LogEx(kLogModule, kLogError, "[%s], at %d line, sqlite error message : %s.", stem, line,
+        message.c_str());
+  return kStatusStepFailed;
+}
+
 // ---------------------------------------------------------------------------
 // SqliteStatement
 
@@ -325,6 +371,10 @@ int SqliteStatement::Prepare(const SQLite3Wrapper& db, const std::string& sql) {
 
 int SqliteStatement::Step() {
   result_code_ = handle_ != nullptr ? sqlite3_step(handle_) : SQLITE_MISUSE;
+  if (result_code_ != SQLITE_ROW && result_code_ != SQLITE_DONE && IsDamage(result_code_)) {
+    Registry().NoteDamage(owner_handle_, owner_open_tick_, result_code_,
+                          sqlite3_errmsg(owner_handle_));
+  }
   return result_code_;
 }
 

@@ -57,6 +57,11 @@ class SQLite3Wrapper {
   void SQLiteErrorLog(int line) const;
   // sqlite3_errmsg of the handle, or "" without one.
   std::string ErrorMessage() const;
+  // SQLite's result code of the first step of a statement of this opening
+  // that found the file damaged (corrupt, not a database, I/O error), with
+  // SQLite's words in *message; 0 when none did. A loop that ends on such a
+  // step has read the rows before it and lost the rest.
+  int ReadDamage(std::string* message) const;
 
   sqlite3* handle() const { return handle_; }
   int64_t open_tick() const { return open_tick_; }
@@ -97,6 +102,11 @@ SourceCheck CheckSourceDatabase(SQLite3Wrapper* db);
 // "[stem], at LINE line, sqlite error message : MSG.", and its status
 // returned.
 int OpenSourceDatabase(SQLite3Wrapper* db, const char* stem, int line);
+
+// After the rows were read: when a read of `db` found the file damaged, logs
+// it once, "[stem], at LINE line, sqlite error message : MSG.", and returns
+// kStatusStepFailed; else kStatusOk. What was read is still packaged.
+int ReportReadDamage(const SQLite3Wrapper& db, const char* stem, int line);
 
 // One prepared statement. Finalizing is safe after its database was closed.
 // Readers follow the library's convention: NULL text reads "", a missing

@@ -7,11 +7,14 @@
 #include <json/json.h>
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/json_util.h"
+#include "common/sqlite_wrapper.h"
+#include "common/status.h"
 #include "package_capture.h"
 #include "samples/android_line.h"
 #include "samples/sample_set.h"
@@ -108,6 +111,28 @@ TEST_F(HostileSourcesTest, DamagedPrimaryGivesAStatusAndSqlitesWords) {
       ASSERT_NE(std::string::npos, line) << label << "\n" << log;
       EXPECT_NE(std::string::npos, log.find(source.words, line)) << label << "\n" << log;
     }
+  }
+}
+
+// A file whose schema reads but whose rows do not (a pull cut off or a bad
+// sector): what was read is still handed over, and the status and the log
+// say why in SQLite's words.
+TEST_F(HostileSourcesTest, DamagedRowsGiveWhatWasReadAndAStatus) {
+  const char* const kMainTables[] = {"calls", "sms", "data", "message"};
+  for (size_t i = 0; i < std::size(kMainTables); ++i) {
+    const Packager& packager = kPackagers[i];
+    const std::string folder = work_.File(std::string("rows_") + packager.file_name);
+    fs::create_directories(fs::u8path(folder));
+    const std::string path = folder + "/" + packager.file_name;
+    fs::copy_file(fs::u8path(Sound(packager)), fs::u8path(path));
+    test::DamageTablePage(path, kMainTables[i]);
+    const size_t log_before = Log().size();
+    EXPECT_EQ(kStatusStepFailed, Package(packager, path, folder)) << packager.file_name;
+    EXPECT_EQ(1, g_results.count) << packager.file_name;
+    const std::string log = Log().substr(log_before);
+    const size_t line = log.find(packager.log_prefix);
+    ASSERT_NE(std::string::npos, line) << packager.file_name << "\n" << log;
+    EXPECT_NE(std::string::npos, log.find("database disk image is malformed", line)) << log;
   }
 }
 

@@ -124,4 +124,24 @@ std::string HexBytes(const std::string& bytes) {
 
 std::string ConfigFolder() { return KX_TEST_CONFIG_DIR; }
 
+// Overwrites the first page of `table` (its root) with bytes no page holds,
+// leaving the schema readable: the damage shows only once rows are read.
+void DamageTablePage(const std::string& path, const std::string& table) {
+  // Table names of the fixtures are plain words.
+  const std::vector<std::string> found =
+      QueryColumn(path,
+                  "select rootpage || ' ' || (select page_size from pragma_page_size()) "
+                  "from sqlite_master where type = 'table' and name = '" +
+                      table + "'");
+  ASSERT_EQ(1u, found.size()) << table;
+  std::istringstream numbers(found[0]);
+  size_t root_page = 0, page_size = 0;
+  numbers >> root_page >> page_size;
+  std::string bytes = ReadFileBytes(path);
+  ASSERT_GT(root_page, 1u);
+  ASSERT_LE(root_page * page_size, bytes.size());
+  bytes.replace((root_page - 1) * page_size, page_size, page_size, '\xff');
+  WriteFileBytes(path, bytes);
+}
+
 }  // namespace kx::test

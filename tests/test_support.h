@@ -50,6 +50,10 @@ struct DamagedDatabase {
                       // SQLite has none: an empty file)
 };
 
+// Overwrites the root page of `table` in `path` with bytes no page holds;
+// the schema still reads, the rows of the table do not.
+void DamageTablePage(const std::string& path, const std::string& table);
+
 // Damaged copies of `sound_path` under `folder`, one sub-folder per kind:
 // cut short, zero-length, random bytes, encrypted (the bytes scrambled, as
 // an encrypted store looks to SQLite), and a malformed CREATE statement.

@@ -296,6 +296,22 @@ TEST_F(CliTest, DamagedDatabaseFailsAloneInSqlitesWordsAndTheOthersRun) {
   }
 }
 
+// The schema reads, so only the library's read of the rows finds the damage;
+// what it read is kept and the summary still says why.
+TEST_F(CliTest, DamagedRowsFailTheirDataTypeInSqlitesWords) {
+  TempDir phone, out;
+  fs::copy_file(Phone() + "/calllog.db", phone.File("calllog.db"));
+  kx::test::DamageTablePage(phone.File("calllog.db"), "calls");
+  const ToolRun run = RunTool({"android", phone.path(), "-o", out.path(), "--json"});
+  EXPECT_EQ(1, run.exit_code);
+  auto summary = SummaryByName(run.out);
+  const Json::Value& failed = summary["call_history"];
+  EXPECT_EQ(1112, failed["status"].asInt());
+  EXPECT_NE(std::string::npos,
+            failed["detail"].asString().find("calllog.db: database disk image is malformed"))
+      << run.out;
+}
+
 TEST_F(CliTest, SummaryTableNamesTheDamage) {
   TempDir phone;
   const std::string sms = ReadFileBytes(Phone() + "/mmssms.db");

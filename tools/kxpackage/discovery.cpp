@@ -106,6 +106,35 @@ std::string ProbeDatabase(const std::string& path, std::set<std::string>* tables
   return tables->empty() ? "file holds no table" : "";
 }
 
+std::string FindDamagedRows(const std::string& path) {
+  std::set<std::string> tables;
+  const std::string damage = ProbeDatabase(path, &tables);
+  if (!damage.empty()) return damage;
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &raw,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+  std::unique_ptr<sqlite3, DbCloser> db(raw);
+  if (rc != SQLITE_OK) return raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+  for (const std::string& table : tables) {
+    std::string quoted = "\"";
+    for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    quoted += '"';
+    sqlite3_stmt* raw_statement = nullptr;
+    // A table SQLite will not read as such (a virtual table of a module this
+    // build lacks) is no damage of the file.
+    if (sqlite3_prepare_v2(db.get(), ("select * from " + quoted).c_str(), -1, &raw_statement,
+                           nullptr) != SQLITE_OK) {
+      continue;
+    }
+    std::unique_ptr<sqlite3_stmt, StmtCloser> statement(raw_statement);
+    int step;
+    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    }
+    if (step != SQLITE_DONE) return sqlite3_errmsg(db.get());
+  }
+  return "";
+}
+
 std::set<std::string> ListTables(const std::string& path) {
   std::set<std::string> tables;
   if (!ProbeDatabase(path, &tables).empty()) tables.clear();

@@ -26,6 +26,11 @@ std::set<std::string> ListTables(const std::string& path);
 // or "file holds no table" for a database without any (an empty file).
 std::string ProbeDatabase(const std::string& path, std::set<std::string>* tables);
 
+// SQLite's words for the first row of `path` that cannot be read, reading
+// every table through; "" when every row reads. For a database whose schema
+// reads but which a packager still could not read through.
+std::string FindDamagedRows(const std::string& path);
+
 struct FoundSource {
   std::string path;      // "" when nothing was found
   bool by_name = false;  // found by its usual file name (else by its tables)

@@ -288,7 +288,15 @@ int RunAndroid(const Options& options) {
       continue;
     }
     JobResult result = RunAndroidType(plan, dir, options.output, &session);
-    if (!plan.source.damage.empty()) NoteDamage(plan.source, &result);
+    if (!plan.source.damage.empty()) {
+      NoteDamage(plan.source, &result);
+    } else if (result.status != 0) {
+      // The schema read, yet the library could not read it through: say
+      // where in SQLite's words, when its rows show it.
+      FoundSource read_through = plan.source;
+      read_through.damage = FindDamagedRows(plan.source.path);
+      if (!read_through.damage.empty()) NoteDamage(read_through, &result);
+    }
     results.push_back(result);
   }
   if (results.empty()) {
