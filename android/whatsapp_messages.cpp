@@ -118,9 +118,9 @@ using whatsapp::kTypeContacts;
 using whatsapp::kTypeLocation;
 using whatsapp::kTypeSystem;
 using whatsapp::kTypeText;
+using whatsapp::kTypeViewOnceImage;
+using whatsapp::kTypeViewOnceVideo;
 using whatsapp::kVcardSuffix;
-constexpr int64_t kTypeViewOnceImage = 42;
-constexpr int64_t kTypeViewOnceVideo = 43;
 
 // Quote types whose picture the store keeps with the quote.
 bool QuoteHasMediaThumbnail(int64_t type) {

@@ -31,14 +31,14 @@ constexpr CodeMapping kTypeUniversalTypes[] = {
     {1, 1}, {2, 2},   {3, 3},   {13, 3},  {4, 8},  {14, 8},  {5, 7},
     {9, 4}, {11, 42}, {15, 31}, {16, 33}, {20, 6}, {31, 43}, {32, 44},
 };
-constexpr int64_t kTypeViewOnceImage = 42;
-constexpr int64_t kTypeViewOnceVideo = 43;
+using whatsapp::kTypeViewOnceImage;
+using whatsapp::kTypeViewOnceVideo;
 constexpr uint32_t kViewOnceOpened = 66;
 constexpr uint32_t kViewOnceImage = 64;
 constexpr uint32_t kViewOnceVideo = 65;
 
-constexpr int64_t kTypeText = 0;
-constexpr int64_t kTypeSystem = 7;
+using whatsapp::kTypeSystem;
+using whatsapp::kTypeText;
 
 bool IsTextOrSystem(int64_t message_type) {
   return message_type == kTypeText || message_type == kTypeSystem;
@@ -53,12 +53,12 @@ uint32_t LookUp(const CodeMapping (&table)[N], int64_t code) {
 }
 
 // Types whose media sit in a folder of their own.
-constexpr int64_t kTypeImage = 1;
-constexpr int64_t kTypeVoiceNote = 2;
-constexpr int64_t kTypeVideo = 3;
-constexpr int64_t kTypeDocument = 9;
-constexpr int64_t kTypeAnimatedGif = 13;
-constexpr int64_t kTypeSticker = 20;
+using whatsapp::kTypeAnimatedGif;
+using whatsapp::kTypeDocument;
+using whatsapp::kTypeImage;
+using whatsapp::kTypeSticker;
+using whatsapp::kTypeVideo;
+using whatsapp::kTypeVoiceNote;
 constexpr char kMediaFolderMarker[] = "Media/WhatsApp";
 constexpr char kSentFolder[] = "Sent/";
 
@@ -198,8 +198,12 @@ bool NormalisedSendStatus(int session_type, int64_t status, int64_t message_type
     *normalised = 0;
     return true;
   }
-  const bool sent_into_group = session_type == kSessionGroup && is_from_me == 1 &&
-                               message_type != 0 && message_type != 11 && message_type != 20;
+  // Type 11 has no name of its own in the store; like text and stickers it
+  // is never marked as sent into the group.
+  constexpr int64_t kTypeNeverSentIntoGroup = 11;
+  const bool sent_into_group =
+      session_type == kSessionGroup && is_from_me == 1 && message_type != kTypeText &&
+      message_type != kTypeNeverSentIntoGroup && message_type != kTypeSticker;
   *normalised = sent_into_group ? 1 : 0;
   return true;
 }

@@ -25,10 +25,18 @@ constexpr char kWhatsAppBroadcastMarker[] = "@broadcast";
 // both layouts.
 namespace whatsapp {
 constexpr int64_t kTypeText = 0;
+constexpr int64_t kTypeImage = 1;
+constexpr int64_t kTypeVoiceNote = 2;
+constexpr int64_t kTypeVideo = 3;
 constexpr int64_t kTypeContact = 4;
 constexpr int64_t kTypeLocation = 5;
 constexpr int64_t kTypeSystem = 7;
+constexpr int64_t kTypeDocument = 9;
+constexpr int64_t kTypeAnimatedGif = 13;
 constexpr int64_t kTypeContacts = 14;
+constexpr int64_t kTypeSticker = 20;
+constexpr int64_t kTypeViewOnceImage = 42;
+constexpr int64_t kTypeViewOnceVideo = 43;
 
 constexpr char kThumbnailSuffix[] = ".thumb";
 constexpr char kVcardSuffix[] = ".vcf";

@@ -188,11 +188,11 @@ int AndroidLineDataPackage::AnalyseDatabase() {
     KX_LOG_OP(kLogError, kAnalyseOperation, "database is not open");
     return kStatusOpenFailed;
   }
-  _SearchAccountID();
+  SearchAccountID();
   // Rooms and messages are read chat by chat.
   EnsureChatHistoryIndex("chat_id");
-  int rc = _GetChat();
-  if (rc == kStatusOk) rc = _GetMessage();
+  int rc = GetChat();
+  if (rc == kStatusOk) rc = GetMessage();
   if (rc != kStatusOk) {
     KX_LOG(kLogError, "Parse Chat ERROR");
     return rc;
@@ -221,7 +221,7 @@ int AndroidLineDataPackage::Prepare(const char* operation, const std::string& sq
   return kStatusPrepareFailed;
 }
 
-void AndroidLineDataPackage::_SearchAccountID() {
+void AndroidLineDataPackage::SearchAccountID() {
   for (const char* sql : kAccountQueries) {
     SqliteStatement statement;
     if (Prepare(kSearchAccountOperation, sql, &statement) != kStatusOk) continue;
@@ -234,7 +234,7 @@ void AndroidLineDataPackage::_SearchAccountID() {
   }
 }
 
-int AndroidLineDataPackage::_GetContactName() {
+int AndroidLineDataPackage::GetContactName() {
   SqliteStatement statement;
   const int rc = Prepare(kContactNameOperation, kContactQuery, &statement);
   if (rc != kStatusOk) return rc;
@@ -250,7 +250,7 @@ int AndroidLineDataPackage::_GetContactName() {
   return kStatusOk;
 }
 
-int AndroidLineDataPackage::_GetGroupName() {
+int AndroidLineDataPackage::GetGroupName() {
   SqliteStatement statement;
   const int rc = Prepare(kGroupNameOperation, kGroupQuery, &statement);
   if (rc != kStatusOk) return rc;
@@ -264,7 +264,7 @@ int AndroidLineDataPackage::_GetGroupName() {
   return kStatusOk;
 }
 
-int AndroidLineDataPackage::_GetGroupMember() {
+int AndroidLineDataPackage::GetGroupMember() {
   SqliteStatement statement;
   const int rc = Prepare(kGroupMemberOperation, kMemberQuery, &statement);
   if (rc != kStatusOk) return rc;
@@ -288,8 +288,8 @@ std::vector<std::string> AndroidLineDataPackage::MemberNames(
   return names;
 }
 
-int AndroidLineDataPackage::_GetRoomMember(const std::string& chat_id,
-                                           std::vector<std::string>* names) {
+int AndroidLineDataPackage::GetRoomMember(const std::string& chat_id,
+                                          std::vector<std::string>* names) {
   if (room_statement_failed_) return kStatusPrepareFailed;
   if (!room_statement_.prepared() &&
       Prepare(kGetChatOperation, kRoomMemberQuery, &room_statement_) != kStatusOk) {
@@ -346,7 +346,7 @@ void AndroidLineDataPackage::NameChat(LineChat* chat) {
     }
     case 'r': {
       std::vector<std::string> names;
-      if (_GetRoomMember(chat->mid, &names) != kStatusOk) break;
+      if (GetRoomMember(chat->mid, &names) != kStatusOk) break;
       chat->session_name = JoinNames(names);
       chat->group_member = names;
       room_members_[chat->mid] = std::move(names);
@@ -357,11 +357,11 @@ void AndroidLineDataPackage::NameChat(LineChat* chat) {
   }
 }
 
-int AndroidLineDataPackage::_GetChat() {
+int AndroidLineDataPackage::GetChat() {
   // The look-ups only name things: a missing table leaves names empty.
-  _GetContactName();
-  _GetGroupName();
-  _GetGroupMember();
+  GetContactName();
+  GetGroupName();
+  GetGroupMember();
   storage_.SetAccount(account_id_, my_name_);
 
   SqliteStatement statement;
@@ -434,8 +434,8 @@ void AndroidLineDataPackage::WriteContactCard(const std::string& card_text, Line
   message->vCard_file = path;
 }
 
-void AndroidLineDataPackage::_DealReplyMsg(const std::string& server_id, const std::string& chat_id,
-                                           LineMessage* message) {
+void AndroidLineDataPackage::DealReplyMsg(const std::string& server_id, const std::string& chat_id,
+                                          LineMessage* message) {
   if (reply_statement_failed_) return;
   if (!reply_statement_.prepared()) {
     EnsureChatHistoryIndex("server_id");
@@ -499,12 +499,12 @@ int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement,
   }
   if (parameters.Has(kReplyRelationKey)) {
     message->rely_server_id = parameters.Get(kReplyRelationKey);
-    _DealReplyMsg(message->rely_server_id, chat_id, message);
+    DealReplyMsg(message->rely_server_id, chat_id, message);
   }
   return kStatusOk;
 }
 
-int AndroidLineDataPackage::_GetMessage() {
+int AndroidLineDataPackage::GetMessage() {
   SqliteStatement statement;
   int rc = Prepare(kGetMessageOperation, std::string(kMessageQuery) + kChatMessagesCondition,
                    &statement);

@@ -42,17 +42,16 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
   const std::string& account_id() const { return account_id_; }
 
  private:
-  void _SearchAccountID();
-  int _GetChat();
-  int _GetMessage();
-  int _GetContactName();
-  int _GetGroupName();
-  int _GetGroupMember();
+  void SearchAccountID();
+  int GetChat();
+  int GetMessage();
+  int GetContactName();
+  int GetGroupName();
+  int GetGroupMember();
   // Names of the members of room `chat_id`, from its messages of LINE types
   // 3 and 9 (one member mid per line of their content).
-  int _GetRoomMember(const std::string& chat_id, std::vector<std::string>* names);
-  void _DealReplyMsg(const std::string& server_id, const std::string& chat_id,
-                     LineMessage* message);
+  int GetRoomMember(const std::string& chat_id, std::vector<std::string>* names);
+  void DealReplyMsg(const std::string& server_id, const std::string& chat_id, LineMessage* message);
 
   int ReadChatRow(const SqliteStatement& statement, LineChat* chat);
   void NameChat(LineChat* chat);
@@ -79,7 +78,7 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
   LineContactNames contact_names_;
   std::unordered_map<std::string, std::vector<std::string>> room_members_;
 
-  // Chats read by _GetChat, waiting for their messages.
+  // Chats read by GetChat, waiting for their messages.
   std::vector<LineChat> chats_;
   SqliteStatement room_statement_;
   bool room_statement_failed_ = false;

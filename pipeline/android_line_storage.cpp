@@ -221,13 +221,13 @@ void AndroidLineDataPackageStorage::SetAccount(std::string account_id, std::stri
 
 void AndroidLineDataPackageStorage::AddChat(LineChat chat) {
   if (!chat_ids_.insert(chat.mid).second) return;
-  _SaveLineInfosToLocal(&chat);
+  SaveLineInfosToLocal(&chat);
   chat.messages = LineMessages();
   chats_.push_back(std::move(chat));
   ++chat_count_;
 }
 
-std::string AndroidLineDataPackageStorage::_SaveLineInfosToLocal(LineChat* chat) {
+std::string AndroidLineDataPackageStorage::SaveLineInfosToLocal(LineChat* chat) {
   DetailFileItem item;
   item.operation = kSaveOperation;
   item.empty_message = kEmptyMessage;

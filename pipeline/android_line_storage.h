@@ -31,7 +31,7 @@ class AndroidLineDataPackageStorage : public AbstractDataPackageStorage {
   // Writes one chat's messages as the next detail file; the path joins the
   // chat's msg_file_list. "" when the chat has no messages or the file
   // cannot be opened.
-  std::string _SaveLineInfosToLocal(LineChat* chat);
+  std::string SaveLineInfosToLocal(LineChat* chat);
 
   // {"chat_count", "account_id", "my_name", "line_chat_sessions": [...]}
   Json::Value& BuildResultDocument(Json::Value& document) override;
