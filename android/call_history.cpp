@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +14,7 @@
 #include "common/local_date.h"
 #include "common/log.h"
 #include "common/merge.h"
+#include "common/result_handover.h"
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
@@ -219,15 +219,6 @@ bool WriteCalls(const SQLite3Wrapper& db, const std::atomic<int>* stop, JsonBuff
   return true;
 }
 
-int HandOverDocument(const TextBuffer& text, ResultCallback callback) {
-  if (text.size() > static_cast<size_t>(INT_MAX)) {
-    KX_LOG_AT(kLogError, kStem, "package text of %zu bytes is too long to hand over.", text.size());
-    return kStatusStepFailed;
-  }
-  if (callback != nullptr) callback(kResultKind, text.c_str(), static_cast<int>(text.size()));
-  return kStatusOk;
-}
-
 }  // namespace
 
 int AndroidCallhistoryDataFilter(DataTypeRecord* record, SqliteConfig* config,
@@ -269,7 +260,8 @@ int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callbac
     return kStatusStepFailed;
   }
   const int damaged = ReportReadDamage(db, kStem, __LINE__);
-  const int status = HandOverDocument(text, callback);
+  const int status =
+      HandOverDocument(kResultKind, std::string_view(text.c_str(), text.size()), callback, kStem);
   if (status != kStatusOk) return status;
   KX_LOG(kLogProgress, "type %d KxDataPackage end", kDataType);
   return damaged;

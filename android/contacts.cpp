@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "common/log.h"
 #include "common/merge.h"
 #include "common/platform.h"
+#include "common/result_handover.h"
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
@@ -466,7 +468,9 @@ int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,
     return kStatusStepFailed;
   }
   const int damaged = ReportReadDamage(db, kStem, __LINE__);
-  if (callback != nullptr) callback(kResultKind, text.c_str(), static_cast<int>(text.size()));
+  const int status =
+      HandOverDocument(kResultKind, std::string_view(text.c_str(), text.size()), callback, kStem);
+  if (status != kStatusOk) return status;
   KX_LOG(kLogProgress, "type %d KxDataPackage end", kDataType);
   return damaged;
 }

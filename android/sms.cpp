@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +20,7 @@
 #include "common/local_date.h"
 #include "common/log.h"
 #include "common/merge.h"
+#include "common/result_handover.h"
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
@@ -519,15 +519,6 @@ bool WriteSessions(const MessageMaps& maps, TextBuffer* text) {
   return writer.complete() && !text->failed();
 }
 
-int HandOverDocument(const TextBuffer& text, ResultCallback callback) {
-  if (text.size() > static_cast<size_t>(INT_MAX)) {
-    KX_LOG_AT(kLogError, kStem, "package text of %zu bytes is too long to hand over.", text.size());
-    return kStatusStepFailed;
-  }
-  if (callback != nullptr) callback(kResultKind, text.c_str(), static_cast<int>(text.size()));
-  return kStatusOk;
-}
-
 }  // namespace
 
 int AndroidSmsDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop) {
@@ -560,7 +551,8 @@ int AndroidSmsDataPackage(DataTypeRecord* record, ResultCallback callback, std::
     return kStatusStepFailed;
   }
   const int damaged = ReportReadDamage(db, kStem, __LINE__);
-  const int status = HandOverDocument(text, callback);
+  const int status =
+      HandOverDocument(kResultKind, std::string_view(text.c_str(), text.size()), callback, kStem);
   if (status != kStatusOk) return status;
   KX_LOG(kLogProgress, "type %d KxDataPackage end", kDataType);
   return damaged;

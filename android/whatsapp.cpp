@@ -2,7 +2,6 @@
 
 #include <json/json.h>
 
-#include <climits>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -20,6 +19,7 @@
 #include "common/log.h"
 #include "common/merge.h"
 #include "common/platform.h"
+#include "common/result_handover.h"
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
@@ -246,16 +246,6 @@ void AddOwnNumber(const std::string& root, Json::Value* document) {
   (*document)["my_jid"] = number + kWhatsAppUserJidSuffix;
 }
 
-int HandOverDocument(const Json::Value& document, int result_kind, ResultCallback callback) {
-  const std::string text = WriteJson(document);
-  if (text.size() > static_cast<size_t>(INT_MAX)) {
-    KX_LOG_AT(kLogError, kStem, "package text of %zu bytes is too long to hand over.", text.size());
-    return kStatusStepFailed;
-  }
-  if (callback != nullptr) callback(result_kind, text.c_str(), static_cast<int>(text.size()));
-  return kStatusOk;
-}
-
 int StoppedPackage(const Application& application) {
   KX_LOG(kLogProgress, "%s stoped!", application.stop_name);
   return kStatusOk;
@@ -308,7 +298,8 @@ int PackageChats(const Application& application, DataTypeRecord* record, ResultC
   document["size"] = Json::UInt64(chats.size());
   if (application.reads_private_files) AddOwnNumber(record->additional_param, &document);
   const int damaged = ReportReadDamage(db, kStem, __LINE__);
-  const int status = HandOverDocument(document, application.result_kind, callback);
+  const int status =
+      HandOverDocument(application.result_kind, WriteJson(document), callback, kStem);
   if (status != kStatusOk) return status;
   KX_LOG(kLogProgress, "type %d KxDataPackage end", application.data_type);
   return damaged;
