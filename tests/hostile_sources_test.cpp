@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,14 +52,11 @@ const Packager kPackagers[] = {
 class HostileSourcesTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    samples_ = new test::TempDir;
+    samples_ = std::make_unique<test::TempDir>();
     std::string error;
     ASSERT_TRUE(samples::WriteAndroidSampleSet(samples_->path(), 1, &error)) << error;
   }
-  static void TearDownTestSuite() {
-    delete samples_;
-    samples_ = nullptr;
-  }
+  static void TearDownTestSuite() { samples_.reset(); }
   void SetUp() override { InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str()); }
 
   static std::string Sound(const Packager& packager) {
@@ -88,10 +86,10 @@ class HostileSourcesTest : public ::testing::Test {
         ->package(&record, CaptureResult, &stop, packager.data_type);
   }
 
-  static test::TempDir* samples_;
+  static std::unique_ptr<test::TempDir> samples_;
   test::TempDir logs_, work_;
 };
-test::TempDir* HostileSourcesTest::samples_ = nullptr;
+std::unique_ptr<test::TempDir> HostileSourcesTest::samples_;
 
 TEST_F(HostileSourcesTest, DamagedPrimaryGivesAStatusAndSqlitesWords) {
   for (const Packager& packager : kPackagers) {
