@@ -65,10 +65,6 @@ constexpr const char* kCallTypeLabels[] = {
 constexpr int kCallTypeCount = sizeof(kCallTypeLabels) / sizeof(kCallTypeLabels[0]);
 constexpr char kUnknownTypePrefix[] = "unknow, type id ";
 
-bool StopRequested(const std::atomic<int>* stop) {
-  return stop != nullptr && stop->load() == kStopRequested;
-}
-
 // The query over what this store's calls table has; a column it lacks reads
 // as NULL (logged once).
 std::string CallQuery(const SQLite3Wrapper& db, bool* has_deleted) {

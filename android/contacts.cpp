@@ -174,10 +174,6 @@ const std::map<std::string, ContactKind> kContactKinds = {
     {"vnd.android.cursor.item/identity", {{{"data1", "identity"}, {"data2", "namespace"}}, {}}},
 };
 
-bool StopRequested(const std::atomic<int>* stop) {
-  return stop != nullptr && stop->load() == kStopRequested;
-}
-
 // The member name of a kind: the mimetype's text behind its first "/".
 std::string KindMember(const std::string& mimetype) {
   const size_t slash = mimetype.find('/');

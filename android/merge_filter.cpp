@@ -26,7 +26,7 @@ int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteCo
   const int status =
       MergeDatabaseCopies(*config, *primary_path, *copies, kSystemAndroid, spec.config_type, stop);
   if (status != kStatusOk && spec.return_merge_failure_at_once) return status;
-  if (stop != nullptr && stop->load() == kStopRequested) {
+  if (StopRequested(stop)) {
     KX_LOG(kLogProgress, "%s stoped!", spec.filter_name);
   }
   KX_LOG(kLogProgress, "type %d KxDataFilter end", spec.data_type);

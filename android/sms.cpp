@@ -99,10 +99,6 @@ constexpr char kTextMajorType[] = "text";
 constexpr char kPlainSubtype[] = "plain";
 constexpr char kVcardSubtype[] = "x-vCard";
 
-bool StopRequested(const std::atomic<int>* stop) {
-  return stop != nullptr && stop->load() == kStopRequested;
-}
-
 // Drops the characters people and phones put into numbers for reading.
 void NormalizeAddress(std::string_view address, std::string* normalized) {
   normalized->clear();

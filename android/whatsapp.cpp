@@ -99,10 +99,6 @@ using ContactNames = std::unordered_map<std::string, std::string>;
 using AvatarPaths = std::unordered_map<std::string, std::string>;
 using GroupMembers = std::map<std::string, std::set<std::string>>;
 
-bool StopRequested(const std::atomic<int>* stop) {
-  return stop != nullptr && stop->load() == kStopRequested;
-}
-
 std::string PrivateFilesFolder(const std::string& root) {
   std::string folder = root;
   for (const char* piece : kPrivateFilesPath) folder = JoinPath(folder, piece);

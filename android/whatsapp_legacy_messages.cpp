@@ -163,7 +163,7 @@ OlderLayoutWriter::OlderLayoutWriter(const SQLite3Wrapper& db,
 bool OlderLayoutWriter::ReadMessage(SqliteStatement& query, int session_type,
                                     Json::Value* message) {
   for (int column = 0; column < kLegacyColumnCount - kReadOnlyColumns; ++column) {
-    if (MessageStopRequested(settings_.stop)) return false;
+    if (StopRequested(settings_.stop)) return false;
     ReadColumnIntoJson(query, column, message);
   }
   NormaliseSendStatus(session_type, message);

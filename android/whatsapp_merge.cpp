@@ -111,10 +111,6 @@ constexpr IdReference kOlderLayoutReferences[] = {
 
 constexpr int64_t kLargestSafeId = std::numeric_limits<int64_t>::max() / 4;
 
-bool StopRequested(const std::atomic<int>* stop) {
-  return stop != nullptr && stop->load() == kStopRequested;
-}
-
 std::string MapTable(const char* map) { return std::string("temp.kx_id_map_") + map; }
 
 int64_t QueryInteger(const SQLite3Wrapper& db, const std::string& sql, int64_t fallback) {

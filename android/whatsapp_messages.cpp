@@ -341,7 +341,7 @@ bool NewerLayoutWriter::ReadMessage(const SqliteStatement& query,
   current_row_ = &query;
   current_layout_ = &layout;
   for (int column = 0; column < layout.packaged_columns; ++column) {
-    if (MessageStopRequested(settings_.stop)) return false;
+    if (StopRequested(settings_.stop)) return false;
     const int member = layout.members[static_cast<size_t>(column)];
     if (member >= 0) {
       message_[static_cast<MessageMember>(member)].ReadColumn(query, column);
@@ -606,10 +606,6 @@ bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
 }
 
 }  // namespace
-
-bool MessageStopRequested(const std::atomic<int>* stop) {
-  return stop != nullptr && stop->load() == kStopRequested;
-}
 
 PointLookup::PointLookup(const SQLite3Wrapper& db, const std::string& sql) {
   if (!sql.empty()) statement_ = PrepareStatement(db, sql);

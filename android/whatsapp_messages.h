@@ -32,6 +32,7 @@
 #include "android/whatsapp_batches.h"
 #include "android/whatsapp_rules.h"
 #include "common/sqlite_wrapper.h"
+#include "common/status.h"
 
 namespace kx {
 
@@ -58,8 +59,6 @@ bool WriteOlderLayoutMessages(const SQLite3Wrapper& db, const MessageWriterSetti
 // ---------------------------------------------------------------------------
 // Pieces both writers use.
 
-bool MessageStopRequested(const std::atomic<int>* stop);
-
 // Writes the messages of every chat, in chat order, with a layout's chat
 // writer (constructed from the store, the settings and the file writer).
 // False on a stop or when a chat cannot be written.
@@ -69,7 +68,7 @@ bool WriteEveryChat(const SQLite3Wrapper& db, const MessageWriterSettings& setti
   PackageFileWriter files(settings.temp_folder);
   ChatWriter writer(db, settings, &files);
   for (auto& entry : *chats) {
-    if (MessageStopRequested(settings.stop)) return false;
+    if (StopRequested(settings.stop)) return false;
     if (!writer.WriteChat(entry.first, &entry.second)) return false;
   }
   return true;

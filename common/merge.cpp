@@ -16,10 +16,6 @@ namespace {
 
 constexpr const char kIsDeletedColumn[] = "is_deleted";
 
-bool StopRequested(const std::atomic<int>* stop) {
-  return stop != nullptr && stop->load() == kStopRequested;
-}
-
 // BEGIN on construction and COMMIT on every way out, so the rows inserted
 // before a stop or an early return are kept.
 class Transaction {

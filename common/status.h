@@ -2,6 +2,8 @@
 #ifndef KX_COMMON_STATUS_H_
 #define KX_COMMON_STATUS_H_
 
+#include <atomic>
+
 #include "kxdatapackage.h"
 
 namespace kx {
@@ -24,6 +26,12 @@ constexpr int kStatusNotPackaged = KX_STATUS_NOT_PACKAGED;
 // Values of the two stop flags.
 constexpr int kStopRequested = 1;
 constexpr int kStagedStopRequested = 2;
+
+// Whether the host asked the filter or package step to stop; no flag never
+// stops. Read at fixed points inside loops, without a lock.
+inline bool StopRequested(const std::atomic<int>* stop) {
+  return stop != nullptr && stop->load() == kStopRequested;
+}
 
 }  // namespace kx
 

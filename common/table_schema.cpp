@@ -54,10 +54,6 @@ bool OnlyWhiteSpace(const std::string& text, size_t begin, size_t end) {
   return true;
 }
 
-bool StopRequested(const std::atomic<int>* stop) {
-  return stop != nullptr && stop->load(std::memory_order_relaxed) == kStopRequested;
-}
-
 std::string UpperCase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
