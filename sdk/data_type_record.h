@@ -4,6 +4,7 @@
 #define KX_SDK_DATA_TYPE_RECORD_H_
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -35,6 +36,14 @@ struct DataTypeRecord {
   // Staged copy name -> source path, so two sources sharing a file name are
   // staged side by side instead of overwriting each other.
   std::unordered_map<std::string, std::string> staged_sources;
+
+  // Held by a filter call while it copies its files into the temp folder,
+  // without the registry lock: filters of one data type copy one after
+  // another, because they share `staged_sources` and the primary files.
+  // Guards `staged_sources` and `primaries_staged`.
+  std::mutex staging_mutex;
+  // Set once the first filter call has staged the primary files.
+  bool primaries_staged = false;
 
   // Path of the primary file staged under `key`, or null.
   const std::string* PrimaryFile(const std::string& key) const;

@@ -1,5 +1,7 @@
 #include "sdk/registry.h"
 
+#include <utility>
+
 #include "common/field_config.h"
 #include "common/log.h"
 #include "common/platform.h"
@@ -46,6 +48,73 @@ std::string NumberedCopyName(const std::string& file_name, int number) {
   return stem + "_" + std::to_string(number) + extension;
 }
 
+// The copies one filter call made, waiting to be handed to the record.
+struct StagedFiles {
+  std::unordered_map<std::string, std::string> primaries;
+  // In member-name order; a member that is not an array has no paths but
+  // still gets its queue.
+  std::vector<std::pair<std::string, std::vector<std::string>>> seconds;
+};
+
+void StagePrimaries(DataTypeRecord* record, const Json::Value& primaries, StagedFiles* staged) {
+  if (!primaries.isObject()) return;
+  for (const std::string& key : primaries.getMemberNames()) {
+    std::string source;
+    if (!primaries[key].isString() || (source = primaries[key].asString()).empty()) {
+      KX_LOG(kLogProblem, "primary file %s is not a path", key.c_str());
+      continue;
+    }
+    const std::string copy = StageForRecord(record, source);
+    if (!copy.empty()) staged->primaries[key] = copy;
+  }
+}
+
+void StageSeconds(DataTypeRecord* record, const Json::Value& seconds, StagedFiles* staged) {
+  if (!seconds.isObject()) return;
+  for (const std::string& key : seconds.getMemberNames()) {
+    staged->seconds.emplace_back(key, std::vector<std::string>());
+    std::vector<std::string>& copies = staged->seconds.back().second;
+    const Json::Value& paths = seconds[key];
+    if (!paths.isArray()) {
+      KX_LOG(kLogProblem, "second files %s is not an array", key.c_str());
+      continue;
+    }
+    for (const Json::Value& path : paths) {
+      if (!path.isString() || path.asString().empty()) continue;
+      const std::string copy = StageForRecord(record, path.asString());
+      if (!copy.empty()) copies.push_back(copy);
+    }
+  }
+}
+
+// Hands the copies and the request's scalars to the record. Called with the
+// registry lock and the record's staging lock held.
+void AdoptRequest(DataTypeRecord* record, const Json::Value& request, StagedFiles* staged) {
+  if (!record->primaries_staged) {
+    record->primary_files = std::move(staged->primaries);
+    record->primaries_staged = true;
+  }
+  std::string additional_param;
+  if (request.isMember(kAdditionalParamKey) &&
+      ScalarAsString(request[kAdditionalParamKey], &additional_param) &&
+      record->additional_param != additional_param) {
+    record->additional_param = additional_param;
+  }
+  for (const auto& [key, copies] : staged->seconds) {
+    FileQueue& queue = record->second_files[key];
+    for (const std::string& copy : copies) queue.Push(copy);
+  }
+  const Json::Value& other_info = request[kOtherInfoKey];
+  if (other_info.isObject()) {
+    for (const std::string& key : other_info.getMemberNames()) {
+      std::string value;
+      if (record->other_info.count(key) == 0 && ScalarAsString(other_info[key], &value)) {
+        record->other_info.emplace(key, value);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 std::string StageForRecord(DataTypeRecord* record, const std::string& source) {
@@ -83,31 +152,14 @@ int Registry::StateOf(int data_type) {
   return record == nullptr ? -1 : record->state.load();
 }
 
-DataTypeRecord* Registry::RegisterLocked(const Json::Value& request, int data_type,
-                                         const std::string& temp_folder) {
+DataTypeRecord* Registry::FindOrCreateLocked(int data_type, const std::string& temp_folder) {
   DataTypeRecord* record = FindLocked(data_type);
-  if (record == nullptr) {
-    auto created = std::make_unique<DataTypeRecord>();
-    created->data_type = data_type;
-    created->temp_folder = temp_folder;
-    const Json::Value& primaries = request[kPrimaryFilesKey];
-    if (primaries.isObject()) {
-      for (const std::string& key : primaries.getMemberNames()) {
-        std::string source;
-        if (!primaries[key].isString() || (source = primaries[key].asString()).empty()) {
-          KX_LOG(kLogProblem, "primary file %s is not a path", key.c_str());
-          continue;
-        }
-        const std::string staged = StageForRecord(created.get(), source);
-        if (!staged.empty()) created->primary_files[key] = staged;
-      }
-    }
-    record = created.get();
-    records_[data_type] = std::move(created);
-  }
-  // Written only when it changes, so that a running filter loop of the same
-  // type never sees a concurrent write for the usual repeated request.
-  if (record->temp_folder != temp_folder) record->temp_folder = temp_folder;
+  if (record != nullptr) return record;
+  auto created = std::make_unique<DataTypeRecord>();
+  created->data_type = data_type;
+  created->temp_folder = temp_folder;
+  record = created.get();
+  records_[data_type] = std::move(created);
   return record;
 }
 
@@ -150,46 +202,34 @@ int Registry::Filter(const Json::Value& request, const std::string& config_folde
     return FilterEnd(kStatusMissingInput);
   }
 
+  // The record outlives the registry lock: only Reset and PackageOne destroy
+  // records, and neither may run while a filter of this type does (Init
+  // runs alone; a package call never overlaps a filter of its type).
   DataTypeRecord* record = nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    record = RegisterLocked(request, data_type, temp_folder);
-    if (record->state == kRecordPackaged) return FilterEnd(kStatusAlreadyPackaged);
+    record = FindOrCreateLocked(data_type, temp_folder);
+  }
+  {
+    // Copying a large store takes long: it runs under the record's own
+    // staging lock only, so filters of other data types are not held up.
+    std::unique_lock<std::mutex> staging(record->staging_mutex);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      // Written only when it changes, so that a running filter loop of the
+      // same type never sees a concurrent write for the usual repeated
+      // request.
+      if (record->temp_folder != temp_folder) record->temp_folder = temp_folder;
+      if (record->state == kRecordPackaged) return FilterEnd(kStatusAlreadyPackaged);
+    }
+    StagedFiles staged;
+    if (!record->primaries_staged) StagePrimaries(record, request[kPrimaryFilesKey], &staged);
+    StageSeconds(record, request[kSecondFilesKey], &staged);
 
-    std::string additional_param;
-    if (request.isMember(kAdditionalParamKey) &&
-        ScalarAsString(request[kAdditionalParamKey], &additional_param) &&
-        record->additional_param != additional_param) {
-      record->additional_param = additional_param;
-    }
-    const Json::Value& seconds = request[kSecondFilesKey];
-    if (seconds.isObject()) {
-      for (const std::string& key : seconds.getMemberNames()) {
-        FileQueue& queue = record->second_files[key];
-        const Json::Value& paths = seconds[key];
-        if (!paths.isArray()) {
-          KX_LOG(kLogProblem, "second files %s is not an array", key.c_str());
-          continue;
-        }
-        for (const Json::Value& path : paths) {
-          if (!path.isString() || path.asString().empty()) continue;
-          const std::string staged = StageForRecord(record, path.asString());
-          if (!staged.empty()) queue.Push(staged);
-        }
-      }
-    }
-    const Json::Value& other_info = request[kOtherInfoKey];
-    if (other_info.isObject()) {
-      for (const std::string& key : other_info.getMemberNames()) {
-        std::string value;
-        if (record->other_info.count(key) == 0 && ScalarAsString(other_info[key], &value)) {
-          record->other_info.emplace(key, value);
-        }
-      }
-    }
-
-    // The check and the claim of the filter loop happen under the registry
-    // lock, so two callers never both drain the queues.
+    std::lock_guard<std::mutex> lock(mutex_);
+    AdoptRequest(record, request, &staged);
+    // The queueing, the check and the claim of the filter loop happen under
+    // the registry lock, so two callers never both drain the queues.
     if (record->state == kRecordFiltering) return 0;
     if (record->temp_folder.empty()) return FilterEnd(kStatusMissingInput);
     if (entry->filter == nullptr) {

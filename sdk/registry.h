@@ -16,6 +16,11 @@
 
 namespace kx {
 
+// Two locks: the registry mutex covers the map of records and, for each
+// record, its queues, scalars and state; a record's staging_mutex is held
+// while its files are copied, so that copies of one data type never delay
+// a filter of another. The staging lock is always taken before the
+// registry mutex, never the other way round.
 class Registry {
  public:
   // Destroys every record.
@@ -23,8 +28,7 @@ class Registry {
 
   // The filter step of one parsed request. `config_folder` holds the field
   // configuration.
-  int Filter(const Json::Value& request, const std::string& config_folder,
-             std::atomic<int>* stop);
+  int Filter(const Json::Value& request, const std::string& config_folder, std::atomic<int>* stop);
   int PackageOne(ResultCallback callback, int data_type, std::atomic<int>* stop);
   int PackageAll(ResultCallback callback, std::atomic<int>* stop);
 
@@ -33,10 +37,9 @@ class Registry {
 
  private:
   DataTypeRecord* FindLocked(int data_type);
-  // Creates the record (staging its primary files) or returns the existing
-  // one, then queues the request's further files. Called with mutex_ held.
-  DataTypeRecord* RegisterLocked(const Json::Value& request, int data_type,
-                                 const std::string& temp_folder);
+  // The record of `data_type`, created (without files) when there is none.
+  // Called with mutex_ held.
+  DataTypeRecord* FindOrCreateLocked(int data_type, const std::string& temp_folder);
   int RunFilterLoop(DataTypeRecord* record, const std::string& config_folder,
                     std::atomic<int>* stop);
 
@@ -46,7 +49,8 @@ class Registry {
 
 // Copies `source` into the record's temp folder. A different source already
 // staged under the same file name keeps its copy: this one gets a numbered
-// name. Returns the copy's path, "" on failure (logged).
+// name. Returns the copy's path, "" on failure (logged). The caller holds the
+// record's staging_mutex.
 std::string StageForRecord(DataTypeRecord* record, const std::string& source);
 
 }  // namespace kx

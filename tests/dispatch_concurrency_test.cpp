@@ -2,8 +2,17 @@
 // thread while a package function runs. Also built under ThreadSanitizer.
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <thread>
@@ -55,6 +64,43 @@ const DataTypeEntry kEntry = {"FakeDataPackage",
                               EndlessPackage,
                               {"safariHis_files_path", nullptr},
                               5};
+
+#if defined(__linux__)
+// A write lease on a file: whoever opens the file waits inside open() until
+// the lease is let go, so a filter can be held in the middle of copying it
+// without any timing. The kernel ends a lease nobody lets go after
+// /proc/sys/fs/lease-break-time, so a failing test cannot hang.
+class HeldOpen {
+ public:
+  explicit HeldOpen(const std::string& path) : fd_(open(path.c_str(), O_RDONLY)) {
+    previous_ = signal(SIGIO, SIG_IGN);  // how the kernel tells the holder
+    held_ = fd_ >= 0 && fcntl(fd_, F_SETLEASE, F_WRLCK) == 0;
+    if (!held_) error_ = std::strerror(errno);
+  }
+  ~HeldOpen() {
+    Release();
+    if (fd_ >= 0) close(fd_);
+    signal(SIGIO, previous_);
+  }
+  HeldOpen(const HeldOpen&) = delete;
+  HeldOpen& operator=(const HeldOpen&) = delete;
+
+  bool held() const { return held_; }
+  const std::string& error() const { return error_; }
+  // True once another open of the file is waiting for the lease.
+  bool OpenWaiting() const { return fcntl(fd_, F_GETLEASE) != F_WRLCK; }
+  void Release() {
+    if (held_) fcntl(fd_, F_SETLEASE, F_UNLCK);
+    held_ = false;
+  }
+
+ private:
+  int fd_;
+  bool held_ = false;
+  std::string error_;
+  void (*previous_)(int) = SIG_DFL;
+};
+#endif
 
 class DispatchConcurrencyTest : public ::testing::Test {
  protected:
@@ -162,6 +208,51 @@ TEST_F(DispatchConcurrencyTest, ConcurrentCallHistoryFiltersMergeEveryCopyOnce) 
   EXPECT_EQ(std::vector<std::string>{std::to_string(kThreads * 3)},
             test::QueryColumn(temp_.File("calllog.db"),
                               "SELECT count(DISTINCT number) FROM calls WHERE is_deleted = 1"));
+}
+
+// A filter copying a large call log does not hold up a filter of SMS: the
+// call log's copy is held inside its open until the SMS filter returned.
+TEST_F(DispatchConcurrencyTest, CopyOfOneTypeDoesNotBlockFilterOfAnother) {
+#if defined(__linux__)
+  test::RunSql(sources_.File("calllog.db"), "CREATE TABLE calls (_id INTEGER PRIMARY KEY);");
+  test::RunSql(sources_.File("mmssms.db"), "CREATE TABLE sms (_id INTEGER PRIMARY KEY);");
+  Json::Value calls;
+  calls["package_type"] = 3;
+  calls["temp_folder"] = temp_.path();
+  calls["primary_file_object"]["callhistory_file_path"] = sources_.File("calllog.db");
+  Json::Value sms = calls;
+  sms["package_type"] = 4;
+  sms["primary_file_object"].clear();
+  sms["primary_file_object"]["sms_file_path"] = sources_.File("mmssms.db");
+  const std::string calls_text = WriteJson(calls);
+  const std::string sms_text = WriteJson(sms);
+
+  HeldOpen held(sources_.File("calllog.db"));
+  if (!held.held()) GTEST_SKIP() << "no file lease here: " << held.error();
+  std::atomic<bool> calls_done{false};
+  int calls_status = -1;
+  std::thread calls_thread([&] {
+    calls_status = FilterDataType(calls_text.c_str(), static_cast<int>(calls_text.size()));
+    calls_done = true;
+  });
+  while (!calls_done && !held.OpenWaiting()) std::this_thread::yield();
+  EXPECT_FALSE(calls_done.load());
+
+  EXPECT_EQ(0, FilterDataType(sms_text.c_str(), static_cast<int>(sms_text.size())));
+  EXPECT_EQ(kRecordFiltered, RecordState(4));
+  EXPECT_TRUE(std::filesystem::exists(temp_.File("mmssms.db")));
+  // Still inside the copy of the call log.
+  EXPECT_FALSE(calls_done.load());
+  EXPECT_FALSE(std::filesystem::exists(temp_.File("calllog.db")));
+
+  held.Release();
+  calls_thread.join();
+  EXPECT_EQ(0, calls_status);
+  EXPECT_EQ(kRecordFiltered, RecordState(3));
+  EXPECT_TRUE(std::filesystem::exists(temp_.File("calllog.db")));
+#else
+  GTEST_SKIP() << "file leases are a Linux facility";
+#endif
 }
 
 }  // namespace
