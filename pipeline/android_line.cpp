@@ -207,6 +207,13 @@ int AndroidLineDataPackage::OutPut() {
   if (callback_ != nullptr) {
     callback_(kAndroidLineResultKind, text.c_str(), static_cast<int>(text.size()));
   }
+  // A damaged page ends a read loop early: what was read is handed over
+  // above, and the run still fails in SQLite's words.
+  std::string damage;
+  if (db_ != nullptr && db_->ReadDamage(&damage) != 0) {
+    KX_LOG_OP(kLogError, kAnalyseOperation, "sqlite error message : %s.", damage.c_str());
+    return kStatusStepFailed;
+  }
   return kStatusOk;
 }
 

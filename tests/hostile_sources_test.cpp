@@ -116,19 +116,29 @@ TEST_F(HostileSourcesTest, DamagedPrimaryGivesAStatusAndSqlitesWords) {
 // sector): what was read is still handed over, and the status and the log
 // say why in SQLite's words.
 TEST_F(HostileSourcesTest, DamagedRowsGiveWhatWasReadAndAStatus) {
-  const char* const kMainTables[] = {"calls", "sms", "data", "message"};
-  for (size_t i = 0; i < std::size(kMainTables); ++i) {
+  struct RowsCase {
+    const char* table;   // the table whose first page is damaged
+    const char* prefix;  // of the log line that says why
+  };
+  const RowsCase kCases[] = {
+      {"calls", kPackagers[0].log_prefix},
+      {"sms", kPackagers[1].log_prefix},
+      {"data", kPackagers[2].log_prefix},
+      {"message", kPackagers[3].log_prefix},
+      {"chat_history", "[AndroidLineDataPackage::AnalyseDatabase]("},
+  };
+  for (size_t i = 0; i < std::size(kCases); ++i) {
     const Packager& packager = kPackagers[i];
     const std::string folder = work_.File(std::string("rows_") + packager.file_name);
     fs::create_directories(fs::u8path(folder));
     const std::string path = folder + "/" + packager.file_name;
     fs::copy_file(fs::u8path(Sound(packager)), fs::u8path(path));
-    test::DamageTablePage(path, kMainTables[i]);
+    test::DamageTablePage(path, kCases[i].table);
     const size_t log_before = Log().size();
     EXPECT_EQ(kStatusStepFailed, Package(packager, path, folder)) << packager.file_name;
     EXPECT_EQ(1, g_results.count) << packager.file_name;
     const std::string log = Log().substr(log_before);
-    const size_t line = log.find(packager.log_prefix);
+    const size_t line = log.find(kCases[i].prefix);
     ASSERT_NE(std::string::npos, line) << packager.file_name << "\n" << log;
     EXPECT_NE(std::string::npos, log.find("database disk image is malformed", line)) << log;
   }
