@@ -463,12 +463,7 @@ int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,
     KX_LOG_AT(kLogError, kStem, "package text could not be written.");
     return kStatusStepFailed;
   }
-  const int damaged = ReportReadDamage(db, kStem, __LINE__);
-  const int status =
-      HandOverDocument(kResultKind, std::string_view(text.c_str(), text.size()), callback, kStem);
-  if (status != kStatusOk) return status;
-  KX_LOG(kLogProgress, "type %d KxDataPackage end", kDataType);
-  return damaged;
+  return FinishPackage(db, kDataType, kResultKind, text.view(), callback, kStem);
 }
 
 }  // namespace kx

@@ -293,12 +293,8 @@ int PackageChats(const Application& application, DataTypeRecord* record, ResultC
   for (auto& entry : chats) document["chat_sessions"].append(std::move(entry.second));
   document["size"] = Json::UInt64(chats.size());
   if (application.reads_private_files) AddOwnNumber(record->additional_param, &document);
-  const int damaged = ReportReadDamage(db, kStem, __LINE__);
-  const int status =
-      HandOverDocument(application.result_kind, WriteJson(document), callback, kStem);
-  if (status != kStatusOk) return status;
-  KX_LOG(kLogProgress, "type %d KxDataPackage end", application.data_type);
-  return damaged;
+  return FinishPackage(db, application.data_type, application.result_kind, WriteJson(document),
+                       callback, kStem);
 }
 
 // A queue whose database has no primary to merge into is emptied, so the

@@ -17,4 +17,13 @@ int HandOverDocument(int result_kind, std::string_view text, ResultCallback call
   return kStatusOk;
 }
 
+int FinishPackage(const SQLite3Wrapper& db, int data_type, int result_kind, std::string_view text,
+                  ResultCallback callback, const char* stem) {
+  const int damaged = ReportReadDamage(db, stem, __LINE__);
+  const int status = HandOverDocument(result_kind, text, callback, stem);
+  if (status != kStatusOk) return status;
+  KX_LOG(kLogProgress, "type %d KxDataPackage end", data_type);
+  return damaged;
+}
+
 }  // namespace kx

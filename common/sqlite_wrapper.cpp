@@ -264,6 +264,13 @@ constexpr char kTableCountQuery[] = "SELECT count(*) FROM sqlite_master WHERE ty
 constexpr char kMalformedSchemaWords[] = "malformed database schema";
 constexpr char kNoTableWords[] = "file holds no table";
 
+// "[stem], at LINE line, sqlite error message : MSG.", the old-style
+// packagers' line for a source SQLite cannot read.
+void LogSqliteWords(const char* stem, int line, const std::string& message) {
+  LogEx(kLogModule, kLogError, "[%s], at %d line, sqlite error message : %s.", stem, line,
+        message.c_str());
+}
+
 SourceCheck Failure(int status, int sqlite_code, std::string message) {
   SourceCheck check;
   check.status = status;
@@ -298,10 +305,7 @@ SourceCheck CheckSourceDatabase(SQLite3Wrapper* db) {
 
 int OpenSourceDatabase(SQLite3Wrapper* db, const char* stem, int line) {
   const SourceCheck check = CheckSourceDatabase(db);
-  if (!check.ok()) {
-    LogEx(kLogModule, kLogError, "[%s], at %d line, sqlite error message : %s.", stem, line,
-          check.message.c_str());
-  }
+  if (!check.ok()) LogSqliteWords(stem, line, check.message);
   return check.status;
 }
 
@@ -315,8 +319,7 @@ int SQLite3Wrapper::ReadDamage(std::string* message) const {
 int ReportReadDamage(const SQLite3Wrapper& db, const char* stem, int line) {
   std::string message;
   if (db.ReadDamage(&message) == 0) return kStatusOk;
-  LogEx(kLogModule, kLogError, "[%s], at %d line, sqlite error message : %s.", stem, line,
-        message.c_str());
+  LogSqliteWords(stem, line, message);
   return kStatusStepFailed;
 }
 
@@ -454,11 +457,7 @@ std::string SqliteStatement::ColumnName(int index) const {
 }
 
 std::string SqliteStatement::ColumnText(int index) const {
-  if (handle_ == nullptr) return std::string();
-  const unsigned char* text = sqlite3_column_text(handle_, index);
-  if (text == nullptr) return std::string();
-  const int length = sqlite3_column_bytes(handle_, index);
-  return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+  return std::string(ColumnTextView(index));
 }
 
 std::string_view SqliteStatement::ColumnTextView(int index) const {

@@ -85,54 +85,68 @@ std::string DescribeFileCheck(FileCheck check) {
   return "unknown";
 }
 
-std::string ProbeDatabase(const std::string& path, std::set<std::string>* tables) {
+namespace {
+
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+
+// Opens `path` read-only and unchanged; "" or SQLite's words for why not.
+std::string OpenUnchanged(const std::string& path, DbHandle* db) {
   sqlite3* raw = nullptr;
   const int rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &raw,
                                  SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-  std::unique_ptr<sqlite3, DbCloser> db(raw);
+  db->reset(raw);
   if (rc != SQLITE_OK) return raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+  return "";
+}
+
+// Steps `sql` to its end, handing each row to `on_row`; "" or SQLite's
+// words. A statement that does not prepare fails only with
+// `fail_on_prepare`.
+template <typename OnRow>
+std::string StepThrough(sqlite3* db, const std::string& sql, bool fail_on_prepare, OnRow on_row) {
   sqlite3_stmt* raw_statement = nullptr;
-  if (sqlite3_prepare_v2(db.get(), "select name from sqlite_master where type = 'table'", -1,
-                         &raw_statement, nullptr) != SQLITE_OK) {
-    return sqlite3_errmsg(db.get());
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw_statement, nullptr) != SQLITE_OK) {
+    return fail_on_prepare ? sqlite3_errmsg(db) : "";
   }
   std::unique_ptr<sqlite3_stmt, StmtCloser> statement(raw_statement);
   int step;
-  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    const unsigned char* name = sqlite3_column_text(statement.get(), 0);
-    if (name != nullptr) tables->insert(reinterpret_cast<const char*>(name));
-  }
-  if (step != SQLITE_DONE) return sqlite3_errmsg(db.get());
+  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) on_row(statement.get());
+  return step == SQLITE_DONE ? "" : sqlite3_errmsg(db);
+}
+
+std::string ReadTableNames(sqlite3* db, std::set<std::string>* tables) {
+  const std::string damage = StepThrough(db, "select name from sqlite_master where type = 'table'",
+                                         true, [tables](sqlite3_stmt* row) {
+                                           const unsigned char* name = sqlite3_column_text(row, 0);
+                                           if (name != nullptr)
+                                             tables->insert(reinterpret_cast<const char*>(name));
+                                         });
+  if (!damage.empty()) return damage;
   return tables->empty() ? "file holds no table" : "";
 }
 
+}  // namespace
+
+std::string ProbeDatabase(const std::string& path, std::set<std::string>* tables) {
+  DbHandle db;
+  const std::string failure = OpenUnchanged(path, &db);
+  return failure.empty() ? ReadTableNames(db.get(), tables) : failure;
+}
+
 std::string FindDamagedRows(const std::string& path) {
+  DbHandle db;
   std::set<std::string> tables;
-  const std::string damage = ProbeDatabase(path, &tables);
-  if (!damage.empty()) return damage;
-  sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(ImmutableUri(path).c_str(), &raw,
-                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-  std::unique_ptr<sqlite3, DbCloser> db(raw);
-  if (rc != SQLITE_OK) return raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-  for (const std::string& table : tables) {
+  std::string damage = OpenUnchanged(path, &db);
+  if (damage.empty()) damage = ReadTableNames(db.get(), &tables);
+  for (auto table = tables.begin(); damage.empty() && table != tables.end(); ++table) {
     std::string quoted = "\"";
-    for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    for (char c : *table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     quoted += '"';
-    sqlite3_stmt* raw_statement = nullptr;
     // A table SQLite will not read as such (a virtual table of a module this
     // build lacks) is no damage of the file.
-    if (sqlite3_prepare_v2(db.get(), ("select * from " + quoted).c_str(), -1, &raw_statement,
-                           nullptr) != SQLITE_OK) {
-      continue;
-    }
-    std::unique_ptr<sqlite3_stmt, StmtCloser> statement(raw_statement);
-    int step;
-    while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    }
-    if (step != SQLITE_DONE) return sqlite3_errmsg(db.get());
+    damage = StepThrough(db.get(), "select * from " + quoted, false, [](sqlite3_stmt*) {});
   }
-  return "";
+  return damage;
 }
 
 std::set<std::string> ListTables(const std::string& path) {
