@@ -8,27 +8,21 @@
 #include <string_view>
 #include <vector>
 
-#include "android/merge_filter.h"
 #include "common/field_config.h"
 #include "common/json_text_writer.h"
 #include "common/local_date.h"
 #include "common/log.h"
 #include "common/merge.h"
-#include "common/result_handover.h"
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
+#include "packager/merge_filter.h"
+#include "packager/package_steps.h"
 
 namespace kx {
 
 namespace {
-
-constexpr char kStem[] = "androidcallhistorydatapackage";
-constexpr char kFilterName[] = "AndroidCallhistoryDataFilter";
-constexpr char kPackagerName[] = "AndroidCallhistoryDataPackage";
-constexpr int kDataType = 3;
-constexpr int kResultKind = 0;
 
 constexpr char kPrimaryFileKey[] = "callhistory_file_path";
 constexpr char kSecondFilesKey[] = "callhistory_files_path";
@@ -67,12 +61,12 @@ constexpr char kUnknownTypePrefix[] = "unknow, type id ";
 
 // The query over what this store's calls table has; a column it lacks reads
 // as NULL (logged once).
-std::string CallQuery(const SQLite3Wrapper& db, bool* has_deleted) {
+std::string CallQuery(const SQLite3Wrapper& db, const char* stem, bool* has_deleted) {
   const TableColumns columns(db, kCallsTable);
   std::string missing;
   std::string query = "select " + columns.SelectList(kCallColumns, &missing);
   if (columns.exists() && !missing.empty()) {
-    KX_LOG_AT(kLogProblem, kStem, "calls has no column %s: read as NULL.", missing.c_str());
+    KX_LOG_AT(kLogProblem, stem, "calls has no column %s: read as NULL.", missing.c_str());
   }
   query +=
       "," + LocalDateFormatter::SqlFallback("date", columns.Has("date")) + " as " + kDateMember;
@@ -203,13 +197,13 @@ class CallWriter {
 // Writes one object per row of calls, in the order SQLite returns them, as
 // the elements of the open array. A table or database that cannot be read
 // adds nothing. False on a stop.
-bool WriteCalls(const SQLite3Wrapper& db, const std::atomic<int>* stop, JsonBufferWriter* writer) {
+bool WriteCalls(const SQLite3Wrapper& db, const PackageContext& context, JsonBufferWriter* writer) {
   bool has_deleted = false;
-  SqliteStatement query = PrepareStatement(db, CallQuery(db, &has_deleted));
+  SqliteStatement query = PrepareStatement(db, CallQuery(db, context.stem, &has_deleted));
   if (!query.prepared()) return true;
   CallWriter call(db, query, has_deleted);
   while (query.Step() == SQLITE_ROW) {
-    if (StopRequested(stop)) return false;
+    if (context.StopRequested()) return false;
     call.Write(writer);
   }
   return true;
@@ -218,23 +212,17 @@ bool WriteCalls(const SQLite3Wrapper& db, const std::atomic<int>* stop, JsonBuff
 }  // namespace
 
 int AndroidCallhistoryDataFilter(DataTypeRecord* record, SqliteConfig* config,
-                                 std::atomic<int>* stop) {
-  static const MergeFilterSpec kSpec = {
-      kDataType,          kStem, kFilterName, kPrimaryFileKey, kSecondFilesKey, "No second file.",
-      kConfigCallHistory, false};
-  return RunMergeFilter(kSpec, record, config, stop);
+                                 const PackageContext& context) {
+  static const MergeFilterSpec kSpec = {kPrimaryFileKey, kSecondFilesKey,    "No second file.",
+                                        kSystemAndroid,  kConfigCallHistory, false};
+  return RunMergeFilter(kSpec, record, config, context);
 }
 
-int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callback,
-                                  std::atomic<int>* stop, int /*data_type*/) {
-  KX_LOG(kLogProgress, "type %d KxDataPackage start", kDataType);
-  const std::string* primary_path = record->PrimaryFile(kPrimaryFileKey);
-  if (primary_path == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "No primary file.");
-    return kStatusMissingInput;
-  }
+int AndroidCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& context) {
+  const std::string* primary_path = BeginPackage(*record, context, kPrimaryFileKey);
+  if (primary_path == nullptr) return kStatusMissingInput;
   SQLite3Wrapper db(*primary_path);
-  const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
+  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;
 
   // A call log can hold a million calls: the text is written as the rows
@@ -245,17 +233,14 @@ int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callbac
   writer.BeginObject();
   writer.Name(kCallListMember);
   writer.BeginArray();
-  if (!WriteCalls(db, stop, &writer)) {
-    KX_LOG(kLogProgress, "%s stoped!", kPackagerName);
-    return kStatusOk;
-  }
+  if (!WriteCalls(db, context, &writer)) return PackageStopped(context);
   writer.EndArray();
   writer.EndObject();
   if (!writer.complete() || text.failed()) {
-    KX_LOG_AT(kLogError, kStem, "package text could not be written.");
+    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
     return kStatusStepFailed;
   }
-  return FinishPackage(db, kDataType, kResultKind, text.view(), callback, kStem);
+  return FinishPackage(db, context, text.view());
 }
 
 }  // namespace kx

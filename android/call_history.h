@@ -3,9 +3,7 @@
 #ifndef KX_ANDROID_CALL_HISTORY_H_
 #define KX_ANDROID_CALL_HISTORY_H_
 
-#include <atomic>
-
-#include "sdk/data_type_record.h"
+#include "packager/contract.h"
 
 namespace kx {
 
@@ -13,13 +11,12 @@ namespace kx {
 // primary "callhistory_file_path" (rows only a copy holds get is_deleted = 1).
 // Returns 0, 1100 when either input is missing, or the merge's status.
 int AndroidCallhistoryDataFilter(DataTypeRecord* record, SqliteConfig* config,
-                                 std::atomic<int>* stop);
+                                 const PackageContext& context);
 
-// Hands {"callhistory": [...]} with one object per call to `callback`
-// (result kind 0). Returns 0, also after a stop (then without a callback),
-// or 1100 when the primary file is missing.
-int AndroidCallhistoryDataPackage(DataTypeRecord* record, ResultCallback callback,
-                                  std::atomic<int>* stop, int data_type);
+// Hands {"callhistory": [...]} with one object per call to the callback.
+// Returns 0, also after a stop (then without a callback), or 1100 when the
+// primary file is missing.
+int AndroidCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& context);
 
 }  // namespace kx
 

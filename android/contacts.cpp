@@ -9,29 +9,24 @@
 #include <utility>
 #include <vector>
 
-#include "android/merge_filter.h"
 #include "common/field_config.h"
 #include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/merge.h"
 #include "common/platform.h"
-#include "common/result_handover.h"
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
 #include "common/text.h"
+#include "packager/merge_filter.h"
+#include "packager/package_steps.h"
 
 namespace kx {
 
 namespace {
 
-constexpr char kStem[] = "androidcontactdatapackge";
-constexpr char kFilterName[] = "AndroidContactDataFilter";
-constexpr char kPackageName[] = "AndroidContactDataPackage";
-constexpr int kDataType = 2;
-constexpr int kResultKind = 0;
 constexpr char kPrimaryFileKey[] = "contact_file_path";
 constexpr char kSecondFilesKey[] = "contact_files_path";
 
@@ -230,9 +225,9 @@ std::string ThumbnailPath(const std::string& temp_folder, int64_t row_id,
   return JoinPath(temp_folder, SafeFileName(name, kThumbnailSuffix));
 }
 
-void WriteThumbnail(const std::string& path, const std::string& picture) {
+void WriteThumbnail(const std::string& path, const std::string& picture, const char* stem) {
   if (!WriteNewFile(path, picture).ok()) {
-    KX_LOG_AT(kLogProblem, kStem, "Fail to write thumbnail %s.", path.c_str());
+    KX_LOG_AT(kLogProblem, stem, "Fail to write thumbnail %s.", path.c_str());
   }
 }
 
@@ -285,8 +280,8 @@ class ContactItems {
 // query shape and reset between rows.
 class ContactReader {
  public:
-  ContactReader(const SQLite3Wrapper& db, std::string temp_folder, const std::atomic<int>* stop)
-      : db_(db), temp_folder_(std::move(temp_folder)), stop_(stop) {}
+  ContactReader(const SQLite3Wrapper& db, std::string temp_folder, const PackageContext& context)
+      : db_(db), temp_folder_(std::move(temp_folder)), context_(context) {}
 
   // Writes one object per raw contact that yields an item, as elements of
   // the open array. False when a stop was seen (logged).
@@ -346,8 +341,8 @@ class ContactReader {
   // False when a stop was seen.
   bool ReadContact(int64_t raw_contact_id, bool merged, ContactItems* items) {
     for (const DataRowRef& row : LoadDataRows(raw_contact_id, merged)) {
-      if (StopRequested(stop_)) {
-        KX_LOG(kLogProgress, "%s stoped!", kPackageName);
+      if (context_.StopRequested()) {
+        PackageStopped(context_);
         return false;
       }
       const std::string& mimetype = Mimetype(row.mimetype_id);
@@ -373,8 +368,8 @@ class ContactReader {
     if (query.Step() != SQLITE_ROW) return ItemResult::kDropped;
     const int columns = query.ColumnCount();
     for (int column = 0; column < columns; ++column) {
-      if (StopRequested(stop_)) {
-        KX_LOG(kLogProgress, "%s stoped!", kPackageName);
+      if (context_.StopRequested()) {
+        PackageStopped(context_);
         return ItemResult::kStopped;
       }
       ReadColumnIntoJson(query, column, item);
@@ -408,9 +403,9 @@ class ContactReader {
     const std::string path = ThumbnailPath(temp_folder_, row_id, picture);
     if (temp_folder_.empty()) {
       // Without a temp folder the picture would land in the working folder.
-      KX_LOG_AT(kLogProblem, kStem, "No temp folder for thumbnail %s.", path.c_str());
+      KX_LOG_AT(kLogProblem, context_.stem, "No temp folder for thumbnail %s.", path.c_str());
     } else {
-      WriteThumbnail(path, picture);
+      WriteThumbnail(path, picture, context_.stem);
     }
     (*item)[kPhotoPathMember] = path;
     return ItemResult::kStored;
@@ -418,7 +413,7 @@ class ContactReader {
 
   const SQLite3Wrapper& db_;
   const std::string temp_folder_;
-  const std::atomic<int>* stop_;
+  const PackageContext& context_;
   std::unordered_map<int64_t, std::string> mimetypes_;
   SqliteStatement data_rows_;
   SqliteStatement picture_query_;
@@ -427,23 +422,18 @@ class ContactReader {
 
 }  // namespace
 
-int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop) {
-  static const MergeFilterSpec kSpec = {
-      kDataType,          kStem,          kFilterName, kPrimaryFileKey, kSecondFilesKey,
-      "No second files.", kConfigContact, true};
-  return RunMergeFilter(kSpec, record, config, stop);
+int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config,
+                             const PackageContext& context) {
+  static const MergeFilterSpec kSpec = {kPrimaryFileKey, kSecondFilesKey, "No second files.",
+                                        kSystemAndroid,  kConfigContact,  true};
+  return RunMergeFilter(kSpec, record, config, context);
 }
 
-int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,
-                              std::atomic<int>* stop, int /*data_type*/) {
-  KX_LOG(kLogProgress, "type %d KxDataPackage start", kDataType);
-  const std::string* primary = record == nullptr ? nullptr : record->PrimaryFile(kPrimaryFileKey);
-  if (primary == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "No primary file.");
-    return kStatusMissingInput;
-  }
+int AndroidContactDataPackage(DataTypeRecord* record, const PackageContext& context) {
+  const std::string* primary = BeginPackage(*record, context, kPrimaryFileKey);
+  if (primary == nullptr) return kStatusMissingInput;
   SQLite3Wrapper db(*primary);
-  const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
+  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;
 
   // Each contact is written as it is read, in the layout of the library's
@@ -454,16 +444,16 @@ int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,
   writer.Name(kListMember);
   writer.BeginArray();
   {
-    ContactReader reader(db, record->temp_folder, stop);
+    ContactReader reader(db, record->temp_folder, context);
     if (!reader.ReadAll(&writer)) return kStatusOk;  // stopped
   }
   writer.EndArray();
   writer.EndObject();
   if (!writer.complete() || text.failed()) {
-    KX_LOG_AT(kLogError, kStem, "package text could not be written.");
+    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
     return kStatusStepFailed;
   }
-  return FinishPackage(db, kDataType, kResultKind, text.view(), callback, kStem);
+  return FinishPackage(db, context, text.view());
 }
 
 }  // namespace kx

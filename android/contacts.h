@@ -6,23 +6,21 @@
 #ifndef KX_ANDROID_CONTACTS_H_
 #define KX_ANDROID_CONTACTS_H_
 
-#include <atomic>
-
-#include "sdk/data_type_record.h"
+#include "packager/contract.h"
 
 namespace kx {
 
 // Folds every queued copy into the staged primary database (rows only a copy
 // holds arrive with is_deleted = 1). 1100 when the primary file or the queue
 // is missing or the queue is empty; otherwise the merge step's status.
-int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop);
+int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config,
+                             const PackageContext& context);
 
-// Hands {"raw_contacts": [...]} to `callback` once, with result kind 0, and
+// Hands {"raw_contacts": [...]} to the callback once, and
 // writes each contact picture of 256 bytes or more into the temp folder.
 // 1100 when the primary file is missing; 0 otherwise, also after a stop (then
 // without the callback). An unreadable database gives an empty list.
-int AndroidContactDataPackage(DataTypeRecord* record, ResultCallback callback,
-                              std::atomic<int>* stop, int data_type);
+int AndroidContactDataPackage(DataTypeRecord* record, const PackageContext& context);
 
 }  // namespace kx
 

@@ -14,27 +14,21 @@
 #include <utility>
 #include <vector>
 
-#include "android/merge_filter.h"
 #include "common/field_config.h"
 #include "common/json_text_writer.h"
 #include "common/local_date.h"
 #include "common/log.h"
 #include "common/merge.h"
-#include "common/result_handover.h"
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
+#include "packager/merge_filter.h"
+#include "packager/package_steps.h"
 
 namespace kx {
 
 namespace {
-
-constexpr char kStem[] = "androidsmsdatapackage";
-constexpr char kFilterName[] = "AndroidSmsDataFilter";
-constexpr char kPackagerName[] = "AndroidSmsDataPackage";
-constexpr int kDataType = 4;
-constexpr int kResultKind = 0;
 
 constexpr char kPrimaryFileKey[] = "sms_file_path";
 constexpr char kSecondFilesKey[] = "sms_files_path";
@@ -287,14 +281,14 @@ struct MessageMaps {
 // A query over what this store's table has; a column it lacks reads as NULL
 // (logged once). SQLite's text of the dates C++ leaves to it follows the
 // wanted columns, then is_deleted after a merge (*has_deleted).
-std::string AdaptedQuery(const SQLite3Wrapper& db, const char* table,
+std::string AdaptedQuery(const SQLite3Wrapper& db, const char* stem, const char* table,
                          const std::vector<SelectedColumn>& wanted, const char* tail,
                          bool* has_deleted) {
   const TableColumns columns(db, table);
   std::string missing;
   std::string query = "select " + columns.SelectList(wanted, &missing);
   if (columns.exists() && !missing.empty()) {
-    KX_LOG_AT(kLogProblem, kStem, "%s has no column %s: read as NULL.", table, missing.c_str());
+    KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", table, missing.c_str());
   }
   query += "," + LocalDateFormatter::SqlFallback(kDateColumnName, columns.Has(kDateColumnName));
   *has_deleted = columns.Has(kDeletedColumn);
@@ -302,11 +296,11 @@ std::string AdaptedQuery(const SQLite3Wrapper& db, const char* table,
   return query + tail;
 }
 
-void LoadCanonicalAddresses(const SQLite3Wrapper& db, const std::atomic<int>* stop,
+void LoadCanonicalAddresses(const SQLite3Wrapper& db, const PackageContext& context,
                             MessageMaps* maps) {
   SqliteStatement query = PrepareStatement(db, kCanonicalQuery);
   if (!query.prepared()) return;
-  while (!StopRequested(stop) && query.Step() == SQLITE_ROW) {
+  while (!context.StopRequested() && query.Step() == SQLITE_ROW) {
     // emplace: the first address of an id wins.
     maps->canonical_addresses.emplace(query.ColumnText(0), query.ColumnText(1));
   }
@@ -327,11 +321,11 @@ std::vector<std::string> SplitAtWhiteSpace(std::string_view text) {
   return words;
 }
 
-void LoadRecipientThreads(const SQLite3Wrapper& db, const std::atomic<int>* stop,
+void LoadRecipientThreads(const SQLite3Wrapper& db, const PackageContext& context,
                           MessageMaps* maps) {
   SqliteStatement query = PrepareStatement(db, kRecipientThreadQuery);
   if (!query.prepared()) return;
-  while (!StopRequested(stop) && query.Step() == SQLITE_ROW) {
+  while (!context.StopRequested() && query.Step() == SQLITE_ROW) {
     std::set<std::string>& addresses = maps->thread_addresses[query.ColumnInt64(0)];
     for (const std::string& id : SplitAtWhiteSpace(query.ColumnTextView(1))) {
       const auto found = maps->canonical_addresses.find(id);
@@ -344,16 +338,16 @@ void LoadRecipientThreads(const SQLite3Wrapper& db, const std::atomic<int>* stop
 
 // The one scan of sms: every thread's addresses, and each SMS with an
 // address filed under it. False on a stop.
-bool ReadSmsMessages(const SQLite3Wrapper& db, const std::atomic<int>* stop, MessageMaps* maps) {
+bool ReadSmsMessages(const SQLite3Wrapper& db, const PackageContext& context, MessageMaps* maps) {
   bool has_deleted = false;
-  SqliteStatement query =
-      PrepareStatement(db, AdaptedQuery(db, kSmsTable, kSmsColumns, " from sms", &has_deleted));
+  SqliteStatement query = PrepareStatement(
+      db, AdaptedQuery(db, context.stem, kSmsTable, kSmsColumns, " from sms", &has_deleted));
   if (!query.prepared()) return true;
   LocalDateFormatter dates(db);
   sqlite3_stmt* row = query.handle();
   std::string address;
   while (query.Step() == SQLITE_ROW) {
-    if (StopRequested(stop)) return false;
+    if (context.StopRequested()) return false;
     NormalizeAddress(query.ColumnTextView(kSmsAddressColumn), &address);
     const int64_t thread = query.ColumnInt64(kSmsThreadColumn);
     if (address.empty()) {
@@ -398,11 +392,11 @@ void AddPart(std::string_view content_type, std::string_view data, std::string_v
 }
 
 // False on a stop.
-bool ReadMmsParts(const SQLite3Wrapper& db, const std::atomic<int>* stop, MessageMaps* maps) {
+bool ReadMmsParts(const SQLite3Wrapper& db, const PackageContext& context, MessageMaps* maps) {
   SqliteStatement query = PrepareStatement(db, kPartQuery);
   if (!query.prepared()) return true;
   while (query.Step() == SQLITE_ROW) {
-    if (StopRequested(stop)) return false;
+    if (context.StopRequested()) return false;
     MmsMembers& mms = maps->mms_by_id[query.ColumnInt64(0)];
     if (mms.members.empty()) mms.Set(kMessageTypeMember, kMmsKind);
     AddPart(query.ColumnTextView(1), query.ColumnTextView(2), query.ColumnTextView(3), &mms);
@@ -413,14 +407,14 @@ bool ReadMmsParts(const SQLite3Wrapper& db, const std::atomic<int>* stop, Messag
 // Completes each MMS from its pdu row, stores it and files it under every
 // address of its thread. An MMS without pdu row or with an unknown thread is
 // left out. False on a stop.
-bool FileMmsMessages(const SQLite3Wrapper& db, const std::atomic<int>* stop, MessageMaps* maps) {
+bool FileMmsMessages(const SQLite3Wrapper& db, const PackageContext& context, MessageMaps* maps) {
   bool has_deleted = false;
-  SqliteStatement query =
-      PrepareStatement(db, AdaptedQuery(db, kPduTable, kPduColumns, kPduQueryTail, &has_deleted));
+  SqliteStatement query = PrepareStatement(
+      db, AdaptedQuery(db, context.stem, kPduTable, kPduColumns, kPduQueryTail, &has_deleted));
   LocalDateFormatter dates(db);
   for (auto entry = maps->mms_by_id.begin(); entry != maps->mms_by_id.end();
        entry = maps->mms_by_id.erase(entry)) {
-    if (StopRequested(stop)) return false;
+    if (context.StopRequested()) return false;
     if (!query.prepared()) continue;
     query.BindInt64(1, entry->first);
     const bool found = query.Step() == SQLITE_ROW;
@@ -452,13 +446,13 @@ bool FileMmsMessages(const SQLite3Wrapper& db, const std::atomic<int>* stop, Mes
 
 // False on a stop. Queries that cannot run (missing table, unreadable file)
 // contribute nothing.
-bool CollectMessages(const SQLite3Wrapper& db, const std::atomic<int>* stop, MessageMaps* maps) {
+bool CollectMessages(const SQLite3Wrapper& db, const PackageContext& context, MessageMaps* maps) {
   // One read transaction for every query and look-up below.
   const ReadTransaction transaction(db);
-  LoadCanonicalAddresses(db, stop, maps);
-  LoadRecipientThreads(db, stop, maps);
-  return ReadSmsMessages(db, stop, maps) && ReadMmsParts(db, stop, maps) &&
-         FileMmsMessages(db, stop, maps);
+  LoadCanonicalAddresses(db, context, maps);
+  LoadRecipientThreads(db, context, maps);
+  return ReadSmsMessages(db, context, maps) && ReadMmsParts(db, context, maps) &&
+         FileMmsMessages(db, context, maps);
 }
 
 const JsonName kBodyName(kBodyMember);
@@ -517,36 +511,28 @@ bool WriteSessions(const MessageMaps& maps, TextBuffer* text) {
 
 }  // namespace
 
-int AndroidSmsDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop) {
-  static const MergeFilterSpec kSpec = {
-      kDataType,          kStem,      kFilterName, kPrimaryFileKey, kSecondFilesKey,
-      "No second files.", kConfigSms, true};
-  return RunMergeFilter(kSpec, record, config, stop);
+int AndroidSmsDataFilter(DataTypeRecord* record, SqliteConfig* config,
+                         const PackageContext& context) {
+  static const MergeFilterSpec kSpec = {kPrimaryFileKey, kSecondFilesKey, "No second files.",
+                                        kSystemAndroid,  kConfigSms,      true};
+  return RunMergeFilter(kSpec, record, config, context);
 }
 
-int AndroidSmsDataPackage(DataTypeRecord* record, ResultCallback callback, std::atomic<int>* stop,
-                          int /*data_type*/) {
-  KX_LOG(kLogProgress, "type %d KxDataPackage start", kDataType);
-  const std::string* primary_path = record->PrimaryFile(kPrimaryFileKey);
-  if (primary_path == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "No primary file.");
-    return kStatusMissingInput;
-  }
+int AndroidSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
+  const std::string* primary_path = BeginPackage(*record, context, kPrimaryFileKey);
+  if (primary_path == nullptr) return kStatusMissingInput;
   SQLite3Wrapper db(*primary_path);
-  const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
+  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;
 
   MessageMaps maps;
-  if (!CollectMessages(db, stop, &maps)) {
-    KX_LOG(kLogProgress, "%s stoped!", kPackagerName);
-    return kStatusOk;
-  }
+  if (!CollectMessages(db, context, &maps)) return PackageStopped(context);
   TextBuffer text;
   if (maps.store.failed() || !WriteSessions(maps, &text)) {
-    KX_LOG_AT(kLogError, kStem, "package text could not be written.");
+    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
     return kStatusStepFailed;
   }
-  return FinishPackage(db, kDataType, kResultKind, text.view(), callback, kStem);
+  return FinishPackage(db, context, text.view());
 }
 
 }  // namespace kx

@@ -19,42 +19,34 @@
 #include "common/log.h"
 #include "common/merge.h"
 #include "common/platform.h"
-#include "common/result_handover.h"
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
+#include "packager/package_steps.h"
 
 namespace kx {
 
 namespace {
-
-constexpr char kStem[] = "whatsappdatapackage";
-constexpr char kFilterName[] = "WhatsAppDataFilter";
 
 constexpr char kMessageStoreKey[] = "msg_file_path";
 constexpr char kContactsKey[] = "wa_file_path";
 constexpr char kMessageCopiesKey[] = "msg_files_path";
 constexpr char kContactCopiesKey[] = "wa_files_path";
 
-// What tells the two applications apart.
+// What tells the two applications apart besides their rows of the table.
 struct Application {
-  int data_type;
-  int result_kind;
-  const char* stop_name;
   bool reads_private_files;  // contacts database, avatars and own number
   const MediaFolders& older_layout_folders;
 };
 
 const Application& WhatsApp() {
-  static const Application application = {0, 20, "WhatsAppDataPackage", true,
-                                          WhatsAppMediaFolders()};
+  static const Application application = {true, WhatsAppMediaFolders()};
   return application;
 }
 
 const Application& WhatsAppBusiness() {
-  static const Application application = {25, 21, "WhatsAppBusinessDataPackage", false,
-                                          WhatsAppBusinessMediaFolders()};
+  static const Application application = {false, WhatsAppBusinessMediaFolders()};
   return application;
 }
 
@@ -106,12 +98,12 @@ std::string PrivateFilesFolder(const std::string& root) {
 }
 
 // jid -> display name; the first non-empty name of a jid wins.
-void LoadContactNames(const std::string& contacts_path, ContactNames* names) {
+void LoadContactNames(const std::string& contacts_path, const char* stem, ContactNames* names) {
   SQLite3Wrapper db(contacts_path);
   const SourceCheck check = CheckSourceDatabase(&db);
   if (!check.ok()) {
     // The chats are still packaged, with numbers where names would be.
-    KX_LOG_AT(kLogProblem, kStem, "sqlite error message : %s.", check.message.c_str());
+    KX_LOG_AT(kLogProblem, stem, "sqlite error message : %s.", check.message.c_str());
     return;
   }
   SqliteStatement query = PrepareStatement(db, kContactNamesQuery);
@@ -123,12 +115,12 @@ void LoadContactNames(const std::string& contacts_path, ContactNames* names) {
 
 // User part of a jid -> its avatar file: the files "<jid>.j" of the
 // Avatars folder.
-void LoadAvatarPaths(const std::string& root, AvatarPaths* avatars) {
+void LoadAvatarPaths(const std::string& root, const char* stem, AvatarPaths* avatars) {
   const std::string folder = JoinPath(PrivateFilesFolder(root), kAvatarFolder);
   std::error_code error;
   std::filesystem::directory_iterator entries(PathFromUtf8(folder), error);
   if (error) {
-    KX_LOG(kLogProblem, "Filename : %s, line : %d, profile file search fail", kStem, __LINE__);
+    KX_LOG(kLogProblem, "Filename : %s, line : %d, profile file search fail", stem, __LINE__);
     return;
   }
   const std::string extension = kAvatarExtension;
@@ -231,44 +223,35 @@ void SetSessionTypes(const GroupMembers& members, const ContactNames& names,
   }
 }
 
-void AddOwnNumber(const std::string& root, Json::Value* document) {
+void AddOwnNumber(const std::string& root, const char* stem, Json::Value* document) {
   std::string number;
   const std::string path = JoinPath(PrivateFilesFolder(root), kOwnNumberFile);
   if (root.empty() || !ReadOwnNumberFile(path, &number)) {
-    KX_LOG(kLogProblem, "Filename : %s, line : %d, me file open fail", kStem, __LINE__);
+    KX_LOG(kLogProblem, "Filename : %s, line : %d, me file open fail", stem, __LINE__);
     return;
   }
   (*document)["my_phone_number"] = number;
   (*document)["my_jid"] = number + kWhatsAppUserJidSuffix;
 }
 
-int StoppedPackage(const Application& application) {
-  KX_LOG(kLogProgress, "%s stoped!", application.stop_name);
-  return kStatusOk;
-}
-
-int PackageChats(const Application& application, DataTypeRecord* record, ResultCallback callback,
-                 std::atomic<int>* stop) {
-  KX_LOG(kLogProgress, "type %d KxDataPackage start", application.data_type);
-  const std::string* store_path = record->PrimaryFile(kMessageStoreKey);
-  if (store_path == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "No primary file.");
-    return kStatusMissingInput;
-  }
+int PackageChats(const Application& application, DataTypeRecord* record,
+                 const PackageContext& context) {
+  const std::string* store_path = BeginPackage(*record, context, kMessageStoreKey);
+  if (store_path == nullptr) return kStatusMissingInput;
   ContactNames names;
   AvatarPaths avatars;
   if (application.reads_private_files) {
     const std::string* contacts_path = record->PrimaryFile(kContactsKey);
     if (contacts_path == nullptr) {
-      KX_LOG_AT(kLogProblem, kStem, "No wal_database file.");
+      KX_LOG_AT(kLogProblem, context.stem, "No wal_database file.");
     } else {
-      LoadContactNames(*contacts_path, &names);
+      LoadContactNames(*contacts_path, context.stem, &names);
     }
-    LoadAvatarPaths(record->additional_param, &avatars);
+    LoadAvatarPaths(record->additional_param, context.stem, &avatars);
   }
 
   SQLite3Wrapper db(*store_path);
-  const int opened = OpenSourceDatabase(&db, kStem, __LINE__);
+  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) {
     KX_LOG(kLogError, "WhatsApp primary database open fail");
     return opened;
@@ -276,77 +259,77 @@ int PackageChats(const Application& application, DataTypeRecord* record, ResultC
   AddIsDeletedColumns(db);
 
   WhatsAppChatMap chats;
-  if (!ReadChatList(db, avatars, stop, &names, &chats)) return StoppedPackage(application);
+  if (!ReadChatList(db, avatars, context.stop, &names, &chats)) return PackageStopped(context);
   SetSessionTypes(ReadGroupMembers(db), names, &chats);
 
   MessageWriterSettings settings;
   settings.temp_folder = record->temp_folder;
   settings.older_layout_folders = &application.older_layout_folders;
-  settings.stop = stop;
+  settings.stop = context.stop;
   const bool finished = CheckIsTableExist(db, "messages")
                             ? WriteOlderLayoutMessages(db, settings, &chats)
                             : WriteNewerLayoutMessages(db, settings, &chats);
-  if (!finished || StopRequested(stop)) return StoppedPackage(application);
+  if (!finished || context.StopRequested()) return PackageStopped(context);
 
   Json::Value document(Json::objectValue);
   document["chat_sessions"] = EmptyJsonArray();
   for (auto& entry : chats) document["chat_sessions"].append(std::move(entry.second));
   document["size"] = Json::UInt64(chats.size());
-  if (application.reads_private_files) AddOwnNumber(record->additional_param, &document);
-  return FinishPackage(db, application.data_type, application.result_kind, WriteJson(document),
-                       callback, kStem);
+  if (application.reads_private_files) {
+    AddOwnNumber(record->additional_param, context.stem, &document);
+  }
+  return FinishPackage(db, context, WriteJson(document));
 }
 
 // A queue whose database has no primary to merge into is emptied, so the
 // filter loop of the dispatcher ends.
-void DiscardCopies(FileQueue* copies) {
+void DiscardCopies(FileQueue* copies, const char* stem) {
   std::string path;
   while (copies != nullptr && copies->Pop(&path)) {
-    KX_LOG_AT(kLogProblem, kStem, "copy %s has no primary database, skipped.", path.c_str());
+    KX_LOG_AT(kLogProblem, stem, "copy %s has no primary database, skipped.", path.c_str());
   }
 }
 
 }  // namespace
 
-int WhatsAppDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop) {
-  KX_LOG(kLogProgress, "type %d KxDataFilter start", WhatsApp().data_type);
+int WhatsAppDataFilter(DataTypeRecord* record, SqliteConfig* config,
+                       const PackageContext& context) {
+  KX_LOG(kLogProgress, "type %d KxDataFilter start", context.data_type);
   const std::string* store_path = record->PrimaryFile(kMessageStoreKey);
   if (store_path == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "No primary file.");
+    KX_LOG_AT(kLogError, context.stem, "No primary file.");
     return kStatusMissingInput;
   }
   const std::string* contacts_path = record->PrimaryFile(kContactsKey);
-  if (contacts_path == nullptr) KX_LOG_AT(kLogProblem, kStem, "No primary file.");
+  if (contacts_path == nullptr) KX_LOG_AT(kLogProblem, context.stem, "No primary file.");
   if (config == nullptr) {
-    KX_LOG_AT(kLogError, kStem, "Fail to load config.");
+    KX_LOG_AT(kLogError, context.stem, "Fail to load config.");
     return kStatusConfigLoadFailed;
   }
   FileQueue* store_copies = record->SecondFiles(kMessageCopiesKey);
   if (store_copies != nullptr && !store_copies->Empty()) {
-    const int status = MergeMessageStoreCopies(*config, *store_path, *store_copies, stop);
+    const int status = MergeMessageStoreCopies(*config, *store_path, *store_copies, context.stop);
     if (status != kStatusOk) return status;
   }
   FileQueue* contact_copies = record->SecondFiles(kContactCopiesKey);
   if (contacts_path == nullptr) {
-    DiscardCopies(contact_copies);
+    DiscardCopies(contact_copies, context.stem);
   } else if (contact_copies != nullptr && !contact_copies->Empty()) {
     const int status = MergeDatabaseCopiesByKey(*config, *contacts_path, *contact_copies,
-                                                kSystemAndroid, kConfigWhatsApp, stop);
+                                                kSystemAndroid, kConfigWhatsApp, context.stop);
     if (status != kStatusOk) return status;
   }
-  if (StopRequested(stop)) KX_LOG(kLogProgress, "%s stoped!", kFilterName);
-  KX_LOG(kLogProgress, "type %d KxDataFilter end", WhatsApp().data_type);
+  if (context.StopRequested()) KX_LOG(kLogProgress, "%s stoped!", context.filter_name);
+  KX_LOG(kLogProgress, "type %d KxDataFilter end", context.data_type);
   return kStatusOk;
 }
 
-int WhatsAppDataPackage(DataTypeRecord* record, ResultCallback callback, std::atomic<int>* stop,
-                        int /*data_type*/) {
-  return PackageChats(WhatsApp(), record, callback, stop);
+int WhatsAppDataPackage(DataTypeRecord* record, const PackageContext& context) {
+  return PackageChats(WhatsApp(), record, context);
 }
 
-int WhatsAppBusinessDataPackage(DataTypeRecord* record, ResultCallback callback,
-                                std::atomic<int>* stop, int /*data_type*/) {
-  return PackageChats(WhatsAppBusiness(), record, callback, stop);
+int WhatsAppBusinessDataPackage(DataTypeRecord* record, const PackageContext& context) {
+  return PackageChats(WhatsAppBusiness(), record, context);
 }
 
 }  // namespace kx

@@ -5,9 +5,7 @@
 #ifndef KX_ANDROID_WHATSAPP_H_
 #define KX_ANDROID_WHATSAPP_H_
 
-#include <atomic>
-
-#include "sdk/data_type_record.h"
+#include "packager/contract.h"
 
 namespace kx {
 
@@ -16,19 +14,17 @@ namespace kx {
 // database "wa_file_path" (keyed merge; rows only a copy holds get
 // is_deleted = 1). Returns 0, 1100 without a message store, or the merge's
 // status.
-int WhatsAppDataFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop);
+int WhatsAppDataFilter(DataTypeRecord* record, SqliteConfig* config, const PackageContext& context);
 
 // Hands {"chat_sessions": [...], "size": n, "my_phone_number", "my_jid"} to
-// `callback` (result kind 20) and writes each chat's messages as batch files
+// the callback and writes each chat's messages as batch files
 // into the temp folder. Returns 0 (also after a stop, then without a
 // callback), 1100 without a message store, 1105 when it cannot be opened.
-int WhatsAppDataPackage(DataTypeRecord* record, ResultCallback callback, std::atomic<int>* stop,
-                        int data_type);
+int WhatsAppDataPackage(DataTypeRecord* record, const PackageContext& context);
 
-// The same for WhatsApp Business (result kind 21): no contacts database, no
-// own number, the Business media folders for the older layout.
-int WhatsAppBusinessDataPackage(DataTypeRecord* record, ResultCallback callback,
-                                std::atomic<int>* stop, int data_type);
+// The same for WhatsApp Business: no contacts database, no own number, the
+// Business media folders for the older layout.
+int WhatsAppBusinessDataPackage(DataTypeRecord* record, const PackageContext& context);
 
 }  // namespace kx
 

@@ -12,7 +12,8 @@
 #include "android/contacts.h"
 #include "android/sms.h"
 #include "android/whatsapp.h"
-#include "sdk/data_type_record.h"
+#include "packager/data_type_record.h"
+#include "sdk/data_type_table.h"
 #include "sdk/staged_request.h"
 #include "sdk/staged_runner.h"
 
@@ -36,7 +37,7 @@ void Package(kx::PackageFunction package, const char* key, const std::string& pa
   record.temp_folder = folder;
   record.primary_files[key] = path;
   std::atomic<int> stop{0};
-  package(&record, IgnoreResult, &stop, data_type);
+  package(&record, kx::FindDataType(data_type)->Context(IgnoreResult, &stop));
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 #include <string>
 
 #include "android/call_history.h"
-#include "sdk/data_type_record.h"
+#include "packager/data_type_record.h"
+#include "sdk/data_type_table.h"
 
 namespace {
 
@@ -34,6 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   record.temp_folder = folder;
   record.primary_files["callhistory_file_path"] = path;
   std::atomic<int> stop{0};
-  kx::AndroidCallhistoryDataPackage(&record, IgnoreResult, &stop, 3);
+  kx::AndroidCallhistoryDataPackage(&record, kx::FindDataType(3)->Context(IgnoreResult, &stop));
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "common/staging.h"
 #include "common/status.h"
 #include "common/text.h"
+#include "packager/package_steps.h"
 #include "pipeline/line_message_classifier.h"
 
 namespace kx {
@@ -20,6 +21,7 @@ namespace {
 constexpr char kCheckParamOperation[] = "AndroidLineDataPackage::CheckParam";
 constexpr char kInitOperation[] = "AndroidLineDataPackage::Init";
 constexpr char kAnalyseOperation[] = "AndroidLineDataPackage::AnalyseDatabase";
+constexpr char kOutPutOperation[] = "AndroidLineDataPackage::OutPut";
 constexpr char kSearchAccountOperation[] = "AndroidLineDataPackage::_SearchAccountID";
 constexpr char kGetChatOperation[] = "AndroidLineDataPackage::_GetChat";
 constexpr char kGetMessageOperation[] = "AndroidLineDataPackage::_GetMessage";
@@ -105,8 +107,9 @@ constexpr char kReplyRelationKey[] = "message_relation_server_message_id";
 // Reads one row column by column, testing the staged stop flag before each.
 class StoppableRow {
  public:
-  StoppableRow(const SqliteStatement& statement, const char* operation)
-      : statement_(statement), operation_(operation) {}
+  StoppableRow(const SqliteStatement& statement, const std::atomic<int>* staged_stop,
+               const char* operation)
+      : statement_(statement), staged_stop_(staged_stop), operation_(operation) {}
 
   bool stopped() const { return stopped_; }
   std::string Text(int column) { return Go() ? statement_.ColumnText(column) : std::string(); }
@@ -116,11 +119,12 @@ class StoppableRow {
 
  private:
   bool Go() {
-    if (!stopped_ && StagedStopRequested(operation_)) stopped_ = true;
+    if (!stopped_ && StagedStopRequested(staged_stop_, operation_)) stopped_ = true;
     return !stopped_;
   }
 
   const SqliteStatement& statement_;
+  const std::atomic<int>* staged_stop_;
   const char* operation_;
   bool stopped_ = false;
 };
@@ -145,6 +149,7 @@ std::string JoinNames(const std::vector<std::string>& names) {
 AndroidLineDataPackage::AndroidLineDataPackage(const StagedParameters& parameters)
     : temp_folder_(parameters.temp_folder),
       callback_(parameters.callback),
+      staged_stop_(parameters.staged_stop),
       line_file_path_(parameters.primary_file_path),
       storage_(parameters.temp_folder) {}
 
@@ -203,10 +208,9 @@ int AndroidLineDataPackage::AnalyseDatabase() {
 int AndroidLineDataPackage::OutPut() {
   Json::Value document;
   storage_.BuildResultDocument(document);
-  const std::string text = WriteJson(document);
-  if (callback_ != nullptr) {
-    callback_(kAndroidLineResultKind, text.c_str(), static_cast<int>(text.size()));
-  }
+  const int handed_over =
+      HandOverDocument(kAndroidLineResultKind, WriteJson(document), callback_, kOutPutOperation);
+  if (handed_over != kStatusOk) return handed_over;
   // A damaged page ends a read loop early: what was read is handed over
   // above, and the run still fails in SQLite's words.
   std::string damage;
@@ -246,7 +250,7 @@ int AndroidLineDataPackage::GetContactName() {
   const int rc = Prepare(kContactNameOperation, kContactQuery, &statement);
   if (rc != kStatusOk) return rc;
   while (statement.Step() == SQLITE_ROW) {
-    StoppableRow row(statement, kContactNameOperation);
+    StoppableRow row(statement, staged_stop_, kContactNameOperation);
     std::string mid = row.Text(0);
     std::string name = row.Text(1);
     if (row.stopped()) return kStatusStopped;
@@ -262,7 +266,7 @@ int AndroidLineDataPackage::GetGroupName() {
   const int rc = Prepare(kGroupNameOperation, kGroupQuery, &statement);
   if (rc != kStatusOk) return rc;
   while (statement.Step() == SQLITE_ROW) {
-    StoppableRow row(statement, kGroupNameOperation);
+    StoppableRow row(statement, staged_stop_, kGroupNameOperation);
     std::string id = row.Text(0);
     std::string name = row.Text(1);
     if (row.stopped()) return kStatusStopped;
@@ -276,7 +280,7 @@ int AndroidLineDataPackage::GetGroupMember() {
   const int rc = Prepare(kGroupMemberOperation, kMemberQuery, &statement);
   if (rc != kStatusOk) return rc;
   while (statement.Step() == SQLITE_ROW) {
-    StoppableRow row(statement, kGroupMemberOperation);
+    StoppableRow row(statement, staged_stop_, kGroupMemberOperation);
     std::string id = row.Text(0);
     std::string member_id = row.Text(1);
     if (row.stopped()) return kStatusStopped;
@@ -309,7 +313,7 @@ int AndroidLineDataPackage::GetRoomMember(const std::string& chat_id,
   std::vector<std::string> mids;
   std::unordered_set<std::string> seen;
   while (room_statement_.Step() == SQLITE_ROW) {
-    StoppableRow row(room_statement_, kGetChatOperation);
+    StoppableRow row(room_statement_, staged_stop_, kGetChatOperation);
     const std::string content = row.Text(0);
     if (row.stopped()) return kStatusStopped;
     for (std::string& mid : SplitString(content, '\n')) {
@@ -325,7 +329,7 @@ int AndroidLineDataPackage::GetRoomMember(const std::string& chat_id,
 // Chats
 
 int AndroidLineDataPackage::ReadChatRow(const SqliteStatement& statement, LineChat* chat) {
-  StoppableRow row(statement, kGetChatOperation);
+  StoppableRow row(statement, staged_stop_, kGetChatOperation);
   chat->mid = row.Text(kChatId);
   chat->last_message = row.Text(kChatLastMessage);
   chat->last_created_time = row.Text(kChatLastCreatedTime);
@@ -382,7 +386,7 @@ int AndroidLineDataPackage::GetChat() {
     // The owner's own chat is no conversation; a repeated id is one chat.
     if (chat.mid == account_id_ || !seen.insert(chat.mid).second) continue;
     NameChat(&chat);
-    if (StagedStopRequested(kGetChatOperation)) return kStatusStopped;
+    if (StagedStopRequested(staged_stop_, kGetChatOperation)) return kStatusStopped;
     chat.id = static_cast<int>(chats_.size()) + 1;
     chats_.push_back(std::move(chat));
   }
@@ -474,7 +478,7 @@ void AndroidLineDataPackage::DealReplyMsg(const std::string& server_id, const st
 
 int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement,
                                            const std::string& chat_id, LineMessage* message) {
-  StoppableRow row(statement, kGetMessageOperation);
+  StoppableRow row(statement, staged_stop_, kGetMessageOperation);
   message->id = row.Int64(kMessageId);
   const std::string server_id = row.Text(kMessageServerId);
   row.Text(kMessageChatId);  // the chat is the one asked for

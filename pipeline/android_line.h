@@ -10,6 +10,7 @@
 #ifndef KX_PIPELINE_ANDROID_LINE_H_
 #define KX_PIPELINE_ANDROID_LINE_H_
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -17,10 +18,9 @@
 #include <vector>
 
 #include "common/sqlite_wrapper.h"
-#include "pipeline/abstract_data_package.h"
+#include "packager/staged_package.h"
 #include "pipeline/android_line_records.h"
 #include "pipeline/android_line_storage.h"
-#include "sdk/staged_request.h"
 
 namespace kx {
 
@@ -67,6 +67,7 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
 
   std::string temp_folder_;
   ResultCallback callback_;
+  const std::atomic<int>* staged_stop_;
   std::string line_file_path_;
   AndroidLineDataPackageStorage storage_;
   std::unique_ptr<SQLite3Wrapper> db_;

@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "pipeline/abstract_data_package.h"
+#include "packager/staged_package.h"
 #include "pipeline/android_line_records.h"
 
 namespace kx {

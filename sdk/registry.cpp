@@ -255,9 +255,10 @@ int Registry::RunFilterLoop(DataTypeRecord* record, const std::string& config_fo
     record->state = kRecordFilterFailed;
     return FilterEnd(kStatusFilterFailed);
   }
-  const FilterFunction filter = FindDataType(record->data_type)->filter;
+  const DataTypeEntry* entry = FindDataType(record->data_type);
+  const PackageContext context = entry->Context(nullptr, stop);
   for (;;) {
-    if (filter(record, config.get(), stop) != 0) {
+    if (entry->filter(record, config.get(), context) != 0) {
       record->state = kRecordFilterFailed;
       return kStatusFilterFailed;
     }
@@ -294,7 +295,7 @@ int Registry::PackageOne(ResultCallback callback, int data_type, std::atomic<int
     KX_LOG(kLogProblem, "type %d has no package function", data_type);
     return kStatusMissingInput;
   }
-  if (entry->package(record, callback, stop, data_type) != 0) return kStatusNotPackaged;
+  if (entry->package(record, entry->Context(callback, stop)) != 0) return kStatusNotPackaged;
   if (stop->load() == kStopRequested) return kStatusStopped;
   std::lock_guard<std::mutex> lock(mutex_);
   records_.erase(data_type);
@@ -316,7 +317,7 @@ int Registry::PackageAll(ResultCallback callback, std::atomic<int>* stop) {
       KX_LOG(kLogProblem, "type %d has no package function", record->data_type);
       continue;
     }
-    if (entry->package(record, callback, stop, record->data_type) != 0) return kStatusNotPackaged;
+    if (entry->package(record, entry->Context(callback, stop)) != 0) return kStatusNotPackaged;
     if (stop->load() == kStopRequested) return kStatusStopped;
     record->state = kRecordPackaged;
   }

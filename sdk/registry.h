@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "sdk/data_type_record.h"
+#include "packager/data_type_record.h"
 
 namespace kx {
 

@@ -18,21 +18,6 @@ std::string TextMember(const Json::Value& object, const char* key) {
   return value.isString() ? value.asString() : std::string();
 }
 
-const char* PrimaryFileKey(int data_type) {
-  switch (data_type) {
-    case kStagedIosCalendar:
-      return "calendar_file_path";
-    case kStagedIosKxPhoto:
-      return "photo_file_path";
-    case kStagedIosMusicVideo:
-      return "music_video_file_path";
-    case kStagedAndroidLine:
-      return "line_file_path";
-    default:
-      return "";
-  }
-}
-
 }  // namespace
 
 bool IsStagedDataType(int data_type) {
@@ -46,8 +31,12 @@ StagedParameters StagedParametersFromRequest(const Json::Value& request, int dat
   parameters.data_type = data_type;
   parameters.temp_folder = TextMember(request, "temp_folder");
   parameters.callback = callback;
+  parameters.staged_stop = &StagedStopFlag();
   const Json::Value& primary = request["primary_file_object"];
-  parameters.primary_file_path = TextMember(primary, PrimaryFileKey(data_type));
+  const StagedPackagerEntry* packager = FindStagedPackager(data_type);
+  if (packager != nullptr) {
+    parameters.primary_file_path = TextMember(primary, packager->primary_key);
+  }
   if (data_type != kStagedAndroidLine) {
     parameters.additional_param = TextMember(request, "addtional_param");
   }

@@ -4,10 +4,8 @@
 
 #include <json/json.h>
 
-#include <string>
-#include <unordered_map>
-
 #include "kxdatapackage.h"
+#include "packager/staged_package.h"
 
 namespace kx {
 
@@ -19,21 +17,10 @@ constexpr int kStagedAndroidLine = 30;
 
 bool IsStagedDataType(int data_type);
 
-struct StagedParameters {
-  int data_type = 0;
-  std::string temp_folder;  // output folder of the run
-  ResultCallback callback = nullptr;
-  std::string primary_file_path;
-  // Calendar (7) only.
-  std::string manifest_file_path;
-  std::string additional_param;
-  std::string config_folder;  // "second_file_objects"."configer_file_path"
-  Json::Value second_file_objects;
-  std::unordered_map<std::string, std::string> extra;  // never filled by a request
-};
-
-// Fills the block for a staged data type from a parsed request. Absent or
-// non-text members read as empty text.
+// Fills the block for a staged data type from a parsed request, with the
+// library's staged stop flag. Absent or non-text members read as empty text;
+// the primary file is the member its packager registered ("" when it has
+// none).
 StagedParameters StagedParametersFromRequest(const Json::Value& request, int data_type,
                                              ResultCallback callback);
 

@@ -2,29 +2,11 @@
 
 #include "common/log.h"
 #include "common/status.h"
-#include "pipeline/android_line.h"
+#include "pipeline/registration.h"
 
 namespace kx {
 
 namespace {
-
-using StagedFactory = std::unique_ptr<AbstractKxDataPackage> (*)(const StagedParameters&);
-
-template <typename Package>
-std::unique_ptr<AbstractKxDataPackage> Make(const StagedParameters& parameters) {
-  return std::make_unique<Package>(parameters);
-}
-
-struct StagedPackager {
-  int data_type;
-  StagedFactory create;
-};
-
-// The iOS calendar (7), Kx photo (28) and music-and-video (29) packagers join
-// this table as they are built.
-constexpr StagedPackager kStagedPackagers[] = {
-    {kStagedAndroidLine, &Make<AndroidLineDataPackage>},
-};
 
 // One stage: its announcement, and its error line at the stage's level.
 struct Stage {
@@ -44,11 +26,16 @@ constexpr Stage kStages[] = {
 
 }  // namespace
 
-std::unique_ptr<AbstractKxDataPackage> CreateStagedPackage(const StagedParameters& parameters) {
-  for (const StagedPackager& packager : kStagedPackagers) {
-    if (packager.data_type == parameters.data_type) return packager.create(parameters);
+const StagedPackagerEntry* FindStagedPackager(int data_type) {
+  for (const StagedPackagerEntry& packager : StagedPackagers()) {
+    if (packager.data_type == data_type) return &packager;
   }
   return nullptr;
+}
+
+std::unique_ptr<AbstractKxDataPackage> CreateStagedPackage(const StagedParameters& parameters) {
+  const StagedPackagerEntry* packager = FindStagedPackager(parameters.data_type);
+  return packager != nullptr ? packager->create(parameters) : nullptr;
 }
 
 int RunStagedStages(AbstractKxDataPackage& package, int data_type) {

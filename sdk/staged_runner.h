@@ -4,10 +4,13 @@
 
 #include <memory>
 
-#include "pipeline/abstract_data_package.h"
-#include "sdk/staged_request.h"
+#include "packager/staged_package.h"
 
 namespace kx {
+
+// The registered staged packager of `data_type`, or null when there is none
+// (yet) for it.
+const StagedPackagerEntry* FindStagedPackager(int data_type);
 
 // The staged packager of the block's data type, or null when there is none
 // (yet) for it.

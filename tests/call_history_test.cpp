@@ -26,6 +26,7 @@ constexpr int kCallHistoryType = 3;
 
 using test::CapturedResults;
 using test::CaptureResult;
+using test::ContextFor;
 using test::Formatted;
 using test::g_results;
 using test::Parsed;
@@ -51,8 +52,8 @@ class CallHistoryTest : public ::testing::Test {
     record.data_type = kCallHistoryType;
     record.primary_files["callhistory_file_path"] = path;
     std::atomic<int> no_stop{0};
-    return AndroidCallhistoryDataPackage(&record, CaptureResult, stop ? stop : &no_stop,
-                                         kCallHistoryType);
+    return AndroidCallhistoryDataPackage(&record,
+                                         ContextFor(kCallHistoryType, stop ? stop : &no_stop));
   }
 
   // Stages `primary` and `copies` through the library's filter entry point.
@@ -244,7 +245,7 @@ TEST_F(CallHistoryTest, PackageWithoutPrimaryFileFails) {
   DataTypeRecord record;
   std::atomic<int> stop{0};
   EXPECT_EQ(kStatusMissingInput,
-            AndroidCallhistoryDataPackage(&record, CaptureResult, &stop, kCallHistoryType));
+            AndroidCallhistoryDataPackage(&record, ContextFor(kCallHistoryType, &stop)));
   EXPECT_EQ(0, g_results.count);
   EXPECT_NE(std::string::npos, LogText().find("[androidcallhistorydatapackage], at "));
   EXPECT_NE(std::string::npos, LogText().find(" line, No primary file."));
@@ -269,7 +270,9 @@ TEST_F(CallHistoryTest, FilterWithoutItsInputsFails) {
     if (c.queue != Queue::kNone) record.second_files["callhistory_files_path"];
     if (c.queue == Queue::kFilled) record.second_files["callhistory_files_path"].Push("copy.db");
     std::atomic<int> stop{0};
-    EXPECT_EQ(kStatusMissingInput, AndroidCallhistoryDataFilter(&record, nullptr, &stop)) << c.name;
+    EXPECT_EQ(kStatusMissingInput,
+              AndroidCallhistoryDataFilter(&record, nullptr, ContextFor(kCallHistoryType, &stop)))
+        << c.name;
     EXPECT_NE(std::string::npos, LogText().find(c.log_text)) << c.name;
   }
 }

@@ -71,6 +71,7 @@ constexpr char kInsertData[] =
 
 using test::CapturedResults;
 using test::CaptureResult;
+using test::ContextFor;
 using test::Formatted;
 using test::g_results;
 using test::Parsed;
@@ -123,7 +124,7 @@ class ContactsTest : public ::testing::Test {
     test::RunSql(db_path_, std::string(kContactTables) + inserts);
   }
 
-  int Package() { return AndroidContactDataPackage(&record_, CaptureResult, &stop_, kContactType); }
+  int Package() { return AndroidContactDataPackage(&record_, ContextFor(kContactType, &stop_)); }
 
   // Packages and returns the one document handed over.
   std::string PackagedText() {
@@ -394,7 +395,8 @@ class ContactsMergeTest : public ContactsTest {
     record_.second_files["contact_files_path"].Push(second);
     std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
     ASSERT_NE(nullptr, config);
-    EXPECT_EQ(kStatusOk, AndroidContactDataFilter(&record_, config.get(), &stop_));
+    EXPECT_EQ(kStatusOk,
+              AndroidContactDataFilter(&record_, config.get(), ContextFor(kContactType, &stop_)));
     EXPECT_TRUE(record_.second_files["contact_files_path"].Empty());
   }
 
@@ -539,14 +541,17 @@ TEST_F(ContactsTest, StopSetOrInputsMissing) {
 
   std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
   // No further copies: no queue, then an empty one.
-  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
+  EXPECT_EQ(kStatusMissingInput,
+            AndroidContactDataFilter(&record_, config.get(), ContextFor(kContactType, &stop_)));
   record_.second_files["contact_files_path"];
-  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
+  EXPECT_EQ(kStatusMissingInput,
+            AndroidContactDataFilter(&record_, config.get(), ContextFor(kContactType, &stop_)));
 
   record_.primary_files.clear();
   EXPECT_EQ(kStatusMissingInput, Package());
   EXPECT_EQ(0, g_results.count);
-  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
+  EXPECT_EQ(kStatusMissingInput,
+            AndroidContactDataFilter(&record_, config.get(), ContextFor(kContactType, &stop_)));
 }
 
 TEST_F(ContactsTest, DatabaseWithoutContactTablesGivesAnEmptyList) {

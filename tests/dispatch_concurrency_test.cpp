@@ -36,7 +36,7 @@ std::atomic<int> g_callbacks{0};
 std::atomic<bool> g_package_running{false};
 
 // Pops one file per call, slowly, so other callers queue while it runs.
-int SlowFilter(DataTypeRecord* record, SqliteConfig*, std::atomic<int>*) {
+int SlowFilter(DataTypeRecord* record, SqliteConfig*, const PackageContext&) {
   std::string path;
   if (record->SecondFiles("safariHis_files_path")->Pop(&path)) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -47,9 +47,9 @@ int SlowFilter(DataTypeRecord* record, SqliteConfig*, std::atomic<int>*) {
 }
 
 // Works row by row until it sees the stop flag, as a real packager does.
-int EndlessPackage(DataTypeRecord*, ResultCallback, std::atomic<int>* stop, int) {
+int EndlessPackage(DataTypeRecord*, const PackageContext& context) {
   g_package_running = true;
-  while (stop->load() != 1) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  while (!context.StopRequested()) std::this_thread::sleep_for(std::chrono::microseconds(200));
   return 0;  // stopped: no callback
 }
 
@@ -58,7 +58,9 @@ int CountCallback(int, const char*, int) {
   return 0;
 }
 
-const DataTypeEntry kEntry = {"FakeDataPackage",
+const DataTypeEntry kEntry = {5,
+                              "FakeDataPackage",
+                              "FakeDataFilter",
                               "fakedatapackage",
                               SlowFilter,
                               EndlessPackage,

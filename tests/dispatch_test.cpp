@@ -25,7 +25,7 @@ std::atomic<int> g_filter_result{0};
 std::vector<std::string> g_callback_texts;
 int g_callback_kind = -1;
 
-int FakeFilter(DataTypeRecord* record, SqliteConfig*, std::atomic<int>*) {
+int FakeFilter(DataTypeRecord* record, SqliteConfig*, const PackageContext&) {
   ++g_filter_calls;
   if (g_filter_result != 0) return g_filter_result;
   FileQueue* queue = record->SecondFiles("safari_files_path");
@@ -34,15 +34,15 @@ int FakeFilter(DataTypeRecord* record, SqliteConfig*, std::atomic<int>*) {
   return g_filter_result;
 }
 
-int FakePackage(DataTypeRecord* record, ResultCallback callback, std::atomic<int>*, int) {
+int FakePackage(DataTypeRecord* record, const PackageContext& context) {
   ++g_package_calls;
   const std::string text =
       "{\"primary\":\"" + std::string(record->PrimaryFile("p") ? "yes" : "no") + "\"}";
-  callback(4, text.c_str(), static_cast<int>(text.size()));
+  context.callback(context.result_kind, text.c_str(), static_cast<int>(text.size()));
   return 0;
 }
 
-int FailingPackage(DataTypeRecord*, ResultCallback, std::atomic<int>*, int) { return 1105; }
+int FailingPackage(DataTypeRecord*, const PackageContext&) { return 1105; }
 
 int CaptureResult(int kind, const char* text, int length) {
   g_callback_kind = kind;
@@ -50,13 +50,17 @@ int CaptureResult(int kind, const char* text, int length) {
   return 0;
 }
 
-const DataTypeEntry kFakeEntry = {"FakeDataPackage",
+const DataTypeEntry kFakeEntry = {4,
+                                  "FakeDataPackage",
+                                  "FakeDataFilter",
                                   "fakedatapackage",
                                   FakeFilter,
                                   FakePackage,
                                   {"safari_files_path", nullptr},
                                   4};
-const DataTypeEntry kFailingPackageEntry = {"FakeDataPackage",
+const DataTypeEntry kFailingPackageEntry = {4,
+                                            "FakeDataPackage",
+                                            "FakeDataFilter",
                                             "fakedatapackage",
                                             FakeFilter,
                                             FailingPackage,

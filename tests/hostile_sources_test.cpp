@@ -17,9 +17,9 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "package_capture.h"
+#include "packager/data_type_record.h"
 #include "samples/android_line.h"
 #include "samples/sample_set.h"
-#include "sdk/data_type_record.h"
 #include "sdk/data_type_table.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -82,8 +82,8 @@ class HostileSourcesTest : public ::testing::Test {
     record.temp_folder = temp;
     record.primary_files[packager.primary_key] = path;
     std::atomic<int> stop{0};
-    return FindDataType(packager.data_type)
-        ->package(&record, CaptureResult, &stop, packager.data_type);
+    const DataTypeEntry* entry = FindDataType(packager.data_type);
+    return entry->package(&record, entry->Context(CaptureResult, &stop));
   }
 
   static std::unique_ptr<test::TempDir> samples_;

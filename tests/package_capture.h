@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "common/json_util.h"
+#include "packager/contract.h"
+#include "sdk/data_type_table.h"
 #include "sdk/library.h"
 
 namespace kx::test {
@@ -42,6 +44,12 @@ inline Json::Value Parsed(const std::string& text) {
 // The writer's layout of an expected document, so that whole texts compare.
 inline std::string Formatted(const std::string& expected_json) {
   return WriteJson(Parsed(expected_json));
+}
+
+// The context the dispatcher calls `data_type`'s functions with.
+inline PackageContext ContextFor(int data_type, std::atomic<int>* stop,
+                                 ResultCallback callback = CaptureResult) {
+  return FindDataType(data_type)->Context(callback, stop);
 }
 
 // Packages `data_type` while another thread asks for a stop as soon as the

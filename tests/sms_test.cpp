@@ -27,6 +27,7 @@ constexpr int kSmsType = 4;
 
 using test::CapturedResults;
 using test::CaptureResult;
+using test::ContextFor;
 using test::Formatted;
 using test::g_results;
 using test::Parsed;
@@ -59,7 +60,7 @@ class SmsTest : public ::testing::Test {
     record.data_type = kSmsType;
     record.primary_files["sms_file_path"] = path;
     std::atomic<int> no_stop{0};
-    return AndroidSmsDataPackage(&record, CaptureResult, stop ? stop : &no_stop, kSmsType);
+    return AndroidSmsDataPackage(&record, ContextFor(kSmsType, stop ? stop : &no_stop));
   }
 
   int Filter(const std::string& primary, const std::vector<std::string>& copies) {
@@ -297,16 +298,19 @@ TEST_F(SmsTest, StopFromAnotherThreadDuringPackagingReportsStopped) {
 TEST_F(SmsTest, MissingInputsFail) {
   std::atomic<int> stop{0};
   DataTypeRecord empty;
-  EXPECT_EQ(kStatusMissingInput, AndroidSmsDataPackage(&empty, CaptureResult, &stop, kSmsType));
-  EXPECT_EQ(kStatusMissingInput, AndroidSmsDataFilter(&empty, nullptr, &stop));
+  EXPECT_EQ(kStatusMissingInput, AndroidSmsDataPackage(&empty, ContextFor(kSmsType, &stop)));
+  EXPECT_EQ(kStatusMissingInput,
+            AndroidSmsDataFilter(&empty, nullptr, ContextFor(kSmsType, &stop)));
   EXPECT_NE(std::string::npos, LogText().find("[androidsmsdatapackage], at "));
   EXPECT_NE(std::string::npos, LogText().find(" line, No primary file."));
 
   DataTypeRecord without_copies;
   without_copies.primary_files["sms_file_path"] = phone_.File("mmssms.db");
-  EXPECT_EQ(kStatusMissingInput, AndroidSmsDataFilter(&without_copies, nullptr, &stop));
+  EXPECT_EQ(kStatusMissingInput,
+            AndroidSmsDataFilter(&without_copies, nullptr, ContextFor(kSmsType, &stop)));
   without_copies.second_files["sms_files_path"];
-  EXPECT_EQ(kStatusMissingInput, AndroidSmsDataFilter(&without_copies, nullptr, &stop));
+  EXPECT_EQ(kStatusMissingInput,
+            AndroidSmsDataFilter(&without_copies, nullptr, ContextFor(kSmsType, &stop)));
   EXPECT_NE(std::string::npos, LogText().find(" line, No second files."));
   EXPECT_EQ(0, g_results.count);
 }

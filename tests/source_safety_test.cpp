@@ -37,14 +37,17 @@ constexpr char kConfigRows[] =
     " ('android','callhistory','calls','name','TEXT',0,0);";
 
 // Merges its queue the way the Android filters do.
-int MergingFilter(DataTypeRecord* record, SqliteConfig* config, std::atomic<int>* stop) {
+int MergingFilter(DataTypeRecord* record, SqliteConfig* config, const PackageContext& context) {
   const std::string* primary = record->PrimaryFile("p");
   FileQueue* copies = record->SecondFiles("reminder_files_path");
   if (primary == nullptr || copies == nullptr) return 1100;
-  return MergeDatabaseCopies(*config, *primary, *copies, kSystemAndroid, kConfigCallHistory, stop);
+  return MergeDatabaseCopies(*config, *primary, *copies, kSystemAndroid, kConfigCallHistory,
+                             context.stop);
 }
 
-const DataTypeEntry kMergingEntry = {"MergingDataPackage",
+const DataTypeEntry kMergingEntry = {7,
+                                     "MergingDataPackage",
+                                     "MergingDataFilter",
                                      "mergingdatapackage",
                                      MergingFilter,
                                      nullptr,

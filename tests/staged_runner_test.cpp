@@ -10,6 +10,7 @@
 #include "common/log.h"
 #include "pipeline/android_line.h"
 #include "sdk/library.h"
+#include "sdk/staged_request.h"
 #include "test_support.h"
 
 namespace kx {

@@ -12,8 +12,9 @@
 
 #include "android/whatsapp.h"
 #include "common/json_util.h"
+#include "packager/data_type_record.h"
 #include "samples/android_whatsapp_schema.h"
-#include "sdk/data_type_record.h"
+#include "sdk/data_type_table.h"
 #include "test_support.h"
 
 namespace kx::test {
@@ -65,8 +66,8 @@ inline PackageRun RunWhatsAppPackage(DataTypeRecord* record, int data_type,
   PackageRun run;
   const PackageFunction package =
       data_type == 25 ? WhatsAppBusinessDataPackage : WhatsAppDataPackage;
-  run.status =
-      package(record, whatsapp_capture::Capture, stop != nullptr ? stop : &no_stop, data_type);
+  run.status = package(record, FindDataType(data_type)->Context(whatsapp_capture::Capture,
+                                                                stop != nullptr ? stop : &no_stop));
   run.calls = whatsapp_capture::g_calls;
   run.result_kind = whatsapp_capture::g_kind;
   if (run.calls > 0) run.document = ParseJsonText(whatsapp_capture::g_text);

@@ -16,6 +16,7 @@
 #include "common/field_config.h"
 #include "common/json_util.h"
 #include "common/platform.h"
+#include "package_capture.h"
 #include "samples/android_whatsapp.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -104,7 +105,7 @@ class WhatsAppMergeTest : public ::testing::Test {
 
   int Filter() {
     std::atomic<int> stop{0};
-    return WhatsAppDataFilter(&record_, config_.get(), &stop);
+    return WhatsAppDataFilter(&record_, config_.get(), test::ContextFor(0, &stop));
   }
 
   test::TempDir dir_;
@@ -370,8 +371,8 @@ TEST_F(WhatsAppMergeTest, SampleCopiesThroughTheLibrary) {
 TEST_F(WhatsAppMergeTest, MissingInputs) {
   DataTypeRecord no_store;
   std::atomic<int> stop{0};
-  EXPECT_EQ(1100, WhatsAppDataFilter(&no_store, config_.get(), &stop));
-  EXPECT_EQ(1102, WhatsAppDataFilter(&record_, nullptr, &stop));
+  EXPECT_EQ(1100, WhatsAppDataFilter(&no_store, config_.get(), test::ContextFor(0, &stop)));
+  EXPECT_EQ(1102, WhatsAppDataFilter(&record_, nullptr, test::ContextFor(0, &stop)));
   // Copies of a contacts database without a primary one are dropped, so the
   // filter loop ends.
   record_.second_files["wa_files_path"].Push(dir_.File("wa_older.db"));
@@ -404,7 +405,7 @@ TEST_F(WhatsAppMergeTest, StopLeavesTheCopyAsItWas) {
   EXPECT_EQ((std::vector<std::string>{"1", "2", "3"}),
             QueryColumn(copy, "SELECT _id FROM jid ORDER BY _id"));
   record_.second_files["msg_files_path"].Push(copy);
-  EXPECT_EQ(0, WhatsAppDataFilter(&record_, config_.get(), &stop));
+  EXPECT_EQ(0, WhatsAppDataFilter(&record_, config_.get(), test::ContextFor(0, &stop)));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-// What the filter calls of one data type delivered, and the shapes of the
-// filter and package functions that consume it.
-#ifndef KX_SDK_DATA_TYPE_RECORD_H_
-#define KX_SDK_DATA_TYPE_RECORD_H_
+// What the filter calls of one data type delivered: the staged files, the
+// queues of further copies and the request's other members.
+#ifndef KX_PACKAGER_DATA_TYPE_RECORD_H_
+#define KX_PACKAGER_DATA_TYPE_RECORD_H_
 
 #include <atomic>
 #include <mutex>
@@ -12,8 +12,6 @@
 #include "kxdatapackage.h"
 
 namespace kx {
-
-class SqliteConfig;
 
 // Record states.
 constexpr int kRecordCreated = 0;
@@ -51,16 +49,6 @@ struct DataTypeRecord {
   FileQueue* SecondFiles(const std::string& key);
 };
 
-// Returns 0 on success. Pops the paths it handles; checks *stop before each
-// copy, table and row.
-using FilterFunction = int (*)(DataTypeRecord* record, SqliteConfig* config,
-                               std::atomic<int>* stop);
-
-// Calls `callback` exactly once on success; on a stop it skips the callback
-// and returns 0. `data_type` is the type being packaged.
-using PackageFunction = int (*)(DataTypeRecord* record, ResultCallback callback,
-                                std::atomic<int>* stop, int data_type);
-
 }  // namespace kx
 
-#endif  // KX_SDK_DATA_TYPE_RECORD_H_
+#endif  // KX_PACKAGER_DATA_TYPE_RECORD_H_

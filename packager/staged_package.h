@@ -1,18 +1,40 @@
-// The staged packager framework: the five stages every staged packager runs,
-// the storage writer that builds its result document, and the writer of the
-// numbered detail files that all storage writers share.
-#ifndef KX_PIPELINE_ABSTRACT_DATA_PACKAGE_H_
-#define KX_PIPELINE_ABSTRACT_DATA_PACKAGE_H_
+// The staged packager framework: the parameter block a staged packager is
+// made from, the five stages it runs, the storage writer that builds its
+// result document, and the writer of the numbered detail files that all
+// storage writers share.
+#ifndef KX_PACKAGER_STAGED_PACKAGE_H_
+#define KX_PACKAGER_STAGED_PACKAGE_H_
 
 #include <json/json.h>
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <unordered_map>
 
 #include "common/json_util.h"
+#include "kxdatapackage.h"
 
 namespace kx {
+
+// What a staged packager is made from: the request's members for its data
+// type, the host's callback and the staged stop flag.
+struct StagedParameters {
+  int data_type = 0;
+  std::string temp_folder;  // output folder of the run
+  ResultCallback callback = nullptr;
+  const std::atomic<int>* staged_stop = nullptr;  // 2 = stop
+  std::string primary_file_path;
+  // Calendar (7) only.
+  std::string manifest_file_path;
+  std::string additional_param;
+  std::string config_folder;  // "second_file_objects"."configer_file_path"
+  Json::Value second_file_objects;
+  std::unordered_map<std::string, std::string> extra;  // never filled by a request
+};
 
 // A staged packager. The runner calls the stages in declaration order and
 // stops at the first that answers non-zero; each answers a status code.
@@ -86,10 +108,30 @@ struct DetailFileItem {
 std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
                            const DetailFileItem& item);
 
-// True when the staged stop flag asks to stop, and then logs "%s stoped!"
-// with `operation`: callers return 1111 at once, so a stop is logged once.
-bool StagedStopRequested(const char* operation);
+// True when `staged_stop` asks to stop, and then logs "%s stoped!" with
+// `operation`: callers return 1111 at once, so a stop is logged once.
+bool StagedStopRequested(const std::atomic<int>* staged_stop, const char* operation);
+
+// One staged packager as its folder registers it.
+struct StagedPackagerEntry {
+  int data_type;
+  const char* primary_key;  // member of "primary_file_object" naming its source
+  std::unique_ptr<AbstractKxDataPackage> (*create)(const StagedParameters& parameters);
+};
+
+struct StagedPackagerRows {
+  const StagedPackagerEntry* rows;
+  size_t count;
+
+  const StagedPackagerEntry* begin() const { return rows; }
+  const StagedPackagerEntry* end() const { return rows + count; }
+};
+
+template <typename Package>
+std::unique_ptr<AbstractKxDataPackage> MakeStagedPackage(const StagedParameters& parameters) {
+  return std::make_unique<Package>(parameters);
+}
 
 }  // namespace kx
 
-#endif  // KX_PIPELINE_ABSTRACT_DATA_PACKAGE_H_
+#endif  // KX_PACKAGER_STAGED_PACKAGE_H_

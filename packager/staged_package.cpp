@@ -1,4 +1,4 @@
-#include "pipeline/abstract_data_package.h"
+#include "packager/staged_package.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,7 +8,6 @@
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/status.h"
-#include "sdk/library.h"
 
 namespace kx {
 
@@ -18,8 +17,11 @@ const char kMusicDetailPrefix[] = "DataAnalysis_Music_";
 const char kVideoDetailPrefix[] = "DataAnalysis_Video_";
 const char kKxPhotoDetailPrefix[] = "DataAnalysis_KxPhoto_";
 
-bool StagedStopRequested(const char* operation) {
-  if (StagedStopFlag().load(std::memory_order_relaxed) != kStagedStopRequested) return false;
+bool StagedStopRequested(const std::atomic<int>* staged_stop, const char* operation) {
+  if (staged_stop == nullptr ||
+      staged_stop->load(std::memory_order_relaxed) != kStagedStopRequested) {
+    return false;
+  }
   KX_LOG(kLogProgress, "%s stoped!", operation);
   return true;
 }

@@ -1,4 +1,4 @@
-#include "sdk/data_type_record.h"
+#include "packager/data_type_record.h"
 
 namespace kx {
 

@@ -1,0 +1,73 @@
+// The contract between the dispatcher and the old-style packagers: the row
+// a platform folder registers for each of its data types, the functions the
+// row names and the context they are called with.
+#ifndef KX_PACKAGER_CONTRACT_H_
+#define KX_PACKAGER_CONTRACT_H_
+
+#include <atomic>
+#include <cstddef>
+
+#include "common/status.h"
+#include "kxdatapackage.h"
+#include "packager/data_type_record.h"
+
+namespace kx {
+
+class SqliteConfig;
+
+// What a filter or package function is called with besides its record: who
+// it is (from its row of the data-type table, the one place that names it),
+// where its document goes and the stop flag it reads.
+struct PackageContext {
+  int data_type = -1;
+  const char* packager_name = "";     // as "%s stoped!" names a stopped package step
+  const char* filter_name = "";       // as "%s stoped!" names a stopped filter step
+  const char* stem = "";              // log stem of the packager's module
+  int result_kind = -1;               // first argument of the callback
+  ResultCallback callback = nullptr;  // null for a filter step
+  std::atomic<int>* stop = nullptr;   // 1 = stop; checked before each copy, table and row
+
+  bool StopRequested() const { return kx::StopRequested(stop); }
+};
+
+// Returns 0 on success. Pops the paths it handles.
+using FilterFunction = int (*)(DataTypeRecord* record, SqliteConfig* config,
+                               const PackageContext& context);
+
+// Calls the context's callback exactly once on success; on a stop it skips
+// the callback and returns 0.
+using PackageFunction = int (*)(DataTypeRecord* record, const PackageContext& context);
+
+// One row of the data-type table.
+struct DataTypeEntry {
+  int data_type;
+  const char* packager_name;   // as its log lines name it; "" when none
+  const char* filter_name;     // "" when it has no filter step
+  const char* source_stem;     // log stem of its module; "" when none
+  FilterFunction filter;       // null: nothing to filter
+  PackageFunction package;     // null: not packaged (or not built yet)
+  const char* second_keys[2];  // queues whose emptiness ends the filter loop
+  int result_kind;             // first argument of the callback; -1 when none
+
+  PackageContext Context(ResultCallback callback, std::atomic<int>* stop) const {
+    return {data_type, packager_name, filter_name, source_stem, result_kind, callback, stop};
+  }
+};
+
+// The rows a platform folder registers.
+struct DataTypeRows {
+  const DataTypeEntry* rows;
+  size_t count;
+
+  const DataTypeEntry* begin() const { return rows; }
+  const DataTypeEntry* end() const { return rows + count; }
+};
+
+template <size_t N>
+constexpr DataTypeRows RowsOf(const DataTypeEntry (&rows)[N]) {
+  return {rows, N};
+}
+
+}  // namespace kx
+
+#endif  // KX_PACKAGER_CONTRACT_H_

@@ -1,0 +1,36 @@
+#include "packager/merge_filter.h"
+
+#include "common/log.h"
+#include "common/merge.h"
+#include "common/status.h"
+
+namespace kx {
+
+int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteConfig* config,
+                   const PackageContext& context) {
+  KX_LOG(kLogProgress, "type %d KxDataFilter start", context.data_type);
+  const std::string* primary_path = record->PrimaryFile(spec.primary_key);
+  if (primary_path == nullptr) {
+    KX_LOG_AT(kLogError, context.stem, "No primary file.");
+    return kStatusMissingInput;
+  }
+  FileQueue* copies = record->SecondFiles(spec.second_key);
+  if (copies == nullptr || copies->Empty()) {
+    KX_LOG_AT(kLogError, context.stem, "%s", spec.no_second_message);
+    return kStatusMissingInput;
+  }
+  if (config == nullptr) {
+    KX_LOG_AT(kLogError, context.stem, "Fail to load config.");
+    return kStatusConfigLoadFailed;
+  }
+  const int status = MergeDatabaseCopies(*config, *primary_path, *copies, spec.system,
+                                         spec.config_type, context.stop);
+  if (status != kStatusOk && spec.return_merge_failure_at_once) return status;
+  if (context.StopRequested()) {
+    KX_LOG(kLogProgress, "%s stoped!", context.filter_name);
+  }
+  KX_LOG(kLogProgress, "type %d KxDataFilter end", context.data_type);
+  return status;
+}
+
+}  // namespace kx

@@ -1,0 +1,41 @@
+#include "packager/package_steps.h"
+
+#include <climits>
+
+#include "common/log.h"
+#include "common/status.h"
+
+namespace kx {
+
+const std::string* BeginPackage(const DataTypeRecord& record, const PackageContext& context,
+                                const char* primary_key) {
+  KX_LOG(kLogProgress, "type %d KxDataPackage start", context.data_type);
+  const std::string* primary = record.PrimaryFile(primary_key);
+  if (primary == nullptr) KX_LOG_AT(kLogError, context.stem, "No primary file.");
+  return primary;
+}
+
+int PackageStopped(const PackageContext& context) {
+  KX_LOG(kLogProgress, "%s stoped!", context.packager_name);
+  return kStatusOk;
+}
+
+int HandOverDocument(int result_kind, std::string_view text, ResultCallback callback,
+                     const char* stem) {
+  if (text.size() > static_cast<size_t>(INT_MAX)) {
+    KX_LOG_AT(kLogError, stem, "package text of %zu bytes is too long to hand over.", text.size());
+    return kStatusStepFailed;
+  }
+  if (callback != nullptr) callback(result_kind, text.data(), static_cast<int>(text.size()));
+  return kStatusOk;
+}
+
+int FinishPackage(const SQLite3Wrapper& db, const PackageContext& context, std::string_view text) {
+  const int damaged = ReportReadDamage(db, context.stem, __LINE__);
+  const int status = HandOverDocument(context.result_kind, text, context.callback, context.stem);
+  if (status != kStatusOk) return status;
+  KX_LOG(kLogProgress, "type %d KxDataPackage end", context.data_type);
+  return damaged;
+}
+
+}  // namespace kx

@@ -1,0 +1,40 @@
+// The steps every old-style package function begins and ends with, so that
+// each packager writes only what it reads.
+#ifndef KX_PACKAGER_PACKAGE_STEPS_H_
+#define KX_PACKAGER_PACKAGE_STEPS_H_
+
+#include <string>
+#include <string_view>
+
+#include "common/sqlite_wrapper.h"
+#include "kxdatapackage.h"
+#include "packager/contract.h"
+
+namespace kx {
+
+// Logs "type %d KxDataPackage start" and returns the staged primary file
+// under `primary_key`; null, with "No primary file." logged under the
+// context's stem, when the filter staged none.
+const std::string* BeginPackage(const DataTypeRecord& record, const PackageContext& context,
+                                const char* primary_key);
+
+// A package step that saw the stop flag: logs "%s stoped!" with the
+// packager's name and returns 0, without a callback.
+int PackageStopped(const PackageContext& context);
+
+// Calls `callback` (when there is one) with `result_kind` and `text`. A text
+// longer than the callback's int length can say is not handed over: it is
+// logged under `stem` and the status is kStatusStepFailed.
+int HandOverDocument(int result_kind, std::string_view text, ResultCallback callback,
+                     const char* stem);
+
+// The end of a package step that read `db`: damage met while reading is
+// logged (ReportReadDamage), `text` is handed over with the context's result
+// kind, and "type %d KxDataPackage end" is logged. Returns the hand-over's
+// failure, else the damage status: rows read before a damaged page are
+// still delivered.
+int FinishPackage(const SQLite3Wrapper& db, const PackageContext& context, std::string_view text);
+
+}  // namespace kx
+
+#endif  // KX_PACKAGER_PACKAGE_STEPS_H_

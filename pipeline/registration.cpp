@@ -1,0 +1,52 @@
+#include "pipeline/registration.h"
+
+#include <iterator>
+
+#include "pipeline/android_line.h"
+
+namespace kx {
+
+namespace {
+
+// The iOS calendar (7), Kx photo (28) and music-and-video (29) packagers join
+// this table as they are built.
+const StagedPackagerEntry kStagedPackagers[] = {
+    {30, "line_file_path", &MakeStagedPackage<AndroidLineDataPackage>},
+};
+
+// Old-style rows of iOS music (26), video (27) and the Kx photo database
+// (28); their functions are not built yet.
+const DataTypeEntry kDataTypes[] = {
+    {26,
+     "IOSMusicDataPackage",
+     "",
+     "iosmusicdatapackage",
+     nullptr,
+     nullptr,
+     {nullptr, nullptr},
+     23},
+    {27,
+     "IOSVideoDataPackage",
+     "",
+     "iosvideodatapackage",
+     nullptr,
+     nullptr,
+     {nullptr, nullptr},
+     24},
+    {28,
+     "IOSKxPhotoDataPackage",
+     "",
+     "ioskxphotodatapackage",
+     nullptr,
+     nullptr,
+     {nullptr, nullptr},
+     25},
+};
+
+}  // namespace
+
+StagedPackagerRows StagedPackagers() { return {kStagedPackagers, std::size(kStagedPackagers)}; }
+
+DataTypeRows PipelineDataTypes() { return RowsOf(kDataTypes); }
+
+}  // namespace kx
