@@ -26,6 +26,7 @@ struct StagedParameters {
   int data_type = 0;
   std::string temp_folder;  // output folder of the run
   ResultCallback callback = nullptr;
+  int result_kind = -1;                           // first argument of the callback
   const std::atomic<int>* staged_stop = nullptr;  // 2 = stop
   std::string primary_file_path;
   // Calendar (7) only.
@@ -116,6 +117,7 @@ bool StagedStopRequested(const std::atomic<int>* staged_stop, const char* operat
 struct StagedPackagerEntry {
   int data_type;
   const char* primary_key;  // member of "primary_file_object" naming its source
+  int result_kind;          // of its result document
   std::unique_ptr<AbstractKxDataPackage> (*create)(const StagedParameters& parameters);
 };
 

@@ -149,6 +149,7 @@ std::string JoinNames(const std::vector<std::string>& names) {
 AndroidLineDataPackage::AndroidLineDataPackage(const StagedParameters& parameters)
     : temp_folder_(parameters.temp_folder),
       callback_(parameters.callback),
+      result_kind_(parameters.result_kind),
       staged_stop_(parameters.staged_stop),
       line_file_path_(parameters.primary_file_path),
       storage_(parameters.temp_folder) {}
@@ -209,7 +210,7 @@ int AndroidLineDataPackage::OutPut() {
   Json::Value document;
   storage_.BuildResultDocument(document);
   const int handed_over =
-      HandOverDocument(kAndroidLineResultKind, WriteJson(document), callback_, kOutPutOperation);
+      HandOverDocument(result_kind_, WriteJson(document), callback_, kOutPutOperation);
   if (handed_over != kStatusOk) return handed_over;
   // A damaged page ends a read loop early: what was read is handed over
   // above, and the run still fails in SQLite's words.

@@ -24,9 +24,6 @@
 
 namespace kx {
 
-// Result kind of the LINE result document.
-constexpr int kAndroidLineResultKind = 22;
-
 class AndroidLineDataPackage : public AbstractKxDataPackage {
  public:
   // Copies what it needs from the block; the temp folder is the storage
@@ -67,6 +64,7 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
 
   std::string temp_folder_;
   ResultCallback callback_;
+  int result_kind_;
   const std::atomic<int>* staged_stop_;
   std::string line_file_path_;
   AndroidLineDataPackageStorage storage_;

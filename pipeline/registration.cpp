@@ -11,7 +11,7 @@ namespace {
 // The iOS calendar (7), Kx photo (28) and music-and-video (29) packagers join
 // this table as they are built.
 const StagedPackagerEntry kStagedPackagers[] = {
-    {30, "line_file_path", &MakeStagedPackage<AndroidLineDataPackage>},
+    {30, "line_file_path", 22, &MakeStagedPackage<AndroidLineDataPackage>},
 };
 
 // Old-style rows of iOS music (26), video (27) and the Kx photo database

@@ -36,6 +36,7 @@ StagedParameters StagedParametersFromRequest(const Json::Value& request, int dat
   const StagedPackagerEntry* packager = FindStagedPackager(data_type);
   if (packager != nullptr) {
     parameters.primary_file_path = TextMember(primary, packager->primary_key);
+    parameters.result_kind = packager->result_kind;
   }
   if (data_type != kStagedAndroidLine) {
     parameters.additional_param = TextMember(request, "addtional_param");
