@@ -308,7 +308,7 @@ int WhatsAppDataFilter(DataTypeRecord* record, SqliteConfig* config,
   }
   FileQueue* store_copies = record->SecondFiles(kMessageCopiesKey);
   if (store_copies != nullptr && !store_copies->Empty()) {
-    const int status = MergeMessageStoreCopies(*config, *store_path, *store_copies, context.stop);
+    const int status = MergeMessageStoreCopies(*config, *store_path, *store_copies, context);
     if (status != kStatusOk) return status;
   }
   FileQueue* contact_copies = record->SecondFiles(kContactCopiesKey);

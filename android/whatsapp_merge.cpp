@@ -15,8 +15,6 @@ namespace kx {
 
 namespace {
 
-constexpr char kStem[] = "whatsappdatapackage";
-
 // How the rows of one table are recognised across copies. The copy query
 // gives the row's id first, then its key values, in id order (so the new
 // numbers follow the old order); the primary query finds the id of the
@@ -275,20 +273,21 @@ bool AlignLayout(SQLite3Wrapper& primary, SQLite3Wrapper& copy, const IdentityPl
 }  // namespace
 
 bool AlignCopyRowIds(const std::string& primary_path, const std::string& copy_path,
-                     const std::atomic<int>* stop) {
+                     const PackageContext& context) {
+  const std::atomic<int>* stop = context.stop;
   SQLite3Wrapper primary(primary_path);
   SQLite3Wrapper copy(copy_path);
   if (primary.Open(OpenMode::kReadWrite) != SQLITE_OK ||
       copy.Open(OpenMode::kReadWrite) != SQLITE_OK) {
-    KX_LOG_AT(kLogProblem, kStem, "row ids of %s not aligned: a database cannot be opened.",
+    KX_LOG_AT(kLogProblem, context.stem, "row ids of %s not aligned: a database cannot be opened.",
               copy_path.c_str());
     return false;
   }
   const bool copy_is_older = CheckIsTableExist(copy, "messages");
   const bool primary_is_older = CheckIsTableExist(primary, "messages");
   if (copy_is_older != primary_is_older) {
-    KX_LOG_AT(kLogProblem, kStem, "row ids of %s not aligned: its layout differs from the primary.",
-              copy_path.c_str());
+    KX_LOG_AT(kLogProblem, context.stem,
+              "row ids of %s not aligned: its layout differs from the primary.", copy_path.c_str());
     return false;
   }
   copy.Exec("PRAGMA temp_store=FILE");
@@ -300,7 +299,7 @@ bool AlignCopyRowIds(const std::string& primary_path, const std::string& copy_pa
     const std::string reason = copy.ErrorMessage();
     copy.Exec("ROLLBACK");
     if (!StopRequested(stop)) {
-      KX_LOG_AT(kLogProblem, kStem, "row ids of %s not aligned: %s", copy_path.c_str(),
+      KX_LOG_AT(kLogProblem, context.stem, "row ids of %s not aligned: %s", copy_path.c_str(),
                 reason.c_str());
     }
     return false;
@@ -309,15 +308,15 @@ bool AlignCopyRowIds(const std::string& primary_path, const std::string& copy_pa
 }
 
 int MergeMessageStoreCopies(SqliteConfig& config, const std::string& primary_path,
-                            FileQueue& copies, const std::atomic<int>* stop) {
+                            FileQueue& copies, const PackageContext& context) {
   std::string copy_path;
-  while (!StopRequested(stop) && copies.Pop(&copy_path)) {
+  while (!context.StopRequested() && copies.Pop(&copy_path)) {
     if (copy_path.empty()) continue;
-    AlignCopyRowIds(primary_path, copy_path, stop);
+    AlignCopyRowIds(primary_path, copy_path, context);
     FileQueue single;
     single.Push(copy_path);
     const int status = MergeDatabaseCopiesByKey(config, primary_path, single, kSystemAndroid,
-                                                kConfigWhatsApp, stop);
+                                                kConfigWhatsApp, context.stop);
     if (status != kStatusOk) {
       std::string unmerged;
       if (single.Pop(&unmerged)) copies.PushFront(unmerged);

@@ -25,6 +25,7 @@
 
 #include "common/field_config.h"
 #include "common/file_queue.h"
+#include "packager/contract.h"
 
 namespace kx {
 
@@ -33,13 +34,13 @@ namespace kx {
 // as it was and false is returned (with a log line); it can still be merged.
 // A copy whose layout differs from the primary's is left alone.
 bool AlignCopyRowIds(const std::string& primary_path, const std::string& copy_path,
-                     const std::atomic<int>* stop);
+                     const PackageContext& context);
 
 // Takes the copies off `copies` one by one, aligns each and folds it into
 // the primary with the keyed merge. Returns 0 or the merge's status (a copy
 // that cannot be opened goes back on the queue).
 int MergeMessageStoreCopies(SqliteConfig& config, const std::string& primary_path,
-                            FileQueue& copies, const std::atomic<int>* stop);
+                            FileQueue& copies, const PackageContext& context);
 
 }  // namespace kx
 

@@ -185,7 +185,7 @@ TEST_F(WhatsAppMergeTest, TheStagedPrimaryGainsIsDeletedAndUniqueIndexes) {
 TEST_F(WhatsAppMergeTest, AligningRenumbersTheCopyAndItsReferences) {
   const std::string copy = WriteOlderCopy("older.db");
   std::atomic<int> stop{0};
-  ASSERT_TRUE(AlignCopyRowIds(primary_, copy, &stop));
+  ASSERT_TRUE(AlignCopyRowIds(primary_, copy, test::ContextFor(0, &stop)));
   // jids by address: Anna 1 -> 2, José 2 -> 3, Zoë (new, 3 taken) -> 4.
   EXPECT_EQ(
       (std::vector<std::string>{"2|4915123456789@s.whatsapp.net", "3|34612345678@s.whatsapp.net",
@@ -390,7 +390,7 @@ TEST_F(WhatsAppMergeTest, ACopyOfTheOtherLayoutIsNotAligned) {
   const std::string copy = dir_.File("old_copy.db");
   RunSql(copy, test::OlderLayoutSchema());
   std::atomic<int> stop{0};
-  EXPECT_FALSE(AlignCopyRowIds(primary_, copy, &stop));
+  EXPECT_FALSE(AlignCopyRowIds(primary_, copy, test::ContextFor(0, &stop)));
   record_.second_files["msg_files_path"].Push(copy);
   EXPECT_EQ(0, Filter());
   EXPECT_EQ((std::vector<std::string>{"4"}), QueryColumn(primary_,
@@ -401,7 +401,7 @@ TEST_F(WhatsAppMergeTest, ACopyOfTheOtherLayoutIsNotAligned) {
 TEST_F(WhatsAppMergeTest, StopLeavesTheCopyAsItWas) {
   const std::string copy = WriteOlderCopy("older.db");
   std::atomic<int> stop{1};
-  EXPECT_FALSE(AlignCopyRowIds(primary_, copy, &stop));
+  EXPECT_FALSE(AlignCopyRowIds(primary_, copy, test::ContextFor(0, &stop)));
   EXPECT_EQ((std::vector<std::string>{"1", "2", "3"}),
             QueryColumn(copy, "SELECT _id FROM jid ORDER BY _id"));
   record_.second_files["msg_files_path"].Push(copy);
