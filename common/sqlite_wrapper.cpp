@@ -281,8 +281,8 @@ SourceCheck Failure(int status, int sqlite_code, std::string message) {
 
 }  // namespace
 
-SourceCheck CheckSourceDatabase(SQLite3Wrapper* db) {
-  int rc = db->Open(OpenMode::kReadWrite);
+SourceCheck CheckSourceDatabase(SQLite3Wrapper* db, OpenMode mode) {
+  int rc = db->Open(mode);
   if (rc != SQLITE_OK) {
     std::string message = db->ErrorMessage();
     return Failure(kStatusOpenFailed, rc, message.empty() ? sqlite3_errstr(rc) : message);

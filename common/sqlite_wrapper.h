@@ -91,12 +91,13 @@ struct SourceCheck {
   bool ok() const { return status == 0; }
 };
 
-// Opens `db` (an existing staged copy) and reads its schema. The status is
+// Opens `db` (an existing staged copy, or with kReadOnly a file that is
+// never to be written) and reads its schema. The status is
 // kStatusOpenFailed when the file cannot be opened or read as a database,
 // which includes a file holding no table at all (an empty file, as a failed
 // pull leaves it); kStatusPrepareFailed when a CREATE statement of its schema
 // cannot be parsed, since then no statement can be prepared on it.
-SourceCheck CheckSourceDatabase(SQLite3Wrapper* db);
+SourceCheck CheckSourceDatabase(SQLite3Wrapper* db, OpenMode mode = OpenMode::kReadWrite);
 
 // CheckSourceDatabase for the old-style packagers: a failure is logged once,
 // "[stem], at LINE line, sqlite error message : MSG.", and its status

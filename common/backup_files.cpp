@@ -1,0 +1,124 @@
+#include "common/backup_files.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "common/log.h"
+#include "common/platform.h"
+#include "common/sha1.h"
+#include "common/status.h"
+#include "common/table_schema.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kStem[] = "backupfiles";
+constexpr size_t kFileIdDigits = 40;
+
+constexpr char kByFragmentQuery[] =
+    "select fileID from Files where relativePath LIKE '%' || ?1 || '%' and flags=1 order by "
+    "length(relativePath) limit 1";
+constexpr char kByPathQuery[] =
+    "select fileID from Files where domain=?1 and relativePath=?2 limit 1";
+constexpr char kByPatternQuery[] =
+    "select fileID from Files where domain=?1 and relativePath like ?2 limit 1";
+
+}  // namespace
+
+std::string BackupFileId(const std::string& domain, const std::string& relative_path) {
+  Sha1 sha1;
+  sha1.Update(domain);
+  sha1.Update("-");
+  sha1.Update(relative_path);
+  std::string hex;
+  hex.reserve(kFileIdDigits);
+  static constexpr char kDigits[] = "0123456789abcdef";
+  for (const uint8_t byte : sha1.Finish()) {
+    hex.push_back(kDigits[byte >> 4]);
+    hex.push_back(kDigits[byte & 0x0F]);
+  }
+  return hex;
+}
+
+bool IsBackupFileId(std::string_view file_id) {
+  if (file_id.size() != kFileIdDigits) return false;
+  for (const char c : file_id) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+std::string BackupFilePath(const std::string& backup_root, const std::string& file_id,
+                           bool two_level) {
+  if (!two_level) return JoinPath(backup_root, file_id);
+  return JoinPath(JoinPath(backup_root, file_id.substr(0, 2)), file_id);
+}
+
+std::string ResolveBackupFile(const std::string& backup_root, const std::string& file_id) {
+  if (!IsBackupFileId(file_id)) {
+    KX_LOG_AT(kLogProblem, kStem, "%s is not a backup file id.", file_id.c_str());
+    return std::string();
+  }
+  std::error_code error;
+  if (!std::filesystem::is_directory(PathFromUtf8(backup_root), error)) {
+    KX_LOG_AT(kLogProblem, kStem, "backup folder %s not found.", backup_root.c_str());
+    return std::string();
+  }
+  const std::filesystem::file_status status =
+      std::filesystem::status(PathFromUtf8(JoinPath(backup_root, file_id.substr(0, 2))), error);
+  const bool two_level = status.type() != std::filesystem::file_type::not_found &&
+                         status.type() != std::filesystem::file_type::none &&
+                         status.type() != std::filesystem::file_type::unknown;
+  return BackupFilePath(backup_root, file_id, two_level);
+}
+
+BackupCatalogue::BackupCatalogue(std::string manifest_path) : db_(std::move(manifest_path)) {}
+
+int BackupCatalogue::Open(const char* stem) {
+  // The catalogue is the backup's own file: it is only ever read.
+  const SourceCheck check = CheckSourceDatabase(&db_, OpenMode::kReadOnly);
+  if (!check.ok()) {
+    KX_LOG_AT(kLogError, stem, "Manifest %s cannot be read: %s.", db_.path().c_str(),
+              check.message.c_str());
+    return kStatusOpenFailed;
+  }
+  if (!CheckIsTableExist(db_, "Files")) {
+    KX_LOG_AT(kLogError, stem, "Manifest %s has no table Files.", db_.path().c_str());
+    return kStatusOpenFailed;
+  }
+  open_ = true;
+  return kStatusOk;
+}
+
+std::string BackupCatalogue::FirstFileId(SqliteStatement* statement) {
+  if (statement->Step() != SQLITE_ROW) return std::string();
+  return statement->ColumnText(0);
+}
+
+std::string BackupCatalogue::FileIdByPathFragment(const std::string& fragment) {
+  if (!open_) return std::string();
+  SqliteStatement statement = PrepareStatement(db_, kByFragmentQuery);
+  statement.BindText(1, fragment);
+  return FirstFileId(&statement);
+}
+
+std::string BackupCatalogue::FileIdByPath(const std::string& domain,
+                                          const std::string& relative_path) {
+  if (!open_) return std::string();
+  SqliteStatement statement = PrepareStatement(db_, kByPathQuery);
+  statement.BindText(1, domain);
+  statement.BindText(2, relative_path);
+  return FirstFileId(&statement);
+}
+
+std::string BackupCatalogue::FileIdByPattern(const std::string& domain,
+                                             const std::string& path_pattern) {
+  if (!open_) return std::string();
+  SqliteStatement statement = PrepareStatement(db_, kByPatternQuery);
+  statement.BindText(1, domain);
+  statement.BindText(2, path_pattern);
+  return FirstFileId(&statement);
+}
+
+}  // namespace kx

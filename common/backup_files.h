@@ -1,0 +1,63 @@
+// Files inside an iOS backup folder: each is stored under its file id (the
+// SHA-1 of its domain and relative path), in the backup root or in a
+// sub-folder named after the id's first two digits; Manifest.db catalogues
+// domains and paths.
+#ifndef KX_COMMON_BACKUP_FILES_H_
+#define KX_COMMON_BACKUP_FILES_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/sqlite_wrapper.h"
+
+namespace kx {
+
+// 40 lower-case hex digits: SHA-1 of domain + "-" + relative path.
+std::string BackupFileId(const std::string& domain, const std::string& relative_path);
+
+// Whether `file_id` is 40 lower-case hex digits.
+bool IsBackupFileId(std::string_view file_id);
+
+// root/<first two digits>/<id> when `two_level`, else root/<id>. An id
+// shorter than two characters is its own folder name.
+std::string BackupFilePath(const std::string& backup_root, const std::string& file_id,
+                           bool two_level);
+
+// BackupFilePath with the layout the backup has: two-level when the
+// sub-folder of the id's first two digits exists. The file itself is not
+// checked. "" (logged) for an id that is not a file id, or a root that is
+// not a folder.
+std::string ResolveBackupFile(const std::string& backup_root, const std::string& file_id);
+
+// The catalogue of a backup (Manifest.db, table Files), read only. Every
+// value from the data is bound, never spliced into the SQL.
+class BackupCatalogue {
+ public:
+  explicit BackupCatalogue(std::string manifest_path);
+  BackupCatalogue(const BackupCatalogue&) = delete;
+  BackupCatalogue& operator=(const BackupCatalogue&) = delete;
+
+  // 0, or 1105 (with SQLite's words logged under `stem`) when the file is
+  // no database or has no Files table.
+  int Open(const char* stem);
+
+  // File id of the shortest relative path of an ordinary file (flags 1)
+  // that contains `fragment`; "" when none does.
+  std::string FileIdByPathFragment(const std::string& fragment);
+  // File id of `relative_path` in `domain`; "" when the catalogue has none.
+  std::string FileIdByPath(const std::string& domain, const std::string& relative_path);
+  // File id of the first file of `domain` whose relative path matches the
+  // LIKE pattern `path_pattern`; "" when none does.
+  std::string FileIdByPattern(const std::string& domain, const std::string& path_pattern);
+
+ private:
+  std::string FirstFileId(SqliteStatement* statement);
+
+  SQLite3Wrapper db_;
+  bool open_ = false;
+};
+
+}  // namespace kx
+
+#endif  // KX_COMMON_BACKUP_FILES_H_

@@ -1,0 +1,117 @@
+#include "common/sha1.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace kx {
+
+namespace {
+
+constexpr size_t kBlockBytes = 64;
+
+uint32_t RotateLeft(uint32_t value, uint32_t count) {
+  return (value << count) | (value >> (32 - count));
+}
+
+}  // namespace
+
+Sha1::Sha1() : state_{0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0} {}
+
+void Sha1::ProcessBlock(const uint8_t* block) {
+  uint32_t schedule[80];
+  for (size_t i = 0; i < 16; ++i) {
+    schedule[i] = (uint32_t{block[i * 4]} << 24) | (uint32_t{block[i * 4 + 1]} << 16) |
+                  (uint32_t{block[i * 4 + 2]} << 8) | uint32_t{block[i * 4 + 3]};
+  }
+  for (size_t i = 16; i < 80; ++i) {
+    schedule[i] =
+        RotateLeft(schedule[i - 3] ^ schedule[i - 8] ^ schedule[i - 14] ^ schedule[i - 16], 1);
+  }
+  uint32_t a = state_[0];
+  uint32_t b = state_[1];
+  uint32_t c = state_[2];
+  uint32_t d = state_[3];
+  uint32_t e = state_[4];
+  for (size_t step = 0; step < 80; ++step) {
+    uint32_t mixed = 0;
+    uint32_t constant = 0;
+    if (step < 20) {
+      mixed = (b & c) | (~b & d);
+      constant = 0x5A827999;
+    } else if (step < 40) {
+      mixed = b ^ c ^ d;
+      constant = 0x6ED9EBA1;
+    } else if (step < 60) {
+      mixed = (b & c) | (b & d) | (c & d);
+      constant = 0x8F1BBCDC;
+    } else {
+      mixed = b ^ c ^ d;
+      constant = 0xCA62C1D6;
+    }
+    const uint32_t next = RotateLeft(a, 5) + mixed + e + constant + schedule[step];
+    e = d;
+    d = c;
+    c = RotateLeft(b, 30);
+    b = a;
+    a = next;
+  }
+  state_[0] += a;
+  state_[1] += b;
+  state_[2] += c;
+  state_[3] += d;
+  state_[4] += e;
+}
+
+void Sha1::Update(std::string_view bytes) {
+  const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
+  size_t size = bytes.size();
+  total_bytes_ += size;
+  if (pending_size_ > 0) {
+    const size_t taken = std::min(size, kBlockBytes - pending_size_);
+    std::memcpy(pending_ + pending_size_, data, taken);
+    pending_size_ += taken;
+    data += taken;
+    size -= taken;
+    if (pending_size_ < kBlockBytes) return;
+    ProcessBlock(pending_);
+    pending_size_ = 0;
+  }
+  for (; size >= kBlockBytes; data += kBlockBytes, size -= kBlockBytes) ProcessBlock(data);
+  if (size > 0) std::memcpy(pending_, data, size);
+  pending_size_ = size;
+}
+
+std::array<uint8_t, 20> Sha1::Finish() {
+  // The 0x80 marker, zero padding and the bit length (big endian) fill one
+  // or two final blocks.
+  const uint64_t bit_length = total_bytes_ * 8;
+  uint8_t tail[2 * kBlockBytes] = {};
+  std::memcpy(tail, pending_, pending_size_);
+  tail[pending_size_] = 0x80;
+  const size_t tail_blocks = pending_size_ + 1 + 8 <= kBlockBytes ? 1 : 2;
+  uint8_t* length_field = tail + tail_blocks * kBlockBytes - 8;
+  for (size_t i = 0; i < 8; ++i) length_field[i] = static_cast<uint8_t>(bit_length >> (56 - 8 * i));
+  for (size_t block = 0; block < tail_blocks; ++block) ProcessBlock(tail + block * kBlockBytes);
+
+  std::array<uint8_t, 20> digest;
+  for (size_t i = 0; i < 20; ++i) {
+    digest[i] = static_cast<uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
+  }
+  return digest;
+}
+
+std::string Sha1Hex(std::string_view bytes) {
+  Sha1 sha1;
+  sha1.Update(bytes);
+  std::string hex;
+  hex.reserve(40);
+  for (const uint8_t byte : sha1.Finish()) {
+    char digits[3];
+    std::snprintf(digits, sizeof(digits), "%.2x", static_cast<unsigned>(byte));
+    hex.append(digits, 2);
+  }
+  return hex;
+}
+
+}  // namespace kx
