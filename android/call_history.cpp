@@ -213,8 +213,14 @@ bool WriteCalls(const SQLite3Wrapper& db, const PackageContext& context, JsonBuf
 
 int AndroidCallhistoryDataFilter(DataTypeRecord* record, SqliteConfig* config,
                                  const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {kPrimaryFileKey, kSecondFilesKey,    "No second file.",
-                                        kSystemAndroid,  kConfigCallHistory, false};
+  static const MergeFilterSpec kSpec = {kPrimaryFileKey,
+                                        kSecondFilesKey,
+                                        "No primary file.",
+                                        "No second file.",
+                                        true,
+                                        kSystemAndroid,
+                                        kConfigCallHistory,
+                                        false};
   return RunMergeFilter(kSpec, record, config, context);
 }
 

@@ -424,8 +424,14 @@ class ContactReader {
 
 int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config,
                              const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {kPrimaryFileKey, kSecondFilesKey, "No second files.",
-                                        kSystemAndroid,  kConfigContact,  true};
+  static const MergeFilterSpec kSpec = {kPrimaryFileKey,
+                                        kSecondFilesKey,
+                                        "No primary file.",
+                                        "No second files.",
+                                        true,
+                                        kSystemAndroid,
+                                        kConfigContact,
+                                        true};
   return RunMergeFilter(kSpec, record, config, context);
 }
 

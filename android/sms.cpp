@@ -513,8 +513,14 @@ bool WriteSessions(const MessageMaps& maps, TextBuffer* text) {
 
 int AndroidSmsDataFilter(DataTypeRecord* record, SqliteConfig* config,
                          const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {kPrimaryFileKey, kSecondFilesKey, "No second files.",
-                                        kSystemAndroid,  kConfigSms,      true};
+  static const MergeFilterSpec kSpec = {kPrimaryFileKey,
+                                        kSecondFilesKey,
+                                        "No primary file.",
+                                        "No second files.",
+                                        true,
+                                        kSystemAndroid,
+                                        kConfigSms,
+                                        true};
   return RunMergeFilter(kSpec, record, config, context);
 }
 

@@ -1,5 +1,7 @@
 #include "ios/registration.h"
 
+#include "ios/call_history.h"
+
 namespace kx {
 
 namespace {
@@ -67,10 +69,10 @@ const DataTypeEntry kDataTypes[] = {
      2},
     {13,
      "IOSCallhistoryDataPackage",
-     "",
+     "IOSCallhistoryDataFilter",
      "ioscallhistorydatapackage",
-     nullptr,
-     nullptr,
+     IosCallhistoryDataFilter,
+     IosCallhistoryDataPackage,
      {"call_files_path", nullptr},
      3},
     {16,

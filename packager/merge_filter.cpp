@@ -10,12 +10,12 @@ int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteCo
                    const PackageContext& context) {
   KX_LOG(kLogProgress, "type %d KxDataFilter start", context.data_type);
   const std::string* primary_path = record->PrimaryFile(spec.primary_key);
-  if (primary_path == nullptr) {
-    KX_LOG_AT(kLogError, context.stem, "No primary file.");
+  if (primary_path == nullptr || primary_path->empty()) {
+    KX_LOG_AT(kLogError, context.stem, "%s", spec.no_primary_message);
     return kStatusMissingInput;
   }
   FileQueue* copies = record->SecondFiles(spec.second_key);
-  if (copies == nullptr || copies->Empty()) {
+  if (copies == nullptr || (spec.empty_queue_is_missing && copies->Empty())) {
     KX_LOG_AT(kLogError, context.stem, "%s", spec.no_second_message);
     return kStatusMissingInput;
   }

@@ -11,9 +11,13 @@ namespace kx {
 struct MergeFilterSpec {
   const char* primary_key;  // "callhistory_file_path"
   const char* second_key;   // "callhistory_files_path"
-  // The packagers word the empty-queue message differently ("No second
-  // file." / "No second files.").
+  // The packagers word their missing-input messages differently ("No
+  // primary file." / "No primary file or second files.", "No second file."
+  // / "No second files.").
+  const char* no_primary_message;
   const char* no_second_message;
+  // Whether an empty queue counts as a missing one (else it merges nothing).
+  bool empty_queue_is_missing;
   int system;       // kSystemAndroid, ...
   int config_type;  // kConfigCallHistory, ...
   // True: a failed merge returns at once, without the end line.

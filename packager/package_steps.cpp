@@ -8,11 +8,12 @@
 namespace kx {
 
 const std::string* BeginPackage(const DataTypeRecord& record, const PackageContext& context,
-                                const char* primary_key) {
+                                const char* primary_key, const char* missing_message) {
   KX_LOG(kLogProgress, "type %d KxDataPackage start", context.data_type);
   const std::string* primary = record.PrimaryFile(primary_key);
-  if (primary == nullptr) KX_LOG_AT(kLogError, context.stem, "No primary file.");
-  return primary;
+  if (primary != nullptr && !primary->empty()) return primary;
+  KX_LOG_AT(kLogError, context.stem, "%s", missing_message);
+  return nullptr;
 }
 
 int PackageStopped(const PackageContext& context) {

@@ -13,10 +13,11 @@
 namespace kx {
 
 // Logs "type %d KxDataPackage start" and returns the staged primary file
-// under `primary_key`; null, with "No primary file." logged under the
+// under `primary_key`; null, with `missing_message` logged under the
 // context's stem, when the filter staged none.
 const std::string* BeginPackage(const DataTypeRecord& record, const PackageContext& context,
-                                const char* primary_key);
+                                const char* primary_key,
+                                const char* missing_message = "No primary file.");
 
 // A package step that saw the stop flag: logs "%s stoped!" with the
 // packager's name and returns 0, without a callback.
