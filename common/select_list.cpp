@@ -40,10 +40,11 @@ std::string TableColumns::SelectList(const std::vector<SelectedColumn>& wanted,
   std::string list;
   for (const SelectedColumn& column : wanted) {
     if (!list.empty()) list += ",";
-    const bool present = Has(column.column);
+    const char* read = column.reads != nullptr ? column.reads : column.column;
+    const bool present = Has(read);
     if (!present) {
       if (!missing->empty()) *missing += ", ";
-      *missing += column.column;
+      *missing += read;
     }
     list += present ? column.column : "NULL";
     if (!present || column.as != nullptr) {

@@ -13,9 +13,12 @@
 namespace kx {
 
 // One column of a select list and the name it is read under (null: its own).
+// `column` may be an expression over the column `reads`; it is read as NULL
+// when the table lacks that column.
 struct SelectedColumn {
   const char* column;
   const char* as;
+  const char* reads = nullptr;  // null: `column` itself
 };
 
 // The columns `table` has; empty when it does not exist or cannot be read.
@@ -29,7 +32,8 @@ class TableColumns {
   bool Has(std::string_view column) const;
 
   // "a,b as c,NULL as d": the wanted columns in order, those the table lacks
-  // as NULL. Their names are added to *missing, separated by ", ".
+  // as NULL. Their names are added to *missing, separated by ", ". An
+  // expression is read under its `as` name.
   std::string SelectList(const std::vector<SelectedColumn>& wanted, std::string* missing) const;
 
  private:

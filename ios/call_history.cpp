@@ -35,8 +35,10 @@ constexpr char kCallTable[] = "ZCALLRECORD";
 const std::vector<SelectedColumn> kCallColumns = {
     {"ZANSWERED", "answered"},
     {"ZCALLTYPE", "call_type"},
-    {"strftime(\"%m-%d-%Y %H:%M:%S\",ZDATE + 0978307200,'unixepoch','localtime')", "datetime"},
-    {"replace(replace(replace(replace(ZADDRESS,' ',''),'-',''),'(',''),')','')", "address"},
+    {"strftime(\"%m-%d-%Y %H:%M:%S\",ZDATE + 0978307200,'unixepoch','localtime')", "datetime",
+     "ZDATE"},
+    {"replace(replace(replace(replace(ZADDRESS,' ',''),'-',''),'(',''),')','')", "address",
+     "ZADDRESS"},
     {"ZORIGINATED", "flags"},
     {"ZDURATION", "duration"},
     {"ZLOCATION", "location"},
@@ -44,12 +46,6 @@ const std::vector<SelectedColumn> kCallColumns = {
     {"ZUNIQUE_ID", "uuid"},
     {"ZLOCALPARTICIPANTUUID", "belong"},
     {"is_deleted", nullptr},
-};
-// Expressions stand in the list for their columns: they are present when
-// these are.
-const char* const kExpressionColumns[][2] = {
-    {"strftime(\"%m-%d-%Y %H:%M:%S\",ZDATE + 0978307200,'unixepoch','localtime')", "ZDATE"},
-    {"replace(replace(replace(replace(ZADDRESS,' ',''),'-',''),'(',''),')','')", "ZADDRESS"},
 };
 
 constexpr double kConnectedDuration = 1e-14;
@@ -115,29 +111,10 @@ std::string DeletedNumberQuery(const ParticipantJoin& join) {
 std::string CallQuery(const SQLite3Wrapper& db, const char* stem) {
   const TableColumns columns(db, kCallTable);
   if (!columns.exists()) return std::string();
-  std::vector<SelectedColumn> present;
   std::string missing;
-  for (const SelectedColumn& column : kCallColumns) {
-    std::string needed = column.column;
-    for (const auto& expression : kExpressionColumns) {
-      if (needed == expression[0]) needed = expression[1];
-    }
-    if (columns.Has(needed)) {
-      present.push_back(column);
-      continue;
-    }
-    if (!missing.empty()) missing += ", ";
-    missing += needed;
-    present.push_back({"NULL", column.as != nullptr ? column.as : column.column});
-  }
+  const std::string list = columns.SelectList(kCallColumns, &missing);
   if (!missing.empty()) {
     KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", kCallTable, missing.c_str());
-  }
-  std::string list;
-  for (const SelectedColumn& column : present) {
-    if (!list.empty()) list += ", ";
-    list += column.column;
-    if (column.as != nullptr) list += std::string(" AS ") + column.as;
   }
   return "SELECT " + list + " FROM " + kCallTable;
 }
