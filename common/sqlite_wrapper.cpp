@@ -480,6 +480,14 @@ double SqliteStatement::ColumnDouble(int index) const {
   return handle_ != nullptr ? sqlite3_column_double(handle_, index) : 0.0;
 }
 
+std::string_view SqliteStatement::ColumnBlobView(int index) const {
+  if (handle_ == nullptr) return std::string_view();
+  const void* bytes = sqlite3_column_blob(handle_, index);
+  const int size = sqlite3_column_bytes(handle_, index);
+  if (bytes == nullptr || size <= 0) return std::string_view();
+  return std::string_view(static_cast<const char*>(bytes), static_cast<size_t>(size));
+}
+
 std::vector<uint8_t> SqliteStatement::ColumnBlob(int index) const {
   if (handle_ == nullptr) return {};
   const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(handle_, index));

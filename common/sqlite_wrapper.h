@@ -145,6 +145,8 @@ class SqliteStatement {
   int64_t ColumnInt64(int index) const;
   double ColumnDouble(int index) const;
   std::vector<uint8_t> ColumnBlob(int index) const;
+  // The same bytes without a copy, valid until the next step or reset.
+  std::string_view ColumnBlobView(int index) const;
 
   bool prepared() const { return handle_ != nullptr; }
   sqlite3_stmt* handle() const { return handle_; }

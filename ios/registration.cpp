@@ -1,6 +1,7 @@
 #include "ios/registration.h"
 
 #include "ios/call_history.h"
+#include "ios/contacts.h"
 
 namespace kx {
 
@@ -53,10 +54,10 @@ const DataTypeEntry kDataTypes[] = {
     {10, "", "", "", nullptr, nullptr, {"other_note_files_path", nullptr}, -1},
     {11,
      "IOSContactDataPackage",
-     "",
+     "IOSContactDataFilter",
      "ioscontactdatapackage",
-     nullptr,
-     nullptr,
+     IosContactDataFilter,
+     IosContactDataPackage,
      {"contact_files_path", nullptr},
      1},
     {12,

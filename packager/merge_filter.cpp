@@ -25,6 +25,7 @@ int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteCo
   }
   const int status = MergeDatabaseCopies(*config, *primary_path, *copies, spec.system,
                                          spec.config_type, context.stop);
+  if (spec.after_merge != nullptr) spec.after_merge(*config, *primary_path);
   if (status != kStatusOk && spec.return_merge_failure_at_once) return status;
   if (context.StopRequested()) {
     KX_LOG(kLogProgress, "%s stoped!", context.filter_name);

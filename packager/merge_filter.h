@@ -4,6 +4,8 @@
 #ifndef KX_PACKAGER_MERGE_FILTER_H_
 #define KX_PACKAGER_MERGE_FILTER_H_
 
+#include <string>
+
 #include "packager/contract.h"
 
 namespace kx {
@@ -22,6 +24,9 @@ struct MergeFilterSpec {
   int config_type;  // kConfigCallHistory, ...
   // True: a failed merge returns at once, without the end line.
   bool return_merge_failure_at_once;
+  // Run on the primary after the merge, whatever it returned (the indexes
+  // some packagers read by); null when there is nothing to do.
+  int (*after_merge)(SqliteConfig& config, const std::string& primary_path) = nullptr;
 };
 
 int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteConfig* config,

@@ -1,0 +1,213 @@
+// The iOS contacts packager (data type 11) through the library's entry
+// points: contact files compared whole, with a person's every kind of
+// value, an orphaned value, a person only the search index remembers, the
+// 1000-contact file boundary and the merge of an older book.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+#include "common/json_util.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "package_capture.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kIosContactType = 11;
+
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+// The address book of iOS 13 and later (the guid default calls a function
+// of the phone's own, so every insert names its guid).
+constexpr char kBookSql[] =
+    "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, "
+    "Middle TEXT, FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization TEXT, "
+    "Department TEXT, Note TEXT, Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname TEXT, "
+    "Prefix TEXT, Suffix TEXT, FirstSort TEXT, LastSort TEXT, CreationDate INTEGER, "
+    "ModificationDate INTEGER, CompositeNameFallback TEXT, ExternalIdentifier TEXT, "
+    "ExternalModificationTag TEXT, ExternalUUID TEXT, StoreID INTEGER, DisplayName TEXT, "
+    "ExternalRepresentation BLOB, FirstSortSection TEXT, LastSortSection TEXT, "
+    "FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT "
+    "2147483647, PersonLink INTEGER DEFAULT -1, ImageURI TEXT, IsPreferredName INTEGER DEFAULT 1, "
+    "guid TEXT DEFAULT (ab_generate_guid()), PhonemeData TEXT, AlternateBirthday TEXT, MapsData "
+    "TEXT, FirstPronunciation TEXT, MiddlePronunciation TEXT, LastPronunciation TEXT, "
+    "OrganizationPhonetic TEXT, OrganizationPronunciation TEXT, PreviousFamilyName TEXT, "
+    "PreferredLikenessSource TEXT, PreferredPersonaIdentifier TEXT, UNIQUE(guid));"
+    "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, "
+    "identifier INTEGER, label INTEGER, value TEXT, guid TEXT DEFAULT (ab_generate_guid()), "
+    "UNIQUE(guid));"
+    "CREATE TABLE ABMultiValueLabel (value TEXT, UNIQUE(value));"
+    "CREATE TABLE ABMultiValueEntry (parent_id INTEGER, key INTEGER, value TEXT, "
+    "UNIQUE(parent_id, key));"
+    "CREATE TABLE ABMultiValueEntryKey (value TEXT, UNIQUE(value));"
+    "CREATE VIRTUAL TABLE ABPersonFullTextSearch USING fts4(First, Last, Middle, FirstPhonetic, "
+    "MiddlePhonetic, LastPhonetic, Organization, Department, Note, Birthday, JobTitle, Nickname, "
+    "Prefix, Suffix, DisplayName, Phone, Email, Address, SocialProfile, URL, RelatedNames, IM, "
+    "Date);"
+    "INSERT INTO ABMultiValueLabel (rowid, value) VALUES (1, '_$!<Mobile>!$_'), (2, "
+    "'_$!<Home>!$_');"
+    "INSERT INTO ABMultiValueEntryKey (rowid, value) VALUES (1, 'Street'), (2, 'City'), "
+    "(3, 'service'), (4, 'username');";
+
+constexpr char kImagesSql[] =
+    "CREATE TABLE ABFullSizeImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, version "
+    "INTEGER, data BLOB, crop_x INTEGER, crop_y INTEGER, crop_width INTEGER);"
+    "CREATE TABLE ABThumbnailImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, format "
+    "INTEGER, derived_from_format INTEGER, data BLOB);";
+
+std::string Person(int id, const std::string& first, const std::string& extra_columns = "",
+                   const std::string& extra_values = "") {
+  return "INSERT INTO ABPerson (ROWID, First, guid" + extra_columns + ") VALUES (" +
+         std::to_string(id) + ", '" + first + "', 'p" + std::to_string(id) + "'" + extra_values +
+         ");";
+}
+
+std::string Value(int uid, int person, int property, int label, const std::string& value) {
+  return "INSERT INTO ABMultiValue (UID, record_id, property, identifier, label, value, guid) "
+         "VALUES (" +
+         std::to_string(uid) + ", " + std::to_string(person) + ", " + std::to_string(property) +
+         ", 0, " + std::to_string(label) + ", " + (value.empty() ? "NULL" : "'" + value + "'") +
+         ", 'v" + std::to_string(uid) + "');";
+}
+
+class IosContactsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    test::RunSql(images_, kImagesSql);
+  }
+
+  int Run(const std::vector<std::string>& copies = {}) {
+    Json::Value request;
+    request["package_type"] = kIosContactType;
+    request["temp_folder"] = temp_.path();
+    request["primary_file_object"]["contact_file_path"] = book_;
+    request["primary_file_object"]["contact_image_file_path"] = images_;
+    Json::Value& list = request["second_file_objects"]["contact_files_path"];
+    list = EmptyJsonArray();
+    for (const std::string& copy : copies) list.append(copy);
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kIosContactType);
+  }
+
+  // Contact file `number`, as JSON text with the line ends the file has.
+  std::string ContactFile(int number) const {
+    return test::ReadFileBytes(
+        temp_.File("KxDataPackage_Contact_" + std::to_string(number) + ".json"));
+  }
+
+  static std::string FileText(const std::string& expected_json) {
+    return ReplaceAll(Formatted(expected_json), "\n", "\r\n");
+  }
+
+  test::TempDir logs_, phone_, temp_;
+  const std::string book_ = phone_.File("AddressBook.sqlitedb");
+  const std::string images_ = phone_.File("AddressBookImages.sqlitedb");
+};
+
+TEST_F(IosContactsTest, EveryKindOfValueOrphansAndTheSearchIndex) {
+  test::RunSql(
+      book_,
+      std::string(kBookSql) +
+          Person(1, "Ana", ", Last, Birthday, AlternateBirthday",
+                 ", 'Silva', 600000000, 'chinese:2020-01-06'") +
+          Value(10, 1, 3, 1, "+351 912 345 678") + Value(11, 1, 4, 2, "ana@example.com") +
+          Value(12, 1, 22, 9, "https://ana.example") + Value(13, 1, 23, 0, "Rui") +
+          Value(14, 1, 12, 2, "") + "UPDATE ABMultiValue SET value = 600000000 WHERE UID = 14;" +
+          Value(15, 1, 5, 2, "") +
+          "INSERT INTO ABMultiValueEntry VALUES (15, 1, 'Rua A 1'), (15, 2, 'Lisboa');" +
+          Value(16, 1, 13, 0, "") + "INSERT INTO ABMultiValueEntry VALUES (16, 4, 'ana.s');" +
+          Value(20, 9, 3, 1, "+15550100") +
+          "INSERT INTO ABPersonFullTextSearch (First, Last, Phone) VALUES "
+          "('Old', 'Friend', '12 5550123 5550123'), ('Ana', 'Silva', '+351 912 345 678');");
+  test::RunSql(images_, "INSERT INTO ABFullSizeImage (record_id, data) VALUES (1, x'FFD8FF');");
+
+  ASSERT_EQ(kStatusOk, Run());
+  ASSERT_EQ(1, g_results.count);
+  EXPECT_EQ(1, g_results.kind);
+  const std::string file = temp_.File("KxDataPackage_Contact_1.json");
+  Json::Value result;
+  result["contact_file_path"].append(file);
+  result["contact_num"] = 4;
+  EXPECT_EQ(WriteJson(result), g_results.text);
+  const std::string picture = temp_.File("1.jpg");
+  EXPECT_EQ("\xFF\xD8\xFF", test::ReadFileBytes(picture));
+  // The search index remembers Ana too: contacts are compared with those
+  // already written to a file only, so she comes back rebuilt.
+  EXPECT_EQ(FileText(R"({"size": 4, "contacts_info": [
+    {"ROWID": 1, "First": "Ana", "Last": "Silva", "Birthday": "01-06-2020 10:40:00",
+     "guid": "p1", "AlternateBirthday": "chinese:2020-01-06", "alt_birthday_type": 2,
+     "image_path": ")" +
+                     picture + R"(",
+     "phone_info": [{"property": 3, "label": 1, "value": "+351 912 345 678",
+                     "label_name": "_$!<Mobile>!$_"}],
+     "email_info": [{"property": 4, "label": 2, "value": "ana@example.com",
+                     "label_name": "_$!<Home>!$_"}],
+     "url_info": [{"property": 22, "label": 9, "value": "https://ana.example",
+                   "label_name": "default"}],
+     "relate_name_info": [{"property": 23, "label": 0, "value": "Rui", "label_name": "default"}],
+     "date_info": [{"property": 12, "label": 2, "date": "01-06-2020 10:40:00",
+                    "label_name": "_$!<Home>!$_"}],
+     "address_info": [{"property": 5, "label": 2, "UID": 15, "label_name": "_$!<Home>!$_",
+                       "entry_n_key": [{"entry": "Rua A 1", "entry_key": "Street"},
+                                       {"entry": "Lisboa", "entry_key": "City"}]}],
+     "im_info": [{"property": 13, "label": 0, "UID": 16, "label_name": "default",
+                  "entry_n_key": [{"entry": "ana.s", "entry_key": "username"}]}]},
+    {"tag": "deleted", "phone_info": [{"record_id": 9, "property": 3, "identifier": 0,
+       "label": 1, "value": "+15550100", "tag": "deleted", "label_name": "_$!<Mobile>!$_"}],
+     "email_info": null, "url_info": null},
+    {"First": "Old", "Last": "Friend", "tag": "deleted",
+     "phone_info": [{"label_name": "default", "value": "5550123", "property": 3,
+                     "tag": "deleted"}],
+     "email_info": null, "url_info": null},
+    {"First": "Ana", "Last": "Silva", "tag": "deleted",
+     "phone_info": [{"label_name": "default", "value": "+351", "property": 3,
+                     "tag": "deleted"}],
+     "email_info": null, "url_info": null}]})"),
+            ContactFile(1));
+}
+
+TEST_F(IosContactsTest, FilesOfAThousandAndAnOlderBook) {
+  std::string people = kBookSql;
+  for (int id = 1; id <= 1000; ++id) people += Person(id, "P" + std::to_string(id));
+  test::RunSql(book_, people);
+  // The older backup still holds a person deleted since, with a number.
+  test::TempDir older;
+  const std::string copy = older.File("AddressBook.sqlitedb");
+  test::RunSql(copy, std::string(kBookSql) + Person(1, "P1") + Person(1001, "Gone") +
+                         Value(30, 1001, 3, 1, "+15550111"));
+
+  ASSERT_EQ(kStatusOk, Run({copy}));
+  ASSERT_EQ(1, g_results.count);
+  const Json::Value result = test::Parsed(g_results.text);
+  EXPECT_EQ(1001, result["contact_num"].asInt());
+  ASSERT_EQ(2u, result["contact_file_path"].size());
+  EXPECT_EQ(1000u, test::Parsed(ContactFile(1))["contacts_info"].size());
+  EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [
+    {"ROWID": 1001, "First": "Gone", "guid": "p1001", "is_deleted": 1, "tag": "deleted",
+     "alt_birthday_type": 3,
+     "phone_info": [{"property": 3, "label": 1, "value": "+15550111", "is_deleted": 1,
+                     "tag": "deleted", "label_name": "_$!<Mobile>!$_"}],
+     "email_info": null, "url_info": null}]})"),
+            ContactFile(2));
+}
+
+TEST_F(IosContactsTest, MissingInputsAndAForeignBook) {
+  test::RunSql(book_, "CREATE TABLE other (x);");
+  EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run());
+  EXPECT_EQ(0, g_results.count);
+}
+
+}  // namespace
+}  // namespace kx
