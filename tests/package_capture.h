@@ -11,7 +11,10 @@
 #include <string>
 #include <thread>
 
+#include "common/field_config.h"
 #include "common/json_util.h"
+#include "common/text.h"
+#include "sdk/data_type_table.h"
 #include "sdk/library.h"
 
 namespace kx::test {
@@ -58,6 +61,32 @@ inline int PackageWhileStopping(int data_type, const std::function<std::string()
   finished = true;
   stopper.join();
   return status;
+}
+
+// The one place tests call a packager's own filter and package functions,
+// which the dispatcher otherwise calls: through the data-type table, for
+// the record's data type.
+inline int CallPackageFunction(DataTypeRecord* record, ResultCallback callback = CaptureResult,
+                               std::atomic<int>* stop = nullptr) {
+  std::atomic<int> no_stop{0};
+  return FindDataType(record->data_type)
+      ->package(record, callback, stop != nullptr ? stop : &no_stop, record->data_type);
+}
+
+inline int CallFilterFunction(DataTypeRecord* record, SqliteConfig* config,
+                              std::atomic<int>* stop = nullptr) {
+  std::atomic<int> no_stop{0};
+  return FindDataType(record->data_type)->filter(record, config, stop != nullptr ? stop : &no_stop);
+}
+
+// Replaces every "{T}" by `temp` and every "{H:text}" by the FNV-1a hash of
+// the text, as side files are named.
+inline std::string Expand(std::string text, const std::string& temp) {
+  for (size_t at = text.find("{H:"); at != std::string::npos; at = text.find("{H:")) {
+    const size_t end = text.find('}', at);
+    text.replace(at, end - at + 1, Fnv1a64Decimal(text.substr(at + 3, end - at - 3)));
+  }
+  return ReplaceAll(text, "{T}", temp);
 }
 
 }  // namespace kx::test

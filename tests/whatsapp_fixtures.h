@@ -12,6 +12,7 @@
 
 #include "android/whatsapp.h"
 #include "common/json_util.h"
+#include "package_capture.h"
 #include "samples/android_whatsapp_schema.h"
 #include "sdk/data_type_record.h"
 #include "test_support.h"
@@ -58,15 +59,12 @@ inline int Capture(int kind, const char* text, int length) {
 
 inline PackageRun RunWhatsAppPackage(DataTypeRecord* record, int data_type,
                                      std::atomic<int>* stop = nullptr) {
-  std::atomic<int> no_stop{0};
   whatsapp_capture::g_calls = 0;
   whatsapp_capture::g_kind = -1;
   whatsapp_capture::g_text.clear();
   PackageRun run;
-  const PackageFunction package =
-      data_type == 25 ? WhatsAppBusinessDataPackage : WhatsAppDataPackage;
-  run.status =
-      package(record, whatsapp_capture::Capture, stop != nullptr ? stop : &no_stop, data_type);
+  record->data_type = data_type;
+  run.status = CallPackageFunction(record, whatsapp_capture::Capture, stop);
   run.calls = whatsapp_capture::g_calls;
   run.result_kind = whatsapp_capture::g_kind;
   if (run.calls > 0) run.document = ParseJsonText(whatsapp_capture::g_text);
