@@ -39,6 +39,7 @@ struct CallHistory {
   static constexpr char kCopiesKey[] = "callhistory_files_path";
   static constexpr char kFile[] = "calllog.db";
   static constexpr char kLogPrefix[] = "[androidcallhistorydatapackage], at ";
+  static constexpr char kEmptyDocument[] = R"({"callhistory": []})";
   static constexpr char kRowsTable[] = "calls";
   static constexpr int kStatusWithoutCopies = kStatusMissingInput;
 
@@ -132,6 +133,7 @@ struct Sms {
   static constexpr char kCopiesKey[] = "sms_files_path";
   static constexpr char kFile[] = "mmssms.db";
   static constexpr char kLogPrefix[] = "[androidsmsdatapackage], at ";
+  static constexpr char kEmptyDocument[] = R"({"sessions": []})";
   static constexpr char kRowsTable[] = "sms";
   static constexpr int kStatusWithoutCopies = kStatusMissingInput;
 
@@ -256,6 +258,7 @@ struct Contacts {
   static constexpr char kCopiesKey[] = "contact_files_path";
   static constexpr char kFile[] = "contacts2.db";
   static constexpr char kLogPrefix[] = "[androidcontactdatapackge], at ";
+  static constexpr char kEmptyDocument[] = R"({"raw_contacts": []})";
   static constexpr char kRowsTable[] = "data";
   static constexpr int kStatusWithoutCopies = kStatusMissingInput;
 
@@ -357,6 +360,7 @@ struct WhatsApp {
   static constexpr char kCopiesKey[] = "msg_files_path";
   static constexpr char kFile[] = "msgstore.db";
   static constexpr char kLogPrefix[] = "[whatsappdatapackage], at ";
+  static constexpr char kEmptyDocument[] = R"({"chat_sessions": [], "size": 0})";
   static constexpr char kRowsTable[] = "message";
   // A store without copies has nothing to merge.
   static constexpr int kStatusWithoutCopies = kStatusOk;
@@ -539,6 +543,14 @@ TYPED_TEST(PackagerContractTest, PackagesTheDocumentOfItsStore) {
   TypeParam::WriteStore(store);
   ASSERT_EQ(kStatusOk, this->Filter(store, {}));
   this->ExpectPackaged(TypeParam::Document(this->temp_.path()));
+}
+
+// A sound database of another application gives a document without rows.
+TYPED_TEST(PackagerContractTest, DatabaseWithoutItsTablesGivesAnEmptyDocument) {
+  const std::string other = this->phone_.File("other.db");
+  test::RunSql(other, "CREATE TABLE unrelated (x INTEGER);");
+  ASSERT_EQ(kStatusOk, this->Filter(other, {}));
+  this->ExpectPackaged(TypeParam::kEmptyDocument);
 }
 
 TYPED_TEST(PackagerContractTest, MergedCopiesGiveTheirLostRowsOnceTaggedDeleted) {
