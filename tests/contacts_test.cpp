@@ -1,6 +1,7 @@
-// The Android contacts packager (data type 2): the document it hands over
-// for small address books, the type step, pictures, the merge of older
-// copies through the filter, stops, and hostile input.
+// The Android contacts packager (data type 2), beyond the contract every
+// packager keeps: the type step, pictures, deleted tags, generated books of
+// both layouts, what the merge leaves in the staged primary, and hostile
+// values.
 #include "android/contacts.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,7 @@ class ContactsTest : public ::testing::Test {
     test::RunSql(db_path_, std::string(kContactTables) + inserts);
   }
 
-  int Package() { return AndroidContactDataPackage(&record_, CaptureResult, &stop_, kContactType); }
+  int Package() { return test::CallPackageFunction(&record_); }
 
   // Packages and returns the one document handed over.
   std::string PackagedText() {
@@ -96,73 +97,7 @@ class ContactsTest : public ::testing::Test {
   test::TempDir temp_;   // the record's temp folder
   std::string db_path_;
   DataTypeRecord record_;
-  std::atomic<int> stop_{0};
 };
-
-TEST_F(ContactsTest, DocumentOfASmallAddressBook) {
-  const std::string picture = PictureBytes(300);
-  MakeContacts(
-      std::string(kInsertData) +
-      "(1,1,7,'José Álvarez','José','Álvarez',NULL,NULL,NULL,NULL,NULL,NULL,'1',NULL,NULL),"
-      "(2,1,5,'+34 600 11 22 33','2',NULL,'+34600112233',NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL,NULL),"
-      "(3,1,1,'jose.alvarez@example.es','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(4,1,4,'Ateliers d''Arc','1',NULL,'Directrice','R&D',NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(5,1,8,'Calle de Alcalá 42','3',NULL,'Calle de Alcalá 42',NULL,NULL,'Madrid',NULL,"
-      "'28014','España',NULL,NULL),"
-      "(6,1,15,'1985-04-12','3',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(7,1,12,'Prefers \"WhatsApp\" — 👋',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL,NULL),"
-      "(8,1,11,'1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(9,1,13,'https://example.es/','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(10,1,6,'jose@sip.example.es','2',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(11,1,3,'Pepe','5',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(12,1,2,'jose.alvarez','3',NULL,NULL,'-1','Matrix',NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(13,1,14,'Sam','4',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(14,1,9,'jose@example.es','com.google',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL,NULL),"
-      "(15,1,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,'42'," +
-      BlobLiteral(picture) +
-      "),"
-      "(16,2,7,'محمد الأحمد','محمد',NULL,'',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(17,2,5,'+966 50 123 4567','99',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(18,2,1,'m@example.sa',NULL,'Conference',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(19,3,16,'4477009@s.whatsapp.net',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL);");
-
-  Json::Value expected = Parsed(R"({"raw_contacts": [
-    {"contact_event": {"start_date": "1985-04-12", "type": "birthday"},
-     "email_v2": {"address": "jose.alvarez@example.es", "type": "home"},
-     "group_membership": {"group_row_id": "1"},
-     "identity": {"identity": "jose@example.es", "namespace": "com.google"},
-     "im": {"custom_protocol": "Matrix", "data": "jose.alvarez", "protocol": "-1", "type": "other"},
-     "name": {"display_name": "José Álvarez", "family_name": "Álvarez", "full_name_style": "1",
-              "given_name": "José"},
-     "nickname": {"name": "Pepe", "type": "initials"},
-     "note": {"note": "Prefers \"WhatsApp\" — 👋"},
-     "organization": {"company": "Ateliers d'Arc", "department": "R&D", "title": "Directrice",
-                      "type": "work"},
-     "phone_v2": {"normalized_number": "+34600112233", "number": "+34 600 11 22 33",
-                  "type": "mobile"},
-     "photo": {"photo_thumb_path": ""},
-     "postal-address_v2": {"city": "Madrid", "country": "España",
-                           "formatted_address": "Calle de Alcalá 42", "postcode": "28014",
-                           "street": "Calle de Alcalá 42", "type": "other"},
-     "relation": {"name": "Sam", "type": "ddmestic_partner"},
-     "sip_address": {"sip_address": "jose@sip.example.es", "type": "work"},
-     "website": {"type": "homepage", "url": "https://example.es/"}},
-    {"email_v2": {"address": "m@example.sa", "type": "Conference"},
-     "name": {"display_name": "محمد الأحمد", "given_name": "محمد"}}]})");
-  expected["raw_contacts"][0]["photo"]["photo_thumb_path"] = ThumbnailPath(15, picture);
-
-  EXPECT_EQ(WriteJson(expected), PackagedText());
-  EXPECT_EQ(picture, test::ReadFileBytes(ThumbnailPath(15, picture)));
-}
 
 // One raw contact per case, named after it, with one data row of the kind.
 struct TypeCase {
@@ -348,7 +283,7 @@ class ContactsMergeTest : public ContactsTest {
     record_.second_files["contact_files_path"].Push(second);
     std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
     ASSERT_NE(nullptr, config);
-    EXPECT_EQ(kStatusOk, AndroidContactDataFilter(&record_, config.get(), &stop_));
+    EXPECT_EQ(kStatusOk, test::CallFilterFunction(&record_, config.get()));
     EXPECT_TRUE(record_.second_files["contact_files_path"].Empty());
   }
 
@@ -393,130 +328,8 @@ TEST_F(ContactsMergeTest, RowOnlyTheOlderCopiesHoldArrivesOnceAsDeleted) {
                               "select is_deleted from raw_contacts where _id=" + lost_raw_contact));
 }
 
-TEST_F(ContactsMergeTest, DeletedContactIsTaggedOnce) {
-  Filter();
-  const Json::Value document = Parsed(PackagedText());
-  EXPECT_EQ(newer_.person_contacts + 1, static_cast<int>(document["raw_contacts"].size()));
-
-  const std::vector<Json::Value> lost = ContactsNamed(document, older_.lost_names[0]);
-  ASSERT_EQ(1u, lost.size());
-  EXPECT_EQ("deleted", lost[0]["tag"].asString());
-  EXPECT_FALSE(lost[0]["phone_v2"].isMember("tag"));
-
-  // The number José lost comes back tagged, without hiding his live one.
-  const std::vector<Json::Value> jose = ContactsNamed(document, "José Álvarez");
-  ASSERT_EQ(1u, jose.size());
-  EXPECT_FALSE(jose[0].isMember("tag"));
-  EXPECT_EQ("mobile", jose[0]["phone_v2"]["type"].asString());
-  EXPECT_FALSE(jose[0]["phone_v2"].isMember("tag"));
-
-  int tagged = 0;
-  for (const Json::Value& contact : document["raw_contacts"]) {
-    if (contact.isMember("tag")) ++tagged;
-  }
-  EXPECT_EQ(1, tagged);
-}
-
-// ---------------------------------------------------------------------------
-// Through the library's entry points.
-
-class ContactsLibraryTest : public ContactsTest {
- protected:
-  void SetUp() override {
-    ContactsTest::SetUp();
-    InitializeLibrary(temp_.path().c_str(), test::ConfigFolder().c_str());
-  }
-  void TearDown() override {
-    InitializeLibrary(temp_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
-  int Filter(const std::vector<std::string>& copies) {
-    Json::Value request;
-    request["package_type"] = kContactType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["contact_file_path"] = db_path_;
-    if (!copies.empty()) {
-      for (const std::string& copy : copies) {
-        request["second_file_objects"]["contact_files_path"].append(copy);
-      }
-    }
-    const std::string text = WriteJson(request);
-    return FilterDataType(text.c_str(), static_cast<int>(text.size()));
-  }
-};
-
-TEST_F(ContactsLibraryTest, FilterAndPackageAnOlderCopy) {
-  samples::AndroidSampleOptions options;
-  samples::AndroidContactsSummary older;
-  ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options));
-  options.older_copy = true;
-  const std::string older_path = phone_.File("contacts2_older.db");
-  ASSERT_TRUE(samples::WriteAndroidContacts(older_path, options, &older));
-
-  ASSERT_EQ(kStatusOk, Filter({older_path}));
-  ASSERT_EQ(kStatusOk, PackageDataType(CaptureResult, kContactType));
-  ASSERT_EQ(1, g_results.count);
-  EXPECT_EQ(0, g_results.kind);
-  const std::vector<Json::Value> lost = ContactsNamed(Parsed(g_results.text), older.lost_names[0]);
-  ASSERT_EQ(1u, lost.size());
-  EXPECT_EQ("deleted", lost[0]["tag"].asString());
-}
-
-TEST_F(ContactsLibraryTest, StopFromAnotherThreadDuringThePackageCall) {
-  samples::AndroidSampleOptions options;
-  options.scale = 300;
-  ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options));
-  ASSERT_EQ(kStatusOk, Filter({}));
-
-  // Stops once the first picture is written, well before the last contact.
-  std::thread stopper([this] {
-    for (int wait = 0; wait < 60000 && ThumbnailFiles(temp_.path()).empty(); ++wait) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    RequestStop();
-  });
-  const int status = PackageDataType(CaptureResult, kContactType);
-  stopper.join();
-  EXPECT_EQ(kStatusStopped, status);
-  EXPECT_EQ(0, g_results.count);
-}
-
 // ---------------------------------------------------------------------------
 // Error paths and hostile input.
-
-TEST_F(ContactsTest, StopSetOrInputsMissing) {
-  MakeContacts("INSERT INTO data (_id,raw_contact_id,mimetype_id,data1) VALUES (1,1,7,'a');");
-  stop_ = 1;
-  EXPECT_EQ(kStatusOk, Package());
-  EXPECT_EQ(0, g_results.count);
-  stop_ = 0;
-
-  std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
-  // No further copies: no queue, then an empty one.
-  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
-  record_.second_files["contact_files_path"];
-  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
-
-  record_.primary_files.clear();
-  EXPECT_EQ(kStatusMissingInput, Package());
-  EXPECT_EQ(0, g_results.count);
-  EXPECT_EQ(kStatusMissingInput, AndroidContactDataFilter(&record_, config.get(), &stop_));
-}
-
-TEST_F(ContactsTest, DatabaseWithoutContactTablesGivesAnEmptyList) {
-  test::RunSql(db_path_, "CREATE TABLE unrelated (x INTEGER);");  // no contact tables
-  EXPECT_EQ(Formatted(R"({"raw_contacts": []})"), PackagedText());
-  // Unreadable ones fail (hostile_sources_test); a missing one is not created.
-  const std::string not_a_database = phone_.File("text.db");
-  test::WriteFileBytes(not_a_database, "this is not a database, just text that is long enough");
-  for (const std::string& path : {not_a_database, phone_.File("missing.db")}) {
-    g_results = CapturedResults();
-    record_.primary_files["contact_file_path"] = path;
-    EXPECT_EQ(kStatusOpenFailed, Package()) << path;
-    EXPECT_EQ(0, g_results.count) << path;
-  }
-  EXPECT_FALSE(fs::exists(PathFromUtf8(phone_.File("missing.db"))));
-}
 
 TEST_F(ContactsTest, NullsAndTextWhereIntegersBelong) {
   // A hostile file: no column types, so nothing is converted on the way in.
