@@ -1,6 +1,6 @@
 // Side files of the WhatsApp packager (one file per thumbnail or card, the
-// same bytes shared through hard links), the streaming of message trees
-// into batch text, and the writer that puts both on disk.
+// same bytes shared through hard links) and the writer that puts them and
+// the batch files on disk.
 #include "android/whatsapp_batches.h"
 
 #include <gtest/gtest.h>
@@ -77,31 +77,6 @@ TEST_F(SideFileWriterTest, AnEarlierRunsLinkedFileIsReplaced) {
   EXPECT_EQ(dir_.File("old.thumb"), files_.Write("old.thumb", kCard));
   EXPECT_EQ(kPicture, ReadFileBytes(kept));
   EXPECT_EQ(kCard, ReadFileBytes(dir_.File("old.thumb")));
-}
-
-TEST(WriteJsonValueTest, StreamsMessageTreesAsWriteJsonLaysThemOut) {
-  Json::Value batch(Json::arrayValue);
-  Json::Value message(Json::objectValue);
-  message["row_id"] = Json::Int64(12);
-  message["send_status"] = Json::UInt64(1);
-  message["universal_type"] = Json::UInt64(4294967295u);
-  message["content"] = "Schau mal: https://example.org/wiki/Z%C3%BCrich?lang=de 😊";
-  message["url_links"].append("https://example.org/wiki/Z%C3%BCrich?lang=de");
-  message["media_duration"] = 2.5;
-  message["quote_content"]["q_is_deleted"] = 1;
-  message["quote_content"]["quote_sender_id"] = "";
-  batch.append(message);
-  message["url_links"].append(std::string(80, 'w'));
-  message["quote_content"] = Json::Value(Json::objectValue);
-  message["flag"] = true;
-  message["nothing"] = Json::Value();
-  batch.append(message);
-
-  std::string text;
-  JsonTextWriter writer(&text);
-  WriteJsonValue(batch, &writer);
-  ASSERT_TRUE(writer.complete());
-  EXPECT_EQ(WriteJson(batch), text);
 }
 
 // The package step's files: side files and batch files arrive whole, in
