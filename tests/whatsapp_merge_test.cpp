@@ -72,32 +72,6 @@ class WhatsAppMergeTest : public ::testing::Test {
   std::unique_ptr<SqliteConfig> config_;
 };
 
-TEST_F(WhatsAppMergeTest, TheStagedPrimaryGainsIsDeletedAndUniqueIndexes) {
-  record_.second_files["msg_files_path"].Push(WriteOlderCopy("older.db"));
-  ASSERT_EQ(0, Filter());
-  EXPECT_EQ((std::vector<std::string>{"0", "0", "0", "0", "1", "1", "1"}),
-            QueryColumn(primary_, "SELECT is_deleted FROM message ORDER BY is_deleted, _id"));
-  EXPECT_EQ((std::vector<std::string>{"4"}),
-            QueryColumn(primary_,
-                        "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
-                        "('message_unique_key_index', 'jid_unique_key_index', "
-                        "'chat_unique_key_index', 'message_media_unique_key_index')"));
-  // Recovered rows keep their satellites: every media, thumbnail and quote
-  // row of the primary belongs to a message.
-  EXPECT_EQ((std::vector<std::string>{"0"}),
-            QueryColumn(primary_,
-                        "SELECT count(*) FROM message_media WHERE message_row_id NOT "
-                        "IN (SELECT _id FROM message)"));
-  EXPECT_EQ((std::vector<std::string>{"A2"}),
-            QueryColumn(primary_,
-                        "SELECT m.key_id FROM message_media mm JOIN message m ON "
-                        "m._id = mm.message_row_id"));
-  EXPECT_EQ((std::vector<std::string>{"J2"}),
-            QueryColumn(primary_,
-                        "SELECT m.key_id FROM message_quoted q JOIN message m ON "
-                        "m._id = q.message_row_id"));
-}
-
 TEST_F(WhatsAppMergeTest, AligningRenumbersTheCopyAndItsReferences) {
   const std::string copy = WriteOlderCopy("older.db");
   std::atomic<int> stop{0};
