@@ -1,6 +1,7 @@
-// The Android contacts packager (data type 2): the document it hands over
-// for small address books, the type step, pictures, the merge of older
-// copies through the filter, stops, and hostile input.
+// The Android contacts packager (data type 2), beyond the contract every
+// packager keeps: the type step, pictures, deleted tags, generated books of
+// both layouts, what the merge leaves in the staged primary, and hostile
+// values.
 #include "android/contacts.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "android_fixtures.h"
 #include "common/field_config.h"
 #include "common/file_queue.h"
 #include "common/json_util.h"
@@ -35,63 +37,15 @@ namespace fs = std::filesystem;
 
 constexpr int kContactType = 2;
 
-// The provider's own table texts (Android 7).
-constexpr char kContactTables[] =
-    "CREATE TABLE mimetypes (_id INTEGER PRIMARY KEY AUTOINCREMENT,mimetype TEXT NOT NULL);"
-    "CREATE UNIQUE INDEX mime_type ON mimetypes (mimetype);"
-    "CREATE TABLE data (_id INTEGER PRIMARY KEY AUTOINCREMENT,package_id INTEGER REFERENCES "
-    "package(_id),mimetype_id INTEGER REFERENCES mimetype(_id) NOT NULL,raw_contact_id INTEGER "
-    "REFERENCES raw_contacts(_id) NOT NULL,hash_id TEXT,is_read_only INTEGER NOT NULL DEFAULT "
-    "0,is_primary INTEGER NOT NULL DEFAULT 0,is_super_primary INTEGER NOT NULL DEFAULT "
-    "0,data_version INTEGER NOT NULL DEFAULT 0,data1 TEXT,data2 TEXT,data3 TEXT,data4 TEXT,data5 "
-    "TEXT,data6 TEXT,data7 TEXT,data8 TEXT,data9 TEXT,data10 TEXT,data11 TEXT,data12 TEXT,data13 "
-    "TEXT,data14 TEXT,data15 TEXT,data_sync1 TEXT, data_sync2 TEXT, data_sync3 TEXT, data_sync4 "
-    "TEXT, carrier_presence INTEGER NOT NULL DEFAULT 0 );"
-    "CREATE INDEX data_raw_contact_id ON data (raw_contact_id);"
-    "INSERT INTO mimetypes VALUES(1,'vnd.android.cursor.item/email_v2');"
-    "INSERT INTO mimetypes VALUES(2,'vnd.android.cursor.item/im');"
-    "INSERT INTO mimetypes VALUES(3,'vnd.android.cursor.item/nickname');"
-    "INSERT INTO mimetypes VALUES(4,'vnd.android.cursor.item/organization');"
-    "INSERT INTO mimetypes VALUES(5,'vnd.android.cursor.item/phone_v2');"
-    "INSERT INTO mimetypes VALUES(6,'vnd.android.cursor.item/sip_address');"
-    "INSERT INTO mimetypes VALUES(7,'vnd.android.cursor.item/name');"
-    "INSERT INTO mimetypes VALUES(8,'vnd.android.cursor.item/postal-address_v2');"
-    "INSERT INTO mimetypes VALUES(9,'vnd.android.cursor.item/identity');"
-    "INSERT INTO mimetypes VALUES(10,'vnd.android.cursor.item/photo');"
-    "INSERT INTO mimetypes VALUES(11,'vnd.android.cursor.item/group_membership');"
-    "INSERT INTO mimetypes VALUES(12,'vnd.android.cursor.item/note');"
-    "INSERT INTO mimetypes VALUES(13,'vnd.android.cursor.item/website');"
-    "INSERT INTO mimetypes VALUES(14,'vnd.android.cursor.item/relation');"
-    "INSERT INTO mimetypes VALUES(15,'vnd.android.cursor.item/contact_event');"
-    "INSERT INTO mimetypes VALUES(16,'vnd.android.cursor.item/vnd.com.whatsapp.profile');";
-
-constexpr char kInsertData[] =
-    "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3,data4,data5,data6,data7,"
-    "data8,data9,data10,data14,data15) VALUES ";
-
+using test::BlobLiteral;
 using test::CapturedResults;
 using test::CaptureResult;
-using test::ContextFor;
 using test::Formatted;
 using test::g_results;
+using test::kContactTables;
+using test::kInsertData;
 using test::Parsed;
-
-// `size` bytes that are not all alike, and their SQL blob literal.
-std::string PictureBytes(size_t size) {
-  std::string bytes;
-  for (size_t i = 0; i < size; ++i) bytes.push_back(static_cast<char>((i * 37 + 11) & 0xFF));
-  return bytes;
-}
-
-std::string BlobLiteral(const std::string& bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string literal = "X'";
-  for (const char byte : bytes) {
-    literal.push_back(kHex[(static_cast<unsigned char>(byte) >> 4) & 0xF]);
-    literal.push_back(kHex[static_cast<unsigned char>(byte) & 0xF]);
-  }
-  return literal + "'";
-}
+using test::PictureBytes;
 
 std::vector<std::string> ThumbnailFiles(const std::string& folder) {
   std::vector<std::string> names;
@@ -124,7 +78,7 @@ class ContactsTest : public ::testing::Test {
     test::RunSql(db_path_, std::string(kContactTables) + inserts);
   }
 
-  int Package() { return AndroidContactDataPackage(&record_, ContextFor(kContactType, &stop_)); }
+  int Package() { return test::CallPackageFunction(&record_); }
 
   // Packages and returns the one document handed over.
   std::string PackagedText() {
@@ -143,73 +97,7 @@ class ContactsTest : public ::testing::Test {
   test::TempDir temp_;   // the record's temp folder
   std::string db_path_;
   DataTypeRecord record_;
-  std::atomic<int> stop_{0};
 };
-
-TEST_F(ContactsTest, DocumentOfASmallAddressBook) {
-  const std::string picture = PictureBytes(300);
-  MakeContacts(
-      std::string(kInsertData) +
-      "(1,1,7,'José Álvarez','José','Álvarez',NULL,NULL,NULL,NULL,NULL,NULL,'1',NULL,NULL),"
-      "(2,1,5,'+34 600 11 22 33','2',NULL,'+34600112233',NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL,NULL),"
-      "(3,1,1,'jose.alvarez@example.es','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(4,1,4,'Ateliers d''Arc','1',NULL,'Directrice','R&D',NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(5,1,8,'Calle de Alcalá 42','3',NULL,'Calle de Alcalá 42',NULL,NULL,'Madrid',NULL,"
-      "'28014','España',NULL,NULL),"
-      "(6,1,15,'1985-04-12','3',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(7,1,12,'Prefers \"WhatsApp\" — 👋',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL,NULL),"
-      "(8,1,11,'1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(9,1,13,'https://example.es/','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(10,1,6,'jose@sip.example.es','2',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(11,1,3,'Pepe','5',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(12,1,2,'jose.alvarez','3',NULL,NULL,'-1','Matrix',NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(13,1,14,'Sam','4',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(14,1,9,'jose@example.es','com.google',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL,NULL),"
-      "(15,1,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,'42'," +
-      BlobLiteral(picture) +
-      "),"
-      "(16,2,7,'محمد الأحمد','محمد',NULL,'',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(17,2,5,'+966 50 123 4567','99',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-      "(18,2,1,'m@example.sa',NULL,'Conference',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL),"
-      "(19,3,16,'4477009@s.whatsapp.net',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-      "NULL);");
-
-  Json::Value expected = Parsed(R"({"raw_contacts": [
-    {"contact_event": {"start_date": "1985-04-12", "type": "birthday"},
-     "email_v2": {"address": "jose.alvarez@example.es", "type": "home"},
-     "group_membership": {"group_row_id": "1"},
-     "identity": {"identity": "jose@example.es", "namespace": "com.google"},
-     "im": {"custom_protocol": "Matrix", "data": "jose.alvarez", "protocol": "-1", "type": "other"},
-     "name": {"display_name": "José Álvarez", "family_name": "Álvarez", "full_name_style": "1",
-              "given_name": "José"},
-     "nickname": {"name": "Pepe", "type": "initials"},
-     "note": {"note": "Prefers \"WhatsApp\" — 👋"},
-     "organization": {"company": "Ateliers d'Arc", "department": "R&D", "title": "Directrice",
-                      "type": "work"},
-     "phone_v2": {"normalized_number": "+34600112233", "number": "+34 600 11 22 33",
-                  "type": "mobile"},
-     "photo": {"photo_thumb_path": ""},
-     "postal-address_v2": {"city": "Madrid", "country": "España",
-                           "formatted_address": "Calle de Alcalá 42", "postcode": "28014",
-                           "street": "Calle de Alcalá 42", "type": "other"},
-     "relation": {"name": "Sam", "type": "ddmestic_partner"},
-     "sip_address": {"sip_address": "jose@sip.example.es", "type": "work"},
-     "website": {"type": "homepage", "url": "https://example.es/"}},
-    {"email_v2": {"address": "m@example.sa", "type": "Conference"},
-     "name": {"display_name": "محمد الأحمد", "given_name": "محمد"}}]})");
-  expected["raw_contacts"][0]["photo"]["photo_thumb_path"] = ThumbnailPath(15, picture);
-
-  EXPECT_EQ(WriteJson(expected), PackagedText());
-  EXPECT_EQ(picture, test::ReadFileBytes(ThumbnailPath(15, picture)));
-}
 
 // One raw contact per case, named after it, with one data row of the kind.
 struct TypeCase {
@@ -395,8 +283,7 @@ class ContactsMergeTest : public ContactsTest {
     record_.second_files["contact_files_path"].Push(second);
     std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
     ASSERT_NE(nullptr, config);
-    EXPECT_EQ(kStatusOk,
-              AndroidContactDataFilter(&record_, config.get(), ContextFor(kContactType, &stop_)));
+    EXPECT_EQ(kStatusOk, test::CallFilterFunction(&record_, config.get()));
     EXPECT_TRUE(record_.second_files["contact_files_path"].Empty());
   }
 
@@ -441,133 +328,8 @@ TEST_F(ContactsMergeTest, RowOnlyTheOlderCopiesHoldArrivesOnceAsDeleted) {
                               "select is_deleted from raw_contacts where _id=" + lost_raw_contact));
 }
 
-TEST_F(ContactsMergeTest, DeletedContactIsTaggedOnce) {
-  Filter();
-  const Json::Value document = Parsed(PackagedText());
-  EXPECT_EQ(newer_.person_contacts + 1, static_cast<int>(document["raw_contacts"].size()));
-
-  const std::vector<Json::Value> lost = ContactsNamed(document, older_.lost_names[0]);
-  ASSERT_EQ(1u, lost.size());
-  EXPECT_EQ("deleted", lost[0]["tag"].asString());
-  EXPECT_FALSE(lost[0]["phone_v2"].isMember("tag"));
-
-  // The number José lost comes back tagged, without hiding his live one.
-  const std::vector<Json::Value> jose = ContactsNamed(document, "José Álvarez");
-  ASSERT_EQ(1u, jose.size());
-  EXPECT_FALSE(jose[0].isMember("tag"));
-  EXPECT_EQ("mobile", jose[0]["phone_v2"]["type"].asString());
-  EXPECT_FALSE(jose[0]["phone_v2"].isMember("tag"));
-
-  int tagged = 0;
-  for (const Json::Value& contact : document["raw_contacts"]) {
-    if (contact.isMember("tag")) ++tagged;
-  }
-  EXPECT_EQ(1, tagged);
-}
-
-// ---------------------------------------------------------------------------
-// Through the library's entry points.
-
-class ContactsLibraryTest : public ContactsTest {
- protected:
-  void SetUp() override {
-    ContactsTest::SetUp();
-    InitializeLibrary(temp_.path().c_str(), test::ConfigFolder().c_str());
-  }
-  void TearDown() override {
-    InitializeLibrary(temp_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
-  int Filter(const std::vector<std::string>& copies) {
-    Json::Value request;
-    request["package_type"] = kContactType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["contact_file_path"] = db_path_;
-    if (!copies.empty()) {
-      for (const std::string& copy : copies) {
-        request["second_file_objects"]["contact_files_path"].append(copy);
-      }
-    }
-    const std::string text = WriteJson(request);
-    return FilterDataType(text.c_str(), static_cast<int>(text.size()));
-  }
-};
-
-TEST_F(ContactsLibraryTest, FilterAndPackageAnOlderCopy) {
-  samples::AndroidSampleOptions options;
-  samples::AndroidContactsSummary older;
-  ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options));
-  options.older_copy = true;
-  const std::string older_path = phone_.File("contacts2_older.db");
-  ASSERT_TRUE(samples::WriteAndroidContacts(older_path, options, &older));
-
-  ASSERT_EQ(kStatusOk, Filter({older_path}));
-  ASSERT_EQ(kStatusOk, PackageDataType(CaptureResult, kContactType));
-  ASSERT_EQ(1, g_results.count);
-  EXPECT_EQ(0, g_results.kind);
-  const std::vector<Json::Value> lost = ContactsNamed(Parsed(g_results.text), older.lost_names[0]);
-  ASSERT_EQ(1u, lost.size());
-  EXPECT_EQ("deleted", lost[0]["tag"].asString());
-}
-
-TEST_F(ContactsLibraryTest, StopFromAnotherThreadDuringThePackageCall) {
-  samples::AndroidSampleOptions options;
-  options.scale = 300;
-  ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options));
-  ASSERT_EQ(kStatusOk, Filter({}));
-
-  // Stops once the first picture is written, well before the last contact.
-  std::thread stopper([this] {
-    for (int wait = 0; wait < 60000 && ThumbnailFiles(temp_.path()).empty(); ++wait) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    RequestStop();
-  });
-  const int status = PackageDataType(CaptureResult, kContactType);
-  stopper.join();
-  EXPECT_EQ(kStatusStopped, status);
-  EXPECT_EQ(0, g_results.count);
-}
-
 // ---------------------------------------------------------------------------
 // Error paths and hostile input.
-
-TEST_F(ContactsTest, StopSetOrInputsMissing) {
-  MakeContacts("INSERT INTO data (_id,raw_contact_id,mimetype_id,data1) VALUES (1,1,7,'a');");
-  stop_ = 1;
-  EXPECT_EQ(kStatusOk, Package());
-  EXPECT_EQ(0, g_results.count);
-  stop_ = 0;
-
-  std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
-  // No further copies: no queue, then an empty one.
-  EXPECT_EQ(kStatusMissingInput,
-            AndroidContactDataFilter(&record_, config.get(), ContextFor(kContactType, &stop_)));
-  record_.second_files["contact_files_path"];
-  EXPECT_EQ(kStatusMissingInput,
-            AndroidContactDataFilter(&record_, config.get(), ContextFor(kContactType, &stop_)));
-
-  record_.primary_files.clear();
-  EXPECT_EQ(kStatusMissingInput, Package());
-  EXPECT_EQ(0, g_results.count);
-  EXPECT_EQ(kStatusMissingInput,
-            AndroidContactDataFilter(&record_, config.get(), ContextFor(kContactType, &stop_)));
-}
-
-TEST_F(ContactsTest, DatabaseWithoutContactTablesGivesAnEmptyList) {
-  test::RunSql(db_path_, "CREATE TABLE unrelated (x INTEGER);");  // no contact tables
-  EXPECT_EQ(Formatted(R"({"raw_contacts": []})"), PackagedText());
-  // Unreadable ones fail (hostile_sources_test); a missing one is not created.
-  const std::string not_a_database = phone_.File("text.db");
-  test::WriteFileBytes(not_a_database, "this is not a database, just text that is long enough");
-  for (const std::string& path : {not_a_database, phone_.File("missing.db")}) {
-    g_results = CapturedResults();
-    record_.primary_files["contact_file_path"] = path;
-    EXPECT_EQ(kStatusOpenFailed, Package()) << path;
-    EXPECT_EQ(0, g_results.count) << path;
-  }
-  EXPECT_FALSE(fs::exists(PathFromUtf8(phone_.File("missing.db"))));
-}
 
 TEST_F(ContactsTest, NullsAndTextWhereIntegersBelong) {
   // A hostile file: no column types, so nothing is converted on the way in.

@@ -24,25 +24,20 @@ struct ClassifyCase {
   int expected;
 };
 
-// The classification table, row by row.
+// The rules around the classification table, not its rows (the package
+// tests' documents hold those): types above 27, albums before the type,
+// schedules by their text, an attachment the type does not fit, and values
+// that do not count.
 // clang-format off
 const ClassifyCase kClassifyCases[] = {
-    {28, 1, "", 0}, {33, 16, "LOC_KEY\tC_MI", 0},  // above 27, whatever else it holds
-    {0, 16, "text\tAlbum", 61}, {8, 16, "", 61}, {0, 0, "", 0}, {8, 1, "", 0},
-    {1, 1, "", 1}, {1, 2, "", 3}, {1, 3, "", 2}, {1, 4, "", 60}, {1, 13, "", 8}, {1, 14, "", 4},
-    {1, 15, "", 7}, {1, 0, "", 0}, {1, 19, "", 0},
-    {1, 22, "INDEXABLE_TEXT\tSchedule Team dinner", 59},
+    {28, 1, "", 0}, {33, 16, "LOC_KEY\tC_MI", 0},
+    {0, 16, "text\tAlbum", 61}, {8, 16, "", 61}, {1, 0, "", 0}, {1, 19, "", 0},
     {1, 22, "INDEXABLE_TEXT\tMy Schedule for today", 59},
     {1, 22, "INDEXABLE_TEXT\tschedule in lower case", 58},
-    {1, 22, "INDEXABLE_TEXT\tOrder shipped", 58},
     {1, 22, "ALT_TEXT\tCoupon", -1},
     {1, 22, "INDEXABLE_TEXT\t", -1},  // an empty value does not count
-    {3, 0, "", 57},
-    {4, 6, "TYPE\tA", 9}, {4, 6, "TYPE\tG\tGC_MEDIA_TYPE\tAUDIO", 9},
-    {4, 6, "TYPE\tV", 10}, {4, 6, "TYPE\tG\tGC_MEDIA_TYPE\tVIDEO", 10}, {4, 6, "", 10},
-    {4, 0, "TYPE\tA", 0}, {5, 7, "STKID\t1", 6}, {5, 0, "", 0}, {9, 0, "", 51},
-    {13, 18, "", -1}, {13, 18, "SKIP_BADGE_COUNT\ttrue", -1}, {13, 18, "LOC_KEY\tC_XX", 0},
-    {27, 0, "", 50}, {2, 0, "", 0}, {17, 0, "", 0}, {-5, 1, "", 0},
+    {4, 6, "TYPE\tG\tGC_MEDIA_TYPE\tAUDIO", 9}, {4, 6, "", 10}, {4, 0, "TYPE\tA", 0},
+    {13, 18, "SKIP_BADGE_COUNT\ttrue", -1}, {13, 18, "LOC_KEY\tC_XX", 0}, {-5, 1, "", 0},
 };
 // clang-format on
 
@@ -55,12 +50,8 @@ TEST(LineMessageClassifierTest, FollowsTheClassificationTable) {
   }
 }
 
-TEST(LineMessageClassifierTest, MapsEveryLocKey) {
-  const std::pair<const char*, int> cases[] = {
-      {"C_MI", 21}, {"A_MC", 21}, {"A_MI", 21}, {"C_GI", 51}, {"C_PN", 52}, {"C_MR", 53},
-      {"A_MR", 53}, {"C_BG", 54}, {"C_SP", 55}, {"C_SN", 56}, {"C_ML", 57}, {"A_ML", 57},
-      {"A_IC", 62}, {"C_IC", 62}, {"A_MJ", 63}, {"C_MJ", 63}, {"C_MI ", 0}, {"c_mi", 0},
-  };
+TEST(LineMessageClassifierTest, LocKeysMatchExactly) {
+  const std::pair<const char*, int> cases[] = {{"C_MI", 21}, {"C_MI ", 0}, {"c_mi", 0}};
   for (const auto& c : cases) {
     const LineParameters parameters = LineParameters::Parse(std::string("LOC_KEY\t") + c.first);
     EXPECT_EQ(c.second, ClassifyLineMessage(13, 18, parameters)) << c.first;

@@ -11,7 +11,9 @@
 #include <string>
 #include <thread>
 
+#include "common/field_config.h"
 #include "common/json_util.h"
+#include "common/text.h"
 #include "packager/contract.h"
 #include "sdk/data_type_table.h"
 #include "sdk/library.h"
@@ -46,12 +48,6 @@ inline std::string Formatted(const std::string& expected_json) {
   return WriteJson(Parsed(expected_json));
 }
 
-// The context the dispatcher calls `data_type`'s functions with.
-inline PackageContext ContextFor(int data_type, std::atomic<int>* stop,
-                                 ResultCallback callback = CaptureResult) {
-  return FindDataType(data_type)->Context(callback, stop);
-}
-
 // Packages `data_type` while another thread asks for a stop as soon as the
 // package function has logged its start (read through `log_text`). Returns
 // the package call's status.
@@ -66,6 +62,39 @@ inline int PackageWhileStopping(int data_type, const std::function<std::string()
   finished = true;
   stopper.join();
   return status;
+}
+
+// The context the dispatcher calls `data_type`'s functions with.
+inline PackageContext ContextFor(int data_type, std::atomic<int>* stop,
+                                 ResultCallback callback = CaptureResult) {
+  return FindDataType(data_type)->Context(callback, stop);
+}
+
+// The one place tests call a packager's own filter and package functions,
+// which the dispatcher otherwise calls: through the data-type table, for
+// the record's data type.
+inline int CallPackageFunction(DataTypeRecord* record, ResultCallback callback = CaptureResult,
+                               std::atomic<int>* stop = nullptr) {
+  std::atomic<int> no_stop{0};
+  const DataTypeEntry* entry = FindDataType(record->data_type);
+  return entry->package(record, entry->Context(callback, stop != nullptr ? stop : &no_stop));
+}
+
+inline int CallFilterFunction(DataTypeRecord* record, SqliteConfig* config,
+                              std::atomic<int>* stop = nullptr) {
+  std::atomic<int> no_stop{0};
+  const DataTypeEntry* entry = FindDataType(record->data_type);
+  return entry->filter(record, config, entry->Context(nullptr, stop != nullptr ? stop : &no_stop));
+}
+
+// Replaces every "{T}" by `temp` and every "{H:text}" by the FNV-1a hash of
+// the text, as side files are named.
+inline std::string Expand(std::string text, const std::string& temp) {
+  for (size_t at = text.find("{H:"); at != std::string::npos; at = text.find("{H:")) {
+    const size_t end = text.find('}', at);
+    text.replace(at, end - at + 1, Fnv1a64Decimal(text.substr(at + 3, end - at - 3)));
+  }
+  return ReplaceAll(text, "{T}", temp);
 }
 
 }  // namespace kx::test

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -395,67 +394,6 @@ TEST_F(SqliteWrapperTest, MissingFileFailsToOpenAndPrepares) {
   EXPECT_EQ(nullptr, db.handle());
   EXPECT_EQ(nullptr, OpenDatabase(path));
   EXPECT_FALSE(std::filesystem::exists(path));
-}
-
-std::string RandomBytes(size_t size, unsigned seed) {
-  std::mt19937 engine(seed);
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(engine() & 0xFF);
-  return bytes;
-}
-
-// The open itself reads nothing; the first statement finds the damage.
-TEST_F(SqliteWrapperTest, DamagedFilesFailToPrepare) {
-  const std::string good = test::ReadFileBytes(MakeCallLog("good.db", 400));
-  struct Case {
-    const char* label;
-    std::string bytes;
-    int result;  // SQLITE_OK: any failure
-  };
-  const Case cases[] = {
-      // A zero-byte file is an empty database without the table.
-      {"zero bytes", "", SQLITE_ERROR},
-      {"random bytes", RandomBytes(8192, 7), SQLITE_NOTADB},
-      {"valid header, then garbage", good.substr(0, 100) + RandomBytes(good.size() - 100, 11),
-       SQLITE_OK},
-      {"cut inside the first page", good.substr(0, 1000), SQLITE_OK},
-      {"cut short of its page count", good.substr(0, good.size() / 2), SQLITE_CORRUPT},
-  };
-  int number = 0;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    const std::string path = dir_.File("damaged" + std::to_string(++number) + ".db");
-    test::WriteFileBytes(path, c.bytes);
-    auto db = OpenDatabase(path);
-    ASSERT_NE(nullptr, db);
-    EXPECT_FALSE(CheckIsTableExist(*db, "calls"));
-    SqliteStatement query = PrepareStatement(*db, "SELECT number FROM calls");
-    EXPECT_FALSE(query.prepared());
-    if (c.result == SQLITE_OK) {
-      EXPECT_NE(SQLITE_OK, query.result_code());
-    } else {
-      EXPECT_EQ(c.result, query.result_code());
-    }
-  }
-}
-
-TEST_F(SqliteWrapperTest, DamagedDataPagesEndTheScanWithAnError) {
-  const std::string path = MakeCallLog("damaged.db", 400);
-  std::string bytes = test::ReadFileBytes(path);
-  const size_t page = 4096;
-  ASSERT_GT(bytes.size(), 4 * page);
-  const size_t tail = bytes.size() - 3 * page;
-  bytes.replace(3 * page, tail, RandomBytes(tail, 13));
-  test::WriteFileBytes(path, bytes);
-
-  auto db = OpenDatabase(path);
-  ASSERT_NE(nullptr, db);
-  SqliteStatement query = PrepareStatement(*db, "SELECT number, name FROM calls");
-  ASSERT_EQ(SQLITE_OK, query.result_code());
-  int rows = 0;
-  while (query.Step() == SQLITE_ROW) ++rows;
-  EXPECT_LT(rows, 400);
-  EXPECT_EQ(SQLITE_CORRUPT, query.result_code());
 }
 
 }  // namespace

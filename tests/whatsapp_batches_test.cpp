@@ -1,6 +1,6 @@
 // Side files of the WhatsApp packager (one file per thumbnail or card, the
-// same bytes shared through hard links) and the streaming of message trees
-// into batch text.
+// same bytes shared through hard links) and the writer that puts them and
+// the batch files on disk.
 #include "android/whatsapp_batches.h"
 
 #include <gtest/gtest.h>
@@ -79,29 +79,61 @@ TEST_F(SideFileWriterTest, AnEarlierRunsLinkedFileIsReplaced) {
   EXPECT_EQ(kCard, ReadFileBytes(dir_.File("old.thumb")));
 }
 
-TEST(WriteJsonValueTest, StreamsMessageTreesAsWriteJsonLaysThemOut) {
-  Json::Value batch(Json::arrayValue);
-  Json::Value message(Json::objectValue);
-  message["row_id"] = Json::Int64(12);
-  message["send_status"] = Json::UInt64(1);
-  message["universal_type"] = Json::UInt64(4294967295u);
-  message["content"] = "Schau mal: https://example.org/wiki/Z%C3%BCrich?lang=de 😊";
-  message["url_links"].append("https://example.org/wiki/Z%C3%BCrich?lang=de");
-  message["media_duration"] = 2.5;
-  message["quote_content"]["q_is_deleted"] = 1;
-  message["quote_content"]["quote_sender_id"] = "";
-  batch.append(message);
-  message["url_links"].append(std::string(80, 'w'));
-  message["quote_content"] = Json::Value(Json::objectValue);
-  message["flag"] = true;
-  message["nothing"] = Json::Value();
-  batch.append(message);
+// The package step's files: side files and batch files arrive whole, in
+// order, and batch files reach their chat's list only once written.
+std::string Batch(int number) { return "[ \"batch " + std::to_string(number) + "\" ]"; }
 
+TEST(WhatsAppFileWriterTest, FilesArriveWholeAndListedInOrder) {
+  test::TempDir dir;
+  Json::Value first_list(Json::arrayValue);
+  Json::Value second_list(Json::arrayValue);
+  std::vector<std::string> side_paths;
   std::string text;
-  JsonTextWriter writer(&text);
-  WriteJsonValue(batch, &writer);
-  ASSERT_TRUE(writer.complete());
-  EXPECT_EQ(WriteJson(batch), text);
+  {
+    PackageFileWriter files(dir.path());
+    for (int i = 0; i < 200; ++i) {
+      side_paths.push_back(
+          files.AddSideFile("side" + std::to_string(i), std::string(1 + i % 7, 'x')));
+      if (i % 20 == 0) {
+        text = Batch(i);
+        files.AddBatch(dir.File("batch" + std::to_string(i)), &text,
+                       i % 40 == 0 ? &first_list : &second_list);
+        EXPECT_TRUE(text.empty());
+      }
+    }
+  }
+  ASSERT_EQ(5u, first_list.size());
+  ASSERT_EQ(5u, second_list.size());
+  for (Json::ArrayIndex i = 0; i < 5; ++i) {
+    EXPECT_EQ(dir.File("batch" + std::to_string(i * 40)), first_list[i].asString());
+    EXPECT_EQ(Batch(static_cast<int>(i) * 40), ReadFileBytes(first_list[i].asString()));
+    EXPECT_EQ(dir.File("batch" + std::to_string(i * 40 + 20)), second_list[i].asString());
+  }
+  for (size_t i = 0; i < side_paths.size(); ++i) {
+    EXPECT_EQ(std::string(1 + i % 7, 'x'), ReadFileBytes(side_paths[i])) << i;
+  }
+}
+
+// Many large batches and repeated side files: nothing is lost.
+TEST(WhatsAppFileWriterTest, ManyFilesAreAllWritten) {
+  test::TempDir dir;
+  Json::Value list(Json::arrayValue);
+  const std::string large(3 * 1024 * 1024, 'b');
+  {
+    PackageFileWriter files(dir.path());
+    for (int i = 0; i < 8; ++i) {
+      std::string text = large;
+      files.AddBatch(dir.File("large" + std::to_string(i)), &text, &list);
+      for (int j = 0; j < 300; ++j) {
+        files.AddSideFile(std::to_string(i) + "_" + std::to_string(j), "same bytes");
+      }
+    }
+  }
+  ASSERT_EQ(8u, list.size());
+  for (const Json::Value& path : list) EXPECT_EQ(large, ReadFileBytes(path.asString()));
+  EXPECT_EQ("same bytes", ReadFileBytes(dir.File("7_299")));
+  EXPECT_EQ(8 + 8 * 300, std::distance(std::filesystem::directory_iterator(dir.path()),
+                                       std::filesystem::directory_iterator()));
 }
 
 // Error paths follow.

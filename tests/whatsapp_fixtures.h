@@ -12,9 +12,9 @@
 
 #include "android/whatsapp.h"
 #include "common/json_util.h"
-#include "packager/data_type_record.h"
+#include "package_capture.h"
 #include "samples/android_whatsapp_schema.h"
-#include "sdk/data_type_table.h"
+#include "packager/data_type_record.h"
 #include "test_support.h"
 
 namespace kx::test {
@@ -30,6 +30,45 @@ inline std::string NewerLayoutSchema() {
 inline std::string OlderLayoutSchema() {
   return std::string(kx::samples::kWhatsAppPropsTable) + kx::samples::kWhatsAppOlderLayoutTables;
 }
+
+// A message store and its older copy. The phone now: restored from a
+// backup, so its rows are numbered afresh.
+inline constexpr char kMergePhoneRows[] = R"SQL(
+INSERT INTO jid (_id, user, server, raw_string) VALUES
+  (1, 'status', 'broadcast', 'status@broadcast'),
+  (2, '4915123456789', 's.whatsapp.net', '4915123456789@s.whatsapp.net'),
+  (3, '34612345678', 's.whatsapp.net', '34612345678@s.whatsapp.net');
+INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 2, 1), (2, 3, 2);
+INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
+                     message_type, text_data) VALUES
+  (2, 1, 0, 'A1', 0, 0, 1615713993000, 0, 'eins'),
+  (3, 1, 0, 'A3', 0, 0, 1615713995000, 0, 'drei'),
+  (4, 2, 0, 'J1', 0, 0, 1615713996000, 0, 'hola'),
+  (5, 1, 1, 'A4', 0, 13, 1615713999000, 0, 'vier');
+)SQL";
+// The older copy, before two messages and a whole chat were deleted; its
+// message 3 is another message than the phone's.
+inline constexpr char kMergeOlderRows[] = R"SQL(
+INSERT INTO jid (_id, user, server, raw_string) VALUES
+  (1, '4915123456789', 's.whatsapp.net', '4915123456789@s.whatsapp.net'),
+  (2, '34612345678', 's.whatsapp.net', '34612345678@s.whatsapp.net'),
+  (3, '46701234567', 's.whatsapp.net', '46701234567@s.whatsapp.net');
+INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1), (2, 2, 2), (3, 3, 3);
+INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
+                     message_type, text_data) VALUES
+  (2, 1, 0, 'A1', 0, 0, 1615713993000, 0, 'eins'),
+  (3, 1, 1, 'A2', 0, 13, 1615713994000, 1, 'zwei'),
+  (4, 1, 0, 'A3', 0, 0, 1615713995000, 0, 'drei'),
+  (5, 2, 0, 'J1', 0, 0, 1615713996000, 0, 'hola'),
+  (6, 2, 1, 'J2', 0, 13, 1615713997000, 0, 'respuesta'),
+  (7, 3, 0, 'Z1', 0, 0, 1615713998000, 0, 'hej');
+INSERT INTO message_media (message_row_id, chat_row_id, file_path, file_size, media_name) VALUES
+  (3, 1, 'Media/WhatsApp Images/Sent/IMG-2.jpg', 4242, 'IMG-2.jpg');
+INSERT INTO message_thumbnail VALUES (3, X'FFD80002');
+INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, from_me,
+                            sender_jid_row_id, key_id, message_type, text_data) VALUES
+  (6, 2, 2, 0, 2, 'J1', 0, 'hola');
+)SQL";
 
 struct PackageRun {
   int status = -1;
@@ -59,15 +98,12 @@ inline int Capture(int kind, const char* text, int length) {
 
 inline PackageRun RunWhatsAppPackage(DataTypeRecord* record, int data_type,
                                      std::atomic<int>* stop = nullptr) {
-  std::atomic<int> no_stop{0};
   whatsapp_capture::g_calls = 0;
   whatsapp_capture::g_kind = -1;
   whatsapp_capture::g_text.clear();
   PackageRun run;
-  const PackageFunction package =
-      data_type == 25 ? WhatsAppBusinessDataPackage : WhatsAppDataPackage;
-  run.status = package(record, FindDataType(data_type)->Context(whatsapp_capture::Capture,
-                                                                stop != nullptr ? stop : &no_stop));
+  record->data_type = data_type;
+  run.status = CallPackageFunction(record, whatsapp_capture::Capture, stop);
   run.calls = whatsapp_capture::g_calls;
   run.result_kind = whatsapp_capture::g_kind;
   if (run.calls > 0) run.document = ParseJsonText(whatsapp_capture::g_text);

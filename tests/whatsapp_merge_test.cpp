@@ -32,7 +32,6 @@ using test::RunSql;
 
 constexpr char kAnna[] = "4915123456789@s.whatsapp.net";
 constexpr char kJose[] = "34612345678@s.whatsapp.net";
-constexpr char kZoe[] = "46701234567@s.whatsapp.net";
 
 // The messages of one chat of the package, by "key_id".
 std::map<std::string, Json::Value> MessagesByKey(const Json::Value& document,
@@ -44,52 +43,13 @@ std::map<std::string, Json::Value> MessagesByKey(const Json::Value& document,
   return by_key;
 }
 
-// The older copy, as the phone had it before two messages and a whole chat
-// were deleted.
-constexpr char kOlderCopy[] = R"SQL(
-INSERT INTO jid (_id, user, server, raw_string) VALUES
-  (1, '4915123456789', 's.whatsapp.net', '4915123456789@s.whatsapp.net'),
-  (2, '34612345678', 's.whatsapp.net', '34612345678@s.whatsapp.net'),
-  (3, '46701234567', 's.whatsapp.net', '46701234567@s.whatsapp.net');
-INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1), (2, 2, 2), (3, 3, 3);
-INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
-                     message_type, text_data) VALUES
-  (2, 1, 0, 'A1', 0, 0, 1615713993000, 0, 'eins'),
-  (3, 1, 1, 'A2', 0, 13, 1615713994000, 1, 'zwei'),
-  (4, 1, 0, 'A3', 0, 0, 1615713995000, 0, 'drei'),
-  (5, 2, 0, 'J1', 0, 0, 1615713996000, 0, 'hola'),
-  (6, 2, 1, 'J2', 0, 13, 1615713997000, 0, 'respuesta'),
-  (7, 3, 0, 'Z1', 0, 0, 1615713998000, 0, 'hej');
-INSERT INTO message_media (message_row_id, chat_row_id, file_path, file_size, media_name) VALUES
-  (3, 1, 'Media/WhatsApp Images/Sent/IMG-2.jpg', 4242, 'IMG-2.jpg');
-INSERT INTO message_thumbnail VALUES (3, X'FFD80002');
-INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, from_me,
-                            sender_jid_row_id, key_id, message_type, text_data) VALUES
-  (6, 2, 2, 0, 2, 'J1', 0, 'hola');
-)SQL";
-
-// The phone now: restored from a backup, so its rows are numbered afresh;
-// message 3 is a different message here.
-constexpr char kPrimary[] = R"SQL(
-INSERT INTO jid (_id, user, server, raw_string) VALUES
-  (1, 'status', 'broadcast', 'status@broadcast'),
-  (2, '4915123456789', 's.whatsapp.net', '4915123456789@s.whatsapp.net'),
-  (3, '34612345678', 's.whatsapp.net', '34612345678@s.whatsapp.net');
-INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 2, 1), (2, 3, 2);
-INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
-                     message_type, text_data) VALUES
-  (2, 1, 0, 'A1', 0, 0, 1615713993000, 0, 'eins'),
-  (3, 1, 0, 'A3', 0, 0, 1615713995000, 0, 'drei'),
-  (4, 2, 0, 'J1', 0, 0, 1615713996000, 0, 'hola'),
-  (5, 1, 1, 'A4', 0, 13, 1615713999000, 0, 'vier');
-)SQL";
-
 class WhatsAppMergeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     primary_ = dir_.File("msgstore.db");
     RunSql(primary_, test::NewerLayoutSchema());
-    RunSql(primary_, kPrimary);
+    RunSql(primary_, test::kMergePhoneRows);
+    record_.data_type = 0;
     record_.temp_folder = dir_.path();
     record_.primary_files["msg_file_path"] = primary_;
     config_ = OpenSqliteConfig(JoinPath(test::ConfigFolder(), kConfigDbName));
@@ -99,13 +59,12 @@ class WhatsAppMergeTest : public ::testing::Test {
   std::string WriteOlderCopy(const std::string& name) {
     const std::string path = dir_.File(name);
     RunSql(path, test::NewerLayoutSchema());
-    RunSql(path, kOlderCopy);
+    RunSql(path, test::kMergeOlderRows);
     return path;
   }
 
-  int Filter() {
-    std::atomic<int> stop{0};
-    return WhatsAppDataFilter(&record_, config_.get(), test::ContextFor(0, &stop));
+  int Filter(std::atomic<int>* stop = nullptr) {
+    return test::CallFilterFunction(&record_, config_.get(), stop);
   }
 
   test::TempDir dir_;
@@ -113,74 +72,6 @@ class WhatsAppMergeTest : public ::testing::Test {
   DataTypeRecord record_;
   std::unique_ptr<SqliteConfig> config_;
 };
-
-TEST_F(WhatsAppMergeTest, ADeletedMessageComesBackOnceTaggedInItsChat) {
-  record_.second_files["msg_files_path"].Push(WriteOlderCopy("older1.db"));
-  // The same copy twice: its rows still arrive once.
-  record_.second_files["msg_files_path"].Push(WriteOlderCopy("older2.db"));
-  ASSERT_EQ(0, Filter());
-  EXPECT_TRUE(record_.second_files["msg_files_path"].Empty());
-
-  const test::PackageRun run = test::RunWhatsAppPackage(&record_, 0);
-  ASSERT_EQ(0, run.status);
-  std::map<std::string, Json::Value> by_key = MessagesByKey(run.document, kAnna);
-  ASSERT_EQ(4u, by_key.size());
-  EXPECT_FALSE(by_key["A1"].isMember("tag"));
-  EXPECT_FALSE(by_key["A4"].isMember("tag"));
-  // The live message that now holds row 3 keeps no media of the lost one.
-  EXPECT_FALSE(by_key["A3"].isMember("media_path"));
-  EXPECT_FALSE(by_key["A3"].isMember("thumbnail_file"));
-  const Json::Value& recovered = by_key["A2"];
-  EXPECT_EQ("deleted", recovered["tag"].asString());
-  EXPECT_EQ("zwei", recovered["content"].asString());
-  EXPECT_EQ("/sdcard/WhatsApp/Media/WhatsApp Images/Sent/IMG-2.jpg",
-            recovered["media_path"].asString());
-  EXPECT_EQ(4242, recovered["size"].asInt());
-  EXPECT_EQ(std::string("\xFF\xD8\x00\x02", 4),
-            test::ReadFileBytes(recovered["thumbnail_file"].asString()));
-
-  const std::vector<Json::Value> jose = ChatMessages(FindChat(run.document, kJose));
-  ASSERT_EQ(2u, jose.size());
-  EXPECT_FALSE(jose[0].isMember("tag"));
-  EXPECT_EQ("deleted", jose[1]["tag"].asString());
-  EXPECT_EQ("J1", jose[1]["quote_content"]["q_key_id"].asString());
-  EXPECT_EQ(kJose, jose[1]["quote_content"]["quote_sender_id"].asString());
-
-  // The chat the phone lost entirely comes back with its message.
-  const Json::Value zoe = FindChat(run.document, kZoe);
-  EXPECT_EQ("deleted", zoe["tag"].asString());
-  const std::vector<Json::Value> zoe_messages = ChatMessages(zoe);
-  ASSERT_EQ(1u, zoe_messages.size());
-  EXPECT_EQ("deleted", zoe_messages[0]["tag"].asString());
-  EXPECT_EQ("hej", zoe_messages[0]["content"].asString());
-  EXPECT_FALSE(FindChat(run.document, kAnna).isMember("tag"));
-}
-
-TEST_F(WhatsAppMergeTest, TheStagedPrimaryGainsIsDeletedAndUniqueIndexes) {
-  record_.second_files["msg_files_path"].Push(WriteOlderCopy("older.db"));
-  ASSERT_EQ(0, Filter());
-  EXPECT_EQ((std::vector<std::string>{"0", "0", "0", "0", "1", "1", "1"}),
-            QueryColumn(primary_, "SELECT is_deleted FROM message ORDER BY is_deleted, _id"));
-  EXPECT_EQ((std::vector<std::string>{"4"}),
-            QueryColumn(primary_,
-                        "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
-                        "('message_unique_key_index', 'jid_unique_key_index', "
-                        "'chat_unique_key_index', 'message_media_unique_key_index')"));
-  // Recovered rows keep their satellites: every media, thumbnail and quote
-  // row of the primary belongs to a message.
-  EXPECT_EQ((std::vector<std::string>{"0"}),
-            QueryColumn(primary_,
-                        "SELECT count(*) FROM message_media WHERE message_row_id NOT "
-                        "IN (SELECT _id FROM message)"));
-  EXPECT_EQ((std::vector<std::string>{"A2"}),
-            QueryColumn(primary_,
-                        "SELECT m.key_id FROM message_media mm JOIN message m ON "
-                        "m._id = mm.message_row_id"));
-  EXPECT_EQ((std::vector<std::string>{"J2"}),
-            QueryColumn(primary_,
-                        "SELECT m.key_id FROM message_quoted q JOIN message m ON "
-                        "m._id = q.message_row_id"));
-}
 
 TEST_F(WhatsAppMergeTest, AligningRenumbersTheCopyAndItsReferences) {
   const std::string copy = WriteOlderCopy("older.db");
@@ -368,13 +259,9 @@ TEST_F(WhatsAppMergeTest, SampleCopiesThroughTheLibrary) {
 
 // Tests of the error paths follow.
 
-TEST_F(WhatsAppMergeTest, MissingInputs) {
-  DataTypeRecord no_store;
-  std::atomic<int> stop{0};
-  EXPECT_EQ(1100, WhatsAppDataFilter(&no_store, config_.get(), test::ContextFor(0, &stop)));
-  EXPECT_EQ(1102, WhatsAppDataFilter(&record_, nullptr, test::ContextFor(0, &stop)));
-  // Copies of a contacts database without a primary one are dropped, so the
-  // filter loop ends.
+// Copies of a contacts database without a primary one are dropped, so the
+// filter loop ends.
+TEST_F(WhatsAppMergeTest, ContactCopiesWithoutAPrimaryAreDropped) {
   record_.second_files["wa_files_path"].Push(dir_.File("wa_older.db"));
   EXPECT_EQ(0, Filter());
   EXPECT_TRUE(record_.second_files["wa_files_path"].Empty());
@@ -405,7 +292,7 @@ TEST_F(WhatsAppMergeTest, StopLeavesTheCopyAsItWas) {
   EXPECT_EQ((std::vector<std::string>{"1", "2", "3"}),
             QueryColumn(copy, "SELECT _id FROM jid ORDER BY _id"));
   record_.second_files["msg_files_path"].Push(copy);
-  EXPECT_EQ(0, WhatsAppDataFilter(&record_, config_.get(), test::ContextFor(0, &stop)));
+  EXPECT_EQ(0, Filter(&stop));
 }
 
 }  // namespace

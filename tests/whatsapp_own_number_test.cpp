@@ -5,7 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "samples/android_whatsapp.h"
 #include "test_support.h"
 
 namespace kx {
@@ -32,15 +31,6 @@ TEST(WhatsAppOwnNumberTest, ReadsTheSecondString) {
   // An empty first string puts the second header right after the first.
   ASSERT_TRUE(ParseOwnNumber(OwnNumberFile("", "7"), &number));
   EXPECT_EQ("7", number);
-}
-
-TEST(WhatsAppOwnNumberTest, ReadsTheFileTheSamplesWrite) {
-  test::TempDir dir;
-  test::WriteFileBytes(
-      dir.File("me"), samples::WhatsAppOwnNumberFileBytes("49", samples::kWhatsAppSampleOwnNumber));
-  std::string number;
-  ASSERT_TRUE(ReadOwnNumberFile(dir.File("me"), &number));
-  EXPECT_EQ(samples::kWhatsAppSampleOwnNumber, number);
 }
 
 // Tests of the malformed files follow.

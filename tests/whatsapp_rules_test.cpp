@@ -25,27 +25,16 @@ struct UniversalCase {
   int64_t view_once_state = 0;
 };
 
-// Message type and action type to "universal_type"; action 56 depends on the setting duration and
-// view-once types (42, 43) on their state.
+// The rules around the type table, not its rows (the whole documents of
+// the package tests hold those): pairs without a row, the disappearing-
+// messages setting by its duration, and view-once media by their state.
 // clang-format off
 const UniversalCase kUniversalCases[] = {
-    {0, 0, 0},    {7, 0, 0},    {0, 1, 20},   {7, 4, 26},   {0, 5, 23},   {7, 13, 23},
-    {0, 9, 24},   {0, 10, 38},  {7, 11, 25},  {0, 12, 21},  {7, 14, 32},  {0, 15, 34},
-    {0, 16, 35},  {0, 19, 40},  {7, 20, 36},  {0, 27, 28},  {7, 28, 37},  {0, 29, 43},
-    {0, 30, 44},  {7, 31, 45},  {0, 32, 46},  {0, 46, 41},  {7, 47, 39},  {0, 76, 76},
-    {7, 77, 67},  {0, 78, 75},  {0, 81, 68},  {7, 87, 69},  {0, 90, 70},  {7, 93, 71},
-    {0, 95, 72},  {1, 0, 1},    {1, 56, 1},   {2, 3, 2},    {3, 0, 3},    {13, 0, 3},
-    {4, 0, 8},    {14, 0, 8},   {5, 0, 7},    {9, 0, 4},    {11, 0, 42},  {15, 0, 31},
-    {16, 0, 33},  {20, 0, 6},   {31, 0, 43},  {32, 0, 44},
-    // Pairs without a row.
-    {0, 2, kNone}, {7, 3, kNone}, {7, 500, kNone}, {6, 0, kNone}, {8, 0, kNone},
-    {10, 0, kNone}, {-1, 0, kNone}, {99, 19, kNone},
-    // Disappearing-messages setting.
-    {0, 56, 47, true, 604800}, {7, 56, 47, true, 86400}, {7, 56, 48, true, 0},
-    {0, 56, 48, true, 0}, {7, 56, kUnknownUniversalType, false, 0},
-    // View once.
-    {42, 0, 64, false, 0, 0}, {42, 0, 66, false, 0, 1}, {42, 0, 66, false, 0, 2},
-    {43, 0, 65, false, 0, 0}, {43, 0, 66, false, 0, 1},
+    {0, 19, 40},  {1, 56, 1},
+    {0, 2, kNone}, {7, 500, kNone}, {6, 0, kNone}, {-1, 0, kNone}, {99, 19, kNone},
+    {0, 56, 47, true, 604800}, {7, 56, 48, true, 0}, {7, 56, kUnknownUniversalType, false, 0},
+    {42, 0, 64, false, 0, 0}, {42, 0, 66, false, 0, 1}, {43, 0, 65, false, 0, 0},
+    {43, 0, 66, false, 0, 1},
 };
 // clang-format on
 
@@ -128,10 +117,6 @@ TEST(WhatsAppMediaPathTest, PlacesPathsByTypeAndSender) {
   const Case cases[] = {
       {1, false, "IMG-1.jpg", "Media/WhatsApp Images/IMG-1.jpg"},
       {1, true, "IMG-1.jpg", "Media/WhatsApp Images/Sent/IMG-1.jpg"},
-      {2, false, "PTT-1.opus", "Media/WhatsApp Voice Notes/PTT-1.opus"},
-      {3, true, "VID-1.mp4", "Media/WhatsApp Video/Sent/VID-1.mp4"},
-      {9, false, "a.pdf", "Media/WhatsApp Documents/a.pdf"},
-      {13, false, "g.mp4", "Media/WhatsApp Animated Gifs/g.mp4"},
       {20, false, "s.webp", ""},
       {20, false, "Media/WhatsApp Stickers/s.webp", "Media/WhatsApp Stickers/s.webp"},
       {1, true, "Media/WhatsApp Images/Sent/x.jpg", "Media/WhatsApp Images/Sent/x.jpg"},

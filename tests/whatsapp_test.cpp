@@ -22,6 +22,7 @@ namespace kx {
 namespace {
 
 using test::ChatMessages;
+using test::Expand;
 using test::FindChat;
 using test::PackageRun;
 using test::ParseJsonText;
@@ -80,16 +81,6 @@ INSERT INTO wa_contacts (jid, is_whatsapp_user, display_name) VALUES
   ('34612345678@s.whatsapp.net', 1, 'José (work)'),
   ('1612345678@broadcast', 0, 'Neujahr');
 )SQL";
-
-// Replaces every "{T}" by the temp folder and "{H:text}" by the FNV-1a
-// hash of the text.
-std::string Expand(std::string text, const std::string& temp) {
-  for (size_t at = text.find("{H:"); at != std::string::npos; at = text.find("{H:")) {
-    const size_t end = text.find('}', at);
-    text.replace(at, end - at + 1, Fnv1a64Decimal(text.substr(at + 3, end - at - 3)));
-  }
-  return ReplaceAll(text, "{T}", temp);
-}
 
 class WhatsAppPackageTest : public ::testing::Test {
  protected:
@@ -507,25 +498,6 @@ TEST_F(WhatsAppPackageTest, EveryThumbnailRowBecomesItsMessagesFile) {
   EXPECT_EQ(thumbnail_by_key.size(), files);
 }
 
-// Tests of the error paths follow.
-
-TEST_F(WhatsAppPackageTest, MissingUnopenableOrForeignStore) {
-  DataTypeRecord no_store;
-  no_store.temp_folder = temp_;
-  EXPECT_EQ(1100, test::RunWhatsAppPackage(&no_store, 0).status);
-  EXPECT_EQ(1100, test::RunWhatsAppPackage(&no_store, 25).status);
-  // A store that does not exist is not created.
-  const PackageRun missing = test::RunWhatsAppPackage(&record_, 0);
-  EXPECT_EQ(1105, missing.status);
-  EXPECT_EQ(0, missing.calls);
-  EXPECT_FALSE(std::filesystem::exists(store_));
-  // Neither does a file that is no database.
-  test::WriteFileBytes(store_, std::string(4096, 'x'));
-  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
-  EXPECT_EQ(1105, run.status);
-  EXPECT_EQ(0, run.calls);
-}
-
 TEST_F(WhatsAppPackageTest, StoreWithoutSatelliteTables) {
   RunSql(store_, std::string(kx::samples::kWhatsAppNewerJidTable) +
                      kx::samples::kWhatsAppChatTable2021 + kx::samples::kWhatsAppMessageTable2021);
@@ -592,16 +564,6 @@ TEST_F(WhatsAppPackageTest, UnwritableBatchFilesAreLeftOutAndThePackageDelivered
   EXPECT_EQ(3u, run.document["size"].asUInt());
   EXPECT_EQ(0u, FindChat(run.document, kAnna)["msg_file_list"].size());
   EXPECT_FALSE(std::filesystem::exists(record_.temp_folder));
-}
-
-TEST_F(WhatsAppPackageTest, StopSkipsTheCallback) {
-  WriteNewerStore();
-  std::atomic<int> stop{1};
-  for (int data_type : {0, 25}) {
-    const PackageRun run = test::RunWhatsAppPackage(&record_, data_type, &stop);
-    EXPECT_EQ(0, run.status) << data_type;
-    EXPECT_EQ(0, run.calls) << data_type;
-  }
 }
 
 }  // namespace

@@ -1,0 +1,602 @@
+// What every old-style packager promises, run for each of them: the
+// document of a small store, the merge of older copies (a row only a copy
+// holds comes back once, tagged "deleted"), a stop during the package step,
+// and the statuses of missing and damaged input.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "android_fixtures.h"
+#include "common/field_config.h"
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "package_capture.h"
+#include "samples/android_call_log.h"
+#include "samples/android_contacts.h"
+#include "samples/android_telephony.h"
+#include "samples/android_whatsapp.h"
+#include "test_support.h"
+#include "whatsapp_fixtures.h"
+
+namespace kx {
+namespace {
+
+using test::CaptureResult;
+using test::g_results;
+
+// Each packager's traits: its keys, its small store with the application's
+// own tables, the document of that store, a merge of older copies with its
+// document ("{T}" is the temp folder), and a store large enough to stop in.
+
+struct CallHistory {
+  static constexpr int kType = 3;
+  static constexpr char kPrimaryKey[] = "callhistory_file_path";
+  static constexpr char kCopiesKey[] = "callhistory_files_path";
+  static constexpr char kFile[] = "calllog.db";
+  static constexpr char kLogPrefix[] = "[androidcallhistorydatapackage], at ";
+  static constexpr char kEmptyDocument[] = R"({"callhistory": []})";
+  static constexpr char kRowsTable[] = "calls";
+  static constexpr int kStatusWithoutCopies = kStatusMissingInput;
+
+  static std::string Calls(const std::string& path, int version, const std::string& rows) {
+    test::RunSql(path, std::string(samples::AndroidCallsTableSql(version)) + ";" + rows);
+    return path;
+  }
+  static void WriteStore(const std::string& path) {
+    Calls(path, 2,
+          "INSERT INTO calls (_id,number,date,duration,type,name,countryiso) VALUES"
+          " (1,'+1 555-0100',1615713993123,65,1,'Mom ❤️','US'),"
+          " (2,'+46 70 123 45 67',1615714000000,0,2,'Zoë Ångström','SE'),"
+          " (3,'+972 54-123-4567',1615714100000,12,3,'אורי כהן','IL'),"
+          " (4,'5550199',1615714200000,30,4,'Seán O''Connor',NULL),"
+          " (5,'',1615714300000,0,5,NULL,'US'),"
+          " (6,'+33 6 12 34 56 78',1615714400000,0,6,'','FR'),"
+          " (7,'\"Big\" Mike',1615714500000,300,7,'\"Big\" Mike','US');"
+          "INSERT INTO calls (_id,number,date,duration,type) VALUES (8,5551234,1615714600000,1,8),"
+          " (9,'72975',1615714700000,2,0), (10,'72975',1615714800000,3,-1),"
+          " (11,'72975',1615714900000,4,NULL);");
+  }
+  static std::string Document(const std::string&) {
+    return R"({"callhistory": [
+      {"number": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33", "duration": 65,
+       "type": "incomming", "name": "Mom ❤️", "countryiso": "US"},
+      {"number": "+46 70 123 45 67", "calling_date": "03 - 14 - 2021 09:26 : 40", "duration": 0,
+       "type": "outgoing", "name": "Zoë Ångström", "countryiso": "SE"},
+      {"number": "+972 54-123-4567", "calling_date": "03 - 14 - 2021 09:28 : 20", "duration": 12,
+       "type": "missed", "name": "אורי כהן", "countryiso": "IL"},
+      {"number": "5550199", "calling_date": "03 - 14 - 2021 09:30 : 00", "duration": 30,
+       "type": "voicemail", "name": "Seán O'Connor"},
+      {"calling_date": "03 - 14 - 2021 09:31 : 40", "duration": 0, "type": "rejected",
+       "countryiso": "US"},
+      {"number": "+33 6 12 34 56 78", "calling_date": "03 - 14 - 2021 09:33 : 20", "duration": 0,
+       "type": "blocked", "countryiso": "FR"},
+      {"number": "\"Big\" Mike", "calling_date": "03 - 14 - 2021 09:35 : 00", "duration": 300,
+       "type": "answered_externally", "name": "\"Big\" Mike", "countryiso": "US"},
+      {"number": "5551234", "calling_date": "03 - 14 - 2021 09:36 : 40", "duration": 1,
+       "type": "unknow, type id 8"},
+      {"number": "72975", "calling_date": "03 - 14 - 2021 09:38 : 20", "duration": 2,
+       "type": "unknow, type id 0"},
+      {"number": "72975", "calling_date": "03 - 14 - 2021 09:40 : 00", "duration": 3,
+       "type": "unknow, type id -1"},
+      {"number": "72975", "calling_date": "03 - 14 - 2021 09:41 : 40", "duration": 4,
+       "type": "unknow, type id 0"}]})";
+  }
+  // An older phone's log (schema of Android 4.4) still holds call 3, and
+  // its call 5 is not the call the primary numbers 5 today (the log was
+  // cleared once); a backup holds call 3 again and call 4.
+  static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
+    const char kInsert[] = "INSERT INTO calls (_id,number,date,duration,type,name) VALUES";
+    return {Calls(phone.File(kFile), 2,
+                  std::string(kInsert) + " (1,'+1 555-0100',1615713993123,65,1,'Mom'),"
+                                         " (2,'72975',1615714000000,0,3,NULL),"
+                                         " (5,'+44 20 7946 0958',1615714500000,10,2,'Office');"),
+            Calls(phone.File("old/contacts2.db"), 1,
+                  std::string(kInsert) + " (1,'+1 555-0100',1615713993123,65,1,'Mom'),"
+                                         " (2,'72975',1615714000000,0,3,NULL),"
+                                         " (3,'+33 6 12 34 56 78',1615714100000,7,1,'Zoë'),"
+                                         " (5,'+49 151 23456789',1610000000000,20,2,'Anna-Lena');"),
+            Calls(phone.File("calllog_backup.db"), 2,
+                  std::string(kInsert) + " (3,'+33 6 12 34 56 78',1615714100000,7,1,'Zoë'),"
+                                         " (4,'+20 10 1234 5678',1600000000000,0,6,NULL);")};
+  }
+  static std::string MergedDocument(const std::string&) {
+    return R"({"callhistory": [
+      {"number": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33", "duration": 65,
+       "type": "incomming", "name": "Mom"},
+      {"number": "72975", "calling_date": "03 - 14 - 2021 09:26 : 40", "duration": 0,
+       "type": "missed"},
+      {"number": "+44 20 7946 0958", "calling_date": "03 - 14 - 2021 09:35 : 00", "duration": 10,
+       "type": "outgoing", "name": "Office"},
+      {"number": "+33 6 12 34 56 78", "calling_date": "03 - 14 - 2021 09:28 : 20", "duration": 7,
+       "type": "incomming", "name": "Zoë", "tag": "deleted"},
+      {"number": "+49 151 23456789", "calling_date": "01 - 07 - 2021 06:13 : 20", "duration": 20,
+       "type": "outgoing", "name": "Anna-Lena", "tag": "deleted"},
+      {"number": "+20 10 1234 5678", "calling_date": "09 - 13 - 2020 12:26 : 40", "duration": 0,
+       "type": "blocked", "tag": "deleted"}]})";
+  }
+  static bool WriteLarge(const std::string& path) {
+    samples::AndroidSampleOptions options;
+    options.scale = 1000;
+    return samples::WriteAndroidCallLog(path, options);
+  }
+  static std::string Observed(const std::string& text) { return text; }
+};
+
+struct Sms {
+  static constexpr int kType = 4;
+  static constexpr char kPrimaryKey[] = "sms_file_path";
+  static constexpr char kCopiesKey[] = "sms_files_path";
+  static constexpr char kFile[] = "mmssms.db";
+  static constexpr char kLogPrefix[] = "[androidsmsdatapackage], at ";
+  static constexpr char kEmptyDocument[] = R"({"sessions": []})";
+  static constexpr char kRowsTable[] = "sms";
+  static constexpr int kStatusWithoutCopies = kStatusMissingInput;
+
+  static std::string Telephony(const std::string& path, int version, const std::string& rows) {
+    test::RunSql(path, std::string(samples::AndroidTelephonySchemaSql(version)) + rows);
+    return path;
+  }
+  // Threads: 1 and 2 with one party each, 3 a group of three, 4 names an
+  // address that does not exist, 6 has only an SMS without usable address.
+  // The tables of Android 4.4: the merge below packages a current release's.
+  static void WriteStore(const std::string& path) {
+    Telephony(path, 1,
+              "INSERT INTO canonical_addresses (_id,address) VALUES (1,'+1 (555) 123-4567'),"
+              " (2,'+44 7700 900123'), (4,'+33 6 12 34 56 78'), (5,NULL);"
+              "INSERT INTO threads (_id,recipient_ids) VALUES (1,'1'), (2,'2'), (3,'1 2  4'),"
+              " (4,'9'), (5,'');"
+              "INSERT INTO sms (_id,thread_id,address,date,type,body) VALUES"
+              " (1,1,'+1 (555) 123-4567',1615713993123,1,'Ça va ? 😀'),"
+              " (2,1,'+15551234567',1615714000000,2,'It''s \"fine\"'),"
+              " (3,2,'+44 7700 900123',NULL,7,NULL),"
+              " (4,2,'+44 7700 900123',1615714100000,-1,'שלום'),"
+              " (5,6,' - - ',1615714200000,1,'no address'),"
+              " (6,2,'+44 7700 900123',1615714300000,5,'x');"
+              "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES"
+              " (10,3,1615713993,1,'Photos 📷'), (11,1,1615714500,5,''),"
+              " (12,99,1615714550,1,NULL), (14,2,1615714600,2,NULL);"
+              "INSERT INTO part (_id,mid,seq,ct,_data,text) VALUES"
+              " (1,10,-1,'application/smil',NULL,'<smil/>'),"
+              " (2,10,0,'image/jpeg','/data/app_parts/PART_1.jpg',NULL),"
+              " (3,10,1,'text/plain',NULL,'Look at this 🌅'),"
+              " (4,11,0,'text/plain',NULL,'only text'),"
+              " (5,12,0,'text/plain',NULL,'thread unknown'),"
+              " (6,13,0,'text/plain',NULL,'no pdu row'),"
+              " (7,14,0,'text/x-vCard','/data/app_parts/PART_7.vcf',NULL),"
+              " (8,14,1,'audio/amr','',NULL),"
+              " (9,14,2,'video/mp4','/data/app_parts/PART_9.mp4',NULL);");
+  }
+  static std::string Document(const std::string&) {
+    return R"({"sessions": [
+    {"address": "+15551234567", "messages": [
+      {"message_type": "sms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
+       "body": "Ça va ? 😀"},
+      {"message_type": "sms", "date": "03 - 14 - 2021 09:26 : 40", "type": "sent",
+       "body": "It's \"fine\""},
+      {"message_type": "mms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
+       "subject": "Photos 📷", "image": "/data/app_parts/PART_1.jpg", "text": "Look at this 🌅"},
+      {"message_type": "mms", "date": "03 - 14 - 2021 09:35 : 00", "type": "unknow",
+       "text": "only text"}]},
+    {"address": "+447700900123", "messages": [
+      {"message_type": "sms", "date": "", "type": "unknow", "body": ""},
+      {"message_type": "sms", "date": "03 - 14 - 2021 09:28 : 20", "type": "unknow",
+       "body": "שלום"},
+      {"message_type": "sms", "date": "03 - 14 - 2021 09:31 : 40", "type": "failed", "body": "x"},
+      {"message_type": "mms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
+       "subject": "Photos 📷", "image": "/data/app_parts/PART_1.jpg", "text": "Look at this 🌅"},
+      {"message_type": "mms", "date": "03 - 14 - 2021 09:36 : 40", "type": "sent",
+       "vcard": "/data/app_parts/PART_7.vcf", "video": "/data/app_parts/PART_9.mp4"}]},
+    {"address": "+33612345678", "messages": [
+      {"message_type": "mms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
+       "subject": "Photos 📷", "image": "/data/app_parts/PART_1.jpg", "text": "Look at this 🌅"}]}
+  ]})";
+  }
+  // The primary reuses _id 2 of a deleted newest SMS, as the provider does;
+  // the older copy (Android 4.4) holds a conversation the phone lost.
+  static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
+    return {
+        Telephony(phone.File(kFile), 2,
+                  "INSERT INTO canonical_addresses VALUES (1,'+1 555 0100');"
+                  "INSERT INTO threads (_id,recipient_ids) VALUES (1,'1');"
+                  "INSERT INTO sms (_id,thread_id,address,date,type,body) VALUES"
+                  " (1,1,'+1 555 0100',1615713993123,1,'hello'),"
+                  " (2,1,'+1 555 0100',1615714500000,2,'newer message');"
+                  "INSERT INTO pdu (_id,thread_id,date,msg_box) VALUES (1,1,1615714000,1);"
+                  "INSERT INTO part (_id,mid,ct,text) VALUES (1,1,'text/plain','mms kept');"),
+        Telephony(
+            phone.File("old/mmssms.db"), 1,
+            "INSERT INTO canonical_addresses VALUES (1,'+1 555 0100'), (2,'+44 20 7946 0958');"
+            "INSERT INTO threads (_id,recipient_ids) VALUES (1,'1'), (2,'2');"
+            "INSERT INTO sms (_id,thread_id,address,date,type,body) VALUES"
+            " (1,1,'+1 555 0100',1615713993123,1,'hello'),"
+            " (2,1,'+1 555 0100',1615714100000,2,'deleted message'),"
+            " (3,2,'+44 20 7946 0958',1615714200000,1,'lost conversation');"
+            "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES (1,1,1615714000,1,NULL),"
+            " (2,2,1615714300,1,'Fwd: Ärger');"
+            "INSERT INTO part (_id,mid,ct,_data,text) VALUES (1,1,'text/plain',NULL,'mms kept'),"
+            " (2,2,'image/jpeg','/data/app_parts/PART_2.jpg',NULL),"
+            " (3,2,'text/plain',NULL,'lost mms');"),
+        Telephony(phone.File("mmssms_backup.db"), 2,
+                  "INSERT INTO sms (_id,thread_id,address,date,type,body) VALUES"
+                  " (7,1,'+1 555 0100',1615714100000,2,'deleted message');"
+                  "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES"
+                  " (2,2,1615714300,1,'Fwd: Ärger');")};
+  }
+  static std::string MergedDocument(const std::string&) {
+    return R"({"sessions": [
+      {"address": "+15550100", "messages": [
+        {"message_type": "sms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
+         "body": "hello"},
+        {"message_type": "sms", "date": "03 - 14 - 2021 09:35 : 00", "type": "sent",
+         "body": "newer message"},
+        {"message_type": "sms", "date": "03 - 14 - 2021 09:28 : 20", "type": "sent",
+         "body": "deleted message", "tag": "deleted"},
+        {"message_type": "mms", "date": "03 - 14 - 2021 09:26 : 40", "type": "inbox",
+         "text": "mms kept"}]},
+      {"address": "+442079460958", "messages": [
+        {"message_type": "sms", "date": "03 - 14 - 2021 09:30 : 00", "type": "inbox",
+         "body": "lost conversation", "tag": "deleted"},
+        {"message_type": "mms", "date": "03 - 14 - 2021 09:31 : 40", "type": "inbox",
+         "subject": "Fwd: Ärger", "image": "/data/app_parts/PART_2.jpg", "text": "lost mms",
+         "tag": "deleted"}]}]})";
+  }
+  static bool WriteLarge(const std::string& path) {
+    samples::AndroidSampleOptions options;
+    options.scale = 1000;
+    return samples::WriteAndroidTelephony(path, options);
+  }
+  static std::string Observed(const std::string& text) { return text; }
+};
+
+struct Contacts {
+  static constexpr int kType = 2;
+  static constexpr char kPrimaryKey[] = "contact_file_path";
+  static constexpr char kCopiesKey[] = "contact_files_path";
+  static constexpr char kFile[] = "contacts2.db";
+  static constexpr char kLogPrefix[] = "[androidcontactdatapackge], at ";
+  static constexpr char kEmptyDocument[] = R"({"raw_contacts": []})";
+  static constexpr char kRowsTable[] = "data";
+  static constexpr int kStatusWithoutCopies = kStatusMissingInput;
+
+  static std::string Picture() { return test::PictureBytes(300); }
+  static void WriteStore(const std::string& path) {
+    test::RunSql(
+        path,
+        std::string(test::kContactTables) + test::kInsertData +
+            "(1,1,7,'José Álvarez','José','Álvarez',NULL,NULL,NULL,NULL,NULL,NULL,'1',NULL,NULL),"
+            "(2,1,5,'+34 600 11 22 33','2',NULL,'+34600112233',NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL,NULL),"
+            "(3,1,1,'jose.alvarez@example.es','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL),"
+            "(4,1,4,'Ateliers d''Arc','1',NULL,'Directrice','R&D',NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL),"
+            "(5,1,8,'Calle de Alcalá 42','3',NULL,'Calle de Alcalá 42',NULL,NULL,'Madrid',NULL,"
+            "'28014','España',NULL,NULL),"
+            "(6,1,15,'1985-04-12','3',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+            "(7,1,12,'Prefers \"WhatsApp\" — 👋',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL,NULL),"
+            "(8,1,11,'1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+            "(9,1,13,'https://example.es/','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL),"
+            "(10,1,6,'jose@sip.example.es','2',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL),"
+            "(11,1,3,'Pepe','5',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+            "(12,1,2,'jose.alvarez','3',NULL,NULL,'-1','Matrix',NULL,NULL,NULL,NULL,NULL,NULL),"
+            "(13,1,14,'Sam','4',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+            "(14,1,9,'jose@example.es','com.google',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL,NULL),"
+            "(15,1,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,'42'," +
+            test::BlobLiteral(Picture()) +
+            "),"
+            "(16,2,7,'محمد الأحمد','محمد',NULL,'',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+            "(17,2,5,'+966 50 123 4567','99',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+            "(18,2,1,'m@example.sa',NULL,'Conference',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL),"
+            "(19,3,16,'4477009@s.whatsapp.net',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+            "NULL);");
+  }
+  static std::string Document(const std::string& temp) {
+    return ReplaceAll(R"({"raw_contacts": [
+    {"contact_event": {"start_date": "1985-04-12", "type": "birthday"},
+     "email_v2": {"address": "jose.alvarez@example.es", "type": "home"},
+     "group_membership": {"group_row_id": "1"},
+     "identity": {"identity": "jose@example.es", "namespace": "com.google"},
+     "im": {"custom_protocol": "Matrix", "data": "jose.alvarez", "protocol": "-1", "type": "other"},
+     "name": {"display_name": "José Álvarez", "family_name": "Álvarez", "full_name_style": "1",
+              "given_name": "José"},
+     "nickname": {"name": "Pepe", "type": "initials"},
+     "note": {"note": "Prefers \"WhatsApp\" — 👋"},
+     "organization": {"company": "Ateliers d'Arc", "department": "R&D", "title": "Directrice",
+                      "type": "work"},
+     "phone_v2": {"normalized_number": "+34600112233", "number": "+34 600 11 22 33",
+                  "type": "mobile"},
+     "photo": {"photo_thumb_path": "{PICTURE}"},
+     "postal-address_v2": {"city": "Madrid", "country": "España",
+                           "formatted_address": "Calle de Alcalá 42", "postcode": "28014",
+                           "street": "Calle de Alcalá 42", "type": "other"},
+     "relation": {"name": "Sam", "type": "ddmestic_partner"},
+     "sip_address": {"sip_address": "jose@sip.example.es", "type": "work"},
+     "website": {"type": "homepage", "url": "https://example.es/"}},
+    {"email_v2": {"address": "m@example.sa", "type": "Conference"},
+     "name": {"display_name": "محمد الأحمد", "given_name": "محمد"}}]})",
+                      "{PICTURE}", JoinPath(temp, "15_" + Fnv1a64Decimal(Picture()) + ".thumb"));
+  }
+  // The older copy still holds an address of a live person and a whole
+  // person the phone lost.
+  static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
+    const std::string rows =
+        "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2) VALUES"
+        " (1,1,7,'Live person',NULL), (2,1,5,'111','2')";
+    const std::string primary = phone.File(kFile);
+    const std::string older = phone.File("old/contacts2.db");
+    test::RunSql(primary, std::string(test::kContactTables) + rows + ";");
+    test::RunSql(older, std::string(test::kContactTables) + rows +
+                            ", (3,1,1,'old@example.com','1'), (4,2,7,'Gone person',NULL),"
+                            " (5,2,5,'555','2');");
+    return {primary, older};
+  }
+  static std::string MergedDocument(const std::string&) {
+    return R"({"raw_contacts": [
+      {"email_v2": {"address": "old@example.com", "tag": "deleted", "type": "home"},
+       "name": {"display_name": "Live person"}, "phone_v2": {"number": "111", "type": "mobile"}},
+      {"name": {"display_name": "Gone person"}, "phone_v2": {"number": "555", "type": "mobile"},
+       "tag": "deleted"}]})";
+  }
+  static bool WriteLarge(const std::string& path) {
+    samples::AndroidSampleOptions options;
+    options.scale = 300;
+    return samples::WriteAndroidContacts(path, options);
+  }
+  static std::string Observed(const std::string& text) { return text; }
+};
+
+struct WhatsApp {
+  static constexpr int kType = 0;
+  static constexpr char kPrimaryKey[] = "msg_file_path";
+  static constexpr char kCopiesKey[] = "msg_files_path";
+  static constexpr char kFile[] = "msgstore.db";
+  static constexpr char kLogPrefix[] = "[whatsappdatapackage], at ";
+  static constexpr char kEmptyDocument[] = R"({"chat_sessions": [], "size": 0})";
+  static constexpr char kRowsTable[] = "message";
+  // A store without copies has nothing to merge.
+  static constexpr int kStatusWithoutCopies = kStatusOk;
+
+  static std::string Store(const std::string& path, const char* rows) {
+    test::RunSql(path, test::NewerLayoutSchema() + rows);
+    return path;
+  }
+  static void WriteStore(const std::string& path) { Store(path, test::kMergePhoneRows); }
+  static std::string Document(const std::string&) {
+    return R"({"chat_sessions": [
+      {"chat_row_id": 2, "jid": "34612345678@s.whatsapp.net", "session_type": 0, "messages": [
+        {"content": "hola", "is_from_me": 0, "key_id": "J1", "row_id": 4,
+         "send_date": "03 - 14 - 2021 09:26 : 36", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0}]},
+      {"chat_row_id": 1, "jid": "4915123456789@s.whatsapp.net", "session_type": 0, "messages": [
+        {"content": "eins", "is_from_me": 0, "key_id": "A1", "row_id": 2,
+         "send_date": "03 - 14 - 2021 09:26 : 33", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0},
+        {"content": "drei", "is_from_me": 0, "key_id": "A3", "row_id": 3,
+         "send_date": "03 - 14 - 2021 09:26 : 35", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0},
+        {"content": "vier", "is_from_me": 1, "key_id": "A4", "row_id": 5,
+         "send_date": "03 - 14 - 2021 09:26 : 39", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0}]}],
+      "size": 2})";
+  }
+  // The same older copy twice: its rows still arrive once.
+  static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
+    return {Store(phone.File(kFile), test::kMergePhoneRows),
+            Store(phone.File("old/msgstore.db"), test::kMergeOlderRows),
+            Store(phone.File("msgstore-older.db"), test::kMergeOlderRows)};
+  }
+  static std::string MergedDocument(const std::string& temp) {
+    return test::Expand(R"({"chat_sessions": [
+      {"chat_row_id": 2, "jid": "34612345678@s.whatsapp.net", "session_type": 0, "messages": [
+        {"content": "hola", "is_from_me": 0, "key_id": "J1", "row_id": 4,
+         "send_date": "03 - 14 - 2021 09:26 : 36", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0},
+        {"content": "respuesta", "is_from_me": 1, "key_id": "J2", "row_id": 6,
+         "quote_content": {"q_is_from_me": 0, "q_key_id": "J1", "q_type": 0,
+                           "quote_content": "hola", "quote_sender_id": "34612345678@s.whatsapp.net",
+                           "quote_sender_row_id": 3},
+         "send_date": "03 - 14 - 2021 09:26 : 37", "send_status": 0, "sender_id": "",
+         "size": 0, "tag": "deleted", "type": 0, "universal_type": 0}]},
+      {"chat_row_id": 3, "jid": "46701234567@s.whatsapp.net", "session_type": 0, "messages": [
+        {"content": "hej", "is_from_me": 0, "key_id": "Z1", "row_id": 7,
+         "send_date": "03 - 14 - 2021 09:26 : 38", "send_status": 0, "sender_id": "",
+         "size": 0, "tag": "deleted", "type": 0, "universal_type": 0}],
+       "tag": "deleted"},
+      {"chat_row_id": 1, "jid": "4915123456789@s.whatsapp.net", "session_type": 0, "messages": [
+        {"content": "eins", "is_from_me": 0, "key_id": "A1", "row_id": 2,
+         "send_date": "03 - 14 - 2021 09:26 : 33", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0},
+        {"content": "drei", "is_from_me": 0, "key_id": "A3", "row_id": 3,
+         "send_date": "03 - 14 - 2021 09:26 : 35", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0},
+        {"content": "vier", "is_from_me": 1, "key_id": "A4", "row_id": 5,
+         "send_date": "03 - 14 - 2021 09:26 : 39", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0},
+        {"content": "zwei", "is_from_me": 1, "key_id": "A2", "media_name": "IMG-2.jpg",
+         "media_path": "/sdcard/WhatsApp/Media/WhatsApp Images/Sent/IMG-2.jpg",
+         "media_relative_path": "Media/WhatsApp Images/Sent/IMG-2.jpg", "row_id": 8,
+         "send_date": "03 - 14 - 2021 09:26 : 34", "send_status": 0, "sender_id": "",
+         "size": 4242, "tag": "deleted", "thumbnail_file": "{T}/{H:4915123456789@s.whatsapp.netA2}.thumb",
+         "type": 1, "universal_type": 1}]}],
+      "size": 3})",
+                        temp);
+  }
+  static bool WriteLarge(const std::string& path) {
+    samples::AndroidSampleOptions options;
+    samples::WhatsAppStoreShape shape;
+    shape.chats = 20;
+    shape.messages_per_chat = 2000;
+    shape.mix = samples::WhatsAppMessageMix::kTypical;
+    return samples::WriteWhatsAppMessageStore(path, options, shape);
+  }
+  // The document with each chat's batch files read in place of their paths,
+  // so that one comparison covers the messages too.
+  static std::string Observed(const std::string& text) {
+    Json::Value document = test::ParseJsonText(text);
+    for (Json::Value& chat : document["chat_sessions"]) {
+      Json::Value messages(Json::arrayValue);
+      for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
+      chat.removeMember("msg_file_list");
+      chat["messages"] = messages;
+    }
+    return WriteJson(document);
+  }
+};
+
+template <typename P>
+class PackagerContractTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_results = test::CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    std::filesystem::create_directories(std::filesystem::u8path(phone_.File("old")));
+  }
+
+  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
+
+  // Stages `primary` and `copies` through the library's filter entry point.
+  int Filter(const std::string& primary, const std::vector<std::string>& copies) {
+    Json::Value request;
+    request["package_type"] = P::kType;
+    request["temp_folder"] = temp_.path();
+    request["primary_file_object"][P::kPrimaryKey] = primary;
+    Json::Value& list = request["second_file_objects"][P::kCopiesKey];
+    list = EmptyJsonArray();
+    for (const std::string& copy : copies) list.append(copy);
+    const std::string text = WriteJson(request);
+    return FilterDataType(text.c_str(), static_cast<int>(text.size()));
+  }
+
+  // Packages through the library and compares the whole document.
+  void ExpectPackaged(const std::string& expected) {
+    ASSERT_EQ(kStatusOk, PackageDataType(CaptureResult, P::kType));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(FindDataType(P::kType)->result_kind, g_results.kind);
+    EXPECT_EQ(test::Formatted(expected), P::Observed(g_results.text));
+  }
+
+  // A record holding `primary`, for the packager's own functions.
+  std::unique_ptr<DataTypeRecord> Record(const std::string& primary) {
+    auto record = std::make_unique<DataTypeRecord>();
+    record->data_type = P::kType;
+    record->temp_folder = temp_.path();
+    if (!primary.empty()) record->primary_files[P::kPrimaryKey] = primary;
+    return record;
+  }
+
+  test::TempDir logs_;
+  test::TempDir phone_;  // the source files, as the host finds them
+  test::TempDir temp_;   // the request's temp folder
+};
+
+using Packagers = ::testing::Types<CallHistory, Sms, Contacts, WhatsApp>;
+TYPED_TEST_SUITE(PackagerContractTest, Packagers);
+
+TYPED_TEST(PackagerContractTest, PackagesTheDocumentOfItsStore) {
+  const std::string store = this->phone_.File(TypeParam::kFile);
+  TypeParam::WriteStore(store);
+  ASSERT_EQ(kStatusOk, this->Filter(store, {}));
+  this->ExpectPackaged(TypeParam::Document(this->temp_.path()));
+}
+
+// A sound database of another application gives a document without rows.
+TYPED_TEST(PackagerContractTest, DatabaseWithoutItsTablesGivesAnEmptyDocument) {
+  const std::string other = this->phone_.File("other.db");
+  test::RunSql(other, "CREATE TABLE unrelated (x INTEGER);");
+  ASSERT_EQ(kStatusOk, this->Filter(other, {}));
+  this->ExpectPackaged(TypeParam::kEmptyDocument);
+}
+
+TYPED_TEST(PackagerContractTest, MergedCopiesGiveTheirLostRowsOnceTaggedDeleted) {
+  const std::vector<std::string> files = TypeParam::WriteMerge(this->phone_);
+  ASSERT_EQ(kStatusOk, this->Filter(files[0], {files.begin() + 1, files.end()}));
+  this->ExpectPackaged(TypeParam::MergedDocument(this->temp_.path()));
+  // The sources themselves are never written.
+  EXPECT_EQ(
+      std::vector<std::string>{"0"},
+      test::QueryColumn(files[0], std::string("select count(*) from pragma_table_info('") +
+                                      TypeParam::kRowsTable + "') where name = 'is_deleted'"));
+}
+
+TYPED_TEST(PackagerContractTest, StopDuringThePackageStepGivesNoDocument) {
+  const std::string store = this->phone_.File(TypeParam::kFile);
+  ASSERT_TRUE(TypeParam::WriteLarge(store));
+  ASSERT_EQ(kStatusOk, this->Filter(store, {}));
+  EXPECT_EQ(kStatusStopped,
+            test::PackageWhileStopping(TypeParam::kType, [this] { return this->Log(); }));
+  EXPECT_EQ(0, g_results.count);
+}
+
+TYPED_TEST(PackagerContractTest, MissingInputsAndConfiguration) {
+  const std::unique_ptr<SqliteConfig> config =
+      OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
+  ASSERT_NE(nullptr, config);
+  const std::unique_ptr<DataTypeRecord> record = this->Record("");
+  record->second_files[TypeParam::kCopiesKey].Push(this->phone_.File("copy.db"));
+  EXPECT_EQ(kStatusMissingInput, test::CallPackageFunction(record.get()));
+  EXPECT_EQ(kStatusMissingInput, test::CallFilterFunction(record.get(), config.get()));
+  EXPECT_EQ(0, g_results.count);
+
+  const std::string store = this->phone_.File(TypeParam::kFile);
+  TypeParam::WriteStore(store);
+  record->primary_files[TypeParam::kPrimaryKey] = store;
+  EXPECT_EQ(kStatusConfigLoadFailed, test::CallFilterFunction(record.get(), nullptr));
+  const std::unique_ptr<DataTypeRecord> without_copies = this->Record(store);
+  EXPECT_EQ(TypeParam::kStatusWithoutCopies,
+            test::CallFilterFunction(without_copies.get(), config.get()));
+  without_copies->second_files[TypeParam::kCopiesKey];
+  EXPECT_EQ(TypeParam::kStatusWithoutCopies,
+            test::CallFilterFunction(without_copies.get(), config.get()));
+}
+
+// A store damaged in each of the ways a pull from a phone leaves it gives a
+// status and a log line in SQLite's own words, never a document; a missing
+// one is not created.
+TYPED_TEST(PackagerContractTest, DamagedStoreGivesAStatusAndSqlitesWords) {
+  const std::string sound = this->phone_.File(TypeParam::kFile);
+  TypeParam::WriteStore(sound);
+  std::vector<test::DamagedDatabase> damaged =
+      test::DamageDatabase(sound, this->phone_.File("damaged"));
+  damaged.push_back({"missing", this->phone_.File("absent.db"), kStatusOpenFailed,
+                     "unable to open database file"});
+  for (const test::DamagedDatabase& source : damaged) {
+    SCOPED_TRACE(source.kind);
+    g_results = test::CapturedResults();
+    const size_t log_before = this->Log().size();
+    EXPECT_EQ(source.status, test::CallPackageFunction(this->Record(source.path).get()));
+    EXPECT_EQ(0, g_results.count);
+    const std::string log = this->Log().substr(log_before);
+    const size_t line = log.find(TypeParam::kLogPrefix);
+    ASSERT_NE(std::string::npos, line) << log;
+    EXPECT_NE(std::string::npos, log.find(source.words, line)) << log;
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(this->phone_.File("absent.db"))));
+}
+
+// A store whose schema reads but whose rows do not (a pull cut off, a bad
+// sector): what was read is handed over, and the status says the step failed.
+TYPED_TEST(PackagerContractTest, DamagedPageHandsOverWhatWasReadThenFails) {
+  const std::string store = this->phone_.File(TypeParam::kFile);
+  TypeParam::WriteStore(store);
+  test::DamageTablePage(store, TypeParam::kRowsTable);
+  const size_t log_before = this->Log().size();
+  EXPECT_EQ(kStatusStepFailed, test::CallPackageFunction(this->Record(store).get()));
+  EXPECT_EQ(1, g_results.count);
+  const std::string log = this->Log().substr(log_before);
+  EXPECT_NE(std::string::npos,
+            log.find("database disk image is malformed", log.find(TypeParam::kLogPrefix)))
+      << log;
+}
+
+}  // namespace
+}  // namespace kx
