@@ -1,4 +1,4 @@
-// Owners of the SQLite handles the Android generators write with. The
+// Owners of the SQLite handles the generators write with. The
 // generators use SQLite alone (not the library), so that any host can link
 // them beside the shared library.
 #ifndef KX_SAMPLES_ANDROID_SAMPLE_SQLITE_H_
@@ -29,6 +29,11 @@ class SampleStatement {
                       SQLITE_TRANSIENT);
   }
   void BindNull(int index) { sqlite3_bind_null(handle_.get(), index); }
+  void BindDouble(int index, double value) { sqlite3_bind_double(handle_.get(), index, value); }
+  void BindBlob(int index, const std::string& bytes) {
+    sqlite3_bind_blob(handle_.get(), index, bytes.data(), static_cast<int>(bytes.size()),
+                      SQLITE_TRANSIENT);
+  }
   int Step() { return sqlite3_step(handle_.get()); }
   void Reset() { sqlite3_reset(handle_.get()); }
 

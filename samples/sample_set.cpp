@@ -10,6 +10,7 @@
 #include "samples/android_sample_options.h"
 #include "samples/android_telephony.h"
 #include "samples/android_whatsapp.h"
+#include "samples/ios_backup.h"
 
 namespace kx::samples {
 
@@ -90,6 +91,22 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
     return false;
   }
   return true;
+}
+
+bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error) {
+  IosBackupOptions options;
+  options.scale = scale;
+  for (const bool older_copy : {false, true}) {
+    options.older_copy = older_copy;
+    const fs::path root =
+        fs::u8path(folder) / (older_copy ? kSampleIosOlderFolder : kSampleIosFolder);
+    if (!WriteIosBackup(root.u8string(), options, error)) return false;
+  }
+  return true;
+}
+
+bool WriteSampleSet(const std::string& folder, int scale, std::string* error) {
+  return WriteAndroidSampleSet(folder, scale, error) && WriteIosSampleSet(folder, scale, error);
 }
 
 }  // namespace kx::samples

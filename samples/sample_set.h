@@ -10,10 +10,20 @@ namespace kx::samples {
 // same databases (holding records deleted since).
 constexpr const char kSampleAndroidFolder[] = "android";
 constexpr const char kSampleOlderFolder[] = "older";
+// An iOS backup folder, and an earlier backup of the same phone.
+constexpr const char kSampleIosFolder[] = "ios";
+constexpr const char kSampleIosOlderFolder[] = "ios-older";
 
 // Writes folder/android and folder/older with every generator, record counts
 // multiplied by `scale`. False with `error` set when a file cannot be written.
 bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* error);
+
+// Writes folder/ios and folder/ios-older: two backups of one phone, the
+// older holding the calls and contacts deleted since.
+bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error);
+
+// The whole set: the Android folders and the iOS backups.
+bool WriteSampleSet(const std::string& folder, int scale, std::string* error);
 
 }  // namespace kx::samples
 

@@ -390,7 +390,7 @@ int RunRequests(const Options& options) {
 bool WriteSamples(const std::string& folder, int scale) {
 #if defined(KXPACKAGE_HAVE_SAMPLES)
   std::string error;
-  if (!kx::samples::WriteAndroidSampleSet(folder, scale, &error)) {
+  if (!kx::samples::WriteSampleSet(folder, scale, &error)) {
     Error(error);
     return false;
   }

@@ -62,7 +62,9 @@ const char kSampleHelp[] =
     "usage: kxpackage sample -o DIR [--scale N]\n"
     "\n"
     "Writes the sample data set: DIR/android holds the databases of a phone,\n"
-    "DIR/older older copies of the same databases (records deleted since).\n"
+    "DIR/older older copies of the same databases (records deleted since),\n"
+    "DIR/ios an iOS backup folder (Manifest.db, Info.plist, files stored under\n"
+    "their ids) and DIR/ios-older an earlier backup of the same phone.\n"
     "\n"
     "  -o DIR       where to write (created)\n"
     "  --scale N    multiply the record counts by N (default 1)\n";

@@ -1,0 +1,224 @@
+#include "samples/ios_backup.h"
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "common/sha1.h"
+#include "samples/android_sample_sqlite.h"
+#include "samples/ios_sample_text.h"
+
+namespace kx::samples {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Manifest.db as iOS 10 and later write it (the definition forensic
+// write-ups and open backup readers print with `.schema`).
+constexpr char kManifestSql[] =
+    "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags "
+    "INTEGER, file BLOB);"
+    "CREATE INDEX FilesDomainIdx ON Files(domain);"
+    "CREATE INDEX FilesRelativePathIdx ON Files(relativePath);"
+    "CREATE INDEX FilesFlagsIdx ON Files(flags);"
+    "CREATE TABLE Properties (key TEXT PRIMARY KEY, value BLOB);";
+
+constexpr int kFlagFile = 1;
+constexpr int kFlagFolder = 2;
+
+// The phone the samples come from.
+constexpr char kDeviceName[] = "Zoë's iPhone";
+constexpr char kProductType[] = "iPhone14,5";
+constexpr char kUniqueId[] = "00008110-001A2B3C4D5E801E";
+constexpr char kSerial[] = "F2LZK0QHN72J";
+
+struct Entry {
+  std::string domain;
+  std::string path;
+  int flags;
+};
+
+bool Fail(std::string* error, const std::string& message) {
+  *error = message;
+  return false;
+}
+
+bool WriteBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+// Where a file of the backup lives: root/<first two digits>/<file id>.
+fs::path StoredPath(const fs::path& root, const Entry& entry) {
+  const std::string id = IosBackupFileId(entry.domain, entry.path);
+  return root / id.substr(0, 2) / id;
+}
+
+std::string PlistDocument(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+         "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+         "<plist version=\"1.0\">\n<dict>\n" +
+         body + "</dict>\n</plist>\n";
+}
+
+std::string Key(const std::string& key, const std::string& type, const std::string& value) {
+  return "\t<key>" + XmlEscape(key) + "</key>\n\t<" + type + ">" + XmlEscape(value) + "</" + type +
+         ">\n";
+}
+
+std::string Bool(const std::string& key, bool value) {
+  return "\t<key>" + key + "</key>\n\t<" + (value ? "true" : "false") + "/>\n";
+}
+
+std::string BackupDate(bool older) {
+  return older ? "2023-11-02T19:41:07Z" : "2024-02-18T08:12:55Z";
+}
+std::string IosVersion(bool older) { return older ? "17.1" : "17.3.1"; }
+std::string BuildVersion(bool older) { return older ? "21B74" : "21D61"; }
+
+std::string InfoPlist(bool older) {
+  return PlistDocument(
+      Key("Build Version", "string", BuildVersion(older)) +
+      Key("Device Name", "string", kDeviceName) + Key("Display Name", "string", kDeviceName) +
+      Key("GUID", "string", "5E1A7C0D9B3F4A2E8C6D1F0B3A5E7C9D") +
+      Key("ICCID", "string", "89014103211118510720") + Key("IMEI", "string", "356938035643809") +
+      Key("Last Backup Date", "date", BackupDate(older)) +
+      Key("Phone Number", "string", "+1 (555) 010-0001") +
+      Key("Product Name", "string", "iPhone 13 mini") +
+      Key("Product Type", "string", kProductType) +
+      Key("Product Version", "string", IosVersion(older)) +
+      Key("Serial Number", "string", kSerial) + Key("Target Identifier", "string", kUniqueId) +
+      Key("Target Type", "string", "Device") + Key("Unique Identifier", "string", kUniqueId) +
+      Key("iTunes Version", "string", "12.13.1.3"));
+}
+
+std::string ManifestPlist(bool older) {
+  return PlistDocument(
+      Key("Date", "date", BackupDate(older)) + Bool("IsEncrypted", false) +
+      "\t<key>Lockdown</key>\n\t<dict>\n" + Key("BuildVersion", "string", BuildVersion(older)) +
+      Key("DeviceName", "string", kDeviceName) + Key("ProductType", "string", kProductType) +
+      Key("ProductVersion", "string", IosVersion(older)) + Key("SerialNumber", "string", kSerial) +
+      Key("UniqueDeviceID", "string", kUniqueId) + "\t</dict>\n" +
+      Key("SystemDomainsVersion", "string", "24.0") + Key("Version", "string", "10.0") +
+      Bool("WasPasscodeSet", true));
+}
+
+std::string StatusPlist(bool older) {
+  return PlistDocument(Key("BackupState", "string", "new") +
+                       Key("Date", "date", BackupDate(older)) + Bool("IsFullBackup", false) +
+                       Key("SnapshotState", "string", "finished") +
+                       Key("UUID", "string", "9F2C4E6A-1B3D-4F5A-8C7E-0D2B4F6A8C1E") +
+                       Key("Version", "string", "3.3"));
+}
+
+// Files of the backup that no packager of these stores reads, and folders.
+std::vector<Entry> OtherEntries() {
+  return {
+      {kIosHomeDomain, "Library", kFlagFolder},
+      {kIosHomeDomain, "Library/CallHistoryDB", kFlagFolder},
+      {kIosHomeDomain, "Library/AddressBook", kFlagFolder},
+      {kIosHomeDomain, "Library/Preferences", kFlagFolder},
+      {kIosHomeDomain, "Library/Preferences/com.apple.springboard.plist", kFlagFile},
+      {"CameraRollDomain", "Media/DCIM/100APPLE", kFlagFolder},
+      {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", kFlagFile},
+      {"AppDomain-net.whatsapp.WhatsApp", "Library/Preferences/net.whatsapp.WhatsApp.plist",
+       kFlagFile},
+  };
+}
+
+std::string OtherFileBytes(const Entry& entry) {
+  if (entry.path.size() > 4 && entry.path.compare(entry.path.size() - 4, 4, ".JPG") == 0) {
+    return TinyJpeg();
+  }
+  return PlistDocument(Key("SBShowBatteryPercentage", "string", "YES"));
+}
+
+bool WriteManifest(const fs::path& root, const std::vector<Entry>& entries) {
+  SampleDatabase db((root / "Manifest.db").u8string());
+  if (!db.is_open() || !db.Exec(kManifestSql)) return false;
+  {
+    SampleStatement insert(db.handle(), "INSERT INTO Files VALUES (?,?,?,?,NULL)");
+    if (!insert.prepared()) return false;
+    db.Exec("BEGIN");
+    for (const Entry& entry : entries) {
+      insert.BindText(1, IosBackupFileId(entry.domain, entry.path));
+      insert.BindText(2, entry.domain);
+      insert.BindText(3, entry.path);
+      insert.BindInt(4, entry.flags);
+      if (insert.Step() != SQLITE_DONE) return false;
+      insert.Reset();
+    }
+    if (!db.Exec("INSERT INTO Properties VALUES ('salt', x'5d8a3c01')") || !db.Exec("COMMIT"))
+      return false;
+  }
+  return db.Close();
+}
+
+bool MakeFolder(const fs::path& folder, std::string* error) {
+  std::error_code code;
+  fs::create_directories(folder, code);
+  if (code)
+    return Fail(error, folder.u8string() + ": cannot create folder (" + code.message() + ")");
+  return true;
+}
+
+bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::string* error) {
+  IosSampleOptions store;
+  store.scale = options.scale;
+  store.seed = options.seed;
+  store.older_copy = options.older_copy;
+  const fs::path calls = StoredPath(root, {kIosHomeDomain, kIosCallHistoryPath, kFlagFile});
+  const fs::path book = StoredPath(root, {kIosHomeDomain, kIosAddressBookPath, kFlagFile});
+  const fs::path images = StoredPath(root, {kIosHomeDomain, kIosAddressBookImagesPath, kFlagFile});
+  for (const fs::path& path : {calls, book, images}) {
+    if (!MakeFolder(path.parent_path(), error)) return false;
+  }
+  store.schema_version = options.call_history_schema;
+  if (!WriteIosCallHistory(calls.u8string(), store)) {
+    return Fail(error, calls.u8string() + ": cannot write the call history");
+  }
+  store.schema_version = options.address_book_schema;
+  if (!WriteIosAddressBook(book.u8string(), images.u8string(), store)) {
+    return Fail(error, book.u8string() + ": cannot write the address book");
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string IosBackupFileId(const std::string& domain, const std::string& relative_path) {
+  return kx::Sha1Hex(domain + "-" + relative_path);
+}
+
+bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
+                    std::string* error) {
+  const fs::path root = fs::u8path(folder);
+  if (!MakeFolder(root, error) || !WriteStores(root, options, error)) return false;
+  std::vector<Entry> entries = OtherEntries();
+  for (const Entry& entry : entries) {
+    if (entry.flags != kFlagFile) continue;
+    const fs::path path = StoredPath(root, entry);
+    if (!MakeFolder(path.parent_path(), error)) return false;
+    if (!WriteBytes(path, OtherFileBytes(entry))) {
+      return Fail(error, path.u8string() + ": cannot write");
+    }
+  }
+  for (const char* path : {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath}) {
+    entries.push_back({kIosHomeDomain, path, kFlagFile});
+  }
+  const bool older = options.older_copy;
+  if (!WriteManifest(root, entries)) return Fail(error, folder + ": cannot write Manifest.db");
+  if (!WriteBytes(root / "Info.plist", InfoPlist(older)) ||
+      !WriteBytes(root / "Manifest.plist", ManifestPlist(older)) ||
+      !WriteBytes(root / "Status.plist", StatusPlist(older))) {
+    return Fail(error, folder + ": cannot write the backup's property lists");
+  }
+  return true;
+}
+
+}  // namespace kx::samples
