@@ -2,6 +2,8 @@
 // points: whole documents on three store versions, the merge of an older
 // copy, names and pictures from the address book, deleted numbers through
 // the join table of either entity numbering.
+#include "samples/ios_call_history.h"
+
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -24,39 +26,6 @@ using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
 
-// ZCALLRECORD as the Core Data store defines it, by iOS version: the
-// oldest lacks ZLOCATION, ZSERVICE_PROVIDER and ZLOCALPARTICIPANTUUID; the
-// newest keeps its lines as UUID blobs and numbers the handle entity 4.
-struct StoreVersion {
-  const char* name;
-  const char* columns;  // after the columns every version has
-  const char* handle_column;
-};
-const StoreVersion kVersions[] = {
-    {"iOS 10", "", "Z_3REMOTEPARTICIPANTHANDLES"},
-    {"iOS 12", ", ZLOCATION VARCHAR, ZSERVICE_PROVIDER VARCHAR", "Z_3REMOTEPARTICIPANTHANDLES"},
-    {"iOS 17",
-     ", ZJUNKCONFIDENCE INTEGER, ZLOCATION VARCHAR, ZSERVICE_PROVIDER VARCHAR, "
-     "ZLOCALPARTICIPANTUUID BLOB, ZOUTGOINGLOCALPARTICIPANTUUID BLOB",
-     "Z_4REMOTEPARTICIPANTHANDLES"},
-};
-
-std::string StoreSql(const StoreVersion& version) {
-  return std::string(
-             "CREATE TABLE ZCALLRECORD ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, "
-             "ZANSWERED INTEGER, ZCALL_CATEGORY INTEGER, ZCALLTYPE INTEGER, ZDISCONNECTED_CAUSE "
-             "INTEGER, ZFACE_TIME_DATA BLOB, ZNUMBER_AVAILABILITY INTEGER, ZORIGINATED INTEGER, "
-             "ZREAD INTEGER, ZDATE TIMESTAMP, ZDURATION FLOAT, ZADDRESS VARCHAR, ZDEVICE_ID "
-             "VARCHAR, ZISO_COUNTRY_CODE VARCHAR, ZNAME VARCHAR, ZUNIQUE_ID VARCHAR") +
-         version.columns +
-         " );"
-         "CREATE TABLE ZHANDLE ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZTYPE "
-         "INTEGER, ZNORMALIZEDVALUE VARCHAR, ZVALUE VARCHAR );"
-         "CREATE TABLE Z_2REMOTEPARTICIPANTHANDLES ( Z_2REMOTEPARTICIPANTCALLS INTEGER, " +
-         version.handle_column + " INTEGER, PRIMARY KEY (Z_2REMOTEPARTICIPANTCALLS, " +
-         version.handle_column + ") );";
-}
-
 // A call: ZDATE counts seconds from 2001-01-01 UTC.
 std::string Call(int pk, int type, int originated, double duration, const char* address,
                  const char* uuid) {
@@ -75,9 +44,10 @@ class IosCallHistoryTest : public ::testing::Test {
     InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
   }
 
-  std::string Store(const std::string& name, const StoreVersion& version, const std::string& rows) {
+  // A store of `version` (samples::IosCallHistorySql) holding `rows`.
+  std::string Store(const std::string& name, int version, const std::string& rows) {
     const std::string path = phone_.File(name);
-    test::RunSql(path, StoreSql(version) + rows);
+    test::RunSql(path, samples::IosCallHistorySql(version) + ";" + rows);
     return path;
   }
 
@@ -130,10 +100,12 @@ const std::string kCalls =
     Call(3, 16, 1, 0, "+15550100", "A-3") + Call(4, 1, 2, 0, "+15550101", "A-4");
 
 TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
-  for (const StoreVersion& version : kVersions) {
-    SCOPED_TRACE(version.name);
+  for (int version = samples::kIosCallHistoryOldestSchema;
+       version <= samples::kIosCallHistoryNewestSchema; ++version) {
+    SCOPED_TRACE(version);
     g_results = CapturedResults();
-    const std::string path = Store(std::string(version.name) + ".storedata", version, kCalls);
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    const std::string path = Store("v" + std::to_string(version) + ".storedata", version, kCalls);
     ASSERT_EQ(kStatusOk, Run(path));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(3, g_results.kind);
@@ -155,7 +127,7 @@ TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
 
 TEST_F(IosCallHistoryTest, OlderCopyNamesAndDeletedNumbers) {
   AddressBook();
-  const StoreVersion& newest = kVersions[2];
+  const int newest = samples::kIosCallHistoryNewestSchema;
   // The phone today: one call, a line of its own, and a handle whose calls
   // are gone; the older backup still holds a call since deleted.
   const std::string primary =
@@ -168,7 +140,8 @@ TEST_F(IosCallHistoryTest, OlderCopyNamesAndDeletedNumbers) {
                 "INSERT INTO Z_2REMOTEPARTICIPANTHANDLES VALUES (1, 1);");
   test::TempDir older;
   const std::string copy = older.File("CallHistory.storedata");
-  test::RunSql(copy, StoreSql(kVersions[0]) + Call(1, 1, 1, 62.5, "+351 91 234 5678", "A-1") +
+  test::RunSql(copy, samples::IosCallHistorySql(samples::kIosCallHistoryOldestSchema) + ";" +
+                         Call(1, 1, 1, 62.5, "+351 91 234 5678", "A-1") +
                          Call(2, 1, 0, 0, "+351-912345678", "B-9"));
 
   ASSERT_EQ(kStatusOk, Run(primary, {copy}, true));
@@ -190,6 +163,40 @@ TEST_F(IosCallHistoryTest, OlderCopyNamesAndDeletedNumbers) {
   EXPECT_EQ("\xFF\xD8\xFF\xE0", test::ReadFileBytes(picture));
 }
 
+// The sample stores of every version with their older copies: calls only
+// the older copy holds come back tagged, and the numbers whose calls are
+// gone come back as deleted numbers.
+TEST_F(IosCallHistoryTest, SampleStoresOfEveryVersion) {
+  for (int version = samples::kIosCallHistoryOldestSchema;
+       version <= samples::kIosCallHistoryNewestSchema; ++version) {
+    SCOPED_TRACE(version);
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    const std::string newer = phone_.File("newer" + std::to_string(version));
+    const std::string older = phone_.File("older" + std::to_string(version));
+    ASSERT_TRUE(samples::WriteIosCallHistory(newer, options));
+    options.older_copy = true;
+    ASSERT_TRUE(samples::WriteIosCallHistory(older, options));
+    ASSERT_EQ(kStatusOk, Run(newer, {older}));
+    const Json::Value document = test::Parsed(g_results.text);
+    int recovered = 0;
+    std::string numbers;
+    for (const Json::Value& call : document["call_records"]) {
+      if (call["tag"] != "deleted") continue;
+      if (call.isMember("uuid")) {
+        ++recovered;
+      } else {
+        numbers += call["address"].asString() + ";";
+      }
+    }
+    EXPECT_GT(recovered, 0);
+    EXPECT_EQ("+1 (555) 019-8877;+33 6 12 34 56 78;", numbers);
+    EXPECT_EQ(document["size"].asUInt(), document["call_records"].size());
+  }
+}
+
 TEST_F(IosCallHistoryTest, StoreWithoutCallsIsAStatusWithoutDocument) {
   const std::string path = phone_.File("other.storedata");
   test::RunSql(path, "CREATE TABLE ZOTHER (Z_PK INTEGER PRIMARY KEY);");
@@ -198,7 +205,7 @@ TEST_F(IosCallHistoryTest, StoreWithoutCallsIsAStatusWithoutDocument) {
 
   // The failed record stays until the host starts again.
   InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  const std::string empty = Store("empty.storedata", kVersions[1], "");
+  const std::string empty = Store("empty.storedata", 2, "");
   ASSERT_EQ(kStatusOk, Run(empty));
   EXPECT_EQ(Formatted(R"({"size": 0})"), g_results.text);
 }

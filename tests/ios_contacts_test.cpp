@@ -12,6 +12,7 @@
 #include "common/status.h"
 #include "common/text.h"
 #include "package_capture.h"
+#include "samples/ios_address_book.h"
 #include "sdk/library.h"
 #include "test_support.h"
 
@@ -25,43 +26,15 @@ using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
 
-// The address book of iOS 13 and later (the guid default calls a function
-// of the phone's own, so every insert names its guid).
-constexpr char kBookSql[] =
-    "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, "
-    "Middle TEXT, FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization TEXT, "
-    "Department TEXT, Note TEXT, Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname TEXT, "
-    "Prefix TEXT, Suffix TEXT, FirstSort TEXT, LastSort TEXT, CreationDate INTEGER, "
-    "ModificationDate INTEGER, CompositeNameFallback TEXT, ExternalIdentifier TEXT, "
-    "ExternalModificationTag TEXT, ExternalUUID TEXT, StoreID INTEGER, DisplayName TEXT, "
-    "ExternalRepresentation BLOB, FirstSortSection TEXT, LastSortSection TEXT, "
-    "FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT "
-    "2147483647, PersonLink INTEGER DEFAULT -1, ImageURI TEXT, IsPreferredName INTEGER DEFAULT 1, "
-    "guid TEXT DEFAULT (ab_generate_guid()), PhonemeData TEXT, AlternateBirthday TEXT, MapsData "
-    "TEXT, FirstPronunciation TEXT, MiddlePronunciation TEXT, LastPronunciation TEXT, "
-    "OrganizationPhonetic TEXT, OrganizationPronunciation TEXT, PreviousFamilyName TEXT, "
-    "PreferredLikenessSource TEXT, PreferredPersonaIdentifier TEXT, UNIQUE(guid));"
-    "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, "
-    "identifier INTEGER, label INTEGER, value TEXT, guid TEXT DEFAULT (ab_generate_guid()), "
-    "UNIQUE(guid));"
-    "CREATE TABLE ABMultiValueLabel (value TEXT, UNIQUE(value));"
-    "CREATE TABLE ABMultiValueEntry (parent_id INTEGER, key INTEGER, value TEXT, "
-    "UNIQUE(parent_id, key));"
-    "CREATE TABLE ABMultiValueEntryKey (value TEXT, UNIQUE(value));"
-    "CREATE VIRTUAL TABLE ABPersonFullTextSearch USING fts4(First, Last, Middle, FirstPhonetic, "
-    "MiddlePhonetic, LastPhonetic, Organization, Department, Note, Birthday, JobTitle, Nickname, "
-    "Prefix, Suffix, DisplayName, Phone, Email, Address, SocialProfile, URL, RelatedNames, IM, "
-    "Date);"
-    "INSERT INTO ABMultiValueLabel (rowid, value) VALUES (1, '_$!<Mobile>!$_'), (2, "
-    "'_$!<Home>!$_');"
-    "INSERT INTO ABMultiValueEntryKey (rowid, value) VALUES (1, 'Street'), (2, 'City'), "
-    "(3, 'service'), (4, 'username');";
-
-constexpr char kImagesSql[] =
-    "CREATE TABLE ABFullSizeImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, version "
-    "INTEGER, data BLOB, crop_x INTEGER, crop_y INTEGER, crop_width INTEGER);"
-    "CREATE TABLE ABThumbnailImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, format "
-    "INTEGER, derived_from_format INTEGER, data BLOB);";
+// The newest address book (its guid default calls a function of the
+// phone's own, so every insert names its guid), with labels and entry keys.
+std::string BookSql() {
+  return samples::IosAddressBookSql(samples::kIosAddressBookNewestSchema) +
+         ";INSERT INTO ABMultiValueLabel (rowid, value) VALUES (1, '_$!<Mobile>!$_'), "
+         "(2, '_$!<Home>!$_');"
+         "INSERT INTO ABMultiValueEntryKey (rowid, value) VALUES (1, 'Street'), (2, 'City'), "
+         "(3, 'service'), (4, 'username');";
+}
 
 std::string Person(int id, const std::string& first, const std::string& extra_columns = "",
                    const std::string& extra_values = "") {
@@ -83,7 +56,7 @@ class IosContactsTest : public ::testing::Test {
   void SetUp() override {
     g_results = CapturedResults();
     InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    test::RunSql(images_, kImagesSql);
+    test::RunSql(images_, samples::IosAddressBookImagesSql());
   }
 
   int Run(const std::vector<std::string>& copies = {}) {
@@ -119,7 +92,7 @@ class IosContactsTest : public ::testing::Test {
 TEST_F(IosContactsTest, EveryKindOfValueOrphansAndTheSearchIndex) {
   test::RunSql(
       book_,
-      std::string(kBookSql) +
+      BookSql() +
           Person(1, "Ana", ", Last, Birthday, AlternateBirthday",
                  ", 'Silva', 600000000, 'chinese:2020-01-06'") +
           Value(10, 1, 3, 1, "+351 912 345 678") + Value(11, 1, 4, 2, "ana@example.com") +
@@ -179,13 +152,13 @@ TEST_F(IosContactsTest, EveryKindOfValueOrphansAndTheSearchIndex) {
 }
 
 TEST_F(IosContactsTest, FilesOfAThousandAndAnOlderBook) {
-  std::string people = kBookSql;
+  std::string people = BookSql();
   for (int id = 1; id <= 1000; ++id) people += Person(id, "P" + std::to_string(id));
   test::RunSql(book_, people);
   // The older backup still holds a person deleted since, with a number.
   test::TempDir older;
   const std::string copy = older.File("AddressBook.sqlitedb");
-  test::RunSql(copy, std::string(kBookSql) + Person(1, "P1") + Person(1001, "Gone") +
+  test::RunSql(copy, BookSql() + Person(1, "P1") + Person(1001, "Gone") +
                          Value(30, 1001, 3, 1, "+15550111"));
 
   ASSERT_EQ(kStatusOk, Run({copy}));
@@ -201,6 +174,35 @@ TEST_F(IosContactsTest, FilesOfAThousandAndAnOlderBook) {
                      "tag": "deleted", "label_name": "_$!<Mobile>!$_"}],
      "email_info": null, "url_info": null}]})"),
             ContactFile(2));
+}
+
+// The sample books of every version with their older copies: the oldest
+// lacks columns the person query names and is read for what it has; people
+// only the older copy holds come back tagged.
+TEST_F(IosContactsTest, SampleBooksOfEveryVersion) {
+  for (int version = samples::kIosAddressBookOldestSchema;
+       version <= samples::kIosAddressBookNewestSchema; ++version) {
+    SCOPED_TRACE(version);
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    ASSERT_TRUE(samples::WriteIosAddressBook(book_, images_, options));
+    test::TempDir older;
+    options.older_copy = true;
+    const std::string copy = older.File("AddressBook.sqlitedb");
+    ASSERT_TRUE(samples::WriteIosAddressBook(copy, older.File("images.sqlitedb"), options));
+    ASSERT_EQ(kStatusOk, Run({copy}));
+    const Json::Value file = test::Parsed(ContactFile(1));
+    int merged = 0, pictures = 0;
+    for (const Json::Value& contact : file["contacts_info"]) {
+      merged += contact["is_deleted"].asInt();
+      pictures += contact.isMember("image_path") ? 1 : 0;
+    }
+    EXPECT_GT(merged, 0);
+    EXPECT_GT(pictures, 0);
+    EXPECT_EQ(test::Parsed(g_results.text)["contact_num"].asUInt(), file["size"].asUInt());
+  }
 }
 
 TEST_F(IosContactsTest, MissingInputsAndAForeignBook) {
