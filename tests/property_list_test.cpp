@@ -184,6 +184,13 @@ std::string NestedArrays(uint32_t levels) {
   return BinaryList(objects);
 }
 
+std::string NestedXmlArrays(int levels) {
+  std::string body;
+  for (int i = 0; i < levels; ++i) body += "<array>";
+  for (int i = 0; i < levels; ++i) body += "</array>";
+  return XmlList(body);
+}
+
 struct HostileCase {
   const char* name;
   std::string bytes;
@@ -210,22 +217,7 @@ std::vector<HostileCase> HostileLists() {
       {"2 GB declared length", BinaryList({huge_count})},
       {"one array shared at forty levels", BinaryList(doubling)},
       {"300 nested arrays", NestedArrays(300)},
-      {"300 nested XML arrays", XmlList(std::string(300 * 7, ' ')
-                                            .replace(0, 2100,
-                                                     [] {
-                                                       std::string open;
-                                                       for (int i = 0; i < 300; ++i)
-                                                         open += "<array>";
-                                                       return open;
-                                                     }()) +
-                                        std::string(300 * 8, ' ')
-                                            .replace(0, 2400,
-                                                     [] {
-                                                       std::string close;
-                                                       for (int i = 0; i < 300; ++i)
-                                                         close += "</array>";
-                                                       return close;
-                                                     }()))},
+      {"300 nested XML arrays", NestedXmlArrays(300)},
       {"not a list", "hello"},
   };
 }
