@@ -205,8 +205,19 @@ TEST_F(IosContactsTest, SampleBooksOfEveryVersion) {
   }
 }
 
-TEST_F(IosContactsTest, MissingInputsAndAForeignBook) {
-  test::RunSql(book_, "CREATE TABLE other (x);");
+TEST_F(IosContactsTest, DamagedPicturesAndAForeignBook) {
+  // A picture database that is no database: the people come without pictures.
+  test::RunSql(book_, BookSql() + Person(1, "Ana"));
+  test::WriteFileBytes(images_, std::string(4096, 'x'));
+  ASSERT_EQ(kStatusOk, Run());
+  EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 1, "First": "Ana",
+      "guid": "p1", "alt_birthday_type": 3, "phone_info": null, "email_info": null,
+      "url_info": null}]})"),
+            ContactFile(1));
+
+  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  g_results = CapturedResults();
+  test::RunSql(book_, "DROP TABLE ABPerson;");
   EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run());
   EXPECT_EQ(0, g_results.count);
 }
