@@ -14,6 +14,7 @@
 #include "android/whatsapp_messages.h"
 #include "android/whatsapp_own_number.h"
 #include "android/whatsapp_rules.h"
+#include "common/contact_names.h"
 #include "common/field_config.h"
 #include "common/json_util.h"
 #include "common/log.h"
@@ -95,7 +96,6 @@ constexpr const char* kMemberQueries[] = {
     "j2 on g.user_jid_row_id = j2._id where member_jid != 'status_me' ",
 };
 
-using ContactNames = std::unordered_map<std::string, std::string>;
 using AvatarPaths = std::unordered_map<std::string, std::string>;
 using GroupMembers = std::map<std::string, std::set<std::string>>;
 
@@ -106,7 +106,7 @@ std::string PrivateFilesFolder(const std::string& root) {
 }
 
 // jid -> display name; the first non-empty name of a jid wins.
-void LoadContactNames(const std::string& contacts_path, ContactNames* names) {
+void ReadContactsDatabase(const std::string& contacts_path, ContactNames* names) {
   SQLite3Wrapper db(contacts_path);
   const SourceCheck check = CheckSourceDatabase(&db);
   if (!check.ok()) {
@@ -115,10 +115,7 @@ void LoadContactNames(const std::string& contacts_path, ContactNames* names) {
     return;
   }
   SqliteStatement query = PrepareStatement(db, kContactNamesQuery);
-  while (query.prepared() && query.Step() == SQLITE_ROW) {
-    const std::string name = query.ColumnText(1);
-    if (!name.empty()) names->emplace(query.ColumnText(0), name);
-  }
+  if (query.prepared()) LoadContactNames(query, EmptyNames::kSkip, names);
 }
 
 // User part of a jid -> its avatar file: the files "<jid>.j" of the
@@ -262,7 +259,7 @@ int PackageChats(const Application& application, DataTypeRecord* record, ResultC
     if (contacts_path == nullptr) {
       KX_LOG_AT(kLogProblem, kStem, "No wal_database file.");
     } else {
-      LoadContactNames(*contacts_path, &names);
+      ReadContactsDatabase(*contacts_path, &names);
     }
     LoadAvatarPaths(record->additional_param, &avatars);
   }

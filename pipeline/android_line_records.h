@@ -9,10 +9,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/contact_names.h"
+
 namespace kx {
 
 // Contact mid -> display name, from the contacts table.
-using LineContactNames = std::unordered_map<std::string, std::string>;
+using LineContactNames = ContactNames;
 
 // The message a reply answers; empty when there is none or it is not found.
 struct LineReply {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "android/whatsapp_batches.h"
+#include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "test_support.h"
