@@ -26,9 +26,7 @@ PackageFileWriter::PackageFileWriter(std::string folder)
     : folder_(std::move(folder)), side_files_(folder_) {}
 
 std::string PackageFileWriter::AddSideFile(const std::string& name_text, const std::string& bytes) {
-  if (bytes.empty()) return std::string();
-  const std::string path = SideFilePath(folder_, name_text);
-  return side_files_.WriteAt(path, bytes) ? path : std::string();
+  return side_files_.Write(name_text, bytes);
 }
 
 void PackageFileWriter::AddBatch(const std::string& path, std::string* text,

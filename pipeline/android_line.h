@@ -16,6 +16,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/contact_names.h"
 #include "common/side_files.h"
 #include "common/sqlite_wrapper.h"
 #include "pipeline/abstract_data_package.h"
@@ -76,7 +77,7 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
 
   ContactNames group_names_;  // group id -> its name
   std::unordered_map<std::string, std::vector<std::string>> group_members_;
-  LineContactNames contact_names_;
+  ContactNames contact_names_;
   std::unordered_map<std::string, std::vector<std::string>> room_members_;
 
   // Chats read by GetChat, waiting for their messages.

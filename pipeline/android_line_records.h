@@ -6,15 +6,9 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "common/contact_names.h"
-
 namespace kx {
-
-// Contact mid -> display name, from the contacts table.
-using LineContactNames = ContactNames;
 
 // The message a reply answers; empty when there is none or it is not found.
 struct LineReply {
