@@ -13,6 +13,7 @@
 #include "common/local_date.h"
 #include "common/log.h"
 #include "common/merge.h"
+#include "common/result_row.h"
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
@@ -115,32 +116,6 @@ std::string_view CallTypeLabel(int64_t type, std::string* unknown) {
   return *unknown;
 }
 
-// One column by its storage class: integer, floating point or non-empty
-// text; NULL, blobs and empty text write nothing.
-void WriteColumn(sqlite3_stmt* row, int column, int storage_class, const JsonName& name,
-                 JsonBufferWriter* writer) {
-  switch (storage_class) {
-    case SQLITE_INTEGER:
-      writer->Name(name);
-      writer->Int(sqlite3_column_int64(row, column));
-      break;
-    case SQLITE_FLOAT:
-      writer->Name(name);
-      writer->Double(sqlite3_column_double(row, column));
-      break;
-    case SQLITE_TEXT: {
-      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(row, column));
-      const int size = sqlite3_column_bytes(row, column);
-      if (text == nullptr || size <= 0) break;
-      writer->Name(name);
-      writer->String(std::string_view(text, static_cast<size_t>(size)));
-      break;
-    }
-    default:
-      break;
-  }
-}
-
 // Writes the current row as one call object.
 class CallWriter {
  public:
@@ -161,7 +136,8 @@ class CallWriter {
     for (const MemberSlot& slot : layout_) {
       switch (slot.source) {
         case MemberSource::kColumn:
-          WriteColumn(row, slot.column, storage_class[slot.column], slot.name, writer);
+          WriteColumnMember(ReadColumnValue(row, slot.column, storage_class[slot.column]),
+                            slot.name, writer);
           break;
         case MemberSource::kDate: {
           std::string_view date;

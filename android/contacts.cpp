@@ -16,6 +16,7 @@
 #include "common/merge.h"
 #include "common/platform.h"
 #include "common/result_row.h"
+#include "common/side_files.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
@@ -222,7 +223,7 @@ std::string ThumbnailPath(const std::string& temp_folder, int64_t row_id,
                           const std::string& picture) {
   const std::string name =
       std::to_string(row_id) + "_" + Fnv1a64Decimal(picture) + kThumbnailSuffix;
-  return JoinPath(temp_folder, SafeFileName(name, kThumbnailSuffix));
+  return SideFilePath(temp_folder, name, kThumbnailSuffix);
 }
 
 void WriteThumbnail(const std::string& path, const std::string& picture, const char* stem) {

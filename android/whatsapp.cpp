@@ -14,6 +14,7 @@
 #include "android/whatsapp_messages.h"
 #include "android/whatsapp_own_number.h"
 #include "android/whatsapp_rules.h"
+#include "common/contact_names.h"
 #include "common/field_config.h"
 #include "common/json_util.h"
 #include "common/log.h"
@@ -87,7 +88,6 @@ constexpr const char* kMemberQueries[] = {
     "j2 on g.user_jid_row_id = j2._id where member_jid != 'status_me' ",
 };
 
-using ContactNames = std::unordered_map<std::string, std::string>;
 using AvatarPaths = std::unordered_map<std::string, std::string>;
 using GroupMembers = std::map<std::string, std::set<std::string>>;
 
@@ -98,7 +98,7 @@ std::string PrivateFilesFolder(const std::string& root) {
 }
 
 // jid -> display name; the first non-empty name of a jid wins.
-void LoadContactNames(const std::string& contacts_path, const char* stem, ContactNames* names) {
+void ReadContactsDatabase(const std::string& contacts_path, const char* stem, ContactNames* names) {
   SQLite3Wrapper db(contacts_path);
   const SourceCheck check = CheckSourceDatabase(&db);
   if (!check.ok()) {
@@ -107,10 +107,7 @@ void LoadContactNames(const std::string& contacts_path, const char* stem, Contac
     return;
   }
   SqliteStatement query = PrepareStatement(db, kContactNamesQuery);
-  while (query.prepared() && query.Step() == SQLITE_ROW) {
-    const std::string name = query.ColumnText(1);
-    if (!name.empty()) names->emplace(query.ColumnText(0), name);
-  }
+  if (query.prepared()) LoadContactNames(query, EmptyNames::kSkip, names);
 }
 
 // User part of a jid -> its avatar file: the files "<jid>.j" of the
@@ -245,7 +242,7 @@ int PackageChats(const Application& application, DataTypeRecord* record,
     if (contacts_path == nullptr) {
       KX_LOG_AT(kLogProblem, context.stem, "No wal_database file.");
     } else {
-      LoadContactNames(*contacts_path, context.stem, &names);
+      ReadContactsDatabase(*contacts_path, context.stem, &names);
     }
     LoadAvatarPaths(record->additional_param, context.stem, &avatars);
   }

@@ -21,9 +21,10 @@
 // `thumb_image` (a serialised Java object naming the file) is not read.
 #include <utility>
 
-#include "android/whatsapp_batches.h"
 #include "android/whatsapp_messages.h"
+#include "common/chat_batches.h"
 #include "common/json_util.h"
+#include "common/local_date.h"
 #include "common/result_row.h"
 #include "common/table_schema.h"
 
@@ -32,7 +33,7 @@ namespace kx {
 namespace {
 
 struct LegacyColumn {
-  const char* expression;  // as the query selects it
+  const char* expression;  // as the query selects it; null for the send date
   const char* source;      // the column it needs; null when always present
   const char* alias;       // the name it takes when its column is missing
 };
@@ -43,9 +44,7 @@ constexpr LegacyColumn kLegacyColumns[] = {
     {"_id as row_id", nullptr, nullptr},
     {"remote_resource as sender_id", "remote_resource", "sender_id"},
     {"key_from_me as is_from_me", nullptr, nullptr},
-    {"strftime(\"%m - %d - %Y %H:%M : %S\",substr(timestamp, 1, 10),'unixepoch','localtime') "
-     "as send_date",
-     nullptr, nullptr},
+    {nullptr, nullptr, nullptr},  // send_date: LocalDateSql of timestamp
     {"media_wa_type as type", nullptr, nullptr},
     {"status as send_status", nullptr, nullptr},
     {"data as content", nullptr, nullptr},
@@ -112,7 +111,9 @@ std::string LegacyColumnList(const SQLite3Wrapper& db) {
   for (int i = 0; i < kLegacyColumnCount; ++i) {
     const LegacyColumn& column = kLegacyColumns[i];
     if (i > 0) list += ",\t\t";
-    if (column.source == nullptr || ColumnExists(db, "messages", column.source)) {
+    if (column.expression == nullptr) {
+      list += LocalDateSql("timestamp") + " as send_date";
+    } else if (column.source == nullptr || ColumnExists(db, "messages", column.source)) {
       list += column.expression;
     } else {
       list += std::string("NULL as ") + column.alias;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/result_row.h"
+
 namespace kx {
 
 namespace {
@@ -66,25 +68,19 @@ void MemberValue::SetText(std::string_view value) {
 }
 
 void MemberValue::ReadColumn(const SqliteStatement& statement, int index) {
-  kind_ = Kind::kAbsent;
-  sqlite3_stmt* handle = statement.handle();
-  if (handle == nullptr) return;
-  switch (sqlite3_column_type(handle, index)) {
-    case SQLITE_INTEGER:
-      SetInteger(sqlite3_column_int64(handle, index));
+  const ColumnValue value = ReadColumnValue(statement.handle(), index);
+  switch (value.kind) {
+    case ColumnValue::Kind::kInteger:
+      SetInteger(value.integer);
       break;
-    case SQLITE_FLOAT:
-      SetReal(sqlite3_column_double(handle, index));
+    case ColumnValue::Kind::kReal:
+      SetReal(value.real);
       break;
-    case SQLITE_TEXT: {
-      const unsigned char* text = sqlite3_column_text(handle, index);
-      const int length = sqlite3_column_bytes(handle, index);
-      if (text != nullptr && length > 0) {
-        SetText(std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(length)));
-      }
+    case ColumnValue::Kind::kText:
+      SetText(value.text);
       break;
-    }
-    default:  // blobs and NULL are left out
+    case ColumnValue::Kind::kAbsent:
+      kind_ = Kind::kAbsent;
       break;
   }
 }

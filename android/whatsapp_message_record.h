@@ -28,7 +28,7 @@ class MemberValue {
   void SetReal(double value);
   void SetText(std::string_view value);
 
-  // The rule of ReadColumnIntoJson: an integer, a real or a non-empty text;
+  // The rule of ReadColumnValue: an integer, a real or a non-empty text;
   // NULL, a blob or an empty text leave the member absent.
   void ReadColumn(const SqliteStatement& statement, int index);
 

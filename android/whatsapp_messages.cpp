@@ -5,9 +5,10 @@
 #include <unordered_map>
 #include <utility>
 
-#include "android/whatsapp_batches.h"
 #include "android/whatsapp_message_record.h"
+#include "common/chat_batches.h"
 #include "common/json_util.h"
+#include "common/local_date.h"
 #include "common/result_row.h"
 #include "common/status.h"
 #include "common/table_schema.h"
@@ -19,10 +20,11 @@ namespace {
 
 // The messages of one chat. In the stored text the separators after
 // "select" and after each comma of the column list are tab runs.
-constexpr char kMessageColumns[] =
-    "select\t\t_id as row_id,\t\tfrom_me as is_from_me,\t\tstrftime('%m - %d - %Y %H:%M : %S', "
-    "substr(timestamp, 1, 10), 'unixepoch', 'localtime') as send_date,\t\tmessage_type as "
-    "type,\t\tstatus as send_status,\t\ttext_data as content,\t\tkey_id,\t\t";
+std::string MessageColumns() {
+  return "select\t\t_id as row_id,\t\tfrom_me as is_from_me,\t\t" + LocalDateSql("timestamp") +
+         " as send_date,\t\tmessage_type as type,\t\tstatus as send_status,\t\ttext_data as "
+         "content,\t\tkey_id,\t\t";
+}
 constexpr char kActionColumn[] = "ifnull(ms.action_type, 0) as size,\t\tsender_jid_row_id";
 constexpr char kNoActionColumn[] = "0 as size,\t\tsender_jid_row_id";
 // Read after a merge, never packaged as such.
@@ -218,7 +220,7 @@ struct MessageQueryParts {
 };
 
 std::string MessageQuery(const MessageQueryParts& parts, const char* set) {
-  std::string sql = kMessageColumns;
+  std::string sql = MessageColumns();
   sql += parts.has_system_table ? kActionColumn : kNoActionColumn;
   if (parts.has_deleted_column) sql += kDeletedColumn;
   if (parts.with_thumbnail) sql += kThumbnailColumn;
@@ -320,7 +322,7 @@ const std::string& NewerLayoutWriter::JidText(int64_t row_id) const {
 // key id.
 const std::string& NewerLayoutWriter::FileStem(const std::string& jid) {
   if (!stem_known_) {
-    stem_ = Fnv1a64Decimal(jid + message_[kMemberKeyId].AsString());
+    stem_ = MessageFileStem(jid, message_[kMemberKeyId].AsString());
     stem_known_ = true;
   }
   return stem_;
@@ -667,9 +669,12 @@ void ColumnBytesInto(const SqliteStatement& statement, int index, std::string* b
   }
 }
 
-std::string MessageFileStem(const std::string& jid, const Json::Value& message) {
-  const std::string key_id = message.isMember("key_id") ? message["key_id"].asString() : "";
+std::string MessageFileStem(const std::string& jid, const std::string& key_id) {
   return Fnv1a64Decimal(jid + key_id);
+}
+
+std::string MessageFileStem(const std::string& jid, const Json::Value& message) {
+  return MessageFileStem(jid, message.isMember("key_id") ? message["key_id"].asString() : "");
 }
 
 void AttachSideFile(PackageFileWriter* files, const std::string& stem, const char* suffix,

@@ -29,8 +29,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "android/whatsapp_batches.h"
 #include "android/whatsapp_rules.h"
+#include "common/chat_batches.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 
@@ -106,6 +106,7 @@ void ColumnBytesInto(const SqliteStatement& statement, int index, std::string* b
 
 // Name text of the side files of a message: the chat's jid followed by the
 // message's key id, hashed (FNV-1a, decimal).
+std::string MessageFileStem(const std::string& jid, const std::string& key_id);
 std::string MessageFileStem(const std::string& jid, const Json::Value& message);
 
 // Writes `bytes` as "<stem><suffix>" for the temp folder and sets `member`

@@ -3,8 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/contact_names.h"
 #include "common/log.h"
 #include "common/platform.h"
+#include "common/side_files.h"
 #include "common/status.h"
 
 namespace kx {
@@ -47,8 +49,7 @@ int SaveBlobToFile(const SQLite3Wrapper& images_db, const std::string& select_sq
   const int length = sqlite3_column_bytes(query.handle(), 0);
   if (bytes == nullptr || length <= 0) return kStatusOk;
 
-  // The name is built from a number and a fixed suffix only.
-  const std::string path = JoinPath(folder, std::to_string(record_id) + suffix);
+  const std::string path = SideFilePath(folder, std::to_string(record_id) + suffix);
   // A picture that could not be written is not announced.
   if (!WriteWholeFile(path, bytes, length)) return kStatusOk;
   if (suffix == kFullSizeSuffix) {
@@ -66,20 +67,21 @@ int BuildContactIndex(const SQLite3Wrapper& address_book, const SQLite3Wrapper& 
     KX_LOG_SQLITE_ERROR(kSqliteCommonStem, address_book.handle());
     return kStatusPrepareFailed;
   }
-  while (query.Step() == SQLITE_ROW) {
-    ContactRecord record;
-    record.first_name = query.ColumnText(0);
-    record.last_name = query.ColumnText(1);
-    record.middle_name = query.ColumnText(2);
-    std::string key = query.ColumnText(3);
-    const int64_t record_id = query.ColumnInt64(4);
-
+  const auto read_record = [&](const SqliteStatement& row, ContactRecord* record) {
+    record->first_name = row.ColumnText(0);
+    record->last_name = row.ColumnText(1);
+    record->middle_name = row.ColumnText(2);
+    const int64_t record_id = row.ColumnInt64(4);
     SaveBlobToFile(images_db, kFullSizeImageSql, kFullSizeSuffix, picture_folder, record_id,
-                   &record);
+                   record);
     SaveBlobToFile(images_db, kThumbnailImageSql, kThumbnailSuffix, picture_folder, record_id,
-                   &record);
-    index->emplace(std::move(key), std::move(record));  // the first record of a key stays
-  }
+                   record);
+    return true;
+  };
+  // Keyed by the number or address (column 3); the first record of a key
+  // stays.
+  LoadKeyedMap(
+      query, 3, read_record, [] { return false; }, index);
   return kStatusOk;
 }
 

@@ -2,16 +2,14 @@
 
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <string_view>
 
 #include "common/platform.h"
 
 namespace kx {
 
 namespace {
-
-// The packagers' date form, applied by SQLite where C++ is not sure to agree.
-constexpr char kSqlDate[] =
-    "select strftime('%m - %d - %Y %H:%M : %S',substr(?1, 1, 10),'unixepoch','localtime')";
 
 // 1971-01-01 00:00:00 and 2038-01-01 00:00:00 UTC: the seconds whose UTC
 // year SQLite hands to localtime_r as they are.
@@ -25,7 +23,30 @@ void PutTwoDigits(int value, char* at) {
   at[1] = static_cast<char>('0' + value % 10);
 }
 
+std::string LocalTimeSql(const char* format, std::string_view seconds) {
+  std::string sql = "strftime('";
+  sql += format;
+  sql += "', ";
+  sql.append(seconds.data(), seconds.size());
+  sql += ", 'unixepoch', 'localtime')";
+  return sql;
+}
+
+std::string OfMillis(std::string_view column) { return std::string(column) + " / 1000"; }
+
 }  // namespace
+
+std::string LocalDateSql(std::string_view value) {
+  return LocalTimeSql("%m - %d - %Y %H:%M : %S", "substr(" + std::string(value) + ", 1, 10)");
+}
+
+std::string LocalMinuteOfMillisSql(std::string_view column) {
+  return LocalTimeSql("%Y-%m-%d %H:%M", OfMillis(column));
+}
+
+std::string LocalSecondOfMillisSql(std::string_view column) {
+  return LocalTimeSql("%Y-%m-%d %H:%M:%S", OfMillis(column));
+}
 
 int64_t LocalDateFormatter::LeadingSeconds(int64_t value) {
   while (value >= kTenDigits) value /= 10;
@@ -49,9 +70,8 @@ std::string LocalDateFormatter::SqlFallback(const std::string& column, bool pres
              std::to_string(kEndPlainSecond * scale - 1);
   }
   plain += ")";
-  return "case when typeof(" + column + ")='integer' and " + plain +
-         " then NULL else strftime('%m - %d - %Y %H:%M : %S',substr(" + column +
-         ", 1, 10),'unixepoch','localtime') end";
+  return "case when typeof(" + column + ")='integer' and " + plain + " then NULL else " +
+         LocalDateSql(column) + " end";
 }
 
 bool LocalDateFormatter::Format(sqlite3_stmt* row, int value_column, int fallback_column,
@@ -102,7 +122,9 @@ bool LocalDateFormatter::FormatSeconds(int64_t seconds) {
 bool LocalDateFormatter::FormatWithSqlite(sqlite3_value* value) {
   ++formatted_by_sqlite_;
   if (!sql_date_.prepared()) {
-    sql_date_ = PrepareStatement(db_, kSqlDate);
+    // The packagers' date form, applied by SQLite where C++ is not sure to
+    // agree.
+    sql_date_ = PrepareStatement(db_, "select " + LocalDateSql("?1"));
     if (!sql_date_.prepared()) return false;
   }
   sqlite3_stmt* statement = sql_date_.handle();

@@ -23,6 +23,17 @@
 
 namespace kx {
 
+// The SQL expressions that format stored dates, built in one place so that
+// every query formats a date alike.
+//
+// "MM - DD - YYYY HH:MM : SS" in local time, of a value whose first ten
+// digits are whole seconds (a millisecond or a second column).
+std::string LocalDateSql(std::string_view value);
+// "YYYY-MM-DD HH:MM" and "YYYY-MM-DD HH:MM:SS" in local time, of a
+// millisecond column.
+std::string LocalMinuteOfMillisSql(std::string_view column);
+std::string LocalSecondOfMillisSql(std::string_view column);
+
 class LocalDateFormatter {
  public:
   // `db` (the database the values come from) must outlive the formatter.

@@ -65,6 +65,22 @@ void ReadColumnIntoRow(const SqliteStatement& statement, int index, ResultRow* r
   }
 }
 
+void SetColumnMember(const ColumnValue& value, const std::string& name, Json::Value* object) {
+  switch (value.kind) {
+    case ColumnValue::Kind::kInteger:
+      (*object)[name] = Json::Int64(value.integer);
+      break;
+    case ColumnValue::Kind::kReal:
+      (*object)[name] = JsonDouble(value.real);
+      break;
+    case ColumnValue::Kind::kText:
+      (*object)[name] = std::string(value.text);
+      break;
+    case ColumnValue::Kind::kAbsent:
+      break;
+  }
+}
+
 void RowToJson(const ResultRow& row, Json::Value* object) {
   for (const auto& entry : row.integers) (*object)[entry.first] = Json::Int64(entry.second);
   for (const auto& entry : row.reals) (*object)[entry.first] = JsonDouble(entry.second);
@@ -75,21 +91,8 @@ void RowToJson(const ResultRow& row, Json::Value* object) {
 }
 
 void ReadColumnIntoJson(const SqliteStatement& statement, int index, Json::Value* object) {
-  switch (statement.ColumnType(index)) {
-    case SQLITE_INTEGER:
-      (*object)[statement.ColumnName(index)] = Json::Int64(statement.ColumnInt64(index));
-      break;
-    case SQLITE_FLOAT:
-      (*object)[statement.ColumnName(index)] = JsonDouble(statement.ColumnDouble(index));
-      break;
-    case SQLITE_TEXT: {
-      std::string text = statement.ColumnText(index);
-      if (!text.empty()) (*object)[statement.ColumnName(index)] = std::move(text);
-      break;
-    }
-    default:  // blobs and NULL are left out
-      break;
-  }
+  const ColumnValue value = ReadColumnValue(statement.handle(), index);
+  if (value.present()) SetColumnMember(value, statement.ColumnName(index), object);
 }
 
 }  // namespace kx

@@ -1,17 +1,99 @@
-// One result row kept by column name, and its conversion to JSON.
+// The one reading of a result column as a member of a packaged object, and
+// one result row kept by column name.
 #ifndef KX_COMMON_RESULT_ROW_H_
 #define KX_COMMON_RESULT_ROW_H_
 
 #include <json/json.h>
+#include <sqlite3.h>
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "common/json_text_writer.h"
 #include "common/sqlite_wrapper.h"
 
 namespace kx {
+
+// A column of the current row as a packaged object takes it: an integer, a
+// floating-point number or a non-empty text. NULL, a blob and an empty text
+// are absent: such a column sets no member. `text` is SQLite's own buffer,
+// valid until the statement moves on.
+struct ColumnValue {
+  enum class Kind : uint8_t { kAbsent, kInteger, kReal, kText };
+
+  Kind kind = Kind::kAbsent;
+  int64_t integer = 0;
+  double real = 0.0;
+  std::string_view text;
+
+  bool present() const { return kind != Kind::kAbsent; }
+};
+
+// Column `index` of the current row of `row` (null: absent), whose
+// sqlite3_column_type the caller already read as `storage_class`: reading a
+// value in another form first may convert it.
+inline ColumnValue ReadColumnValue(sqlite3_stmt* row, int index, int storage_class) {
+  ColumnValue value;
+  if (row == nullptr) return value;
+  switch (storage_class) {
+    case SQLITE_INTEGER:
+      value.kind = ColumnValue::Kind::kInteger;
+      value.integer = sqlite3_column_int64(row, index);
+      break;
+    case SQLITE_FLOAT:
+      value.kind = ColumnValue::Kind::kReal;
+      value.real = sqlite3_column_double(row, index);
+      break;
+    case SQLITE_TEXT: {
+      const unsigned char* text = sqlite3_column_text(row, index);
+      const int size = sqlite3_column_bytes(row, index);
+      if (text == nullptr || size <= 0) break;
+      value.kind = ColumnValue::Kind::kText;
+      value.text = std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(size));
+      break;
+    }
+    default:  // blobs and NULL are left out
+      break;
+  }
+  return value;
+}
+
+inline ColumnValue ReadColumnValue(sqlite3_stmt* row, int index) {
+  return ReadColumnValue(row, index,
+                         row == nullptr ? SQLITE_NULL : sqlite3_column_type(row, index));
+}
+
+// A present value as member `name` (a string or a JsonName) of the open
+// object of `writer`; an absent one writes nothing.
+template <typename Text, typename Name>
+void WriteColumnMember(const ColumnValue& value, const Name& name,
+                       BasicJsonTextWriter<Text>* writer) {
+  switch (value.kind) {
+    case ColumnValue::Kind::kInteger:
+      writer->Name(name);
+      writer->Int(value.integer);
+      break;
+    case ColumnValue::Kind::kReal:
+      writer->Name(name);
+      writer->Double(value.real);
+      break;
+    case ColumnValue::Kind::kText:
+      writer->Name(name);
+      writer->String(value.text);
+      break;
+    case ColumnValue::Kind::kAbsent:
+      break;
+  }
+}
+
+// A present value as member `name` of `object`; an absent one sets nothing.
+void SetColumnMember(const ColumnValue& value, const std::string& name, Json::Value* object);
+
+// One column straight into a member named after it (ReadColumnValue's rule).
+void ReadColumnIntoJson(const SqliteStatement& statement, int index, Json::Value* object);
 
 // Value kinds as GetValueKind reports them.
 constexpr int kValueInteger = 0;
@@ -43,10 +125,6 @@ void ReadColumnIntoRow(const SqliteStatement& statement, int index, ResultRow* r
 
 // Integers, reals, texts, then blobs (as Base64) into members of `object`.
 void RowToJson(const ResultRow& row, Json::Value* object);
-
-// One column straight into a member named after it: integer, double, or
-// non-empty text; NULL, blob and empty text set nothing.
-void ReadColumnIntoJson(const SqliteStatement& statement, int index, Json::Value* object);
 
 }  // namespace kx
 

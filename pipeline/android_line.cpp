@@ -6,8 +6,10 @@
 #include <utility>
 
 #include "common/json_util.h"
+#include "common/local_date.h"
 #include "common/log.h"
 #include "common/platform.h"
+#include "common/side_files.h"
 #include "common/staging.h"
 #include "common/status.h"
 #include "common/text.h"
@@ -44,12 +46,13 @@ constexpr char kContactQuery[] = "SELECT m_id,name FROM contacts";
 constexpr char kRoomMemberQuery[] =
     "SELECT content,type FROM chat_history WHERE chat_id = ? and type in (3,9)";
 
-constexpr char kChatQuery[] =
-    "SELECT chat_id, last_message, strftime('%Y-%m-%d %H:%M', last_created_time / 1000, "
-    "'unixepoch', 'localtime') AS chat_lase_update_time, (message_count - read_message_count) "
-    "unread, type, is_notification, strftime('%Y-%m-%d %H:%M', last_message_display_time / 1000, "
-    "'unixepoch', 'localtime') AS last_msg_time, is_archived FROM chat order by last_created_time "
-    "desc";
+std::string ChatQuery() {
+  return "SELECT chat_id, last_message, " + LocalMinuteOfMillisSql("last_created_time") +
+         " AS chat_lase_update_time, (message_count - read_message_count) unread, type, "
+         "is_notification, " +
+         LocalMinuteOfMillisSql("last_message_display_time") +
+         " AS last_msg_time, is_archived FROM chat order by last_created_time desc";
+}
 enum ChatColumn {
   kChatId,
   kChatLastMessage,
@@ -63,12 +66,13 @@ enum ChatColumn {
 };
 
 // The message query; the packager runs it one chat at a time.
-constexpr char kMessageQuery[] =
-    "SELECT id, server_id, chat_id, strftime('%Y-%m-%d %H:%M:%S', created_time / 1000, "
-    "'unixepoch', 'localtime') AS send_time, created_time AS original_time, location_latitude AS "
-    "latitude, location_longitude AS longitude, attachement_image_height AS image_height, "
-    "attachement_image_width AS image_width, content, location_name, location_address, type, "
-    "attachement_type, from_mid, parameter FROM chat_history";
+std::string MessageQuery() {
+  return "SELECT id, server_id, chat_id, " + LocalSecondOfMillisSql("created_time") +
+         " AS send_time, created_time AS original_time, location_latitude AS latitude, "
+         "location_longitude AS longitude, attachement_image_height AS image_height, "
+         "attachement_image_width AS image_width, content, location_name, location_address, "
+         "type, attachement_type, from_mid, parameter FROM chat_history";
+}
 constexpr char kChatMessagesCondition[] = " WHERE chat_id = ? ORDER BY id";
 enum MessageColumn {
   kMessageId,
@@ -250,12 +254,9 @@ int AndroidLineDataPackage::GetContactName() {
   SqliteStatement statement;
   const int rc = Prepare(kContactNameOperation, kContactQuery, &statement);
   if (rc != kStatusOk) return rc;
-  while (statement.Step() == SQLITE_ROW) {
-    StoppableRow row(statement, staged_stop_, kContactNameOperation);
-    std::string mid = row.Text(0);
-    std::string name = row.Text(1);
-    if (row.stopped()) return kStatusStopped;
-    contact_names_.emplace(std::move(mid), std::move(name));
+  const auto stopped = [this] { return StagedStopRequested(staged_stop_, kContactNameOperation); };
+  if (!LoadContactNames(statement, EmptyNames::kKeep, stopped, &contact_names_)) {
+    return kStatusStopped;
   }
   const auto owner = contact_names_.find(account_id_);
   if (owner != contact_names_.end()) my_name_ = owner->second;
@@ -266,14 +267,9 @@ int AndroidLineDataPackage::GetGroupName() {
   SqliteStatement statement;
   const int rc = Prepare(kGroupNameOperation, kGroupQuery, &statement);
   if (rc != kStatusOk) return rc;
-  while (statement.Step() == SQLITE_ROW) {
-    StoppableRow row(statement, staged_stop_, kGroupNameOperation);
-    std::string id = row.Text(0);
-    std::string name = row.Text(1);
-    if (row.stopped()) return kStatusStopped;
-    group_names_.emplace(std::move(id), std::move(name));
-  }
-  return kStatusOk;
+  const auto stopped = [this] { return StagedStopRequested(staged_stop_, kGroupNameOperation); };
+  return LoadContactNames(statement, EmptyNames::kKeep, stopped, &group_names_) ? kStatusOk
+                                                                                : kStatusStopped;
 }
 
 int AndroidLineDataPackage::GetGroupMember() {
@@ -377,7 +373,7 @@ int AndroidLineDataPackage::GetChat() {
   storage_.SetAccount(account_id_, my_name_);
 
   SqliteStatement statement;
-  int rc = Prepare(kGetChatOperation, kChatQuery, &statement);
+  int rc = Prepare(kGetChatOperation, ChatQuery(), &statement);
   if (rc != kStatusOk) return rc;
   std::unordered_set<std::string> seen;
   while (statement.Step() == SQLITE_ROW) {
@@ -428,12 +424,8 @@ void AndroidLineDataPackage::EnsureChatHistoryIndex(const char* column) {
 void AndroidLineDataPackage::WriteContactCard(const std::string& card_text, LineMessage* message) {
   // The display name is the sender's text: it only ever becomes a plain
   // file name, unique within the run (also on case-insensitive disks).
-  const std::string base =
-      SafeFileName(message->vCard_name, "vCard_" + std::to_string(message->id));
-  std::string name = base;
-  for (int suffix = 2; !card_file_names_.insert(ToLowerAscii(name)).second; ++suffix) {
-    name = base + "_" + std::to_string(suffix);
-  }
+  const std::string name = card_file_names_.Claim(
+      SafeFileName(message->vCard_name, "vCard_" + std::to_string(message->id)));
   const std::string path = JoinPath(temp_folder_, name + ".vcf");
   // A card that could not be written whole still names its file; only one
   // that could not be created does not.
@@ -518,8 +510,7 @@ int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement,
 
 int AndroidLineDataPackage::GetMessage() {
   SqliteStatement statement;
-  int rc = Prepare(kGetMessageOperation, std::string(kMessageQuery) + kChatMessagesCondition,
-                   &statement);
+  int rc = Prepare(kGetMessageOperation, MessageQuery() + kChatMessagesCondition, &statement);
   if (rc != kStatusOk) return rc;
   for (LineChat& chat : chats_) {
     statement.Reset();

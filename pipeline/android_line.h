@@ -17,6 +17,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/contact_names.h"
+#include "common/side_files.h"
 #include "common/sqlite_wrapper.h"
 #include "packager/staged_package.h"
 #include "pipeline/android_line_records.h"
@@ -72,9 +74,9 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
   std::string account_id_;
   std::string my_name_;
 
-  std::unordered_map<std::string, std::string> group_names_;
+  ContactNames group_names_;  // group id -> its name
   std::unordered_map<std::string, std::vector<std::string>> group_members_;
-  LineContactNames contact_names_;
+  ContactNames contact_names_;
   std::unordered_map<std::string, std::vector<std::string>> room_members_;
 
   // Chats read by GetChat, waiting for their messages.
@@ -83,8 +85,8 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
   bool room_statement_failed_ = false;
   SqliteStatement reply_statement_;
   bool reply_statement_failed_ = false;
-  // Lower-cased names of the contact cards written in this run.
-  std::unordered_set<std::string> card_file_names_;
+  // Names of the contact cards written in this run.
+  UniqueFileNames card_file_names_;
 };
 
 }  // namespace kx

@@ -6,13 +6,9 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace kx {
-
-// Contact mid -> display name, from the contacts table.
-using LineContactNames = std::unordered_map<std::string, std::string>;
 
 // The message a reply answers; empty when there is none or it is not found.
 struct LineReply {

@@ -1,8 +1,9 @@
 #include "pipeline/android_line_storage.h"
 
-#include <cmath>
+#include <string>
 #include <utility>
 
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 
 namespace kx {
@@ -35,180 +36,116 @@ Json::Value ChatToJson(const LineChat& chat) {
   return object;
 }
 
-// Writes the messages of a detail file in exactly the layout that the
-// library's JSON writer gives the array of their LineMessageToJson elements
-// (members in key order, three-space indentation), without building a JSON
-// tree per message: a chat can hold hundreds of thousands of them. Numbers
-// go through JsonCpp's own formatting, and a text that needs escaping
-// through a JsonCpp writer, so every byte matches.
-class LineDetailWriter {
- public:
-  explicit LineDetailWriter(std::ostream* out)
-      : out_(out), text_writer_(Json::StreamWriterBuilder().newStreamWriter()) {}
+// The members of a detail file's message, in the writer's (name) order,
+// misspellings included.
+const JsonName kAttachmentPathName("attachment_path");
+const JsonName kContentName("content");
+const JsonName kCreateTimeName("create_time");
+const JsonName kDownloadUrlName("download_url");
+const JsonName kDurationName("duration");
+const JsonName kFileSizeName("file_size");
+const JsonName kImageHeightName("image_height");
+const JsonName kImageWidthName("image_width");
+const JsonName kIsFailToSendName("is_fail_to_send");
+const JsonName kIsFromMeName("is_from_me");
+const JsonName kLatitudeName("latitude");
+const JsonName kLongtitudeName("longtitude");
+const JsonName kOriginalTimeName("original_time");
+const JsonName kRelyServerIdName("rely_server_id");
+const JsonName kReplyMsgName("reply_msg");
+const JsonName kSenderName("sender");
+const JsonName kSubtopicName("subtopic");
+const JsonName kSystemInfoName("system_info");
+const JsonName kThumbPathName("thumb_path");
+const JsonName kTypeName("type");
+const JsonName kUriName("uri");
+const JsonName kVCardFileName("vCard_file");
+const JsonName kVCardNameName("vCard_name");
+const JsonName kReplyContentName("reply_content");
+const JsonName kReplySenderName("reply_sender");
+const JsonName kReplyThumbName("reply_thumb");
+const JsonName kReplyTypeName("reply_type");
 
-  // Writes the array and releases each message once written.
-  void Write(LineMessages* messages) {
-    buffer_ = "[";
-    bool first = true;
-    while (!messages->empty()) {
-      if (!first) buffer_ += ',';
-      first = false;
-      Element(messages->front());
-      messages->pop_front();
-      if (buffer_.size() >= kFlushBytes) Flush();
-    }
-    buffer_ += first ? "]" : "\n]";
-    Flush();
-    *messages = LineMessages();
-  }
-
- private:
-  static constexpr size_t kFlushBytes = 1 << 16;
-  static constexpr char kMember[] = "\n      \"";
-  static constexpr char kReplyMember[] = "\n         \"";
-
-  void Flush() {
-    out_->write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    buffer_.clear();
-  }
-
-  void Key(const char* indent, const char* key, bool first) {
-    if (!first) buffer_ += ',';
-    buffer_ += indent;
-    buffer_ += key;
-    buffer_ += "\" : ";
-  }
-
-  // What the JSON writer leaves as it is: printable ASCII but quote and
-  // backslash.
-  static bool IsPlain(const std::string& text) {
-    for (const char c : text) {
-      const unsigned char byte = static_cast<unsigned char>(c);
-      if (byte < 0x20 || byte > 0x7F || c == '"' || c == '\\') return false;
-    }
-    return true;
-  }
-
-  void Text(const std::string& text) {
-    if (IsPlain(text)) {
-      buffer_ += '"';
-      buffer_ += text;
-      buffer_ += '"';
-      return;
-    }
-    std::ostringstream quoted;
-    text_writer_->write(Json::Value(text), &quoted);
-    buffer_ += quoted.str();
-  }
-
-  void Number(double value) {
-    buffer_ += std::isfinite(value) ? Json::valueToString(value) : std::string("null");
-  }
-  void Integer(int value) { buffer_ += Json::valueToString(static_cast<Json::LargestInt>(value)); }
-  void Boolean(bool value) { buffer_ += value ? "true" : "false"; }
-
-  void Element(const LineMessage& m) {
-    buffer_ += "\n   {";
-    Key(kMember, "attachment_path", true);
-    Text(m.attachment_path);
-    Key(kMember, "content", false);
-    Text(m.content);
-    Key(kMember, "create_time", false);
-    Text(m.create_time);
-    Key(kMember, "download_url", false);
-    Text(m.download_url);
-    Key(kMember, "duration", false);
-    Number(m.duration);
-    Key(kMember, "file_size", false);
-    Number(m.file_size);
-    Key(kMember, "image_height", false);
-    Number(m.image_height);
-    Key(kMember, "image_width", false);
-    Number(m.image_width);
-    Key(kMember, "is_fail_to_send", false);
-    Boolean(m.is_fail_to_send);
-    Key(kMember, "is_from_me", false);
-    Boolean(m.is_from_me);
-    Key(kMember, "latitude", false);
-    Number(m.latitude);
-    Key(kMember, "longtitude", false);
-    Number(m.longitude);
-    Key(kMember, "original_time", false);
-    Text(m.original_time);
-    Key(kMember, "rely_server_id", false);
-    Text(m.rely_server_id);
-    Key(kMember, "reply_msg", false);
-    buffer_ += "\n      {";
-    Key(kReplyMember, "reply_content", true);
-    Text(m.reply.reply_content);
-    Key(kReplyMember, "reply_sender", false);
-    Text(m.reply.reply_sender);
-    Key(kReplyMember, "reply_thumb", false);
-    Text(m.reply.reply_thumb);
-    Key(kReplyMember, "reply_type", false);
-    Integer(m.reply.reply_type);
-    buffer_ += "\n      }";
-    Key(kMember, "sender", false);
-    Text(m.sender);
-    Key(kMember, "subtopic", false);
-    Text(m.subtopic);
-    Key(kMember, "system_info", false);
-    Text(m.system_info);
-    Key(kMember, "thumb_path", false);
-    Text(m.thumb_path);
-    Key(kMember, "type", false);
-    Integer(m.type);
-    Key(kMember, "uri", false);
-    Text(m.uri);
-    Key(kMember, "vCard_file", false);
-    Text(m.vCard_file);
-    Key(kMember, "vCard_name", false);
-    Text(m.vCard_name);
-    buffer_ += "\n   }";
-  }
-
-  std::ostream* out_;
-  std::unique_ptr<Json::StreamWriter> text_writer_;
-  std::string buffer_;
-};
+void WriteLineMessage(const LineMessage& message, JsonTextWriter* writer) {
+  writer->BeginObject();
+  writer->Name(kAttachmentPathName);
+  writer->String(message.attachment_path);
+  writer->Name(kContentName);
+  writer->String(message.content);
+  writer->Name(kCreateTimeName);
+  writer->String(message.create_time);
+  writer->Name(kDownloadUrlName);
+  writer->String(message.download_url);
+  writer->Name(kDurationName);
+  writer->Double(message.duration);
+  writer->Name(kFileSizeName);
+  writer->Double(message.file_size);
+  writer->Name(kImageHeightName);
+  writer->Double(message.image_height);
+  writer->Name(kImageWidthName);
+  writer->Double(message.image_width);
+  writer->Name(kIsFailToSendName);
+  writer->Bool(message.is_fail_to_send);
+  writer->Name(kIsFromMeName);
+  writer->Bool(message.is_from_me);
+  writer->Name(kLatitudeName);
+  writer->Double(message.latitude);
+  writer->Name(kLongtitudeName);
+  writer->Double(message.longitude);
+  writer->Name(kOriginalTimeName);
+  writer->String(message.original_time);
+  writer->Name(kRelyServerIdName);
+  writer->String(message.rely_server_id);
+  writer->Name(kReplyMsgName);
+  writer->BeginObject();
+  writer->Name(kReplyContentName);
+  writer->String(message.reply.reply_content);
+  writer->Name(kReplySenderName);
+  writer->String(message.reply.reply_sender);
+  writer->Name(kReplyThumbName);
+  writer->String(message.reply.reply_thumb);
+  writer->Name(kReplyTypeName);
+  writer->Int(message.reply.reply_type);
+  writer->EndObject();
+  writer->Name(kSenderName);
+  writer->String(message.sender);
+  writer->Name(kSubtopicName);
+  writer->String(message.subtopic);
+  writer->Name(kSystemInfoName);
+  writer->String(message.system_info);
+  writer->Name(kThumbPathName);
+  writer->String(message.thumb_path);
+  writer->Name(kTypeName);
+  writer->Int(message.type);
+  writer->Name(kUriName);
+  writer->String(message.uri);
+  writer->Name(kVCardFileName);
+  writer->String(message.vCard_file);
+  writer->Name(kVCardNameName);
+  writer->String(message.vCard_name);
+  writer->EndObject();
+}
 
 }  // namespace
 
 void WriteLineMessagesJson(LineMessages* messages, std::ostream* out) {
-  LineDetailWriter(out).Write(messages);
-}
-
-Json::Value LineMessageToJson(const LineMessage& message) {
-  Json::Value object(Json::objectValue);
-  object["is_fail_to_send"] = message.is_fail_to_send;
-  object["type"] = message.type;
-  object["is_from_me"] = message.is_from_me;
-  object["latitude"] = JsonDouble(message.latitude);
-  object["longtitude"] = JsonDouble(message.longitude);
-  object["image_height"] = JsonDouble(message.image_height);
-  object["image_width"] = JsonDouble(message.image_width);
-  object["file_size"] = JsonDouble(message.file_size);
-  object["duration"] = JsonDouble(message.duration);
-  object["uri"] = message.uri;
-  object["rely_server_id"] = message.rely_server_id;
-  object["sender"] = message.sender;
-  object["content"] = message.content;
-  object["create_time"] = message.create_time;
-  object["original_time"] = message.original_time;
-  object["vCard_file"] = message.vCard_file;
-  object["vCard_name"] = message.vCard_name;
-  object["subtopic"] = message.subtopic;
-  object["download_url"] = message.download_url;
-  object["attachment_path"] = message.attachment_path;
-  object["thumb_path"] = message.thumb_path;
-  object["system_info"] = message.system_info;
-  Json::Value reply(Json::objectValue);
-  reply["reply_type"] = message.reply.reply_type;
-  reply["reply_content"] = message.reply.reply_content;
-  reply["reply_sender"] = message.reply.reply_sender;
-  reply["reply_thumb"] = message.reply.reply_thumb;
-  object["reply_msg"] = std::move(reply);
-  return object;
+  // A chat can hold hundreds of thousands of messages: they are written as
+  // they come, without a tree per message, and the text goes to the file in
+  // pieces (the writer only ever appends, so a written piece can go).
+  constexpr size_t kFlushBytes = 1 << 16;
+  std::string text;
+  JsonTextWriter writer(&text);
+  writer.BeginArray();
+  for (; !messages->empty(); messages->pop_front()) {
+    WriteLineMessage(messages->front(), &writer);
+    if (text.size() >= kFlushBytes) {
+      out->write(text.data(), static_cast<std::streamsize>(text.size()));
+      text.clear();
+    }
+  }
+  writer.EndArray();
+  out->write(text.data(), static_cast<std::streamsize>(text.size()));
+  *messages = LineMessages();
 }
 
 AndroidLineDataPackageStorage::AndroidLineDataPackageStorage(std::string output_folder)

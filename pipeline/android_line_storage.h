@@ -48,13 +48,9 @@ class AndroidLineDataPackageStorage : public AbstractDataPackageStorage {
   std::unordered_set<std::string> chat_ids_;
 };
 
-// One message as an element of a detail file (with its misspelled members
-// "longtitude" and "rely_server_id").
-Json::Value LineMessageToJson(const LineMessage& message);
-
-// Writes `messages` as a detail file's JSON array, byte for byte as the
-// library's JSON writer writes the array of their LineMessageToJson
-// elements, releasing each message once written.
+// Writes `messages` as a detail file's JSON array, one object per message
+// (with its misspelled members "longtitude" and "rely_server_id"), in the
+// layout of the library's JSON writer, releasing each message once written.
 void WriteLineMessagesJson(LineMessages* messages, std::ostream* out);
 
 }  // namespace kx

@@ -148,7 +148,7 @@ bool LooksLikeMemberMid(const std::string& text) {
 // Names of the member mids of LOC_ARGS that the contact map knows, each once,
 // in the order found. Memory stays bounded by the contact map, whatever the
 // text holds.
-std::string LocArgsMemberNames(const std::string& loc_args, const LineContactNames& contact_names) {
+std::string LocArgsMemberNames(const std::string& loc_args, const ContactNames& contact_names) {
   std::string names;
   std::unordered_set<std::string> seen;
   for (size_t pos = loc_args.find('u', 1); pos != std::string::npos;
@@ -384,12 +384,11 @@ std::string LineAttachmentFolder(const std::string& chat_id) {
 // System information and plain content
 
 std::string MemberEventSystemInfo(int type, const std::string& loc_args,
-                                  const LineContactNames& contact_names) {
+                                  const ContactNames& contact_names) {
   return WithDetail(MemberEventLabel(type), LocArgsMemberNames(loc_args, contact_names));
 }
 
-std::string GroupNameSystemInfo(const std::string& loc_args,
-                                const LineContactNames& contact_names) {
+std::string GroupNameSystemInfo(const std::string& loc_args, const ContactNames& contact_names) {
   // LOC_ARGS of a name change: the actor's mid, then the new name.
   std::string actor;
   std::string new_name;
@@ -448,7 +447,7 @@ FlexSummary ReduceFlexJson(const std::string& flex_json) {
 // Per-type details
 
 void FillLineMessageDetails(const LineParameters& parameters, const std::string& chat_id,
-                            const LineContactNames& contact_names, LineMessage* message) {
+                            const ContactNames& contact_names, LineMessage* message) {
   const std::string folder = LineAttachmentFolder(chat_id);
   const std::string id = std::to_string(message->id);
   switch (message->type) {

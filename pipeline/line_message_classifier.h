@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/contact_names.h"
 #include "pipeline/android_line_records.h"
 
 namespace kx {
@@ -79,15 +80,15 @@ std::string LineAttachmentFolder(const std::string& chat_id);
 // information. `message->type`, `id` and the row's content must be set; the
 // contact card file and the reply are the packager's.
 void FillLineMessageDetails(const LineParameters& parameters, const std::string& chat_id,
-                            const LineContactNames& contact_names, LineMessage* message);
+                            const ContactNames& contact_names, LineMessage* message);
 
 // System information of the member events (21, 51, 53, 62) and of the group
 // name change (52), from "LOC_ARGS": every "u" after its first character
 // starts a member mid of up to 33 characters (the search going on from the
 // next character), and each mid with a contact name contributes that name.
 std::string MemberEventSystemInfo(int type, const std::string& loc_args,
-                                  const LineContactNames& contact_names);
-std::string GroupNameSystemInfo(const std::string& loc_args, const LineContactNames& contact_names);
+                                  const ContactNames& contact_names);
+std::string GroupNameSystemInfo(const std::string& loc_args, const ContactNames& contact_names);
 // System information of a voice (9) or video (10) call.
 std::string CallSystemInfo(int type, const std::string& event_type, const std::string& result);
 

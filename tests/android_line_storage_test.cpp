@@ -33,6 +33,40 @@ LineMessage MessageWithText(const std::string& text) {
   return message;
 }
 
+// The message as the JSON tree the streamed text must equal.
+Json::Value LineMessageToJson(const LineMessage& message) {
+  Json::Value object(Json::objectValue);
+  object["is_fail_to_send"] = message.is_fail_to_send;
+  object["type"] = message.type;
+  object["is_from_me"] = message.is_from_me;
+  object["latitude"] = JsonDouble(message.latitude);
+  object["longtitude"] = JsonDouble(message.longitude);
+  object["image_height"] = JsonDouble(message.image_height);
+  object["image_width"] = JsonDouble(message.image_width);
+  object["file_size"] = JsonDouble(message.file_size);
+  object["duration"] = JsonDouble(message.duration);
+  object["uri"] = message.uri;
+  object["rely_server_id"] = message.rely_server_id;
+  object["sender"] = message.sender;
+  object["content"] = message.content;
+  object["create_time"] = message.create_time;
+  object["original_time"] = message.original_time;
+  object["vCard_file"] = message.vCard_file;
+  object["vCard_name"] = message.vCard_name;
+  object["subtopic"] = message.subtopic;
+  object["download_url"] = message.download_url;
+  object["attachment_path"] = message.attachment_path;
+  object["thumb_path"] = message.thumb_path;
+  object["system_info"] = message.system_info;
+  Json::Value reply(Json::objectValue);
+  reply["reply_type"] = message.reply.reply_type;
+  reply["reply_content"] = message.reply.reply_content;
+  reply["reply_sender"] = message.reply.reply_sender;
+  reply["reply_thumb"] = message.reply.reply_thumb;
+  object["reply_msg"] = std::move(reply);
+  return object;
+}
+
 std::string TreeWriterText(const LineMessages& messages) {
   Json::Value array(Json::arrayValue);
   for (const LineMessage& message : messages) array.append(LineMessageToJson(message));

@@ -12,8 +12,8 @@ const std::string kBob = "ubbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
 const std::string kCarol = "ucccccccccccccccccccccccccccccccc";
 const std::string kStranger = "u99999999999999999999999999999999";
 
-const LineContactNames& Names() {
-  static const LineContactNames names = {{kBob, "Bob"}, {kCarol, "Carol"}};
+const ContactNames& Names() {
+  static const ContactNames names = {{kBob, "Bob"}, {kCarol, "Carol"}};
   return names;
 }
 

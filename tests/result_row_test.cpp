@@ -65,13 +65,6 @@ TEST_F(ResultRowTest, ReadsEachStorageClassIntoItsMap) {
   EXPECT_EQ(1u, row.reals.size());
   EXPECT_EQ(2u, row.texts.size());
   EXPECT_EQ(1u, row.blobs.size());
-
-  Json::Value object(Json::objectValue);
-  RowToJson(row, &object);
-  EXPECT_EQ(ParseJson(R"({"_id": 7, "key_remote_jid": "15550100@s.whatsapp.net", "data": "",
-                          "timestamp": 1600000000123, "latitude": 52.52, "raw_data": "AP8Q"})"),
-            object);
-  EXPECT_TRUE(object["timestamp"].isInt64());
 }
 
 TEST_F(ResultRowTest, ValueKindLooksAtTextFirst) {
@@ -90,19 +83,6 @@ TEST_F(ResultRowTest, ValueKindLooksAtTextFirst) {
   EXPECT_EQ(0, row.GetInteger("v"));
   EXPECT_EQ(0.0, row.GetReal("v"));
   EXPECT_TRUE(row.GetBlob("v").empty());
-}
-
-TEST_F(ResultRowTest, RowToJsonLetsTheLaterMapWin) {
-  ResultRow row;
-  row.integers["number"] = 5550100;
-  row.texts["number"] = "+1 555 0100";
-  row.reals["photo"] = 1.0;
-  row.blobs["photo"] = {'J', 'P', 'G'};
-  row.reals["ratio"] = 0.75;
-  row.integers["ratio"] = 3;
-  Json::Value object(Json::objectValue);
-  RowToJson(row, &object);
-  EXPECT_EQ(ParseJson(R"({"number": "+1 555 0100", "photo": "SlBH", "ratio": 0.75})"), object);
 }
 
 TEST_F(ResultRowTest, ReadColumnIntoJsonSkipsBlobsNullsAndEmptyText) {

@@ -1,8 +1,6 @@
 // Side files of the WhatsApp packager (one file per thumbnail or card, the
 // same bytes shared through hard links) and the writer that puts them and
 // the batch files on disk.
-#include "android/whatsapp_batches.h"
-
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "test_support.h"

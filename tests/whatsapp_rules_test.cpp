@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "android/whatsapp_batches.h"
+#include "common/chat_batches.h"
 #include "common/text.h"
 
 namespace kx {

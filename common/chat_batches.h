@@ -1,18 +1,16 @@
-// Files the WhatsApp packager writes into the temp folder: the message
-// batches of each chat, and side files (thumbnails, vCards) named after the
-// message they belong to.
-#ifndef KX_ANDROID_WHATSAPP_BATCHES_H_
-#define KX_ANDROID_WHATSAPP_BATCHES_H_
+// The batch files of a chat's messages: the messages of one chat written
+// as JSON arrays of a bounded number of messages each, with the side files
+// of the same package call.
+#ifndef KX_COMMON_CHAT_BATCHES_H_
+#define KX_COMMON_CHAT_BATCHES_H_
 
 #include <json/json.h>
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
-#include <utility>
-#include <vector>
 
 #include "common/json_text_writer.h"
+#include "common/side_files.h"
 
 namespace kx {
 
@@ -24,51 +22,6 @@ constexpr int kBatchHardLimit = 5 * kMessagesPerBatch;
 // "messages_<FNV-1a of jid>.json", or "messages_<hash>_<n>.json" when
 // `numbered`.
 std::string BatchFileName(const std::string& jid, int batch_number, bool numbered);
-
-// Creates (or replaces) the file and writes the text. Failures are logged
-// with the file path and the system error code; returns false then.
-bool WriteTextFile(const std::string& path, const std::string& text);
-
-// The path of a side file named from untrusted text: the folder joined with
-// the text made a safe file name.
-std::string SideFilePath(const std::string& folder, const std::string& name_text);
-
-// Writes the side files of one package call. Many messages carry the same
-// bytes (a sticker sent again, a forwarded picture, the same contact card),
-// and creating a file costs far more than naming one more time: a file
-// whose bytes equal those of a recent one is made a hard link to it. Every
-// side file still has its own name and exactly its bytes (files for
-// reading: one written into in place would change its twins); a file system
-// without hard links, or a file linked too often, gets copies. Memory is
-// bounded by the recent contents kept for the comparison.
-class SideFileWriter {
- public:
-  explicit SideFileWriter(std::string folder) : folder_(std::move(folder)) {}
-
-  // Writes `bytes` under a name made from untrusted text (through
-  // SafeFileName) in the folder, replacing a file of that name. Returns the
-  // path, or "" when there is nothing to write or the file cannot be
-  // written (logged).
-  std::string Write(const std::string& name_text, const std::string& bytes);
-  // The same under a path already made safe (SideFilePath). False when the
-  // file cannot be written (logged).
-  bool WriteAt(const std::string& path, const std::string& bytes);
-
- private:
-  struct Recent {
-    std::string bytes;
-    std::string path;  // a file this writer wrote with these bytes
-  };
-
-  bool LinkToRecent(const Recent& recent, const std::string& path);
-  void Remember(uint64_t key, const std::string& bytes, const std::string& path);
-  void ForgetPath(const std::string& path);
-
-  std::string folder_;
-  std::unordered_map<uint64_t, Recent> recent_;  // by a hash of the bytes
-  std::unordered_map<std::string, uint64_t> recent_paths_;
-  size_t recent_bytes_ = 0;
-};
 
 // Creates the files of one package call, on the caller's thread (the
 // library starts no threads of its own), in the order they are added.
@@ -141,4 +94,4 @@ class ChatBatchWriter {
 
 }  // namespace kx
 
-#endif  // KX_ANDROID_WHATSAPP_BATCHES_H_
+#endif  // KX_COMMON_CHAT_BATCHES_H_

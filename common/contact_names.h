@@ -1,0 +1,55 @@
+// The maps by which packagers name the people (and groups) of a chat or a
+// call: a key as the store writes it (a number, a jid, a mid) to what the
+// phone shows for it.
+#ifndef KX_COMMON_CONTACT_NAMES_H_
+#define KX_COMMON_CONTACT_NAMES_H_
+
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "common/sqlite_wrapper.h"
+
+namespace kx {
+
+using ContactNames = std::unordered_map<std::string, std::string>;
+
+// Reads every row of `query` into `map`, keyed by the text of column
+// `key_column`; the first value of a key stays. `read(row, &value)` makes a
+// row's value, or answers false to pass the row over (a later row may still
+// give the key its value). `stopped()` is asked before each row; the reading
+// ends, answering false, when it says yes.
+template <typename Value, typename ReadValue, typename Stopped>
+bool LoadKeyedMap(SqliteStatement& query, int key_column, ReadValue read, Stopped stopped,
+                  std::unordered_map<std::string, Value>* map) {
+  while (query.Step() == SQLITE_ROW) {
+    if (stopped()) return false;
+    Value value;
+    if (!read(query, &value)) continue;
+    map->emplace(query.ColumnText(key_column), std::move(value));
+  }
+  return true;
+}
+
+// Whether a row without a name (an empty text or NULL) names its key "".
+enum class EmptyNames { kKeep, kSkip };
+
+// Key and name from columns 0 and 1 of `query`, by LoadKeyedMap's rules.
+template <typename Stopped>
+bool LoadContactNames(SqliteStatement& query, EmptyNames empty_names, Stopped stopped,
+                      ContactNames* names) {
+  const auto read_name = [empty_names](const SqliteStatement& row, std::string* name) {
+    *name = row.ColumnText(1);
+    return empty_names == EmptyNames::kKeep || !name->empty();
+  };
+  return LoadKeyedMap(query, 0, read_name, stopped, names);
+}
+
+inline bool LoadContactNames(SqliteStatement& query, EmptyNames empty_names, ContactNames* names) {
+  return LoadContactNames(
+      query, empty_names, [] { return false; }, names);
+}
+
+}  // namespace kx
+
+#endif  // KX_COMMON_CONTACT_NAMES_H_
