@@ -427,7 +427,7 @@ void AddOlderBackups(const Options& options, IosInput* input) {
       continue;
     }
     Error(problem + " (copy skipped)");
-    input->problems.push_back(Skipped("copy", -1, kHostBadSource, problem));
+    input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, problem));
   }
 }
 
