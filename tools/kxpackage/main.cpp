@@ -367,6 +367,14 @@ std::string FindBackupFile(const std::string& root, const BackupFileSpec& file,
   return stored;
 }
 
+// SQLite's words when the backup's catalogue cannot be read, else "".
+std::string CatalogueDamage(const std::string& root) {
+  std::set<std::string> tables;
+  const std::string damage = ProbeDatabase(ManifestPath(root), &tables);
+  if (damage.empty() && tables.count("Files") == 0) return "no such table: Files";
+  return damage;
+}
+
 // The backup named on the command line, refused when encrypted; kExitOk or
 // the exit status, with the message given.
 int FindIosBackup(const std::string& folder, const char* command, std::string* root) {
@@ -389,9 +397,7 @@ int FindIosBackup(const std::string& folder, const char* command, std::string* r
     return kExitFailed;
   }
   // A catalogue that does not read fails the whole backup, in SQLite's words.
-  std::set<std::string> tables;
-  std::string damage = ProbeDatabase(ManifestPath(found.root), &tables);
-  if (damage.empty() && tables.count("Files") == 0) damage = "no such table: Files";
+  const std::string damage = CatalogueDamage(found.root);
   if (!damage.empty()) {
     Error(ManifestPath(found.root) + ": " + damage);
     return kExitFailed;
@@ -409,11 +415,10 @@ void AddOlderBackups(const Options& options, IosInput* input) {
     std::string problem = found.message;
     if (found.check == BackupCheck::kFound) {
       root = found.root;
-      std::set<std::string> tables;
-      const std::string damage = ProbeDatabase(ManifestPath(root), &tables);
+      std::string damage;
       if (IsEncryptedBackup(root)) {
         problem = root + " is encrypted; encrypted backups are not supported yet";
-      } else if (!damage.empty()) {
+      } else if (!(damage = CatalogueDamage(root)).empty()) {
         problem = ManifestPath(root) + ": " + damage;
       } else {
         const std::string id = ReadBackupDevice(root).unique_id;
