@@ -236,10 +236,96 @@ TEST_F(CliTest, VerboseEchoesTheLogAndLogDirMovesIt) {
 }
 
 TEST_F(CliTest, HelpForEveryCommand) {
-  for (const char* command : {"android", "request", "sample", "demo"}) {
+  for (const char* command : {"android", "ios", "request", "sample", "demo"}) {
     const ToolRun run = RunTool({command, "--help"});
     EXPECT_EQ(0, run.exit_code) << command;
     EXPECT_NE(std::string::npos, run.out.find(std::string("kxpackage ") + command)) << command;
+  }
+}
+
+// ---- iOS backups ----
+
+// The calls and contacts a backup run tagged "deleted".
+int TaggedIosRecords(const std::string& out) {
+  int tagged =
+      CountTagged(ParseJson(ReadFileBytes(out + "/ios_call_history/result.json"))["call_records"]);
+  const Json::Value contacts = ParseJson(ReadFileBytes(out + "/ios_contacts/result.json"));
+  for (const Json::Value& file : contacts["contact_file_path"]) {
+    tagged += CountTagged(ParseJson(ReadFileBytes(file.asString()))["contacts_info"]);
+  }
+  return tagged;
+}
+
+// The same backup with every file moved out of its two-digit folder.
+void FlattenBackup(const std::string& from, const std::string& to) {
+  fs::copy(from, to, fs::copy_options::recursive);
+  for (const auto& folder : std::vector<fs::directory_entry>(fs::directory_iterator(to), {})) {
+    if (!folder.is_directory()) continue;
+    for (const auto& file : std::vector<fs::directory_entry>(fs::directory_iterator(folder), {}))
+      fs::rename(file.path(), fs::path(to) / file.path().filename());
+    fs::remove(folder.path());
+  }
+}
+
+TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecords) {
+  TempDir flat, out_flat;
+  FlattenBackup(samples_->File("ios"), flat.File("backup"));
+  const auto before = Snapshot(samples_->File("ios"));
+  const ToolRun run =
+      RunTool({"ios", samples_->File("ios"), "-o", out_.path(), "--json", "--config",
+               kx::test::ConfigFolder(), "--copy", samples_->File("ios-older")});
+  ASSERT_EQ(0, run.exit_code) << run.err << run.out;
+  EXPECT_EQ(before, Snapshot(samples_->File("ios")));  // the backup is only read
+  EXPECT_EQ(ParseJson(R"({"name": "Zoë's iPhone", "model": "iPhone14,5",
+      "ios_version": "17.3.1", "backup_date": "2024-02-18 08:12:55"})"),
+            ParseJson(run.out)["device"]);
+  auto summary = SummaryByName(run.out);
+  EXPECT_EQ(0, summary["ios_call_history"]["status"].asInt());
+  EXPECT_EQ(0, summary["ios_contacts"]["status"].asInt());
+  EXPECT_EQ(22u, summary.size());
+  EXPECT_EQ("not available yet", summary["ios_messages"]["status_text"].asString());
+
+  // Flat, without the older backup: the same phone, fewer deleted records.
+  const ToolRun flat_run =
+      RunTool({"ios", flat.path(), "-o", out_flat.path(), "--config", kx::test::ConfigFolder()});
+  ASSERT_EQ(0, flat_run.exit_code) << flat_run.err << flat_run.out;
+  EXPECT_EQ(0u, flat_run.out.find("iOS device:   Zoë's iPhone\nModel:        iPhone14,5\n"))
+      << flat_run.out;
+  const Json::Value calls = ParseJson(ReadFileBytes(out_flat.File("ios_call_history/result.json")));
+  EXPECT_EQ(calls["size"].asInt(), static_cast<int>(calls["call_records"].size()));
+  EXPECT_GT(calls["size"].asInt(), 0);
+  EXPECT_GT(TaggedIosRecords(out_.path()), TaggedIosRecords(out_flat.path()));
+  EXPECT_GT(summary["ios_call_history"]["records"].asInt(), calls["size"].asInt());
+}
+
+TEST_F(CliTest, IosBackupThatCannotBeReadIsRefusedClearly) {
+  TempDir backup;
+  fs::copy(samples_->File("ios"), backup.File("encrypted"), fs::copy_options::recursive);
+  std::string manifest = ReadFileBytes(backup.File("encrypted/Manifest.plist"));
+  const std::string plain = "<key>IsEncrypted</key>\n\t<false/>";
+  ASSERT_NE(std::string::npos, manifest.find(plain));
+  manifest.replace(manifest.find(plain), plain.size(), "<key>IsEncrypted</key><true/>");
+  kx::test::WriteFileBytes(backup.File("encrypted/Manifest.plist"), manifest);
+  fs::create_directories(backup.File("empty"));
+  fs::create_directories(backup.File("damaged"));
+  kx::test::WriteFileBytes(backup.File("damaged/Manifest.db"), std::string(4096, 'x'));
+  const struct {
+    std::string folder;
+    int exit_code;
+    std::string message;
+  } cases[] = {
+      {backup.File("encrypted"), 1,
+       "encrypted is encrypted; encrypted backups are not supported yet"},
+      {backup.File("empty"), 1, "empty: not an iOS backup (no Manifest.db"},
+      {backup.File("damaged"), 1, "damaged/Manifest.db: file is not a database"},
+      {backup.File("nowhere"), 2, "nowhere: no such folder"},
+  };
+  for (const auto& test : cases) {
+    const std::string out = test.folder + "-out";
+    const ToolRun run = RunTool({"ios", test.folder, "-o", out});
+    EXPECT_EQ(test.exit_code, run.exit_code) << test.folder;
+    EXPECT_NE(std::string::npos, run.err.find(test.message)) << run.err;
+    EXPECT_FALSE(fs::exists(out)) << test.folder;
   }
 }
 

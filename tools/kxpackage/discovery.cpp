@@ -149,6 +149,28 @@ std::string FindDamagedRows(const std::string& path) {
   return damage;
 }
 
+std::string QueryTexts(const std::string& path, const std::string& sql,
+                       const std::vector<std::string>& params, std::vector<std::string>* values) {
+  DbHandle db;
+  const std::string failure = OpenUnchanged(path, &db);
+  if (!failure.empty()) return failure;
+  sqlite3_stmt* raw_statement = nullptr;
+  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw_statement, nullptr) != SQLITE_OK) {
+    return sqlite3_errmsg(db.get());
+  }
+  std::unique_ptr<sqlite3_stmt, StmtCloser> statement(raw_statement);
+  for (size_t i = 0; i < params.size(); ++i) {
+    sqlite3_bind_text(statement.get(), static_cast<int>(i + 1), params[i].c_str(),
+                      static_cast<int>(params[i].size()), SQLITE_TRANSIENT);
+  }
+  int step;
+  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    const unsigned char* text = sqlite3_column_text(statement.get(), 0);
+    values->push_back(text != nullptr ? reinterpret_cast<const char*>(text) : "");
+  }
+  return step == SQLITE_DONE ? "" : sqlite3_errmsg(db.get());
+}
+
 std::set<std::string> ListTables(const std::string& path) {
   std::set<std::string> tables;
   if (!ProbeDatabase(path, &tables).empty()) tables.clear();

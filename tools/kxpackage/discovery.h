@@ -38,6 +38,12 @@ struct FoundSource {
   std::string damage;  // SQLite's words when the file under a usual name cannot be read
 };
 
+// Runs `sql` with `params` bound in order (never spliced) on the database at
+// `path`, opened read-only and unchanged; the text of each row's first
+// column goes to `values`. Returns "" or SQLite's words for why not.
+std::string QueryTexts(const std::string& path, const std::string& sql,
+                       const std::vector<std::string>& params, std::vector<std::string>* values);
+
 // All regular files under `folder` (symlinks not followed, depth bounded).
 std::vector<std::string> ListCandidateFiles(const std::string& folder);
 

@@ -162,13 +162,16 @@ std::string StatusText(int status) {
       return "no result delivered";
     case kHostBadDocument:
       return "result is not JSON";
+    case kHostNotInBackup:
+      return "not in the backup";
     default:
       return "error";
   }
 }
 
 bool Succeeded(const JobResult& result) {
-  return result.status == 0 || result.status == kHostNotAvailable;
+  return result.status == 0 || result.status == kHostNotAvailable ||
+         result.status == kHostNotInBackup;
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {

@@ -18,6 +18,7 @@ constexpr int kHostOutputFailed = -102;  // the output folder cannot be written
 constexpr int kHostNotRun = -103;        // skipped after Ctrl-C
 constexpr int kHostNoResult = -104;      // the call succeeded without a result
 constexpr int kHostBadDocument = -105;   // the result document is not JSON
+constexpr int kHostNotInBackup = -106;   // the backup holds none of its files
 
 struct JobResult {
   std::string name;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "tools/kxpackage/android_types.h"
 #include "tools/kxpackage/discovery.h"
 #include "tools/kxpackage/host_platform.h"
+#include "tools/kxpackage/ios_backup_reader.h"
+#include "tools/kxpackage/ios_types.h"
 #include "tools/kxpackage/job_runner.h"
 #include "tools/kxpackage/options.h"
 #include "tools/kxpackage/progress.h"
@@ -101,12 +104,12 @@ class Session {
   std::unique_ptr<ProgressMonitor> progress_;
 };
 
-int Finish(const Options& options, const std::vector<JobResult>& results,
-           const std::string& output) {
+int Finish(const Options& options, const std::vector<JobResult>& results, const std::string& output,
+           const BackupDevice* device = nullptr) {
   if (options.json) {
-    PrintSummaryJson(results, Absolute(output), stdout);
+    PrintSummaryJson(results, Absolute(output), stdout, device);
   } else {
-    PrintSummaryTable(results, Absolute(output), stdout);
+    PrintSummaryTable(results, Absolute(output), stdout, device);
   }
   if (Interrupted()) return kExitInterrupted;
   for (const JobResult& result : results) {
@@ -232,10 +235,19 @@ bool AddCopies(const Options& options,
   return true;
 }
 
-int RunAndroid(const Options& options) {
+// What an android run packages, checked before anything is written.
+struct AndroidInput {
+  std::string dir;
+  std::map<std::string, std::map<std::string, std::vector<std::string>>> copies;
+  std::vector<JobResult> problems;  // copies that could not be taken
+};
+
+// kExitOk when the run may go on, else its exit status.
+int CheckAndroid(const Options& options, AndroidInput* input) {
   if (options.positional.size() != 1) return Usage("android needs one DIR", "android");
   if (options.output.empty()) return Usage("android needs -o OUT", "android");
-  const std::string& dir = options.positional[0];
+  input->dir = options.positional[0];
+  const std::string& dir = input->dir;
   std::error_code error;
   if (!fs::is_directory(fs::u8path(dir), error)) {
     return Usage(
@@ -245,13 +257,16 @@ int RunAndroid(const Options& options) {
   if (IsInside(options.output, dir)) {
     return Usage(options.output + ": the output folder must not lie inside " + dir, "android");
   }
-  std::vector<JobResult> results;
-  std::map<std::string, std::map<std::string, std::vector<std::string>>> copies;
-  if (!AddCopies(options, &copies, &results)) return kExitUsage;
-  if (!MakeFolder(options.output, "output folder")) return kExitFailed;
-  Session session;
-  if (!Session::Open(options, options.output, &session)) return kExitFailed;
+  if (!AddCopies(options, &input->copies, &input->problems)) return kExitUsage;
+  return kExitOk;
+}
 
+// Packages every data type found in the folder; false when none was found.
+bool PackageAndroid(AndroidInput* input, const std::string& output, Session* session,
+                    std::vector<JobResult>* results) {
+  const std::string& dir = input->dir;
+  const size_t first = results->size();
+  results->insert(results->end(), input->problems.begin(), input->problems.end());
   const std::vector<std::string> files = ListCandidateFiles(dir);
   for (const AndroidType& type : AndroidTypes()) {
     AndroidPlan plan;
@@ -260,11 +275,11 @@ int RunAndroid(const Options& options) {
     for (const SourceSpec& companion : type.companions) {
       plan.companions.push_back(FindSource(companion, files));
     }
-    plan.copies = copies[type.name];
+    plan.copies = input->copies[type.name];
     if (plan.source.path.empty()) {
       if (!plan.copies.empty()) {
-        results.push_back(Skipped(type.name, type.data_type, kHostBadSource,
-                                  "copies given, but no " + type.title + " database in " + dir));
+        results->push_back(Skipped(type.name, type.data_type, kHostBadSource,
+                                   "copies given, but no " + type.title + " database in " + dir));
       }
       continue;
     }
@@ -275,19 +290,19 @@ int RunAndroid(const Options& options) {
     if (!readable_kind) {
       const std::string detail = plan.source.path + ": " + DescribeFileCheck(plan.source.check);
       Error(detail);
-      results.push_back(Skipped(type.name, type.data_type, kHostBadSource, detail));
+      results->push_back(Skipped(type.name, type.data_type, kHostBadSource, detail));
       continue;
     }
     if (!type.available) {
-      results.push_back(
+      results->push_back(
           Skipped(type.name, type.data_type, kHostNotAvailable, "found " + plan.source.path));
       continue;
     }
     if (Interrupted()) {
-      results.push_back(Skipped(type.name, type.data_type, kHostNotRun, ""));
+      results->push_back(Skipped(type.name, type.data_type, kHostNotRun, ""));
       continue;
     }
-    JobResult result = RunAndroidType(plan, dir, options.output, &session);
+    JobResult result = RunAndroidType(plan, dir, output, session);
     if (!plan.source.damage.empty()) {
       NoteDamage(plan.source, &result);
     } else if (result.status != 0) {
@@ -297,14 +312,251 @@ int RunAndroid(const Options& options) {
       read_through.damage = FindDamagedRows(plan.source.path);
       if (!read_through.damage.empty()) NoteDamage(read_through, &result);
     }
-    results.push_back(result);
+    results->push_back(result);
   }
-  if (results.empty()) {
-    Error("no database of a known data type in " + dir + "; looked for:\n" + LookedFor());
+  return results->size() > first;
+}
+
+int RunAndroid(const Options& options) {
+  AndroidInput input;
+  if (const int status = CheckAndroid(options, &input); status != kExitOk) return status;
+  if (!MakeFolder(options.output, "output folder")) return kExitFailed;
+  Session session;
+  if (!Session::Open(options, options.output, &session)) return kExitFailed;
+  std::vector<JobResult> results;
+  if (!PackageAndroid(&input, options.output, &session, &results)) {
+    Error("no database of a known data type in " + input.dir + "; looked for:\n" + LookedFor());
     Finish(options, results, options.output);
     return kExitFailed;
   }
   return Finish(options, results, options.output);
+}
+
+// ---- ios ----
+
+// One data type of a backup: the files found for it, or why not.
+struct IosPlan {
+  const IosType* type = nullptr;
+  std::map<std::string, std::string> primaries;            // primary key -> stored file
+  std::string store;                                       // the required one of them
+  std::map<std::string, std::vector<std::string>> copies;  // second key -> older stored files
+  int status = 0;                                          // a host status when it cannot run
+  std::string detail;
+  std::vector<std::string> absent;  // optional files the backup lacks
+};
+
+struct IosInput {
+  std::string root;
+  BackupDevice device;
+  std::vector<std::string> copy_roots;
+  std::vector<JobResult> problems;  // older backups that could not be taken
+};
+
+std::string Listed(const BackupFileSpec& file) { return file.domain + " " + file.relative_path; }
+
+// Where the backup at `root` stores `file`: "" with `failure` empty when it
+// does not list it; `failure` holds SQLite's words when its catalogue
+// cannot be read.
+std::string FindBackupFile(const std::string& root, const BackupFileSpec& file,
+                           std::string* failure) {
+  std::string file_id;
+  *failure = LookUpFileId(root, file.domain, file.relative_path, &file_id);
+  if (!failure->empty() || file_id.empty()) return "";
+  const std::string stored = StoredFilePath(root, file_id);
+  if (stored.empty()) *failure = "Manifest.db lists " + Listed(file) + " under a bad file id";
+  return stored;
+}
+
+// SQLite's words when the backup's catalogue cannot be read, else "".
+std::string CatalogueDamage(const std::string& root) {
+  std::set<std::string> tables;
+  const std::string damage = ProbeDatabase(ManifestPath(root), &tables);
+  if (damage.empty() && tables.count("Files") == 0) return "no such table: Files";
+  return damage;
+}
+
+// The backup named on the command line, refused when encrypted; kExitOk or
+// the exit status, with the message given.
+int FindIosBackup(const std::string& folder, const char* command, std::string* root) {
+  const FoundBackup found = FindBackup(folder);
+  switch (found.check) {
+    case BackupCheck::kFound:
+      break;
+    case BackupCheck::kNoSuchFolder:
+    case BackupCheck::kNotFolder:
+    case BackupCheck::kSeveralBackups:
+      return Usage(found.message, command);
+    case BackupCheck::kNoBackup:
+    case BackupCheck::kOldFormat:
+      Error(found.message);
+      return kExitFailed;
+  }
+  *root = found.root;
+  if (IsEncryptedBackup(found.root)) {
+    Error(found.root + " is encrypted; encrypted backups are not supported yet");
+    return kExitFailed;
+  }
+  // A catalogue that does not read fails the whole backup, in SQLite's words.
+  const std::string damage = CatalogueDamage(found.root);
+  if (!damage.empty()) {
+    Error(ManifestPath(found.root) + ": " + damage);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+// Older backups of the same phone, given with --copy. Backups lying beside
+// the one named are not taken on their own: a folder of backups usually
+// holds other phones too, whose records would come back as "deleted" ones.
+void AddOlderBackups(const Options& options, IosInput* input) {
+  for (const std::string& folder : options.copies) {
+    std::string root;
+    const FoundBackup found = FindBackup(folder);
+    std::string problem = found.message;
+    if (found.check == BackupCheck::kFound) {
+      root = found.root;
+      std::string damage;
+      if (IsEncryptedBackup(root)) {
+        problem = root + " is encrypted; encrypted backups are not supported yet";
+      } else if (!(damage = CatalogueDamage(root)).empty()) {
+        problem = ManifestPath(root) + ": " + damage;
+      } else {
+        const std::string id = ReadBackupDevice(root).unique_id;
+        if (!id.empty() && !input->device.unique_id.empty() && id != input->device.unique_id) {
+          problem = root + ": a backup of another phone (" + id + ")";
+        }
+      }
+    }
+    if (found.check == BackupCheck::kFound && problem.empty()) {
+      input->copy_roots.push_back(root);
+      continue;
+    }
+    Error(problem + " (copy skipped)");
+    input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, problem));
+  }
+}
+
+int CheckIos(const Options& options, IosInput* input) {
+  if (options.positional.size() != 1) return Usage("ios needs one BACKUP", "ios");
+  if (options.output.empty()) return Usage("ios needs -o OUT", "ios");
+  const int status = FindIosBackup(options.positional[0], "ios", &input->root);
+  if (status != kExitOk) return status;
+  if (IsInside(options.output, input->root)) {
+    return Usage(options.output + ": the output folder must not lie inside " + input->root, "ios");
+  }
+  input->device = ReadBackupDevice(input->root);
+  AddOlderBackups(options, input);
+  return kExitOk;
+}
+
+IosPlan PlanIosType(const IosType& type, const IosInput& input) {
+  IosPlan plan;
+  plan.type = &type;
+  if (!type.available) {
+    plan.status = kHostNotAvailable;
+    return plan;
+  }
+  for (const BackupFileSpec& file : type.files) {
+    std::string failure;
+    const std::string stored = FindBackupFile(input.root, file, &failure);
+    std::error_code error;
+    if (!failure.empty() || (file.required && stored.empty())) {
+      plan.status = failure.empty() ? kHostNotInBackup : kHostBadSource;
+      plan.detail = failure;
+      return plan;
+    }
+    if (!stored.empty() && !fs::is_regular_file(fs::u8path(stored), error)) {
+      const std::string why =
+          stored + ": no such file (Manifest.db lists it as " + Listed(file) + ")";
+      if (file.required) {
+        plan.status = kHostBadSource;
+        plan.detail = why;
+        return plan;
+      }
+      plan.absent.push_back(why);
+      continue;
+    }
+    if (stored.empty()) {
+      plan.absent.push_back(Listed(file) + " is not in the backup");
+      continue;
+    }
+    plan.primaries[file.primary_key] = stored;
+    if (file.required) plan.store = stored;
+    if (file.second_key.empty()) continue;
+    for (const std::string& older : input.copy_roots) {
+      const std::string copy = FindBackupFile(older, file, &failure);
+      if (!copy.empty() && fs::is_regular_file(fs::u8path(copy), error)) {
+        plan.copies[file.second_key].push_back(copy);
+      }
+    }
+  }
+  return plan;
+}
+
+JobResult RunIosType(const IosPlan& plan, const IosInput& input, const std::string& output,
+                     Session* session) {
+  const IosType& type = *plan.type;
+  const std::string folder = (fs::u8path(output) / type.name).u8string();
+  Json::Value request;
+  request["package_type"] = type.data_type;
+  request["temp_folder"] = Absolute(folder);
+  for (const auto& [key, path] : plan.primaries) {
+    request["primary_file_object"][key] = Absolute(path);
+  }
+  request["primary_file_object"]["manifest_file_path"] = Absolute(ManifestPath(input.root));
+  for (const auto& [second_key, paths] : plan.copies) {
+    Json::Value& copies = request["second_file_objects"][second_key];
+    copies = Json::Value(Json::arrayValue);
+    for (const std::string& copy : paths) copies.append(Absolute(copy));
+  }
+  request["addtional_param"] = Absolute(input.root);
+  if (type.wants_sub_dir) {
+    const bool two_level = fs::u8path(plan.store).parent_path() != fs::u8path(input.root);
+    request["other_info"]["has_sub_dir"] = two_level ? "1" : "0";
+  }
+  return RunFilterAndPackage(type.name, type.data_type, JsonText(request), folder,
+                             type.count_records, session->progress());
+}
+
+void PackageIos(const IosInput& input, const std::string& output, Session* session,
+                std::vector<JobResult>* results) {
+  results->insert(results->end(), input.problems.begin(), input.problems.end());
+  for (const IosType& type : IosTypes()) {
+    const IosPlan plan = PlanIosType(type, input);
+    if (plan.status != 0) {
+      if (plan.status == kHostBadSource) Error(plan.detail);
+      results->push_back(Skipped(type.name, type.data_type, plan.status, plan.detail));
+      continue;
+    }
+    if (Interrupted()) {
+      results->push_back(Skipped(type.name, type.data_type, kHostNotRun, ""));
+      continue;
+    }
+    JobResult result = RunIosType(plan, input, output, session);
+    if (result.status != 0) {
+      // In SQLite's words when the rows show why, else the files it lacked.
+      FoundSource store;
+      store.path = plan.store;
+      store.damage = FindDamagedRows(store.path);
+      if (!store.damage.empty()) {
+        NoteDamage(store, &result);
+      } else if (!plan.absent.empty() && result.detail.empty()) {
+        result.detail = Joined(plan.absent, "; ");
+      }
+    }
+    results->push_back(result);
+  }
+}
+
+int RunIos(const Options& options) {
+  IosInput input;
+  if (const int status = CheckIos(options, &input); status != kExitOk) return status;
+  if (!MakeFolder(options.output, "output folder")) return kExitFailed;
+  Session session;
+  if (!Session::Open(options, options.output, &session)) return kExitFailed;
+  std::vector<JobResult> results;
+  PackageIos(input, options.output, &session, &results);
+  return Finish(options, results, options.output, &input.device);
 }
 
 // ---- request ----
@@ -439,7 +691,23 @@ int RunDemo(Options options) {
   }
   options.positional = {(fs::u8path(sample) / "android").u8string()};
   options.output = (fs::u8path(root) / "output").u8string();
-  return RunAndroid(options);
+  AndroidInput android;
+  if (const int status = CheckAndroid(options, &android); status != kExitOk) return status;
+
+  // The iOS backup with its earlier backup as the copy.
+  Options ios = options;
+  ios.positional = {(fs::u8path(sample) / "ios").u8string()};
+  ios.copies = {(fs::u8path(sample) / "ios-older").u8string()};
+  IosInput backup;
+  if (const int status = CheckIos(ios, &backup); status != kExitOk) return status;
+
+  if (!MakeFolder(options.output, "output folder")) return kExitFailed;
+  Session session;
+  if (!Session::Open(options, options.output, &session)) return kExitFailed;
+  std::vector<JobResult> results;
+  PackageAndroid(&android, options.output, &session, &results);
+  PackageIos(backup, options.output, &session, &results);
+  return Finish(options, results, options.output, &backup.device);
 }
 
 int Main(int argc, char** argv) {
@@ -451,6 +719,7 @@ int Main(int argc, char** argv) {
     return kExitOk;
   }
   if (options.command == "android") return RunAndroid(options);
+  if (options.command == "ios") return RunIos(options);
   if (options.command == "request") return RunRequests(options);
   if (options.command == "sample") return RunSample(options);
   if (options.command == "demo") return RunDemo(options);

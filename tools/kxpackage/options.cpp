@@ -13,6 +13,7 @@ const char kOverview[] =
     "\n"
     "commands:\n"
     "  android DIR -o OUT     package the databases pulled off an Android phone\n"
+    "  ios BACKUP -o OUT      package an iOS backup folder\n"
     "  request FILE... -o OUT run host request documents as they stand\n"
     "  sample -o DIR          write the sample data set\n"
     "  demo [-o OUT]          write the sample data set and package all of it\n"
@@ -46,6 +47,25 @@ const char kAndroidHelp[] =
     "                       call_history, sms, contacts, whatsapp (msgstore.db or\n"
     "                       wa.db) or the data type's number\n";
 
+const char kIosHelp[] =
+    "usage: kxpackage ios BACKUP -o OUT [--copy OLDER_BACKUP]... [options]\n"
+    "\n"
+    "BACKUP is the folder a computer wrote when it backed an iPhone up (it holds\n"
+    "Manifest.db, Info.plist and the files stored under their ids), or the folder\n"
+    "right above it when that holds this one backup. Each data type's files are\n"
+    "found through Manifest.db; every data type the library can package goes\n"
+    "into OUT/<data type>/ (result.json, the side files the packager wrote, and\n"
+    "the staged copies of the databases), the others are listed as not available\n"
+    "yet. The summary is headed by the phone's name, model, iOS version and the\n"
+    "date of the backup. BACKUP is only read. Encrypted backups and backups of\n"
+    "iOS 9 and earlier are not supported yet.\n"
+    "\n"
+    "  -o OUT               output folder (created; must not lie inside BACKUP)\n"
+    "  --copy OLDER_BACKUP  an earlier backup of the same phone; the records it\n"
+    "                       holds that the phone deleted since come back tagged\n"
+    "                       \"deleted\". Repeatable. Backups beside BACKUP are not\n"
+    "                       taken unless named: they may be of other phones.\n";
+
 const char kRequestHelp[] =
     "usage: kxpackage request FILE... -o OUT [--staged] [options]\n"
     "\n"
@@ -73,8 +93,9 @@ const char kDemoHelp[] =
     "usage: kxpackage demo [-o OUT] [options]\n"
     "\n"
     "Writes the sample data set into OUT/sample and packages all of it, older\n"
-    "copies included, into OUT/output. OUT defaults to ./kxpackage-demo and must\n"
-    "not exist yet or be empty.\n";
+    "copies included, into OUT/output: the Android phone's databases and the\n"
+    "iOS backup, with its earlier backup as the copy. OUT defaults to\n"
+    "./kxpackage-demo and must not exist yet or be empty.\n";
 
 bool TakeValue(int argc, char** argv, int* i, std::string* value, std::string* error) {
   if (*i + 1 >= argc) {
@@ -133,6 +154,7 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
 
 std::string HelpText(const std::string& command) {
   if (command == "android") return std::string(kAndroidHelp) + "\n" + kCommonOptions;
+  if (command == "ios") return std::string(kIosHelp) + "\n" + kCommonOptions;
   if (command == "request") return std::string(kRequestHelp) + "\n" + kCommonOptions;
   if (command == "sample") return kSampleHelp;
   if (command == "demo") return std::string(kDemoHelp) + "\n" + kCommonOptions;

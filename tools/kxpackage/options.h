@@ -8,12 +8,12 @@
 namespace kxpackage {
 
 struct Options {
-  std::string command;                  // android, request, sample, demo
+  std::string command;                  // android, ios, request, sample, demo
   std::vector<std::string> positional;  // DIR, FILE...
   std::string output;                   // -o
   std::string config_dir;               // --config
   std::string log_dir;                  // --log-dir
-  std::vector<std::string> copies;      // --copy TYPE=PATH, as given
+  std::vector<std::string> copies;      // --copy TYPE=PATH (android), BACKUP (ios), as given
   int scale = 1;                        // --scale
   bool verbose = false;                 // -v
   bool quiet = false;                   // --quiet

@@ -3,6 +3,7 @@
 #include <json/json.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <sstream>
 
@@ -11,16 +12,36 @@ namespace kxpackage {
 namespace {
 
 std::string StatusCell(const JobResult& result) {
-  if (result.status <= kHostNotAvailable && result.status >= kHostBadDocument) {
+  if (result.status <= kHostNotAvailable && result.status >= kHostNotInBackup) {
     return StatusText(result.status);
   }
   return std::to_string(result.status) + " " + StatusText(result.status);
 }
 
+// What the backup says of the phone, by label for the table and by member
+// name for JSON; what it does not say is left out.
+std::vector<std::array<std::string, 3>> DeviceLines(const BackupDevice& device) {
+  std::vector<std::array<std::string, 3>> lines;
+  for (const auto& [label, member, value] :
+       std::vector<std::array<std::string, 3>>{{"iOS device:", "name", device.name},
+                                               {"Model:", "model", device.model},
+                                               {"iOS version:", "ios_version", device.ios_version},
+                                               {"Backed up:", "backup_date", device.backup_date}}) {
+    if (!value.empty()) lines.push_back({label, member, value});
+  }
+  return lines;
+}
+
 }  // namespace
 
 void PrintSummaryTable(const std::vector<JobResult>& results, const std::string& output_folder,
-                       FILE* out) {
+                       FILE* out, const BackupDevice* device) {
+  if (device != nullptr) {
+    for (const auto& [label, member, value] : DeviceLines(*device)) {
+      std::fprintf(out, "%-13s %s\n", label.c_str(), value.c_str());
+    }
+    std::fprintf(out, "\n");
+  }
   const std::vector<std::string> headings = {"data type", "status", "records", "files", "seconds"};
   std::vector<std::vector<std::string>> rows;
   for (const JobResult& result : results) {
@@ -52,8 +73,14 @@ void PrintSummaryTable(const std::vector<JobResult>& results, const std::string&
 }
 
 void PrintSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
-                      FILE* out) {
+                      FILE* out, const BackupDevice* device) {
   Json::Value document;
+  if (device != nullptr) {
+    document["device"] = Json::Value(Json::objectValue);
+    for (const auto& [label, member, value] : DeviceLines(*device)) {
+      document["device"][member] = value;
+    }
+  }
   document["output"] = output_folder;
   document["data_types"] = Json::Value(Json::arrayValue);
   for (const JobResult& result : results) {

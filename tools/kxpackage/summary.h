@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "tools/kxpackage/ios_backup_reader.h"
 #include "tools/kxpackage/job_runner.h"
 
 namespace kxpackage {
 
+// `device`, when given, heads the summary: the phone an iOS backup is of.
 void PrintSummaryTable(const std::vector<JobResult>& results, const std::string& output_folder,
-                       FILE* out);
+                       FILE* out, const BackupDevice* device = nullptr);
 void PrintSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
-                      FILE* out);
+                      FILE* out, const BackupDevice* device = nullptr);
 
 }  // namespace kxpackage
 

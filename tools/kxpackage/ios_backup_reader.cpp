@@ -1,0 +1,199 @@
+#include "tools/kxpackage/ios_backup_reader.h"
+
+#include <plist/plist.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "common/property_list_bounds.h"
+#include "tools/kxpackage/discovery.h"
+
+namespace kxpackage {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kManifestDb[] = "Manifest.db";
+constexpr char kManifestMbdb[] = "Manifest.mbdb";
+constexpr char kManifestPlist[] = "Manifest.plist";
+constexpr char kInfoPlist[] = "Info.plist";
+// Info.plist may carry the application list with icons; a few megabytes.
+constexpr uintmax_t kMaxPlistBytes = uintmax_t{64} << 20;
+constexpr time_t kAppleEpochOffset = 978307200;  // 2001-01-01 in Unix time
+constexpr size_t kFileIdLength = 40;
+
+struct PlistFree {
+  void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistHandle = std::unique_ptr<void, PlistFree>;
+
+bool HasFile(const fs::path& folder, const char* name) {
+  std::error_code error;
+  return fs::is_regular_file(folder / name, error);
+}
+
+// The list at `path`, or nothing. Its size and nesting are checked first:
+// the parser recurses per level and would overflow the stack on a list
+// nested deeply enough.
+PlistHandle ReadPlist(const fs::path& path) {
+  std::error_code error;
+  const uintmax_t size = fs::file_size(path, error);
+  if (error || size == 0 || size > kMaxPlistBytes) return nullptr;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  const std::string bytes = buffer.str();
+  if (!in || !kx::PropertyListWithinBounds(bytes)) return nullptr;
+  plist_t root = nullptr;
+  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+  PlistHandle handle(root);
+  if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) return nullptr;
+  return handle;
+}
+
+std::string StringValue(plist_t dict, const char* key) {
+  plist_t node = plist_dict_get_item(dict, key);
+  if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) return "";
+  char* value = nullptr;
+  plist_get_string_val(node, &value);
+  const std::string text = value != nullptr ? value : "";
+  free(value);  // libplist hands out malloc'ed text
+  return text;
+}
+
+std::string DateValue(plist_t dict, const char* key) {
+  plist_t node = plist_dict_get_item(dict, key);
+  if (node == nullptr || plist_get_node_type(node) != PLIST_DATE) return "";
+  int32_t seconds = 0, microseconds = 0;
+  plist_get_date_val(node, &seconds, &microseconds);
+  const time_t when = static_cast<time_t>(seconds) + kAppleEpochOffset;
+  const std::tm* local = std::localtime(&when);  // the tool runs on one thread
+  char text[32] = "";
+  if (local == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local) == 0) {
+    return "";
+  }
+  return text;
+}
+
+std::vector<fs::path> FoldersWith(const fs::path& folder, const char* name) {
+  std::vector<fs::path> found;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
+       !error && it != end; it.increment(error)) {
+    if (it->is_directory(error) && !it->is_symlink(error) && HasFile(it->path(), name)) {
+      found.push_back(it->path());
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+}  // namespace
+
+FoundBackup FindBackup(const std::string& folder) {
+  FoundBackup found;
+  const fs::path path = fs::u8path(folder);
+  std::error_code error;
+  if (!fs::exists(path, error)) {
+    found.check = BackupCheck::kNoSuchFolder;
+    found.message = folder + ": no such folder";
+    return found;
+  }
+  if (!fs::is_directory(path, error)) {
+    found.check = BackupCheck::kNotFolder;
+    found.message = folder + ": not a folder";
+    return found;
+  }
+  if (HasFile(path, kManifestDb)) {
+    found.check = BackupCheck::kFound;
+    found.root = folder;
+    return found;
+  }
+  const std::vector<fs::path> below = FoldersWith(path, kManifestDb);
+  if (below.size() == 1) {
+    found.check = BackupCheck::kFound;
+    found.root = below[0].u8string();
+    return found;
+  }
+  if (below.size() > 1) {
+    found.check = BackupCheck::kSeveralBackups;
+    found.message =
+        folder + ": holds " + std::to_string(below.size()) + " backups; name the one to package:";
+    for (const fs::path& backup : below) found.message += "\n  " + backup.u8string();
+    return found;
+  }
+  if (HasFile(path, kManifestMbdb) || !FoldersWith(path, kManifestMbdb).empty()) {
+    found.check = BackupCheck::kOldFormat;
+    found.message = folder +
+                    ": holds a backup of iOS 9 or earlier (Manifest.mbdb); such backups are "
+                    "not supported yet";
+    return found;
+  }
+  found.check = BackupCheck::kNoBackup;
+  found.message =
+      folder + ": not an iOS backup (no Manifest.db in it or in a folder right below it)";
+  return found;
+}
+
+std::string ManifestPath(const std::string& root) {
+  return (fs::u8path(root) / kManifestDb).u8string();
+}
+
+bool IsEncryptedBackup(const std::string& root) {
+  const PlistHandle manifest = ReadPlist(fs::u8path(root) / kManifestPlist);
+  if (!manifest) return false;
+  plist_t node = plist_dict_get_item(manifest.get(), "IsEncrypted");
+  if (node == nullptr || plist_get_node_type(node) != PLIST_BOOLEAN) return false;
+  uint8_t encrypted = 0;
+  plist_get_bool_val(node, &encrypted);
+  return encrypted != 0;
+}
+
+BackupDevice ReadBackupDevice(const std::string& root) {
+  BackupDevice device;
+  const PlistHandle info = ReadPlist(fs::u8path(root) / kInfoPlist);
+  if (!info) return device;
+  device.name = StringValue(info.get(), "Device Name");
+  device.model = StringValue(info.get(), "Product Type");
+  device.ios_version = StringValue(info.get(), "Product Version");
+  device.backup_date = DateValue(info.get(), "Last Backup Date");
+  device.unique_id = StringValue(info.get(), "Unique Identifier");
+  if (device.unique_id.empty()) device.unique_id = StringValue(info.get(), "Target Identifier");
+  return device;
+}
+
+std::string LookUpFileId(const std::string& root, const std::string& domain,
+                         const std::string& relative_path, std::string* file_id) {
+  std::vector<std::string> ids;
+  // An ordinary file (flags 1) before any other entry of the same name.
+  const std::string failure =
+      QueryTexts(ManifestPath(root),
+                 "SELECT fileID FROM Files WHERE domain = ?1 AND relativePath = ?2 "
+                 "ORDER BY flags = 1 DESC LIMIT 1",
+                 {domain, relative_path}, &ids);
+  file_id->clear();
+  if (failure.empty() && !ids.empty()) *file_id = ids[0];
+  return failure;
+}
+
+std::string StoredFilePath(const std::string& root, const std::string& file_id) {
+  // An id from the catalogue names a file inside the backup, nothing else.
+  if (file_id.size() != kFileIdLength) return "";
+  for (const char c : file_id) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return "";
+  }
+  const fs::path sub_folder = fs::u8path(root) / file_id.substr(0, 2);
+  std::error_code error;
+  const bool two_level = fs::is_directory(sub_folder, error);
+  return ((two_level ? sub_folder : fs::u8path(root)) / file_id).u8string();
+}
+
+}  // namespace kxpackage

@@ -1,0 +1,53 @@
+#include "tools/kxpackage/ios_types.h"
+
+namespace kxpackage {
+
+namespace {
+
+constexpr char kHomeDomain[] = "HomeDomain";
+constexpr char kCallHistoryPath[] = "Library/CallHistoryDB/CallHistory.storedata";
+constexpr char kAddressBookPath[] = "Library/AddressBook/AddressBook.sqlitedb";
+constexpr char kAddressBookImagesPath[] = "Library/AddressBook/AddressBookImages.sqlitedb";
+
+long CountCalls(const Json::Value& document, const std::string&) {
+  return document["size"].isIntegral() ? static_cast<long>(document["size"].asInt64()) : 0;
+}
+
+long CountContacts(const Json::Value& document, const std::string&) {
+  const Json::Value& count = document["contact_num"];
+  return count.isIntegral() ? static_cast<long>(count.asInt64()) : 0;
+}
+
+IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
+  return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
+}
+
+std::vector<IosType> MakeIosTypes() {
+  // The calls carry the names and pictures of the address book when the
+  // backup has one; its copies belong to the contacts' merge, not here.
+  std::vector<IosType> types = {
+      Available(13,
+                {{"call_file_path", "call_files_path", kHomeDomain, kCallHistoryPath, true},
+                 {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountCalls),
+      Available(11,
+                {{"contact_file_path", "contact_files_path", kHomeDomain, kAddressBookPath, true},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountContacts),
+  };
+  for (const int data_type :
+       {5, 6, 7, 8, 9, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 27, 28}) {
+    types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
+  }
+  return types;
+}
+
+}  // namespace
+
+const std::vector<IosType>& IosTypes() {
+  static const std::vector<IosType> types = MakeIosTypes();
+  return types;
+}
+
+}  // namespace kxpackage

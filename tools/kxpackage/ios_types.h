@@ -1,0 +1,37 @@
+// The iOS data types the host knows of, and the files of a backup each one
+// reads.
+#ifndef KXPACKAGE_IOS_TYPES_H_
+#define KXPACKAGE_IOS_TYPES_H_
+
+#include <string>
+#include <vector>
+
+#include "tools/kxpackage/android_types.h"
+
+namespace kxpackage {
+
+// One file of the phone, as Manifest.db lists it.
+struct BackupFileSpec {
+  std::string primary_key;  // "call_file_path"
+  std::string second_key;   // the queue of older copies; "" when none are merged
+  std::string domain;       // "HomeDomain"
+  std::string relative_path;
+  bool required;  // without it the data type is not in the backup
+};
+
+struct IosType {
+  std::string name;  // output subfolder and summary name
+  int data_type;
+  bool available;  // the library packages it already
+  std::vector<BackupFileSpec> files;
+  bool wants_sub_dir;  // the packager reads "has_sub_dir" from other info
+  RecordCounter count_records;
+};
+
+// Every iOS data type: the available ones first, then the others in the
+// order of their numbers.
+const std::vector<IosType>& IosTypes();
+
+}  // namespace kxpackage
+
+#endif  // KXPACKAGE_IOS_TYPES_H_
