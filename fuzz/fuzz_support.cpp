@@ -35,11 +35,13 @@ std::string ReadAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// 64-bit FNV-1a: enough to see that a file changed.
-std::string Digest(const std::string& bytes) {
-  uint64_t hash = 14695981039346656037ull;
-  for (const unsigned char byte : bytes) hash = (hash ^ byte) * 1099511628211ull;
-  return std::to_string(bytes.size()) + ":" + std::to_string(hash);
+// Size and time of the last write: any write changes one of them, and
+// reading every source file each run would cost more than the run.
+std::string Stamp(const fs::directory_entry& entry) {
+  std::error_code error;
+  const auto size = entry.file_size(error);
+  const auto written = entry.last_write_time(error).time_since_epoch().count();
+  return std::to_string(size) + "@" + std::to_string(written);
 }
 
 bool OnlyFiniteNumbers(const Json::Value& value) {
@@ -134,7 +136,7 @@ std::map<std::string, std::string> Sandbox::Listing() const {
       continue;
     }
     const bool file = entry->is_regular_file(error);
-    listing[PathToUtf8(relative)] = file ? Digest(ReadAll(entry->path())) : "folder";
+    listing[PathToUtf8(relative)] = file ? Stamp(*entry) : "folder";
   }
   return listing;
 }

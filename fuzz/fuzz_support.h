@@ -42,8 +42,8 @@ class Sandbox {
   // Forgets earlier runs: empties out/ and log/, resets the
   // library (registry and stop flags) with the built field configuration.
   void StartRun() const;
-  // Everything under the root except out/ and log/, with a digest of each
-  // file: taken before a run, compared after it.
+  // Everything under the root except out/ and log/, with the size and
+  // write time of each file: taken before a run, compared after it.
   std::map<std::string, std::string> Listing() const;
   // Aborts when the listing changed since `before` (a file written beside
   // the temp folder, or a source file changed), or when a JSON file in out/

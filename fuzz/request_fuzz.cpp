@@ -80,7 +80,8 @@ std::string SandboxedRequest(std::string text, const kx::fuzz::Sandbox& sandbox)
   bool moved = Confine(&request, sandbox.root(), sandbox.Path("elsewhere"));
   if (request.isObject() && request.isMember("temp_folder") && request["temp_folder"].isString()) {
     const std::string temp_folder = request["temp_folder"].asString();
-    if (!temp_folder.empty() && !Inside(temp_folder, sandbox.out())) {
+    if (!temp_folder.empty() && temp_folder != sandbox.out() &&
+        !Inside(temp_folder, sandbox.out())) {
       request["temp_folder"] = Moved(temp_folder, sandbox.out());
       moved = true;
     }
