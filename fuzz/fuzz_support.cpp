@@ -144,9 +144,9 @@ std::map<std::string, std::string> Sandbox::Listing() const {
 void Sandbox::CheckRun(const std::map<std::string, std::string>& before) const {
   const auto after = Listing();
   if (after != before) {
-    for (const auto& [name, digest] : after) {
+    for (const auto& [name, stamp] : after) {
       const auto was = before.find(name);
-      if (was == before.end() || was->second != digest) {
+      if (was == before.end() || was->second != stamp) {
         Fail("written outside the temp folder: " + name);
       }
     }
