@@ -7,7 +7,7 @@ TSAN_DIR ?= build/tsan
 CMAKE_GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 PREFIX ?= /usr/local
 
-.PHONY: deps build test tsan demo fuzz install clean
+.PHONY: deps build test tsan demo fuzz fuzz-keep install clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -40,19 +40,17 @@ demo: build
 	rm -rf $(DEMO_DIR)
 	$(BUILD_DIR)/tools/kxpackage/kxpackage demo -o $(DEMO_DIR)
 
-# libFuzzer targets (clang), each run for FUZZ_SECONDS on a copy of its corpus.
+# libFuzzer targets (clang, installed when missing), each run for
+# FUZZ_SECONDS on a copy of its corpus; findings are kept as regression
+# cases under fuzz/corpus. fuzz-keep merges what the last run found into the
+# kept corpora.
 FUZZ_DIR ?= build/fuzz
 FUZZ_SECONDS ?= 60
 fuzz: deps
-	@command -v clang++ >/dev/null || { echo "make fuzz needs clang (apt-get install clang)"; exit 1; }
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
-	  -DKX_SANITIZE=address,undefined -DKX_BUILD_FUZZ=ON -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCH=OFF
-	cmake --build $(FUZZ_DIR) -j$(JOBS)
-	for target in $$(cd fuzz && ls *_fuzz.cpp | sed 's/\.cpp$$//'); do \
-	  mkdir -p $(FUZZ_DIR)/work/$$target && cp fuzz/corpus/$$target/* $(FUZZ_DIR)/work/$$target/; \
-	  $(FUZZ_DIR)/fuzz/$$target $(FUZZ_DIR)/work/$$target -max_total_time=$(FUZZ_SECONDS) \
-	    -max_len=8192 || exit 1; \
-	done
+	FUZZ_DIR=$(FUZZ_DIR) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh run
+
+fuzz-keep:
+	FUZZ_DIR=$(FUZZ_DIR) bash scripts/fuzz.sh keep
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)

@@ -1,6 +1,7 @@
 // A phone database whose bytes are anything, packaged as each Android data
 // type would package it (SMS, contacts, WhatsApp, WhatsApp Business, LINE):
 // a status and maybe a document, never a crash or a file outside the folder.
+// libFuzzer options: -max_len=1048576
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "android/contacts.h"
 #include "android/sms.h"
 #include "android/whatsapp.h"
+#include "fuzz/fuzz_support.h"
 #include "packager/data_type_record.h"
 #include "sdk/data_type_table.h"
 #include "sdk/staged_request.h"
@@ -20,8 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-int IgnoreResult(int, const char*, int) { return 0; }
 
 void WriteDatabase(const std::string& path, const uint8_t* data, size_t size) {
   for (const char* companion : {"-wal", "-shm", "-journal"})
@@ -37,7 +37,7 @@ void Package(kx::PackageFunction package, const char* key, const std::string& pa
   record.temp_folder = folder;
   record.primary_files[key] = path;
   std::atomic<int> stop{0};
-  package(&record, kx::FindDataType(data_type)->Context(IgnoreResult, &stop));
+  package(&record, kx::FindDataType(data_type)->Context(kx::fuzz::CheckedResult, &stop));
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kx::StagedParameters line;
   line.data_type = kx::kStagedAndroidLine;
   line.temp_folder = folder;
-  line.callback = IgnoreResult;
+  line.callback = kx::fuzz::CheckedResult;
   line.primary_file_path = path;
   kx::RunStagedPackage(line);
 

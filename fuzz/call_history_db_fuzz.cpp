@@ -1,5 +1,6 @@
 // A call log whose bytes are anything: opened, queried and packaged like a
 // staged copy, never a crash.
+// libFuzzer options: -max_len=1048576
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -8,14 +9,9 @@
 #include <string>
 
 #include "android/call_history.h"
+#include "fuzz/fuzz_support.h"
 #include "packager/data_type_record.h"
 #include "sdk/data_type_table.h"
-
-namespace {
-
-int IgnoreResult(int, const char*, int) { return 0; }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = [] {
@@ -35,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   record.temp_folder = folder;
   record.primary_files["callhistory_file_path"] = path;
   std::atomic<int> stop{0};
-  kx::AndroidCallhistoryDataPackage(&record, kx::FindDataType(3)->Context(IgnoreResult, &stop));
+  kx::AndroidCallhistoryDataPackage(&record,
+                                    kx::FindDataType(3)->Context(kx::fuzz::CheckedResult, &stop));
   return 0;
 }

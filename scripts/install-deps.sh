@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds with, when they are missing.
+# Installs the Debian packages the project builds with, when they are
+# missing; further package names given as arguments are installed with them
+# (make fuzz adds clang).
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libsqlite3-dev zlib1g-dev libjsoncpp-dev
-          libplist-dev libpugixml-dev libgtest-dev sqlite3)
+          libplist-dev libpugixml-dev libgtest-dev sqlite3 "$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -39,3 +39,8 @@ if(TARGET kxpackage AND TARGET kxsamples AND NOT WIN32)
   gtest_discover_tests(kxpackage_cli_test PROPERTIES ENVIRONMENT "TZ=UTC" TIMEOUT 600
     DISCOVERY_TIMEOUT 60)
 endif()
+
+# The fuzz targets' own checks.
+if(TARGET fuzz_support_test)
+  target_link_libraries(fuzz_support_test PRIVATE kx_fuzz_support)
+endif()

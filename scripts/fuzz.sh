@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# The libFuzzer targets of fuzz/, for `make fuzz` and `make fuzz-keep`.
+#
+#   scripts/fuzz.sh run    installs clang if missing, builds the fuzzers in
+#                          FUZZ_DIR, runs each for FUZZ_SECONDS on a copy of
+#                          its corpus and prints a table; a finding is
+#                          minimised and kept as fuzz/corpus/<target>/regress-*
+#                          and the script exits 1
+#   scripts/fuzz.sh keep   merges what the last run found into fuzz/corpus
+#                          (only inputs that add coverage)
+#
+# Settings (environment): FUZZ_DIR (build/fuzz), FUZZ_SECONDS (60),
+# FUZZ_TARGETS (all *_fuzz.cpp), FUZZ_TIMEOUT seconds per input (30),
+# FUZZ_RSS_MB memory limit (2048), JOBS (build jobs).
+set -uo pipefail
+
+cd "$(dirname "$0")/.."
+FUZZ_DIR=$(realpath -m "${FUZZ_DIR:-build/fuzz}")
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+FUZZ_TIMEOUT=${FUZZ_TIMEOUT:-30}
+FUZZ_RSS_MB=${FUZZ_RSS_MB:-2048}
+JOBS=${JOBS:-2}
+GENERATOR=$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+WORK=$FUZZ_DIR/work
+CORPUS=$PWD/fuzz/corpus
+
+targets() {
+  if [[ -n ${FUZZ_TARGETS:-} ]]; then
+    echo "$FUZZ_TARGETS"
+  else
+    (cd fuzz && ls ./*_fuzz.cpp | sed 's|^\./||; s|\.cpp$||')
+  fi
+}
+
+# A harness's own options ("// libFuzzer options: ..."); small inputs
+# otherwise.
+options_of() {
+  local line
+  line=$(sed -n 's|^// libFuzzer options: ||p' "fuzz/$1.cpp" | head -n1)
+  echo "${line:--max_len=8192}" -timeout="$FUZZ_TIMEOUT" -rss_limit_mb="$FUZZ_RSS_MB" \
+    -malloc_limit_mb="$FUZZ_RSS_MB"
+}
+
+fuzzer_links() {
+  local probe
+  probe=$(mktemp -d)
+  echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \
+    >"$probe/probe.cpp"
+  clang++ -fsanitize=fuzzer,address "$probe/probe.cpp" -o "$probe/probe" >/dev/null 2>&1
+  local status=$?
+  rm -rf "$probe"
+  return $status
+}
+
+# Debian's clang; the libFuzzer runtime comes with it on older releases and
+# in libclang-rt-<version>-dev on newer ones.
+ensure_clang() {
+  command -v clang++ >/dev/null 2>&1 || bash scripts/install-deps.sh clang || return 1
+  fuzzer_links && return 0
+  local version
+  version=$(clang++ -dumpversion | cut -d. -f1)
+  bash scripts/install-deps.sh "libclang-rt-$version-dev" || return 1
+  fuzzer_links || { echo "error: clang++ cannot link -fsanitize=fuzzer" >&2; return 1; }
+}
+
+build() {
+  CC=clang CXX=clang++ cmake -S . -B "$FUZZ_DIR" -G "$GENERATOR" -DCMAKE_BUILD_TYPE=Debug \
+    -DKX_BUILD_FUZZ=ON -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCH=OFF >/dev/null &&
+    cmake --build "$FUZZ_DIR" -j"$JOBS" --target kx_fuzzers
+}
+
+count_files() { find "$1" -maxdepth 1 -type f 2>/dev/null | wc -l; }
+
+# Minimises each artifact of a run and keeps it as a regression case.
+keep_findings() {
+  local target=$1 work=$2 found=0 artifact name kept hash
+  for artifact in "$work"/artifacts/{crash,leak,timeout,oom}-*; do
+    [[ -f $artifact ]] || continue
+    name=$(basename "$artifact")
+    echo "$target: finding ${name%%-*}: $artifact" >&2
+    kept=$work/minimised-$name
+    # shellcheck disable=SC2046
+    "$FUZZ_DIR/fuzz/$target" $(options_of "$target") -minimize_crash=1 -max_total_time=60 \
+      -exact_artifact_path="$kept" "$artifact" >"$work/minimise-$name.log" 2>&1
+    [[ -s $kept ]] || kept=$artifact
+    hash=$(sha1sum "$kept" | cut -c1-16)
+    mkdir -p "$CORPUS/$target"
+    cp "$kept" "$CORPUS/$target/regress-$hash"
+    echo "$target: kept as fuzz/corpus/$target/regress-$hash (log: $work/fuzz.log)" >&2
+    found=$((found + 1))
+  done
+  echo "$found"
+}
+
+run_target() {
+  local target=$1 work=$WORK/$1 status before findings
+  rm -rf "$work" && mkdir -p "$work/corpus" "$work/artifacts"
+  [[ -d $CORPUS/$target ]] && cp "$CORPUS/$target"/* "$work/corpus/" 2>/dev/null
+  before=$(count_files "$work/corpus")
+  echo "== $target: ${FUZZ_SECONDS}s" >&2
+  # shellcheck disable=SC2046
+  "$FUZZ_DIR/fuzz/$target" $(options_of "$target") -max_total_time="$FUZZ_SECONDS" \
+    -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" \
+    >"$work/fuzz.log" 2>&1
+  status=$?
+  findings=$(keep_findings "$target" "$work")
+  if [[ $status -ne 0 && $findings -eq 0 ]]; then
+    echo "$target: exited with $status without an artifact; see $work/fuzz.log" >&2
+    findings=1
+  fi
+  local log=$work/fuzz.log
+  local start end execs rate
+  start=$(grep -m1 'INITED' "$log" | sed -n 's/.*cov: \([0-9]*\).*/\1/p')
+  end=$(grep -E '^#[0-9]+' "$log" | grep 'cov: ' | tail -n1 | sed -n 's/.*cov: \([0-9]*\).*/\1/p')
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+  printf '%s %s %s %s %s %s %s\n' "$target" "${execs:--}" "${rate:--}" "${start:--}" \
+    "${end:--}" "$(($(count_files "$work/corpus") - before))" "$findings" >>"$WORK/table"
+}
+
+run() {
+  ensure_clang || exit 1
+  build || exit 1
+  mkdir -p "$WORK" && : >"$WORK/table"
+  for target in $(targets); do run_target "$target"; done
+  echo
+  { echo "target executions exec/s cov_start cov_end new_files findings"; cat "$WORK/table"; } |
+    awk '{ printf "%-24s %10s %7s %9s %7s %9s %8s\n", $1, $2, $3, $4, $5, $6, $7 }'
+  ! awk '$7 != 0 { found = 1 } END { exit !found }' "$WORK/table"
+}
+
+keep() {
+  for target in $(targets); do
+    [[ -d $WORK/$target/corpus ]] || continue
+    mkdir -p "$CORPUS/$target"
+    # shellcheck disable=SC2046
+    "$FUZZ_DIR/fuzz/$target" $(options_of "$target") -merge=1 "$CORPUS/$target" \
+      "$WORK/$target/corpus" >"$WORK/$target/merge.log" 2>&1 ||
+      { echo "$target: merge failed; see $WORK/$target/merge.log" >&2; exit 1; }
+    echo "$target: $(count_files "$CORPUS/$target") files in fuzz/corpus/$target"
+  done
+}
+
+case ${1:-run} in
+  run) run ;;
+  keep) keep ;;
+  *) echo "usage: $0 run|keep" >&2; exit 2 ;;
+esac
