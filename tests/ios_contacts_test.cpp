@@ -205,6 +205,20 @@ TEST_F(IosContactsTest, SampleBooksOfEveryVersion) {
   }
 }
 
+// The oldest book has no guid, AlternateBirthday or PreviousFamilyName
+// (and values no guid): the person is read for what the book has.
+TEST_F(IosContactsTest, OldestBookWholeDocument) {
+  test::RunSql(book_, samples::IosAddressBookSql(samples::kIosAddressBookOldestSchema) +
+                          ";INSERT INTO ABPerson (ROWID, First, Last) VALUES (4, 'Rui', 'Sá');"
+                          "INSERT INTO ABMultiValue VALUES (1, 4, 3, 0, 7, '+351 21 000 0000');");
+  ASSERT_EQ(kStatusOk, Run());
+  EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 4, "First": "Rui",
+      "Last": "Sá", "alt_birthday_type": 3, "email_info": null, "url_info": null,
+      "phone_info": [{"property": 3, "label": 7, "value": "+351 21 000 0000",
+                      "label_name": "default"}]}]})"),
+            ContactFile(1));
+}
+
 TEST_F(IosContactsTest, DamagedPicturesAndAForeignBook) {
   // A picture database that is no database: the people come without pictures.
   test::RunSql(book_, BookSql() + Person(1, "Ana"));
