@@ -6,34 +6,16 @@ namespace {
 
 // Names and result kinds of the iOS chat data types; each row gets its
 // package function as its packager is built.
+// clang-format off
+// data type, packager name, filter name, log stem, filter, package, queues, result kind
 const DataTypeEntry kDataTypes[] = {
     {15, "IOSLineDataPackage", "", "ioslinedatapackage", nullptr, nullptr, {nullptr, nullptr}, 10},
     {17, "IOSKikDataPackage", "", "ioskikdatapackage", nullptr, nullptr, {nullptr, nullptr}, 9},
-    {18,
-     "IOSViberDataPackage",
-     "",
-     "iosviberdatapackage",
-     nullptr,
-     nullptr,
-     {nullptr, nullptr},
-     13},
-    {19,
-     "IOSWechatDataPackage",
-     "",
-     "ioswechatdatapackage",
-     nullptr,
-     nullptr,
-     {nullptr, nullptr},
-     14},
-    {23,
-     "IOSMessengerDataPackage",
-     "",
-     "iosmessengerdatapackage",
-     nullptr,
-     nullptr,
-     {nullptr, nullptr},
-     18},
+    {18, "IOSViberDataPackage", "", "iosviberdatapackage", nullptr, nullptr, {nullptr, nullptr}, 13},
+    {19, "IOSWechatDataPackage", "", "ioswechatdatapackage", nullptr, nullptr, {nullptr, nullptr}, 14},
+    {23, "IOSMessengerDataPackage", "", "iosmessengerdatapackage", nullptr, nullptr, {nullptr, nullptr}, 18},
 };
+// clang-format on
 
 }  // namespace
 

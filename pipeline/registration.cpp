@@ -16,32 +16,14 @@ const StagedPackagerEntry kStagedPackagers[] = {
 
 // Old-style rows of iOS music (26), video (27) and the Kx photo database
 // (28); their functions are not built yet.
+// clang-format off
+// data type, packager name, filter name, log stem, filter, package, queues, result kind
 const DataTypeEntry kDataTypes[] = {
-    {26,
-     "IOSMusicDataPackage",
-     "",
-     "iosmusicdatapackage",
-     nullptr,
-     nullptr,
-     {nullptr, nullptr},
-     23},
-    {27,
-     "IOSVideoDataPackage",
-     "",
-     "iosvideodatapackage",
-     nullptr,
-     nullptr,
-     {nullptr, nullptr},
-     24},
-    {28,
-     "IOSKxPhotoDataPackage",
-     "",
-     "ioskxphotodatapackage",
-     nullptr,
-     nullptr,
-     {nullptr, nullptr},
-     25},
+    {26, "IOSMusicDataPackage", "", "iosmusicdatapackage", nullptr, nullptr, {nullptr, nullptr}, 23},
+    {27, "IOSVideoDataPackage", "", "iosvideodatapackage", nullptr, nullptr, {nullptr, nullptr}, 24},
+    {28, "IOSKxPhotoDataPackage", "", "ioskxphotodatapackage", nullptr, nullptr, {nullptr, nullptr}, 25},
 };
+// clang-format on
 
 }  // namespace
 
