@@ -51,10 +51,10 @@ bool ReadTrailer(std::string_view bytes, BinaryLayout* layout) {
          (trailer - layout->offset_table) / layout->offset_size >= layout->object_count;
 }
 
-// The references an object holds: where they start and how many there are
-// (a dictionary's keys and values both count). Scalars hold none.
-bool ObjectReferences(std::string_view bytes, const BinaryLayout& layout, uint64_t object,
-                      uint64_t* first, uint64_t* count) {
+// An object's marker: its kind (high nibble) and its length, which may
+// follow as an integer object; *data is where its contents begin.
+bool ReadMarker(std::string_view bytes, const BinaryLayout& layout, uint64_t object, uint8_t* kind,
+                uint64_t* length, uint64_t* data) {
   uint64_t offset = 0;
   if (!ReadUnsigned(bytes, layout.offset_table + object * layout.offset_size, layout.offset_size,
                     &offset) ||
@@ -62,24 +62,63 @@ bool ObjectReferences(std::string_view bytes, const BinaryLayout& layout, uint64
     return false;
   }
   const uint8_t marker = static_cast<uint8_t>(bytes[offset]);
-  const uint8_t kind = marker >> 4;
+  *kind = marker >> 4;
+  *length = marker & 0x0F;
+  *data = offset + 1;
+  if (*length != 0x0F) return true;
+  uint64_t int_marker = 0;
+  if (!ReadUnsigned(bytes, offset + 1, 1, &int_marker) || (int_marker >> 4) != 0x1) return false;
+  const size_t width = size_t{1} << (int_marker & 0x0F);
+  if (!ReadUnsigned(bytes, offset + 2, width, length)) return false;
+  *data = offset + 2 + width;
+  return true;
+}
+
+// The parser's dictionary walk aborts on a key that holds a NUL character,
+// so such a key refuses the list. Keys of other kinds are the parser's to
+// judge.
+bool KeyWithoutNul(std::string_view bytes, const BinaryLayout& layout, uint64_t key) {
+  uint8_t kind = 0;
+  uint64_t length = 0;
+  uint64_t data = 0;
+  if (key >= layout.object_count || !ReadMarker(bytes, layout, key, &kind, &length, &data)) {
+    return false;
+  }
+  const uint64_t unit = kind == 0x5 ? 1 : kind == 0x6 ? 2 : 0;
+  if (unit == 0) return true;
+  if (length > bytes.size() || data > bytes.size() || length * unit > bytes.size() - data) {
+    return false;
+  }
+  for (uint64_t i = 0; i < length; ++i) {
+    bool zero = bytes[data + i * unit] == '\0';
+    if (unit == 2) zero = zero && bytes[data + i * unit + 1] == '\0';
+    if (zero) return false;
+  }
+  return true;
+}
+
+// The references an object holds: where they start and how many there are
+// (a dictionary's keys and values both count). Scalars hold none.
+bool ObjectReferences(std::string_view bytes, const BinaryLayout& layout, uint64_t object,
+                      uint64_t* first, uint64_t* count) {
+  uint8_t kind = 0;
+  uint64_t length = 0;
   *count = 0;
-  *first = offset + 1;
+  if (!ReadMarker(bytes, layout, object, &kind, &length, first)) return false;
   // 0xA array, 0xC set, 0xD dictionary; everything else is a leaf.
   if (kind != 0xA && kind != 0xC && kind != 0xD) return true;
-  uint64_t length = marker & 0x0F;
-  if (length == 0x0F) {
-    uint64_t int_marker = 0;
-    if (!ReadUnsigned(bytes, offset + 1, 1, &int_marker) || (int_marker >> 4) != 0x1) return false;
-    const size_t width = size_t{1} << (int_marker & 0x0F);
-    if (!ReadUnsigned(bytes, offset + 2, width, &length)) return false;
-    *first = offset + 2 + width;
-  }
   const uint64_t references = kind == 0xD ? length * 2 : length;
   if (references > bytes.size() || references * layout.reference_size > bytes.size() - *first) {
     return false;
   }
   *count = references;
+  for (uint64_t i = 0; kind == 0xD && i < length; ++i) {
+    uint64_t key = 0;
+    if (!ReadUnsigned(bytes, *first + i * layout.reference_size, layout.reference_size, &key) ||
+        !KeyWithoutNul(bytes, layout, key)) {
+      return false;
+    }
+  }
   return true;
 }
 
@@ -141,9 +180,29 @@ bool BinaryWithinBounds(std::string_view bytes, const PropertyListBounds& bounds
   return true;
 }
 
+// Whether the XML text spells a NUL character, raw or as a character
+// reference ("&#0;", "&#x00;"): the parser would put it into a key.
+bool XmlSpellsNul(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) return true;
+  for (size_t at = text.find("&#"); at != std::string_view::npos; at = text.find("&#", at + 2)) {
+    size_t digit = at + 2;
+    const bool hex = digit < text.size() && (text[digit] == 'x' || text[digit] == 'X');
+    if (hex) ++digit;
+    bool any = false;
+    bool zero = true;
+    for (; digit < text.size() && text[digit] != ';'; ++digit) {
+      any = true;
+      if (text[digit] != '0') zero = false;
+    }
+    if (any && zero) return true;
+  }
+  return false;
+}
+
 // XML lists: every node is spelled out, so the text bounds their number;
 // the nesting of <array> and <dict> elements is counted.
 bool XmlWithinBounds(std::string_view text, const PropertyListBounds& bounds) {
+  if (XmlSpellsNul(text)) return false;
   size_t depth = 0;
   for (size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1)) {
     const std::string_view rest = text.substr(at + 1);

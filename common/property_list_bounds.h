@@ -18,7 +18,8 @@ struct PropertyListBounds {
 
 // True when `bytes` (a binary or XML list) stays within `bounds`. A binary
 // list whose trailer, offset table or references point outside the list,
-// or whose references loop, is refused.
+// or whose references loop, is refused; so is a list with a NUL character in
+// a dictionary key (libplist's walk over a dictionary asserts on one).
 bool PropertyListWithinBounds(std::string_view bytes, const PropertyListBounds& bounds = {});
 
 }  // namespace kx

@@ -218,6 +218,12 @@ std::vector<HostileCase> HostileLists() {
       {"one array shared at forty levels", BinaryList(doubling)},
       {"300 nested arrays", NestedArrays(300)},
       {"300 nested XML arrays", NestedXmlArrays(300)},
+      {"key holding a NUL", BinaryList({std::string("\xD1\0\0\0\x01\0\0\0\x02", 9),
+                                        std::string("\x53"
+                                                    "a\0b",
+                                                    4),
+                                        "\x51v"})},
+      {"XML key holding a NUL", XmlList("<dict><key>a&#0;b</key><string>v</string></dict>")},
       {"not a list", "hello"},
   };
 }
