@@ -13,8 +13,8 @@
 #include "android/whatsapp.h"
 #include "common/json_util.h"
 #include "package_capture.h"
-#include "samples/android_whatsapp_schema.h"
 #include "packager/data_type_record.h"
+#include "samples/android_whatsapp_schema.h"
 #include "test_support.h"
 
 namespace kx::test {
