@@ -357,6 +357,8 @@ struct Message {
   int64_t nanoseconds = 0;
   const AttachmentKind* attachment = nullptr;
   int64_t attachment_rowid = 0;
+  std::string attachment_guid;
+  std::string attachment_folder;    // "c9/12"
   bool attachment_pending = false;  // not downloaded: a bare file name
   int item_type = 0;
   int64_t other_handle = 0;
@@ -367,6 +369,22 @@ struct Message {
   bool has_dd_results = false;
   std::string subject;
 };
+
+// Where an attachment shows in a message's text: U+FFFC.
+const std::string kAttachmentMark = "\xef\xbf\xbc";
+
+// Names the attachment of `message` and marks it in the attributed text.
+void AddAttachment(Message* message, int64_t rowid, SampleRandom& random) {
+  message->attachment_rowid = rowid;
+  message->attachment_guid = UpperUuid(random);
+  // The phone spreads attachments over folders named by two hex digits
+  // and two decimal ones.
+  message->attachment_folder = random.Hex(2) + "/" + std::to_string(10 + random.Below(6));
+  if (message->text.rfind(kAttachmentMark, 0) == 0) {
+    message->attributes.push_back(
+        {0, kAttachmentMark.size(), kIosFileTransferAttribute, message->attachment_guid});
+  }
+}
 
 // 2022-06-01 00:00:00 UTC in seconds since 2001.
 constexpr int64_t kFirstMessageDate = 675734400;
@@ -398,7 +416,7 @@ std::vector<Message> SpecialMessages(const Cast& cast) {
     specials.push_back(message);
     return &specials.back();
   };
-  const std::string mark = "\xef\xbf\xbc";  // where an attachment shows
+  const std::string mark = kAttachmentMark;
   Message* picture = add(1, 1, false, mark + "\nLook at this \xf0\x9f\x93\xb7");
   picture->attachment = &kJpeg;
   add(2, 2, true, "On my way \xf0\x9f\x9a\x97 (SMS, no data here)");
@@ -518,7 +536,7 @@ class StoreWriter {
   }
 
   // `in_chat`: joined to its chat; `recoverable`: recently deleted.
-  bool Write(Message& message, bool in_chat, bool recoverable, SampleRandom& random) {
+  bool Write(const Message& message, bool in_chat, bool recoverable) {
     if (version_ >= 3 && !message.text.empty() && message.item_type == 0 &&
         static_cast<int>(SplitMix64(static_cast<uint64_t>(message.rowid)) % 1000) <
             shape_.body_only_per_mille) {
@@ -526,10 +544,10 @@ class StoreWriter {
     } else {
       body_only_ = false;
     }
-    if (!WriteMessage(message, random)) return false;
+    if (!WriteMessage(message)) return false;
     if (message.chat != nullptr && in_chat && !Join(message)) return false;
     if (message.chat != nullptr && recoverable && !Recoverable(message)) return false;
-    return message.attachment == nullptr || WriteAttachment(message, random);
+    return message.attachment == nullptr || WriteAttachment(message);
   }
 
  private:
@@ -550,7 +568,7 @@ class StoreWriter {
     return version_ >= 2 ? seconds * 1000000000LL + message.nanoseconds : seconds;
   }
 
-  bool WriteMessage(const Message& message, SampleRandom& random) {
+  bool WriteMessage(const Message& message) {
     SampleStatement& insert = message_;
     insert.BindInt64(1, message.rowid);
     insert.BindText(2, message.guid);
@@ -594,7 +612,6 @@ class StoreWriter {
       insert.BindInt64(next++, message.retracted ? Date(message, message.seconds + 60) : 0);
       insert.BindInt(next++, message.attachment != nullptr && message.text.size() > 4 ? 2 : 1);
     }
-    (void)random;
     const bool done = insert.Step() == SQLITE_DONE;
     insert.Reset();
     return done;
@@ -619,12 +636,10 @@ class StoreWriter {
     return done;
   }
 
-  bool WriteAttachment(const Message& message, SampleRandom& random) {
+  bool WriteAttachment(const Message& message) {
     const AttachmentKind& kind = *message.attachment;
-    const std::string guid = UpperUuid(random);
-    // The phone spreads attachments over folders named by two hex digits
-    // and two decimal ones.
-    const std::string folder = random.Hex(2) + "/" + std::to_string(10 + random.Below(6));
+    const std::string& guid = message.attachment_guid;
+    const std::string& folder = message.attachment_folder;
     const std::string relative =
         "Library/SMS/Attachments/" + folder + "/" + guid + "/" + kind.transfer_name;
     const std::string bytes = AttachmentBytes(kind);
@@ -769,15 +784,19 @@ bool WriteMessages(SampleDatabase& db, const Cast& cast, int version,
     SampleRandom draw(message_seed);
     Message message = index < special_count ? specials[static_cast<size_t>(index)]
                                             : DrawMessage(cast, index, draw);
-    if (index >= special_count && draw.Below(1000) < shape.attachment_per_mille) {
+    if (index >= special_count && !message.retracted &&
+        draw.Below(1000) < shape.attachment_per_mille) {
       message.attachment = kAttachmentKinds[draw.Below(7)];
-      if (message.text.empty() && !message.retracted) SetText(&message, "\xef\xbf\xbc");
+      message.audio = message.attachment == &kVoice;
+      // The attachment shows where the text has its mark; some carry a
+      // caption after it.
+      SetText(&message, draw.Below(10) < 3 ? kAttachmentMark + message.text : kAttachmentMark);
     }
     message.rowid = index + 1;
     message.guid = UpperUuid(draw);
     message.seconds = seconds;
     message.nanoseconds = draw.Below(1000000000);
-    if (message.attachment != nullptr) message.attachment_rowid = ++attachment_rowid;
+    if (message.attachment != nullptr) AddAttachment(&message, ++attachment_rowid, draw);
     const Held held = index < special_count
                           ? Held::kYes
                           : CopyHolds(index - special_count, regular, options.older_copy, version);
@@ -786,7 +805,7 @@ bool WriteMessages(SampleDatabase& db, const Cast& cast, int version,
     // it out of chat_message_join a moment later.
     const bool recoverable = held == Held::kRecoverable;
     const bool in_chat = !recoverable || index - special_count == kDeletedRemainder;
-    if (!writer.Write(message, in_chat, recoverable, draw)) return false;
+    if (!writer.Write(message, in_chat, recoverable)) return false;
   }
   if (!sample || !options.older_copy) return true;
   // The chat the phone deleted since, only in the older copy.
@@ -808,7 +827,7 @@ bool WriteMessages(SampleDatabase& db, const Cast& cast, int version,
     message.guid = UpperUuid(draw);
     message.seconds = kFirstMessageDate - 86400 * (3 - i);
     message.nanoseconds = draw.Below(1000000000);
-    if (!writer.Write(message, true, false, draw)) return false;
+    if (!writer.Write(message, true, false)) return false;
   }
   return true;
 }
