@@ -90,6 +90,31 @@ void RowToJson(const ResultRow& row, Json::Value* object) {
   }
 }
 
+void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object) {
+  for (int index = 0; index < statement.ColumnCount(); ++index) {
+    const char* name = sqlite3_column_name(statement.handle(), index);
+    if (name == nullptr) continue;
+    switch (statement.ColumnType(index)) {
+      case SQLITE_INTEGER:
+        (*object)[name] = Json::Int64(statement.ColumnInt64(index));
+        break;
+      case SQLITE_FLOAT:
+        (*object)[name] = JsonDouble(statement.ColumnDouble(index));
+        break;
+      case SQLITE_TEXT:
+        (*object)[name] = std::string(statement.ColumnTextView(index));
+        break;
+      case SQLITE_BLOB: {
+        const std::string_view bytes = statement.ColumnBlobView(index);
+        (*object)[name] = Base64Encode(bytes.data(), bytes.size());
+        break;
+      }
+      default:  // NULL sets no member
+        break;
+    }
+  }
+}
+
 void ReadColumnIntoJson(const SqliteStatement& statement, int index, Json::Value* object) {
   const ColumnValue value = ReadColumnValue(statement.handle(), index);
   if (value.present()) SetColumnMember(value, statement.ColumnName(index), object);

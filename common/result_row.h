@@ -126,6 +126,11 @@ void ReadColumnIntoRow(const SqliteStatement& statement, int index, ResultRow* r
 // Integers, reals, texts, then blobs (as Base64) into members of `object`.
 void RowToJson(const ResultRow& row, Json::Value* object);
 
+// Every column of the current row into a member named after it, as
+// ReadColumnIntoRow and RowToJson would set it (an empty text kept, a blob
+// as Base64, NULL left out), without building the row's maps.
+void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object);
+
 }  // namespace kx
 
 #endif  // KX_COMMON_RESULT_ROW_H_

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "common/address_book.h"
 #include "common/field_config.h"
 #include "common/json_util.h"
 #include "common/log.h"
@@ -12,6 +11,7 @@
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
+#include "ios/address_book_names.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
 
@@ -21,8 +21,6 @@ namespace {
 
 constexpr char kPrimaryFileKey[] = "call_file_path";
 constexpr char kSecondFilesKey[] = "call_files_path";
-constexpr char kContactFileKey[] = "contact_file_path";
-constexpr char kContactImageFileKey[] = "contact_image_file_path";
 constexpr char kMissingInput[] = "No primary file or second files.";
 
 constexpr char kCallTable[] = "ZCALLRECORD";
@@ -120,16 +118,8 @@ std::string CallQuery(const SQLite3Wrapper& db, const char* stem) {
 }
 
 void AddContact(const ContactIndex& contacts, ResultRow* row) {
-  const auto found = contacts.find(row->GetText("address"));
-  if (found == contacts.end()) return;
-  const ContactRecord& person = found->second;
-  const std::pair<const char*, const std::string*> members[] = {
-      {"first", &person.first_name},          {"last", &person.last_name},
-      {"middle", &person.middle_name},        {"image_path", &person.picture_path},
-      {"thumb_path", &person.thumbnail_path},
-  };
-  for (const auto& [name, value] : members) {
-    if (!value->empty()) row->texts[name] = *value;
+  for (auto& [name, value] : AddressBookMembers(contacts, row->GetText("address"))) {
+    row->texts[name] = std::move(value);
   }
 }
 
@@ -146,21 +136,6 @@ void AddConnectType(ResultRow* row) {
   } else if (flags == 0) {
     row->integers["connect_type"] = kMissed;
   }
-}
-
-// The address book's people by number and e-mail address; empty without
-// both of its databases. Their pictures are written into `folder`.
-ContactIndex LoadContacts(const DataTypeRecord& record) {
-  ContactIndex contacts;
-  const std::string* book_path = record.PrimaryFile(kContactFileKey);
-  const std::string* images_path = record.PrimaryFile(kContactImageFileKey);
-  if (book_path == nullptr || images_path == nullptr) return contacts;
-  SQLite3Wrapper book(*book_path);
-  SQLite3Wrapper images(*images_path);
-  if (book.Open() == SQLITE_OK && images.Open() == SQLITE_OK) {
-    BuildContactIndex(book, images, record.temp_folder, &contacts);
-  }
-  return contacts;
 }
 
 // Appends one JSON object per call. False on a stop.
@@ -216,7 +191,7 @@ int IosCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& cont
   const std::string* primary_path =
       BeginPackage(*record, context, kPrimaryFileKey, "No primary file");
   if (primary_path == nullptr) return kStatusMissingInput;
-  const ContactIndex contacts = LoadContacts(*record);
+  const ContactIndex contacts = LoadAddressBookNames(*record);
   SQLite3Wrapper db(*primary_path);
   const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;

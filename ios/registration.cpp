@@ -2,6 +2,7 @@
 
 #include "ios/call_history.h"
 #include "ios/contacts.h"
+#include "ios/messages.h"
 
 namespace kx {
 
@@ -20,7 +21,7 @@ const DataTypeEntry kDataTypes[] = {
     // The notes of other accounts travel with data type 9.
     {10, "", "", "", nullptr, nullptr, {"other_note_files_path", nullptr}, -1},
     {11, "IOSContactDataPackage", "IOSContactDataFilter", "ioscontactdatapackage", IosContactDataFilter, IosContactDataPackage, {"contact_files_path", nullptr}, 1},
-    {12, "IOSSMSDataPackage", "", "iossmsdatapackage", nullptr, nullptr, {"sms_files_path", nullptr}, 2},
+    {12, "IOSSMSDataPackage", "IOSSMSDataFilter", "iossmsdatapackage", IosSmsDataFilter, IosSmsDataPackage, {"sms_files_path", nullptr}, 2},
     {13, "IOSCallhistoryDataPackage", "IOSCallhistoryDataFilter", "ioscallhistorydatapackage", IosCallhistoryDataFilter, IosCallhistoryDataPackage, {"call_files_path", nullptr}, 3},
     {16, "IOSPhotoDataPackage", "", "iosphotodatapackage", nullptr, nullptr, {nullptr, nullptr}, 11},
     {20, "IOSVoiceMailDataPackage", "", "iosvoicemaildatapackage", nullptr, nullptr, {nullptr, nullptr}, 15},

@@ -1,0 +1,133 @@
+#include "ios/message_objects.h"
+
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <utility>
+
+#include "common/backup_files.h"
+#include "common/log.h"
+#include "common/platform.h"
+#include "common/result_row.h"
+#include "ios/message_text.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kMediaDomain[] = "MediaDomain";
+constexpr char kCoreAudioUti[] = "com.apple.coreaudio-format";
+constexpr char kCoreAudioMime[] = "audio/x-caf";
+
+int ColumnIndex(const SqliteStatement& row, const char* name) {
+  for (int index = 0; index < row.ColumnCount(); ++index) {
+    const char* column = sqlite3_column_name(row.handle(), index);
+    if (column != nullptr && std::strcmp(column, name) == 0) return index;
+  }
+  return -1;
+}
+
+std::string_view ColumnBytes(const SqliteStatement& row, const char* name) {
+  const int index = ColumnIndex(row, name);
+  return index < 0 ? std::string_view() : row.ColumnBlobView(index);
+}
+
+std::string TextMember(const Json::Value& object, const char* name) {
+  const Json::Value* value = object.find(name, name + std::strlen(name));
+  return value != nullptr && value->isString() ? value->asString() : std::string();
+}
+
+// The sender of a message in a group, as the chat's member list names it:
+// first and last name run together, else the number.
+std::string SenderName(const Json::Value& members, int64_t handle_id) {
+  for (const Json::Value& member : members) {
+    if (IntegerMember(member, "handle_id") != handle_id) continue;
+    const std::string name = TextMember(member, "first") + TextMember(member, "last");
+    return name.empty() ? TextMember(member, "phone_number") : name;
+  }
+  return std::string();
+}
+
+void CompleteAttachment(const AttachmentLocator& locator, Json::Value* attachment) {
+  const std::string filename = TextMember(*attachment, "filename");
+  (*attachment)["media_path"] = filename;
+  const std::string backup_path = locator.Locate(filename);
+  if (!backup_path.empty()) (*attachment)["media_backup_path"] = backup_path;
+  std::string mime_type = TextMember(*attachment, "mime_type");
+  if (mime_type.empty() && TextMember(*attachment, "uti") == kCoreAudioUti) {
+    mime_type = kCoreAudioMime;
+    (*attachment)["mime_type"] = mime_type;
+  }
+  (*attachment)["type"] = AttachmentType(mime_type, filename);
+}
+
+// The attachments of a message. One the phone removed from a message that
+// still exists is left out; those of a deleted message stay, tagged.
+Json::Value ReadAttachments(int64_t message_id, bool message_deleted, MessageStore* store,
+                            const AttachmentLocator& locator) {
+  Json::Value attachments(Json::arrayValue);
+  SqliteStatement* rows = store->Attachments(message_id);
+  while (rows != nullptr && rows->Step() == SQLITE_ROW) {
+    Json::Value attachment(Json::objectValue);
+    ReadRowIntoJson(*rows, &attachment);
+    const bool removed = IntegerMember(attachment, "is_deleted") != 0;
+    if (removed && !message_deleted) continue;
+    if (removed) attachment["tag"] = "deleted";
+    CompleteAttachment(locator, &attachment);
+    attachments.append(std::move(attachment));
+  }
+  return attachments;
+}
+
+}  // namespace
+
+AttachmentLocator::AttachmentLocator(std::string backup_root, const char* stem)
+    : backup_root_(std::move(backup_root)) {
+  if (backup_root_.empty()) return;
+  std::error_code error;
+  if (!std::filesystem::is_directory(PathFromUtf8(backup_root_), error)) {
+    KX_LOG_AT(kLogProblem, stem, "The backup folder %s is no folder: attachments are not located.",
+              backup_root_.c_str());
+    backup_root_.clear();
+  }
+}
+
+std::string AttachmentLocator::Locate(const std::string& filename) const {
+  if (backup_root_.empty()) return std::string();
+  const std::string relative_path = AttachmentMediaPath(filename);
+  if (relative_path.empty()) return std::string();
+  return ResolveBackupFile(backup_root_, BackupFileId(kMediaDomain, relative_path));
+}
+
+int64_t IntegerMember(const Json::Value& object, const char* name) {
+  const Json::Value* value = object.find(name, name + std::strlen(name));
+  if (value == nullptr) return 0;
+  if (value->isInt64()) return value->asInt64();
+  if (value->isUInt64()) return static_cast<int64_t>(value->asUInt64());
+  if (value->isDouble() && value->asDouble() > -9.2e18 && value->asDouble() < 9.2e18) {
+    return static_cast<int64_t>(value->asDouble());
+  }
+  return 0;
+}
+
+Json::Value ReadMessageObject(const SqliteStatement& row, const MessageSource& source,
+                              const RecoverableMessages& recoverable, MessageStore* store,
+                              const AttachmentLocator& locator) {
+  Json::Value message(Json::objectValue);
+  ReadRowIntoJson(row, &message);
+  message["text"] = MessageText(ColumnBytes(row, "text"), ColumnBytes(row, "attributedBody"));
+  const int64_t row_id = row.ColumnInt64(0);
+  const bool deleted =
+      IntegerMember(message, "is_deleted") != 0 ||
+      (source.in_chat ? recoverable.Has(source.chat_id, row_id) : recoverable.Has(row_id));
+  if (deleted) message["tag"] = "deleted";
+  if (source.group && source.members != nullptr && IntegerMember(message, "is_from_me") == 0) {
+    const std::string sender = SenderName(*source.members, IntegerMember(message, "handle_id"));
+    if (!sender.empty()) message["sender_name"] = sender;
+  }
+  Json::Value attachments = ReadAttachments(row_id, deleted, store, locator);
+  if (!attachments.empty()) message["media_info"] = std::move(attachments);
+  return message;
+}
+
+}  // namespace kx

@@ -1,0 +1,128 @@
+// sms.db as the messages packager reads it. The statements are built from
+// the tables and columns this store has: a column another iOS version lacks
+// reads as NULL, a missing join leaves out what it would have joined, and
+// each such gap is logged once.
+#ifndef KX_IOS_MESSAGE_STORE_H_
+#define KX_IOS_MESSAGE_STORE_H_
+
+#include <json/json.h>
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "common/address_book.h"
+#include "common/sqlite_wrapper.h"
+
+namespace kx {
+
+// The messages the phone keeps for recovery ("Recently Deleted"), by chat.
+class RecoverableMessages {
+ public:
+  void Add(int64_t chat_id, int64_t message_id);
+  bool Has(int64_t chat_id, int64_t message_id) const;
+  // In any chat.
+  bool Has(int64_t message_id) const;
+
+ private:
+  std::set<std::pair<int64_t, int64_t>> by_chat_;
+  std::set<int64_t> messages_;
+};
+
+// What the planning pass keeps of a message in no chat.
+struct LooseMessage {
+  int64_t row_id = 0;
+  int64_t handle_id = 0;  // the sender, or the other party when that is 0
+  int64_t date = 0;
+  std::string room_names;  // cache_roomnames
+};
+
+// The newest date of a chat's messages, and whether it has any.
+struct ChatSpan {
+  int64_t last_date = 0;
+  bool has_messages = false;
+};
+
+class MessageStore {
+ public:
+  MessageStore(const SQLite3Wrapper& db, const char* stem);
+  MessageStore(const MessageStore&) = delete;
+  MessageStore& operator=(const MessageStore&) = delete;
+
+  // Prepares the chat query: 0, or 1106 (logged) when the store has no
+  // chats to read. The other statements are prepared on first use.
+  int PrepareChats();
+  // The chat rows: chat_id, chat_identifier, room_name, display_name,
+  // is_deleted.
+  SqliteStatement& chats() { return chats_; }
+
+  // The members of a chat, with their address-book names; the one-to-one
+  // form leaves out members the phone removed.
+  void ReadMembers(int64_t chat_id, bool group, const ContactIndex& contacts, Json::Value* members);
+  // One handle as a member; false when the store has no such handle.
+  bool ReadHandle(int64_t handle_id, const ContactIndex& contacts, Json::Value* member);
+
+  RecoverableMessages ReadRecoverable();
+  ChatSpan ReadChatSpan(int64_t chat_id);
+
+  // The message rows of a chat, reset and bound; null when none can be
+  // read.
+  SqliteStatement* ChatMessages(int64_t chat_id);
+  // Calls `visit(LooseMessage)` for each message in no chat, in the order
+  // of the store.
+  template <typename Visit>
+  void ForEachLooseMessage(Visit visit);
+  // The row of one message in no chat; null when it cannot be read.
+  SqliteStatement* LooseMessageRow(int64_t row_id);
+
+  // The attachments of a message, reset and bound; null when none can be
+  // read.
+  SqliteStatement* Attachments(int64_t message_id);
+
+  // 0, or 1106 when a table that messages or attachments are read through
+  // was missing, or its query failed: what could be read is still packaged.
+  int incomplete_status() const { return incomplete_status_; }
+
+ private:
+  // A statement prepared on first use; a failure is logged once.
+  struct Statement {
+    std::string sql;  // "" when the store cannot answer it
+    SqliteStatement query;
+    bool tried = false;
+  };
+  // The statement reset (and bound to `value`); null when it cannot be
+  // prepared.
+  SqliteStatement* Prepared(Statement* statement);
+  SqliteStatement* Bound(Statement* statement, int64_t value);
+  void ReadMember(const SqliteStatement& row, const ContactIndex& contacts, Json::Value* member);
+  void LogMissingColumns(const char* table, const std::string& missing);
+
+  const SQLite3Wrapper& db_;
+  const char* stem_;
+  bool has_recoverable_ = false;
+  std::string chats_sql_;
+  SqliteStatement chats_;
+  Statement group_members_, direct_members_, handle_, span_;
+  Statement chat_messages_, loose_plan_, loose_message_, attachments_;
+  int incomplete_status_ = 0;
+};
+
+template <typename Visit>
+void MessageStore::ForEachLooseMessage(Visit visit) {
+  SqliteStatement* plan = Prepared(&loose_plan_);
+  if (plan == nullptr) return;
+  while (plan->Step() == SQLITE_ROW) {
+    LooseMessage message;
+    message.row_id = plan->ColumnInt64(0);
+    message.handle_id = plan->ColumnInt64(1);
+    if (message.handle_id == 0) message.handle_id = plan->ColumnInt64(2);
+    message.room_names = plan->ColumnText(3);
+    message.date = plan->ColumnInt64(4);
+    visit(std::move(message));
+  }
+}
+
+}  // namespace kx
+
+#endif  // KX_IOS_MESSAGE_STORE_H_

@@ -1,0 +1,367 @@
+#include "ios/messages.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "common/field_config.h"
+#include "common/json_util.h"
+#include "common/log.h"
+#include "common/platform.h"
+#include "common/result_row.h"
+#include "common/sqlite_wrapper.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "ios/address_book_names.h"
+#include "ios/message_objects.h"
+#include "ios/message_store.h"
+#include "packager/merge_filter.h"
+#include "packager/package_steps.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kPrimaryFileKey[] = "sms_file_path";
+constexpr char kSecondFilesKey[] = "sms_files_path";
+constexpr char kMissingFilterInput[] = "No primary file or second files.";
+constexpr char kMissingPackageInput[] = "No primary file or temp folder.";
+constexpr char kSessionFilePrefix[] = "KxDataPackage_SMS_";
+constexpr size_t kSessionsPerFile = 10;
+
+// A chat folded into a session, as its messages are read: the members name
+// the senders of a group.
+struct SessionChat {
+  int64_t chat_id = 0;
+  bool group = false;
+  Json::Value members;
+};
+
+// One conversation as planned before any message is read, so that only the
+// messages of the sessions being written are ever in memory.
+struct Session {
+  Json::Value record{Json::objectValue};
+  Json::Value members{Json::arrayValue};
+  std::vector<SessionChat> chats;
+  std::vector<int64_t> loose_messages;  // ROWIDs of its messages in no chat
+  int64_t last_date = 0;
+  bool has_messages = false;
+
+  void AddDate(int64_t date) {
+    last_date = has_messages ? std::max(last_date, date) : date;
+    has_messages = true;
+  }
+};
+
+// The sessions, merged by chat identifier, and the session of each handle.
+class SessionPlan {
+ public:
+  // Reads the chats with their members; false on a stop.
+  bool AddChats(MessageStore* store, const ContactIndex& contacts, const PackageContext& context);
+  // Places the messages in no chat: in the session of their room (a new
+  // group session for a room no chat names), else in the session of their
+  // handle (a new one-to-one session for a stranger).
+  void AddLooseMessages(MessageStore* store, const ContactIndex& contacts);
+
+  std::vector<Session>& sessions() { return sessions_; }
+
+ private:
+  size_t NewSession(Json::Value record, Json::Value members);
+  void AddRoom(const std::string& room, const std::vector<LooseMessage>& messages,
+               MessageStore* store, const ContactIndex& contacts);
+  void AddByHandle(const std::vector<LooseMessage>& messages, MessageStore* store,
+                   const ContactIndex& contacts);
+
+  std::vector<Session> sessions_;
+  std::unordered_map<std::string, size_t> by_identifier_;
+  std::unordered_map<int64_t, size_t> by_handle_;
+};
+
+Json::Value ChatRecord(const SqliteStatement& row, bool* group) {
+  Json::Value record(Json::objectValue);
+  ReadRowIntoJson(row, &record);
+  if (IntegerMember(record, "is_deleted") != 0) record["tag"] = "deleted";
+  *group = record.isMember("room_name") && !record["room_name"].asString().empty();
+  if (*group) {
+    record["is_group"] = 1;
+    const Json::Value display_name = record["display_name"];
+    record["room_name"] = display_name.isNull() ? Json::Value("") : display_name;
+    record.removeMember("display_name");
+  }
+  return record;
+}
+
+size_t SessionPlan::NewSession(Json::Value record, Json::Value members) {
+  const size_t index = sessions_.size();
+  by_identifier_.emplace(record["chat_identifier"].asString(), index);
+  for (const Json::Value& member : members) by_handle_[IntegerMember(member, "handle_id")] = index;
+  Session session;
+  session.record = std::move(record);
+  session.members = std::move(members);
+  sessions_.push_back(std::move(session));
+  return index;
+}
+
+bool SessionPlan::AddChats(MessageStore* store, const ContactIndex& contacts,
+                           const PackageContext& context) {
+  SqliteStatement& chats = store->chats();
+  while (chats.Step() == SQLITE_ROW) {
+    if (context.StopRequested()) return false;
+    SessionChat chat;
+    chat.chat_id = chats.ColumnInt64(0);
+    Json::Value record = ChatRecord(chats, &chat.group);
+    store->ReadMembers(chat.chat_id, chat.group, contacts, &chat.members);
+    const std::string identifier = record["chat_identifier"].asString();
+    auto found = by_identifier_.find(identifier);
+    size_t index;
+    if (found == by_identifier_.end()) {
+      index = NewSession(std::move(record), chat.members);
+    } else {
+      index = found->second;
+      for (const Json::Value& member : chat.members) {
+        by_handle_[IntegerMember(member, "handle_id")] = index;
+      }
+    }
+    const ChatSpan span = store->ReadChatSpan(chat.chat_id);
+    if (span.has_messages) sessions_[index].AddDate(span.last_date);
+    sessions_[index].chats.push_back(std::move(chat));
+  }
+  return true;
+}
+
+void SessionPlan::AddRoom(const std::string& room, const std::vector<LooseMessage>& messages,
+                          MessageStore* store, const ContactIndex& contacts) {
+  Json::Value members(Json::arrayValue);
+  std::vector<int64_t> handles;
+  for (const LooseMessage& message : messages) {
+    if (std::find(handles.begin(), handles.end(), message.handle_id) != handles.end()) continue;
+    handles.push_back(message.handle_id);
+    Json::Value member(Json::objectValue);
+    if (store->ReadHandle(message.handle_id, contacts, &member)) members.append(std::move(member));
+  }
+  Json::Value record(Json::objectValue);
+  record["chat_identifier"] = room;
+  record["is_group"] = members.size() >= 2 ? 1 : 0;
+  const size_t index = NewSession(std::move(record), std::move(members));
+  for (const LooseMessage& message : messages) {
+    sessions_[index].loose_messages.push_back(message.row_id);
+    sessions_[index].AddDate(message.date);
+  }
+}
+
+void SessionPlan::AddByHandle(const std::vector<LooseMessage>& messages, MessageStore* store,
+                              const ContactIndex& contacts) {
+  std::vector<std::pair<int64_t, std::vector<const LooseMessage*>>> strangers;
+  for (const LooseMessage& message : messages) {
+    const auto known = by_handle_.find(message.handle_id);
+    if (known != by_handle_.end()) {
+      sessions_[known->second].loose_messages.push_back(message.row_id);
+      sessions_[known->second].AddDate(message.date);
+      continue;
+    }
+    auto stranger = std::find_if(strangers.begin(), strangers.end(), [&](const auto& entry) {
+      return entry.first == message.handle_id;
+    });
+    if (stranger == strangers.end()) {
+      strangers.emplace_back(message.handle_id, std::vector<const LooseMessage*>());
+      stranger = strangers.end() - 1;
+    }
+    stranger->second.push_back(&message);
+  }
+  for (const auto& [handle_id, own_messages] : strangers) {
+    Json::Value member(Json::objectValue);
+    Json::Value members(Json::arrayValue);
+    Json::Value record(Json::objectValue);
+    record["chat_identifier"] = "";
+    if (store->ReadHandle(handle_id, contacts, &member)) {
+      record["chat_identifier"] = member["phone_number"].asString();
+      members.append(std::move(member));
+    }
+    record["is_group"] = 0;
+    const size_t index = NewSession(std::move(record), std::move(members));
+    by_handle_[handle_id] = index;
+    for (const LooseMessage* message : own_messages) {
+      sessions_[index].loose_messages.push_back(message->row_id);
+      sessions_[index].AddDate(message->date);
+    }
+  }
+}
+
+void SessionPlan::AddLooseMessages(MessageStore* store, const ContactIndex& contacts) {
+  std::vector<std::pair<std::string, std::vector<LooseMessage>>> rooms;
+  std::unordered_map<std::string, size_t> room_index;
+  store->ForEachLooseMessage([&](LooseMessage message) {
+    const auto [found, added] = room_index.emplace(message.room_names, rooms.size());
+    if (added) rooms.emplace_back(message.room_names, std::vector<LooseMessage>());
+    rooms[found->second].second.push_back(std::move(message));
+  });
+  for (const auto& [room, messages] : rooms) {
+    const auto existing = by_identifier_.find(room);
+    if (existing != by_identifier_.end()) {
+      for (const LooseMessage& message : messages) {
+        sessions_[existing->second].loose_messages.push_back(message.row_id);
+        sessions_[existing->second].AddDate(message.date);
+      }
+    } else if (!room.empty()) {
+      AddRoom(room, messages, store, contacts);
+    } else {
+      AddByHandle(messages, store, contacts);
+    }
+  }
+}
+
+// Newest conversation first; those without messages last, in the order
+// they were found.
+std::vector<Session*> SessionOrder(std::vector<Session>* sessions) {
+  std::vector<Session*> order;
+  for (Session& session : *sessions) order.push_back(&session);
+  std::stable_sort(order.begin(), order.end(), [](const Session* a, const Session* b) {
+    if (a->has_messages != b->has_messages) return a->has_messages;
+    return a->has_messages && a->last_date > b->last_date;
+  });
+  return order;
+}
+
+// "date" orders a session's messages; a missing one reads as 0.
+void SortByDate(Json::Value* messages) {
+  std::vector<std::pair<int64_t, Json::Value>> dated;
+  dated.reserve(messages->size());
+  for (Json::Value& message : *messages) {
+    const int64_t date = IntegerMember(message, "date");
+    dated.emplace_back(date, std::move(message));
+  }
+  std::stable_sort(dated.begin(), dated.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  Json::Value sorted(Json::arrayValue);
+  for (auto& entry : dated) sorted.append(std::move(entry.second));
+  *messages = std::move(sorted);
+}
+
+// Reads and writes the sessions, ten to a file.
+class SessionWriter {
+ public:
+  SessionWriter(MessageStore* store, const RecoverableMessages& recoverable,
+                const AttachmentLocator& locator, const DataTypeRecord& record,
+                const PackageContext& context)
+      : store_(store),
+        recoverable_(recoverable),
+        locator_(locator),
+        folder_(record.temp_folder),
+        context_(context) {}
+
+  // False on a stop.
+  bool Write(Session* session) {
+    Json::Value object = std::move(session->record);
+    Json::Value messages(Json::arrayValue);
+    for (const SessionChat& chat : session->chats) {
+      const MessageSource source = {chat.chat_id, true, chat.group, &chat.members};
+      SqliteStatement* rows = store_->ChatMessages(chat.chat_id);
+      while (rows != nullptr && rows->Step() == SQLITE_ROW) {
+        if (context_.StopRequested()) return false;
+        messages.append(ReadMessageObject(*rows, source, recoverable_, store_, locator_));
+      }
+    }
+    const MessageSource loose_source;
+    for (const int64_t row_id : session->loose_messages) {
+      if (context_.StopRequested()) return false;
+      SqliteStatement* row = store_->LooseMessageRow(row_id);
+      if (row == nullptr || row->Step() != SQLITE_ROW) continue;
+      messages.append(ReadMessageObject(*row, loose_source, recoverable_, store_, locator_));
+    }
+    if (messages.size() >= 2) SortByDate(&messages);
+    if (!session->members.empty()) object["members"] = std::move(session->members);
+    if (!messages.empty()) object["messages"] = std::move(messages);
+    session->chats.clear();
+    pending_.append(std::move(object));
+    ++count_;
+    if (pending_.size() == kSessionsPerFile) Flush();
+    return true;
+  }
+
+  // Writes what is left. The file's number counts the files before it.
+  void Flush() {
+    if (pending_.empty()) return;
+    Json::Value document(Json::objectValue);
+    document["chat_sessions"] = std::move(pending_);
+    pending_ = Json::Value(Json::arrayValue);
+    const std::string path =
+        JoinPath(folder_, kSessionFilePrefix + std::to_string((count_ - 1) / kSessionsPerFile + 1) +
+                              ".json");
+    // In the line ends of a text-mode file on the hosts the files are read
+    // on, so the bytes are the same wherever the library runs.
+    const FileWriteResult written =
+        WriteNewFile(path, ReplaceAll(WriteJson(document), "\n", "\r\n"));
+    if (!written.ok()) {
+      KX_LOG_AT(kLogError, context_.stem, "Fail to write session file %s.", path.c_str());
+      failed_ = true;
+      return;
+    }
+    paths_.append(path);
+  }
+
+  size_t count() const { return count_; }
+  bool failed() const { return failed_; }
+  Json::Value& paths() { return paths_; }
+
+ private:
+  MessageStore* store_;
+  const RecoverableMessages& recoverable_;
+  const AttachmentLocator& locator_;
+  std::string folder_;
+  const PackageContext& context_;
+  Json::Value pending_{Json::arrayValue};
+  Json::Value paths_{Json::arrayValue};
+  size_t count_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+int IosSmsDataFilter(DataTypeRecord* record, SqliteConfig* config, const PackageContext& context) {
+  static const MergeFilterSpec kSpec = {
+      kPrimaryFileKey, kSecondFilesKey, kMissingFilterInput, kMissingFilterInput,
+      false,           kSystemIos,      kConfigSms,          false};
+  return RunMergeFilter(kSpec, record, config, context);
+}
+
+int IosSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
+  const std::string* primary_path =
+      BeginPackage(*record, context, kPrimaryFileKey, kMissingPackageInput);
+  if (primary_path == nullptr) return kStatusMissingInput;
+  if (record->temp_folder.empty()) {
+    KX_LOG_AT(kLogError, context.stem, "%s", kMissingPackageInput);
+    return kStatusMissingInput;
+  }
+  SQLite3Wrapper db(*primary_path);
+  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
+  if (opened != kStatusOk) return opened;
+  const ReadTransaction transaction(db);
+  MessageStore store(db, context.stem);
+  const int prepared = store.PrepareChats();
+  if (prepared != kStatusOk) return prepared;
+  const ContactIndex contacts = LoadAddressBookNames(*record);
+  const RecoverableMessages recoverable = store.ReadRecoverable();
+  SessionPlan plan;
+  if (!plan.AddChats(&store, contacts, context)) return PackageStopped(context);
+  plan.AddLooseMessages(&store, contacts);
+
+  const AttachmentLocator locator(record->additional_param, context.stem);
+  SessionWriter writer(&store, recoverable, locator, *record, context);
+  for (Session* session : SessionOrder(&plan.sessions())) {
+    if (context.StopRequested() || !writer.Write(session)) return PackageStopped(context);
+  }
+  writer.Flush();
+
+  Json::Value document(Json::objectValue);
+  document["sms_session_size"] = Json::UInt64(writer.count());
+  document["sms_file_path"] = std::move(writer.paths());
+  const int finished = FinishPackage(db, context, WriteJson(document));
+  if (finished != kStatusOk) return finished;
+  if (writer.failed()) return kStatusStepFailed;
+  return store.incomplete_status();
+}
+
+}  // namespace kx
