@@ -43,14 +43,6 @@ IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounte
   return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
 }
 
-// A data type whose files the host knows while the library does not
-// package it yet.
-IosType Pending(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
-  IosType type = Available(data_type, std::move(files), count_records);
-  type.available = false;
-  return type;
-}
-
 std::vector<IosType> MakeIosTypes() {
   // The calls carry the names and pictures of the address book when the
   // backup has one; its copies belong to the contacts' merge, not here.
@@ -66,7 +58,7 @@ std::vector<IosType> MakeIosTypes() {
                 CountContacts),
       // Attachments are found in the backup folder, which every iOS type
       // gets as its additional parameter.
-      Pending(12,
+      Available(12,
               {{"sms_file_path", "sms_files_path", kHomeDomain, kMessagesPath, true},
                {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
                {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
