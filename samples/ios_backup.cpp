@@ -122,6 +122,8 @@ std::vector<Entry> OtherEntries() {
       {kIosHomeDomain, "Library", kFlagFolder},
       {kIosHomeDomain, "Library/CallHistoryDB", kFlagFolder},
       {kIosHomeDomain, "Library/AddressBook", kFlagFolder},
+      {kIosHomeDomain, "Library/SMS", kFlagFolder},
+      {kIosMediaDomain, "Library/SMS/Attachments", kFlagFolder},
       {kIosHomeDomain, "Library/Preferences", kFlagFolder},
       {kIosHomeDomain, "Library/Preferences/com.apple.springboard.plist", kFlagFile},
       {"CameraRollDomain", "Media/DCIM/100APPLE", kFlagFolder},
@@ -167,7 +169,28 @@ bool MakeFolder(const fs::path& folder, std::string* error) {
   return true;
 }
 
-bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::string* error) {
+// sms.db, and its attachments in MediaDomain; `entries` receives the
+// attachment files.
+bool WriteMessageStore(const fs::path& root, const IosSampleOptions& store,
+                       std::vector<Entry>* entries, std::string* error) {
+  const fs::path messages = StoredPath(root, {kIosHomeDomain, kIosMessagesPath, kFlagFile});
+  if (!MakeFolder(messages.parent_path(), error)) return false;
+  std::vector<IosAttachmentFile> files;
+  if (!WriteIosMessages(messages.u8string(), store, {}, &files)) {
+    return Fail(error, messages.u8string() + ": cannot write the messages");
+  }
+  for (const IosAttachmentFile& file : files) {
+    const Entry entry{kIosMediaDomain, file.relative_path, kFlagFile};
+    const fs::path path = StoredPath(root, entry);
+    if (!MakeFolder(path.parent_path(), error)) return false;
+    if (!WriteBytes(path, file.bytes)) return Fail(error, path.u8string() + ": cannot write");
+    entries->push_back(entry);
+  }
+  return true;
+}
+
+bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::vector<Entry>* entries,
+                 std::string* error) {
   IosSampleOptions store;
   store.scale = options.scale;
   store.seed = options.seed;
@@ -186,7 +209,8 @@ bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::str
   if (!WriteIosAddressBook(book.u8string(), images.u8string(), store)) {
     return Fail(error, book.u8string() + ": cannot write the address book");
   }
-  return true;
+  store.schema_version = options.messages_schema;
+  return WriteMessageStore(root, store, entries, error);
 }
 
 }  // namespace
@@ -198,17 +222,18 @@ std::string IosBackupFileId(const std::string& domain, const std::string& relati
 bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
                     std::string* error) {
   const fs::path root = fs::u8path(folder);
-  if (!MakeFolder(root, error) || !WriteStores(root, options, error)) return false;
   std::vector<Entry> entries = OtherEntries();
+  if (!MakeFolder(root, error) || !WriteStores(root, options, &entries, error)) return false;
   for (const Entry& entry : entries) {
-    if (entry.flags != kFlagFile) continue;
+    if (entry.flags != kFlagFile || entry.domain == kIosMediaDomain) continue;
     const fs::path path = StoredPath(root, entry);
     if (!MakeFolder(path.parent_path(), error)) return false;
     if (!WriteBytes(path, OtherFileBytes(entry))) {
       return Fail(error, path.u8string() + ": cannot write");
     }
   }
-  for (const char* path : {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath}) {
+  for (const char* path :
+       {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath}) {
     entries.push_back({kIosHomeDomain, path, kFlagFile});
   }
   const bool older = options.older_copy;

@@ -8,6 +8,7 @@
 
 #include "samples/ios_address_book.h"
 #include "samples/ios_call_history.h"
+#include "samples/ios_messages.h"
 
 namespace kx::samples {
 
@@ -16,6 +17,7 @@ struct IosBackupOptions {
   uint32_t seed = 1;
   int call_history_schema = kIosCallHistoryNewestSchema;
   int address_book_schema = kIosAddressBookNewestSchema;
+  int messages_schema = kIosMessagesNewestSchema;
   // An earlier backup of the same phone: its stores hold records the phone
   // has deleted since, and it was taken on an earlier date.
   bool older_copy = false;

@@ -283,7 +283,8 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_EQ(0, summary["ios_call_history"]["status"].asInt());
   EXPECT_EQ(0, summary["ios_contacts"]["status"].asInt());
   EXPECT_EQ(22u, summary.size());
-  EXPECT_EQ("not available yet", summary["ios_messages"]["status_text"].asString());
+  EXPECT_EQ(0, summary["ios_messages"]["status"].asInt());
+  EXPECT_GT(summary["ios_messages"]["records"].asInt(), 0);
 
   // Flat, without the older backup: the same phone, fewer deleted records.
   const ToolRun flat_run =

@@ -1,5 +1,8 @@
 #include "tools/kxpackage/ios_types.h"
 
+#include <filesystem>
+#include <fstream>
+
 namespace kxpackage {
 
 namespace {
@@ -8,6 +11,7 @@ constexpr char kHomeDomain[] = "HomeDomain";
 constexpr char kCallHistoryPath[] = "Library/CallHistoryDB/CallHistory.storedata";
 constexpr char kAddressBookPath[] = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr char kAddressBookImagesPath[] = "Library/AddressBook/AddressBookImages.sqlitedb";
+constexpr char kMessagesPath[] = "Library/SMS/sms.db";
 
 long CountCalls(const Json::Value& document, const std::string&) {
   return document["size"].isIntegral() ? static_cast<long>(document["size"].asInt64()) : 0;
@@ -16,6 +20,23 @@ long CountCalls(const Json::Value& document, const std::string&) {
 long CountContacts(const Json::Value& document, const std::string&) {
   const Json::Value& count = document["contact_num"];
   return count.isIntegral() ? static_cast<long>(count.asInt64()) : 0;
+}
+
+// The messages of every session file the document lists; each file is
+// parsed on its own, so memory stays at ten sessions.
+long CountMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const Json::Value& path : document["sms_file_path"]) {
+    std::ifstream in(std::filesystem::u8path(path.asString()), std::ios::binary);
+    Json::Value file;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    if (!in || !Json::parseFromStream(builder, in, &file, &errors)) continue;
+    for (const Json::Value& session : file["chat_sessions"]) {
+      if (session["messages"].isArray()) count += static_cast<long>(session["messages"].size());
+    }
+  }
+  return count;
 }
 
 IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
@@ -35,9 +56,16 @@ std::vector<IosType> MakeIosTypes() {
                 {{"contact_file_path", "contact_files_path", kHomeDomain, kAddressBookPath, true},
                  {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
                 CountContacts),
+      // Attachments are found in the backup folder, which every iOS type
+      // gets as its additional parameter.
+      Available(12,
+              {{"sms_file_path", "sms_files_path", kHomeDomain, kMessagesPath, true},
+               {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
+               {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+              CountMessages),
   };
   for (const int data_type :
-       {5, 6, 7, 8, 9, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 27, 28}) {
+       {5, 6, 7, 8, 9, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;
