@@ -322,8 +322,9 @@ std::string AttachmentBytes(const AttachmentKind& kind) {
         28);
   if (&kind == &kVoice) {
     // The CAF header and an audio description chunk of AMR at 8 kHz.
-    return std::string("caff\0\x01\0\0desc\0\0\0\0\0\0\0\x20@\xbf\x40\0\0\0\0\0samr\0\0\0\0", 40) +
-           std::string(12, '\0');
+    static const char kHeader[] =
+        "caff\0\x01\0\0desc\0\0\0\0\0\0\0\x20@\xbf\x40\0\0\0\0\0samr\0\0\0\0";
+    return std::string(kHeader, sizeof(kHeader) - 1) + std::string(16, '\0');
   }
   if (&kind == &kVcard) {
     return "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Garc\xc3\xad"
