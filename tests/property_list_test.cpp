@@ -59,18 +59,11 @@ std::string LookUp(const CPListDictionary& info, char kind, const char* key) {
   std::string text = "stale";
   int32_t number = 0;
   uint32_t uid = 0;
-  switch (kind) {
-    case 's':
-      return info.GetString(key, &text) ? text : "-" + text;
-    case 'i':
-      return info.GetInteger(key, &number) ? std::to_string(number) : "-";
-    case 'u':
-      return info.GetUid(key, &uid) ? std::to_string(uid) : "-";
-    case 'a':
-      return info.GetArray(key) != nullptr ? "array" : "-";
-    default:
-      return info.GetDictionary(key) != nullptr ? "dictionary" : "-";
-  }
+  if (kind == 's') return info.GetString(key, &text) ? text : "-" + text;
+  if (kind == 'i') return info.GetInteger(key, &number) ? std::to_string(number) : "-";
+  if (kind == 'u') return info.GetUid(key, &uid) ? std::to_string(uid) : "-";
+  if (kind == 'a') return info.GetArray(key) != nullptr ? "array" : "-";
+  return info.GetDictionary(key) != nullptr ? "dictionary" : "-";
 }
 
 struct LookUpCase {
@@ -80,22 +73,17 @@ struct LookUpCase {
 };
 
 TEST(PropertyListTest, TypedLookUpsOnBinaryAndXml) {
-  const LookUpCase cases[] = {{'s', "Device Name", "Ana’s iPhone"},
-                              {'i', "Build", "21"},
-                              {'i', "Negative", "-5"},
-                              {'i', "Wide", "1"},  // read as a C int
-                              {'i', "Ratio", "2"},
-                              {'u', "Reference", "7"},
-                              {'a', "Installed Applications", "array"},
-                              {'d', "Lockdown", "dictionary"},
-                              // Another type than asked for is false, and the text is left empty.
-                              {'s', "Build", "-"},
-                              {'i', "Device Name", "-"},
-                              {'i', "Encrypted", "-"},
-                              {'u', "Build", "-"},
-                              {'a', "Lockdown", "-"},
-                              {'d', "Installed Applications", "-"},
-                              {'d', "absent", "-"}};
+  // clang-format off
+  const LookUpCase cases[] = {
+      {'s', "Device Name", "Ana’s iPhone"}, {'i', "Build", "21"}, {'i', "Negative", "-5"},
+      {'i', "Wide", "1"},  // read as a C int
+      {'i', "Ratio", "2"}, {'u', "Reference", "7"}, {'a', "Installed Applications", "array"},
+      {'d', "Lockdown", "dictionary"},
+      // Another type than asked for is false, and the text is left empty.
+      {'s', "Build", "-"}, {'i', "Device Name", "-"}, {'i', "Encrypted", "-"},
+      {'u', "Build", "-"}, {'a', "Lockdown", "-"}, {'d', "Installed Applications", "-"},
+      {'d', "absent", "-"}};
+  // clang-format on
   for (const std::string& form : {kInfo, ToBinary(kInfo)}) {
     const CPListDictionary info = CPListDictionary::FromBytes(form);
     for (const LookUpCase& c : cases) {
