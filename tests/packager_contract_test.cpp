@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "android_fixtures.h"
@@ -15,6 +16,7 @@
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
+#include "ios_fixtures.h"
 #include "package_capture.h"
 #include "samples/android_call_log.h"
 #include "samples/android_contacts.h"
@@ -33,19 +35,37 @@ using test::g_results;
 // own tables, the document of that store, a merge of older copies with its
 // document ("{T}" is the temp folder), and a store large enough to stop in.
 
-struct CallHistory {
+// Files a packager reads beside its store (key, path).
+using Companions = std::vector<std::pair<std::string, std::string>>;
+
+// What most packagers share; a packager's traits say where they differ.
+struct Defaults {
+  // The filter's status for a record without a queue of copies, and with
+  // an empty one.
+  static constexpr int kStatusWithoutQueue = kStatusMissingInput;
+  static constexpr int kStatusEmptyQueue = kStatusMissingInput;
+  static Companions Beside(const std::string&) { return {}; }
+  // The document as compared: side files read in place of their paths.
+  static std::string Observed(const std::string& text) { return text; }
+};
+
+// The shared builder: a database at `path` of `schema` holding `rows`.
+std::string Store(const std::string& path, const std::string& schema, const std::string& rows) {
+  test::RunSql(path, schema + rows);
+  return path;
+}
+
+struct CallHistory : Defaults {
   static constexpr int kType = 3;
   static constexpr char kPrimaryKey[] = "callhistory_file_path";
   static constexpr char kCopiesKey[] = "callhistory_files_path";
   static constexpr char kFile[] = "calllog.db";
   static constexpr char kLogPrefix[] = "[androidcallhistorydatapackage], at ";
-  static constexpr char kEmptyDocument[] = R"({"callhistory": []})";
+  static constexpr const char* kEmptyDocument = R"({"callhistory": []})";
   static constexpr char kRowsTable[] = "calls";
-  static constexpr int kStatusWithoutCopies = kStatusMissingInput;
 
   static std::string Calls(const std::string& path, int version, const std::string& rows) {
-    test::RunSql(path, std::string(samples::AndroidCallsTableSql(version)) + ";" + rows);
-    return path;
+    return Store(path, std::string(samples::AndroidCallsTableSql(version)) + ";", rows);
   }
   static void WriteStore(const std::string& path) {
     Calls(path, 2,
@@ -124,22 +144,19 @@ struct CallHistory {
     options.scale = 1000;
     return samples::WriteAndroidCallLog(path, options);
   }
-  static std::string Observed(const std::string& text) { return text; }
 };
 
-struct Sms {
+struct Sms : Defaults {
   static constexpr int kType = 4;
   static constexpr char kPrimaryKey[] = "sms_file_path";
   static constexpr char kCopiesKey[] = "sms_files_path";
   static constexpr char kFile[] = "mmssms.db";
   static constexpr char kLogPrefix[] = "[androidsmsdatapackage], at ";
-  static constexpr char kEmptyDocument[] = R"({"sessions": []})";
+  static constexpr const char* kEmptyDocument = R"({"sessions": []})";
   static constexpr char kRowsTable[] = "sms";
-  static constexpr int kStatusWithoutCopies = kStatusMissingInput;
 
   static std::string Telephony(const std::string& path, int version, const std::string& rows) {
-    test::RunSql(path, std::string(samples::AndroidTelephonySchemaSql(version)) + rows);
-    return path;
+    return Store(path, samples::AndroidTelephonySchemaSql(version), rows);
   }
   // Threads: 1 and 2 with one party each, 3 a group of three, 4 names an
   // address that does not exist, 6 has only an SMS without usable address.
@@ -250,18 +267,16 @@ struct Sms {
     options.scale = 1000;
     return samples::WriteAndroidTelephony(path, options);
   }
-  static std::string Observed(const std::string& text) { return text; }
 };
 
-struct Contacts {
+struct Contacts : Defaults {
   static constexpr int kType = 2;
   static constexpr char kPrimaryKey[] = "contact_file_path";
   static constexpr char kCopiesKey[] = "contact_files_path";
   static constexpr char kFile[] = "contacts2.db";
   static constexpr char kLogPrefix[] = "[androidcontactdatapackge], at ";
-  static constexpr char kEmptyDocument[] = R"({"raw_contacts": []})";
+  static constexpr const char* kEmptyDocument = R"({"raw_contacts": []})";
   static constexpr char kRowsTable[] = "data";
-  static constexpr int kStatusWithoutCopies = kStatusMissingInput;
 
   static std::string Picture() { return test::PictureBytes(300); }
   static void WriteStore(const std::string& path) {
@@ -332,13 +347,10 @@ struct Contacts {
     const std::string rows =
         "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2) VALUES"
         " (1,1,7,'Live person',NULL), (2,1,5,'111','2')";
-    const std::string primary = phone.File(kFile);
-    const std::string older = phone.File("old/contacts2.db");
-    test::RunSql(primary, std::string(test::kContactTables) + rows + ";");
-    test::RunSql(older, std::string(test::kContactTables) + rows +
-                            ", (3,1,1,'old@example.com','1'), (4,2,7,'Gone person',NULL),"
-                            " (5,2,5,'555','2');");
-    return {primary, older};
+    return {Store(phone.File(kFile), test::kContactTables, rows + ";"),
+            Store(phone.File("old/contacts2.db"), test::kContactTables,
+                  rows + ", (3,1,1,'old@example.com','1'), (4,2,7,'Gone person',NULL),"
+                         " (5,2,5,'555','2');")};
   }
   static std::string MergedDocument(const std::string&) {
     return R"({"raw_contacts": [
@@ -352,25 +364,24 @@ struct Contacts {
     options.scale = 300;
     return samples::WriteAndroidContacts(path, options);
   }
-  static std::string Observed(const std::string& text) { return text; }
 };
 
-struct WhatsApp {
+struct WhatsApp : Defaults {
   static constexpr int kType = 0;
   static constexpr char kPrimaryKey[] = "msg_file_path";
   static constexpr char kCopiesKey[] = "msg_files_path";
   static constexpr char kFile[] = "msgstore.db";
   static constexpr char kLogPrefix[] = "[whatsappdatapackage], at ";
-  static constexpr char kEmptyDocument[] = R"({"chat_sessions": [], "size": 0})";
+  static constexpr const char* kEmptyDocument = R"({"chat_sessions": [], "size": 0})";
   static constexpr char kRowsTable[] = "message";
   // A store without copies has nothing to merge.
-  static constexpr int kStatusWithoutCopies = kStatusOk;
+  static constexpr int kStatusWithoutQueue = kStatusOk;
+  static constexpr int kStatusEmptyQueue = kStatusOk;
 
-  static std::string Store(const std::string& path, const char* rows) {
-    test::RunSql(path, test::NewerLayoutSchema() + rows);
-    return path;
+  static std::string Messages(const std::string& path, const char* rows) {
+    return Store(path, test::NewerLayoutSchema(), rows);
   }
-  static void WriteStore(const std::string& path) { Store(path, test::kMergePhoneRows); }
+  static void WriteStore(const std::string& path) { Messages(path, test::kMergePhoneRows); }
   static std::string Document(const std::string&) {
     return R"({"chat_sessions": [
       {"chat_row_id": 2, "jid": "34612345678@s.whatsapp.net", "session_type": 0, "messages": [
@@ -391,9 +402,9 @@ struct WhatsApp {
   }
   // The same older copy twice: its rows still arrive once.
   static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
-    return {Store(phone.File(kFile), test::kMergePhoneRows),
-            Store(phone.File("old/msgstore.db"), test::kMergeOlderRows),
-            Store(phone.File("msgstore-older.db"), test::kMergeOlderRows)};
+    return {Messages(phone.File(kFile), test::kMergePhoneRows),
+            Messages(phone.File("old/msgstore.db"), test::kMergeOlderRows),
+            Messages(phone.File("msgstore-older.db"), test::kMergeOlderRows)};
   }
   static std::string MergedDocument(const std::string& temp) {
     return test::Expand(R"({"chat_sessions": [
@@ -453,6 +464,184 @@ struct WhatsApp {
   }
 };
 
+// `name` in the folder of `path`.
+std::string Sibling(const std::string& path, const char* name) {
+  return JoinPath(std::filesystem::u8path(path).parent_path().u8string(), name);
+}
+
+// The address book beside an iOS store: Ana, her number and her picture.
+void WriteAddressBook(const std::string& store) {
+  Store(Sibling(store, "AddressBook.sqlitedb"), test::BookSql(),
+        test::Person(7, "Ana", ", Last", ", 'Silva'") + test::Value(1, 7, 3, 1, "+351912345678"));
+  Store(Sibling(store, "AddressBookImages.sqlitedb"), samples::IosAddressBookImagesSql(),
+        ";INSERT INTO ABFullSizeImage (record_id, data) VALUES (7, x'FFD8FFE0');");
+}
+
+struct IosCallHistory : Defaults {
+  static constexpr int kType = 13;
+  static constexpr char kPrimaryKey[] = "call_file_path";
+  static constexpr char kCopiesKey[] = "call_files_path";
+  static constexpr char kFile[] = "CallHistory.storedata";
+  static constexpr char kLogPrefix[] = "[ioscallhistorydatapackage], at ";
+  static constexpr const char* kEmptyDocument = nullptr;  // another database is refused
+  static constexpr char kRowsTable[] = "ZCALLRECORD";
+  static constexpr int kStatusEmptyQueue = kStatusOk;
+
+  static Companions Beside(const std::string& folder) {
+    return {{"contact_file_path", JoinPath(folder, "AddressBook.sqlitedb")},
+            {"contact_image_file_path", JoinPath(folder, "AddressBookImages.sqlitedb")}};
+  }
+  // The phone today: one call, a line of its own, and a handle whose calls
+  // are gone.
+  static void WriteStore(const std::string& path) {
+    WriteAddressBook(path);
+    Store(path, samples::IosCallHistorySql(samples::kIosCallHistoryNewestSchema) + ";",
+          test::Call(1, 1, 1, 62.5, "+351 91 234 5678", "A-1") +
+              "UPDATE ZCALLRECORD SET ZLOCATION = 'Portugal', ZSERVICE_PROVIDER = "
+              "'com.apple.Telephony', ZLOCALPARTICIPANTUUID = x'0102' WHERE Z_PK = 1;"
+              "INSERT INTO ZHANDLE VALUES (1, 3, 1, 2, '+351912345678', '+351912345678');"
+              "INSERT INTO ZHANDLE VALUES (2, 3, 1, 2, '+15550199', '+15550199');"
+              "INSERT INTO Z_2REMOTEPARTICIPANTHANDLES VALUES (1, 1);");
+  }
+  static constexpr char kAna[] = R"({"answered": 1, "call_type": 1,
+       "datetime": "01-06-2020 11:40:00", "address": "+351912345678", "flags": 1,
+       "duration": 62.5, "uuid": "A-1", "location": "Portugal",
+       "service_provider": "com.apple.Telephony", "belong": "AQI=", {DELETED}"first": "Ana",
+       "last": "Silva", "image_path": "{T}/7.jpg", "connect_type": 0})";
+  static std::string Document(const std::string& temp) {
+    return test::Expand(ReplaceAll(R"({"size": 2, "call_records": [)" + std::string(kAna) +
+                                       R"(, {"address": "+15550199", "tag": "deleted",
+                                       "connect_type": 2}]})",
+                                   "{DELETED}", ""),
+                        temp);
+  }
+  // The older backup (the oldest store version) still holds a call since
+  // deleted.
+  static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
+    WriteStore(phone.File(kFile));
+    return {phone.File(kFile),
+            Store(phone.File("old/CallHistory.storedata"),
+                  samples::IosCallHistorySql(samples::kIosCallHistoryOldestSchema) + ";",
+                  test::Call(1, 1, 1, 62.5, "+351 91 234 5678", "A-1") +
+                      test::Call(2, 1, 0, 0, "+351-912345678", "B-9"))};
+  }
+  static std::string MergedDocument(const std::string& temp) {
+    return test::Expand(ReplaceAll(R"({"size": 3, "call_records": [)" + std::string(kAna) + R"(,
+      {"answered": 0, "call_type": 1, "datetime": "01-06-2020 12:40:00",
+       "address": "+351912345678", "flags": 0, "duration": 0.0, "uuid": "B-9",
+       "is_deleted": 1, "tag": "deleted", "first": "Ana", "last": "Silva",
+       "image_path": "{T}/7.jpg", "connect_type": 2},
+      {"address": "+15550199", "tag": "deleted", "connect_type": 2}]})",
+                                   "{DELETED}", R"("is_deleted": 0, )"),
+                        temp);
+  }
+  static bool WriteLarge(const std::string& path) {
+    samples::IosSampleOptions options;
+    options.scale = 200;
+    return samples::WriteIosCallHistory(path, options);
+  }
+};
+
+struct IosContacts : Defaults {
+  static constexpr int kType = 11;
+  static constexpr char kPrimaryKey[] = "contact_file_path";
+  static constexpr char kCopiesKey[] = "contact_files_path";
+  static constexpr char kFile[] = "AddressBook.sqlitedb";
+  static constexpr char kLogPrefix[] = "[ioscontactdatapackage], at ";
+  static constexpr const char* kEmptyDocument = nullptr;  // another database is refused
+  static constexpr char kRowsTable[] = "ABPerson";
+  static constexpr int kStatusEmptyQueue = kStatusOk;
+
+  static Companions Beside(const std::string& folder) {
+    return {{"contact_image_file_path", JoinPath(folder, "AddressBookImages.sqlitedb")}};
+  }
+  static void Images(const std::string& path, const std::string& rows) {
+    Store(Sibling(path, "AddressBookImages.sqlitedb"), samples::IosAddressBookImagesSql(), rows);
+  }
+  // A person with every kind of value, a value whose person is gone, and
+  // the search index's memory of two people: one deleted, and Ana again
+  // (contacts are compared only with those already written to a file).
+  static void WriteStore(const std::string& path) {
+    using test::Value;
+    Images(path, ";INSERT INTO ABFullSizeImage (record_id, data) VALUES (1, x'FFD8FF');");
+    Store(path, test::BookSql(),
+          test::Person(1, "Ana", ", Last, Birthday, AlternateBirthday",
+                       ", 'Silva', 600000000, 'chinese:2020-01-06'") +
+              Value(10, 1, 3, 1, "+351 912 345 678") + Value(11, 1, 4, 2, "ana@example.com") +
+              Value(12, 1, 22, 9, "https://ana.example") + Value(13, 1, 23, 0, "Rui") +
+              Value(14, 1, 12, 2, "") +
+              "UPDATE ABMultiValue SET value = 600000000 WHERE UID = 14;" + Value(15, 1, 5, 2, "") +
+              "INSERT INTO ABMultiValueEntry VALUES (15, 1, 'Rua A 1'), (15, 2, 'Lisboa');" +
+              Value(16, 1, 13, 0, "") + "INSERT INTO ABMultiValueEntry VALUES (16, 4, 'ana.s');" +
+              Value(20, 9, 3, 1, "+15550100") +
+              "INSERT INTO ABPersonFullTextSearch (First, Last, Phone) VALUES "
+              "('Old', 'Friend', '12 5550123 5550123'), ('Ana', 'Silva', '+351 912 345 678');");
+  }
+  static std::string Document(const std::string& temp) {
+    return test::Expand(R"({"contact_num": 4, "contact_file_path": [{"size": 4, "contacts_info": [
+    {"ROWID": 1, "First": "Ana", "Last": "Silva", "Birthday": "01-06-2020 10:40:00",
+     "guid": "p1", "AlternateBirthday": "chinese:2020-01-06", "alt_birthday_type": 2,
+     "image_path": "{T}/1.jpg",
+     "phone_info": [{"property": 3, "label": 1, "value": "+351 912 345 678",
+                     "label_name": "_$!<Mobile>!$_"}],
+     "email_info": [{"property": 4, "label": 2, "value": "ana@example.com",
+                     "label_name": "_$!<Home>!$_"}],
+     "url_info": [{"property": 22, "label": 9, "value": "https://ana.example",
+                   "label_name": "default"}],
+     "relate_name_info": [{"property": 23, "label": 0, "value": "Rui", "label_name": "default"}],
+     "date_info": [{"property": 12, "label": 2, "date": "01-06-2020 10:40:00",
+                    "label_name": "_$!<Home>!$_"}],
+     "address_info": [{"property": 5, "label": 2, "UID": 15, "label_name": "_$!<Home>!$_",
+                       "entry_n_key": [{"entry": "Rua A 1", "entry_key": "Street"},
+                                       {"entry": "Lisboa", "entry_key": "City"}]}],
+     "im_info": [{"property": 13, "label": 0, "UID": 16, "label_name": "default",
+                  "entry_n_key": [{"entry": "ana.s", "entry_key": "username"}]}]},
+    {"tag": "deleted", "phone_info": [{"record_id": 9, "property": 3, "identifier": 0,
+       "label": 1, "value": "+15550100", "tag": "deleted", "label_name": "_$!<Mobile>!$_"}],
+     "email_info": null, "url_info": null},
+    {"First": "Old", "Last": "Friend", "tag": "deleted",
+     "phone_info": [{"label_name": "default", "value": "5550123", "property": 3,
+                     "tag": "deleted"}],
+     "email_info": null, "url_info": null},
+    {"First": "Ana", "Last": "Silva", "tag": "deleted",
+     "phone_info": [{"label_name": "default", "value": "+351", "property": 3,
+                     "tag": "deleted"}],
+     "email_info": null, "url_info": null}]}]})",
+                        temp);
+  }
+  // The older backup still holds a person deleted since, with a number.
+  static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
+    Images(phone.File(kFile), "");
+    return {Store(phone.File(kFile), test::BookSql(), test::Person(1, "P1")),
+            Store(phone.File("old/AddressBook.sqlitedb"), test::BookSql(),
+                  test::Person(1, "P1") + test::Person(1001, "Gone") +
+                      test::Value(30, 1001, 3, 1, "+15550111"))};
+  }
+  static std::string MergedDocument(const std::string&) {
+    return R"({"contact_num": 2, "contact_file_path": [{"size": 2, "contacts_info": [
+    {"ROWID": 1, "First": "P1", "guid": "p1", "is_deleted": 0, "alt_birthday_type": 3,
+     "phone_info": null, "email_info": null, "url_info": null},
+    {"ROWID": 1001, "First": "Gone", "guid": "p1001", "is_deleted": 1, "tag": "deleted",
+     "alt_birthday_type": 3,
+     "phone_info": [{"property": 3, "label": 1, "value": "+15550111", "is_deleted": 1,
+                     "tag": "deleted", "label_name": "_$!<Mobile>!$_"}],
+     "email_info": null, "url_info": null}]}]})";
+  }
+  static bool WriteLarge(const std::string& path) {
+    samples::IosSampleOptions options;
+    options.scale = 300;
+    return samples::WriteIosAddressBook(path, Sibling(path, "AddressBookImages.sqlitedb"), options);
+  }
+  // The contact files read in place of their paths.
+  static std::string Observed(const std::string& text) {
+    Json::Value document = test::ParseJsonText(text);
+    for (Json::Value& file : document["contact_file_path"]) {
+      file = test::ParseJsonText(test::ReadFileBytes(file.asString()));
+    }
+    return WriteJson(document);
+  }
+};
+
 template <typename P>
 class PackagerContractTest : public ::testing::Test {
  protected:
@@ -470,6 +659,9 @@ class PackagerContractTest : public ::testing::Test {
     request["package_type"] = P::kType;
     request["temp_folder"] = temp_.path();
     request["primary_file_object"][P::kPrimaryKey] = primary;
+    for (const auto& [key, path] : P::Beside(phone_.path())) {
+      request["primary_file_object"][key] = path;
+    }
     Json::Value& list = request["second_file_objects"][P::kCopiesKey];
     list = EmptyJsonArray();
     for (const std::string& copy : copies) list.append(copy);
@@ -491,6 +683,7 @@ class PackagerContractTest : public ::testing::Test {
     record->data_type = P::kType;
     record->temp_folder = temp_.path();
     if (!primary.empty()) record->primary_files[P::kPrimaryKey] = primary;
+    for (const auto& [key, path] : P::Beside(phone_.path())) record->primary_files[key] = path;
     return record;
   }
 
@@ -499,7 +692,8 @@ class PackagerContractTest : public ::testing::Test {
   test::TempDir temp_;   // the request's temp folder
 };
 
-using Packagers = ::testing::Types<CallHistory, Sms, Contacts, WhatsApp>;
+using Packagers =
+    ::testing::Types<CallHistory, Sms, Contacts, WhatsApp, IosCallHistory, IosContacts>;
 TYPED_TEST_SUITE(PackagerContractTest, Packagers);
 
 TYPED_TEST(PackagerContractTest, PackagesTheDocumentOfItsStore) {
@@ -509,12 +703,16 @@ TYPED_TEST(PackagerContractTest, PackagesTheDocumentOfItsStore) {
   this->ExpectPackaged(TypeParam::Document(this->temp_.path()));
 }
 
-// A sound database of another application gives a document without rows.
+// A sound database of another application gives a document without rows,
+// or is refused without one.
 TYPED_TEST(PackagerContractTest, DatabaseWithoutItsTablesGivesAnEmptyDocument) {
+  TypeParam::WriteStore(this->phone_.File(TypeParam::kFile));  // the files beside it
   const std::string other = this->phone_.File("other.db");
   test::RunSql(other, "CREATE TABLE unrelated (x INTEGER);");
   ASSERT_EQ(kStatusOk, this->Filter(other, {}));
-  this->ExpectPackaged(TypeParam::kEmptyDocument);
+  if (TypeParam::kEmptyDocument != nullptr) return this->ExpectPackaged(TypeParam::kEmptyDocument);
+  EXPECT_EQ(kStatusNotPackaged, PackageDataType(CaptureResult, TypeParam::kType));
+  EXPECT_EQ(0, g_results.count);
 }
 
 TYPED_TEST(PackagerContractTest, MergedCopiesGiveTheirLostRowsOnceTaggedDeleted) {
@@ -552,10 +750,10 @@ TYPED_TEST(PackagerContractTest, MissingInputsAndConfiguration) {
   record->primary_files[TypeParam::kPrimaryKey] = store;
   EXPECT_EQ(kStatusConfigLoadFailed, test::CallFilterFunction(record.get(), nullptr));
   const std::unique_ptr<DataTypeRecord> without_copies = this->Record(store);
-  EXPECT_EQ(TypeParam::kStatusWithoutCopies,
+  EXPECT_EQ(TypeParam::kStatusWithoutQueue,
             test::CallFilterFunction(without_copies.get(), config.get()));
   without_copies->second_files[TypeParam::kCopiesKey];
-  EXPECT_EQ(TypeParam::kStatusWithoutCopies,
+  EXPECT_EQ(TypeParam::kStatusEmptyQueue,
             test::CallFilterFunction(without_copies.get(), config.get()));
 }
 

@@ -53,40 +53,44 @@ const std::string kInfo = XmlList(R"(<dict>
   <key>Data</key><data>AAEC</data>
 </dict>)");
 
-struct ReadCase {
-  const char* form;
-  std::string bytes;
+// What a look-up of `key` gives: the value as text, or "-" when it answers
+// false (followed, for a text, by what it left in the text).
+std::string LookUp(const CPListDictionary& info, char kind, const char* key) {
+  std::string text = "stale";
+  int32_t number = 0;
+  uint32_t uid = 0;
+  if (kind == 's') return info.GetString(key, &text) ? text : "-" + text;
+  if (kind == 'i') return info.GetInteger(key, &number) ? std::to_string(number) : "-";
+  if (kind == 'u') return info.GetUid(key, &uid) ? std::to_string(uid) : "-";
+  if (kind == 'a') return info.GetArray(key) != nullptr ? "array" : "-";
+  return info.GetDictionary(key) != nullptr ? "dictionary" : "-";
+}
+
+struct LookUpCase {
+  char kind;  // s string, i integer, u UID, a array, d dictionary
+  const char* key;
+  const char* gives;
 };
 
 TEST(PropertyListTest, TypedLookUpsOnBinaryAndXml) {
-  for (const ReadCase& c : {ReadCase{"xml", kInfo}, ReadCase{"binary", ToBinary(kInfo)}}) {
-    SCOPED_TRACE(c.form);
-    const CPListDictionary info = CPListDictionary::FromBytes(c.bytes);
-    std::string text = "stale";
-    int32_t number = 0;
+  // clang-format off
+  const LookUpCase cases[] = {
+      {'s', "Device Name", "Ana’s iPhone"}, {'i', "Build", "21"}, {'i', "Negative", "-5"},
+      {'i', "Wide", "1"},  // read as a C int
+      {'i', "Ratio", "2"}, {'u', "Reference", "7"}, {'a', "Installed Applications", "array"},
+      {'d', "Lockdown", "dictionary"},
+      // Another type than asked for is false, and the text is left empty.
+      {'s', "Build", "-"}, {'i', "Device Name", "-"}, {'i', "Encrypted", "-"},
+      {'u', "Build", "-"}, {'a', "Lockdown", "-"}, {'d', "Installed Applications", "-"},
+      {'d', "absent", "-"}};
+  // clang-format on
+  for (const std::string& form : {kInfo, ToBinary(kInfo)}) {
+    const CPListDictionary info = CPListDictionary::FromBytes(form);
+    for (const LookUpCase& c : cases) {
+      EXPECT_EQ(c.gives, LookUp(info, c.kind, c.key)) << c.kind << " " << c.key;
+    }
+    std::string text;
     uint32_t uid = 0;
-    EXPECT_TRUE(info.GetString("Device Name", &text));
-    EXPECT_EQ("Ana’s iPhone", text);
-    EXPECT_TRUE(info.GetInteger("Build", &number));
-    EXPECT_EQ(21, number);
-    EXPECT_TRUE(info.GetInteger("Negative", &number));
-    EXPECT_EQ(-5, number);
-    EXPECT_TRUE(info.GetInteger("Wide", &number));  // read as a C int
-    EXPECT_EQ(1, number);
-    EXPECT_TRUE(info.GetInteger("Ratio", &number));
-    EXPECT_EQ(2, number);
-    EXPECT_TRUE(info.GetUid("Reference", &uid));
-    EXPECT_EQ(7u, uid);
-    // Another type than asked for is false, and the text is left empty.
-    EXPECT_FALSE(info.GetString("Build", &text));
-    EXPECT_EQ("", text);
-    EXPECT_FALSE(info.GetInteger("Device Name", &number));
-    EXPECT_FALSE(info.GetInteger("Encrypted", &number));
-    EXPECT_FALSE(info.GetUid("Build", &uid));
-    EXPECT_EQ(nullptr, info.GetArray("Lockdown"));
-    EXPECT_EQ(nullptr, info.GetDictionary("Installed Applications"));
-    EXPECT_EQ(nullptr, info.GetDictionary("absent"));
-
     const auto apps = info.GetArray("Installed Applications");
     ASSERT_NE(nullptr, apps);
     EXPECT_EQ(3, apps->Count());
@@ -290,9 +294,8 @@ TEST(KeyedArchiveTest, ObjectGraphAsJsonWithLoopsAndBadUidsAsNull) {
       "<string>bad</string>"
       "<dict><key>$classname</key><string>NSArray</string></dict>"
       "</array></dict>");
-  for (const ReadCase& c : {ReadCase{"xml", archive}, ReadCase{"binary", ToBinary(archive)}}) {
-    SCOPED_TRACE(c.form);
-    const CPListDictionary root = CPListDictionary::FromBytes(c.bytes);
+  for (const std::string& form : {archive, ToBinary(archive)}) {
+    const CPListDictionary root = CPListDictionary::FromBytes(form);
     const KeyedArchive keyed(root);
     ASSERT_TRUE(keyed.valid());
     EXPECT_EQ("NSDictionary", keyed.ClassName(keyed.Top("root")));

@@ -281,15 +281,6 @@ const RealTableCase kRealTables[] = {
       {5, {"date", 0, 0}},
       {8, {"type", 0, 0}},
       {47, {"is_sdn_contact", 0, 0}}}},
-    // Android mmssms.db: the provider's full-text index of message words.
-    {"AndroidMmsSmsWordsFts3",
-     "CREATE VIRTUAL TABLE words USING FTS3 (_id INTEGER PRIMARY KEY, index_text TEXT, source_id "
-     "INTEGER, table_to_use INTEGER)",
-     4,
-     {{0, {"_id", 0, 1}},
-      {1, {"index_text", 3, 0}},
-      {2, {"source_id", 0, 0}},
-      {3, {"table_to_use", 0, 0}}}},
     // Android 4.0 contacts2.db.
     {"AndroidContacts2RawContacts",
      "CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY AUTOINCREMENT,account_name STRING "
@@ -310,17 +301,6 @@ const RealTableCase kRealTables[] = {
       {17, {"display_name", 3, 0}},
       {22, {"sort_key", 3, 0}},
       {28, {"sync4", 3, 0}}}},
-    {"AndroidContacts2SyncStateStopsAtUnique",
-     "CREATE TABLE _sync_state (_id INTEGER PRIMARY KEY,account_name TEXT NOT NULL,account_type "
-     "TEXT NOT NULL,data TEXT,UNIQUE(account_name, account_type))",
-     4,
-     {{0, {"_id", 0, 1}}, {3, {"data", 3, 0}}}},
-    {"AndroidContacts2NameLookupStopsAtTheKeyList",
-     "CREATE TABLE name_lookup (data_id INTEGER REFERENCES data(_id) NOT NULL,raw_contact_id "
-     "INTEGER REFERENCES raw_contacts(_id) NOT NULL,normalized_name TEXT NOT NULL,name_type "
-     "INTEGER NOT NULL,PRIMARY KEY (data_id, normalized_name, name_type))",
-     4,
-     {{0, {"data_id", 0, 0}}, {3, {"name_type", 0, 0}}}},
     // WhatsApp msgstore.db before the 2021 schema.
     {"WhatsAppMessages",
      "CREATE TABLE messages (_id INTEGER PRIMARY KEY AUTOINCREMENT, key_remote_jid TEXT NOT NULL, "
@@ -341,15 +321,7 @@ const RealTableCase kRealTables[] = {
       {17, {"latitude", 8, 0}},
       {27, {"raw_data", 4, 0}},
       {39, {"send_count", 0, 0}}}},
-    {"WhatsAppFtsWithoutColumns", "CREATE VIRTUAL TABLE messages_fts USING FTS3()", 0, {}},
-    // msgstore.db 2023: a table-level key list with a blank before "(".
-    {"WhatsAppSiblingGroupLinkChange",
-     "CREATE TABLE message_system_sibling_group_link_change(message_row_id INTEGER NOT "
-     "NULL,subgroup_raw_jid TEXT NOT NULL,subgroup_subject TEXT NOT NULL,parent_group_jid_row_id "
-     "INTEGER,PRIMARY KEY (message_row_id, subgroup_raw_jid))",
-     4,
-     {{0, {"message_row_id", 0, 0}}, {3, {"parent_group_jid_row_id", 0, 0}}}},
-    // wa.db of three versions: LONG reads as an integer column.
+    // wa.db of two versions: LONG reads as an integer column.
     {"WhatsAppContactsV74",
      samples::kWhatsAppContactsTableV74,
      29,
@@ -357,34 +329,12 @@ const RealTableCase kRealTables[] = {
       {2, {"is_whatsapp_user", 12, 0}},
       {27, {"disappearing_mode_timestamp", 0, 0}},
       {28, {"history_sync_initial_phash", 3, 0}}}},
-    {"WhatsAppContacts2023",
-     samples::kWhatsAppContactsTable2023,
-     30,
-     {{1, {"jid", 3, 0}},
-      {27, {"disappearing_mode_timestamp", 0, 0}},
-      {29, {"is_starred", 12, 0}}}},
     {"WhatsAppContacts2025",
      samples::kWhatsAppContactsTable2025,
      36,
      {{7, {"display_name", 3, 0}},
       {26, {"disappearing_mode_timestamp", 0, 0}},
       {35, {"disappearing_mode_support_disabled", 0, 0}}}},
-    // WeChat EnMicroMsg.db: INT beside INTEGER.
-    {"WeChatMessage",
-     "CREATE TABLE message ( msgId INTEGER PRIMARY KEY, msgSvrId INTEGER , type INT, status INT, "
-     "isSend INT, isShowTimer INTEGER, createTime INTEGER, talker TEXT, content TEXT, imgPath "
-     "TEXT, reserved TEXT, lvbuffer BLOB, transContent TEXT,transBrandWording TEXT ,talkerId "
-     "INTEGER, bizClientMsgId TEXT, bizChatId INTEGER DEFAULT -1, bizChatUserId TEXT, msgSeq "
-     "INTEGER, flag INT)",
-     20,
-     {{0, {"msgId", 0, 1}}, {2, {"type", 0, 0}}, {19, {"flag", 0, 0}}}},
-    // Chrome's History on Android: LONGVARCHAR.
-    {"ChromeUrls",
-     "CREATE TABLE urls(id INTEGER PRIMARY KEY AUTOINCREMENT,url LONGVARCHAR,title LONGVARCHAR,"
-     "visit_count INTEGER DEFAULT 0 NOT NULL,typed_count INTEGER DEFAULT 0 NOT NULL,"
-     "last_visit_time INTEGER NOT NULL,hidden INTEGER DEFAULT 0 NOT NULL)",
-     7,
-     {{1, {"url", 3, 0}}, {2, {"title", 3, 0}}}},
     // iOS AddressBook.sqlitedb, the current ABPerson: everything before the
     // closing UNIQUE(guid), a DEFAULT with parentheses included.
     {"IosAddressBookPersonCurrent",
@@ -410,18 +360,6 @@ const RealTableCase kRealTables[] = {
       {26, {"ExternalRepresentation", 4, 0}},
       {34, {"guid", 3, 0}},
       {57, {"WallpaperURI", 3, 0}}}},
-    // Untyped columns, as SQLite reads them: no affinity.
-    {"IosAddressBookRecent",
-     "CREATE TABLE ABRecent(date INTEGER, name, property INTEGER, value)",
-     4,
-     {{0, {"date", 0, 0}}, {1, {"name", 4, 0}}, {3, {"value", 4, 0}}}},
-    // iOS voicemail.db.
-    {"IosVoicemail",
-     "CREATE TABLE voicemail (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, remote_uid INTEGER, date "
-     "INTEGER, token TEXT, sender TEXT, callback_num TEXT, duration INTEGER, expiration INTEGER, "
-     "trashed_date INTEGER, flags INTEGER)",
-     10,
-     {{0, {"ROWID", 0, 1}}, {4, {"sender", 3, 0}}, {9, {"flags", 0, 0}}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Applications, RealTableTest, ::testing::ValuesIn(kRealTables),

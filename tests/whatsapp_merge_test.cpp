@@ -8,7 +8,6 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -198,64 +197,6 @@ INSTANTIATE_TEST_SUITE_P(Versions, WhatsAppContactsMergeTest,
                                            samples::kWhatsAppContactsTable2023,
                                            samples::kWhatsAppContactsTable2025),
                          ContactsVersionName);
-
-TEST_F(WhatsAppMergeTest, SampleCopiesThroughTheLibrary) {
-  samples::AndroidSampleOptions options;
-  const std::string source = dir_.File("phone");
-  std::filesystem::create_directories(source);
-  const std::string newer = JoinPath(source, "msgstore.db");
-  const std::string older = dir_.File("msgstore.db.crypt-older");
-  ASSERT_TRUE(samples::WriteWhatsAppMessageStore(newer, options));
-  ASSERT_TRUE(samples::WriteWhatsAppContacts(JoinPath(source, "wa.db"), options));
-  options.older_copy = true;
-  ASSERT_TRUE(samples::WriteWhatsAppMessageStore(older, options));
-  ASSERT_TRUE(samples::WriteWhatsAppContacts(dir_.File("wa-older.db"), options));
-
-  const std::string temp = dir_.File("temp");
-  std::filesystem::create_directories(temp);
-  InitializeLibrary(dir_.path().c_str(), test::ConfigFolder().c_str());
-  Json::Value request;
-  request["package_type"] = 0;
-  request["temp_folder"] = temp;
-  request["primary_file_object"]["msg_file_path"] = newer;
-  request["primary_file_object"]["wa_file_path"] = JoinPath(source, "wa.db");
-  request["second_file_objects"]["msg_files_path"].append(older);
-  request["second_file_objects"]["wa_files_path"].append(dir_.File("wa-older.db"));
-  const std::string text = WriteJson(request);
-  ASSERT_EQ(0, FilterDataType(text.c_str(), static_cast<int>(text.size())));
-  test::whatsapp_capture::g_calls = 0;
-  ASSERT_EQ(0, PackageDataType(test::whatsapp_capture::Capture, 0));
-  ASSERT_EQ(1, test::whatsapp_capture::g_calls);
-  EXPECT_EQ(20, test::whatsapp_capture::g_kind);
-  const Json::Value document = test::ParseJsonText(test::whatsapp_capture::g_text);
-
-  // Lost on the phone: one in eleven of the messages the older copy holds
-  // (all but the newest fifth), and the whole chat only it has.
-  const int per_chat = 43;
-  int lost_per_chat = 0;
-  for (int index = 0; index < per_chat * 4 / 5; ++index) lost_per_chat += index % 11 == 4;
-  int deleted = 0;
-  int deleted_with_media = 0;
-  for (const Json::Value& chat : document["chat_sessions"]) {
-    std::set<std::string> keys;
-    for (const Json::Value& message : ChatMessages(chat)) {
-      EXPECT_TRUE(keys.insert(message["key_id"].asString()).second) << chat["jid"];
-      if (message["tag"].asString() != "deleted") continue;
-      ++deleted;
-      if (message["type"].asInt() == 1 && message.isMember("media_path")) {
-        ++deleted_with_media;
-        EXPECT_TRUE(message.isMember("thumbnail_file"));
-      }
-    }
-  }
-  EXPECT_EQ(11 * lost_per_chat + per_chat, deleted);
-  // Message 4 of each chat is a picture: 11 chats and the lost one.
-  EXPECT_EQ(11 + 1, deleted_with_media);
-  EXPECT_EQ("deleted", FindChat(document, "254712345678@s.whatsapp.net")["tag"].asString());
-  // The contact the newer wa.db lost names its chat again.
-  EXPECT_EQ("Ngũgĩ wa Thiong'o",
-            FindChat(document, "254712345678@s.whatsapp.net")["subject"].asString());
-}
 
 // Tests of the error paths follow.
 

@@ -1,0 +1,52 @@
+// What the tests of the iOS packagers build by hand: calls of the call
+// history and people of the address book, in the phones' own tables.
+#ifndef KX_TESTS_IOS_FIXTURES_H_
+#define KX_TESTS_IOS_FIXTURES_H_
+
+#include <string>
+
+#include "samples/ios_address_book.h"
+#include "samples/ios_call_history.h"
+#include "test_support.h"
+
+namespace kx::test {
+
+// A call: ZDATE counts seconds from 2001-01-01 UTC.
+inline std::string Call(int pk, int type, int originated, double duration, const char* address,
+                        const char* uuid) {
+  return "INSERT INTO ZCALLRECORD (Z_PK, Z_ENT, ZANSWERED, ZCALLTYPE, ZORIGINATED, ZDATE, "
+         "ZDURATION, ZADDRESS, ZUNIQUE_ID) VALUES (" +
+         std::to_string(pk) + ", 2, " + std::to_string(duration > 0 ? 1 : 0) + ", " +
+         std::to_string(type) + ", " + std::to_string(originated) + ", " +
+         std::to_string(600000000 + pk * 3600) + ", " + std::to_string(duration) + ", '" + address +
+         "', '" + uuid + "');";
+}
+
+// The newest address book (its guid default calls a function of the
+// phone's own, so every insert names its guid), with labels and entry keys.
+inline std::string BookSql() {
+  return samples::IosAddressBookSql(samples::kIosAddressBookNewestSchema) +
+         ";INSERT INTO ABMultiValueLabel (rowid, value) VALUES (1, '_$!<Mobile>!$_'), "
+         "(2, '_$!<Home>!$_');"
+         "INSERT INTO ABMultiValueEntryKey (rowid, value) VALUES (1, 'Street'), (2, 'City'), "
+         "(3, 'service'), (4, 'username');";
+}
+
+inline std::string Person(int id, const std::string& first, const std::string& extra_columns = "",
+                          const std::string& extra_values = "") {
+  return "INSERT INTO ABPerson (ROWID, First, guid" + extra_columns + ") VALUES (" +
+         std::to_string(id) + ", '" + first + "', 'p" + std::to_string(id) + "'" + extra_values +
+         ");";
+}
+
+inline std::string Value(int uid, int person, int property, int label, const std::string& value) {
+  return "INSERT INTO ABMultiValue (UID, record_id, property, identifier, label, value, guid) "
+         "VALUES (" +
+         std::to_string(uid) + ", " + std::to_string(person) + ", " + std::to_string(property) +
+         ", 0, " + std::to_string(label) + ", " + (value.empty() ? "NULL" : "'" + value + "'") +
+         ", 'v" + std::to_string(uid) + "');";
+}
+
+}  // namespace kx::test
+
+#endif  // KX_TESTS_IOS_FIXTURES_H_
