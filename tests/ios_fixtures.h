@@ -1,5 +1,6 @@
 // What the tests of the iOS packagers build by hand: calls of the call
-// history and people of the address book, in the phones' own tables.
+// history, people of the address book and messages of sms.db, in the
+// phones' own tables.
 #ifndef KX_TESTS_IOS_FIXTURES_H_
 #define KX_TESTS_IOS_FIXTURES_H_
 
@@ -45,6 +46,41 @@ inline std::string Value(int uid, int person, int property, int label, const std
          std::to_string(uid) + ", " + std::to_string(person) + ", " + std::to_string(property) +
          ", 0, " + std::to_string(label) + ", " + (value.empty() ? "NULL" : "'" + value + "'") +
          ", 'v" + std::to_string(uid) + "');";
+}
+
+// Seconds after 2001-01-01 as the store keeps them from iOS 11 on.
+inline std::string Nanoseconds(int seconds_after) {
+  return std::to_string(600000000 + seconds_after) + "000000000";
+}
+
+// A message of sms.db: `chat` 0 puts it in no chat. Dates are 600000000 s after 2001
+// (2020-01-06 10:40:00 UTC) plus `at` seconds.
+inline std::string SmsMessage(int row_id, int chat, int handle, int at, const std::string& text,
+                              const std::string& more_columns = "",
+                              const std::string& more_values = "") {
+  std::string sql = "INSERT INTO message (ROWID, guid, text, handle_id, service, date" +
+                    more_columns + ") VALUES (" + std::to_string(row_id) + ", 'm" +
+                    std::to_string(row_id) + "', " + text + ", " + std::to_string(handle) +
+                    ", 'iMessage', " + Nanoseconds(at) + more_values + ");";
+  if (chat != 0) {
+    sql += "INSERT INTO chat_message_join (chat_id, message_id) VALUES (" + std::to_string(chat) +
+           ", " + std::to_string(row_id) + ");";
+  }
+  return sql;
+}
+
+// An attachment of `message`; from version 2 on the store requires an
+// original_guid.
+inline std::string SmsAttachment(int version, int row_id, int message, const std::string& filename,
+                                 const std::string& mime_type, const std::string& uti) {
+  const bool has_original_guid = version >= 2;
+  return "INSERT INTO attachment (ROWID, guid, filename, mime_type, uti, total_bytes" +
+         std::string(has_original_guid ? ", original_guid" : "") + ") VALUES (" +
+         std::to_string(row_id) + ", 'at" + std::to_string(row_id) + "', '" + filename + "', " +
+         mime_type + ", '" + uti + "', 1234" +
+         (has_original_guid ? ", 'og" + std::to_string(row_id) + "'" : std::string()) +
+         ");INSERT INTO message_attachment_join VALUES (" + std::to_string(message) + ", " +
+         std::to_string(row_id) + ");";
 }
 
 }  // namespace kx::test

@@ -15,6 +15,7 @@
 #include "common/status.h"
 #include "common/text.h"
 #include "ios/message_text.h"
+#include "ios_fixtures.h"
 #include "package_capture.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -29,38 +30,8 @@ using test::CapturedResults;
 using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
-
-// Seconds after 2001-01-01 as the store keeps them from iOS 11 on.
-std::string Nanoseconds(int seconds_after) {
-  return std::to_string(600000000 + seconds_after) + "000000000";
-}
-
-// A message: `chat` 0 puts it in no chat. Dates are 600000000 s after 2001
-// (2020-01-06 10:40:00 UTC) plus `at` seconds.
-std::string Message(int row_id, int chat, int handle, int at, const std::string& text,
-                    const std::string& more_columns = "", const std::string& more_values = "") {
-  std::string sql = "INSERT INTO message (ROWID, guid, text, handle_id, service, date" +
-                    more_columns + ") VALUES (" + std::to_string(row_id) + ", 'm" +
-                    std::to_string(row_id) + "', " + text + ", " + std::to_string(handle) +
-                    ", 'iMessage', " + Nanoseconds(at) + more_values + ");";
-  if (chat != 0) {
-    sql += "INSERT INTO chat_message_join (chat_id, message_id) VALUES (" + std::to_string(chat) +
-           ", " + std::to_string(row_id) + ");";
-  }
-  return sql;
-}
-
-std::string Attachment(int version, int row_id, int message, const std::string& filename,
-                       const std::string& mime_type, const std::string& uti) {
-  const bool has_original_guid = version >= 2;
-  return "INSERT INTO attachment (ROWID, guid, filename, mime_type, uti, total_bytes" +
-         std::string(has_original_guid ? ", original_guid" : "") + ") VALUES (" +
-         std::to_string(row_id) + ", 'at" + std::to_string(row_id) + "', '" + filename + "', " +
-         mime_type + ", '" + uti + "', 1234" +
-         (has_original_guid ? ", 'og" + std::to_string(row_id) + "'" : std::string()) +
-         ");INSERT INTO message_attachment_join VALUES (" + std::to_string(message) + ", " +
-         std::to_string(row_id) + ");";
-}
+using test::SmsAttachment;
+using test::SmsMessage;
 
 // Conversations of every kind: one person's SMS and iMessage chats (one
 // session), a named and an unnamed group, messages in no chat (of a known
@@ -77,31 +48,31 @@ std::string Conversations(int version) {
          "(3, 'iMessage;+;chat100', 'chat100', 'iMessage', 'chat100', 'Family'), "
          "(4, 'iMessage;+;chat200', 'chat200', 'iMessage', 'chat200', '');"
          "INSERT INTO chat_handle_join VALUES (1, 1), (2, 2), (3, 3), (3, 4), (4, 2), (4, 4);" +
-         Message(1, 1, 1, 0, "'Hello'") +
-         Message(2, 1, 1, 60, "'" + std::string(kObject) + "\n Photo for you'", ", is_from_me",
-                 ", 1") +
-         Message(3, 2, 2, 30, "'Via iMessage \xE4\xBD\xA0\xE5\xA5\xBD'") +
-         Message(4, 3, 3, 100, "'Dinner at 8?'") +
-         Message(5, 3, 4, 110, "NULL", ", attributedBody", ", x'" + body + "'") +
-         Message(6, 3, 3, 115, "NULL", ", item_type, group_title", ", 2, 'Family'") +
-         Message(7, 4, 4, 200, "' \tvoice'") +
-         Message(8, 4, 0, 210, "'card'", ", is_from_me", ", 1") +
-         Message(9, 0, 3, 120, "'late'", ", cache_roomnames", ", 'chat100'") +
-         Message(10, 0, 3, 300, "'new room'", ", cache_roomnames", ", 'chat300'") +
-         Message(11, 0, 4, 310, "'me too'", ", cache_roomnames", ", 'chat300'") +
-         Message(12, 0, 1, 70, "'lost one'") + Message(13, 0, 5, 400, "'who is this'") +
-         Message(14, 0, 0, 410, "'a reply'", ", other_handle, is_from_me", ", 5, 1") +
-         Message(15, 0, 5, 420, "NULL", ", attributedBody",
-                 ", x'040B73747265616D747970656481E803'") +
-         Attachment(version, 1, 2, "~/Library/SMS/Attachments/0a/10/AT1/IMG_0001.jpeg",
-                    "'image/jpeg'", "public.jpeg") +
-         Attachment(version, 2, 7, "~/Library/SMS/Attachments/1b/11/AT2/Audio Message.caf", "NULL",
-                    "com.apple.coreaudio-format") +
-         Attachment(version, 3, 8, "~/Library/SMS/Attachments/2c/12/AT3/Ana.vcf", "'text/vcard'",
-                    "public.vcard") +
-         Attachment(version, 4, 8, "loc.vcf", "'text/x-vlocation'", "public.location") +
-         Attachment(version, 5, 13, "~/../../../etc/passwd.pdf", "'application/pdf'",
-                    "com.adobe.pdf");
+         SmsMessage(1, 1, 1, 0, "'Hello'") +
+         SmsMessage(2, 1, 1, 60, "'" + std::string(kObject) + "\n Photo for you'", ", is_from_me",
+                    ", 1") +
+         SmsMessage(3, 2, 2, 30, "'Via iMessage \xE4\xBD\xA0\xE5\xA5\xBD'") +
+         SmsMessage(4, 3, 3, 100, "'Dinner at 8?'") +
+         SmsMessage(5, 3, 4, 110, "NULL", ", attributedBody", ", x'" + body + "'") +
+         SmsMessage(6, 3, 3, 115, "NULL", ", item_type, group_title", ", 2, 'Family'") +
+         SmsMessage(7, 4, 4, 200, "' \tvoice'") +
+         SmsMessage(8, 4, 0, 210, "'card'", ", is_from_me", ", 1") +
+         SmsMessage(9, 0, 3, 120, "'late'", ", cache_roomnames", ", 'chat100'") +
+         SmsMessage(10, 0, 3, 300, "'new room'", ", cache_roomnames", ", 'chat300'") +
+         SmsMessage(11, 0, 4, 310, "'me too'", ", cache_roomnames", ", 'chat300'") +
+         SmsMessage(12, 0, 1, 70, "'lost one'") + SmsMessage(13, 0, 5, 400, "'who is this'") +
+         SmsMessage(14, 0, 0, 410, "'a reply'", ", other_handle, is_from_me", ", 5, 1") +
+         SmsMessage(15, 0, 5, 420, "NULL", ", attributedBody",
+                    ", x'040B73747265616D747970656481E803'") +
+         SmsAttachment(version, 1, 2, "~/Library/SMS/Attachments/0a/10/AT1/IMG_0001.jpeg",
+                       "'image/jpeg'", "public.jpeg") +
+         SmsAttachment(version, 2, 7, "~/Library/SMS/Attachments/1b/11/AT2/Audio Message.caf",
+                       "NULL", "com.apple.coreaudio-format") +
+         SmsAttachment(version, 3, 8, "~/Library/SMS/Attachments/2c/12/AT3/Ana.vcf", "'text/vcard'",
+                       "public.vcard") +
+         SmsAttachment(version, 4, 8, "loc.vcf", "'text/x-vlocation'", "public.location") +
+         SmsAttachment(version, 5, 13, "~/../../../etc/passwd.pdf", "'application/pdf'",
+                       "com.adobe.pdf");
 }
 
 class IosMessagesTest : public ::testing::Test {
@@ -345,14 +316,14 @@ TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
 TEST_F(IosMessagesTest, OlderCopyAndRecentlyDeletedMessages) {
   const std::string primary = Store(
       "sms.db", 3,
-      Conversations(3) + Message(16, 0, 4, 130, "'oops'", ", cache_roomnames", ", 'chat100'") +
+      Conversations(3) + SmsMessage(16, 0, 4, 130, "'oops'", ", cache_roomnames", ", 'chat100'") +
           "INSERT INTO chat_recoverable_message_join VALUES (3, 16, 1, 0);");
   test::TempDir older;
   const std::string copy = older.File("sms.db");
   test::RunSql(copy, samples::IosMessagesSql(2) + ";" + Conversations(2) +
-                         Message(17, 1, 1, 80, "'gone'") +
-                         Attachment(2, 6, 17, "~/Library/SMS/Attachments/x/a.jpg", "NULL", "") +
-                         Attachment(2, 7, 2, "~/Library/SMS/Attachments/x/b.jpg", "NULL", ""));
+                         SmsMessage(17, 1, 1, 80, "'gone'") +
+                         SmsAttachment(2, 6, 17, "~/Library/SMS/Attachments/x/a.jpg", "NULL", "") +
+                         SmsAttachment(2, 7, 2, "~/Library/SMS/Attachments/x/b.jpg", "NULL", ""));
   ASSERT_EQ(kStatusOk, Run(primary, {copy}));
   EXPECT_EQ(
       "+15550009: m13[at5] m14 m15 | chat300: m10 m11 | chat200: m7[at2] m8[at3][at4] | "
@@ -371,7 +342,7 @@ TEST_F(IosMessagesTest, SessionFilesOfTenSessions) {
       rows += "INSERT INTO handle (ROWID, id, service) VALUES (" + std::to_string(chat) + ", " +
               number + ", 'SMS');INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (" +
               std::to_string(chat) + ", 'c" + std::to_string(chat) + "', " + number + ");" +
-              Message(chat, chat, chat, chat, "'hi'");
+              SmsMessage(chat, chat, chat, chat, "'hi'");
     }
     ASSERT_EQ(kStatusOk, Run(Store(std::to_string(chats) + ".db", 3, rows)));
     const Json::Value result = test::Parsed(g_results.text);

@@ -22,6 +22,7 @@
 #include "samples/android_contacts.h"
 #include "samples/android_telephony.h"
 #include "samples/android_whatsapp.h"
+#include "samples/ios_messages.h"
 #include "test_support.h"
 #include "whatsapp_fixtures.h"
 
@@ -642,6 +643,78 @@ struct IosContacts : Defaults {
   }
 };
 
+struct IosSms : Defaults {
+  static constexpr int kType = 12;
+  static constexpr char kPrimaryKey[] = "sms_file_path";
+  static constexpr char kCopiesKey[] = "sms_files_path";
+  static constexpr char kFile[] = "sms.db";
+  static constexpr char kLogPrefix[] = "[iossmsdatapackage], at ";
+  static constexpr const char* kEmptyDocument = nullptr;  // another database is refused
+  static constexpr char kRowsTable[] = "message";
+  static constexpr int kStatusEmptyQueue = kStatusOk;
+
+  // One person, a message from them and a picture sent back.
+  static std::string Chat(int version) {
+    return "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550001', 'iMessage');"
+           "INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (1, 'c1', '+15550001');"
+           "INSERT INTO chat_handle_join VALUES (1, 1);" +
+           test::SmsMessage(1, 1, 1, 0, "'Hello'") +
+           test::SmsMessage(2, 1, 1, 60, "'Photo'", ", is_from_me", ", 1") +
+           test::SmsAttachment(version, 1, 2, "~/Library/SMS/Attachments/a/IMG_1.jpeg",
+                               "'image/jpeg'", "public.jpeg");
+  }
+  static void WriteStore(const std::string& path) {
+    Store(path, samples::IosMessagesSql(samples::kIosMessagesNewestSchema) + ";", Chat(3));
+  }
+  // {D} is where the merge adds "is_deleted": 0, {GONE} where the message
+  // only the older copy holds comes back.
+  static constexpr char kSession[] = R"({"sms_session_size": 1, "sms_file_path": [
+    {"chat_sessions": [{{D}"chat_id": 1, "chat_identifier": "+15550001",
+      "members": [{"handle_id": 1, "phone_number": "+15550001", "service": "iMessage"}],
+      "messages": [
+       {{D}"ROWID": 1, "date": 600000000000000000, "guid": "m1", "handle_id": 1,
+        "has_dd_results": 0, "is_from_me": 0, "send_date": "01-06-2020 10:40:00",
+        "send_status": 0, "service": "iMessage", "text": "Hello"},{GONE}
+       {{D}"ROWID": 2, "date": 600000060000000000, "guid": "m2", "handle_id": 1,
+        "has_dd_results": 0, "is_from_me": 1, "send_date": "01-06-2020 10:41:00",
+        "send_status": 0, "service": "iMessage", "text": "Photo",
+        "media_info": [{{D}"attach_guid": "at1", "attach_original_guid": "og1",
+          "ck_sync_state": 0, "created_date": 0, "hide_attachment": 0, "is_outgoing": 0,
+          "is_sticker": 0, "filename": "~/Library/SMS/Attachments/a/IMG_1.jpeg",
+          "media_path": "~/Library/SMS/Attachments/a/IMG_1.jpeg", "mime_type": "image/jpeg",
+          "sr_ck_sync_state": 0, "start_date": 0, "total_bytes": 1234, "transfer_state": 0,
+          "type": 1, "uti": "public.jpeg"}]}]}]}]})";
+  static std::string Document(const std::string&) {
+    return ReplaceAll(ReplaceAll(kSession, "{D}", ""), "{GONE}", "");
+  }
+  // The older backup still holds a message deleted since.
+  static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
+    WriteStore(phone.File(kFile));
+    return {phone.File(kFile), Store(phone.File("old/sms.db"), samples::IosMessagesSql(2) + ";",
+                                     Chat(2) + test::SmsMessage(3, 1, 1, 30, "'Gone'"))};
+  }
+  static std::string MergedDocument(const std::string&) {
+    return ReplaceAll(ReplaceAll(kSession, "{D}", R"("is_deleted": 0, )"), "{GONE}",
+                      R"({"ROWID": 3, "date": 600000030000000000, "guid": "m3", "handle_id": 1,
+        "has_dd_results": 0, "is_deleted": 1, "is_from_me": 0,
+        "send_date": "01-06-2020 10:40:30", "send_status": 0, "service": "iMessage",
+        "tag": "deleted", "text": "Gone"},)");
+  }
+  static bool WriteLarge(const std::string& path) {
+    samples::IosSampleOptions options;
+    options.scale = 200;
+    return samples::WriteIosMessages(path, options);
+  }
+  // The session files read in place of their paths.
+  static std::string Observed(const std::string& text) {
+    Json::Value document = test::ParseJsonText(text);
+    for (Json::Value& file : document["sms_file_path"]) {
+      file = test::ParseJsonText(test::ReadFileBytes(file.asString()));
+    }
+    return WriteJson(document);
+  }
+};
+
 template <typename P>
 class PackagerContractTest : public ::testing::Test {
  protected:
@@ -693,7 +766,7 @@ class PackagerContractTest : public ::testing::Test {
 };
 
 using Packagers =
-    ::testing::Types<CallHistory, Sms, Contacts, WhatsApp, IosCallHistory, IosContacts>;
+    ::testing::Types<CallHistory, Sms, Contacts, WhatsApp, IosCallHistory, IosContacts, IosSms>;
 TYPED_TEST_SUITE(PackagerContractTest, Packagers);
 
 TYPED_TEST(PackagerContractTest, PackagesTheDocumentOfItsStore) {
