@@ -321,9 +321,13 @@ std::string AttachmentBytes(const AttachmentKind& kind) {
         "free",
         28);
   if (&kind == &kVoice) {
-    // The CAF header and an audio description chunk of AMR at 8 kHz.
-    return std::string("caff\0\x01\0\0desc\0\0\0\0\0\0\0\x20@\xbf\x40\0\0\0\0\0samr\0\0\0\0", 40) +
-           std::string(12, '\0');
+    // The CAF file header and its audio description chunk: AMR at 8 kHz,
+    // 160 frames a packet, one channel.
+    static const unsigned char kCaf[] = {
+        'c', 'a', 'f',  'f',  0,    1, 0, 0,   'd', 'e', 's', 'c', 0,   0,   0, 0, 0, 0,
+        0,   32,  0x40, 0xbf, 0x40, 0, 0, 0,   0,   0,   's', 'a', 'm', 'r', 0, 0, 0, 0,
+        0,   0,   0,    0,    0,    0, 0, 160, 0,   0,   0,   1,   0,   0,   0, 0};
+    return std::string(reinterpret_cast<const char*>(kCaf), sizeof(kCaf));
   }
   if (&kind == &kVcard) {
     return "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Garc\xc3\xad"
