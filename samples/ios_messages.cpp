@@ -568,6 +568,14 @@ class StoreWriter {
                                                          : kIMessage;
   }
 
+  // The phone names the other side of a one-to-one chat in handle_id of
+  // the messages it sends there too; in groups its own messages name none.
+  static int64_t HandleId(const Message& message) {
+    if (!message.from_me) return message.handle;
+    const Chat* chat = message.chat;
+    return chat != nullptr && chat->room_name.empty() ? chat->handles.front() : 0;
+  }
+
   int64_t Date(const Message& message, int64_t seconds) const {
     return version_ >= 2 ? seconds * 1000000000LL + message.nanoseconds : seconds;
   }
@@ -577,7 +585,7 @@ class StoreWriter {
     insert.BindInt64(1, message.rowid);
     insert.BindText(2, message.guid);
     BindTextOrNull(insert, 3, body_only_ ? std::string() : message.text);
-    insert.BindInt64(4, message.from_me ? 0 : message.handle);
+    insert.BindInt64(4, HandleId(message));
     BindTextOrNull(insert, 5, message.subject);
     if (message.text.empty() || (version_ == 1 && Service(message) == std::string(kSms))) {
       insert.BindNull(6);
