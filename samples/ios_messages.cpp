@@ -411,6 +411,7 @@ void SetText(Message* message, const std::string& text) {
 // the packager tells apart.
 std::vector<Message> SpecialMessages(const Cast& cast) {
   std::vector<Message> specials;
+  specials.reserve(32);  // the pointers add() hands out stay valid
   auto add = [&](int64_t chat, int64_t handle, bool from_me, const std::string& text) {
     Message message;
     message.chat = FindChat(cast, chat);
@@ -458,13 +459,17 @@ std::vector<Message> SpecialMessages(const Cast& cast) {
   return specials;
 }
 
-Message DrawMessage(const Cast& cast, int64_t index, SampleRandom& random) {
-  Message message;
-  // The chats the phone has deleted since close the list; they got their
-  // messages before the drawn ones.
+// The chats the phone still has: the ones it has deleted since close the
+// list, and got their messages before the drawn ones.
+int64_t LiveChats(const Cast& cast) {
   int64_t live = 0;
   for (const Chat& chat : cast.chats) live += chat.older_only ? 0 : 1;
-  const Chat& chat = cast.chats[random.Below(live)];
+  return live;
+}
+
+Message DrawMessage(const Cast& cast, int64_t live_chats, int64_t index, SampleRandom& random) {
+  Message message;
+  const Chat& chat = cast.chats[random.Below(live_chats)];
   message.chat = &chat;
   message.from_me = random.Below(100) < 45;
   if (!message.from_me) message.handle = chat.handles[random.Below(chat.handles.size())];
@@ -785,6 +790,7 @@ bool WriteMessages(SampleDatabase& db, const Cast& cast, int version,
                                  : (shape.messages > 0 ? shape.messages : 1);
   std::vector<Message> specials = sample ? SpecialMessages(cast) : std::vector<Message>();
   const auto special_count = static_cast<int64_t>(specials.size());
+  const int64_t live_chats = LiveChats(cast);
   SampleRandom random(options.seed);
   int64_t seconds = kFirstMessageDate;
   int64_t attachment_rowid = 0;
@@ -795,7 +801,7 @@ bool WriteMessages(SampleDatabase& db, const Cast& cast, int version,
     const uint64_t message_seed = random.Next();
     SampleRandom draw(message_seed);
     Message message = index < special_count ? specials[static_cast<size_t>(index)]
-                                            : DrawMessage(cast, index, draw);
+                                            : DrawMessage(cast, live_chats, index, draw);
     if (index >= special_count && !message.retracted &&
         draw.Below(1000) < shape.attachment_per_mille) {
       message.attachment = kAttachmentKinds[draw.Below(7)];
