@@ -1,0 +1,446 @@
+// The iOS messages packager (data type 12) through the library's entry
+// points: whole session files on every store version, the merge of an older
+// copy, the numbering of session files, and stores that lack a table.
+#include "samples/ios_messages.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+#include "common/backup_files.h"
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "ios/message_text.h"
+#include "package_capture.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kIosSmsType = 12;
+constexpr char kObject[] = "\xEF\xBF\xBC";  // U+FFFC
+
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+// Seconds after 2001-01-01 as the store keeps them from iOS 11 on.
+std::string Nanoseconds(int seconds_after) {
+  return std::to_string(600000000 + seconds_after) + "000000000";
+}
+
+// A message: `chat` 0 puts it in no chat. Dates are 600000000 s after 2001
+// (2020-01-06 10:40:00 UTC) plus `at` seconds.
+std::string Message(int row_id, int chat, int handle, int at, const std::string& text,
+                    const std::string& more_columns = "", const std::string& more_values = "") {
+  std::string sql = "INSERT INTO message (ROWID, guid, text, handle_id, service, date" +
+                    more_columns + ") VALUES (" + std::to_string(row_id) + ", 'm" +
+                    std::to_string(row_id) + "', " + text + ", " + std::to_string(handle) +
+                    ", 'iMessage', " + Nanoseconds(at) + more_values + ");";
+  if (chat != 0) {
+    sql += "INSERT INTO chat_message_join (chat_id, message_id) VALUES (" + std::to_string(chat) +
+           ", " + std::to_string(row_id) + ");";
+  }
+  return sql;
+}
+
+std::string Attachment(int version, int row_id, int message, const std::string& filename,
+                       const std::string& mime_type, const std::string& uti) {
+  const bool has_original_guid = version >= 2;
+  return "INSERT INTO attachment (ROWID, guid, filename, mime_type, uti, total_bytes" +
+         std::string(has_original_guid ? ", original_guid" : "") + ") VALUES (" +
+         std::to_string(row_id) + ", 'at" + std::to_string(row_id) + "', '" + filename + "', " +
+         mime_type + ", '" + uti + "', 1234" +
+         (has_original_guid ? ", 'og" + std::to_string(row_id) + "'" : std::string()) +
+         ");INSERT INTO message_attachment_join VALUES (" + std::to_string(message) + ", " +
+         std::to_string(row_id) + ");";
+}
+
+// Conversations of every kind: one person's SMS and iMessage chats (one
+// session), a named and an unnamed group, messages in no chat (of a known
+// room, of a new room, of a known person and of a stranger), a group
+// rename, text only in attributedBody and a hostile attributedBody.
+std::string Conversations(int version) {
+  const std::string body = test::HexBytes(samples::IosAttributedBody("Sure \xF0\x9F\x91\x8D"));
+  return "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550001', 'SMS'), "
+         "(2, '+15550001', 'iMessage'), (3, 'ana@example.com', 'iMessage'), "
+         "(4, '+15550002', 'iMessage'), (5, '+15550009', 'SMS');"
+         "INSERT INTO chat (ROWID, guid, chat_identifier, service_name, room_name, display_name) "
+         "VALUES (1, 'SMS;-;+15550001', '+15550001', 'SMS', NULL, NULL), "
+         "(2, 'iMessage;-;+15550001', '+15550001', 'iMessage', NULL, NULL), "
+         "(3, 'iMessage;+;chat100', 'chat100', 'iMessage', 'chat100', 'Family'), "
+         "(4, 'iMessage;+;chat200', 'chat200', 'iMessage', 'chat200', '');"
+         "INSERT INTO chat_handle_join VALUES (1, 1), (2, 2), (3, 3), (3, 4), (4, 2), (4, 4);" +
+         Message(1, 1, 1, 0, "'Hello'") +
+         Message(2, 1, 1, 60, "'" + std::string(kObject) + "\n Photo for you'", ", is_from_me",
+                 ", 1") +
+         Message(3, 2, 2, 30, "'Via iMessage \xE4\xBD\xA0\xE5\xA5\xBD'") +
+         Message(4, 3, 3, 100, "'Dinner at 8?'") +
+         Message(5, 3, 4, 110, "NULL", ", attributedBody", ", x'" + body + "'") +
+         Message(6, 3, 3, 115, "NULL", ", item_type, group_title", ", 2, 'Family'") +
+         Message(7, 4, 4, 200, "' \tvoice'") +
+         Message(8, 4, 0, 210, "'card'", ", is_from_me", ", 1") +
+         Message(9, 0, 3, 120, "'late'", ", cache_roomnames", ", 'chat100'") +
+         Message(10, 0, 3, 300, "'new room'", ", cache_roomnames", ", 'chat300'") +
+         Message(11, 0, 4, 310, "'me too'", ", cache_roomnames", ", 'chat300'") +
+         Message(12, 0, 1, 70, "'lost one'") + Message(13, 0, 5, 400, "'who is this'") +
+         Message(14, 0, 0, 410, "'a reply'", ", other_handle, is_from_me", ", 5, 1") +
+         Message(15, 0, 5, 420, "NULL", ", attributedBody",
+                 ", x'040B73747265616D747970656481E803'") +
+         Attachment(version, 1, 2, "~/Library/SMS/Attachments/0a/10/AT1/IMG_0001.jpeg",
+                    "'image/jpeg'", "public.jpeg") +
+         Attachment(version, 2, 7, "~/Library/SMS/Attachments/1b/11/AT2/Audio Message.caf", "NULL",
+                    "com.apple.coreaudio-format") +
+         Attachment(version, 3, 8, "~/Library/SMS/Attachments/2c/12/AT3/Ana.vcf", "'text/vcard'",
+                    "public.vcard") +
+         Attachment(version, 4, 8, "loc.vcf", "'text/x-vlocation'", "public.location") +
+         Attachment(version, 5, 13, "~/../../../etc/passwd.pdf", "'application/pdf'",
+                    "com.adobe.pdf");
+}
+
+class IosMessagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Restart(); }
+
+  void Restart() {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+
+  std::string Store(const std::string& name, int version, const std::string& rows) {
+    const std::string path = phone_.File(name);
+    test::RunSql(path, samples::IosMessagesSql(version) + ";" + rows);
+    return path;
+  }
+
+  // Ana's e-mail address in the address book, without a picture.
+  void AddressBook() {
+    test::RunSql(phone_.File("AddressBook.sqlitedb"),
+                 "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, "
+                 "Last TEXT, Middle TEXT);"
+                 "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, "
+                 "property INTEGER, identifier INTEGER, label INTEGER, value TEXT, guid TEXT);"
+                 "INSERT INTO ABPerson VALUES (7, 'Ana', 'Silva', NULL);"
+                 "INSERT INTO ABMultiValue VALUES (1, 7, 4, 0, 1, 'ana@example.com', 'g1');");
+    test::RunSql(phone_.File("AddressBookImages.sqlitedb"),
+                 "CREATE TABLE ABFullSizeImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, "
+                 "data BLOB);"
+                 "CREATE TABLE ABThumbnailImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, "
+                 "data BLOB);");
+  }
+
+  int Run(const std::string& primary, const std::vector<std::string>& copies = {},
+          bool with_address_book = false) {
+    Json::Value request;
+    request["package_type"] = kIosSmsType;
+    request["temp_folder"] = temp_.path();
+    request["addtional_param"] = backup_.path();
+    request["primary_file_object"]["sms_file_path"] = primary;
+    if (with_address_book) {
+      request["primary_file_object"]["contact_file_path"] = phone_.File("AddressBook.sqlitedb");
+      request["primary_file_object"]["contact_image_file_path"] =
+          phone_.File("AddressBookImages.sqlitedb");
+    }
+    Json::Value& list = request["second_file_objects"]["sms_files_path"];
+    list = EmptyJsonArray();
+    for (const std::string& copy : copies) list.append(copy);
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kIosSmsType);
+  }
+
+  // The sessions of every file the result document lists, in order.
+  Json::Value Sessions() {
+    Json::Value sessions(Json::arrayValue);
+    const Json::Value result = test::Parsed(g_results.text);
+    for (const Json::Value& path : result["sms_file_path"]) {
+      const Json::Value file = test::Parsed(test::ReadFileBytes(path.asString()));
+      for (const Json::Value& session : file["chat_sessions"]) sessions.append(session);
+    }
+    return sessions;
+  }
+
+  // Each session as its identifier and its messages' guids in order, "*"
+  // marking what is tagged deleted and [...] the attachments.
+  std::string Summary() {
+    std::string summary;
+    for (const Json::Value& session : Sessions()) {
+      if (!summary.empty()) summary += " | ";
+      summary += session["chat_identifier"].asString() + (session.isMember("tag") ? "*:" : ":");
+      for (const Json::Value& message : session["messages"]) {
+        summary += " " + message["guid"].asString() + (message.isMember("tag") ? "*" : "");
+        if (!message.isMember("media_info")) continue;
+        for (const Json::Value& attachment : message["media_info"]) {
+          summary += "[" + attachment["attach_guid"].asString() +
+                     (attachment.isMember("tag") ? "*]" : "]");
+        }
+      }
+    }
+    return summary;
+  }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+  test::TempDir backup_;
+};
+
+// The sessions of Conversations() on the newest store, newest first, with
+// the attachment members every version shares left to WithStoreColumns.
+// {B} is the backup folder, {BODY} the Base64 of message 5's attributedBody.
+const char kSessions[] = R"([
+ {"chat_identifier": "+15550009", "is_group": 0,
+  "members": [
+   {"handle_id": 5, "phone_number": "+15550009", "service": "SMS"}],
+  "messages": [
+   {"ROWID": 13, "date": 600000400000000000, "guid": "m13", "handle_id": 5, "is_from_me": 0,
+    "send_date": "01-06-2020 10:46:40", "send_status": 0, "service": "iMessage",
+    "text": "who is this",
+    "media_info": [
+     {"attach_guid": "at5", "filename": "~/../../../etc/passwd.pdf",
+      "media_backup_path": "{B}9beb68876b507bc69888488c3631952f3473819b",
+      "media_path": "~/../../../etc/passwd.pdf", "mime_type": "application/pdf", "type": 4,
+      "uti": "com.adobe.pdf"}]},
+   {"ROWID": 14, "date": 600000410000000000, "guid": "m14", "handle_id": 0, "is_from_me": 1,
+    "send_date": "01-06-2020 10:46:50", "send_status": 0, "service": "iMessage",
+    "text": "a reply"},
+   {"ROWID": 15, "attributedBody": "BAtzdHJlYW10eXBlZIHoAw==", "date": 600000420000000000,
+    "guid": "m15", "handle_id": 5, "is_from_me": 0, "send_date": "01-06-2020 10:47:00",
+    "send_status": 0, "service": "iMessage", "text": ""}]},
+ {"chat_identifier": "chat300", "is_group": 1,
+  "members": [
+   {"first": "Ana", "handle_id": 3, "last": "Silva", "phone_number": "ana@example.com",
+    "service": "iMessage"},
+   {"handle_id": 4, "phone_number": "+15550002", "service": "iMessage"}],
+  "messages": [
+   {"ROWID": 10, "cache_roomnames": "chat300", "date": 600000300000000000, "guid": "m10",
+    "handle_id": 3, "is_from_me": 0, "send_date": "01-06-2020 10:45:00", "send_status": 0,
+    "service": "iMessage", "text": "new room"},
+   {"ROWID": 11, "cache_roomnames": "chat300", "date": 600000310000000000, "guid": "m11",
+    "handle_id": 4, "is_from_me": 0, "send_date": "01-06-2020 10:45:10", "send_status": 0,
+    "service": "iMessage", "text": "me too"}]},
+ {"chat_id": 4, "chat_identifier": "chat200", "is_group": 1, "room_name": "",
+  "members": [
+   {"handle_id": 2, "phone_number": "+15550001", "service": "iMessage"},
+   {"handle_id": 4, "phone_number": "+15550002", "service": "iMessage"}],
+  "messages": [
+   {"ROWID": 7, "date": 600000200000000000, "guid": "m7", "handle_id": 4, "has_dd_results": 0,
+    "is_from_me": 0, "send_date": "01-06-2020 10:43:20", "send_status": 0,
+    "sender_name": "+15550002", "service": "iMessage", "text": "voice",
+    "media_info": [
+     {"attach_guid": "at2", "filename": "~/Library/SMS/Attachments/1b/11/AT2/Audio Message.caf",
+      "media_backup_path": "{B}065f657d4a8658a1fcaffb531c6451011cecb264",
+      "media_path": "~/Library/SMS/Attachments/1b/11/AT2/Audio Message.caf",
+      "mime_type": "audio/x-caf", "type": 2, "uti": "com.apple.coreaudio-format"}]},
+   {"ROWID": 8, "date": 600000210000000000, "guid": "m8", "handle_id": 0, "has_dd_results": 0,
+    "is_from_me": 1, "send_date": "01-06-2020 10:43:30", "send_status": 0, "service": "iMessage",
+    "text": "card",
+    "media_info": [
+     {"attach_guid": "at3", "filename": "~/Library/SMS/Attachments/2c/12/AT3/Ana.vcf",
+      "media_backup_path": "{B}b18ec4d604293a763f102998a78c137468f9aa0c",
+      "media_path": "~/Library/SMS/Attachments/2c/12/AT3/Ana.vcf", "mime_type": "text/vcard",
+      "type": 8, "uti": "public.vcard"},
+     {"attach_guid": "at4", "filename": "loc.vcf", "media_path": "loc.vcf",
+      "mime_type": "text/x-vlocation", "type": 7, "uti": "public.location"}]}]},
+ {"chat_id": 3, "chat_identifier": "chat100", "is_group": 1, "room_name": "Family",
+  "members": [
+   {"first": "Ana", "handle_id": 3, "last": "Silva", "phone_number": "ana@example.com",
+    "service": "iMessage"},
+   {"handle_id": 4, "phone_number": "+15550002", "service": "iMessage"}],
+  "messages": [
+   {"ROWID": 4, "date": 600000100000000000, "guid": "m4", "handle_id": 3, "has_dd_results": 0,
+    "is_from_me": 0, "send_date": "01-06-2020 10:41:40", "send_status": 0,
+    "sender_name": "AnaSilva", "service": "iMessage", "text": "Dinner at 8?"},
+   {"ROWID": 5, "attributedBody": "{BODY}", "date": 600000110000000000, "guid": "m5",
+    "handle_id": 4, "has_dd_results": 0, "is_from_me": 0, "send_date": "01-06-2020 10:41:50",
+    "send_status": 0, "sender_name": "+15550002", "service": "iMessage",
+    "text": "Sure \ud83d\udc4d"},
+   {"ROWID": 9, "cache_roomnames": "chat100", "date": 600000120000000000, "guid": "m9",
+    "handle_id": 3, "is_from_me": 0, "send_date": "01-06-2020 10:42:00", "send_status": 0,
+    "service": "iMessage", "text": "late"}]},
+ {"chat_id": 1, "chat_identifier": "+15550001",
+  "members": [
+   {"handle_id": 1, "phone_number": "+15550001", "service": "SMS"}],
+  "messages": [
+   {"ROWID": 1, "date": 600000000000000000, "guid": "m1", "handle_id": 1, "has_dd_results": 0,
+    "is_from_me": 0, "send_date": "01-06-2020 10:40:00", "send_status": 0, "service": "iMessage",
+    "text": "Hello"},
+   {"ROWID": 3, "date": 600000030000000000, "guid": "m3", "handle_id": 2, "has_dd_results": 0,
+    "is_from_me": 0, "send_date": "01-06-2020 10:40:30", "send_status": 0, "service": "iMessage",
+    "text": "Via iMessage \u4f60\u597d"},
+   {"ROWID": 2, "date": 600000060000000000, "guid": "m2", "handle_id": 1, "has_dd_results": 0,
+    "is_from_me": 1, "send_date": "01-06-2020 10:41:00", "send_status": 0, "service": "iMessage",
+    "text": "Photo for you",
+    "media_info": [
+     {"attach_guid": "at1", "filename": "~/Library/SMS/Attachments/0a/10/AT1/IMG_0001.jpeg",
+      "media_backup_path": "{B}c159ed38b13d27d852fbb56c7cb66c7188378e8e",
+      "media_path": "~/Library/SMS/Attachments/0a/10/AT1/IMG_0001.jpeg",
+      "mime_type": "image/jpeg", "type": 1, "uti": "public.jpeg"}]},
+   {"ROWID": 12, "date": 600000070000000000, "guid": "m12", "handle_id": 1, "is_from_me": 0,
+    "send_date": "01-06-2020 10:41:10", "send_status": 0, "service": "iMessage",
+    "text": "lost one"}]}])";
+
+// The members an attachment of `version` adds by its columns' defaults, and
+// the older date layout of messages in no chat on the stores that predate
+// destination_caller_id.
+Json::Value WithStoreColumns(Json::Value sessions, int version) {
+  for (Json::Value& session : sessions) {
+    for (Json::Value& message : session["messages"]) {
+      if (version == 1 && !message.isMember("has_dd_results")) {
+        std::string date = message["send_date"].asString();  // MM-DD-YYYY hh:mm:ss
+        message["send_date"] = date.substr(0, 2) + " - " + date.substr(3, 2) + " - " +
+                               date.substr(6, 10) + " : " + date.substr(17, 2);
+      }
+      if (!message.isMember("media_info")) continue;
+      for (Json::Value& attachment : message["media_info"]) {
+        for (const char* name : {"created_date", "is_outgoing", "start_date", "transfer_state"}) {
+          attachment[name] = 0;
+        }
+        attachment["total_bytes"] = 1234;
+        if (version < 2) continue;
+        for (const char* name : {"ck_sync_state", "hide_attachment", "is_sticker"}) {
+          attachment[name] = 0;
+        }
+        attachment["attach_original_guid"] = "og" + attachment["attach_guid"].asString().substr(2);
+        if (version >= 3) attachment["sr_ck_sync_state"] = 0;
+      }
+    }
+  }
+  return sessions;
+}
+
+TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
+  AddressBook();
+  const std::string body = samples::IosAttributedBody("Sure \xF0\x9F\x91\x8D");
+  std::string expected = ReplaceAll(kSessions, "{B}", backup_.path() + kPathSeparator);
+  expected = ReplaceAll(expected, "{BODY}", Base64Encode(body.data(), body.size()));
+  for (int version = samples::kIosMessagesOldestSchema;
+       version <= samples::kIosMessagesNewestSchema; ++version) {
+    SCOPED_TRACE(version);
+    Restart();
+    const std::string path =
+        Store("sms" + std::to_string(version) + ".db", version, Conversations(version));
+    ASSERT_EQ(kStatusOk, Run(path, {}, true));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(2, g_results.kind);
+    const std::string file = temp_.File("KxDataPackage_SMS_1.json");
+    EXPECT_EQ(Formatted(R"({"sms_session_size": 5, "sms_file_path": [")" + file + R"("]})"),
+              g_results.text);
+    EXPECT_EQ(WriteJson(WithStoreColumns(test::Parsed(expected), version)), WriteJson(Sessions()));
+    // Written as a text-mode file on the hosts the files are read on.
+    EXPECT_EQ(std::string::npos, ReplaceAll(test::ReadFileBytes(file), "\r\n", "").find('\n'));
+  }
+}
+
+// A message only the older backup holds comes back once, in its chat, with
+// its attachment; an attachment taken off a message that still exists stays
+// out; a message the phone keeps for recovery is tagged.
+TEST_F(IosMessagesTest, OlderCopyAndRecentlyDeletedMessages) {
+  const std::string primary = Store(
+      "sms.db", 3,
+      Conversations(3) + Message(16, 0, 4, 130, "'oops'", ", cache_roomnames", ", 'chat100'") +
+          "INSERT INTO chat_recoverable_message_join VALUES (3, 16, 1, 0);");
+  test::TempDir older;
+  const std::string copy = older.File("sms.db");
+  test::RunSql(copy, samples::IosMessagesSql(2) + ";" + Conversations(2) +
+                         Message(17, 1, 1, 80, "'gone'") +
+                         Attachment(2, 6, 17, "~/Library/SMS/Attachments/x/a.jpg", "NULL", "") +
+                         Attachment(2, 7, 2, "~/Library/SMS/Attachments/x/b.jpg", "NULL", ""));
+  ASSERT_EQ(kStatusOk, Run(primary, {copy}));
+  EXPECT_EQ(
+      "+15550009: m13[at5] m14 m15 | chat300: m10 m11 | chat200: m7[at2] m8[at3][at4] | "
+      "chat100: m4 m5 m9 m16* | +15550001: m1 m3 m2[at1] m12 m17*[at6*]",
+      Summary());
+}
+
+// Ten sessions to a file, numbered from 1; no empty file.
+TEST_F(IosMessagesTest, SessionFilesOfTenSessions) {
+  for (const int chats : {20, 25}) {
+    SCOPED_TRACE(chats);
+    Restart();
+    std::string rows;
+    for (int chat = 1; chat <= chats; ++chat) {
+      const std::string number = "'+1555000" + std::to_string(100 + chat) + "'";
+      rows += "INSERT INTO handle (ROWID, id, service) VALUES (" + std::to_string(chat) + ", " +
+              number + ", 'SMS');INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (" +
+              std::to_string(chat) + ", 'c" + std::to_string(chat) + "', " + number + ");" +
+              Message(chat, chat, chat, chat, "'hi'");
+    }
+    ASSERT_EQ(kStatusOk, Run(Store(std::to_string(chats) + ".db", 3, rows)));
+    const Json::Value result = test::Parsed(g_results.text);
+    EXPECT_EQ(chats, result["sms_session_size"].asInt());
+    std::vector<int> sizes;
+    for (const Json::Value& path : result["sms_file_path"]) {
+      EXPECT_EQ(temp_.File("KxDataPackage_SMS_" + std::to_string(sizes.size() + 1) + ".json"),
+                path.asString());
+      sizes.push_back(static_cast<int>(
+          test::Parsed(test::ReadFileBytes(path.asString()))["chat_sessions"].size()));
+    }
+    const std::vector<int> expected =
+        chats == 20 ? std::vector<int>{10, 10} : std::vector<int>{10, 10, 5};
+    EXPECT_EQ(expected, sizes);
+  }
+}
+
+// A store without one of its joins still gives its conversations; the host
+// learns that they are incomplete.
+TEST_F(IosMessagesTest, StoreMissingAJoinTable) {
+  const struct {
+    const char* drop;
+    const char* summary;
+  } cases[] = {
+      {"DROP TABLE message_attachment_join",
+       "+15550009: m13 m14 m15 | chat300: m10 m11 | chat200: m7 m8 | chat100: m4 m5 m9 | "
+       "+15550001: m1 m3 m2 m12"},
+      // Every message is then one in no chat: placed by its room, else by its
+      // handle (the last chat naming a handle owns it; handle 0 is nobody).
+      {"DROP TABLE chat_message_join",
+       "+15550009: m13[at5] m14 m15 | chat300: m10 m11 | : m8[at3][at4] | "
+       "chat200: m3 m5 m7[at2] | chat100: m4 m9 | +15550001: m1 m2[at1] m12"},
+  };
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.drop);
+    Restart();
+    const std::string path = Store(std::string(test_case.drop).substr(11) + ".db", 3,
+                                   Conversations(3) + test_case.drop + ";");
+    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(path));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(test_case.summary, Summary());
+  }
+}
+
+TEST(IosMessageTextTest, TextAttachmentKindAndPlace) {
+  EXPECT_EQ("Photo", CleanMessageText(std::string(kObject) + "\n \t\r\f\vPhoto" + kObject));
+  EXPECT_EQ("a b", CleanMessageText(std::string("a") + kObject + " b"));
+  EXPECT_EQ("", CleanMessageText(std::string(kObject) + " \n"));
+  EXPECT_EQ("column", MessageText("column", samples::IosAttributedBody("body")));
+  EXPECT_EQ("body", MessageText("", samples::IosAttributedBody(std::string(kObject) + " body")));
+  EXPECT_EQ("", MessageText("", "streamtyped"));
+
+  const struct {
+    const char* mime_type;
+    const char* filename;
+    int type;
+  } kinds[] = {
+      {"audio/amr", "x.jpg", 2},    {"video/mp4", "x.jpg", 3}, {"text/vcard", "x.jpg", 8},
+      {"text/x-vlocation", "x", 7}, {"", "a.b/IMG.JPEG", 1},   {"", "clip.MOV", 3},
+      {"image/heic", "no-dot", -1}, {"", "x.unknown", -1},     {"text/VCARD", "x.vcf", -1},
+  };
+  for (const auto& kind : kinds) {
+    EXPECT_EQ(kind.type, AttachmentType(kind.mime_type, kind.filename)) << kind.filename;
+  }
+  EXPECT_EQ("Library/SMS/a.jpg", AttachmentMediaPath("~/Library/SMS/a.jpg"));
+  EXPECT_EQ("var/x", AttachmentMediaPath("/var/x"));
+  EXPECT_EQ("", AttachmentMediaPath("a.jpg"));
+  EXPECT_EQ("", AttachmentMediaPath("~/"));
+}
+
+}  // namespace
+}  // namespace kx
