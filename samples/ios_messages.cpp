@@ -321,10 +321,13 @@ std::string AttachmentBytes(const AttachmentKind& kind) {
         "free",
         28);
   if (&kind == &kVoice) {
-    // The CAF header and an audio description chunk of AMR at 8 kHz.
-    static const char kHeader[] =
-        "caff\0\x01\0\0desc\0\0\0\0\0\0\0\x20@\xbf\x40\0\0\0\0\0samr\0\0\0\0";
-    return std::string(kHeader, sizeof(kHeader) - 1) + std::string(16, '\0');
+    // The CAF file header and its audio description chunk: AMR at 8 kHz,
+    // 160 frames a packet, one channel.
+    static const unsigned char kCaf[] = {
+        'c', 'a', 'f',  'f',  0,    1, 0, 0,   'd', 'e', 's', 'c', 0,   0,   0, 0, 0, 0,
+        0,   32,  0x40, 0xbf, 0x40, 0, 0, 0,   0,   0,   's', 'a', 'm', 'r', 0, 0, 0, 0,
+        0,   0,   0,    0,    0,    0, 0, 160, 0,   0,   0,   1,   0,   0,   0, 0};
+    return std::string(reinterpret_cast<const char*>(kCaf), sizeof(kCaf));
   }
   if (&kind == &kVcard) {
     return "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Garc\xc3\xad"
@@ -408,6 +411,7 @@ void SetText(Message* message, const std::string& text) {
 // the packager tells apart.
 std::vector<Message> SpecialMessages(const Cast& cast) {
   std::vector<Message> specials;
+  specials.reserve(32);  // the pointers add() hands out stay valid
   auto add = [&](int64_t chat, int64_t handle, bool from_me, const std::string& text) {
     Message message;
     message.chat = FindChat(cast, chat);
@@ -455,13 +459,17 @@ std::vector<Message> SpecialMessages(const Cast& cast) {
   return specials;
 }
 
-Message DrawMessage(const Cast& cast, int64_t index, SampleRandom& random) {
-  Message message;
-  // The chats the phone has deleted since close the list; they got their
-  // messages before the drawn ones.
+// The chats the phone still has: the ones it has deleted since close the
+// list, and got their messages before the drawn ones.
+int64_t LiveChats(const Cast& cast) {
   int64_t live = 0;
   for (const Chat& chat : cast.chats) live += chat.older_only ? 0 : 1;
-  const Chat& chat = cast.chats[random.Below(live)];
+  return live;
+}
+
+Message DrawMessage(const Cast& cast, int64_t live_chats, int64_t index, SampleRandom& random) {
+  Message message;
+  const Chat& chat = cast.chats[random.Below(live_chats)];
   message.chat = &chat;
   message.from_me = random.Below(100) < 45;
   if (!message.from_me) message.handle = chat.handles[random.Below(chat.handles.size())];
@@ -565,6 +573,14 @@ class StoreWriter {
                                                          : kIMessage;
   }
 
+  // The phone names the other side of a one-to-one chat in handle_id of
+  // the messages it sends there too; in groups its own messages name none.
+  static int64_t HandleId(const Message& message) {
+    if (!message.from_me) return message.handle;
+    const Chat* chat = message.chat;
+    return chat != nullptr && chat->room_name.empty() ? chat->handles.front() : 0;
+  }
+
   int64_t Date(const Message& message, int64_t seconds) const {
     return version_ >= 2 ? seconds * 1000000000LL + message.nanoseconds : seconds;
   }
@@ -574,7 +590,7 @@ class StoreWriter {
     insert.BindInt64(1, message.rowid);
     insert.BindText(2, message.guid);
     BindTextOrNull(insert, 3, body_only_ ? std::string() : message.text);
-    insert.BindInt64(4, message.from_me ? 0 : message.handle);
+    insert.BindInt64(4, HandleId(message));
     BindTextOrNull(insert, 5, message.subject);
     if (message.text.empty() || (version_ == 1 && Service(message) == std::string(kSms))) {
       insert.BindNull(6);
@@ -774,6 +790,7 @@ bool WriteMessages(SampleDatabase& db, const Cast& cast, int version,
                                  : (shape.messages > 0 ? shape.messages : 1);
   std::vector<Message> specials = sample ? SpecialMessages(cast) : std::vector<Message>();
   const auto special_count = static_cast<int64_t>(specials.size());
+  const int64_t live_chats = LiveChats(cast);
   SampleRandom random(options.seed);
   int64_t seconds = kFirstMessageDate;
   int64_t attachment_rowid = 0;
@@ -784,7 +801,7 @@ bool WriteMessages(SampleDatabase& db, const Cast& cast, int version,
     const uint64_t message_seed = random.Next();
     SampleRandom draw(message_seed);
     Message message = index < special_count ? specials[static_cast<size_t>(index)]
-                                            : DrawMessage(cast, index, draw);
+                                            : DrawMessage(cast, live_chats, index, draw);
     if (index >= special_count && !message.retracted &&
         draw.Below(1000) < shape.attachment_per_mille) {
       message.attachment = kAttachmentKinds[draw.Below(7)];

@@ -83,8 +83,9 @@ const char kSampleHelp[] =
     "\n"
     "Writes the sample data set: DIR/android holds the databases of a phone,\n"
     "DIR/older older copies of the same databases (records deleted since),\n"
-    "DIR/ios an iOS backup folder (Manifest.db, Info.plist, files stored under\n"
-    "their ids) and DIR/ios-older an earlier backup of the same phone.\n"
+    "DIR/ios an iOS backup folder (Manifest.db, Info.plist, the call history,\n"
+    "address book and messages with their attachments stored under their ids)\n"
+    "and DIR/ios-older an earlier backup of the same phone.\n"
     "\n"
     "  -o DIR       where to write (created)\n"
     "  --scale N    multiply the record counts by N (default 1)\n";

@@ -1,0 +1,186 @@
+// Packages two generated iOS message stores (sms.db of the newest version)
+// through the library's entry points: 1,000,000 messages in 2,000 chats,
+// and 100,000 messages in 200 chats (chats of the same length). One message
+// in ten has an attachment, one in five keeps its words only in
+// attributedBody. Prints, for each, the wall time of the package step, its
+// peak memory, and the ratio to the sqlite3 shell printing the message query
+// over all chats as JSON from the same file (the best of three runs each).
+//
+// The session files hold ten chats each: when the package step holds one
+// file's sessions at a time, both stores peak alike; when it holds every
+// session, the larger peaks about ten times higher.
+//
+// Usage: ios_messages_bench [large|small|all]
+// Each store is generated in one child process and packaged in another, so
+// each peak memory is the package step's own.
+#include <json/json.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bench/bench_util.h"
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "samples/ios_messages.h"
+#include "sdk/library.h"
+
+namespace {
+
+constexpr double kTargetRatio = 3.0;
+constexpr int kMessagesDataType = 12;
+constexpr int kRuns = 3;
+constexpr double kMb = 1024.0 * 1024.0;
+
+std::atomic<long long> g_package_bytes{0};
+
+int CountBytes(int /*kind*/, const char* text, int length) {
+  g_package_bytes += length;
+  (void)text;
+  return 0;
+}
+
+struct StoreSize {
+  const char* label;
+  int chats;
+  long long messages;
+};
+
+constexpr StoreSize kLarge = {"large", 2000, 1000000};
+constexpr StoreSize kSmall = {"small", 200, 100000};
+
+// The packager's message query, over every chat instead of one.
+std::string MessageQuery(bool has_is_deleted) {
+  return std::string(
+             "SELECT M.ROWID, M.handle_id, M.date, M.service, M.text, "
+             "strftime(\"%m-%d-%Y %H:%M:%S\",substr(M.date,1,9) + "
+             "0978307200,'unixepoch','localtime') AS send_date, M.is_from_me, M.error AS "
+             "send_status, M.guid, M.destination_caller_id AS belong_number, ") +
+         (has_is_deleted ? "M.is_deleted, " : "") +
+         "M.subject, M.attributedBody, M.has_dd_results as has_dd_results, M.date_read FROM "
+         "chat_message_join AS CM LEFT JOIN message AS M ON CM.message_id = M.ROWID WHERE "
+         "M.item_type=0";
+}
+
+bool HasColumn(const std::string& path, const char* table, const char* column) {
+  sqlite3* db = nullptr;
+  bool found = false;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    found = sqlite3_table_column_metadata(db, nullptr, table, column, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr) == SQLITE_OK;
+  }
+  sqlite3_close(db);
+  return found;
+}
+
+std::string FilterRequest(const std::string& work, const std::string& source) {
+  Json::Value request;
+  request["package_type"] = kMessagesDataType;
+  request["temp_folder"] = kx::JoinPath(work, "temp");
+  request["primary_file_object"]["sms_file_path"] = source;
+  request["second_file_objects"]["sms_files_path"] = Json::Value(Json::arrayValue);
+  request["addtional_param"] = work;
+  return kx::WriteJson(request);
+}
+
+// Filters and packages the generated store; runs in its own process.
+int MeasurePackage(const StoreSize& size, const std::string& work, double generate_seconds) {
+  const std::string source = kx::JoinPath(work, "sms.db");
+  kx::InitializeLibrary(work.c_str(), KX_BENCH_CONFIG_DIR);
+  const std::string request = FilterRequest(work, source);
+  const double before_mb = kx::bench::PeakResidentMb();
+  double package_seconds = -1.0;
+  long long package_bytes = 0;
+  for (int run = 0; run < kRuns; ++run) {
+    if (kx::FilterDataType(request.c_str(), static_cast<int>(request.size())) != 0) {
+      std::fprintf(stderr, "%s: the filter failed\n", size.label);
+      return 4;
+    }
+    kx::bench::FlushFileSystems();
+    g_package_bytes = 0;
+    const double start = kx::bench::NowSeconds();
+    const int packaged = kx::PackageDataType(CountBytes, kMessagesDataType);
+    const double seconds = kx::bench::NowSeconds() - start;
+    if (packaged != 0) {
+      std::fprintf(stderr, "%s: package %d\n", size.label, packaged);
+      return 4;
+    }
+    if (package_seconds < 0 || seconds < package_seconds) package_seconds = seconds;
+    package_bytes = g_package_bytes;
+  }
+  const double peak_mb = kx::bench::PeakResidentMb();
+
+  // The same query the packager runs per chat, over all chats, on the file
+  // the package step read.
+  std::string staged = kx::JoinPath(kx::JoinPath(work, "temp"), "sms.db");
+  if (!std::filesystem::exists(staged)) staged = source;
+  const std::string query = MessageQuery(HasColumn(staged, "message", "is_deleted"));
+  double sqlite_seconds = -1.0;
+  for (int run = 0; run < kRuns; ++run) {
+    const double seconds =
+        kx::bench::TimeShellCommand("sqlite3 -json " + kx::bench::ShellQuote(staged) + " " +
+                                    kx::bench::ShellQuote(query) + " > /dev/null");
+    if (seconds >= 0 && (sqlite_seconds < 0 || seconds < sqlite_seconds)) sqlite_seconds = seconds;
+  }
+  long long session_bytes = 0;
+  int session_files = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(kx::JoinPath(work, "temp"), error)) {
+    if (entry.path().filename().string().rfind("KxDataPackage_SMS_", 0) != 0) continue;
+    session_bytes += static_cast<long long>(entry.file_size(error));
+    ++session_files;
+  }
+  std::printf(
+      "%-5s %7lld messages in %4d chats | generate %.2f s | package %.2f s | sqlite3 -json "
+      "%.2f s | ratio %.2f (target <= %.1f) | %d session files, %.1f MB (result %lld bytes) | "
+      "peak RSS %.0f MB (%.0f MB before the package step)\n",
+      size.label, size.messages, size.chats, generate_seconds, package_seconds, sqlite_seconds,
+      sqlite_seconds > 0 ? package_seconds / sqlite_seconds : -1.0, kTargetRatio, session_files,
+      static_cast<double>(session_bytes) / kMb, package_bytes, peak_mb, before_mb);
+  return 0;
+}
+
+int RunBench(const StoreSize& size) {
+  const std::string work = kx::bench::MakeTempFolder("kxbench_sms_");
+  if (work.empty()) return 2;
+  std::filesystem::create_directories(kx::JoinPath(work, "temp"));
+  const std::string source = kx::JoinPath(work, "sms.db");
+  const double start = kx::bench::NowSeconds();
+  const int generated = kx::bench::RunInChild([&size, &source] {
+    kx::samples::IosSampleOptions options;
+    kx::samples::IosMessagesShape shape;
+    shape.chats = size.chats;
+    shape.messages = size.messages;
+    shape.attachment_per_mille = 100;
+    shape.body_only_per_mille = 200;
+    return kx::samples::WriteIosMessages(source, options, shape) ? 0 : 3;
+  });
+  const double generate_seconds = kx::bench::NowSeconds() - start;
+  int result = generated;
+  if (generated != 0) {
+    std::fprintf(stderr, "%s: cannot generate %s\n", size.label, source.c_str());
+  } else {
+    result = kx::bench::RunInChild(
+        [&size, &work, generate_seconds] { return MeasurePackage(size, work, generate_seconds); });
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(work, ignored);
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string which = argc > 1 ? argv[1] : "all";
+  if (which != "all" && which != "large" && which != "small") {
+    std::fprintf(stderr, "usage: %s [large|small|all]\n", argv[0]);
+    return 2;
+  }
+  int result = 0;
+  for (const StoreSize* size : {&kSmall, &kLarge}) {
+    if (which == "all" || which == size->label) result |= RunBench(*size);
+  }
+  return result == 0 ? 0 : 1;
+}
