@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,31 @@ TEST_F(IosVoiceMemosTest, RefusedAndDamagedInputs) {
     EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(local, cloud)));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(1u, test::Parsed(g_results.text)["size"].asUInt());
+  }
+}
+
+// A stop asked for before the rows are read ends the step without a
+// document; the same step without it hands one over.
+TEST_F(IosVoiceMemosTest, StopBeforeTheRows) {
+  DataTypeRecord record;
+  record.data_type = kVoiceMemosType;
+  record.primary_files["voice_memos_file_path"] =
+      Store("Recordings.db", samples::IosRecordingsSql(2) + LocalRows(2));
+  record.other_info = {{"has_sub_dir", "0"}, {"is_voice_memos_folder", "0"}};
+  record.additional_param = backup_.path();
+  for (const int flag : {1, 0}) {
+    SCOPED_TRACE(flag);
+    g_results = CapturedResults();
+    std::atomic<int> stop{flag};
+    PackageContext context;
+    context.data_type = kVoiceMemosType;
+    context.packager_name = "IOSVoiceMemosDataPackage";
+    context.stem = "iosvoicememosdatapackage";
+    context.result_kind = 16;
+    context.callback = CaptureResult;
+    context.stop = &stop;
+    EXPECT_EQ(kStatusOk, IosVoiceMemosDataPackage(&record, context));
+    EXPECT_EQ(flag == 0 ? 1 : 0, g_results.count);
   }
 }
 
