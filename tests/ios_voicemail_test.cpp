@@ -197,5 +197,24 @@ TEST_F(IosVoicemailTest, RefusedInputs) {
   }
 }
 
+// A damaged store gives no document and says why in SQLite's words; one
+// whose rows cannot be read hands over the document, then fails.
+TEST_F(IosVoicemailTest, DamagedStores) {
+  const std::string sound = Store(2);
+  test::TempDir damaged;
+  for (const test::DamagedDatabase& source : test::DamageDatabase(sound, damaged.path())) {
+    SCOPED_TRACE(source.kind);
+    const size_t before = test::ReadFileBytes(logs_.File("KxDataPackage.log")).size();
+    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(source.path)));
+    EXPECT_EQ(0, g_results.count);
+    const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log")).substr(before);
+    EXPECT_NE(std::string::npos, log.find(source.words)) << log;
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+  test::DamageTablePage(sound, "voicemail");
+  EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(sound)));
+  EXPECT_EQ(1, g_results.count);
+}
+
 }  // namespace
 }  // namespace kx
