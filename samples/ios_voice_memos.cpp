@@ -146,10 +146,80 @@ int VersionOf(const IosSampleOptions& options, int newest) {
                                                                         : options.schema_version;
 }
 
-void AppendBox(const std::string& type, const std::string& body, std::string* bytes) {
+std::string U16(uint32_t value) {
+  return {static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+std::string U32(uint32_t value) { return U16(value >> 16) + U16(value & 0xFFFF); }
+
+std::string Zeros(size_t count) { return std::string(count, '\0'); }
+
+std::string Box(const std::string& type, const std::string& body) {
+  std::string box;
   const uint32_t size = static_cast<uint32_t>(body.size() + 8);
-  for (int shift = 24; shift >= 0; shift -= 8) bytes->push_back(static_cast<char>(size >> shift));
-  *bytes += type + body;
+  for (int shift = 24; shift >= 0; shift -= 8) box.push_back(static_cast<char>(size >> shift));
+  return box + type + body;
+}
+
+// A box with a version and flags before its body.
+std::string FullBox(const std::string& type, uint32_t flags, const std::string& body) {
+  return Box(type, U32(flags) + body);
+}
+
+// The identity matrix of the movie and track headers.
+std::string UnityMatrix() {
+  return U32(0x00010000) + Zeros(12) + U32(0x00010000) + Zeros(12) + U32(0x40000000);
+}
+
+// A descriptor of the elementary-stream box: tag, one length byte, body.
+std::string Descriptor(uint8_t tag, const std::string& body) {
+  return std::string{static_cast<char>(tag), static_cast<char>(body.size())} + body;
+}
+
+// A silent frame of a mono AAC-LC stream, 1,024 samples at 44.1 kHz.
+constexpr char kSilentAacFrame[] = "\x21\x10\x04\x60\x8C\x1C";
+constexpr uint32_t kAacFrameBytes = 6;
+constexpr uint32_t kAacFrames = 8;
+constexpr uint32_t kSampleRate = 44100;
+constexpr uint32_t kSamplesPerFrame = 1024;
+
+// The sample table of the one audio track; its one chunk starts at
+// `chunk_offset` in the file.
+std::string SampleTable(uint32_t chunk_offset) {
+  const std::string esds = FullBox(
+      "esds", 0,
+      Descriptor(0x03, U16(1) + std::string(1, '\0') +
+                           Descriptor(0x04, std::string{0x40, 0x15} + Zeros(3) + U32(64000) +
+                                                U32(64000) + Descriptor(0x05, "\x12\x08")) +
+                           Descriptor(0x06, "\x02")));
+  const std::string mp4a = Box("mp4a", Zeros(6) + U16(1) + Zeros(8) + U16(1) + U16(16) + Zeros(4) +
+                                           U32(kSampleRate << 16) + esds);
+  return Box("stbl", FullBox("stsd", 0, U32(1) + mp4a) +
+                         FullBox("stts", 0, U32(1) + U32(kAacFrames) + U32(kSamplesPerFrame)) +
+                         FullBox("stsc", 0, U32(1) + U32(1) + U32(kAacFrames) + U32(1)) +
+                         FullBox("stsz", 0, U32(kAacFrameBytes) + U32(kAacFrames)) +
+                         FullBox("stco", 0, U32(1) + U32(chunk_offset)));
+}
+
+std::string Movie(uint32_t chunk_offset) {
+  const uint32_t duration = kAacFrames * kSamplesPerFrame;
+  const std::string mvhd =
+      FullBox("mvhd", 0,
+              Zeros(8) + U32(kSampleRate) + U32(duration) + U32(0x00010000) + U16(0x0100) +
+                  Zeros(10) + UnityMatrix() + Zeros(24) + U32(2));
+  const std::string tkhd =
+      FullBox("tkhd", 3,
+              Zeros(8) + U32(1) + Zeros(4) + U32(duration) + Zeros(8) + Zeros(4) + U16(0x0100) +
+                  Zeros(2) + UnityMatrix() + Zeros(8));
+  const std::string mdhd =
+      FullBox("mdhd", 0, Zeros(8) + U32(kSampleRate) + U32(duration) + U16(0x55C4) + Zeros(2));
+  const std::string hdlr =
+      FullBox("hdlr", 0, Zeros(4) + "soun" + Zeros(12) + std::string("SoundHandler", 13));
+  const std::string minf =
+      Box("minf", FullBox("smhd", 0, Zeros(4)) +
+                      Box("dinf", FullBox("dref", 0, U32(1) + FullBox("url ", 1, ""))) +
+                      SampleTable(chunk_offset));
+  return Box("moov", mvhd + Box("trak", tkhd + Box("mdia", mdhd + hdlr + minf)));
 }
 
 }  // namespace
@@ -166,13 +236,15 @@ std::string IosCloudRecordingsSql(int schema_version) {
 }
 
 std::string TinyM4a() {
-  std::string bytes;
-  AppendBox("ftyp", std::string("M4A \0\0\0\0M4A mp42isom\0\0\0\0", 24), &bytes);
+  const std::string file_type = Box("ftyp", std::string("M4A ") + Zeros(4) + "M4A mp42isom");
   std::string frames;
-  // A silent AAC-LC frame of one channel, several times over.
-  for (int frame = 0; frame < 8; ++frame) frames += std::string("\x21\x10\x04\x60\x8C\x1C", 6);
-  AppendBox("mdat", frames, &bytes);
-  return bytes;
+  for (uint32_t frame = 0; frame < kAacFrames; ++frame) {
+    frames.append(kSilentAacFrame, kAacFrameBytes);
+  }
+  // The movie box does not change size with the offset it holds.
+  const size_t movie_size = Movie(0).size();
+  const uint32_t chunk_offset = static_cast<uint32_t>(file_type.size() + movie_size + 8);
+  return file_type + Movie(chunk_offset) + Box("mdat", frames);
 }
 
 bool WriteIosRecordings(const std::string& path, const IosSampleOptions& options,
