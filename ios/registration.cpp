@@ -3,6 +3,8 @@
 #include "ios/call_history.h"
 #include "ios/contacts.h"
 #include "ios/messages.h"
+#include "ios/voice_memos.h"
+#include "ios/voicemail.h"
 
 namespace kx {
 
@@ -24,8 +26,8 @@ const DataTypeEntry kDataTypes[] = {
     {12, "IOSSMSDataPackage", "IOSSMSDataFilter", "iossmsdatapackage", IosSmsDataFilter, IosSmsDataPackage, {"sms_files_path", nullptr}, 2},
     {13, "IOSCallhistoryDataPackage", "IOSCallhistoryDataFilter", "ioscallhistorydatapackage", IosCallhistoryDataFilter, IosCallhistoryDataPackage, {"call_files_path", nullptr}, 3},
     {16, "IOSPhotoDataPackage", "", "iosphotodatapackage", nullptr, nullptr, {nullptr, nullptr}, 11},
-    {20, "IOSVoiceMailDataPackage", "", "iosvoicemaildatapackage", nullptr, nullptr, {nullptr, nullptr}, 15},
-    {21, "IOSVoiceMemosDataPackage", "", "iosvoicememosdatapackage", nullptr, nullptr, {nullptr, nullptr}, 16},
+    {20, "IOSVoiceMailDataPackage", "", "iosvoicemaildatapackage", nullptr, IosVoiceMailDataPackage, {nullptr, nullptr}, 15},
+    {21, "IOSVoiceMemosDataPackage", "", "iosvoicememosdatapackage", nullptr, IosVoiceMemosDataPackage, {nullptr, nullptr}, 16},
     {22, "IOSiBookDataPackage", "", "iosibookdatapackage", nullptr, nullptr, {nullptr, nullptr}, 17},
 };
 // clang-format on

@@ -213,6 +213,57 @@ bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::vec
   return WriteMessageStore(root, store, entries, error);
 }
 
+// A file of the backup written with its own bytes.
+bool WriteEntry(const fs::path& root, const Entry& entry, const std::string& bytes,
+                std::vector<Entry>* entries, std::string* error) {
+  const fs::path path = StoredPath(root, entry);
+  if (!MakeFolder(path.parent_path(), error)) return false;
+  if (!WriteBytes(path, bytes)) return Fail(error, path.u8string() + ": cannot write");
+  entries->push_back(entry);
+  return true;
+}
+
+// voicemail.db with the audio of its messages (HomeDomain), and
+// CloudRecordings.db with the audio of its recordings (MediaDomain).
+bool WriteVoiceStores(const fs::path& root, const IosBackupOptions& options,
+                      std::vector<Entry>* entries, std::string* error) {
+  IosSampleOptions store;
+  store.older_copy = options.older_copy;
+  store.schema_version = options.voicemail_schema;
+  const Entry voicemail{kIosHomeDomain, kIosVoicemailPath, kFlagFile};
+  const fs::path voicemail_path = StoredPath(root, voicemail);
+  std::vector<IosVoicemailAudio> messages;
+  if (!MakeFolder(voicemail_path.parent_path(), error)) return false;
+  if (!WriteIosVoicemail(voicemail_path.u8string(), store, &messages)) {
+    return Fail(error, voicemail_path.u8string() + ": cannot write the voicemail");
+  }
+  entries->push_back(voicemail);
+  entries->push_back({kIosHomeDomain, "Library/Voicemail", kFlagFolder});
+  for (const IosVoicemailAudio& message : messages) {
+    if (!WriteEntry(root, {kIosHomeDomain, message.relative_path, kFlagFile}, message.bytes,
+                    entries, error)) {
+      return false;
+    }
+  }
+  store.schema_version = options.cloud_recordings_schema;
+  const Entry recordings{kIosMediaDomain, kIosCloudRecordingsPath, kFlagFile};
+  const fs::path recordings_path = StoredPath(root, recordings);
+  std::vector<IosRecordingAudio> audio;
+  if (!MakeFolder(recordings_path.parent_path(), error)) return false;
+  if (!WriteIosCloudRecordings(recordings_path.u8string(), store, &audio)) {
+    return Fail(error, recordings_path.u8string() + ": cannot write the voice memos");
+  }
+  entries->push_back(recordings);
+  entries->push_back({kIosMediaDomain, "Media/Recordings", kFlagFolder});
+  for (const IosRecordingAudio& recording : audio) {
+    if (!WriteEntry(root, {kIosMediaDomain, recording.relative_path, kFlagFile}, recording.bytes,
+                    entries, error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string IosBackupFileId(const std::string& domain, const std::string& relative_path) {
@@ -232,6 +283,7 @@ bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
       return Fail(error, path.u8string() + ": cannot write");
     }
   }
+  if (!WriteVoiceStores(root, options, &entries, error)) return false;
   for (const char* path :
        {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath}) {
     entries.push_back({kIosHomeDomain, path, kFlagFile});

@@ -9,6 +9,8 @@
 #include "samples/ios_address_book.h"
 #include "samples/ios_call_history.h"
 #include "samples/ios_messages.h"
+#include "samples/ios_voice_memos.h"
+#include "samples/ios_voicemail.h"
 
 namespace kx::samples {
 
@@ -18,6 +20,8 @@ struct IosBackupOptions {
   int call_history_schema = kIosCallHistoryNewestSchema;
   int address_book_schema = kIosAddressBookNewestSchema;
   int messages_schema = kIosMessagesNewestSchema;
+  int voicemail_schema = kIosVoicemailNewestSchema;
+  int cloud_recordings_schema = kIosCloudRecordingsNewestSchema;
   // An earlier backup of the same phone: its stores hold records the phone
   // has deleted since, and it was taken on an earlier date.
   bool older_copy = false;
@@ -28,6 +32,7 @@ constexpr char kIosHomeDomain[] = "HomeDomain";
 constexpr char kIosCallHistoryPath[] = "Library/CallHistoryDB/CallHistory.storedata";
 constexpr char kIosAddressBookPath[] = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr char kIosAddressBookImagesPath[] = "Library/AddressBook/AddressBookImages.sqlitedb";
+constexpr char kIosVoicemailPath[] = "Library/Voicemail/voicemail.db";
 
 // SHA-1 of domain + "-" + relative path, 40 lower-case hex digits.
 std::string IosBackupFileId(const std::string& domain, const std::string& relative_path);

@@ -31,13 +31,15 @@ TEST(IosBackupSampleTest, CatalogueNamesFilesStoredUnderTheirIds) {
   samples::IosBackupOptions options;
   ASSERT_TRUE(samples::WriteIosBackup(dir.path(), options, &error)) << error;
   const std::string manifest = dir.File("Manifest.db");
-  // Ids of the two stores as public write-ups on iOS backups give them.
+  // Ids of the stores as public write-ups on iOS backups give them.
   EXPECT_EQ((std::vector<std::string>{"31bb7ba8914766d4ba40d6dfb6113c8b614be442",
-                                      "5a4935c78a5255723f707230a451d79c540d2741"}),
+                                      "5a4935c78a5255723f707230a451d79c540d2741",
+                                      "992df473bbb9e132f4b3b6e4d33f72171e97bc7a"}),
             QueryColumn(manifest,
                         "SELECT fileID FROM Files WHERE relativePath IN "
                         "('Library/AddressBook/AddressBook.sqlitedb', "
-                        "'Library/CallHistoryDB/CallHistory.storedata') ORDER BY 1"));
+                        "'Library/CallHistoryDB/CallHistory.storedata', "
+                        "'Library/Voicemail/voicemail.db') ORDER BY 1"));
   const std::vector<std::string> rows =
       QueryColumn(manifest,
                   "SELECT fileID || '|' || domain || '|' || relativePath || '|' || "

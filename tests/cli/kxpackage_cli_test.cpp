@@ -285,6 +285,8 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_EQ(22u, summary.size());
   EXPECT_EQ(0, summary["ios_messages"]["status"].asInt());
   EXPECT_GT(summary["ios_messages"]["records"].asInt(), 0);
+  EXPECT_EQ(5, summary["ios_voicemail"]["records"].asInt());
+  EXPECT_EQ(3, summary["ios_voice_memos"]["records"].asInt());
 
   // Flat, without the older backup: the same phone, fewer deleted records.
   const ToolRun flat_run =

@@ -12,7 +12,13 @@ constexpr char kCallHistoryPath[] = "Library/CallHistoryDB/CallHistory.storedata
 constexpr char kAddressBookPath[] = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr char kAddressBookImagesPath[] = "Library/AddressBook/AddressBookImages.sqlitedb";
 constexpr char kMessagesPath[] = "Library/SMS/sms.db";
+constexpr char kMediaDomain[] = "MediaDomain";
+constexpr char kVoicemailPath[] = "Library/Voicemail/voicemail.db";
+constexpr char kRecordingsPath[] = "Media/Recordings/Recordings.db";
+constexpr char kCloudRecordingsPath[] = "Media/Recordings/CloudRecordings.db";
 
+// The documents of calls, voicemail and voice memos count their records in
+// "size".
 long CountCalls(const Json::Value& document, const std::string&) {
   return document["size"].isIntegral() ? static_cast<long>(document["size"].asInt64()) : 0;
 }
@@ -59,13 +65,31 @@ std::vector<IosType> MakeIosTypes() {
       // Attachments are found in the backup folder, which every iOS type
       // gets as its additional parameter.
       Available(12,
-              {{"sms_file_path", "sms_files_path", kHomeDomain, kMessagesPath, true},
-               {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
-               {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
-              CountMessages),
+                {{"sms_file_path", "sms_files_path", kHomeDomain, kMessagesPath, true},
+                 {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountMessages),
   };
-  for (const int data_type :
-       {5, 6, 7, 8, 9, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 27, 28}) {
+  // Voicemail and voice memos hand over where their audio lies in the
+  // backup, so they read its layout. The recordings of iOS 11 and earlier
+  // (Recordings.db alone) are not looked for without the cloud store.
+  IosType voicemail =
+      Available(20,
+                {{"voice_mail_file_path", "", kHomeDomain, kVoicemailPath, true},
+                 {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountCalls);
+  voicemail.wants_sub_dir = true;
+  types.push_back(std::move(voicemail));
+  IosType memos =
+      Available(21,
+                {{"voice_memos_cloud_file_path", "", kMediaDomain, kCloudRecordingsPath, true},
+                 {"voice_memos_file_path", "", kMediaDomain, kRecordingsPath, false}},
+                CountCalls);
+  memos.wants_sub_dir = true;
+  memos.other_info = {{"is_voice_memos_folder", "0"}};
+  types.push_back(std::move(memos));
+  for (const int data_type : {5, 6, 7, 8, 9, 14, 15, 16, 17, 18, 19, 22, 23, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;

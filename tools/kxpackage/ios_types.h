@@ -4,6 +4,7 @@
 #define KXPACKAGE_IOS_TYPES_H_
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/kxpackage/android_types.h"
@@ -26,6 +27,8 @@ struct IosType {
   std::vector<BackupFileSpec> files;
   bool wants_sub_dir;  // the packager reads "has_sub_dir" from other info
   RecordCounter count_records;
+  // Further members of "other_info", as the packager reads them.
+  std::vector<std::pair<std::string, std::string>> other_info = {};
 };
 
 // Every iOS data type: the available ones first, then the others in the

@@ -514,6 +514,7 @@ JobResult RunIosType(const IosPlan& plan, const IosInput& input, const std::stri
     const bool two_level = fs::u8path(plan.store).parent_path() != fs::u8path(input.root);
     request["other_info"]["has_sub_dir"] = two_level ? "1" : "0";
   }
+  for (const auto& [key, value] : type.other_info) request["other_info"][key] = value;
   return RunFilterAndPackage(type.name, type.data_type, JsonText(request), folder,
                              type.count_records, session->progress());
 }

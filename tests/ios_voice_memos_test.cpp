@@ -1,0 +1,285 @@
+// The iOS voice memo packager (data type 21) through the library's entry
+// points: whole documents on every version of the local and the cloud
+// recordings databases, evicted recordings, a plain folder of recordings,
+// paths from the data that try to leave the folder, and refused inputs.
+#include "samples/ios_voice_memos.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "ios/voice_memos.h"
+#include "package_capture.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kVoiceMemosType = 21;
+
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+// MediaDomain files of the recordings below, hashed independently.
+constexpr char kLocalAudio[] = "0ebf21dac2a76f4a2c70e1c627cfce360142f11e";
+constexpr char kCloudAudio[] = "f62f846627e217666a0f32950eee68277df2022c";
+constexpr char kEvictedAudio[] = "74a9c06812c38167025389ca66028fbdc2509696";
+
+// ZDATE counts from 2001: 447000900 is 2015-03-01 15:55 UTC.
+std::string LocalRows(int version) {
+  return std::string(
+             "INSERT INTO ZRECORDING (Z_PK, Z_ENT, Z_OPT, ZDATE, ZDURATION, ZCUSTOMLABEL, "
+             "ZPATH") +
+         (version >= 2 ? ", ZUNIQUEID" : "") +
+         ") VALUES (1, 1, 1, 447000900, 12.5, 'Lecture', "
+         "'/var/mobile/Media/Recordings/20150301 091500.m4a'" +
+         (version >= 2 ? ", 'L-1'" : "") + ");";
+}
+
+// A recording the user named, one never named and one whose audio went to
+// the cloud (evicted from the phone).
+std::string CloudRows(int version) {
+  std::string rows =
+      "INSERT INTO ZCLOUDRECORDING (Z_PK, Z_ENT, Z_OPT, ZDATE, ZDURATION, ZCUSTOMLABEL, ZPATH, "
+      "ZUNIQUEID, ZEVICTIONDATE) VALUES "
+      "(1, 2, 1, 705838500.5, 42.0, 'Rehearsal', "
+      "'/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a', 'C-1', NULL),"
+      "(2, 2, 1, 707349662, 8.5, NULL, '/var/mobile/', 'C-2', NULL),"
+      "(3, 2, 1, 693597600, 95.0, 'Carols', "
+      "'/var/mobile/Media/Recordings/20221224 180000-9E4F.m4a', 'C-3', 698781600);";
+  if (version >= 2) rows += "UPDATE ZCLOUDRECORDING SET ZCUSTOMLABELFORSORTING = 'Recording 2';";
+  return rows;
+}
+
+class IosVoiceMemosTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+
+  Json::Value Request(const std::string& local, const std::string& cloud,
+                      const char* plain_folder = "0") {
+    Json::Value request;
+    request["package_type"] = kVoiceMemosType;
+    request["temp_folder"] = temp_.path();
+    if (!local.empty()) request["primary_file_object"]["voice_memos_file_path"] = local;
+    if (!cloud.empty()) request["primary_file_object"]["voice_memos_cloud_file_path"] = cloud;
+    request["other_info"]["has_sub_dir"] = "1";
+    if (plain_folder != nullptr) request["other_info"]["is_voice_memos_folder"] = plain_folder;
+    request["addtional_param"] = backup_.path();
+    return request;
+  }
+
+  int Run(const Json::Value& request) {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kVoiceMemosType);
+  }
+
+  std::string Store(const std::string& name, const std::string& sql) {
+    const std::string path = phone_.File(name);
+    test::RunSql(path, sql);
+    return path;
+  }
+
+  std::string InBackup(const std::string& id) const {
+    return JoinPath(JoinPath(backup_.path(), id.substr(0, 2)), id);
+  }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+  test::TempDir backup_;
+};
+
+TEST_F(IosVoiceMemosTest, WholeDocumentOnEveryStoreVersion) {
+  for (int cloud = samples::kIosCloudRecordingsOldestSchema;
+       cloud <= samples::kIosCloudRecordingsNewestSchema; ++cloud) {
+    const int local = cloud == 1 ? 1 : 2;
+    SCOPED_TRACE(cloud);
+    const std::string version = std::to_string(cloud);
+    const std::string local_path =
+        Store("Recordings" + version + ".db", samples::IosRecordingsSql(local) + LocalRows(local));
+    const std::string cloud_path = Store("CloudRecordings" + version + ".db",
+                                         samples::IosCloudRecordingsSql(cloud) + CloudRows(cloud));
+    ASSERT_EQ(kStatusOk, Run(Request(local_path, cloud_path)));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(16, g_results.kind);
+    // The oldest stores have no ZUNIQUEID locally and no sorting label in
+    // the cloud.
+    const std::string local_id = local >= 2 ? R"("unique_id": "L-1",)" : "";
+    const std::string sorting_label = cloud >= 2 ? R"("label": "Recording 2",)" : "";
+    EXPECT_EQ(Formatted(R"({"size": 4, "voice_memos_items": [
+      {"datetime": 1425308100, "duration": 12.5, "label": "Lecture", )" +
+                        local_id + R"(
+       "media_path": "/var/mobile/Media/Recordings/20150301 091500.m4a",
+       "media_backup": ")" +
+                        InBackup(kLocalAudio) + R"("},
+      {"datetime": 1684145700.5, "duration": 42.0, "label": "Rehearsal", "unique_id": "C-1",
+       "media_path": "/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a", "is_deleted": 0,
+       "media_backup": ")" +
+                        InBackup(kCloudAudio) + R"("},
+      {"datetime": 1685656862, "duration": 8.5, )" +
+                        sorting_label + R"( "unique_id": "C-2",
+       "media_path": "/var/mobile/", "is_deleted": 0},
+      {"datetime": 1671904800, "duration": 95.0, "label": "Carols", "unique_id": "C-3",
+       "media_path": "/var/mobile/Media/Recordings/20221224 180000-9E4F.m4a", "is_deleted": 1,
+       "tag": "deleted", "media_backup": ")" +
+                        InBackup(kEvictedAudio) + R"("}]})"),
+              g_results.text);
+  }
+}
+
+// A plain folder of recordings: the audio lies under the folder by the
+// part of the path after "Recordings"; a path that would leave it, or has
+// no "Recordings", is located nowhere.
+TEST_F(IosVoiceMemosTest, PlainFolderOfRecordings) {
+  const std::string cloud =
+      Store("CloudRecordings.db",
+            samples::IosCloudRecordingsSql(samples::kIosCloudRecordingsNewestSchema) +
+                "INSERT INTO ZCLOUDRECORDING (Z_PK, ZDATE, ZPATH) VALUES "
+                "(1, 0, '/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a'),"
+                "(2, 0, '/var/mobile/Media/Recordings/../../../etc/passwd'),"
+                "(3, 0, '/var/mobile/Media/Other/x.m4a');");
+  ASSERT_EQ(kStatusOk, Run(Request("", cloud, "1")));
+  EXPECT_EQ(Formatted(R"({"size": 3, "voice_memos_items": [
+      {"datetime": 978307200, "is_deleted": 0, "media_backup": ")" +
+                      JoinPath(backup_.path(), "20230514 101500-7A2B.m4a") + R"(",
+       "media_path": "/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a"},
+      {"datetime": 978307200, "is_deleted": 0,
+       "media_path": "/var/mobile/Media/Recordings/../../../etc/passwd"},
+      {"datetime": 978307200, "is_deleted": 0, "media_path": "/var/mobile/Media/Other/x.m4a"}]})"),
+            g_results.text);
+}
+
+TEST(VoiceMemoLocationTest, PathsFromTheData) {
+  const std::string root = "backup";
+  struct Case {
+    const char* media_path;
+    bool two_level;
+    bool plain_folder;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"/var/mobile/Media/Recordings/20150301 091500.m4a", true, false,
+       JoinPath(JoinPath(root, "0e"), kLocalAudio)},
+      {"/var/mobile/Media/Recordings/20150301 091500.m4a", false, false,
+       JoinPath(root, kLocalAudio)},
+      // A ".." from the data is only hashed: it names a file of the backup.
+      {"/var/mobile/Media/Recordings/../../../etc/passwd", false, false,
+       JoinPath(root, "0175e49a16058077f12d9ea95c425157b193d986")},
+      {"/var/mobile/", false, false, ""},
+      {"", true, false, ""},
+      {"/var/mobile/Media/Recordings/a/b.m4a", false, true, JoinPath(JoinPath(root, "a"), "b.m4a")},
+      {"/var/mobile/Media/Recordings\\b.m4a", false, true, JoinPath(root, "b.m4a")},
+      {"/var/mobile/Media/Recordings/../b.m4a", false, true, ""},
+      {"/var/mobile/Media/Recordings/a/../../b.m4a", false, true, ""},
+      {"/var/mobile/Media/Recordings/./b.m4a", false, true, ""},
+      {"/var/mobile/Media/Recordings/C:/b.m4a", false, true, ""},
+      {"/var/mobile/Media/Recordings/", false, true, ""},
+      {"/var/mobile/Media/Other/b.m4a", false, true, ""},
+      // "Recordings" inside the first twelve characters is cut off first.
+      {"/Recordings/var/b.m4a", false, true, ""},
+  };
+  for (const Case& location : cases) {
+    SCOPED_TRACE(location.media_path);
+    EXPECT_EQ(location.expected, VoiceMemoLocation(location.media_path, root, location.two_level,
+                                                   location.plain_folder));
+  }
+  const std::string with_nul("/var/mobile/Media/Recordings/a\0/../b.m4a", 40);
+  EXPECT_EQ("", VoiceMemoLocation(with_nul, root, false, true));
+}
+
+// The sample stores of every version: recordings of the phone and their
+// audio, the evicted one tagged and without audio.
+TEST_F(IosVoiceMemosTest, SampleStores) {
+  for (int cloud = samples::kIosCloudRecordingsOldestSchema;
+       cloud <= samples::kIosCloudRecordingsNewestSchema; ++cloud) {
+    SCOPED_TRACE(cloud);
+    samples::IosSampleOptions options;
+    options.schema_version = cloud;
+    std::vector<samples::IosRecordingAudio> audio;
+    const std::string local = phone_.File("l" + std::to_string(cloud));
+    const std::string remote = phone_.File("c" + std::to_string(cloud));
+    ASSERT_TRUE(samples::WriteIosRecordings(local, options, &audio));
+    ASSERT_TRUE(samples::WriteIosCloudRecordings(remote, options, &audio));
+    ASSERT_EQ(kStatusOk, Run(Request(local, remote)));
+    const Json::Value document = test::Parsed(g_results.text);
+    std::vector<std::string> deleted;
+    for (const Json::Value& item : document["voice_memos_items"]) {
+      if (item["tag"] == "deleted") deleted.push_back(item["label"].asString());
+    }
+    EXPECT_EQ(std::vector<std::string>{"Carols"}, deleted);
+    EXPECT_EQ(audio.size() + 1, document["voice_memos_items"].size());
+    EXPECT_EQ("ftypM4A ", audio[0].bytes.substr(4, 8));
+  }
+}
+
+// Refused inputs give the dispatcher's status and no document; a store
+// that cannot be read leaves the other one's recordings in the document.
+TEST_F(IosVoiceMemosTest, RefusedAndDamagedInputs) {
+  const std::string local = Store("Recordings.db", samples::IosRecordingsSql(2) + LocalRows(2));
+  Json::Value no_backup = Request(local, "");
+  no_backup["addtional_param"] = "";
+  const std::pair<const char*, Json::Value> refused[] = {
+      {"no database", Request("", "")},
+      {"no is_voice_memos_folder", Request(local, "", nullptr)},
+      {"no backup folder", no_backup},
+  };
+  for (const auto& [name, request] : refused) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(request));
+    EXPECT_EQ(0, g_results.count);
+  }
+
+  const std::string not_database = phone_.File("CloudRecordings.db");
+  test::WriteFileBytes(not_database, std::string(4096, 'x'));
+  const std::string other = Store("Other.db", "CREATE TABLE ZFOLDER (Z_PK INTEGER PRIMARY KEY);");
+  for (const std::string& cloud : {not_database, other}) {
+    SCOPED_TRACE(cloud);
+    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(local, cloud)));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(1u, test::Parsed(g_results.text)["size"].asUInt());
+  }
+}
+
+// A stop asked for before the rows are read ends the step without a
+// document; the same step without it hands one over.
+TEST_F(IosVoiceMemosTest, StopBeforeTheRows) {
+  DataTypeRecord record;
+  record.data_type = kVoiceMemosType;
+  record.primary_files["voice_memos_file_path"] =
+      Store("Recordings.db", samples::IosRecordingsSql(2) + LocalRows(2));
+  record.other_info = {{"has_sub_dir", "0"}, {"is_voice_memos_folder", "0"}};
+  record.additional_param = backup_.path();
+  for (const int flag : {1, 0}) {
+    SCOPED_TRACE(flag);
+    g_results = CapturedResults();
+    std::atomic<int> stop{flag};
+    PackageContext context;
+    context.data_type = kVoiceMemosType;
+    context.packager_name = "IOSVoiceMemosDataPackage";
+    context.stem = "iosvoicememosdatapackage";
+    context.result_kind = 16;
+    context.callback = CaptureResult;
+    context.stop = &stop;
+    EXPECT_EQ(kStatusOk, IosVoiceMemosDataPackage(&record, context));
+    EXPECT_EQ(flag == 0 ? 1 : 0, g_results.count);
+  }
+}
+
+}  // namespace
+}  // namespace kx

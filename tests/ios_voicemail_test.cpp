@@ -1,0 +1,220 @@
+// The iOS voicemail packager (data type 20) through the library's entry
+// points: whole documents on both store versions with the callers' names
+// and where each message's audio lies in the backup, and the inputs it
+// refuses.
+#include "samples/ios_voicemail.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "package_capture.h"
+#include "samples/ios_address_book.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kVoicemailType = 20;
+
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+// Library/Voicemail/<ROWID>.amr in HomeDomain, hashed independently.
+constexpr char kAudio7[] = "b017c88626a0cc647cd395e3e33a9c3c30a4a5f8";
+constexpr char kAudio8[] = "de88fcc30d55130bbf54f551e13aad76b2791920";
+constexpr char kAudio9[] = "c9f84e19df4c03d9fa569260c9280412f51d3f70";
+
+// Three messages: from a person of the address book, from a stranger, and
+// one whose caller withheld the number. `date` counts from 1970.
+constexpr char kMessages[] =
+    "INSERT INTO voicemail (ROWID, remote_uid, date, token, sender, callback_num, duration, "
+    "expiration, trashed_date, flags) VALUES "
+    "(7, 107, 1704103200, 'Complete', '+351912345678', '+351912345678', 21, 0, 0, 3),"
+    "(8, 108, 1704189645, 'Complete', '+15550100', '+15550100', 7, 0, 726000000, 11),"
+    "(9, 109, 1704276000, 'Complete', NULL, NULL, 34, 0, 0, 1);";
+
+class IosVoicemailTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    test::RunSql(phone_.File("AddressBook.sqlitedb"),
+                 "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, "
+                 "Last TEXT, Middle TEXT);"
+                 "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, "
+                 "property INTEGER, identifier INTEGER, label INTEGER, value TEXT, guid TEXT);"
+                 "INSERT INTO ABPerson VALUES (4, 'Ana', 'Silva', 'Maria');"
+                 "INSERT INTO ABMultiValue VALUES (1, 4, 3, 0, 1, '+351912345678', 'g1');");
+    test::RunSql(phone_.File("AddressBookImages.sqlitedb"),
+                 "CREATE TABLE ABFullSizeImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, "
+                 "version INTEGER, data BLOB, crop_x INTEGER, crop_y INTEGER, crop_width INTEGER);"
+                 "CREATE TABLE ABThumbnailImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, "
+                 "format INTEGER, derived_from_format INTEGER, data BLOB);"
+                 "INSERT INTO ABThumbnailImage (record_id, data) VALUES (4, x'FFD8FFDB');");
+  }
+
+  Json::Value Request(const std::string& voicemail, const char* has_sub_dir = "1") {
+    Json::Value request;
+    request["package_type"] = kVoicemailType;
+    request["temp_folder"] = temp_.path();
+    request["primary_file_object"]["voice_mail_file_path"] = voicemail;
+    request["primary_file_object"]["contact_file_path"] = phone_.File("AddressBook.sqlitedb");
+    request["primary_file_object"]["contact_image_file_path"] =
+        phone_.File("AddressBookImages.sqlitedb");
+    if (has_sub_dir != nullptr) request["other_info"]["has_sub_dir"] = has_sub_dir;
+    request["addtional_param"] = backup_.path();
+    return request;
+  }
+
+  int Run(const Json::Value& request) {
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kVoicemailType);
+  }
+
+  std::string Store(int version) {
+    const std::string path = phone_.File("voicemail" + std::to_string(version) + ".db");
+    test::RunSql(path, samples::IosVoicemailSql(version) + kMessages);
+    return path;
+  }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+  test::TempDir backup_;
+};
+
+// Where a file id lies in the backup folder of two-digit sub-folders.
+std::string TwoLevel(const std::string& root, const std::string& id) {
+  return JoinPath(JoinPath(root, id.substr(0, 2)), id);
+}
+
+TEST_F(IosVoicemailTest, WholeDocumentOnEveryStoreVersion) {
+  const std::string thumb = JoinPath(temp_.path(), "4.thumb");
+  for (int version = samples::kIosVoicemailOldestSchema;
+       version <= samples::kIosVoicemailNewestSchema; ++version) {
+    SCOPED_TRACE(version);
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    ASSERT_EQ(kStatusOk, Run(Request(Store(version))));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(15, g_results.kind);
+    EXPECT_EQ(Formatted(R"({"size": 3, "voice_mail_items": [
+      {"ROWID": 7, "datetime": "01-01-2024 10:00:00", "duration": 21, "sender": "+351912345678",
+       "media_backup": ")" +
+                        TwoLevel(backup_.path(), kAudio7) + R"(",
+       "first": "Ana", "last": "Silva", "middle": "Maria", "thumb_path": ")" +
+                        thumb + R"("},
+      {"ROWID": 8, "datetime": "01-02-2024 10:00:45", "duration": 7, "sender": "+15550100",
+       "media_backup": ")" +
+                        TwoLevel(backup_.path(), kAudio8) + R"("},
+      {"ROWID": 9, "datetime": "01-03-2024 10:00:00", "duration": 34,
+       "media_backup": ")" +
+                        TwoLevel(backup_.path(), kAudio9) + R"("}]})"),
+              g_results.text);
+  }
+  EXPECT_EQ("\xFF\xD8\xFF\xDB", test::ReadFileBytes(thumb));
+}
+
+// A backup that keeps every file in its root, and a store without
+// messages.
+TEST_F(IosVoicemailTest, FlatBackupAndEmptyStore) {
+  ASSERT_EQ(kStatusOk, Run(Request(Store(1), "0")));
+  const Json::Value document = test::Parsed(g_results.text);
+  EXPECT_EQ(JoinPath(backup_.path(), kAudio7),
+            document["voice_mail_items"][0]["media_backup"].asString());
+
+  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  const std::string empty = phone_.File("empty.db");
+  test::RunSql(empty, samples::IosVoicemailSql(samples::kIosVoicemailNewestSchema));
+  ASSERT_EQ(kStatusOk, Run(Request(empty)));
+  EXPECT_EQ(Formatted(R"({"size": 0, "voice_mail_items": []})"), g_results.text);
+}
+
+// The sample store with its older copy: the message deleted since is there
+// only in the older one, and every message has its audio file.
+TEST_F(IosVoicemailTest, SampleStores) {
+  for (const bool older : {false, true}) {
+    SCOPED_TRACE(older);
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    samples::IosSampleOptions options;
+    options.older_copy = older;
+    std::vector<samples::IosVoicemailAudio> audio;
+    const std::string path = phone_.File(older ? "older.db" : "newer.db");
+    ASSERT_TRUE(samples::WriteIosVoicemail(path, options, &audio));
+    Json::Value request = Request(path);
+    const std::string book = phone_.File("SampleBook.sqlitedb");
+    const std::string images = phone_.File("SampleImages.sqlitedb");
+    ASSERT_TRUE(samples::WriteIosAddressBook(book, images, options));
+    request["primary_file_object"]["contact_file_path"] = book;
+    request["primary_file_object"]["contact_image_file_path"] = images;
+    ASSERT_EQ(kStatusOk, Run(request));
+    const Json::Value document = test::Parsed(g_results.text);
+    ASSERT_EQ(audio.size(), document["voice_mail_items"].size());
+    EXPECT_EQ(older ? 6u : 5u, audio.size());
+    EXPECT_EQ("#!AMR\n", audio[0].bytes.substr(0, 6));
+    EXPECT_EQ("Zoë", document["voice_mail_items"][0].get("first", "").asString());
+  }
+}
+
+// Inputs the packager refuses: no callback, and the dispatcher's status.
+TEST_F(IosVoicemailTest, RefusedInputs) {
+  const std::string store = Store(2);
+  const std::string not_database = phone_.File("not_a_database.db");
+  test::WriteFileBytes(not_database, std::string(4096, 'x'));
+  const std::string other = phone_.File("other.db");
+  test::RunSql(other, "CREATE TABLE calls (ROWID INTEGER PRIMARY KEY);");
+  struct Case {
+    const char* name;
+    Json::Value request;
+  };
+  Json::Value no_address_book = Request(store);
+  no_address_book["primary_file_object"].removeMember("contact_image_file_path");
+  Json::Value no_backup = Request(store);
+  no_backup["addtional_param"] = "";
+  const Case cases[] = {
+      {"no voicemail database", Request("")},      {"no address book images", no_address_book},
+      {"no has_sub_dir", Request(store, nullptr)}, {"no backup folder", no_backup},
+      {"not a database", Request(not_database)},   {"no voicemail table", Request(other)},
+  };
+  for (const Case& refused : cases) {
+    SCOPED_TRACE(refused.name);
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(refused.request));
+    EXPECT_EQ(0, g_results.count);
+  }
+}
+
+// A damaged store gives no document and says why in SQLite's words; one
+// whose rows cannot be read hands over the document, then fails.
+TEST_F(IosVoicemailTest, DamagedStores) {
+  const std::string sound = Store(2);
+  test::TempDir damaged;
+  for (const test::DamagedDatabase& source : test::DamageDatabase(sound, damaged.path())) {
+    SCOPED_TRACE(source.kind);
+    const size_t before = test::ReadFileBytes(logs_.File("KxDataPackage.log")).size();
+    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(source.path)));
+    EXPECT_EQ(0, g_results.count);
+    const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log")).substr(before);
+    EXPECT_NE(std::string::npos, log.find(source.words)) << log;
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+  test::DamageTablePage(sound, "voicemail");
+  EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(sound)));
+  EXPECT_EQ(1, g_results.count);
+}
+
+}  // namespace
+}  // namespace kx
