@@ -30,6 +30,12 @@ constexpr char kIosRemindersStorePath[] = "Library/Reminders/Container_v1/Stores
 // folders name it.
 constexpr char kIosRemindersAccount[] = "5A1E7C3B-2D4F-4E6A-9B8C-0D1E2F3A4B5C";
 
+// The picture attached to the first sample reminder, as the phone keeps it
+// (HomeDomain).
+constexpr char kIosReminderPicturePath[] =
+    "Library/Reminders/Container_v1/Files/Account-5A1E7C3B-2D4F-4E6A-9B8C-0D1E2F3A4B5C/"
+    "Attachment-ATT-22/milk.jpg";
+
 // A fresh store of `options.schema_version` at `path`: a list with a
 // reminder that carries a picture, a URL and a location; a list deleted on
 // the phone with a reminder still in it; a reminder marked for deletion.

@@ -200,29 +200,34 @@ std::string IosHistorySql(int schema_version) {
 bool WriteIosBookmarks(const std::string& path, const IosSampleOptions& options) {
   SampleDatabase db(path);
   if (!db.is_open() || !Run(&db, IosBookmarksSql(options.schema_version))) return false;
-  SampleStatement insert(db.handle(),
-                         "INSERT INTO bookmarks (id, special_id, parent, type, title, url, "
-                         "order_index, external_uuid) VALUES (?,?,?,?,?,?,?,?)");
-  if (!insert.prepared() || !db.Exec("BEGIN")) return false;
-  int order = 0;
-  for (const SampleBookmark& bookmark : kBookmarks) InsertBookmark(&insert, bookmark, order++);
-  if (options.older_copy) InsertBookmark(&insert, kDeletedBookmark, order++);
+  {
+    SampleStatement insert(db.handle(),
+                           "INSERT INTO bookmarks (id, special_id, parent, type, title, url, "
+                           "order_index, external_uuid) VALUES (?,?,?,?,?,?,?,?)");
+    if (!insert.prepared() || !db.Exec("BEGIN")) return false;
+    int order = 0;
+    for (const SampleBookmark& bookmark : kBookmarks) InsertBookmark(&insert, bookmark, order++);
+    if (options.older_copy) InsertBookmark(&insert, kDeletedBookmark, order++);
+  }
+  // The statements are finalized: the file can be closed.
   return db.Exec("COMMIT") && db.Close();
 }
 
 bool WriteIosHistory(const std::string& path, const IosSampleOptions& options) {
   SampleDatabase db(path);
   if (!db.is_open() || !Run(&db, IosHistorySql(options.schema_version))) return false;
-  SampleStatement item(db.handle(),
-                       "INSERT INTO history_items (id, url, domain_expansion, visit_count, "
-                       "daily_visit_counts, should_recompute_derived_visit_counts, "
-                       "visit_count_score) VALUES (?,?,?,?,x'00',0,100)");
-  SampleStatement visit(db.handle(),
-                        "INSERT INTO history_visits (history_item, visit_time, title) VALUES "
-                        "(?,?,?)");
-  if (!item.prepared() || !visit.prepared() || !db.Exec("BEGIN")) return false;
-  for (const SampleItem& sample : kItems) InsertItem(&item, &visit, sample);
-  if (options.older_copy) InsertItem(&item, &visit, kClearedItem);
+  {
+    SampleStatement item(db.handle(),
+                         "INSERT INTO history_items (id, url, domain_expansion, visit_count, "
+                         "daily_visit_counts, should_recompute_derived_visit_counts, "
+                         "visit_count_score) VALUES (?,?,?,?,x'00',0,100)");
+    SampleStatement visit(db.handle(),
+                          "INSERT INTO history_visits (history_item, visit_time, title) VALUES "
+                          "(?,?,?)");
+    if (!item.prepared() || !visit.prepared() || !db.Exec("BEGIN")) return false;
+    for (const SampleItem& sample : kItems) InsertItem(&item, &visit, sample);
+    if (options.older_copy) InsertItem(&item, &visit, kClearedItem);
+  }
   return db.Exec("COMMIT") && db.Close();
 }
 

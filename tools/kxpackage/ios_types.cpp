@@ -12,6 +12,9 @@ constexpr char kCallHistoryPath[] = "Library/CallHistoryDB/CallHistory.storedata
 constexpr char kAddressBookPath[] = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr char kAddressBookImagesPath[] = "Library/AddressBook/AddressBookImages.sqlitedb";
 constexpr char kMessagesPath[] = "Library/SMS/sms.db";
+constexpr char kBookmarksPath[] = "Library/Safari/Bookmarks.db";
+constexpr char kHistoryPath[] = "Library/Safari/History.db";
+constexpr char kRemindersPath[] = "Library/Reminders/Container_v1/Stores/Data-local.sqlite";
 
 long CountCalls(const Json::Value& document, const std::string&) {
   return document["size"].isIntegral() ? static_cast<long>(document["size"].asInt64()) : 0;
@@ -39,6 +42,12 @@ long CountMessages(const Json::Value& document, const std::string&) {
   return count;
 }
 
+// Bookmarks, history items and reminders: one array (reminders: null when
+// there is none).
+long CountArray(const Json::Value& document, const std::string&) {
+  return document.isArray() ? static_cast<long>(document.size()) : 0;
+}
+
 IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
   return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
 }
@@ -63,9 +72,17 @@ std::vector<IosType> MakeIosTypes() {
                {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
                {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
               CountMessages),
+      Available(5, {{"safari_file_path", "safari_files_path", kHomeDomain, kBookmarksPath, true}},
+                CountArray),
+      Available(6,
+                {{"safariHis_file_path", "safariHis_files_path", kHomeDomain, kHistoryPath, true}},
+                CountArray),
+      Available(8,
+                {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
+                CountArray),
   };
   for (const int data_type :
-       {5, 6, 7, 8, 9, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 27, 28}) {
+       {7, 9, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;
