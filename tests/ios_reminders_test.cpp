@@ -151,6 +151,26 @@ TEST_F(IosRemindersTest, StoreWithoutRemindersIsANullDocument) {
   EXPECT_EQ("null", g_results.text.substr(0, 4));
 }
 
+// Attachment names and identifiers from the data only ever name a file id
+// inside the backup folder.
+TEST_F(IosRemindersTest, HostileAttachmentNamesStayInTheBackup) {
+  const std::string path = Store("hostile.sqlite", samples::kIosRemindersNewestSchema);
+  test::RunSql(path,
+               "UPDATE ZREMCDOBJECT SET ZFILENAME = '../../../etc/passwd', ZCKIDENTIFIER = "
+               "'../..' WHERE Z_PK = 22;"
+               "UPDATE ZREMCDOBJECT SET ZFILENAME = '/abs/' || char(0) || 'x.png', "
+               "ZCKIDENTIFIER = '/' WHERE Z_PK = 23;");
+  ASSERT_EQ(kStatusOk, Run(path));
+  const Json::Value media = test::Parsed(g_results.text)[0]["media_info"];
+  ASSERT_EQ(2u, media.size());
+  for (const Json::Value& attachment : media) {
+    const std::string located = attachment["media_path"].asString();
+    ASSERT_EQ(backup_.path().size() + 1 + 40, located.size()) << located;
+    EXPECT_EQ(0u, located.find(backup_.path())) << located;
+    EXPECT_TRUE(IsBackupFileId(located.substr(backup_.path().size() + 1))) << located;
+  }
+}
+
 TEST(IosReminderRulesTest, ListNamesAndAttachmentPaths) {
   const struct {
     std::vector<std::string> columns;

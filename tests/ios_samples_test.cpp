@@ -32,12 +32,15 @@ TEST(IosBackupSampleTest, CatalogueNamesFilesStoredUnderTheirIds) {
   ASSERT_TRUE(samples::WriteIosBackup(dir.path(), options, &error)) << error;
   const std::string manifest = dir.File("Manifest.db");
   // Ids of the two stores as public write-ups on iOS backups give them.
-  EXPECT_EQ((std::vector<std::string>{"31bb7ba8914766d4ba40d6dfb6113c8b614be442",
-                                      "5a4935c78a5255723f707230a451d79c540d2741"}),
+  EXPECT_EQ((std::vector<std::string>{"1a0e7afc19d307da602ccdcece51af33afe92c53",
+                                      "31bb7ba8914766d4ba40d6dfb6113c8b614be442",
+                                      "5a4935c78a5255723f707230a451d79c540d2741",
+                                      "d1f062e2da26192a6625d968274bfda8d07821e4"}),
             QueryColumn(manifest,
                         "SELECT fileID FROM Files WHERE relativePath IN "
                         "('Library/AddressBook/AddressBook.sqlitedb', "
-                        "'Library/CallHistoryDB/CallHistory.storedata') ORDER BY 1"));
+                        "'Library/CallHistoryDB/CallHistory.storedata', "
+                        "'Library/Safari/Bookmarks.db', 'Library/Safari/History.db') ORDER BY 1"));
   const std::vector<std::string> rows =
       QueryColumn(manifest,
                   "SELECT fileID || '|' || domain || '|' || relativePath || '|' || "
