@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "ios/safari_bookmarks.h"
 #include "ios/safari_history.h"
 #include "package_capture.h"
+#include "samples/ios_reminders.h"
 #include "sdk/library.h"
 #include "test_support.h"
 
@@ -230,6 +232,37 @@ TEST_F(IosSafariTest, DamagedAndForeignStoresGiveAStatus) {
       EXPECT_EQ(0, g_results.count);
       EXPECT_NE(std::string::npos, Log().find(source.words, log_before)) << Log();
     }
+  }
+}
+
+// A stop request ends each package step without a document (reminders
+// included: the three share the old-style contract).
+TEST_F(IosSafariTest, StopRequestGivesNoDocument) {
+  const std::string bookmarks = Store("stop-b.db", samples::IosBookmarksSql(1) + kTree);
+  const std::string history =
+      Store("stop-h.db", samples::IosHistorySql(1) + Item(1, "https://a/", "a", "A"));
+  const std::string reminders = phone_.File("stop-r.sqlite");
+  samples::IosSampleOptions options;
+  ASSERT_TRUE(samples::WriteIosReminders(reminders, options));
+  const struct {
+    int type;
+    const char* key;
+    std::string path;
+    const char* name;
+  } cases[] = {{kBookmarksType, "safari_file_path", bookmarks, "IOSSafariDataPackage"},
+               {kHistoryType, "safariHis_file_path", history, "IOSSafariHisDataPackage"},
+               {8, "reminder_file_path", reminders, "IOSReminderDataPackage"}};
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.type);
+    Restart();
+    DataTypeRecord record;
+    record.data_type = test_case.type;
+    record.primary_files[test_case.key] = test_case.path;
+    record.additional_param = phone_.path();
+    std::atomic<int> stop{1};
+    EXPECT_EQ(kStatusOk, test::CallPackageFunction(&record, CaptureResult, &stop));
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find(std::string(test_case.name) + " stoped!")) << Log();
   }
 }
 
