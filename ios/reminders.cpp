@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <regex>
 #include <unordered_map>
 
@@ -11,7 +10,6 @@
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/media_types.h"
-#include "common/platform.h"
 #include "common/result_row.h"
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
@@ -227,20 +225,21 @@ StoreQueries ObjectTableQueries(const SQLite3Wrapper& db, const char* stem) {
   };
   const std::string list =
       ListNameExpression(ColumnsMatching(db, kObjectTable, std::regex("ZNAME[0-9]?")));
+  const std::string title = column("ZTITLE1");
   StoreQueries queries;
   queries.reminders =
       "select title as utf_Title, list as utf_List, description as utf_Description, status, "
       "strftime( \"%m-%d-%Y %H:%M:%S\", start_date_time + 0978307200, 'unixepoch', 'localtime' ) "
       "as start_date, priority, flagged, unique_identifier, is_deleted, rowid, deleted_mark from "
       "( SELECT DISTINCT REMINDER_ITEM.Z_PK AS rowid, " +
-      column("ZMARKEDFORDELETION") + " AS deleted_mark, " + column("ZTITLE1") + " AS title, " +
-      list + " AS list, " + column("ZNOTES") + " AS description, " + column("ZCOMPLETED") +
+      column("ZMARKEDFORDELETION") + " AS deleted_mark, " + title + " AS title, " + list +
+      " AS list, " + column("ZNOTES") + " AS description, " + column("ZCOMPLETED") +
       " AS status, " + column("ZDISPLAYDATEDATE") + " AS start_date_time, " + column("ZPRIORITY") +
       " AS priority, " + column("ZFLAGGED") + " AS flagged, " +
       column("ZDACALENDARITEMUNIQUEIDENTIFIER") + " AS unique_identifier, " + column("is_deleted") +
       " AS is_deleted FROM ZREMCDOBJECT AS REMINDER_ITEM LEFT JOIN ZREMCDOBJECT AS "
       "REMINDER_LIST ON " +
-      column("ZLIST") + " = REMINDER_LIST.Z_PK WHERE " + column("ZTITLE1") + " IS NOT NULL )";
+      column("ZLIST") + " = REMINDER_LIST.Z_PK WHERE " + title + " IS NOT NULL )";
   if (!missing.empty())
     KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", kObjectTable,
               missing.c_str());

@@ -128,20 +128,34 @@ TEST_F(IosRemindersTest, EveryReleaseOfTheRemindersStore) {
   }
 }
 
-// A copy of the previous release, given twice: the reminder only it holds
-// comes back once, tagged; its objects are refused by number.
-TEST_F(IosRemindersTest, OlderCopyOfThePreviousRelease) {
-  const std::string primary = Store("Data-local.sqlite", samples::kIosRemindersNewestSchema);
-  const std::string older = Store("old.sqlite", samples::kIosRemindersNewestSchema - 1, true);
-  ASSERT_EQ(kStatusOk, Run(primary, {older, older}));
-  const Json::Value document = test::Parsed(g_results.text);
-  ASSERT_EQ(4u, document.size());
-  EXPECT_EQ(Formatted(R"({"utf_Title": "Renew passport", "utf_List": "Groceries", "status": 0,
-                          "priority": 5, "flagged": 0, "unique_identifier": "DA-4", "rowid": 4,
-                          "deleted_mark": 0, "is_deleted": 1, "tag": "deleted"})"),
-            WriteJson(document[3]));
-  EXPECT_EQ(std::vector<std::string>{"7"}, test::QueryColumn(temp_.File("Data-local.sqlite"),
-                                                             "select count(*) from ZREMCDOBJECT"));
+// An older copy, given twice, of the first release of the store (into a
+// primary of the same release) and of the previous release (into the
+// newest): the reminder only it holds comes back once, tagged. Objects of
+// the copy that the primary holds under their numbers are refused; the two
+// lists of the previous release come along as bare rows.
+TEST_F(IosRemindersTest, OlderCopyOfTheSameAndOfThePreviousRelease) {
+  const struct {
+    int primary, older;
+    const char* objects;
+  } cases[] = {
+      {samples::kIosRemindersFirstStoreSchema, samples::kIosRemindersFirstStoreSchema, "11"},
+      {samples::kIosRemindersNewestSchema, samples::kIosRemindersNewestSchema - 1, "7"}};
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.primary);
+    Restart();
+    const std::string name = "Data-" + std::to_string(test_case.primary) + ".sqlite";
+    const std::string primary = Store(name, test_case.primary);
+    const std::string older = Store("old.sqlite", test_case.older, true);
+    ASSERT_EQ(kStatusOk, Run(primary, {older, older}));
+    const Json::Value document = test::Parsed(g_results.text);
+    ASSERT_EQ(4u, document.size());
+    EXPECT_EQ(Formatted(R"({"utf_Title": "Renew passport", "utf_List": "Groceries", "status": 0,
+                            "priority": 5, "flagged": 0, "unique_identifier": "DA-4", "rowid": 4,
+                            "deleted_mark": 0, "is_deleted": 1, "tag": "deleted"})"),
+              WriteJson(document[3]));
+    EXPECT_EQ(std::vector<std::string>{test_case.objects},
+              test::QueryColumn(temp_.File(name), "select count(*) from ZREMCDOBJECT"));
+  }
 }
 
 TEST_F(IosRemindersTest, StoreWithoutRemindersIsANullDocument) {
