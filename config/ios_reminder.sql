@@ -21,8 +21,8 @@
 -- Why these unique keys:
 --   unique_identifier is the reminder's own identifier (the UID it syncs
 --   under); ZCKIDENTIFIER the CloudKit record name Core Data keeps for
---   every reminder and object of the newer store. Both are kept by every
---   later backup. Calendar rows are matched by their number alone.
+--   every reminder and object of the newer store; a list of the calendar
+--   database has its UUID. All are kept by every later backup.
 --
 -- Why these fields:
 --   The merge reads the listed fields from each further copy in one select;
@@ -51,7 +51,8 @@ VALUES
 INSERT INTO result_field_info (system_type, data_type, table_name, field_name, field_type_text,
                                field_type, is_unique_field, is_row_id_field)
 VALUES
-  ('ios', 'reminder', 'Calendar', 'ROWID', 'INTEGER', 0, 1, 0),
+  ('ios', 'reminder', 'Calendar', 'ROWID', 'INTEGER', 0, 0, 0),
+  ('ios', 'reminder', 'Calendar', 'UUID', 'TEXT', 3, 1, 0),
   ('ios', 'reminder', 'Calendar', 'title', 'TEXT', 3, 0, 0),
 
   ('ios', 'reminder', 'CalendarItem', 'ROWID', 'INTEGER', 0, 0, 0),
