@@ -60,14 +60,9 @@ void AppendItem(Json::Value item, bool deleted, Json::Value* items) {
     if (item.isMember("Url") || item.isMember("title")) items->append(std::move(item));
     return;
   }
-  const std::vector<std::string> urls = SplitDeletedUrl(url->asString());
-  if (urls.empty() && !item.isMember("title")) return;
-  if (urls.size() <= 1) {
-    item["Url"] = urls.empty() ? std::string() : urls.front();
-    items->append(std::move(item));
-    return;
-  }
-  for (const std::string& one : urls) {
+  const bool titled = item.isMember("title");
+  for (const std::string& one : SplitDeletedUrl(url->asString())) {
+    if (one.empty() && !titled) continue;
     Json::Value copy = item;
     copy["Url"] = one;
     items->append(std::move(copy));
@@ -81,7 +76,7 @@ std::vector<std::string> SplitDeletedUrl(const std::string& url) {
   for (const char c : url) {
     if (c != kRunTogetherMark) cleaned += c;
   }
-  if (IsBlank(cleaned)) return {};
+  if (IsBlank(cleaned)) return {std::string()};
   std::vector<std::string> pieces;
   size_t start = 0;
   for (size_t found = cleaned.find("http"); found != std::string::npos;

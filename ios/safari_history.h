@@ -23,9 +23,9 @@ int IosSafariHisDataPackage(DataTypeRecord* record, const PackageContext& contex
 
 // The addresses a deleted item's URL text stands for. The phone leaves
 // deleted rows with several addresses run together, separated by 0xE8
-// bytes: those are removed and the text is cut before every "http". One
-// address (or none) comes back as the cleaned text itself; pieces that are
-// empty or a lone "s" are dropped.
+// bytes: those are removed and the text is cut before every "http". Text
+// with one address (or none) comes back as itself, blank text as one empty
+// address; of several, the pieces that are empty or a lone "s" are dropped.
 std::vector<std::string> SplitDeletedUrl(const std::string& url);
 
 }  // namespace kx

@@ -170,17 +170,19 @@ TEST_F(IosSafariTest, ClearedHistoryComesBackTaggedAndSplit) {
   const std::string primary =
       Store("History.db", samples::IosHistorySql(samples::kIosHistoryNewestSchema) +
                               Item(1, "https://www.apple.com/", "apple", "Apple"));
-  const std::string older =
-      Store("old.db", samples::IosHistorySql(samples::kIosHistoryOldestSchema) +
-                          Item(1, "https://www.apple.com/", "apple", "Apple") +
-                          Item(2, "https://a.example/\xE8http://b.example/x", "a", "Two") +
-                          Item(3, "https://cleared.example/", nullptr, nullptr));
+  const std::string older = Store(
+      "old.db", samples::IosHistorySql(samples::kIosHistoryOldestSchema) +
+                    Item(1, "https://www.apple.com/", "apple", "Apple") +
+                    Item(2, "https://a.example/\xE8http://b.example/x", "a", "Two") +
+                    Item(3, "https://cleared.example/", nullptr, nullptr) +
+                    Item(4, "\xE8 \xE8", nullptr, "Blank") + Item(5, "\xE8\xE8", nullptr, nullptr));
   ASSERT_EQ(kStatusOk, Run(kHistoryType, primary, {older}));
   EXPECT_EQ(Formatted(R"([
       {"Url": "https://www.apple.com/", "domain": "apple", "type": 2, "title": "Apple"},
       {"Url": "https://a.example/", "domain": "a", "type": 2, "title": "Two", "tag": "deleted"},
       {"Url": "http://b.example/x", "domain": "a", "type": 2, "title": "Two", "tag": "deleted"},
-      {"Url": "https://cleared.example/", "type": 2, "tag": "deleted"}])"),
+      {"Url": "https://cleared.example/", "type": 2, "tag": "deleted"},
+      {"Url": "", "type": 2, "title": "Blank", "tag": "deleted"}])"),
             g_results.text);
 }
 
@@ -191,7 +193,8 @@ TEST(IosSafariRulesTest, RunTogetherAddressesAndFolderChains) {
   } cases[] = {
       {"https://a.example/\xE8https://b.example/", {"https://a.example/", "https://b.example/"}},
       {"\xE8\xE8http://a.example/\xE8", {"http://a.example/"}},
-      {"\xE8  \xE8", {}},
+      {"\xE8  \xE8", {""}},
+      {"http\xE8http", {}},
       {"news.example\xE8", {"news.example"}},
       {"https\xE8https://a.example/", {"https://a.example/"}},
   };
