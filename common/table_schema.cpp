@@ -95,6 +95,13 @@ std::string TableConstraintKeyword(const std::string& piece) {
   size_t first = 0;
   while (first < piece.size() && std::isspace(static_cast<unsigned char>(piece[first]))) ++first;
   const std::string keyword = LeadingKeyword(piece, first);
+  // A column named after a keyword ("unique_identifier", "check_date") is
+  // no constraint: the word must end where the keyword does.
+  const size_t after = first + keyword.size();
+  if (after < piece.size() && (std::isalnum(static_cast<unsigned char>(piece[after])) != 0 ||
+                               piece[after] == '_' || piece[after] == '$')) {
+    return std::string();
+  }
   return IsOneOf(keyword, {"CONSTRAINT", "PRIMARY", "UNIQUE", "CHECK", "FOREIGN"}) ? keyword
                                                                                    : std::string();
 }

@@ -3,6 +3,9 @@
 #include "ios/call_history.h"
 #include "ios/contacts.h"
 #include "ios/messages.h"
+#include "ios/reminders.h"
+#include "ios/safari_bookmarks.h"
+#include "ios/safari_history.h"
 #include "ios/voice_memos.h"
 #include "ios/voicemail.h"
 
@@ -15,10 +18,10 @@ namespace {
 // clang-format off
 // data type, packager name, filter name, log stem, filter, package, queues, result kind
 const DataTypeEntry kDataTypes[] = {
-    {5, "IOSSafariDataPackage", "", "iossafaridatapackage", nullptr, nullptr, {"safari_files_path", nullptr}, 4},
-    {6, "IOSSafariHisDataPackage", "", "iossafarihisdatapackage", nullptr, nullptr, {"safariHis_files_path", nullptr}, 5},
+    {5, "IOSSafariDataPackage", "IOSSafariDataFilter", "iossafaridatapackage", IosSafariDataFilter, IosSafariDataPackage, {"safari_files_path", nullptr}, 4},
+    {6, "IOSSafariHisDataPackage", "IOSSafariHisDataFilter", "iossafarihisdatapackage", IosSafariHisDataFilter, IosSafariHisDataPackage, {"safariHis_files_path", nullptr}, 5},
     {7, "IOSCalendarDataPackage", "", "ioscalendardatapackage", nullptr, nullptr, {"calendar_files_path", nullptr}, 6},
-    {8, "IOSReminderDataPackage", "", "iosreminderdatapackage", nullptr, nullptr, {"reminder_files_path", nullptr}, 7},
+    {8, "IOSReminderDataPackage", "IOSReminderDataFilter", "iosreminderdatapackage", IosReminderDataFilter, IosReminderDataPackage, {"reminder_files_path", nullptr}, 7},
     {9, "IOSNoteDataPackage", "", "iosnotedatapackage", nullptr, nullptr, {"icloud_note_files_path", "other_note_files_path"}, 8},
     // The notes of other accounts travel with data type 9.
     {10, "", "", "", nullptr, nullptr, {"other_note_files_path", nullptr}, -1},

@@ -23,8 +23,11 @@ int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteCo
     KX_LOG_AT(kLogError, context.stem, "Fail to load config.");
     return kStatusConfigLoadFailed;
   }
-  const int status = MergeDatabaseCopies(*config, *primary_path, *copies, spec.system,
-                                         spec.config_type, context.stop);
+  const int status = spec.by_key
+                         ? MergeDatabaseCopiesByKey(*config, *primary_path, *copies, spec.system,
+                                                    spec.config_type, context.stop)
+                         : MergeDatabaseCopies(*config, *primary_path, *copies, spec.system,
+                                               spec.config_type, context.stop);
   if (spec.after_merge != nullptr) spec.after_merge(*config, *primary_path);
   if (status != kStatusOk && spec.return_merge_failure_at_once) return status;
   if (context.StopRequested()) {

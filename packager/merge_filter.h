@@ -27,6 +27,10 @@ struct MergeFilterSpec {
   // Run on the primary after the merge, whatever it returned (the indexes
   // some packagers read by); null when there is nothing to do.
   int (*after_merge)(SqliteConfig& config, const std::string& primary_path) = nullptr;
+  // True: rows are matched by their unique key and colliding row numbers
+  // renumbered (MergeDatabaseCopiesByKey), for stores whose rows refer to
+  // each other by number within one table.
+  bool by_key = false;
 };
 
 int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteConfig* config,

@@ -8,6 +8,8 @@
 
 #include "common/sha1.h"
 #include "samples/android_sample_sqlite.h"
+#include "samples/ios_reminders.h"
+#include "samples/ios_safari.h"
 #include "samples/ios_sample_text.h"
 
 namespace kx::samples {
@@ -189,6 +191,28 @@ bool WriteMessageStore(const fs::path& root, const IosSampleOptions& store,
   return true;
 }
 
+// Bookmarks.db, History.db, the reminders store and the picture of a
+// reminder (listed in the catalogue with the other stores).
+bool WriteSafariAndReminders(const fs::path& root, IosSampleOptions store, std::string* error) {
+  store.schema_version = 0;
+  const struct {
+    const char* path;
+    bool (*write)(const std::string&, const IosSampleOptions&);
+  } stores[] = {{kIosBookmarksPath, WriteIosBookmarks},
+                {kIosHistoryPath, WriteIosHistory},
+                {kIosRemindersStorePath, WriteIosReminders}};
+  for (const auto& one : stores) {
+    const Entry entry{kIosHomeDomain, one.path, kFlagFile};
+    const fs::path path = StoredPath(root, entry);
+    if (!MakeFolder(path.parent_path(), error)) return false;
+    if (!one.write(path.u8string(), store)) return Fail(error, path.u8string() + ": cannot write");
+  }
+  const Entry picture{kIosHomeDomain, kIosReminderPicturePath, kFlagFile};
+  const fs::path path = StoredPath(root, picture);
+  if (!MakeFolder(path.parent_path(), error)) return false;
+  return WriteBytes(path, TinyJpeg()) || Fail(error, path.u8string() + ": cannot write");
+}
+
 bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::vector<Entry>* entries,
                  std::string* error) {
   IosSampleOptions store;
@@ -209,6 +233,7 @@ bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::vec
   if (!WriteIosAddressBook(book.u8string(), images.u8string(), store)) {
     return Fail(error, book.u8string() + ": cannot write the address book");
   }
+  if (!WriteSafariAndReminders(root, store, error)) return false;
   store.schema_version = options.messages_schema;
   return WriteMessageStore(root, store, entries, error);
 }
@@ -285,7 +310,8 @@ bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
   }
   if (!WriteVoiceStores(root, options, &entries, error)) return false;
   for (const char* path :
-       {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath}) {
+       {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath,
+        kIosBookmarksPath, kIosHistoryPath, kIosRemindersStorePath, kIosReminderPicturePath}) {
     entries.push_back({kIosHomeDomain, path, kFlagFile});
   }
   const bool older = options.older_copy;

@@ -16,6 +16,9 @@ constexpr char kMediaDomain[] = "MediaDomain";
 constexpr char kVoicemailPath[] = "Library/Voicemail/voicemail.db";
 constexpr char kRecordingsPath[] = "Media/Recordings/Recordings.db";
 constexpr char kCloudRecordingsPath[] = "Media/Recordings/CloudRecordings.db";
+constexpr char kBookmarksPath[] = "Library/Safari/Bookmarks.db";
+constexpr char kHistoryPath[] = "Library/Safari/History.db";
+constexpr char kRemindersPath[] = "Library/Reminders/Container_v1/Stores/Data-local.sqlite";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -45,6 +48,12 @@ long CountMessages(const Json::Value& document, const std::string&) {
   return count;
 }
 
+// Bookmarks, history items and reminders: one array (reminders: null when
+// there is none).
+long CountArray(const Json::Value& document, const std::string&) {
+  return document.isArray() ? static_cast<long>(document.size()) : 0;
+}
+
 IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
   return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
 }
@@ -69,6 +78,14 @@ std::vector<IosType> MakeIosTypes() {
                  {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
                  {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
                 CountMessages),
+      Available(5, {{"safari_file_path", "safari_files_path", kHomeDomain, kBookmarksPath, true}},
+                CountArray),
+      Available(6,
+                {{"safariHis_file_path", "safariHis_files_path", kHomeDomain, kHistoryPath, true}},
+                CountArray),
+      Available(8,
+                {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
+                CountArray),
   };
   // Voicemail and voice memos hand over where their audio lies in the
   // backup, so they read its layout. The recordings of iOS 11 and earlier
@@ -89,7 +106,7 @@ std::vector<IosType> MakeIosTypes() {
   memos.wants_sub_dir = true;
   memos.other_info = {{"is_voice_memos_folder", "0"}};
   types.push_back(std::move(memos));
-  for (const int data_type : {5, 6, 7, 8, 9, 14, 15, 16, 17, 18, 19, 22, 23, 24, 26, 27, 28}) {
+  for (const int data_type : {7, 9, 14, 15, 16, 17, 18, 19, 22, 23, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;

@@ -1,0 +1,460 @@
+#include "ios/reminders.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <regex>
+#include <unordered_map>
+
+#include "common/backup_files.h"
+#include "common/field_config.h"
+#include "common/json_util.h"
+#include "common/log.h"
+#include "common/media_types.h"
+#include "common/result_row.h"
+#include "common/select_list.h"
+#include "common/sqlite_wrapper.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "packager/merge_filter.h"
+#include "packager/package_steps.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kPrimaryFileKey[] = "reminder_file_path";
+constexpr char kSecondFilesKey[] = "reminder_files_path";
+constexpr char kCalendarItemTable[] = "CalendarItem";
+constexpr char kReminderTable[] = "ZREMCDREMINDER";
+constexpr char kObjectTable[] = "ZREMCDOBJECT";
+constexpr char kBaseListTable[] = "ZREMCDBASELIST";
+constexpr char kAttachmentDomain[] = "HomeDomain";
+constexpr char kAttachmentFolder[] = "Library/Reminders/Container_v1/Files/Account-";
+constexpr char kUnnamedAttachment[] = "Image.png";
+
+// ---- The calendar database ----
+
+const std::vector<SelectedColumn> kCalendarColumns = {
+    {"summary", "utf_Title"},
+    {"description", "utf_Description"},
+    {"priority", nullptr},
+    {"url", nullptr},
+    {"case when completion_date is null then 0 else 1 end", "status", "completion_date"},
+    {"strftime( \"%m-%d-%Y %H:%M:%S\", start_date + 0978307200, 'unixepoch','localtime')",
+     "start_date", "start_date"},
+    {"calendar_id", nullptr},
+    {"ROWID", nullptr},
+    {"unique_identifier", nullptr},
+    {"is_deleted", nullptr},
+};
+
+using TitleMap = std::unordered_map<int64_t, std::string>;
+
+// id -> text of the query's later columns; a table the database lacks
+// leaves the map empty.
+TitleMap ReadTitles(const SQLite3Wrapper& db, const std::string& sql) {
+  TitleMap titles;
+  SqliteStatement query = PrepareStatement(db, sql);
+  while (query.Step() == SQLITE_ROW) {
+    std::string text = query.ColumnText(1);
+    if (query.ColumnCount() > 2) {
+      // A location reads "title, address", either alone when the other is
+      // missing.
+      const std::string address = query.ColumnText(2);
+      if (!text.empty() && !address.empty()) text += ", ";
+      text += address;
+    }
+    titles[query.ColumnInt64(0)] = std::move(text);
+  }
+  return titles;
+}
+
+// reminder -> its alarm's location.
+std::unordered_map<int64_t, int64_t> ReadAlarmLocations(const SQLite3Wrapper& db) {
+  std::unordered_map<int64_t, int64_t> locations;
+  SqliteStatement query =
+      PrepareStatement(db, "select calendaritem_owner_id, location_id from Alarm");
+  while (query.Step() == SQLITE_ROW) {
+    if (query.ColumnType(1) == SQLITE_NULL) continue;
+    locations.emplace(query.ColumnInt64(0), query.ColumnInt64(1));
+  }
+  return locations;
+}
+
+int64_t IntegerMember(const Json::Value& object, const char* name) {
+  const Json::Value& value = object[name];
+  return value.isIntegral() ? value.asInt64() : 0;
+}
+
+// False on a stop.
+bool ReadCalendarReminders(const SQLite3Wrapper& db, const PackageContext& context,
+                           Json::Value* document) {
+  const TableColumns columns(db, kCalendarItemTable);
+  if (!columns.Has("entity_type")) {
+    KX_LOG_AT(kLogProblem, context.stem, "%s has no column entity_type: no reminders.",
+              kCalendarItemTable);
+    return true;
+  }
+  std::string missing;
+  const std::string list = columns.SelectList(kCalendarColumns, &missing);
+  if (!missing.empty()) {
+    KX_LOG_AT(kLogProblem, context.stem, "%s has no column %s: read as NULL.", kCalendarItemTable,
+              missing.c_str());
+  }
+  const TitleMap lists = ReadTitles(db, "select ROWID, title from Calendar");
+  const TitleMap places = ReadTitles(db, "select ROWID, title,address from Location");
+  const auto alarms = ReadAlarmLocations(db);
+  SqliteStatement query =
+      PrepareStatement(db, "select " + list + " from CalendarItem where entity_type=3");
+  while (query.Step() == SQLITE_ROW) {
+    if (context.StopRequested()) return false;
+    Json::Value reminder(Json::objectValue);
+    ReadRowIntoJson(query, &reminder);
+    if (IntegerMember(reminder, "is_deleted") != 0) reminder["tag"] = "deleted";
+    const auto found_list = lists.find(IntegerMember(reminder, "calendar_id"));
+    if (found_list != lists.end()) reminder["utf_List"] = found_list->second;
+    const auto alarm = alarms.find(IntegerMember(reminder, "ROWID"));
+    if (alarm != alarms.end()) {
+      const auto place = places.find(alarm->second);
+      if (place != places.end() && !place->second.empty()) {
+        reminder["utf_Address"] = place->second;
+      }
+    }
+    if (!reminder.empty()) document->append(std::move(reminder));
+  }
+  return true;
+}
+
+// ---- The reminders store ----
+
+std::vector<std::string> ColumnsMatching(const SQLite3Wrapper& db, const char* table,
+                                         const std::regex& pattern) {
+  std::vector<std::string> names;
+  SqliteStatement query =
+      PrepareStatement(db, "select name from pragma_table_info(?1) order by cid");
+  query.BindText(1, table);
+  while (query.Step() == SQLITE_ROW) {
+    std::string name = query.ColumnText(0);
+    if (std::regex_match(name, pattern)) names.push_back(std::move(name));
+  }
+  return names;
+}
+
+// `alias.column`, or NULL when the table lacks the column (added to
+// *missing).
+std::string Column(const TableColumns& columns, const char* alias, const char* column,
+                   std::string* missing) {
+  if (columns.Has(column)) return std::string(alias) + "." + column;
+  if (!missing->empty()) *missing += ", ";
+  *missing += column;
+  return "NULL";
+}
+
+// Where the store keeps its lists: the newest stores in a table of their
+// own, the older ones among the objects.
+struct ListSource {
+  std::string table;       // "" when the store has none
+  std::string name_query;  // the list name of REMINDER_ITEM.ZLIST
+};
+
+ListSource FindReminderLists(const SQLite3Wrapper& db, const TableColumns& objects) {
+  if (objects.Has("ZNAME2")) {
+    return {kObjectTable,
+            "(select ZREMCDOBJECT.ZNAME2 from ZREMCDOBJECT where ZREMCDOBJECT.Z_PK = "
+            "REMINDER_ITEM.ZLIST)"};
+  }
+  const TableColumns base_lists(db, kBaseListTable);
+  if (base_lists.Has("ZNAME")) {
+    return {kBaseListTable,
+            "(select ZREMCDBASELIST.ZNAME from ZREMCDBASELIST where ZREMCDBASELIST.Z_PK = "
+            "REMINDER_ITEM.ZLIST)"};
+  }
+  return {};
+}
+
+// A live reminder whose list was deleted (or a titled one without list).
+std::string OrphanQuery(const std::string& table, const char* title, const std::string& lists) {
+  return "select Z_PK FROM " + table +
+         " where ZMARKEDFORDELETION = 0 and Z_PK IN (select Z_PK FROM " + table +
+         " where ZMARKEDFORDELETION = 0 and case WHEN ZLIST IS NULL THEN ZLIST IS NULL AND " +
+         title + " IS NOT NULL WHEN ZLIST IS NOT NULL THEN ZLIST NOT IN(select Z_PK FROM " + lists +
+         " WHERE " + lists + ".ZMARKEDFORDELETION = 0) END)";
+}
+
+struct StoreQueries {
+  std::string reminders;
+  std::string orphans;  // "" when the store cannot tell
+};
+
+StoreQueries ReminderTableQueries(const SQLite3Wrapper& db, const char* stem) {
+  const TableColumns reminders(db, kReminderTable);
+  const TableColumns objects(db, kObjectTable);
+  const ListSource lists = FindReminderLists(db, objects);
+  std::string missing;
+  const auto column = [&](const char* name) {
+    return Column(reminders, "REMINDER_ITEM", name, &missing);
+  };
+  StoreQueries queries;
+  queries.reminders =
+      "select " + column("ZTITLE") + " as utf_Title, " +
+      (lists.table.empty() ? std::string("NULL") : lists.name_query) + " as utf_List, " +
+      column("ZNOTES") + " as utf_Description, " + column("ZCOMPLETED") +
+      " as status, strftime(\"%m-%d-%Y %H:%M:%S\", " + column("ZDISPLAYDATEDATE") +
+      " + 0978307200, 'unixepoch', 'localtime') as start_date, " + column("ZPRIORITY") +
+      " as priority, " + column("ZFLAGGED") + " as flagged, " +
+      column("ZDACALENDARITEMUNIQUEIDENTIFIER") + " as unique_identifier, REMINDER_ITEM.Z_PK as " +
+      "rowid, " + column("ZMARKEDFORDELETION") + " as deleted_mark, " + column("is_deleted") +
+      " as is_deleted from ZREMCDREMINDER as REMINDER_ITEM where utf_Title IS NOT NULL";
+  if (lists.table.empty()) {
+    missing += missing.empty() ? "" : ", ";
+    missing += "a list table";
+  }
+  if (!missing.empty())
+    KX_LOG_AT(kLogProblem, stem, "The reminders store has no %s: read as NULL.", missing.c_str());
+  if (!lists.table.empty() && reminders.Has("ZLIST") && reminders.Has("ZMARKEDFORDELETION")) {
+    queries.orphans = OrphanQuery(kReminderTable, "ZTITLE", lists.table);
+  }
+  return queries;
+}
+
+StoreQueries ObjectTableQueries(const SQLite3Wrapper& db, const char* stem) {
+  const TableColumns objects(db, kObjectTable);
+  std::string missing;
+  const auto column = [&](const char* name) {
+    return Column(objects, "REMINDER_ITEM", name, &missing);
+  };
+  const std::string list =
+      ListNameExpression(ColumnsMatching(db, kObjectTable, std::regex("ZNAME[0-9]?")));
+  const std::string title = column("ZTITLE1");
+  StoreQueries queries;
+  queries.reminders =
+      "select title as utf_Title, list as utf_List, description as utf_Description, status, "
+      "strftime( \"%m-%d-%Y %H:%M:%S\", start_date_time + 0978307200, 'unixepoch', 'localtime' ) "
+      "as start_date, priority, flagged, unique_identifier, is_deleted, rowid, deleted_mark from "
+      "( SELECT DISTINCT REMINDER_ITEM.Z_PK AS rowid, " +
+      column("ZMARKEDFORDELETION") + " AS deleted_mark, " + title + " AS title, " + list +
+      " AS list, " + column("ZNOTES") + " AS description, " + column("ZCOMPLETED") +
+      " AS status, " + column("ZDISPLAYDATEDATE") + " AS start_date_time, " + column("ZPRIORITY") +
+      " AS priority, " + column("ZFLAGGED") + " AS flagged, " +
+      column("ZDACALENDARITEMUNIQUEIDENTIFIER") + " AS unique_identifier, " + column("is_deleted") +
+      " AS is_deleted FROM ZREMCDOBJECT AS REMINDER_ITEM LEFT JOIN ZREMCDOBJECT AS "
+      "REMINDER_LIST ON " +
+      column("ZLIST") + " = REMINDER_LIST.Z_PK WHERE " + title + " IS NOT NULL )";
+  if (!missing.empty())
+    KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", kObjectTable,
+              missing.c_str());
+  if (objects.Has("ZLIST") && objects.Has("ZMARKEDFORDELETION") && objects.Has("ZTITLE1")) {
+    queries.orphans = OrphanQuery(kObjectTable, "ZTITLE1", kObjectTable);
+  }
+  return queries;
+}
+
+std::vector<int64_t> ReadOrphans(const SQLite3Wrapper& db, const std::string& sql) {
+  std::vector<int64_t> ids;
+  if (sql.empty()) return ids;
+  SqliteStatement query = PrepareStatement(db, sql);
+  while (query.Step() == SQLITE_ROW) ids.push_back(query.ColumnInt64(0));
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+std::string IdentifierText(const SqliteStatement& row, int column) {
+  if (row.ColumnType(column) != SQLITE_BLOB) return row.ColumnText(column);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const std::string_view bytes = row.ColumnBlobView(column);
+  if (bytes.size() != 16) return std::string();
+  std::string uuid;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) uuid += '-';
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    uuid += kHex[byte >> 4];
+    uuid += kHex[byte & 0xF];
+  }
+  return uuid;
+}
+
+// The account of the attachment folders: the store's first replica
+// manager (a store knows one per account it syncs; the attachments of a
+// phone's backup lie under the local one, which comes first).
+std::string ReadAccount(const SQLite3Wrapper& db) {
+  SqliteStatement query = PrepareStatement(db, "SELECT ZIDENTIFIER FROM ZREMCDREPLICAMANAGER");
+  return query.Step() == SQLITE_ROW ? IdentifierText(query, 0) : std::string();
+}
+
+// The attachments, location and URL of one reminder, each from the objects
+// that point at it. Statements a store cannot answer stay unprepared.
+class ReminderDetails {
+ public:
+  ReminderDetails(const SQLite3Wrapper& db, std::string backup_root, const char* stem)
+      : backup_root_(std::move(backup_root)), account_(ReadAccount(db)) {
+    const std::vector<std::string> owners =
+        ColumnsMatching(db, kObjectTable, std::regex("ZREMINDER[0-9]+"));
+    std::string owned;
+    for (const std::string& owner : owners) {
+      owned += (owned.empty() ? "(ZREMCDOBJECT." : " OR ZREMCDOBJECT.") + owner + " = ?1";
+    }
+    if (!owned.empty()) {
+      owned += ")";
+      attachments_ =
+          PrepareStatement(db,
+                           "SELECT ZCKIDENTIFIER AS media_identifier, ZFILENAME AS media_name FROM "
+                           "ZREMCDOBJECT WHERE " +
+                               owned + " AND media_name IS NOT NULL");
+      urls_ = PrepareStatement(db, "select ZREMCDOBJECT.ZURL AS url from ZREMCDOBJECT WHERE " +
+                                       owned + " AND url IS NOT NULL");
+    }
+    location_ = PrepareStatement(
+        db,
+        "select REMINDER_ADDRESS.ZTITLE from ZREMCDOBJECT AS REMINDER_ALARM LEFT JOIN "
+        "ZREMCDOBJECT AS REMINDER_ADDRESS ON REMINDER_ALARM.Z_PK = REMINDER_ADDRESS.ZALARM "
+        "WHERE REMINDER_ADDRESS.ZTITLE IS NOT NULL AND REMINDER_ALARM.ZREMINDER=?1");
+    if (!attachments_.prepared() || !urls_.prepared() || !location_.prepared()) {
+      KX_LOG_AT(kLogProblem, stem, "%s cannot tell %s%s%s of reminders.", kObjectTable,
+                attachments_.prepared() ? "" : "attachments ", urls_.prepared() ? "" : "URLs ",
+                location_.prepared() ? "" : "locations");
+    }
+    if (account_.empty() && attachments_.prepared()) {
+      KX_LOG_AT(kLogProblem, stem,
+                "The reminders store names no account: attachments are not located.");
+    }
+  }
+
+  void Add(int64_t id, Json::Value* reminder) {
+    Json::Value media = Attachments(id);
+    if (!media.empty()) (*reminder)["media_info"] = std::move(media);
+    std::string address = FirstText(&location_, id);
+    if (!address.empty()) (*reminder)["utf_Address"] = std::move(address);
+    std::string url = FirstText(&urls_, id);
+    if (!url.empty()) (*reminder)["url"] = std::move(url);
+  }
+
+ private:
+  static std::string FirstText(SqliteStatement* query, int64_t id) {
+    if (!query->prepared()) return std::string();
+    query->BindInt64(1, id);
+    std::string text = query->Step() == SQLITE_ROW ? query->ColumnText(0) : std::string();
+    query->Reset();
+    return text;
+  }
+
+  Json::Value Attachments(int64_t id) {
+    Json::Value media(Json::arrayValue);
+    if (!attachments_.prepared()) return media;
+    attachments_.BindInt64(1, id);
+    while (attachments_.Step() == SQLITE_ROW) {
+      Json::Value attachment(Json::objectValue);
+      const std::string identifier = attachments_.ColumnText(0);
+      std::string name = attachments_.ColumnText(1);
+      if (name.empty()) name = kUnnamedAttachment;
+      attachment["media_identifier"] = identifier;
+      attachment["media_name"] = name;
+      const size_t dot = name.rfind('.');
+      attachment["media_type"] =
+          dot == std::string::npos ? kMediaUnknown : GetMediaType(ToLowerAscii(name.substr(dot)));
+      if (!account_.empty()) {
+        const std::string device_path = ReminderAttachmentPath(account_, identifier, name);
+        attachment["media_device_path"] = device_path;
+        // The id is a digest of the path, so no text of the data reaches
+        // the file system.
+        const std::string path =
+            ResolveBackupFile(backup_root_, BackupFileId(kAttachmentDomain, device_path));
+        if (!path.empty()) attachment["media_path"] = path;
+      }
+      media.append(std::move(attachment));
+    }
+    attachments_.Reset();
+    return media;
+  }
+
+  std::string backup_root_;
+  std::string account_;
+  SqliteStatement attachments_;
+  SqliteStatement location_;
+  SqliteStatement urls_;
+};
+
+// False on a stop.
+bool ReadStoreReminders(const SQLite3Wrapper& db, const std::string& backup_root,
+                        const PackageContext& context, Json::Value* document) {
+  const bool reminder_table = TableColumns(db, kReminderTable).exists();
+  const StoreQueries queries = reminder_table ? ReminderTableQueries(db, context.stem)
+                                              : ObjectTableQueries(db, context.stem);
+  const std::vector<int64_t> orphans = ReadOrphans(db, queries.orphans);
+  ReminderDetails details(db, backup_root, context.stem);
+  SqliteStatement query = PrepareStatement(db, queries.reminders);
+  if (!query.prepared()) {
+    KX_LOG_SQLITE_ERROR(context.stem, db.handle());
+    return true;
+  }
+  while (query.Step() == SQLITE_ROW) {
+    if (context.StopRequested()) return false;
+    Json::Value reminder(Json::objectValue);
+    ReadRowIntoJson(query, &reminder);
+    const int64_t id = IntegerMember(reminder, "rowid");
+    if (IntegerMember(reminder, "is_deleted") != 0 ||
+        IntegerMember(reminder, "deleted_mark") != 0 ||
+        std::binary_search(orphans.begin(), orphans.end(), id)) {
+      reminder["tag"] = "deleted";
+    }
+    if (id != 0) details.Add(id, &reminder);
+    if (!reminder.empty()) document->append(std::move(reminder));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ListNameExpression(const std::vector<std::string>& name_columns) {
+  if (name_columns.empty()) return "NULL";
+  std::string expression = "REMINDER_LIST." + name_columns.back();
+  for (auto column = name_columns.rbegin() + 1; column != name_columns.rend(); ++column) {
+    expression = "ifnull(REMINDER_LIST." + *column + ", " + expression + ")";
+  }
+  return expression;
+}
+
+std::string ReminderAttachmentPath(const std::string& account, const std::string& identifier,
+                                   const std::string& file_name) {
+  return kAttachmentFolder + account + "/Attachment-" + identifier + "/" + file_name;
+}
+
+int IosReminderDataFilter(DataTypeRecord* record, SqliteConfig* config,
+                          const PackageContext& context) {
+  static const MergeFilterSpec kSpec = {
+      kPrimaryFileKey, kSecondFilesKey, "No primary file.", "No second files.",
+      false,           kSystemIos,      kConfigReminder,    true};
+  return RunMergeFilter(kSpec, record, config, context);
+}
+
+int IosReminderDataPackage(DataTypeRecord* record, const PackageContext& context) {
+  const std::string* primary_path = BeginPackage(*record, context, kPrimaryFileKey);
+  if (primary_path == nullptr) return kStatusMissingInput;
+  if (record->additional_param.empty()) {
+    KX_LOG_AT(kLogError, context.stem, "No backup folder.");
+    return kStatusMissingInput;
+  }
+  SQLite3Wrapper db(*primary_path);
+  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
+  if (opened != kStatusOk) return opened;
+  const bool calendar = TableColumns(db, kCalendarItemTable).exists();
+  const bool store =
+      TableColumns(db, kReminderTable).exists() || TableColumns(db, kObjectTable).exists();
+  if (!calendar && !store) {
+    KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.", kReminderTable);
+    return kStatusPrepareFailed;
+  }
+  // Null until the first reminder turns it into an array.
+  Json::Value document;
+  {
+    const ReadTransaction transaction(db);
+    // A database holding both generations (a store moved half-way) gives
+    // the reminders of both.
+    if (calendar && !ReadCalendarReminders(db, context, &document)) return PackageStopped(context);
+    if (store && !ReadStoreReminders(db, record->additional_param, context, &document)) {
+      return PackageStopped(context);
+    }
+  }
+  return FinishPackage(db, context, WriteJson(document));
+}
+
+}  // namespace kx

@@ -1,0 +1,230 @@
+// The iOS reminders packager (data type 8) through the library's entry
+// points: whole documents on the calendar database and on each release of
+// the reminders store, the merge of an older copy, damaged and foreign
+// stores.
+#include "samples/ios_reminders.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+#include "common/backup_files.h"
+#include "common/json_util.h"
+#include "common/status.h"
+#include "ios/reminders.h"
+#include "package_capture.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kRemindersType = 8;
+
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+class IosRemindersTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Restart(); }
+
+  void Restart() {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+
+  std::string Store(const std::string& name, int version, bool older_copy = false) {
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    options.older_copy = older_copy;
+    const std::string path = phone_.File(name);
+    EXPECT_TRUE(samples::WriteIosReminders(path, options));
+    return path;
+  }
+
+  int Run(const std::string& primary, const std::vector<std::string>& copies = {}) {
+    Json::Value request;
+    request["package_type"] = kRemindersType;
+    request["temp_folder"] = temp_.path();
+    request["addtional_param"] = backup_.path();
+    request["primary_file_object"]["reminder_file_path"] = primary;
+    Json::Value& list = request["second_file_objects"]["reminder_files_path"];
+    list = EmptyJsonArray();
+    for (const std::string& copy : copies) list.append(copy);
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kRemindersType);
+  }
+
+  // Where the backup keeps an attachment of the sample store.
+  std::string Attachment(const std::string& identifier, const std::string& name) const {
+    return ResolveBackupFile(
+        backup_.path(),
+        BackupFileId("HomeDomain",
+                     ReminderAttachmentPath(samples::kIosRemindersAccount, identifier, name)));
+  }
+
+  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+  test::TempDir backup_;
+};
+
+TEST_F(IosRemindersTest, CalendarDatabaseAndAnOlderCopy) {
+  const std::string primary = Store("Calendar.sqlitedb", 1);
+  const std::string older = Store("old.sqlitedb", 1, true);
+  ASSERT_EQ(kStatusOk, Run(primary, {older}));
+  ASSERT_EQ(1, g_results.count);
+  EXPECT_EQ(7, g_results.kind);
+  EXPECT_EQ(Formatted(R"([
+      {"utf_Title": "Buy milk", "utf_Description": "Skimmed", "priority": 1,
+       "url": "https://shop.example/milk", "status": 0, "start_date": "03-01-2024 09:00:00",
+       "calendar_id": 1, "ROWID": 1, "unique_identifier": "R-1", "is_deleted": 0,
+       "utf_List": "Groceries", "utf_Address": "Home, 1 Infinite Loop"},
+      {"utf_Title": "Send report", "priority": 0, "status": 1, "calendar_id": 2, "ROWID": 2,
+       "unique_identifier": "R-2", "is_deleted": 0, "utf_List": "Work"},
+      {"utf_Title": "Renew passport", "priority": 5, "status": 0, "calendar_id": 2, "ROWID": 4,
+       "unique_identifier": "R-4", "is_deleted": 1, "tag": "deleted", "utf_List": "Work"}])"),
+            g_results.text);
+}
+
+// Every release of the store gives the same document: the list names come
+// from ZNAME1 (after an empty ZNAME), ZNAME2 or the list table; a reminder
+// of a deleted list and one marked for deletion are tagged.
+TEST_F(IosRemindersTest, EveryReleaseOfTheRemindersStore) {
+  for (int version = samples::kIosRemindersFirstStoreSchema;
+       version <= samples::kIosRemindersNewestSchema; ++version) {
+    SCOPED_TRACE(version);
+    Restart();
+    ASSERT_EQ(kStatusOk, Run(Store("v" + std::to_string(version) + ".sqlite", version)));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(Formatted(R"([
+      {"utf_Title": "Buy milk", "utf_List": "Groceries", "utf_Description": "Skimmed",
+       "status": 0, "start_date": "03-01-2024 09:00:00", "priority": 1, "flagged": 1,
+       "unique_identifier": "DA-1", "rowid": 1, "deleted_mark": 0,
+       "utf_Address": "Home", "url": "https://shop.example/milk", "media_info": [
+         {"media_identifier": "ATT-22", "media_name": "milk.jpg", "media_type": 1,
+          "media_device_path": "Library/Reminders/Container_v1/Files/Account-5A1E7C3B-2D4F-4E6A-9B8C-0D1E2F3A4B5C/Attachment-ATT-22/milk.jpg",
+          "media_path": ")" +
+                        Attachment("ATT-22", "milk.jpg") + R"("},
+         {"media_identifier": "ATT-23", "media_name": "Image.png", "media_type": 1,
+          "media_device_path": "Library/Reminders/Container_v1/Files/Account-5A1E7C3B-2D4F-4E6A-9B8C-0D1E2F3A4B5C/Attachment-ATT-23/Image.png",
+          "media_path": ")" +
+                        Attachment("ATT-23", "Image.png") + R"("}]},
+      {"utf_Title": "Send report", "utf_List": "Old projects", "status": 1, "priority": 0,
+       "flagged": 0, "unique_identifier": "DA-2", "rowid": 2, "deleted_mark": 0,
+       "tag": "deleted"},
+      {"utf_Title": "Old idea", "utf_List": "Groceries", "status": 0, "priority": 0,
+       "flagged": 0, "unique_identifier": "DA-3", "rowid": 3, "deleted_mark": 1,
+       "tag": "deleted"}])"),
+              g_results.text);
+  }
+}
+
+// An older copy, given twice, of the first release of the store (into a
+// primary of the same release) and of the previous release (into the
+// newest): the reminder only it holds comes back once, tagged. Objects of
+// the copy that the primary holds under their numbers are refused; the two
+// lists of the previous release come along as bare rows.
+TEST_F(IosRemindersTest, OlderCopyOfTheSameAndOfThePreviousRelease) {
+  const struct {
+    int primary, older;
+    const char* objects;
+  } cases[] = {
+      {samples::kIosRemindersFirstStoreSchema, samples::kIosRemindersFirstStoreSchema, "11"},
+      {samples::kIosRemindersNewestSchema, samples::kIosRemindersNewestSchema - 1, "7"}};
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.primary);
+    Restart();
+    const std::string name = "Data-" + std::to_string(test_case.primary) + ".sqlite";
+    const std::string primary = Store(name, test_case.primary);
+    const std::string older = Store("old.sqlite", test_case.older, true);
+    ASSERT_EQ(kStatusOk, Run(primary, {older, older}));
+    const Json::Value document = test::Parsed(g_results.text);
+    ASSERT_EQ(4u, document.size());
+    EXPECT_EQ(Formatted(R"({"utf_Title": "Renew passport", "utf_List": "Groceries", "status": 0,
+                            "priority": 5, "flagged": 0, "unique_identifier": "DA-4", "rowid": 4,
+                            "deleted_mark": 0, "is_deleted": 1, "tag": "deleted"})"),
+              WriteJson(document[3]));
+    EXPECT_EQ(std::vector<std::string>{test_case.objects},
+              test::QueryColumn(temp_.File(name), "select count(*) from ZREMCDOBJECT"));
+  }
+}
+
+TEST_F(IosRemindersTest, StoreWithoutRemindersIsANullDocument) {
+  const std::string path = phone_.File("empty.sqlite");
+  test::RunSql(path, samples::IosRemindersSql(samples::kIosRemindersNewestSchema));
+  ASSERT_EQ(kStatusOk, Run(path));
+  EXPECT_EQ("null", g_results.text.substr(0, 4));
+}
+
+// Attachment names and identifiers from the data only ever name a file id
+// inside the backup folder.
+TEST_F(IosRemindersTest, HostileAttachmentNamesStayInTheBackup) {
+  const std::string path = Store("hostile.sqlite", samples::kIosRemindersNewestSchema);
+  test::RunSql(path,
+               "UPDATE ZREMCDOBJECT SET ZFILENAME = '../../../etc/passwd', ZCKIDENTIFIER = "
+               "'../..' WHERE Z_PK = 22;"
+               "UPDATE ZREMCDOBJECT SET ZFILENAME = '/abs/' || char(0) || 'x.png', "
+               "ZCKIDENTIFIER = '/' WHERE Z_PK = 23;");
+  ASSERT_EQ(kStatusOk, Run(path));
+  const Json::Value media = test::Parsed(g_results.text)[0]["media_info"];
+  ASSERT_EQ(2u, media.size());
+  for (const Json::Value& attachment : media) {
+    const std::string located = attachment["media_path"].asString();
+    ASSERT_EQ(backup_.path().size() + 1 + 40, located.size()) << located;
+    EXPECT_EQ(0u, located.find(backup_.path())) << located;
+    EXPECT_TRUE(IsBackupFileId(located.substr(backup_.path().size() + 1))) << located;
+  }
+}
+
+TEST(IosReminderRulesTest, ListNamesAndAttachmentPaths) {
+  const struct {
+    std::vector<std::string> columns;
+    const char* expression;
+  } cases[] = {
+      {{}, "NULL"},
+      {{"ZNAME2"}, "REMINDER_LIST.ZNAME2"},
+      {{"ZNAME", "ZNAME1"}, "ifnull(REMINDER_LIST.ZNAME, REMINDER_LIST.ZNAME1)"},
+      {{"ZNAME", "ZNAME1", "ZNAME2"},
+       "ifnull(REMINDER_LIST.ZNAME, ifnull(REMINDER_LIST.ZNAME1, REMINDER_LIST.ZNAME2))"},
+  };
+  for (const auto& test_case : cases) {
+    EXPECT_EQ(test_case.expression, ListNameExpression(test_case.columns));
+  }
+  EXPECT_EQ("Library/Reminders/Container_v1/Files/Account-A/Attachment-B/c.png",
+            ReminderAttachmentPath("A", "B", "c.png"));
+}
+
+// Damaged and foreign stores, and a request without backup folder: a
+// status and a log line, never a document.
+TEST_F(IosRemindersTest, DamagedForeignAndIncompleteInputGiveAStatus) {
+  const std::string sound = Store("sound.sqlite", samples::kIosRemindersNewestSchema);
+  std::vector<test::DamagedDatabase> damaged = test::DamageDatabase(sound, phone_.File("damaged"));
+  const std::string foreign = phone_.File("foreign.db");
+  test::RunSql(foreign, "CREATE TABLE t (x);");
+  damaged.push_back({"foreign", foreign, kStatusPrepareFailed, "no such table"});
+  damaged.push_back({"no backup folder", sound, kStatusMissingInput, "No backup folder."});
+  for (const test::DamagedDatabase& source : damaged) {
+    SCOPED_TRACE(source.kind);
+    Restart();
+    DataTypeRecord record;
+    record.data_type = kRemindersType;
+    record.primary_files["reminder_file_path"] = source.path;
+    if (source.kind != "no backup folder") record.additional_param = backup_.path();
+    const size_t log_before = Log().size();
+    EXPECT_EQ(source.status, test::CallPackageFunction(&record));
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find(source.words, log_before)) << Log();
+  }
+}
+
+}  // namespace
+}  // namespace kx
