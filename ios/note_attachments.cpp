@@ -51,6 +51,22 @@ bool IsWordChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+bool EndsWithNoCase(const std::string& text, const char* word) {
+  const std::string lower_word = word;
+  if (text.size() < lower_word.size()) return false;
+  return ToLowerAscii(text.substr(text.size() - lower_word.size())) == lower_word;
+}
+
+// Whether the text before a column reference (`before`) and the query after
+// it (from `end`) make the reference one item of a select list.
+bool IsSelectItem(std::string before, const std::string& sql, size_t end) {
+  while (!before.empty() && before.back() == ' ') before.pop_back();
+  const bool starts_item = EndsWithNoCase(before, ",") || EndsWithNoCase(before, "select");
+  std::string after = ToLowerAscii(sql.substr(end, 6));
+  const bool ends_item = after.rfind(",", 0) == 0 || after == " from ";
+  return starts_item && ends_item;
+}
+
 bool Contains(const std::string& text, const char* word) {
   return text.find(word) != std::string::npos;
 }
@@ -118,6 +134,11 @@ std::string ReadableQuery(const std::string& sql,
         const std::string column = sql.substr(pos + alias.size() + 1, end - pos - alias.size() - 1);
         if (!columns->Has(column)) {
           out += column == "is_deleted" ? "0" : "NULL";
+          // A whole select item keeps the name it is read under.
+          if (IsSelectItem(out.substr(0, out.size() - (column == "is_deleted" ? 1 : 4)), sql,
+                           end)) {
+            out += " AS " + column;
+          }
           missing->insert(column);
         } else {
           out.append(sql, pos, end - pos);

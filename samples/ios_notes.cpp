@@ -181,9 +181,12 @@ std::string AttachmentsSql() {
          Quoted(kPicturePreview) + ", 20, 144, 192);";
 }
 
-void AddFiles(std::vector<IosNoteFile>* files) {
+// Stores before iOS 13 kept the files in the group's own Media/ and
+// Previews/ folders, later ones under the account's folder.
+void AddFiles(int version, std::vector<IosNoteFile>* files) {
   if (files == nullptr) return;
-  const std::string account = std::string("Accounts/") + kICloudAccount + "/";
+  const std::string account =
+      version <= 2 ? std::string() : std::string("Accounts/") + kICloudAccount + "/";
   const std::string jpeg("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10);
   files->push_back(
       {kIosNotesDomain, account + "Media/" + kPictureMedia + "/IMG_0042.jpeg", jpeg + "picture"});
@@ -268,7 +271,7 @@ bool WriteIosNotes(const std::string& store_path, const std::string& old_path,
   for (const SampleNote& note : SampleNotes(options.older_copy)) sql += NoteSql(note, version);
   sql += AttachmentsSql();
   if (!db.Exec(sql.c_str()) || !db.Close()) return false;
-  AddFiles(files);
+  AddFiles(version, files);
   return old_path.empty() || WriteOldNotes(old_path, kIosOldNotesNewestSchema);
 }
 
