@@ -9,6 +9,7 @@
 #include "samples/ios_address_book.h"
 #include "samples/ios_call_history.h"
 #include "samples/ios_messages.h"
+#include "samples/ios_notes.h"
 
 namespace kx::samples {
 
@@ -18,6 +19,7 @@ struct IosBackupOptions {
   int call_history_schema = kIosCallHistoryNewestSchema;
   int address_book_schema = kIosAddressBookNewestSchema;
   int messages_schema = kIosMessagesNewestSchema;
+  int notes_schema = kIosNotesNewestSchema;
   // An earlier backup of the same phone: its stores hold records the phone
   // has deleted since, and it was taken on an earlier date.
   bool older_copy = false;

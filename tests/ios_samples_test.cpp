@@ -38,6 +38,12 @@ TEST(IosBackupSampleTest, CatalogueNamesFilesStoredUnderTheirIds) {
                         "SELECT fileID FROM Files WHERE relativePath IN "
                         "('Library/AddressBook/AddressBook.sqlitedb', "
                         "'Library/CallHistoryDB/CallHistory.storedata') ORDER BY 1"));
+  // The notes stores, likewise.
+  EXPECT_EQ((std::vector<std::string>{"4f98687d8ab0d6d1a371110e6b7300f6e465bef2",
+                                      "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c"}),
+            QueryColumn(manifest,
+                        "SELECT fileID FROM Files WHERE relativePath IN ('NoteStore.sqlite', "
+                        "'Library/Notes/notes.sqlite') ORDER BY 1"));
   const std::vector<std::string> rows =
       QueryColumn(manifest,
                   "SELECT fileID || '|' || domain || '|' || relativePath || '|' || "

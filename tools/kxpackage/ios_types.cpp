@@ -12,6 +12,9 @@ constexpr char kCallHistoryPath[] = "Library/CallHistoryDB/CallHistory.storedata
 constexpr char kAddressBookPath[] = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr char kAddressBookImagesPath[] = "Library/AddressBook/AddressBookImages.sqlitedb";
 constexpr char kMessagesPath[] = "Library/SMS/sms.db";
+constexpr char kNotesDomain[] = "AppDomainGroup-group.com.apple.notes";
+constexpr char kNoteStorePath[] = "NoteStore.sqlite";
+constexpr char kOldNotesPath[] = "Library/Notes/notes.sqlite";
 
 long CountCalls(const Json::Value& document, const std::string&) {
   return document["size"].isIntegral() ? static_cast<long>(document["size"].asInt64()) : 0;
@@ -39,6 +42,11 @@ long CountMessages(const Json::Value& document, const std::string&) {
   return count;
 }
 
+long CountNotes(const Json::Value& document, const std::string&) {
+  return static_cast<long>(document["iCloud_notes"]["notes"].size() +
+                           document["Other_note"].size());
+}
+
 IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
   return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
 }
@@ -59,13 +67,19 @@ std::vector<IosType> MakeIosTypes() {
       // Attachments are found in the backup folder, which every iOS type
       // gets as its additional parameter.
       Available(12,
-              {{"sms_file_path", "sms_files_path", kHomeDomain, kMessagesPath, true},
-               {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
-               {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
-              CountMessages),
+                {{"sms_file_path", "sms_files_path", kHomeDomain, kMessagesPath, true},
+                 {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountMessages),
+      // The package needs the old notes database too; a backup of a phone
+      // that never had one is reported as lacking it.
+      Available(
+          9,
+          {{"icloud_note_file_path", "icloud_note_files_path", kNotesDomain, kNoteStorePath, true},
+           {"other_note_file_path", "other_note_files_path", kHomeDomain, kOldNotesPath, false}},
+          CountNotes),
   };
-  for (const int data_type :
-       {5, 6, 7, 8, 9, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 27, 28}) {
+  for (const int data_type : {5, 6, 7, 8, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;
