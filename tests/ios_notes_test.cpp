@@ -439,6 +439,46 @@ TEST_F(IosNotesTest, PathsFromTheDataStayInsideTheBackup) {
   EXPECT_EQ(4u, document["iCloud_notes"]["notes_media"].size());
 }
 
+// A current store of a shape no release had and an old database from
+// before attachments: what they have is read, what they lack reads as
+// NULL and is logged once.
+TEST_F(IosNotesTest, StoresOfUnknownShapeReadWhatTheyHave) {
+  const std::string store = phone_.File("NoteStore.sqlite");
+  const std::string old = phone_.File("notes.sqlite");
+  const std::string body = samples::IosCompressNoteBody(samples::IosNoteDocument("Hello", {}));
+  std::string hex;
+  for (const char c : body) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    hex += kDigits[static_cast<uint8_t>(c) >> 4];
+    hex += kDigits[static_cast<uint8_t>(c) & 0x0F];
+  }
+  test::RunSql(store,
+               "CREATE TABLE ZICCLOUDSYNCINGOBJECT (Z_PK INTEGER PRIMARY KEY, ZIDENTIFIER VARCHAR, "
+               "ZTITLE1 VARCHAR, ZFOLDER INTEGER, ZACCOUNT INTEGER, ZNAME VARCHAR);"
+               "CREATE TABLE ZICNOTEDATA (Z_PK INTEGER PRIMARY KEY, ZNOTE INTEGER, ZDATA BLOB);"
+               "INSERT INTO ZICCLOUDSYNCINGOBJECT VALUES (1, 'ACC', NULL, NULL, NULL, 'Work');"
+               "INSERT INTO ZICCLOUDSYNCINGOBJECT VALUES (2, 'N-1', 'Hello', NULL, 1, NULL);"
+               "INSERT INTO ZICNOTEDATA VALUES (3, 2, X'" +
+                   hex + "');");
+  test::RunSql(old,
+               samples::IosOldNotesSql(samples::kIosOldNotesOldestSchema) +
+                   ";INSERT INTO ZNOTE (Z_PK, ZTITLE, ZMODIFICATIONDATE) VALUES (1, 'Old', 0)");
+  ASSERT_EQ(kStatusOk, Run(store, old));
+  EXPECT_EQ(Formatted(R"({"Other_note": [{"Z_PK": 1, "account": "Other",
+      "attached_pictures": [], "datetime": "01-01-2001 00:00:00", "title": "Old"}],
+    "iCloud_notes": {"notes_media": [], "notes": [{"ZIDENTIFIER": "N-1", "account": "Work",
+      "account_id": "ACC", "id": 2, "is_deleted": 0, "title": "Hello",
+      "contents": [{"content_data": "Hello", "type": "1"}]}]}})"),
+            g_results.text);
+  const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log"));
+  EXPECT_NE(
+      std::string::npos,
+      log.find("notes store has no column ZATTACHMENT1, ZCREATIONDATE, ZFILENAME, "
+               "ZISPASSWORDPROTECTED, ZMODIFICATIONDATE1, ZNOTE, ZSNIPPET, ZTITLE2, is_deleted: "
+               "read as NULL."))
+      << log;
+}
+
 struct BadInput {
   const char* name;
   const char* missing_key;  // left out of the request
