@@ -15,6 +15,7 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
+#include "common/text.h"
 #include "ios/note_attachments.h"
 #include "ios/note_body.h"
 #include "packager/package_steps.h"
@@ -306,7 +307,14 @@ bool PackageOldNotes(const std::string& path, NoteFiles* files, const PackageCon
                      Json::Value* other) {
   SQLite3Wrapper db(path);
   if (OpenSourceDatabase(&db, context.stem, __LINE__) != kStatusOk) return true;
-  SqliteStatement notes = PrepareStatement(db, kOldNotesQuery);
+  // Which notes only an older copy held; a database that never went
+  // through the merge has none.
+  const TableColumns columns(db, "ZNOTE");
+  std::set<std::string> missing;
+  const std::string query =
+      ReadableQuery(ReplaceAll(kOldNotesQuery, " FROM ZNOTE ", ", ZNOTE.is_deleted FROM ZNOTE "),
+                    {{"ZNOTE", &columns}}, &missing);
+  SqliteStatement notes = PrepareStatement(db, query);
   if (!notes.prepared()) {
     KX_LOG_SQLITE_ERROR(context.stem, db.handle());
     return true;
@@ -316,6 +324,10 @@ bool PackageOldNotes(const std::string& path, NoteFiles* files, const PackageCon
     if (context.StopRequested()) return false;
     Json::Value note(Json::objectValue);
     ReadRowIntoJson(notes, &note);
+    if (note["is_deleted"].isIntegral() && note["is_deleted"].asInt64() != 0) {
+      note["tag"] = "deleted";
+    }
+    note.removeMember("is_deleted");
     Json::Value pictures(Json::arrayValue);
     attachments.Reset();
     attachments.BindInt64(1, note["Z_PK"].isIntegral() ? note["Z_PK"].asInt64() : 0);

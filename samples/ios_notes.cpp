@@ -199,7 +199,7 @@ void AddFiles(int version, std::vector<IosNoteFile>* files) {
                     jpeg + "old"});
 }
 
-bool WriteOldNotes(const std::string& path, int version) {
+bool WriteOldNotes(const std::string& path, int version, bool older_copy) {
   SampleDatabase db(path);
   if (!db.is_open()) return false;
   std::string sql = IosOldNotesSql(version) + ";";
@@ -211,6 +211,13 @@ bool WriteOldNotes(const std::string& path, int version) {
       "INSERT INTO ZNOTE (Z_PK, Z_ENT, Z_OPT, ZBODY, ZSTORE, ZCREATIONDATE, ZMODIFICATIONDATE, "
       "ZGUID, ZTITLE) VALUES (1, 3, 1, 1, 1, 400000000, 400003600, 'G-1', 'Packing'), "
       "(2, 3, 1, 2, 1, 400100000, 400103600, 'G-2', 'Rent');";
+  if (older_copy) {
+    sql +=
+        "INSERT INTO ZNOTEBODY (Z_PK, Z_ENT, Z_OPT, ZOWNER, ZCONTENT) VALUES (3, 4, 1, 3, "
+        "'<div>Gate 4711</div>');"
+        "INSERT INTO ZNOTE (Z_PK, Z_ENT, Z_OPT, ZBODY, ZSTORE, ZCREATIONDATE, ZMODIFICATIONDATE, "
+        "ZGUID, ZTITLE) VALUES (3, 3, 1, 3, 1, 400200000, 400203600, 'G-3', 'Alarm codes');";
+  }
   if (version != kIosOldNotesOldestSchema) {
     sql += "INSERT INTO ZNOTEATTACHMENT VALUES (1, 5, 1, 1, " + Quoted(kOldContentId) +
            ", 'charger.jpg', 'image/jpeg');";
@@ -272,7 +279,7 @@ bool WriteIosNotes(const std::string& store_path, const std::string& old_path,
   sql += AttachmentsSql();
   if (!db.Exec(sql.c_str()) || !db.Close()) return false;
   AddFiles(version, files);
-  return old_path.empty() || WriteOldNotes(old_path, kIosOldNotesNewestSchema);
+  return old_path.empty() || WriteOldNotes(old_path, kIosOldNotesNewestSchema, options.older_copy);
 }
 
 }  // namespace kx::samples

@@ -61,8 +61,8 @@ std::string IosCompressNoteBody(const std::string& bytes, bool zlib = false);
 // Writes a fresh NoteStore.sqlite at `store_path` and notes.sqlite at
 // `old_path` (existing files are replaced): folders, an iCloud and an "On
 // My iPhone" account, notes with text, a picture, a table, a scanned
-// document, a locked note and one in "Recently Deleted". The older copy
-// also holds a note deleted since. Each attachment file the store refers to
+// document, a locked note and one in "Recently Deleted". The older copies
+// of both also hold a note deleted since. Each attachment file the store refers to
 // is added to `files` as (domain, relative path, bytes). False when a file
 // cannot be written.
 struct IosNoteFile {

@@ -164,7 +164,8 @@ class IosNotesTest : public ::testing::Test {
   }
 
   int Run(const std::string& store, const std::string& old,
-          const std::vector<std::string>& copies = {}) {
+          const std::vector<std::string>& copies = {},
+          const std::vector<std::string>& old_copies = {}) {
     Json::Value request;
     request["package_type"] = kIosNotesType;
     request["temp_folder"] = temp_.path();
@@ -175,6 +176,10 @@ class IosNotesTest : public ::testing::Test {
     Json::Value& list = request["second_file_objects"]["icloud_note_files_path"];
     list = EmptyJsonArray();
     for (const std::string& copy : copies) list.append(copy);
+    if (!old_copies.empty()) {
+      Json::Value& olds = request["second_file_objects"]["other_note_files_path"];
+      for (const std::string& copy : old_copies) olds.append(copy);
+    }
     const std::string text = WriteJson(request);
     const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
     if (filtered != kStatusOk) return filtered;
@@ -360,18 +365,25 @@ Json::Value NoteTitled(const Json::Value& document, const std::string& title) {
   return found;
 }
 
-// An older backup of an older iOS still holds a note deleted since: it comes
-// back once, tagged, with what every store version has; the notes both
-// copies hold are not doubled.
+// Older backups (the current store of an older iOS, and the old database)
+// still hold a note deleted since: each comes back once, tagged, with what
+// every store version has; the notes both copies hold are not doubled.
 TEST_F(IosNotesTest, OlderCopyBringsBackADeletedNoteOnce) {
   const std::string store = phone_.File("NoteStore.sqlite");
   const std::string old = phone_.File("notes.sqlite");
   WriteSample(store, old, samples::kIosNotesNewestSchema);
   test::TempDir older;
   const std::string copy = older.File("NoteStore.sqlite");
-  WriteSample(copy, "", 2, true);
-  ASSERT_EQ(kStatusOk, Run(store, old, {copy}));
+  const std::string old_copy = older.File("notes.sqlite");
+  WriteSample(copy, old_copy, 2, true);
+  ASSERT_EQ(kStatusOk, Run(store, old, {copy}, {old_copy}));
   const Json::Value document = test::Parsed(g_results.text);
+  ASSERT_EQ(3u, document["Other_note"].size());
+  EXPECT_EQ(Formatted(R"({"Z_PK": 3, "account": "Other", "attached_pictures": [],
+      "content": "<div>Gate 4711</div>", "datetime": "09-06-2013 23:40:00",
+      "tag": "deleted", "title": "Alarm codes"})"),
+            WriteJson(document["Other_note"][2]));
+  EXPECT_FALSE(document["Other_note"][0].isMember("tag"));
   EXPECT_EQ(6u, document["iCloud_notes"]["notes"].size());
   EXPECT_EQ(WriteJson(test::Parsed(R"({"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000F",
       "account": "iCloud", "account_id": "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01",
