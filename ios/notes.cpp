@@ -44,85 +44,68 @@ constexpr char kRecentlyDeleted[] = "Recently Deleted";
 constexpr char kOldNotesDomain[] = "HomeDomain";
 constexpr char kOldAttachmentFolder[] = "Library/Notes/attachments/x-coredata:";
 
-#define KX_NOTE_DATE(column)                     \
-  "strftime(\"%m-%d-%Y %H:%M:%S\", " column      \
-  " + 0978307200, 'unixepoch', 'localtime') as " \
-  "datetime"
-
 // Stores with folders (ZFOLDER): the account is the first account column
 // that the note's own row sets.
 constexpr char kQueryA[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_NOTE_DATE(
-        "object1.ZMODIFICATIONDATE1") ", object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, "
-                                      "object1.ZISPASSWORDPROTECTED AS is_lock, object2.ZTITLE2 "
-                                      "AS folder, object3.ZNAME AS account, object1.ZIDENTIFIER, "
-                                      "object3.ZIDENTIFIER as account_id, ZICNOTEDATA.ZDATA, "
-                                      "object1.is_deleted FROM ZICNOTEDATA LEFT JOIN "
-                                      "ZICCLOUDSYNCINGOBJECT AS object1 ON ZICNOTEDATA.ZNOTE = "
-                                      "object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object2 ON "
-                                      "object1.ZFOLDER = object2.Z_PK LEFT JOIN "
-                                      "ZICCLOUDSYNCINGOBJECT AS object3 ON (";
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
+    "is_lock, object2.ZTITLE2 AS folder, object3.ZNAME AS account, object1.ZIDENTIFIER, "
+    "object3.ZIDENTIFIER as account_id, ZICNOTEDATA.ZDATA, object1.is_deleted FROM "
+    "ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object1 ON ZICNOTEDATA.ZNOTE = "
+    "object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object2 ON object1.ZFOLDER = "
+    "object2.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object3 ON (";
 constexpr char kTailA[] =
     " object1.Z_PK) = object3.Z_PK WHERE (datetime IS NOT NULL AND ZICNOTEDATA.ZNOTE IS NOT NULL "
     "AND object1.ZIDENTIFIER IS NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
 constexpr char kQueryB[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_NOTE_DATE(
-        "object1.ZMODIFICATIONDATE1") ", object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, "
-                                      "object1.ZISPASSWORDPROTECTED AS is_lock, object2.ZTITLE2 "
-                                      "AS folder, object3.ZNAME AS account, object1.ZIDENTIFIER, "
-                                      "object3.ZIDENTIFIER as account_id, object1.is_deleted from "
-                                      "ZICCLOUDSYNCINGOBJECT AS object1 left join ZICNOTEDATA on "
-                                      "ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN "
-                                      "ZICCLOUDSYNCINGOBJECT AS object2 ON object1.ZFOLDER = "
-                                      "object2.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object3 ON (";
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
+    "is_lock, object2.ZTITLE2 AS folder, object3.ZNAME AS account, object1.ZIDENTIFIER, "
+    "object3.ZIDENTIFIER as account_id, object1.is_deleted from ZICCLOUDSYNCINGOBJECT AS "
+    "object1 left join ZICNOTEDATA on ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN "
+    "ZICCLOUDSYNCINGOBJECT AS object2 ON object1.ZFOLDER = object2.Z_PK LEFT JOIN "
+    "ZICCLOUDSYNCINGOBJECT AS object3 ON (";
 constexpr char kTailB[] =
     " object1.Z_PK) = object3.Z_PK WHERE id is null and (length(title)!=0 or length(snippet) !=0)";
 // Stores before folders moved onto the note (their account is ZACCOUNT2).
 constexpr char kQueryC[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_NOTE_DATE(
-        "object1.ZMODIFICATIONDATE1") ", object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, "
-                                      "object1.ZISPASSWORDPROTECTED AS is_lock, object3.ZNAME AS "
-                                      "account,object1.ZMARKEDFORDELETION AS marked_for_deletion, "
-                                      "ZICNOTEDATA.ZDATA, object1.is_deleted FROM ZICNOTEDATA "
-                                      "LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object1 ON "
-                                      "ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN "
-                                      "ZICCLOUDSYNCINGOBJECT AS object3 ON object1.ZACCOUNT2 = "
-                                      "object3.Z_PK WHERE (datetime IS NOT NULL AND "
-                                      "ZICNOTEDATA.ZNOTE IS NOT NULL) or (ZICNOTEDATA.ZDATA is "
-                                      "not null)";
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
+    "is_lock, object3.ZNAME AS account,object1.ZMARKEDFORDELETION AS marked_for_deletion, "
+    "ZICNOTEDATA.ZDATA, object1.is_deleted FROM ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT "
+    "AS object1 ON ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS "
+    "object3 ON object1.ZACCOUNT2 = object3.Z_PK WHERE (datetime IS NOT NULL AND "
+    "ZICNOTEDATA.ZNOTE IS NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
 constexpr char kQueryD[] =
-    "select  ZICNOTEDATA.ZNOTE AS id, " KX_NOTE_DATE(
-        "object1.ZMODIFICATIONDATE1") ", object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, "
-                                      "object1.ZISPASSWORDPROTECTED AS is_lock, object3.ZNAME AS "
-                                      "account,object1.ZMARKEDFORDELETION AS "
-                                      "marked_for_deletion,object1.is_deleted from "
-                                      "ZICCLOUDSYNCINGOBJECT AS object1 left join ZICNOTEDATA on "
-                                      "ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN "
-                                      "ZICCLOUDSYNCINGOBJECT AS object3 ON object1.ZACCOUNT2 = "
-                                      "object3.Z_PK where id is null and (length(title)!=0 or "
-                                      "length(snippet) !=0)";
+    "select  ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
+    "is_lock, object3.ZNAME AS account,object1.ZMARKEDFORDELETION AS "
+    "marked_for_deletion,object1.is_deleted from ZICCLOUDSYNCINGOBJECT AS object1 left join "
+    "ZICNOTEDATA on ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS "
+    "object3 ON object1.ZACCOUNT2 = object3.Z_PK where id is null and (length(title)!=0 or "
+    "length(snippet) !=0)";
 // The first stores, before notes could be locked.
 constexpr char kQueryE[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_NOTE_DATE(
-        "object1.ZMODIFICATIONDATE1") ", object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, "
-                                      "object3.ZNAME AS account,object1.ZMARKEDFORDELETION AS "
-                                      "marked_for_deletion, ZICNOTEDATA.ZDATA, object1.is_deleted "
-                                      "FROM ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object1 "
-                                      "ON ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN "
-                                      "ZICCLOUDSYNCINGOBJECT AS object3 ON object1.ZACCOUNT2 = "
-                                      "object3.Z_PK WHERE (datetime IS NOT NULL AND "
-                                      "ZICNOTEDATA.ZNOTE IS NOT NULL) or (ZICNOTEDATA.ZDATA is "
-                                      "not null)";
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object3.ZNAME AS "
+    "account,object1.ZMARKEDFORDELETION AS marked_for_deletion, ZICNOTEDATA.ZDATA, "
+    "object1.is_deleted FROM ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object1 ON "
+    "ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object3 ON "
+    "object1.ZACCOUNT2 = object3.Z_PK WHERE (datetime IS NOT NULL AND ZICNOTEDATA.ZNOTE IS "
+    "NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
 constexpr char kQueryF[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_NOTE_DATE(
-        "object1.ZMODIFICATIONDATE1") ", object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, "
-                                      "object3.ZNAME AS account,object1.ZMARKEDFORDELETION AS "
-                                      "marked_for_deletion, object1.is_deleted from "
-                                      "ZICCLOUDSYNCINGOBJECT AS object1 left join ZICNOTEDATA ON "
-                                      "ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN "
-                                      "ZICCLOUDSYNCINGOBJECT AS object3 ON object1.ZACCOUNT2 = "
-                                      "object3.Z_PK where id is null and (length(title)!=0 or "
-                                      "length(snippet) !=0)";
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object3.ZNAME AS "
+    "account,object1.ZMARKEDFORDELETION AS marked_for_deletion, object1.is_deleted from "
+    "ZICCLOUDSYNCINGOBJECT AS object1 left join ZICNOTEDATA ON ZICNOTEDATA.ZNOTE = "
+    "object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object3 ON object1.ZACCOUNT2 = "
+    "object3.Z_PK where id is null and (length(title)!=0 or length(snippet) !=0)";
 constexpr char kMediaQueryHead[] =
     "select strftime(\"%m-%d-%Y %H:%M:%S\",MEDIA_TYPE.ZCREATIONDATE + "
     "0978307200,'unixepoch','localtime') as datetime, OBJECT.ZFILENAME, OBJECT.ZIDENTIFIER, "
@@ -132,7 +115,6 @@ constexpr char kMediaQueryHead[] =
     "ZICCLOUDSYNCINGOBJECT AS ACCOUNT_OBJECT ON (";
 constexpr char kMediaQueryTail[] =
     " ZNOTE_OBJECT.Z_PK) = ACCOUNT_OBJECT.Z_PK WHERE OBJECT.ZFILENAME IS NOT NULL";
-#undef KX_NOTE_DATE
 
 constexpr char kOldNotesQuery[] =
     "SELECT  ZTITLE AS title, strftime(\"%m-%d-%Y %H:%M:%S\",ZMODIFICATIONDATE + "
