@@ -3,6 +3,7 @@
 #include "ios/call_history.h"
 #include "ios/contacts.h"
 #include "ios/messages.h"
+#include "ios/notes.h"
 #include "ios/reminders.h"
 #include "ios/safari_bookmarks.h"
 #include "ios/safari_history.h"
@@ -22,7 +23,7 @@ const DataTypeEntry kDataTypes[] = {
     {6, "IOSSafariHisDataPackage", "IOSSafariHisDataFilter", "iossafarihisdatapackage", IosSafariHisDataFilter, IosSafariHisDataPackage, {"safariHis_files_path", nullptr}, 5},
     {7, "IOSCalendarDataPackage", "", "ioscalendardatapackage", nullptr, nullptr, {"calendar_files_path", nullptr}, 6},
     {8, "IOSReminderDataPackage", "IOSReminderDataFilter", "iosreminderdatapackage", IosReminderDataFilter, IosReminderDataPackage, {"reminder_files_path", nullptr}, 7},
-    {9, "IOSNoteDataPackage", "", "iosnotedatapackage", nullptr, nullptr, {"icloud_note_files_path", "other_note_files_path"}, 8},
+    {9, "IOSNoteDataPackage", "IOSNoteDataFilter", "iosnotedatapackage", IosNoteDataFilter, IosNoteDataPackage, {"icloud_note_files_path", "other_note_files_path"}, 8},
     // The notes of other accounts travel with data type 9.
     {10, "", "", "", nullptr, nullptr, {"other_note_files_path", nullptr}, -1},
     {11, "IOSContactDataPackage", "IOSContactDataFilter", "ioscontactdatapackage", IosContactDataFilter, IosContactDataPackage, {"contact_files_path", nullptr}, 1},

@@ -213,6 +213,33 @@ bool WriteSafariAndReminders(const fs::path& root, IosSampleOptions store, std::
   return WriteBytes(path, TinyJpeg()) || Fail(error, path.u8string() + ": cannot write");
 }
 
+// NoteStore.sqlite and notes.sqlite, and the notes' attachment files;
+// `entries` receives all of them.
+bool WriteNoteStores(const fs::path& root, const IosSampleOptions& store,
+                     std::vector<Entry>* entries, std::string* error) {
+  const Entry current{kIosNotesDomain, kIosNoteStorePath, kFlagFile};
+  const Entry old{kIosHomeDomain, kIosOldNotesPath, kFlagFile};
+  const fs::path current_path = StoredPath(root, current);
+  const fs::path old_path = StoredPath(root, old);
+  for (const fs::path& path : {current_path, old_path}) {
+    if (!MakeFolder(path.parent_path(), error)) return false;
+  }
+  std::vector<IosNoteFile> files;
+  if (!WriteIosNotes(current_path.u8string(), old_path.u8string(), store, &files)) {
+    return Fail(error, current_path.u8string() + ": cannot write the notes");
+  }
+  entries->push_back(current);
+  entries->push_back(old);
+  for (const IosNoteFile& file : files) {
+    const Entry entry{file.domain, file.relative_path, kFlagFile};
+    const fs::path path = StoredPath(root, entry);
+    if (!MakeFolder(path.parent_path(), error)) return false;
+    if (!WriteBytes(path, file.bytes)) return Fail(error, path.u8string() + ": cannot write");
+    entries->push_back(entry);
+  }
+  return true;
+}
+
 bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::vector<Entry>* entries,
                  std::string* error) {
   IosSampleOptions store;
@@ -235,7 +262,9 @@ bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::vec
   }
   if (!WriteSafariAndReminders(root, store, error)) return false;
   store.schema_version = options.messages_schema;
-  return WriteMessageStore(root, store, entries, error);
+  if (!WriteMessageStore(root, store, entries, error)) return false;
+  store.schema_version = options.notes_schema;
+  return WriteNoteStores(root, store, entries, error);
 }
 
 // A file of the backup written with its own bytes.
@@ -301,7 +330,10 @@ bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
   std::vector<Entry> entries = OtherEntries();
   if (!MakeFolder(root, error) || !WriteStores(root, options, &entries, error)) return false;
   for (const Entry& entry : entries) {
-    if (entry.flags != kFlagFile || entry.domain == kIosMediaDomain) continue;
+    if (entry.flags != kFlagFile || entry.domain == kIosMediaDomain ||
+        entry.domain == kIosNotesDomain || entry.path.rfind("Library/Notes/", 0) == 0) {
+      continue;
+    }
     const fs::path path = StoredPath(root, entry);
     if (!MakeFolder(path.parent_path(), error)) return false;
     if (!WriteBytes(path, OtherFileBytes(entry))) {

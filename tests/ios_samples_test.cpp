@@ -32,17 +32,23 @@ TEST(IosBackupSampleTest, CatalogueNamesFilesStoredUnderTheirIds) {
   ASSERT_TRUE(samples::WriteIosBackup(dir.path(), options, &error)) << error;
   const std::string manifest = dir.File("Manifest.db");
   // Ids of the stores as public write-ups on iOS backups give them.
-  EXPECT_EQ((std::vector<std::string>{"1a0e7afc19d307da602ccdcece51af33afe92c53",
-                                      "31bb7ba8914766d4ba40d6dfb6113c8b614be442",
-                                      "5a4935c78a5255723f707230a451d79c540d2741",
-                                      "992df473bbb9e132f4b3b6e4d33f72171e97bc7a",
-                                      "d1f062e2da26192a6625d968274bfda8d07821e4"}),
+  EXPECT_EQ(
+      (std::vector<std::string>{
+          "1a0e7afc19d307da602ccdcece51af33afe92c53", "31bb7ba8914766d4ba40d6dfb6113c8b614be442",
+          "5a4935c78a5255723f707230a451d79c540d2741", "992df473bbb9e132f4b3b6e4d33f72171e97bc7a",
+          "d1f062e2da26192a6625d968274bfda8d07821e4"}),
+      QueryColumn(manifest,
+                  "SELECT fileID FROM Files WHERE relativePath IN "
+                  "('Library/AddressBook/AddressBook.sqlitedb', "
+                  "'Library/CallHistoryDB/CallHistory.storedata', "
+                  "'Library/Voicemail/voicemail.db', 'Library/Safari/Bookmarks.db', "
+                  "'Library/Safari/History.db') ORDER BY 1"));
+  // The notes stores, likewise.
+  EXPECT_EQ((std::vector<std::string>{"4f98687d8ab0d6d1a371110e6b7300f6e465bef2",
+                                      "ca3bc056d4da0bbf88b5fb3be254f3b7147e639c"}),
             QueryColumn(manifest,
-                        "SELECT fileID FROM Files WHERE relativePath IN "
-                        "('Library/AddressBook/AddressBook.sqlitedb', "
-                        "'Library/CallHistoryDB/CallHistory.storedata', "
-                        "'Library/Voicemail/voicemail.db', 'Library/Safari/Bookmarks.db', "
-                        "'Library/Safari/History.db') ORDER BY 1"));
+                        "SELECT fileID FROM Files WHERE relativePath IN ('NoteStore.sqlite', "
+                        "'Library/Notes/notes.sqlite') ORDER BY 1"));
   const std::vector<std::string> rows =
       QueryColumn(manifest,
                   "SELECT fileID || '|' || domain || '|' || relativePath || '|' || "

@@ -19,6 +19,9 @@ constexpr char kCloudRecordingsPath[] = "Media/Recordings/CloudRecordings.db";
 constexpr char kBookmarksPath[] = "Library/Safari/Bookmarks.db";
 constexpr char kHistoryPath[] = "Library/Safari/History.db";
 constexpr char kRemindersPath[] = "Library/Reminders/Container_v1/Stores/Data-local.sqlite";
+constexpr char kNotesDomain[] = "AppDomainGroup-group.com.apple.notes";
+constexpr char kNoteStorePath[] = "NoteStore.sqlite";
+constexpr char kOldNotesPath[] = "Library/Notes/notes.sqlite";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -54,6 +57,11 @@ long CountArray(const Json::Value& document, const std::string&) {
   return document.isArray() ? static_cast<long>(document.size()) : 0;
 }
 
+long CountNotes(const Json::Value& document, const std::string&) {
+  return static_cast<long>(document["iCloud_notes"]["notes"].size() +
+                           document["Other_note"].size());
+}
+
 IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
   return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
 }
@@ -86,6 +94,13 @@ std::vector<IosType> MakeIosTypes() {
       Available(8,
                 {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
                 CountArray),
+      // The package needs the old notes database too; a backup of a phone
+      // that never had one is reported as lacking it.
+      Available(
+          9,
+          {{"icloud_note_file_path", "icloud_note_files_path", kNotesDomain, kNoteStorePath, true},
+           {"other_note_file_path", "other_note_files_path", kHomeDomain, kOldNotesPath, false}},
+          CountNotes),
   };
   // Voicemail and voice memos hand over where their audio lies in the
   // backup, so they read its layout. The recordings of iOS 11 and earlier
@@ -106,7 +121,7 @@ std::vector<IosType> MakeIosTypes() {
   memos.wants_sub_dir = true;
   memos.other_info = {{"is_voice_memos_folder", "0"}};
   types.push_back(std::move(memos));
-  for (const int data_type : {7, 9, 14, 15, 16, 17, 18, 19, 22, 23, 24, 26, 27, 28}) {
+  for (const int data_type : {7, 14, 15, 16, 17, 18, 19, 22, 23, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;

@@ -1,0 +1,411 @@
+#include "ios/notes.h"
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/field_config.h"
+#include "common/json_util.h"
+#include "common/log.h"
+#include "common/media_types.h"
+#include "common/merge.h"
+#include "common/result_row.h"
+#include "common/select_list.h"
+#include "common/sqlite_wrapper.h"
+#include "common/status.h"
+#include "common/table_schema.h"
+#include "common/text.h"
+#include "ios/note_attachments.h"
+#include "ios/note_body.h"
+#include "packager/package_steps.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kCurrentStoreKey[] = "icloud_note_file_path";
+constexpr char kOldDatabaseKey[] = "other_note_file_path";
+constexpr char kManifestKey[] = "manifest_file_path";
+constexpr char kCurrentCopiesKey[] = "icloud_note_files_path";
+constexpr char kOldCopiesKey[] = "other_note_files_path";
+
+constexpr char kNoPrimaryFile[] = "[%s], at %d line, No primary file.";
+// The lines the host's support staff know these messages by.
+constexpr int kFilterNoStoreLine = 519;
+constexpr int kFilterNoQueueLine = 526;
+constexpr int kPackageNoOldLine = 1062;
+constexpr int kPackageNoStoreLine = 1069;
+constexpr int kPackageNoManifestLine = 1076;
+
+constexpr char kObjectTable[] = "ZICCLOUDSYNCINGOBJECT";
+constexpr char kDataTable[] = "ZICNOTEDATA";
+constexpr char kRecentlyDeleted[] = "Recently Deleted";
+constexpr char kOldNotesDomain[] = "HomeDomain";
+constexpr char kOldAttachmentFolder[] = "Library/Notes/attachments/x-coredata:";
+
+// Stores with folders (ZFOLDER): the account is the first account column
+// that the note's own row sets.
+constexpr char kQueryA[] =
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
+    "is_lock, object2.ZTITLE2 AS folder, object3.ZNAME AS account, object1.ZIDENTIFIER, "
+    "object3.ZIDENTIFIER as account_id, ZICNOTEDATA.ZDATA, object1.is_deleted FROM "
+    "ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object1 ON ZICNOTEDATA.ZNOTE = "
+    "object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object2 ON object1.ZFOLDER = "
+    "object2.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object3 ON (";
+constexpr char kTailA[] =
+    " object1.Z_PK) = object3.Z_PK WHERE (datetime IS NOT NULL AND ZICNOTEDATA.ZNOTE IS NOT NULL "
+    "AND object1.ZIDENTIFIER IS NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
+constexpr char kQueryB[] =
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
+    "is_lock, object2.ZTITLE2 AS folder, object3.ZNAME AS account, object1.ZIDENTIFIER, "
+    "object3.ZIDENTIFIER as account_id, object1.is_deleted from ZICCLOUDSYNCINGOBJECT AS "
+    "object1 left join ZICNOTEDATA on ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN "
+    "ZICCLOUDSYNCINGOBJECT AS object2 ON object1.ZFOLDER = object2.Z_PK LEFT JOIN "
+    "ZICCLOUDSYNCINGOBJECT AS object3 ON (";
+constexpr char kTailB[] =
+    " object1.Z_PK) = object3.Z_PK WHERE id is null and (length(title)!=0 or length(snippet) !=0)";
+// Stores before folders moved onto the note (their account is ZACCOUNT2).
+constexpr char kQueryC[] =
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
+    "is_lock, object3.ZNAME AS account,object1.ZMARKEDFORDELETION AS marked_for_deletion, "
+    "ZICNOTEDATA.ZDATA, object1.is_deleted FROM ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT "
+    "AS object1 ON ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS "
+    "object3 ON object1.ZACCOUNT2 = object3.Z_PK WHERE (datetime IS NOT NULL AND "
+    "ZICNOTEDATA.ZNOTE IS NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
+constexpr char kQueryD[] =
+    "select  ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
+    "is_lock, object3.ZNAME AS account,object1.ZMARKEDFORDELETION AS "
+    "marked_for_deletion,object1.is_deleted from ZICCLOUDSYNCINGOBJECT AS object1 left join "
+    "ZICNOTEDATA on ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS "
+    "object3 ON object1.ZACCOUNT2 = object3.Z_PK where id is null and (length(title)!=0 or "
+    "length(snippet) !=0)";
+// The first stores, before notes could be locked.
+constexpr char kQueryE[] =
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object3.ZNAME AS "
+    "account,object1.ZMARKEDFORDELETION AS marked_for_deletion, ZICNOTEDATA.ZDATA, "
+    "object1.is_deleted FROM ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object1 ON "
+    "ZICNOTEDATA.ZNOTE = object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object3 ON "
+    "object1.ZACCOUNT2 = object3.Z_PK WHERE (datetime IS NOT NULL AND ZICNOTEDATA.ZNOTE IS "
+    "NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
+constexpr char kQueryF[] =
+    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
+    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object3.ZNAME AS "
+    "account,object1.ZMARKEDFORDELETION AS marked_for_deletion, object1.is_deleted from "
+    "ZICCLOUDSYNCINGOBJECT AS object1 left join ZICNOTEDATA ON ZICNOTEDATA.ZNOTE = "
+    "object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object3 ON object1.ZACCOUNT2 = "
+    "object3.Z_PK where id is null and (length(title)!=0 or length(snippet) !=0)";
+constexpr char kMediaQueryHead[] =
+    "select strftime(\"%m-%d-%Y %H:%M:%S\",MEDIA_TYPE.ZCREATIONDATE + "
+    "0978307200,'unixepoch','localtime') as datetime, OBJECT.ZFILENAME, OBJECT.ZIDENTIFIER, "
+    "ACCOUNT_OBJECT.ZIDENTIFIER from ZICCLOUDSYNCINGOBJECT AS OBJECT LEFT JOIN "
+    "ZICCLOUDSYNCINGOBJECT AS MEDIA_TYPE ON OBJECT.ZATTACHMENT1 = MEDIA_TYPE.Z_PK LEFT JOIN "
+    "ZICCLOUDSYNCINGOBJECT AS ZNOTE_OBJECT ON MEDIA_TYPE.ZNOTE = ZNOTE_OBJECT.Z_PK LEFT JOIN "
+    "ZICCLOUDSYNCINGOBJECT AS ACCOUNT_OBJECT ON (";
+constexpr char kMediaQueryTail[] =
+    " ZNOTE_OBJECT.Z_PK) = ACCOUNT_OBJECT.Z_PK WHERE OBJECT.ZFILENAME IS NOT NULL";
+
+constexpr char kOldNotesQuery[] =
+    "SELECT  ZTITLE AS title, strftime(\"%m-%d-%Y %H:%M:%S\",ZMODIFICATIONDATE + "
+    "0978307200,'unixepoch','localtime') as datetime, ZCONTENT AS content, ZNOTE.Z_PK FROM ZNOTE "
+    "LEFT JOIN ZNOTEBODY ON ZNOTE.ZBODY = ZNOTEBODY.Z_PK";
+constexpr char kOldAttachmentQuery[] =
+    "select ZFILENAME as filename,ZCONTENTID as content_id, Z_PK from ZNOTEATTACHMENT WHERE "
+    "ZNOTE=?1";
+
+// The pair of note queries a store's table text calls for.
+struct NoteQueries {
+  std::string main;
+  std::string second;
+};
+
+// "select case when ZACCOUNT is not null then ZACCOUNT ... else -1 end from
+// ZICCLOUDSYNCINGOBJECT where Z_PK = ", over the account columns in the
+// order the table declares them.
+std::string AccountExpression(const std::string& table_text) {
+  std::string cases;
+  for (const ColumnDef& column : ParseCreateTableSql(kObjectTable, table_text)) {
+    if (column.name.rfind("ZACCOUNT", 0) != 0) continue;
+    cases += "when " + column.name + " is not null then " + column.name + " ";
+  }
+  if (cases.empty()) return "select -1 from ZICCLOUDSYNCINGOBJECT where Z_PK = ";
+  return "select case " + cases + "else -1 end from ZICCLOUDSYNCINGOBJECT where Z_PK = ";
+}
+
+NoteQueries ChooseQueries(const std::string& table_text, const std::string& account) {
+  if (table_text.find("ZFOLDER ") != std::string::npos) {
+    return {kQueryA + account + kTailA, kQueryB + account + kTailB};
+  }
+  if (table_text.find("ZISPASSWORDPROTECTED ") != std::string::npos) return {kQueryC, kQueryD};
+  return {kQueryE, kQueryF};
+}
+
+void LogMissingColumns(const std::set<std::string>& missing, const char* stem) {
+  if (missing.empty()) return;
+  std::string names;
+  for (const std::string& name : missing) names += (names.empty() ? "" : ", ") + name;
+  KX_LOG_AT(kLogProblem, stem, "notes store has no column %s: read as NULL.", names.c_str());
+}
+
+bool CountsAsDeleted(const ResultRow& row) {
+  return row.GetValueKind("is_deleted") == kValueAbsent || row.GetInteger("is_deleted") != 0 ||
+         row.GetText("folder") == kRecentlyDeleted || row.GetInteger("marked_for_deletion") != 0;
+}
+
+// What one package call reads the current store with.
+struct CurrentStore {
+  const SQLite3Wrapper& db;
+  NoteAttachments* attachments;
+  const PackageContext& context;
+};
+
+// Appends the notes of one query. False on a stop.
+bool ReadNotes(const CurrentStore& store, const std::string& sql, Json::Value* notes) {
+  SqliteStatement query = PrepareStatement(store.db, sql);
+  if (!query.prepared()) {
+    KX_LOG_SQLITE_ERROR(store.context.stem, store.db.handle());
+    return true;
+  }
+  while (query.Step() == SQLITE_ROW) {
+    if (store.context.StopRequested()) return false;
+    ResultRow row;
+    std::string_view body;
+    for (int column = 0; column < query.ColumnCount(); ++column) {
+      if (query.ColumnName(column) == "ZDATA") {
+        body = query.ColumnBlobView(column);
+        continue;
+      }
+      ReadColumnIntoRow(query, column, &row);
+    }
+    if (CountsAsDeleted(row)) row.texts["tag"] = "deleted";
+    Json::Value note(Json::objectValue);
+    RowToJson(row, &note);
+    // A locked note's body is ciphertext: whatever it inflated to would be
+    // noise, so it keeps its title and dates only.
+    if (!body.empty() && row.GetInteger("is_lock") != 1) {
+      const std::vector<NoteContentItem> items = DecodeNoteBody(body);
+      if (!items.empty()) {
+        note["contents"] = store.attachments->Resolve(items, row.GetText("account_id"));
+      }
+    }
+    if (row.GetText("title").empty() && row.GetText("snippet").empty() &&
+        !note.isMember("contents")) {
+      continue;
+    }
+    notes->append(std::move(note));
+  }
+  return true;
+}
+
+Json::Value MediaEntry(const std::string& datetime, const std::string& path, const NoteFiles& files,
+                       const std::string& file_name) {
+  Json::Value entry(Json::objectValue);
+  entry["date_time"] = datetime;
+  entry["media_path"] = path;
+  entry["backup_media"] = files.Locate(kNotesDomain, path);
+  entry["media_type"] = GetMediaType(LowerExtension(file_name));
+  return entry;
+}
+
+// Two entries per media file: where the first stores kept it, and under
+// its account. False on a stop.
+bool ReadNotesMedia(const CurrentStore& store, const std::string& sql, const NoteFiles& files,
+                    Json::Value* media) {
+  SqliteStatement query = PrepareStatement(store.db, sql);
+  if (!query.prepared()) {
+    KX_LOG_SQLITE_ERROR(store.context.stem, store.db.handle());
+    return true;
+  }
+  while (query.Step() == SQLITE_ROW) {
+    if (store.context.StopRequested()) return false;
+    const std::string datetime = query.ColumnText(0);
+    const std::string file_name = query.ColumnText(1);
+    const std::string identifier = query.ColumnText(2);
+    const std::string account_id = query.ColumnText(3);
+    if (!IsSafePathPart(file_name) || !IsSafePathPart(identifier)) continue;
+    const std::string tail = identifier + "/" + file_name;
+    media->append(MediaEntry(datetime, "Media/" + tail, files, file_name));
+    const std::string account_folder = IsSafePathPart(account_id) ? account_id : "";
+    media->append(
+        MediaEntry(datetime, "Accounts/" + account_folder + "/Media/" + tail, files, file_name));
+  }
+  return true;
+}
+
+// The current store into "notes" and "notes_media". Returns the status of
+// the package call so far (kStatusStopped on a stop).
+int PackageCurrentStore(const SQLite3Wrapper& db, NoteFiles* files, const PackageContext& context,
+                        Json::Value* icloud) {
+  const std::string table_text = GetCreateTableSql(db, kObjectTable);
+  if (table_text.empty()) {
+    KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.", kObjectTable);
+    return kStatusPrepareFailed;
+  }
+  const TableColumns objects(db, kObjectTable);
+  const TableColumns data(db, kDataTable);
+  if (!data.exists()) {
+    KX_LOG_AT(kLogProblem, context.stem, "notes store has no table %s: no note bodies.",
+              kDataTable);
+  }
+  const std::string account = AccountExpression(table_text);
+  const NoteQueries chosen = ChooseQueries(table_text, account);
+  std::set<std::string> missing;
+  const std::vector<std::pair<std::string, const TableColumns*>> aliases = {
+      {"object1", &objects},       {"object2", &objects},    {"object3", &objects},
+      {"OBJECT", &objects},        {"MEDIA_TYPE", &objects}, {"ZNOTE_OBJECT", &objects},
+      {"ACCOUNT_OBJECT", &objects}};
+  const std::string main_query = ReadableQuery(chosen.main, aliases, &missing);
+  const std::string second_query = ReadableQuery(chosen.second, aliases, &missing);
+  const std::string media_query =
+      ReadableQuery(kMediaQueryHead + account + kMediaQueryTail, aliases, &missing);
+  LogMissingColumns(missing, context.stem);
+
+  NoteAttachments attachments(db, files, context.stem);
+  const CurrentStore store{db, &attachments, context};
+  const ReadTransaction transaction(db);
+  Json::Value& notes = (*icloud)["notes"];
+  if (data.exists() && !ReadNotes(store, main_query, &notes)) return kStatusStopped;
+  if (!ReadNotes(store, second_query, &notes)) return kStatusStopped;
+  if (!ReadNotesMedia(store, media_query, *files, &(*icloud)["notes_media"])) {
+    return kStatusStopped;
+  }
+  return kStatusOk;
+}
+
+// The old database into "Other_note"; a database that cannot be read adds
+// nothing. False on a stop.
+bool PackageOldNotes(const std::string& path, NoteFiles* files, const PackageContext& context,
+                     Json::Value* other) {
+  SQLite3Wrapper db(path);
+  if (OpenSourceDatabase(&db, context.stem, __LINE__) != kStatusOk) return true;
+  // Which notes only an older copy held; a database that never went
+  // through the merge has none.
+  const TableColumns columns(db, "ZNOTE");
+  std::set<std::string> missing;
+  const std::string query =
+      ReadableQuery(ReplaceAll(kOldNotesQuery, " FROM ZNOTE ", ", ZNOTE.is_deleted FROM ZNOTE "),
+                    {{"ZNOTE", &columns}}, &missing);
+  SqliteStatement notes = PrepareStatement(db, query);
+  if (!notes.prepared()) {
+    KX_LOG_SQLITE_ERROR(context.stem, db.handle());
+    return true;
+  }
+  SqliteStatement attachments = PrepareStatement(db, kOldAttachmentQuery);
+  while (notes.Step() == SQLITE_ROW) {
+    if (context.StopRequested()) return false;
+    Json::Value note(Json::objectValue);
+    ReadRowIntoJson(notes, &note);
+    if (note["is_deleted"].isIntegral() && note["is_deleted"].asInt64() != 0) {
+      note["tag"] = "deleted";
+    }
+    note.removeMember("is_deleted");
+    Json::Value pictures(Json::arrayValue);
+    attachments.Reset();
+    attachments.BindInt64(1, note["Z_PK"].isIntegral() ? note["Z_PK"].asInt64() : 0);
+    while (attachments.Step() == SQLITE_ROW) {
+      Json::Value picture(Json::objectValue);
+      picture["filename"] = attachments.ColumnText(0);
+      const std::string content_id = attachments.ColumnText(1);
+      std::string location;
+      if (IsSafePathPart(content_id)) {
+        const std::vector<std::string> found =
+            files->Find(kOldNotesDomain, kOldAttachmentFolder, content_id);
+        if (!found.empty()) location = files->Locate(kOldNotesDomain, found.front());
+      }
+      picture["path"] = location;
+      pictures.append(std::move(picture));
+    }
+    note["attached_pictures"] = std::move(pictures);
+    note["account"] = "Other";
+    other->append(std::move(note));
+  }
+  return true;
+}
+
+const std::string* RequiredPath(const DataTypeRecord& record, const char* key, int line,
+                                const char* stem) {
+  const std::string* path = record.PrimaryFile(key);
+  if (path == nullptr || path->empty()) {
+    LogEx(kLogModule, kLogError, kNoPrimaryFile, stem, line);
+    return nullptr;
+  }
+  return path;
+}
+
+}  // namespace
+
+int IosNoteDataFilter(DataTypeRecord* record, SqliteConfig* config, const PackageContext& context) {
+  KX_LOG(kLogProgress, "type %d KxDataFilter start", context.data_type);
+  const std::string* store =
+      RequiredPath(*record, kCurrentStoreKey, kFilterNoStoreLine, context.stem);
+  if (store == nullptr) return kStatusMissingInput;
+  FileQueue* store_copies = record->SecondFiles(kCurrentCopiesKey);
+  const std::string* old_database = record->PrimaryFile(kOldDatabaseKey);
+  FileQueue* old_copies = record->SecondFiles(kOldCopiesKey);
+  if (store_copies == nullptr && old_copies == nullptr) {
+    LogEx(kLogModule, kLogError, kNoPrimaryFile, context.stem, kFilterNoQueueLine);
+    return kStatusMissingInput;
+  }
+  if (config == nullptr) {
+    KX_LOG_AT(kLogError, context.stem, "Fail to load config.");
+    return kStatusConfigLoadFailed;
+  }
+  // Notes are merged by key: a row of a copy whose identifier the primary
+  // holds already is the same note, not a deleted one.
+  if (store_copies != nullptr) {
+    const int status = MergeDatabaseCopiesByKey(*config, *store, *store_copies, kSystemIos,
+                                                kConfigNote, context.stop);
+    if (status != kStatusOk) return status;
+  }
+  if (old_database != nullptr && !old_database->empty() && old_copies != nullptr) {
+    const int status = MergeDatabaseCopiesByKey(*config, *old_database, *old_copies, kSystemIos,
+                                                kConfigNote, context.stop);
+    if (status != kStatusOk) return status;
+  }
+  if (context.StopRequested()) KX_LOG(kLogProgress, "%s stoped!", context.filter_name);
+  KX_LOG(kLogProgress, "type %d KxDataFilter end", context.data_type);
+  return kStatusOk;
+}
+
+int IosNoteDataPackage(DataTypeRecord* record, const PackageContext& context) {
+  KX_LOG(kLogProgress, "type %d KxDataPackage start", context.data_type);
+  const std::string* old_database =
+      RequiredPath(*record, kOldDatabaseKey, kPackageNoOldLine, context.stem);
+  if (old_database == nullptr) return kStatusMissingInput;
+  const std::string* store_path =
+      RequiredPath(*record, kCurrentStoreKey, kPackageNoStoreLine, context.stem);
+  if (store_path == nullptr) return kStatusMissingInput;
+  const std::string* manifest =
+      RequiredPath(*record, kManifestKey, kPackageNoManifestLine, context.stem);
+  if (manifest == nullptr) return kStatusMissingInput;
+
+  NoteFiles files(*manifest, record->additional_param, context.stem);
+  Json::Value document(Json::objectValue);
+  Json::Value& other = document["Other_note"];
+  other = Json::Value(Json::arrayValue);
+  if (!PackageOldNotes(*old_database, &files, context, &other)) return PackageStopped(context);
+
+  SQLite3Wrapper db(*store_path);
+  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
+  if (opened != kStatusOk) return opened;
+  Json::Value& icloud = document["iCloud_notes"];
+  icloud["notes"] = Json::Value(Json::arrayValue);
+  icloud["notes_media"] = Json::Value(Json::arrayValue);
+  const int status = PackageCurrentStore(db, &files, context, &icloud);
+  if (status == kStatusStopped) return PackageStopped(context);
+  if (status != kStatusOk) return status;
+  return FinishPackage(db, context, WriteJson(document));
+}
+
+}  // namespace kx

@@ -1,0 +1,556 @@
+// The iOS notes packager (data type 9) through the library's entry points,
+// and its body decoder on bodies built here: whole documents on every store
+// generation, an older copy, a locked note, hostile bodies and paths.
+#include "samples/ios_notes.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/backup_files.h"
+#include "common/json_util.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "ios/note_body.h"
+#include "package_capture.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kIosNotesType = 9;
+
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+const char kObjectReplacement[] = "\xEF\xBF\xBC";
+const char kTableId[] = "8D3F4A5B-6C7D-4E8F-A09B-1C2D3E4F5A63";
+const char kPictureId[] = "6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41";
+const char kNotesDomainForTest[] = "AppDomainGroup-group.com.apple.notes";
+
+std::string Varint(uint64_t value) {
+  std::string bytes;
+  for (; value > 0x7F; value >>= 7) bytes += static_cast<char>((value & 0x7F) | 0x80);
+  return bytes + static_cast<char>(value);
+}
+
+// The first `size` bytes of a gzip stream that would inflate to 1 GB of
+// zeros: each kilobyte of it stands for about a megabyte.
+std::string BombPrefix(size_t size) {
+  z_stream stream{};
+  deflateInit2(&stream, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+  const std::string zeros(1 << 20, '\0');
+  std::string out;
+  char buffer[4096];
+  for (int megabyte = 0; megabyte < 1024 && out.size() < size; ++megabyte) {
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
+    stream.avail_in = static_cast<uInt>(zeros.size());
+    while (stream.avail_in > 0) {
+      stream.next_out = reinterpret_cast<Bytef*>(buffer);
+      stream.avail_out = sizeof(buffer);
+      deflate(&stream, Z_NO_FLUSH);
+      out.append(buffer, sizeof(buffer) - stream.avail_out);
+    }
+  }
+  deflateEnd(&stream);
+  return out.substr(0, size);
+}
+
+struct BodyCase {
+  const char* name;
+  std::string body;
+  std::vector<NoteContentItem> expected;
+};
+
+TEST(NoteBodyTest, DecodesWhatThePhoneWritesAndNothingElse) {
+  const std::string text =
+      std::string("Before") + kObjectReplacement + "between" + kObjectReplacement + "after";
+  const std::string document = samples::IosNoteDocument(
+      text, {{kTableId, "com.apple.notes.table"}, {kPictureId, "public.jpeg"}});
+  const std::string plain = samples::IosNoteDocument("Milk\nEggs \xF0\x9F\xA5\x9A", {});
+  std::string zlib_other_level = samples::IosCompressNoteBody(plain, true);
+  zlib_other_level[1] = '\xDA';
+  const std::string gzip = samples::IosCompressNoteBody(plain);
+  // A complete stream that inflates to more than a thousand times its size.
+  const std::string over_cap = samples::IosCompressNoteBody(std::string(4 << 20, 'a'));
+  ASSERT_GT(4u << 20, over_cap.size() * 1000);
+  const std::vector<NoteContentItem> none;
+  const std::vector<BodyCase> cases = {
+      {"gzip", gzip, {{"1", "Milk\nEggs \xF0\x9F\xA5\x9A"}}},
+      {"zlib", samples::IosCompressNoteBody(plain, true), {{"1", "Milk\nEggs \xF0\x9F\xA5\x9A"}}},
+      {"attachments and a table",
+       samples::IosCompressNoteBody(document),
+       {{"1", "Before"}, {"3", kTableId}, {"1", "between"}, {"2", kPictureId}, {"1", "after"}}},
+      {"invalid UTF-8 dropped",
+       samples::IosCompressNoteBody(samples::IosNoteDocument("a\xC3\x28z\xED\xA0\x80!", {})),
+       {{"1", "a(z!"}}},
+      {"zlib of another level", zlib_other_level, none},
+      {"empty", "", none},
+      {"one byte", "\x78", none},
+      {"zlib header and garbage", std::string("\x78\x9C", 2) + "garbage!garbage!", none},
+      {"stream cut short", gzip.substr(0, gzip.size() / 2), none},
+      {"1 KB of a 1 GB bomb", BombPrefix(1024), none},
+      {"past the output cap", over_cap, none},
+      {"varint past the end", samples::IosCompressNoteBody("\x08\xFF\xFF"), none},
+      {"length past the end", samples::IosCompressNoteBody("\x12\x7F\x12\x01"), none},
+      {"length of 2^63", samples::IosCompressNoteBody("\x12" + Varint(1ull << 63) + "xy"), none},
+      {"eleven-byte varint",
+       samples::IosCompressNoteBody("\x08" + std::string(10, '\xFF') + "\x01"), none},
+      {"group wire type", samples::IosCompressNoteBody("\x0B\x12\x01\x12\x01\x12\x01x"), none},
+  };
+  for (const BodyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.expected, DecodeNoteBody(c.body));
+  }
+  // The cap, not the protocol-buffer walk, is what refuses these.
+  std::string inflated = "left over";
+  EXPECT_FALSE(InflateNoteBody(over_cap, &inflated));
+  EXPECT_TRUE(inflated.empty());
+  EXPECT_FALSE(InflateNoteBody(BombPrefix(1024), &inflated));
+  ASSERT_TRUE(InflateNoteBody(samples::IosCompressNoteBody(std::string(1 << 20, 'a')), &inflated));
+  EXPECT_EQ(std::string(1 << 20, 'a'), inflated);
+  EXPECT_EQ(1024u * 1000u, NoteBodyOutputCap(1024));
+  EXPECT_EQ(64u << 20, NoteBodyOutputCap(1u << 20));
+}
+
+// A backup folder with its Manifest.db, the stores the sample writes and
+// their attachment files.
+class IosNotesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    NewBackup("backup");
+  }
+
+  // An empty backup folder with its Manifest.db (iOS 10 on).
+  void NewBackup(const std::string& name) {
+    backup_root_ = backup_.File(name);
+    std::filesystem::create_directories(backup_root_);
+    test::RunSql(Manifest(),
+                 "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, "
+                 "flags INTEGER, file BLOB)");
+  }
+
+  std::string Manifest() { return backup_root_ + "/Manifest.db"; }
+
+  void AddFile(const std::string& domain, const std::string& path, const std::string& bytes) {
+    const std::string id = BackupFileId(domain, path);
+    test::RunSql(Manifest(), "INSERT INTO Files VALUES ('" + id + "', '" + domain + "', '" + path +
+                                 "', 1, NULL)");
+    std::filesystem::create_directories(backup_root_ + "/" + id.substr(0, 2));
+    test::WriteFileBytes(backup_root_ + "/" + id.substr(0, 2) + "/" + id, bytes);
+  }
+
+  // The sample stores of `version`; the older copy when `older`.
+  void WriteSample(const std::string& store, const std::string& old, int version,
+                   bool older = false) {
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    options.older_copy = older;
+    std::vector<samples::IosNoteFile> files;
+    ASSERT_TRUE(samples::WriteIosNotes(store, old, options, &files));
+    if (older) return;
+    for (const samples::IosNoteFile& file : files) {
+      AddFile(file.domain, file.relative_path, file.bytes);
+    }
+  }
+
+  int Run(const std::string& store, const std::string& old,
+          const std::vector<std::string>& copies = {},
+          const std::vector<std::string>& old_copies = {}) {
+    Json::Value request;
+    request["package_type"] = kIosNotesType;
+    request["temp_folder"] = temp_.path();
+    request["addtional_param"] = backup_root_;
+    request["primary_file_object"]["icloud_note_file_path"] = store;
+    request["primary_file_object"]["other_note_file_path"] = old;
+    request["primary_file_object"]["manifest_file_path"] = Manifest();
+    Json::Value& list = request["second_file_objects"]["icloud_note_files_path"];
+    list = EmptyJsonArray();
+    for (const std::string& copy : copies) list.append(copy);
+    if (!old_copies.empty()) {
+      Json::Value& olds = request["second_file_objects"]["other_note_files_path"];
+      for (const std::string& copy : old_copies) olds.append(copy);
+    }
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kIosNotesType);
+  }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+  test::TempDir backup_;
+  std::string backup_root_;
+};
+
+// The sample's old database, the same in every test.
+const char kOtherNotes[] = R"("Other_note": [
+    {"Z_PK": 1, "account": "Other", "content": "<div>Pack the charger</div>",
+     "datetime": "09-04-2013 16:06:40", "title": "Packing",
+     "attached_pictures": [{"filename": "charger.jpg",
+                            "path": "$B/67/67db3738aa1ce3352a0d8a64889bdcbabedc907c"}]},
+    {"Z_PK": 2, "account": "Other", "attached_pictures": [],
+     "content": "<div>Rent due on the 1st</div>", "datetime": "09-05-2013 19:53:20",
+     "title": "Rent"}])";
+
+// Stores with folders on the note (queries over ZFOLDER and every account
+// column): the files under the account's folder.
+const char kNotesWithFolders[] = R"("iCloud_notes": {"notes": [
+    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000A", "account": "iCloud",
+     "account_id": "$A", "datetime": "06-02-2024 19:06:40", "folder": "Notes", "id": 10,
+     "is_deleted": 0, "is_lock": 0, "snippet": "Milk, eggs, bread", "title": "Shopping list",
+     "contents": [{"content_data": "Shopping list\nMilk, eggs, bread\n", "type": "1"}]},
+    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000B", "account": "iCloud",
+     "account_id": "$A", "datetime": "06-09-2024 19:06:40", "folder": "Travel", "id": 11,
+     "is_deleted": 0, "is_lock": 0, "snippet": "The view from the castle",
+     "title": "Trip to Lisbon", "contents": [
+       {"content_data": "Trip to Lisbon\nThe view from the castle:\n", "type": "1"},
+       {"content_data": "6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41", "type": "2", "media_type": 0,
+        "media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
+        "backup_media": "$B/7a/7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
+        "media_add_path_jpg": "Accounts/$A/Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
+        "backup_add_media_jpg": "$B/8b/8bee996126d0ec83df0c7a472115476723c5f1bc",
+        "media_items": [
+          {"media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
+           "backup_media": "$B/7a/7a36b6c2f4e7845dc284e75e29151ca5faddcad8"},
+          {"media_add_path_jpg": "Accounts/$A/Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
+           "backup_add_media_jpg": "$B/8b/8bee996126d0ec83df0c7a472115476723c5f1bc"}]},
+       {"content_data": "\nBudget\n", "type": "1"},
+       {"content_data": "8D3F4A5B-6C7D-4E8F-A09B-1C2D3E4F5A63", "type": "3",
+        "table_summary": "Day 1 Alfama, Day 2 Belem"},
+       {"content_data": "\nBoarding pass\n", "type": "1"},
+       {"content_data": "Boarding pass", "row_id": 0, "type": "1"},
+       {"content_data": "AF5B6C7D-8E9F-4A0B-C2BD-3E4F5A6B7C85", "row_id": 1, "type": "2",
+        "media_type": 0,
+        "media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
+        "backup_media": "$B/eb/ebeed7af6719e3685d04b739c55156e1320c9b33",
+        "media_items": [
+          {"media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
+           "backup_media": "$B/eb/ebeed7af6719e3685d04b739c55156e1320c9b33"}]},
+       {"content_data": "\n", "type": "1"}]},
+    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000C", "account": "iCloud",
+     "account_id": "$A", "datetime": "06-16-2024 19:06:40", "folder": "Notes", "id": 12,
+     "is_deleted": 0, "is_lock": 1, "title": "Bank"},
+    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000D", "account": "iCloud",
+     "account_id": "$A", "datetime": "06-23-2024 19:06:40", "folder": "Recently Deleted",
+     "id": 13, "is_deleted": 0, "is_lock": 0, "snippet": "Ideas for the garden",
+     "tag": "deleted", "title": "Old draft",
+     "contents": [{"content_data": "Old draft\nIdeas for the garden\n", "type": "1"}]},
+    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000E", "account": "iCloud",
+     "account_id": "$A", "datetime": "06-30-2024 19:06:40", "folder": "Notes",
+     "is_deleted": 0, "is_lock": 0, "snippet": "About Saturday", "title": "Call Ana"}],
+  "notes_media": [
+    {"backup_media": "$B/6cfd16b3ef59c490d2619476b81139fca779cea7",
+     "date_time": "06-09-2024 18:06:40",
+     "media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg", "media_type": 1},
+    {"backup_media": "$B/7a/7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
+     "date_time": "06-09-2024 18:06:40",
+     "media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
+     "media_type": 1},
+    {"backup_media": "$B/12edc9f2a9ff33016970a4a3d05053641d87375a",
+     "date_time": "06-09-2024 18:06:40",
+     "media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg", "media_type": 1},
+    {"backup_media": "$B/eb/ebeed7af6719e3685d04b739c55156e1320c9b33",
+     "date_time": "06-09-2024 18:06:40",
+     "media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
+     "media_type": 1}]})";
+
+// Stores whose notes reach their folders through a join table: no folder,
+// the account through ZACCOUNT2 alone, the files in the group's own
+// folders (found there for want of an account identifier).
+const char kNotesWithoutFolders[] = R"("iCloud_notes": {"notes": [
+    {"account": "iCloud", "datetime": "06-02-2024 19:06:40", "id": 10, "is_deleted": 0,
+     "is_lock": 0, "marked_for_deletion": 0, "snippet": "Milk, eggs, bread",
+     "title": "Shopping list",
+     "contents": [{"content_data": "Shopping list\nMilk, eggs, bread\n", "type": "1"}]},
+    {"account": "iCloud", "datetime": "06-09-2024 19:06:40", "id": 11, "is_deleted": 0,
+     "is_lock": 0, "marked_for_deletion": 0, "snippet": "The view from the castle",
+     "title": "Trip to Lisbon", "contents": [
+       {"content_data": "Trip to Lisbon\nThe view from the castle:\n", "type": "1"},
+       {"content_data": "6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41", "type": "2", "media_type": 0,
+        "media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
+        "backup_media": "$B/6c/6cfd16b3ef59c490d2619476b81139fca779cea7",
+        "media_add_path_jpg": "Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
+        "backup_add_media_jpg": "$B/aa/aa71c5714c3277fea5d7f5161ffe7d09caea97f3",
+        "media_items": [
+          {"media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
+           "backup_media": "$B/6c/6cfd16b3ef59c490d2619476b81139fca779cea7"},
+          {"media_add_path_jpg": "Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
+           "backup_add_media_jpg": "$B/aa/aa71c5714c3277fea5d7f5161ffe7d09caea97f3"}]},
+       {"content_data": "\nBudget\n", "type": "1"},
+       {"content_data": "8D3F4A5B-6C7D-4E8F-A09B-1C2D3E4F5A63", "type": "3",
+        "table_summary": "Day 1 Alfama, Day 2 Belem"},
+       {"content_data": "\nBoarding pass\n", "type": "1"},
+       {"content_data": "Boarding pass", "row_id": 0, "type": "1"},
+       {"content_data": "AF5B6C7D-8E9F-4A0B-C2BD-3E4F5A6B7C85", "row_id": 1, "type": "2",
+        "media_type": 0, "media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
+        "backup_media": "$B/12/12edc9f2a9ff33016970a4a3d05053641d87375a",
+        "media_items": [
+          {"media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
+           "backup_media": "$B/12/12edc9f2a9ff33016970a4a3d05053641d87375a"}]},
+       {"content_data": "\n", "type": "1"}]},
+    {"account": "iCloud", "datetime": "06-16-2024 19:06:40", "id": 12, "is_deleted": 0,
+     "is_lock": 1, "marked_for_deletion": 0, "title": "Bank"},
+    {"account": "iCloud", "datetime": "06-23-2024 19:06:40", "id": 13, "is_deleted": 0,
+     "is_lock": 0, "marked_for_deletion": 0, "snippet": "Ideas for the garden",
+     "title": "Old draft",
+     "contents": [{"content_data": "Old draft\nIdeas for the garden\n", "type": "1"}]},
+    {"account": "iCloud", "datetime": "06-30-2024 19:06:40", "is_deleted": 0, "is_lock": 0,
+     "marked_for_deletion": 0, "snippet": "About Saturday", "title": "Call Ana"}],
+  "notes_media": [
+    {"backup_media": "$B/6c/6cfd16b3ef59c490d2619476b81139fca779cea7",
+     "date_time": "06-09-2024 18:06:40",
+     "media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg", "media_type": 1},
+    {"backup_media": "$B/7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
+     "date_time": "06-09-2024 18:06:40",
+     "media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
+     "media_type": 1},
+    {"backup_media": "$B/12/12edc9f2a9ff33016970a4a3d05053641d87375a",
+     "date_time": "06-09-2024 18:06:40",
+     "media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg", "media_type": 1},
+    {"backup_media": "$B/ebeed7af6719e3685d04b739c55156e1320c9b33",
+     "date_time": "06-09-2024 18:06:40",
+     "media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
+     "media_type": 1}]})";
+
+std::string Expected(const std::string& icloud, const std::string& backup) {
+  std::string text = "{" + std::string(kOtherNotes) + "," + icloud + "}";
+  text = ReplaceAll(text, "$A", "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01");
+  return ReplaceAll(text, "$B", backup);
+}
+
+TEST_F(IosNotesTest, WholeDocumentOnEveryStoreGeneration) {
+  for (int version = samples::kIosNotesOldestSchema; version <= samples::kIosNotesNewestSchema;
+       ++version) {
+    SCOPED_TRACE(version);
+    g_results = CapturedResults();
+    NewBackup("v" + std::to_string(version));
+    const std::string store = phone_.File("NoteStore" + std::to_string(version) + ".sqlite");
+    const std::string old = phone_.File("notes" + std::to_string(version) + ".sqlite");
+    WriteSample(store, old, version);
+    ASSERT_EQ(kStatusOk, Run(store, old));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(8, g_results.kind);
+    Json::Value expected = test::Parsed(
+        Expected(version >= 3 ? kNotesWithFolders : kNotesWithoutFolders, backup_root_));
+    // The first stores had no locked notes, so no is_lock either.
+    if (version == samples::kIosNotesOldestSchema) {
+      for (Json::Value& note : expected["iCloud_notes"]["notes"]) note.removeMember("is_lock");
+    }
+    EXPECT_EQ(WriteJson(expected), g_results.text);
+  }
+}
+
+// The note of `document` titled `title`; null when there is none, and a
+// failure when there are several.
+Json::Value NoteTitled(const Json::Value& document, const std::string& title) {
+  Json::Value found;
+  int count = 0;
+  for (const Json::Value& note : document["iCloud_notes"]["notes"]) {
+    if (note["title"].asString() != title) continue;
+    found = note;
+    ++count;
+  }
+  EXPECT_GE(1, count) << title;
+  return found;
+}
+
+// Older backups (the current store of an older iOS, and the old database)
+// still hold a note deleted since: each comes back once, tagged, with what
+// every store version has; the notes both copies hold are not doubled.
+TEST_F(IosNotesTest, OlderCopyBringsBackADeletedNoteOnce) {
+  const std::string store = phone_.File("NoteStore.sqlite");
+  const std::string old = phone_.File("notes.sqlite");
+  WriteSample(store, old, samples::kIosNotesNewestSchema);
+  test::TempDir older;
+  const std::string copy = older.File("NoteStore.sqlite");
+  const std::string old_copy = older.File("notes.sqlite");
+  WriteSample(copy, old_copy, 2, true);
+  ASSERT_EQ(kStatusOk, Run(store, old, {copy}, {old_copy}));
+  const Json::Value document = test::Parsed(g_results.text);
+  ASSERT_EQ(3u, document["Other_note"].size());
+  EXPECT_EQ(Formatted(R"({"Z_PK": 3, "account": "Other", "attached_pictures": [],
+      "content": "<div>Gate 4711</div>", "datetime": "09-06-2013 23:40:00",
+      "tag": "deleted", "title": "Alarm codes"})"),
+            WriteJson(document["Other_note"][2]));
+  EXPECT_FALSE(document["Other_note"][0].isMember("tag"));
+  EXPECT_EQ(6u, document["iCloud_notes"]["notes"].size());
+  EXPECT_EQ(WriteJson(test::Parsed(R"({"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000F",
+      "account": "iCloud", "account_id": "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01",
+      "datetime": "07-07-2024 19:06:40", "id": 15, "is_deleted": 1,
+      "snippet": "A book for Rui", "tag": "deleted", "title": "Gift ideas",
+      "contents": [{"content_data": "Gift ideas\nA book for Rui\n", "type": "1"}]})")),
+            WriteJson(NoteTitled(document, "Gift ideas")));
+  EXPECT_EQ(0, NoteTitled(document, "Shopping list")["is_deleted"].asInt());
+}
+
+// A locked note's body is ciphertext on the phone; even one that would
+// inflate is never decoded.
+TEST_F(IosNotesTest, LockedNoteKeepsTitleAndDatesOnly) {
+  const std::string store = phone_.File("NoteStore.sqlite");
+  const std::string old = phone_.File("notes.sqlite");
+  WriteSample(store, old, samples::kIosNotesNewestSchema);
+  test::RunSql(store, "UPDATE ZICCLOUDSYNCINGOBJECT SET ZISPASSWORDPROTECTED = 1 WHERE Z_PK = 10");
+  ASSERT_EQ(kStatusOk, Run(store, old));
+  EXPECT_EQ(WriteJson(test::Parsed(R"({"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000A",
+      "account": "iCloud", "account_id": "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01",
+      "datetime": "06-02-2024 19:06:40", "folder": "Notes", "id": 10, "is_deleted": 0,
+      "is_lock": 1, "snippet": "Milk, eggs, bread", "title": "Shopping list"})")),
+            WriteJson(NoteTitled(test::Parsed(g_results.text), "Shopping list")));
+}
+
+// Identifiers and file names from the store that would climb out of the
+// notes' folders are never looked up, whatever the manifest lists.
+TEST_F(IosNotesTest, PathsFromTheDataStayInsideTheBackup) {
+  const std::string store = phone_.File("NoteStore.sqlite");
+  const std::string old = phone_.File("notes.sqlite");
+  WriteSample(store, old, samples::kIosNotesNewestSchema);
+  // Dashes where an identifier has them, dots and slashes between.
+  std::string climbing;
+  while (climbing.size() < 36) climbing += "../";
+  for (const size_t dash : {8, 13, 18, 23}) climbing[dash] = '-';
+  const std::string body = samples::IosCompressNoteBody(
+      samples::IosNoteDocument(std::string("x") + kObjectReplacement, {{climbing, "public.jpeg"}}));
+  std::string hex;
+  for (const char c : body) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    hex += kDigits[static_cast<uint8_t>(c) >> 4];
+    hex += kDigits[static_cast<uint8_t>(c) & 0x0F];
+  }
+  test::RunSql(store,
+               "UPDATE ZICNOTEDATA SET ZDATA = X'" + hex +
+                   "' WHERE ZNOTE = 10;"
+                   "INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, ZIDENTIFIER, ZTYPEUTI, ZNOTE, "
+                   "ZMEDIA) VALUES (50, 5, '" +
+                   climbing +
+                   "', 'public.jpeg', 10, 51);"
+                   "INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, ZIDENTIFIER, ZFILENAME, "
+                   "ZATTACHMENT1) VALUES (51, 11, 'M', '../../passwd', 50), "
+                   "(52, 11, '..', 'passwd', 50), (53, 11, 'M2', 'a\\b', 50)");
+  AddFile(kNotesDomainForTest, "Media/../../../../etc/passwd", "secret");
+  AddFile(kNotesDomainForTest, "Accounts/0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01/Media/M/passwd",
+          "secret");
+  ASSERT_EQ(kStatusOk, Run(store, old));
+  const Json::Value document = test::Parsed(g_results.text);
+  EXPECT_EQ(WriteJson(test::Parsed(R"([{"content_data": "x", "type": "1"},
+      {"content_data": ")" + climbing +
+                                   R"(", "media_items": [], "media_type": 0,
+       "type": "2"}])")),
+            WriteJson(NoteTitled(document, "Shopping list")["contents"]));
+  EXPECT_EQ(std::string::npos, g_results.text.find("passwd"));
+  EXPECT_EQ(4u, document["iCloud_notes"]["notes_media"].size());
+}
+
+// A current store of a shape no release had and an old database from
+// before attachments: what they have is read, what they lack reads as
+// NULL and is logged once.
+TEST_F(IosNotesTest, StoresOfUnknownShapeReadWhatTheyHave) {
+  const std::string store = phone_.File("NoteStore.sqlite");
+  const std::string old = phone_.File("notes.sqlite");
+  const std::string body = samples::IosCompressNoteBody(samples::IosNoteDocument("Hello", {}));
+  std::string hex;
+  for (const char c : body) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    hex += kDigits[static_cast<uint8_t>(c) >> 4];
+    hex += kDigits[static_cast<uint8_t>(c) & 0x0F];
+  }
+  test::RunSql(store,
+               "CREATE TABLE ZICCLOUDSYNCINGOBJECT (Z_PK INTEGER PRIMARY KEY, ZIDENTIFIER VARCHAR, "
+               "ZTITLE1 VARCHAR, ZFOLDER INTEGER, ZACCOUNT INTEGER, ZNAME VARCHAR);"
+               "CREATE TABLE ZICNOTEDATA (Z_PK INTEGER PRIMARY KEY, ZNOTE INTEGER, ZDATA BLOB);"
+               "INSERT INTO ZICCLOUDSYNCINGOBJECT VALUES (1, 'ACC', NULL, NULL, NULL, 'Work');"
+               "INSERT INTO ZICCLOUDSYNCINGOBJECT VALUES (2, 'N-1', 'Hello', NULL, 1, NULL);"
+               "INSERT INTO ZICNOTEDATA VALUES (3, 2, X'" +
+                   hex + "');");
+  test::RunSql(old,
+               samples::IosOldNotesSql(samples::kIosOldNotesOldestSchema) +
+                   ";INSERT INTO ZNOTE (Z_PK, ZTITLE, ZMODIFICATIONDATE) VALUES (1, 'Old', 0)");
+  ASSERT_EQ(kStatusOk, Run(store, old));
+  EXPECT_EQ(Formatted(R"({"Other_note": [{"Z_PK": 1, "account": "Other",
+      "attached_pictures": [], "datetime": "01-01-2001 00:00:00", "title": "Old"}],
+    "iCloud_notes": {"notes_media": [], "notes": [{"ZIDENTIFIER": "N-1", "account": "Work",
+      "account_id": "ACC", "id": 2, "is_deleted": 0, "title": "Hello",
+      "contents": [{"content_data": "Hello", "type": "1"}]}]}})"),
+            g_results.text);
+  const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log"));
+  EXPECT_NE(
+      std::string::npos,
+      log.find("notes store has no column ZATTACHMENT1, ZCREATIONDATE, ZFILENAME, "
+               "ZISPASSWORDPROTECTED, ZMODIFICATIONDATE1, ZNOTE, ZSNIPPET, ZTITLE2, is_deleted: "
+               "read as NULL."))
+      << log;
+}
+
+struct BadInput {
+  const char* name;
+  const char* missing_key;  // left out of the request
+  const char* damaged;      // "store", "old" or "manifest" replaced by garbage
+  int status;
+  const char* log;  // what the log says of it
+};
+
+// Missing inputs are the documented status; a damaged old database or
+// manifest still packages the current store, a damaged current store is
+// its open failure without a document.
+TEST_F(IosNotesTest, MissingAndDamagedInputs) {
+  const BadInput cases[] = {
+      {"no current store", "icloud_note_file_path", "", KX_STATUS_NOT_PACKAGED,
+       "[iosnotedatapackage], at 1069 line, No primary file."},
+      {"no old database", "other_note_file_path", "", KX_STATUS_NOT_PACKAGED,
+       "[iosnotedatapackage], at 1062 line, No primary file."},
+      {"no manifest", "manifest_file_path", "", KX_STATUS_NOT_PACKAGED,
+       "[iosnotedatapackage], at 1076 line, No primary file."},
+      {"current store damaged", "", "store", KX_STATUS_NOT_PACKAGED,
+       "sqlite error message : file is not a database."},
+      {"old database damaged", "", "old", kStatusOk,
+       "sqlite error message : file is not a database."},
+      {"manifest damaged", "", "manifest", kStatusOk, "attachments not located."},
+  };
+  for (const BadInput& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    const size_t logged = test::ReadFileBytes(logs_.File("KxDataPackage.log")).size();
+    NewBackup(c.name);
+    const std::string store = backup_root_ + "/NoteStore.sqlite";
+    const std::string old = backup_root_ + "/notes.sqlite";
+    WriteSample(store, old, samples::kIosNotesNewestSchema);
+    const std::string garbage = "SQLite format 3\0" + std::string(200, '\x5A');
+    if (std::string(c.damaged) == "store") test::WriteFileBytes(store, garbage);
+    if (std::string(c.damaged) == "old") test::WriteFileBytes(old, garbage);
+    if (std::string(c.damaged) == "manifest") test::WriteFileBytes(Manifest(), garbage);
+    Json::Value request;
+    request["package_type"] = kIosNotesType;
+    request["temp_folder"] = temp_.path();
+    request["addtional_param"] = backup_root_;
+    request["primary_file_object"]["icloud_note_file_path"] = store;
+    request["primary_file_object"]["other_note_file_path"] = old;
+    request["primary_file_object"]["manifest_file_path"] = Manifest();
+    request["primary_file_object"].removeMember(c.missing_key);
+    const std::string text = WriteJson(request);
+    int status = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (status == kStatusOk) status = PackageDataType(CaptureResult, kIosNotesType);
+    EXPECT_EQ(c.status, status);
+    const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log")).substr(logged);
+    EXPECT_NE(std::string::npos, log.find(c.log)) << log;
+    EXPECT_EQ(c.status == kStatusOk ? 1 : 0, g_results.count);
+    if (c.status == kStatusOk) {
+      const Json::Value document = test::Parsed(g_results.text);
+      EXPECT_EQ(5u, document["iCloud_notes"]["notes"].size());
+      EXPECT_EQ(std::string(c.damaged) == "old" ? 0u : 2u, document["Other_note"].size());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kx
