@@ -24,7 +24,9 @@ constexpr int kIosRemindersFirstStoreSchema = 2;
 std::string IosRemindersSql(int schema_version);
 
 constexpr char kIosCalendarPath[] = "Library/Calendar/Calendar.sqlitedb";
-constexpr char kIosRemindersStorePath[] = "Library/Reminders/Container_v1/Stores/Data-local.sqlite";
+// Named after the store's account, as an iCloud account's store is.
+constexpr char kIosRemindersStorePath[] =
+    "Library/Reminders/Container_v1/Stores/Data-8E3B5C1A-2F4D-4C6B-9A7E-1D2C3B4A5F60.sqlite";
 
 // The account of the sample stores' replica manager, as the attachment
 // folders name it.

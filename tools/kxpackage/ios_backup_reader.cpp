@@ -173,11 +173,12 @@ BackupDevice ReadBackupDevice(const std::string& root) {
 std::string LookUpFileId(const std::string& root, const std::string& domain,
                          const std::string& relative_path, std::string* file_id) {
   std::vector<std::string> ids;
-  // An ordinary file (flags 1) before any other entry of the same name.
+  // An ordinary file (flags 1) before any other entry of the same name; of
+  // several names a pattern matches, the first in byte order.
   const std::string failure =
       QueryTexts(ManifestPath(root),
-                 "SELECT fileID FROM Files WHERE domain = ?1 AND relativePath = ?2 "
-                 "ORDER BY flags = 1 DESC LIMIT 1",
+                 "SELECT fileID FROM Files WHERE domain = ?1 AND relativePath GLOB ?2 "
+                 "ORDER BY flags = 1 DESC, relativePath LIMIT 1",
                  {domain, relative_path}, &ids);
   file_id->clear();
   if (failure.empty() && !ids.empty()) *file_id = ids[0];

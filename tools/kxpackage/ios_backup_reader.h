@@ -45,7 +45,8 @@ struct BackupDevice {
 BackupDevice ReadBackupDevice(const std::string& root);
 
 // The file id under which Manifest.db lists `domain` and `relative_path`
-// ("" when it lists no such file). Returns "" or SQLite's words.
+// ("" when it lists no such file). The path may hold GLOB wildcards, for
+// stores named after something of their own. Returns "" or SQLite's words.
 std::string LookUpFileId(const std::string& root, const std::string& domain,
                          const std::string& relative_path, std::string* file_id);
 

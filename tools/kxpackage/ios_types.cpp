@@ -18,7 +18,9 @@ constexpr char kRecordingsPath[] = "Media/Recordings/Recordings.db";
 constexpr char kCloudRecordingsPath[] = "Media/Recordings/CloudRecordings.db";
 constexpr char kBookmarksPath[] = "Library/Safari/Bookmarks.db";
 constexpr char kHistoryPath[] = "Library/Safari/History.db";
-constexpr char kRemindersPath[] = "Library/Reminders/Container_v1/Stores/Data-local.sqlite";
+// The reminders store is named after its account: Data-<UUID>.sqlite, or
+// Data-local.sqlite for the account kept on the phone alone.
+constexpr char kRemindersPath[] = "Library/Reminders/Container_v1/Stores/Data-*.sqlite";
 constexpr char kNotesDomain[] = "AppDomainGroup-group.com.apple.notes";
 constexpr char kNoteStorePath[] = "NoteStore.sqlite";
 constexpr char kOldNotesPath[] = "Library/Notes/notes.sqlite";
