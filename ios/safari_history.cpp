@@ -54,7 +54,8 @@ bool IsBlank(const std::string& text) {
 // Appends the item, or the copies a deleted item's run-together URL stands
 // for.
 void AppendItem(Json::Value item, bool deleted, Json::Value* items) {
-  const Json::Value* url = item.find("Url", "Url" + 3);
+  static constexpr char kUrl[] = "Url";
+  const Json::Value* url = item.find(kUrl, kUrl + sizeof(kUrl) - 1);
   if (!deleted || url == nullptr || !url->isString() ||
       url->asString().find(kRunTogetherMark) == std::string::npos) {
     if (item.isMember("Url") || item.isMember("title")) items->append(std::move(item));
