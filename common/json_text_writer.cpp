@@ -526,6 +526,20 @@ void BasicJsonTextWriter<Text>::StringArray(const std::vector<std::string>& valu
   FinishValue();
 }
 
+template <typename Text>
+void BasicJsonTextWriter<Text>::Element(std::string_view object_text, size_t depth) {
+  // The text's own indentation must be what this element's would be.
+  const bool element_of_array = !levels_.empty() && levels_.back().is_array;
+  const size_t element_depth = levels_.empty() ? 0 : depth_ + (levels_.back().opened ? 0 : 1);
+  if (!element_of_array || element_depth != depth || object_text.empty()) {
+    ok_ = false;
+    return;
+  }
+  if (!StartValue(true)) return;
+  out_->append(object_text);
+  FinishValue();
+}
+
 template class BasicJsonTextWriter<std::string>;
 template class BasicJsonTextWriter<TextBuffer>;
 
@@ -557,21 +571,50 @@ void JsonMembers::SetDouble(std::string_view name, double value) {
   member->real = value;
 }
 
-bool JsonMembers::Has(std::string_view name) const {
+void JsonMembers::SetNull(std::string_view name) { Slot(name)->kind = Kind::kNull; }
+
+const JsonMembers::Member* JsonMembers::Find(std::string_view name) const {
   for (size_t i = 0; i < size_; ++i) {
-    if (members_[i].name == name) return true;
+    if (members_[i].name == name) return &members_[i];
   }
-  return false;
+  return nullptr;
+}
+
+bool JsonMembers::Has(std::string_view name) const { return Find(name) != nullptr; }
+
+int64_t JsonMembers::IntegerOf(std::string_view name) const {
+  const Member* member = Find(name);
+  if (member == nullptr) return 0;
+  if (member->kind == Kind::kInt) return member->integer;
+  if (member->kind == Kind::kDouble && member->real > -9.2e18 && member->real < 9.2e18) {
+    return static_cast<int64_t>(member->real);
+  }
+  return 0;
+}
+
+std::string_view JsonMembers::StringOf(std::string_view name) const {
+  const Member* member = Find(name);
+  return member != nullptr && member->kind == Kind::kString ? std::string_view(member->text)
+                                                            : std::string_view();
 }
 
 template <typename Text>
-void JsonMembers::WriteObject(BasicJsonTextWriter<Text>* writer) const {
+void JsonMembers::WriteObject(BasicJsonTextWriter<Text>* writer, std::string_view nested_name,
+                              const std::function<void()>& write_nested) const {
   order_.clear();
   for (size_t i = 0; i < size_; ++i) order_.push_back(&members_[i]);
   std::sort(order_.begin(), order_.end(),
             [](const Member* a, const Member* b) { return a->name < b->name; });
+  bool nested_pending = !nested_name.empty() && write_nested != nullptr;
   writer->BeginObject();
   for (const Member* member : order_) {
+    if (nested_pending && nested_name <= member->name) {
+      nested_pending = false;
+      writer->Name(nested_name);
+      write_nested();
+      // A set member of the nested member's name gives way to it.
+      if (nested_name == member->name) continue;
+    }
     writer->Name(member->name);
     switch (member->kind) {
       case Kind::kString:
@@ -583,13 +626,22 @@ void JsonMembers::WriteObject(BasicJsonTextWriter<Text>* writer) const {
       case Kind::kDouble:
         writer->Double(member->real);
         break;
+      case Kind::kNull:
+        writer->Null();
+        break;
     }
+  }
+  if (nested_pending) {
+    writer->Name(nested_name);
+    write_nested();
   }
   writer->EndObject();
 }
 
-template void JsonMembers::WriteObject(JsonTextWriter* writer) const;
-template void JsonMembers::WriteObject(JsonBufferWriter* writer) const;
+template void JsonMembers::WriteObject(JsonTextWriter* writer, std::string_view nested_name,
+                                       const std::function<void()>& write_nested) const;
+template void JsonMembers::WriteObject(JsonBufferWriter* writer, std::string_view nested_name,
+                                       const std::function<void()>& write_nested) const;
 
 namespace {
 

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -108,6 +109,9 @@ class BasicJsonTextWriter {
  public:
   // Appends to *out, which must outlive the writer.
   explicit BasicJsonTextWriter(Text* out) : out_(out) {}
+  // Writes one object as it is laid out `depth` indentation steps in: an
+  // element of an array of a larger document, written ahead for Element.
+  BasicJsonTextWriter(Text* out, size_t depth) : out_(out), depth_(depth) {}
 
   void BeginObject();
   void EndObject();
@@ -125,6 +129,10 @@ class BasicJsonTextWriter {
   // A whole array of strings, one value where a scalar may stand (a member
   // or the root; not an element of an array).
   void StringArray(const std::vector<std::string>& values);
+  // An object written ahead by a writer made with `depth`, as the next
+  // element of the open array; refused unless the array's elements stand
+  // `depth` steps in.
+  void Element(std::string_view object_text, size_t depth);
 
   // False after a call that breaks the rules above; the text is then not
   // what WriteJson would give and must not be used.
@@ -187,15 +195,24 @@ class JsonMembers {
   void SetString(std::string_view name, std::string_view value);
   void SetInt(std::string_view name, int64_t value);
   void SetDouble(std::string_view name, double value);
+  void SetNull(std::string_view name);
   bool Has(std::string_view name) const;
   bool empty() const { return size_ == 0; }
+  // A member as a number: an integer, or a real cut to one; 0 when absent or
+  // not a number.
+  int64_t IntegerOf(std::string_view name) const;
+  // A string member's text; "" when absent or not a string.
+  std::string_view StringOf(std::string_view name) const;
 
-  // The object as one value of `writer`.
+  // The object as one value of `writer`. With a `nested_name`, the object
+  // has one more member of that name, not set here, whose value
+  // `write_nested` writes into `writer` in its place among the others.
   template <typename Text>
-  void WriteObject(BasicJsonTextWriter<Text>* writer) const;
+  void WriteObject(BasicJsonTextWriter<Text>* writer, std::string_view nested_name = {},
+                   const std::function<void()>& write_nested = nullptr) const;
 
  private:
-  enum class Kind { kString, kInt, kDouble };
+  enum class Kind { kString, kInt, kDouble, kNull };
   struct Member {
     std::string name;
     Kind kind = Kind::kString;
@@ -205,6 +222,7 @@ class JsonMembers {
   };
 
   Member* Slot(std::string_view name);
+  const Member* Find(std::string_view name) const;
 
   std::vector<Member> members_;  // [0, size_) are in use
   size_t size_ = 0;

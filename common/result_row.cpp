@@ -1,5 +1,7 @@
 #include "common/result_row.h"
 
+#include <cmath>
+
 #include "common/json_util.h"
 #include "common/text.h"
 
@@ -107,6 +109,37 @@ void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object) {
       case SQLITE_BLOB: {
         const std::string_view bytes = statement.ColumnBlobView(index);
         (*object)[name] = Base64Encode(bytes.data(), bytes.size());
+        break;
+      }
+      default:  // NULL sets no member
+        break;
+    }
+  }
+}
+
+void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members) {
+  for (int index = 0; index < statement.ColumnCount(); ++index) {
+    const char* name = sqlite3_column_name(statement.handle(), index);
+    if (name == nullptr) continue;
+    switch (statement.ColumnType(index)) {
+      case SQLITE_INTEGER:
+        members->SetInt(name, statement.ColumnInt64(index));
+        break;
+      case SQLITE_FLOAT: {
+        const double value = statement.ColumnDouble(index);
+        if (std::isfinite(value)) {
+          members->SetDouble(name, value);
+        } else {
+          members->SetNull(name);
+        }
+        break;
+      }
+      case SQLITE_TEXT:
+        members->SetString(name, statement.ColumnTextView(index));
+        break;
+      case SQLITE_BLOB: {
+        const std::string_view bytes = statement.ColumnBlobView(index);
+        members->SetString(name, Base64Encode(bytes.data(), bytes.size()));
         break;
       }
       default:  // NULL sets no member

@@ -130,6 +130,8 @@ void RowToJson(const ResultRow& row, Json::Value* object);
 // ReadColumnIntoRow and RowToJson would set it (an empty text kept, a blob
 // as Base64, NULL left out), without building the row's maps.
 void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object);
+// The same members into `members`, for objects streamed without a tree.
+void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members);
 
 }  // namespace kx
 

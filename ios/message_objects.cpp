@@ -48,35 +48,17 @@ std::string SenderName(const Json::Value& members, int64_t handle_id) {
   return std::string();
 }
 
-void CompleteAttachment(const AttachmentLocator& locator, Json::Value* attachment) {
-  const std::string filename = TextMember(*attachment, "filename");
-  (*attachment)["media_path"] = filename;
+void CompleteAttachment(const AttachmentLocator& locator, JsonMembers* attachment) {
+  const std::string filename(attachment->StringOf("filename"));
+  attachment->SetString("media_path", filename);
   const std::string backup_path = locator.Locate(filename);
-  if (!backup_path.empty()) (*attachment)["media_backup_path"] = backup_path;
-  std::string mime_type = TextMember(*attachment, "mime_type");
-  if (mime_type.empty() && TextMember(*attachment, "uti") == kCoreAudioUti) {
+  if (!backup_path.empty()) attachment->SetString("media_backup_path", backup_path);
+  std::string mime_type(attachment->StringOf("mime_type"));
+  if (mime_type.empty() && attachment->StringOf("uti") == kCoreAudioUti) {
     mime_type = kCoreAudioMime;
-    (*attachment)["mime_type"] = mime_type;
+    attachment->SetString("mime_type", mime_type);
   }
-  (*attachment)["type"] = AttachmentType(mime_type, filename);
-}
-
-// The attachments of a message. One the phone removed from a message that
-// still exists is left out; those of a deleted message stay, tagged.
-Json::Value ReadAttachments(int64_t message_id, bool message_deleted, MessageStore* store,
-                            const AttachmentLocator& locator) {
-  Json::Value attachments(Json::arrayValue);
-  SqliteStatement* rows = store->Attachments(message_id);
-  while (rows != nullptr && rows->Step() == SQLITE_ROW) {
-    Json::Value attachment(Json::objectValue);
-    ReadRowIntoJson(*rows, &attachment);
-    const bool removed = IntegerMember(attachment, "is_deleted") != 0;
-    if (removed && !message_deleted) continue;
-    if (removed) attachment["tag"] = "deleted";
-    CompleteAttachment(locator, &attachment);
-    attachments.append(std::move(attachment));
-  }
-  return attachments;
+  attachment->SetInt("type", AttachmentType(mime_type, filename));
 }
 
 }  // namespace
@@ -110,24 +92,59 @@ int64_t IntegerMember(const Json::Value& object, const char* name) {
   return 0;
 }
 
-Json::Value ReadMessageObject(const SqliteStatement& row, const MessageSource& source,
-                              const RecoverableMessages& recoverable, MessageStore* store,
-                              const AttachmentLocator& locator) {
-  Json::Value message(Json::objectValue);
-  ReadRowIntoJson(row, &message);
-  message["text"] = MessageText(ColumnBytes(row, "text"), ColumnBytes(row, "attributedBody"));
+MessageObjectReader::MessageObjectReader(const RecoverableMessages& recoverable,
+                                         MessageStore* store, const AttachmentLocator& locator,
+                                         size_t depth)
+    : recoverable_(recoverable), store_(store), locator_(locator), depth_(depth) {}
+
+// One the phone removed from a message that still exists is left out; those
+// of a deleted message stay, tagged.
+void MessageObjectReader::ReadAttachments(int64_t message_id, bool message_deleted) {
+  attachment_count_ = 0;
+  SqliteStatement* rows = store_->Attachments(message_id);
+  while (rows != nullptr && rows->Step() == SQLITE_ROW) {
+    if (attachment_count_ == attachments_.size()) attachments_.emplace_back();
+    JsonMembers& attachment = attachments_[attachment_count_];
+    attachment.Clear();
+    ReadRowIntoMembers(*rows, &attachment);
+    const bool removed = attachment.IntegerOf("is_deleted") != 0;
+    if (removed && !message_deleted) continue;
+    if (removed) attachment.SetString("tag", "deleted");
+    CompleteAttachment(locator_, &attachment);
+    ++attachment_count_;
+  }
+}
+
+WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const MessageSource& source) {
+  message_.Clear();
+  ReadRowIntoMembers(row, &message_);
+  message_.SetString("text",
+                     MessageText(ColumnBytes(row, "text"), ColumnBytes(row, "attributedBody")));
   const int64_t row_id = row.ColumnInt64(0);
   const bool deleted =
-      IntegerMember(message, "is_deleted") != 0 ||
-      (source.in_chat ? recoverable.Has(source.chat_id, row_id) : recoverable.Has(row_id));
-  if (deleted) message["tag"] = "deleted";
-  if (source.group && source.members != nullptr && IntegerMember(message, "is_from_me") == 0) {
-    const std::string sender = SenderName(*source.members, IntegerMember(message, "handle_id"));
-    if (!sender.empty()) message["sender_name"] = sender;
+      message_.IntegerOf("is_deleted") != 0 ||
+      (source.in_chat ? recoverable_.Has(source.chat_id, row_id) : recoverable_.Has(row_id));
+  if (deleted) message_.SetString("tag", "deleted");
+  if (source.group && source.members != nullptr && message_.IntegerOf("is_from_me") == 0) {
+    const std::string sender = SenderName(*source.members, message_.IntegerOf("handle_id"));
+    if (!sender.empty()) message_.SetString("sender_name", sender);
   }
-  Json::Value attachments = ReadAttachments(row_id, deleted, store, locator);
-  if (!attachments.empty()) message["media_info"] = std::move(attachments);
-  return message;
+  ReadAttachments(row_id, deleted);
+
+  WrittenMessage written;
+  written.date = message_.IntegerOf("date");
+  JsonTextWriter writer(&written.text, depth_);
+  if (attachment_count_ == 0) {
+    message_.WriteObject(&writer);
+  } else {
+    message_.WriteObject(&writer, "media_info", [this, &writer] {
+      writer.BeginArray();
+      for (size_t i = 0; i < attachment_count_; ++i) attachments_[i].WriteObject(&writer);
+      writer.EndArray();
+    });
+  }
+  if (!writer.complete()) written.text.clear();
+  return written;
 }
 
 }  // namespace kx

@@ -5,9 +5,12 @@
 
 #include <json/json.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "common/json_text_writer.h"
 #include "ios/message_store.h"
 
 namespace kx {
@@ -33,11 +36,38 @@ struct MessageSource {
   const Json::Value* members = nullptr;  // the chat's members, for sender names
 };
 
-// The message on the current row of `row` (a message query of the store),
-// with its words, its deleted tag, its sender's name and its attachments.
-Json::Value ReadMessageObject(const SqliteStatement& row, const MessageSource& source,
-                              const RecoverableMessages& recoverable, MessageStore* store,
-                              const AttachmentLocator& locator);
+// A message as it goes into its session: the date that orders the session,
+// and the object's text, laid out for its place in the session file.
+struct WrittenMessage {
+  int64_t date = 0;
+  std::string text;
+};
+
+// Reads message rows (of the store's message queries) into written
+// messages, with their words, deleted tags, senders' names and
+// attachments. Its buffers serve row after row, so that a message costs
+// little more than its text.
+class MessageObjectReader {
+ public:
+  // `depth`: the indentation steps at which the objects stand in the file.
+  MessageObjectReader(const RecoverableMessages& recoverable, MessageStore* store,
+                      const AttachmentLocator& locator, size_t depth);
+
+  // The message on the current row of `row`.
+  WrittenMessage Read(const SqliteStatement& row, const MessageSource& source);
+
+ private:
+  // The attachments of the message into attachments_[0, attachment_count_).
+  void ReadAttachments(int64_t message_id, bool message_deleted);
+
+  const RecoverableMessages& recoverable_;
+  MessageStore* store_;
+  const AttachmentLocator& locator_;
+  size_t depth_;
+  JsonMembers message_;
+  std::vector<JsonMembers> attachments_;
+  size_t attachment_count_ = 0;
+};
 
 // A member of a JSON object as a number, 0 when absent or not a number.
 int64_t IntegerMember(const Json::Value& object, const char* name);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -226,52 +227,61 @@ std::vector<Session*> SessionOrder(std::vector<Session>* sessions) {
   return order;
 }
 
-// "date" orders a session's messages; a missing one reads as 0.
-void SortByDate(Json::Value* messages) {
-  std::vector<std::pair<int64_t, Json::Value>> dated;
-  dated.reserve(messages->size());
-  for (Json::Value& message : *messages) {
-    const int64_t date = IntegerMember(message, "date");
-    dated.emplace_back(date, std::move(message));
+// Where a message object stands in a session file: in "messages" of a
+// session in "chat_sessions" of the document, two steps each.
+constexpr size_t kMessageDepth = 4;
+
+// The session's members with its "messages" in their place: the writer
+// wants the members in byte order of their names, the order of the tree.
+void WriteSession(const Json::Value& session, const std::vector<WrittenMessage>& messages,
+                  JsonTextWriter* writer) {
+  static const std::string kMessagesName = "messages";
+  bool messages_pending = !messages.empty();
+  const auto write_messages = [&] {
+    writer->Name(kMessagesName);
+    writer->BeginArray();
+    for (const WrittenMessage& message : messages) writer->Element(message.text, kMessageDepth);
+    writer->EndArray();
+    messages_pending = false;
+  };
+  writer->BeginObject();
+  for (auto member = session.begin(); member != session.end(); ++member) {
+    const char* end = nullptr;
+    const char* name = member.memberName(&end);
+    const std::string_view member_name(name, static_cast<size_t>(end - name));
+    if (messages_pending && kMessagesName <= member_name) {
+      write_messages();
+      if (member_name == kMessagesName) continue;
+    }
+    writer->Name(member_name);
+    WriteJsonValue(*member, writer);
   }
-  std::stable_sort(dated.begin(), dated.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  Json::Value sorted(Json::arrayValue);
-  for (auto& entry : dated) sorted.append(std::move(entry.second));
-  *messages = std::move(sorted);
+  if (messages_pending) write_messages();
+  writer->EndObject();
 }
 
-// The file's text as WriteJson lays it out, streamed: the tree writer takes
-// several times as long for files of this size.
-std::string SessionText(const Json::Value& document) {
-  std::string text;
-  JsonTextWriter writer(&text);
-  WriteJsonValue(document, &writer);
-  return writer.complete() ? text : WriteJson(document);
-}
-
-// Reads and writes the sessions, ten to a file.
+// Reads and writes the sessions, ten to a file. A session's messages are
+// held, as text, until the session is written; the file's text until its
+// tenth session is.
 class SessionWriter {
  public:
   SessionWriter(MessageStore* store, const RecoverableMessages& recoverable,
                 const AttachmentLocator& locator, const DataTypeRecord& record,
                 const PackageContext& context)
       : store_(store),
-        recoverable_(recoverable),
-        locator_(locator),
+        reader_(recoverable, store, locator, kMessageDepth),
         folder_(record.temp_folder),
         context_(context) {}
 
   // False on a stop.
   bool Write(Session* session) {
-    Json::Value object = std::move(session->record);
-    Json::Value messages(Json::arrayValue);
+    std::vector<WrittenMessage> messages;
     for (const SessionChat& chat : session->chats) {
       const MessageSource source = {chat.chat_id, true, chat.group, &chat.members};
       SqliteStatement* rows = store_->ChatMessages(chat.chat_id);
       while (rows != nullptr && rows->Step() == SQLITE_ROW) {
         if (context_.StopRequested()) return false;
-        messages.append(ReadMessageObject(*rows, source, recoverable_, store_, locator_));
+        messages.push_back(reader_.Read(*rows, source));
       }
     }
     const MessageSource loose_source;
@@ -279,31 +289,47 @@ class SessionWriter {
       if (context_.StopRequested()) return false;
       SqliteStatement* row = store_->LooseMessageRow(row_id);
       if (row == nullptr || row->Step() != SQLITE_ROW) continue;
-      messages.append(ReadMessageObject(*row, loose_source, recoverable_, store_, locator_));
+      messages.push_back(reader_.Read(*row, loose_source));
     }
-    if (messages.size() >= 2) SortByDate(&messages);
+    // "date" orders a session's messages; a missing one reads as 0.
+    std::stable_sort(
+        messages.begin(), messages.end(),
+        [](const WrittenMessage& a, const WrittenMessage& b) { return a.date < b.date; });
+    Json::Value object = std::move(session->record);
     if (!session->members.empty()) object["members"] = std::move(session->members);
-    if (!messages.empty()) object["messages"] = std::move(messages);
     session->chats.clear();
-    pending_.append(std::move(object));
+    if (pending_ == 0) {
+      text_.clear();
+      file_ = std::make_unique<JsonTextWriter>(&text_);
+      file_->BeginObject();
+      file_->Name("chat_sessions");
+      file_->BeginArray();
+    }
+    WriteSession(object, messages, file_.get());
+    ++pending_;
     ++count_;
-    if (pending_.size() == kSessionsPerFile) Flush();
+    if (pending_ == kSessionsPerFile) Flush();
     return true;
   }
 
   // Writes what is left. The file's number counts the files before it.
   void Flush() {
-    if (pending_.empty()) return;
-    Json::Value document(Json::objectValue);
-    document["chat_sessions"] = std::move(pending_);
-    pending_ = Json::Value(Json::arrayValue);
+    if (pending_ == 0) return;
+    pending_ = 0;
+    file_->EndArray();
+    file_->EndObject();
     const std::string path =
         JoinPath(folder_, kSessionFilePrefix + std::to_string((count_ - 1) / kSessionsPerFile + 1) +
                               ".json");
+    if (!file_->complete()) {
+      KX_LOG_AT(kLogError, context_.stem, "Fail to lay out session file %s.", path.c_str());
+      failed_ = true;
+      return;
+    }
     // In the line ends of a text-mode file on the hosts the files are read
     // on, so the bytes are the same wherever the library runs.
-    const FileWriteResult written =
-        WriteNewFile(path, ReplaceAll(SessionText(document), "\n", "\r\n"));
+    const FileWriteResult written = WriteNewFile(path, ReplaceAll(text_, "\n", "\r\n"));
+    text_.clear();
     if (!written.ok()) {
       KX_LOG_AT(kLogError, context_.stem, "Fail to write session file %s.", path.c_str());
       failed_ = true;
@@ -318,11 +344,12 @@ class SessionWriter {
 
  private:
   MessageStore* store_;
-  const RecoverableMessages& recoverable_;
-  const AttachmentLocator& locator_;
+  MessageObjectReader reader_;
   std::string folder_;
   const PackageContext& context_;
-  Json::Value pending_{Json::arrayValue};
+  std::string text_;
+  std::unique_ptr<JsonTextWriter> file_;
+  size_t pending_ = 0;  // sessions in the file being written
   Json::Value paths_{Json::arrayValue};
   size_t count_ = 0;
   bool failed_ = false;

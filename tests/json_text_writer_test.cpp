@@ -143,25 +143,54 @@ TEST(JsonTextWriterTest, MembersAreWrittenInNameOrderAndReplaced) {
   members.SetDouble("size", 2.5);
   members.SetString("body", "second");
   members.SetString("date", "03 - 14 - 2021 09:26 : 33");
+  members.SetNull("rate");
+  members.SetString("media", "set, then given way to the nested member");
   tree["type"] = "inbox";
   tree["body"] = "second";
   tree["size"] = 2.5;
   tree["date"] = "03 - 14 - 2021 09:26 : 33";
+  tree["rate"] = Json::Value();
+  tree["media"][0]["name"] = "a.jpg";
   EXPECT_TRUE(members.Has("size"));
   EXPECT_FALSE(members.Has("tag"));
+  EXPECT_EQ(2, members.IntegerOf("size"));
+  EXPECT_EQ(0, members.IntegerOf("date"));
+  EXPECT_EQ("second", members.StringOf("body"));
+  EXPECT_EQ("", members.StringOf("size"));
+
+  // The object is written ahead at the depth of an element of "messages",
+  // then placed; at another depth it is refused.
+  JsonMembers attachment;
+  attachment.SetString("name", "a.jpg");
+  std::string ahead;
+  JsonTextWriter ahead_writer(&ahead, 2);
+  members.WriteObject(&ahead_writer, "media", [&] {
+    ahead_writer.BeginArray();
+    attachment.WriteObject(&ahead_writer);
+    ahead_writer.EndArray();
+  });
+  ASSERT_TRUE(ahead_writer.complete());
 
   Json::Value document(Json::objectValue);
+  document["messages"].append(tree);
   document["messages"].append(tree);
   std::string text;
   JsonTextWriter writer(&text);
   writer.BeginObject();
   writer.Name("messages");
   writer.BeginArray();
-  members.WriteObject(&writer);
+  writer.Element(ahead, 2);
+  writer.Element(ahead, 2);
   writer.EndArray();
   writer.EndObject();
   ASSERT_TRUE(writer.complete());
   EXPECT_EQ(WriteJson(document), text);
+
+  std::string misplaced_text;
+  JsonTextWriter misplaced(&misplaced_text);
+  misplaced.BeginArray();
+  misplaced.Element(ahead, 2);
+  EXPECT_FALSE(misplaced.ok());
 
   members.Clear();
   EXPECT_TRUE(members.empty());
