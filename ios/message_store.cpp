@@ -190,8 +190,14 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
   if (has_chat_join) {
     chat_messages_.sql =
         "SELECT " + chat_message_list + kChatMessageFrom + Conditions(message_conditions, " and ");
-    span_.sql = std::string("SELECT max(ifnull(M.date,0)), count(M.ROWID)") + kChatMessageFrom +
-                Conditions(message_conditions, " and ");
+    // One pass over the messages in the order they lie in the file, for all
+    // chats at once: chat by chat, the same pages would be read as often as
+    // the chats' messages interleave. A join row whose message is gone adds
+    // nothing, as it adds nothing to the chat's messages.
+    span_.sql = std::string(
+                    "SELECT CM.chat_id, max(ifnull(M.date,0)), count(M.ROWID) FROM message AS M "
+                    "CROSS JOIN chat_message_join AS CM ON CM.message_id = M.ROWID") +
+                Conditions(message_conditions, " WHERE ") + " GROUP BY CM.chat_id";
     message_conditions.insert(message_conditions.begin(), kInNoChat);
   } else {
     // Without the join every message is one in no chat: grouped by its room
@@ -282,14 +288,15 @@ RecoverableMessages MessageStore::ReadRecoverable() {
   return recoverable;
 }
 
-ChatSpan MessageStore::ReadChatSpan(int64_t chat_id) {
-  ChatSpan span;
-  SqliteStatement* query = Bound(&span_, chat_id);
-  if (query != nullptr && query->Step() == SQLITE_ROW) {
-    span.last_date = query->ColumnInt64(0);
-    span.has_messages = query->ColumnInt64(1) > 0;
+std::unordered_map<int64_t, ChatSpan> MessageStore::ReadChatSpans() {
+  std::unordered_map<int64_t, ChatSpan> spans;
+  SqliteStatement* query = Prepared(&span_);
+  while (query != nullptr && query->Step() == SQLITE_ROW) {
+    ChatSpan& span = spans[query->ColumnInt64(0)];
+    span.last_date = query->ColumnInt64(1);
+    span.has_messages = query->ColumnInt64(2) > 0;
   }
-  return span;
+  return spans;
 }
 
 SqliteStatement* MessageStore::ChatMessages(int64_t chat_id) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "common/address_book.h"
@@ -64,7 +65,8 @@ class MessageStore {
   bool ReadHandle(int64_t handle_id, const ContactIndex& contacts, Json::Value* member);
 
   RecoverableMessages ReadRecoverable();
-  ChatSpan ReadChatSpan(int64_t chat_id);
+  // The span of every chat that has messages, by chat id.
+  std::unordered_map<int64_t, ChatSpan> ReadChatSpans();
 
   // The message rows of a chat, reset and bound; null when none can be
   // read.

@@ -109,6 +109,7 @@ size_t SessionPlan::NewSession(Json::Value record, Json::Value members) {
 
 bool SessionPlan::AddChats(MessageStore* store, const ContactIndex& contacts,
                            const PackageContext& context) {
+  const std::unordered_map<int64_t, ChatSpan> spans = store->ReadChatSpans();
   SqliteStatement& chats = store->chats();
   while (chats.Step() == SQLITE_ROW) {
     if (context.StopRequested()) return false;
@@ -127,8 +128,10 @@ bool SessionPlan::AddChats(MessageStore* store, const ContactIndex& contacts,
         by_handle_[IntegerMember(member, "handle_id")] = index;
       }
     }
-    const ChatSpan span = store->ReadChatSpan(chat.chat_id);
-    if (span.has_messages) sessions_[index].AddDate(span.last_date);
+    const auto span = spans.find(chat.chat_id);
+    if (span != spans.end() && span->second.has_messages) {
+      sessions_[index].AddDate(span->second.last_date);
+    }
     sessions_[index].chats.push_back(std::move(chat));
   }
   return true;
