@@ -1,5 +1,6 @@
 #include "ios/message_store.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/log.h"
@@ -192,12 +193,14 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
         "SELECT " + chat_message_list + kChatMessageFrom + Conditions(message_conditions, " and ");
     // One pass over the messages in the order they lie in the file, for all
     // chats at once: chat by chat, the same pages would be read as often as
-    // the chats' messages interleave. A join row whose message is gone adds
-    // nothing, as it adds nothing to the chat's messages.
+    // the chats' messages interleave. The rows are summed up here rather
+    // than grouped by SQLite, whose sorter would hold a row per message. A
+    // join row whose message is gone adds nothing, as it adds nothing to the
+    // chat's messages.
     span_.sql = std::string(
-                    "SELECT CM.chat_id, max(ifnull(M.date,0)), count(M.ROWID) FROM message AS M "
-                    "CROSS JOIN chat_message_join AS CM ON CM.message_id = M.ROWID") +
-                Conditions(message_conditions, " WHERE ") + " GROUP BY CM.chat_id";
+                    "SELECT CM.chat_id, ifnull(M.date,0) FROM message AS M CROSS JOIN "
+                    "chat_message_join AS CM ON CM.message_id = M.ROWID") +
+                Conditions(message_conditions, " WHERE ");
     message_conditions.insert(message_conditions.begin(), kInNoChat);
   } else {
     // Without the join every message is one in no chat: grouped by its room
@@ -293,8 +296,9 @@ std::unordered_map<int64_t, ChatSpan> MessageStore::ReadChatSpans() {
   SqliteStatement* query = Prepared(&span_);
   while (query != nullptr && query->Step() == SQLITE_ROW) {
     ChatSpan& span = spans[query->ColumnInt64(0)];
-    span.last_date = query->ColumnInt64(1);
-    span.has_messages = query->ColumnInt64(2) > 0;
+    const int64_t date = query->ColumnInt64(1);
+    span.last_date = span.has_messages ? std::max(span.last_date, date) : date;
+    span.has_messages = true;
   }
   return spans;
 }
