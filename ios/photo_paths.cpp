@@ -51,7 +51,10 @@ PhotoPaths LocatePhoto(const PhotoLayout& layout, std::string_view directory, st
   }
   // A photo folder holds the files under their own names: only a relative
   // path with no step out of the folder is handed on.
-  if (!RecordingInFolder(layout.root, relative).empty()) paths.origin_file_path = relative;
+  const bool absolute = relative.front() == '/' || relative.front() == '\\';
+  if (!absolute && !RecordingInFolder(layout.root, relative).empty()) {
+    paths.origin_file_path = relative;
+  }
   paths.thumb_file_path =
       RecordingInFolder(layout.root, kFolderThumbnails + relative + "/" +
                                          std::to_string(layout.thumb_format) + ".JPG");
