@@ -188,6 +188,13 @@ TEST_F(IosPhotosTest, WholeBatchOnEveryLibraryGeneration) {
     EXPECT_EQ(Document(kSampleAlbums, {Batch(1)}, 6), g_results.text);
     EXPECT_EQ(Formatted(Placed(kSampleBatch, backup_.path())), test::ReadFileBytes(Batch(1)));
   }
+  // What the older ZASSET lacks, and what the newest dropped, is read as
+  // NULL (the date from the creation date instead) and said once.
+  const std::string log = LogText();
+  EXPECT_NE(
+      std::string::npos,
+      log.find("ZASSET has no column ZDERIVEDCAMERACAPTUREDEVICE, ZDEPTHTYPE: read as NULL."));
+  EXPECT_NE(std::string::npos, log.find("ZASSET has no column ZSORTTOKEN: read as NULL."));
 }
 
 // The newest generation's own flags, a photo folder with its loose DCIM
@@ -292,6 +299,16 @@ TEST_F(IosPhotosTest, BatchBoundaries) {
       EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(Batch(2))));
     }
   }
+}
+
+TEST_F(IosPhotosTest, StopDuringThePackageStepGivesNoDocument) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const std::string library = phone_.File("Photos.sqlite");
+  ASSERT_TRUE(samples::WriteIosPhotoLibrary(library, 4, 20000, 5));
+  const std::string request = WriteJson(Request(library, backup_.path()));
+  ASSERT_EQ(kStatusOk, FilterDataType(request.c_str(), static_cast<int>(request.size())));
+  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kPhotoType, [this] { return LogText(); }));
+  EXPECT_EQ(0, g_results.count);
 }
 
 TEST(PhotoGroupsTest, Classification) {
