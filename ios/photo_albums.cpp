@@ -1,5 +1,7 @@
 #include "ios/photo_albums.h"
 
+#include <algorithm>
+#include <unordered_map>
 #include <utility>
 
 #include "common/log.h"
@@ -76,12 +78,18 @@ void ReadMemberships(const SQLite3Wrapper& db, const char* stem, UserAlbums* alb
     KX_LOG_SQLITE_ERROR(stem, db.handle());
     return;
   }
+  std::unordered_map<std::string, uint32_t> key_index;
   while (query.Step() == SQLITE_ROW) {
     // An album without a key names no group a photo could point to.
     const ColumnValue key = ReadColumnValue(query.handle(), 2);
     if (key.kind != ColumnValue::Kind::kText) continue;
-    albums->keys_by_asset[query.ColumnInt64(0)].emplace_back(key.text);
+    const auto [found, added] =
+        key_index.emplace(std::string(key.text), static_cast<uint32_t>(albums->keys.size()));
+    if (added) albums->keys.push_back(found->first);
+    albums->members.emplace_back(query.ColumnInt64(0), found->second);
   }
+  std::stable_sort(albums->members.begin(), albums->members.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 void ReadAlbumList(const SQLite3Wrapper& db, const char* stem, UserAlbums* albums) {
@@ -101,6 +109,15 @@ void ReadAlbumList(const SQLite3Wrapper& db, const char* stem, UserAlbums* album
 }
 
 }  // namespace
+
+void UserAlbums::AddKeys(int64_t asset, std::vector<std::string>* out) const {
+  auto member = std::lower_bound(
+      members.begin(), members.end(), asset,
+      [](const std::pair<int64_t, uint32_t>& entry, int64_t id) { return entry.first < id; });
+  for (; member != members.end() && member->first == asset; ++member) {
+    out->push_back(keys[member->second]);
+  }
+}
 
 UserAlbums ReadUserAlbums(const SQLite3Wrapper& db, const char* stem) {
   UserAlbums albums;

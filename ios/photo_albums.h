@@ -10,18 +10,27 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/sqlite_wrapper.h"
 
 namespace kx {
 
+// A library holds far more memberships than albums: each membership is kept
+// as the asset and the index of its album's key, so that a library of
+// hundreds of thousands of photos holds each key once.
 struct UserAlbums {
-  // Album keys (ZUUID) of the albums that hold each asset, by asset Z_PK.
-  std::unordered_map<int64_t, std::vector<std::string>> keys_by_asset;
+  // Album keys (ZUUID), each once.
+  std::vector<std::string> keys;
+  // (asset Z_PK, index into `keys`), sorted by asset, then in the order the
+  // join table gave them.
+  std::vector<std::pair<int64_t, uint32_t>> members;
   // {"ID", "Title", "Type": 2, "ZUUID"} per album, in the order of the table.
   Json::Value manifest{Json::arrayValue};
+
+  // Appends the keys of the albums that hold `asset` to `out`.
+  void AddKeys(int64_t asset, std::vector<std::string>* out) const;
 };
 
 // Reads what the library has. A library without the join table (or with

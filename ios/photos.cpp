@@ -303,7 +303,7 @@ struct PhotoExtras {
   EditedPaths edited;
   bool deleted = false;
   PhotoClassification classification;
-  const std::vector<std::string>* album_keys = nullptr;
+  std::vector<std::string> album_keys;
 };
 
 void WriteMember(const ColumnValue& value, const JsonName& name, JsonTextWriter* writer) {
@@ -323,9 +323,7 @@ void WritePhoto(const PhotoRow& row, const PhotoExtras& extras, JsonTextWriter* 
   writer->BeginObject();
   std::vector<std::string> groups;
   for (const std::string* key : extras.classification.keys) groups.push_back(*key);
-  if (extras.album_keys != nullptr) {
-    groups.insert(groups.end(), extras.album_keys->begin(), extras.album_keys->end());
-  }
+  groups.insert(groups.end(), extras.album_keys.begin(), extras.album_keys.end());
   if (!groups.empty()) {
     writer->Name(n.group);
     writer->StringArray(groups);
@@ -427,8 +425,7 @@ class PhotoReader {
     }
     extras.deleted = attributes_.trashed == 1;
     ClassifyPhoto(attributes_, &extras.classification);
-    const auto albums = albums_.keys_by_asset.find(IntegerOf(row_.values[kId]));
-    if (albums != albums_.keys_by_asset.end()) extras.album_keys = &albums->second;
+    albums_.AddKeys(IntegerOf(row_.values[kId]), &extras.album_keys);
     if (HasMembers(row_, extras)) WritePhoto(row_, extras, batches->Next());
   }
 
@@ -439,7 +436,7 @@ class PhotoReader {
       if (value.present()) return true;
     }
     return !extras.classification.keys.empty() || extras.classification.is_video >= 0 ||
-           extras.deleted || extras.album_keys != nullptr;
+           extras.deleted || !extras.album_keys.empty();
   }
 
  private:
