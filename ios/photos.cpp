@@ -169,7 +169,8 @@ class AssetQueryBuilder {
   AssetQueryBuilder(const SQLite3Wrapper& db, bool new_schema)
       : asset_table_(new_schema ? kNewAssetTable : kOldAssetTable),
         asset_(db, asset_table_),
-        extra_(db, kExtraTable) {}
+        extra_(db, kExtraTable),
+        joined_(extra_.Has("ZASSET")) {}
 
   std::string Build(const char* stem) {
     std::string sql = "SELECT " + std::string(asset_table_) + ".Z_PK as id";
@@ -184,7 +185,7 @@ class AssetQueryBuilder {
     sql += " FROM ";
     sql += asset_table_;
     // Without its table of additional attributes a library still has assets.
-    if (extra_.exists()) {
+    if (joined_) {
       sql += std::string(" LEFT JOIN ") + kExtraTable + " ON " + asset_table_ +
              ".Z_PK = " + kExtraTable + ".ZASSET";
     }
@@ -199,7 +200,7 @@ class AssetQueryBuilder {
   // The column qualified with the table that has it; "" when none has.
   std::string Qualified(const char* column) const {
     if (asset_.Has(column)) return std::string(asset_table_) + "." + column;
-    if (extra_.Has(column)) return std::string(kExtraTable) + "." + column;
+    if (joined_ && extra_.Has(column)) return std::string(kExtraTable) + "." + column;
     return std::string();
   }
 
@@ -233,6 +234,7 @@ class AssetQueryBuilder {
   const char* asset_table_;
   TableColumns asset_;
   TableColumns extra_;
+  bool joined_;  // the extra attributes name their asset
   std::string missing_;
 };
 

@@ -272,6 +272,23 @@ TEST_F(IosPhotosTest, AlbumsWithoutAReadableJoinTable) {
   }
 }
 
+// A library without its table of extra attributes still gives its assets,
+// without the original names and sizes that table holds.
+TEST_F(IosPhotosTest, LibraryWithoutExtraAttributes) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const std::string library = Sample(2);
+  test::RunSql(library, "DROP TABLE ZADDITIONALASSETATTRIBUTES;");
+  ASSERT_EQ(kStatusOk, Run(Request(library, backup_.path())));
+  Json::Value expected = test::Parsed(Placed(kSampleBatch, backup_.path()));
+  for (Json::Value& photo : expected["photo_data"]) {
+    photo.removeMember("filesize");
+    photo.removeMember("original_file_name");
+  }
+  EXPECT_EQ(WriteJson(expected), test::ReadFileBytes(Batch(1)));
+  EXPECT_NE(std::string::npos,
+            LogText().find("ZGENERICASSET has no column ZORIGINALFILENAME, ZORIGINALFILESIZE"));
+}
+
 TEST_F(IosPhotosTest, BatchBoundaries) {
   ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
   for (const int assets : {10000, 10001}) {
