@@ -475,7 +475,9 @@ Json::Value GroupManifest(Json::Value albums) {
 }
 
 // A photo folder's DCIM folder beside its root: loose pictures and videos
-// the library may no longer list. False on a stop.
+// the library may no longer list. Files the library does list are not left
+// out: telling them apart would mean holding every path of the library, and
+// the host sees which of them it already has. False on a stop.
 bool WriteLooseFiles(const PhotoInputs& inputs, const PackageContext& context,
                      PhotoBatches* batches) {
   const std::string& root = inputs.layout.root;
