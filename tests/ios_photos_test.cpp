@@ -328,6 +328,32 @@ TEST_F(IosPhotosTest, StopDuringThePackageStepGivesNoDocument) {
   EXPECT_EQ(0, g_results.count);
 }
 
+// A library damaged as a pull from a phone leaves it gives a status and no
+// document; one whose asset rows cannot be read hands over what was read,
+// then says the step failed.
+TEST_F(IosPhotosTest, DamagedLibraries) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const std::string sound = Sample(samples::kIosPhotosNewestSchema);
+  for (const test::DamagedDatabase& damaged : test::DamageDatabase(sound, phone_.File("damaged"))) {
+    SCOPED_TRACE(damaged.kind);
+    Reset();
+    DataTypeRecord record;
+    record.data_type = kPhotoType;
+    record.temp_folder = temp_.path();
+    record.primary_files = {{"photo_file_path", damaged.path},
+                            {"thumb_config_path", thumb_config_}};
+    record.other_info = {{"has_sub_dir", "1"}, {"is_photo_folder", "0"}};
+    record.additional_param = backup_.path();
+    EXPECT_EQ(damaged.status, test::CallPackageFunction(&record));
+    EXPECT_EQ(0, g_results.count);
+  }
+  Reset();
+  test::DamageTablePage(sound, "ZASSET");
+  EXPECT_EQ(kStatusNotPackaged, Run(Request(sound, backup_.path())));
+  EXPECT_EQ(1, g_results.count);
+  EXPECT_NE(std::string::npos, LogText().find("database disk image is malformed"));
+}
+
 TEST(PhotoGroupsTest, Classification) {
   const auto keys = [](std::initializer_list<const char*> titles) {
     std::vector<std::string> out;
