@@ -190,8 +190,8 @@ class AssetQueryBuilder {
              ".Z_PK = " + kExtraTable + ".ZASSET";
     }
     if (!missing_.empty() && asset_.exists()) {
-      KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", asset_table_,
-                missing_.c_str());
+      KX_LOG_AT(kLogProblem, stem, "%s and %s have no column %s: read as NULL.", asset_table_,
+                kExtraTable, missing_.c_str());
     }
     return sql;
   }
