@@ -4,6 +4,7 @@
 #include "ios/contacts.h"
 #include "ios/messages.h"
 #include "ios/notes.h"
+#include "ios/photos.h"
 #include "ios/reminders.h"
 #include "ios/safari_bookmarks.h"
 #include "ios/safari_history.h"
@@ -29,7 +30,7 @@ const DataTypeEntry kDataTypes[] = {
     {11, "IOSContactDataPackage", "IOSContactDataFilter", "ioscontactdatapackage", IosContactDataFilter, IosContactDataPackage, {"contact_files_path", nullptr}, 1},
     {12, "IOSSMSDataPackage", "IOSSMSDataFilter", "iossmsdatapackage", IosSmsDataFilter, IosSmsDataPackage, {"sms_files_path", nullptr}, 2},
     {13, "IOSCallhistoryDataPackage", "IOSCallhistoryDataFilter", "ioscallhistorydatapackage", IosCallhistoryDataFilter, IosCallhistoryDataPackage, {"call_files_path", nullptr}, 3},
-    {16, "IOSPhotoDataPackage", "", "iosphotodatapackage", nullptr, nullptr, {nullptr, nullptr}, 11},
+    {16, "IOSPhotoDataPackage", "", "iosphotodatapackage", nullptr, IosPhotoDataPackage, {nullptr, nullptr}, 11},
     {20, "IOSVoiceMailDataPackage", "", "iosvoicemaildatapackage", nullptr, IosVoiceMailDataPackage, {nullptr, nullptr}, 15},
     {21, "IOSVoiceMemosDataPackage", "", "iosvoicememosdatapackage", nullptr, IosVoiceMemosDataPackage, {nullptr, nullptr}, 16},
     {22, "IOSiBookDataPackage", "", "iosibookdatapackage", nullptr, nullptr, {nullptr, nullptr}, 17},

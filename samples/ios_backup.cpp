@@ -318,6 +318,30 @@ bool WriteVoiceStores(const fs::path& root, const IosBackupOptions& options,
   return true;
 }
 
+// Photos.sqlite with the thumbnail configuration and the media files it
+// names (CameraRollDomain).
+bool WritePhotoStore(const fs::path& root, const IosBackupOptions& options,
+                     std::vector<Entry>* entries, std::string* error) {
+  IosSampleOptions store;
+  store.schema_version = options.photos_schema;
+  const Entry library{kIosCameraRollDomain, kIosPhotosPath, kFlagFile};
+  const fs::path library_path = StoredPath(root, library);
+  std::vector<IosPhotoFile> files;
+  if (!MakeFolder(library_path.parent_path(), error)) return false;
+  if (!WriteIosPhotos(library_path.u8string(), store, &files)) {
+    return Fail(error, library_path.u8string() + ": cannot write the photo library");
+  }
+  entries->push_back(library);
+  entries->push_back({kIosCameraRollDomain, "Media/PhotoData", kFlagFolder});
+  for (const IosPhotoFile& file : files) {
+    if (!WriteEntry(root, {kIosCameraRollDomain, file.relative_path, kFlagFile}, file.bytes,
+                    entries, error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string IosBackupFileId(const std::string& domain, const std::string& relative_path) {
@@ -341,6 +365,7 @@ bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
     }
   }
   if (!WriteVoiceStores(root, options, &entries, error)) return false;
+  if (!WritePhotoStore(root, options, &entries, error)) return false;
   for (const char* path :
        {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath,
         kIosBookmarksPath, kIosHistoryPath, kIosRemindersStorePath, kIosReminderPicturePath}) {

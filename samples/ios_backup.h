@@ -10,6 +10,7 @@
 #include "samples/ios_call_history.h"
 #include "samples/ios_messages.h"
 #include "samples/ios_notes.h"
+#include "samples/ios_photos.h"
 #include "samples/ios_voice_memos.h"
 #include "samples/ios_voicemail.h"
 
@@ -24,6 +25,7 @@ struct IosBackupOptions {
   int voicemail_schema = kIosVoicemailNewestSchema;
   int cloud_recordings_schema = kIosCloudRecordingsNewestSchema;
   int notes_schema = kIosNotesNewestSchema;
+  int photos_schema = kIosPhotosNewestSchema;
   // An earlier backup of the same phone: its stores hold records the phone
   // has deleted since, and it was taken on an earlier date.
   bool older_copy = false;

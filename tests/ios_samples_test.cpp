@@ -70,6 +70,27 @@ TEST(IosBackupSampleTest, CatalogueNamesFilesStoredUnderTheirIds) {
       test::ReadFileBytes(dir.File("Manifest.plist")).find("<key>IsEncrypted</key>\n\t<false/>"));
 }
 
+// The photo library under the id public write-ups give it, with the
+// thumbnail configuration it is read with.
+TEST(IosPhotosSampleTest, BackupHoldsTheLibraryAndItsMedia) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(samples::WriteIosBackup(dir.path(), samples::IosBackupOptions(), &error)) << error;
+  EXPECT_EQ((std::vector<std::string>{"12b144c0bd44f2b3dffd9186d3f9c05b917cee25"}),
+            QueryColumn(dir.File("Manifest.db"),
+                        "SELECT fileID FROM Files WHERE domain = 'CameraRollDomain' AND "
+                        "relativePath = 'Media/PhotoData/Photos.sqlite'"));
+  const std::string library =
+      BackupFilePath(dir.path(), "12b144c0bd44f2b3dffd9186d3f9c05b917cee25", true);
+  EXPECT_EQ((std::vector<std::string>{"6", "2"}),
+            QueryColumn(library,
+                        "SELECT count(*) FROM ZASSET UNION ALL SELECT count(*) FROM "
+                        "ZGENERICALBUM WHERE ZKIND = 2"));
+  const std::string config = BackupFilePath(
+      dir.path(), BackupFileId("CameraRollDomain", samples::kIosThumbConfigPath), true);
+  EXPECT_NE(std::string::npos, test::ReadFileBytes(config).find("<integer>5005</integer>"));
+}
+
 std::string Unhex(const std::string& hex) {
   std::string bytes;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) {

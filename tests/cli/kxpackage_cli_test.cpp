@@ -287,6 +287,7 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_GT(summary["ios_messages"]["records"].asInt(), 0);
   EXPECT_EQ(5, summary["ios_voicemail"]["records"].asInt());
   EXPECT_EQ(3, summary["ios_voice_memos"]["records"].asInt());
+  EXPECT_EQ(6, summary["ios_photos"]["records"].asInt());
   // Found by its pattern: the sample store is named after its account.
   EXPECT_EQ(4, summary["ios_reminders"]["records"].asInt());
 

@@ -24,6 +24,9 @@ constexpr char kRemindersPath[] = "Library/Reminders/Container_v1/Stores/Data-*.
 constexpr char kNotesDomain[] = "AppDomainGroup-group.com.apple.notes";
 constexpr char kNoteStorePath[] = "NoteStore.sqlite";
 constexpr char kOldNotesPath[] = "Library/Notes/notes.sqlite";
+constexpr char kCameraRollDomain[] = "CameraRollDomain";
+constexpr char kPhotosPath[] = "Media/PhotoData/Photos.sqlite";
+constexpr char kThumbConfigPath[] = "Media/PhotoData/Thumbnails/thumbnailConfiguration";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -62,6 +65,12 @@ long CountArray(const Json::Value& document, const std::string&) {
 long CountNotes(const Json::Value& document, const std::string&) {
   return static_cast<long>(document["iCloud_notes"]["notes"].size() +
                            document["Other_note"].size());
+}
+
+// Photos count the asset rows they read.
+long CountPhotos(const Json::Value& document, const std::string&) {
+  const Json::Value& count = document["photos_num"];
+  return count.isIntegral() ? static_cast<long>(count.asInt64()) : 0;
 }
 
 IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
@@ -123,7 +132,15 @@ std::vector<IosType> MakeIosTypes() {
   memos.wants_sub_dir = true;
   memos.other_info = {{"is_voice_memos_folder", "0"}};
   types.push_back(std::move(memos));
-  for (const int data_type : {7, 14, 15, 16, 17, 18, 19, 22, 23, 24, 26, 27, 28}) {
+  // Photos hand over where each file lies in the backup.
+  IosType photos = Available(16,
+                             {{"photo_file_path", "", kCameraRollDomain, kPhotosPath, true},
+                              {"thumb_config_path", "", kCameraRollDomain, kThumbConfigPath, true}},
+                             CountPhotos);
+  photos.wants_sub_dir = true;
+  photos.other_info = {{"is_photo_folder", "0"}};
+  types.push_back(std::move(photos));
+  for (const int data_type : {7, 14, 15, 17, 18, 19, 22, 23, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;

@@ -1,0 +1,501 @@
+// The iOS photos packager (data type 16) through the library's entry points:
+// whole batch files and result documents on every library generation, in a
+// backup and in a photo folder, edited versions, albums found through join
+// tables of several versions or none, batch boundaries, the smart-album
+// table and names from the library that try to leave their folder.
+#include "samples/ios_photos.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "ios/photo_groups.h"
+#include "package_capture.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kPhotoType = 16;
+
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+// The six sample assets as every generation packages them. {L:id} is the
+// id's place in a backup of two-digit sub-folders; ids hashed
+// independently.
+constexpr char kSampleBatch[] =
+    R"({"photo_data": [{"Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-00000000c800", "00000000-0000-0000-0000-000000320000", "00000000-0000-0000-0000-000000064000", "5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21"], "ZUUID": "A100001-0000-4000-8000-000000000000", "adjusted_pic_type": "public.heic", "date": "01-03-2024 18:40:00", "duration": 0.0, "filesize": 1843211, "has_adjustments": 0, "id": 1, "is_video": 0, "name": "IMG_0001.HEIC", "origin_file_id": "78564230ecf97df163e76713ce779e028c679bb6", "origin_file_path": "{L:78564230ecf97df163e76713ce779e028c679bb6}", "original_file_name": "IMG_0001.HEIC", "other_file_path": "{L:791ed7f23ddbea801f075181c0f2e0b8d22935f3}", "path": "DCIM/100APPLE", "thumb_file_id": "964d0beaca615b9ab39f3093941320250d09c655", "thumb_file_path": "{L:964d0beaca615b9ab39f3093941320250d09c655}"},
+{"Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-000000064000", "5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21", "C3D2E1F0-1A2B-4C3D-9E8F-7A6B5C4D3E2F"], "ZUUID": "A100002-0000-4000-8000-000000000000", "adjusted_pic_type": "public.jpeg", "date": "01-03-2024 19:40:00", "duration": 0.0, "filesize": 2204511, "has_adjustments": 1, "id": 2, "is_video": 0, "mutation_device_path": "PhotoData/Mutations/DCIM/100APPLE/IMG_0002/Adjustments/FullSizeRender.jpg", "mutation_backup_path": "{L:b9bc7e263a9ddc73f5ecf380cf80bbd2664277c4}", "name": "IMG_0002.JPG", "origin_file_id": "d46c91af097d8ea8c13f56bb0ea882325dc7d0e9", "origin_file_path": "{L:d46c91af097d8ea8c13f56bb0ea882325dc7d0e9}", "original_file_name": "IMG_0002.JPG", "other_file_path": "{L:cc620ad1c431b4d74a3f986ac71220de21296a8b}", "path": "DCIM/100APPLE", "thumb_file_id": "69ca9977d0072814e844446fb879d75a6127c442", "thumb_file_path": "{L:69ca9977d0072814e844446fb879d75a6127c442}"},
+{"Group": ["00000000-0000-0000-0000-000000000c80", "5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21"], "ZUUID": "A100003-0000-4000-8000-000000000000", "adjusted_pic_type": "com.apple.quicktime-movie", "date": "01-03-2024 20:40:00", "duration": 12.5, "filesize": 9121004, "has_adjustments": 0, "id": 3, "is_video": 1, "name": "IMG_0003.MOV", "origin_file_id": "0a907ffba9466c08149f2cfc6e3aadbdb916caf5", "origin_file_path": "{L:0a907ffba9466c08149f2cfc6e3aadbdb916caf5}", "original_file_name": "IMG_0003.MOV", "other_file_path": "{L:21b2bc172ff15f4d7dadd4f29f08a17b89b2d1de}", "path": "DCIM/100APPLE", "thumb_file_id": "c3b548e57dc2ff360236fc788b76107ebb6a9835", "thumb_file_path": "{L:c3b548e57dc2ff360236fc788b76107ebb6a9835}"},
+{"Group": ["00000000-0000-0000-0000-000003200000"], "ZUUID": "A100004-0000-4000-8000-000000000000", "adjusted_pic_type": "public.heic", "date": "01-03-2024 21:40:00", "duration": 0.0, "filesize": 1520331, "has_adjustments": 0, "id": 4, "name": "IMG_0004.HEIC", "origin_file_id": "eb4143321d3b419e80b6a4533b45cdb003cde1ce", "origin_file_path": "{L:eb4143321d3b419e80b6a4533b45cdb003cde1ce}", "original_file_name": "IMG_0004.HEIC", "other_file_path": "{L:90fc9fdaff8a061fd798f20c1e353da2757ec8e1}", "path": "DCIM/100APPLE", "thumb_file_id": "accb0901b3624e4e7aab94d9442b47c507afb360", "thumb_file_path": "{L:accb0901b3624e4e7aab94d9442b47c507afb360}"},
+{"Group": ["00000000-0000-0000-0000-000000000320"], "ZUUID": "A100005-0000-4000-8000-000000000000", "adjusted_pic_type": "public.jpeg", "date": "01-03-2024 22:40:00", "duration": 0.0, "filesize": 998310, "has_adjustments": 0, "id": 5, "name": "IMG_0005.JPG", "origin_file_id": "1c4cd4a90f6ba0f4bf308ed66cd39154043bd9f1", "origin_file_path": "{L:1c4cd4a90f6ba0f4bf308ed66cd39154043bd9f1}", "original_file_name": "IMG_0005.JPG", "other_file_path": "{L:14d9f955c7a553f8c92b8c3e714c5167a5793327}", "path": "DCIM/100APPLE", "tag": "deleted", "thumb_file_id": "c694c7ef224ff4fd4eacf919865a7f9fd4986876", "thumb_file_path": "{L:c694c7ef224ff4fd4eacf919865a7f9fd4986876}"},
+{"Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-000000006400"], "ZUUID": "A100006-0000-4000-8000-000000000000", "adjusted_pic_type": "public.png", "date": "01-03-2024 23:40:00", "duration": 0.0, "filesize": 301877, "has_adjustments": 0, "id": 6, "is_video": 0, "name": "IMG_0006.PNG", "origin_file_id": "a6e58120afd6ba77256c87e125e0b1c643113a0f", "origin_file_path": "{L:a6e58120afd6ba77256c87e125e0b1c643113a0f}", "original_file_name": "IMG_0006.PNG", "other_file_path": "{L:7141d2eca9a73151f8023d717c9fad7d29027d4b}", "path": "DCIM/100APPLE", "thumb_file_id": "4859a20163efd718329730bc9695d2193b50cec1", "thumb_file_path": "{L:4859a20163efd718329730bc9695d2193b50cec1}"}]})";
+
+constexpr char kFixedGroups[] =
+    R"({"ID": 100, "Title": "CameraRoll", "Type": 1, "ZUUID": "00000000-0000-0000-0000-000000000064"},
+{"ID": 200, "Title": "Quenvault 1", "Type": 2, "ZUUID": "00000000-0000-0000-0000-0000000000c8"},
+{"ID": 26214400, "Title": "Photo Library", "Type": 262144, "ZUUID": "00000000-0000-0000-0000-000001900000"},
+{"ID": 400, "Title": "Bursts", "Type": 4, "ZUUID": "00000000-0000-0000-0000-000000000190"},
+{"ID": 800, "Title": "Recently Deleted", "Type": 8, "ZUUID": "00000000-0000-0000-0000-000000000320"},
+{"ID": 3200, "Title": "Videos", "Type": 32, "ZUUID": "00000000-0000-0000-0000-000000000c80"},
+{"ID": 6400, "Title": "Selfies", "Type": 64, "ZUUID": "00000000-0000-0000-0000-000000001900"},
+{"ID": 12800, "Title": "Panoramas", "Type": 128, "ZUUID": "00000000-0000-0000-0000-000000003200"},
+{"ID": 25600, "Title": "Screenshots", "Type": 256, "ZUUID": "00000000-0000-0000-0000-000000006400"},
+{"ID": 51200, "Title": "Live Photo", "Type": 512, "ZUUID": "00000000-0000-0000-0000-00000000c800"},
+{"ID": 102400, "Title": "Slo-Mo", "Type": 1024, "ZUUID": "00000000-0000-0000-0000-000000019000"},
+{"ID": 204800, "Title": "People", "Type": 2048, "ZUUID": "00000000-0000-0000-0000-000000032000"},
+{"ID": 409600, "Title": "Places", "Type": 4096, "ZUUID": "00000000-0000-0000-0000-000000064000"},
+{"ID": 819200, "Title": "Portrait", "Type": 8192, "ZUUID": "00000000-0000-0000-0000-0000000c8000"},
+{"ID": 1638400, "Title": "Time Lapse", "Type": 16384, "ZUUID": "00000000-0000-0000-0000-000000190000"},
+{"ID": 3276800, "Title": "Favorites", "Type": 32768, "ZUUID": "00000000-0000-0000-0000-000000320000"},
+{"ID": 6553600, "Title": "Photo stream", "Type": 65536, "ZUUID": "00000000-0000-0000-0000-000000640000"},
+{"ID": 13107200, "Title": "Animated", "Type": 131072, "ZUUID": "00000000-0000-0000-0000-000000c80000"},
+{"ID": 52428800, "Title": "Hidden", "Type": 524288, "ZUUID": "00000000-0000-0000-0000-000003200000"},
+{"ID": 104857600, "Title": "Cinematic", "Type": 1048576, "ZUUID": "00000000-0000-0000-0000-000006400000"})";
+
+constexpr char kSampleAlbums[] =
+    R"({"ID": 11, "Title": "Holiday", "Type": 2, "ZUUID": "5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21"},
+       {"ID": 12, "Title": "Family", "Type": 2, "ZUUID": "C3D2E1F0-1A2B-4C3D-9E8F-7A6B5C4D3E2F"},)";
+
+// Assets of the newest generation that the sample lacks: an edited HEIC of
+// saved-asset type 0, an edited photo kept only as a thumbnail (type 1),
+// an asset of type 4 and a video without a directory or extra attributes.
+constexpr char kNewestAssets[] =
+    "INSERT INTO ZASSET (Z_PK, ZKIND, ZKINDSUBTYPE, ZSAVEDASSETTYPE, ZDATECREATED, ZDURATION, "
+    "ZLATITUDE, ZLONGITUDE, ZHIDDEN, ZTRASHEDSTATE, ZFAVORITE, ZHASADJUSTMENTS, "
+    "ZUNIFORMTYPEIDENTIFIER, ZDIRECTORY, ZFILENAME, ZUUID, ZPLAYBACKSTYLE, ZAVALANCHEPICKTYPE, "
+    "ZDERIVEDCAMERACAPTUREDEVICE, ZDEPTHTYPE) VALUES "
+    "(21, 0, 0, 0, 700000000, 0.0, 10.5, 20.5, 0, 0, 0, 1, 'public.heic', 'DCIM/101APPLE', "
+    "'IMG_0101.HEIC', 'U21', 1, 0, 1, 1),"
+    "(22, 0, 0, 1, 700000000, 0.0, -180.0, -180.0, 0, 0, 0, 1, 'public.jpeg', 'DCIM/101APPLE', "
+    "'IMG_0102.JPG', 'U22', 2, 52, 0, 0),"
+    "(23, 0, 0, 4, 700000000, NULL, NULL, NULL, 0, 0, 0, 0, NULL, 'DCIM/101APPLE', "
+    "'IMG_0103.JPG', 'U23', 1, 0, 0, 0),"
+    "(24, 1, 0, 3, NULL, 3.25, NULL, NULL, 0, 0, 0, 0, '', NULL, 'x.mov', 'U24', 1, 0, 0, 0);"
+    "INSERT INTO ZADDITIONALASSETATTRIBUTES (Z_PK, ZASSET, ZORIGINALFILENAME, ZORIGINALFILESIZE) "
+    "VALUES (1, 21, 'IMG_0101.HEIC', 4100), (2, 22, 'IMG_0102.JPG', 4200), (3, 23, NULL, NULL);";
+
+// {R} is the photo folder's root, {F:id} the id's place in a flat backup.
+constexpr char kNewestBatch[] =
+    R"({"photo_data": [{"id": 21, "path": "DCIM/101APPLE", "name": "IMG_0101.HEIC", "original_file_name": "IMG_0101.HEIC", "filesize": 4100, "duration": 0.0, "ZUUID": "U21", "has_adjustments": 1, "adjusted_pic_type": "public.heic", "date": "03-08-2023 20:26:40", "origin_file_id": "bd93aa3a36b39752f8725cac1236f4dab6fd9ce3", "thumb_file_id": "bd93aa3a36b39752f8725cac1236f4dab6fd9ce3", "other_file_path": "{F:bbad2f6e0b5c8a7807ec2be3b229ef0b24902959}", "origin_file_path": "DCIM/101APPLE/IMG_0101.HEIC", "thumb_file_path": "{R}/Thumbnails/V2/DCIM/101APPLE/IMG_0101.HEIC/0.JPG", "mutation_device_path": "PhotoData/Mutations/DCIM/101APPLE/IMG_0101/Adjustments/FullSizeRender.heic", "mutation_backup_path": "{F:7da76ad00d3d369cf71e68510901d65f230b5fd9}", "Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-000000001900", "00000000-0000-0000-0000-0000000c8000", "00000000-0000-0000-0000-000000064000"], "is_video": 0},
+{"id": 22, "path": "DCIM/101APPLE", "name": "IMG_0102.JPG", "original_file_name": "IMG_0102.JPG", "filesize": 4200, "duration": 0.0, "ZUUID": "U22", "has_adjustments": 1, "adjusted_pic_type": "public.jpeg", "date": "03-08-2023 20:26:40", "origin_file_id": "62ab4753315abaf9ed288188081ec094d8bc1f0b", "thumb_file_id": "62ab4753315abaf9ed288188081ec094d8bc1f0b", "other_file_path": "{F:c3caf7474648e4e56c58962804cc5385cf172d5c}", "origin_file_path": "DCIM/101APPLE/IMG_0102.JPG", "thumb_file_path": "{R}/Thumbnails/V2/DCIM/101APPLE/IMG_0102.JPG/0.JPG", "mutation_device_path": "PhotoData/Mutations/DCIM/101APPLE/IMG_0102/Adjustments/IMG_0102.JPG", "mutation_backup_path": "{F:ee754e60e4d4cc9af403b80c554b4fd87e33d551}", "Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-000000c80000", "00000000-0000-0000-0000-000000000190"], "is_video": 0},
+{"id": 23, "path": "DCIM/101APPLE", "name": "IMG_0103.JPG", "ZUUID": "U23", "has_adjustments": 0, "date": "03-08-2023 20:26:40", "origin_file_id": "00dacfbbd52560173e95a3472c6b0c47b667a8c9", "thumb_file_id": "00dacfbbd52560173e95a3472c6b0c47b667a8c9", "other_file_path": "{F:b4e376e5798d89e9a878e159fcd3378c7568efd0}", "origin_file_path": "DCIM/101APPLE/IMG_0103.JPG", "thumb_file_path": "{R}/Thumbnails/V2/DCIM/101APPLE/IMG_0103.JPG/0.JPG"},
+{"id": 24, "name": "x.mov", "ZUUID": "U24", "duration": 3.25, "has_adjustments": 0, "Group": ["00000000-0000-0000-0000-000000000c80", "00000000-0000-0000-0000-000000064000"], "is_video": 1}]})";
+
+class IosPhotosTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+
+  void Reset() {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+
+  Json::Value Request(const std::string& library, const std::string& root,
+                      const char* has_sub_dir = "1", const char* photo_folder = "0") {
+    Json::Value request;
+    request["package_type"] = kPhotoType;
+    request["temp_folder"] = temp_.path();
+    request["primary_file_object"]["photo_file_path"] = library;
+    request["primary_file_object"]["thumb_config_path"] = thumb_config_;
+    if (has_sub_dir != nullptr) request["other_info"]["has_sub_dir"] = has_sub_dir;
+    if (photo_folder != nullptr) request["other_info"]["is_photo_folder"] = photo_folder;
+    request["addtional_param"] = root;
+    return request;
+  }
+
+  int Run(const Json::Value& request) {
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kPhotoType);
+  }
+
+  void ThumbConfig(const std::string& text) {
+    thumb_config_ = phone_.File("thumbnailConfiguration");
+    test::WriteFileBytes(thumb_config_, text);
+  }
+
+  std::string Sample(int version) {
+    const std::string path = phone_.File("Photos" + std::to_string(version) + ".sqlite");
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    EXPECT_TRUE(samples::WriteIosPhotos(path, options, nullptr));
+    return path;
+  }
+
+  std::string Batch(int number) const {
+    return JoinPath(temp_.path(), "KxDataPackage_Photo_" + std::to_string(number) + ".json");
+  }
+
+  std::string LogText() const {
+    std::string text;
+    for (const auto& entry : std::filesystem::directory_iterator(logs_.path())) {
+      text += test::ReadFileBytes(entry.path().u8string());
+    }
+    return text;
+  }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+  test::TempDir backup_;
+  std::string thumb_config_;
+};
+
+// {L:id} and {F:id}: where a file id lies in a backup of two-digit
+// sub-folders or a flat one; {R}: the photo folder.
+std::string Placed(std::string text, const std::string& root) {
+  for (const char* form : {"{L:", "{F:"}) {
+    for (size_t at = text.find(form); at != std::string::npos; at = text.find(form)) {
+      const std::string id = text.substr(at + 3, 40);
+      const std::string place =
+          form[1] == 'L' ? JoinPath(JoinPath(root, id.substr(0, 2)), id) : JoinPath(root, id);
+      text.replace(at, 44, place);
+    }
+  }
+  return text;
+}
+
+std::string Document(const std::string& albums, const std::vector<std::string>& files, int count) {
+  Json::Value document = test::Parsed("{\"GroupManifestList\": [" + albums + kFixedGroups + "]}");
+  document["photo_file_path"] = Json::Value(Json::arrayValue);
+  for (const std::string& file : files) document["photo_file_path"].append(file);
+  document["photos_num"] = count;
+  return WriteJson(document);
+}
+
+TEST_F(IosPhotosTest, WholeBatchOnEveryLibraryGeneration) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  for (int version = samples::kIosPhotosOldestSchema; version <= samples::kIosPhotosNewestSchema;
+       ++version) {
+    SCOPED_TRACE(version);
+    Reset();
+    ASSERT_EQ(kStatusOk, Run(Request(Sample(version), backup_.path())));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(11, g_results.kind);
+    EXPECT_EQ(Document(kSampleAlbums, {Batch(1)}, 6), g_results.text);
+    EXPECT_EQ(Formatted(Placed(kSampleBatch, backup_.path())), test::ReadFileBytes(Batch(1)));
+  }
+  // What the older ZASSET lacks, and what the newest dropped, is read as
+  // NULL (the date from the creation date instead) and said once.
+  const std::string log = LogText();
+  EXPECT_NE(
+      std::string::npos,
+      log.find("ZASSET and ZADDITIONALASSETATTRIBUTES have no column ZDERIVEDCAMERACAPTUREDEVICE, "
+               "ZDEPTHTYPE: read as NULL."));
+  EXPECT_NE(std::string::npos, log.find("have no column ZSORTTOKEN: read as NULL."));
+}
+
+// The newest generation's own flags, a photo folder with its loose DCIM
+// files, and a thumbnail configuration without a format.
+TEST_F(IosPhotosTest, PhotoFolderWithEditedVersionsAndLooseFiles) {
+  ThumbConfig(samples::IosThumbnailConfiguration(0));
+  test::TempDir device;
+  const std::string root = JoinPath(device.path(), "PhotoData");
+  const std::string loose = JoinPath(JoinPath(device.path(), "DCIM"), "100APPLE");
+  std::filesystem::create_directories(PathFromUtf8(root));
+  std::filesystem::create_directories(PathFromUtf8(loose));
+  for (const char* name : {"IMG_9002.MOV", "IMG_9001.JPG", "notes.txt", "README"}) {
+    test::WriteFileBytes(JoinPath(loose, name), "x");
+  }
+  const std::string library = phone_.File("Photos.sqlite");
+  test::RunSql(library, samples::IosPhotosSql(samples::kIosPhotosNewestSchema) + kNewestAssets);
+  ASSERT_EQ(kStatusOk, Run(Request(library, root, "0", "1")));
+  const std::string dcim = JoinPath(temp_.path(), "KxDataPackage_Photo_DCIM.json");
+  EXPECT_EQ(Document("", {Batch(1), dcim}, 4), g_results.text);
+  std::string expected = ReplaceAll(Placed(kNewestBatch, root), "{R}", root);
+  expected = ReplaceAll(expected, "/", std::string(1, kPathSeparator));
+  const std::string actual =
+      ReplaceAll(test::ReadFileBytes(Batch(1)), "/", std::string(1, kPathSeparator));
+  EXPECT_EQ(Formatted(expected), actual);
+  EXPECT_EQ(Formatted(R"({"photo_data": [
+      {"kind": 0, "other_file_path": ")" +
+                      JoinPath(loose, "IMG_9001.JPG") + R"(", "tag": "deleted"},
+      {"kind": 1, "other_file_path": ")" +
+                      JoinPath(loose, "IMG_9002.MOV") + R"(", "tag": "deleted"}]})"),
+            test::ReadFileBytes(dcim));
+}
+
+// The same library in a backup: the type-1 photo's original is its
+// thumbnail-store file; without a format the thumbnail is the original.
+TEST_F(IosPhotosTest, BackupModeWithoutThumbnailFormat) {
+  ThumbConfig("not a property list");
+  const std::string library = phone_.File("Photos.sqlite");
+  test::RunSql(library, samples::IosPhotosSql(samples::kIosPhotosNewestSchema) + kNewestAssets);
+  ASSERT_EQ(kStatusOk, Run(Request(library, backup_.path(), "0")));
+  const Json::Value photos = test::Parsed(test::ReadFileBytes(Batch(1)))["photo_data"];
+  ASSERT_EQ(4u, photos.size());
+  for (const char* member : {"origin_file_path", "thumb_file_path"}) {
+    EXPECT_EQ(JoinPath(backup_.path(), "62ab4753315abaf9ed288188081ec094d8bc1f0b"),
+              photos[1][member].asString());
+  }
+  EXPECT_FALSE(photos[3].isMember("origin_file_path"));
+}
+
+// Albums through the join table whatever it is called; none when the
+// library has no readable one, and the assets are packaged all the same.
+TEST_F(IosPhotosTest, AlbumsWithoutAReadableJoinTable) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const struct {
+    int version;
+    const char* change;
+    const char* log;
+  } kCases[] = {
+      {1, "DROP TABLE Z_23ASSETS;", "No table of album members"},
+      {4, "DROP TABLE Z_28ASSETS; CREATE TABLE Z_30ASSETS (Z_30ALBUMS INTEGER);",
+       "Table Z_30ASSETS has no album and asset columns"},
+      {3, "ALTER TABLE Z_26ASSETS RENAME TO Z_26ITEMS;", "No table of album members"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.change);
+    Reset();
+    const std::string library = Sample(c.version);
+    test::RunSql(library, c.change);
+    ASSERT_EQ(kStatusOk, Run(Request(library, backup_.path())));
+    EXPECT_EQ(Document(kSampleAlbums, {Batch(1)}, 6), g_results.text);
+    std::string expected = Placed(kSampleBatch, backup_.path());
+    expected = ReplaceAll(expected, ", \"5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21\"", "");
+    expected = ReplaceAll(expected, ", \"C3D2E1F0-1A2B-4C3D-9E8F-7A6B5C4D3E2F\"", "");
+    EXPECT_EQ(Formatted(expected), test::ReadFileBytes(Batch(1)));
+    EXPECT_NE(std::string::npos, LogText().find(c.log));
+  }
+}
+
+// A library without its table of extra attributes still gives its assets,
+// without the original names and sizes that table holds.
+TEST_F(IosPhotosTest, LibraryWithoutExtraAttributes) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const std::string library = Sample(2);
+  test::RunSql(library, "DROP TABLE ZADDITIONALASSETATTRIBUTES;");
+  ASSERT_EQ(kStatusOk, Run(Request(library, backup_.path())));
+  Json::Value expected = test::Parsed(Placed(kSampleBatch, backup_.path()));
+  for (Json::Value& photo : expected["photo_data"]) {
+    photo.removeMember("filesize");
+    photo.removeMember("original_file_name");
+  }
+  EXPECT_EQ(WriteJson(expected), test::ReadFileBytes(Batch(1)));
+  EXPECT_NE(std::string::npos,
+            LogText().find("ZGENERICASSET and ZADDITIONALASSETATTRIBUTES have no column "
+                           "ZORIGINALFILENAME, ZORIGINALFILESIZE"));
+}
+
+TEST_F(IosPhotosTest, BatchBoundaries) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  for (const int assets : {10000, 10001}) {
+    SCOPED_TRACE(assets);
+    Reset();
+    const std::string library = phone_.File("Photos" + std::to_string(assets) + ".sqlite");
+    ASSERT_TRUE(samples::WriteIosPhotoLibrary(library, 3, assets, 5));
+    ASSERT_EQ(kStatusOk, Run(Request(library, backup_.path())));
+    const Json::Value document = test::Parsed(g_results.text);
+    EXPECT_EQ(assets, document["photos_num"].asInt());
+    std::vector<std::string> expected = {Batch(1)};
+    if (assets > 10000) expected.push_back(Batch(2));
+    ASSERT_EQ(expected.size(), document["photo_file_path"].size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(expected[i], document["photo_file_path"][static_cast<int>(i)].asString());
+    }
+    const Json::Value first = test::Parsed(test::ReadFileBytes(Batch(1)))["photo_data"];
+    EXPECT_EQ(10000u, first.size());
+    EXPECT_EQ(10000, first[9999]["id"].asInt());
+    if (assets > 10000) {
+      const Json::Value second = test::Parsed(test::ReadFileBytes(Batch(2)))["photo_data"];
+      ASSERT_EQ(1u, second.size());
+      EXPECT_EQ(10001, second[0]["id"].asInt());
+    } else {
+      EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(Batch(2))));
+    }
+  }
+}
+
+TEST_F(IosPhotosTest, StopDuringThePackageStepGivesNoDocument) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const std::string library = phone_.File("Photos.sqlite");
+  ASSERT_TRUE(samples::WriteIosPhotoLibrary(library, 4, 20000, 5));
+  const std::string request = WriteJson(Request(library, backup_.path()));
+  ASSERT_EQ(kStatusOk, FilterDataType(request.c_str(), static_cast<int>(request.size())));
+  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kPhotoType, [this] { return LogText(); }));
+  EXPECT_EQ(0, g_results.count);
+}
+
+// A library damaged as a pull from a phone leaves it gives a status and no
+// document; one whose asset rows cannot be read hands over what was read,
+// then says the step failed.
+TEST_F(IosPhotosTest, DamagedLibraries) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const std::string sound = Sample(samples::kIosPhotosNewestSchema);
+  for (const test::DamagedDatabase& damaged : test::DamageDatabase(sound, phone_.File("damaged"))) {
+    SCOPED_TRACE(damaged.kind);
+    Reset();
+    DataTypeRecord record;
+    record.data_type = kPhotoType;
+    record.temp_folder = temp_.path();
+    record.primary_files = {{"photo_file_path", damaged.path},
+                            {"thumb_config_path", thumb_config_}};
+    record.other_info = {{"has_sub_dir", "1"}, {"is_photo_folder", "0"}};
+    record.additional_param = backup_.path();
+    EXPECT_EQ(damaged.status, test::CallPackageFunction(&record));
+    EXPECT_EQ(0, g_results.count);
+  }
+  Reset();
+  test::DamageTablePage(sound, "ZASSET");
+  EXPECT_EQ(kStatusNotPackaged, Run(Request(sound, backup_.path())));
+  EXPECT_EQ(1, g_results.count);
+  EXPECT_NE(std::string::npos, LogText().find("database disk image is malformed"));
+}
+
+TEST(PhotoGroupsTest, Classification) {
+  const auto keys = [](std::initializer_list<const char*> titles) {
+    std::vector<std::string> out;
+    for (const char* title : titles) {
+      for (const FixedGroup& group : FixedGroups()) {
+        if (group.title == std::string(title)) out.push_back(group.key);
+      }
+    }
+    return out;
+  };
+  // kind, subtype, hidden, playback, trashed, favorite, camera, burst, saved type,
+  // latitude, longitude, depth
+  const struct {
+    PhotoAttributes attributes;
+    std::vector<std::string> groups;
+    int is_video;
+  } kCases[] = {
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, keys({"CameraRoll", "Places"}), 0},
+      {{0, 1, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0}, {}, -1},
+      {{1, 101, 0, 0, 0, 0, 0, 0, 3, -180, 5, 0}, keys({"Videos", "Slo-Mo"}), 1},
+      {{1, 102, 0, 0, 0, 0, 0, 0, 3, 5, -180, 2}, keys({"Videos", "Time Lapse", "Cinematic"}), 1},
+      {{0, 2, 1, 0, 0, 1, 0, 0, 3, 1, 1, 0},
+       keys({"Live Photo", "Hidden", "Favorites", "Places"}),
+       -1},
+      {{0, 10, 0, 0, 1, 0, 0, 0, 3, -180, -180, 0}, keys({"Screenshots", "Recently Deleted"}), -1},
+      {{0, 1, 0, 2, 0, 0, 1, 52, 0, -180, -180, 1},
+       keys({"CameraRoll", "Panoramas", "Animated", "Selfies", "Bursts", "Portrait"}),
+       0},
+      {{2, 0, 0, 0, 0, 0, 0, 0, 0, -180, -180, 0}, {}, -1},
+  };
+  for (const auto& c : kCases) {
+    PhotoClassification out;
+    ClassifyPhoto(c.attributes, &out);
+    std::vector<std::string> groups;
+    for (const std::string* key : out.keys) groups.push_back(*key);
+    EXPECT_EQ(c.groups, groups);
+    EXPECT_EQ(c.is_video, out.is_video);
+  }
+  EXPECT_EQ(20u, FixedGroups().size());
+  EXPECT_EQ("00000000-0000-0000-0000-000006400000", FixedGroups().back().key);
+}
+
+// Directories and names that try to leave the backup or the photo folder:
+// backup locations are hashes inside the backup, and folder paths that
+// would leave the folder are left out.
+TEST_F(IosPhotosTest, HostileDirectoriesAndNames) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const std::string library = phone_.File("Photos.sqlite");
+  const std::string long_name(10000, 'n');
+  test::RunSql(library,
+               samples::IosPhotosSql(samples::kIosPhotosNewestSchema) +
+                   "INSERT INTO ZASSET (Z_PK, ZKIND, ZSAVEDASSETTYPE, ZHASADJUSTMENTS, ZDIRECTORY, "
+                   "ZFILENAME) VALUES "
+                   "(1, 0, 3, 1, '../../..', '../../etc/passwd'),"
+                   "(2, 0, 1, 1, '/etc', 'shadow'),"
+                   "(3, 0, 3, 1, 'DCIM' || char(0) || '/..', 'a' || char(0) || '.jpg'),"
+                   "(4, 0, 3, 1, 'DCIM/100APPLE', '" +
+                   long_name + "'),(5, 0, 3, 0, 'C:', '..');");
+  const std::string root = JoinPath(backup_.path(), "PhotoData");
+  std::filesystem::create_directories(PathFromUtf8(root));
+  for (const char* folder_mode : {"0", "1"}) {
+    SCOPED_TRACE(folder_mode);
+    Reset();
+    ASSERT_EQ(kStatusOk, Run(Request(library, root, "1", folder_mode)));
+    const Json::Value photos = test::Parsed(test::ReadFileBytes(Batch(1)))["photo_data"];
+    ASSERT_EQ(5u, photos.size());
+    for (const Json::Value& photo : photos) {
+      for (const char* member : {"other_file_path", "mutation_backup_path"}) {
+        if (!photo.isMember(member)) continue;
+        const std::string path = photo[member].asString();
+        EXPECT_EQ(0u, path.find(root + kPathSeparator)) << path;
+        EXPECT_EQ(root.size() + 1 + 2 + 1 + 40, path.size()) << path;
+      }
+    }
+    if (folder_mode[0] == '0') {
+      EXPECT_EQ(root.size() + 44, photos[0]["origin_file_path"].asString().size());
+    } else {
+      // Only the photo whose steps stay inside the folder gets folder paths.
+      for (int i : {0, 2, 4}) EXPECT_FALSE(photos[i].isMember("thumb_file_path")) << i;
+      // An absolute directory would name a place of the host's own.
+      for (int i : {0, 1, 2, 4}) EXPECT_FALSE(photos[i].isMember("origin_file_path")) << i;
+      EXPECT_EQ(
+          JoinPath(root, "Thumbnails/V2/etc/shadow/5005.JPG"),
+          ReplaceAll(photos[1]["thumb_file_path"].asString(), "/", std::string(1, kPathSeparator)));
+      EXPECT_EQ(0u, photos[3]["thumb_file_path"].asString().find(root));
+    }
+  }
+  std::vector<std::string> written;
+  for (const auto& entry : std::filesystem::directory_iterator(PathFromUtf8(temp_.path()))) {
+    if (entry.path().extension() == ".json") written.push_back(entry.path().filename().u8string());
+  }
+  EXPECT_EQ(std::vector<std::string>{"KxDataPackage_Photo_1.json"}, written);
+}
+
+// The package function's own answers, in the order it checks its inputs.
+TEST_F(IosPhotosTest, RefusedInputs) {
+  ThumbConfig(samples::IosThumbnailConfiguration(samples::kIosSampleThumbFormat));
+  const std::string library = Sample(samples::kIosPhotosNewestSchema);
+  const std::string other = phone_.File("other.sqlite");
+  test::RunSql(other, "CREATE TABLE ZGENERICALBUM (Z_PK INTEGER PRIMARY KEY, ZTITLE VARCHAR);");
+  const struct {
+    const char* what;
+    void (*change)(DataTypeRecord*, const std::string& other);
+    int status;
+  } kCases[] = {
+      {"No primary file.",
+       [](DataTypeRecord* r, const std::string&) { r->primary_files.erase("photo_file_path"); },
+       kStatusMissingInput},
+      {"No primary file.",
+       [](DataTypeRecord* r, const std::string&) { r->primary_files["thumb_config_path"] = ""; },
+       kStatusMissingInput},
+      {"No backup folder.",
+       [](DataTypeRecord* r, const std::string&) { r->additional_param.clear(); },
+       kStatusMissingInput},
+      {"No temp folder.", [](DataTypeRecord* r, const std::string&) { r->temp_folder.clear(); },
+       kStatusMissingInput},
+      {"No required param.",
+       [](DataTypeRecord* r, const std::string&) { r->other_info.erase("is_photo_folder"); },
+       kStatusMissingInput},
+      {"no such table: ZGENERICASSET",
+       [](DataTypeRecord* r, const std::string& path) {
+         r->primary_files["photo_file_path"] = path;
+       },
+       kStatusPrepareFailed},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    Reset();
+    DataTypeRecord record;
+    record.data_type = kPhotoType;
+    record.temp_folder = temp_.path();
+    record.primary_files = {{"photo_file_path", library}, {"thumb_config_path", thumb_config_}};
+    record.other_info = {{"has_sub_dir", "1"}, {"is_photo_folder", "0"}};
+    record.additional_param = backup_.path();
+    c.change(&record, other);
+    EXPECT_EQ(c.status, test::CallPackageFunction(&record));
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, LogText().find(c.what));
+  }
+}
+
+}  // namespace
+}  // namespace kx
