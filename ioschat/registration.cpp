@@ -1,5 +1,7 @@
 #include "ioschat/registration.h"
 
+#include "ioschat/messenger_contacts.h"
+
 namespace kx {
 
 namespace {
@@ -13,7 +15,7 @@ const DataTypeEntry kDataTypes[] = {
     {17, "IOSKikDataPackage", "", "ioskikdatapackage", nullptr, nullptr, {nullptr, nullptr}, 9},
     {18, "IOSViberDataPackage", "", "iosviberdatapackage", nullptr, nullptr, {nullptr, nullptr}, 13},
     {19, "IOSWechatDataPackage", "", "ioswechatdatapackage", nullptr, nullptr, {nullptr, nullptr}, 14},
-    {23, "IOSMessengerDataPackage", "", "iosmessengerdatapackage", nullptr, nullptr, {nullptr, nullptr}, 18},
+    {23, "IOSMessengerDataPackage", "", "iosmessengerdatapackage", nullptr, IosMessengerDataPackage, {nullptr, nullptr}, 18},
 };
 // clang-format on
 
