@@ -24,6 +24,16 @@ constexpr char kRemindersPath[] = "Library/Reminders/Container_v1/Stores/Data-*.
 constexpr char kNotesDomain[] = "AppDomainGroup-group.com.apple.notes";
 constexpr char kNoteStorePath[] = "NoteStore.sqlite";
 constexpr char kOldNotesPath[] = "Library/Notes/notes.sqlite";
+// The Books application's folder (Media/Books on the phone) is a domain of
+// its own; its book list names the books of the library.
+constexpr char kBooksDomain[] = "BooksDomain";
+constexpr char kBookListPath[] = "Books.plist";
+// Messenger keeps its store in a folder named after a UUID of its own.
+constexpr char kMessengerDomain[] = "AppDomainGroup-group.com.facebook.Messenger";
+constexpr char kMessengerStorePath[] = "*fbomnistore.db";
+// Kik keeps one store per account, in a folder named after the account.
+constexpr char kKikDomain[] = "AppDomainGroup-group.com.kik.chat";
+constexpr char kKikStorePath[] = "cores/private/*/kik.sqlite";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -62,6 +72,29 @@ long CountArray(const Json::Value& document, const std::string&) {
 long CountNotes(const Json::Value& document, const std::string&) {
   return static_cast<long>(document["iCloud_notes"]["notes"].size() +
                            document["Other_note"].size());
+}
+
+long CountMessengerContacts(const Json::Value& document, const std::string&) {
+  return static_cast<long>(document["contacts"].size());
+}
+
+// The messages of every batch file of every session; one file is parsed at
+// a time.
+long CountKikMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const Json::Value& account : document["kik_accounts"]) {
+    for (const Json::Value& session : account["kik_chat_sessions"]) {
+      for (const Json::Value& path : session["msg_file_list"]) {
+        std::ifstream in(std::filesystem::u8path(path.asString()), std::ios::binary);
+        Json::Value file;
+        Json::CharReaderBuilder builder;
+        std::string errors;
+        if (!in || !Json::parseFromStream(builder, in, &file, &errors)) continue;
+        count += static_cast<long>(file["messages"].size());
+      }
+    }
+  }
+  return count;
 }
 
 IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
@@ -123,7 +156,21 @@ std::vector<IosType> MakeIosTypes() {
   memos.wants_sub_dir = true;
   memos.other_info = {{"is_voice_memos_folder", "0"}};
   types.push_back(std::move(memos));
-  for (const int data_type : {7, 14, 15, 16, 17, 18, 19, 22, 23, 24, 26, 27, 28}) {
+  // The book list's paths are joined to the backup folder, the additional
+  // parameter of every iOS type.
+  types.push_back(
+      Available(22, {{"book_plist", "", kBooksDomain, kBookListPath, true}}, CountCalls));
+  types.push_back(
+      Available(23, {{"fbomnistore_file_path", "", kMessengerDomain, kMessengerStorePath, true}},
+                CountMessengerContacts));
+  // Kik finds its attachments through Manifest.db, which every iOS type
+  // gets, under the account folder its store was found in.
+  IosType kik =
+      Available(17, {{"kik_file_path", "", kKikDomain, kKikStorePath, true}}, CountKikMessages);
+  kik.wants_sub_dir = true;
+  kik.matched_key = "kik_account_id";
+  types.push_back(std::move(kik));
+  for (const int data_type : {7, 14, 15, 16, 18, 19, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;
