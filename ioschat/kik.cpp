@@ -8,11 +8,10 @@
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/platform.h"
-#include "common/select_list.h"
 #include "common/status.h"
 #include "ioschat/kik_media.h"
 #include "ioschat/kik_messages.h"
-#include "ioschat/messenger_contacts.h"
+#include "ioschat/kik_queries.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -29,18 +28,6 @@ constexpr char kMissingInput[] = "No primary file or second files.";
 // Kik gives every group chat a jid in this domain ("<id>_g@groups.kik.com");
 // people have jids in "talk.kik.com".
 constexpr char kGroupJidSuffix[] = "@groups.kik.com";
-
-constexpr char kSessionQuery[] =
-    "SELECT ZKIKCHAT.Z_PK AS chat_pk, ZDISPLAYNAME AS session_name, ZJID AS session_id, ZUSER, "
-    "ZDATEUPDATED as last_date FROM ZKIKCHAT LEFT JOIN ZKIKUSER ON ZKIKCHAT.ZUSER = "
-    "ZKIKUSER.Z_PK ORDER BY ZKIKCHAT.ZDATEUPDATED DESC";
-constexpr char kMessageColumns[] =
-    "SELECT MSG.Z_PK, MSG.ZTYPE AS is_from_me, MSG.ZTIMESTAMP AS send_date, ZBODY AS text, "
-    "ZBODY AS display, ZCONTENT, USER.ZDISPLAYNAME AS from_id, MSG.ZSTATE AS send_state, "
-    "ATCH.ZTYPE AS type";
-constexpr char kMessageJoins[] =
-    " FROM ZKIKMESSAGE AS MSG LEFT JOIN ZKIKATTACHMENT AS ATCH ON MSG.Z_PK = ATCH.ZMESSAGE LEFT "
-    "JOIN ZKIKUSER AS USER ON MSG.ZUSER = USER.Z_PK";
 
 struct KikInputs {
   std::string store;
@@ -76,61 +63,18 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Kik
   return true;
 }
 
-// The one table whose name has the form Z_<n><name>, and its columns of
-// the forms Z_<n><first> and Z_<n><second>; false when there is none.
-bool FindJoin(const SQLite3Wrapper& db, const char* name, const char* first, const char* second,
-              std::string* table, std::string* first_column, std::string* second_column) {
-  SqliteStatement tables =
-      PrepareStatement(db, "select name from sqlite_master where type='table' and name glob ?");
-  tables.BindText(1, std::string("Z_[0-9]*") + name);
-  while (tables.Step() == SQLITE_ROW) {
-    const std::string candidate = tables.ColumnText(0);
-    SqliteStatement columns =
-        PrepareStatement(db, "select name from pragma_table_info(?) where name glob ?");
-    std::string found[2];
-    const char* wanted[2] = {first, second};
-    for (int which = 0; which < 2; ++which) {
-      columns.Reset();
-      columns.BindText(1, candidate);
-      columns.BindText(2, std::string("Z_[0-9]*") + wanted[which]);
-      // Z_<n>MEMBERS also matches the pattern of Z_<n>MEMBERSINVERSE's
-      // prefix, so the exact tail is checked.
-      while (columns.Step() == SQLITE_ROW) {
-        const std::string column = columns.ColumnText(0);
-        const size_t digits = column.find_first_not_of("0123456789", 2);
-        if (digits != std::string::npos &&
-            column.compare(digits, std::string::npos, wanted[which]) == 0) {
-          found[which] = column;
-        }
-      }
-    }
-    if (!found[0].empty() && !found[1].empty() && found[0] != found[1]) {
-      *table = candidate;
-      *first_column = found[0];
-      *second_column = found[1];
-      return true;
-    }
-  }
-  return false;
-}
-
 struct SessionWalk {
   const SQLite3Wrapper* db;
   const PackageContext* context;
   const KikInputs* inputs;
-  const KikJoins* joins;
+  const KikQueries* queries;
   PackageFileWriter* files;
 };
 
-// Members of the group whose own user row is `group_user`; false on a
-// prepare failure.
+// Members of the group whose own user row is the session's ZUSER; false
+// on a prepare failure.
 bool ReadMembers(const SessionWalk& walk, const SqliteStatement& session, Json::Value* members) {
-  const KikJoins& joins = *walk.joins;
-  const std::string table = QuotedIdentifier(joins.members);
-  SqliteStatement query = PrepareStatement(
-      *walk.db, "SELECT ZDISPLAYNAME AS member_name FROM " + table + " LEFT JOIN ZKIKUSER ON " +
-                    table + "." + QuotedIdentifier(joins.members_member) +
-                    " = ZKIKUSER.Z_PK WHERE " + QuotedIdentifier(joins.members_group) + " = ?");
+  SqliteStatement query = PrepareStatement(*walk.db, walk.queries->members);
   if (!query.prepared()) {
     KX_LOG_SQLITE_ERROR(walk.context->stem, walk.db->handle());
     return false;
@@ -150,12 +94,7 @@ bool ReadMembers(const SessionWalk& walk, const SqliteStatement& session, Json::
 // The messages of one chat into batch files; false on a prepare failure.
 bool WriteChatMessages(const SessionWalk& walk, const SqliteStatement& session,
                        Json::Value* file_list) {
-  const KikJoins& joins = *walk.joins;
-  const std::string table = QuotedIdentifier(joins.messages);
-  SqliteStatement query = PrepareStatement(
-      *walk.db, std::string(kMessageColumns) + kMessageJoins + " LEFT JOIN " + table + " ON " +
-                    table + "." + QuotedIdentifier(joins.messages_message) + " = MSG.Z_PK WHERE " +
-                    table + "." + QuotedIdentifier(joins.messages_chat) + " = ?");
+  SqliteStatement query = PrepareStatement(*walk.db, walk.queries->chat_messages);
   if (!query.prepared()) {
     KX_LOG_SQLITE_ERROR(walk.context->stem, walk.db->handle());
     return false;
@@ -183,11 +122,11 @@ SessionResult ReadSession(const SessionWalk& walk, const SqliteStatement& row,
   const std::string thumb = KikRelativePath(backup.account_id, "profpix/thumb_" + session_id);
   const bool group = IsKikGroupJid(session_id);
   session["is_group"] = group ? "1" : "0";
-  if (group && !walk.joins->members.empty()) {
+  if (group && !walk.queries->members.empty()) {
     if (!ReadMembers(walk, row, &session["members"])) return SessionResult::kFailed;
   }
   Json::Value files(Json::arrayValue);
-  if (!walk.joins->messages.empty()) {
+  if (!walk.queries->chat_messages.empty()) {
     if (!WriteChatMessages(walk, row, &files)) return SessionResult::kFailed;
   }
   if (!files.empty()) session["msg_file_list"] = std::move(files);
@@ -200,15 +139,8 @@ SessionResult ReadSession(const SessionWalk& walk, const SqliteStatement& row,
 
 // The messages of no chat, one session per sender. Returns 0 or 1106.
 int ReadDeletedMessages(const SessionWalk& walk, Json::Value* sessions) {
-  const KikJoins& joins = *walk.joins;
-  if (joins.messages.empty()) return kStatusOk;  // nothing tells which messages had a chat
-  const std::string table = QuotedIdentifier(joins.messages);
-  const std::string message_column = QuotedIdentifier(joins.messages_message);
-  SqliteStatement query =
-      PrepareStatement(*walk.db, std::string(kMessageColumns) + ", MSG.ZUSER" + kMessageJoins +
-                                     " LEFT JOIN " + table + " ON " + table + "." + message_column +
-                                     " = MSG.Z_PK WHERE MSG.Z_PK NOT IN (SELECT " + message_column +
-                                     " FROM " + table + ")");
+  if (walk.queries->deleted_messages.empty()) return kStatusOk;
+  SqliteStatement query = PrepareStatement(*walk.db, walk.queries->deleted_messages);
   if (!query.prepared()) {
     KX_LOG_SQLITE_ERROR(walk.context->stem, walk.db->handle());
     return kStatusPrepareFailed;
@@ -222,18 +154,6 @@ int ReadDeletedMessages(const SessionWalk& walk, Json::Value* sessions) {
   }
   senders.Finish(sessions);
   return kStatusOk;
-}
-
-void LogMissingJoins(const KikJoins& joins, const char* stem) {
-  if (joins.messages.empty()) {
-    KX_LOG_AT(kLogProblem, stem,
-              "no chat-message join table (Z_<n>MESSAGES): chats without messages, no deleted "
-              "messages.");
-  }
-  if (joins.members.empty()) {
-    KX_LOG_AT(kLogProblem, stem,
-              "no group-member join table (Z_<n>MEMBERS): groups without members.");
-  }
 }
 
 Json::Value ReadMedia(const KikInputs& inputs, const char* stem, PackageFileWriter* files) {
@@ -252,19 +172,6 @@ bool IsKikGroupJid(const std::string& jid) {
   return jid.find(kGroupJidSuffix) != std::string::npos;
 }
 
-KikJoins FindKikJoins(const SQLite3Wrapper& db) {
-  KikJoins joins;
-  if (!FindJoin(db, "MESSAGES", "CHAT", "MESSAGES", &joins.messages, &joins.messages_chat,
-                &joins.messages_message)) {
-    joins.messages.clear();
-  }
-  if (!FindJoin(db, "MEMBERS", "MEMBERSINVERSE", "MEMBERS", &joins.members, &joins.members_group,
-                &joins.members_member)) {
-    joins.members.clear();
-  }
-  return joins;
-}
-
 int IosKikDataPackage(DataTypeRecord* record, const PackageContext& context) {
   KikInputs inputs;
   if (!ReadInputs(*record, context, &inputs)) return kStatusMissingInput;
@@ -272,15 +179,19 @@ int IosKikDataPackage(DataTypeRecord* record, const PackageContext& context) {
   const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;
   const ReadTransaction transaction(db);
-  SqliteStatement sessions_query = PrepareStatement(db, kSessionQuery);
+  std::string missing;
+  const KikQueries queries = BuildKikQueries(db, &missing);
+  SqliteStatement sessions_query = PrepareStatement(db, queries.sessions);
   if (!sessions_query.prepared()) {
     KX_LOG_SQLITE_ERROR(context.stem, db.handle());
     return kStatusPrepareFailed;
   }
-  const KikJoins joins = FindKikJoins(db);
-  LogMissingJoins(joins, context.stem);
+  if (!missing.empty()) {
+    KX_LOG_AT(kLogProblem, context.stem, "the store has no %s: read as NULL or left out.",
+              missing.c_str());
+  }
   PackageFileWriter files(inputs.backup.temp_folder);
-  const SessionWalk walk{&db, &context, &inputs, &joins, &files};
+  const SessionWalk walk{&db, &context, &inputs, &queries, &files};
   Json::Value sessions;  // null until the first
   while (sessions_query.Step() == SQLITE_ROW) {
     const SessionResult read = ReadSession(walk, sessions_query, &sessions);

@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "common/sqlite_wrapper.h"
 #include "packager/contract.h"
 
 namespace kx {
@@ -16,20 +15,6 @@ namespace kx {
 // the deleted messages could not be read, after handing over the document.
 // A stop returns 0 without a callback.
 int IosKikDataPackage(DataTypeRecord* record, const PackageContext& context);
-
-// The join tables of a store. Core Data names them after entity numbers,
-// which change when a version of the application adds entities
-// (Z_4MESSAGES/Z_4CHAT/Z_6MESSAGES in one, Z_3MESSAGES/Z_3CHAT/Z_5MESSAGES
-// in another). Empty names: the store has no such table.
-struct KikJoins {
-  std::string messages;          // chat <-> message
-  std::string messages_chat;     // its chat column
-  std::string messages_message;  // its message column
-  std::string members;           // group <-> member
-  std::string members_group;     // Z_nMEMBERSINVERSE
-  std::string members_member;    // Z_nMEMBERS
-};
-KikJoins FindKikJoins(const SQLite3Wrapper& db);
 
 // Whether a jid names a group chat.
 bool IsKikGroupJid(const std::string& jid);

@@ -272,6 +272,46 @@ TEST_F(IosKikTest, StoreWithoutJoinTables) {
             g_results.text);
 }
 
+// Entity tables that lack columns the queries name, and no attachment
+// table: what is there is read, the rest as "", and the log says what was
+// missing, once.
+TEST_F(IosKikTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
+  const std::string store = JoinPath(root_, "lacking.sqlite");
+  test::RunSql(store,
+               "CREATE TABLE ZKIKCHAT (Z_PK INTEGER PRIMARY KEY, ZUSER INTEGER);"
+               "CREATE TABLE ZKIKUSER (Z_PK INTEGER PRIMARY KEY, ZDISPLAYNAME VARCHAR, ZJID "
+               "VARCHAR);"
+               "CREATE TABLE ZKIKMESSAGE (Z_PK INTEGER PRIMARY KEY, ZTYPE INTEGER, ZUSER INTEGER, "
+               "ZBODY VARCHAR);"
+               "CREATE TABLE Z_2MESSAGES (Z_2CHAT INTEGER, Z_4MESSAGES INTEGER);"
+               "INSERT INTO ZKIKUSER VALUES (1, 'Ana', 'ana@talk.kik.com');"
+               "INSERT INTO ZKIKCHAT VALUES (5, 1);"
+               "INSERT INTO ZKIKMESSAGE VALUES (1, 2, 1, 'hello');"
+               "INSERT INTO Z_2MESSAGES VALUES (5, 1);");
+  ASSERT_EQ(kStatusOk, Run(Request(store)));
+  const std::string id = KikId("profpix/thumb_ana@talk.kik.com");
+  EXPECT_EQ(Formatted(R"({"kik_accounts": [{"account_id": "7d1b3a2e0c9f4e8b",
+    "kik_chat_sessions": [{"chat_pk": "5", "session_name": "Ana", "session_id": "ana@talk.kik.com",
+      "ZUSER": "1", "last_date": "", "is_group": "0",
+      "msg_file_list": [")" +
+                      JoinPath(temp_, "kikmessages_5.json") + R"("],
+      "thumb_path": "cores/private/7d1b3a2e0c9f4e8b/profpix/thumb_ana@talk.kik.com",
+      "thumb_file": ")" +
+                      TwoLevel(backup_, id) + R"("}],
+    "media_file_info": null}], "size": 1})"),
+            g_results.text);
+  EXPECT_EQ(Formatted(R"({"messages": [{"Z_PK": "1", "is_from_me": "1", "send_date": "",
+    "text": "hello", "display": "hello", "ZCONTENT": "", "from_id": "Ana", "send_state": "0",
+    "type": "0"}]})"),
+            Batch("kikmessages_5.json"));
+  const std::string log = test::ReadFileBytes(JoinPath(logs_.path(), "KxDataPackage.log"));
+  EXPECT_NE(std::string::npos,
+            log.find("the store has no ZKIKATTACHMENT, ZKIKCHAT.ZDATEUPDATED, "
+                     "the group-member join table (Z_<n>MEMBERS), ZKIKMESSAGE.ZTIMESTAMP, "
+                     "ZKIKMESSAGE.ZSTATE: read as NULL or left out."))
+      << log;
+}
+
 // Names from the data with "..", "/", NUL or 10,000 characters: every file
 // written lies in the temp folder, every path handed over in the temp or
 // backup folder.
