@@ -3,21 +3,11 @@
 #include <vector>
 
 #include "common/select_list.h"
+#include "ioschat/sql_identifier.h"
 
 namespace kx {
 
 namespace {
-
-// Table and column names here come from the store's own schema (matched
-// against a strict pattern) or from this file, never from its rows.
-std::string Quoted(const std::string& name) {
-  std::string quoted = "\"";
-  for (const char c : name) {
-    quoted += c;
-    if (c == '"') quoted += c;
-  }
-  return quoted + "\"";
-}
 
 void AddMissing(const std::string& what, std::string* missing) {
   if ((", " + *missing + ", ").find(", " + what + ", ") != std::string::npos) return;
@@ -160,11 +150,11 @@ KikQueries BuildKikQueries(const SQLite3Wrapper& db, std::string* missing) {
   if (joins.members.empty()) {
     AddMissing("the group-member join table (Z_<n>MEMBERS)", missing);
   } else if (session_users.exists()) {
-    const std::string table = Quoted(joins.members);
+    const std::string table = QuotedIdentifier(joins.members);
     queries.members = "SELECT " + session_users.Column("ZDISPLAYNAME", missing) +
                       " AS member_name FROM " + table + " LEFT JOIN ZKIKUSER ON " + table + "." +
-                      Quoted(joins.members_member) + " = ZKIKUSER.Z_PK WHERE " + table + "." +
-                      Quoted(joins.members_group) + " = ?";
+                      QuotedIdentifier(joins.members_member) + " = ZKIKUSER.Z_PK WHERE " + table +
+                      "." + QuotedIdentifier(joins.members_group) + " = ?";
   }
   if (!messages.exists()) {
     AddMissing("ZKIKMESSAGE", missing);
@@ -175,12 +165,12 @@ KikQueries BuildKikQueries(const SQLite3Wrapper& db, std::string* missing) {
     AddMissing("the chat-message join table (Z_<n>MESSAGES)", missing);
     return queries;
   }
-  const std::string table = Quoted(joins.messages);
-  const std::string message_column = table + "." + Quoted(joins.messages_message);
+  const std::string table = QuotedIdentifier(joins.messages);
+  const std::string message_column = table + "." + QuotedIdentifier(joins.messages_message);
   const std::string join = " LEFT JOIN " + table + " ON " + message_column + " = MSG.Z_PK";
   std::string ignored;  // each column is noted once, by the first query
   queries.chat_messages = MessageQuery(messages, attachments, users, false, missing) + join +
-                          " WHERE " + table + "." + Quoted(joins.messages_chat) + " = ?";
+                          " WHERE " + table + "." + QuotedIdentifier(joins.messages_chat) + " = ?";
   queries.deleted_messages = MessageQuery(messages, attachments, users, true, &ignored) + join +
                              " WHERE MSG.Z_PK NOT IN (SELECT " + message_column + " FROM " + table +
                              ")";

@@ -9,6 +9,7 @@
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
+#include "ioschat/sql_identifier.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -124,15 +125,6 @@ bool ReadContactsTable(const SQLite3Wrapper& db, const PackageContext& context,
 }
 
 }  // namespace
-
-std::string QuotedIdentifier(const std::string& name) {
-  std::string quoted = "\"";
-  for (const char c : name) {
-    quoted += c;
-    if (c == '"') quoted += c;
-  }
-  return quoted + "\"";
-}
 
 int IosMessengerDataPackage(DataTypeRecord* record, const PackageContext& context) {
   const std::string* store_path = BeginPackage(*record, context, kStoreKey, kMissingInput);

@@ -3,8 +3,6 @@
 #ifndef KX_IOSCHAT_MESSENGER_CONTACTS_H_
 #define KX_IOSCHAT_MESSENGER_CONTACTS_H_
 
-#include <string>
-
 #include "packager/contract.h"
 
 namespace kx {
@@ -14,10 +12,6 @@ namespace kx {
 // could not be read, after handing over what was read. A store that cannot
 // be opened gives an empty list. A stop returns 0 without a callback.
 int IosMessengerDataPackage(DataTypeRecord* record, const PackageContext& context);
-
-// `name` as an SQL identifier: in double quotes, an inner quote doubled.
-// Collection tables carry '#' and ':' in their names.
-std::string QuotedIdentifier(const std::string& name);
 
 }  // namespace kx
 
