@@ -69,16 +69,32 @@ struct SessionWalk {
   const KikInputs* inputs;
   const KikQueries* queries;
   PackageFileWriter* files;
+  // Prepared on first use and reset for each further session: a store may
+  // hold many thousands of chats.
+  SqliteStatement* members;
+  SqliteStatement* chat_messages;
 };
+
+// `statement` prepared with `sql` (the first time) or reset; null, logged,
+// when it does not prepare.
+SqliteStatement* Reused(const SessionWalk& walk, const std::string& sql,
+                        SqliteStatement* statement) {
+  if (statement->prepared()) {
+    statement->Reset();
+    return statement;
+  }
+  *statement = PrepareStatement(*walk.db, sql);
+  if (statement->prepared()) return statement;
+  KX_LOG_SQLITE_ERROR(walk.context->stem, walk.db->handle());
+  return nullptr;
+}
 
 // Members of the group whose own user row is the session's ZUSER; false
 // on a prepare failure.
 bool ReadMembers(const SessionWalk& walk, const SqliteStatement& session, Json::Value* members) {
-  SqliteStatement query = PrepareStatement(*walk.db, walk.queries->members);
-  if (!query.prepared()) {
-    KX_LOG_SQLITE_ERROR(walk.context->stem, walk.db->handle());
-    return false;
-  }
+  SqliteStatement* const statement = Reused(walk, walk.queries->members, walk.members);
+  if (statement == nullptr) return false;
+  SqliteStatement& query = *statement;
   // ZUSER is bound as the store holds it, so the comparison is the one the
   // column's own type gives.
   sqlite3_bind_value(query.handle(), 1, sqlite3_column_value(session.handle(), 3));
@@ -94,11 +110,9 @@ bool ReadMembers(const SessionWalk& walk, const SqliteStatement& session, Json::
 // The messages of one chat into batch files; false on a prepare failure.
 bool WriteChatMessages(const SessionWalk& walk, const SqliteStatement& session,
                        Json::Value* file_list) {
-  SqliteStatement query = PrepareStatement(*walk.db, walk.queries->chat_messages);
-  if (!query.prepared()) {
-    KX_LOG_SQLITE_ERROR(walk.context->stem, walk.db->handle());
-    return false;
-  }
+  SqliteStatement* const statement = Reused(walk, walk.queries->chat_messages, walk.chat_messages);
+  if (statement == nullptr) return false;
+  SqliteStatement& query = *statement;
   sqlite3_bind_value(query.handle(), 1, sqlite3_column_value(session.handle(), 0));
   KikChatBatches batches(walk.files, session.ColumnText(0), file_list);
   while (query.Step() == SQLITE_ROW) {
@@ -191,7 +205,9 @@ int IosKikDataPackage(DataTypeRecord* record, const PackageContext& context) {
               missing.c_str());
   }
   PackageFileWriter files(inputs.backup.temp_folder);
-  const SessionWalk walk{&db, &context, &inputs, &queries, &files};
+  SqliteStatement members;
+  SqliteStatement chat_messages;
+  const SessionWalk walk{&db, &context, &inputs, &queries, &files, &members, &chat_messages};
   Json::Value sessions;  // null until the first
   while (sessions_query.Step() == SQLITE_ROW) {
     const SessionResult read = ReadSession(walk, sessions_query, &sessions);

@@ -376,6 +376,25 @@ TEST_F(IosKikTest, HostileNamesStayInsideTheFolders) {
   }
 }
 
+// A stop between the columns of a session row: no document, and the
+// dispatcher reports the stop.
+TEST_F(IosKikTest, StopDuringTheSessionWalkGivesNoDocument) {
+  const std::string store = JoinPath(root_, "chats.sqlite");
+  test::RunSql(store,
+               samples::IosKikSql(2) +
+                   "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "
+                   "WHERE i < 200000) INSERT INTO ZKIKCHAT (Z_PK, ZUSER) SELECT i, i FROM k;");
+  Json::Value request = Request(store);
+  g_results = CapturedResults();
+  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  const std::string text = WriteJson(request);
+  ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
+  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kKikType, [this] {
+              return test::ReadFileBytes(JoinPath(logs_.path(), "KxDataPackage.log"));
+            }));
+  EXPECT_EQ(0, g_results.count);
+}
+
 TEST_F(IosKikTest, RefusedInputs) {
   const std::string store = SampleStore(2);
   struct Case {
