@@ -395,6 +395,24 @@ TEST_F(IosKikTest, StopDuringTheSessionWalkGivesNoDocument) {
   EXPECT_EQ(0, g_results.count);
 }
 
+// A store damaged as a pull from a phone leaves it: the status of the
+// damage, no document.
+TEST_F(IosKikTest, DamagedStoreGivesItsStatus) {
+  for (const test::DamagedDatabase& damaged :
+       test::DamageDatabase(SampleStore(2), JoinPath(root_, "damaged"))) {
+    SCOPED_TRACE(damaged.kind);
+    DataTypeRecord record;
+    record.data_type = kKikType;
+    record.temp_folder = temp_;
+    record.additional_param = backup_;
+    record.primary_files = {{"kik_file_path", damaged.path}, {"manifest_file_path", manifest_}};
+    record.other_info = {{"kik_account_id", kAccount}, {"has_sub_dir", "1"}};
+    g_results = CapturedResults();
+    EXPECT_EQ(damaged.status, test::CallPackageFunction(&record));
+    EXPECT_EQ(0, g_results.count);
+  }
+}
+
 TEST_F(IosKikTest, RefusedInputs) {
   const std::string store = SampleStore(2);
   struct Case {
