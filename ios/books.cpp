@@ -15,6 +15,7 @@ namespace {
 
 constexpr char kBookListKey[] = "book_plist";
 constexpr char kParseError[] = "parse plist error.";
+constexpr char kMissingInput[] = "No primary file";
 
 // One element of "Books"; false when it is no dictionary. A missing "Name"
 // or "Path" reads as empty text.
@@ -47,7 +48,7 @@ std::string BookDocument(Json::Value items) {
 }  // namespace
 
 int IosBookDataPackage(DataTypeRecord* record, const PackageContext& context) {
-  const std::string* list_path = BeginPackage(*record, context, kBookListKey);
+  const std::string* list_path = BeginPackage(*record, context, kBookListKey, kMissingInput);
   if (list_path == nullptr) return kStatusMissingInput;
   const std::string& backup_root = record->additional_param;
   if (backup_root.empty()) {

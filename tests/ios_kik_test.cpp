@@ -395,46 +395,31 @@ TEST_F(IosKikTest, StopDuringTheSessionWalkGivesNoDocument) {
   EXPECT_EQ(0, g_results.count);
 }
 
-// A store damaged as a pull from a phone leaves it: the status of the
-// damage, no document.
-TEST_F(IosKikTest, DamagedStoreGivesItsStatus) {
+// Missing inputs, and a store damaged as a pull from a phone leaves it:
+// the package function's status, no document.
+TEST_F(IosKikTest, RefusedInputs) {
+  const std::string store = SampleStore(2);
+  std::vector<std::pair<std::string, int>> cases;  // what is wrong, status
+  for (const char* member : {"kik_account_id", "has_sub_dir", "manifest_file_path", "backup"}) {
+    cases.emplace_back(member, kStatusMissingInput);
+  }
   for (const test::DamagedDatabase& damaged :
-       test::DamageDatabase(SampleStore(2), JoinPath(root_, "damaged"))) {
-    SCOPED_TRACE(damaged.kind);
+       test::DamageDatabase(store, JoinPath(root_, "damaged"))) {
+    cases.emplace_back(damaged.path, damaged.status);
+  }
+  for (const auto& [wrong, status] : cases) {
+    SCOPED_TRACE(wrong);
     DataTypeRecord record;
     record.data_type = kKikType;
     record.temp_folder = temp_;
-    record.additional_param = backup_;
-    record.primary_files = {{"kik_file_path", damaged.path}, {"manifest_file_path", manifest_}};
+    record.additional_param = wrong == "backup" ? "" : backup_;
+    record.primary_files = {{"kik_file_path", status == kStatusMissingInput ? store : wrong},
+                            {"manifest_file_path", manifest_}};
     record.other_info = {{"kik_account_id", kAccount}, {"has_sub_dir", "1"}};
+    record.primary_files.erase(wrong);
+    record.other_info.erase(wrong);
     g_results = CapturedResults();
-    EXPECT_EQ(damaged.status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
-  }
-}
-
-TEST_F(IosKikTest, RefusedInputs) {
-  const std::string store = SampleStore(2);
-  struct Case {
-    const char* name;
-    const char* object;
-    const char* member;
-  };
-  const Case cases[] = {
-      {"no account id", "other_info", "kik_account_id"},
-      {"no has_sub_dir", "other_info", "has_sub_dir"},
-      {"no manifest", "primary_file_object", "manifest_file_path"},
-      {"no backup folder", nullptr, "addtional_param"},
-  };
-  for (const Case& refused : cases) {
-    SCOPED_TRACE(refused.name);
-    Json::Value request = Request(store);
-    if (refused.object != nullptr) {
-      request[refused.object].removeMember(refused.member);
-    } else {
-      request[refused.member] = "";
-    }
-    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(request));
+    EXPECT_EQ(status, test::CallPackageFunction(&record));
     EXPECT_EQ(0, g_results.count);
   }
 }
