@@ -1,5 +1,6 @@
 #include "ios/registration.h"
 
+#include "ios/books.h"
 #include "ios/call_history.h"
 #include "ios/contacts.h"
 #include "ios/messages.h"
@@ -33,7 +34,7 @@ const DataTypeEntry kDataTypes[] = {
     {16, "IOSPhotoDataPackage", "", "iosphotodatapackage", nullptr, IosPhotoDataPackage, {nullptr, nullptr}, 11},
     {20, "IOSVoiceMailDataPackage", "", "iosvoicemaildatapackage", nullptr, IosVoiceMailDataPackage, {nullptr, nullptr}, 15},
     {21, "IOSVoiceMemosDataPackage", "", "iosvoicememosdatapackage", nullptr, IosVoiceMemosDataPackage, {nullptr, nullptr}, 16},
-    {22, "IOSiBookDataPackage", "", "iosibookdatapackage", nullptr, nullptr, {nullptr, nullptr}, 17},
+    {22, "IOSiBookDataPackage", "", "iosibookdatapackage", nullptr, IosBookDataPackage, {nullptr, nullptr}, 17},
 };
 // clang-format on
 

@@ -1,5 +1,8 @@
 #include "ioschat/registration.h"
 
+#include "ioschat/kik.h"
+#include "ioschat/messenger_contacts.h"
+
 namespace kx {
 
 namespace {
@@ -10,10 +13,10 @@ namespace {
 // data type, packager name, filter name, log stem, filter, package, queues, result kind
 const DataTypeEntry kDataTypes[] = {
     {15, "IOSLineDataPackage", "", "ioslinedatapackage", nullptr, nullptr, {nullptr, nullptr}, 10},
-    {17, "IOSKikDataPackage", "", "ioskikdatapackage", nullptr, nullptr, {nullptr, nullptr}, 9},
+    {17, "IOSKikDataPackage", "", "ioskikdatapackage", nullptr, IosKikDataPackage, {nullptr, nullptr}, 9},
     {18, "IOSViberDataPackage", "", "iosviberdatapackage", nullptr, nullptr, {nullptr, nullptr}, 13},
     {19, "IOSWechatDataPackage", "", "ioswechatdatapackage", nullptr, nullptr, {nullptr, nullptr}, 14},
-    {23, "IOSMessengerDataPackage", "", "iosmessengerdatapackage", nullptr, nullptr, {nullptr, nullptr}, 18},
+    {23, "IOSMessengerDataPackage", "", "iosmessengerdatapackage", nullptr, IosMessengerDataPackage, {nullptr, nullptr}, 18},
 };
 // clang-format on
 

@@ -8,6 +8,9 @@
 
 #include "common/sha1.h"
 #include "samples/android_sample_sqlite.h"
+#include "samples/ios_books.h"
+#include "samples/ios_kik.h"
+#include "samples/ios_messenger.h"
 #include "samples/ios_reminders.h"
 #include "samples/ios_safari.h"
 #include "samples/ios_sample_text.h"
@@ -342,6 +345,41 @@ bool WritePhotoStore(const fs::path& root, const IosBackupOptions& options,
   return true;
 }
 
+// The book list, Messenger's store and Kik's store with the files Kik keeps
+// beside it, each listed in the catalogue.
+bool WriteAppStores(const fs::path& root, const IosBackupOptions& options,
+                    std::vector<Entry>* entries, std::string* error) {
+  if (!WriteEntry(root, {kIosBooksDomain, kIosBookListPath, kFlagFile}, IosBookListPlist(), entries,
+                  error)) {
+    return false;
+  }
+  IosSampleOptions store;
+  store.older_copy = options.older_copy;
+  const Entry messenger{kIosMessengerDomain, kIosMessengerStorePath, kFlagFile};
+  const fs::path messenger_path = StoredPath(root, messenger);
+  if (!MakeFolder(messenger_path.parent_path(), error)) return false;
+  if (!WriteIosMessenger(messenger_path.u8string(), store)) {
+    return Fail(error, messenger_path.u8string() + ": cannot write the Messenger store");
+  }
+  entries->push_back(messenger);
+  const Entry kik{kIosKikDomain, IosKikStorePath(kIosKikAccount), kFlagFile};
+  const fs::path kik_path = StoredPath(root, kik);
+  std::vector<IosKikFile> files;
+  if (!MakeFolder(kik_path.parent_path(), error)) return false;
+  if (!WriteIosKik(kik_path.u8string(), store, &files)) {
+    return Fail(error, kik_path.u8string() + ": cannot write the Kik store");
+  }
+  entries->push_back(kik);
+  entries->push_back({kIosKikDomain, std::string("cores/private/") + kIosKikAccount, kFlagFolder});
+  for (const IosKikFile& file : files) {
+    if (!WriteEntry(root, {kIosKikDomain, file.relative_path, kFlagFile}, file.bytes, entries,
+                    error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string IosBackupFileId(const std::string& domain, const std::string& relative_path) {
@@ -366,6 +404,7 @@ bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
   }
   if (!WriteVoiceStores(root, options, &entries, error)) return false;
   if (!WritePhotoStore(root, options, &entries, error)) return false;
+  if (!WriteAppStores(root, options, &entries, error)) return false;
   for (const char* path :
        {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath,
         kIosBookmarksPath, kIosHistoryPath, kIosRemindersStorePath, kIosReminderPicturePath}) {

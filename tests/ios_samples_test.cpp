@@ -49,6 +49,16 @@ TEST(IosBackupSampleTest, CatalogueNamesFilesStoredUnderTheirIds) {
             QueryColumn(manifest,
                         "SELECT fileID FROM Files WHERE relativePath IN ('NoteStore.sqlite', "
                         "'Library/Notes/notes.sqlite') ORDER BY 1"));
+  // The application stores, in their own domains.
+  EXPECT_EQ((std::vector<std::string>{
+                "AppDomainGroup-group.com.facebook.Messenger|_store_DB454929-7BCD-42B5-B105-"
+                "ED95063B0D98/messenger_contacts.v1/fbomnistore.db",
+                "AppDomainGroup-group.com.kik.chat|cores/private/7d1b3a2e0c9f4e8b/kik.sqlite",
+                "BooksDomain|Books.plist"}),
+            QueryColumn(manifest,
+                        "SELECT domain || '|' || relativePath FROM Files WHERE relativePath IN "
+                        "('Books.plist') OR relativePath LIKE '%kik.sqlite' OR relativePath LIKE "
+                        "'%fbomnistore.db' ORDER BY 1"));
   const std::vector<std::string> rows =
       QueryColumn(manifest,
                   "SELECT fileID || '|' || domain || '|' || relativePath || '|' || "

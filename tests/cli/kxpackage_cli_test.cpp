@@ -290,6 +290,14 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_EQ(6, summary["ios_photos"]["records"].asInt());
   // Found by its pattern: the sample store is named after its account.
   EXPECT_EQ(4, summary["ios_reminders"]["records"].asInt());
+  EXPECT_EQ(3, summary["ios_books"]["records"].asInt());
+  EXPECT_EQ(7, summary["ios_messenger"]["records"].asInt());
+  // The account folder the store was found in names the account.
+  EXPECT_EQ(6, summary["ios_kik"]["records"].asInt());
+  EXPECT_EQ(
+      "7d1b3a2e0c9f4e8b",
+      ParseJson(ReadFileBytes(out_.File("ios_kik/result.json")))["kik_accounts"][0]["account_id"]
+          .asString());
 
   // Flat, without the older backup: the same phone, fewer deleted records.
   const ToolRun flat_run =

@@ -171,7 +171,8 @@ BackupDevice ReadBackupDevice(const std::string& root) {
 }
 
 std::string LookUpFileId(const std::string& root, const std::string& domain,
-                         const std::string& relative_path, std::string* file_id) {
+                         const std::string& relative_path, std::string* file_id,
+                         std::string* matched_path) {
   std::vector<std::string> ids;
   // An ordinary file (flags 1) before any other entry of the same name; of
   // several names a pattern matches, the first in byte order.
@@ -182,7 +183,15 @@ std::string LookUpFileId(const std::string& root, const std::string& domain,
                  {domain, relative_path}, &ids);
   file_id->clear();
   if (failure.empty() && !ids.empty()) *file_id = ids[0];
-  return failure;
+  if (matched_path == nullptr || file_id->empty()) return failure;
+  std::vector<std::string> paths;
+  const std::string path_failure =
+      QueryTexts(ManifestPath(root),
+                 "SELECT relativePath FROM Files WHERE domain = ?1 AND relativePath GLOB ?2 "
+                 "ORDER BY flags = 1 DESC, relativePath LIMIT 1",
+                 {domain, relative_path}, &paths);
+  *matched_path = paths.empty() ? std::string() : paths[0];
+  return path_failure;
 }
 
 std::string StoredFilePath(const std::string& root, const std::string& file_id) {

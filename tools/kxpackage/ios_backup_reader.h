@@ -46,9 +46,11 @@ BackupDevice ReadBackupDevice(const std::string& root);
 
 // The file id under which Manifest.db lists `domain` and `relative_path`
 // ("" when it lists no such file). The path may hold GLOB wildcards, for
-// stores named after something of their own. Returns "" or SQLite's words.
+// stores named after something of their own; `matched_path`, when given,
+// receives the path the catalogue lists. Returns "" or SQLite's words.
 std::string LookUpFileId(const std::string& root, const std::string& domain,
-                         const std::string& relative_path, std::string* file_id);
+                         const std::string& relative_path, std::string* file_id,
+                         std::string* matched_path = nullptr);
 
 // Where the file of `file_id` is stored: in the sub-folder named by its
 // first two digits when the backup has that sub-folder, else right in the

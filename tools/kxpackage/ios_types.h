@@ -29,6 +29,9 @@ struct IosType {
   RecordCounter count_records;
   // Further members of "other_info", as the packager reads them.
   std::vector<std::pair<std::string, std::string>> other_info = {};
+  // When not empty, the "other_info" member that receives what the '*' of
+  // the required file's path matched (the account folder a store lies in).
+  std::string matched_key = {};
 };
 
 // Every iOS data type: the available ones first, then the others in the

@@ -343,6 +343,7 @@ struct IosPlan {
   int status = 0;                                          // a host status when it cannot run
   std::string detail;
   std::vector<std::string> absent;  // optional files the backup lacks
+  std::string matched;              // what the '*' of the required file's path matched
 };
 
 struct IosInput {
@@ -358,9 +359,9 @@ std::string Listed(const BackupFileSpec& file) { return file.domain + " " + file
 // does not list it; `failure` holds SQLite's words when its catalogue
 // cannot be read.
 std::string FindBackupFile(const std::string& root, const BackupFileSpec& file,
-                           std::string* failure) {
+                           std::string* failure, std::string* matched_path = nullptr) {
   std::string file_id;
-  *failure = LookUpFileId(root, file.domain, file.relative_path, &file_id);
+  *failure = LookUpFileId(root, file.domain, file.relative_path, &file_id, matched_path);
   if (!failure->empty() || file_id.empty()) return "";
   const std::string stored = StoredFilePath(root, file_id);
   if (stored.empty()) *failure = "Manifest.db lists " + Listed(file) + " under a bad file id";
@@ -449,6 +450,14 @@ int CheckIos(const Options& options, IosInput* input) {
   return kExitOk;
 }
 
+// What the one '*' of `pattern` stands for in `path` ("" without one).
+std::string WildcardPart(const std::string& pattern, const std::string& path) {
+  const size_t star = pattern.find('*');
+  const size_t tail = pattern.size() - (star == std::string::npos ? 0 : star + 1);
+  if (star == std::string::npos || path.size() < star + tail) return "";
+  return path.substr(star, path.size() - star - tail);
+}
+
 IosPlan PlanIosType(const IosType& type, const IosInput& input) {
   IosPlan plan;
   plan.type = &type;
@@ -458,7 +467,8 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
   }
   for (const BackupFileSpec& file : type.files) {
     std::string failure;
-    const std::string stored = FindBackupFile(input.root, file, &failure);
+    std::string matched_path;
+    const std::string stored = FindBackupFile(input.root, file, &failure, &matched_path);
     std::error_code error;
     if (!failure.empty() || (file.required && stored.empty())) {
       plan.status = failure.empty() ? kHostNotInBackup : kHostBadSource;
@@ -481,7 +491,10 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
       continue;
     }
     plan.primaries[file.primary_key] = stored;
-    if (file.required) plan.store = stored;
+    if (file.required) {
+      plan.store = stored;
+      plan.matched = WildcardPart(file.relative_path, matched_path);
+    }
     if (file.second_key.empty()) continue;
     for (const std::string& older : input.copy_roots) {
       const std::string copy = FindBackupFile(older, file, &failure);
@@ -515,6 +528,7 @@ JobResult RunIosType(const IosPlan& plan, const IosInput& input, const std::stri
     request["other_info"]["has_sub_dir"] = two_level ? "1" : "0";
   }
   for (const auto& [key, value] : type.other_info) request["other_info"][key] = value;
+  if (!type.matched_key.empty()) request["other_info"][type.matched_key] = plan.matched;
   return RunFilterAndPackage(type.name, type.data_type, JsonText(request), folder,
                              type.count_records, session->progress());
 }

@@ -1,0 +1,133 @@
+// Messenger contacts (data type 23) through the library's entry points:
+// whole documents on every store version, several collection indexes, and
+// stores that lack what the queries name.
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <string>
+
+#include "common/json_util.h"
+#include "common/status.h"
+#include "package_capture.h"
+#include "samples/ios_messenger.h"
+#include "sdk/library.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+constexpr int kMessengerType = 23;
+constexpr char kPicture[] = "https://scontent.xx.fbcdn.net/v/t1.0-1/";
+
+// The four friends of the sample's collection index. Tokens come in the
+// order of the store's (field_name, field_value) index, which the query uses.
+constexpr char kIndexContacts[] = R"(
+  {"primary_key": "100002345678901", "username": "zoe.lindqvist",
+   "name_search_tokens": ["lindqvist", "zoe"], "phone_number_tokens": ["46701234567", "701234567"]},
+  {"primary_key": "100003456789012", "username": "m.okafor", "name_search_tokens": ["mark", "okafor"]},
+  {"primary_key": "100004567890123", "name_search_tokens": ["chen"]},
+  {"primary_key": "100005678901234", "phone_number_tokens": ["15550104477"]})";
+
+std::string TableRows(int version) {
+  const std::string p = kPicture;
+  if (version == 1) return "";
+  if (version == 2) {
+    return R"(,{"username": "Zoë Lindqvist", "profile_picture_url": ")" + p +
+           R"(p100x100/1.jpg", "phone_number": "+46701234567"},
+              {"username": "Mark Okafor", "profile_picture_url": ")" +
+           p + R"(p100x100/2.jpg"}, {"username": "Chen Wei"})";
+  }
+  return R"(,{"username": "Zoë Lindqvist", "profile_picture_url": ")" + p +
+         R"(p100x100/1.jpg", "profile_picture_large_url": ")" + p +
+         R"(p480x480/1.jpg", "phone_number": "+46701234567", "email_address": "zoe@example.com"},
+            {"username": "Mark Okafor", "profile_picture_url": ")" +
+         p + R"(p100x100/2.jpg", "email_address": "mark.okafor@example.org"},
+            {"username": "Chen Wei"})";
+}
+
+class IosMessengerContactsTest : public ::testing::Test {
+ protected:
+  int Run(const std::string& store) {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Json::Value request;
+    request["package_type"] = kMessengerType;
+    request["temp_folder"] = temp_.path();
+    if (!store.empty()) request["primary_file_object"]["fbomnistore_file_path"] = store;
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kMessengerType);
+  }
+
+  // A store of `version` with `sql` run after the sample's rows.
+  std::string Store(int version, const std::string& sql = "") {
+    const std::string path = phone_.File("fbomnistore" + std::to_string(version) + ".db");
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    EXPECT_TRUE(samples::WriteIosMessenger(path, options));
+    if (!sql.empty()) test::RunSql(path, sql);
+    return path;
+  }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+};
+
+TEST_F(IosMessengerContactsTest, WholeDocumentOnEveryStoreVersion) {
+  for (int version = samples::kIosMessengerOldestSchema;
+       version <= samples::kIosMessengerNewestSchema; ++version) {
+    SCOPED_TRACE(version);
+    ASSERT_EQ(kStatusOk, Run(Store(version)));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(18, g_results.kind);
+    EXPECT_EQ(
+        Formatted(std::string(R"({"contacts": [)") + kIndexContacts + TableRows(version) + "]}"),
+        g_results.text);
+  }
+}
+
+// A second account's index, whose name needs quoting, with a key of two
+// usernames (the later wins) and a key with no field the list reads.
+TEST_F(IosMessengerContactsTest, SecondIndexTable) {
+  const std::string store =
+      Store(1,
+            "CREATE TABLE \"collection_index#messenger_contacts_ios:1\"\"x\" (primary_key TEXT, "
+            "field_name TEXT, field_value TEXT, sort_key TEXT);"
+            "INSERT INTO \"collection_index#messenger_contacts_ios:1\"\"x\" VALUES "
+            "('7', 'username', 'first', ''), ('7', 'username', 'second', ''),"
+            "('8', 'is_messenger_user', '1', '');");
+  ASSERT_EQ(kStatusOk, Run(store));
+  EXPECT_EQ(Formatted(std::string(R"({"contacts": [)") + kIndexContacts +
+                      R"(, {"primary_key": "7", "username": "second"}, {"primary_key": "8"}]})"),
+            g_results.text);
+}
+
+// An index table without the columns the list reads stops the walk with
+// 1106, and the contacts table is still read; a store that is no database
+// gives an empty list.
+TEST_F(IosMessengerContactsTest, StoresThatCannotBeRead) {
+  std::string store = phone_.File("broken.db");
+  test::RunSql(store, "CREATE TABLE \"collection_index#messenger_contacts_ios:9\" (key TEXT);" +
+                          samples::IosMessengerSql(2) +
+                          "INSERT INTO contacts (id, name, phone_number) VALUES (1, 'Ana', '');");
+  EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(store));
+  EXPECT_EQ(Formatted(R"({"contacts": [{"username": "Ana"}]})"), g_results.text);
+
+  store = phone_.File("not_a_database.db");
+  test::WriteFileBytes(store, std::string(2048, 'x'));
+  EXPECT_EQ(kStatusOk, Run(store));
+  EXPECT_EQ(Formatted(R"({"contacts": []})"), g_results.text);
+
+  EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(""));
+  EXPECT_EQ(0, g_results.count);
+}
+
+}  // namespace
+}  // namespace kx
