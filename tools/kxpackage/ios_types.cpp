@@ -81,117 +81,117 @@ long CountNotes(const Json::Value& document, const std::string&) {
 long CountPhotos(const Json::Value& document, const std::string&) {
   const Json::Value& count = document["photos_num"];
   return count.isIntegral() ? static_cast<long>(count.asInt64()) : 0;
-  long CountMessengerContacts(const Json::Value& document, const std::string&) {
-    return static_cast<long>(document["contacts"].size());
-  }
+}
 
-  // The messages of every batch file of every session; one file is parsed at
-  // a time.
-  long CountKikMessages(const Json::Value& document, const std::string&) {
-    long count = 0;
-    for (const Json::Value& account : document["kik_accounts"]) {
-      for (const Json::Value& session : account["kik_chat_sessions"]) {
-        for (const Json::Value& path : session["msg_file_list"]) {
-          std::ifstream in(std::filesystem::u8path(path.asString()), std::ios::binary);
-          Json::Value file;
-          Json::CharReaderBuilder builder;
-          std::string errors;
-          if (!in || !Json::parseFromStream(builder, in, &file, &errors)) continue;
-          count += static_cast<long>(file["messages"].size());
-        }
+long CountMessengerContacts(const Json::Value& document, const std::string&) {
+  return static_cast<long>(document["contacts"].size());
+}
+
+// The messages of every batch file of every session; one file is parsed at
+// a time.
+long CountKikMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const Json::Value& account : document["kik_accounts"]) {
+    for (const Json::Value& session : account["kik_chat_sessions"]) {
+      for (const Json::Value& path : session["msg_file_list"]) {
+        std::ifstream in(std::filesystem::u8path(path.asString()), std::ios::binary);
+        Json::Value file;
+        Json::CharReaderBuilder builder;
+        std::string errors;
+        if (!in || !Json::parseFromStream(builder, in, &file, &errors)) continue;
+        count += static_cast<long>(file["messages"].size());
       }
     }
-    return count;
   }
+  return count;
+}
 
-  IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
-    return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
-  }
+IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
+  return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
+}
 
-  std::vector<IosType> MakeIosTypes() {
-    // The calls carry the names and pictures of the address book when the
-    // backup has one; its copies belong to the contacts' merge, not here.
-    std::vector<IosType> types = {
-        Available(13,
-                  {{"call_file_path", "call_files_path", kHomeDomain, kCallHistoryPath, true},
-                   {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
-                   {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
-                  CountCalls),
-        Available(11,
-                  {{"contact_file_path", "contact_files_path", kHomeDomain, kAddressBookPath, true},
-                   {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
-                  CountContacts),
-        // Attachments are found in the backup folder, which every iOS type
-        // gets as its additional parameter.
-        Available(12,
-                  {{"sms_file_path", "sms_files_path", kHomeDomain, kMessagesPath, true},
-                   {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
-                   {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
-                  CountMessages),
-        Available(5, {{"safari_file_path", "safari_files_path", kHomeDomain, kBookmarksPath, true}},
-                  CountArray),
-        Available(
-            6, {{"safariHis_file_path", "safariHis_files_path", kHomeDomain, kHistoryPath, true}},
-            CountArray),
-        Available(
-            8, {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
-            CountArray),
-        // The package needs the old notes database too; a backup of a phone
-        // that never had one is reported as lacking it.
-        Available(
-            9,
-            {{"icloud_note_file_path", "icloud_note_files_path", kNotesDomain, kNoteStorePath,
-              true},
-             {"other_note_file_path", "other_note_files_path", kHomeDomain, kOldNotesPath, false}},
-            CountNotes),
-    };
-    // Voicemail and voice memos hand over where their audio lies in the
-    // backup, so they read its layout. The recordings of iOS 11 and earlier
-    // (Recordings.db alone) are not looked for without the cloud store.
-    IosType voicemail =
-        Available(20,
-                  {{"voice_mail_file_path", "", kHomeDomain, kVoicemailPath, true},
-                   {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
-                   {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
-                  CountCalls);
-    voicemail.wants_sub_dir = true;
-    types.push_back(std::move(voicemail));
-    IosType memos =
-        Available(21,
-                  {{"voice_memos_cloud_file_path", "", kMediaDomain, kCloudRecordingsPath, true},
-                   {"voice_memos_file_path", "", kMediaDomain, kRecordingsPath, false}},
-                  CountCalls);
-    memos.wants_sub_dir = true;
-    memos.other_info = {{"is_voice_memos_folder", "0"}};
-    types.push_back(std::move(memos));
-    // Photos hand over where each file lies in the backup.
-    IosType photos =
-        Available(16,
-                  {{"photo_file_path", "", kCameraRollDomain, kPhotosPath, true},
-                   {"thumb_config_path", "", kCameraRollDomain, kThumbConfigPath, true}},
-                  CountPhotos);
-    photos.wants_sub_dir = true;
-    photos.other_info = {{"is_photo_folder", "0"}};
-    types.push_back(std::move(photos));
-    // The book list's paths are joined to the backup folder, the additional
-    // parameter of every iOS type.
-    types.push_back(
-        Available(22, {{"book_plist", "", kBooksDomain, kBookListPath, true}}, CountCalls));
-    types.push_back(
-        Available(23, {{"fbomnistore_file_path", "", kMessengerDomain, kMessengerStorePath, true}},
-                  CountMessengerContacts));
-    // Kik finds its attachments through Manifest.db, which every iOS type
-    // gets, under the account folder its store was found in.
-    IosType kik =
-        Available(17, {{"kik_file_path", "", kKikDomain, kKikStorePath, true}}, CountKikMessages);
-    kik.wants_sub_dir = true;
-    kik.matched_key = "kik_account_id";
-    types.push_back(std::move(kik));
-    for (const int data_type : {7, 14, 15, 18, 19, 24, 26, 27, 28}) {
-      types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
-    }
-    return types;
+std::vector<IosType> MakeIosTypes() {
+  // The calls carry the names and pictures of the address book when the
+  // backup has one; its copies belong to the contacts' merge, not here.
+  std::vector<IosType> types = {
+      Available(13,
+                {{"call_file_path", "call_files_path", kHomeDomain, kCallHistoryPath, true},
+                 {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountCalls),
+      Available(11,
+                {{"contact_file_path", "contact_files_path", kHomeDomain, kAddressBookPath, true},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountContacts),
+      // Attachments are found in the backup folder, which every iOS type
+      // gets as its additional parameter.
+      Available(12,
+                {{"sms_file_path", "sms_files_path", kHomeDomain, kMessagesPath, true},
+                 {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountMessages),
+      Available(5, {{"safari_file_path", "safari_files_path", kHomeDomain, kBookmarksPath, true}},
+                CountArray),
+      Available(6,
+                {{"safariHis_file_path", "safariHis_files_path", kHomeDomain, kHistoryPath, true}},
+                CountArray),
+      Available(8,
+                {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
+                CountArray),
+      // The package needs the old notes database too; a backup of a phone
+      // that never had one is reported as lacking it.
+      Available(
+          9,
+          {{"icloud_note_file_path", "icloud_note_files_path", kNotesDomain, kNoteStorePath, true},
+           {"other_note_file_path", "other_note_files_path", kHomeDomain, kOldNotesPath, false}},
+          CountNotes),
+  };
+  // Voicemail and voice memos hand over where their audio lies in the
+  // backup, so they read its layout. The recordings of iOS 11 and earlier
+  // (Recordings.db alone) are not looked for without the cloud store.
+  IosType voicemail =
+      Available(20,
+                {{"voice_mail_file_path", "", kHomeDomain, kVoicemailPath, true},
+                 {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
+                 {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
+                CountCalls);
+  voicemail.wants_sub_dir = true;
+  types.push_back(std::move(voicemail));
+  IosType memos =
+      Available(21,
+                {{"voice_memos_cloud_file_path", "", kMediaDomain, kCloudRecordingsPath, true},
+                 {"voice_memos_file_path", "", kMediaDomain, kRecordingsPath, false}},
+                CountCalls);
+  memos.wants_sub_dir = true;
+  memos.other_info = {{"is_voice_memos_folder", "0"}};
+  types.push_back(std::move(memos));
+  // Photos hand over where each file lies in the backup.
+  IosType photos = Available(16,
+                             {{"photo_file_path", "", kCameraRollDomain, kPhotosPath, true},
+                              {"thumb_config_path", "", kCameraRollDomain, kThumbConfigPath, true}},
+                             CountPhotos);
+  photos.wants_sub_dir = true;
+  photos.other_info = {{"is_photo_folder", "0"}};
+  types.push_back(std::move(photos));
+  // The book list's paths are joined to the backup folder, the additional
+  // parameter of every iOS type.
+  types.push_back(
+      Available(22, {{"book_plist", "", kBooksDomain, kBookListPath, true}}, CountCalls));
+  types.push_back(
+      Available(23, {{"fbomnistore_file_path", "", kMessengerDomain, kMessengerStorePath, true}},
+                CountMessengerContacts));
+  // Kik finds its attachments through Manifest.db, which every iOS type
+  // gets, under the account folder its store was found in.
+  IosType kik =
+      Available(17, {{"kik_file_path", "", kKikDomain, kKikStorePath, true}}, CountKikMessages);
+  kik.wants_sub_dir = true;
+  kik.matched_key = "kik_account_id";
+  types.push_back(std::move(kik));
+  for (const int data_type : {7, 14, 15, 18, 19, 24, 26, 27, 28}) {
+    types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
+  return types;
+}
 
 }  // namespace
 
