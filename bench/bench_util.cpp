@@ -67,4 +67,26 @@ std::string MakeTempFolder(const std::string& prefix) {
   return mkdtemp(buffer.data()) == nullptr ? std::string() : std::string(buffer.data());
 }
 
+double BestSqliteJsonSeconds(const std::string& path, const std::string& query, int runs) {
+  double best = -1.0;
+  for (int run = 0; run < runs; ++run) {
+    const double seconds = TimeShellCommand("sqlite3 -json " + ShellQuote(path) + " " +
+                                            ShellQuote(query) + " > /dev/null");
+    if (seconds >= 0 && (best < 0 || seconds < best)) best = seconds;
+  }
+  return best;
+}
+
+int CountFiles(const std::string& folder, const std::string& prefix, long long* bytes) {
+  int count = 0;
+  *bytes = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.path().filename().string().rfind(prefix, 0) != 0) continue;
+    *bytes += static_cast<long long>(entry.file_size(error));
+    ++count;
+  }
+  return count;
+}
+
 }  // namespace kx::bench

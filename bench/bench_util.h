@@ -25,6 +25,14 @@ double TimeShellCommand(const std::string& command);
 // normally. Call before any thread is started.
 int RunInChild(const std::function<int()>& work);
 
+// The best wall time of `runs` runs of the sqlite3 shell printing `query`
+// over the database at `path` as JSON; negative when no run succeeded.
+double BestSqliteJsonSeconds(const std::string& path, const std::string& query, int runs);
+
+// The number of files in `folder` whose names start with `prefix`, and
+// their size in bytes.
+int CountFiles(const std::string& folder, const std::string& prefix, long long* bytes);
+
 // Writes every dirty page of every file system back to disk (sync).
 void FlushFileSystems();
 

@@ -117,21 +117,10 @@ int MeasurePackage(const StoreSize& size, const std::string& work, double genera
   std::string staged = kx::JoinPath(kx::JoinPath(work, "temp"), "sms.db");
   if (!std::filesystem::exists(staged)) staged = source;
   const std::string query = MessageQuery(HasColumn(staged, "message", "is_deleted"));
-  double sqlite_seconds = -1.0;
-  for (int run = 0; run < kRuns; ++run) {
-    const double seconds =
-        kx::bench::TimeShellCommand("sqlite3 -json " + kx::bench::ShellQuote(staged) + " " +
-                                    kx::bench::ShellQuote(query) + " > /dev/null");
-    if (seconds >= 0 && (sqlite_seconds < 0 || seconds < sqlite_seconds)) sqlite_seconds = seconds;
-  }
+  const double sqlite_seconds = kx::bench::BestSqliteJsonSeconds(staged, query, kRuns);
   long long session_bytes = 0;
-  int session_files = 0;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(kx::JoinPath(work, "temp"), error)) {
-    if (entry.path().filename().string().rfind("KxDataPackage_SMS_", 0) != 0) continue;
-    session_bytes += static_cast<long long>(entry.file_size(error));
-    ++session_files;
-  }
+  const int session_files =
+      kx::bench::CountFiles(kx::JoinPath(work, "temp"), "KxDataPackage_SMS_", &session_bytes);
   std::printf(
       "%-5s %7lld messages in %4d chats | generate %.2f s | package %.2f s | sqlite3 -json "
       "%.2f s | ratio %.2f (target <= %.1f) | %d session files, %.1f MB (result %lld bytes) | "

@@ -102,21 +102,10 @@ int MeasurePackage(const LibrarySize& size, const std::string& work, double gene
 
   std::string staged = kx::JoinPath(kx::JoinPath(work, "temp"), "Photos.sqlite");
   if (!std::filesystem::exists(staged)) staged = kx::JoinPath(work, "Photos.sqlite");
-  double sqlite_seconds = -1.0;
-  for (int run = 0; run < kRuns; ++run) {
-    const double seconds =
-        kx::bench::TimeShellCommand("sqlite3 -json " + kx::bench::ShellQuote(staged) + " " +
-                                    kx::bench::ShellQuote(kAssetQuery) + " > /dev/null");
-    if (seconds >= 0 && (sqlite_seconds < 0 || seconds < sqlite_seconds)) sqlite_seconds = seconds;
-  }
+  const double sqlite_seconds = kx::bench::BestSqliteJsonSeconds(staged, kAssetQuery, kRuns);
   long long batch_bytes = 0;
-  int batch_files = 0;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(kx::JoinPath(work, "temp"), error)) {
-    if (entry.path().filename().string().rfind("KxDataPackage_Photo_", 0) != 0) continue;
-    batch_bytes += static_cast<long long>(entry.file_size(error));
-    ++batch_files;
-  }
+  const int batch_files =
+      kx::bench::CountFiles(kx::JoinPath(work, "temp"), "KxDataPackage_Photo_", &batch_bytes);
   std::printf(
       "%-5s %6d assets in %3d albums | generate %.2f s | package %.2f s | sqlite3 -json %.2f s | "
       "ratio %.2f (target <= %.1f) | %d batch files, %.1f MB (result %lld bytes) | peak RSS "
