@@ -12,12 +12,15 @@
 //
 // Usage: ios_messages_bench [large|small|all]
 // Each store is generated in one child process and packaged in another, so
-// each peak memory is the package step's own.
+// each peak memory is the package step's own. With KX_BENCH_STORE set to a
+// folder, the stores are kept there (one sub-folder per size) and reused by
+// the next run, which is what profiling the package step wants.
 #include <json/json.h>
 #include <sqlite3.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -131,21 +134,39 @@ int MeasurePackage(const StoreSize& size, const std::string& work, double genera
   return 0;
 }
 
+// The folder a store of this size is generated into: a kept one under
+// KX_BENCH_STORE, else a fresh temporary one.
+std::string WorkFolder(const StoreSize& size, bool* keep) {
+  const char* kept = std::getenv("KX_BENCH_STORE");
+  *keep = kept != nullptr && *kept != '\0';
+  if (!*keep) return kx::bench::MakeTempFolder("kxbench_sms_");
+  const std::string work = kx::JoinPath(kept, size.label);
+  std::error_code ignored;
+  std::filesystem::create_directories(work, ignored);
+  return work;
+}
+
 int RunBench(const StoreSize& size) {
-  const std::string work = kx::bench::MakeTempFolder("kxbench_sms_");
+  bool keep = false;
+  const std::string work = WorkFolder(size, &keep);
   if (work.empty()) return 2;
+  std::error_code ignored;
+  std::filesystem::remove_all(kx::JoinPath(work, "temp"), ignored);
   std::filesystem::create_directories(kx::JoinPath(work, "temp"));
   const std::string source = kx::JoinPath(work, "sms.db");
   const double start = kx::bench::NowSeconds();
-  const int generated = kx::bench::RunInChild([&size, &source] {
-    kx::samples::IosSampleOptions options;
-    kx::samples::IosMessagesShape shape;
-    shape.chats = size.chats;
-    shape.messages = size.messages;
-    shape.attachment_per_mille = 100;
-    shape.body_only_per_mille = 200;
-    return kx::samples::WriteIosMessages(source, options, shape) ? 0 : 3;
-  });
+  int generated = 0;
+  if (!keep || !std::filesystem::exists(source)) {
+    generated = kx::bench::RunInChild([&size, &source] {
+      kx::samples::IosSampleOptions options;
+      kx::samples::IosMessagesShape shape;
+      shape.chats = size.chats;
+      shape.messages = size.messages;
+      shape.attachment_per_mille = 100;
+      shape.body_only_per_mille = 200;
+      return kx::samples::WriteIosMessages(source, options, shape) ? 0 : 3;
+    });
+  }
   const double generate_seconds = kx::bench::NowSeconds() - start;
   int result = generated;
   if (generated != 0) {
@@ -154,8 +175,7 @@ int RunBench(const StoreSize& size) {
     result = kx::bench::RunInChild(
         [&size, &work, generate_seconds] { return MeasurePackage(size, work, generate_seconds); });
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(work, ignored);
+  std::filesystem::remove_all(keep ? kx::JoinPath(work, "temp") : work, ignored);
   return result;
 }
 
