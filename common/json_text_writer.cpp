@@ -282,6 +282,7 @@ template <typename Text>
 void BasicJsonTextWriter<Text>::WriteIndent() {
   size_t spaces = depth_ * (sizeof(kIndentation) - 1);
   size_t piece = spaces < kLineStartSpaces ? spaces : kLineStartSpaces;
+  if (crlf_) out_->append("\r", 1);
   out_->append(kLineStart, piece + 1);
   for (spaces -= piece; spaces > 0; spaces -= piece) {
     piece = spaces < kLineStartSpaces ? spaces : kLineStartSpaces;
@@ -543,7 +544,15 @@ void BasicJsonTextWriter<Text>::Element(std::string_view object_text, size_t dep
 template class BasicJsonTextWriter<std::string>;
 template class BasicJsonTextWriter<TextBuffer>;
 
+// Rows of one query set the same names in the same order, object after
+// object: while this object has so far repeated the last one's names, the
+// next name is looked for at the next place first. The last object's names
+// were distinct, so a name found there is not among this object's yet.
 JsonMembers::Member* JsonMembers::Slot(std::string_view name) {
+  if (in_step_ && size_ < previous_size_ && members_[size_].name == name) {
+    return &members_[size_++];
+  }
+  in_step_ = false;
   for (size_t i = 0; i < size_; ++i) {
     if (members_[i].name == name) return &members_[i];
   }

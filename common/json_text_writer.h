@@ -113,6 +113,10 @@ class BasicJsonTextWriter {
   // element of an array of a larger document, written ahead for Element.
   BasicJsonTextWriter(Text* out, size_t depth) : out_(out), depth_(depth) {}
 
+  // Lines end in "\r\n", as in a text-mode file of a Windows host, rather
+  // than "\n"; before anything is written.
+  void UseCrLf() { crlf_ = true; }
+
   void BeginObject();
   void EndObject();
   void BeginArray();
@@ -170,6 +174,7 @@ class BasicJsonTextWriter {
   bool name_pending_ = false;
   bool root_written_ = false;
   bool ok_ = true;
+  bool crlf_ = false;
 };
 
 extern template class BasicJsonTextWriter<std::string>;
@@ -191,7 +196,11 @@ void AppendJsonDouble(double value, std::string* out);
 class JsonMembers {
  public:
   // Forgets the members; keeps the buffers for the next use.
-  void Clear() { size_ = 0; }
+  void Clear() {
+    previous_size_ = size_;
+    size_ = 0;
+    in_step_ = true;
+  }
   void SetString(std::string_view name, std::string_view value);
   void SetInt(std::string_view name, int64_t value);
   void SetDouble(std::string_view name, double value);
@@ -226,6 +235,10 @@ class JsonMembers {
 
   std::vector<Member> members_;  // [0, size_) are in use
   size_t size_ = 0;
+  // The last object's size, and whether this one has set the same names in
+  // the same order so far (see Slot).
+  size_t previous_size_ = 0;
+  bool in_step_ = false;
   mutable std::vector<const Member*> order_;
 };
 

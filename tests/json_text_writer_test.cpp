@@ -196,6 +196,48 @@ TEST(JsonTextWriterTest, MembersAreWrittenInNameOrderAndReplaced) {
   EXPECT_TRUE(members.empty());
 }
 
+// One JsonMembers serves row after row of a query; rows leave out their
+// NULL columns, so the names shift between objects, and a name set again
+// must replace its value, never stand twice.
+TEST(JsonTextWriterTest, MembersServeObjectAfterObjectWhoseNamesShift) {
+  const std::vector<std::vector<std::pair<std::string, int64_t>>> objects = {
+      {{"a", 1}, {"x", 2}, {"b", 3}},
+      {{"x", 4}, {"x", 5}, {"b", 6}},
+      {{"a", 7}, {"x", 8}, {"b", 9}, {"a", 10}},
+      {{"a", 11}, {"x", 12}},
+      {{"a", 13}, {"x", 14}, {"b", 15}, {"c", 16}, {"x", 17}},
+  };
+  JsonMembers members;
+  for (const auto& object : objects) {
+    members.Clear();
+    Json::Value tree(Json::objectValue);
+    for (const auto& [name, value] : object) {
+      members.SetInt(name, value);
+      tree[name] = Json::Int64(value);
+    }
+    std::string text;
+    JsonTextWriter writer(&text);
+    members.WriteObject(&writer);
+    ASSERT_TRUE(writer.complete());
+    EXPECT_EQ(WriteJson(tree), text);
+  }
+}
+
+TEST(JsonTextWriterTest, CrLfLineEndsEverywhereALineEnds) {
+  Json::Value tree(Json::objectValue);
+  tree["list"].append("one");
+  tree["objects"][0]["name"] = "a\nb";
+  std::string text;
+  JsonTextWriter writer(&text);
+  writer.UseCrLf();
+  WriteJsonValue(tree, &writer);
+  ASSERT_TRUE(writer.complete());
+  std::string expected;
+  for (const char c : WriteJson(tree))
+    expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(expected, text);
+}
+
 // Arrays of strings around the tree writer's right margin (74 columns of
 // "[ a, b ]", or 25 elements), with text that escaping lengthens.
 TEST(JsonTextWriterTest, StringArraysAreLaidOutLikeTheTreeWriter) {
