@@ -117,8 +117,8 @@ void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object) {
   }
 }
 
-void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members) {
-  for (int index = 0; index < statement.ColumnCount(); ++index) {
+void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members, int first_column) {
+  for (int index = first_column; index < statement.ColumnCount(); ++index) {
     const char* name = sqlite3_column_name(statement.handle(), index);
     if (name == nullptr) continue;
     switch (statement.ColumnType(index)) {

@@ -130,8 +130,10 @@ void RowToJson(const ResultRow& row, Json::Value* object);
 // ReadColumnIntoRow and RowToJson would set it (an empty text kept, a blob
 // as Base64, NULL left out), without building the row's maps.
 void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object);
-// The same members into `members`, for objects streamed without a tree.
-void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members);
+// The same members into `members`, for objects streamed without a tree;
+// the columns before `first_column` are left out.
+void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members,
+                        int first_column = 0);
 
 }  // namespace kx
 

@@ -94,33 +94,71 @@ int64_t IntegerMember(const Json::Value& object, const char* name) {
 
 MessageObjectReader::MessageObjectReader(const RecoverableMessages& recoverable,
                                          MessageStore* store, const AttachmentLocator& locator,
-                                         size_t depth)
-    : recoverable_(recoverable), store_(store), locator_(locator), depth_(depth) {}
+                                         size_t depth, bool crlf)
+    : recoverable_(recoverable), store_(store), locator_(locator), depth_(depth), crlf_(crlf) {}
+
+void MessageObjectReader::UseOrderedAttachments(SqliteStatement* ordered) {
+  ordered_ = ordered;
+  ordered_has_row_ = ordered_ != nullptr && ordered_->Step() == SQLITE_ROW;
+  stored_valid_ = false;
+}
+
+void MessageObjectReader::ReadStoredAttachments(int64_t message_id) {
+  if (ordered_ != nullptr) {
+    ReadOrderedAttachments(message_id);
+    return;
+  }
+  stored_count_ = 0;
+  SqliteStatement* rows = store_->Attachments(message_id);
+  while (rows != nullptr && rows->Step() == SQLITE_ROW) {
+    if (stored_count_ == stored_.size()) stored_.emplace_back();
+    stored_[stored_count_].Clear();
+    ReadRowIntoMembers(*rows, &stored_[stored_count_++]);
+  }
+}
+
+// The rows of earlier messages are passed over; a message that comes again
+// (it is in two chats) keeps what was read for it.
+void MessageObjectReader::ReadOrderedAttachments(int64_t message_id) {
+  if (stored_valid_ && stored_message_id_ == message_id) return;
+  stored_valid_ = true;
+  stored_message_id_ = message_id;
+  stored_count_ = 0;
+  while (ordered_has_row_ && ordered_->ColumnInt64(0) < message_id) {
+    ordered_has_row_ = ordered_->Step() == SQLITE_ROW;
+  }
+  while (ordered_has_row_ && ordered_->ColumnInt64(0) == message_id) {
+    if (stored_count_ == stored_.size()) stored_.emplace_back();
+    stored_[stored_count_].Clear();
+    ReadRowIntoMembers(*ordered_, &stored_[stored_count_++], 1);
+    ordered_has_row_ = ordered_->Step() == SQLITE_ROW;
+  }
+}
 
 // One the phone removed from a message that still exists is left out; those
 // of a deleted message stay, tagged.
 void MessageObjectReader::ReadAttachments(int64_t message_id, bool message_deleted) {
   attachment_count_ = 0;
-  SqliteStatement* rows = store_->Attachments(message_id);
-  while (rows != nullptr && rows->Step() == SQLITE_ROW) {
+  ReadStoredAttachments(message_id);
+  for (size_t i = 0; i < stored_count_; ++i) {
+    const bool removed = stored_[i].IntegerOf("is_deleted") != 0;
+    if (removed && !message_deleted) continue;
     if (attachment_count_ == attachments_.size()) attachments_.emplace_back();
     JsonMembers& attachment = attachments_[attachment_count_];
-    attachment.Clear();
-    ReadRowIntoMembers(*rows, &attachment);
-    const bool removed = attachment.IntegerOf("is_deleted") != 0;
-    if (removed && !message_deleted) continue;
+    attachment = stored_[i];
     if (removed) attachment.SetString("tag", "deleted");
     CompleteAttachment(locator_, &attachment);
     ++attachment_count_;
   }
 }
 
-WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const MessageSource& source) {
+WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const MessageSource& source,
+                                         int first_column) {
   message_.Clear();
-  ReadRowIntoMembers(row, &message_);
+  ReadRowIntoMembers(row, &message_, first_column);
   message_.SetString("text",
                      MessageText(ColumnBytes(row, "text"), ColumnBytes(row, "attributedBody")));
-  const int64_t row_id = row.ColumnInt64(0);
+  const int64_t row_id = row.ColumnInt64(first_column);
   const bool deleted =
       message_.IntegerOf("is_deleted") != 0 ||
       (source.in_chat ? recoverable_.Has(source.chat_id, row_id) : recoverable_.Has(row_id));
@@ -134,6 +172,7 @@ WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const Messa
   WrittenMessage written;
   written.date = message_.IntegerOf("date");
   JsonTextWriter writer(&written.text, depth_);
+  if (crlf_) writer.UseCrLf();
   if (attachment_count_ == 0) {
     message_.WriteObject(&writer);
   } else {

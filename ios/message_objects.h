@@ -49,14 +49,25 @@ struct WrittenMessage {
 // little more than its text.
 class MessageObjectReader {
  public:
-  // `depth`: the indentation steps at which the objects stand in the file.
+  // `depth`: the indentation steps at which the objects stand in the file;
+  // `crlf`: its lines end in "\r\n".
   MessageObjectReader(const RecoverableMessages& recoverable, MessageStore* store,
-                      const AttachmentLocator& locator, size_t depth);
+                      const AttachmentLocator& locator, size_t depth, bool crlf);
 
-  // The message on the current row of `row`.
-  WrittenMessage Read(const SqliteStatement& row, const MessageSource& source);
+  // The message on the current row of `row`, whose columns begin at
+  // `first_column`.
+  WrittenMessage Read(const SqliteStatement& row, const MessageSource& source,
+                      int first_column = 0);
+
+  // From now on the attachments come from `ordered` (the store's
+  // OrderedAttachments), stepped along with messages read in ascending
+  // ROWIDs, instead of one query per message.
+  void UseOrderedAttachments(SqliteStatement* ordered);
 
  private:
+  // The attachment rows of the message into stored_[0, stored_count_).
+  void ReadStoredAttachments(int64_t message_id);
+  void ReadOrderedAttachments(int64_t message_id);
   // The attachments of the message into attachments_[0, attachment_count_).
   void ReadAttachments(int64_t message_id, bool message_deleted);
 
@@ -64,7 +75,15 @@ class MessageObjectReader {
   MessageStore* store_;
   const AttachmentLocator& locator_;
   size_t depth_;
+  bool crlf_;
   JsonMembers message_;
+  // The rows as stored, kept while a message in several chats comes again.
+  std::vector<JsonMembers> stored_;
+  size_t stored_count_ = 0;
+  int64_t stored_message_id_ = 0;
+  bool stored_valid_ = false;
+  SqliteStatement* ordered_ = nullptr;
+  bool ordered_has_row_ = false;
   std::vector<JsonMembers> attachments_;
   size_t attachment_count_ = 0;
 };

@@ -100,15 +100,14 @@ constexpr char kMemberColumns[] =
 constexpr char kChatHandleJoin[] =
     "LEFT JOIN chat_handle_join AS CH ON H.ROWID = CH.handle_id WHERE CH.chat_id = ?";
 constexpr char kRecoverableSql[] = "select chat_id, message_id from chat_recoverable_message_join";
-constexpr char kChatMessageFrom[] =
-    " FROM chat_message_join AS CM LEFT JOIN message AS M ON CM.message_id = M.ROWID WHERE "
-    "CM.chat_id = ?";
-constexpr char kInNoChat[] =
-    "NOT EXISTS (SELECT chat_message_join.message_id FROM chat LEFT JOIN chat_message_join ON "
-    "chat.ROWID = chat_message_join.chat_id WHERE M.ROWID = message_id)";
 constexpr char kAttachmentFrom[] =
     " FROM attachment LEFT JOIN message_attachment_join ON attachment.ROWID = "
     "message_attachment_join.attachment_id WHERE message_attachment_join.message_id = ?";
+
+constexpr char kOrderedAttachmentFrom[] =
+    " FROM message_attachment_join CROSS JOIN attachment ON attachment.ROWID = "
+    "message_attachment_join.attachment_id ORDER BY message_attachment_join.message_id, "
+    "message_attachment_join.attachment_id";
 
 std::vector<SelectedColumn> Joined(
     std::initializer_list<const std::vector<SelectedColumn>*> parts) {
@@ -189,19 +188,12 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
   const std::string loose_plan_list = "M.ROWID," + message.SelectList(kLoosePlanColumns, &ignored);
 
   if (has_chat_join) {
-    chat_messages_.sql =
-        "SELECT " + chat_message_list + kChatMessageFrom + Conditions(message_conditions, " and ");
-    // One pass over the messages in the order they lie in the file, for all
-    // chats at once: chat by chat, the same pages would be read as often as
-    // the chats' messages interleave. The rows are summed up here rather
-    // than grouped by SQLite, whose sorter would hold a row per message. A
-    // join row whose message is gone adds nothing, as it adds nothing to the
-    // chat's messages.
-    span_.sql = std::string(
-                    "SELECT CM.chat_id, ifnull(M.date,0) FROM message AS M CROSS JOIN "
-                    "chat_message_join AS CM ON CM.message_id = M.ROWID") +
-                Conditions(message_conditions, " WHERE ");
-    message_conditions.insert(message_conditions.begin(), kInNoChat);
+    // The messages of every chat in the order of the file; a message in two
+    // chats comes once for each.
+    all_chat_messages_.sql = "SELECT CM.chat_id AS chat_id," + chat_message_list +
+                             " FROM message AS M CROSS JOIN chat_message_join AS CM ON "
+                             "CM.message_id = M.ROWID" +
+                             Conditions(message_conditions, " WHERE ") + " ORDER BY M.ROWID";
   } else {
     // Without the join every message is one in no chat: grouped by its room
     // or its handle, it still reaches a conversation.
@@ -209,15 +201,25 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
               "No table chat_message_join: every message is read as one in no chat.");
     incomplete_status_ = kStatusPrepareFailed;
   }
-  loose_plan_.sql = "SELECT " + loose_plan_list + " FROM message AS M" +
-                    Conditions(message_conditions, " WHERE ");
+  // One pass over the messages in the order they lie in the file, for all
+  // chats at once: chat by chat, the same pages would be read as often as
+  // the chats' messages interleave. A message comes once for each chat it
+  // is in, and once with a NULL chat when it is in none.
+  plan_.sql = "SELECT " + loose_plan_list +
+              (has_chat_join ? ",CM.chat_id FROM message AS M LEFT JOIN chat_message_join AS CM ON "
+                               "CM.message_id = M.ROWID"
+                             : ",NULL FROM message AS M") +
+              Conditions(message_conditions, " WHERE ") + " ORDER BY M.ROWID";
   loose_message_.sql = "SELECT " + loose_message_list + " FROM message AS M WHERE M.ROWID = ?";
 
   missing.clear();
   if (attachment.exists() && attachment_join.exists()) {
-    attachments_.sql = "SELECT " + attachment.SelectList(kAttachmentColumns, &missing) + "," +
-                       attachment_join.SelectList(kAttachmentJoinColumns, &ignored) +
-                       kAttachmentFrom;
+    const std::string attachment_list =
+        attachment.SelectList(kAttachmentColumns, &missing) + "," +
+        attachment_join.SelectList(kAttachmentJoinColumns, &ignored);
+    attachments_.sql = "SELECT " + attachment_list + kAttachmentFrom;
+    ordered_attachments_.sql =
+        "SELECT message_attachment_join.message_id," + attachment_list + kOrderedAttachmentFrom;
     LogMissingColumns("attachment", missing);
   } else {
     KX_LOG_AT(kLogProblem, stem_,
@@ -291,21 +293,49 @@ RecoverableMessages MessageStore::ReadRecoverable() {
   return recoverable;
 }
 
-std::unordered_map<int64_t, ChatSpan> MessageStore::ReadChatSpans() {
-  std::unordered_map<int64_t, ChatSpan> spans;
-  SqliteStatement* query = Prepared(&span_);
-  while (query != nullptr && query->Step() == SQLITE_ROW) {
-    ChatSpan& span = spans[query->ColumnInt64(0)];
-    const int64_t date = query->ColumnInt64(1);
-    span.last_date = span.has_messages ? std::max(span.last_date, date) : date;
+// The rows of a message follow each other. It is in a chat when one of its
+// join rows names a chat that still exists; the spans are summed here
+// rather than grouped by SQLite, whose sorter would hold a row per message.
+MessagePlan MessageStore::ReadMessagePlan() {
+  MessagePlan plan;
+  std::unordered_set<int64_t> chats;
+  SqliteStatement chat_ids = PrepareStatement(db_, "SELECT ROWID FROM chat");
+  while (chat_ids.Step() == SQLITE_ROW) chats.insert(chat_ids.ColumnInt64(0));
+  SqliteStatement* rows = Prepared(&plan_);
+  if (rows == nullptr) return plan;
+  LooseMessage message;
+  bool pending = false;
+  bool in_chat = false;
+  const auto finish = [&] {
+    if (pending && !in_chat) plan.loose.push_back(std::move(message));
+    pending = false;
+  };
+  while (rows->Step() == SQLITE_ROW) {
+    const int64_t row_id = rows->ColumnInt64(0);
+    if (!pending || row_id != message.row_id) {
+      finish();
+      message = LooseMessage();
+      message.row_id = row_id;
+      message.handle_id = rows->ColumnInt64(1);
+      if (message.handle_id == 0) message.handle_id = rows->ColumnInt64(2);
+      message.room_names = rows->ColumnText(3);
+      message.date = rows->ColumnInt64(4);
+      pending = true;
+      in_chat = false;
+    }
+    if (rows->ColumnType(5) == SQLITE_NULL || chats.count(rows->ColumnInt64(5)) == 0) continue;
+    in_chat = true;
+    ChatSpan& span = plan.spans[rows->ColumnInt64(5)];
+    span.last_date = span.has_messages ? std::max(span.last_date, message.date) : message.date;
     span.has_messages = true;
   }
-  return spans;
+  finish();
+  return plan;
 }
 
-SqliteStatement* MessageStore::ChatMessages(int64_t chat_id) {
-  return Bound(&chat_messages_, chat_id);
-}
+SqliteStatement* MessageStore::AllChatMessages() { return Prepared(&all_chat_messages_); }
+
+SqliteStatement* MessageStore::OrderedAttachments() { return Prepared(&ordered_attachments_); }
 
 SqliteStatement* MessageStore::LooseMessageRow(int64_t row_id) {
   return Bound(&loose_message_, row_id);

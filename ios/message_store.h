@@ -8,10 +8,12 @@
 #include <json/json.h>
 
 #include <cstdint>
-#include <set>
+#include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "common/address_book.h"
 #include "common/sqlite_wrapper.h"
@@ -27,8 +29,14 @@ class RecoverableMessages {
   bool Has(int64_t message_id) const;
 
  private:
-  std::set<std::pair<int64_t, int64_t>> by_chat_;
-  std::set<int64_t> messages_;
+  // Looked up once per message read: hashed, not ordered.
+  struct PairHash {
+    size_t operator()(const std::pair<int64_t, int64_t>& key) const {
+      return std::hash<int64_t>()(key.first * 1000003 ^ key.second);
+    }
+  };
+  std::unordered_set<std::pair<int64_t, int64_t>, PairHash> by_chat_;
+  std::unordered_set<int64_t> messages_;
 };
 
 // What the planning pass keeps of a message in no chat.
@@ -43,6 +51,14 @@ struct LooseMessage {
 struct ChatSpan {
   int64_t last_date = 0;
   bool has_messages = false;
+};
+
+// What the planning pass learns of the messages: the span of every chat
+// that has some, by chat id, and the messages in no chat, in the order of
+// the store.
+struct MessagePlan {
+  std::unordered_map<int64_t, ChatSpan> spans;
+  std::vector<LooseMessage> loose;
 };
 
 class MessageStore {
@@ -65,22 +81,21 @@ class MessageStore {
   bool ReadHandle(int64_t handle_id, const ContactIndex& contacts, Json::Value* member);
 
   RecoverableMessages ReadRecoverable();
-  // The span of every chat that has messages, by chat id.
-  std::unordered_map<int64_t, ChatSpan> ReadChatSpans();
+  MessagePlan ReadMessagePlan();
 
-  // The message rows of a chat, reset and bound; null when none can be
-  // read.
-  SqliteStatement* ChatMessages(int64_t chat_id);
-  // Calls `visit(LooseMessage)` for each message in no chat, in the order
-  // of the store.
-  template <typename Visit>
-  void ForEachLooseMessage(Visit visit);
+  // The message rows of every chat, in the order of the store's ROWIDs,
+  // each with the chat's id first; null when none can be read.
+  SqliteStatement* AllChatMessages();
   // The row of one message in no chat; null when it cannot be read.
   SqliteStatement* LooseMessageRow(int64_t row_id);
 
   // The attachments of a message, reset and bound; null when none can be
   // read.
   SqliteStatement* Attachments(int64_t message_id);
+
+  // The attachments of every message, with the message's id first,
+  // ordered by it; null when none can be read.
+  SqliteStatement* OrderedAttachments();
 
   // 0, or 1106 when a table that messages or attachments are read through
   // was missing, or its query failed: what could be read is still packaged.
@@ -105,25 +120,10 @@ class MessageStore {
   bool has_recoverable_ = false;
   std::string chats_sql_;
   SqliteStatement chats_;
-  Statement group_members_, direct_members_, handle_, span_;
-  Statement chat_messages_, loose_plan_, loose_message_, attachments_;
+  Statement group_members_, direct_members_, handle_, plan_;
+  Statement all_chat_messages_, loose_message_, attachments_, ordered_attachments_;
   int incomplete_status_ = 0;
 };
-
-template <typename Visit>
-void MessageStore::ForEachLooseMessage(Visit visit) {
-  SqliteStatement* plan = Prepared(&loose_plan_);
-  if (plan == nullptr) return;
-  while (plan->Step() == SQLITE_ROW) {
-    LooseMessage message;
-    message.row_id = plan->ColumnInt64(0);
-    message.handle_id = plan->ColumnInt64(1);
-    if (message.handle_id == 0) message.handle_id = plan->ColumnInt64(2);
-    message.room_names = plan->ColumnText(3);
-    message.date = plan->ColumnInt64(4);
-    visit(std::move(message));
-  }
-}
 
 }  // namespace kx
 

@@ -1,6 +1,7 @@
 #include "ios/messages.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,9 +17,9 @@
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
-#include "common/text.h"
 #include "ios/address_book_names.h"
 #include "ios/message_objects.h"
+#include "ios/message_spill.h"
 #include "ios/message_store.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
@@ -62,11 +63,13 @@ struct Session {
 class SessionPlan {
  public:
   // Reads the chats with their members; false on a stop.
-  bool AddChats(MessageStore* store, const ContactIndex& contacts, const PackageContext& context);
+  bool AddChats(MessageStore* store, const ContactIndex& contacts, const PackageContext& context,
+                const std::unordered_map<int64_t, ChatSpan>& spans);
   // Places the messages in no chat: in the session of their room (a new
   // group session for a room no chat names), else in the session of their
   // handle (a new one-to-one session for a stranger).
-  void AddLooseMessages(MessageStore* store, const ContactIndex& contacts);
+  void AddLooseMessages(MessageStore* store, const ContactIndex& contacts,
+                        std::vector<LooseMessage> loose);
 
   std::vector<Session>& sessions() { return sessions_; }
 
@@ -108,8 +111,8 @@ size_t SessionPlan::NewSession(Json::Value record, Json::Value members) {
 }
 
 bool SessionPlan::AddChats(MessageStore* store, const ContactIndex& contacts,
-                           const PackageContext& context) {
-  const std::unordered_map<int64_t, ChatSpan> spans = store->ReadChatSpans();
+                           const PackageContext& context,
+                           const std::unordered_map<int64_t, ChatSpan>& spans) {
   SqliteStatement& chats = store->chats();
   while (chats.Step() == SQLITE_ROW) {
     if (context.StopRequested()) return false;
@@ -195,14 +198,15 @@ void SessionPlan::AddByHandle(const std::vector<LooseMessage>& messages, Message
   }
 }
 
-void SessionPlan::AddLooseMessages(MessageStore* store, const ContactIndex& contacts) {
+void SessionPlan::AddLooseMessages(MessageStore* store, const ContactIndex& contacts,
+                                   std::vector<LooseMessage> loose) {
   std::vector<std::pair<std::string, std::vector<LooseMessage>>> rooms;
   std::unordered_map<std::string, size_t> room_index;
-  store->ForEachLooseMessage([&](LooseMessage message) {
+  for (LooseMessage& message : loose) {
     const auto [found, added] = room_index.emplace(message.room_names, rooms.size());
     if (added) rooms.emplace_back(message.room_names, std::vector<LooseMessage>());
     rooms[found->second].second.push_back(std::move(message));
-  });
+  }
   for (const auto& [room, messages] : rooms) {
     const auto existing = by_identifier_.find(room);
     if (existing != by_identifier_.end()) {
@@ -233,17 +237,19 @@ std::vector<Session*> SessionOrder(std::vector<Session>* sessions) {
 // Where a message object stands in a session file: in "messages" of a
 // session in "chat_sessions" of the document, two steps each.
 constexpr size_t kMessageDepth = 4;
+// What the messages put aside may hold in memory before they go to files.
+constexpr size_t kSpillMemoryLimit = 16 * 1024 * 1024;
 
 // The session's members with its "messages" in their place: the writer
 // wants the members in byte order of their names, the order of the tree.
-void WriteSession(const Json::Value& session, const std::vector<WrittenMessage>& messages,
+void WriteSession(const Json::Value& session, const std::vector<std::string_view>& messages,
                   JsonTextWriter* writer) {
   static const std::string kMessagesName = "messages";
   bool messages_pending = !messages.empty();
   const auto write_messages = [&] {
     writer->Name(kMessagesName);
     writer->BeginArray();
-    for (const WrittenMessage& message : messages) writer->Element(message.text, kMessageDepth);
+    for (const std::string_view message : messages) writer->Element(message, kMessageDepth);
     writer->EndArray();
     messages_pending = false;
   };
@@ -263,76 +269,163 @@ void WriteSession(const Json::Value& session, const std::vector<WrittenMessage>&
   writer->EndObject();
 }
 
-// Reads and writes the sessions, ten to a file. A session's messages are
-// held, as text, until the session is written; the file's text until its
-// tenth session is.
+// Where the messages of a chat go: the session (by its place in the order
+// of writing) and the chat's place in that session.
+struct ChatPlace {
+  uint32_t session = 0;
+  uint32_t chat_order = 0;
+  const SessionChat* chat = nullptr;
+};
+
+// Writes the sessions, in `order`, ten to a file. The messages of every
+// chat are read in one pass over the store, in the order its pages lie in
+// (chat by chat, the same pages would be read as often as the chats'
+// messages interleave), and put aside by the file they go into; a file's
+// messages are taken back when it is written. A session's messages are
+// ordered by date, then by their chat's place, then by ROWID, and its
+// messages in no chat follow those of its chats on an equal date.
 class SessionWriter {
  public:
   SessionWriter(MessageStore* store, const RecoverableMessages& recoverable,
                 const AttachmentLocator& locator, const DataTypeRecord& record,
-                const PackageContext& context)
+                const PackageContext& context, std::vector<Session*> order)
       : store_(store),
-        reader_(recoverable, store, locator, kMessageDepth),
+        reader_(recoverable, store, locator, kMessageDepth, true),
         folder_(record.temp_folder),
-        context_(context) {}
+        context_(context),
+        order_(std::move(order)),
+        spill_(folder_, kSessionFilePrefix, FileCount(), kSpillMemoryLimit) {}
 
   // False on a stop.
-  bool Write(Session* session) {
-    std::vector<WrittenMessage> messages;
-    for (const SessionChat& chat : session->chats) {
-      const MessageSource source = {chat.chat_id, true, chat.group, &chat.members};
-      SqliteStatement* rows = store_->ChatMessages(chat.chat_id);
-      while (rows != nullptr && rows->Step() == SQLITE_ROW) {
-        if (context_.StopRequested()) return false;
-        messages.push_back(reader_.Read(*rows, source));
+  bool WriteAll() {
+    if (!ReadChatMessages()) return false;
+    for (size_t file = 0; file < FileCount(); ++file) {
+      if (!WriteFile(file)) return false;
+    }
+    return true;
+  }
+
+  size_t count() const { return order_.size(); }
+  bool failed() const { return failed_; }
+  Json::Value& paths() { return paths_; }
+
+ private:
+  size_t FileCount() const { return (order_.size() + kSessionsPerFile - 1) / kSessionsPerFile; }
+
+  // False on a stop.
+  bool ReadChatMessages() {
+    std::unordered_map<int64_t, ChatPlace> places;
+    for (size_t position = 0; position < order_.size(); ++position) {
+      const std::vector<SessionChat>& chats = order_[position]->chats;
+      for (size_t chat = 0; chat < chats.size(); ++chat) {
+        places.emplace(chats[chat].chat_id, ChatPlace{static_cast<uint32_t>(position),
+                                                      static_cast<uint32_t>(chat), &chats[chat]});
       }
     }
+    if (places.empty()) return true;
+    SqliteStatement* rows = store_->AllChatMessages();
+    if (rows == nullptr) return true;
+    reader_.UseOrderedAttachments(store_->OrderedAttachments());
+    while (rows->Step() == SQLITE_ROW) {
+      if (context_.StopRequested()) return false;
+      const auto place = places.find(rows->ColumnInt64(0));
+      if (place == places.end()) continue;
+      const SessionChat& chat = *place->second.chat;
+      const MessageSource source = {chat.chat_id, true, chat.group, &chat.members};
+      const WrittenMessage message = reader_.Read(*rows, source, 1);
+      const SpilledMessage spilled = {place->second.session, place->second.chat_order, message.date,
+                                      rows->ColumnInt64(1), message.text};
+      if (!spill_.Add(place->second.session / kSessionsPerFile, spilled)) {
+        KX_LOG_AT(kLogError, context_.stem, "Fail to put messages aside in %s.", folder_.c_str());
+        failed_ = true;
+        break;
+      }
+    }
+    reader_.UseOrderedAttachments(nullptr);
+    return true;
+  }
+
+  // False on a stop.
+  bool WriteFile(size_t file) {
+    std::vector<SpilledMessage>& spilled = spilled_;
+    if (!spill_.Take(file, &spill_bytes_, &spilled)) {
+      KX_LOG_AT(kLogError, context_.stem, "Fail to read back the messages of session file %zu.",
+                file + 1);
+      failed_ = true;
+    }
+    // Stable: the messages of a session keep the order they were read in.
+    std::stable_sort(
+        spilled.begin(), spilled.end(),
+        [](const SpilledMessage& a, const SpilledMessage& b) { return a.session < b.session; });
+    // In the line ends of a text-mode file on the hosts the files are read
+    // on, so the bytes are the same wherever the library runs.
+    std::string& text = file_text_;
+    text.clear();
+    JsonTextWriter writer(&text);
+    writer.UseCrLf();
+    writer.BeginObject();
+    writer.Name("chat_sessions");
+    writer.BeginArray();
+    auto next = spilled.begin();
+    const size_t first = file * kSessionsPerFile;
+    const size_t last = std::min(order_.size(), first + kSessionsPerFile);
+    for (size_t position = first; position < last; ++position) {
+      auto end = next;
+      while (end != spilled.end() && end->session == position) ++end;
+      if (!WriteSession(order_[position], std::vector<SpilledMessage>(next, end), &writer)) {
+        return false;
+      }
+      next = end;
+    }
+    writer.EndArray();
+    writer.EndObject();
+    SaveFile(file, &text, writer.complete());
+    return true;
+  }
+
+  // False on a stop.
+  bool WriteSession(Session* session, std::vector<SpilledMessage> messages,
+                    JsonTextWriter* writer) {
+    // The messages in no chat, after the chats' on an equal date.
+    std::vector<WrittenMessage> loose;
     const MessageSource loose_source;
     for (const int64_t row_id : session->loose_messages) {
       if (context_.StopRequested()) return false;
       SqliteStatement* row = store_->LooseMessageRow(row_id);
       if (row == nullptr || row->Step() != SQLITE_ROW) continue;
-      messages.push_back(reader_.Read(*row, loose_source));
+      loose.push_back(reader_.Read(*row, loose_source));
+    }
+    for (size_t i = 0; i < loose.size(); ++i) {
+      messages.push_back({0, UINT32_MAX, loose[i].date, static_cast<int64_t>(i), loose[i].text});
     }
     // "date" orders a session's messages; a missing one reads as 0.
-    std::stable_sort(
-        messages.begin(), messages.end(),
-        [](const WrittenMessage& a, const WrittenMessage& b) { return a.date < b.date; });
+    std::stable_sort(messages.begin(), messages.end(),
+                     [](const SpilledMessage& a, const SpilledMessage& b) {
+                       if (a.date != b.date) return a.date < b.date;
+                       if (a.chat_order != b.chat_order) return a.chat_order < b.chat_order;
+                       return a.row_id < b.row_id;
+                     });
+    std::vector<std::string_view> texts;
+    texts.reserve(messages.size());
+    for (const SpilledMessage& message : messages) texts.push_back(message.text);
     Json::Value object = std::move(session->record);
     if (!session->members.empty()) object["members"] = std::move(session->members);
     session->chats.clear();
-    if (pending_ == 0) {
-      text_.clear();
-      file_ = std::make_unique<JsonTextWriter>(&text_);
-      file_->BeginObject();
-      file_->Name("chat_sessions");
-      file_->BeginArray();
-    }
-    WriteSession(object, messages, file_.get());
-    ++pending_;
-    ++count_;
-    if (pending_ == kSessionsPerFile) Flush();
+    kx::WriteSession(object, texts, writer);
     return true;
   }
 
-  // Writes what is left. The file's number counts the files before it.
-  void Flush() {
-    if (pending_ == 0) return;
-    pending_ = 0;
-    file_->EndArray();
-    file_->EndObject();
+  // The file's number counts the files before it.
+  void SaveFile(size_t file, std::string* text, bool complete) {
     const std::string path =
-        JoinPath(folder_, kSessionFilePrefix + std::to_string((count_ - 1) / kSessionsPerFile + 1) +
-                              ".json");
-    if (!file_->complete()) {
+        JoinPath(folder_, kSessionFilePrefix + std::to_string(file + 1) + ".json");
+    if (!complete) {
       KX_LOG_AT(kLogError, context_.stem, "Fail to lay out session file %s.", path.c_str());
       failed_ = true;
       return;
     }
-    // In the line ends of a text-mode file on the hosts the files are read
-    // on, so the bytes are the same wherever the library runs.
-    const FileWriteResult written = WriteNewFile(path, ReplaceAll(text_, "\n", "\r\n"));
-    text_.clear();
+    const FileWriteResult written = WriteNewFile(path, *text);
+    text->clear();
     if (!written.ok()) {
       KX_LOG_AT(kLogError, context_.stem, "Fail to write session file %s.", path.c_str());
       failed_ = true;
@@ -341,20 +434,17 @@ class SessionWriter {
     paths_.append(path);
   }
 
-  size_t count() const { return count_; }
-  bool failed() const { return failed_; }
-  Json::Value& paths() { return paths_; }
-
- private:
   MessageStore* store_;
   MessageObjectReader reader_;
   std::string folder_;
   const PackageContext& context_;
-  std::string text_;
-  std::unique_ptr<JsonTextWriter> file_;
-  size_t pending_ = 0;  // sessions in the file being written
+  std::vector<Session*> order_;
+  MessageSpill spill_;
+  // Buffers that serve file after file.
+  std::string spill_bytes_;
+  std::vector<SpilledMessage> spilled_;
+  std::string file_text_;
   Json::Value paths_{Json::arrayValue};
-  size_t count_ = 0;
   bool failed_ = false;
 };
 
@@ -378,27 +468,21 @@ int IosSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
   SQLite3Wrapper db(*primary_path);
   const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;
-  // A chat's messages lie scattered over the store (the phone writes them in
-  // the order they come, from every chat at once), so reading chat by chat
-  // visits pages again and again: a larger page cache keeps them, at a
-  // fixed cost in memory.
-  db.Exec("PRAGMA cache_size=-65536");
   const ReadTransaction transaction(db);
   MessageStore store(db, context.stem);
   const int prepared = store.PrepareChats();
   if (prepared != kStatusOk) return prepared;
   const ContactIndex contacts = LoadAddressBookNames(*record);
   const RecoverableMessages recoverable = store.ReadRecoverable();
+  MessagePlan messages = store.ReadMessagePlan();
   SessionPlan plan;
-  if (!plan.AddChats(&store, contacts, context)) return PackageStopped(context);
-  plan.AddLooseMessages(&store, contacts);
+  if (!plan.AddChats(&store, contacts, context, messages.spans)) return PackageStopped(context);
+  plan.AddLooseMessages(&store, contacts, std::move(messages.loose));
 
   const AttachmentLocator locator(record->additional_param, context.stem);
-  SessionWriter writer(&store, recoverable, locator, *record, context);
-  for (Session* session : SessionOrder(&plan.sessions())) {
-    if (context.StopRequested() || !writer.Write(session)) return PackageStopped(context);
-  }
-  writer.Flush();
+  SessionWriter writer(&store, recoverable, locator, *record, context,
+                       SessionOrder(&plan.sessions()));
+  if (context.StopRequested() || !writer.WriteAll()) return PackageStopped(context);
 
   Json::Value document(Json::objectValue);
   document["sms_session_size"] = Json::UInt64(writer.count());
