@@ -31,11 +31,6 @@ bool PathExists(const std::string& utf8_path) {
   return std::filesystem::exists(PathFromUtf8(utf8_path), error);
 }
 
-std::string TextOf(const Json::Value& event, const char* name) {
-  const Json::Value& value = event[name];
-  return value.isString() ? value.asString() : std::string();
-}
-
 Json::Value ArrayOf(const Json::Value& event, const char* name) {
   const Json::Value& value = event[name];
   return value.isArray() ? value : Json::Value(Json::arrayValue);
@@ -49,7 +44,7 @@ Json::Value DetailElement(const Json::Value& event) {
   element["status"] = static_cast<Json::Int64>(EventInteger(event, "status"));
   for (const char* name : {"calendar", "start_date", "end_date", "unique_identifier", "utf_Title",
                            "utf_Address", "utf_Description", "utf_Url"}) {
-    element[name] = TextOf(event, name);
+    element[name] = EventText(event, name);
   }
   element["attachment_files"] = ArrayOf(event, "attachment_files");
   element["participants"] = ArrayOf(event, "participants");

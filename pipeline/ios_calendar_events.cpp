@@ -76,6 +76,11 @@ int64_t EventInteger(const Json::Value& event, const char* name) {
   return value.isIntegral() ? value.asInt64() : 0;
 }
 
+std::string EventText(const Json::Value& event, const char* name) {
+  const Json::Value& value = event[name];
+  return value.isString() ? value.asString() : std::string();
+}
+
 std::string CalendarEventQuery(const SQLite3Wrapper& calendar, std::string* missing) {
   const TableColumns columns(calendar, kCalendarItemTable);
   if (!columns.exists()) return std::string();

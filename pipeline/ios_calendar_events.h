@@ -95,6 +95,8 @@ int CalendarMediaType(const std::string& file_name);
 
 // An integer member of an event, 0 when absent or not an integer.
 int64_t EventInteger(const Json::Value& event, const char* name);
+// A text member of an event, "" when absent or not a text.
+std::string EventText(const Json::Value& event, const char* name);
 
 }  // namespace kx
 

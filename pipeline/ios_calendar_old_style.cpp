@@ -21,11 +21,6 @@ constexpr char kPrimaryFileKey[] = "calendar_file_path";
 constexpr char kManifestFileKey[] = "manifest_file_path";
 constexpr char kSecondFilesKey[] = "calendar_files_path";
 
-std::string TextOf(const Json::Value& event, const char* name) {
-  const Json::Value& value = event[name];
-  return value.isString() ? value.asString() : std::string();
-}
-
 // Deleted events that an older copy held more than once (the same title,
 // description, place, URL, start and end) are packaged once.
 class DeletedDuplicates {
@@ -34,7 +29,7 @@ class DeletedDuplicates {
     std::string key;
     for (const char* name :
          {"utf_Title", "utf_Description", "utf_Address", "utf_Url", "start_date", "end_date"}) {
-      key += TextOf(event, name);
+      key += EventText(event, name);
     }
     return !keys_.insert(std::move(key)).second;
   }
