@@ -104,12 +104,13 @@ int CalendarMediaType(const std::string& file_name) {
   return GetMediaType(ToLowerAscii(file_name.substr(dot)));
 }
 
-AttachmentLocator::AttachmentLocator(const SQLite3Wrapper* manifest, std::string backup_root)
+CalendarAttachmentLocator::CalendarAttachmentLocator(const SQLite3Wrapper* manifest,
+                                                     std::string backup_root)
     : backup_root_(std::move(backup_root)) {
   if (manifest != nullptr) statement_ = PrepareStatement(*manifest, kLocateQuery);
 }
 
-std::string AttachmentLocator::Locate(const std::string& file_name) {
+std::string CalendarAttachmentLocator::Locate(const std::string& file_name) {
   if (!statement_.prepared() || file_name.empty()) return std::string();
   statement_.BindText(1, EscapeLikePattern(file_name));
   const std::string file_id = statement_.Step() == SQLITE_ROW ? statement_.ColumnText(0) : "";
@@ -146,7 +147,7 @@ bool CalendarLookups::ReadAttachments(const SQLite3Wrapper& calendar,
                      &missing_);
   }
   if (sql.empty()) return true;
-  AttachmentLocator locator(manifest, backup_root);
+  CalendarAttachmentLocator locator(manifest, backup_root);
   if (!locator.ready()) NoteMissing("a catalogue of backup files");
   SqliteStatement query = PrepareStatement(calendar, sql);
   while (query.Step() == SQLITE_ROW) {

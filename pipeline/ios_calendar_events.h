@@ -33,9 +33,9 @@ std::string CalendarEventQuery(const SQLite3Wrapper& calendar, std::string* miss
 // relative path of an ordinary file that contains the name. The name is
 // bound, never spliced, and its LIKE wildcards are escaped, so a name with
 // "%", "_" or a quote matches only itself.
-class AttachmentLocator {
+class CalendarAttachmentLocator {
  public:
-  AttachmentLocator(const SQLite3Wrapper* manifest, std::string backup_root);
+  CalendarAttachmentLocator(const SQLite3Wrapper* manifest, std::string backup_root);
   bool ready() const { return statement_.prepared(); }
   // The file's path in the backup folder, "" when none is catalogued.
   std::string Locate(const std::string& file_name);

@@ -326,10 +326,20 @@ TEST_F(IosCalendarTest, BadInput) {
 TEST_F(IosCalendarTest, StopFromAnotherThreadBeforeEachStage) {
   const std::string calendar = Store("Calendar.sqlitedb", 3);
   const std::string older = Store("older.sqlitedb", 3, true);
-  using Stage = int (AbstractKxDataPackage::*)();
-  const Stage stages[] = {&AbstractKxDataPackage::CheckParam, &AbstractKxDataPackage::Init,
-                          &AbstractKxDataPackage::MergeDel, &AbstractKxDataPackage::AnalyseDatabase,
-                          &AbstractKxDataPackage::OutPut};
+  const auto run_stage = [](AbstractKxDataPackage& package, int stage) {
+    switch (stage) {
+      case 0:
+        return package.CheckParam();
+      case 1:
+        return package.Init();
+      case 2:
+        return package.MergeDel();
+      case 3:
+        return package.AnalyseDatabase();
+      default:
+        return package.OutPut();
+    }
+  };
   const int stopping_stage[] = {3, 3, 3, 3, 4};
   for (int stop_before = 0; stop_before < 5; ++stop_before) {
     SCOPED_TRACE(stop_before);
@@ -341,7 +351,7 @@ TEST_F(IosCalendarTest, StopFromAnotherThreadBeforeEachStage) {
     int stage = 0;
     for (; stage < 5 && status == kStatusOk; ++stage) {
       if (stage == stop_before) std::thread(RequestStop).join();
-      status = (package.*stages[stage])();
+      status = run_stage(package, stage);
     }
     EXPECT_EQ(kStatusStopped, status);
     EXPECT_EQ(stopping_stage[stop_before], stage - 1);
