@@ -23,7 +23,8 @@ namespace {
 const DataTypeEntry kDataTypes[] = {
     {5, "IOSSafariDataPackage", "IOSSafariDataFilter", "iossafaridatapackage", IosSafariDataFilter, IosSafariDataPackage, {"safari_files_path", nullptr}, 4},
     {6, "IOSSafariHisDataPackage", "IOSSafariHisDataFilter", "iossafarihisdatapackage", IosSafariHisDataFilter, IosSafariHisDataPackage, {"safariHis_files_path", nullptr}, 5},
-    {7, "IOSCalendarDataPackage", "", "ioscalendardatapackage", nullptr, nullptr, {"calendar_files_path", nullptr}, 6},
+    // The calendar (7) is registered with the pipeline packagers that share
+    // its reading.
     {8, "IOSReminderDataPackage", "IOSReminderDataFilter", "iosreminderdatapackage", IosReminderDataFilter, IosReminderDataPackage, {"reminder_files_path", nullptr}, 7},
     {9, "IOSNoteDataPackage", "IOSNoteDataFilter", "iosnotedatapackage", IosNoteDataFilter, IosNoteDataPackage, {"icloud_note_files_path", "other_note_files_path"}, 8},
     // The notes of other accounts travel with data type 9.

@@ -9,6 +9,7 @@
 #include "common/sha1.h"
 #include "samples/android_sample_sqlite.h"
 #include "samples/ios_books.h"
+#include "samples/ios_calendar.h"
 #include "samples/ios_kik.h"
 #include "samples/ios_messenger.h"
 #include "samples/ios_reminders.h"
@@ -216,6 +217,24 @@ bool WriteSafariAndReminders(const fs::path& root, IosSampleOptions store, std::
   return WriteBytes(path, TinyJpeg()) || Fail(error, path.u8string() + ": cannot write");
 }
 
+// Calendar.sqlitedb and the files attached to its events (listed in the
+// catalogue with the other stores).
+bool WriteCalendar(const fs::path& root, IosSampleOptions store, std::string* error) {
+  store.schema_version = 0;
+  const Entry calendar{kIosHomeDomain, kIosCalendarPath, kFlagFile};
+  const fs::path path = StoredPath(root, calendar);
+  if (!MakeFolder(path.parent_path(), error)) return false;
+  if (!WriteIosCalendar(path.u8string(), store)) {
+    return Fail(error, path.u8string() + ": cannot write the calendar");
+  }
+  for (const std::string& relative_path : IosCalendarAttachmentPaths()) {
+    const fs::path file = StoredPath(root, {kIosHomeDomain, relative_path, kFlagFile});
+    if (!MakeFolder(file.parent_path(), error)) return false;
+    if (!WriteBytes(file, TinyJpeg())) return Fail(error, file.u8string() + ": cannot write");
+  }
+  return true;
+}
+
 // NoteStore.sqlite and notes.sqlite, and the notes' attachment files;
 // `entries` receives all of them.
 bool WriteNoteStores(const fs::path& root, const IosSampleOptions& store,
@@ -264,6 +283,7 @@ bool WriteStores(const fs::path& root, const IosBackupOptions& options, std::vec
     return Fail(error, book.u8string() + ": cannot write the address book");
   }
   if (!WriteSafariAndReminders(root, store, error)) return false;
+  if (!WriteCalendar(root, store, error)) return false;
   store.schema_version = options.messages_schema;
   if (!WriteMessageStore(root, store, entries, error)) return false;
   store.schema_version = options.notes_schema;
@@ -408,6 +428,10 @@ bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
   for (const char* path :
        {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath,
         kIosBookmarksPath, kIosHistoryPath, kIosRemindersStorePath, kIosReminderPicturePath}) {
+    entries.push_back({kIosHomeDomain, path, kFlagFile});
+  }
+  entries.push_back({kIosHomeDomain, kIosCalendarPath, kFlagFile});
+  for (const std::string& path : IosCalendarAttachmentPaths()) {
     entries.push_back({kIosHomeDomain, path, kFlagFile});
   }
   const bool older = options.older_copy;

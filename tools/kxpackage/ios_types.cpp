@@ -16,6 +16,7 @@ constexpr char kMediaDomain[] = "MediaDomain";
 constexpr char kVoicemailPath[] = "Library/Voicemail/voicemail.db";
 constexpr char kRecordingsPath[] = "Media/Recordings/Recordings.db";
 constexpr char kCloudRecordingsPath[] = "Media/Recordings/CloudRecordings.db";
+constexpr char kCalendarPath[] = "Library/Calendar/Calendar.sqlitedb";
 constexpr char kBookmarksPath[] = "Library/Safari/Bookmarks.db";
 constexpr char kHistoryPath[] = "Library/Safari/History.db";
 // The reminders store is named after its account: Data-<UUID>.sqlite, or
@@ -66,8 +67,8 @@ long CountMessages(const Json::Value& document, const std::string&) {
   return count;
 }
 
-// Bookmarks, history items and reminders: one array (reminders: null when
-// there is none).
+// Bookmarks, history items, calendar events and reminders: one array
+// (calendar events and reminders: null when there is none).
 long CountArray(const Json::Value& document, const std::string&) {
   return document.isArray() ? static_cast<long>(document.size()) : 0;
 }
@@ -135,6 +136,11 @@ std::vector<IosType> MakeIosTypes() {
       Available(6,
                 {{"safariHis_file_path", "safariHis_files_path", kHomeDomain, kHistoryPath, true}},
                 CountArray),
+      // Calendar attachments are located through Manifest.db, which every iOS
+      // type gets, inside the backup folder.
+      Available(7,
+                {{"calendar_file_path", "calendar_files_path", kHomeDomain, kCalendarPath, true}},
+                CountArray),
       Available(8,
                 {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
                 CountArray),
@@ -187,7 +193,7 @@ std::vector<IosType> MakeIosTypes() {
   kik.wants_sub_dir = true;
   kik.matched_key = "kik_account_id";
   types.push_back(std::move(kik));
-  for (const int data_type : {7, 14, 15, 18, 19, 24, 26, 27, 28}) {
+  for (const int data_type : {14, 15, 18, 19, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }
   return types;

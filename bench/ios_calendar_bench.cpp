@@ -1,0 +1,175 @@
+// Packages two generated calendars (Calendar.sqlitedb of the newest
+// release) through KxDataPackageNew: 200,000 events with 1,000,000
+// attendees, and 20,000 events with 100,000. Prints, for each, the wall time
+// of the staged run, its peak memory, the number of detail files, and the
+// ratio to the sqlite3 shell printing the event query as JSON from the same
+// file (the best of three runs).
+//
+// The first detail file takes 1000 events and every later event a file of
+// its own, so the large calendar writes about 199,000 files: the file count,
+// not the query, sets the pace. Memory holds the look-up tables (attendees
+// by event) and one batch.
+//
+// Usage: ios_calendar_bench [large|small|all]
+#include <json/json.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bench/bench_util.h"
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "samples/ios_calendar.h"
+#include "sdk/library.h"
+
+namespace {
+
+constexpr double kTargetRatio = 3.0;
+constexpr int kCalendarDataType = 7;
+constexpr int kRuns = 3;
+constexpr int kIdentities = 5000;
+constexpr int kAttendeesPerEvent = 5;
+
+struct CalendarSize {
+  const char* label;
+  int events;
+};
+
+constexpr CalendarSize kLarge = {"large", 200000};
+constexpr CalendarSize kSmall = {"small", 20000};
+
+// The packager's event query over a store never merged (is_deleted NULL).
+constexpr char kEventQuery[] =
+    "select summary as utf_Title, description as utf_Description, CASE WHEN start_date IS NULL "
+    "AND all_day = 1 then strftime('%m-%d-%Y %H:%M:%S', end_date + 978307200 - 24 * 3600 + 1, "
+    "'unixepoch', 'localtime') WHEN all_day = 1 then strftime('%m-%d-%Y %H:%M:%S', start_date + "
+    "978307200, 'unixepoch', 'localtime') else strftime('%m-%d-%Y %H:%M:%S', start_date + "
+    "978307200, 'unixepoch', 'localtime') end as start_date, CASE WHEN all_day = 1 then "
+    "strftime('%m-%d-%Y %H:%M:%S', end_date + 978307200 - 8 * 3600, 'unixepoch', 'localtime') "
+    "else strftime('%m-%d-%Y %H:%M:%S', end_date + 978307200, 'unixepoch', 'localtime') end as "
+    "end_date, url as utf_Url, all_day, CASE WHEN end_date is null then 0 else 1 end as status, "
+    "calendar_id, ROWID, location_id, unique_identifier, NULL as is_deleted from CalendarItem "
+    "where entity_type = 2";
+
+int Generate(const std::string& path, int events) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return 3;
+  const std::string n = std::to_string(events);
+  const std::string sql =
+      kx::samples::IosCalendarSql(kx::samples::kIosCalendarNewestSchema) +
+      "BEGIN;INSERT INTO Calendar (ROWID, title, UUID) VALUES (1,'Home','C-1'),(2,'Work','C-2');"
+      "INSERT INTO Location (ROWID, title, address) VALUES (1,'Office','1 Main Street');"
+      "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < " +
+      std::to_string(kIdentities) +
+      ") INSERT INTO Identity (rowid, display_name, address) SELECT i, 'Person ' || i, "
+      "'mailto:p' || i || '@example.com' FROM k;"
+      "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < " +
+      n +
+      ") INSERT INTO CalendarItem (ROWID, summary, description, start_date, end_date, all_day, "
+      "calendar_id, location_id, url, unique_identifier, UUID, entity_type) SELECT i, 'Event ' || "
+      "i, 'Notes of event ' || i, 700000000 + i * 3600, 700000000 + i * 3600 + 1800, i % 7 = 0, "
+      "1 + i % 2, CASE WHEN i % 3 = 0 THEN 1 END, 'https://meet.example/' || i, 'UID-' || i, "
+      "'E-' || i, 2 FROM k;"
+      "WITH RECURSIVE k(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM k WHERE i < " +
+      std::to_string(events * kAttendeesPerEvent - 1) +
+      ") INSERT INTO Participant (entity_type, identity_id, owner_id, email, is_self) SELECT 7, "
+      "1 + (i * 7) % " +
+      std::to_string(kIdentities) + ", 1 + i / " + std::to_string(kAttendeesPerEvent) +
+      ", 'p@example.com', i = 0 FROM k;COMMIT;";
+  char* error = nullptr;
+  const int status = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+  if (status != SQLITE_OK) std::fprintf(stderr, "generate: %s\n", error ? error : "?");
+  sqlite3_free(error);
+  sqlite3_close(db);
+  return status == SQLITE_OK ? 0 : 3;
+}
+
+std::string Request(const std::string& work) {
+  Json::Value request;
+  request["package_type"] = kCalendarDataType;
+  request["temp_folder"] = kx::JoinPath(work, "temp");
+  request["addtional_param"] = work;
+  request["primary_file_object"]["calendar_file_path"] = kx::JoinPath(work, "Calendar.sqlitedb");
+  request["primary_file_object"]["manifest_file_path"] = kx::JoinPath(work, "Manifest.db");
+  request["second_file_objects"]["configer_file_path"] = KX_BENCH_CONFIG_DIR;
+  return kx::WriteJson(request);
+}
+
+int IgnoreResult(int, const char*, int) { return 0; }
+
+int MeasurePackage(const CalendarSize& size, const std::string& work, double generate_seconds) {
+  kx::InitializeLibrary(work.c_str(), KX_BENCH_CONFIG_DIR);
+  const std::string request = Request(work);
+  const std::string temp = kx::JoinPath(work, "temp");
+  const double before_mb = kx::bench::PeakResidentMb();
+  double package_seconds = -1.0;
+  for (int run = 0; run < kRuns; ++run) {
+    kx::bench::FlushFileSystems();
+    const double start = kx::bench::NowSeconds();
+    const int status =
+        kx::PackageStaged(request.c_str(), static_cast<int>(request.size()), IgnoreResult);
+    const double seconds = kx::bench::NowSeconds() - start;
+    if (status != 0) {
+      std::fprintf(stderr, "%s: KxDataPackageNew %d\n", size.label, status);
+      return 4;
+    }
+    if (package_seconds < 0 || seconds < package_seconds) package_seconds = seconds;
+  }
+  const double peak_mb = kx::bench::PeakResidentMb();
+  const double sqlite_seconds =
+      kx::bench::BestSqliteJsonSeconds(kx::JoinPath(temp, "Calendar.sqlitedb"), kEventQuery, kRuns);
+  long long detail_bytes = 0;
+  const int detail_files = kx::bench::CountFiles(temp, "DataAnalysis_Calendar_", &detail_bytes);
+  std::printf(
+      "%-5s %6d events, %7d attendees | generate %.2f s | KxDataPackageNew %.2f s | sqlite3 "
+      "-json %.2f s | ratio %.2f (target <= %.1f) | %d detail files, %.1f MB | peak RSS %.0f MB "
+      "(%.0f MB before the run)\n",
+      size.label, size.events, size.events * kAttendeesPerEvent, generate_seconds, package_seconds,
+      sqlite_seconds, sqlite_seconds > 0 ? package_seconds / sqlite_seconds : -1.0, kTargetRatio,
+      detail_files, static_cast<double>(detail_bytes) / (1024.0 * 1024.0), peak_mb, before_mb);
+  return 0;
+}
+
+int RunBench(const CalendarSize& size) {
+  const std::string work = kx::bench::MakeTempFolder("kxbench_calendar_");
+  if (work.empty()) return 2;
+  std::filesystem::create_directories(kx::JoinPath(work, "temp"));
+  const double start = kx::bench::NowSeconds();
+  int result = kx::bench::RunInChild([&] {
+    sqlite3* manifest = nullptr;
+    if (sqlite3_open(kx::JoinPath(work, "Manifest.db").c_str(), &manifest) != SQLITE_OK) return 3;
+    const int made = sqlite3_exec(manifest,
+                                  "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, "
+                                  "relativePath TEXT, flags INTEGER, file BLOB);",
+                                  nullptr, nullptr, nullptr);
+    sqlite3_close(manifest);
+    if (made != SQLITE_OK) return 3;
+    return Generate(kx::JoinPath(work, "Calendar.sqlitedb"), size.events);
+  });
+  const double generate_seconds = kx::bench::NowSeconds() - start;
+  if (result == 0) {
+    result = kx::bench::RunInChild(
+        [&size, &work, generate_seconds] { return MeasurePackage(size, work, generate_seconds); });
+  } else {
+    std::fprintf(stderr, "%s: cannot generate the calendar\n", size.label);
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(work, ignored);
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string which = argc > 1 ? argv[1] : "all";
+  if (which != "all" && which != "large" && which != "small") {
+    std::fprintf(stderr, "usage: ios_calendar_bench [large|small|all]\n");
+    return 2;
+  }
+  int result = 0;
+  if (which != "large") result = RunBench(kSmall);
+  if (result == 0 && which != "small") result = RunBench(kLarge);
+  return result;
+}

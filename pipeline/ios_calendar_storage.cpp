@@ -1,0 +1,57 @@
+#include "pipeline/ios_calendar_storage.h"
+
+#include <utility>
+
+#include "common/json_util.h"
+
+namespace kx {
+
+namespace {
+
+constexpr char kSaveOperation[] = "IosCalendarKxDataPackageStorage::_SaveCalendarInfosToLocal";
+constexpr char kEmptyMessage[] = "calendar info is empty";
+constexpr int kFirstBatch = 1000;
+
+}  // namespace
+
+IosCalendarKxDataPackageStorage::IosCalendarKxDataPackageStorage(std::string output_folder)
+    : AbstractDataPackageStorage(std::move(output_folder)) {}
+
+void IosCalendarKxDataPackageStorage::AddEvent(int64_t row_id, Json::Value event) {
+  if (!pending_ids_.insert(row_id).second) return;
+  pending_.push_back(std::move(event));
+  ++event_count_;
+  if (event_count_ >= kFirstBatch) SaveCalendarInfosToLocal();
+}
+
+std::string IosCalendarKxDataPackageStorage::SaveCalendarInfosToLocal() {
+  DetailFileItem item;
+  item.operation = kSaveOperation;
+  item.empty_message = kEmptyMessage;
+  item.has_details = !pending_.empty();
+  item.build_details = [this]() {
+    Json::Value details(Json::arrayValue);
+    for (Json::Value& event : pending_) details.append(std::move(event));
+    return details;
+  };
+  std::string path =
+      SaveDetailFile(output_folder(), kCalendarDetailPrefix, &detail_file_counter_, item);
+  // Written or not, the pending events are released: a file that cannot be
+  // opened loses its events, not the run.
+  pending_.clear();
+  pending_ids_.clear();
+  if (!path.empty()) detail_files_.push_back(path);
+  return path;
+}
+
+Json::Value& IosCalendarKxDataPackageStorage::BuildResultDocument(Json::Value& document) {
+  if (!pending_.empty()) SaveCalendarInfosToLocal();
+  document = Json::Value(Json::objectValue);
+  Json::Value files = EmptyJsonArray();
+  for (const std::string& path : detail_files_) files.append(path);
+  document["msg_file_list"] = std::move(files);
+  document["size"] = event_count_;
+  return document;
+}
+
+}  // namespace kx

@@ -1,0 +1,47 @@
+// The storage writer of the staged iOS calendar packager: events gathered
+// into detail files ("DataAnalysis_Calendar_<n>.json") and the result
+// document that lists the files and counts the events.
+#ifndef KX_PIPELINE_IOS_CALENDAR_STORAGE_H_
+#define KX_PIPELINE_IOS_CALENDAR_STORAGE_H_
+
+#include <json/json.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "packager/staged_package.h"
+
+namespace kx {
+
+class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
+ public:
+  explicit IosCalendarKxDataPackageStorage(std::string output_folder);
+
+  // Adds one event (a detail-file element) under its ROWID. Once the count
+  // of events reaches 1000 the pending ones are written; the count is never
+  // reset, so the first file holds 1000 events and each later event goes to
+  // a file of its own.
+  void AddEvent(int64_t row_id, Json::Value event);
+
+  // Writes the pending events as the next detail file; "" when none is
+  // pending or the file cannot be opened.
+  std::string SaveCalendarInfosToLocal();
+
+  // {"msg_file_list": [...], "size": n}, after writing what is pending.
+  Json::Value& BuildResultDocument(Json::Value& document) override;
+
+  int event_count() const { return event_count_; }
+
+ private:
+  int detail_file_counter_ = 0;
+  std::vector<Json::Value> pending_;  // in the order added
+  std::unordered_set<int64_t> pending_ids_;
+  std::vector<std::string> detail_files_;
+  int event_count_ = 0;
+};
+
+}  // namespace kx
+
+#endif  // KX_PIPELINE_IOS_CALENDAR_STORAGE_H_

@@ -1,0 +1,366 @@
+// The iOS calendar (data type 7), staged (KxDataPackageNew) and old style
+// (filter and package): whole documents on each release of Calendar.sqlitedb,
+// the keyed merge of an older copy, deleted duplicates, attachments located
+// through Manifest.db, bad input and stops.
+#include "samples/ios_calendar.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/backup_files.h"
+#include "common/json_util.h"
+#include "common/status.h"
+#include "package_capture.h"
+#include "pipeline/ios_calendar.h"
+#include "pipeline/ios_calendar_events.h"
+#include "sdk/library.h"
+#include "sdk/staged_request.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+constexpr int kCalendarType = 7;
+using test::CapturedResults;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+// The events of the sample calendar as a detail file holds them; {ADDR} is
+// the office as the release knows it, {AGENDA} and {PHOTO} the attachments'
+// paths in the backup.
+constexpr char kSampleDetails[] = R"([
+  {"all_day": 0, "calendar": "Work", "start_date": "03-04-2024 09:00:00",
+   "end_date": "03-04-2024 10:00:00", "status": 1, "unique_identifier": "UID-1",
+   "utf_Title": "Team meeting", "utf_Address": "{ADDR}", "utf_Description": "Notes of Team meeting",
+   "utf_Url": "https://meet.example/team",
+   "attachment_files": [{"file_name": "agenda.pdf", "file_path": "{AGENDA}", "media_type": 4}],
+   "participants": ["Anna Rossi", "Marco Bianchi"]},
+  {"all_day": 1, "calendar": "Home", "start_date": "03-08-2024 00:00:00",
+   "end_date": "03-08-2024 16:00:00", "status": 1, "unique_identifier": "UID-2",
+   "utf_Title": "Holiday", "utf_Address": "", "utf_Description": "Notes of Holiday", "utf_Url": "",
+   "attachment_files": [], "participants": []},
+  {"all_day": 1, "calendar": "Home", "start_date": "03-10-2024 00:00:00",
+   "end_date": "03-10-2024 23:59:59", "status": 0, "unique_identifier": "UID-3",
+   "utf_Title": "Dentist", "utf_Address": "", "utf_Description": "Notes of Dentist", "utf_Url": "",
+   "attachment_files": [], "participants": []},
+  {"all_day": 0, "calendar": "Home", "start_date": "03-12-2024 12:00:00",
+   "end_date": "03-12-2024 13:00:00", "status": 1, "unique_identifier": "UID-5",
+   "utf_Title": "Lunch with Anna", "utf_Address": "", "utf_Description": "Notes of Lunch with Anna",
+   "utf_Url": "", "attachment_files": [{"file_name": "photo_1.JPG", "file_path": "{PHOTO}",
+   "media_type": 1}], "participants": ["Anna Rossi"]}{MORE}])";
+
+constexpr char kOldCall[] = R"(,
+  {"all_day": 0, "calendar": "Work", "start_date": "12-01-2023 15:00:00",
+   "end_date": "12-01-2023 15:30:00", "status": 1, "unique_identifier": "UID-6",
+   "utf_Title": "Old call", "utf_Address": "", "utf_Description": "Notes of Old call",
+   "utf_Url": "", "attachment_files": [], "participants": [], "tag": "deleted"})";
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+class IosCalendarTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Restart();
+    WriteManifest();
+  }
+
+  void Restart() {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+
+  std::string Store(const std::string& name, int version, bool older_copy = false) {
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    options.older_copy = older_copy;
+    const std::string path = phone_.File(name);
+    EXPECT_TRUE(samples::WriteIosCalendar(path, options));
+    return path;
+  }
+
+  // Manifest.db with the sample attachments, and a shorter path that a
+  // name whose "_" were a wildcard would match first.
+  void WriteManifest() {
+    std::string sql =
+        "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags "
+        "INTEGER, file BLOB);";
+    std::vector<std::string> paths = samples::IosCalendarAttachmentPaths();
+    paths.push_back("Library/X/photoA1.JPG");
+    for (const std::string& path : paths) {
+      const std::string id = BackupFileId("HomeDomain", path);
+      std::filesystem::create_directories(backup_.File(id.substr(0, 2)));
+      sql += "INSERT INTO Files VALUES ('" + id + "','HomeDomain','" + path + "',1,NULL);";
+    }
+    test::RunSql(backup_.File("Manifest.db"), sql);
+  }
+
+  std::string InBackup(const std::string& relative_path) const {
+    return ResolveBackupFile(backup_.path(), BackupFileId("HomeDomain", relative_path));
+  }
+
+  std::string Expected(const std::string& address, const std::string& more = "") const {
+    const std::vector<std::string> paths = samples::IosCalendarAttachmentPaths();
+    std::string text = Replace(kSampleDetails, "{ADDR}", address);
+    text = Replace(text, "{AGENDA}", InBackup(paths[0]));
+    text = Replace(text, "{PHOTO}", InBackup(paths[1]));
+    return Formatted(Replace(text, "{MORE}", more));
+  }
+
+  Json::Value Request(const std::string& calendar, const std::vector<std::string>& copies) const {
+    Json::Value request;
+    request["package_type"] = kCalendarType;
+    request["temp_folder"] = temp_.path();
+    request["addtional_param"] = backup_.path();
+    request["primary_file_object"]["calendar_file_path"] = calendar;
+    request["primary_file_object"]["manifest_file_path"] = backup_.File("Manifest.db");
+    request["second_file_objects"]["configer_file_path"] = test::ConfigFolder();
+    Json::Value& list = request["second_file_objects"]["calendar_files_path"];
+    list = EmptyJsonArray();
+    for (const std::string& copy : copies) list.append(copy);
+    return request;
+  }
+
+  int RunStaged(const Json::Value& request) {
+    const std::string text = WriteJson(request);
+    return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+  }
+
+  int RunOldStyle(const Json::Value& request) {
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, kCalendarType);
+  }
+
+  std::string Detail(int n) const {
+    return test::ReadFileBytes(temp_.File("DataAnalysis_Calendar_" + std::to_string(n) + ".json"));
+  }
+
+  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+  test::TempDir backup_;
+};
+
+// The oldest release has no Location.address: the place reads by its title,
+// and the missing column is logged.
+TEST_F(IosCalendarTest, StagedWholeDocumentsOnEveryRelease) {
+  const char* addresses[] = {"Office", "Office, 1 Main Street, Springfield",
+                             "Office, 1 Main Street, Springfield"};
+  for (int version = samples::kIosCalendarOldestSchema;
+       version <= samples::kIosCalendarNewestSchema; ++version) {
+    SCOPED_TRACE(version);
+    Restart();
+    const size_t log_before = Log().size();
+    ASSERT_EQ(kStatusOk, RunStaged(Request(Store("Calendar.sqlitedb", version), {})));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(6, g_results.kind);
+    EXPECT_EQ(Formatted(R"({"msg_file_list": [")" + temp_.File("DataAnalysis_Calendar_0.json") +
+                        R"("], "size": 4})"),
+              g_results.text);
+    EXPECT_EQ(Expected(addresses[version - 1]), Detail(0));
+    EXPECT_EQ(version == 1,
+              Log().find("Location.address: read as NULL", log_before) != std::string::npos);
+  }
+}
+
+// An event only the older copy holds comes back once, tagged; the events
+// both hold are not doubled.
+TEST_F(IosCalendarTest, StagedKeyedMergeOfAnOlderCopy) {
+  const std::string primary = Store("Calendar.sqlitedb", 2);
+  const std::string older = Store("older.sqlitedb", 2, true);
+  ASSERT_EQ(kStatusOk, RunStaged(Request(primary, {older})));
+  ASSERT_EQ(1, g_results.count);
+  EXPECT_EQ(5, test::Parsed(g_results.text)["size"].asInt());
+  EXPECT_EQ(Expected("Office, 1 Main Street, Springfield", kOldCall), Detail(0));
+}
+
+// The old style reads the same events: projected onto the detail layout
+// they equal the staged ones. Its own objects keep the query's columns.
+TEST_F(IosCalendarTest, OldStyleGivesTheStagedRecords) {
+  const std::string primary = Store("Calendar.sqlitedb", 3);
+  const std::string older = Store("older.sqlitedb", 3, true);
+  ASSERT_EQ(kStatusOk, RunStaged(Request(primary, {older})));
+  const Json::Value staged = test::Parsed(Detail(0));
+  Restart();
+  ASSERT_EQ(kStatusOk, RunOldStyle(Request(primary, {older})));
+  ASSERT_EQ(1, g_results.count);
+  EXPECT_EQ(6, g_results.kind);
+  const Json::Value events = test::Parsed(g_results.text);
+  ASSERT_EQ(staged.size(), events.size());
+  for (Json::ArrayIndex i = 0; i < events.size(); ++i) {
+    Json::Value projected(Json::objectValue);
+    for (const std::string& name : staged[i].getMemberNames()) {
+      projected[name] = events[i].isMember(name)    ? events[i][name]
+                        : staged[i][name].isArray() ? Json::Value(Json::arrayValue)
+                                                    : Json::Value("");
+    }
+    EXPECT_EQ(WriteJson(staged[i]), WriteJson(projected)) << i;
+  }
+  EXPECT_EQ(Formatted(R"({"utf_Title": "Old call", "utf_Description": "Notes of Old call",
+      "start_date": "12-01-2023 15:00:00", "end_date": "12-01-2023 15:30:00", "all_day": 0,
+      "status": 1, "calendar_id": 2, "ROWID": 6, "unique_identifier": "UID-6", "is_deleted": 1,
+      "tag": "deleted", "calendar": "Work"})"),
+            WriteJson(events[4]));
+}
+
+// Two deleted events alike in every packaged text are packaged once by the
+// old style; a deleted one alike a live event stays. The staged packager
+// has no such rule.
+TEST_F(IosCalendarTest, DeletedDuplicates) {
+  const std::string primary = Store("Calendar.sqlitedb", 2);
+  const std::string older = Store("older.sqlitedb", 2);
+  test::RunSql(older,
+               "INSERT INTO CalendarItem (ROWID, summary, start_date, calendar_id, UUID, "
+               "entity_type) VALUES (20,'Gone',1000,1,'G-1',2),(21,'Gone',1000,1,'G-2',2),"
+               "(22,'Lunch with Anna',0,1,'G-3',2);"
+               "UPDATE CalendarItem SET description = 'Notes of Lunch with Anna', start_date = "
+               "(SELECT start_date FROM CalendarItem WHERE ROWID = 5), end_date = (SELECT "
+               "end_date FROM CalendarItem WHERE ROWID = 5) WHERE ROWID = 22;");
+  ASSERT_EQ(kStatusOk, RunOldStyle(Request(primary, {older})));
+  std::vector<std::string> titles;
+  for (const Json::Value& event : test::Parsed(g_results.text)) {
+    titles.push_back(event["utf_Title"].asString() + (event.isMember("tag") ? "*" : ""));
+  }
+  EXPECT_EQ((std::vector<std::string>{"Team meeting", "Holiday", "Dentist", "Lunch with Anna",
+                                      "Gone*", "Lunch with Anna*"}),
+            titles);
+  Restart();
+  ASSERT_EQ(kStatusOk, RunStaged(Request(Store("again.sqlitedb", 2), {older})));
+  EXPECT_EQ(7, test::Parsed(g_results.text)["size"].asInt());
+}
+
+// The first detail file takes 1000 events, each later event a file of its
+// own; fewer than 1000 are written when the result document is built.
+TEST_F(IosCalendarTest, DetailFileBatches) {
+  const struct {
+    int extra;  // events beyond the sample's four
+    std::vector<int> file_sizes;
+  } cases[] = {{995, {999}}, {996, {1000}}, {998, {1000, 1, 1}}};
+  for (const auto& one : cases) {
+    SCOPED_TRACE(one.extra);
+    Restart();
+    const std::string calendar = Store("Calendar.sqlitedb", 3);
+    test::RunSql(calendar,
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                     std::to_string(one.extra) +
+                     ") INSERT INTO CalendarItem (ROWID, summary, start_date, end_date, "
+                     "calendar_id, UUID, entity_type) SELECT 1000 + i, 'E' || i, i, i + 60, 1, "
+                     "'X-' || i, 2 FROM n;");
+    ASSERT_EQ(kStatusOk, RunStaged(Request(calendar, {})));
+    const Json::Value result = test::Parsed(g_results.text);
+    EXPECT_EQ(one.extra + 4, result["size"].asInt());
+    ASSERT_EQ(one.file_sizes.size(), result["msg_file_list"].size());
+    for (size_t n = 0; n < one.file_sizes.size(); ++n) {
+      EXPECT_EQ(temp_.File("DataAnalysis_Calendar_" + std::to_string(n) + ".json"),
+                result["msg_file_list"][static_cast<int>(n)].asString());
+      EXPECT_EQ(one.file_sizes[n], static_cast<int>(test::Parsed(Detail(n)).size()));
+    }
+  }
+}
+
+TEST(IosCalendarRulesTest, LikeWildcardsAndMediaTypes) {
+  EXPECT_EQ("a\\_b\\%c\\\\d'e", EscapeLikePattern("a_b%c\\d'e"));
+  const struct {
+    const char* name;
+    int media_type;
+  } cases[] = {{"photo.JPG", 1}, {"agenda.pdf", 4},  {"talk.m4a", 2}, {"clip.MOV", 3},
+               {"notes", 0},     {"archive.zip", 0}, {"", 0}};
+  for (const auto& one : cases) EXPECT_EQ(one.media_type, CalendarMediaType(one.name)) << one.name;
+}
+
+// Missing, empty and damaged inputs: a status, no callback, nothing read
+// from elsewhere.
+TEST_F(IosCalendarTest, BadInput) {
+  const std::string calendar = Store("Calendar.sqlitedb", 3);
+  const std::string garbage = phone_.File("garbage.sqlitedb");
+  test::WriteFileBytes(garbage, std::string(4096, 'x'));
+  const std::string tables_only = phone_.File("calendars_only.sqlitedb");
+  test::RunSql(tables_only, "CREATE TABLE Calendar (ROWID INTEGER PRIMARY KEY, title TEXT);");
+  const struct {
+    const char* what;
+    const char* key;  // member of primary_file_object changed
+    std::string value;
+    int staged;
+    int old_style;  // the package call's: 1112 whatever the package function answered
+  } cases[] = {
+      {"no calendar", "calendar_file_path", phone_.File("missing.sqlitedb"), 1100, 1112},
+      {"empty calendar path", "calendar_file_path", "", 1100, 1112},
+      {"no catalogue", "manifest_file_path", "", 1100, 1112},
+      {"damaged calendar", "calendar_file_path", garbage, 1105, 1112},
+      {"damaged catalogue", "manifest_file_path", garbage, 1105, 1112},
+      {"no events table", "calendar_file_path", tables_only, 1106, 1112},
+  };
+  for (const auto& one : cases) {
+    SCOPED_TRACE(one.what);
+    Json::Value request = Request(calendar, {});
+    request["primary_file_object"][one.key] = one.value;
+    Restart();
+    EXPECT_EQ(one.staged, RunStaged(request));
+    Restart();
+    EXPECT_EQ(one.old_style, RunOldStyle(request));
+    EXPECT_EQ(0, g_results.count);
+  }
+  Json::Value request = Request(calendar, {});
+  request["temp_folder"] = temp_.File("absent");
+  EXPECT_EQ(1100, RunStaged(request));
+  EXPECT_EQ(0, g_results.count);
+}
+
+// A stop requested from another thread before each stage: the stages that
+// do not look at the flag run on, the next that does ends the run with
+// 1111, and no document reaches the host. After InitKxDataPackage the same
+// request runs through.
+TEST_F(IosCalendarTest, StopFromAnotherThreadBeforeEachStage) {
+  const std::string calendar = Store("Calendar.sqlitedb", 3);
+  const std::string older = Store("older.sqlitedb", 3, true);
+  const auto run_stage = [](AbstractKxDataPackage& package, int stage) {
+    switch (stage) {
+      case 0:
+        return package.CheckParam();
+      case 1:
+        return package.Init();
+      case 2:
+        return package.MergeDel();
+      case 3:
+        return package.AnalyseDatabase();
+      default:
+        return package.OutPut();
+    }
+  };
+  const int stopping_stage[] = {3, 3, 3, 3, 4};
+  for (int stop_before = 0; stop_before < 5; ++stop_before) {
+    SCOPED_TRACE(stop_before);
+    Restart();
+    StagedParameters parameters =
+        StagedParametersFromRequest(Request(calendar, {older}), kCalendarType, CaptureResult);
+    IosCalendarKxDataPackage package(parameters);
+    int status = kStatusOk;
+    int stage = 0;
+    for (; stage < 5 && status == kStatusOk; ++stage) {
+      if (stage == stop_before) std::thread(RequestStop).join();
+      status = run_stage(package, stage);
+    }
+    EXPECT_EQ(kStatusStopped, status);
+    EXPECT_EQ(stopping_stage[stop_before], stage - 1);
+    EXPECT_EQ(0, g_results.count);
+  }
+  Restart();
+  EXPECT_EQ(kStatusOk, RunStaged(Request(calendar, {older})));
+  EXPECT_EQ(1, g_results.count);
+}
+
+}  // namespace
+}  // namespace kx
