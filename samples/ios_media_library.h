@@ -1,0 +1,50 @@
+// Generators of the iOS media library (iTunes_Control/iTunes/
+// MediaLibrary.sqlitedb in MediaDomain) and of the intermediate media
+// database a host builds from it for the music and video package functions
+// (tables mediaInfo, PlayListAsset, PlayListInfo).
+#ifndef KX_SAMPLES_IOS_MEDIA_LIBRARY_H_
+#define KX_SAMPLES_IOS_MEDIA_LIBRARY_H_
+
+#include <string>
+
+#include "samples/ios_sample_options.h"
+
+namespace kx::samples {
+
+// Library versions, oldest first:
+//  1  a library without base locations and with playlists that cannot be
+//     hidden (container has no is_hidden): the layout readers meet in
+//     libraries carried over from old systems;
+//  2  the tables the packagers read with their columns of the iOS 9 to 13
+//     libraries (item, item_extra, base_location, album, album_artist,
+//     container, container_item);
+//  3  the same tables as current systems define them, as open tools that
+//     write the library create them (many more columns, all NOT NULL with
+//     defaults).
+constexpr int kIosMediaLibraryOldestSchema = 1;
+constexpr int kIosMediaLibraryNewestSchema = 3;
+
+// The CREATE statements for a version; the newest for a number out of
+// range.
+std::string IosMediaLibrarySql(int schema_version);
+
+// Writes the library at `path` (replaced): songs of two albums, an
+// audiobook, a film, a music video, a song only in the cloud (no file), and
+// playlists, one of them hidden. `options.scale` adds songs. False when
+// the file cannot be written.
+bool WriteIosMediaLibrary(const std::string& path, const IosSampleOptions& options);
+
+// The intermediate media database: version 1 (the default) has every
+// column the package functions read; version 2 lacks
+// mediaInfo.FileExtendName and PlayListInfo.Total, for the readers of
+// databases with fewer columns.
+std::string IosMediaIndexSql(int schema_version);
+
+// Writes the intermediate media database of music or video at `path`: the
+// same songs (or the film and the music video) with their file names
+// under the backup's "Music" (or "Videos") folder, and the playlists.
+bool WriteIosMediaIndex(const std::string& path, bool videos, const IosSampleOptions& options);
+
+}  // namespace kx::samples
+
+#endif  // KX_SAMPLES_IOS_MEDIA_LIBRARY_H_
