@@ -115,13 +115,7 @@ IosKxPhotoKxDataPackage::IosKxPhotoKxDataPackage(const StagedParameters& paramet
 IosKxPhotoKxDataPackage::~IosKxPhotoKxDataPackage() = default;
 
 int IosKxPhotoKxDataPackage::CheckParam() {
-  for (const std::string* path : {&photo_file_path_, &temp_folder_}) {
-    if (!MediaPathExists(*path)) {
-      KX_LOG_OP(kLogError, kCheckParamOperation, "File {%s} not exists", path->c_str());
-      return kStatusMissingInput;
-    }
-  }
-  return kStatusOk;
+  return CheckMediaParams(kCheckParamOperation, photo_file_path_, temp_folder_);
 }
 
 int IosKxPhotoKxDataPackage::Init() {

@@ -163,13 +163,7 @@ IosMusicVideoDataPackage::IosMusicVideoDataPackage(const StagedParameters& param
 IosMusicVideoDataPackage::~IosMusicVideoDataPackage() = default;
 
 int IosMusicVideoDataPackage::CheckParam() {
-  for (const std::string* path : {&music_video_file_path_, &temp_folder_}) {
-    if (!MediaPathExists(*path)) {
-      KX_LOG_OP(kLogError, kCheckParamOperation, "File {%s} not exists", path->c_str());
-      return kStatusMissingInput;
-    }
-  }
-  return kStatusOk;
+  return CheckMediaParams(kCheckParamOperation, music_video_file_path_, temp_folder_);
 }
 
 int IosMusicVideoDataPackage::Init() {

@@ -19,18 +19,6 @@ constexpr char kPhotoFileKey[] = "photo_file_path";
 constexpr char kFilePrefix[] = "DataAnalysis_Photo";
 constexpr size_t kPhotosPerFile = 10000;
 
-bool CheckInputs(const DataTypeRecord& record, const char* stem) {
-  if (record.additional_param.empty()) {
-    KX_LOG_AT(kLogError, stem, "No backup path.");
-    return false;
-  }
-  if (record.temp_folder.empty()) {
-    KX_LOG_AT(kLogError, stem, "No temp folder.");
-    return false;
-  }
-  return true;
-}
-
 // The row's element with its file and thumbnail as full paths; false for a
 // photo without a file name, or with one that could lead out of the Photos
 // folder: such photos are left out. *unsafe counts the latter.
@@ -55,7 +43,8 @@ bool PhotoElement(const SqliteStatement& row, const std::string& backup, Json::V
 
 int IosKxPhotoDataPackage(DataTypeRecord* record, const PackageContext& context) {
   const std::string* photo_path = BeginPackage(*record, context, kPhotoFileKey);
-  if (photo_path == nullptr || !CheckInputs(*record, context.stem)) return kStatusMissingInput;
+  if (photo_path == nullptr || !HasBackupAndTempFolder(*record, context.stem))
+    return kStatusMissingInput;
   SQLite3Wrapper db(*photo_path);
   const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;

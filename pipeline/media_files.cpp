@@ -130,4 +130,27 @@ bool MediaPathExists(const std::string& path) {
   return std::filesystem::exists(PathFromUtf8(path), error);
 }
 
+int CheckMediaParams(const char* operation, const std::string& source,
+                     const std::string& temp_folder) {
+  for (const std::string* path : {&source, &temp_folder}) {
+    if (!MediaPathExists(*path)) {
+      KX_LOG_OP(kLogError, operation, "File {%s} not exists", path->c_str());
+      return kStatusMissingInput;
+    }
+  }
+  return kStatusOk;
+}
+
+bool HasBackupAndTempFolder(const DataTypeRecord& record, const char* stem) {
+  if (record.additional_param.empty()) {
+    KX_LOG_AT(kLogError, stem, "No backup path.");
+    return false;
+  }
+  if (record.temp_folder.empty()) {
+    KX_LOG_AT(kLogError, stem, "No temp folder.");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace kx

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/sqlite_wrapper.h"
+#include "packager/data_type_record.h"
 
 namespace kx {
 
@@ -89,6 +90,17 @@ std::string WriteBatchFile(const std::string& folder, const char* prefix, int* c
 
 // Whether `path` names an existing file or folder.
 bool MediaPathExists(const std::string& path);
+
+// CheckParam of the media packagers: the source database, then the temp
+// folder, must exist; 1100 with "File {%s} not exists" logged for the one
+// missing.
+int CheckMediaParams(const char* operation, const std::string& source,
+                     const std::string& temp_folder);
+
+// What the media package functions need besides their database: the
+// backup path and the temp folder. False with "No backup path." or "No
+// temp folder." logged under `stem`.
+bool HasBackupAndTempFolder(const DataTypeRecord& record, const char* stem);
 
 }  // namespace kx
 

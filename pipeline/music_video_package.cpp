@@ -96,21 +96,10 @@ void ResolveFileName(const std::string& backup, const MediaKind& kind, Json::Val
   name = PathUnder(PathUnder(backup, kind.folder), relative);
 }
 
-bool CheckInputs(const DataTypeRecord& record, const char* stem) {
-  if (record.additional_param.empty()) {
-    KX_LOG_AT(kLogError, stem, "No backup path.");
-    return false;
-  }
-  if (record.temp_folder.empty()) {
-    KX_LOG_AT(kLogError, stem, "No temp folder.");
-    return false;
-  }
-  return true;
-}
-
 int PackageMedia(DataTypeRecord* record, const PackageContext& context, const MediaKind& kind) {
   const std::string* media_path = BeginPackage(*record, context, kind.primary_key);
-  if (media_path == nullptr || !CheckInputs(*record, context.stem)) return kStatusMissingInput;
+  if (media_path == nullptr || !HasBackupAndTempFolder(*record, context.stem))
+    return kStatusMissingInput;
   SQLite3Wrapper db(*media_path);
   const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;
