@@ -443,6 +443,16 @@ TEST_F(IosMusicVideoPackageTest, FilesOfTenThousandAndHostileNames) {
   EXPECT_EQ(2u, ReadJsonFile(temp_.File("DataAnalysis_Music_2.json")).size());
 }
 
+TEST_F(IosMusicVideoPackageTest, StopFromAnotherThreadGivesNoDocument) {
+  const std::string index = Index(false, 1);
+  bool reached = false;
+  test::StagedStopGate gate("SELECT ID,Filename", true);
+  EXPECT_EQ(1111, gate.RunStopping([&] { return Package(26, index, backup_.path()); }, &reached));
+  EXPECT_TRUE(reached);
+  EXPECT_EQ(0, g_results.count);
+  EXPECT_NE(std::string::npos, Log().find("IOSMusicDataPackage stoped!"));
+}
+
 TEST_F(IosMusicVideoPackageTest, MissingInputs) {
   EXPECT_EQ(1112, Package(26, Index(false, 1), ""));
   EXPECT_NE(std::string::npos, Log().find("[iosmusicdatapackage], at "));
