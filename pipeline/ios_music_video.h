@@ -25,9 +25,9 @@
 namespace kx {
 
 // The queries over what a media library has. With every table and column
-// present they are the fixed queries of the library's version of this
-// packager; otherwise absent columns read as NULL, and what was absent is
-// listed in `missing` (", "-separated; empty when nothing was).
+// present they are the packager's fixed queries; otherwise absent columns
+// read as NULL, and what was absent is listed in `missing` (", "-separated;
+// empty when nothing was).
 struct MediaLibraryQueries {
   std::string media;
   std::string playlists;   // "" when the library has no container table

@@ -76,7 +76,7 @@ constexpr char kLibraryV2[] =
     "NOT NULL DEFAULT 0, item_pid INTEGER NOT NULL DEFAULT 0, position INTEGER NOT NULL DEFAULT "
     "0, uuid TEXT NOT NULL DEFAULT '');";
 
-// Version 3 adds the columns of current systems to the same tables.
+// Version 3: version 2 with the further columns of current libraries.
 std::string LibraryV3() {
   std::string sql = kLibraryV2;
   sql +=

@@ -11,16 +11,14 @@
 
 namespace kx::samples {
 
-// Library versions, oldest first:
-//  1  a library without base locations and with playlists that cannot be
-//     hidden (container has no is_hidden): the layout readers meet in
-//     libraries carried over from old systems;
-//  2  the tables the packagers read with their columns of the iOS 9 to 13
-//     libraries (item, item_extra, base_location, album, album_artist,
-//     container, container_item);
-//  3  the same tables as current systems define them, as open tools that
-//     write the library create them (many more columns, all NOT NULL with
-//     defaults).
+// Library versions. Table and column names are those of current libraries
+// as an open tool that writes the library defines them, cut to the tables
+// the packagers read; the versions differ in how much of them they have:
+//  1  no base_location table, and a container table without is_hidden;
+//  2  every table read, with fewer columns (item, item_extra, base_location,
+//     album, album_artist, container with is_hidden, container_item);
+//  3  version 2 with more of the columns of current libraries (added by
+//     ALTER TABLE, so they come last).
 constexpr int kIosMediaLibraryOldestSchema = 1;
 constexpr int kIosMediaLibraryNewestSchema = 3;
 
