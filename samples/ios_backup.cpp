@@ -406,6 +406,28 @@ std::string IosBackupFileId(const std::string& domain, const std::string& relati
   return kx::Sha1Hex(domain + "-" + relative_path);
 }
 
+namespace {
+
+// MediaLibrary.sqlitedb (MediaDomain): songs, a film, a music video and
+// playlists. The media files themselves are not part of a backup.
+bool WriteMediaLibrary(const fs::path& root, const IosBackupOptions& options,
+                       std::vector<Entry>* entries, std::string* error) {
+  IosSampleOptions store;
+  store.scale = options.scale;
+  store.schema_version = options.media_library_schema;
+  const Entry library{kIosMediaDomain, kIosMediaLibraryPath, kFlagFile};
+  const fs::path path = StoredPath(root, library);
+  if (!MakeFolder(path.parent_path(), error)) return false;
+  if (!WriteIosMediaLibrary(path.u8string(), store)) {
+    return Fail(error, path.u8string() + ": cannot write the media library");
+  }
+  entries->push_back(library);
+  entries->push_back({kIosMediaDomain, "iTunes_Control/iTunes", kFlagFolder});
+  return true;
+}
+
+}  // namespace
+
 bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
                     std::string* error) {
   const fs::path root = fs::u8path(folder);
@@ -424,6 +446,7 @@ bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
   }
   if (!WriteVoiceStores(root, options, &entries, error)) return false;
   if (!WritePhotoStore(root, options, &entries, error)) return false;
+  if (!WriteMediaLibrary(root, options, &entries, error)) return false;
   if (!WriteAppStores(root, options, &entries, error)) return false;
   for (const char* path :
        {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath,

@@ -8,6 +8,7 @@
 
 #include "samples/ios_address_book.h"
 #include "samples/ios_call_history.h"
+#include "samples/ios_media_library.h"
 #include "samples/ios_messages.h"
 #include "samples/ios_notes.h"
 #include "samples/ios_photos.h"
@@ -26,6 +27,7 @@ struct IosBackupOptions {
   int cloud_recordings_schema = kIosCloudRecordingsNewestSchema;
   int notes_schema = kIosNotesNewestSchema;
   int photos_schema = kIosPhotosNewestSchema;
+  int media_library_schema = kIosMediaLibraryNewestSchema;
   // An earlier backup of the same phone: its stores hold records the phone
   // has deleted since, and it was taken on an earlier date.
   bool older_copy = false;
@@ -37,6 +39,7 @@ constexpr char kIosCallHistoryPath[] = "Library/CallHistoryDB/CallHistory.stored
 constexpr char kIosAddressBookPath[] = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr char kIosAddressBookImagesPath[] = "Library/AddressBook/AddressBookImages.sqlitedb";
 constexpr char kIosVoicemailPath[] = "Library/Voicemail/voicemail.db";
+constexpr char kIosMediaLibraryPath[] = "iTunes_Control/iTunes/MediaLibrary.sqlitedb";
 
 // SHA-1 of domain + "-" + relative path, 40 lower-case hex digits.
 std::string IosBackupFileId(const std::string& domain, const std::string& relative_path);

@@ -1,6 +1,7 @@
 #include "samples/sample_set.h"
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "samples/android_telephony.h"
 #include "samples/android_whatsapp.h"
 #include "samples/ios_backup.h"
+#include "samples/ios_kx_photo.h"
+#include "samples/ios_media_library.h"
 
 namespace kx::samples {
 
@@ -61,7 +64,74 @@ bool MakeFolder(const fs::path& folder, std::string* error) {
   return !code;
 }
 
+// A JSON string of `text` (paths: quotes, backslashes and control bytes
+// escaped).
+std::string JsonString(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      static const char kHex[] = "0123456789abcdef";
+      quoted += "\\u00";
+      quoted += kHex[(c >> 4) & 0xF];
+      quoted += kHex[c & 0xF];
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
+}
+
+// One host request: data type, its primary file, the folder the packager
+// reads files under, and a temp folder of its own.
+bool WriteRequest(const fs::path& host, const std::string& name, int data_type,
+                  const std::string& primary_key, const fs::path& primary,
+                  const fs::path& additional, std::string* error) {
+  const fs::path temp = host / "temp" / name;
+  if (!MakeFolder(temp, error) || !MakeFolder(host / "requests", error)) return false;
+  const fs::path path = host / "requests" / (name + ".json");
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "{\n  \"package_type\": " << data_type
+      << ",\n  \"temp_folder\": " << JsonString(fs::absolute(temp).u8string())
+      << ",\n  \"primary_file_object\": {" << JsonString(primary_key) << ": "
+      << JsonString(fs::absolute(primary).u8string())
+      << "},\n  \"addtional_param\": " << JsonString(fs::absolute(additional).u8string())
+      << "\n}\n";
+  if (!out) *error = path.u8string() + ": cannot write the request";
+  return static_cast<bool>(out);
+}
+
 }  // namespace
+
+bool WriteIosHostSampleSet(const std::string& folder, int scale, std::string* error) {
+  const fs::path host = fs::u8path(folder) / kSampleIosHostFolder;
+  const fs::path photos = host / "kxphoto";
+  const fs::path media = host / "media";
+  if (!MakeFolder(photos, error) || !MakeFolder(media, error)) return false;
+  IosSampleOptions options;
+  options.scale = scale;
+  if (!WriteIosKxPhoto(photos.u8string(), options)) {
+    *error = photos.u8string() + ": cannot write the Kx photo database";
+    return false;
+  }
+  for (const bool videos : {false, true}) {
+    const fs::path path = media / (videos ? "video.db" : "music.db");
+    if (!WriteIosMediaIndex(path.u8string(), videos, options)) {
+      *error = path.u8string() + ": cannot write the media database";
+      return false;
+    }
+  }
+  // The media folders the file names are read under: the backup beside.
+  const fs::path backup = fs::u8path(folder) / kSampleIosFolder;
+  return WriteRequest(host, "ios_music", 26, "music_file_path", media / "music.db", backup,
+                      error) &&
+         WriteRequest(host, "ios_video", 27, "video_file_path", media / "video.db", backup,
+                      error) &&
+         WriteRequest(host, "ios_kx_photos", 28, "photo_file_path",
+                      photos / kIosKxPhotoDatabaseName, photos, error);
+}
 
 bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* error) {
   const fs::path phone = fs::u8path(folder) / kSampleAndroidFolder;
@@ -106,7 +176,8 @@ bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error)
 }
 
 bool WriteSampleSet(const std::string& folder, int scale, std::string* error) {
-  return WriteAndroidSampleSet(folder, scale, error) && WriteIosSampleSet(folder, scale, error);
+  return WriteAndroidSampleSet(folder, scale, error) && WriteIosSampleSet(folder, scale, error) &&
+         WriteIosHostSampleSet(folder, scale, error);
 }
 
 }  // namespace kx::samples

@@ -14,6 +14,12 @@ constexpr const char kSampleOlderFolder[] = "older";
 constexpr const char kSampleIosFolder[] = "ios";
 constexpr const char kSampleIosOlderFolder[] = "ios-older";
 
+// What a host builds itself from an iOS backup and hands over with request
+// documents: the Kx photo database with its Photos folder, and the
+// intermediate media databases of music and video, with one request
+// document each under requests/ (for `kxpackage request`).
+constexpr const char kSampleIosHostFolder[] = "ios-host";
+
 // Writes folder/android and folder/older with every generator, record counts
 // multiplied by `scale`. False with `error` set when a file cannot be written.
 bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* error);
@@ -22,7 +28,13 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
 // older holding the calls and contacts deleted since.
 bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error);
 
-// The whole set: the Android folders and the iOS backups.
+// Writes folder/ios-host: kxphoto/ (the photo database and Photos/),
+// media/music.db and media/video.db, temp/<name>/ for the packagers' files
+// and requests/<name>.json naming them all by absolute path.
+bool WriteIosHostSampleSet(const std::string& folder, int scale, std::string* error);
+
+// The whole set: the Android folders, the iOS backups and the host's iOS
+// files.
 bool WriteSampleSet(const std::string& folder, int scale, std::string* error);
 
 }  // namespace kx::samples

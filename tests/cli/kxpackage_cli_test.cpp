@@ -223,6 +223,27 @@ TEST_F(CliTest, RequestRunsHostDocumentsAsTheyStand) {
   EXPECT_TRUE(fs::exists(out_.File("temp/calllog.db")));  // staged where the request said
 }
 
+// The files a host builds from a backup come with request documents.
+TEST_F(CliTest, RequestRunsTheSampleHostFilesOfIos) {
+  const std::string requests = samples_->File("ios-host/requests");
+  const ToolRun run =
+      RunTool({"request", requests + "/ios_music.json", requests + "/ios_video.json",
+               requests + "/ios_kx_photos.json", "-o", out_.File("old"), "--json"});
+  ASSERT_EQ(0, run.exit_code) << run.err << run.out;
+  EXPECT_EQ(4,
+            ParseJson(ReadFileBytes(out_.File("old/ios_music/result.json")))["musics_num"].asInt());
+  EXPECT_EQ(2,
+            ParseJson(ReadFileBytes(out_.File("old/ios_video/result.json")))["videos_num"].asInt());
+  const ToolRun staged = RunTool(
+      {"request", requests + "/ios_kx_photos.json", "--staged", "-o", out_.File("new"), "--json"});
+  ASSERT_EQ(0, staged.exit_code) << staged.err << staged.out;
+  for (const char* run_folder : {"old", "new"}) {
+    EXPECT_EQ(4, ParseJson(ReadFileBytes(out_.File(std::string(run_folder) +
+                                                   "/ios_kx_photos/result.json")))["photos_num"]
+                     .asInt());
+  }
+}
+
 TEST_F(CliTest, VerboseEchoesTheLogAndLogDirMovesIt) {
   TempDir phone, logs;
   fs::copy_file(Phone() + "/calllog.db", phone.File("calllog.db"));
@@ -282,7 +303,8 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   auto summary = SummaryByName(run.out);
   EXPECT_EQ(0, summary["ios_call_history"]["status"].asInt());
   EXPECT_EQ(0, summary["ios_contacts"]["status"].asInt());
-  EXPECT_EQ(22u, summary.size());
+  EXPECT_EQ(23u, summary.size());
+  EXPECT_EQ(7, summary["ios_music_video"]["records"].asInt());  // staged
   EXPECT_EQ(0, summary["ios_messages"]["status"].asInt());
   EXPECT_GT(summary["ios_messages"]["records"].asInt(), 0);
   EXPECT_EQ(5, summary["ios_voicemail"]["records"].asInt());

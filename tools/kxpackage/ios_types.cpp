@@ -17,6 +17,7 @@ constexpr char kVoicemailPath[] = "Library/Voicemail/voicemail.db";
 constexpr char kRecordingsPath[] = "Media/Recordings/Recordings.db";
 constexpr char kCloudRecordingsPath[] = "Media/Recordings/CloudRecordings.db";
 constexpr char kCalendarPath[] = "Library/Calendar/Calendar.sqlitedb";
+constexpr char kMediaLibraryPath[] = "iTunes_Control/iTunes/MediaLibrary.sqlitedb";
 constexpr char kBookmarksPath[] = "Library/Safari/Bookmarks.db";
 constexpr char kHistoryPath[] = "Library/Safari/History.db";
 // The reminders store is named after its account: Data-<UUID>.sqlite, or
@@ -82,6 +83,14 @@ long CountNotes(const Json::Value& document, const std::string&) {
 long CountPhotos(const Json::Value& document, const std::string&) {
   const Json::Value& count = document["photos_num"];
   return count.isIntegral() ? static_cast<long>(count.asInt64()) : 0;
+}
+
+// Music and video count the items of both kinds.
+long CountMusicVideo(const Json::Value& document, const std::string&) {
+  const Json::Value& music = document["musics"]["musics_num"];
+  const Json::Value& video = document["videos"]["video_num"];
+  return (music.isIntegral() ? static_cast<long>(music.asInt64()) : 0) +
+         (video.isIntegral() ? static_cast<long>(video.asInt64()) : 0);
 }
 
 long CountMessengerContacts(const Json::Value& document, const std::string&) {
@@ -193,6 +202,13 @@ std::vector<IosType> MakeIosTypes() {
   kik.wants_sub_dir = true;
   kik.matched_key = "kik_account_id";
   types.push_back(std::move(kik));
+  // Music and video run staged, on the media library alone. Music (26),
+  // video (27) and the Kx photo database (28) read databases a host builds
+  // itself, not files of the backup: `kxpackage request` runs those.
+  IosType music_video = Available(
+      29, {{"music_video_file_path", "", kMediaDomain, kMediaLibraryPath, true}}, CountMusicVideo);
+  music_video.staged = true;
+  types.push_back(std::move(music_video));
   for (const int data_type : {14, 15, 18, 19, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
   }

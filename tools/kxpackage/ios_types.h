@@ -32,6 +32,8 @@ struct IosType {
   // When not empty, the "other_info" member that receives what the '*' of
   // the required file's path matched (the account folder a store lies in).
   std::string matched_key = {};
+  // Run through KxDataPackageNew rather than the filter and package calls.
+  bool staged = false;
 };
 
 // Every iOS data type: the available ones first, then the others in the

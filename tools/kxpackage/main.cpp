@@ -529,6 +529,10 @@ JobResult RunIosType(const IosPlan& plan, const IosInput& input, const std::stri
   }
   for (const auto& [key, value] : type.other_info) request["other_info"][key] = value;
   if (!type.matched_key.empty()) request["other_info"][type.matched_key] = plan.matched;
+  if (type.staged) {
+    return RunStaged(type.name, type.data_type, JsonText(request), folder, plan.store,
+                     type.count_records, session->progress());
+  }
   return RunFilterAndPackage(type.name, type.data_type, JsonText(request), folder,
                              type.count_records, session->progress());
 }

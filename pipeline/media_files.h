@@ -1,0 +1,107 @@
+// What the media packagers (music and video, the Kx photo database) share:
+// paths of media files named by the data, the stop test they read columns
+// under, and the handling of the staged stop flag when they start.
+#ifndef KX_PIPELINE_MEDIA_FILES_H_
+#define KX_PIPELINE_MEDIA_FILES_H_
+
+#include <json/json.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/sqlite_wrapper.h"
+#include "packager/data_type_record.h"
+
+namespace kx {
+
+// A relative path from the data ("iTunes_Control/Music/F00", "IMG_1.JPG")
+// with its separators ("/" and "\") turned into the native one. False when
+// the text is empty or could name anything outside the folder it is put
+// under: an absolute path, a ".." part, a colon (a drive or a stream) or a
+// NUL. "." parts and doubled separators are dropped.
+bool SafeRelativePath(std::string_view text, std::string* relative);
+
+// `folder`, the native separator and `relative`, as text: also an empty
+// folder gives a path that begins with the separator, as hosts expect of
+// these packagers.
+std::string PathUnder(const std::string& folder, const std::string& relative);
+
+// The text after the last "." of `path` ("" without one).
+std::string ExtensionOf(const std::string& path);
+
+// True when `staged_stop` asks to stop; logs "[op](line): op stopped!"
+// then (the media packagers' own spelling).
+bool MediaStopRequested(const std::atomic<int>* staged_stop, const char* operation, int line);
+
+// Reads the columns of one row, testing the staged stop flag before each;
+// after a stop every read gives an empty value and stopped() is true.
+class StoppableColumns {
+ public:
+  StoppableColumns(const SqliteStatement& statement, const std::atomic<int>* staged_stop,
+                   const char* operation)
+      : statement_(statement), staged_stop_(staged_stop), operation_(operation) {}
+
+  bool stopped() const { return stopped_; }
+  bool IsNull(int column);
+  std::string Text(int column);
+  int64_t Int64(int column);
+  double Double(int column);
+
+ private:
+  bool Go();
+
+  const SqliteStatement& statement_;
+  const std::atomic<int>* staged_stop_;
+  const char* operation_;
+  bool stopped_ = false;
+};
+
+// The staged stop flag as the media packagers' Init leaves it. Their Init
+// clears the flag so that a host that stopped an earlier run can run again
+// without initialising the library. A stop already pending when the run
+// began is such a leftover and is cleared; a stop requested after the run
+// began (during CheckParam) is this run's own and is kept: Init then
+// answers 1111 like every other stage.
+class StagedStopAtStart {
+ public:
+  explicit StagedStopAtStart(std::atomic<int>* staged_stop);
+
+  // True (logged under `operation`) when the run must stop; otherwise the
+  // flag is cleared.
+  bool StopAtInit(const char* operation, int line);
+
+ private:
+  std::atomic<int>* staged_stop_;
+  bool pending_at_start_;
+};
+
+// Stages `source` into `temp_folder` and opens the copy into *db; 0, or
+// 1105 with "Database open failed, ..." logged under `operation`.
+int StageAndOpenMediaDatabase(const std::string& temp_folder, const std::string& source,
+                              const char* operation, std::unique_ptr<SQLite3Wrapper>* db);
+
+// The package functions' batch files: writes `elements` (a JSON array) as
+// folder/<prefix>_<*counter>.json, empties it, advances the counter and
+// returns the path; "" (logged under `stem`) when the file cannot be made.
+std::string WriteBatchFile(const std::string& folder, const char* prefix, int* counter,
+                           Json::Value* elements, const char* stem);
+
+// Whether `path` names an existing file or folder.
+bool MediaPathExists(const std::string& path);
+
+// CheckParam of the media packagers: the source database, then the temp
+// folder, must exist; 1100 with "File {%s} not exists" logged for the one
+// missing.
+int CheckMediaParams(const char* operation, const std::string& source,
+                     const std::string& temp_folder);
+
+// What the media package functions need besides their database: the
+// backup path and the temp folder. False with "No backup path." or "No
+// temp folder." logged under `stem`.
+bool HasBackupAndTempFolder(const DataTypeRecord& record, const char* stem);
+
+}  // namespace kx
+
+#endif  // KX_PIPELINE_MEDIA_FILES_H_

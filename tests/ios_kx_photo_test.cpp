@@ -1,0 +1,280 @@
+// The Kx photo database: the staged packager and the package function over
+// photo index databases of both versions (documents whole), batches of
+// 10000, bad input and a stop in each stage.
+#include "samples/ios_kx_photo.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <string>
+
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "package_capture.h"
+#include "pipeline/kx_photo_index.h"
+#include "staged_stop_gate.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+constexpr char kAlbums[] = R"(
+  "AlbumAsset": [{"AlbumUUID": "6F1C2A4E-0000-4000-8000-000000000001", "PhotoID": "1"},
+                 {"AlbumUUID": "6F1C2A4E-0000-4000-8000-000000000001", "PhotoID": "3"},
+                 {"AlbumUUID": "6F1C2A4E-0000-4000-8000-000000000002", "PhotoID": "4"}],
+  "AlbumInfo": [{"id": 1, "title": "Holidays", "type": 2,
+                 "uuid": "6F1C2A4E-0000-4000-8000-000000000001"},
+                {"id": 2, "title": "Screenshots", "type": 5,
+                 "uuid": "6F1C2A4E-0000-4000-8000-000000000002"}])";
+
+// The sample's photos as detail-file records ({U}: the uniform type the
+// version gives; titles only in version 2).
+constexpr char kRecords[] = R"([
+  {"album_types": 1, "album_uuid_list": [], "datetime": 1704103260.0,
+   "file_name": "{B}Photos{S}IMG_0001.JPG", "id": 1.0, "photo_type": 1, "size": 7.0,
+   "title": "{Beach}", "unifom_type": {U}},
+  {"album_types": 3, "album_uuid_list": [], "datetime": 1704103320.0,
+   "file_name": "{B}Photos{S}IMG_0002.HEIC", "id": 2.0, "photo_type": 1, "size": 7.0,
+   "title": "{Sunset}", "unifom_type": {U}},
+  {"album_types": 0, "album_uuid_list": [], "datetime": 1704103380.0,
+   "file_name": "{B}Photos{S}2024{S}IMG_0003.MOV", "id": 3.0, "photo_type": 2, "size": 7.0,
+   "title": "{Waves}", "unifom_type": {U}},
+  {"album_types": 2, "album_uuid_list": [], "datetime": 1704103440.0,
+   "file_name": "{B}Photos{S}IMG_0004.PNG", "id": 4.0, "photo_type": 1, "size": 7.0,
+   "title": "{Screenshot}", "unifom_type": {U}}])";
+
+class IosKxPhotoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_results = test::CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+  void TearDown() override {
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+
+  // The sample's database of `version` in the backup folder.
+  std::string Database(int version) {
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    EXPECT_TRUE(samples::WriteIosKxPhoto(backup_.path(), options));
+    return backup_.File(samples::kIosKxPhotoDatabaseName);
+  }
+  std::string Staged(const std::string& database, const std::string& backup) const {
+    Json::Value request;
+    request["package_type"] = 28;
+    request["temp_folder"] = temp_.path();
+    request["primary_file_object"]["photo_file_path"] = database;
+    request["addtional_param"] = backup;
+    return WriteJson(request);
+  }
+  int RunStaged(const std::string& database, const std::string& backup) {
+    const std::string text = Staged(database, backup);
+    return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+  }
+  int RunPackage(const std::string& database, const std::string& backup) {
+    const std::string text = Staged(database, backup);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, 28);
+  }
+
+  std::string Expand(std::string text, int version = 2) const {
+    text = ReplaceAll(text, "{T}", temp_.path() + kPathSeparator);
+    text = ReplaceAll(text, "{B}", backup_.path() + kPathSeparator);
+    text = ReplaceAll(text, "{S}", std::string(1, kPathSeparator));
+    text = ReplaceAll(text, "{U}", version == 2 ? "1" : "0");
+    for (const char* title : {"Beach", "Sunset", "Waves", "Screenshot"}) {
+      text = ReplaceAll(text, std::string("{") + title + "}", version == 2 ? title : "");
+    }
+    return text;
+  }
+  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
+
+  test::TempDir logs_;
+  test::TempDir backup_;
+  test::TempDir temp_;
+};
+
+TEST_F(IosKxPhotoTest, StagedDocumentsOfBothVersions) {
+  for (const int version : {1, 2}) {
+    SCOPED_TRACE(version);
+    g_results = test::CapturedResults();
+    ASSERT_EQ(0, RunStaged(Database(version), backup_.path()));
+    EXPECT_EQ(25, g_results.kind);
+    EXPECT_EQ(
+        Formatted(Expand(std::string(R"({"photo_file_path": ["{T}DataAnalysis_KxPhoto_0.json"],
+        "photos_num": 4,)") +
+                         kAlbums + "}")),
+        g_results.text);
+    EXPECT_EQ(Formatted(Expand(kRecords, version)),
+              test::ReadFileBytes(temp_.File("DataAnalysis_KxPhoto_0.json")));
+  }
+}
+
+TEST_F(IosKxPhotoTest, PackageFunctionDocument) {
+  ASSERT_EQ(0, RunPackage(Database(2), backup_.path()));
+  EXPECT_EQ(25, g_results.kind);
+  EXPECT_EQ(Formatted(Expand(std::string(R"({"photo_file_path": ["{T}DataAnalysis_Photo_0.json"],
+      "photos_num": 4,)") + kAlbums +
+                             "}")),
+            g_results.text);
+  EXPECT_EQ(Formatted(Expand(R"([
+    {"AlbumTypes": "1", "Datetime": "1704103260", "Filename": "{B}Photos{S}IMG_0001.JPG",
+     "ID": "1", "PhotoType": "1", "Size": "7",
+     "ThumbFilename": "{B}Photos{S}thumb{S}IMG_0001.JPG.jpg", "Title": "Beach",
+     "UniformType": "1"},
+    {"AlbumTypes": "3", "Datetime": "1704103320", "Filename": "{B}Photos{S}IMG_0002.HEIC",
+     "ID": "2", "PhotoType": "1", "Size": "7",
+     "ThumbFilename": "{B}Photos{S}thumb{S}IMG_0002.HEIC.jpg", "Title": "Sunset",
+     "UniformType": "1"},
+    {"AlbumTypes": "", "Datetime": "1704103380", "Filename": "{B}Photos{S}2024{S}IMG_0003.MOV",
+     "ID": "3", "PhotoType": "2", "Size": "7",
+     "ThumbFilename": "{B}Photos{S}thumb{S}2024{S}IMG_0003.MOV.jpg", "Title": "Waves",
+     "UniformType": "1"},
+    {"AlbumTypes": "2", "Datetime": "1704103440", "Filename": "{B}Photos{S}IMG_0004.PNG",
+     "ID": "4", "PhotoType": "1", "Size": "7",
+     "ThumbFilename": "{B}Photos{S}thumb{S}IMG_0004.PNG.jpg", "Title": "Screenshot",
+     "UniformType": "1"}])")),
+            test::ReadFileBytes(temp_.File("DataAnalysis_Photo_0.json")));
+}
+
+// 25000 photos, and two whose names lead out of the Photos folder.
+TEST_F(IosKxPhotoTest, BatchesOfTenThousand) {
+  const std::string database = backup_.File("many.db");
+  test::RunSql(database,
+               samples::IosKxPhotoSql(2) +
+                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                   "25000) INSERT INTO PhotoInfo (ID, Filename) SELECT i, 'P' || i || '.JPG' "
+                   "FROM n;"
+                   "INSERT INTO PhotoInfo (ID, Filename) VALUES ('90001', '../../x.jpg'), "
+                   "('90002', 'a/../../y.jpg');");
+  ASSERT_EQ(0, RunStaged(database, backup_.path()));
+  Json::Value result = test::Parsed(g_results.text);
+  EXPECT_EQ(25000, result["photos_num"].asInt());
+  EXPECT_EQ(Formatted(Expand(R"(["{T}DataAnalysis_KxPhoto_0.json", "{T}DataAnalysis_KxPhoto_1.json",
+      "{T}DataAnalysis_KxPhoto_2.json"])")),
+            WriteJson(result["photo_file_path"]));
+  const size_t sizes[] = {10000, 10000, 5000};
+  for (int file = 0; file < 3; ++file) {
+    EXPECT_EQ(sizes[file],
+              test::Parsed(test::ReadFileBytes(temp_.File("DataAnalysis_KxPhoto_" +
+                                                          std::to_string(file) + ".json")))
+                  .size());
+  }
+  EXPECT_NE(std::string::npos, Log().find("2 photos name a file outside the Photos folder"));
+
+  g_results = test::CapturedResults();
+  ASSERT_EQ(0, RunPackage(database, backup_.path()));
+  result = test::Parsed(g_results.text);
+  EXPECT_EQ(25000, result["photos_num"].asInt());
+  EXPECT_EQ(Formatted(Expand(R"(["{T}DataAnalysis_Photo_0.json", "{T}DataAnalysis_Photo_1.json",
+      "{T}DataAnalysis_Photo_2.json"])")),
+            WriteJson(result["photo_file_path"]));
+  EXPECT_EQ(5000u,
+            test::Parsed(test::ReadFileBytes(temp_.File("DataAnalysis_Photo_2.json"))).size());
+}
+
+TEST_F(IosKxPhotoTest, EmptyFolderGivesPathsFromTheSeparator) {
+  ASSERT_EQ(0, RunStaged(Database(2), ""));
+  const Json::Value records =
+      test::Parsed(test::ReadFileBytes(temp_.File("DataAnalysis_KxPhoto_0.json")));
+  const std::string s(1, kPathSeparator);
+  EXPECT_EQ(s + "Photos" + s + "IMG_0001.JPG", records[0]["file_name"].asString());
+}
+
+TEST_F(IosKxPhotoTest, NumbersFromText) {
+  const std::pair<const char*, int> integers[] = {{"", 0},      {"12", 12}, {"-3", -3},
+                                                  {"12abc", 0}, {"abc", 0}, {"99999999999", 0}};
+  for (const auto& [text, value] : integers) EXPECT_EQ(value, ParseDecimalInt(text)) << text;
+  const std::pair<const char*, double> numbers[] = {{"", 0.0},       {"1.5", 1.5}, {"7", 7.0},
+                                                    {"1e3", 1000.0}, {"nan", 0.0}, {"inf", 0.0},
+                                                    {"2x", 0.0}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(value, ParseDecimalNumber(text)) << text;
+}
+
+TEST_F(IosKxPhotoTest, BadInput) {
+  const std::string damaged = backup_.File("damaged.db");
+  test::WriteFileBytes(damaged, std::string(4096, 'x'));
+  const std::string without_photos = backup_.File("albums_only.db");
+  test::RunSql(without_photos, "CREATE TABLE AlbumInfo (ID INTEGER, Title TEXT);");
+  struct Case {
+    const char* name;
+    std::string database;
+    int staged;
+    int package;
+    const char* log;
+  };
+  const Case cases[] = {
+      {"missing database", backup_.File("absent.db"), 1100, 1112, "not exists"},
+      {"empty path", "", 1100, 1112, "File {} not exists"},
+      {"damaged database", damaged, 1105, 1112, "Database open failed"},
+      {"no PhotoInfo", without_photos, 1106, 1112, "no such table: PhotoInfo"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_results = test::CapturedResults();
+    EXPECT_EQ(c.staged, RunStaged(c.database, backup_.path()));
+    EXPECT_NE(std::string::npos, Log().find(c.log));
+    EXPECT_EQ(c.package, RunPackage(c.database, backup_.path()));
+    EXPECT_EQ(0, g_results.count);
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+  // The package function also needs the folder above "Photos".
+  EXPECT_EQ(1112, RunPackage(Database(2), ""));
+  EXPECT_NE(std::string::npos, Log().find("No backup path."));
+}
+
+TEST_F(IosKxPhotoTest, StopFromAnotherThreadInEachStage) {
+  struct Case {
+    const char* stage;
+    const char* sql_prefix;
+    bool rows;
+    const char* log;
+  };
+  const Case cases[] = {
+      {"Init", "", false, "IosKxPhotoKxDataPackage::Init stopped!"},
+      {"photos", "SELECT * FROM PhotoInfo", true,
+       "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
+      {"albums", "SELECT * FROM AlbumInfo", true,
+       "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
+      {"OutPut", "COMMIT", false, "IosKxPhotoKxDataPackage::OutPut stopped!"},
+  };
+  const std::string database = Database(2);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stage);
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    g_results = test::CapturedResults();
+    bool reached = false;
+    int status = 0;
+    {
+      test::StagedStopGate gate(c.sql_prefix, c.rows);
+      status = gate.RunStopping([&] { return RunStaged(database, backup_.path()); }, &reached);
+    }
+    EXPECT_TRUE(reached);
+    EXPECT_EQ(1111, status);
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find(c.log));
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    EXPECT_EQ(0, RunStaged(database, backup_.path()));
+    EXPECT_EQ(1, g_results.count);
+  }
+  // The package function stops at its row loop, without a callback.
+  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  g_results = test::CapturedResults();
+  bool reached = false;
+  test::StagedStopGate gate("SELECT * FROM PhotoInfo", true);
+  EXPECT_EQ(1111, gate.RunStopping([&] { return RunPackage(database, backup_.path()); }, &reached));
+  EXPECT_TRUE(reached);
+  EXPECT_EQ(0, g_results.count);
+  EXPECT_NE(std::string::npos, Log().find("IOSKxPhotoDataPackage stoped!"));
+}
+
+}  // namespace
+}  // namespace kx

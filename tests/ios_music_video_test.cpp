@@ -1,0 +1,464 @@
+// iOS music and video: the staged packager over media libraries of several
+// versions (result and detail documents whole), its batches, bad input and
+// a stop in each stage; and the package functions of music and video over
+// the intermediate media database.
+#include "pipeline/ios_music_video.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <filesystem>
+#include <string>
+
+#include "common/json_util.h"
+#include "common/platform.h"
+#include "common/status.h"
+#include "common/text.h"
+#include "package_capture.h"
+#include "samples/ios_media_library.h"
+#include "staged_stop_gate.h"
+#include "test_support.h"
+
+namespace kx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::CaptureResult;
+using test::Formatted;
+using test::g_results;
+
+// {T}: the temp folder; {B}: the backup folder; {S}: the native separator.
+std::string Expanded(std::string text, const std::string& temp, const std::string& backup = "") {
+  text = ReplaceAll(text, "{T}", temp + kPathSeparator);
+  text = ReplaceAll(text, "{B}", backup + kPathSeparator);
+  return ReplaceAll(text, "{S}", std::string(1, kPathSeparator));
+}
+
+Json::Value ReadJsonFile(const std::string& path) {
+  return test::Parsed(test::ReadFileBytes(path));
+}
+
+// The sample library as the packager gives it, from libraries with base
+// locations and hidden playlists (versions 2 and 3).
+constexpr char kResult[] = R"({
+  "musics": {
+    "PlayListInfo": [{"ID": 7001, "IndexValue": 0, "Title": "Favourites"},
+                     {"ID": 7002, "IndexValue": 1, "Title": "Road Trip"}],
+    "music_file_path": ["{T}DataAnalysis_Music_0.json"],
+    "musics_num": 5},
+  "videos": {"video_file_path": ["{T}DataAnalysis_Video_1.json"], "video_num": 2}})";
+
+constexpr char kMusic[] = R"([
+  {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 215000.0,
+   "FileExtendName": "mp3", "FileFullPath": "iTunes_Control{S}Music{S}F00{S}ABCD.mp3",
+   "ID": 1001, "PlayListID": [7001], "media_type": 1, "size": 4123456, "title": "Morning Light"},
+  {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 187500.0,
+   "FileExtendName": "m4a", "FileFullPath": "iTunes_Control{S}Music{S}F00{S}EFGH.m4a",
+   "ID": 1002, "PlayListID": [7002], "media_type": 1, "size": 5234567, "title": "River Song"},
+  {"Album": "After Hours", "Artist": "Neon Roads", "Duration": 243250.0,
+   "FileExtendName": "m4a", "FileFullPath": "iTunes_Control{S}Music{S}F00{S}IJKL.m4a",
+   "ID": 1003, "PlayListID": [7001, 7002], "media_type": 1, "size": 6345678,
+   "title": "Night Drive"},
+  {"Album": "The Long Book", "Artist": "A. Narrator", "Duration": 1800000.0,
+   "FileExtendName": "m4b", "FileFullPath": "iTunes_Control{S}Music{S}F00{S}MNOP.m4b",
+   "ID": 1004, "PlayListID": [], "media_type": 8, "size": 22345678, "title": "Chapter One"},
+  {"Album": "After Hours", "Artist": "Neon Roads", "Duration": 199000.0,
+   "FileExtendName": "", "FileFullPath": "", "ID": 1005, "PlayListID": [], "media_type": 1,
+   "size": 0, "title": "Streamed Only"}])";
+
+constexpr char kVideo[] = R"js([
+  {"Duration": 5400000.0, "FileExtendName": "mp4",
+   "FileFullPath": "iTunes_Control{S}Music{S}F01{S}QRST.mp4", "ID": 2001, "media_type": 2,
+   "size": 734567890, "tag": "", "title": "Holiday Film"},
+  {"Duration": 245000.0, "FileExtendName": "m4v",
+   "FileFullPath": "iTunes_Control{S}Music{S}F01{S}UVWX.m4v", "ID": 2002, "media_type": 33,
+   "size": 45678901, "tag": "music-video", "title": "Night Drive (Video)"}])js";
+
+class IosMusicVideoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_results = test::CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+  void TearDown() override {
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  }
+
+  std::string Library(int version, const std::string& extra_sql = "") {
+    const std::string path = phone_.File("MediaLibrary" + std::to_string(version) + ".sqlitedb");
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    EXPECT_TRUE(samples::WriteIosMediaLibrary(path, options));
+    if (!extra_sql.empty()) test::RunSql(path, extra_sql);
+    return path;
+  }
+
+  static std::string Request(const std::string& library, const std::string& temp) {
+    Json::Value request;
+    request["package_type"] = 29;
+    request["temp_folder"] = temp;
+    request["primary_file_object"]["music_video_file_path"] = library;
+    return WriteJson(request);
+  }
+  int Run(const std::string& library) { return RunInto(library, temp_.path()); }
+  static int RunInto(const std::string& library, const std::string& temp) {
+    const std::string text = Request(library, temp);
+    return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+  }
+
+  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
+  std::string Expand(const char* text) const { return Expanded(text, temp_.path()); }
+
+  test::TempDir logs_;
+  test::TempDir phone_;
+  test::TempDir temp_;
+};
+
+TEST_F(IosMusicVideoTest, LibrariesWithBaseLocationsAndHiddenPlaylists) {
+  for (const int version : {2, 3}) {
+    SCOPED_TRACE(version);
+    g_results = test::CapturedResults();
+    ASSERT_EQ(0, Run(Library(version)));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(26, g_results.kind);
+    EXPECT_EQ(Formatted(Expand(kResult)), g_results.text);
+    EXPECT_EQ(Formatted(Expand(kMusic)),
+              test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
+    EXPECT_EQ(Formatted(Expand(kVideo)),
+              test::ReadFileBytes(temp_.File("DataAnalysis_Video_1.json")));
+  }
+}
+
+// The oldest layout has no base locations (no item has a path) and no
+// hidden playlists (all three are listed, with their songs).
+TEST_F(IosMusicVideoTest, LibraryWithoutBaseLocationsOrHiddenFlag) {
+  ASSERT_EQ(0, Run(Library(1)));
+  Json::Value result = test::Parsed(Expand(kResult));
+  Json::Value hidden;
+  hidden["ID"] = 7003;
+  hidden["IndexValue"] = 2;
+  hidden["Title"] = "Purchased (hidden)";
+  result["musics"]["PlayListInfo"].append(hidden);
+  EXPECT_EQ(WriteJson(result), g_results.text);
+
+  Json::Value music = test::Parsed(Expand(kMusic));
+  Json::Value video = test::Parsed(Expand(kVideo));
+  for (Json::Value* items : {&music, &video}) {
+    for (Json::Value& item : *items) {
+      item["FileFullPath"] = "";
+      item["FileExtendName"] = "";
+    }
+  }
+  music[0]["PlayListID"].append(7003);
+  music[3]["PlayListID"].append(7003);
+  EXPECT_EQ(WriteJson(music), test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
+  EXPECT_EQ(WriteJson(video), test::ReadFileBytes(temp_.File("DataAnalysis_Video_1.json")));
+  const std::string log = Log();
+  EXPECT_NE(std::string::npos,
+            log.find("media library has no base_location, container.is_hidden: read as NULL."))
+      << log;
+}
+
+// 2500 songs: two full files while reading, the last 500 when the result
+// is built, then the videos.
+TEST_F(IosMusicVideoTest, BatchesOfAThousand) {
+  const std::string songs =
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "
+      "INSERT INTO item_extra (item_pid, title, location, media_kind) "
+      "SELECT 100000 + i, 'Song ' || i, 'S' || i || '.mp3', 1 FROM n;";
+  const std::string library = phone_.File("big.sqlitedb");
+  test::RunSql(library, samples::IosMediaLibrarySql(2) + songs +
+                            "INSERT INTO item_extra (item_pid, media_kind) VALUES (9, 2);");
+  ASSERT_EQ(0, Run(library));
+  const Json::Value result = test::Parsed(g_results.text);
+  EXPECT_EQ(2500, result["musics"]["musics_num"].asInt());
+  EXPECT_EQ(1, result["videos"]["video_num"].asInt());
+  const std::string expected_files = Expand(R"({
+    "music_file_path": ["{T}DataAnalysis_Music_0.json", "{T}DataAnalysis_Music_1.json",
+                        "{T}DataAnalysis_Music_2.json"],
+    "video_file_path": ["{T}DataAnalysis_Video_3.json"]})");
+  Json::Value files(Json::objectValue);
+  files["music_file_path"] = result["musics"]["music_file_path"];
+  files["video_file_path"] = result["videos"]["video_file_path"];
+  EXPECT_EQ(Formatted(expected_files), WriteJson(files));
+  const int sizes[] = {1000, 1000, 500};
+  for (int file = 0; file < 3; ++file) {
+    const Json::Value items =
+        ReadJsonFile(temp_.File("DataAnalysis_Music_" + std::to_string(file) + ".json"));
+    EXPECT_EQ(sizes[file], static_cast<int>(items.size()));
+    EXPECT_EQ(100001 + file * 1000, items[0]["ID"].asInt());
+  }
+}
+
+// Paths from the data never lead out of the media folder: such an item is
+// listed without a path, like an item without a file.
+TEST_F(IosMusicVideoTest, HostilePathsAreListedWithoutAPath) {
+  const std::string library = Library(
+      2,
+      "INSERT INTO base_location VALUES (1, '../../..'), (2, '/etc'), (3, 'C:/Windows');"
+      "INSERT INTO item (item_pid, base_location_id) VALUES (11, 3840), (12, 1), (13, 2), "
+      "(14, 3), (15, 3840), (16, 3840);"
+      "INSERT INTO item_extra (item_pid, title, location, media_kind) VALUES "
+      "(11, 'a', '../../../../etc/passwd', 1), (12, 'b', 'x.mp3', 1), (13, 'c', 'y.mp3', 1), "
+      "(14, 'd', 'z.mp3', 1), (15, 'e', 'F00\\..\\..\\up.mp3', 1), "
+      "(16, 'f', 'nul' || char(0) || '.mp3', 1);");
+  ASSERT_EQ(0, Run(library));
+  const Json::Value music = ReadJsonFile(temp_.File("DataAnalysis_Music_0.json"));
+  int hostile = 0;
+  for (const Json::Value& item : music) {
+    if (item["ID"].asInt() < 11 || item["ID"].asInt() > 16) continue;
+    ++hostile;
+    EXPECT_EQ("", item["FileFullPath"].asString()) << item["ID"];
+    EXPECT_EQ("", item["FileExtendName"].asString()) << item["ID"];
+  }
+  EXPECT_EQ(6, hostile);
+  EXPECT_NE(std::string::npos, Log().find("6 media rows name a path outside the media folder"));
+}
+
+TEST_F(IosMusicVideoTest, SafeRelativePaths) {
+  const std::string s(1, kPathSeparator);
+  struct Case {
+    const char* text;
+    bool safe;
+    std::string relative;
+  };
+  const Case cases[] = {
+      {"iTunes_Control/Music/F00", true, "iTunes_Control" + s + "Music" + s + "F00"},
+      {"a\\b.mp3", true, "a" + s + "b.mp3"},
+      {"./a//b", true, "a" + s + "b"},
+      {"a..b/c..", true, "a..b" + s + "c.."},
+      {"", false, ""},
+      {"..", false, ""},
+      {"a/../b", false, ""},
+      {"a\\..\\b", false, ""},
+      {"/abs", false, ""},
+      {"\\abs", false, ""},
+      {"C:x", false, ""},
+      {"name.mp3:stream", false, ""},
+      {"./", false, ""},
+  };
+  for (const Case& c : cases) {
+    std::string relative;
+    EXPECT_EQ(c.safe, SafeRelativePath(c.text, &relative)) << c.text;
+    EXPECT_EQ(c.relative, relative) << c.text;
+  }
+  std::string relative;
+  EXPECT_FALSE(SafeRelativePath(std::string("a\0b", 3), &relative));
+}
+
+TEST_F(IosMusicVideoTest, BadInput) {
+  const std::string damaged = phone_.File("damaged.sqlitedb");
+  test::WriteFileBytes(damaged, "SQLite format 3\0 this is no database at all, only words");
+  const std::string no_items = phone_.File("no_items.sqlitedb");
+  test::RunSql(no_items, "CREATE TABLE container (container_pid INTEGER PRIMARY KEY);");
+  struct Case {
+    const char* name;
+    std::string library;
+    std::string temp;
+    int status;
+    const char* log;
+  };
+  const Case cases[] = {
+      {"missing library", phone_.File("absent.sqlitedb"), temp_.path(), 1100, "not exists"},
+      {"empty path", "", temp_.path(), 1100, "File {} not exists"},
+      {"missing temp folder", Library(2), temp_.File("absent"), 1100, "not exists"},
+      {"damaged library", damaged, temp_.path(), 1105, "Database open failed"},
+      {"no item_extra", no_items, temp_.path(), 1106, "no such table: item_extra"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_results = test::CapturedResults();
+    EXPECT_EQ(c.status, RunInto(c.library, c.temp));
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find(c.log));
+  }
+  // Nothing but staged copies went into the temp folder.
+  for (const auto& entry : fs::directory_iterator(temp_.path())) {
+    EXPECT_NE(std::string::npos, entry.path().filename().string().find(".sqlitedb"))
+        << entry.path();
+  }
+}
+
+// A stop requested from another thread while a stage runs: the run ends
+// with 1111, no document, and the stage names itself; after initialising
+// the library the same request runs through.
+TEST_F(IosMusicVideoTest, StopFromAnotherThreadInEachStage) {
+  struct Case {
+    const char* stage;
+    const char* sql_prefix;
+    bool rows;
+    const char* log;
+  };
+  const Case cases[] = {
+      {"Init", "", false, "IosMusicVideoDataPackage::Init stopped!"},
+      {"playlist membership", "select item_pid as MediaID", true,
+       "IosMusicVideoDataPackage::HandleMusicPlayListAsset stopped!"},
+      {"media rows", "select it_ex.item_pid", true,
+       "IosMusicVideoDataPackage::HandleMediaMeg stopped!"},
+      {"playlists", "select container_pid as ID", true,
+       "IosMusicVideoDataPackage::HandleMusicPlayListInfo stopped!"},
+      {"OutPut", "COMMIT", false, "IosMusicVideoDataPackage::OutPut stopped!"},
+  };
+  const std::string library = Library(3);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stage);
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    g_results = test::CapturedResults();
+    test::TempDir temp;
+    bool reached = false;
+    int status = 0;
+    {
+      test::StagedStopGate gate(c.sql_prefix, c.rows);
+      status = gate.RunStopping([&] { return RunInto(library, temp.path()); }, &reached);
+    }
+    EXPECT_TRUE(reached);
+    EXPECT_EQ(1111, status);
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find(c.log)) << Log();
+    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    EXPECT_EQ(0, RunInto(library, temp.path()));
+    EXPECT_EQ(1, g_results.count);
+  }
+}
+
+// Init clears the staged stop flag: a stop left from an earlier run does
+// not stop this one, but a stop requested once the run began (here between
+// CheckParam and Init) does.
+TEST_F(IosMusicVideoTest, InitClearsOnlyAStopFromBeforeTheRun) {
+  const std::string library = Library(2);
+  RequestStop();
+  EXPECT_EQ(0, Run(library));
+  EXPECT_EQ(1, g_results.count);
+  EXPECT_EQ(0, StagedStopFlag().load());
+
+  StagedParameters parameters;
+  parameters.data_type = 29;
+  parameters.temp_folder = temp_.path();
+  parameters.primary_file_path = library;
+  parameters.staged_stop = &StagedStopFlag();
+  IosMusicVideoDataPackage package(parameters);
+  EXPECT_EQ(0, package.CheckParam());
+  std::thread([] { RequestStop(); }).join();
+  EXPECT_EQ(1111, package.Init());
+  EXPECT_EQ(2, StagedStopFlag().load());
+}
+
+// ---------------------------------------------------------------------------
+// The package functions of music (26) and video (27).
+
+class IosMusicVideoPackageTest : public IosMusicVideoTest {
+ protected:
+  int Package(int data_type, const std::string& database, const std::string& backup) {
+    Json::Value request;
+    request["package_type"] = data_type;
+    request["temp_folder"] = temp_.path();
+    request["primary_file_object"][data_type == 26 ? "music_file_path" : "video_file_path"] =
+        database;
+    request["addtional_param"] = backup;
+    const std::string text = WriteJson(request);
+    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    if (filtered != kStatusOk) return filtered;
+    return PackageDataType(CaptureResult, data_type);
+  }
+  std::string Index(bool videos, int version, const std::string& extra_sql = "") {
+    const std::string path =
+        phone_.File(std::string(videos ? "video" : "music") + std::to_string(version) + ".db");
+    samples::IosSampleOptions options;
+    options.schema_version = version;
+    EXPECT_TRUE(samples::WriteIosMediaIndex(path, videos, options));
+    if (!extra_sql.empty()) test::RunSql(path, extra_sql);
+    return path;
+  }
+  test::TempDir backup_;
+};
+
+constexpr char kPlayLists[] = R"(
+  "PlayListAsset": [{"MediaID": 1001, "PlayListID": 7001}, {"MediaID": 1003, "PlayListID": 7001},
+                    {"MediaID": 1003, "PlayListID": 7002}, {"MediaID": 1002, "PlayListID": 7002},
+                    {"MediaID": 2002, "PlayListID": 7002}],
+  "PlayListInfo": [{"ID": 7001, "IndexValue": 0, "Title": "Favourites", "Total": 2},
+                   {"ID": 7002, "IndexValue": 1, "Title": "Road Trip", "Total": 3}])";
+
+TEST_F(IosMusicVideoPackageTest, MusicAndVideoDocuments) {
+  ASSERT_EQ(0, Package(26, Index(false, 1), backup_.path()));
+  EXPECT_EQ(23, g_results.kind);
+  EXPECT_EQ(Formatted(Expanded(std::string(R"({"music_file_path": ["{T}DataAnalysis_Music_0.json"],
+      "musics_num": 4,)") + kPlayLists +
+                                   "}",
+                               temp_.path())),
+            g_results.text);
+  EXPECT_EQ(Formatted(Expanded(R"([
+      {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 215000.0,
+       "FileExtendName": "mp3", "Filename": "{B}Music{S}ABCD.mp3", "ID": 1001, "MediaType": 1,
+       "Size": 4123456, "Title": "Morning Light"},
+      {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 187500.0,
+       "FileExtendName": "m4a", "Filename": "{B}Music{S}EFGH.m4a", "ID": 1002, "MediaType": 1,
+       "Size": 5234567, "Title": "River Song"},
+      {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 243250.0,
+       "FileExtendName": "m4a", "Filename": "{B}Music{S}IJKL.m4a", "ID": 1003, "MediaType": 1,
+       "Size": 6345678, "Title": "Night Drive"},
+      {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 1800000.0,
+       "FileExtendName": "m4b", "Filename": "{B}Music{S}MNOP.m4b", "ID": 1004, "MediaType": 8,
+       "Size": 22345678, "Title": "Chapter One"}])",
+                               temp_.path(), backup_.path())),
+            test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
+
+  g_results = test::CapturedResults();
+  ASSERT_EQ(0, Package(27, Index(true, 2), backup_.path()));
+  EXPECT_EQ(24, g_results.kind);
+  // An intermediate database without FileExtendName and Total: those
+  // members are absent, the rest is read.
+  EXPECT_EQ(Formatted(Expanded(R"({"video_file_path": ["{T}DataAnalysis_Video_0.json"],
+      "videos_num": 2,
+      "PlayListAsset": [{"MediaID": 1001, "PlayListID": 7001}, {"MediaID": 1003, "PlayListID": 7001},
+                        {"MediaID": 1003, "PlayListID": 7002}, {"MediaID": 1002, "PlayListID": 7002},
+                        {"MediaID": 2002, "PlayListID": 7002}],
+      "PlayListInfo": [{"ID": 7001, "IndexValue": 0, "Title": "Favourites"},
+                       {"ID": 7002, "IndexValue": 1, "Title": "Road Trip"}]})",
+                               temp_.path())),
+            g_results.text);
+  EXPECT_EQ(Formatted(Expanded(R"js([
+      {"Album": "", "Artist": "", "Duration": 5400000.0, "Filename": "{B}Videos{S}QRST.mp4",
+       "ID": 2001, "MediaType": 2, "Size": 734567890, "Title": "Holiday Film"},
+      {"Album": "", "Artist": "", "Duration": 245000.0, "Filename": "{B}Videos{S}UVWX.m4v",
+       "ID": 2002, "MediaType": 33, "Size": 45678901, "Title": "Night Drive (Video)"}])js",
+                               temp_.path(), backup_.path())),
+            test::ReadFileBytes(temp_.File("DataAnalysis_Video_0.json")));
+}
+
+TEST_F(IosMusicVideoPackageTest, FilesOfTenThousandAndHostileNames) {
+  const std::string index = Index(
+      false, 1,
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 19996) "
+      "INSERT INTO mediaInfo (ID, Filename) SELECT 100000 + i, 'S' || i || '.mp3' FROM n;"
+      "INSERT INTO mediaInfo (ID, Filename) VALUES (1, '../../secret.mp3'), (2, '/etc/x.mp3');");
+  ASSERT_EQ(0, Package(26, index, backup_.path()));
+  const Json::Value result = test::Parsed(g_results.text);
+  EXPECT_EQ(20002, result["musics_num"].asInt());
+  ASSERT_EQ(3u, result["music_file_path"].size());
+  const Json::Value first = ReadJsonFile(temp_.File("DataAnalysis_Music_0.json"));
+  ASSERT_EQ(10000u, first.size());
+  EXPECT_EQ("", first[0]["Filename"].asString());  // ID 1
+  EXPECT_EQ("", first[1]["Filename"].asString());  // ID 2
+  EXPECT_EQ(2u, ReadJsonFile(temp_.File("DataAnalysis_Music_2.json")).size());
+}
+
+TEST_F(IosMusicVideoPackageTest, StopFromAnotherThreadGivesNoDocument) {
+  const std::string index = Index(false, 1);
+  bool reached = false;
+  test::StagedStopGate gate("SELECT ID,Filename", true);
+  EXPECT_EQ(1111, gate.RunStopping([&] { return Package(26, index, backup_.path()); }, &reached));
+  EXPECT_TRUE(reached);
+  EXPECT_EQ(0, g_results.count);
+  EXPECT_NE(std::string::npos, Log().find("IOSMusicDataPackage stoped!"));
+}
+
+TEST_F(IosMusicVideoPackageTest, MissingInputs) {
+  EXPECT_EQ(1112, Package(26, Index(false, 1), ""));
+  EXPECT_NE(std::string::npos, Log().find("[iosmusicdatapackage], at "));
+  EXPECT_NE(std::string::npos, Log().find("No backup path."));
+  EXPECT_EQ(0, g_results.count);
+}
+
+}  // namespace
+}  // namespace kx
