@@ -7,8 +7,10 @@
 //
 // The first detail file takes 1000 events and every later event a file of
 // its own, so the large calendar writes about 199,000 files: the file count,
-// not the query, sets the pace. Memory holds the look-up tables (attendees
-// by event) and one batch.
+// not the query, sets the pace. Attendees are looked up event by event;
+// memory holds one batch, the calendars, places and people, and the list of
+// detail files the result document names (one per event past the first
+// 1000).
 //
 // Usage: ios_calendar_bench [large|small|all]
 #include <json/json.h>

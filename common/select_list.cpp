@@ -55,4 +55,24 @@ std::string TableColumns::SelectList(const std::vector<SelectedColumn>& wanted,
   return list;
 }
 
+bool EnsureLeadingIndex(SQLite3Wrapper* db, const std::string& table, const std::string& column,
+                        std::string* error) {
+  SqliteStatement probe;
+  const std::string sql =
+      "SELECT count(*) FROM pragma_index_list(?1) AS list, pragma_index_info(list.name) AS info "
+      "WHERE info.seqno = 0 AND info.name = ?2 COLLATE NOCASE";
+  if (probe.Prepare(*db, sql) == SQLITE_OK && probe.BindText(1, table) == SQLITE_OK &&
+      probe.BindText(2, column) == SQLITE_OK && probe.Step() == SQLITE_ROW &&
+      probe.ColumnInt64(0) > 0) {
+    return true;
+  }
+  probe.Finalize();
+  // The names are the caller's own constants, never read from the data.
+  const std::string create = "CREATE INDEX IF NOT EXISTS \"kx_" + table + "_" + column +
+                             "\" ON \"" + table + "\"(\"" + column + "\")";
+  if (db->Exec(create) == SQLITE_OK) return true;
+  *error = db->ErrorMessage();
+  return false;
+}
+
 }  // namespace kx

@@ -40,6 +40,14 @@ class TableColumns {
   std::vector<std::string> names_;
 };
 
+// Makes sure `table` has an index whose first column is `column`, so that
+// rows can be looked up by it one key at a time: when it has none, one is
+// made, which is only ever done on a staged copy. False, with SQLite's
+// message in *error, when there is none and none could be made (a store
+// opened read-only, a table without that column).
+bool EnsureLeadingIndex(SQLite3Wrapper* db, const std::string& table, const std::string& column,
+                        std::string* error);
+
 }  // namespace kx
 
 #endif  // KX_COMMON_SELECT_LIST_H_

@@ -9,6 +9,7 @@
 #include "common/local_date.h"
 #include "common/log.h"
 #include "common/platform.h"
+#include "common/select_list.h"
 #include "common/side_files.h"
 #include "common/staging.h"
 #include "common/status.h"
@@ -403,21 +404,10 @@ void AndroidLineDataPackage::ResolveSender(const std::string& from_mid, bool* is
 }
 
 void AndroidLineDataPackage::EnsureChatHistoryIndex(const char* column) {
-  SqliteStatement probe;
-  const std::string sql =
-      "SELECT count(*) FROM pragma_index_list('chat_history') AS list, "
-      "pragma_index_info(list.name) AS info WHERE info.seqno = 0 AND info.name = ?";
-  if (probe.Prepare(*db_, sql) == SQLITE_OK) {
-    probe.BindText(1, column);
-    if (probe.Step() == SQLITE_ROW && probe.ColumnInt64(0) > 0) return;
-  }
-  probe.Finalize();
-  // Only the staged copy is changed; the column names are this file's own.
-  const std::string create = std::string("CREATE INDEX IF NOT EXISTS kx_chat_history_") + column +
-                             " ON chat_history(" + column + ")";
-  if (db_->Exec(create) != SQLITE_OK) {
+  std::string error;
+  if (!EnsureLeadingIndex(db_.get(), "chat_history", column, &error)) {
     KX_LOG_OP(kLogProblem, kAnalyseOperation, "no index on chat_history(%s): %s", column,
-              db_->ErrorMessage().c_str());
+              error.c_str());
   }
 }
 

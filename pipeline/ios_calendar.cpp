@@ -160,7 +160,7 @@ int IosCalendarKxDataPackage::AnalyseDatabase() {
   const ReadTransaction transaction(*calendar_db_);
   CalendarLookups lookups;
   const auto stopped = [this] { return Stopped(); };
-  if (!lookups.Read(*calendar_db_, manifest_db_.get(), additional_param_, stopped)) {
+  if (!lookups.Read(calendar_db_.get(), manifest_db_.get(), additional_param_, stopped)) {
     return kStatusStopped;
   }
   std::string missing;

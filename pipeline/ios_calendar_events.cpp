@@ -123,11 +123,11 @@ std::string CalendarAttachmentLocator::Locate(const std::string& file_name) {
 
 void CalendarLookups::NoteMissing(std::string what) { missing_.push_back(std::move(what)); }
 
-bool CalendarLookups::Read(const SQLite3Wrapper& calendar, const SQLite3Wrapper* manifest,
+bool CalendarLookups::Read(SQLite3Wrapper* calendar, const SQLite3Wrapper* manifest,
                            const std::string& backup_root, const std::function<bool()>& stopped) {
-  return ReadAttachments(calendar, manifest, backup_root, stopped) &&
-         ReadTitles(calendar, stopped) && ReadLocations(calendar, stopped) &&
-         ReadIdentities(calendar, stopped) && ReadParticipants(calendar, stopped);
+  return ReadAttachments(*calendar, manifest, backup_root, stopped) &&
+         ReadTitles(*calendar, stopped) && ReadLocations(*calendar, stopped) &&
+         ReadIdentities(*calendar, stopped) && ReadParticipants(calendar, stopped);
 }
 
 bool CalendarLookups::ReadAttachments(const SQLite3Wrapper& calendar,
@@ -217,9 +217,9 @@ bool CalendarLookups::ReadIdentities(const SQLite3Wrapper& calendar,
   return true;
 }
 
-bool CalendarLookups::ReadParticipants(const SQLite3Wrapper& calendar,
+bool CalendarLookups::ReadParticipants(SQLite3Wrapper* calendar,
                                        const std::function<bool()>& stopped) {
-  const TableColumns columns(calendar, "Participant");
+  const TableColumns columns(*calendar, "Participant");
   if (!columns.exists()) {
     NoteMissing("table Participant");
     return true;
@@ -227,29 +227,50 @@ bool CalendarLookups::ReadParticipants(const SQLite3Wrapper& calendar,
   // The device owner may appear under several identities: none of them is
   // listed. The identities are compared here rather than spliced into the
   // SQL; an owner row without identity excludes nobody.
-  std::unordered_set<int64_t> owner;
   if (columns.Has("is_self")) {
-    SqliteStatement self =
-        PrepareStatement(calendar, "select distinct(identity_id) from Participant where is_self=1");
+    SqliteStatement self = PrepareStatement(
+        *calendar, "select distinct(identity_id) from Participant where is_self=1");
     while (self.Step() == SQLITE_ROW) {
-      if (self.ColumnType(0) != SQLITE_NULL) owner.insert(self.ColumnInt64(0));
+      if (self.ColumnType(0) != SQLITE_NULL) owner_identities_.insert(self.ColumnInt64(0));
     }
   } else {
     NoteMissing("Participant.is_self");
   }
+  std::string error;
+  if (columns.Has("owner_id") && EnsureLeadingIndex(calendar, "Participant", "owner_id", &error)) {
+    participants_of_event_ =
+        PrepareStatement(*calendar, "select identity_id from Participant where owner_id = ?1");
+    if (participants_of_event_.prepared()) return true;
+  }
   SqliteStatement query =
-      PrepareStatement(calendar, "select owner_id, identity_id from Participant");
+      PrepareStatement(*calendar, "select owner_id, identity_id from Participant");
   while (query.Step() == SQLITE_ROW) {
     if (stopped()) return false;
     if (query.ColumnType(1) == SQLITE_NULL) continue;
     const int64_t identity = query.ColumnInt64(1);
-    if (owner.count(identity) != 0) continue;
+    if (owner_identities_.count(identity) != 0) continue;
     participants_[query.ColumnInt64(0)].push_back(identity);
   }
   return true;
 }
 
-void CalendarLookups::Apply(Json::Value* event) const {
+std::vector<int64_t> CalendarLookups::ParticipantsOf(int64_t event_id) {
+  if (!participants_of_event_.prepared()) {
+    const auto people = participants_.find(event_id);
+    return people == participants_.end() ? std::vector<int64_t>() : people->second;
+  }
+  std::vector<int64_t> identities;
+  participants_of_event_.BindInt64(1, event_id);
+  while (participants_of_event_.Step() == SQLITE_ROW) {
+    if (participants_of_event_.ColumnType(0) == SQLITE_NULL) continue;
+    const int64_t identity = participants_of_event_.ColumnInt64(0);
+    if (owner_identities_.count(identity) == 0) identities.push_back(identity);
+  }
+  participants_of_event_.Reset();
+  return identities;
+}
+
+void CalendarLookups::Apply(Json::Value* event) {
   const auto calendar = calendars_.find(EventInteger(*event, "calendar_id"));
   if (calendar != calendars_.end()) (*event)["calendar"] = calendar->second;
   const auto address = addresses_.find(EventInteger(*event, "location_id"));
@@ -257,10 +278,10 @@ void CalendarLookups::Apply(Json::Value* event) const {
     (*event)["utf_Address"] = address->second;
   }
   const int64_t id = EventInteger(*event, "ROWID");
-  const auto people = participants_.find(id);
-  if (people != participants_.end()) {
+  const std::vector<int64_t> people = ParticipantsOf(id);
+  if (!people.empty()) {
     Json::Value names(Json::arrayValue);
-    for (const int64_t identity : people->second) {
+    for (const int64_t identity : people) {
       const auto name = identities_.find(identity);
       if (name != identities_.end() && !name->second.empty()) names.append(name->second);
     }

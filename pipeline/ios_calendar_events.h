@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "common/sqlite_wrapper.h"
@@ -54,13 +55,17 @@ std::string EscapeLikePattern(const std::string& file_name);
 class CalendarLookups {
  public:
   // Fills every table; false when `stopped` answered true between rows.
-  bool Read(const SQLite3Wrapper& calendar, const SQLite3Wrapper* manifest,
+  // The participants are looked up event by event where the calendar has
+  // (or, a staged copy, can be given) an index on their owner, so that a
+  // calendar of any size costs the same memory; else they are read into a
+  // table too.
+  bool Read(SQLite3Wrapper* calendar, const SQLite3Wrapper* manifest,
             const std::string& backup_root, const std::function<bool()>& stopped);
 
   // Members "calendar", "utf_Address", "participants" and
   // "attachment_files" of an event read by the event query (its
   // "calendar_id", "location_id" and "ROWID"), each only when found.
-  void Apply(Json::Value* event) const;
+  void Apply(Json::Value* event);
 
   const std::vector<std::string>& missing() const { return missing_; }
 
@@ -70,7 +75,9 @@ class CalendarLookups {
   bool ReadTitles(const SQLite3Wrapper& calendar, const std::function<bool()>& stopped);
   bool ReadLocations(const SQLite3Wrapper& calendar, const std::function<bool()>& stopped);
   bool ReadIdentities(const SQLite3Wrapper& calendar, const std::function<bool()>& stopped);
-  bool ReadParticipants(const SQLite3Wrapper& calendar, const std::function<bool()>& stopped);
+  bool ReadParticipants(SQLite3Wrapper* calendar, const std::function<bool()>& stopped);
+  // The event's participants' identities, the owner's left out.
+  std::vector<int64_t> ParticipantsOf(int64_t event_id);
   void NoteMissing(std::string what);
 
   std::unordered_map<int64_t, std::vector<CalendarAttachment>> attachments_;
@@ -78,6 +85,8 @@ class CalendarLookups {
   std::unordered_map<int64_t, std::string> addresses_;              // location -> "title, address"
   std::unordered_map<int64_t, std::string> identities_;             // identity -> display name
   std::unordered_map<int64_t, std::vector<int64_t>> participants_;  // event -> identities
+  SqliteStatement participants_of_event_;  // prepared: used instead of participants_
+  std::unordered_set<int64_t> owner_identities_;
   std::vector<std::string> missing_;
 };
 

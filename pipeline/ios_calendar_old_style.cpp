@@ -85,7 +85,7 @@ int IosCalendarDataPackage(DataTypeRecord* record, const PackageContext& context
   {
     const ReadTransaction transaction(calendar);
     CalendarLookups lookups;
-    if (!lookups.Read(calendar, &manifest, record->additional_param,
+    if (!lookups.Read(&calendar, &manifest, record->additional_param,
                       [&context] { return context.StopRequested(); })) {
       return PackageStopped(context);
     }

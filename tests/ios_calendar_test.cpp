@@ -271,6 +271,34 @@ TEST_F(IosCalendarTest, DetailFileBatches) {
   }
 }
 
+// Participants are looked up event by event through an index on their
+// owner, made on a copy that lacks one; a store that cannot be given one
+// (opened read-only) is read into a table instead. Both name the same
+// people, the owner's identities left out.
+TEST_F(IosCalendarTest, ParticipantsByIndexOrByTable) {
+  const std::string path = Store("Calendar.sqlitedb", samples::kIosCalendarNewestSchema);
+  test::RunSql(path, "DROP INDEX ParticipantOwnerId;");
+  const std::string event_id =
+      test::QueryColumn(path, "select ROWID from CalendarItem where summary='Team meeting'")[0];
+  const auto participants_of = [&](OpenMode mode) {
+    SQLite3Wrapper calendar(path);
+    EXPECT_EQ(SQLITE_OK, calendar.Open(mode));
+    CalendarLookups lookups;
+    EXPECT_TRUE(lookups.Read(&calendar, nullptr, "", [] { return false; }));
+    Json::Value event(Json::objectValue);
+    event["ROWID"] = Json::Int64(std::stoll(event_id));
+    lookups.Apply(&event);
+    return Formatted(WriteJson(event["participants"]));
+  };
+  const std::string expected = Formatted(R"(["Anna Rossi", "Marco Bianchi"])");
+  EXPECT_EQ(expected, participants_of(OpenMode::kReadOnly));
+  EXPECT_TRUE(
+      test::QueryColumn(path, "select name from sqlite_master where name like 'kx_%'").empty());
+  EXPECT_EQ(expected, participants_of(OpenMode::kReadWrite));
+  EXPECT_EQ(std::vector<std::string>{"kx_Participant_owner_id"},
+            test::QueryColumn(path, "select name from sqlite_master where name like 'kx_%'"));
+}
+
 TEST(IosCalendarRulesTest, LikeWildcardsAndMediaTypes) {
   EXPECT_EQ("a\\_b\\%c\\\\d'e", EscapeLikePattern("a_b%c\\d'e"));
   const struct {
