@@ -20,6 +20,7 @@
 #include "pipeline/ios_calendar_events.h"
 #include "sdk/library.h"
 #include "sdk/staged_request.h"
+#include "staged_stop_gate.h"
 #include "test_support.h"
 
 namespace kx {
@@ -388,6 +389,46 @@ TEST_F(IosCalendarTest, StopFromAnotherThreadBeforeEachStage) {
   Restart();
   EXPECT_EQ(kStatusOk, RunStaged(Request(calendar, {older})));
   EXPECT_EQ(1, g_results.count);
+}
+
+// A stop requested from another thread while a stage reads rows: no
+// callback, no result document, the stop logged; the next run goes through.
+TEST_F(IosCalendarTest, StopFromAnotherThreadWhileReadingRows) {
+  struct Case {
+    bool staged;
+    const char* sql_prefix;
+    const char* log;
+  };
+  const Case cases[] = {
+      {true, "select rowid,display_name", "IosCalendarKxDataPackage::AnalyseDatabase"},
+      {true, "select summary", "IosCalendarKxDataPackage::AnalyseDatabase"},
+      {false, "select summary", "IOSCalendarDataPackage stoped!"},
+  };
+  const std::string calendar = Store("Calendar.sqlitedb", samples::kIosCalendarNewestSchema);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.sql_prefix) + (c.staged ? " staged" : " old style"));
+    Restart();
+    bool reached = false;
+    int status = 0;
+    {
+      test::StagedStopGate gate(c.sql_prefix, true);
+      status = gate.RunStopping(
+          [&] {
+            return c.staged ? RunStaged(Request(calendar, {})) : RunOldStyle(Request(calendar, {}));
+          },
+          &reached);
+    }
+    EXPECT_TRUE(reached);
+    EXPECT_EQ(kStatusStopped, status);
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find(c.log)) << Log();
+    EXPECT_FALSE(std::filesystem::exists(temp_.File("DataAnalysis_Calendar_1.json")));
+    Restart();
+    EXPECT_EQ(kStatusOk,
+              c.staged ? RunStaged(Request(calendar, {})) : RunOldStyle(Request(calendar, {})));
+    EXPECT_EQ(1, g_results.count);
+    std::filesystem::remove(temp_.File("DataAnalysis_Calendar_1.json"));
+  }
 }
 
 }  // namespace
