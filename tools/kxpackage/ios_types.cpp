@@ -211,6 +211,7 @@ std::vector<IosType> MakeIosTypes() {
   types.push_back(std::move(music_video));
   for (const int data_type : {14, 15, 18, 19, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
+    types.back().by_request = data_type >= 26;
   }
   return types;
 }

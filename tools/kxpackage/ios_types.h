@@ -34,6 +34,9 @@ struct IosType {
   std::string matched_key = {};
   // Run through KxDataPackageNew rather than the filter and package calls.
   bool staged = false;
+  // Packaged by the library from a database the host builds itself, not
+  // from files of the backup: `kxpackage request` runs it.
+  bool by_request = false;
 };
 
 // Every iOS data type: the available ones first, then the others in the

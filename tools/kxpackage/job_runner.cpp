@@ -164,6 +164,8 @@ std::string StatusText(int status) {
       return "result is not JSON";
     case kHostNotInBackup:
       return "not in the backup";
+    case kHostByRequest:
+      return "by request only";
     default:
       return "error";
   }
@@ -171,7 +173,7 @@ std::string StatusText(int status) {
 
 bool Succeeded(const JobResult& result) {
   return result.status == 0 || result.status == kHostNotAvailable ||
-         result.status == kHostNotInBackup;
+         result.status == kHostNotInBackup || result.status == kHostByRequest;
 }
 
 bool WriteTextFile(const std::string& path, const std::string& text) {

@@ -19,6 +19,7 @@ constexpr int kHostNotRun = -103;        // skipped after Ctrl-C
 constexpr int kHostNoResult = -104;      // the call succeeded without a result
 constexpr int kHostBadDocument = -105;   // the result document is not JSON
 constexpr int kHostNotInBackup = -106;   // the backup holds none of its files
+constexpr int kHostByRequest = -107;     // it reads a database the host builds, not the backup
 
 struct JobResult {
   std::string name;

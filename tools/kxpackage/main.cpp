@@ -462,7 +462,7 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
   IosPlan plan;
   plan.type = &type;
   if (!type.available) {
-    plan.status = kHostNotAvailable;
+    plan.status = type.by_request ? kHostByRequest : kHostNotAvailable;
     return plan;
   }
   for (const BackupFileSpec& file : type.files) {

@@ -12,7 +12,7 @@ namespace kxpackage {
 namespace {
 
 std::string StatusCell(const JobResult& result) {
-  if (result.status <= kHostNotAvailable && result.status >= kHostNotInBackup) {
+  if (result.status <= kHostNotAvailable && result.status >= kHostByRequest) {
     return StatusText(result.status);
   }
   return std::to_string(result.status) + " " + StatusText(result.status);
