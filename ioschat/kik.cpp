@@ -22,7 +22,6 @@ constexpr char kStoreKey[] = "kik_file_path";
 constexpr char kManifestKey[] = "manifest_file_path";
 constexpr char kAccountKey[] = "kik_account_id";
 constexpr char kSubDirKey[] = "has_sub_dir";
-constexpr char kKikDomain[] = "AppDomainGroup-group.com.kik.chat";
 constexpr char kMissingInput[] = "No primary file or second files.";
 
 // Kik gives every group chat a jid in this domain ("<id>_g@groups.kik.com");

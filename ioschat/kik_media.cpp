@@ -14,7 +14,6 @@ namespace kx {
 
 namespace {
 
-constexpr char kKikDomain[] = "AppDomainGroup-group.com.kik.chat";
 // The account id comes from the host; it is bound, and its LIKE wildcards
 // keep their meaning as the catalogue query has always given them.
 constexpr char kAttachmentFilesQuery[] =

@@ -13,6 +13,9 @@
 
 namespace kx {
 
+// The backup domain of the Kik application's files.
+inline constexpr char kKikDomain[] = "AppDomainGroup-group.com.kik.chat";
+
 // The kind of an attachment from its "app-id" (any case): data type 3 for
 // video, 1 for pictures, -1 when unknown, and the file suffix.
 struct KikMediaKind {

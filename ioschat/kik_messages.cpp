@@ -7,12 +7,11 @@
 #include "common/platform.h"
 #include "common/side_files.h"
 #include "common/text.h"
+#include "ioschat/kik_media.h"
 
 namespace kx {
 
 namespace {
-
-constexpr char kKikDomain[] = "AppDomainGroup-group.com.kik.chat";
 
 std::string AttachmentType(const std::string& type) {
   if (type == "6") return "1";
