@@ -55,33 +55,22 @@ int IosKxPhotoDataPackage(DataTypeRecord* record, const PackageContext& context)
     KX_LOG_SQLITE_ERROR(context.stem, db.handle());
     return kStatusPrepareFailed;
   }
-  Json::Value files = EmptyJsonArray();
-  Json::Value elements(Json::arrayValue);
-  int counter = 0;
-  int count = 0;
+  ElementBatches batches(record->temp_folder, kFilePrefix, kPhotosPerFile, context.stem);
   int unsafe = 0;
-  const auto write_batch = [&] {
-    const std::string path =
-        WriteBatchFile(record->temp_folder, kFilePrefix, &counter, &elements, context.stem);
-    if (!path.empty()) files.append(path);
-  };
   while (photos.Step() == SQLITE_ROW) {
     if (context.StopRequested()) return PackageStopped(context);
     Json::Value element(Json::objectValue);
     if (!PhotoElement(photos, record->additional_param, &element, &unsafe)) continue;
-    elements.append(std::move(element));
-    ++count;
-    if (elements.size() >= kPhotosPerFile) write_batch();
+    batches.Add(std::move(element));
   }
-  if (!elements.empty()) write_batch();
   if (unsafe > 0) {
     KX_LOG_AT(kLogProblem, context.stem,
               "%d photos name a file outside the Photos folder: left out.", unsafe);
   }
 
   Json::Value document(Json::objectValue);
-  document["photo_file_path"] = std::move(files);
-  document["photos_num"] = count;
+  document["photo_file_path"] = batches.Finish();
+  document["photos_num"] = batches.count();
   std::string missing;
   if (!ReadKxPhotoAlbums(
           db, [&context] { return context.StopRequested(); }, &document["AlbumAsset"],

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "common/json_util.h"
 #include "common/log.h"
@@ -105,23 +106,40 @@ int StageAndOpenMediaDatabase(const std::string& temp_folder, const std::string&
   return kStatusOk;
 }
 
-std::string WriteBatchFile(const std::string& folder, const char* prefix, int* counter,
-                           Json::Value* elements, const char* stem) {
+ElementBatches::ElementBatches(std::string folder, const char* prefix, Json::ArrayIndex per_file,
+                               const char* stem)
+    : folder_(std::move(folder)),
+      prefix_(prefix),
+      per_file_(per_file),
+      stem_(stem),
+      files_(EmptyJsonArray()) {}
+
+void ElementBatches::Add(Json::Value element) {
+  elements_.append(std::move(element));
+  ++count_;
+  if (elements_.size() >= per_file_) WriteFile();
+}
+
+Json::Value ElementBatches::Finish() {
+  if (!elements_.empty()) WriteFile();
+  return std::move(files_);
+}
+
+void ElementBatches::WriteFile() {
   const std::string path =
-      JoinPath(folder, std::string(prefix) + "_" + std::to_string(*counter) + ".json");
+      JoinPath(folder_, std::string(prefix_) + "_" + std::to_string(counter_) + ".json");
   NewFileStream file;
   const int open_error = file.Open(path);
   if (open_error != 0) {
-    KX_LOG_AT(kLogProblem, stem, "Open file {%s} failed, error message:{%s}", path.c_str(),
+    KX_LOG_AT(kLogProblem, stem_, "Open file {%s} failed, error message:{%s}", path.c_str(),
               std::strerror(open_error));
-    *elements = Json::Value(Json::arrayValue);
-    return std::string();
+  } else {
+    WriteJsonToStream(elements_, &file);
+    file.Close();
+    ++counter_;
+    files_.append(path);
   }
-  WriteJsonToStream(*elements, &file);
-  file.Close();
-  *elements = Json::Value(Json::arrayValue);
-  ++*counter;
-  return path;
+  elements_ = Json::Value(Json::arrayValue);
 }
 
 bool MediaPathExists(const std::string& path) {

@@ -82,11 +82,33 @@ class StagedStopAtStart {
 int StageAndOpenMediaDatabase(const std::string& temp_folder, const std::string& source,
                               const char* operation, std::unique_ptr<SQLite3Wrapper>* db);
 
-// The package functions' batch files: writes `elements` (a JSON array) as
-// folder/<prefix>_<*counter>.json, empties it, advances the counter and
-// returns the path; "" (logged under `stem`) when the file cannot be made.
-std::string WriteBatchFile(const std::string& folder, const char* prefix, int* counter,
-                           Json::Value* elements, const char* stem);
+// The package functions' batch files: the elements, gathered as they come
+// and written as folder/<prefix>_<n>.json whenever `per_file` are held. A
+// file that cannot be made is logged under `stem` and its elements are
+// dropped, not the run.
+class ElementBatches {
+ public:
+  ElementBatches(std::string folder, const char* prefix, Json::ArrayIndex per_file,
+                 const char* stem);
+
+  void Add(Json::Value element);
+  // Writes what is left; the paths of the files written, in order.
+  Json::Value Finish();
+  // The elements added.
+  int count() const { return count_; }
+
+ private:
+  void WriteFile();
+
+  std::string folder_;
+  const char* prefix_;
+  Json::ArrayIndex per_file_;
+  const char* stem_;
+  Json::Value elements_{Json::arrayValue};
+  Json::Value files_;
+  int counter_ = 0;
+  int count_ = 0;
+};
 
 // Whether `path` names an existing file or folder.
 bool MediaPathExists(const std::string& path);

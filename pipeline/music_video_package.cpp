@@ -121,34 +121,23 @@ int PackageMedia(DataTypeRecord* record, const PackageContext& context, const Me
     return kStatusPrepareFailed;
   }
 
-  Json::Value files = EmptyJsonArray();
-  Json::Value elements(Json::arrayValue);
-  int counter = 0;
-  int count = 0;
+  ElementBatches batches(record->temp_folder, kind.file_prefix, kElementsPerFile, context.stem);
   int unsafe = 0;
-  const auto write_batch = [&] {
-    const std::string path =
-        WriteBatchFile(record->temp_folder, kind.file_prefix, &counter, &elements, context.stem);
-    if (!path.empty()) files.append(path);
-  };
   while (media.Step() == SQLITE_ROW) {
     if (context.StopRequested()) return PackageStopped(context);
     Json::Value element(Json::objectValue);
     ReadRowIntoJson(media, &element);
     ResolveFileName(record->additional_param, kind, &element, &unsafe);
-    elements.append(std::move(element));
-    ++count;
-    if (elements.size() >= kElementsPerFile) write_batch();
+    batches.Add(std::move(element));
   }
-  if (!elements.empty()) write_batch();
   if (unsafe > 0) {
     KX_LOG_AT(kLogProblem, context.stem,
               "%d media rows name a file outside the media folder: listed without a file.", unsafe);
   }
 
   Json::Value document(Json::objectValue);
-  document[kind.files_member] = std::move(files);
-  document[kind.count_member] = count;
+  document[kind.files_member] = batches.Finish();
+  document[kind.count_member] = batches.count();
   if (!ReadPlayListRows(db, asset_query, context, &document["PlayListAsset"]) ||
       !ReadPlayListRows(db, playlist_query, context, &document["PlayListInfo"])) {
     return PackageStopped(context);
