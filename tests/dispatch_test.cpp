@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/json_util.h"
+#include "package_capture.h"
 #include "sdk/data_type_table.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -88,9 +89,7 @@ class DispatchTest : public ::testing::Test {
     request["package_type"] = type;
     request["temp_folder"] = temp_.path();
     request["primary_file_object"]["p"] = sources_.File("primary.db");
-    Json::Value& list = request["second_file_objects"]["safari_files_path"];
-    list = Json::Value(Json::arrayValue);
-    for (const std::string& copy : copies) list.append(copy);
+    request["second_file_objects"]["safari_files_path"] = test::JsonList(copies);
     return WriteJson(request);
   }
   int Filter(const std::string& text) {

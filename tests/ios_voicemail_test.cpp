@@ -42,11 +42,10 @@ constexpr char kMessages[] =
     "(8, 108, 1704189645, 'Complete', '+15550100', '+15550100', 7, 0, 726000000, 11),"
     "(9, 109, 1704276000, 'Complete', NULL, NULL, 34, 0, 0, 1);";
 
-class IosVoicemailTest : public ::testing::Test {
+class IosVoicemailTest : public test::LibraryTest {
  protected:
   void SetUp() override {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    LibraryTest::SetUp();
     test::RunSql(phone_.File("AddressBook.sqlitedb"),
                  "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, "
                  "Last TEXT, Middle TEXT);"
@@ -75,12 +74,7 @@ class IosVoicemailTest : public ::testing::Test {
     return request;
   }
 
-  int Run(const Json::Value& request) {
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kVoicemailType);
-  }
+  int Run(const Json::Value& request) { return test::FilterAndPackage(request); }
 
   std::string Store(int version) {
     const std::string path = phone_.File("voicemail" + std::to_string(version) + ".db");
@@ -88,7 +82,6 @@ class IosVoicemailTest : public ::testing::Test {
     return path;
   }
 
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
   test::TempDir backup_;
@@ -104,8 +97,7 @@ TEST_F(IosVoicemailTest, WholeDocumentOnEveryStoreVersion) {
   for (int version = samples::kIosVoicemailOldestSchema;
        version <= samples::kIosVoicemailNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     ASSERT_EQ(kStatusOk, Run(Request(Store(version))));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(15, g_results.kind);
@@ -146,8 +138,7 @@ TEST_F(IosVoicemailTest, FlatBackupAndEmptyStore) {
 TEST_F(IosVoicemailTest, SampleStores) {
   for (const bool older : {false, true}) {
     SCOPED_TRACE(older);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     samples::IosSampleOptions options;
     options.older_copy = older;
     std::vector<samples::IosVoicemailAudio> audio;
@@ -190,8 +181,7 @@ TEST_F(IosVoicemailTest, RefusedInputs) {
   };
   for (const Case& refused : cases) {
     SCOPED_TRACE(refused.name);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(refused.request));
     EXPECT_EQ(0, g_results.count);
   }
@@ -204,10 +194,10 @@ TEST_F(IosVoicemailTest, DamagedStores) {
   test::TempDir damaged;
   for (const test::DamagedDatabase& source : test::DamageDatabase(sound, damaged.path())) {
     SCOPED_TRACE(source.kind);
-    const size_t before = test::ReadFileBytes(logs_.File("KxDataPackage.log")).size();
+    const size_t before = Log().size();
     EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(source.path)));
     EXPECT_EQ(0, g_results.count);
-    const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log")).substr(before);
+    const std::string log = Log().substr(before);
     EXPECT_NE(std::string::npos, log.find(source.words)) << log;
     InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
   }

@@ -735,9 +735,7 @@ class PackagerContractTest : public ::testing::Test {
     for (const auto& [key, path] : P::Beside(phone_.path())) {
       request["primary_file_object"][key] = path;
     }
-    Json::Value& list = request["second_file_objects"][P::kCopiesKey];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
+    request["second_file_objects"][P::kCopiesKey] = test::JsonList(copies);
     const std::string text = WriteJson(request);
     return FilterDataType(text.c_str(), static_cast<int>(text.size()));
   }
