@@ -225,38 +225,16 @@ TEST_F(IosKxPhotoTest, BadInput) {
 }
 
 TEST_F(IosKxPhotoTest, StopFromAnotherThreadInEachStage) {
-  struct Case {
-    const char* stage;
-    const char* sql_prefix;
-    bool rows;
-    const char* log;
-  };
-  const Case cases[] = {
-      {"Init", "", false, "IosKxPhotoKxDataPackage::Init stopped!"},
-      {"photos", "SELECT * FROM PhotoInfo", true,
-       "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
-      {"albums", "SELECT * FROM AlbumInfo", true,
-       "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
-      {"OutPut", "COMMIT", false, "IosKxPhotoKxDataPackage::OutPut stopped!"},
-  };
   const std::string database = Database(2);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.stage);
-    Reset();
-    bool reached = false;
-    int status = 0;
-    {
-      test::StagedStopGate gate(c.sql_prefix, c.rows);
-      status = gate.RunStopping([&] { return RunStaged(database, backup_.path()); }, &reached);
-    }
-    EXPECT_TRUE(reached);
-    EXPECT_EQ(1111, status);
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(c.log));
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    EXPECT_EQ(0, RunStaged(database, backup_.path()));
-    EXPECT_EQ(1, g_results.count);
-  }
+  test::ExpectEachStageStops(
+      {{"Init", "", false, "IosKxPhotoKxDataPackage::Init stopped!"},
+       {"photos", "SELECT * FROM PhotoInfo", true,
+        "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
+       {"albums", "SELECT * FROM AlbumInfo", true,
+        "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
+       {"OutPut", "COMMIT", false, "IosKxPhotoKxDataPackage::OutPut stopped!"}},
+      [&] { return RunStaged(database, backup_.path()); }, [this] { Reset(); },
+      [this] { return Log(); });
   // The package function stops at its row loop, without a callback.
   Reset();
   bool reached = false;

@@ -277,41 +277,18 @@ TEST_F(IosMusicVideoTest, BadInput) {
 // with 1111, no document, and the stage names itself; after initialising
 // the library the same request runs through.
 TEST_F(IosMusicVideoTest, StopFromAnotherThreadInEachStage) {
-  struct Case {
-    const char* stage;
-    const char* sql_prefix;
-    bool rows;
-    const char* log;
-  };
-  const Case cases[] = {
-      {"Init", "", false, "IosMusicVideoDataPackage::Init stopped!"},
-      {"playlist membership", "select item_pid as MediaID", true,
-       "IosMusicVideoDataPackage::HandleMusicPlayListAsset stopped!"},
-      {"media rows", "select it_ex.item_pid", true,
-       "IosMusicVideoDataPackage::HandleMediaMeg stopped!"},
-      {"playlists", "select container_pid as ID", true,
-       "IosMusicVideoDataPackage::HandleMusicPlayListInfo stopped!"},
-      {"OutPut", "COMMIT", false, "IosMusicVideoDataPackage::OutPut stopped!"},
-  };
   const std::string library = Library(3);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.stage);
-    Reset();
-    test::TempDir temp;
-    bool reached = false;
-    int status = 0;
-    {
-      test::StagedStopGate gate(c.sql_prefix, c.rows);
-      status = gate.RunStopping([&] { return RunInto(library, temp.path()); }, &reached);
-    }
-    EXPECT_TRUE(reached);
-    EXPECT_EQ(1111, status);
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(c.log)) << Log();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    EXPECT_EQ(0, RunInto(library, temp.path()));
-    EXPECT_EQ(1, g_results.count);
-  }
+  test::TempDir temp;
+  test::ExpectEachStageStops(
+      {{"Init", "", false, "IosMusicVideoDataPackage::Init stopped!"},
+       {"playlist membership", "select item_pid as MediaID", true,
+        "IosMusicVideoDataPackage::HandleMusicPlayListAsset stopped!"},
+       {"media rows", "select it_ex.item_pid", true,
+        "IosMusicVideoDataPackage::HandleMediaMeg stopped!"},
+       {"playlists", "select container_pid as ID", true,
+        "IosMusicVideoDataPackage::HandleMusicPlayListInfo stopped!"},
+       {"OutPut", "COMMIT", false, "IosMusicVideoDataPackage::OutPut stopped!"}},
+      [&] { return RunInto(library, temp.path()); }, [this] { Reset(); }, [this] { return Log(); });
 }
 
 // Init clears the staged stop flag: a stop left from an earlier run does
