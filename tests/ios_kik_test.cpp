@@ -299,7 +299,7 @@ TEST_F(IosKikTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
     "text": "hello", "display": "hello", "ZCONTENT": "", "from_id": "Ana", "send_state": "0",
     "type": "0"}]})"),
             Batch("kikmessages_5.json"));
-  const std::string log = test::ReadFileBytes(JoinPath(logs_.path(), "KxDataPackage.log"));
+  const std::string log = Log();
   EXPECT_NE(std::string::npos,
             log.find("the store has no ZKIKATTACHMENT, ZKIKCHAT.ZDATEUPDATED, "
                      "the group-member join table (Z_<n>MEMBERS), ZKIKMESSAGE.ZTIMESTAMP, "
@@ -383,9 +383,7 @@ TEST_F(IosKikTest, StopDuringTheSessionWalkGivesNoDocument) {
   Reset();
   const std::string text = WriteJson(request);
   ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
-  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kKikType, [this] {
-              return test::ReadFileBytes(JoinPath(logs_.path(), "KxDataPackage.log"));
-            }));
+  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kKikType, [this] { return Log(); }));
   EXPECT_EQ(0, g_results.count);
 }
 

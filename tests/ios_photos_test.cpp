@@ -110,6 +110,15 @@ class IosPhotosTest : public test::LibraryTest {
 
   int Run(const Json::Value& request) { return test::FilterAndPackage(request); }
 
+  // What the package function gets for `library` in the backup.
+  void FillRecord(const std::string& library, DataTypeRecord* record) const {
+    record->data_type = kPhotoType;
+    record->temp_folder = temp_.path();
+    record->primary_files = {{"photo_file_path", library}, {"thumb_config_path", thumb_config_}};
+    record->other_info = {{"has_sub_dir", "1"}, {"is_photo_folder", "0"}};
+    record->additional_param = backup_.path();
+  }
+
   void ThumbConfig(const std::string& text) {
     thumb_config_ = phone_.File("thumbnailConfiguration");
     test::WriteFileBytes(thumb_config_, text);
@@ -327,12 +336,7 @@ TEST_F(IosPhotosTest, DamagedLibraries) {
     SCOPED_TRACE(damaged.kind);
     Reset();
     DataTypeRecord record;
-    record.data_type = kPhotoType;
-    record.temp_folder = temp_.path();
-    record.primary_files = {{"photo_file_path", damaged.path},
-                            {"thumb_config_path", thumb_config_}};
-    record.other_info = {{"has_sub_dir", "1"}, {"is_photo_folder", "0"}};
-    record.additional_param = backup_.path();
+    FillRecord(damaged.path, &record);
     EXPECT_EQ(damaged.status, test::CallPackageFunction(&record));
     EXPECT_EQ(0, g_results.count);
   }
@@ -472,11 +476,7 @@ TEST_F(IosPhotosTest, RefusedInputs) {
     SCOPED_TRACE(c.what);
     Reset();
     DataTypeRecord record;
-    record.data_type = kPhotoType;
-    record.temp_folder = temp_.path();
-    record.primary_files = {{"photo_file_path", library}, {"thumb_config_path", thumb_config_}};
-    record.other_info = {{"has_sub_dir", "1"}, {"is_photo_folder", "0"}};
-    record.additional_param = backup_.path();
+    FillRecord(library, &record);
     c.change(&record, other);
     EXPECT_EQ(c.status, test::CallPackageFunction(&record));
     EXPECT_EQ(0, g_results.count);
