@@ -13,6 +13,7 @@
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
+#include "ios_fixtures.h"
 #include "package_capture.h"
 #include "samples/ios_address_book.h"
 #include "sdk/library.h"
@@ -46,19 +47,13 @@ class IosVoicemailTest : public test::LibraryTest {
  protected:
   void SetUp() override {
     LibraryTest::SetUp();
+    // Ana of the address book, with her number and a thumbnail.
     test::RunSql(phone_.File("AddressBook.sqlitedb"),
-                 "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, "
-                 "Last TEXT, Middle TEXT);"
-                 "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, "
-                 "property INTEGER, identifier INTEGER, label INTEGER, value TEXT, guid TEXT);"
-                 "INSERT INTO ABPerson VALUES (4, 'Ana', 'Silva', 'Maria');"
-                 "INSERT INTO ABMultiValue VALUES (1, 4, 3, 0, 1, '+351912345678', 'g1');");
+                 test::BookSql() + test::Person(4, "Ana", ", Last, Middle", ", 'Silva', 'Maria'") +
+                     test::Value(1, 4, 3, 1, "+351912345678"));
     test::RunSql(phone_.File("AddressBookImages.sqlitedb"),
-                 "CREATE TABLE ABFullSizeImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, "
-                 "version INTEGER, data BLOB, crop_x INTEGER, crop_y INTEGER, crop_width INTEGER);"
-                 "CREATE TABLE ABThumbnailImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, "
-                 "format INTEGER, derived_from_format INTEGER, data BLOB);"
-                 "INSERT INTO ABThumbnailImage (record_id, data) VALUES (4, x'FFD8FFDB');");
+                 samples::IosAddressBookImagesSql() +
+                     ";INSERT INTO ABThumbnailImage (record_id, data) VALUES (4, x'FFD8FFDB');");
   }
 
   Json::Value Request(const std::string& voicemail, const char* has_sub_dir = "1") {
