@@ -16,6 +16,7 @@
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/text.h"
+#include "package_capture.h"
 #include "samples/android_line.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -160,11 +161,7 @@ class AndroidLineTest : public ::testing::Test {
   }
 
   static Json::Value ReadJsonFile(const std::string& path) {
-    Json::Value value;
-    std::string error;
-    const std::string text = test::ReadFileBytes(path);
-    EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << path << ": " << error;
-    return value;
+    return test::Parsed(test::ReadFileBytes(path));
   }
 
   // The messages of the chat `mid` in the result, from its detail file.
@@ -225,34 +222,25 @@ TEST_F(AndroidLineTest, ListsTheChatsWithNamesMembersAndDetailFiles) {
   // Only a staged copy is opened: the source stays as it was.
   EXPECT_EQ(source_bytes, test::ReadFileBytes(db_path_));
   EXPECT_TRUE(fs::exists(PathFromUtf8(out_.File("naver_line"))));
-  Json::Value expected;
-  std::string error;
-  ASSERT_TRUE(
-      ParseJson((R"({"account_id": ")" + kOwner + R"(", "chat_count": 4, "my_name": "Haruka",
+  Json::Value expected = test::Parsed((R"({"account_id": ")" + kOwner +
+                                       R"(", "chat_count": 4, "my_name": "Haruka",
       "line_chat_sessions": [
-        {"id": 1, "mid": ")" +
-                 kBob + R"(", "session_name": "Bob", "type": 1, "unread": 2,
+        {"id": 1, "mid": ")" + kBob + R"(", "session_name": "Bob", "type": 1, "unread": 2,
          "is_notification": 1, "is_archived": 0, "last_message": "Hi Bob",
          "last_created_time": "2023-01-10 00:03", "last_message_time": "2023-01-10 00:03",
          "group_member": [], "msg_file_list": ["0"]},
-        {"id": 2, "mid": ")" +
-                 kGroup + R"(", "session_name": "Tennis club", "type": 3,
+        {"id": 2, "mid": ")" + kGroup + R"(", "session_name": "Tennis club", "type": 3,
          "unread": 2, "is_notification": 1, "is_archived": 0, "last_message": "last",
          "last_created_time": "2023-01-10 00:02", "last_message_time": "2023-01-10 00:02",
          "group_member": ["Haruka", "Bob", "Carol"], "msg_file_list": ["1"]},
-        {"id": 3, "mid": ")" +
-                 kRoom + R"(", "session_name": "Bob,Carol,Dave", "type": 2,
+        {"id": 3, "mid": ")" + kRoom + R"(", "session_name": "Bob,Carol,Dave", "type": 2,
          "unread": 2, "is_notification": 1, "is_archived": 0, "last_message": "last",
          "last_created_time": "2023-01-10 00:02", "last_message_time": "2023-01-10 00:02",
          "group_member": ["Bob", "Carol", "Dave"], "msg_file_list": ["2"]},
-        {"id": 4, "mid": ")" +
-                 kDave + R"(", "session_name": "Dave", "type": 1, "unread": 2,
+        {"id": 4, "mid": ")" + kDave + R"(", "session_name": "Dave", "type": 1, "unread": 2,
          "is_notification": 1, "is_archived": 0, "last_message": "last",
          "last_created_time": "2023-01-10 00:02", "last_message_time": "2023-01-10 00:02",
-         "group_member": [], "msg_file_list": []}]})")
-                    .c_str(),
-                &expected, &error))
-      << error;
+         "group_member": [], "msg_file_list": []}]})"));
   for (Json::Value& chat : expected["line_chat_sessions"]) {
     for (Json::Value& file : chat["msg_file_list"]) {
       file = JoinPath(out_.path(), "DataAnalysis_Line_" + file.asString() + ".json");

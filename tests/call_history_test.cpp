@@ -30,13 +30,8 @@ using test::Formatted;
 using test::g_results;
 using test::Parsed;
 
-class CallHistoryTest : public ::testing::Test {
+class CallHistoryTest : public test::LibraryTest {
  protected:
-  void SetUp() override {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
   // A call log with the phone's own table text and the given rows.
   std::string CallLog(const std::string& name, int schema_version, const std::string& inserts) {
     const std::string path = phone_.File(name);
@@ -52,9 +47,6 @@ class CallHistoryTest : public ::testing::Test {
     return test::CallPackageFunction(&record);
   }
 
-  std::string LogText() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
-
-  test::TempDir logs_;
   test::TempDir phone_;  // the source files, as the host finds them
 };
 
@@ -129,11 +121,11 @@ TEST_F(CallHistoryTest, ReadsWhatCallTablesOfOtherVersionsHave) {
     EXPECT_EQ(Formatted(version.document), g_results.text);
     if (!version.missing.empty()) {
       const std::string logged = "calls has no column " + version.missing + ": read as NULL.";
-      EXPECT_NE(std::string::npos, LogText().find(logged));
+      EXPECT_NE(std::string::npos, Log().find(logged));
     }
   }
   // Only the tables that lacked columns were logged, once each.
-  const std::string log = LogText();
+  const std::string log = Log();
   size_t lines = 0;
   for (size_t at = log.find("calls has no column "); at != std::string::npos;
        at = log.find("calls has no column ", at + 1)) {

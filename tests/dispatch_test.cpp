@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/json_util.h"
+#include "package_capture.h"
 #include "sdk/data_type_table.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -58,14 +59,11 @@ const DataTypeEntry kFakeEntry = {4,
                                   FakePackage,
                                   {"safari_files_path", nullptr},
                                   4};
-const DataTypeEntry kFailingPackageEntry = {4,
-                                            "FakeDataPackage",
-                                            "FakeDataFilter",
-                                            "fakedatapackage",
-                                            FakeFilter,
-                                            FailingPackage,
-                                            {"safari_files_path", nullptr},
-                                            4};
+const DataTypeEntry kFailingPackageEntry = [] {
+  DataTypeEntry entry = kFakeEntry;
+  entry.package = FailingPackage;
+  return entry;
+}();
 
 class DispatchTest : public ::testing::Test {
  protected:
@@ -82,15 +80,19 @@ class DispatchTest : public ::testing::Test {
   }
   void TearDown() override { OverrideDataTypeForTesting(kFakeType, nullptr); }
 
-  // A filter request for the fake type with the given further copies.
-  std::string Request(const std::vector<std::string>& copies, int type = kFakeType) {
+  // A filter request for the fake type with its primary in `temp_folder`.
+  Json::Value RequestInto(const std::string& temp_folder) {
     Json::Value request;
-    request["package_type"] = type;
-    request["temp_folder"] = temp_.path();
+    request["package_type"] = kFakeType;
+    request["temp_folder"] = temp_folder;
     request["primary_file_object"]["p"] = sources_.File("primary.db");
-    Json::Value& list = request["second_file_objects"]["safari_files_path"];
-    list = Json::Value(Json::arrayValue);
-    for (const std::string& copy : copies) list.append(copy);
+    return request;
+  }
+  // A filter request for `type` with the given further copies.
+  std::string Request(const std::vector<std::string>& copies, int type = kFakeType) {
+    Json::Value request = RequestInto(temp_.path());
+    request["package_type"] = type;
+    request["second_file_objects"]["safari_files_path"] = test::JsonList(copies);
     return WriteJson(request);
   }
   int Filter(const std::string& text) {
@@ -260,11 +262,7 @@ TEST_F(DispatchTest, HostileRequestSizesGetStatusCodes) {
 
 TEST_F(DispatchTest, TempFolderThatDoesNotExistYetIsMadeWithItsParents) {
   const std::string folder = temp_.File("new/deeper");
-  Json::Value request;
-  request["package_type"] = kFakeType;
-  request["temp_folder"] = folder;
-  request["primary_file_object"]["p"] = sources_.File("primary.db");
-  ASSERT_EQ(0, Filter(WriteJson(request)));
+  ASSERT_EQ(0, Filter(WriteJson(RequestInto(folder))));
   EXPECT_EQ("primary bytes", test::ReadFileBytes(folder + "/primary.db"));
   ASSERT_EQ(0, PackageDataType(CaptureResult, kFakeType));
   EXPECT_EQ("{\"primary\":\"yes\"}", g_callback_texts.at(0));
@@ -273,11 +271,7 @@ TEST_F(DispatchTest, TempFolderThatDoesNotExistYetIsMadeWithItsParents) {
 TEST_F(DispatchTest, TempFolderThatCannotBeMadeGives1100AndTheSystemsWords) {
   test::WriteFileBytes(temp_.File("plain-file"), "x");
   for (const std::string& folder : {temp_.File("plain-file"), temp_.File("plain-file/below")}) {
-    Json::Value request;
-    request["package_type"] = kFakeType;
-    request["temp_folder"] = folder;
-    request["primary_file_object"]["p"] = sources_.File("primary.db");
-    EXPECT_EQ(1100, Filter(WriteJson(request))) << folder;
+    EXPECT_EQ(1100, Filter(WriteJson(RequestInto(folder)))) << folder;
     EXPECT_EQ(-1, RecordState(kFakeType)) << folder;  // no record was touched
     const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log"));
     EXPECT_NE(std::string::npos, log.find("temp_folder " + folder + " cannot be made")) << log;
@@ -286,10 +280,7 @@ TEST_F(DispatchTest, TempFolderThatCannotBeMadeGives1100AndTheSystemsWords) {
 }
 
 TEST_F(DispatchTest, EmptyTempFolderGives1100) {
-  Json::Value request;
-  request["package_type"] = kFakeType;
-  request["temp_folder"] = "";
-  EXPECT_EQ(1100, Filter(WriteJson(request)));
+  EXPECT_EQ(1100, Filter(WriteJson(RequestInto(""))));
 }
 
 TEST_F(DispatchTest, MissingSourceFilesAreNotQueued) {

@@ -46,7 +46,7 @@ const Packager kPackagers[] = {
     {kLineType, "line_file_path", samples::kAndroidLineDatabaseName},
 };
 
-class HostileSourcesTest : public ::testing::Test {
+class HostileSourcesTest : public test::LibraryTest {
  protected:
   static void SetUpTestSuite() {
     samples_ = std::make_unique<test::TempDir>();
@@ -54,14 +54,11 @@ class HostileSourcesTest : public ::testing::Test {
     ASSERT_TRUE(samples::WriteAndroidSampleSet(samples_->path(), 1, &error)) << error;
   }
   static void TearDownTestSuite() { samples_.reset(); }
-  void SetUp() override { InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str()); }
 
   static std::string Sound(const Packager& packager) {
     return (fs::u8path(samples_->path()) / samples::kSampleAndroidFolder / packager.file_name)
         .u8string();
   }
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
-
   // The package function's own status: the dispatcher would turn it into
   // 1112. The staged LINE run answers with its stage's status.
   int Package(const Packager& packager, const std::string& path, const std::string& temp) {
@@ -82,7 +79,7 @@ class HostileSourcesTest : public ::testing::Test {
   }
 
   static std::unique_ptr<test::TempDir> samples_;
-  test::TempDir logs_, work_;
+  test::TempDir work_;
 };
 std::unique_ptr<test::TempDir> HostileSourcesTest::samples_;
 

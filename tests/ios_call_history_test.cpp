@@ -28,13 +28,8 @@ using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
 
-class IosCallHistoryTest : public ::testing::Test {
+class IosCallHistoryTest : public test::LibraryTest {
  protected:
-  void SetUp() override {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
   // A store of `version` (samples::IosCallHistorySql) holding `rows`.
   std::string Store(const std::string& name, int version, const std::string& rows) {
     const std::string path = phone_.File(name);
@@ -47,16 +42,10 @@ class IosCallHistoryTest : public ::testing::Test {
     request["package_type"] = kIosCallHistoryType;
     request["temp_folder"] = temp_.path();
     request["primary_file_object"]["call_file_path"] = primary;
-    Json::Value& list = request["second_file_objects"]["call_files_path"];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kIosCallHistoryType);
+    request["second_file_objects"]["call_files_path"] = test::JsonList(copies);
+    return test::FilterAndPackage(request);
   }
 
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
 };
@@ -72,8 +61,7 @@ TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
   for (int version = samples::kIosCallHistoryOldestSchema;
        version <= samples::kIosCallHistoryNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     const std::string path = Store("v" + std::to_string(version) + ".storedata", version, kCalls);
     ASSERT_EQ(kStatusOk, Run(path));
     ASSERT_EQ(1, g_results.count);
@@ -101,8 +89,7 @@ TEST_F(IosCallHistoryTest, SampleStoresOfEveryVersion) {
   for (int version = samples::kIosCallHistoryOldestSchema;
        version <= samples::kIosCallHistoryNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     samples::IosSampleOptions options;
     options.schema_version = version;
     const std::string newer = phone_.File("newer" + std::to_string(version));

@@ -32,11 +32,10 @@ using test::BookSql;
 using test::Person;
 using test::Value;
 
-class IosContactsTest : public ::testing::Test {
+class IosContactsTest : public test::LibraryTest {
  protected:
   void SetUp() override {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    LibraryTest::SetUp();
     test::RunSql(images_, samples::IosAddressBookImagesSql());
   }
 
@@ -46,13 +45,8 @@ class IosContactsTest : public ::testing::Test {
     request["temp_folder"] = temp_.path();
     request["primary_file_object"]["contact_file_path"] = book_;
     request["primary_file_object"]["contact_image_file_path"] = images_;
-    Json::Value& list = request["second_file_objects"]["contact_files_path"];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kIosContactType);
+    request["second_file_objects"]["contact_files_path"] = test::JsonList(copies);
+    return test::FilterAndPackage(request);
   }
 
   // Contact file `number`, as JSON text with the line ends the file has.
@@ -65,7 +59,7 @@ class IosContactsTest : public ::testing::Test {
     return ReplaceAll(Formatted(expected_json), "\n", "\r\n");
   }
 
-  test::TempDir logs_, phone_, temp_;
+  test::TempDir phone_, temp_;
   const std::string book_ = phone_.File("AddressBook.sqlitedb");
   const std::string images_ = phone_.File("AddressBookImages.sqlitedb");
 };
@@ -93,8 +87,7 @@ TEST_F(IosContactsTest, SampleBooksOfEveryVersion) {
   for (int version = samples::kIosAddressBookOldestSchema;
        version <= samples::kIosAddressBookNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     samples::IosSampleOptions options;
     options.schema_version = version;
     ASSERT_TRUE(samples::WriteIosAddressBook(book_, images_, options));

@@ -92,7 +92,7 @@ constexpr char kDeletedMessages[] = R"({"messages": [
    "display": "From a chat deleted since", "ZCONTENT": "", "from_id": "Mark Okafor",
    "send_state": "0", "type": "0", "ZUSER": "2", "tag": "deleted"}]})";
 
-class IosKikTest : public ::testing::Test {
+class IosKikTest : public test::LibraryTest {
  protected:
   void SetUp() override { Fresh(); }
 
@@ -145,12 +145,8 @@ class IosKikTest : public ::testing::Test {
   }
 
   int Run(const Json::Value& request) {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kKikType);
+    Reset();
+    return test::FilterAndPackage(request);
   }
 
   std::string Expanded(std::string text) const {
@@ -170,7 +166,6 @@ class IosKikTest : public ::testing::Test {
     return test::ReadFileBytes(JoinPath(temp_, name));
   }
 
-  test::TempDir logs_;
   test::TempDir outer_;
   int runs_ = 0;
   std::string root_;
@@ -304,7 +299,7 @@ TEST_F(IosKikTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
     "text": "hello", "display": "hello", "ZCONTENT": "", "from_id": "Ana", "send_state": "0",
     "type": "0"}]})"),
             Batch("kikmessages_5.json"));
-  const std::string log = test::ReadFileBytes(JoinPath(logs_.path(), "KxDataPackage.log"));
+  const std::string log = Log();
   EXPECT_NE(std::string::npos,
             log.find("the store has no ZKIKATTACHMENT, ZKIKCHAT.ZDATEUPDATED, "
                      "the group-member join table (Z_<n>MEMBERS), ZKIKMESSAGE.ZTIMESTAMP, "
@@ -385,13 +380,10 @@ TEST_F(IosKikTest, StopDuringTheSessionWalkGivesNoDocument) {
                    "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "
                    "WHERE i < 200000) INSERT INTO ZKIKCHAT (Z_PK, ZUSER) SELECT i, i FROM k;");
   Json::Value request = Request(store);
-  g_results = CapturedResults();
-  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  Reset();
   const std::string text = WriteJson(request);
   ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
-  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kKikType, [this] {
-              return test::ReadFileBytes(JoinPath(logs_.path(), "KxDataPackage.log"));
-            }));
+  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kKikType, [this] { return Log(); }));
   EXPECT_EQ(0, g_results.count);
 }
 

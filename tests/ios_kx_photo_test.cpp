@@ -49,12 +49,8 @@ constexpr char kRecords[] = R"([
    "file_name": "{B}Photos{S}IMG_0004.PNG", "id": 4.0, "photo_type": 1, "size": 7.0,
    "title": "{Screenshot}", "unifom_type": {U}}])";
 
-class IosKxPhotoTest : public ::testing::Test {
+class IosKxPhotoTest : public test::LibraryTest {
  protected:
-  void SetUp() override {
-    g_results = test::CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
   void TearDown() override {
     InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
   }
@@ -95,9 +91,6 @@ class IosKxPhotoTest : public ::testing::Test {
     }
     return text;
   }
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
-
-  test::TempDir logs_;
   test::TempDir backup_;
   test::TempDir temp_;
 };
@@ -232,42 +225,18 @@ TEST_F(IosKxPhotoTest, BadInput) {
 }
 
 TEST_F(IosKxPhotoTest, StopFromAnotherThreadInEachStage) {
-  struct Case {
-    const char* stage;
-    const char* sql_prefix;
-    bool rows;
-    const char* log;
-  };
-  const Case cases[] = {
-      {"Init", "", false, "IosKxPhotoKxDataPackage::Init stopped!"},
-      {"photos", "SELECT * FROM PhotoInfo", true,
-       "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
-      {"albums", "SELECT * FROM AlbumInfo", true,
-       "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
-      {"OutPut", "COMMIT", false, "IosKxPhotoKxDataPackage::OutPut stopped!"},
-  };
   const std::string database = Database(2);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.stage);
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    g_results = test::CapturedResults();
-    bool reached = false;
-    int status = 0;
-    {
-      test::StagedStopGate gate(c.sql_prefix, c.rows);
-      status = gate.RunStopping([&] { return RunStaged(database, backup_.path()); }, &reached);
-    }
-    EXPECT_TRUE(reached);
-    EXPECT_EQ(1111, status);
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(c.log));
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    EXPECT_EQ(0, RunStaged(database, backup_.path()));
-    EXPECT_EQ(1, g_results.count);
-  }
+  test::ExpectEachStageStops(
+      {{"Init", "", false, "IosKxPhotoKxDataPackage::Init stopped!"},
+       {"photos", "SELECT * FROM PhotoInfo", true,
+        "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
+       {"albums", "SELECT * FROM AlbumInfo", true,
+        "IosKxPhotoKxDataPackage::AnalyseDatabase stopped!"},
+       {"OutPut", "COMMIT", false, "IosKxPhotoKxDataPackage::OutPut stopped!"}},
+      [&] { return RunStaged(database, backup_.path()); }, [this] { Reset(); },
+      [this] { return Log(); });
   // The package function stops at its row loop, without a callback.
-  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  g_results = test::CapturedResults();
+  Reset();
   bool reached = false;
   test::StagedStopGate gate("SELECT * FROM PhotoInfo", true);
   EXPECT_EQ(1111, gate.RunStopping([&] { return RunPackage(database, backup_.path()); }, &reached));

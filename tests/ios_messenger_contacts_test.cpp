@@ -50,19 +50,15 @@ std::string TableRows(int version) {
             {"username": "Chen Wei"})";
 }
 
-class IosMessengerContactsTest : public ::testing::Test {
+class IosMessengerContactsTest : public test::LibraryTest {
  protected:
   int Run(const std::string& store) {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     Json::Value request;
     request["package_type"] = kMessengerType;
     request["temp_folder"] = temp_.path();
     if (!store.empty()) request["primary_file_object"]["fbomnistore_file_path"] = store;
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kMessengerType);
+    return test::FilterAndPackage(request);
   }
 
   // A store of `version` with `sql` run after the sample's rows.
@@ -75,7 +71,6 @@ class IosMessengerContactsTest : public ::testing::Test {
     return path;
   }
 
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
 };

@@ -74,12 +74,8 @@ constexpr char kVideo[] = R"js([
    "FileFullPath": "iTunes_Control{S}Music{S}F01{S}UVWX.m4v", "ID": 2002, "media_type": 33,
    "size": 45678901, "tag": "music-video", "title": "Night Drive (Video)"}])js";
 
-class IosMusicVideoTest : public ::testing::Test {
+class IosMusicVideoTest : public test::LibraryTest {
  protected:
-  void SetUp() override {
-    g_results = test::CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
   void TearDown() override {
     InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
   }
@@ -106,10 +102,8 @@ class IosMusicVideoTest : public ::testing::Test {
     return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
   }
 
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
   std::string Expand(const char* text) const { return Expanded(text, temp_.path()); }
 
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
 };
@@ -283,42 +277,18 @@ TEST_F(IosMusicVideoTest, BadInput) {
 // with 1111, no document, and the stage names itself; after initialising
 // the library the same request runs through.
 TEST_F(IosMusicVideoTest, StopFromAnotherThreadInEachStage) {
-  struct Case {
-    const char* stage;
-    const char* sql_prefix;
-    bool rows;
-    const char* log;
-  };
-  const Case cases[] = {
-      {"Init", "", false, "IosMusicVideoDataPackage::Init stopped!"},
-      {"playlist membership", "select item_pid as MediaID", true,
-       "IosMusicVideoDataPackage::HandleMusicPlayListAsset stopped!"},
-      {"media rows", "select it_ex.item_pid", true,
-       "IosMusicVideoDataPackage::HandleMediaMeg stopped!"},
-      {"playlists", "select container_pid as ID", true,
-       "IosMusicVideoDataPackage::HandleMusicPlayListInfo stopped!"},
-      {"OutPut", "COMMIT", false, "IosMusicVideoDataPackage::OutPut stopped!"},
-  };
   const std::string library = Library(3);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.stage);
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    g_results = test::CapturedResults();
-    test::TempDir temp;
-    bool reached = false;
-    int status = 0;
-    {
-      test::StagedStopGate gate(c.sql_prefix, c.rows);
-      status = gate.RunStopping([&] { return RunInto(library, temp.path()); }, &reached);
-    }
-    EXPECT_TRUE(reached);
-    EXPECT_EQ(1111, status);
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(c.log)) << Log();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    EXPECT_EQ(0, RunInto(library, temp.path()));
-    EXPECT_EQ(1, g_results.count);
-  }
+  test::TempDir temp;
+  test::ExpectEachStageStops(
+      {{"Init", "", false, "IosMusicVideoDataPackage::Init stopped!"},
+       {"playlist membership", "select item_pid as MediaID", true,
+        "IosMusicVideoDataPackage::HandleMusicPlayListAsset stopped!"},
+       {"media rows", "select it_ex.item_pid", true,
+        "IosMusicVideoDataPackage::HandleMediaMeg stopped!"},
+       {"playlists", "select container_pid as ID", true,
+        "IosMusicVideoDataPackage::HandleMusicPlayListInfo stopped!"},
+       {"OutPut", "COMMIT", false, "IosMusicVideoDataPackage::OutPut stopped!"}},
+      [&] { return RunInto(library, temp.path()); }, [this] { Reset(); }, [this] { return Log(); });
 }
 
 // Init clears the staged stop flag: a stop left from an earlier run does
@@ -355,10 +325,7 @@ class IosMusicVideoPackageTest : public IosMusicVideoTest {
     request["primary_file_object"][data_type == 26 ? "music_file_path" : "video_file_path"] =
         database;
     request["addtional_param"] = backup;
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, data_type);
+    return test::FilterAndPackage(request);
   }
   std::string Index(bool videos, int version, const std::string& extra_sql = "") {
     const std::string path =

@@ -122,11 +122,10 @@ TEST(NoteBodyTest, DecodesWhatThePhoneWritesAndNothingElse) {
 
 // A backup folder with its Manifest.db, the stores the sample writes and
 // their attachment files.
-class IosNotesTest : public ::testing::Test {
+class IosNotesTest : public test::LibraryTest {
  protected:
   void SetUp() override {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    LibraryTest::SetUp();
     NewBackup("backup");
   }
 
@@ -163,9 +162,19 @@ class IosNotesTest : public ::testing::Test {
     }
   }
 
+  // Filters and packages `store` and `old` with their older copies; leaves
+  // out of the request the primary file named `missing_key`.
+  // The newest sample stores: the current store and the old database.
+  std::pair<std::string, std::string> WriteNewest() {
+    const std::string store = phone_.File("NoteStore.sqlite");
+    const std::string old = phone_.File("notes.sqlite");
+    WriteSample(store, old, samples::kIosNotesNewestSchema);
+    return {store, old};
+  }
+
   int Run(const std::string& store, const std::string& old,
           const std::vector<std::string>& copies = {},
-          const std::vector<std::string>& old_copies = {}) {
+          const std::vector<std::string>& old_copies = {}, const char* missing_key = "") {
     Json::Value request;
     request["package_type"] = kIosNotesType;
     request["temp_folder"] = temp_.path();
@@ -173,20 +182,15 @@ class IosNotesTest : public ::testing::Test {
     request["primary_file_object"]["icloud_note_file_path"] = store;
     request["primary_file_object"]["other_note_file_path"] = old;
     request["primary_file_object"]["manifest_file_path"] = Manifest();
-    Json::Value& list = request["second_file_objects"]["icloud_note_files_path"];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
+    request["primary_file_object"].removeMember(missing_key);
+    request["second_file_objects"]["icloud_note_files_path"] = test::JsonList(copies);
     if (!old_copies.empty()) {
       Json::Value& olds = request["second_file_objects"]["other_note_files_path"];
       for (const std::string& copy : old_copies) olds.append(copy);
     }
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kIosNotesType);
+    return test::FilterAndPackage(request);
   }
 
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
   test::TempDir backup_;
@@ -203,125 +207,105 @@ const char kOtherNotes[] = R"("Other_note": [
      "content": "<div>Rent due on the 1st</div>", "datetime": "09-05-2013 19:53:20",
      "title": "Rent"}])";
 
-// Stores with folders on the note (queries over ZFOLDER and every account
-// column): the files under the account's folder.
-const char kNotesWithFolders[] = R"("iCloud_notes": {"notes": [
-    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000A", "account": "iCloud",
-     "account_id": "$A", "datetime": "06-02-2024 19:06:40", "folder": "Notes", "id": 10,
+// The notes every store generation holds. Stores from the third on keep a
+// folder on the note (queries over ZFOLDER and every account column) and
+// the files under the account's folder; the earlier ones reach folders
+// through a join table: no folder, the account through ZACCOUNT2 alone, the
+// files in the group's own folders (found there for want of an account
+// identifier). {ID:x} is the identifier and account of a note, {F:name} its
+// folder, {P} the account's folder, {IMG} {PRE} {SCAN} the files found for
+// it, {S1:xx} {S2:xx} the backup's sub-folder xx/ of the media table's two
+// copies, which each layout uses for one of them.
+const char kNotes[] = R"("iCloud_notes": {"notes": [
+    {{ID:A}"account": "iCloud", "datetime": "06-02-2024 19:06:40", {F:Notes}"id": 10,
      "is_deleted": 0, "is_lock": 0, "snippet": "Milk, eggs, bread", "title": "Shopping list",
      "contents": [{"content_data": "Shopping list\nMilk, eggs, bread\n", "type": "1"}]},
-    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000B", "account": "iCloud",
-     "account_id": "$A", "datetime": "06-09-2024 19:06:40", "folder": "Travel", "id": 11,
+    {{ID:B}"account": "iCloud", "datetime": "06-09-2024 19:06:40", {F:Travel}"id": 11,
      "is_deleted": 0, "is_lock": 0, "snippet": "The view from the castle",
      "title": "Trip to Lisbon", "contents": [
        {"content_data": "Trip to Lisbon\nThe view from the castle:\n", "type": "1"},
        {"content_data": "6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41", "type": "2", "media_type": 0,
-        "media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
-        "backup_media": "$B/7a/7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
-        "media_add_path_jpg": "Accounts/$A/Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
-        "backup_add_media_jpg": "$B/8b/8bee996126d0ec83df0c7a472115476723c5f1bc",
+        "media_path": "{P}Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
+        "backup_media": "{IMG}",
+        "media_add_path_jpg": "{P}Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
+        "backup_add_media_jpg": "{PRE}",
         "media_items": [
-          {"media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
-           "backup_media": "$B/7a/7a36b6c2f4e7845dc284e75e29151ca5faddcad8"},
-          {"media_add_path_jpg": "Accounts/$A/Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
-           "backup_add_media_jpg": "$B/8b/8bee996126d0ec83df0c7a472115476723c5f1bc"}]},
+          {"media_path": "{P}Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
+           "backup_media": "{IMG}"},
+          {"media_add_path_jpg": "{P}Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
+           "backup_add_media_jpg": "{PRE}"}]},
        {"content_data": "\nBudget\n", "type": "1"},
        {"content_data": "8D3F4A5B-6C7D-4E8F-A09B-1C2D3E4F5A63", "type": "3",
         "table_summary": "Day 1 Alfama, Day 2 Belem"},
        {"content_data": "\nBoarding pass\n", "type": "1"},
        {"content_data": "Boarding pass", "row_id": 0, "type": "1"},
        {"content_data": "AF5B6C7D-8E9F-4A0B-C2BD-3E4F5A6B7C85", "row_id": 1, "type": "2",
-        "media_type": 0,
-        "media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
-        "backup_media": "$B/eb/ebeed7af6719e3685d04b739c55156e1320c9b33",
+        "media_type": 0, "media_path": "{P}Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
+        "backup_media": "{SCAN}",
         "media_items": [
-          {"media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
-           "backup_media": "$B/eb/ebeed7af6719e3685d04b739c55156e1320c9b33"}]},
+          {"media_path": "{P}Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
+           "backup_media": "{SCAN}"}]},
        {"content_data": "\n", "type": "1"}]},
-    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000C", "account": "iCloud",
-     "account_id": "$A", "datetime": "06-16-2024 19:06:40", "folder": "Notes", "id": 12,
+    {{ID:C}"account": "iCloud", "datetime": "06-16-2024 19:06:40", {F:Notes}"id": 12,
      "is_deleted": 0, "is_lock": 1, "title": "Bank"},
-    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000D", "account": "iCloud",
-     "account_id": "$A", "datetime": "06-23-2024 19:06:40", "folder": "Recently Deleted",
-     "id": 13, "is_deleted": 0, "is_lock": 0, "snippet": "Ideas for the garden",
-     "tag": "deleted", "title": "Old draft",
+    {{ID:D}"account": "iCloud", "datetime": "06-23-2024 19:06:40", {F:Recently Deleted}"id": 13,
+     "is_deleted": 0, "is_lock": 0, "snippet": "Ideas for the garden", {TAG}"title": "Old draft",
      "contents": [{"content_data": "Old draft\nIdeas for the garden\n", "type": "1"}]},
-    {"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000E", "account": "iCloud",
-     "account_id": "$A", "datetime": "06-30-2024 19:06:40", "folder": "Notes",
+    {{ID:E}"account": "iCloud", "datetime": "06-30-2024 19:06:40", {F:Notes}
      "is_deleted": 0, "is_lock": 0, "snippet": "About Saturday", "title": "Call Ana"}],
   "notes_media": [
-    {"backup_media": "$B/6cfd16b3ef59c490d2619476b81139fca779cea7",
+    {"backup_media": "$B/{S1:6c}6cfd16b3ef59c490d2619476b81139fca779cea7",
      "date_time": "06-09-2024 18:06:40",
      "media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg", "media_type": 1},
-    {"backup_media": "$B/7a/7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
+    {"backup_media": "$B/{S2:7a}7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
      "date_time": "06-09-2024 18:06:40",
      "media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
      "media_type": 1},
-    {"backup_media": "$B/12edc9f2a9ff33016970a4a3d05053641d87375a",
+    {"backup_media": "$B/{S1:12}12edc9f2a9ff33016970a4a3d05053641d87375a",
      "date_time": "06-09-2024 18:06:40",
      "media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg", "media_type": 1},
-    {"backup_media": "$B/eb/ebeed7af6719e3685d04b739c55156e1320c9b33",
+    {"backup_media": "$B/{S2:eb}ebeed7af6719e3685d04b739c55156e1320c9b33",
      "date_time": "06-09-2024 18:06:40",
      "media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
      "media_type": 1}]})";
 
-// Stores whose notes reach their folders through a join table: no folder,
-// the account through ZACCOUNT2 alone, the files in the group's own
-// folders (found there for want of an account identifier).
-const char kNotesWithoutFolders[] = R"("iCloud_notes": {"notes": [
-    {"account": "iCloud", "datetime": "06-02-2024 19:06:40", "id": 10, "is_deleted": 0,
-     "is_lock": 0, "marked_for_deletion": 0, "snippet": "Milk, eggs, bread",
-     "title": "Shopping list",
-     "contents": [{"content_data": "Shopping list\nMilk, eggs, bread\n", "type": "1"}]},
-    {"account": "iCloud", "datetime": "06-09-2024 19:06:40", "id": 11, "is_deleted": 0,
-     "is_lock": 0, "marked_for_deletion": 0, "snippet": "The view from the castle",
-     "title": "Trip to Lisbon", "contents": [
-       {"content_data": "Trip to Lisbon\nThe view from the castle:\n", "type": "1"},
-       {"content_data": "6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41", "type": "2", "media_type": 0,
-        "media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
-        "backup_media": "$B/6c/6cfd16b3ef59c490d2619476b81139fca779cea7",
-        "media_add_path_jpg": "Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
-        "backup_add_media_jpg": "$B/aa/aa71c5714c3277fea5d7f5161ffe7d09caea97f3",
-        "media_items": [
-          {"media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
-           "backup_media": "$B/6c/6cfd16b3ef59c490d2619476b81139fca779cea7"},
-          {"media_add_path_jpg": "Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
-           "backup_add_media_jpg": "$B/aa/aa71c5714c3277fea5d7f5161ffe7d09caea97f3"}]},
-       {"content_data": "\nBudget\n", "type": "1"},
-       {"content_data": "8D3F4A5B-6C7D-4E8F-A09B-1C2D3E4F5A63", "type": "3",
-        "table_summary": "Day 1 Alfama, Day 2 Belem"},
-       {"content_data": "\nBoarding pass\n", "type": "1"},
-       {"content_data": "Boarding pass", "row_id": 0, "type": "1"},
-       {"content_data": "AF5B6C7D-8E9F-4A0B-C2BD-3E4F5A6B7C85", "row_id": 1, "type": "2",
-        "media_type": 0, "media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
-        "backup_media": "$B/12/12edc9f2a9ff33016970a4a3d05053641d87375a",
-        "media_items": [
-          {"media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
-           "backup_media": "$B/12/12edc9f2a9ff33016970a4a3d05053641d87375a"}]},
-       {"content_data": "\n", "type": "1"}]},
-    {"account": "iCloud", "datetime": "06-16-2024 19:06:40", "id": 12, "is_deleted": 0,
-     "is_lock": 1, "marked_for_deletion": 0, "title": "Bank"},
-    {"account": "iCloud", "datetime": "06-23-2024 19:06:40", "id": 13, "is_deleted": 0,
-     "is_lock": 0, "marked_for_deletion": 0, "snippet": "Ideas for the garden",
-     "title": "Old draft",
-     "contents": [{"content_data": "Old draft\nIdeas for the garden\n", "type": "1"}]},
-    {"account": "iCloud", "datetime": "06-30-2024 19:06:40", "is_deleted": 0, "is_lock": 0,
-     "marked_for_deletion": 0, "snippet": "About Saturday", "title": "Call Ana"}],
-  "notes_media": [
-    {"backup_media": "$B/6c/6cfd16b3ef59c490d2619476b81139fca779cea7",
-     "date_time": "06-09-2024 18:06:40",
-     "media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg", "media_type": 1},
-    {"backup_media": "$B/7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
-     "date_time": "06-09-2024 18:06:40",
-     "media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
-     "media_type": 1},
-    {"backup_media": "$B/12/12edc9f2a9ff33016970a4a3d05053641d87375a",
-     "date_time": "06-09-2024 18:06:40",
-     "media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg", "media_type": 1},
-    {"backup_media": "$B/ebeed7af6719e3685d04b739c55156e1320c9b33",
-     "date_time": "06-09-2024 18:06:40",
-     "media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
-     "media_type": 1}]})";
+// kNotes as a store with folders on the note writes it, or as one without.
+std::string NotesDocument(bool with_folders) {
+  std::string text = kNotes;
+  for (const char* folder : {"Notes", "Travel", "Recently Deleted"}) {
+    text = ReplaceAll(text, std::string("{F:") + folder + "}",
+                      with_folders ? std::string(R"("folder": ")") + folder + "\", " : "");
+  }
+  for (const char letter : std::string("ABCDE")) {
+    text = ReplaceAll(text, std::string("{ID:") + letter + "}",
+                      with_folders
+                          ? std::string(R"("ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000)") +
+                                letter + R"(", "account_id": "$A", )"
+                          : R"("marked_for_deletion": 0, )");
+  }
+  const std::vector<std::pair<const char*, std::pair<const char*, const char*>>> files = {
+      {"{P}", {"Accounts/$A/", ""}},
+      {"{TAG}", {R"("tag": "deleted", )", ""}},
+      {"{IMG}",
+       {"$B/7a/7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
+        "$B/6c/6cfd16b3ef59c490d2619476b81139fca779cea7"}},
+      {"{PRE}",
+       {"$B/8b/8bee996126d0ec83df0c7a472115476723c5f1bc",
+        "$B/aa/aa71c5714c3277fea5d7f5161ffe7d09caea97f3"}},
+      {"{SCAN}",
+       {"$B/eb/ebeed7af6719e3685d04b739c55156e1320c9b33",
+        "$B/12/12edc9f2a9ff33016970a4a3d05053641d87375a"}},
+  };
+  for (const auto& [key, values] : files) {
+    text = ReplaceAll(text, key, with_folders ? values.first : values.second);
+  }
+  // {S1:xx} and {S2:xx} name the sub-folder xx/, or nothing.
+  for (size_t at = text.find("{S"); at != std::string::npos; at = text.find("{S", at)) {
+    const bool in_sub_folder = (text[at + 2] == '2') == with_folders;
+    text.replace(at, 7, in_sub_folder ? text.substr(at + 4, 2) + "/" : "");
+  }
+  return text;
+}
 
 std::string Expected(const std::string& icloud, const std::string& backup) {
   std::string text = "{" + std::string(kOtherNotes) + "," + icloud + "}";
@@ -341,8 +325,7 @@ TEST_F(IosNotesTest, WholeDocumentOnEveryStoreGeneration) {
     ASSERT_EQ(kStatusOk, Run(store, old));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(8, g_results.kind);
-    Json::Value expected = test::Parsed(
-        Expected(version >= 3 ? kNotesWithFolders : kNotesWithoutFolders, backup_root_));
+    Json::Value expected = test::Parsed(Expected(NotesDocument(version >= 3), backup_root_));
     // The first stores had no locked notes, so no is_lock either.
     if (version == samples::kIosNotesOldestSchema) {
       for (Json::Value& note : expected["iCloud_notes"]["notes"]) note.removeMember("is_lock");
@@ -369,9 +352,7 @@ Json::Value NoteTitled(const Json::Value& document, const std::string& title) {
 // still hold a note deleted since: each comes back once, tagged, with what
 // every store version has; the notes both copies hold are not doubled.
 TEST_F(IosNotesTest, OlderCopyBringsBackADeletedNoteOnce) {
-  const std::string store = phone_.File("NoteStore.sqlite");
-  const std::string old = phone_.File("notes.sqlite");
-  WriteSample(store, old, samples::kIosNotesNewestSchema);
+  const auto [store, old] = WriteNewest();
   test::TempDir older;
   const std::string copy = older.File("NoteStore.sqlite");
   const std::string old_copy = older.File("notes.sqlite");
@@ -397,9 +378,7 @@ TEST_F(IosNotesTest, OlderCopyBringsBackADeletedNoteOnce) {
 // A locked note's body is ciphertext on the phone; even one that would
 // inflate is never decoded.
 TEST_F(IosNotesTest, LockedNoteKeepsTitleAndDatesOnly) {
-  const std::string store = phone_.File("NoteStore.sqlite");
-  const std::string old = phone_.File("notes.sqlite");
-  WriteSample(store, old, samples::kIosNotesNewestSchema);
+  const auto [store, old] = WriteNewest();
   test::RunSql(store, "UPDATE ZICCLOUDSYNCINGOBJECT SET ZISPASSWORDPROTECTED = 1 WHERE Z_PK = 10");
   ASSERT_EQ(kStatusOk, Run(store, old));
   EXPECT_EQ(WriteJson(test::Parsed(R"({"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000A",
@@ -412,21 +391,14 @@ TEST_F(IosNotesTest, LockedNoteKeepsTitleAndDatesOnly) {
 // Identifiers and file names from the store that would climb out of the
 // notes' folders are never looked up, whatever the manifest lists.
 TEST_F(IosNotesTest, PathsFromTheDataStayInsideTheBackup) {
-  const std::string store = phone_.File("NoteStore.sqlite");
-  const std::string old = phone_.File("notes.sqlite");
-  WriteSample(store, old, samples::kIosNotesNewestSchema);
+  const auto [store, old] = WriteNewest();
   // Dashes where an identifier has them, dots and slashes between.
   std::string climbing;
   while (climbing.size() < 36) climbing += "../";
   for (const size_t dash : {8, 13, 18, 23}) climbing[dash] = '-';
   const std::string body = samples::IosCompressNoteBody(
       samples::IosNoteDocument(std::string("x") + kObjectReplacement, {{climbing, "public.jpeg"}}));
-  std::string hex;
-  for (const char c : body) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    hex += kDigits[static_cast<uint8_t>(c) >> 4];
-    hex += kDigits[static_cast<uint8_t>(c) & 0x0F];
-  }
+  const std::string hex = test::HexBytes(body);
   test::RunSql(store,
                "UPDATE ZICNOTEDATA SET ZDATA = X'" + hex +
                    "' WHERE ZNOTE = 10;"
@@ -458,12 +430,7 @@ TEST_F(IosNotesTest, StoresOfUnknownShapeReadWhatTheyHave) {
   const std::string store = phone_.File("NoteStore.sqlite");
   const std::string old = phone_.File("notes.sqlite");
   const std::string body = samples::IosCompressNoteBody(samples::IosNoteDocument("Hello", {}));
-  std::string hex;
-  for (const char c : body) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    hex += kDigits[static_cast<uint8_t>(c) >> 4];
-    hex += kDigits[static_cast<uint8_t>(c) & 0x0F];
-  }
+  const std::string hex = test::HexBytes(body);
   test::RunSql(store,
                "CREATE TABLE ZICCLOUDSYNCINGOBJECT (Z_PK INTEGER PRIMARY KEY, ZIDENTIFIER VARCHAR, "
                "ZTITLE1 VARCHAR, ZFOLDER INTEGER, ZACCOUNT INTEGER, ZNAME VARCHAR);"
@@ -482,7 +449,7 @@ TEST_F(IosNotesTest, StoresOfUnknownShapeReadWhatTheyHave) {
       "account_id": "ACC", "id": 2, "is_deleted": 0, "title": "Hello",
       "contents": [{"content_data": "Hello", "type": "1"}]}]}})"),
             g_results.text);
-  const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log"));
+  const std::string log = Log();
   EXPECT_NE(
       std::string::npos,
       log.find("notes store has no column ZATTACHMENT1, ZCREATIONDATE, ZFILENAME, "
@@ -518,9 +485,8 @@ TEST_F(IosNotesTest, MissingAndDamagedInputs) {
   };
   for (const BadInput& c : cases) {
     SCOPED_TRACE(c.name);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    const size_t logged = test::ReadFileBytes(logs_.File("KxDataPackage.log")).size();
+    Reset();
+    const size_t logged = Log().size();
     NewBackup(c.name);
     const std::string store = backup_root_ + "/NoteStore.sqlite";
     const std::string old = backup_root_ + "/notes.sqlite";
@@ -529,19 +495,8 @@ TEST_F(IosNotesTest, MissingAndDamagedInputs) {
     if (std::string(c.damaged) == "store") test::WriteFileBytes(store, garbage);
     if (std::string(c.damaged) == "old") test::WriteFileBytes(old, garbage);
     if (std::string(c.damaged) == "manifest") test::WriteFileBytes(Manifest(), garbage);
-    Json::Value request;
-    request["package_type"] = kIosNotesType;
-    request["temp_folder"] = temp_.path();
-    request["addtional_param"] = backup_root_;
-    request["primary_file_object"]["icloud_note_file_path"] = store;
-    request["primary_file_object"]["other_note_file_path"] = old;
-    request["primary_file_object"]["manifest_file_path"] = Manifest();
-    request["primary_file_object"].removeMember(c.missing_key);
-    const std::string text = WriteJson(request);
-    int status = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (status == kStatusOk) status = PackageDataType(CaptureResult, kIosNotesType);
-    EXPECT_EQ(c.status, status);
-    const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log")).substr(logged);
+    EXPECT_EQ(c.status, Run(store, old, {}, {}, c.missing_key));
+    const std::string log = Log().substr(logged);
     EXPECT_NE(std::string::npos, log.find(c.log)) << log;
     EXPECT_EQ(c.status == kStatusOk ? 1 : 0, g_results.count);
     if (c.status == kStatusOk) {

@@ -28,15 +28,8 @@ using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
 
-class IosRemindersTest : public ::testing::Test {
+class IosRemindersTest : public test::LibraryTest {
  protected:
-  void SetUp() override { Restart(); }
-
-  void Restart() {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
   std::string Store(const std::string& name, int version, bool older_copy = false) {
     samples::IosSampleOptions options;
     options.schema_version = version;
@@ -52,13 +45,8 @@ class IosRemindersTest : public ::testing::Test {
     request["temp_folder"] = temp_.path();
     request["addtional_param"] = backup_.path();
     request["primary_file_object"]["reminder_file_path"] = primary;
-    Json::Value& list = request["second_file_objects"]["reminder_files_path"];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kRemindersType);
+    request["second_file_objects"]["reminder_files_path"] = test::JsonList(copies);
+    return test::FilterAndPackage(request);
   }
 
   // Where the backup keeps an attachment of the sample store.
@@ -69,9 +57,6 @@ class IosRemindersTest : public ::testing::Test {
                      ReminderAttachmentPath(samples::kIosRemindersAccount, identifier, name)));
   }
 
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
-
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
   test::TempDir backup_;
@@ -102,7 +87,7 @@ TEST_F(IosRemindersTest, EveryReleaseOfTheRemindersStore) {
   for (int version = samples::kIosRemindersFirstStoreSchema;
        version <= samples::kIosRemindersNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    Restart();
+    Reset();
     ASSERT_EQ(kStatusOk, Run(Store("v" + std::to_string(version) + ".sqlite", version)));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(Formatted(R"([
@@ -142,7 +127,7 @@ TEST_F(IosRemindersTest, OlderCopyOfTheSameAndOfThePreviousRelease) {
       {samples::kIosRemindersNewestSchema, samples::kIosRemindersNewestSchema - 1, "7"}};
   for (const auto& test_case : cases) {
     SCOPED_TRACE(test_case.primary);
-    Restart();
+    Reset();
     const std::string name = "Data-" + std::to_string(test_case.primary) + ".sqlite";
     const std::string primary = Store(name, test_case.primary);
     const std::string older = Store("old.sqlite", test_case.older, true);
@@ -214,7 +199,7 @@ TEST_F(IosRemindersTest, DamagedForeignAndIncompleteInputGiveAStatus) {
   damaged.push_back({"no backup folder", sound, kStatusMissingInput, "No backup folder."});
   for (const test::DamagedDatabase& source : damaged) {
     SCOPED_TRACE(source.kind);
-    Restart();
+    Reset();
     DataTypeRecord record;
     record.data_type = kRemindersType;
     record.primary_files["reminder_file_path"] = source.path;

@@ -52,15 +52,8 @@ std::string Item(int id, const std::string& url, const char* domain, const char*
          (title == nullptr ? "NULL" : "'" + std::string(title) + "'") + ");";
 }
 
-class IosSafariTest : public ::testing::Test {
+class IosSafariTest : public test::LibraryTest {
  protected:
-  void SetUp() override { Restart(); }
-
-  void Restart() {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
   std::string Store(const std::string& name, const std::string& sql) {
     const std::string path = phone_.File(name);
     test::RunSql(path, sql);
@@ -73,18 +66,10 @@ class IosSafariTest : public ::testing::Test {
     request["package_type"] = type;
     request["temp_folder"] = temp_.path();
     request["primary_file_object"][stem + "_file_path"] = primary;
-    Json::Value& list = request["second_file_objects"][stem + "_files_path"];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, type);
+    request["second_file_objects"][stem + "_files_path"] = test::JsonList(copies);
+    return test::FilterAndPackage(request);
   }
 
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
-
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
 };
@@ -102,7 +87,7 @@ TEST_F(IosSafariTest, BookmarksWithTheirFoldersOnEveryStoreVersion) {
   for (int version = samples::kIosBookmarksOldestSchema;
        version <= samples::kIosBookmarksNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    Restart();
+    Reset();
     const std::string path = Store("Bookmarks" + std::to_string(version) + ".db",
                                    samples::IosBookmarksSql(version) + kTree);
     ASSERT_EQ(kStatusOk, Run(kBookmarksType, path));
@@ -147,7 +132,7 @@ TEST_F(IosSafariTest, HistoryWithVisitTitlesOnEveryStoreVersion) {
   for (int version = samples::kIosHistoryOldestSchema; version <= samples::kIosHistoryNewestSchema;
        ++version) {
     SCOPED_TRACE(version);
-    Restart();
+    Reset();
     const std::string path = Store("History" + std::to_string(version) + ".db",
                                    samples::IosHistorySql(version) +
                                        Item(1, "https://www.apple.com/", "apple", "Apple") +
@@ -225,7 +210,7 @@ TEST_F(IosSafariTest, DamagedAndForeignStoresGiveAStatus) {
                        kStatusPrepareFailed, "no such table"});
     for (const test::DamagedDatabase& source : damaged) {
       SCOPED_TRACE(source.kind);
-      Restart();
+      Reset();
       DataTypeRecord record;
       record.data_type = type;
       record.primary_files[type == kBookmarksType ? "safari_file_path" : "safariHis_file_path"] =
@@ -257,7 +242,7 @@ TEST_F(IosSafariTest, StopRequestGivesNoDocument) {
                {8, "reminder_file_path", reminders, "IOSReminderDataPackage"}};
   for (const auto& test_case : cases) {
     SCOPED_TRACE(test_case.type);
-    Restart();
+    Reset();
     DataTypeRecord record;
     record.data_type = test_case.type;
     record.primary_files[test_case.key] = test_case.path;

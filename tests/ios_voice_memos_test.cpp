@@ -60,13 +60,8 @@ std::string CloudRows(int version) {
   return rows;
 }
 
-class IosVoiceMemosTest : public ::testing::Test {
+class IosVoiceMemosTest : public test::LibraryTest {
  protected:
-  void SetUp() override {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
   Json::Value Request(const std::string& local, const std::string& cloud,
                       const char* plain_folder = "0") {
     Json::Value request;
@@ -81,12 +76,8 @@ class IosVoiceMemosTest : public ::testing::Test {
   }
 
   int Run(const Json::Value& request) {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kVoiceMemosType);
+    Reset();
+    return test::FilterAndPackage(request);
   }
 
   std::string Store(const std::string& name, const std::string& sql) {
@@ -99,7 +90,6 @@ class IosVoiceMemosTest : public ::testing::Test {
     return JoinPath(JoinPath(backup_.path(), id.substr(0, 2)), id);
   }
 
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
   test::TempDir backup_;

@@ -13,6 +13,7 @@
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
+#include "ios_fixtures.h"
 #include "package_capture.h"
 #include "samples/ios_address_book.h"
 #include "sdk/library.h"
@@ -42,24 +43,17 @@ constexpr char kMessages[] =
     "(8, 108, 1704189645, 'Complete', '+15550100', '+15550100', 7, 0, 726000000, 11),"
     "(9, 109, 1704276000, 'Complete', NULL, NULL, 34, 0, 0, 1);";
 
-class IosVoicemailTest : public ::testing::Test {
+class IosVoicemailTest : public test::LibraryTest {
  protected:
   void SetUp() override {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    LibraryTest::SetUp();
+    // Ana of the address book, with her number and a thumbnail.
     test::RunSql(phone_.File("AddressBook.sqlitedb"),
-                 "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, "
-                 "Last TEXT, Middle TEXT);"
-                 "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, "
-                 "property INTEGER, identifier INTEGER, label INTEGER, value TEXT, guid TEXT);"
-                 "INSERT INTO ABPerson VALUES (4, 'Ana', 'Silva', 'Maria');"
-                 "INSERT INTO ABMultiValue VALUES (1, 4, 3, 0, 1, '+351912345678', 'g1');");
+                 test::BookSql() + test::Person(4, "Ana", ", Last, Middle", ", 'Silva', 'Maria'") +
+                     test::Value(1, 4, 3, 1, "+351912345678"));
     test::RunSql(phone_.File("AddressBookImages.sqlitedb"),
-                 "CREATE TABLE ABFullSizeImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, "
-                 "version INTEGER, data BLOB, crop_x INTEGER, crop_y INTEGER, crop_width INTEGER);"
-                 "CREATE TABLE ABThumbnailImage (ROWID INTEGER PRIMARY KEY, record_id INTEGER, "
-                 "format INTEGER, derived_from_format INTEGER, data BLOB);"
-                 "INSERT INTO ABThumbnailImage (record_id, data) VALUES (4, x'FFD8FFDB');");
+                 samples::IosAddressBookImagesSql() +
+                     ";INSERT INTO ABThumbnailImage (record_id, data) VALUES (4, x'FFD8FFDB');");
   }
 
   Json::Value Request(const std::string& voicemail, const char* has_sub_dir = "1") {
@@ -75,12 +69,7 @@ class IosVoicemailTest : public ::testing::Test {
     return request;
   }
 
-  int Run(const Json::Value& request) {
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kVoicemailType);
-  }
+  int Run(const Json::Value& request) { return test::FilterAndPackage(request); }
 
   std::string Store(int version) {
     const std::string path = phone_.File("voicemail" + std::to_string(version) + ".db");
@@ -88,7 +77,6 @@ class IosVoicemailTest : public ::testing::Test {
     return path;
   }
 
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
   test::TempDir backup_;
@@ -104,8 +92,7 @@ TEST_F(IosVoicemailTest, WholeDocumentOnEveryStoreVersion) {
   for (int version = samples::kIosVoicemailOldestSchema;
        version <= samples::kIosVoicemailNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     ASSERT_EQ(kStatusOk, Run(Request(Store(version))));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(15, g_results.kind);
@@ -146,8 +133,7 @@ TEST_F(IosVoicemailTest, FlatBackupAndEmptyStore) {
 TEST_F(IosVoicemailTest, SampleStores) {
   for (const bool older : {false, true}) {
     SCOPED_TRACE(older);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     samples::IosSampleOptions options;
     options.older_copy = older;
     std::vector<samples::IosVoicemailAudio> audio;
@@ -190,8 +176,7 @@ TEST_F(IosVoicemailTest, RefusedInputs) {
   };
   for (const Case& refused : cases) {
     SCOPED_TRACE(refused.name);
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
     EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(refused.request));
     EXPECT_EQ(0, g_results.count);
   }
@@ -204,10 +189,10 @@ TEST_F(IosVoicemailTest, DamagedStores) {
   test::TempDir damaged;
   for (const test::DamagedDatabase& source : test::DamageDatabase(sound, damaged.path())) {
     SCOPED_TRACE(source.kind);
-    const size_t before = test::ReadFileBytes(logs_.File("KxDataPackage.log")).size();
+    const size_t before = Log().size();
     EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(source.path)));
     EXPECT_EQ(0, g_results.count);
-    const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log")).substr(before);
+    const std::string log = Log().substr(before);
     EXPECT_NE(std::string::npos, log.find(source.words)) << log;
     InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
   }

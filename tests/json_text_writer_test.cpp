@@ -353,28 +353,20 @@ TEST(JsonTextWriterTest, WritesWhatTheTreeWriterWritesForRandomDocuments) {
 // i an Int, a and b a Name, s a one-element StringArray.
 void Replay(const std::string& calls, JsonTextWriter* writer) {
   for (char call : calls) {
-    switch (call) {
-      case '{':
-        writer->BeginObject();
-        break;
-      case '}':
-        writer->EndObject();
-        break;
-      case '[':
-        writer->BeginArray();
-        break;
-      case ']':
-        writer->EndArray();
-        break;
-      case 'i':
-        writer->Int(1);
-        break;
-      case 's':
-        writer->StringArray({"a"});
-        break;
-      default:
-        writer->Name(std::string(1, call));
-        break;
+    if (call == '{') {
+      writer->BeginObject();
+    } else if (call == '}') {
+      writer->EndObject();
+    } else if (call == '[') {
+      writer->BeginArray();
+    } else if (call == ']') {
+      writer->EndArray();
+    } else if (call == 'i') {
+      writer->Int(1);
+    } else if (call == 's') {
+      writer->StringArray({"a"});
+    } else {
+      writer->Name(std::string(1, call));
     }
   }
 }

@@ -10,13 +10,16 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/field_config.h"
 #include "common/json_util.h"
+#include "common/status.h"
 #include "common/text.h"
 #include "packager/contract.h"
 #include "sdk/data_type_table.h"
 #include "sdk/library.h"
+#include "test_support.h"
 
 namespace kx::test {
 
@@ -47,6 +50,41 @@ inline Json::Value Parsed(const std::string& text) {
 inline std::string Formatted(const std::string& expected_json) {
   return WriteJson(Parsed(expected_json));
 }
+
+// `items` as a JSON array, an empty one when there are none.
+inline Json::Value JsonList(const std::vector<std::string>& items) {
+  Json::Value list = EmptyJsonArray();
+  for (const std::string& item : items) list.append(item);
+  return list;
+}
+
+// Filters `request` through the library and, when that went through,
+// packages its data type; the first status that is not OK, or the package
+// step's.
+inline int FilterAndPackage(const Json::Value& request) {
+  const std::string text = WriteJson(request);
+  const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+  if (filtered != kStatusOk) return filtered;
+  return PackageDataType(CaptureResult, request["package_type"].asInt());
+}
+
+// A test of a packager through the library's entry points: the library
+// initialised on a log folder of the test's own, no result captured yet.
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+
+  // Initialises the library again (which also lifts a stop) and forgets
+  // the results so far.
+  void Reset() {
+    g_results = CapturedResults();
+    InitializeLibrary(logs_.path().c_str(), ConfigFolder().c_str());
+  }
+
+  std::string Log() const { return ReadFileBytes(logs_.File("KxDataPackage.log")); }
+
+  TempDir logs_;
+};
 
 // Packages `data_type` while another thread asks for a stop as soon as the
 // package function has logged its start (read through `log_text`). Returns

@@ -465,6 +465,16 @@ struct WhatsApp : Defaults {
   }
 };
 
+// The document `text` with the files that its list `key` names read in
+// place of their paths.
+std::string FilesReadInPlace(const std::string& text, const char* key) {
+  Json::Value document = test::ParseJsonText(text);
+  for (Json::Value& file : document[key]) {
+    file = test::ParseJsonText(test::ReadFileBytes(file.asString()));
+  }
+  return WriteJson(document);
+}
+
 // `name` in the folder of `path`.
 std::string Sibling(const std::string& path, const char* name) {
   return JoinPath(std::filesystem::u8path(path).parent_path().u8string(), name);
@@ -635,11 +645,7 @@ struct IosContacts : Defaults {
   }
   // The contact files read in place of their paths.
   static std::string Observed(const std::string& text) {
-    Json::Value document = test::ParseJsonText(text);
-    for (Json::Value& file : document["contact_file_path"]) {
-      file = test::ParseJsonText(test::ReadFileBytes(file.asString()));
-    }
-    return WriteJson(document);
+    return FilesReadInPlace(text, "contact_file_path");
   }
 };
 
@@ -707,24 +713,17 @@ struct IosSms : Defaults {
   }
   // The session files read in place of their paths.
   static std::string Observed(const std::string& text) {
-    Json::Value document = test::ParseJsonText(text);
-    for (Json::Value& file : document["sms_file_path"]) {
-      file = test::ParseJsonText(test::ReadFileBytes(file.asString()));
-    }
-    return WriteJson(document);
+    return FilesReadInPlace(text, "sms_file_path");
   }
 };
 
 template <typename P>
-class PackagerContractTest : public ::testing::Test {
+class PackagerContractTest : public test::LibraryTest {
  protected:
   void SetUp() override {
-    g_results = test::CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    LibraryTest::SetUp();
     std::filesystem::create_directories(std::filesystem::u8path(phone_.File("old")));
   }
-
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
 
   // Stages `primary` and `copies` through the library's filter entry point.
   int Filter(const std::string& primary, const std::vector<std::string>& copies) {
@@ -735,9 +734,7 @@ class PackagerContractTest : public ::testing::Test {
     for (const auto& [key, path] : P::Beside(phone_.path())) {
       request["primary_file_object"][key] = path;
     }
-    Json::Value& list = request["second_file_objects"][P::kCopiesKey];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
+    request["second_file_objects"][P::kCopiesKey] = test::JsonList(copies);
     const std::string text = WriteJson(request);
     return FilterDataType(text.c_str(), static_cast<int>(text.size()));
   }
@@ -760,7 +757,6 @@ class PackagerContractTest : public ::testing::Test {
     return record;
   }
 
-  test::TempDir logs_;
   test::TempDir phone_;  // the source files, as the host finds them
   test::TempDir temp_;   // the request's temp folder
 };

@@ -31,13 +31,8 @@ using test::Formatted;
 using test::g_results;
 using test::Parsed;
 
-class SmsTest : public ::testing::Test {
+class SmsTest : public test::LibraryTest {
  protected:
-  void SetUp() override {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
   // A telephony database with the provider's own tables and the given rows.
   std::string Telephony(const std::string& name, int schema_version, const std::string& inserts) {
     const std::string path = phone_.File(name);
@@ -52,9 +47,6 @@ class SmsTest : public ::testing::Test {
     return test::CallPackageFunction(&record, CaptureResult, stop);
   }
 
-  std::string LogText() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
-
-  test::TempDir logs_;
   test::TempDir phone_;
 };
 
@@ -88,7 +80,7 @@ TEST_F(SmsTest, ReadsWhatAnSmsTableOfAnotherVersionHas) {
       {"body": "", "date": "", "message_type": "sms", "type": "all"}]}]})"),
             g_results.text);
   EXPECT_NE(std::string::npos,
-            LogText().find("sms has no column thread_id, date, type, body: read as NULL."));
+            Log().find("sms has no column thread_id, date, type, body: read as NULL."));
 }
 
 TEST_F(SmsTest, NullsTextAndOddDatesStillGiveADocument) {

@@ -73,7 +73,6 @@ TEST_F(SqliteWrapperTest, OpensStepsAndReadsAnExistingDatabase) {
   SqliteStatement query = PrepareStatement(*db, "SELECT number, date FROM calls ORDER BY _id");
   ASSERT_EQ(SQLITE_OK, query.result_code());
   EXPECT_EQ(2, query.ColumnCount());
-  EXPECT_EQ("SELECT number, date FROM calls ORDER BY _id", query.sql());
   ASSERT_EQ(SQLITE_ROW, query.Step());
   EXPECT_EQ("number", query.ColumnName(0));
   EXPECT_EQ("+15551", query.ColumnText(0));
@@ -179,7 +178,6 @@ TEST_F(SqliteWrapperTest, OpenModes) {
   const std::string created = dir_.File("created.db");
   SQLite3Wrapper create_db(created);
   EXPECT_EQ(SQLITE_OK, create_db.Open(OpenMode::kReadWriteCreate));
-  EXPECT_EQ(created, create_db.path());
   EXPECT_EQ(SQLITE_OK, create_db.Exec("CREATE TABLE t (a TEXT)"));
   EXPECT_EQ(SQLITE_OK, create_db.Close());
   EXPECT_TRUE(std::filesystem::exists(created));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/log.h"
+#include "package_capture.h"
 #include "pipeline/android_line.h"
 #include "sdk/library.h"
 #include "sdk/staged_request.h"
@@ -44,16 +45,12 @@ class FakePackage : public AbstractKxDataPackage {
 
 int IgnoreResult(int, const char*, int) { return 0; }
 
-class StagedRunnerTest : public ::testing::Test {
+class StagedRunnerTest : public test::LibraryTest {
  protected:
-  void SetUp() override { InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str()); }
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
   bool Logged(int level, const std::string& message) const {
     return Log().find("[" + std::to_string(level) + "] [KxPackageDataSDK] " + message + "\n") !=
            std::string::npos;
   }
-
-  test::TempDir logs_;
 };
 
 TEST_F(StagedRunnerTest, RunsTheFiveStagesInOrderAndAnnouncesEach) {

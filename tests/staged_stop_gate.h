@@ -15,7 +15,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "package_capture.h"
 #include "sdk/library.h"
 
 namespace kx::test {
@@ -100,6 +102,42 @@ class StagedStopGate {
   using AutoExtension = void (*)();
   static AutoExtension Extension() { return reinterpret_cast<AutoExtension>(&Install); }
 };
+
+// A stage of a staged run to stop in: where the gate waits, and the line
+// the stage then logs.
+struct StopStage {
+  const char* stage;
+  const char* sql_prefix;
+  bool rows;
+  const char* log;
+};
+
+// For each stage: `run` stopped there from another thread ends with 1111,
+// no document and the stage's line in `log`; after the library is
+// initialised again the same run goes through with one document. `reset`
+// initialises the library and forgets the results.
+inline void ExpectEachStageStops(const std::vector<StopStage>& stages,
+                                 const std::function<int()>& run,
+                                 const std::function<void()>& reset,
+                                 const std::function<std::string()>& log) {
+  for (const StopStage& stage : stages) {
+    SCOPED_TRACE(stage.stage);
+    reset();
+    bool reached = false;
+    int status = 0;
+    {
+      StagedStopGate gate(stage.sql_prefix, stage.rows);
+      status = gate.RunStopping(run, &reached);
+    }
+    EXPECT_TRUE(reached);
+    EXPECT_EQ(1111, status);
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, log().find(stage.log)) << log();
+    reset();
+    EXPECT_EQ(0, run());
+    EXPECT_EQ(1, g_results.count);
+  }
+}
 
 }  // namespace kx::test
 

@@ -101,9 +101,13 @@ class WhatsAppPackageTest : public ::testing::Test {
     RunSql(store_, kNewerContent);
   }
 
+  // The application's private files folder in the extraction.
+  std::string PrivateFolder() const {
+    return JoinPath(JoinPath(JoinPath(dir_.path(), "apps"), "com.whatsapp"), "f");
+  }
+
   void WritePrivateFiles(const std::string& own_number_bytes) {
-    const std::string folder =
-        JoinPath(JoinPath(JoinPath(dir_.path(), "apps"), "com.whatsapp"), "f");
+    const std::string folder = PrivateFolder();
     const std::string avatars = JoinPath(folder, "Avatars");
     std::filesystem::create_directories(avatars);
     test::WriteFileBytes(JoinPath(folder, "me"), own_number_bytes);
@@ -147,9 +151,8 @@ TEST_F(WhatsAppPackageTest, PackagesTheChatsOfTheNewerLayout) {
     "my_jid": "4915712345678@s.whatsapp.net"
   })JSON",
                                       temp_);
-  const std::string avatar = JoinPath(
-      JoinPath(JoinPath(JoinPath(JoinPath(dir_.path(), "apps"), "com.whatsapp"), "f"), "Avatars"),
-      std::string(kAnna) + ".j");
+  const std::string avatar =
+      JoinPath(JoinPath(PrivateFolder(), "Avatars"), std::string(kAnna) + ".j");
   EXPECT_EQ(ParseJsonText(ReplaceAll(expected, "{AVATAR}", avatar)), run.document);
 }
 
