@@ -8,6 +8,7 @@
 #include "common/sha1.h"
 #include "common/status.h"
 #include "common/table_schema.h"
+#include "common/text.h"
 
 namespace kx {
 
@@ -16,9 +17,11 @@ namespace {
 constexpr char kStem[] = "backupfiles";
 constexpr size_t kFileIdDigits = 40;
 
+// The fragment is bound with its LIKE wildcards escaped: "IMG_0001.JPG"
+// matches itself, not "IMGX0001.JPG".
 constexpr char kByFragmentQuery[] =
-    "select fileID from Files where relativePath LIKE '%' || ?1 || '%' and flags=1 order by "
-    "length(relativePath) limit 1";
+    "select fileID from Files where relativePath LIKE '%' || ?1 || '%' ESCAPE '\\' and flags=1 "
+    "order by length(relativePath) limit 1";
 constexpr char kByPathQuery[] =
     "select fileID from Files where domain=?1 and relativePath=?2 limit 1";
 constexpr char kByPatternQuery[] =
@@ -99,7 +102,7 @@ std::string BackupCatalogue::FirstFileId(SqliteStatement* statement) {
 std::string BackupCatalogue::FileIdByPathFragment(const std::string& fragment) {
   if (!open_) return std::string();
   SqliteStatement statement = PrepareStatement(db_, kByFragmentQuery);
-  statement.BindText(1, fragment);
+  statement.BindText(1, EscapeLikePattern(fragment));
   return FirstFileId(&statement);
 }
 

@@ -275,4 +275,14 @@ std::string SafeFileName(const std::string& text, const std::string& fallback) {
   return name.empty() ? std::string("_") : name;
 }
 
+std::string EscapeLikePattern(const std::string& text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\\' || c == '%' || c == '_') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
 }  // namespace kx

@@ -34,6 +34,10 @@ std::string Base64Encode(const void* bytes, size_t length);
 // Maps only A-Z to a-z; every other byte stays.
 std::string ToLowerAscii(const std::string& text);
 
+// `text` with "\", "%" and "_" escaped by "\", to stand for itself in
+// LIKE ... ESCAPE '\'.
+std::string EscapeLikePattern(const std::string& text);
+
 // 64-bit FNV-1a of the text's bytes, and its decimal form (used in file names).
 uint64_t Fnv1a64(const std::string& text);
 std::string Fnv1a64Decimal(const std::string& text);

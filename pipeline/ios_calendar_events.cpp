@@ -88,16 +88,6 @@ std::string CalendarEventQuery(const SQLite3Wrapper& calendar, std::string* miss
          " from CalendarItem where entity_type = 2";
 }
 
-std::string EscapeLikePattern(const std::string& file_name) {
-  std::string escaped;
-  escaped.reserve(file_name.size());
-  for (const char c : file_name) {
-    if (c == '\\' || c == '%' || c == '_') escaped += '\\';
-    escaped += c;
-  }
-  return escaped;
-}
-
 int CalendarMediaType(const std::string& file_name) {
   const size_t dot = file_name.rfind('.');
   if (dot == std::string::npos) return kMediaUnknown;

@@ -46,9 +46,6 @@ class CalendarAttachmentLocator {
   std::string backup_root_;
 };
 
-// `file_name` with "\", "%" and "_" escaped by "\" for LIKE ... ESCAPE '\'.
-std::string EscapeLikePattern(const std::string& file_name);
-
 // The look-up tables, keyed by the event's (or calendar's, location's)
 // ROWID. Each table or column the store lacks leaves its part empty or NULL;
 // what was missing is noted once in missing().

@@ -91,6 +91,7 @@ class BackupCatalogueTest : public ::testing::Test {
       INSERT INTO Files VALUES
         ('id-long', 'MediaDomain', 'Library/SMS/Attachments/ab/01/x/IMG_0001.JPG', 1, NULL),
         ('id-short', 'MediaDomain', 'Library/SMS/IMG_0001.JPG', 1, NULL),
+        ('id-lookalike', 'MediaDomain', 'IMGX0001.JPG', 1, NULL),
         ('id-folder', 'MediaDomain', 'Library/IMG_0001.JPG.d', 2, NULL),
         ('id-quote', 'HomeDomain', 'Library/it''s.db', 1, NULL),
         ('id-kik', 'AppDomainGroup-group.com.kik.chat', 'cores/private/abc/kik.sqlite', 1, NULL);)");
@@ -103,7 +104,8 @@ class BackupCatalogueTest : public ::testing::Test {
 TEST_F(BackupCatalogueTest, LookUpsBindWhatTheyAreGiven) {
   BackupCatalogue catalogue(manifest_);
   ASSERT_EQ(kStatusOk, catalogue.Open("test"));
-  // The shortest ordinary file wins; folders (flags 2) never match.
+  // The shortest ordinary file wins; folders (flags 2) never match, nor does
+  // a name the "_" would stand for as a wildcard.
   EXPECT_EQ("id-short", catalogue.FileIdByPathFragment("IMG_0001.JPG"));
   EXPECT_EQ("id-quote", catalogue.FileIdByPath("HomeDomain", "Library/it's.db"));
   EXPECT_EQ("id-quote", catalogue.FileIdByPathFragment("it's"));

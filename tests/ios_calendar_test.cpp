@@ -15,6 +15,7 @@
 #include "common/backup_files.h"
 #include "common/json_util.h"
 #include "common/status.h"
+#include "common/text.h"
 #include "package_capture.h"
 #include "pipeline/ios_calendar.h"
 #include "pipeline/ios_calendar_events.h"
