@@ -263,45 +263,45 @@ void IosMusicVideoDataPackage::FillPath(const std::string& save_path, const std:
   item->file_extend_name = ExtensionOf(name);
 }
 
+void IosMusicVideoDataPackage::FillCommon(MediaRow* row, Common* item) {
+  FillPath(row->save_path, row->file_name, row->has_name && row->has_folder, item);
+  item->id = row->id;
+  item->title = std::move(row->title);
+  item->size = row->size;
+  item->duration = row->duration;
+  item->media_type = static_cast<int>(row->media_type);
+}
+
 int IosMusicVideoDataPackage::HandleMediaMeg(SqliteStatement* statement) {
   int rc = SQLITE_OK;
+  MediaRow media;
   while ((rc = statement->Step()) == SQLITE_ROW) {
     StoppableColumns row(*statement, staged_stop_, kMediaOperation);
-    const auto id = static_cast<uint64_t>(row.Int64(kMediaId));
-    const bool has_name = !row.IsNull(kMediaFileName);
-    const std::string file_name = row.Text(kMediaFileName);
-    std::string title = row.Text(kMediaTitle);
-    const auto size = static_cast<uint64_t>(row.Int64(kMediaSize));
-    const double duration = row.Double(kMediaDuration);
-    const int64_t media_type = row.Int64(kMediaType);
-    const bool has_folder = !row.IsNull(kMediaSavePath);
-    const std::string save_path = row.Text(kMediaSavePath);
-    std::string album = row.Text(kMediaAlbum);
-    std::string artist = row.Text(kMediaArtist);
+    media.id = static_cast<uint64_t>(row.Int64(kMediaId));
+    media.has_name = !row.IsNull(kMediaFileName);
+    media.file_name = row.Text(kMediaFileName);
+    media.title = row.Text(kMediaTitle);
+    media.size = static_cast<uint64_t>(row.Int64(kMediaSize));
+    media.duration = row.Double(kMediaDuration);
+    media.media_type = row.Int64(kMediaType);
+    media.has_folder = !row.IsNull(kMediaSavePath);
+    media.save_path = row.Text(kMediaSavePath);
+    media.album = row.Text(kMediaAlbum);
+    media.artist = row.Text(kMediaArtist);
     if (row.stopped()) return kStatusStopped;
 
-    if (IsMusicMediaType(media_type)) {
+    if (IsMusicMediaType(media.media_type)) {
       MusicInfo music;
-      FillPath(save_path, file_name, has_name && has_folder, &music);
-      music.id = id;
-      music.title = std::move(title);
-      music.size = size;
-      music.duration = duration;
-      music.media_type = static_cast<int>(media_type);
-      music.album = std::move(album);
-      music.artist = std::move(artist);
-      const auto found = playlists_of_item_.find(id);
+      FillCommon(&media, &music);
+      music.album = std::move(media.album);
+      music.artist = std::move(media.artist);
+      const auto found = playlists_of_item_.find(media.id);
       if (found != playlists_of_item_.end()) music.playlist_ids = found->second;
       storage_.AddMusic(std::move(music));
     } else {
       VideoInfo video;
-      FillPath(save_path, file_name, has_name && has_folder, &video);
-      video.id = id;
-      video.title = std::move(title);
-      video.size = size;
-      video.duration = duration;
-      video.media_type = static_cast<int>(media_type);
-      if (media_type == kMusicVideoMediaType) video.tag = kMusicVideoTag;
+      FillCommon(&media, &video);
+      if (media.media_type == kMusicVideoMediaType) video.tag = kMusicVideoTag;
       storage_.AddVideo(std::move(video));
     }
   }

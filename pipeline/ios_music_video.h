@@ -55,6 +55,22 @@ class IosMusicVideoDataPackage : public AbstractKxDataPackage {
   int HandleMusicPlayListAsset(const std::string& query);
   int HandleMusicPlayListInfo(SqliteStatement* statement);
   int Prepare(const std::string& sql, SqliteStatement* statement);
+  // The columns of one media row as read.
+  struct MediaRow {
+    uint64_t id = 0;
+    bool has_name = false;
+    std::string file_name;
+    std::string title;
+    uint64_t size = 0;
+    double duration = 0.0;
+    int64_t media_type = 0;
+    bool has_folder = false;
+    std::string save_path;
+    std::string album;
+    std::string artist;
+  };
+  // What music and videos share, from one row (its title is moved).
+  void FillCommon(MediaRow* row, Common* item);
   // The file path and extension of one row, from its save_path and
   // file_name; a row whose path is absent or unsafe keeps both empty.
   void FillPath(const std::string& save_path, const std::string& file_name, bool present,
