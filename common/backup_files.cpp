@@ -99,11 +99,20 @@ std::string BackupCatalogue::FirstFileId(SqliteStatement* statement) {
   return statement->ColumnText(0);
 }
 
+CatalogueFragmentLookup::CatalogueFragmentLookup(const SQLite3Wrapper& manifest)
+    : statement_(PrepareStatement(manifest, kByFragmentQuery)) {}
+
+std::string CatalogueFragmentLookup::FileId(const std::string& fragment) {
+  if (!statement_.prepared() || fragment.empty()) return std::string();
+  statement_.BindText(1, EscapeLikePattern(fragment));
+  std::string file_id = statement_.Step() == SQLITE_ROW ? statement_.ColumnText(0) : "";
+  statement_.Reset();
+  return file_id;
+}
+
 std::string BackupCatalogue::FileIdByPathFragment(const std::string& fragment) {
   if (!open_) return std::string();
-  SqliteStatement statement = PrepareStatement(db_, kByFragmentQuery);
-  statement.BindText(1, EscapeLikePattern(fragment));
-  return FirstFileId(&statement);
+  return CatalogueFragmentLookup(db_).FileId(fragment);
 }
 
 std::string BackupCatalogue::FileIdByPath(const std::string& domain,

@@ -30,6 +30,23 @@ std::string BackupFilePath(const std::string& backup_root, const std::string& fi
 // not a folder.
 std::string ResolveBackupFile(const std::string& backup_root, const std::string& file_id);
 
+// The file id of the shortest relative path of an ordinary file (flags 1)
+// that contains a fragment, over an open catalogue; prepared once, so one
+// look-up object serves every name of a walk. The fragment is bound and its
+// LIKE wildcards are escaped, so a name with "%", "_" or a quote matches
+// only itself.
+class CatalogueFragmentLookup {
+ public:
+  explicit CatalogueFragmentLookup(const SQLite3Wrapper& manifest);
+  // False when the database has no Files table.
+  bool ready() const { return statement_.prepared(); }
+  // "" when no file's path contains `fragment` (or it is empty).
+  std::string FileId(const std::string& fragment);
+
+ private:
+  SqliteStatement statement_;
+};
+
 // The catalogue of a backup (Manifest.db, table Files), read only. Every
 // value from the data is bound, never spliced into the SQL.
 class BackupCatalogue {

@@ -43,10 +43,6 @@ constexpr char kCalendarItemTable[] = "CalendarItem";
 // The catalogue query of the look-up by file name. The name arrives bound
 // and escaped (EscapeLikePattern), so only the two "%" written here are
 // wildcards.
-constexpr char kLocateQuery[] =
-    "select fileID from Files where relativePath LIKE '%' || ?1 || '%' ESCAPE '\\' and flags=1 "
-    "order by length(relativePath) limit 1";
-
 std::string Joined(const std::string& first, const std::string& second) {
   if (first.empty()) return second;
   if (second.empty()) return first;
@@ -97,14 +93,14 @@ int CalendarMediaType(const std::string& file_name) {
 CalendarAttachmentLocator::CalendarAttachmentLocator(const SQLite3Wrapper* manifest,
                                                      std::string backup_root)
     : backup_root_(std::move(backup_root)) {
-  if (manifest != nullptr) statement_ = PrepareStatement(*manifest, kLocateQuery);
+  if (manifest != nullptr) lookup_.emplace(*manifest);
 }
 
+bool CalendarAttachmentLocator::ready() const { return lookup_.has_value() && lookup_->ready(); }
+
 std::string CalendarAttachmentLocator::Locate(const std::string& file_name) {
-  if (!statement_.prepared() || file_name.empty()) return std::string();
-  statement_.BindText(1, EscapeLikePattern(file_name));
-  const std::string file_id = statement_.Step() == SQLITE_ROW ? statement_.ColumnText(0) : "";
-  statement_.Reset();
+  if (!ready()) return std::string();
+  const std::string file_id = lookup_->FileId(file_name);
   // A file id from the catalogue reaches the file system only when it is
   // 40 hex digits (ResolveBackupFile refuses anything else).
   if (file_id.empty() || backup_root_.empty()) return std::string();

@@ -10,11 +10,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "common/backup_files.h"
 #include "common/sqlite_wrapper.h"
 
 namespace kx {
@@ -37,12 +39,12 @@ std::string CalendarEventQuery(const SQLite3Wrapper& calendar, std::string* miss
 class CalendarAttachmentLocator {
  public:
   CalendarAttachmentLocator(const SQLite3Wrapper* manifest, std::string backup_root);
-  bool ready() const { return statement_.prepared(); }
+  bool ready() const;
   // The file's path in the backup folder, "" when none is catalogued.
   std::string Locate(const std::string& file_name);
 
  private:
-  SqliteStatement statement_;
+  std::optional<CatalogueFragmentLookup> lookup_;
   std::string backup_root_;
 };
 
