@@ -89,4 +89,22 @@ int CountFiles(const std::string& folder, const std::string& prefix, long long* 
   return count;
 }
 
+namespace {
+
+std::string SizeWord(int argc, char** argv) { return argc > 1 ? argv[1] : "all"; }
+
+}  // namespace
+
+bool ValidSizeWord(int argc, char** argv) {
+  const std::string word = SizeWord(argc, argv);
+  if (word == "all" || word == "small" || word == "large") return true;
+  std::fprintf(stderr, "usage: %s [large|small|all]\n", argc > 0 ? argv[0] : "bench");
+  return false;
+}
+
+bool SizeChosen(int argc, char** argv, const char* label) {
+  const std::string word = SizeWord(argc, argv);
+  return word == "all" || word == label;
+}
+
 }  // namespace kx::bench

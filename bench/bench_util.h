@@ -3,6 +3,7 @@
 #define KX_BENCH_BENCH_UTIL_H_
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 namespace kx::bench {
@@ -38,6 +39,25 @@ void FlushFileSystems();
 
 // A fresh folder under the system temp folder; "" on failure.
 std::string MakeTempFolder(const std::string& prefix);
+
+// Whether a benchmark of a small and a large store runs the one labelled
+// `label` for the word on its command line: "small", "large" or "all"
+// (the default). False for any other word, after printing the usage.
+bool ValidSizeWord(int argc, char** argv);
+bool SizeChosen(int argc, char** argv, const char* label);
+
+// Runs `run` on each of `sizes` the command line chose (each has a
+// `label`); 0 when every run answered 0, 1 when one did not, 2 for a bad
+// command line.
+template <typename Size, typename Run>
+int RunChosenSizes(int argc, char** argv, std::initializer_list<const Size*> sizes, Run run) {
+  if (!ValidSizeWord(argc, argv)) return 2;
+  int result = 0;
+  for (const Size* size : sizes) {
+    if (SizeChosen(argc, argv, size->label)) result |= run(*size);
+  }
+  return result == 0 ? 0 : 1;
+}
 
 }  // namespace kx::bench
 

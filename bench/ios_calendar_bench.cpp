@@ -165,13 +165,5 @@ int RunBench(const CalendarSize& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string which = argc > 1 ? argv[1] : "all";
-  if (which != "all" && which != "large" && which != "small") {
-    std::fprintf(stderr, "usage: ios_calendar_bench [large|small|all]\n");
-    return 2;
-  }
-  int result = 0;
-  if (which != "large") result = RunBench(kSmall);
-  if (result == 0 && which != "small") result = RunBench(kLarge);
-  return result;
+  return kx::bench::RunChosenSizes<CalendarSize>(argc, argv, {&kSmall, &kLarge}, RunBench);
 }

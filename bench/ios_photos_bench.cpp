@@ -146,14 +146,5 @@ int RunBench(const LibrarySize& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string which = argc > 1 ? argv[1] : "all";
-  if (which != "all" && which != "large" && which != "small") {
-    std::fprintf(stderr, "usage: %s [large|small|all]\n", argv[0]);
-    return 2;
-  }
-  int result = 0;
-  for (const LibrarySize* size : {&kSmall, &kLarge}) {
-    if (which == "all" || which == size->label) result |= RunBench(*size);
-  }
-  return result == 0 ? 0 : 1;
+  return kx::bench::RunChosenSizes<LibrarySize>(argc, argv, {&kSmall, &kLarge}, RunBench);
 }
