@@ -36,6 +36,7 @@ class SampleStatement {
   }
   int Step() { return sqlite3_step(handle_.get()); }
   void Reset() { sqlite3_reset(handle_.get()); }
+  sqlite3_stmt* handle() const { return handle_.get(); }
 
  private:
   struct Finalizer {

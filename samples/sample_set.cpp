@@ -12,6 +12,7 @@
 #include "samples/android_telephony.h"
 #include "samples/android_whatsapp.h"
 #include "samples/ios_backup.h"
+#include "samples/ios_encrypted_backup.h"
 #include "samples/ios_kx_photo.h"
 #include "samples/ios_media_library.h"
 
@@ -171,6 +172,20 @@ bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error)
     const fs::path root =
         fs::u8path(folder) / (older_copy ? kSampleIosOlderFolder : kSampleIosFolder);
     if (!WriteIosBackup(root.u8string(), options, error)) return false;
+  }
+  // Most backups people have are encrypted: the same phone's, so that its
+  // packages can be compared with the plain backup's.
+  const fs::path plain = fs::u8path(folder) / kSampleIosFolder;
+  const fs::path encrypted = fs::u8path(folder) / kSampleIosEncryptedFolder;
+  const fs::path password = fs::u8path(folder) / kSampleIosPasswordFile;
+  if (!EncryptIosBackup(plain.u8string(), encrypted.u8string(), kSampleIosPassword, {}, error)) {
+    return false;
+  }
+  std::ofstream out(password, std::ios::binary | std::ios::trunc);
+  out << kSampleIosPassword << "\n";
+  if (!out) {
+    *error = password.u8string() + ": cannot write";
+    return false;
   }
   return true;
 }

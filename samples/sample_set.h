@@ -13,6 +13,10 @@ constexpr const char kSampleOlderFolder[] = "older";
 // An iOS backup folder, and an earlier backup of the same phone.
 constexpr const char kSampleIosFolder[] = "ios";
 constexpr const char kSampleIosOlderFolder[] = "ios-older";
+// The backup of kSampleIosFolder encrypted, and the file with its password.
+constexpr const char kSampleIosEncryptedFolder[] = "ios-encrypted";
+constexpr const char kSampleIosPasswordFile[] = "ios-encrypted-password.txt";
+constexpr const char kSampleIosPassword[] = "Zoë's backup 2024";
 
 // What a host builds itself from an iOS backup and hands over with request
 // documents: the Kx photo database with its Photos folder, and the

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libsqlite3-dev zlib1g-dev libjsoncpp-dev
-          libplist-dev libpugixml-dev libgtest-dev sqlite3 "$@")
+          libplist-dev libpugixml-dev libgtest-dev libssl-dev sqlite3 "$@")
 
 missing=()
 for package in "${packages[@]}"; do

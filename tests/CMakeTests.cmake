@@ -38,6 +38,16 @@ if(TARGET kxpackage AND TARGET kxsamples AND NOT WIN32)
   add_dependencies(kxpackage_cli_test kxpackage kx_config)
   gtest_discover_tests(kxpackage_cli_test PROPERTIES ENVIRONMENT "TZ=UTC" TIMEOUT 600
     DISCOVERY_TIMEOUT 60)
+
+  add_executable(encrypted_backup_cli_test cli/encrypted_backup_cli_test.cpp)
+  target_link_libraries(encrypted_backup_cli_test PRIVATE kxtestsupport kxsamples GTest::gtest
+    GTest::gtest_main PkgConfig::JSONCPP)
+  target_compile_options(encrypted_backup_cli_test PRIVATE ${KX_WARNINGS})
+  target_compile_definitions(encrypted_backup_cli_test PRIVATE
+    KXPACKAGE_PATH="$<TARGET_FILE:kxpackage>")
+  add_dependencies(encrypted_backup_cli_test kxpackage kx_config)
+  gtest_discover_tests(encrypted_backup_cli_test PROPERTIES ENVIRONMENT "TZ=UTC" TIMEOUT 600
+    DISCOVERY_TIMEOUT 60)
 endif()
 
 # The fuzz targets' own checks.

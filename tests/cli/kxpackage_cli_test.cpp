@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/cli_support.h"
 #include "test_support.h"
 
 namespace {
@@ -23,79 +24,15 @@ using kx::test::QueryColumn;
 using kx::test::ReadFileBytes;
 using kx::test::TempDir;
 
-struct ToolRun {
-  int exit_code = -1;
-  std::string out, err;
-};
-
-// Starts kxpackage with `args`, its output going to files in `scratch`.
-pid_t Start(const std::vector<std::string>& args, const TempDir& scratch) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<char*> argv;
-    std::string program = KXPACKAGE_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    if (!freopen(scratch.File("stdout").c_str(), "w", stdout) ||
-        !freopen(scratch.File("stderr").c_str(), "w", stderr)) {
-      _exit(127);
-    }
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-ToolRun Finish(pid_t pid, const TempDir& scratch) {
-  ToolRun run;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  run.out = ReadFileBytes(scratch.File("stdout"));
-  run.err = ReadFileBytes(scratch.File("stderr"));
-  return run;
-}
-
-ToolRun RunTool(const std::vector<std::string>& args) {
-  TempDir scratch;
-  return Finish(Start(args, scratch), scratch);
-}
-
-Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
-  return value;
-}
-
-// Summary entries by data type name.
-std::map<std::string, Json::Value> SummaryByName(const std::string& json_text) {
-  std::map<std::string, Json::Value> entries;
-  const Json::Value summary = ParseJson(json_text);
-  for (const Json::Value& entry : summary["data_types"]) {
-    entries[entry["name"].asString()] = entry;
-  }
-  return entries;
-}
-
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    files[entry.path().string()] =
-        entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "";
-  }
-  return files;
-}
-
-int CountTagged(const Json::Value& items) {
-  int tagged = 0;
-  for (const Json::Value& item : items) tagged += item["tag"].asString() == "deleted";
-  return tagged;
-}
+using kxcli::CountTagged;
+using kxcli::Finish;
+using kxcli::ParseJson;
+using kxcli::RunTool;
+using kxcli::Snapshot;
+using kxcli::Start;
+using kxcli::SummaryByName;
+using kxcli::TaggedIosRecords;
+using kxcli::ToolRun;
 
 class CliTest : public ::testing::Test {
  protected:
@@ -266,17 +203,6 @@ TEST_F(CliTest, HelpForEveryCommand) {
 
 // ---- iOS backups ----
 
-// The calls and contacts a backup run tagged "deleted".
-int TaggedIosRecords(const std::string& out) {
-  int tagged =
-      CountTagged(ParseJson(ReadFileBytes(out + "/ios_call_history/result.json"))["call_records"]);
-  const Json::Value contacts = ParseJson(ReadFileBytes(out + "/ios_contacts/result.json"));
-  for (const Json::Value& file : contacts["contact_file_path"]) {
-    tagged += CountTagged(ParseJson(ReadFileBytes(file.asString()))["contacts_info"]);
-  }
-  return tagged;
-}
-
 // The same backup with every file moved out of its two-digit folder.
 void FlattenBackup(const std::string& from, const std::string& to) {
   fs::copy(from, to, fs::copy_options::recursive);
@@ -353,8 +279,7 @@ TEST_F(CliTest, IosBackupThatCannotBeReadIsRefusedClearly) {
     int exit_code;
     std::string message;
   } cases[] = {
-      {backup.File("encrypted"), 1,
-       "encrypted is encrypted; encrypted backups are not supported yet"},
+      {backup.File("encrypted"), 1, "encrypted/Manifest.plist: no BackupKeyBag"},
       {backup.File("empty"), 1, "empty: not an iOS backup (no Manifest.db"},
       {backup.File("damaged"), 1, "damaged/Manifest.db: file is not a database"},
       {backup.File("nowhere"), 2, "nowhere: no such folder"},

@@ -127,6 +127,23 @@ std::string ReadTableNames(sqlite3* db, std::set<std::string>* tables) {
 
 }  // namespace
 
+std::string ForEachRow(const std::string& path, const std::string& sql,
+                       const std::function<bool(sqlite3_stmt*)>& on_row) {
+  DbHandle db;
+  const std::string failure = OpenUnchanged(path, &db);
+  if (!failure.empty()) return failure;
+  sqlite3_stmt* raw_statement = nullptr;
+  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw_statement, nullptr) != SQLITE_OK) {
+    return sqlite3_errmsg(db.get());
+  }
+  std::unique_ptr<sqlite3_stmt, StmtCloser> statement(raw_statement);
+  int step;
+  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
+    if (!on_row(statement.get())) return "";
+  }
+  return step == SQLITE_DONE ? "" : sqlite3_errmsg(db.get());
+}
+
 std::string ProbeDatabase(const std::string& path, std::set<std::string>* tables) {
   DbHandle db;
   const std::string failure = OpenUnchanged(path, &db);

@@ -4,11 +4,14 @@
 #ifndef KXPACKAGE_DISCOVERY_H_
 #define KXPACKAGE_DISCOVERY_H_
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "tools/kxpackage/android_types.h"
+
+struct sqlite3_stmt;
 
 namespace kxpackage {
 
@@ -43,6 +46,12 @@ struct FoundSource {
 // column goes to `values`. Returns "" or SQLite's words for why not.
 std::string QueryTexts(const std::string& path, const std::string& sql,
                        const std::vector<std::string>& params, std::vector<std::string>* values);
+
+// Runs `sql` on the database at `path`, opened read-only and unchanged,
+// handing each row to `on_row` (which stops the walk by answering false).
+// Returns "" or SQLite's words for why not.
+std::string ForEachRow(const std::string& path, const std::string& sql,
+                       const std::function<bool(sqlite3_stmt*)>& on_row);
 
 // All regular files under `folder` (symlinks not followed, depth bounded).
 std::vector<std::string> ListCandidateFiles(const std::string& folder);

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <iostream>
 
 #include "kxdatapackage.h"
 
@@ -11,6 +13,7 @@
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -40,6 +43,31 @@ bool StderrIsTerminal() {
 void InstallInterruptHandler() { std::signal(SIGINT, OnInterrupt); }
 bool Interrupted() { return g_interrupted.load() != 0; }
 void RaiseInterrupt() { g_interrupted = 1; }
+
+bool ReadSecretFromTerminal(const std::string& prompt, std::string* secret) {
+#if defined(_WIN32)
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (!_isatty(_fileno(stdin)) || !GetConsoleMode(input, &mode)) return false;
+  SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+#else
+  termios saved{};
+  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved) != 0) return false;
+  termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+#endif
+  std::fputs(prompt.c_str(), stderr);
+  std::fflush(stderr);
+  const bool read = static_cast<bool>(std::getline(std::cin, *secret));
+  std::fputs("\n", stderr);
+#if defined(_WIN32)
+  SetConsoleMode(input, mode);
+#else
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+#endif
+  return read;
+}
 
 std::string LibraryFolder() {
 #if defined(_WIN32)

@@ -16,6 +16,10 @@ bool Interrupted();
 // Raises the flag as Ctrl-C would (tests, and the stop watcher).
 void RaiseInterrupt();
 
+// Asks for a secret on the terminal with echo turned off. False when
+// standard input is no terminal (nothing is read then).
+bool ReadSecretFromTerminal(const std::string& prompt, std::string* secret);
+
 // Folder of the loaded kxdatapackage library, "" when unknown.
 std::string LibraryFolder();
 

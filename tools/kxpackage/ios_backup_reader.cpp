@@ -30,33 +30,9 @@ constexpr uintmax_t kMaxPlistBytes = uintmax_t{64} << 20;
 constexpr time_t kAppleEpochOffset = 978307200;  // 2001-01-01 in Unix time
 constexpr size_t kFileIdLength = 40;
 
-struct PlistFree {
-  void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using PlistHandle = std::unique_ptr<void, PlistFree>;
-
 bool HasFile(const fs::path& folder, const char* name) {
   std::error_code error;
   return fs::is_regular_file(folder / name, error);
-}
-
-// The list at `path`, or nothing. Its size and nesting are checked first:
-// the parser recurses per level and would overflow the stack on a list
-// nested deeply enough.
-PlistHandle ReadPlist(const fs::path& path) {
-  std::error_code error;
-  const uintmax_t size = fs::file_size(path, error);
-  if (error || size == 0 || size > kMaxPlistBytes) return nullptr;
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  const std::string bytes = buffer.str();
-  if (!in || !kx::PropertyListWithinBounds(bytes)) return nullptr;
-  plist_t root = nullptr;
-  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-  PlistHandle handle(root);
-  if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) return nullptr;
-  return handle;
 }
 
 std::string StringValue(plist_t dict, const char* key) {
@@ -143,12 +119,34 @@ FoundBackup FindBackup(const std::string& folder) {
   return found;
 }
 
+PlistHandle ParsePlistDict(const std::string& bytes) {
+  if (bytes.empty() || bytes.size() > kMaxPlistBytes || !kx::PropertyListWithinBounds(bytes)) {
+    return nullptr;
+  }
+  plist_t root = nullptr;
+  plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+  PlistHandle handle(root);
+  if (root == nullptr || plist_get_node_type(root) != PLIST_DICT) return nullptr;
+  return handle;
+}
+
+PlistHandle ReadPlistDict(const std::string& path) {
+  std::error_code error;
+  const uintmax_t size = fs::file_size(fs::u8path(path), error);
+  if (error || size == 0 || size > kMaxPlistBytes) return nullptr;
+  std::ifstream in(fs::u8path(path), std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  if (!in) return nullptr;
+  return ParsePlistDict(buffer.str());
+}
+
 std::string ManifestPath(const std::string& root) {
   return (fs::u8path(root) / kManifestDb).u8string();
 }
 
 bool IsEncryptedBackup(const std::string& root) {
-  const PlistHandle manifest = ReadPlist(fs::u8path(root) / kManifestPlist);
+  const PlistHandle manifest = ReadPlistDict((fs::u8path(root) / kManifestPlist).u8string());
   if (!manifest) return false;
   plist_t node = plist_dict_get_item(manifest.get(), "IsEncrypted");
   if (node == nullptr || plist_get_node_type(node) != PLIST_BOOLEAN) return false;
@@ -157,9 +155,14 @@ bool IsEncryptedBackup(const std::string& root) {
   return encrypted != 0;
 }
 
+bool HasUnreadableManifestPlist(const std::string& root) {
+  const std::string path = (fs::u8path(root) / kManifestPlist).u8string();
+  return HasFile(fs::u8path(root), kManifestPlist) && !ReadPlistDict(path);
+}
+
 BackupDevice ReadBackupDevice(const std::string& root) {
   BackupDevice device;
-  const PlistHandle info = ReadPlist(fs::u8path(root) / kInfoPlist);
+  const PlistHandle info = ReadPlistDict((fs::u8path(root) / kInfoPlist).u8string());
   if (!info) return device;
   device.name = StringValue(info.get(), "Device Name");
   device.model = StringValue(info.get(), "Product Type");

@@ -4,6 +4,9 @@
 #ifndef KXPACKAGE_IOS_BACKUP_READER_H_
 #define KXPACKAGE_IOS_BACKUP_READER_H_
 
+#include <plist/plist.h>
+
+#include <memory>
 #include <string>
 
 namespace kxpackage {
@@ -29,10 +32,23 @@ FoundBackup FindBackup(const std::string& folder);
 
 std::string ManifestPath(const std::string& root);
 
+struct PlistFree {
+  void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using PlistHandle = std::unique_ptr<void, PlistFree>;
+
+// The dictionary a property list (binary or XML) holds, or nothing. Its
+// size and nesting are checked first: the parser recurses per level and
+// would overflow the stack on a list nested deeply enough.
+PlistHandle ParsePlistDict(const std::string& bytes);
+PlistHandle ReadPlistDict(const std::string& path);
+
 // Whether Manifest.plist says the backup is encrypted. A backup without a
 // readable Manifest.plist is taken as plain: an encrypted Manifest.db
 // would not read as a database anyway.
 bool IsEncryptedBackup(const std::string& root);
+// Whether the backup has a Manifest.plist that is no property list.
+bool HasUnreadableManifestPlist(const std::string& root);
 
 // What Info.plist says of the phone; empty members when it does not say.
 struct BackupDevice {

@@ -15,7 +15,9 @@
 
 #include "kxdatapackage.h"
 #include "tools/kxpackage/android_types.h"
+#include "tools/kxpackage/backup_unlock.h"
 #include "tools/kxpackage/discovery.h"
+#include "tools/kxpackage/encrypted_backup.h"
 #include "tools/kxpackage/host_platform.h"
 #include "tools/kxpackage/ios_backup_reader.h"
 #include "tools/kxpackage/ios_types.h"
@@ -348,8 +350,14 @@ struct IosPlan {
 
 struct IosInput {
   std::string root;
+  bool encrypted = false;
+  // Opened with the password before anything is written; decrypted into
+  // the output folder once it exists.
+  std::unique_ptr<EncryptedBackup> unlocked;
   BackupDevice device;
   std::vector<std::string> copy_roots;
+  std::vector<std::string> encrypted_copies;                      // opened with the same password
+  std::vector<std::unique_ptr<EncryptedBackup>> unlocked_copies;  // null: did not open
   std::vector<JobResult> problems;  // older backups that could not be taken
 };
 
@@ -376,9 +384,11 @@ std::string CatalogueDamage(const std::string& root) {
   return damage;
 }
 
-// The backup named on the command line, refused when encrypted; kExitOk or
-// the exit status, with the message given.
-int FindIosBackup(const std::string& folder, const char* command, std::string* root) {
+// The backup named on the command line; kExitOk or the exit status, with
+// the message given. The catalogue of an encrypted backup is checked once
+// it is decrypted.
+int FindIosBackup(const std::string& folder, const char* command, std::string* root,
+                  bool* encrypted) {
   const FoundBackup found = FindBackup(folder);
   switch (found.check) {
     case BackupCheck::kFound:
@@ -393,14 +403,18 @@ int FindIosBackup(const std::string& folder, const char* command, std::string* r
       return kExitFailed;
   }
   *root = found.root;
-  if (IsEncryptedBackup(found.root)) {
-    Error(found.root + " is encrypted; encrypted backups are not supported yet");
-    return kExitFailed;
-  }
+  *encrypted = IsEncryptedBackup(found.root);
+  if (*encrypted) return kExitOk;
   // A catalogue that does not read fails the whole backup, in SQLite's words.
   const std::string damage = CatalogueDamage(found.root);
   if (!damage.empty()) {
-    Error(ManifestPath(found.root) + ": " + damage);
+    // Whether the backup is encrypted is told by Manifest.plist alone.
+    const std::string unread =
+        HasUnreadableManifestPlist(found.root)
+            ? (fs::u8path(found.root) / "Manifest.plist").u8string() +
+                  ": not a property list, so whether the backup is encrypted is unknown; "
+            : "";
+    Error(unread + ManifestPath(found.root) + ": " + damage);
     return kExitFailed;
   }
   return kExitOk;
@@ -417,9 +431,8 @@ void AddOlderBackups(const Options& options, IosInput* input) {
     if (found.check == BackupCheck::kFound) {
       root = found.root;
       std::string damage;
-      if (IsEncryptedBackup(root)) {
-        problem = root + " is encrypted; encrypted backups are not supported yet";
-      } else if (!(damage = CatalogueDamage(root)).empty()) {
+      const bool encrypted = IsEncryptedBackup(root);
+      if (!encrypted && !(damage = CatalogueDamage(root)).empty()) {
         problem = ManifestPath(root) + ": " + damage;
       } else {
         const std::string id = ReadBackupDevice(root).unique_id;
@@ -427,27 +440,120 @@ void AddOlderBackups(const Options& options, IosInput* input) {
           problem = root + ": a backup of another phone (" + id + ")";
         }
       }
-    }
-    if (found.check == BackupCheck::kFound && problem.empty()) {
-      input->copy_roots.push_back(root);
-      continue;
+      if (problem.empty()) {
+        (encrypted ? input->encrypted_copies : input->copy_roots).push_back(root);
+        continue;
+      }
     }
     Error(problem + " (copy skipped)");
     input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, problem));
   }
 }
 
+// Opens the encrypted backups of the input: reads their keybags, then
+// asks for the password once and opens each with it. A damaged keybag or a
+// wrong password fails the run for the backup itself and skips an older
+// one. Nothing is written yet.
+int OpenEncryptedBackups(const Options& options, IosInput* input) {
+  std::string message;
+  if (input->encrypted) {
+    input->unlocked = std::make_unique<EncryptedBackup>(input->root);
+    if (!input->unlocked->Load(&message)) {
+      Error(message);
+      return kExitFailed;
+    }
+  }
+  std::vector<std::unique_ptr<EncryptedBackup>>& copies = input->unlocked_copies;
+  for (const std::string& copy : input->encrypted_copies) {
+    copies.push_back(std::make_unique<EncryptedBackup>(copy));
+    if (!copies.back()->Load(&message)) {
+      Error(message + " (copy skipped)");
+      input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, message));
+      copies.back().reset();
+    }
+  }
+  if (!input->unlocked && std::none_of(copies.begin(), copies.end(),
+                                       [](const auto& copy) { return copy != nullptr; })) {
+    return kExitOk;
+  }
+  std::string password;
+  if (!ObtainBackupPassword(options.password_file, &password, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  const bool show_progress = !options.quiet && !options.json && StderrIsTerminal();
+  if (input->unlocked &&
+      !UnlockWithProgress(input->unlocked.get(), password, show_progress, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  for (std::unique_ptr<EncryptedBackup>& copy : copies) {
+    if (copy && !UnlockWithProgress(copy.get(), password, show_progress, &message)) {
+      Error(message + " (copy skipped)");
+      input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, message));
+      copy.reset();
+    }
+  }
+  return kExitOk;
+}
+
+// Prints what could not be decrypted, a screenful at most.
+void ReportUndecrypted(const std::vector<std::string>& problems) {
+  constexpr size_t kShown = 20;
+  for (size_t i = 0; i < problems.size() && i < kShown; ++i) Error(problems[i] + " (left out)");
+  if (problems.size() > kShown) {
+    Error("and " + std::to_string(problems.size() - kShown) + " more files left out");
+  }
+}
+
+// Decrypts the opened backups into OUT/decrypted-backup and
+// OUT/decrypted-copies/<n>, to be packaged from there; kExitOk or the exit
+// status, with the message given.
+int DecryptIos(const Options& options, IosInput* input, Session* session) {
+  const fs::path output = fs::u8path(options.output);
+  std::string message;
+  if (input->unlocked) {
+    UnlockedBackup plain;
+    if (!DecryptForPackaging(input->unlocked.get(), (output / "decrypted-backup").u8string(),
+                             session->progress(), &plain, &message)) {
+      Error(message);
+      return kExitFailed;
+    }
+    ReportUndecrypted(plain.problems);
+    const std::string damage = CatalogueDamage(plain.root);
+    if (!damage.empty()) {
+      Error(ManifestPath(plain.root) + ": " + damage);
+      return kExitFailed;
+    }
+    input->root = plain.root;
+  }
+  std::vector<std::unique_ptr<EncryptedBackup>>& copies = input->unlocked_copies;
+  for (size_t i = 0; i < copies.size(); ++i) {
+    if (!copies[i]) continue;
+    UnlockedBackup plain;
+    const std::string target = (output / "decrypted-copies" / std::to_string(i + 1)).u8string();
+    if (!DecryptForPackaging(copies[i].get(), target, session->progress(), &plain, &message)) {
+      Error(message + " (copy skipped)");
+      input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, message));
+      continue;
+    }
+    ReportUndecrypted(plain.problems);
+    input->copy_roots.push_back(plain.root);
+  }
+  return kExitOk;
+}
+
 int CheckIos(const Options& options, IosInput* input) {
   if (options.positional.size() != 1) return Usage("ios needs one BACKUP", "ios");
   if (options.output.empty()) return Usage("ios needs -o OUT", "ios");
-  const int status = FindIosBackup(options.positional[0], "ios", &input->root);
+  const int status = FindIosBackup(options.positional[0], "ios", &input->root, &input->encrypted);
   if (status != kExitOk) return status;
   if (IsInside(options.output, input->root)) {
     return Usage(options.output + ": the output folder must not lie inside " + input->root, "ios");
   }
   input->device = ReadBackupDevice(input->root);
   AddOlderBackups(options, input);
-  return kExitOk;
+  return OpenEncryptedBackups(options, input);
 }
 
 // What the one '*' of `pattern` stands for in `path` ("" without one).
@@ -573,6 +679,7 @@ int RunIos(const Options& options) {
   if (!MakeFolder(options.output, "output folder")) return kExitFailed;
   Session session;
   if (!Session::Open(options, options.output, &session)) return kExitFailed;
+  if (const int status = DecryptIos(options, &input, &session); status != kExitOk) return status;
   std::vector<JobResult> results;
   PackageIos(input, options.output, &session, &results);
   return Finish(options, results, options.output, &input.device);
@@ -723,6 +830,7 @@ int RunDemo(Options options) {
   if (!MakeFolder(options.output, "output folder")) return kExitFailed;
   Session session;
   if (!Session::Open(options, options.output, &session)) return kExitFailed;
+  if (const int status = DecryptIos(options, &backup, &session); status != kExitOk) return status;
   std::vector<JobResult> results;
   PackageAndroid(&android, options.output, &session, &results);
   PackageIos(backup, options.output, &session, &results);

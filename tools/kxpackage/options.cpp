@@ -48,7 +48,8 @@ const char kAndroidHelp[] =
     "                       wa.db) or the data type's number\n";
 
 const char kIosHelp[] =
-    "usage: kxpackage ios BACKUP -o OUT [--copy OLDER_BACKUP]... [options]\n"
+    "usage: kxpackage ios BACKUP -o OUT [--copy OLDER_BACKUP]... [--password-file F]\n"
+    "                     [options]\n"
     "\n"
     "BACKUP is the folder a computer wrote when it backed an iPhone up (it holds\n"
     "Manifest.db, Info.plist and the files stored under their ids), or the folder\n"
@@ -57,14 +58,23 @@ const char kIosHelp[] =
     "into OUT/<data type>/ (result.json, the side files the packager wrote, and\n"
     "the staged copies of the databases), the others are listed as not available\n"
     "yet. The summary is headed by the phone's name, model, iOS version and the\n"
-    "date of the backup. BACKUP is only read. Encrypted backups and backups of\n"
-    "iOS 9 and earlier are not supported yet.\n"
+    "date of the backup. BACKUP is only read. Backups of iOS 9 and earlier are\n"
+    "not supported yet.\n"
+    "\n"
+    "An encrypted backup is decrypted into OUT/decrypted-backup/ (readable by you\n"
+    "alone), as far as the data types need it, and packaged from there. Its\n"
+    "password is read from the file --password-file names (its first line), else\n"
+    "from the environment variable KXPACKAGE_BACKUP_PASSWORD, else asked for on\n"
+    "the terminal without echo; never from the command line, where other users\n"
+    "could see it. Older backups given with --copy may be encrypted too, with\n"
+    "the same password.\n"
     "\n"
     "  -o OUT               output folder (created; must not lie inside BACKUP)\n"
     "  --copy OLDER_BACKUP  an earlier backup of the same phone; the records it\n"
     "                       holds that the phone deleted since come back tagged\n"
     "                       \"deleted\". Repeatable. Backups beside BACKUP are not\n"
-    "                       taken unless named: they may be of other phones.\n";
+    "                       taken unless named: they may be of other phones.\n"
+    "  --password-file F    the encrypted backup's password, on F's first line\n";
 
 const char kRequestHelp[] =
     "usage: kxpackage request FILE... -o OUT [--staged] [options]\n"
@@ -85,7 +95,9 @@ const char kSampleHelp[] =
     "DIR/older older copies of the same databases (records deleted since),\n"
     "DIR/ios an iOS backup folder (Manifest.db, Info.plist, the call history,\n"
     "address book and messages with their attachments stored under their ids)\n"
-    "and DIR/ios-older an earlier backup of the same phone.\n"
+    "DIR/ios-older an earlier backup of the same phone, and DIR/ios-encrypted\n"
+    "the backup of DIR/ios encrypted, its password in\n"
+    "DIR/ios-encrypted-password.txt.\n"
     "\n"
     "  -o DIR       where to write (created)\n"
     "  --scale N    multiply the record counts by N (default 1)\n";
@@ -132,6 +144,8 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     } else if (arg == "--copy") {
       if (!TakeValue(argc, argv, &i, &value, error)) return false;
       options->copies.push_back(value);
+    } else if (arg == "--password-file") {
+      if (!TakeValue(argc, argv, &i, &options->password_file, error)) return false;
     } else if (arg == "--scale") {
       if (!TakeValue(argc, argv, &i, &value, error)) return false;
       char* end = nullptr;

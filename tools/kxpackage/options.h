@@ -14,6 +14,7 @@ struct Options {
   std::string config_dir;               // --config
   std::string log_dir;                  // --log-dir
   std::vector<std::string> copies;      // --copy TYPE=PATH (android), BACKUP (ios), as given
+  std::string password_file;            // --password-file (ios)
   int scale = 1;                        // --scale
   bool verbose = false;                 // -v
   bool quiet = false;                   // --quiet

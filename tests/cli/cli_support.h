@@ -1,0 +1,115 @@
+// Running the command-line host in the tests: its exit status, output and
+// the files it wrote.
+#ifndef KX_TESTS_CLI_CLI_SUPPORT_H_
+#define KX_TESTS_CLI_CLI_SUPPORT_H_
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace kxcli {
+
+namespace fs = std::filesystem;
+using kx::test::ReadFileBytes;
+using kx::test::TempDir;
+
+struct ToolRun {
+  int exit_code = -1;
+  std::string out, err;
+};
+
+// Starts kxpackage with `args`, its output going to files in `scratch`.
+inline pid_t Start(const std::vector<std::string>& args, const TempDir& scratch) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::vector<char*> argv;
+    std::string program = KXPACKAGE_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (std::string& arg : copies) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    // No terminal to ask a password on, wherever the tests run.
+    if (!freopen("/dev/null", "r", stdin) ||
+        !freopen(scratch.File("stdout").c_str(), "w", stdout) ||
+        !freopen(scratch.File("stderr").c_str(), "w", stderr)) {
+      _exit(127);
+    }
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+inline ToolRun Finish(pid_t pid, const TempDir& scratch) {
+  ToolRun run;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  run.out = ReadFileBytes(scratch.File("stdout"));
+  run.err = ReadFileBytes(scratch.File("stderr"));
+  return run;
+}
+
+inline ToolRun RunTool(const std::vector<std::string>& args) {
+  TempDir scratch;
+  return Finish(Start(args, scratch), scratch);
+}
+
+inline Json::Value ParseJson(const std::string& text) {
+  Json::Value value;
+  Json::CharReaderBuilder builder;
+  std::string errors;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
+  return value;
+}
+
+// Summary entries by data type name.
+inline std::map<std::string, Json::Value> SummaryByName(const std::string& json_text) {
+  std::map<std::string, Json::Value> entries;
+  const Json::Value summary = ParseJson(json_text);
+  for (const Json::Value& entry : summary["data_types"]) {
+    entries[entry["name"].asString()] = entry;
+  }
+  return entries;
+}
+
+inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    files[entry.path().string()] =
+        entry.is_regular_file() ? ReadFileBytes(entry.path().string()) : "";
+  }
+  return files;
+}
+
+inline int CountTagged(const Json::Value& items) {
+  int tagged = 0;
+  for (const Json::Value& item : items) tagged += item["tag"].asString() == "deleted";
+  return tagged;
+}
+
+// The calls and contacts a backup run tagged "deleted".
+inline int TaggedIosRecords(const std::string& out) {
+  int tagged =
+      CountTagged(ParseJson(ReadFileBytes(out + "/ios_call_history/result.json"))["call_records"]);
+  const Json::Value contacts = ParseJson(ReadFileBytes(out + "/ios_contacts/result.json"));
+  for (const Json::Value& file : contacts["contact_file_path"]) {
+    tagged += CountTagged(ParseJson(ReadFileBytes(file.asString()))["contacts_info"]);
+  }
+  return tagged;
+}
+
+}  // namespace kxcli
+
+#endif  // KX_TESTS_CLI_CLI_SUPPORT_H_
