@@ -110,6 +110,23 @@ inline int TaggedIosRecords(const std::string& out) {
   return tagged;
 }
 
+// Tests over the sample data set `kxpackage sample` writes, once per suite.
+class SampleSetTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    samples_ = new TempDir;
+    const ToolRun run = RunTool({"sample", "-o", samples_->path()});
+    ASSERT_EQ(0, run.exit_code) << run.err;
+  }
+  static void TearDownTestSuite() {
+    delete samples_;
+    samples_ = nullptr;
+  }
+
+  static inline TempDir* samples_ = nullptr;
+  TempDir out_;
+};
+
 }  // namespace kxcli
 
 #endif  // KX_TESTS_CLI_CLI_SUPPORT_H_

@@ -30,17 +30,8 @@ using kxcli::SummaryByName;
 using kxcli::TaggedIosRecords;
 using kxcli::ToolRun;
 
-class EncryptedBackupTest : public ::testing::Test {
+class EncryptedBackupTest : public kxcli::SampleSetTest {
  protected:
-  static void SetUpTestSuite() {
-    samples_ = new TempDir;
-    const ToolRun run = RunTool({"sample", "-o", samples_->path()});
-    ASSERT_EQ(0, run.exit_code) << run.err;
-  }
-  static void TearDownTestSuite() {
-    delete samples_;
-    samples_ = nullptr;
-  }
   static std::string Sample(const char* name) { return samples_->File(name); }
   static std::string PasswordFile() { return Sample(kx::samples::kSampleIosPasswordFile); }
 
@@ -72,11 +63,7 @@ class EncryptedBackupTest : public ::testing::Test {
     }
     return files;
   }
-
-  static TempDir* samples_;
-  TempDir out_;
 };
-TempDir* EncryptedBackupTest::samples_ = nullptr;
 
 TEST_F(EncryptedBackupTest, PackagesAsThePlainBackupItWasMadeFrom) {
   const auto before = Snapshot(Sample("ios-encrypted"));

@@ -34,24 +34,11 @@ using kxcli::SummaryByName;
 using kxcli::TaggedIosRecords;
 using kxcli::ToolRun;
 
-class CliTest : public ::testing::Test {
+class CliTest : public kxcli::SampleSetTest {
  protected:
-  static void SetUpTestSuite() {
-    samples_ = new TempDir;
-    const ToolRun run = RunTool({"sample", "-o", samples_->path()});
-    ASSERT_EQ(0, run.exit_code) << run.err;
-  }
-  static void TearDownTestSuite() {
-    delete samples_;
-    samples_ = nullptr;
-  }
   static std::string Phone() { return samples_->File("android"); }
   static std::string Older(const std::string& name) { return samples_->File("older/" + name); }
-
-  static TempDir* samples_;
-  TempDir out_;
 };
-TempDir* CliTest::samples_ = nullptr;
 
 TEST_F(CliTest, PackagesEverySampleDatabase) {
   const auto before = Snapshot(Phone());

@@ -127,23 +127,6 @@ std::string ReadTableNames(sqlite3* db, std::set<std::string>* tables) {
 
 }  // namespace
 
-std::string ForEachRow(const std::string& path, const std::string& sql,
-                       const std::function<bool(sqlite3_stmt*)>& on_row) {
-  DbHandle db;
-  const std::string failure = OpenUnchanged(path, &db);
-  if (!failure.empty()) return failure;
-  sqlite3_stmt* raw_statement = nullptr;
-  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw_statement, nullptr) != SQLITE_OK) {
-    return sqlite3_errmsg(db.get());
-  }
-  std::unique_ptr<sqlite3_stmt, StmtCloser> statement(raw_statement);
-  int step;
-  while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    if (!on_row(statement.get())) return "";
-  }
-  return step == SQLITE_DONE ? "" : sqlite3_errmsg(db.get());
-}
-
 std::string ProbeDatabase(const std::string& path, std::set<std::string>* tables) {
   DbHandle db;
   const std::string failure = OpenUnchanged(path, &db);
@@ -166,8 +149,9 @@ std::string FindDamagedRows(const std::string& path) {
   return damage;
 }
 
-std::string QueryTexts(const std::string& path, const std::string& sql,
-                       const std::vector<std::string>& params, std::vector<std::string>* values) {
+std::string ForEachRow(const std::string& path, const std::string& sql,
+                       const std::vector<std::string>& params,
+                       const std::function<bool(sqlite3_stmt*)>& on_row) {
   DbHandle db;
   const std::string failure = OpenUnchanged(path, &db);
   if (!failure.empty()) return failure;
@@ -182,10 +166,18 @@ std::string QueryTexts(const std::string& path, const std::string& sql,
   }
   int step;
   while ((step = sqlite3_step(statement.get())) == SQLITE_ROW) {
-    const unsigned char* text = sqlite3_column_text(statement.get(), 0);
-    values->push_back(text != nullptr ? reinterpret_cast<const char*>(text) : "");
+    if (!on_row(statement.get())) return "";
   }
   return step == SQLITE_DONE ? "" : sqlite3_errmsg(db.get());
+}
+
+std::string QueryTexts(const std::string& path, const std::string& sql,
+                       const std::vector<std::string>& params, std::vector<std::string>* values) {
+  return ForEachRow(path, sql, params, [values](sqlite3_stmt* row) {
+    const unsigned char* text = sqlite3_column_text(row, 0);
+    values->push_back(text != nullptr ? reinterpret_cast<const char*>(text) : "");
+    return true;
+  });
 }
 
 std::set<std::string> ListTables(const std::string& path) {

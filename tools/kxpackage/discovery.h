@@ -47,10 +47,11 @@ struct FoundSource {
 std::string QueryTexts(const std::string& path, const std::string& sql,
                        const std::vector<std::string>& params, std::vector<std::string>* values);
 
-// Runs `sql` on the database at `path`, opened read-only and unchanged,
-// handing each row to `on_row` (which stops the walk by answering false).
-// Returns "" or SQLite's words for why not.
+// Runs `sql` with `params` bound in order on the database at `path`, opened
+// read-only and unchanged, handing each row to `on_row` (which stops the
+// walk by answering false). Returns "" or SQLite's words for why not.
 std::string ForEachRow(const std::string& path, const std::string& sql,
+                       const std::vector<std::string>& params,
                        const std::function<bool(sqlite3_stmt*)>& on_row);
 
 // All regular files under `folder` (symlinks not followed, depth bounded).

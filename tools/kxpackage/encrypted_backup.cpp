@@ -199,7 +199,7 @@ bool EncryptedBackup::DecryptInto(const std::string& target, const std::set<std:
   if (!DecryptCatalogue(target, message) || !WritePropertyLists(target, message)) return false;
   const std::string catalogue = (fs::u8path(target) / kManifestDb).u8string();
   const std::string failure = ForEachRow(
-      catalogue, "SELECT fileID, domain, file FROM Files WHERE flags = 1 ORDER BY fileID",
+      catalogue, "SELECT fileID, domain, file FROM Files WHERE flags = 1 ORDER BY fileID", {},
       [&](sqlite3_stmt* row) {
         const auto* id = reinterpret_cast<const char*>(sqlite3_column_text(row, 0));
         const auto* domain = reinterpret_cast<const char*>(sqlite3_column_text(row, 1));
