@@ -1,6 +1,7 @@
 #include "ioschat/registration.h"
 
 #include "ioschat/kik.h"
+#include "ioschat/line.h"
 #include "ioschat/messenger_contacts.h"
 
 namespace kx {
@@ -12,7 +13,7 @@ namespace {
 // clang-format off
 // data type, packager name, filter name, log stem, filter, package, queues, result kind
 const DataTypeEntry kDataTypes[] = {
-    {15, "IOSLineDataPackage", "", "ioslinedatapackage", nullptr, nullptr, {nullptr, nullptr}, 10},
+    {15, "IOSLineDataPackage", "", "ioslinedatapackage", nullptr, IosLineDataPackage, {nullptr, nullptr}, 10},
     {17, "IOSKikDataPackage", "", "ioskikdatapackage", nullptr, IosKikDataPackage, {nullptr, nullptr}, 9},
     {18, "IOSViberDataPackage", "", "iosviberdatapackage", nullptr, nullptr, {nullptr, nullptr}, 13},
     {19, "IOSWechatDataPackage", "", "ioswechatdatapackage", nullptr, nullptr, {nullptr, nullptr}, 14},
