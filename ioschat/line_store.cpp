@@ -91,10 +91,11 @@ LineQueries BuildLineQueries(const SQLite3Wrapper& db, std::string* missing) {
                       join.second + " WHERE J." + join.first + " = ? ORDER BY U.Z_PK";
   }
   if (peers.exists()) {
-    queries.owner_name =
-        "SELECT " + Joined({peers.Column("ZNAME", missing), peers.Column("ZCUSTOMNAME", missing)}) +
-        " FROM " + peers.From() + " WHERE " + peers.Column("ZMID", missing) +
-        " = ? ORDER BY P.Z_PK LIMIT 1";
+    // Separate statements: what is missing is noted in this order.
+    const std::string names =
+        Joined({peers.Column("ZNAME", missing), peers.Column("ZCUSTOMNAME", missing)});
+    queries.owner_name = "SELECT " + names + " FROM " + peers.From() + " WHERE " +
+                         peers.Column("ZMID", missing) + " = ? ORDER BY P.Z_PK LIMIT 1";
   }
   // Without ZMESSAGE (or its ZCHAT) the queries do not prepare: the store
   // is not LINE's.

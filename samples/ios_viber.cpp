@@ -1,0 +1,113 @@
+#include "samples/ios_viber.h"
+
+#include <string>
+#include <vector>
+
+#include "samples/android_sample_sqlite.h"
+
+namespace kx::samples {
+
+namespace {
+
+constexpr char kSharedSql[] =
+    "CREATE TABLE Z_METADATA (Z_VERSION INTEGER PRIMARY KEY, Z_UUID VARCHAR(255), Z_PLIST BLOB);"
+    "CREATE TABLE Z_PRIMARYKEY (Z_ENT INTEGER PRIMARY KEY, Z_NAME VARCHAR, Z_SUPER INTEGER, Z_MAX "
+    "INTEGER);"
+    "CREATE TABLE ZMEMBER ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZABCONTACT "
+    "INTEGER, ZDISPLAYFULLNAME VARCHAR, ZDISPLAYSHORTNAME VARCHAR, ZMEMBERID VARCHAR, ZNAME "
+    "VARCHAR );"
+    "CREATE TABLE ZPHONENUMBER ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZMEMBER "
+    "INTEGER, ZPHONETYPE VARCHAR, ZCANONIZEDPHONENUM VARCHAR, ZPHONE VARCHAR );"
+    "CREATE TABLE ZATTACHMENT ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZDURATION "
+    "FLOAT, ZFILESIZE INTEGER, ZID VARCHAR, ZNAME VARCHAR, ZTYPE VARCHAR, ZURL VARCHAR );"
+    "CREATE TABLE ZVIBERLOCATION ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, "
+    "ZLATITUDE FLOAT, ZLONGITUDE FLOAT, ZADDRESS VARCHAR );";
+
+constexpr char kTablesV1[] =
+    "CREATE TABLE ZCONVERSATION ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZFLAGS "
+    "INTEGER, ZUNREADCOUNT INTEGER, ZINTERLOCUTOR INTEGER, ZLASTMESSAGE INTEGER, ZDATE TIMESTAMP, "
+    "ZGROUPID INTEGER, ZNAME VARCHAR, ZICONID VARCHAR );"
+    "CREATE TABLE ZVIBERMESSAGE ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, "
+    "ZBEINGDELETED INTEGER, ZISREAD INTEGER, ZSEQ INTEGER, ZTOKEN INTEGER, ZATTACHMENT INTEGER, "
+    "ZCONVERSATION INTEGER, ZLOCATION INTEGER, ZPHONENUMINDEX INTEGER, ZDATE TIMESTAMP, "
+    "ZSTATEDATE TIMESTAMP, ZCALLTYPE VARCHAR, ZGALLERYTYPE VARCHAR, ZSTATE VARCHAR, ZSYSTEMTYPE "
+    "VARCHAR, ZTEXT VARCHAR );"
+    "CREATE INDEX ZVIBERMESSAGE_ZCONVERSATION_INDEX ON ZVIBERMESSAGE (ZCONVERSATION);"
+    "CREATE TABLE Z_4PHONENUMINDEXES ( Z_4CONVERSATIONS INTEGER, Z_9PHONENUMINDEXES INTEGER, "
+    "PRIMARY KEY (Z_4CONVERSATIONS, Z_9PHONENUMINDEXES) );";
+
+constexpr char kTablesV2[] =
+    "CREATE TABLE ZCONVERSATION ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZFLAGS "
+    "INTEGER, ZSUBTYPE INTEGER, ZUNREADCOUNT INTEGER, ZINTERLOCUTOR INTEGER, ZLASTMESSAGE "
+    "INTEGER, ZDATE TIMESTAMP, ZGROUPID INTEGER, ZLASTREADTOKEN INTEGER, ZSEENSTATUSLASTTOKEN "
+    "INTEGER, ZNAME VARCHAR, ZICONID VARCHAR, ZMETADATA VARCHAR );"
+    "CREATE TABLE ZVIBERMESSAGE ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, "
+    "ZBEINGDELETED INTEGER, ZISREAD INTEGER, ZSEQ INTEGER, ZTOKEN INTEGER, ZATTACHMENT INTEGER, "
+    "ZCONVERSATION INTEGER, ZLOCATION INTEGER, ZPHONENUMINDEX INTEGER, ZDATE TIMESTAMP, "
+    "ZSTATEDATE TIMESTAMP, ZCALLTYPE VARCHAR, ZGALLERYTYPE VARCHAR, ZSTATE VARCHAR, ZSYSTEMTYPE "
+    "VARCHAR, ZTEXT VARCHAR, ZMETADATA VARCHAR );"
+    "CREATE INDEX ZVIBERMESSAGE_ZCONVERSATION_INDEX ON ZVIBERMESSAGE (ZCONVERSATION);"
+    "CREATE TABLE Z_5PHONENUMINDEXES ( Z_5CONVERSATIONS INTEGER, Z_10PHONENUMINDEXES INTEGER, "
+    "PRIMARY KEY (Z_5CONVERSATIONS, Z_10PHONENUMINDEXES) );";
+
+// Dates count seconds from 2001. Conversation 1 is with Olena, 2 a group.
+constexpr char kRowsSql[] =
+    "INSERT INTO ZMEMBER (Z_PK, Z_ENT, ZDISPLAYFULLNAME, ZDISPLAYSHORTNAME, ZMEMBERID) VALUES "
+    "(1, 9, 'Olena Kovalenko', 'Olena', 'VkOlena0001'), (2, 9, NULL, 'Marco', 'VkMarco0002');"
+    "INSERT INTO ZPHONENUMBER (Z_PK, Z_ENT, ZMEMBER, ZPHONETYPE, ZCANONIZEDPHONENUM, ZPHONE) "
+    "VALUES "
+    "(1, 10, 1, 'mobile', '380501234567', '+380 50 123 4567'), (2, 10, 2, 'mobile', NULL, "
+    "'+39 347 123 4567');"
+    "INSERT INTO ZCONVERSATION (Z_PK, Z_ENT, ZINTERLOCUTOR, ZGROUPID, ZNAME) VALUES "
+    "(1, 4, 1, NULL, NULL), (2, 4, NULL, 5551234567890, 'Trip to Lviv');"
+    "INSERT INTO ZATTACHMENT (Z_PK, Z_ENT, ZDURATION, ZNAME, ZTYPE) VALUES "
+    "(1, 2, NULL, 'IMG-0a1b2c.jpg', 'picture'), (2, 2, 7.4, 'ptt-77.m4a', 'audio'),"
+    "(3, 2, NULL, 'tickets.pdf', 'file'), (4, 2, NULL, 'sticker_123.png', 'sticker');"
+    "INSERT INTO ZVIBERLOCATION (Z_PK, Z_ENT, ZLATITUDE, ZLONGITUDE, ZADDRESS) VALUES "
+    "(1, 11, 49.8419, 24.0316, 'Rynok Square, Lviv');"
+    "INSERT INTO ZVIBERMESSAGE (Z_PK, Z_ENT, ZBEINGDELETED, ZTOKEN, ZATTACHMENT, ZCONVERSATION, "
+    "ZLOCATION, ZPHONENUMINDEX, ZDATE, ZCALLTYPE, ZSTATE, ZSYSTEMTYPE, ZTEXT) VALUES "
+    "(1, 13, 0, 6001, NULL, 1, NULL, 1, 720000000.25, NULL, 'received', NULL, "
+    "'Привіт! Are you coming?'),"
+    "(2, 13, 0, 6002, NULL, 1, NULL, NULL, 720000060, NULL, 'delivered', NULL, 'Yes, at 6'),"
+    "(3, 13, 0, 6003, 1, 1, NULL, 1, 720000120, NULL, 'received', NULL, NULL),"
+    "(4, 13, 0, 6004, NULL, 1, 1, 1, 720000180, NULL, 'received', 'customLocation', NULL),"
+    "(5, 13, 0, 6005, NULL, 1, NULL, NULL, 720000240, 'outgoing', 'delivered', 'systemCallLog', "
+    "NULL),"
+    "(6, 13, 0, 6006, NULL, 2, NULL, 2, 720001000, NULL, 'received', 'url', "
+    "'https://example.org/lviv'),"
+    "(7, 13, 0, 6007, 2, 2, NULL, NULL, 720001060, NULL, 'send', NULL, NULL),"
+    "(8, 13, 0, 6008, NULL, 2, NULL, 1, 720001120, NULL, 'received', 'groupAddMembers', NULL),"
+    "(9, 13, 0, 6009, 3, 2, NULL, 2, 720001180, NULL, 'received', NULL, NULL),"
+    "(10, 13, 0, 6010, 4, 2, NULL, 1, 720001240, NULL, 'received', NULL, NULL),"
+    "(11, 13, 1, 6011, NULL, 2, NULL, 2, 720001300, NULL, 'received', NULL, 'oops'),"
+    "(12, 13, 0, 5990, NULL, 7, NULL, 2, 719990000, NULL, 'received', NULL, 'Old conversation');";
+
+}  // namespace
+
+std::string IosViberSql(int schema_version) {
+  return std::string(kSharedSql) + (schema_version == 1 ? kTablesV1 : kTablesV2);
+}
+
+bool WriteIosViber(const std::string& path, const IosSampleOptions& options,
+                   std::vector<IosViberFile>* files) {
+  const int version = options.schema_version == 1 ? 1 : kIosViberNewestSchema;
+  const std::string joins = version == 1
+                                ? "INSERT INTO Z_4PHONENUMINDEXES VALUES (1, 1), (2, 1), (2, 2);"
+                                : "INSERT INTO Z_5PHONENUMINDEXES VALUES (1, 1), (2, 1), (2, 2);"
+                                  "UPDATE ZVIBERMESSAGE SET ZMETADATA = '{\"url\": "
+                                  "\"https://example.org/lviv\"}' WHERE Z_PK = 6;";
+  SampleDatabase db(path);
+  if (!db.is_open() || !db.Exec(IosViberSql(version).c_str()) || !db.Exec(kRowsSql) ||
+      !db.Exec(joins.c_str())) {
+    return false;
+  }
+  files->push_back({kIosViberAppDomain, "Documents/Attachments/IMG-0a1b2c.jpg",
+                    "\xFF\xD8\xFF\xE0viber-picture"});
+  files->push_back(
+      {kIosViberAppDomain, "Documents/Thumbnails/IMG-0a1b2c.jpg", "\xFF\xD8\xFF\xE0viber-thumb"});
+  files->push_back({kIosViberGroupDomain, "Documents/VoiceMessages/ptt-77.m4a", "viber-voice"});
+  return db.Close();
+}
+
+}  // namespace kx::samples
