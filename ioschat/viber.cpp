@@ -23,6 +23,7 @@ namespace {
 constexpr char kStoreKey[] = "viber_file_path";
 constexpr char kPhotoKey[] = "photo_file_path";
 constexpr char kThumbKey[] = "thumb_config_path";
+constexpr char kManifestKey[] = "manifest_file_path";
 constexpr char kSubDirKey[] = "has_sub_dir";
 constexpr char kThumbFolderKey[] = "ThumbnailsFolder";
 constexpr char kApp[] = "viber";
@@ -45,7 +46,10 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Vib
     return false;
   }
   inputs->store = *store;
+  // A host that hands every iOS data type the backup's catalogue under its
+  // usual key need not name it twice.
   const std::string* photo = record.PrimaryFile(kPhotoKey);
+  if (photo == nullptr) photo = record.PrimaryFile(kManifestKey);
   if (photo != nullptr) inputs->catalogue = *photo;
   inputs->media.backup_root = record.additional_param;
   inputs->media.has_sub_dir = std::strtol(sub_dir->second.c_str(), nullptr, 10) != 0;

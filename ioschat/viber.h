@@ -1,7 +1,8 @@
 // Viber on iOS (data type 18): the conversations of Viber's Core Data store
 // in an iOS backup, in the chat document every such application shares.
-// "photo_file_path" is the backup's Manifest.db, which tells in which of
-// Viber's containers a picture or other attachment lies; "thumb_config_path"
+// "photo_file_path" is the backup's Manifest.db (else "manifest_file_path"),
+// which tells in which of Viber's containers a picture or other attachment
+// lies; "thumb_config_path"
 // a property list whose "ThumbnailsFolder" names the folder of previews.
 // Both may be absent: files are then placed in Viber's own container and
 // previews looked for in its default folder.
