@@ -7,6 +7,7 @@
 #include "common/log.h"
 #include "common/select_list.h"
 #include "common/status.h"
+#include "ioschat/line_core_data.h"
 #include "ioschat/line_messages.h"
 #include "ioschat/line_store.h"
 #include "packager/package_steps.h"
@@ -57,6 +58,7 @@ struct Walk {
   ChatPackage* package;
   SqliteStatement* members;  // not prepared: the store has no join table
   SqliteStatement* messages;
+  SessionIds* ids;
 };
 
 std::vector<ChatMember> ReadMembers(const Walk& walk, const SqliteStatement& chat) {
@@ -106,7 +108,9 @@ bool ReadChats(const Walk& walk, SqliteStatement* chats) {
   ChatMessage message;
   while (chats->Step() == SQLITE_ROW) {
     if (walk.context->StopRequested()) return false;
-    walk.package->BeginSession(SessionOf(walk, *chats));
+    ChatSession session = SessionOf(walk, *chats);
+    session.session_id = walk.ids->Unique(session.session_id, chats->ColumnText(kLineChatKey));
+    walk.package->BeginSession(session);
     SqliteStatement& query = *walk.messages;
     query.Reset();
     sqlite3_bind_value(query.handle(), 1, sqlite3_column_value(chats->handle(), kLineChatKey));
@@ -131,7 +135,7 @@ bool ReadOrphans(const Walk& walk, SqliteStatement* orphans) {
     const std::string former = orphans->ColumnText(kLineMessageChat);
     if (!open || former != chat) {
       ChatSession session;
-      session.session_id = kOrphanPrefix + former;
+      session.session_id = walk.ids->Unique(kOrphanPrefix + former, former);
       session.deleted = true;
       walk.package->BeginSession(session);
       open = true;
@@ -199,7 +203,8 @@ int IosLineDataPackage(DataTypeRecord* record, const PackageContext& context) {
   const std::unique_ptr<BackupCatalogue> catalogue = OpenCatalogue(inputs.manifest, context.stem);
   ChatPackage package(kApp, inputs.temp_folder);
   package.SetAccount(inputs.account_id, OwnerName(db, queries.owner_name, inputs.account_id));
-  const Walk walk{&context, &inputs, catalogue.get(), &package, &members, &messages};
+  SessionIds ids;
+  const Walk walk{&context, &inputs, catalogue.get(), &package, &members, &messages, &ids};
   if (!ReadChats(walk, &chats) || !ReadOrphans(walk, &orphans)) return PackageStopped(context);
   return FinishPackage(db, context, package.Finish());
 }

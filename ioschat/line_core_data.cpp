@@ -59,4 +59,12 @@ CoreDataJoin FindCoreDataJoin(const SQLite3Wrapper& db, const std::string& relat
   return CoreDataJoin();
 }
 
+std::string SessionIds::Unique(const std::string& id, const std::string& row_key) {
+  std::string unique = id;
+  for (int repeat = 1; !seen_.insert(unique).second; ++repeat) {
+    unique = id + "#" + row_key + (repeat > 1 ? "-" + std::to_string(repeat) : std::string());
+  }
+  return unique;
+}
+
 }  // namespace kx

@@ -6,6 +6,7 @@
 #define KX_IOSCHAT_LINE_CORE_DATA_H_
 
 #include <string>
+#include <unordered_set>
 
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
@@ -49,6 +50,18 @@ struct CoreDataJoin {
 // `second` after "Z_<digits>"; not found() when the store has none.
 CoreDataJoin FindCoreDataJoin(const SQLite3Wrapper& db, const std::string& relation,
                               const std::string& first, const std::string& second);
+
+// The session ids of one document. Batch files are named after them, so two
+// conversations with one id (Viber keeps a secret chat beside the ordinary
+// one with the same person; a damaged store may repeat a mid) must not
+// share one: a repeat gets "#" and its row's key.
+class SessionIds {
+ public:
+  std::string Unique(const std::string& id, const std::string& row_key);
+
+ private:
+  std::unordered_set<std::string> seen_;
+};
 
 }  // namespace kx
 

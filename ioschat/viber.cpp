@@ -11,6 +11,7 @@
 #include "common/select_list.h"
 #include "common/status.h"
 #include "ioschat/chat_document.h"
+#include "ioschat/line_core_data.h"
 #include "ioschat/viber_kinds.h"
 #include "ioschat/viber_messages.h"
 #include "ioschat/viber_store.h"
@@ -68,6 +69,7 @@ struct Walk {
   ChatPackage* package;
   SqliteStatement* members;
   SqliteStatement* messages;
+  SessionIds* ids;
 };
 
 ChatSession SessionOf(const Walk& walk, const SqliteStatement& chat) {
@@ -110,7 +112,9 @@ bool ReadConversations(const Walk& walk, SqliteStatement* chats) {
   ChatMessage message;
   while (chats->Step() == SQLITE_ROW) {
     if (walk.context->StopRequested()) return false;
-    walk.package->BeginSession(SessionOf(walk, *chats));
+    ChatSession session = SessionOf(walk, *chats);
+    session.session_id = walk.ids->Unique(session.session_id, chats->ColumnText(kViberChatKey));
+    walk.package->BeginSession(session);
     SqliteStatement& query = *walk.messages;
     query.Reset();
     sqlite3_bind_value(query.handle(), 1, sqlite3_column_value(chats->handle(), kViberChatKey));
@@ -130,7 +134,7 @@ bool ReadOrphans(const Walk& walk, SqliteStatement* orphans) {
     const std::string former = orphans->ColumnText(kViberConversation);
     if (!open || former != conversation) {
       ChatSession session;
-      session.session_id = kOrphanPrefix + former;
+      session.session_id = walk.ids->Unique(kOrphanPrefix + former, former);
       session.deleted = true;
       walk.package->BeginSession(session);
       open = true;
@@ -197,7 +201,8 @@ int IosViberDataPackage(DataTypeRecord* record, const PackageContext& context) {
   const std::unique_ptr<BackupCatalogue> catalogue = OpenCatalogue(inputs.catalogue, context.stem);
   inputs.media.catalogue = catalogue.get();
   ChatPackage package(kApp, inputs.temp_folder);
-  const Walk walk{&context, &inputs.media, &package, &members, &messages};
+  SessionIds ids;
+  const Walk walk{&context, &inputs.media, &package, &members, &messages, &ids};
   if (!ReadConversations(walk, &chats) || !ReadOrphans(walk, &orphans)) {
     return PackageStopped(context);
   }

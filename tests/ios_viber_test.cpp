@@ -272,6 +272,27 @@ TEST_F(IosViberTest, HostileNamesAndMetadata) {
             paths);
 }
 
+// A secret chat beside the ordinary one with the same person, and a
+// conversation whose group id reads like a former conversation's session:
+// every session keeps batch files of its own.
+TEST_F(IosViberTest, RepeatedSessionIdsKeepTheirOwnFiles) {
+  const std::string store = JoinPath(root_, "repeated.data");
+  test::RunSql(store, samples::IosViberSql(2) +
+                          "INSERT INTO ZMEMBER (Z_PK, ZDISPLAYFULLNAME) VALUES (1, 'Ana');"
+                          "INSERT INTO ZPHONENUMBER (Z_PK, ZMEMBER, ZPHONE) VALUES (1, 1, '+1 5');"
+                          "INSERT INTO ZCONVERSATION (Z_PK, ZINTERLOCUTOR, ZGROUPID) VALUES "
+                          "(1, 1, NULL), (3, 1, NULL);"
+                          "INSERT INTO ZVIBERMESSAGE (Z_PK, ZTOKEN, ZCONVERSATION, ZTEXT) VALUES "
+                          "(1, 1, 1, 'open'), (2, 2, 3, 'secret'), (3, 3, 3, 'secret too');");
+  ASSERT_EQ(kStatusOk, Run(Request(store)));
+  const Json::Value sessions = test::Parsed(g_results.text)["sessions"];
+  ASSERT_EQ(2u, sessions.size());
+  EXPECT_EQ("+1 5", sessions[0]["session_id"].asString());
+  EXPECT_EQ("+1 5#3", sessions[1]["session_id"].asString());
+  EXPECT_EQ(1u, test::Parsed(Batch("+1 5")).size());
+  EXPECT_EQ(2u, test::Parsed(Batch("+1 5#3")).size());
+}
+
 TEST_F(IosViberTest, StopDuringTheConversationsGivesNoDocument) {
   const std::string store = JoinPath(root_, "many.data");
   test::RunSql(store, samples::IosViberSql(2) +
