@@ -29,6 +29,8 @@ constexpr char kSubDirKey[] = "has_sub_dir";
 constexpr char kThumbFolderKey[] = "ThumbnailsFolder";
 constexpr char kApp[] = "viber";
 constexpr char kOrphanPrefix[] = "deleted:";
+// The session of the calls only the recents list holds.
+constexpr char kCallsSession[] = "calls";
 
 struct ViberInputs {
   std::string store;
@@ -146,6 +148,25 @@ bool ReadOrphans(const Walk& walk, SqliteStatement* orphans) {
   return true;
 }
 
+// The recents list as one session of calls. False when a stop was seen.
+bool ReadCalls(const Walk& walk, SqliteStatement* calls) {
+  if (!calls->prepared()) return true;
+  ChatMessage message;
+  bool open = false;
+  while (calls->Step() == SQLITE_ROW) {
+    if (walk.context->StopRequested()) return false;
+    if (!open) {
+      ChatSession session;
+      session.session_id = walk.ids->Unique(kCallsSession, kCallsSession);
+      walk.package->BeginSession(session);
+      open = true;
+    }
+    ReadViberCall(*calls, &message);
+    walk.package->AddMessage(message);
+  }
+  return true;
+}
+
 std::unique_ptr<BackupCatalogue> OpenCatalogue(const std::string& manifest, const char* stem) {
   if (manifest.empty()) return nullptr;
   auto catalogue = std::make_unique<BackupCatalogue>(manifest);
@@ -194,6 +215,10 @@ int IosViberDataPackage(DataTypeRecord* record, const PackageContext& context) {
   if (!queries.members.empty() && !Prepare(db, queries.members, context.stem, &members)) {
     return kStatusQueryFailed;
   }
+  SqliteStatement calls;
+  if (!queries.calls.empty() && !Prepare(db, queries.calls, context.stem, &calls)) {
+    return kStatusQueryFailed;
+  }
   if (!missing.empty()) {
     KX_LOG_AT(kLogProblem, context.stem, "the store has no %s: read as NULL or left out.",
               missing.c_str());
@@ -203,7 +228,8 @@ int IosViberDataPackage(DataTypeRecord* record, const PackageContext& context) {
   ChatPackage package(kApp, inputs.temp_folder);
   SessionIds ids;
   const Walk walk{&context, &inputs.media, &package, &members, &messages, &ids};
-  if (!ReadConversations(walk, &chats) || !ReadOrphans(walk, &orphans)) {
+  if (!ReadConversations(walk, &chats) || !ReadCalls(walk, &calls) ||
+      !ReadOrphans(walk, &orphans)) {
     return PackageStopped(context);
   }
   return FinishPackage(db, context, package.Finish());

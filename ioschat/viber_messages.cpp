@@ -121,4 +121,30 @@ void ReadViberMessage(const SqliteStatement& row, const ViberMedia& media, bool 
   message->deleted = deleted || row.ColumnInt64(kViberBeingDeleted) != 0;
 }
 
+void ReadViberCall(const SqliteStatement& row, ChatMessage* message) {
+  message->Clear();
+  // Its own prefix: the recents' keys are not message tokens.
+  message->message_id = "call:" + row.ColumnText(kViberCallKey);
+  message->kind = ChatMessageKind::kCall;
+  message->raw_type = row.ColumnText(kViberCallKind);
+  message->is_from_me = message->raw_type.rfind("outgoing", 0) == 0;
+  const std::string number = row.ColumnText(kViberCallNumber);
+  if (message->is_from_me) {
+    message->text = number;
+  } else {
+    message->sender_id = number;
+  }
+  if (row.ColumnType(kViberCallDate) != SQLITE_NULL) {
+    message->has_send_date = true;
+    message->send_date = CoreDataSecondsToMillis(row.ColumnDouble(kViberCallDate));
+  }
+  if (row.ColumnType(kViberCallDuration) != SQLITE_NULL) {
+    const double seconds = row.ColumnDouble(kViberCallDuration);
+    if (std::isfinite(seconds) && std::fabs(seconds) < 9.0e15) {
+      message->has_duration = true;
+      message->duration = static_cast<int64_t>(std::llround(seconds));
+    }
+  }
+}
+
 }  // namespace kx

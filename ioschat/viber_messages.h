@@ -35,6 +35,9 @@ std::string ViberFilePath(const std::string& folder, const std::string& name);
 void ReadViberMessage(const SqliteStatement& row, const ViberMedia& media, bool deleted,
                       ChatMessage* message);
 
+// Fills `message` (cleared first) from a row of the call query.
+void ReadViberCall(const SqliteStatement& row, ChatMessage* message);
+
 }  // namespace kx
 
 #endif  // KX_IOSCHAT_VIBER_MESSAGES_H_

@@ -134,6 +134,27 @@ std::string MessageSelect(const SQLite3Wrapper& db, std::string* missing) {
   return sql;
 }
 
+// The calls of the recents list (ZRECENT, its line in ZRECENTSLINE).
+std::string CallsQuery(const SQLite3Wrapper& db, std::string* missing) {
+  const StoreTable calls(db, "ZRECENT", "R");
+  const StoreTable lines(db, "ZRECENTSLINE", "S");
+  if (!calls.exists()) {
+    NoteMissing("ZRECENT", missing);
+    return std::string();
+  }
+  const bool joined = lines.exists() && calls.Has("ZRECENTSLINE");
+  const std::string number = joined ? lines.Column("ZPHONENUMBER", missing) : "NULL";
+  const std::string member = joined ? lines.Column("ZMEMBERID", missing) : "NULL";
+  const std::string date = calls.Column("ZDATE", missing);
+  std::string sql = "SELECT " +
+                    Joined({"R.Z_PK", date, calls.Column("ZDURATION", missing),
+                            calls.Column("ZCALLTYPE", missing),
+                            "COALESCE(NULLIF(" + number + ", ''), " + member + ")"}) +
+                    " FROM " + calls.From();
+  if (joined) sql += " LEFT JOIN " + lines.From() + " ON S.Z_PK = R.ZRECENTSLINE";
+  return sql + " ORDER BY " + date + ", R.Z_PK";
+}
+
 }  // namespace
 
 ViberQueries BuildViberQueries(const SQLite3Wrapper& db, std::string* missing) {
@@ -158,6 +179,7 @@ ViberQueries BuildViberQueries(const SQLite3Wrapper& db, std::string* missing) {
                     " WHERE V.ZCONVERSATION IS NULL OR V.ZCONVERSATION NOT IN "
                     "(SELECT Z_PK FROM ZCONVERSATION) ORDER BY V.ZCONVERSATION, " +
                     time + ", V.Z_PK";
+  queries.calls = CallsQuery(db, missing);
   return queries;
 }
 

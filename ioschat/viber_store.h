@@ -45,11 +45,21 @@ enum ViberMessageColumn {
   kViberConversation,
 };
 
+// Column order of the call query.
+enum ViberCallColumn {
+  kViberCallKey,       // ZRECENT.Z_PK
+  kViberCallDate,      // Core Data seconds
+  kViberCallDuration,  // seconds
+  kViberCallKind,      // ZCALLTYPE: "incoming", "outgoing", "missed", "..._with_video"
+  kViberCallNumber,    // the other party's number, else member id
+};
+
 struct ViberQueries {
   std::string sessions;       // every conversation, oldest first
   std::string members;        // parameter 1: the conversation's Z_PK; "" when unknowable
   std::string chat_messages;  // parameter 1: the conversation's Z_PK
   std::string orphans;        // messages of no live conversation, by former one
+  std::string calls;          // the recents list, oldest first; "" when the store has none
 };
 
 // `missing` receives what the store lacks, for one log line.

@@ -37,9 +37,9 @@ struct IosViberFile {
 
 // Writes the store at `path` (replaced when it exists): a one-to-one
 // conversation (text, picture, location, call), a group (link, voice, a
-// notice, file, sticker, a message being deleted) and a message of a
-// conversation deleted since. `files` receives the picture with its preview
-// and the voice message.
+// notice, file, sticker, a message being deleted), a message of a
+// conversation deleted since and three calls of the recents list. `files` receives the picture with
+// its preview and the voice message.
 bool WriteIosViber(const std::string& path, const IosSampleOptions& options,
                    std::vector<IosViberFile>* files);
 

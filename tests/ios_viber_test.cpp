@@ -33,7 +33,7 @@ using test::g_results;
 constexpr int kViberType = 18;
 constexpr char kPicture[] = "Documents/Attachments/IMG-0a1b2c.jpg";
 
-constexpr char kDocument[] = R"({"account_id": "", "app": "viber", "size": 3, "sessions": [
+constexpr char kDocument[] = R"({"account_id": "", "app": "viber", "size": 4, "sessions": [
   {"kind": "single", "members": [{"id": "380501234567", "name": "Olena Kovalenko"}],
    "message_count": 5, "msg_file_list": ["{T}/messages_{H:viber:380501234567}.json"],
    "name": "Olena Kovalenko", "session_id": "380501234567"},
@@ -41,6 +41,8 @@ constexpr char kDocument[] = R"({"account_id": "", "app": "viber", "size": 3, "s
      {"id": "+39 347 123 4567", "name": "Marco"}],
    "message_count": 6, "msg_file_list": ["{T}/messages_{H:viber:5551234567890}.json"],
    "name": "Trip to Lviv", "session_id": "5551234567890"},
+  {"kind": "single", "message_count": 3, "msg_file_list": ["{T}/messages_{H:viber:calls}.json"],
+   "session_id": "calls"},
   {"kind": "single", "message_count": 1, "msg_file_list": ["{T}/messages_{H:viber:deleted:7}.json"],
    "session_id": "deleted:7", "tag": "deleted"}]})";
 
@@ -75,6 +77,15 @@ constexpr char kGroupBatch[] = R"([
    "send_date": 1698308440000, "sender_id": "380501234567", "sender_name": "Olena Kovalenko"},
   {"is_from_me": 0, "kind": "text", "message_id": "6011", "send_date": 1698308500000,
    "sender_id": "+39 347 123 4567", "sender_name": "Marco", "tag": "deleted", "text": "oops"}])";
+
+constexpr char kCallsBatch[] = R"([
+  {"duration": 96, "is_from_me": 1, "kind": "call", "message_id": "call:1",
+   "raw_type": "outgoing", "send_date": 1698307440000, "text": "380501234567"},
+  {"duration": 0, "is_from_me": 0, "kind": "call", "message_id": "call:2", "raw_type": "missed",
+   "send_date": 1698309200000, "sender_id": "VkMarco0002"},
+  {"duration": 312, "is_from_me": 0, "kind": "call", "message_id": "call:3",
+   "raw_type": "incoming_viber_with_video", "send_date": 1698310200000,
+   "sender_id": "380501234567"}])";
 
 constexpr char kDeletedBatch[] = R"([
   {"is_from_me": 0, "kind": "text", "message_id": "5990", "send_date": 1698297200000,
@@ -176,6 +187,7 @@ TEST_F(IosViberTest, WholeDocumentsOnBothVersions) {
     // Only the newer store keeps the link in the message's metadata.
     EXPECT_EQ(Expanded(kGroupBatch, version == 1 ? "" : R"(, "url": "https://example.org/lviv")"),
               Batch("5551234567890"));
+    EXPECT_EQ(Expanded(kCallsBatch), Batch("calls"));
     EXPECT_EQ(Expanded(kDeletedBatch), Batch("deleted:7"));
   }
 }
@@ -237,7 +249,7 @@ TEST_F(IosViberTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
       "ZMEMBER.ZNAME, the conversation-participant join table (Z_<n>PHONENUMINDEXES), "
       "ZATTACHMENT, ZVIBERLOCATION, ZVIBERMESSAGE.ZTOKEN, ZVIBERMESSAGE.ZDATE, "
       "ZVIBERMESSAGE.ZSTATE, ZVIBERMESSAGE.ZSYSTEMTYPE, ZVIBERMESSAGE.ZMETADATA, "
-      "ZVIBERMESSAGE.ZCALLTYPE, ZVIBERMESSAGE.ZBEINGDELETED: read as NULL or left out.";
+      "ZVIBERMESSAGE.ZCALLTYPE, ZVIBERMESSAGE.ZBEINGDELETED, ZRECENT: read as NULL or left out.";
   EXPECT_NE(std::string::npos, log.find(line)) << log;
   EXPECT_EQ(log.find(line), log.rfind(line));
 }

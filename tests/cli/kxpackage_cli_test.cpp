@@ -328,7 +328,7 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_EQ(11, summary["ios_line"]["records"].asInt());
   EXPECT_EQ("u0f1e2d3c4b5a69788796a5b4c3d2e1f0",
             ParseJson(ReadFileBytes(out_.File("ios_line/result.json")))["account_id"].asString());
-  EXPECT_EQ(12, summary["ios_viber"]["records"].asInt());
+  EXPECT_EQ(15, summary["ios_viber"]["records"].asInt());
 
   // Flat, without the older backup: the same phone, fewer deleted records.
   const ToolRun flat_run =
