@@ -1,7 +1,9 @@
 #include "ioschat/registration.h"
 
 #include "ioschat/kik.h"
+#include "ioschat/line.h"
 #include "ioschat/messenger_contacts.h"
+#include "ioschat/viber.h"
 
 namespace kx {
 
@@ -12,9 +14,9 @@ namespace {
 // clang-format off
 // data type, packager name, filter name, log stem, filter, package, queues, result kind
 const DataTypeEntry kDataTypes[] = {
-    {15, "IOSLineDataPackage", "", "ioslinedatapackage", nullptr, nullptr, {nullptr, nullptr}, 10},
+    {15, "IOSLineDataPackage", "", "ioslinedatapackage", nullptr, IosLineDataPackage, {nullptr, nullptr}, 10},
     {17, "IOSKikDataPackage", "", "ioskikdatapackage", nullptr, IosKikDataPackage, {nullptr, nullptr}, 9},
-    {18, "IOSViberDataPackage", "", "iosviberdatapackage", nullptr, nullptr, {nullptr, nullptr}, 13},
+    {18, "IOSViberDataPackage", "", "iosviberdatapackage", nullptr, IosViberDataPackage, {nullptr, nullptr}, 13},
     {19, "IOSWechatDataPackage", "", "ioswechatdatapackage", nullptr, nullptr, {nullptr, nullptr}, 14},
     {23, "IOSMessengerDataPackage", "", "iosmessengerdatapackage", nullptr, IosMessengerDataPackage, {nullptr, nullptr}, 18},
 };

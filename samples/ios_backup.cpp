@@ -11,10 +11,12 @@
 #include "samples/ios_books.h"
 #include "samples/ios_calendar.h"
 #include "samples/ios_kik.h"
+#include "samples/ios_line.h"
 #include "samples/ios_messenger.h"
 #include "samples/ios_reminders.h"
 #include "samples/ios_safari.h"
 #include "samples/ios_sample_text.h"
+#include "samples/ios_viber.h"
 
 namespace kx::samples {
 
@@ -400,6 +402,41 @@ bool WriteAppStores(const fs::path& root, const IosBackupOptions& options,
   return true;
 }
 
+// LINE's and Viber's stores with the message files each keeps beside it,
+// each listed in the catalogue.
+bool WriteLineAndViber(const fs::path& root, std::vector<Entry>* entries, std::string* error) {
+  const IosSampleOptions store;
+  const Entry line{kIosLineDomain, IosLineStorePath(kIosLineAccount), kFlagFile};
+  const fs::path line_path = StoredPath(root, line);
+  std::vector<IosLineFile> line_files;
+  if (!MakeFolder(line_path.parent_path(), error)) return false;
+  if (!WriteIosLine(line_path.u8string(), store, &line_files)) {
+    return Fail(error, line_path.u8string() + ": cannot write the LINE store");
+  }
+  entries->push_back(line);
+  for (const IosLineFile& file : line_files) {
+    if (!WriteEntry(root, {kIosLineDomain, file.relative_path, kFlagFile}, file.bytes, entries,
+                    error)) {
+      return false;
+    }
+  }
+  const Entry viber{kIosViberGroupDomain, kIosViberStorePath, kFlagFile};
+  const fs::path viber_path = StoredPath(root, viber);
+  std::vector<IosViberFile> viber_files;
+  if (!MakeFolder(viber_path.parent_path(), error)) return false;
+  if (!WriteIosViber(viber_path.u8string(), store, &viber_files)) {
+    return Fail(error, viber_path.u8string() + ": cannot write the Viber store");
+  }
+  entries->push_back(viber);
+  for (const IosViberFile& file : viber_files) {
+    if (!WriteEntry(root, {file.domain, file.relative_path, kFlagFile}, file.bytes, entries,
+                    error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string IosBackupFileId(const std::string& domain, const std::string& relative_path) {
@@ -448,6 +485,7 @@ bool WriteIosBackup(const std::string& folder, const IosBackupOptions& options,
   if (!WritePhotoStore(root, options, &entries, error)) return false;
   if (!WriteMediaLibrary(root, options, &entries, error)) return false;
   if (!WriteAppStores(root, options, &entries, error)) return false;
+  if (!WriteLineAndViber(root, &entries, error)) return false;
   for (const char* path :
        {kIosCallHistoryPath, kIosAddressBookPath, kIosAddressBookImagesPath, kIosMessagesPath,
         kIosBookmarksPath, kIosHistoryPath, kIosRemindersStorePath, kIosReminderPicturePath}) {

@@ -236,6 +236,12 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
       "7d1b3a2e0c9f4e8b",
       ParseJson(ReadFileBytes(out_.File("ios_kik/result.json")))["kik_accounts"][0]["account_id"]
           .asString());
+  // LINE's account is its store's private folder; Viber's files are placed
+  // in the layout the backup has.
+  EXPECT_EQ(11, summary["ios_line"]["records"].asInt());
+  EXPECT_EQ("u0f1e2d3c4b5a69788796a5b4c3d2e1f0",
+            ParseJson(ReadFileBytes(out_.File("ios_line/result.json")))["account_id"].asString());
+  EXPECT_EQ(15, summary["ios_viber"]["records"].asInt());
 
   // Flat, without the older backup: the same phone, fewer deleted records.
   const ToolRun flat_run =

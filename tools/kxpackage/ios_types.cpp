@@ -39,6 +39,12 @@ constexpr char kMessengerStorePath[] = "*fbomnistore.db";
 // Kik keeps one store per account, in a folder named after the account.
 constexpr char kKikDomain[] = "AppDomainGroup-group.com.kik.chat";
 constexpr char kKikStorePath[] = "cores/private/*/kik.sqlite";
+// LINE keeps its store in the account's private folder, P_<account>.
+constexpr char kLineDomain[] = "AppDomainGroup-group.com.linecorp.line";
+constexpr char kLineStorePath[] =
+    "Library/Application Support/PrivateStore/P_*/Messages/Line.sqlite";
+constexpr char kViberDomain[] = "AppDomainGroup-group.viber.share.container";
+constexpr char kViberStorePath[] = "com.viber/database/Contacts.data";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -111,6 +117,17 @@ long CountKikMessages(const Json::Value& document, const std::string&) {
         if (!in || !Json::parseFromStream(builder, in, &file, &errors)) continue;
         count += static_cast<long>(file["messages"].size());
       }
+    }
+  }
+  return count;
+}
+
+// The shared chat document of LINE and Viber counts each session's messages.
+long CountChatSessionMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const Json::Value& session : document["sessions"]) {
+    if (session["message_count"].isIntegral()) {
+      count += static_cast<long>(session["message_count"].asInt64());
     }
   }
   return count;
@@ -202,6 +219,18 @@ std::vector<IosType> MakeIosTypes() {
   kik.wants_sub_dir = true;
   kik.matched_key = "kik_account_id";
   types.push_back(std::move(kik));
+  // LINE locates its message files through Manifest.db, under the account
+  // its store's folder names.
+  IosType line = Available(15, {{"line_file_path", "", kLineDomain, kLineStorePath, true}},
+                           CountChatSessionMessages);
+  line.matched_key = "line_account_id";
+  types.push_back(std::move(line));
+  // Viber places its attachments in the backup's layout, and finds them
+  // through Manifest.db.
+  IosType viber = Available(18, {{"viber_file_path", "", kViberDomain, kViberStorePath, true}},
+                            CountChatSessionMessages);
+  viber.wants_sub_dir = true;
+  types.push_back(std::move(viber));
   // Music and video run staged, on the media library alone. Music (26),
   // video (27) and the Kx photo database (28) read databases a host builds
   // itself, not files of the backup: `kxpackage request` runs those.
@@ -209,7 +238,7 @@ std::vector<IosType> MakeIosTypes() {
       29, {{"music_video_file_path", "", kMediaDomain, kMediaLibraryPath, true}}, CountMusicVideo);
   music_video.staged = true;
   types.push_back(std::move(music_video));
-  for (const int data_type : {14, 15, 18, 19, 24, 26, 27, 28}) {
+  for (const int data_type : {14, 19, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
     types.back().by_request = data_type >= 26;
   }
