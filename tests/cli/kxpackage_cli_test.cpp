@@ -323,6 +323,9 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
       "7d1b3a2e0c9f4e8b",
       ParseJson(ReadFileBytes(out_.File("ios_kik/result.json")))["kik_accounts"][0]["account_id"]
           .asString());
+  // WeChat's account folder holds its stores; the document counts 17 messages.
+  EXPECT_EQ(0, summary["ios_wechat"]["status"].asInt());
+  EXPECT_EQ(17, summary["ios_wechat"]["records"].asInt());
 
   // Flat, without the older backup: the same phone, fewer deleted records.
   const ToolRun flat_run =

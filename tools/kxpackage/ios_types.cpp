@@ -39,6 +39,13 @@ constexpr char kMessengerStorePath[] = "*fbomnistore.db";
 // Kik keeps one store per account, in a folder named after the account.
 constexpr char kKikDomain[] = "AppDomainGroup-group.com.kik.chat";
 constexpr char kKikStorePath[] = "cores/private/*/kik.sqlite";
+// WeChat keeps each account's stores in a folder named after the md5 of its
+// user name.
+constexpr char kWechatDomain[] = "AppDomain-com.tencent.xin";
+constexpr char kWechatMessagePath[] = "Documents/*/DB/MM.sqlite";
+constexpr char kWechatContactPath[] = "Documents/*/DB/WCDB_Contact.sqlite";
+constexpr char kWechatSessionPath[] = "Documents/*/session/session.db";
+constexpr char kWechatSettingsPath[] = "Documents/*/mmsetting.archive";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -112,6 +119,15 @@ long CountKikMessages(const Json::Value& document, const std::string&) {
         count += static_cast<long>(file["messages"].size());
       }
     }
+  }
+  return count;
+}
+
+// The messages of every session, as the chat document counts them.
+long CountChatMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const Json::Value& session : document["sessions"]) {
+    count += static_cast<long>(session["message_count"].asInt64());
   }
   return count;
 }
@@ -202,6 +218,17 @@ std::vector<IosType> MakeIosTypes() {
   kik.wants_sub_dir = true;
   kik.matched_key = "kik_account_id";
   types.push_back(std::move(kik));
+  // WeChat finds its media through Manifest.db under the account folder its
+  // message database was found in.
+  IosType wechat = Available(19,
+                             {{"msg_file_path", "", kWechatDomain, kWechatMessagePath, true},
+                              {"contact_file_path", "", kWechatDomain, kWechatContactPath, false},
+                              {"session_file_path", "", kWechatDomain, kWechatSessionPath, false},
+                              {"user_file_path", "", kWechatDomain, kWechatSettingsPath, false}},
+                             CountChatMessages);
+  wechat.wants_sub_dir = true;
+  wechat.matched_key = "wechat_account_hash";
+  types.push_back(std::move(wechat));
   // Music and video run staged, on the media library alone. Music (26),
   // video (27) and the Kx photo database (28) read databases a host builds
   // itself, not files of the backup: `kxpackage request` runs those.
@@ -209,7 +236,7 @@ std::vector<IosType> MakeIosTypes() {
       29, {{"music_video_file_path", "", kMediaDomain, kMediaLibraryPath, true}}, CountMusicVideo);
   music_video.staged = true;
   types.push_back(std::move(music_video));
-  for (const int data_type : {14, 15, 18, 19, 24, 26, 27, 28}) {
+  for (const int data_type : {14, 15, 18, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
     types.back().by_request = data_type >= 26;
   }
