@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/keyed_archive.h"
+#include "common/log.h"
 #include "common/md5.h"
 #include "common/property_list.h"
 #include "common/select_list.h"
@@ -75,9 +76,13 @@ std::vector<std::string> SplitMembers(const std::string& list) {
   return members;
 }
 
-void ReadRows(const SQLite3Wrapper& db, const std::string& sql, bool blobs,
+void ReadRows(const SQLite3Wrapper& db, const char* stem, const std::string& sql, bool blobs,
               WechatContacts* contacts) {
   SqliteStatement query = PrepareStatement(db, sql);
+  if (!query.prepared()) {
+    KX_LOG_AT(kLogProblem, stem, "contacts not read: %s.", sqlite3_errmsg(db.handle()));
+    return;
+  }
   while (query.Step() == SQLITE_ROW) {
     WechatContact contact;
     contact.user_name = query.ColumnText(0);
@@ -126,14 +131,14 @@ std::string WechatContacts::NameOf(const std::string& user_name) const {
   return contact->remark.empty() ? contact->nickname : contact->remark;
 }
 
-bool ReadWechatContacts(const SQLite3Wrapper& db, const char* /*stem*/, WechatContacts* contacts) {
+bool ReadWechatContacts(const SQLite3Wrapper& db, const char* stem, WechatContacts* contacts) {
   const TableColumns friends(db, "Friend");
   if (!friends.exists()) return false;
   if (friends.Has("dbContactRemark")) {
-    ReadRows(db, kNewContactsQuery, true, contacts);
+    ReadRows(db, stem, kNewContactsQuery, true, contacts);
   } else {
     const bool ext = TableColumns(db, "Friend_Ext").exists();
-    ReadRows(db, ext ? kOldContactsQuery : kOldContactsWithoutExtQuery, false, contacts);
+    ReadRows(db, stem, ext ? kOldContactsQuery : kOldContactsWithoutExtQuery, false, contacts);
   }
   return true;
 }

@@ -1,5 +1,7 @@
 #include "ioschat/wechat_messages.h"
 
+#include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "common/select_list.h"
@@ -165,10 +167,14 @@ WechatKind ClassifyWechatMessage(int type, int app_type) {
 
 bool SplitGroupSender(std::string_view text, std::string_view* sender, std::string_view* rest) {
   const size_t colon = text.find(":\n");
-  // A user name has no blank and no angle bracket; an XML body or a text
-  // with a colon of its own is no head.
+  // User names are letters, digits and "_-@."; an XML body or a text with a
+  // colon of its own is no head.
   if (colon == 0 || colon == std::string_view::npos) return false;
-  if (text.substr(0, colon).find_first_of(" <>\n") != std::string_view::npos) return false;
+  for (const char c : text.substr(0, colon)) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && std::strchr("_-@.", c) == nullptr) {
+      return false;
+    }
+  }
   *sender = text.substr(0, colon);
   *rest = text.substr(colon + 2);
   return true;

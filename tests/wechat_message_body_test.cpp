@@ -76,6 +76,9 @@ TEST(WechatKinds, GroupSenderHeads) {
       {":\nno sender", nullptr, ""},
       {"Note: see\nbelow", nullptr, ""},
       {"<msg a=\"x:\n\"/>", nullptr, ""},
+      {"../../u:\nhello", nullptr, ""},
+      {"https://e.org/x:\nhello", nullptr, ""},
+      {"12345@chatroom-x.y:\nhi", "12345@chatroom-x.y", "hi"},
   };
   for (const auto& one : cases) {
     SCOPED_TRACE(one.text);
