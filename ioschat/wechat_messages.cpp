@@ -1,6 +1,7 @@
 #include "ioschat/wechat_messages.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -69,6 +70,8 @@ const std::vector<SelectedColumn>& MessageColumns() {
       {"Status", nullptr},     {"Type", nullptr},     {"Des", nullptr}};
   return columns;
 }
+
+constexpr int64_t kMaxSeconds = INT64_MAX / 1000;
 
 enum Column { kLocalId, kServerId, kCreateTime, kMessage, kStatus, kType, kDes };
 
@@ -189,9 +192,12 @@ void ReadWechatMessage(const SqliteStatement& row, const WechatConversation& con
                        ChatMessage* message) {
   message->Clear();
   message->message_id = row.ColumnText(kLocalId);
-  if (row.ColumnType(kCreateTime) != SQLITE_NULL) {
+  const int64_t seconds = row.ColumnInt64(kCreateTime);
+  // A time beyond what milliseconds can count is no time the phone wrote.
+  if (row.ColumnType(kCreateTime) != SQLITE_NULL && seconds > -kMaxSeconds &&
+      seconds < kMaxSeconds) {
     message->has_send_date = true;
-    message->send_date = row.ColumnInt64(kCreateTime) * 1000;
+    message->send_date = seconds * 1000;
   }
   message->is_from_me = row.ColumnType(kDes) != SQLITE_NULL && row.ColumnInt(kDes) == 0;
   const int type = row.ColumnInt(kType);

@@ -293,6 +293,8 @@ TEST_F(IosWechatTest, HostileNamesAndBodies) {
                           "'b', 3, 1);"
                           "INSERT INTO \"Chat_\"\"; DROP TABLE x; --\" (Message, Type, Des) "
                           "VALUES ('q', 1, 0);"
+                          "INSERT INTO \"Chat_\"\"; DROP TABLE x; --\" (CreateTime, Message, "
+                          "Type, Des) VALUES (9223372036854775807, 'late', 1, 0);"
                           "INSERT INTO \"Chat_x@chatroom\" (Message, Type, Des) "
                           "VALUES ('../../u:\nhello', 1, 1);");
   AddBackupFile("../../../etc/passwd", "x");
@@ -323,7 +325,10 @@ TEST_F(IosWechatTest, HostileNamesAndBodies) {
     {"is_from_me": 0, "kind": "picture", "message_id": "3", "raw_type": "3", "send_date": 0,
      "text": "a\u0000b"}])"),
             WriteJson(batches["../../escape"]));
-  EXPECT_EQ("q", batches["\"; DROP TABLE x; --"][0]["text"].asString());
+  EXPECT_EQ(Formatted(R"([{"is_from_me": 1, "kind": "text", "message_id": "1", "raw_type": "1",
+    "send_date": 0, "text": "q"}, {"is_from_me": 1, "kind": "text", "message_id": "2",
+    "raw_type": "1", "text": "late"}])"),
+            WriteJson(batches["\"; DROP TABLE x; --"]));
   // The hash part of a table name ending like a group is no group of a
   // known contact: a single conversation, its text kept whole.
   EXPECT_EQ("../../u:\nhello", batches["x@chatroom"][0]["text"].asString());
