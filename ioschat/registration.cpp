@@ -4,6 +4,7 @@
 #include "ioschat/line.h"
 #include "ioschat/messenger_contacts.h"
 #include "ioschat/viber.h"
+#include "ioschat/wechat.h"
 
 namespace kx {
 
@@ -17,7 +18,7 @@ const DataTypeEntry kDataTypes[] = {
     {15, "IOSLineDataPackage", "", "ioslinedatapackage", nullptr, IosLineDataPackage, {nullptr, nullptr}, 10},
     {17, "IOSKikDataPackage", "", "ioskikdatapackage", nullptr, IosKikDataPackage, {nullptr, nullptr}, 9},
     {18, "IOSViberDataPackage", "", "iosviberdatapackage", nullptr, IosViberDataPackage, {nullptr, nullptr}, 13},
-    {19, "IOSWechatDataPackage", "", "ioswechatdatapackage", nullptr, nullptr, {nullptr, nullptr}, 14},
+    {19, "IOSWechatDataPackage", "", "ioswechatdatapackage", nullptr, IosWechatDataPackage, {nullptr, nullptr}, 14},
     {23, "IOSMessengerDataPackage", "", "iosmessengerdatapackage", nullptr, IosMessengerDataPackage, {nullptr, nullptr}, 18},
 };
 // clang-format on

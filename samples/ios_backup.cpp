@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "common/sha1.h"
@@ -17,6 +19,7 @@
 #include "samples/ios_safari.h"
 #include "samples/ios_sample_text.h"
 #include "samples/ios_viber.h"
+#include "samples/ios_wechat.h"
 
 namespace kx::samples {
 
@@ -367,8 +370,39 @@ bool WritePhotoStore(const fs::path& root, const IosBackupOptions& options,
   return true;
 }
 
+// WeChat's stores of the account's folder with its media files. They are
+// written into a scratch folder first (the generator names them itself),
+// then stored under their file ids.
+bool WriteWechatStores(const fs::path& root, std::vector<Entry>* entries, std::string* error) {
+  const fs::path scratch = root / "wechat-scratch";
+  if (!MakeFolder(scratch, error)) return false;
+  IosWechatStores stores;
+  std::vector<IosWechatFile> files;
+  if (!WriteIosWechat(scratch.u8string(), IosSampleOptions(), &stores, &files)) {
+    return Fail(error, scratch.u8string() + ": cannot write the WeChat stores");
+  }
+  const std::pair<std::string, std::string> named[] = {{stores.messages, IosWechatMessagePath()},
+                                                       {stores.contacts, IosWechatContactPath()},
+                                                       {stores.sessions, IosWechatSessionPath()},
+                                                       {stores.settings, IosWechatSettingsPath()}};
+  for (const auto& [path, relative] : named) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    files.push_back({relative, bytes});
+  }
+  std::error_code ignored;
+  fs::remove_all(scratch, ignored);
+  for (const IosWechatFile& file : files) {
+    if (!WriteEntry(root, {kIosWechatDomain, file.relative_path, kFlagFile}, file.bytes, entries,
+                    error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The book list, Messenger's store and Kik's store with the files Kik keeps
-// beside it, each listed in the catalogue.
+// beside it, each listed in the catalogue; WeChat's stores.
 bool WriteAppStores(const fs::path& root, const IosBackupOptions& options,
                     std::vector<Entry>* entries, std::string* error) {
   if (!WriteEntry(root, {kIosBooksDomain, kIosBookListPath, kFlagFile}, IosBookListPlist(), entries,
@@ -399,7 +433,7 @@ bool WriteAppStores(const fs::path& root, const IosBackupOptions& options,
       return false;
     }
   }
-  return true;
+  return WriteWechatStores(root, entries, error);
 }
 
 // LINE's and Viber's stores with the message files each keeps beside it,

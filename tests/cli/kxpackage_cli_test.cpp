@@ -242,6 +242,9 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_EQ("u0f1e2d3c4b5a69788796a5b4c3d2e1f0",
             ParseJson(ReadFileBytes(out_.File("ios_line/result.json")))["account_id"].asString());
   EXPECT_EQ(15, summary["ios_viber"]["records"].asInt());
+  // WeChat's account folder holds its stores; the document counts 17 messages.
+  EXPECT_EQ(0, summary["ios_wechat"]["status"].asInt());
+  EXPECT_EQ(17, summary["ios_wechat"]["records"].asInt());
 
   // Flat, without the older backup: the same phone, fewer deleted records.
   const ToolRun flat_run =

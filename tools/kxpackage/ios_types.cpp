@@ -45,6 +45,13 @@ constexpr char kLineStorePath[] =
     "Library/Application Support/PrivateStore/P_*/Messages/Line.sqlite";
 constexpr char kViberDomain[] = "AppDomainGroup-group.viber.share.container";
 constexpr char kViberStorePath[] = "com.viber/database/Contacts.data";
+// WeChat keeps each account's stores in a folder named after the md5 of its
+// user name.
+constexpr char kWechatDomain[] = "AppDomain-com.tencent.xin";
+constexpr char kWechatMessagePath[] = "Documents/*/DB/MM.sqlite";
+constexpr char kWechatContactPath[] = "Documents/*/DB/WCDB_Contact.sqlite";
+constexpr char kWechatSessionPath[] = "Documents/*/session/session.db";
+constexpr char kWechatSettingsPath[] = "Documents/*/mmsetting.archive";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -122,7 +129,8 @@ long CountKikMessages(const Json::Value& document, const std::string&) {
   return count;
 }
 
-// The shared chat document of LINE and Viber counts each session's messages.
+// The shared chat document of LINE, Viber and WeChat counts each session's
+// messages.
 long CountChatSessionMessages(const Json::Value& document, const std::string&) {
   long count = 0;
   for (const Json::Value& session : document["sessions"]) {
@@ -231,6 +239,17 @@ std::vector<IosType> MakeIosTypes() {
                             CountChatSessionMessages);
   viber.wants_sub_dir = true;
   types.push_back(std::move(viber));
+  // WeChat finds its media through Manifest.db under the account folder its
+  // message database was found in.
+  IosType wechat = Available(19,
+                             {{"msg_file_path", "", kWechatDomain, kWechatMessagePath, true},
+                              {"contact_file_path", "", kWechatDomain, kWechatContactPath, false},
+                              {"session_file_path", "", kWechatDomain, kWechatSessionPath, false},
+                              {"user_file_path", "", kWechatDomain, kWechatSettingsPath, false}},
+                             CountChatSessionMessages);
+  wechat.wants_sub_dir = true;
+  wechat.matched_key = "wechat_account_hash";
+  types.push_back(std::move(wechat));
   // Music and video run staged, on the media library alone. Music (26),
   // video (27) and the Kx photo database (28) read databases a host builds
   // itself, not files of the backup: `kxpackage request` runs those.
@@ -238,7 +257,7 @@ std::vector<IosType> MakeIosTypes() {
       29, {{"music_video_file_path", "", kMediaDomain, kMediaLibraryPath, true}}, CountMusicVideo);
   music_video.staged = true;
   types.push_back(std::move(music_video));
-  for (const int data_type : {14, 19, 24, 26, 27, 28}) {
+  for (const int data_type : {14, 24, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
     types.back().by_request = data_type >= 26;
   }
