@@ -129,6 +129,13 @@ TEST_F(ReportBrowserTest, SearchFindsAMessageAcrossConversations) {
   EXPECT_TRUE(Has(dom, "href=\"#type=sms&amp;chat=")) << dom;
 }
 
+TEST_F(ReportBrowserTest, OutputWithoutResultDocumentsSaysSo) {
+  TempDir output;
+  ASSERT_EQ(0, RunTool({"report", output.path()}).exit_code);
+  const std::string dom = Open(fs::canonical(output.path()).string(), "", "empty");
+  EXPECT_TRUE(Has(dom, "This output folder holds no result documents.")) << dom;
+}
+
 // A small output folder of its own whose message and conversation name
 // are markup that would mark the page if it ever ran.
 TEST_F(ReportBrowserTest, MarkupInTheDataShowsAsTextAndRunsNothing) {

@@ -104,6 +104,47 @@ TEST_F(ReportCliTest, HostilePathsAreNeitherReadNorLinkedAndTextsStayData) {
   }
 }
 
+// The layouts conversations come in: sessions with batch files (arrays, or
+// objects holding "messages"), inside accounts, and sessions inline in
+// files a document lists. A conversation longer than one data file holds
+// is split.
+TEST_F(ReportCliTest, ConversationsOfEveryLayoutBecomeThreadsInDataFilesOfBoundedSize) {
+  fs::create_directory(Out("chats"));
+  Json::Value long_batch(Json::arrayValue);
+  for (int i = 0; i <= 2000; ++i) {
+    long_batch[i]["text"] = "m" + std::to_string(i);
+    long_batch[i]["is_from_me"] = 0;
+    long_batch[i]["send_date"] = 1700000000000;
+  }
+  WriteFileBytes(Out("chats/long.json"), long_batch.toStyledString());
+  WriteFileBytes(Out("chats/kik.json"), R"({"messages": [{"text": "hi Bob", "is_from_me": 1}]})");
+  WriteFileBytes(Out("chats/sms.json"), R"({"chat_sessions": [{"chat_identifier": "+1",
+      "messages": [{"text": "sms one", "is_from_me": 0}]}]})");
+  WriteFileBytes(Out("chats/result.json"), R"({"account_id": "a", "app": "line",
+    "sessions": [{"kind": "single", "members": [{"id": "1", "name": "Ann"}, {"id": "2"}],
+      "message_count": 2001, "msg_file_list": ["long.json"], "name": "Ann", "session_id": "s1",
+      "tag": "deleted"}],
+    "kik_accounts": [{"account_id": "k",
+      "kik_chat_sessions": [{"session_name": "Bob", "msg_file_list": ["kik.json"]}]}],
+    "sms_file_path": ["sms.json"]})");
+
+  ASSERT_EQ(0, RunTool({"report", out_.path()}).exit_code);
+  EXPECT_EQ(ParseJson(R"({"name": "chats", "problems": [], "sections": [
+      {"kind": "conversations", "label": "kik_chat_sessions", "count": 1,
+       "threads": [{"title": "Bob", "count": 1, "keys": ["c-0-0"]}]},
+      {"kind": "conversations", "label": "sessions", "count": 1,
+       "threads": [{"title": "Ann", "subtitle": "Ann, 2", "deleted": true, "count": 2001,
+                    "keys": ["c-0-1", "c-0-2"]}]},
+      {"kind": "conversations", "label": "chat_sessions", "count": 1,
+       "threads": [{"title": "+1", "count": 1, "keys": ["c-0-3"]}]}]})"),
+            DataFile(out_.path(), "type-0"));
+  EXPECT_EQ(2000u, DataFile(out_.path(), "c-0-1")["messages"].size());
+  EXPECT_EQ(ParseJson(R"({"messages": [{"text": "m2000", "from_me": false,
+                                        "date": 1700000000000}]})"),
+            DataFile(out_.path(), "c-0-2"));
+  EXPECT_EQ(4u, DataFile(out_.path(), "index")["search"].size());
+}
+
 TEST_F(ReportCliTest, FolderWithoutResultDocumentsGetsAReportSayingSo) {
   fs::create_directory(Out("logs"));
   const ToolRun run = RunTool({"report", out_.path()});

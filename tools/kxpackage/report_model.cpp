@@ -152,7 +152,16 @@ std::string TypeReport::NextKey(const char* prefix) {
   return std::string(prefix) + "-" + std::to_string(number_) + "-" + std::to_string(files_++);
 }
 
-void TypeReport::Problem(const std::string& text) { page_["problems"].append(text); }
+// A screenful: an output whose every batch file is gone says so once.
+void TypeReport::Problem(const std::string& text) {
+  constexpr Json::ArrayIndex kProblemsShown = 50;
+  Json::Value& problems = page_["problems"];
+  if (problems.size() < kProblemsShown) {
+    problems.append(text);
+  } else if (problems.size() == kProblemsShown) {
+    problems.append("and more files missing or refused");
+  }
+}
 
 int TypeReport::Section(const std::string& kind, const std::string& label) {
   Json::Value& sections = page_["sections"];
