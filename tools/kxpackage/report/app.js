@@ -97,7 +97,11 @@
   function pictures(list) {
     var box = el('div', 'pictures');
     (list || []).forEach(function (picture) {
-      if (picture && typeof picture.src === 'string') {
+      // The generator links only files of the output folder, as "../..."
+      // with every other character percent-encoded.
+      var linked = picture && typeof picture.src === 'string' &&
+                   /^\.\.\/[A-Za-z0-9%._~\/-]*$/.test(picture.src);
+      if (linked) {
         var image = el('img');
         image.setAttribute('alt', '');
         image.setAttribute('loading', 'lazy');
