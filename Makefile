@@ -17,8 +17,10 @@ build: deps
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 # Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, every
-# test; then the concurrency tests again under ThreadSanitizer.
+# test; then the concurrency tests again under ThreadSanitizer. The report's
+# pages are tested in headless Chromium, installed here only.
 test: deps
+	@bash scripts/install-deps.sh chromium
 	cmake -S . -B $(TEST_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
 	  -DKX_SANITIZE=address,undefined -DKX_BUILD_BENCH=OFF
 	cmake --build $(TEST_DIR) -j$(JOBS)

@@ -48,6 +48,20 @@ if(TARGET kxpackage AND TARGET kxsamples AND NOT WIN32)
   add_dependencies(encrypted_backup_cli_test kxpackage kx_config)
   gtest_discover_tests(encrypted_backup_cli_test PROPERTIES ENVIRONMENT "TZ=UTC" TIMEOUT 600
     DISCOVERY_TIMEOUT 60)
+
+  # The report: its generator on hostile output folders, and its pages in
+  # headless Chromium (installed by make test), screenshots kept beside.
+  foreach(report_test report_cli_test report_browser_test)
+    add_executable(${report_test} cli/${report_test}.cpp)
+    target_link_libraries(${report_test} PRIVATE kxtestsupport GTest::gtest GTest::gtest_main
+      PkgConfig::JSONCPP)
+    target_compile_options(${report_test} PRIVATE ${KX_WARNINGS})
+    target_compile_definitions(${report_test} PRIVATE KXPACKAGE_PATH="$<TARGET_FILE:kxpackage>"
+      KX_REPORT_SCREENSHOTS="${CMAKE_CURRENT_BINARY_DIR}/report-screenshots")
+    add_dependencies(${report_test} kxpackage kx_config)
+    gtest_discover_tests(${report_test} PROPERTIES ENVIRONMENT "TZ=UTC" TIMEOUT 300
+      DISCOVERY_TIMEOUT 60)
+  endforeach()
 endif()
 
 # The fuzz targets' own checks.

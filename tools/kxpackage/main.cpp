@@ -24,6 +24,7 @@
 #include "tools/kxpackage/job_runner.h"
 #include "tools/kxpackage/options.h"
 #include "tools/kxpackage/progress.h"
+#include "tools/kxpackage/report.h"
 #include "tools/kxpackage/summary.h"
 
 #if defined(KXPACKAGE_HAVE_SAMPLES)
@@ -68,6 +69,10 @@ bool IsInside(const std::string& inner, const std::string& outer) {
                     (a[b.size()] == '/' || a[b.size()] == '\\' || b.back() == '/'));
 }
 
+std::string ReportPage(const std::string& output) {
+  return (fs::u8path(Absolute(output)) / "report" / "index.html").u8string();
+}
+
 bool MakeFolder(const std::string& folder, const char* what) {
   std::error_code error;
   fs::create_directories(fs::u8path(folder), error);
@@ -106,6 +111,17 @@ class Session {
   std::unique_ptr<ProgressMonitor> progress_;
 };
 
+bool Report(const std::string& output) {
+  std::string error;
+  if (!WriteReport(output, &error)) {
+    Error(error);
+    return false;
+  }
+  std::fprintf(stderr, "Report: %s\n", ReportPage(output).c_str());
+  return true;
+}
+
+// Prints the summary and leaves it in OUT for the report.
 int Finish(const Options& options, const std::vector<JobResult>& results, const std::string& output,
            const BackupDevice* device = nullptr) {
   if (options.json) {
@@ -113,11 +129,17 @@ int Finish(const Options& options, const std::vector<JobResult>& results, const 
   } else {
     PrintSummaryTable(results, Absolute(output), stdout, device);
   }
-  if (Interrupted()) return kExitInterrupted;
-  for (const JobResult& result : results) {
-    if (!Succeeded(result)) return kExitFailed;
+  const std::string summary = (fs::u8path(output) / kSummaryFileName).u8string();
+  if (!WriteSummaryJson(results, Absolute(output), summary, device)) {
+    Error(summary + ": cannot be written");
   }
-  return kExitOk;
+  if (Interrupted()) return kExitInterrupted;
+  int status = kExitOk;
+  for (const JobResult& result : results) {
+    if (!Succeeded(result)) status = kExitFailed;
+  }
+  if (options.report && !Report(output)) status = kExitFailed;
+  return status;
 }
 
 JobResult Skipped(const std::string& name, int data_type, int status, const std::string& detail) {
@@ -763,6 +785,24 @@ int RunRequests(const Options& options) {
   return Finish(options, results, options.output);
 }
 
+// ---- report ----
+
+int RunReport(const Options& options) {
+  if (options.positional.size() != 1) return Usage("report needs one OUT", "report");
+  const std::string& output = options.positional[0];
+  std::error_code error;
+  if (!fs::is_directory(fs::u8path(output), error)) {
+    return Usage(output + ": no such output folder", "report");
+  }
+  std::string message;
+  if (!WriteReport(output, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  std::printf("Report: %s\n", ReportPage(output).c_str());
+  return kExitOk;
+}
+
 // ---- sample and demo ----
 
 bool WriteSamples(const std::string& folder, int scale) {
@@ -848,6 +888,7 @@ int Main(int argc, char** argv) {
   if (options.command == "android") return RunAndroid(options);
   if (options.command == "ios") return RunIos(options);
   if (options.command == "request") return RunRequests(options);
+  if (options.command == "report") return RunReport(options);
   if (options.command == "sample") return RunSample(options);
   if (options.command == "demo") return RunDemo(options);
   if (options.command.empty()) return Usage("no command given", "");

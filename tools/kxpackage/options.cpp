@@ -15,6 +15,7 @@ const char kOverview[] =
     "  android DIR -o OUT     package the databases pulled off an Android phone\n"
     "  ios BACKUP -o OUT      package an iOS backup folder\n"
     "  request FILE... -o OUT run host request documents as they stand\n"
+    "  report OUT             write a browsable report of an output folder\n"
     "  sample -o DIR          write the sample data set\n"
     "  demo [-o OUT]          write the sample data set and package all of it\n"
     "\n"
@@ -26,6 +27,7 @@ const char kCommonOptions[] =
     "  -v, --verbose    echo the library's log to standard error\n"
     "  --quiet          no progress display\n"
     "  --json           print the summary as JSON\n"
+    "  --report         then write the report of OUT (see 'kxpackage report --help')\n"
     "  -h, --help       this help\n"
     "\n"
     "Exit status: 0 every data type succeeded, 1 some failed (the others are still\n"
@@ -88,6 +90,24 @@ const char kRequestHelp[] =
     "  -o OUT       where the result documents go\n"
     "  --staged     send every request through KxDataPackageNew\n";
 
+const char kReportHelp[] =
+    "usage: kxpackage report OUT\n"
+    "\n"
+    "Writes OUT/report/index.html: pages to open in a web browser, straight from\n"
+    "the disk and without network access, that show what the output folder OUT\n"
+    "holds: the device (from OUT/summary.json, which every packaging run leaves),\n"
+    "a page per data type, conversations as threads with their pictures,\n"
+    "contacts, calls, notes, photos as a grid, and a search across messages,\n"
+    "contacts and notes. Records tagged \"deleted\" are marked. A conversation's\n"
+    "messages are loaded when it is opened, so large outputs stay usable.\n"
+    "\n"
+    "The page runs no script from the data: every text is shown as text, and a\n"
+    "content security policy admits only the report's own script files. A\n"
+    "picture is linked only when its path lies inside OUT; others are shown as\n"
+    "missing. Nothing outside OUT is read. OUT/report is rewritten whole; the\n"
+    "commands that package (android, ios, request, demo) write it too with\n"
+    "--report.\n";
+
 const char kSampleHelp[] =
     "usage: kxpackage sample -o DIR [--scale N]\n"
     "\n"
@@ -135,6 +155,8 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       options->json = true;
     } else if (arg == "--staged") {
       options->staged = true;
+    } else if (arg == "--report") {
+      options->report = true;
     } else if (arg == "-o" || arg == "--output") {
       if (!TakeValue(argc, argv, &i, &options->output, error)) return false;
     } else if (arg == "--config") {
@@ -171,6 +193,7 @@ std::string HelpText(const std::string& command) {
   if (command == "android") return std::string(kAndroidHelp) + "\n" + kCommonOptions;
   if (command == "ios") return std::string(kIosHelp) + "\n" + kCommonOptions;
   if (command == "request") return std::string(kRequestHelp) + "\n" + kCommonOptions;
+  if (command == "report") return kReportHelp;
   if (command == "sample") return kSampleHelp;
   if (command == "demo") return std::string(kDemoHelp) + "\n" + kCommonOptions;
   return kOverview;

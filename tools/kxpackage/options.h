@@ -8,7 +8,7 @@
 namespace kxpackage {
 
 struct Options {
-  std::string command;                  // android, ios, request, sample, demo
+  std::string command;                  // android, ios, request, report, sample, demo
   std::vector<std::string> positional;  // DIR, FILE...
   std::string output;                   // -o
   std::string config_dir;               // --config
@@ -20,6 +20,7 @@ struct Options {
   bool quiet = false;                   // --quiet
   bool json = false;                    // --json
   bool staged = false;                  // --staged (request)
+  bool report = false;                  // --report (android, ios, request, demo)
   bool help = false;                    // --help / -h
 };
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 
@@ -72,8 +74,10 @@ void PrintSummaryTable(const std::vector<JobResult>& results, const std::string&
   if (!output_folder.empty()) std::fprintf(out, "Output: %s\n", output_folder.c_str());
 }
 
-void PrintSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
-                      FILE* out, const BackupDevice* device) {
+namespace {
+
+std::string SummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
+                        const BackupDevice* device) {
   Json::Value document;
   if (device != nullptr) {
     document["device"] = Json::Value(Json::objectValue);
@@ -98,7 +102,22 @@ void PrintSummaryJson(const std::vector<JobResult>& results, const std::string& 
   }
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "  ";
-  std::fprintf(out, "%s\n", Json::writeString(builder, document).c_str());
+  return Json::writeString(builder, document) + "\n";
+}
+
+}  // namespace
+
+void PrintSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
+                      FILE* out, const BackupDevice* device) {
+  std::fprintf(out, "%s", SummaryJson(results, output_folder, device).c_str());
+}
+
+bool WriteSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
+                      const std::string& path, const BackupDevice* device) {
+  std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
+  out << SummaryJson(results, output_folder, device);
+  out.close();
+  return static_cast<bool>(out);
 }
 
 }  // namespace kxpackage

@@ -16,6 +16,10 @@ void PrintSummaryTable(const std::vector<JobResult>& results, const std::string&
                        FILE* out, const BackupDevice* device = nullptr);
 void PrintSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
                       FILE* out, const BackupDevice* device = nullptr);
+// The same JSON summary written to `path` (the report reads it); false
+// when it cannot be written.
+bool WriteSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
+                      const std::string& path, const BackupDevice* device = nullptr);
 
 }  // namespace kxpackage
 

@@ -1,0 +1,476 @@
+// The report's pages. The data lies in data/*.js, each file one call of
+// KxReport.load(key, value), added as a script element when needed: a page
+// opened from file: may not fetch() its neighbours. Every text from the
+// data goes into the page through textContent or an attribute, never as
+// markup; the page's content security policy runs no other script.
+(function () {
+  'use strict';
+
+  var kept = {};      // the index and the type pages, small and used often
+  var waiting = {};   // key -> callbacks; conversations and records are not kept
+  var generation = 0; // a view's callbacks do nothing once another view began
+  var RECORDS_SHOWN = 500;
+  var THREADS_SHOWN = 500;
+  var HITS_SHOWN = 1000;
+
+  function has(object, key) { return Object.prototype.hasOwnProperty.call(object, key); }
+
+  window.KxReport = {
+    load: function (key, value) {
+      if (key === 'index' || key.indexOf('type-') === 0) kept[key] = value;
+      var callbacks = waiting[key] || [];
+      delete waiting[key];
+      callbacks.forEach(function (callback) { callback(value); });
+    }
+  };
+
+  // Calls back with the value of `key`'s data file, or null when it is
+  // missing or does not hold it.
+  function need(key, callback) {
+    if (has(kept, key)) { callback(kept[key]); return; }
+    if (waiting[key]) { waiting[key].push(callback); return; }
+    waiting[key] = [callback];
+    var script = document.createElement('script');
+    var done = function () {
+      script.remove();
+      var callbacks = waiting[key] || [];
+      delete waiting[key];
+      callbacks.forEach(function (late) { late(null); });
+    };
+    script.addEventListener('load', done);
+    script.addEventListener('error', done);
+    script.src = 'data/' + encodeURIComponent(key) + '.js';
+    document.head.appendChild(script);
+  }
+
+  function el(tag, className, text) {
+    var node = document.createElement(tag);
+    if (className) node.className = className;
+    if (text !== undefined && text !== null) node.textContent = String(text);
+    return node;
+  }
+
+  function link(href, text, className) {
+    var node = el('a', className, text);
+    node.setAttribute('href', href);
+    return node;
+  }
+
+  function main() { return document.getElementById('main'); }
+
+  function begin(view) {
+    generation += 1;
+    document.body.setAttribute('data-view', view);
+    document.body.setAttribute('data-state', 'loading');
+    var node = main();
+    node.replaceChildren();
+    return generation;
+  }
+
+  function ready(token) {
+    if (token === generation) document.body.setAttribute('data-state', 'ready');
+  }
+
+  function formatDate(value) {
+    if (typeof value === 'number' && isFinite(value)) {
+      var ms = value > 1e11 ? value : value > 1e8 ? value * 1000 : NaN;
+      if (!isNaN(ms)) {
+        var date = new Date(ms);
+        if (!isNaN(date.getTime())) return date.toISOString().replace('T', ' ').slice(0, 19) + ' UTC';
+      }
+    }
+    return value === undefined || value === null ? '' : String(value);
+  }
+
+  function typeHref(name) { return '#type=' + encodeURIComponent(name); }
+  function chatHref(name, section, thread) {
+    return typeHref(name) + '&chat=' + section + '.' + thread;
+  }
+
+  function markDeleted(node, deleted) {
+    if (!deleted) return;
+    node.classList.add('deleted');
+    node.setAttribute('data-deleted', '1');
+    node.appendChild(el('span', 'badge', 'deleted'));
+  }
+
+  function pictures(list) {
+    var box = el('div', 'pictures');
+    (list || []).forEach(function (picture) {
+      // The generator links only files of the output folder, as "../..."
+      // with every other character percent-encoded.
+      var linked = picture && typeof picture.src === 'string' &&
+                   /^\.\.\/[A-Za-z0-9%._~\/-]*$/.test(picture.src);
+      if (linked) {
+        var image = el('img');
+        image.setAttribute('alt', '');
+        image.setAttribute('loading', 'lazy');
+        image.addEventListener('load', function () {
+          if (image.complete && image.naturalWidth > 0) image.setAttribute('data-loaded', '1');
+        });
+        image.addEventListener('error', function () {
+          var broken = el('span', 'missing', 'picture cannot be shown');
+          broken.setAttribute('data-broken', '1');
+          image.replaceWith(broken);
+        });
+        image.src = picture.src;
+        box.appendChild(image);
+      } else if (picture) {
+        var missing = el('span', 'missing', 'picture missing: ' + (picture.missing || ''));
+        missing.setAttribute('data-missing', '1');
+        box.appendChild(missing);
+      }
+    });
+    return box;
+  }
+
+  function fieldList(fields) {
+    var details = el('details');
+    details.appendChild(el('summary', null, 'all fields'));
+    var list = el('dl');
+    (fields || []).forEach(function (field) {
+      list.appendChild(el('dt', null, field[0]));
+      list.appendChild(el('dd', null, field[1]));
+    });
+    details.appendChild(list);
+    return details;
+  }
+
+  function typeNav(current) {
+    var nav = document.getElementById('types');
+    nav.replaceChildren();
+    var index = kept.index;
+    if (!index) return;
+    index.types.forEach(function (type) {
+      nav.appendChild(link(typeHref(type.name), type.name, type.name === current ? 'current' : ''));
+    });
+  }
+
+  // ---- the overview ----
+
+  function showHome() {
+    var token = begin('home');
+    var index = kept.index;
+    var node = main();
+    typeNav('');
+    if (!index) {
+      node.appendChild(el('p', 'problem', 'The report\'s data (data/index.js) could not be loaded.'));
+      return ready(token);
+    }
+    node.appendChild(el('h1', null, 'Device'));
+    var device = index.device || {};
+    var labels = [['name', 'Name'], ['model', 'Model'], ['ios_version', 'iOS version'],
+                  ['backup_date', 'Backed up']];
+    var shown = labels.filter(function (label) { return device[label[0]]; });
+    if (shown.length === 0) {
+      node.appendChild(el('p', 'note', 'The output folder does not name the device.'));
+    } else {
+      var list = el('dl', 'device');
+      shown.forEach(function (label) {
+        list.appendChild(el('dt', null, label[1]));
+        list.appendChild(el('dd', null, device[label[0]]));
+      });
+      node.appendChild(list);
+    }
+    node.appendChild(el('h2', null, 'Data types'));
+    if (index.types.length === 0) {
+      node.appendChild(el('p', 'note', 'This output folder holds no result documents.'));
+    }
+    var table = el('table');
+    var head = el('tr');
+    ['data type', 'status', 'records', 'files'].forEach(function (text) {
+      head.appendChild(el('th', null, text));
+    });
+    table.appendChild(head);
+    var listed = {};
+    index.types.forEach(function (type) { listed[type.name] = true; });
+    (index.summary || []).forEach(function (entry) {
+      var row = el('tr');
+      var name = el('td');
+      if (listed[entry.name]) name.appendChild(link(typeHref(entry.name), entry.name));
+      else name.textContent = String(entry.name);
+      row.appendChild(name);
+      row.appendChild(el('td', null, entry.status + ' ' + (entry.status_text || '')));
+      row.appendChild(el('td', null, entry.records));
+      row.appendChild(el('td', null, entry.files));
+      table.appendChild(row);
+    });
+    if (index.summary && index.summary.length) node.appendChild(table);
+    ready(token);
+  }
+
+  // ---- a data type ----
+
+  function findType(name) {
+    var index = kept.index;
+    if (!index) return null;
+    for (var i = 0; i < index.types.length; i += 1) {
+      if (index.types[i].name === name) return index.types[i];
+    }
+    return null;
+  }
+
+  function withPage(name, token, callback) {
+    var type = findType(name);
+    if (!type) {
+      main().appendChild(el('p', 'problem', 'No data type of that name in this output.'));
+      return ready(token);
+    }
+    need(type.key, function (page) {
+      if (token !== generation) return;
+      if (!page) {
+        main().appendChild(el('p', 'problem', 'This data type\'s page could not be loaded.'));
+        return ready(token);
+      }
+      callback(page);
+    });
+  }
+
+  function showType(name) {
+    var token = begin('type');
+    typeNav(name);
+    withPage(name, token, function (page) {
+      var node = main();
+      node.appendChild(el('h1', null, page.name));
+      (page.problems || []).forEach(function (text) { node.appendChild(el('p', 'problem', text)); });
+      if (page.sections.length === 0) node.appendChild(el('p', 'note', 'No records.'));
+      var pending = 0;
+      page.sections.forEach(function (section, number) {
+        node.appendChild(el('h2', null, section.label + ' (' + section.count + ')'));
+        if (section.kind === 'conversations') {
+          node.appendChild(threadList(name, section, number));
+        } else {
+          pending += 1;
+          node.appendChild(recordSection(section, token, function () {
+            pending -= 1;
+            if (pending === 0) ready(token);
+          }));
+        }
+      });
+      if (pending === 0) ready(token);
+    });
+  }
+
+  function threadList(name, section, number) {
+    var box = el('div', 'threads');
+    var shown = 0;
+    var more = el('button', 'more', 'More conversations');
+    var add = function () {
+      section.threads.slice(shown, shown + THREADS_SHOWN).forEach(function (thread, offset) {
+        var entry = link(chatHref(name, number, shown + offset), thread.title || '(no name)');
+        if (thread.subtitle) entry.appendChild(el('span', 'count', thread.subtitle));
+        entry.appendChild(el('span', 'count', thread.count + ' messages'));
+        markDeleted(entry, thread.deleted);
+        box.appendChild(entry);
+      });
+      shown = Math.min(section.threads.length, shown + THREADS_SHOWN);
+      if (shown >= section.threads.length) more.remove();
+    };
+    more.addEventListener('click', add);
+    add();
+    if (shown < section.threads.length) box.appendChild(more);
+    return box;
+  }
+
+  // A record list, one data file at a time: the first at once, the others
+  // when asked for.
+  function recordSection(section, token, loaded) {
+    var box = el('div');
+    var list = el('div', section.view === 'photos' ? 'grid' : section.view === 'table' ||
+                  section.view === 'calls' ? 'rows' : 'cards');
+    list.setAttribute('data-view', section.view);
+    box.appendChild(list);
+    var next = 0;
+    var more = el('button', 'more', 'More');
+    var loadNext = function (then) {
+      var key = section.keys[next];
+      next += 1;
+      need(key, function (data) {
+        if (token !== generation) return;
+        ((data && data.records) || []).slice(0, RECORDS_SHOWN).forEach(function (record) {
+          list.appendChild(recordNode(record, section.view));
+        });
+        if (next >= section.keys.length) more.remove();
+        if (then) then();
+      });
+    };
+    more.addEventListener('click', function () { loadNext(null); });
+    if (section.keys.length > 1) box.appendChild(more);
+    if (section.keys.length > 0) loadNext(loaded); else loaded();
+    return box;
+  }
+
+  function recordNode(record, view) {
+    var card = el('div', view === 'photos' ? 'photo card' : 'card');
+    card.setAttribute('data-record', view);
+    if (view !== 'photos' || !record.pictures) card.appendChild(el('div', 'title', record.title || '(untitled)'));
+    if (record.pictures) card.appendChild(pictures(record.pictures));
+    if (view === 'photos' && record.title) card.appendChild(el('div', 'meta', record.title));
+    if (record.subtitle) card.appendChild(el('div', 'meta', record.subtitle));
+    if (record.date !== undefined) card.appendChild(el('div', 'meta', formatDate(record.date)));
+    if (record.text) card.appendChild(el('div', 'text', record.text));
+    markDeleted(card, record.deleted);
+    card.appendChild(fieldList(record.fields));
+    return card;
+  }
+
+  // ---- a conversation ----
+
+  function showChat(name, place) {
+    var token = begin('chat');
+    typeNav(name);
+    var parts = String(place).split('.');
+    withPage(name, token, function (page) {
+      var section = page.sections[Number(parts[0])];
+      var thread = section && section.threads && section.threads[Number(parts[1])];
+      var node = main();
+      if (!thread) {
+        node.appendChild(el('p', 'problem', 'No such conversation.'));
+        return ready(token);
+      }
+      node.appendChild(link(typeHref(name), '← ' + name));
+      var title = el('h1', null, thread.title || '(no name)');
+      markDeleted(title, thread.deleted);
+      node.appendChild(title);
+      if (thread.subtitle) node.appendChild(el('p', 'meta', thread.subtitle));
+      node.appendChild(el('p', 'note', thread.count + ' messages'));
+      var list = el('div', 'messages');
+      node.appendChild(list);
+      var more = el('button', 'more', 'Earlier / later messages');
+      var next = 0;
+      var loadNext = function () {
+        if (next >= thread.keys.length) return ready(token);
+        var key = thread.keys[next];
+        next += 1;
+        need(key, function (data) {
+          if (token !== generation) return;
+          ((data && data.messages) || []).forEach(function (message) {
+            list.appendChild(messageNode(message));
+          });
+          if (next >= thread.keys.length) more.remove();
+          ready(token);
+        });
+      };
+      more.addEventListener('click', loadNext);
+      if (thread.keys.length > 1) node.appendChild(more);
+      loadNext();
+    });
+  }
+
+  function messageNode(message) {
+    var node = el('div', message.from_me ? 'message mine' : 'message');
+    var meta = [];
+    if (message.sender && !message.from_me) meta.push(message.sender);
+    if (message.from_me) meta.push('me');
+    if (message.date !== undefined) meta.push(formatDate(message.date));
+    if (message.kind && message.kind !== 'text') meta.push(message.kind);
+    node.appendChild(el('div', 'meta', meta.join(' · ')));
+    node.appendChild(el('div', 'text', message.text || ''));
+    if (message.pictures) node.appendChild(pictures(message.pictures));
+    markDeleted(node, message.deleted);
+    return node;
+  }
+
+  // ---- search ----
+
+  function matches(texts, needle) {
+    for (var i = 0; i < texts.length; i += 1) {
+      if (texts[i] && String(texts[i]).toLowerCase().indexOf(needle) !== -1) return String(texts[i]);
+    }
+    return null;
+  }
+
+  function recordTexts(record) {
+    var texts = [record.title, record.subtitle, record.text];
+    (record.fields || []).forEach(function (field) { texts.push(field[1]); });
+    return texts;
+  }
+
+  function showSearch(query) {
+    var token = begin('search');
+    typeNav('');
+    var node = main();
+    document.getElementById('search-input').value = query;
+    node.appendChild(el('h1', null, 'Search: ' + query));
+    var status = el('p', 'note');
+    var stop = el('button', 'stop', 'Stop');
+    var hits = el('div', 'hits');
+    node.appendChild(status);
+    node.appendChild(stop);
+    node.appendChild(hits);
+    var index = kept.index;
+    var entries = (index && index.search) || [];
+    var needle = query.toLowerCase();
+    var found = 0;
+    var stopped = false;
+    var finish = function (how) {
+      stop.remove();
+      status.textContent = (how === 'stopped' ? 'Stopped: ' : 'Done: ') + found + ' found';
+      document.body.setAttribute('data-search', how);
+      ready(token);
+    };
+    stop.addEventListener('click', function () { stopped = true; });
+    document.body.setAttribute('data-search', 'running');
+    var addHit = function (entry, text, deleted, href, heading) {
+      found += 1;
+      if (found > HITS_SHOWN) return;
+      var hit = el('div', 'hit');
+      hit.setAttribute('data-hit', entry.what);
+      hit.appendChild(link(href, heading));
+      hit.appendChild(el('div', 'text', text));
+      markDeleted(hit, deleted);
+      hits.appendChild(hit);
+    };
+    var walk = function (at) {
+      if (token !== generation) return;
+      if (stopped) return finish('stopped');
+      if (!needle || at >= entries.length) return finish('done');
+      status.textContent = 'Searching ' + (at + 1) + ' of ' + entries.length + '… ' + found + ' found';
+      var entry = entries[at];
+      var type = findType(entry.type);
+      need(type ? type.key : '', function (page) {
+        need(entry.key, function (data) {
+          if (token !== generation) return;
+          var section = page && page.sections[entry.section];
+          var thread = section && section.threads && section.threads[entry.thread];
+          ((data && data.messages) || []).forEach(function (message) {
+            var text = matches([message.text, message.sender], needle);
+            if (text === null) return;
+            addHit(entry, text, message.deleted, chatHref(entry.type, entry.section, entry.thread),
+                   entry.type + ' › ' + ((thread && thread.title) || '(no name)'));
+          });
+          ((data && data.records) || []).forEach(function (record) {
+            var text = matches(recordTexts(record), needle);
+            if (text === null) return;
+            addHit(entry, (record.title || '') + ': ' + text, record.deleted, typeHref(entry.type),
+                   entry.type + ' › ' + entry.what);
+          });
+          // One file after another, each in a task of its own, so the page
+          // stays responsive and the stop button is heard.
+          setTimeout(function () { walk(at + 1); }, 0);
+        });
+      });
+    };
+    walk(0);
+  }
+
+  // ---- the address decides the view ----
+
+  function route() {
+    var params = new URLSearchParams(location.hash.replace(/^#/, ''));
+    if (params.has('search')) return showSearch(params.get('search'));
+    if (params.has('type') && params.has('chat')) return showChat(params.get('type'), params.get('chat'));
+    if (params.has('type')) return showType(params.get('type'));
+    return showHome();
+  }
+
+  document.addEventListener('DOMContentLoaded', function () {
+    document.getElementById('search-form').addEventListener('submit', function (event) {
+      event.preventDefault();
+      var query = document.getElementById('search-input').value;
+      location.hash = 'search=' + encodeURIComponent(query);
+    });
+    window.addEventListener('hashchange', route);
+    route();
+  });
+}());

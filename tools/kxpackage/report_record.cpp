@@ -1,0 +1,296 @@
+#include "tools/kxpackage/report_record.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <fstream>
+#include <vector>
+
+namespace kxpackage {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The members each part of a record is read from, most telling first: the
+// applications name the same thing differently.
+const std::vector<std::string> kTextKeys = {
+    "text",    "body",    "content",         "data",    "message",      "msg",
+    "caption", "snippet", "utf_Description", "comment", "media_caption"};
+const std::vector<std::string> kDateKeys = {
+    "send_date",   "date",          "datetime",  "date_time",  "calling_date",
+    "create_time", "created_time",  "timestamp", "time",       "start_date",
+    "create_date", "creation_date", "last_date", "modify_date"};
+const std::vector<std::string> kSenderKeys = {
+    "sender_name", "sender", "sender_id", "remote_resource", "from", "author", "address"};
+const std::vector<std::string> kFromMeKeys = {"is_from_me", "from_me",     "key_from_me", "is_send",
+                                              "is_sender",  "is_outgoing", "isFromMe"};
+const std::vector<std::string> kTitleKeys = {"display_name", "name",
+                                             "full_name",    "username",
+                                             "title",        "utf_Title",
+                                             "session_name", "subject",
+                                             "room_name",    "book_name",
+                                             "label",        "number",
+                                             "phone_number", "chat_identifier",
+                                             "address",      "jid",
+                                             "session_id",   "file_name",
+                                             "Url",          "id"};
+const std::vector<std::string> kSubtitleKeys = {
+    "number", "phone_number", "phone",  "email",    "email_address",
+    "folder", "account",      "domain", "utf_List", "Url"};
+const std::vector<std::string> kKindKeys = {"kind", "message_type", "media_type", "type"};
+// Android's SMS store says who sent a message by the box it lies in.
+const std::vector<std::string> kSentBoxes = {"sent", "outbox", "queued", "failed"};
+const std::vector<std::string> kMemberNameKeys = {"member_name", "name", "display_name", "id",
+                                                  "jid"};
+
+// Member names that may hold a path to a picture, and those that say it
+// is one even without an extension.
+const std::vector<std::string> kPathHints = {"path",  "thumb", "backup", "file",   "image",
+                                             "photo", "media", "avatar", "picture"};
+const std::vector<std::string> kPictureHints = {"thumb", "image", "photo", "avatar", "picture"};
+const std::vector<std::string> kPictureExtensions = {".jpg", ".jpeg", ".png",  ".gif", ".webp",
+                                                     ".bmp", ".heic", ".heif", ".tif", ".tiff"};
+
+constexpr size_t kFieldLimit = 60;    // fields of one record shown
+constexpr size_t kValueLimit = 2000;  // characters of one field shown
+constexpr int kDepthLimit = 6;        // nesting followed into a record
+constexpr size_t kPictureLimit = 24;  // pictures of one record
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+bool HasAny(const std::string& text, const std::vector<std::string>& parts) {
+  const std::string lower = Lower(text);
+  return std::any_of(parts.begin(), parts.end(), [&](const std::string& part) {
+    return lower.find(part) != std::string::npos;
+  });
+}
+
+bool EndsWithAny(const std::string& text, const std::vector<std::string>& endings) {
+  const std::string lower = Lower(text);
+  return std::any_of(endings.begin(), endings.end(), [&](const std::string& ending) {
+    return lower.size() >= ending.size() &&
+           lower.compare(lower.size() - ending.size(), ending.size(), ending) == 0;
+  });
+}
+
+std::string Scalar(const Json::Value& value) {
+  if (value.isString()) return value.asString();
+  if (value.isBool()) return value.asBool() ? "true" : "false";
+  if (value.isIntegral() || value.isDouble()) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    return Json::writeString(builder, value);
+  }
+  return "";
+}
+
+std::string Cut(std::string text) {
+  if (text.size() <= kValueLimit) return text;
+  size_t end = kValueLimit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end) + "…";
+}
+
+// The first member of `keys` that `record` holds as a non-empty scalar.
+const Json::Value* First(const Json::Value& record, const std::vector<std::string>& keys) {
+  if (!record.isObject()) return nullptr;
+  for (const std::string& key : keys) {
+    const Json::Value* value = record.find(key.data(), key.data() + key.size());
+    if (value != nullptr &&
+        (value->isNumeric() || (value->isString() && !value->asString().empty())))
+      return value;
+  }
+  return nullptr;
+}
+
+std::string FirstText(const Json::Value& record, const std::vector<std::string>& keys) {
+  const Json::Value* value = First(record, keys);
+  return value == nullptr ? "" : Cut(Scalar(*value));
+}
+
+bool Truthy(const Json::Value& value) {
+  if (value.isBool()) return value.asBool();
+  if (value.isNumeric()) return value.asDouble() != 0;
+  if (value.isString()) {
+    const std::string text = Lower(value.asString());
+    return text == "1" || text == "true" || text == "yes";
+  }
+  return false;
+}
+
+// Nested members as "outer.inner" / "list[0]", at most kFieldLimit.
+void Flatten(const std::string& prefix, const Json::Value& value, int depth, Json::Value* fields) {
+  if (fields->size() >= kFieldLimit) return;
+  if (value.isObject() && depth < kDepthLimit) {
+    for (const std::string& name : value.getMemberNames()) {
+      Flatten(prefix.empty() ? name : prefix + "." + name, value[name], depth + 1, fields);
+    }
+  } else if (value.isArray() && depth < kDepthLimit) {
+    for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+      Flatten(prefix + "[" + std::to_string(i) + "]", value[i], depth + 1, fields);
+    }
+  } else if (!value.isNull() && !value.isObject() && !value.isArray()) {
+    Json::Value field(Json::arrayValue);
+    field.append(prefix);
+    field.append(Cut(Scalar(value)));
+    fields->append(field);
+  }
+}
+
+// The first flattened field whose last step is one of `keys`, in the order
+// of `keys`: a contact's name may sit in a nested object.
+std::string FirstField(const Json::Value& fields, const std::vector<std::string>& keys) {
+  for (const std::string& key : keys) {
+    for (const Json::Value& field : fields) {
+      const std::string name = field[0].asString();
+      const size_t dot = name.find_last_of(".]");
+      const std::string last = dot == std::string::npos ? name : name.substr(dot + 1);
+      if (last == key && !field[1].asString().empty()) return field[1].asString();
+    }
+  }
+  return "";
+}
+
+// Whether the first bytes are those of a picture a browser shows.
+bool LooksLikePicture(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::array<unsigned char, 12> head{};
+  in.read(reinterpret_cast<char*>(head.data()), head.size());
+  if (in.gcount() < 4) return false;
+  const auto starts = [&](const char* magic, size_t offset = 0) {
+    for (size_t i = 0; magic[i] != '\0'; ++i) {
+      if (head[offset + i] != static_cast<unsigned char>(magic[i])) return false;
+    }
+    return true;
+  };
+  return (head[0] == 0xFF && head[1] == 0xD8) || starts("\x89PNG") || starts("GIF8") ||
+         starts("BM") || (starts("RIFF") && in.gcount() >= 12 && starts("WEBP", 8));
+}
+
+}  // namespace
+
+bool IsDeleted(const Json::Value& record) {
+  if (!record.isObject()) return false;
+  const Json::Value* tag = record.find("tag", "tag" + 3);
+  if (tag != nullptr && tag->isString() && tag->asString() == "deleted") return true;
+  const Json::Value* deleted = record.find("is_deleted", "is_deleted" + 10);
+  return deleted != nullptr && Truthy(*deleted);
+}
+
+Json::Value RecordReader::Picture(const std::string& key, const std::string& path) const {
+  const bool named_picture = EndsWithAny(path, kPictureExtensions);
+  const bool hinted = HasAny(key, kPictureHints);
+  fs::path inside;
+  std::error_code error;
+  Json::Value picture;
+  if (output_.Resolve(path, base_, &inside) && fs::is_regular_file(inside, error)) {
+    if (LooksLikePicture(inside)) {
+      picture["src"] = output_.LinkFromReport(inside);
+      return picture;
+    }
+    if (!named_picture) return Json::Value();  // audio, a batch file, ...
+  } else if (!named_picture && !hinted) {
+    return Json::Value();
+  }
+  picture["missing"] = Cut(fs::u8path(path.substr(0, path.find('\0'))).filename().u8string());
+  return picture;
+}
+
+void RecordReader::CollectPictures(const std::string& key, const Json::Value& value, int depth,
+                                   Json::Value* pictures) const {
+  if (pictures->size() >= kPictureLimit || depth > kDepthLimit) return;
+  if (value.isObject()) {
+    for (const std::string& name : value.getMemberNames()) {
+      if (name == "msg_file_list") continue;
+      CollectPictures(name, value[name], depth + 1, pictures);
+    }
+  } else if (value.isArray()) {
+    for (const Json::Value& item : value) CollectPictures(key, item, depth + 1, pictures);
+  } else if (value.isString() && HasAny(key, kPathHints)) {
+    const std::string path = value.asString();
+    if (path.empty() || path.find("://") != std::string::npos) return;
+    const Json::Value picture = Picture(key, path);
+    if (picture.isNull()) return;
+    for (const Json::Value& known : *pictures) {
+      if (known == picture) return;  // the same file under two members
+    }
+    pictures->append(picture);
+  }
+}
+
+Json::Value RecordReader::Pictures(const Json::Value& raw) const {
+  Json::Value pictures(Json::arrayValue);
+  CollectPictures("", raw, 0, &pictures);
+  return pictures;
+}
+
+Json::Value RecordReader::Message(const Json::Value& raw) const {
+  Json::Value message;
+  message["text"] = FirstText(raw, kTextKeys);
+  const Json::Value* date = First(raw, kDateKeys);
+  if (date != nullptr) message["date"] = *date;
+  const Json::Value* from_me = First(raw, kFromMeKeys);
+  const std::string box = FirstText(raw, {"type"});
+  message["from_me"] =
+      from_me != nullptr ? Truthy(*from_me)
+                         : std::find(kSentBoxes.begin(), kSentBoxes.end(), box) != kSentBoxes.end();
+  const std::string sender = FirstText(raw, kSenderKeys);
+  if (!sender.empty()) message["sender"] = sender;
+  // An application's own number code tells a reader nothing.
+  const Json::Value* kind = First(raw, kKindKeys);
+  if (kind != nullptr && kind->isString()) message["kind"] = Cut(kind->asString());
+  if (IsDeleted(raw)) message["deleted"] = true;
+  Json::Value pictures = Pictures(raw);
+  if (!pictures.empty()) message["pictures"] = pictures;
+  return message;
+}
+
+Json::Value RecordReader::Record(const Json::Value& raw) const {
+  Json::Value record;
+  Json::Value fields(Json::arrayValue);
+  Flatten("", raw, 0, &fields);
+  std::string title = FirstField(fields, kTitleKeys);
+  const std::string given = FirstField(fields, {"first", "given_name", "First"});
+  const std::string family = FirstField(fields, {"last", "family_name", "Last"});
+  if (!given.empty() || !family.empty()) {
+    title = given + (given.empty() || family.empty() ? "" : " ") + family;
+  }
+  record["title"] = title;
+  const std::string subtitle = FirstField(fields, kSubtitleKeys);
+  if (!subtitle.empty() && subtitle != title) record["subtitle"] = subtitle;
+  const Json::Value* date = First(raw, kDateKeys);
+  if (date != nullptr) record["date"] = *date;
+  const std::string text = FirstField(fields, kTextKeys);
+  if (!text.empty()) record["text"] = text;
+  if (IsDeleted(raw)) record["deleted"] = true;
+  Json::Value pictures = Pictures(raw);
+  if (!pictures.empty()) record["pictures"] = pictures;
+  record["fields"] = fields;
+  return record;
+}
+
+Json::Value RecordReader::Thread(const Json::Value& session) const {
+  Json::Value thread;
+  thread["title"] =
+      FirstText(session, {"name", "session_name", "subject", "room_name", "display_name",
+                          "chat_identifier", "address", "jid", "session_id", "chat_pk"});
+  std::string members;
+  if (session.isObject() && session["members"].isArray()) {
+    for (const Json::Value& member : session["members"]) {
+      std::string name = member.isObject() ? FirstText(member, kMemberNameKeys) : Scalar(member);
+      if (name.empty()) continue;
+      if (members.size() > kValueLimit) break;
+      members += (members.empty() ? "" : ", ") + name;
+    }
+  }
+  if (!members.empty()) thread["subtitle"] = Cut(members);
+  if (IsDeleted(session)) thread["deleted"] = true;
+  return thread;
+}
+
+}  // namespace kxpackage
