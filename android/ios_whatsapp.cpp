@@ -395,10 +395,13 @@ int PackageChats(DataTypeRecord* record, const PackageContext& context,
   Inputs inputs;
   if (!ReadInputs(*record, context, application, &inputs)) return kStatusMissingInput;
   SQLite3Wrapper db(inputs.store);
-  if (!CheckSourceDatabase(&db).ok()) {
+  // 1105 for a file that is no database, 1106 for one whose schema cannot
+  // be read.
+  const SourceCheck opened = CheckSourceDatabase(&db);
+  if (!opened.ok()) {
     KX_LOG(kLogError, "[%s],at %d line, WhatsApp primary database open fail", context.stem,
            __LINE__);
-    return kStatusOpenFailed;
+    return opened.status;
   }
   const std::unique_ptr<SQLite3Wrapper> contacts = OpenContacts(inputs.contacts, context.stem);
   Json::Value document(Json::objectValue);

@@ -262,12 +262,23 @@ void IosWhatsAppMessages::Reader::SetSender() {
 }
 
 void IosWhatsAppMessages::Reader::SetMedia(int64_t type) {
-  if (!whatsapp::HasMediaMembers(type) || query_.ColumnType(kMediaPk) == SQLITE_NULL) return;
+  // A contact card's item holds the card, not a file: Android has no media
+  // row for it.
+  if (!whatsapp::HasMediaMembers(type) || whatsapp::IsContactCard(type) ||
+      query_.ColumnType(kMediaPk) == SQLITE_NULL) {
+    return;
+  }
   if (query_.ColumnType(kFileSize) == SQLITE_INTEGER) {
     message_[kMemberSize].SetUnsigned(static_cast<uint64_t>(query_.ColumnInt64(kFileSize)));
   }
   message_[kMemberMediaDuration].ReadColumn(query_, kDuration);
   message_[kMemberMediaCaption].ReadColumn(query_, kTitle);
+  // Android keeps a picture's or a film's caption as the message's text too.
+  if (!message_[kMemberContent].present() &&
+      (type == whatsapp::kTypeImage || type == whatsapp::kTypeVideo ||
+       type == whatsapp::kTypeAnimatedGif)) {
+    message_[kMemberContent] = message_[kMemberMediaCaption];
+  }
   const std::string local_path = query_.ColumnText(kLocalPath);
   if (!IsSafeStorePath(local_path)) return;
   const std::string relative = kMessageFolder + local_path;

@@ -502,12 +502,11 @@ bool WriteIosWhatsAppContacts(const std::string& path) {
          db.Close();
 }
 
-bool WriteIosWhatsAppBulk(const std::string& path, int chats, int64_t messages_per_chat) {
-  SampleDatabase db(path);
-  if (!db.is_open() || !db.Exec(IosWhatsAppChatSql(kIosWhatsAppNewestSchema).c_str()) ||
-      !db.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN")) {
-    return false;
-  }
+namespace {
+
+// The rows of the bulk store; the statements are finalized before the
+// database is closed.
+bool InsertBulkRows(SampleDatabase& db, int chats, int64_t messages_per_chat) {
   SampleStatement chat(db.handle(),
                        "INSERT INTO ZWACHATSESSION (Z_PK, Z_ENT, Z_OPT, ZSESSIONTYPE, ZCONTACTJID, "
                        "ZPARTNERNAME, ZLASTMESSAGEDATE) VALUES (?, 4, 1, 0, ?, ?, ?)");
@@ -566,7 +565,16 @@ bool WriteIosWhatsAppBulk(const std::string& path, int chats, int64_t messages_p
       message.Reset();
     }
   }
-  return db.Exec("COMMIT") && db.Close();
+  return true;
+}
+
+}  // namespace
+
+bool WriteIosWhatsAppBulk(const std::string& path, int chats, int64_t messages_per_chat) {
+  SampleDatabase db(path);
+  return db.is_open() && db.Exec(IosWhatsAppChatSql(kIosWhatsAppNewestSchema).c_str()) &&
+         db.Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN") &&
+         InsertBulkRows(db, chats, messages_per_chat) && db.Exec("COMMIT") && db.Close();
 }
 
 const char* IosWhatsAppMessageQuery() {
