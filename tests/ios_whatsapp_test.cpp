@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <atomic>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -22,6 +23,7 @@
 #include "common/text.h"
 #include "package_capture.h"
 #include "samples/ios_backup.h"
+#include "sdk/library.h"
 #include "test_support.h"
 #include "whatsapp_fixtures.h"
 
@@ -537,6 +539,162 @@ TEST_F(IosWhatsAppTest, TrimmedStorePackagesEveryMessage) {
     SCOPED_TRACE(missing);
     EXPECT_EQ(1, CountOccurrences(log, missing)) << log;
   }
+}
+
+// Missing inputs in the order they are checked, and chat stores that
+// cannot be read: the status, the log line, no document.
+TEST_F(IosWhatsAppTest, RefusedInputs) {
+  const std::string store = SampleStore(samples::kIosWhatsAppMiddleSchema);
+  const std::string no_chats = JoinPath(root_, "no_chats.sqlite");
+  test::RunSql(no_chats,
+               "CREATE TABLE ZWAMESSAGE (Z_PK INTEGER PRIMARY KEY, ZCHATSESSION INTEGER);");
+  struct Case {
+    std::string wrong;
+    int status;
+    std::string logged;
+  };
+  std::vector<Case> cases = {
+      {"msg_file_path", kStatusMissingInput, "No primary file."},
+      {"name_file_path", kStatusMissingInput, "No primary file."},
+      {"owner_plist_file_path", kStatusMissingInput, "No primary file."},
+      {"owner_plist_empty", kStatusMissingInput, "No primary file."},
+      {"backup", kStatusMissingInput, "No backup folder."},
+      {"has_sub_dir", kStatusMissingInput, "No required param."},
+      {no_chats, kStatusPrepareFailed, "sqlite error message : no such table: ZWACHATSESSION."},
+  };
+  for (const test::DamagedDatabase& damaged :
+       test::DamageDatabase(store, JoinPath(root_, "damaged"))) {
+    cases.push_back({damaged.path, damaged.status, "WhatsApp primary database open fail"});
+  }
+  for (const Case& one : cases) {
+    SCOPED_TRACE(one.wrong);
+    Reset();
+    DataTypeRecord record;
+    record.data_type = kWhatsApp;
+    record.temp_folder = temp_;
+    record.additional_param = one.wrong == "backup" ? "" : backup_;
+    record.primary_files = {
+        {"msg_file_path", one.status == kStatusMissingInput ? store : one.wrong},
+        {"name_file_path", Contacts()},
+        {"owner_plist_file_path", one.wrong == "owner_plist_empty" ? "" : OwnerPlist()}};
+    record.other_info = {{"has_sub_dir", "1"}};
+    record.primary_files.erase(one.wrong);
+    record.other_info.erase(one.wrong);
+    EXPECT_EQ(one.status, test::CallPackageFunction(&record));
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find("[ioswhatsappdatapackage]")) << Log();
+    EXPECT_NE(std::string::npos, Log().find(one.logged)) << Log();
+  }
+}
+
+// A missing or damaged address book or owner list loses only their names:
+// the chats are packaged all the same.
+TEST_F(IosWhatsAppTest, MissingNamesStillPackageTheChats) {
+  const std::string store = SampleStore(samples::kIosWhatsAppMiddleSchema);
+  const std::string garbage = JoinPath(root_, "garbage");
+  test::WriteFileBytes(garbage, std::string(4096, '\x5a'));
+  for (const char* wrong : {"name_file_path", "owner_plist_file_path"}) {
+    SCOPED_TRACE(wrong);
+    Json::Value request = Request(store);
+    request["primary_file_object"][wrong] = garbage;
+    ASSERT_EQ(kStatusOk, Run(request));
+    ASSERT_EQ(1, g_results.count);
+    const Json::Value document = test::ParseJsonText(Document());
+    EXPECT_EQ(3u, document["size"].asUInt());
+    const Json::Value& jose = document["whatsapp_chatsessions"][1]["members"][1];
+    const bool contacts = std::string(wrong) != "name_file_path";
+    EXPECT_EQ(contacts, jose.isMember("member_name"));
+    EXPECT_EQ(contacts ? "" : samples::kIosWhatsAppOwnerJid, document["owner_jid"].asString());
+  }
+}
+
+// Paths with "..", a leading separator, NUL or a colon are never looked up;
+// a jid or push name of 10,000 characters only ever names files by its hash.
+TEST_F(IosWhatsAppTest, HostileValuesStayInsideTheTempFolder) {
+  const std::string store = SampleStore(samples::kIosWhatsAppMiddleSchema);
+  const std::string long_jid = std::string(10000, '7') + "/../../x@s.whatsapp.net";
+  test::RunSql(store,
+               "UPDATE ZWAMEDIAITEM SET ZMEDIALOCALPATH = '../../../etc/passwd' WHERE Z_PK = 1;"
+               "UPDATE ZWAMEDIAITEM SET ZMEDIALOCALPATH = '/etc/passwd' WHERE Z_PK = 2;"
+               "UPDATE ZWAMEDIAITEM SET ZMEDIALOCALPATH = 'C:\\Windows\\win.ini' WHERE Z_PK = 3;"
+               "UPDATE ZWAMEDIAITEM SET ZMEDIALOCALPATH = 'a' || char(0) || 'b' WHERE Z_PK = 6;"
+               "UPDATE ZWAPROFILEPICTUREITEM SET ZPATH = '../Profile/x';"
+               "UPDATE ZWAPROFILEPUSHNAME SET ZPUSHNAME = '" +
+                   std::string(10000, 'n') +
+                   "/../x';"
+                   "UPDATE ZWACHATSESSION SET ZCONTACTJID = '" +
+                   long_jid + "' WHERE Z_PK = 1;");
+  ASSERT_EQ(kStatusOk, Run(Request(store)));
+  const Json::Value document = test::ParseJsonText(Document());
+  const Json::Value& chat = document["whatsapp_chatsessions"][2];
+  ASSERT_EQ(long_jid, chat["jid"].asString());
+  EXPECT_FALSE(chat.isMember("profile_backup_path"));
+  EXPECT_EQ(std::string(10000, 'n') + "/../x",
+            document["whatsapp_chatsessions"][1]["members"][0]["member_name"].asString());
+  const std::vector<Json::Value> messages = test::ChatMessages(chat);
+  ASSERT_EQ(12u, messages.size());
+  for (const size_t i : {1, 3, 4, 7}) {
+    SCOPED_TRACE(i);
+    EXPECT_FALSE(messages[i].isMember("media_path"));
+    EXPECT_FALSE(messages[i].isMember("media_relative_path"));
+  }
+  // Every file written is a direct child of the temp folder.
+  for (const auto& entry : fs::recursive_directory_iterator(PathFromUtf8(root_))) {
+    if (!entry.is_regular_file()) continue;
+    const fs::path parent = entry.path().parent_path();
+    EXPECT_TRUE(parent == PathFromUtf8(temp_) || parent == PathFromUtf8(root_) ||
+                PathToUtf8(parent).rfind(backup_, 0) == 0)
+        << entry.path();
+  }
+  EXPECT_TRUE(fs::exists(PathFromUtf8(JoinPath(temp_, BatchFileName(long_jid, 0, false)))));
+}
+
+TEST_F(IosWhatsAppTest, StopBeforeAndDuringThePackageStep) {
+  for (const int data_type : {kWhatsApp, kBusiness}) {
+    SCOPED_TRACE(data_type);
+    Fresh();
+    data_type_ = data_type;
+    const std::string store = JoinPath(root_, "bulk.sqlite");
+    ASSERT_TRUE(samples::WriteIosWhatsAppBulk(store, 40, 2000));
+    const std::string name =
+        data_type == kWhatsApp ? "IOSWhatsAppDataPackage" : "IOSWhatsAppBusinessDataPackge";
+
+    DataTypeRecord record;
+    record.data_type = data_type;
+    record.temp_folder = temp_;
+    record.additional_param = backup_;
+    record.primary_files = {{"msg_file_path", store},
+                            {"name_file_path", Contacts()},
+                            {"owner_plist_file_path", OwnerPlist()}};
+    record.other_info = {{"has_sub_dir", "1"}};
+    std::atomic<int> stop{1};
+    Reset();
+    EXPECT_EQ(kStatusOk, test::CallPackageFunction(&record, test::CaptureResult, &stop));
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find(name + " stoped!"));
+
+    Reset();
+    const std::string text = WriteJson(Request(store));
+    ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
+    EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(data_type, [this] { return Log(); }));
+    EXPECT_EQ(0, g_results.count);
+    EXPECT_NE(std::string::npos, Log().find(name + " stoped!"));
+  }
+}
+
+TEST(IosWhatsAppRules, CodesReadAsAndroidCodes) {
+  const std::pair<int64_t, int64_t> types[] = {{0, 0},   {1, 1},   {2, 3},   {3, 2},   {4, 4},
+                                               {5, 5},   {6, 7},   {7, 0},   {8, 9},   {10, -1},
+                                               {11, 13}, {14, 15}, {15, 20}, {46, -1}, {-3, -1}};
+  for (const auto& [ios, android] : types) EXPECT_EQ(android, AndroidMessageType(ios)) << ios;
+  const std::pair<int64_t, int64_t> events[] = {{0, 0},   {1, 1},   {2, 12},  {3, 5},
+                                                {4, 6},   {7, 14},  {11, 11}, {12, 15},
+                                                {17, 20}, {22, 56}, {99, 0}};
+  for (const auto& [ios, action] : events) EXPECT_EQ(action, AndroidActionType(ios)) << ios;
+  const std::pair<std::string, bool> paths[] = {
+      {"Media/a/b.jpg", true}, {"", false},    {"../x", false}, {"Media/../../x", false},
+      {"/etc/x", false},       {"\\x", false}, {"C:x", false},  {std::string("a\0b", 3), false}};
+  for (const auto& [path, safe] : paths) EXPECT_EQ(safe, IsSafeStorePath(path)) << path;
 }
 
 }  // namespace
