@@ -401,6 +401,7 @@ int PackageChats(DataTypeRecord* record, const PackageContext& context,
   if (!opened.ok()) {
     KX_LOG(kLogError, "[%s],at %d line, WhatsApp primary database open fail", context.stem,
            __LINE__);
+    KX_LOG_AT(kLogError, context.stem, "sqlite error message : %s.", opened.message.c_str());
     return opened.status;
   }
   const std::unique_ptr<SQLite3Wrapper> contacts = OpenContacts(inputs.contacts, context.stem);

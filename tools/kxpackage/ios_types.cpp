@@ -39,6 +39,16 @@ constexpr char kMessengerStorePath[] = "*fbomnistore.db";
 // Kik keeps one store per account, in a folder named after the account.
 constexpr char kKikDomain[] = "AppDomainGroup-group.com.kik.chat";
 constexpr char kKikStorePath[] = "cores/private/*/kik.sqlite";
+// WhatsApp and WhatsApp Business share their files with their extensions
+// in a group domain each; the owner's jid is in the group's preferences.
+constexpr char kWhatsAppDomain[] = "AppDomainGroup-group.net.whatsapp.WhatsApp.shared";
+constexpr char kWhatsAppBusinessDomain[] = "AppDomainGroup-group.net.whatsapp.WhatsAppSMB.shared";
+constexpr char kWhatsAppStorePath[] = "ChatStorage.sqlite";
+constexpr char kWhatsAppContactsPath[] = "ContactsV2.sqlite";
+constexpr char kWhatsAppOwnerPath[] =
+    "Library/Preferences/group.net.whatsapp.WhatsApp.shared.plist";
+constexpr char kWhatsAppBusinessOwnerPath[] =
+    "Library/Preferences/group.net.whatsapp.WhatsAppSMB.shared.plist";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -110,6 +120,25 @@ long CountKikMessages(const Json::Value& document, const std::string&) {
         std::string errors;
         if (!in || !Json::parseFromStream(builder, in, &file, &errors)) continue;
         count += static_cast<long>(file["messages"].size());
+      }
+    }
+  }
+  return count;
+}
+
+// The messages of every batch file of every chat; one file is parsed at a
+// time.
+long CountWhatsAppMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const char* member : {"whatsapp_chatsessions", "whatsappBusiness_chatsessions"}) {
+    for (const Json::Value& chat : document[member]) {
+      for (const Json::Value& path : chat["msg_file_list"]) {
+        std::ifstream in(std::filesystem::u8path(path.asString()), std::ios::binary);
+        Json::Value file;
+        Json::CharReaderBuilder builder;
+        std::string errors;
+        if (!in || !Json::parseFromStream(builder, in, &file, &errors)) continue;
+        count += static_cast<long>(file.size());
       }
     }
   }
@@ -209,7 +238,23 @@ std::vector<IosType> MakeIosTypes() {
       29, {{"music_video_file_path", "", kMediaDomain, kMediaLibraryPath, true}}, CountMusicVideo);
   music_video.staged = true;
   types.push_back(std::move(music_video));
-  for (const int data_type : {14, 15, 18, 19, 24, 26, 27, 28}) {
+  // WhatsApp resolves its media and pictures in its domain of the backup.
+  const struct {
+    int data_type;
+    const char* domain;
+    const char* owner;
+  } whatsapps[] = {{14, kWhatsAppDomain, kWhatsAppOwnerPath},
+                   {24, kWhatsAppBusinessDomain, kWhatsAppBusinessOwnerPath}};
+  for (const auto& app : whatsapps) {
+    IosType whatsapp = Available(app.data_type,
+                                 {{"msg_file_path", "", app.domain, kWhatsAppStorePath, true},
+                                  {"name_file_path", "", app.domain, kWhatsAppContactsPath, true},
+                                  {"owner_plist_file_path", "", app.domain, app.owner, true}},
+                                 CountWhatsAppMessages);
+    whatsapp.wants_sub_dir = true;
+    types.push_back(std::move(whatsapp));
+  }
+  for (const int data_type : {15, 18, 19, 26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
     types.back().by_request = data_type >= 26;
   }
