@@ -649,7 +649,7 @@ TEST_F(IosWhatsAppTest, HostileValuesStayInsideTheTempFolder) {
   EXPECT_TRUE(fs::exists(PathFromUtf8(JoinPath(temp_, BatchFileName(long_jid, 0, false)))));
 }
 
-TEST_F(IosWhatsAppTest, StopBeforeAndDuringThePackageStep) {
+TEST_F(IosWhatsAppTest, StopSetBeforeAndStopFromAnotherThread) {
   for (const int data_type : {kWhatsApp, kBusiness}) {
     SCOPED_TRACE(data_type);
     Fresh();
