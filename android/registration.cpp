@@ -2,6 +2,7 @@
 
 #include "android/call_history.h"
 #include "android/contacts.h"
+#include "android/ios_whatsapp.h"
 #include "android/sms.h"
 #include "android/whatsapp.h"
 
@@ -9,8 +10,7 @@ namespace kx {
 
 namespace {
 
-// Rows whose filter or package slot is null have no such function, or theirs
-// is not built yet (WhatsApp from an iOS backup, 14 and 24).
+// Rows whose filter or package slot is null have no such function.
 // clang-format off
 // data type, packager name, filter name, log stem, filter, package, queues, result kind
 const DataTypeEntry kDataTypes[] = {
@@ -20,8 +20,8 @@ const DataTypeEntry kDataTypes[] = {
     {2, "AndroidContactDataPackage", "AndroidContactDataFilter", "androidcontactdatapackge", AndroidContactDataFilter, AndroidContactDataPackage, {"contact_files_path", nullptr}, 0},
     {3, "AndroidCallhistoryDataPackage", "AndroidCallhistoryDataFilter", "androidcallhistorydatapackage", AndroidCallhistoryDataFilter, AndroidCallhistoryDataPackage, {"callhistory_files_path", nullptr}, 0},
     {4, "AndroidSmsDataPackage", "AndroidSmsDataFilter", "androidsmsdatapackage", AndroidSmsDataFilter, AndroidSmsDataPackage, {"sms_files_path", nullptr}, 0},
-    {14, "IOSWhatsAppDataPackage", "", "ioswhatsappdatapackage", nullptr, nullptr, {nullptr, nullptr}, 12},
-    {24, "IOSWhatsAppBusinessDataPackge", "", "ioswhatsappdatapackage", nullptr, nullptr, {nullptr, nullptr}, 19},
+    {14, "IOSWhatsAppDataPackage", "", "ioswhatsappdatapackage", nullptr, IosWhatsAppDataPackage, {nullptr, nullptr}, 12},
+    {24, "IOSWhatsAppBusinessDataPackge", "", "ioswhatsappdatapackage", nullptr, IosWhatsAppBusinessDataPackage, {nullptr, nullptr}, 19},
     {25, "WhatsAppBusinessDataPackage", "", "whatsappdatapackage", nullptr, WhatsAppBusinessDataPackage, {nullptr, nullptr}, 21},
 };
 // clang-format on

@@ -331,8 +331,7 @@ const std::string& NewerLayoutWriter::FileStem(const std::string& jid) {
 void NewerLayoutWriter::AttachFile(const std::string& jid, const char* suffix,
                                    const std::string& bytes, MemberValue* member) {
   if (bytes.empty()) return;
-  const std::string path = files_->AddSideFile(FileStem(jid) + suffix, bytes);
-  if (!path.empty()) member->SetText(path);
+  AttachSideFile(files_, FileStem(jid), suffix, bytes, member);
 }
 
 bool NewerLayoutWriter::ReadMessage(const SqliteStatement& query,
@@ -429,25 +428,11 @@ void NewerLayoutWriter::SetSystemDetails(int64_t row_id) {
 }
 
 void NewerLayoutWriter::SetUniversalType(int64_t view_once_state) {
-  if (message_[kMemberUniversalType].present()) return;
-  UniversalTypeInput input;
-  input.message_type = message_[kMemberType].AsInteger();
-  input.action_type = message_[kMemberSize].AsInteger();
-  input.has_setting_duration = message_[kMemberSettingDuration].present();
-  input.setting_duration = message_[kMemberSettingDuration].AsInteger();
-  input.view_once_state = view_once_state;
-  const UniversalType type = ClassifyMessage(input);
-  message_[kMemberUniversalType].SetUnsigned(type.value);
-  if (type.remove_content) message_[kMemberContent].Clear();
+  ClassifyMessageRecord(view_once_state, &message_);
 }
 
 void NewerLayoutWriter::NormaliseSendStatus(int session_type) {
-  uint64_t normalised = 0;
-  if (NormalisedSendStatus(session_type, message_[kMemberSendStatus].AsInteger(),
-                           message_[kMemberType].AsInteger(), message_[kMemberIsFromMe].AsInteger(),
-                           &normalised)) {
-    message_[kMemberSendStatus].SetUnsigned(normalised);
-  }
+  NormaliseMessageSendStatus(session_type, &message_);
 }
 
 // The thumbnail the store keeps for the message; for media other than text,
@@ -608,81 +593,6 @@ bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
 }
 
 }  // namespace
-
-PointLookup::PointLookup(const SQLite3Wrapper& db, const std::string& sql) {
-  if (!sql.empty()) statement_ = PrepareStatement(db, sql);
-}
-
-SqliteStatement& PointLookup::Start() {
-  if (statement_.prepared()) {
-    statement_.Reset();
-    sqlite3_clear_bindings(statement_.handle());
-  }
-  return statement_;
-}
-
-bool PointLookup::Next() { return statement_.prepared() && statement_.Step() == SQLITE_ROW; }
-
-bool PointLookup::FindByInteger(int64_t key) {
-  if (!statement_.prepared()) return false;
-  Start().BindInt64(1, key);
-  return Next();
-}
-
-std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& table,
-                                  const std::vector<std::string>& columns,
-                                  const std::string& where) {
-  if (!CheckIsTableExist(db, table)) return std::string();
-  std::string list;
-  for (const std::string& column : columns) {
-    if (!ColumnExists(db, table, column)) continue;
-    list += list.empty() ? column : ", " + column;
-  }
-  if (list.empty()) return std::string();
-  return "select " + list + " from " + table + " where " + where;
-}
-
-std::string ColumnBytes(const SqliteStatement& statement, int index) {
-  std::string bytes;
-  ColumnBytesInto(statement, index, &bytes);
-  return bytes;
-}
-
-void ColumnBytesInto(const SqliteStatement& statement, int index, std::string* bytes) {
-  bytes->clear();
-  sqlite3_stmt* handle = statement.handle();
-  if (handle == nullptr) return;
-  const void* data = nullptr;
-  switch (sqlite3_column_type(handle, index)) {
-    case SQLITE_NULL:
-      return;
-    case SQLITE_BLOB:
-      data = sqlite3_column_blob(handle, index);
-      break;
-    default:
-      data = sqlite3_column_text(handle, index);
-      break;
-  }
-  const int length = sqlite3_column_bytes(handle, index);
-  if (data != nullptr && length > 0) {
-    bytes->assign(static_cast<const char*>(data), static_cast<size_t>(length));
-  }
-}
-
-std::string MessageFileStem(const std::string& jid, const std::string& key_id) {
-  return Fnv1a64Decimal(jid + key_id);
-}
-
-std::string MessageFileStem(const std::string& jid, const Json::Value& message) {
-  return MessageFileStem(jid, message.isMember("key_id") ? message["key_id"].asString() : "");
-}
-
-void AttachSideFile(PackageFileWriter* files, const std::string& stem, const char* suffix,
-                    const std::string& bytes, const char* member, Json::Value* object) {
-  if (bytes.empty()) return;
-  const std::string path = files->AddSideFile(stem + suffix, bytes);
-  if (!path.empty()) (*object)[member] = path;
-}
 
 void SetUrlLinks(bool has_link_row, Json::Value* message) {
   if (!has_link_row || !(*message)["content"].isString()) return;

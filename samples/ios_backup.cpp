@@ -20,6 +20,7 @@
 #include "samples/ios_sample_text.h"
 #include "samples/ios_viber.h"
 #include "samples/ios_wechat.h"
+#include "samples/ios_whatsapp.h"
 
 namespace kx::samples {
 
@@ -401,6 +402,43 @@ bool WriteWechatStores(const fs::path& root, std::vector<Entry>* entries, std::s
   return true;
 }
 
+// WhatsApp and WhatsApp Business, each in its group domain: the chat store,
+// the address book, the owner's preferences and the files the chats name.
+bool WriteWhatsApps(const fs::path& root, const IosSampleOptions& store,
+                    std::vector<Entry>* entries, std::string* error) {
+  const struct {
+    const char* domain;
+    bool business;
+    const char* owner;
+  } apps[] = {{kIosWhatsAppDomain, false, kIosWhatsAppOwnerJid},
+              {kIosWhatsAppBusinessDomain, true, kIosWhatsAppBusinessOwnerJid}};
+  for (const auto& app : apps) {
+    const Entry chats{app.domain, kIosWhatsAppStorePath, kFlagFile};
+    const Entry contacts{app.domain, kIosWhatsAppContactsPath, kFlagFile};
+    const fs::path chats_path = StoredPath(root, chats);
+    const fs::path contacts_path = StoredPath(root, contacts);
+    std::vector<IosWhatsAppFile> files;
+    if (!MakeFolder(chats_path.parent_path(), error) ||
+        !MakeFolder(contacts_path.parent_path(), error)) {
+      return false;
+    }
+    if (!WriteIosWhatsApp(chats_path.u8string(), store, &files) ||
+        !WriteIosWhatsAppContacts(contacts_path.u8string())) {
+      return Fail(error, chats_path.u8string() + ": cannot write the WhatsApp stores");
+    }
+    entries->push_back(chats);
+    entries->push_back(contacts);
+    files.push_back({IosWhatsAppOwnerPlistPath(app.business), IosWhatsAppOwnerPlist(app.owner)});
+    for (const IosWhatsAppFile& file : files) {
+      if (!WriteEntry(root, {app.domain, file.relative_path, kFlagFile}, file.bytes, entries,
+                      error)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 // The book list, Messenger's store and Kik's store with the files Kik keeps
 // beside it, each listed in the catalogue; WeChat's stores.
 bool WriteAppStores(const fs::path& root, const IosBackupOptions& options,
@@ -433,7 +471,8 @@ bool WriteAppStores(const fs::path& root, const IosBackupOptions& options,
       return false;
     }
   }
-  return WriteWechatStores(root, entries, error);
+  if (!WriteWechatStores(root, entries, error)) return false;
+  return WriteWhatsApps(root, store, entries, error);
 }
 
 // LINE's and Viber's stores with the message files each keeps beside it,

@@ -23,6 +23,7 @@
 #include "samples/android_telephony.h"
 #include "samples/android_whatsapp.h"
 #include "samples/ios_messages.h"
+#include "samples/ios_whatsapp.h"
 #include "test_support.h"
 #include "whatsapp_fixtures.h"
 
@@ -48,6 +49,12 @@ struct Defaults {
   static Companions Beside(const std::string&) { return {}; }
   // The document as compared: side files read in place of their paths.
   static std::string Observed(const std::string& text) { return text; }
+  // Packagers without a filter step have no copies to merge.
+  static constexpr bool kHasFilter = true;
+  // What else a request and a record carry (an iOS backup's folder and
+  // layout).
+  static void Complete(Json::Value*) {}
+  static void Complete(DataTypeRecord*) {}
 };
 
 // The shared builder: a database at `path` of `schema` holding `rows`.
@@ -717,6 +724,80 @@ struct IosSms : Defaults {
   }
 };
 
+// WhatsApp and WhatsApp Business from an iOS backup: one chat of two
+// messages, the address book and the owner's list beside the store.
+template <int kDataType>
+struct IosWhatsAppChats : Defaults {
+  static constexpr int kType = kDataType;
+  static constexpr bool kHasFilter = false;
+  static constexpr char kPrimaryKey[] = "msg_file_path";
+  static constexpr char kCopiesKey[] = "msg_files_path";
+  static constexpr char kFile[] = "ChatStorage.sqlite";
+  static constexpr char kLogPrefix[] = "[ioswhatsappdatapackage],";
+  static constexpr const char* kEmptyDocument = nullptr;  // a store without chats is refused
+  static constexpr char kRowsTable[] = "ZWACHATSESSION";
+  static constexpr const char* kMember =
+      kDataType == 14 ? "whatsapp_chatsessions" : "whatsappBusiness_chatsessions";
+
+  static Companions Beside(const std::string& folder) {
+    return {{"name_file_path", JoinPath(folder, "ContactsV2.sqlite")},
+            {"owner_plist_file_path", JoinPath(folder, "owner.plist")}};
+  }
+  static void Complete(Json::Value* request) {
+    (*request)["other_info"]["has_sub_dir"] = "0";
+    (*request)["addtional_param"] = "backup";
+  }
+  static void Complete(DataTypeRecord* record) {
+    record->other_info["has_sub_dir"] = "0";
+    record->additional_param = "backup";
+  }
+  static void WriteCompanions(const std::string& store) {
+    ASSERT_TRUE(samples::WriteIosWhatsAppContacts(Sibling(store, "ContactsV2.sqlite")));
+    test::WriteFileBytes(Sibling(store, "owner.plist"),
+                         samples::IosWhatsAppOwnerPlist(samples::kIosWhatsAppOwnerJid));
+  }
+  static void WriteStore(const std::string& path) {
+    WriteCompanions(path);
+    Store(path, samples::IosWhatsAppChatSql(samples::kIosWhatsAppNewestSchema),
+          "INSERT INTO ZWACHATSESSION (Z_PK, ZSESSIONTYPE, ZCONTACTJID, ZPARTNERNAME, "
+          "ZLASTMESSAGEDATE) VALUES (1, 0, '34612345678@s.whatsapp.net', 'José', 600000010);"
+          "INSERT INTO ZWAMESSAGE (Z_PK, ZCHATSESSION, ZISFROMME, ZSTANZAID, ZTEXT, ZMESSAGEDATE, "
+          "ZMESSAGETYPE, ZMESSAGESTATUS, ZFROMJID) VALUES "
+          "(1, 1, 0, 'J1', 'hola', 600000000, 0, 0, '34612345678@s.whatsapp.net'), "
+          "(2, 1, 1, 'J2', 'adiós', 600000010, 0, 6, NULL);");
+  }
+  static std::string Document(const std::string&) {
+    return std::string(R"({"is_exist": true, "owner_jid": "4915712345678@s.whatsapp.net",
+      "size": 1, ")") +
+           kMember + R"(": [
+      {"ZLASTMESSAGEDATE": 600000010, "jid": "34612345678@s.whatsapp.net", "name": "José",
+       "session_type": 0, "messages": [
+        {"content": "hola", "is_from_me": 0, "key_id": "J1", "row_id": 1,
+         "send_date": "01 - 06 - 2020 10:40 : 00", "send_status": 0,
+         "sender_id": "34612345678@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0},
+        {"content": "adiós", "is_from_me": 1, "key_id": "J2", "row_id": 2,
+         "send_date": "01 - 06 - 2020 10:40 : 10", "send_status": 0, "sender_id": "",
+         "size": 0, "type": 0, "universal_type": 0}]}]})";
+  }
+  static bool WriteLarge(const std::string& path) {
+    WriteCompanions(path);
+    return samples::WriteIosWhatsAppBulk(path, 20, 2000);
+  }
+  // The batch files read in place of their paths.
+  static std::string Observed(const std::string& text) {
+    Json::Value document = test::ParseJsonText(text);
+    for (Json::Value& chat : document[kMember]) {
+      Json::Value messages(Json::arrayValue);
+      for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
+      chat.removeMember("msg_file_list");
+      chat["messages"] = messages;
+    }
+    return WriteJson(document);
+  }
+};
+using IosWhatsApp = IosWhatsAppChats<14>;
+using IosWhatsAppBusiness = IosWhatsAppChats<24>;
+
 template <typename P>
 class PackagerContractTest : public test::LibraryTest {
  protected:
@@ -734,7 +815,8 @@ class PackagerContractTest : public test::LibraryTest {
     for (const auto& [key, path] : P::Beside(phone_.path())) {
       request["primary_file_object"][key] = path;
     }
-    request["second_file_objects"][P::kCopiesKey] = test::JsonList(copies);
+    if (P::kHasFilter) request["second_file_objects"][P::kCopiesKey] = test::JsonList(copies);
+    P::Complete(&request);
     const std::string text = WriteJson(request);
     return FilterDataType(text.c_str(), static_cast<int>(text.size()));
   }
@@ -754,6 +836,7 @@ class PackagerContractTest : public test::LibraryTest {
     record->temp_folder = temp_.path();
     if (!primary.empty()) record->primary_files[P::kPrimaryKey] = primary;
     for (const auto& [key, path] : P::Beside(phone_.path())) record->primary_files[key] = path;
+    P::Complete(record.get());
     return record;
   }
 
@@ -761,8 +844,8 @@ class PackagerContractTest : public test::LibraryTest {
   test::TempDir temp_;   // the request's temp folder
 };
 
-using Packagers =
-    ::testing::Types<CallHistory, Sms, Contacts, WhatsApp, IosCallHistory, IosContacts, IosSms>;
+using Packagers = ::testing::Types<CallHistory, Sms, Contacts, WhatsApp, IosCallHistory,
+                                   IosContacts, IosSms, IosWhatsApp, IosWhatsAppBusiness>;
 TYPED_TEST_SUITE(PackagerContractTest, Packagers);
 
 TYPED_TEST(PackagerContractTest, PackagesTheDocumentOfItsStore) {
@@ -785,14 +868,18 @@ TYPED_TEST(PackagerContractTest, DatabaseWithoutItsTablesGivesAnEmptyDocument) {
 }
 
 TYPED_TEST(PackagerContractTest, MergedCopiesGiveTheirLostRowsOnceTaggedDeleted) {
-  const std::vector<std::string> files = TypeParam::WriteMerge(this->phone_);
-  ASSERT_EQ(kStatusOk, this->Filter(files[0], {files.begin() + 1, files.end()}));
-  this->ExpectPackaged(TypeParam::MergedDocument(this->temp_.path()));
-  // The sources themselves are never written.
-  EXPECT_EQ(
-      std::vector<std::string>{"0"},
-      test::QueryColumn(files[0], std::string("select count(*) from pragma_table_info('") +
-                                      TypeParam::kRowsTable + "') where name = 'is_deleted'"));
+  if constexpr (!TypeParam::kHasFilter) {
+    GTEST_SKIP() << "no copies to merge";
+  } else {
+    const std::vector<std::string> files = TypeParam::WriteMerge(this->phone_);
+    ASSERT_EQ(kStatusOk, this->Filter(files[0], {files.begin() + 1, files.end()}));
+    this->ExpectPackaged(TypeParam::MergedDocument(this->temp_.path()));
+    // The sources themselves are never written.
+    EXPECT_EQ(
+        std::vector<std::string>{"0"},
+        test::QueryColumn(files[0], std::string("select count(*) from pragma_table_info('") +
+                                        TypeParam::kRowsTable + "') where name = 'is_deleted'"));
+  }
 }
 
 TYPED_TEST(PackagerContractTest, StopDuringThePackageStepGivesNoDocument) {
@@ -811,19 +898,21 @@ TYPED_TEST(PackagerContractTest, MissingInputsAndConfiguration) {
   const std::unique_ptr<DataTypeRecord> record = this->Record("");
   record->second_files[TypeParam::kCopiesKey].Push(this->phone_.File("copy.db"));
   EXPECT_EQ(kStatusMissingInput, test::CallPackageFunction(record.get()));
-  EXPECT_EQ(kStatusMissingInput, test::CallFilterFunction(record.get(), config.get()));
   EXPECT_EQ(0, g_results.count);
+  if constexpr (TypeParam::kHasFilter) {
+    EXPECT_EQ(kStatusMissingInput, test::CallFilterFunction(record.get(), config.get()));
 
-  const std::string store = this->phone_.File(TypeParam::kFile);
-  TypeParam::WriteStore(store);
-  record->primary_files[TypeParam::kPrimaryKey] = store;
-  EXPECT_EQ(kStatusConfigLoadFailed, test::CallFilterFunction(record.get(), nullptr));
-  const std::unique_ptr<DataTypeRecord> without_copies = this->Record(store);
-  EXPECT_EQ(TypeParam::kStatusWithoutQueue,
-            test::CallFilterFunction(without_copies.get(), config.get()));
-  without_copies->second_files[TypeParam::kCopiesKey];
-  EXPECT_EQ(TypeParam::kStatusEmptyQueue,
-            test::CallFilterFunction(without_copies.get(), config.get()));
+    const std::string store = this->phone_.File(TypeParam::kFile);
+    TypeParam::WriteStore(store);
+    record->primary_files[TypeParam::kPrimaryKey] = store;
+    EXPECT_EQ(kStatusConfigLoadFailed, test::CallFilterFunction(record.get(), nullptr));
+    const std::unique_ptr<DataTypeRecord> without_copies = this->Record(store);
+    EXPECT_EQ(TypeParam::kStatusWithoutQueue,
+              test::CallFilterFunction(without_copies.get(), config.get()));
+    without_copies->second_files[TypeParam::kCopiesKey];
+    EXPECT_EQ(TypeParam::kStatusEmptyQueue,
+              test::CallFilterFunction(without_copies.get(), config.get()));
+  }
 }
 
 // A store damaged in each of the ways a pull from a phone leaves it gives a

@@ -218,9 +218,11 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_EQ(0, summary["ios_contacts"]["status"].asInt());
   EXPECT_EQ(23u, summary.size());
   EXPECT_EQ(7, summary["ios_music_video"]["records"].asInt());  // staged
-  // Host-built databases, not files of the backup; then a packager to come.
+  // Host-built databases, not files of the backup.
   EXPECT_EQ(-107, summary["ios_kx_photos"]["status"].asInt());
-  EXPECT_EQ(-100, summary["ios_whatsapp"]["status"].asInt());
+  // Both WhatsApps, each from its own domain: every message of the sample.
+  EXPECT_EQ(18, summary["ios_whatsapp"]["records"].asInt());
+  EXPECT_EQ(18, summary["ios_whatsapp_business"]["records"].asInt());
   EXPECT_EQ(0, summary["ios_messages"]["status"].asInt());
   EXPECT_GT(summary["ios_messages"]["records"].asInt(), 0);
   EXPECT_EQ(5, summary["ios_voicemail"]["records"].asInt());

@@ -52,6 +52,16 @@ constexpr char kWechatMessagePath[] = "Documents/*/DB/MM.sqlite";
 constexpr char kWechatContactPath[] = "Documents/*/DB/WCDB_Contact.sqlite";
 constexpr char kWechatSessionPath[] = "Documents/*/session/session.db";
 constexpr char kWechatSettingsPath[] = "Documents/*/mmsetting.archive";
+// WhatsApp and WhatsApp Business share their files with their extensions
+// in a group domain each; the owner's jid is in the group's preferences.
+constexpr char kWhatsAppDomain[] = "AppDomainGroup-group.net.whatsapp.WhatsApp.shared";
+constexpr char kWhatsAppBusinessDomain[] = "AppDomainGroup-group.net.whatsapp.WhatsAppSMB.shared";
+constexpr char kWhatsAppStorePath[] = "ChatStorage.sqlite";
+constexpr char kWhatsAppContactsPath[] = "ContactsV2.sqlite";
+constexpr char kWhatsAppOwnerPath[] =
+    "Library/Preferences/group.net.whatsapp.WhatsApp.shared.plist";
+constexpr char kWhatsAppBusinessOwnerPath[] =
+    "Library/Preferences/group.net.whatsapp.WhatsAppSMB.shared.plist";
 
 // The documents of calls, voicemail and voice memos count their records in
 // "size".
@@ -136,6 +146,25 @@ long CountChatSessionMessages(const Json::Value& document, const std::string&) {
   for (const Json::Value& session : document["sessions"]) {
     if (session["message_count"].isIntegral()) {
       count += static_cast<long>(session["message_count"].asInt64());
+    }
+  }
+  return count;
+}
+
+// The messages of every batch file of every chat; one file is parsed at a
+// time.
+long CountWhatsAppMessages(const Json::Value& document, const std::string&) {
+  long count = 0;
+  for (const char* member : {"whatsapp_chatsessions", "whatsappBusiness_chatsessions"}) {
+    for (const Json::Value& chat : document[member]) {
+      for (const Json::Value& path : chat["msg_file_list"]) {
+        std::ifstream in(std::filesystem::u8path(path.asString()), std::ios::binary);
+        Json::Value file;
+        Json::CharReaderBuilder builder;
+        std::string errors;
+        if (!in || !Json::parseFromStream(builder, in, &file, &errors)) continue;
+        count += static_cast<long>(file.size());
+      }
     }
   }
   return count;
@@ -257,7 +286,23 @@ std::vector<IosType> MakeIosTypes() {
       29, {{"music_video_file_path", "", kMediaDomain, kMediaLibraryPath, true}}, CountMusicVideo);
   music_video.staged = true;
   types.push_back(std::move(music_video));
-  for (const int data_type : {14, 24, 26, 27, 28}) {
+  // WhatsApp resolves its media and pictures in its domain of the backup.
+  const struct {
+    int data_type;
+    const char* domain;
+    const char* owner;
+  } whatsapps[] = {{14, kWhatsAppDomain, kWhatsAppOwnerPath},
+                   {24, kWhatsAppBusinessDomain, kWhatsAppBusinessOwnerPath}};
+  for (const auto& app : whatsapps) {
+    IosType whatsapp = Available(app.data_type,
+                                 {{"msg_file_path", "", app.domain, kWhatsAppStorePath, true},
+                                  {"name_file_path", "", app.domain, kWhatsAppContactsPath, true},
+                                  {"owner_plist_file_path", "", app.domain, app.owner, true}},
+                                 CountWhatsAppMessages);
+    whatsapp.wants_sub_dir = true;
+    types.push_back(std::move(whatsapp));
+  }
+  for (const int data_type : {26, 27, 28}) {
     types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
     types.back().by_request = data_type >= 26;
   }
