@@ -92,29 +92,11 @@ constexpr char kDeletedMessages[] = R"({"messages": [
    "display": "From a chat deleted since", "ZCONTENT": "", "from_id": "Mark Okafor",
    "send_state": "0", "type": "0", "ZUSER": "2", "tag": "deleted"}]})";
 
-class IosKikTest : public test::LibraryTest {
+class IosKikTest : public test::BackupFolderTest {
  protected:
-  void SetUp() override { Fresh(); }
-
-  // A new folder of its own for each run: temp folder, backup, Manifest.db.
-  void Fresh() {
-    root_ = JoinPath(outer_.path(), "run" + std::to_string(++runs_));
-    temp_ = JoinPath(root_, "temp");
-    backup_ = JoinPath(root_, "backup");
-    fs::create_directories(fs::u8path(temp_));
-    fs::create_directories(fs::u8path(backup_));
-    manifest_ = JoinPath(root_, "Manifest.db");
-    test::RunSql(manifest_,
-                 "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, "
-                 "flags INTEGER, file BLOB);");
-  }
-
   // A file of Kik's domain, stored in the backup and listed in Manifest.db.
   void AddBackupFile(const std::string& relative_path, const std::string& bytes) {
-    const std::string id = samples::IosBackupFileId(samples::kIosKikDomain, relative_path);
-    fs::create_directories(fs::u8path(JoinPath(backup_, id.substr(0, 2))));
-    test::WriteFileBytes(TwoLevel(backup_, id), bytes);
-    AddManifestRow(id, relative_path);
+    BackupFolderTest::AddBackupFile(samples::kIosKikDomain, relative_path, bytes);
   }
 
   void AddManifestRow(const std::string& id, const std::string& relative_path) {
@@ -165,13 +147,6 @@ class IosKikTest : public test::LibraryTest {
   std::string Batch(const std::string& name) const {
     return test::ReadFileBytes(JoinPath(temp_, name));
   }
-
-  test::TempDir outer_;
-  int runs_ = 0;
-  std::string root_;
-  std::string temp_;
-  std::string backup_;
-  std::string manifest_;
 };
 
 TEST_F(IosKikTest, WholeDocumentsOnBothLayouts) {

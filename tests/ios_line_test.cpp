@@ -94,32 +94,12 @@ constexpr char kDeletedBatch[] = R"([
    "send_date": 1699990000000, "sender_id": "u9a8b7c6d5e4f30211203f4e5d6c7b8a9",
    "sender_name": "Ken Sato", "tag": "deleted", "text": "From a chat left since"}])";
 
-class IosLineTest : public test::LibraryTest {
+class IosLineTest : public test::BackupFolderTest {
  protected:
-  void SetUp() override { Fresh(); }
-
-  void Fresh() {
-    root_ = JoinPath(outer_.path(), "run" + std::to_string(++runs_));
-    temp_ = JoinPath(root_, "temp");
-    backup_ = JoinPath(root_, "backup");
-    fs::create_directories(fs::u8path(temp_));
-    fs::create_directories(fs::u8path(backup_));
-    manifest_ = JoinPath(root_, "Manifest.db");
-    test::RunSql(manifest_,
-                 "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, "
-                 "flags INTEGER, file BLOB);");
-  }
-
   // A file of LINE's container, stored in the backup and listed in
   // Manifest.db; its place in the backup.
   std::string AddBackupFile(const std::string& relative_path, const std::string& bytes) {
-    const std::string id = samples::IosBackupFileId(samples::kIosLineDomain, relative_path);
-    const std::string folder = JoinPath(backup_, id.substr(0, 2));
-    fs::create_directories(fs::u8path(folder));
-    test::WriteFileBytes(JoinPath(folder, id), bytes);
-    test::RunSql(manifest_, "INSERT INTO Files VALUES ('" + id + "', '" + samples::kIosLineDomain +
-                                "', '" + relative_path + "', 1, NULL);");
-    return JoinPath(folder, id);
+    return BackupFolderTest::AddBackupFile(samples::kIosLineDomain, relative_path, bytes);
   }
 
   std::string SampleStore(int version) {
@@ -165,12 +145,6 @@ class IosLineTest : public test::LibraryTest {
         JoinPath(temp_, "messages_" + Fnv1a64Decimal("line:" + session_id) + ".json"));
   }
 
-  test::TempDir outer_;
-  int runs_ = 0;
-  std::string root_;
-  std::string temp_;
-  std::string backup_;
-  std::string manifest_;
   std::vector<std::string> placed_;
 };
 

@@ -92,28 +92,8 @@ constexpr char kDeletedBatch[] = R"([
    "sender_id": "+39 347 123 4567", "sender_name": "Marco", "tag": "deleted",
    "text": "Old conversation"}])";
 
-class IosViberTest : public test::LibraryTest {
+class IosViberTest : public test::BackupFolderTest {
  protected:
-  void SetUp() override { Fresh(); }
-
-  void Fresh() {
-    root_ = JoinPath(outer_.path(), "run" + std::to_string(++runs_));
-    temp_ = JoinPath(root_, "temp");
-    backup_ = JoinPath(root_, "backup");
-    fs::create_directories(fs::u8path(temp_));
-    fs::create_directories(fs::u8path(backup_));
-    manifest_ = JoinPath(root_, "Manifest.db");
-    test::RunSql(manifest_,
-                 "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, "
-                 "flags INTEGER, file BLOB);");
-  }
-
-  // The place of a file of `domain` in the backup, two-level or flat.
-  std::string Placed(const std::string& domain, const std::string& relative, bool two_level) const {
-    const std::string id = samples::IosBackupFileId(domain, relative);
-    return two_level ? JoinPath(JoinPath(backup_, id.substr(0, 2)), id) : JoinPath(backup_, id);
-  }
-
   std::string SampleStore(int version) {
     const std::string path = JoinPath(root_, "Contacts" + std::to_string(version) + ".data");
     samples::IosSampleOptions options;
@@ -121,13 +101,7 @@ class IosViberTest : public test::LibraryTest {
     std::vector<samples::IosViberFile> files;
     EXPECT_TRUE(samples::WriteIosViber(path, options, &files));
     for (const samples::IosViberFile& file : files) {
-      const std::string placed = Placed(file.domain, file.relative_path, true);
-      fs::create_directories(fs::u8path(placed).parent_path());
-      test::WriteFileBytes(placed, file.bytes);
-      test::RunSql(manifest_, "INSERT INTO Files VALUES ('" +
-                                  samples::IosBackupFileId(file.domain, file.relative_path) +
-                                  "', '" + file.domain + "', '" + file.relative_path +
-                                  "', 1, NULL);");
+      AddBackupFile(file.domain, file.relative_path, file.bytes);
     }
     return path;
   }
@@ -165,13 +139,6 @@ class IosViberTest : public test::LibraryTest {
     return test::ReadFileBytes(
         JoinPath(temp_, "messages_" + Fnv1a64Decimal("viber:" + session_id) + ".json"));
   }
-
-  test::TempDir outer_;
-  int runs_ = 0;
-  std::string root_;
-  std::string temp_;
-  std::string backup_;
-  std::string manifest_;
 };
 
 TEST_F(IosViberTest, WholeDocumentsOnBothVersions) {

@@ -105,30 +105,11 @@ constexpr char kOfficialMessages[] = R"([{"is_from_me": 0, "kind": "link", "mess
   "raw_type": "49/5", "send_date": 1700002000000, "text": "Opening hours over the holidays",
   "url": "https://library.example.org/hours"}])";
 
-class IosWechatTest : public test::LibraryTest {
+class IosWechatTest : public test::BackupFolderTest {
  protected:
-  void SetUp() override { Fresh(); }
-
-  void Fresh() {
-    root_ = JoinPath(outer_.path(), "run" + std::to_string(++runs_));
-    temp_ = JoinPath(root_, "temp");
-    backup_ = JoinPath(root_, "backup");
-    fs::create_directories(fs::u8path(temp_));
-    fs::create_directories(fs::u8path(backup_));
-    manifest_ = JoinPath(root_, "Manifest.db");
-    test::RunSql(manifest_,
-                 "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, "
-                 "flags INTEGER, file BLOB);");
-  }
-
   // A file of WeChat's domain in the backup, listed in Manifest.db.
   void AddBackupFile(const std::string& relative_path, const std::string& bytes) {
-    const std::string id = samples::IosBackupFileId(samples::kIosWechatDomain, relative_path);
-    fs::create_directories(fs::u8path(JoinPath(backup_, id.substr(0, 2))));
-    test::WriteFileBytes(JoinPath(JoinPath(backup_, id.substr(0, 2)), id), bytes);
-    test::RunSql(manifest_, "INSERT INTO Files VALUES ('" + id + "', '" +
-                                samples::kIosWechatDomain + "', '" + relative_path +
-                                "', 1, NULL);");
+    BackupFolderTest::AddBackupFile(samples::kIosWechatDomain, relative_path, bytes);
   }
 
   samples::IosWechatStores SampleStores(int version) {
@@ -185,13 +166,6 @@ class IosWechatTest : public test::LibraryTest {
     return test::ReadFileBytes(
         JoinPath(temp_, "messages_" + Fnv1a64Decimal("wechat:" + key) + ".json"));
   }
-
-  test::TempDir outer_;
-  int runs_ = 0;
-  std::string root_;
-  std::string temp_;
-  std::string backup_;
-  std::string manifest_;
 };
 
 TEST_F(IosWechatTest, WholeDocumentsOnEachStoreVersion) {

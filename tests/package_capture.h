@@ -7,6 +7,7 @@
 #include <json/json.h>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -14,9 +15,11 @@
 
 #include "common/field_config.h"
 #include "common/json_util.h"
+#include "common/platform.h"
 #include "common/status.h"
 #include "common/text.h"
 #include "packager/contract.h"
+#include "samples/ios_backup.h"
 #include "sdk/data_type_table.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -134,6 +137,63 @@ inline std::string Expand(std::string text, const std::string& temp) {
   }
   return ReplaceAll(text, "{T}", temp);
 }
+
+// Packagers of an iOS backup's applications: each run gets a folder of its
+// own holding a temp folder, a backup folder and a Manifest.db listing what
+// was put into the backup.
+class BackupFolderTest : public LibraryTest {
+ protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    Fresh();
+  }
+
+  void Fresh() {
+    root_ = JoinPath(outer_.path(), "run" + std::to_string(++runs_));
+    temp_ = JoinPath(root_, "temp");
+    backup_ = JoinPath(root_, "backup");
+    std::filesystem::create_directories(std::filesystem::u8path(temp_));
+    std::filesystem::create_directories(std::filesystem::u8path(backup_));
+    manifest_ = JoinPath(root_, "Manifest.db");
+    RunSql(manifest_,
+           "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, "
+           "flags INTEGER, file BLOB);");
+  }
+
+  // Where the file of `domain` and `relative_path` lies in the backup.
+  std::string Placed(const std::string& domain, const std::string& relative_path,
+                     bool two_level = true) const {
+    const std::string id = samples::IosBackupFileId(domain, relative_path);
+    return two_level ? JoinPath(JoinPath(backup_, id.substr(0, 2)), id) : JoinPath(backup_, id);
+  }
+
+  // Lists the file in Manifest.db (quotes in the path doubled).
+  void ListFile(const std::string& domain, const std::string& relative_path) {
+    RunSql(manifest_, "INSERT INTO Files VALUES ('" +
+                          samples::IosBackupFileId(domain, relative_path) + "', '" + domain +
+                          "', '" + ReplaceAll(relative_path, "'", "''") + "', 1, NULL);");
+  }
+
+  // Stores `bytes` as that file, in its two-digit folder, and lists it;
+  // returns its place.
+  std::string AddBackupFile(const std::string& domain, const std::string& relative_path,
+                            const std::string& bytes) {
+    const std::string placed = Placed(domain, relative_path);
+    std::filesystem::create_directories(std::filesystem::u8path(placed).parent_path());
+    WriteFileBytes(placed, bytes);
+    ListFile(domain, relative_path);
+    return placed;
+  }
+
+  std::string root_;
+  std::string temp_;
+  std::string backup_;
+  std::string manifest_;
+
+ private:
+  TempDir outer_;
+  int runs_ = 0;
+};
 
 }  // namespace kx::test
 
