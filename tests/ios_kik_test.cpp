@@ -365,30 +365,15 @@ TEST_F(IosKikTest, StopDuringTheSessionWalkGivesNoDocument) {
 // Missing inputs, and a store damaged as a pull from a phone leaves it:
 // the package function's status, no document.
 TEST_F(IosKikTest, RefusedInputs) {
-  const std::string store = SampleStore(2);
-  std::vector<std::pair<std::string, int>> cases;  // what is wrong, status
-  for (const char* member : {"kik_account_id", "has_sub_dir", "manifest_file_path", "backup"}) {
-    cases.emplace_back(member, kStatusMissingInput);
-  }
-  for (const test::DamagedDatabase& damaged :
-       test::DamageDatabase(store, JoinPath(root_, "damaged"))) {
-    cases.emplace_back(damaged.path, damaged.status);
-  }
-  for (const auto& [wrong, status] : cases) {
-    SCOPED_TRACE(wrong);
-    DataTypeRecord record;
-    record.data_type = kKikType;
-    record.temp_folder = temp_;
-    record.additional_param = wrong == "backup" ? "" : backup_;
-    record.primary_files = {{"kik_file_path", status == kStatusMissingInput ? store : wrong},
-                            {"manifest_file_path", manifest_}};
-    record.other_info = {{"kik_account_id", kAccount}, {"has_sub_dir", "1"}};
-    record.primary_files.erase(wrong);
-    record.other_info.erase(wrong);
-    g_results = CapturedResults();
-    EXPECT_EQ(status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
-  }
+  SoundInputs sound;
+  sound.data_type = kKikType;
+  sound.primary_files = {{"kik_file_path", SampleStore(2)}, {"manifest_file_path", manifest_}};
+  sound.other_info = {{"kik_account_id", kAccount}, {"has_sub_dir", "1"}};
+  ExpectRefused(sound, "kik_file_path",
+                {{"kik_account_id", kStatusMissingInput},
+                 {"has_sub_dir", kStatusMissingInput},
+                 {"manifest_file_path", kStatusMissingInput},
+                 {"backup", kStatusMissingInput}});
 }
 
 TEST(KikMapping, CodesOfEveryMessageKind) {

@@ -244,34 +244,18 @@ TEST_F(IosLineTest, StopDuringTheChatsGivesNoDocument) {
 // Missing inputs, damaged stores and a store of another application: the
 // package function's status and no document.
 TEST_F(IosLineTest, RefusedInputs) {
-  const std::string store = SampleStore(2);
   const std::string other = JoinPath(root_, "other.sqlite");
   test::RunSql(other, "CREATE TABLE ZKIKCHAT (Z_PK INTEGER PRIMARY KEY);");
-  std::vector<std::pair<std::string, int>> cases = {{"line_file_path", kStatusMissingInput},
-                                                    {"manifest_file_path", kStatusMissingInput},
-                                                    {"line_account_id", kStatusMissingInput},
-                                                    {"backup", kStatusMissingInput},
-                                                    {other, kStatusPrepareFailed}};
-  for (const test::DamagedDatabase& damaged :
-       test::DamageDatabase(store, JoinPath(root_, "damaged"))) {
-    cases.emplace_back(damaged.path, damaged.status);
-  }
-  for (const auto& [wrong, status] : cases) {
-    SCOPED_TRACE(wrong);
-    DataTypeRecord record;
-    record.data_type = kLineType;
-    record.temp_folder = temp_;
-    record.additional_param = wrong == "backup" ? "" : backup_;
-    const bool missing = status == kStatusMissingInput;
-    record.primary_files = {{"line_file_path", missing ? store : wrong},
-                            {"manifest_file_path", manifest_}};
-    record.other_info = {{"line_account_id", samples::kIosLineAccount}};
-    record.primary_files.erase(wrong);
-    record.other_info.erase(wrong);
-    g_results = CapturedResults();
-    EXPECT_EQ(status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
-  }
+  SoundInputs sound;
+  sound.data_type = kLineType;
+  sound.primary_files = {{"line_file_path", SampleStore(2)}, {"manifest_file_path", manifest_}};
+  sound.other_info = {{"line_account_id", samples::kIosLineAccount}};
+  ExpectRefused(sound, "line_file_path",
+                {{"line_file_path", kStatusMissingInput},
+                 {"manifest_file_path", kStatusMissingInput},
+                 {"line_account_id", kStatusMissingInput},
+                 {"backup", kStatusMissingInput},
+                 {other, kStatusPrepareFailed}});
 }
 
 TEST(LineKinds, ContentTypesAndMetadata) {

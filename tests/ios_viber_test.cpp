@@ -289,31 +289,17 @@ TEST_F(IosViberTest, StopDuringTheConversationsGivesNoDocument) {
 // Missing inputs, damaged stores and a store of another application (its
 // query fails: 1108): the package function's status and no document.
 TEST_F(IosViberTest, RefusedInputs) {
-  const std::string store = SampleStore(2);
   const std::string other = JoinPath(root_, "other.sqlite");
   test::RunSql(other, "CREATE TABLE ZKIKCHAT (Z_PK INTEGER PRIMARY KEY);");
-  std::vector<std::pair<std::string, int>> cases = {{"viber_file_path", kStatusMissingInput},
-                                                    {"has_sub_dir", kStatusMissingInput},
-                                                    {"backup", kStatusMissingInput},
-                                                    {other, kStatusQueryFailed}};
-  for (const test::DamagedDatabase& damaged :
-       test::DamageDatabase(store, JoinPath(root_, "damaged"))) {
-    cases.emplace_back(damaged.path, damaged.status);
-  }
-  for (const auto& [wrong, status] : cases) {
-    SCOPED_TRACE(wrong);
-    DataTypeRecord record;
-    record.data_type = kViberType;
-    record.temp_folder = temp_;
-    record.additional_param = wrong == "backup" ? "" : backup_;
-    record.primary_files = {{"viber_file_path", status == kStatusMissingInput ? store : wrong}};
-    record.other_info = {{"has_sub_dir", "1"}};
-    record.primary_files.erase(wrong);
-    record.other_info.erase(wrong);
-    g_results = CapturedResults();
-    EXPECT_EQ(status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
-  }
+  SoundInputs sound;
+  sound.data_type = kViberType;
+  sound.primary_files = {{"viber_file_path", SampleStore(2)}};
+  sound.other_info = {{"has_sub_dir", "1"}};
+  ExpectRefused(sound, "viber_file_path",
+                {{"viber_file_path", kStatusMissingInput},
+                 {"has_sub_dir", kStatusMissingInput},
+                 {"backup", kStatusMissingInput},
+                 {other, kStatusQueryFailed}});
 }
 
 TEST(ViberKinds, MessageAndSessionKinds) {

@@ -335,28 +335,13 @@ TEST_F(IosWechatTest, StopDuringTheConversationWalkGivesNoDocument) {
 // leave their part out.
 TEST_F(IosWechatTest, RefusedInputs) {
   const samples::IosWechatStores stores = SampleStores(2);
-  std::vector<std::pair<std::string, int>> cases;
-  for (const char* member : {"msg_file_path", "manifest_file_path", "backup"}) {
-    cases.emplace_back(member, kStatusMissingInput);
-  }
-  for (const test::DamagedDatabase& damaged :
-       test::DamageDatabase(stores.messages, JoinPath(root_, "damaged"))) {
-    cases.emplace_back(damaged.path, damaged.status);
-  }
-  for (const auto& [wrong, status] : cases) {
-    SCOPED_TRACE(wrong);
-    DataTypeRecord record;
-    record.data_type = kWechatType;
-    record.temp_folder = temp_;
-    record.additional_param = wrong == "backup" ? "" : backup_;
-    record.primary_files = {
-        {"msg_file_path", status == kStatusMissingInput ? stores.messages : wrong},
-        {"manifest_file_path", manifest_}};
-    record.primary_files.erase(wrong);
-    g_results = CapturedResults();
-    EXPECT_EQ(status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
-  }
+  SoundInputs sound;
+  sound.data_type = kWechatType;
+  sound.primary_files = {{"msg_file_path", stores.messages}, {"manifest_file_path", manifest_}};
+  ExpectRefused(sound, "msg_file_path",
+                {{"msg_file_path", kStatusMissingInput},
+                 {"manifest_file_path", kStatusMissingInput},
+                 {"backup", kStatusMissingInput}});
   const std::string damaged = JoinPath(root_, "not-a-database");
   test::WriteFileBytes(damaged, "this is no database at all, only text");
   DataTypeRecord record;

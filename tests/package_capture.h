@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "common/field_config.h"
@@ -183,6 +185,42 @@ class BackupFolderTest : public LibraryTest {
     WriteFileBytes(placed, bytes);
     ListFile(domain, relative_path);
     return placed;
+  }
+
+  // The inputs of a sound call: its temp folder and backup folder are the
+  // fixture's.
+  struct SoundInputs {
+    int data_type = 0;
+    std::unordered_map<std::string, std::string> primary_files;
+    std::unordered_map<std::string, std::string> other_info;
+  };
+
+  // Calls the package function once per case, and each call answers the
+  // case's status and hands nothing over. A case of kStatusMissingInput
+  // names the input taken out of `sound` (a primary file, an other-info key,
+  // or "backup" for the backup folder); any other puts its file in place of
+  // the store under `store_key`. Damaged copies of that store are cases too.
+  void ExpectRefused(const SoundInputs& sound, const std::string& store_key,
+                     std::vector<std::pair<std::string, int>> cases) {
+    for (const DamagedDatabase& damaged :
+         DamageDatabase(sound.primary_files.at(store_key), JoinPath(root_, "damaged"))) {
+      cases.emplace_back(damaged.path, damaged.status);
+    }
+    for (const auto& [wrong, status] : cases) {
+      SCOPED_TRACE(wrong);
+      DataTypeRecord record;
+      record.data_type = sound.data_type;
+      record.temp_folder = temp_;
+      record.additional_param = wrong == "backup" ? "" : backup_;
+      record.primary_files = sound.primary_files;
+      record.other_info = sound.other_info;
+      if (status != kStatusMissingInput) record.primary_files[store_key] = wrong;
+      record.primary_files.erase(wrong);
+      record.other_info.erase(wrong);
+      g_results = CapturedResults();
+      EXPECT_EQ(status, CallPackageFunction(&record));
+      EXPECT_EQ(0, g_results.count);
+    }
   }
 
   std::string root_;
