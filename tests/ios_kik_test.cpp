@@ -354,12 +354,7 @@ TEST_F(IosKikTest, StopDuringTheSessionWalkGivesNoDocument) {
                samples::IosKikSql(2) +
                    "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "
                    "WHERE i < 200000) INSERT INTO ZKIKCHAT (Z_PK, ZUSER) SELECT i, i FROM k;");
-  Json::Value request = Request(store);
-  Reset();
-  const std::string text = WriteJson(request);
-  ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
-  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kKikType, [this] { return Log(); }));
-  EXPECT_EQ(0, g_results.count);
+  ExpectStopWhilePackaging(Request(store), "IOSKikDataPackage");
 }
 
 // Missing inputs, and a store damaged as a pull from a phone leaves it:

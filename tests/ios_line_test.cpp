@@ -233,12 +233,7 @@ TEST_F(IosLineTest, StopDuringTheChatsGivesNoDocument) {
                           "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "
                           "WHERE i < 200000) INSERT INTO ZCHAT (Z_PK, ZTYPE, ZMID) "
                           "SELECT i, 0, 'u' || i FROM k;");
-  Reset();
-  const std::string text = WriteJson(Request(store));
-  ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
-  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kLineType, [this] { return Log(); }));
-  EXPECT_EQ(0, g_results.count);
-  EXPECT_NE(std::string::npos, Log().find("IOSLineDataPackage stoped!"));
+  ExpectStopWhilePackaging(Request(store), "IOSLineDataPackage");
 }
 
 // Missing inputs, damaged stores and a store of another application: the

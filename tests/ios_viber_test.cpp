@@ -278,12 +278,7 @@ TEST_F(IosViberTest, StopDuringTheConversationsGivesNoDocument) {
                           "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "
                           "WHERE i < 200000) INSERT INTO ZCONVERSATION (Z_PK, ZGROUPID) "
                           "SELECT i, i FROM k;");
-  Reset();
-  const std::string text = WriteJson(Request(store));
-  ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
-  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kViberType, [this] { return Log(); }));
-  EXPECT_EQ(0, g_results.count);
-  EXPECT_NE(std::string::npos, Log().find("IOSViberDataPackage stoped!"));
+  ExpectStopWhilePackaging(Request(store), "IOSViberDataPackage");
 }
 
 // Missing inputs, damaged stores and a store of another application (its

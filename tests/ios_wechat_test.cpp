@@ -322,12 +322,7 @@ TEST_F(IosWechatTest, StopDuringTheConversationWalkGivesNoDocument) {
                           "Des) SELECT i, 'm' || i, 1, i % 2 FROM k;");
   samples::IosWechatStores stores;
   stores.messages = store;
-  Reset();
-  const std::string text = WriteJson(Request(stores));
-  ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
-  EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(kWechatType, [this] { return Log(); }));
-  EXPECT_EQ(0, g_results.count);
-  EXPECT_NE(std::string::npos, Log().find("IOSWechatDataPackage stoped!"));
+  ExpectStopWhilePackaging(Request(stores), "IOSWechatDataPackage");
 }
 
 // Missing required inputs, and a message database damaged as a pull from a

@@ -673,12 +673,7 @@ TEST_F(IosWhatsAppTest, StopSetBeforeAndStopFromAnotherThread) {
     EXPECT_EQ(0, g_results.count);
     EXPECT_NE(std::string::npos, Log().find(name + " stoped!"));
 
-    Reset();
-    const std::string text = WriteJson(Request(store));
-    ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
-    EXPECT_EQ(kStatusStopped, test::PackageWhileStopping(data_type, [this] { return Log(); }));
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(name + " stoped!"));
+    ExpectStopWhilePackaging(Request(store), name);
   }
 }
 

@@ -88,6 +88,11 @@ class LibraryTest : public ::testing::Test {
 
   std::string Log() const { return ReadFileBytes(logs_.File("KxDataPackage.log")); }
 
+  // Filters `request` afresh, then packages its data type while another
+  // thread asks for a stop: the stop's status, no document, and
+  // "<packager_name> stoped!" in the log.
+  void ExpectStopWhilePackaging(const Json::Value& request, const std::string& packager_name);
+
   TempDir logs_;
 };
 
@@ -105,6 +110,17 @@ inline int PackageWhileStopping(int data_type, const std::function<std::string()
   finished = true;
   stopper.join();
   return status;
+}
+
+inline void LibraryTest::ExpectStopWhilePackaging(const Json::Value& request,
+                                                  const std::string& packager_name) {
+  Reset();
+  const std::string text = WriteJson(request);
+  ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
+  EXPECT_EQ(kStatusStopped,
+            PackageWhileStopping(request["package_type"].asInt(), [this] { return Log(); }));
+  EXPECT_EQ(0, g_results.count);
+  EXPECT_NE(std::string::npos, Log().find(packager_name + " stoped!"));
 }
 
 // The context the dispatcher calls `data_type`'s functions with.
