@@ -348,7 +348,7 @@ TEST_F(IosKikTest, HostileNamesStayInsideTheFolders) {
 
 // A stop between the columns of a session row: no document, and the
 // dispatcher reports the stop.
-TEST_F(IosKikTest, StopDuringTheSessionWalkGivesNoDocument) {
+TEST_F(IosKikTest, StopFromAnotherThreadDuringTheSessionWalkGivesNoDocument) {
   const std::string store = JoinPath(root_, "chats.sqlite");
   test::RunSql(store,
                samples::IosKikSql(2) +

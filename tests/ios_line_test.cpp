@@ -227,7 +227,7 @@ TEST_F(IosLineTest, HostileNamesLocateNothing) {
   }
 }
 
-TEST_F(IosLineTest, StopDuringTheChatsGivesNoDocument) {
+TEST_F(IosLineTest, StopFromAnotherThreadDuringTheChatsGivesNoDocument) {
   const std::string store = JoinPath(root_, "chats.sqlite");
   test::RunSql(store, samples::IosLineSql(2) +
                           "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "

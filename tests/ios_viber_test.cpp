@@ -272,7 +272,7 @@ TEST_F(IosViberTest, RepeatedSessionIdsKeepTheirOwnFiles) {
   EXPECT_EQ(2u, test::Parsed(Batch("+1 5#3")).size());
 }
 
-TEST_F(IosViberTest, StopDuringTheConversationsGivesNoDocument) {
+TEST_F(IosViberTest, StopFromAnotherThreadDuringTheConversationsGivesNoDocument) {
   const std::string store = JoinPath(root_, "many.data");
   test::RunSql(store, samples::IosViberSql(2) +
                           "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "

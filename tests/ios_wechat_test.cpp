@@ -314,7 +314,7 @@ TEST_F(IosWechatTest, HostileNamesAndBodies) {
   }
 }
 
-TEST_F(IosWechatTest, StopDuringTheConversationWalkGivesNoDocument) {
+TEST_F(IosWechatTest, StopFromAnotherThreadDuringTheConversationWalkGivesNoDocument) {
   const std::string store = JoinPath(root_, "MM.sqlite");
   test::RunSql(store, samples::IosWechatChatTableSql(2, "Chat_many") +
                           "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k "
