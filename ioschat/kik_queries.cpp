@@ -3,76 +3,16 @@
 #include <vector>
 
 #include "common/select_list.h"
-#include "ioschat/sql_identifier.h"
+#include "ioschat/core_data_store.h"
 
 namespace kx {
 
 namespace {
 
-void AddMissing(const std::string& what, std::string* missing) {
-  if ((", " + *missing + ", ").find(", " + what + ", ") != std::string::npos) return;
-  if (!missing->empty()) *missing += ", ";
-  *missing += what;
-}
-
-// One table of the store and the name the queries give it.
-class Table {
- public:
-  Table(const SQLite3Wrapper& db, const char* name, const char* alias)
-      : columns_(db, name), name_(name), alias_(alias) {}
-
-  bool exists() const { return columns_.exists(); }
-  // alias.column, or NULL (noted once) when the table lacks it.
-  std::string Column(const char* column, std::string* missing) const {
-    if (columns_.Has(column)) return alias_ + "." + column;
-    if (exists()) AddMissing(name_ + "." + column, missing);
-    return "NULL";
-  }
-  bool Has(const char* column) const { return columns_.Has(column); }
-
- private:
-  TableColumns columns_;
-  std::string name_;
-  std::string alias_;
-};
-
-// The one table whose name is Z_<n><name> with columns Z_<n><first> and
-// Z_<n><second>; false when there is none.
-bool FindJoin(const SQLite3Wrapper& db, const char* name, const char* first, const char* second,
-              std::string* table, std::string* first_column, std::string* second_column) {
-  SqliteStatement tables =
-      PrepareStatement(db, "select name from sqlite_master where type='table' and name glob ?");
-  tables.BindText(1, std::string("Z_[0-9]*") + name);
-  while (tables.Step() == SQLITE_ROW) {
-    const std::string candidate = tables.ColumnText(0);
-    SqliteStatement columns = PrepareStatement(db, "select name from pragma_table_info(?)");
-    columns.BindText(1, candidate);
-    std::string found[2];
-    const char* wanted[2] = {first, second};
-    while (columns.Step() == SQLITE_ROW) {
-      const std::string column = columns.ColumnText(0);
-      // Z_, the entity number, then exactly the tail wanted: Z_9MEMBERS is
-      // not Z_9MEMBERSINVERSE.
-      const size_t tail = column.find_first_not_of("0123456789", 2);
-      if (column.compare(0, 2, "Z_") != 0 || tail == 2 || tail == std::string::npos) continue;
-      for (int which = 0; which < 2; ++which) {
-        if (column.compare(tail, std::string::npos, wanted[which]) == 0) found[which] = column;
-      }
-    }
-    if (!found[0].empty() && !found[1].empty()) {
-      *table = candidate;
-      *first_column = found[0];
-      *second_column = found[1];
-      return true;
-    }
-  }
-  return false;
-}
-
 // "SELECT a AS x, b AS y, ..." with the columns taken in order, so that
 // what is missing is noted in that order.
 struct Selected {
-  const Table* table;  // null: `column` is an expression of its own
+  const StoreTable* table;  // null: `column` is an expression of its own
   const char* column;
   const char* as;
 };
@@ -87,8 +27,8 @@ std::string SelectList(const std::vector<Selected>& columns, std::string* missin
   return sql;
 }
 
-std::string MessageQuery(const Table& messages, const Table& attachments, const Table& users,
-                         bool with_sender, std::string* missing) {
+std::string MessageQuery(const StoreTable& messages, const StoreTable& attachments,
+                         const StoreTable& users, bool with_sender, std::string* missing) {
   std::vector<Selected> columns = {
       {nullptr, "MSG.Z_PK", nullptr},         {&messages, "ZTYPE", "is_from_me"},
       {&messages, "ZTIMESTAMP", "send_date"}, {&messages, "ZBODY", "text"},
@@ -109,28 +49,15 @@ std::string MessageQuery(const Table& messages, const Table& attachments, const 
 
 }  // namespace
 
-KikJoins FindKikJoins(const SQLite3Wrapper& db) {
-  KikJoins joins;
-  if (!FindJoin(db, "MESSAGES", "CHAT", "MESSAGES", &joins.messages, &joins.messages_chat,
-                &joins.messages_message)) {
-    joins.messages.clear();
-  }
-  if (!FindJoin(db, "MEMBERS", "MEMBERSINVERSE", "MEMBERS", &joins.members, &joins.members_group,
-                &joins.members_member)) {
-    joins.members.clear();
-  }
-  return joins;
-}
-
 KikQueries BuildKikQueries(const SQLite3Wrapper& db, std::string* missing) {
   KikQueries queries;
-  const Table chats(db, "ZKIKCHAT", "ZKIKCHAT");
-  const Table session_users(db, "ZKIKUSER", "ZKIKUSER");
-  const Table messages(db, "ZKIKMESSAGE", "MSG");
-  const Table attachments(db, "ZKIKATTACHMENT", "ATCH");
-  const Table users(db, "ZKIKUSER", "USER");
-  if (!session_users.exists()) AddMissing("ZKIKUSER", missing);
-  if (!attachments.exists()) AddMissing("ZKIKATTACHMENT", missing);
+  const StoreTable chats(db, "ZKIKCHAT", "ZKIKCHAT");
+  const StoreTable session_users(db, "ZKIKUSER", "ZKIKUSER");
+  const StoreTable messages(db, "ZKIKMESSAGE", "MSG");
+  const StoreTable attachments(db, "ZKIKATTACHMENT", "ATCH");
+  const StoreTable users(db, "ZKIKUSER", "USER");
+  if (!session_users.exists()) NoteMissing("ZKIKUSER", missing);
+  if (!attachments.exists()) NoteMissing("ZKIKATTACHMENT", missing);
   // Without ZKIKCHAT the query fails to prepare, as on a store of another
   // application.
   queries.sessions = SelectList({{nullptr, "ZKIKCHAT.Z_PK", "chat_pk"},
@@ -146,31 +73,33 @@ KikQueries BuildKikQueries(const SQLite3Wrapper& db, std::string* missing) {
   }
   queries.sessions += " ORDER BY last_date DESC";
 
-  const KikJoins joins = FindKikJoins(db);
-  if (joins.members.empty()) {
-    AddMissing("the group-member join table (Z_<n>MEMBERS)", missing);
+  // The join tables are named after entity numbers that move between
+  // versions (Z_4MESSAGES / Z_9MEMBERS, Z_3MESSAGES / Z_6MEMBERS, ...).
+  const CoreDataJoin members = FindCoreDataJoin(db, "MEMBERS", "MEMBERSINVERSE", "MEMBERS");
+  const CoreDataJoin chat_messages = FindCoreDataJoin(db, "MESSAGES", "CHAT", "MESSAGES");
+  if (!members.found()) {
+    NoteMissing("the group-member join table (Z_<n>MEMBERS)", missing);
   } else if (session_users.exists()) {
-    const std::string table = QuotedIdentifier(joins.members);
     queries.members = "SELECT " + session_users.Column("ZDISPLAYNAME", missing) +
-                      " AS member_name FROM " + table + " LEFT JOIN ZKIKUSER ON " + table + "." +
-                      QuotedIdentifier(joins.members_member) + " = ZKIKUSER.Z_PK WHERE " + table +
-                      "." + QuotedIdentifier(joins.members_group) + " = ?";
+                      " AS member_name FROM " + members.table + " LEFT JOIN ZKIKUSER ON " +
+                      members.table + "." + members.second + " = ZKIKUSER.Z_PK WHERE " +
+                      members.table + "." + members.first + " = ?";
   }
   if (!messages.exists()) {
-    AddMissing("ZKIKMESSAGE", missing);
+    NoteMissing("ZKIKMESSAGE", missing);
     return queries;
   }
-  if (joins.messages.empty()) {
+  if (!chat_messages.found()) {
     // Nothing tells which messages had a chat: none is placed anywhere.
-    AddMissing("the chat-message join table (Z_<n>MESSAGES)", missing);
+    NoteMissing("the chat-message join table (Z_<n>MESSAGES)", missing);
     return queries;
   }
-  const std::string table = QuotedIdentifier(joins.messages);
-  const std::string message_column = table + "." + QuotedIdentifier(joins.messages_message);
+  const std::string& table = chat_messages.table;
+  const std::string message_column = table + "." + chat_messages.second;
   const std::string join = " LEFT JOIN " + table + " ON " + message_column + " = MSG.Z_PK";
   std::string ignored;  // each column is noted once, by the first query
   queries.chat_messages = MessageQuery(messages, attachments, users, false, missing) + join +
-                          " WHERE " + table + "." + QuotedIdentifier(joins.messages_chat) + " = ?";
+                          " WHERE " + table + "." + chat_messages.first + " = ?";
   queries.deleted_messages = MessageQuery(messages, attachments, users, true, &ignored) + join +
                              " WHERE MSG.Z_PK NOT IN (SELECT " + message_column + " FROM " + table +
                              ")";

@@ -13,15 +13,6 @@ namespace kx {
 // The join tables of a store (Z_4MESSAGES/Z_4CHAT/Z_6MESSAGES in one
 // version, Z_3MESSAGES/Z_3CHAT/Z_5MESSAGES in another). Empty names: the
 // store has no such table.
-struct KikJoins {
-  std::string messages;          // chat <-> message
-  std::string messages_chat;     // its chat column
-  std::string messages_message;  // its message column
-  std::string members;           // group <-> member
-  std::string members_group;     // Z_<n>MEMBERSINVERSE
-  std::string members_member;    // Z_<n>MEMBERS
-};
-KikJoins FindKikJoins(const SQLite3Wrapper& db);
 
 struct KikQueries {
   std::string sessions;          // the chats with their users, newest first

@@ -7,7 +7,7 @@
 #include "common/log.h"
 #include "common/select_list.h"
 #include "common/status.h"
-#include "ioschat/line_core_data.h"
+#include "ioschat/core_data_store.h"
 #include "ioschat/line_messages.h"
 #include "ioschat/line_store.h"
 #include "packager/package_steps.h"

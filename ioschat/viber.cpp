@@ -11,7 +11,7 @@
 #include "common/select_list.h"
 #include "common/status.h"
 #include "ioschat/chat_document.h"
-#include "ioschat/line_core_data.h"
+#include "ioschat/core_data_store.h"
 #include "ioschat/viber_kinds.h"
 #include "ioschat/viber_messages.h"
 #include "ioschat/viber_store.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "ioschat/line_core_data.h"
+#include "ioschat/core_data_store.h"
 
 namespace kx {
 

@@ -1,4 +1,4 @@
-#include "ioschat/line_core_data.h"
+#include "ioschat/core_data_store.h"
 
 #include "ioschat/sql_identifier.h"
 

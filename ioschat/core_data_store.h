@@ -1,9 +1,9 @@
 // Reading a Core Data store of another version than the queries were first
 // written for: columns come and go between versions of an application, and
-// the join tables are named after entity numbers that move. LINE's and
-// Viber's readers build their queries over what the store at hand has.
-#ifndef KX_IOSCHAT_LINE_CORE_DATA_H_
-#define KX_IOSCHAT_LINE_CORE_DATA_H_
+// the join tables are named after entity numbers that move. The readers of
+// Kik, LINE and Viber build their queries over what the store at hand has.
+#ifndef KX_IOSCHAT_CORE_DATA_STORE_H_
+#define KX_IOSCHAT_CORE_DATA_STORE_H_
 
 #include <string>
 #include <unordered_set>
@@ -65,4 +65,4 @@ class SessionIds {
 
 }  // namespace kx
 
-#endif  // KX_IOSCHAT_LINE_CORE_DATA_H_
+#endif  // KX_IOSCHAT_CORE_DATA_STORE_H_
