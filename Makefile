@@ -36,11 +36,12 @@ tsan: deps
 	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j$(JOBS)
 
-# Writes the sample data set and packages all of it with the command-line host.
+# Writes the sample data set, packages all of it with the command-line host
+# and writes the report of the output to open in a browser.
 DEMO_DIR ?= demo-out
 demo: build
 	rm -rf $(DEMO_DIR)
-	$(BUILD_DIR)/tools/kxpackage/kxpackage demo -o $(DEMO_DIR)
+	$(BUILD_DIR)/tools/kxpackage/kxpackage demo -o $(DEMO_DIR) --report
 
 # libFuzzer targets (clang, installed when missing), each run for
 # FUZZ_SECONDS on a copy of its corpus; findings are kept as regression
