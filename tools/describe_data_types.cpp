@@ -1,6 +1,7 @@
 // Writes the description of every data type that the Python module builds
-// its requests from: the rows of the descriptor table, the staged packagers
-// and the status codes of the public header, as one JSON document.
+// its requests from: the rows of the descriptor table, the staged packagers,
+// the primary files kxpackage hands each data type and the status codes of
+// the public header, as one JSON document.
 //
 // usage: describe_data_types HEADER VERSION OUTPUT
 #include <json/json.h>
@@ -13,8 +14,31 @@
 
 #include "pipeline/registration.h"
 #include "sdk/data_type_table.h"
+#include "tools/kxpackage/android_types.h"
+#include "tools/kxpackage/ios_types.h"
 
 namespace {
+
+constexpr char kManifestKey[] = "manifest_file_path";  // every iOS data type gets it
+
+// The members of "primary_file_object" that kxpackage fills for a data type,
+// in its own order; empty for the types it does not package itself.
+Json::Value PrimaryFileKeys(int data_type) {
+  Json::Value keys(Json::arrayValue);
+  for (const kxpackage::AndroidType& type : kxpackage::AndroidTypes()) {
+    if (type.data_type != data_type) continue;
+    keys.append(type.source.primary_key);
+    for (const kxpackage::SourceSpec& companion : type.companions) {
+      keys.append(companion.primary_key);
+    }
+  }
+  for (const kxpackage::IosType& type : kxpackage::IosTypes()) {
+    if (type.data_type != data_type || type.files.empty()) continue;
+    for (const kxpackage::BackupFileSpec& file : type.files) keys.append(file.primary_key);
+    keys.append(kManifestKey);
+  }
+  return keys;
+}
 
 Json::Value DataTypes() {
   Json::Value types(Json::arrayValue);
@@ -23,11 +47,13 @@ Json::Value DataTypes() {
     if (entry == nullptr) continue;
     Json::Value type;
     type["data_type"] = data_type;
+    type["name"] = kxpackage::DataTypeName(data_type);
     type["packager_name"] = entry->packager_name;
     type["filter_name"] = entry->filter_name;
     type["has_filter"] = entry->filter != nullptr;
     type["has_package"] = entry->package != nullptr;
     type["result_kind"] = entry->result_kind;
+    type["primary_file_keys"] = PrimaryFileKeys(data_type);
     type["second_file_keys"] = Json::Value(Json::arrayValue);
     for (const char* key : entry->second_keys) {
       if (key != nullptr && *key != '\0') type["second_file_keys"].append(key);
@@ -42,6 +68,7 @@ Json::Value StagedTypes() {
   for (const kx::StagedPackagerEntry& packager : kx::StagedPackagers()) {
     Json::Value type;
     type["data_type"] = packager.data_type;
+    type["name"] = kxpackage::DataTypeName(packager.data_type);
     type["primary_file_key"] = packager.primary_key;
     type["result_kind"] = packager.result_kind;
     types.append(type);

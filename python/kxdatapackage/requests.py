@@ -37,25 +37,31 @@ class DataType:
         if not row and staged is None:
             raise ValueError(f"no data type {number} in the library")
         self.number = number
+        # The output folder kxpackage gives it ("ios_messages").
+        self.name: str = row.get("name") or (staged or {}).get("name", "")
         self.packager_name: str = row.get("packager_name", "")
         self.filter_name: str = row.get("filter_name", "")
         self.has_filter: bool = row.get("has_filter", False)
         self.has_package: bool = row.get("has_package", False)
         self.result_kind: int = row.get("result_kind", -1)
+        # The members of "primary_file_object" kxpackage fills, the main
+        # store first (empty for the types kxpackage does not package); a
+        # packager may read further optional ones.
+        self.primary_file_keys: List[str] = list(row.get("primary_file_keys", []))
         self.second_file_keys: List[str] = list(row.get("second_file_keys", []))
         self.staged_primary_key: Optional[str] = staged["primary_file_key"] if staged else None
         self.staged_result_kind: Optional[int] = staged["result_kind"] if staged else None
 
     def __repr__(self) -> str:
-        return f"DataType({self.number}, {self.packager_name or 'staged'!r})"
+        return f"DataType({self.number}, {self.name!r})"
 
     def filter_request(self, temp_folder: PathLike, primary_files: Mapping[str, PathLike],
                        copies: Copies = (), other_info: Optional[Mapping[str, str]] = None,
                        additional_param: Optional[str] = None) -> Dict[str, Any]:
         """The document of KxDataFilter for this data type.
 
-        primary_files maps the packager's keys ("callhistory_file_path") to
-        source files; copies are older copies of the source, merged in: a
+        primary_files maps the packager's keys ("callhistory_file_path", see
+        primary_file_keys) to source files; copies are older copies of the source, merged in: a
         list goes to the data type's (first) queue, a mapping names the
         queue of each list. additional_param is the backup folder of the
         iOS data types.

@@ -60,13 +60,12 @@ def test_module_run_as_a_program_packages_a_backup(sample, ios_out):
     assert kx.host.summary_statuses(printed) == kx.host.summary_statuses(ios_out[1])
 
 
-@pytest.mark.parametrize("number,name,key,store,chats", [
-    (13, "ios_call_history", "call_file_path", CALLS, False),
-    (12, "ios_messages", "sms_file_path", MESSAGES, True)])
-def test_ios_documents_equal_those_of_kxpackage(tmp_path, library, sample, ios_out, number, name,
-                                                key, store, chats):
+@pytest.mark.parametrize("number,store,chats", [(13, CALLS, False), (12, MESSAGES, True)])
+def test_ios_documents_equal_those_of_kxpackage(tmp_path, library, sample, ios_out, number, store,
+                                                chats):
     backup, older = sample / "set" / "ios", sample / "set" / "ios-older"
     data_type = kx.data_type(number)
+    name, key = data_type.name, data_type.primary_file_keys[0]
     primary = {key: backup_file(backup, HOME, store),
                "contact_file_path": backup_file(backup, HOME, ADDRESS_BOOK),
                "contact_image_file_path": backup_file(backup, HOME, ADDRESS_BOOK_IMAGES),
@@ -91,16 +90,17 @@ def test_ios_documents_equal_those_of_kxpackage(tmp_path, library, sample, ios_o
 def test_android_documents_equal_those_of_kxpackage(tmp_path, library, sample, android_out):
     phone, (out, _) = sample / "set" / "android", android_out
     calls = kx.data_type("AndroidCallhistoryDataPackage")
-    library.filter(calls.filter_request(tmp_path / "calls", {"callhistory_file_path": phone / "calllog.db"}))
+    library.filter(calls.filter_request(tmp_path / "calls",
+                                        {calls.primary_file_keys[0]: phone / "calllog.db"}))
     result = library.package_ex(calls.number)
-    equal_after_moving(result.document, read_json(out / "call_history" / "result.json"),
-                       tmp_path / "calls", out / "call_history")
+    equal_after_moving(result.document, read_json(out / calls.name / "result.json"),
+                       tmp_path / "calls", out / calls.name)
     # The staged Android LINE packager, and its detail files read lazily.
     line = kx.data_type(30)
     result = library.package_new(line.staged_request(tmp_path / "line", phone / "naver_line"))
     assert result.kind == line.staged_result_kind
-    equal_after_moving(result.document, read_json(out / "line" / "result.json"),
-                       tmp_path / "line", out / "line")
+    equal_after_moving(result.document, read_json(out / line.name / "result.json"),
+                       tmp_path / "line", out / line.name)
     assert len(list(kx.iter_messages(*result))) > 0
 
 
