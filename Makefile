@@ -7,7 +7,7 @@ TSAN_DIR ?= build/tsan
 CMAKE_GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 PREFIX ?= /usr/local
 
-.PHONY: deps build test tsan demo fuzz fuzz-keep install clean
+.PHONY: deps build test tsan demo fuzz fuzz-keep install clean package package-test
 
 deps:
 	@bash scripts/install-deps.sh
@@ -21,6 +21,7 @@ build: deps
 # pages are tested in headless Chromium, installed here only.
 test: deps
 	@bash scripts/install-deps.sh chromium
+	@bash scripts/install-deps.sh python3-pytest
 	cmake -S . -B $(TEST_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
 	  -DKX_SANITIZE=address,undefined -DKX_BUILD_BENCH=OFF
 	cmake --build $(TEST_DIR) -j$(JOBS)
@@ -28,6 +29,7 @@ test: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j$(JOBS)
 	$(MAKE) --no-print-directory tsan
+	$(MAKE) --no-print-directory package-test
 
 tsan: deps
 	cmake -S . -B $(TSAN_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
@@ -54,6 +56,23 @@ fuzz: deps
 
 fuzz-keep:
 	FUZZ_DIR=$(FUZZ_DIR) bash scripts/fuzz.sh keep
+
+# The Debian package (Release, installed under /usr), checked by lintian:
+# build/package/deb/kxdatapackage_<version>_<arch>.deb.
+PACKAGE_DIR ?= build/package
+package: deps
+	@bash scripts/install-deps.sh lintian
+	cmake -S . -B $(PACKAGE_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCH=OFF
+	cmake --build $(PACKAGE_DIR) -j$(JOBS)
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	lintian --fail-on error $(PACKAGE_DIR)/deb/kxdatapackage_*.deb
+
+# The C consumer and the Python tests once more, on the package's files;
+# then (as root) dpkg -i, kxpackage --help, dpkg -r leave nothing behind.
+package-test: package
+	@bash scripts/install-deps.sh python3-pytest
+	bash scripts/package_test.sh $(PACKAGE_DIR)
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
