@@ -16,6 +16,8 @@ const char kOverview[] =
     "  ios BACKUP -o OUT      package an iOS backup folder\n"
     "  request FILE... -o OUT run host request documents as they stand\n"
     "  report OUT             write a browsable report of an output folder\n"
+    "  verify OUT             check an output folder against the hashes of its run\n"
+    "  timeline OUT           write every dated record of OUT sorted by time\n"
     "  sample -o DIR          write the sample data set\n"
     "  demo [-o OUT]          write the sample data set and package all of it\n"
     "\n"
@@ -108,6 +110,28 @@ const char kReportHelp[] =
     "commands that package (android, ios, request, demo) write it too with\n"
     "--report.\n";
 
+const char kVerifyHelp[] =
+    "usage: kxpackage verify OUT\n"
+    "\n"
+    "Every packaging run records in OUT/summary.json the source files it read\n"
+    "(their place in the backup, size and SHA-256, and whether they were\n"
+    "decrypted) and the SHA-256 of every file it wrote under OUT/<data type>/.\n"
+    "verify recomputes those hashes, the sources' too where they still lie at\n"
+    "their place, and names every file that changed or is gone.\n"
+    "\n"
+    "Exit status: 0 nothing changed, 1 something changed, 2 OUT holds no record\n"
+    "to check against.\n";
+
+const char kTimelineHelp[] =
+    "usage: kxpackage timeline OUT\n"
+    "\n"
+    "Writes OUT/timeline.csv (UTF-8 with a byte order mark, for spreadsheets) and\n"
+    "OUT/timeline.jsonl: every dated message and record of every data type in\n"
+    "OUT, sorted by time, one per line: time (ISO 8601, the packaging machine's\n"
+    "local time), data type, kind, who, text or title, deleted, and the document\n"
+    "and place in it the record comes from. Sorted in bounded memory, however\n"
+    "many records OUT holds. kxpackage report writes them too.\n";
+
 const char kSampleHelp[] =
     "usage: kxpackage sample -o DIR [--scale N]\n"
     "\n"
@@ -195,6 +219,8 @@ std::string HelpText(const std::string& command) {
   if (command == "request") return std::string(kRequestHelp) + "\n" + kCommonOptions;
   if (command == "report") return kReportHelp;
   if (command == "sample") return kSampleHelp;
+  if (command == "verify") return kVerifyHelp;
+  if (command == "timeline") return kTimelineHelp;
   if (command == "demo") return std::string(kDemoHelp) + "\n" + kCommonOptions;
   return kOverview;
 }
