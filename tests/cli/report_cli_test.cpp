@@ -81,10 +81,11 @@ TEST_F(ReportCliTest, HostilePathsAreNeitherReadNorLinkedAndTextsStayData) {
       "gone.json: missing"],
     "sections": [
       {"kind": "conversations", "label": "chat_sessions", "count": 1,
+       "csv": "hostile-chat_sessions.csv",
        "threads": [{"title": ")" +
                       name + R"(", "count": 1, "keys": ["c-0-0"]}]},
       {"kind": "records", "label": "contacts", "count": 1, "view": "contacts",
-       "keys": ["r-0-1"]}]})"),
+       "csv": "hostile-contacts.csv", "keys": ["r-0-1"]}]})"),
             DataFile(out_.path(), "type-0"));
   EXPECT_EQ(ParseJson(R"({"messages": [{"text": "hello </script> \u2028", "from_me": true,
                                         "deleted": true}]})"),
@@ -131,11 +132,13 @@ TEST_F(ReportCliTest, ConversationsOfEveryLayoutBecomeThreadsInDataFilesOfBounde
   ASSERT_EQ(0, RunTool({"report", out_.path()}).exit_code);
   EXPECT_EQ(ParseJson(R"({"name": "chats", "problems": [], "sections": [
       {"kind": "conversations", "label": "kik_chat_sessions", "count": 1,
+       "csv": "chats-kik_chat_sessions.csv",
        "threads": [{"title": "Bob", "count": 1, "keys": ["c-0-0"]}]},
-      {"kind": "conversations", "label": "sessions", "count": 1,
+      {"kind": "conversations", "label": "sessions", "count": 1, "csv": "chats-sessions.csv",
        "threads": [{"title": "Ann", "subtitle": "Ann, 2", "deleted": true, "count": 2001,
                     "keys": ["c-0-1", "c-0-2"]}]},
       {"kind": "conversations", "label": "chat_sessions", "count": 1,
+       "csv": "chats-chat_sessions.csv",
        "threads": [{"title": "+1", "count": 1, "keys": ["c-0-3"]}]}]})"),
             DataFile(out_.path(), "type-0"));
   EXPECT_EQ(2000u, DataFile(out_.path(), "c-0-1")["messages"].size());

@@ -908,6 +908,23 @@ int RunTimeline(const Options& options) {
   return kExitOk;
 }
 
+int RunExport(const Options& options) {
+  if (options.positional.size() != 1) return Usage("export needs one OUT", "export");
+  if (!options.csv) return Usage("export needs --csv (the one format it writes)", "export");
+  std::error_code error;
+  if (!fs::is_directory(fs::u8path(options.positional[0]), error)) {
+    return Usage(options.positional[0] + ": no such output folder", "export");
+  }
+  std::string folder, message;
+  size_t files = 0;
+  if (!WriteCsvExport(options.positional[0], &folder, &files, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  std::printf("Export: %zu CSV files in %s\n", files, folder.c_str());
+  return kExitOk;
+}
+
 int RunVerify(const Options& options) {
   if (options.positional.size() != 1) return Usage("verify needs one OUT", "verify");
   return VerifyOutput(options.positional[0], stdout);
@@ -928,6 +945,7 @@ int Main(int argc, char** argv) {
   if (options.command == "report") return RunReport(options);
   if (options.command == "verify") return RunVerify(options);
   if (options.command == "timeline") return RunTimeline(options);
+  if (options.command == "export") return RunExport(options);
   if (options.command == "sample") return RunSample(options);
   if (options.command == "demo") return RunDemo(options);
   if (options.command.empty()) return Usage("no command given", "");

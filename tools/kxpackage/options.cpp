@@ -18,6 +18,7 @@ const char kOverview[] =
     "  report OUT             write a browsable report of an output folder\n"
     "  verify OUT             check an output folder against the hashes of its run\n"
     "  timeline OUT           write every dated record of OUT sorted by time\n"
+    "  export OUT --csv       write every list of records of OUT as a CSV file\n"
     "  sample -o DIR          write the sample data set\n"
     "  demo [-o OUT]          write the sample data set and package all of it\n"
     "\n"
@@ -132,6 +133,18 @@ const char kTimelineHelp[] =
     "and place in it the record comes from. Sorted in bounded memory, however\n"
     "many records OUT holds. kxpackage report writes them too.\n";
 
+const char kExportHelp[] =
+    "usage: kxpackage export OUT --csv\n"
+    "\n"
+    "Writes OUT/export/<data type>-<list>.csv for every list of records and of\n"
+    "conversations in OUT, as the report shows them: UTF-8 with a byte order\n"
+    "mark, so spreadsheets read every script right. A message list has one row\n"
+    "per message (conversation, time, sender by name and id, text, kind,\n"
+    "deleted, and the document and place it comes from); a record list has the\n"
+    "record's title, subtitle, date, text and deleted, then a column per field.\n"
+    "A cell that a spreadsheet would take for a formula starts with a quote mark.\n"
+    "The report offers the same files on its pages.\n";
+
 const char kSampleHelp[] =
     "usage: kxpackage sample -o DIR [--scale N]\n"
     "\n"
@@ -181,6 +194,8 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       options->staged = true;
     } else if (arg == "--report") {
       options->report = true;
+    } else if (arg == "--csv") {
+      options->csv = true;
     } else if (arg == "-o" || arg == "--output") {
       if (!TakeValue(argc, argv, &i, &options->output, error)) return false;
     } else if (arg == "--config") {
@@ -221,6 +236,7 @@ std::string HelpText(const std::string& command) {
   if (command == "sample") return kSampleHelp;
   if (command == "verify") return kVerifyHelp;
   if (command == "timeline") return kTimelineHelp;
+  if (command == "export") return kExportHelp;
   if (command == "demo") return std::string(kDemoHelp) + "\n" + kCommonOptions;
   return kOverview;
 }

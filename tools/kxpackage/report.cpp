@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "tools/kxpackage/csv_export.h"
 #include "tools/kxpackage/report_assets.h"
 #include "tools/kxpackage/report_data.h"
 #include "tools/kxpackage/report_model.h"
@@ -28,6 +29,8 @@ constexpr char kReportFolder[] = "report";
 constexpr char kDataFolder[] = "data";
 constexpr std::uintmax_t kSummaryLimit = 16u << 20;
 constexpr char kTimelineScratch[] = ".timeline-runs";
+constexpr char kCsvFolder[] = "csv";
+constexpr char kExportFolder[] = "export";
 constexpr size_t kEventsPerDataFile = 2000;
 
 // A fresh, real folder: an old report (or a link where it was) goes first,
@@ -151,10 +154,13 @@ NameBook ReadContacts(const OutputFolder& output, const std::vector<std::string>
   return book;
 }
 
-RecordObserver TimelineObserver(const std::string& type, TimelineWriter* timeline) {
-  return [type, timeline](const SeenRecord& seen) {
+// Feeds what the report reads into the timeline and the CSV files, each
+// when given.
+RecordObserver Observer(const std::string& type, TimelineWriter* timeline, CsvExport* csv) {
+  return [type, timeline, csv](const SeenRecord& seen) {
     TimelineEvent event;
-    if (EventOf(type, seen, &event)) timeline->Add(std::move(event));
+    if (timeline != nullptr && EventOf(type, seen, &event)) timeline->Add(std::move(event));
+    if (csv != nullptr) csv->Add(type, seen);
   };
 }
 
@@ -214,11 +220,30 @@ bool WriteTimeline(const std::string& output_folder, size_t* events, std::string
   const DataSink discard = [](const std::string&, const Json::Value&) { return true; };
   TimelineWriter timeline((output.root() / kTimelineScratch).u8string());
   for (const std::string& name : types) {
-    TypeReport(output, name, -1, discard, &contacts, TimelineObserver(name, &timeline)).Convert();
+    TypeReport(output, name, -1, discard, &contacts, Observer(name, &timeline, nullptr)).Convert();
   }
   *events = timeline.count();
   return timeline.Finish((output.root() / kTimelineCsv).u8string(),
                          (output.root() / kTimelineJsonl).u8string(), nullptr, error);
+}
+
+bool WriteCsvExport(const std::string& output_folder, std::string* folder, size_t* files,
+                    std::string* error) {
+  OutputFolder output;
+  if (!output.Open(output_folder)) {
+    *error = output_folder + ": no such folder";
+    return false;
+  }
+  const std::vector<std::string> types = TypeFolders(output, ReadSummary(output));
+  const NameBook contacts = ReadContacts(output, types);
+  const DataSink discard = [](const std::string&, const Json::Value&) { return true; };
+  *folder = (output.root() / kExportFolder).u8string();
+  CsvExport csv(*folder);
+  for (const std::string& name : types) {
+    TypeReport(output, name, -1, discard, &contacts, Observer(name, nullptr, &csv)).Convert();
+  }
+  *files = csv.files();
+  return csv.Finish(error);
 }
 
 bool WriteReport(const std::string& output_folder, std::string* error) {
@@ -248,11 +273,16 @@ bool WriteReport(const std::string& output_folder, std::string* error) {
   const std::vector<std::string> types = TypeFolders(output, summary);
   const NameBook contacts = ReadContacts(output, types);
   TimelineWriter timeline((report / kTimelineScratch).u8string());
+  CsvExport csv((report / kCsvFolder).u8string());
   for (const std::string& name : types) {
-    TypeReport type(output, name, number, sink, &contacts, TimelineObserver(name, &timeline));
+    TypeReport type(output, name, number, sink, &contacts, Observer(name, &timeline, &csv));
     if (!type.Convert()) return false;
     const std::string key = "type-" + std::to_string(number++);
-    if (!sink(key, type.page())) return false;
+    Json::Value page = type.page();
+    for (Json::Value& section : page["sections"]) {
+      section["csv"] = CsvExport::FileName(name, section["label"].asString());
+    }
+    if (!sink(key, page)) return false;
     Json::Value entry;
     entry["name"] = name;
     entry["title"] = TypeTitle(name);
@@ -262,6 +292,7 @@ bool WriteReport(const std::string& output_folder, std::string* error) {
     index["types"].append(entry);
     for (const Json::Value& searchable : type.searchable()) index["search"].append(searchable);
   }
+  if (!csv.Finish(error)) return false;
   // The timeline files beside the documents, and in pieces for the page.
   TimelinePieces pieces(sink);
   if (!timeline.Finish((output.root() / kTimelineCsv).u8string(),

@@ -33,8 +33,8 @@ const std::vector<std::string> kTitleKeys = {
     "session_name",    "subject", "room_name", "book_name",  "label",     "number", "phone_number",
     "chat_identifier", "address", "jid",       "session_id", "file_name", "Url",    "id"};
 const std::vector<std::string> kSubtitleKeys = {
-    "number", "phone_number", "phone",  "email",    "email_address",
-    "folder", "account",      "domain", "utf_List", "Url"};
+    "number",  "phone_number", "phone",    "email", "email_address", "folder",
+    "account", "domain",       "utf_List", "Url",   "address"};
 const std::vector<std::string> kKindKeys = {"kind", "message_type", "media_type", "type"};
 // Android's SMS store says who sent a message by the box it lies in.
 const std::vector<std::string> kSentBoxes = {"sent", "outbox", "queued", "failed"};

@@ -91,6 +91,15 @@ class RunReader {
   std::ifstream in_;
 };
 
+// What a spreadsheet would evaluate: "=...", "@...", "+A1" or "-2+3", but
+// not a phone number ("+44 20 7946 0000") or a negative number.
+bool LooksLikeFormula(const std::string& cell) {
+  if (cell.empty()) return false;
+  if (std::string("=@\t\r").find(cell[0]) != std::string::npos) return true;
+  if (cell[0] != '+' && cell[0] != '-') return false;
+  return cell.find_first_not_of("0123456789 ().", 1) != std::string::npos;
+}
+
 }  // namespace
 
 bool EventOf(const std::string& type, const SeenRecord& seen, TimelineEvent* event) {
@@ -128,9 +137,7 @@ std::string CsvLine(const std::vector<std::string>& cells) {
   std::string line;
   for (size_t i = 0; i < cells.size(); ++i) {
     std::string cell = cells[i];
-    if (!cell.empty() && std::string("=+-@\t\r").find(cell[0]) != std::string::npos) {
-      cell.insert(0, "'");
-    }
+    if (LooksLikeFormula(cell)) cell.insert(0, "'");
     const bool quote = cell.find_first_of(",\"\r\n") != std::string::npos;
     if (quote) {
       std::string quoted = "\"";

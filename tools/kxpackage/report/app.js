@@ -157,6 +157,12 @@
                         'Dates are ISO 8601 in the packaging machine\'s local time (its zone is not recorded).'));
   }
 
+  // "call_records" -> "Call records", "GroupManifestList" -> "Group manifest list".
+  function sectionTitle(label) {
+    var words = String(label).replace(/([a-z])([A-Z])/g, '$1 $2').replace(/_+/g, ' ').trim().toLowerCase();
+    return words ? words.charAt(0).toUpperCase() + words.slice(1) : String(label);
+  }
+
   function titleOf(type) { return (type && (type.title || type.name)) || ''; }
 
   // A table whose columns sort on a click on their heading; `rows` are
@@ -332,7 +338,14 @@
       if (page.sections.length === 0) node.appendChild(el('p', 'note', 'No records.'));
       var pending = 0;
       page.sections.forEach(function (section, number) {
-        node.appendChild(el('h2', null, section.label + ' (' + section.count + ')'));
+        var heading = el('h2', null, sectionTitle(section.label) + ' (' + section.count + ')');
+        // The generator names the file from letters, digits, '_' and '-' only.
+        if (typeof section.csv === 'string' && /^[A-Za-z0-9_-]+\.csv$/.test(section.csv)) {
+          var save = link('csv/' + section.csv, 'Save as CSV', 'csv');
+          save.setAttribute('download', section.csv);
+          heading.appendChild(save);
+        }
+        node.appendChild(heading);
         if (section.kind === 'conversations') {
           node.appendChild(threadList(name, section, number));
         } else {
