@@ -120,6 +120,12 @@ TEST_F(ReportBrowserTest, ChatNamesItsSendersAndSaysWhatEachMessageIs) {
       << dom;
 }
 
+TEST_F(ReportBrowserTest, ThumbnailsOfTheSampleSetAreRealPictures) {
+  const std::string dom = Open(Output(), "type=whatsapp&chat=0.1", "whatsapp-thumbnails");
+  EXPECT_TRUE(Has(dom, "data-loaded=\"1\"")) << dom;
+  EXPECT_FALSE(Has(dom, "data-broken=\"1\"")) << dom;
+}
+
 // Rows of the timeline view: data type, attributes, time.
 std::vector<std::vector<std::string>> TimelineRows(const std::string& dom) {
   std::vector<std::vector<std::string>> rows;
