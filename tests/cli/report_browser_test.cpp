@@ -120,6 +120,18 @@ TEST_F(ReportBrowserTest, ChatNamesItsSendersAndSaysWhatEachMessageIs) {
       << dom;
 }
 
+TEST_F(ReportBrowserTest, CallsAreATableAndPhotosNameTheirAlbums) {
+  std::string dom = Open(Output(), "type=call_history", "calls");
+  EXPECT_TRUE(Has(dom, "<h1>Calls (Android)</h1>")) << dom;
+  EXPECT_TRUE(Has(dom, "<table class=\"sortable records\" data-view=\"calls\">")) << dom;
+  EXPECT_TRUE(
+      Has(dom, "<td>Mom ❤️</td><td>555-0100</td><td>2021-03-01T00:07:32</td><td>missed</td>"))
+      << dom;
+  dom = Open(Output(), "type=ios_photos", "photos");
+  EXPECT_TRUE(Has(dom, "Albums (22)")) << dom;
+  EXPECT_TRUE(Has(dom, "Albums: CameraRoll, Places, Holiday, Family")) << dom;
+}
+
 TEST_F(ReportBrowserTest, ThumbnailsOfTheSampleSetAreRealPictures) {
   const std::string dom = Open(Output(), "type=whatsapp&chat=0.1", "whatsapp-thumbnails");
   EXPECT_TRUE(Has(dom, "data-loaded=\"1\"")) << dom;

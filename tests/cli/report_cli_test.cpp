@@ -91,8 +91,9 @@ TEST_F(ReportCliTest, HostilePathsAreNeitherReadNorLinkedAndTextsStayData) {
                                         "deleted": true}]})"),
             DataFile(out_.path(), "c-0-0"));
   EXPECT_EQ(ParseJson(R"({"records": [{"title": "Ann",
-      "pictures": [{"src": "../hostile/inside.png"}, {"missing": "linkpic.png"},
-                   {"missing": "passwd.jpg"}, {"missing": "gone.jpg"}, {"missing": "pic.png"}],
+      "pictures": [{"src": "../hostile/inside.png"}, {"missing": "linkpic.png", "outside": true},
+                   {"missing": "passwd.jpg", "outside": true}, {"missing": "gone.jpg"},
+                   {"missing": "pic.png", "outside": true}],
       "fields": [["avatar_path", "inside.png"], ["image_path", "linkpic.png"], ["name", "Ann"],
                  ["photo_path", "../../etc/passwd.jpg"], ["picture_path", "gone.jpg"],
                  ["thumb_path", ")" +

@@ -337,6 +337,22 @@ bool TypeReport::AddThreads(const std::string& label, const Json::Value& session
   return true;
 }
 
+// The photo library lists its albums (uuid and title) before the photos,
+// which name the albums they are in by uuid.
+void TypeReport::NameAlbums(const Json::Value& raw, Json::Value* record) {
+  if (!raw.isObject()) return;
+  if (raw["ZUUID"].isString() && raw["Title"].isString() && !raw.isMember("Group")) {
+    album_titles_[raw["ZUUID"].asString()] = raw["Title"].asString();
+  }
+  if (!raw["Group"].isArray()) return;
+  Json::Value albums(Json::arrayValue);
+  for (const Json::Value& uuid : raw["Group"]) {
+    const auto found = album_titles_.find(uuid.asString());
+    if (found != album_titles_.end()) albums.append(found->second);
+  }
+  if (!albums.empty()) (*record)["albums"] = albums;
+}
+
 bool TypeReport::AddRecords(const std::string& label, const Json::Value& records) {
   const int section_number = Section("records", label);
   Json::Value& section = page_["sections"][section_number];
@@ -364,6 +380,7 @@ bool TypeReport::AddRecords(const std::string& label, const Json::Value& records
   Json::ArrayIndex at = 0;
   for (const Json::Value& raw : records) {
     chunk.append(reader.Record(raw));
+    NameAlbums(raw, &chunk[chunk.size() - 1]);
     Observe(false, view, label, "", label + "[" + std::to_string(at++) + "]",
             chunk[chunk.size() - 1]);
     section["count"] = section["count"].asUInt64() + 1;

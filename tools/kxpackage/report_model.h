@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "tools/kxpackage/report_names.h"
@@ -65,6 +66,7 @@ class TypeReport {
   bool AddRecords(const std::string& label, const Json::Value& records);
   bool ReadDocument(const std::string& named, Json::Value* document);
   void LearnMembers(const Json::Value& sessions);
+  void NameAlbums(const Json::Value& raw, Json::Value* record);
   void Observe(bool message, const std::string& view, const std::string& section,
                const std::string& thread, const std::string& place, const Json::Value& shown);
   // The index of the page's section of `kind` and `label`, made when new.
@@ -78,7 +80,8 @@ class TypeReport {
   DataSink sink_;
   const NameBook* contacts_;
   RecordObserver observer_;
-  NameBook app_names_;    // from the conversations' member lists
+  NameBook app_names_;                               // from the conversations' member lists
+  std::map<std::string, std::string> album_titles_;  // uuid -> title
   std::string document_;  // the document being read, relative to the output folder
   std::filesystem::path folder_;
   int files_ = 0;

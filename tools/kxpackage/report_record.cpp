@@ -323,7 +323,8 @@ Json::Value RecordReader::Picture(const std::string& key, const std::string& pat
   fs::path inside;
   std::error_code error;
   Json::Value picture;
-  if (output_.Resolve(path, base_, &inside) && fs::is_regular_file(inside, error)) {
+  const bool resolved = output_.Resolve(path, base_, &inside);
+  if (resolved && fs::is_regular_file(inside, error)) {
     if (LooksLikePicture(inside)) {
       picture["src"] = output_.LinkFromReport(inside);
       return picture;
@@ -333,6 +334,7 @@ Json::Value RecordReader::Picture(const std::string& key, const std::string& pat
     return Json::Value();
   }
   picture["missing"] = Cut(fs::u8path(path.substr(0, path.find('\0'))).filename().u8string());
+  if (!resolved) picture["outside"] = true;  // never read, whether it exists or not
   return picture;
 }
 
@@ -421,6 +423,12 @@ Json::Value RecordReader::Record(const Json::Value& raw) const {
   if (!subtitle.empty() && subtitle != title) record["subtitle"] = subtitle;
   const Json::Value date = ShownDate(raw);
   if (!date.isNull()) record["date"] = date;
+  // What kind of call or entry, when the document says it in words.
+  const Json::Value* kind = First(raw, {"kind", "type", "call_kind"});
+  if (kind != nullptr && kind->isString()) record["kind"] = Cut(kind->asString());
+  const std::string length =
+      raw.isObject() && raw.isMember("duration") ? Duration(raw["duration"]) : "";
+  if (!length.empty()) record["duration"] = length;
   const std::string text = FirstField(fields, kTextKeys);
   if (!text.empty()) record["text"] = text;
   if (IsDeleted(raw)) record["deleted"] = true;

@@ -118,7 +118,8 @@
         image.src = picture.src;
         box.appendChild(image);
       } else if (picture) {
-        var missing = el('span', 'missing', 'picture missing: ' + (picture.missing || ''));
+        var missing = el('span', 'missing', (picture.outside ? 'picture outside the output folder, not shown: '
+                                                             : 'picture missing: ') + (picture.missing || ''));
         missing.setAttribute('data-missing', '1');
         box.appendChild(missing);
       }
@@ -159,6 +160,10 @@
 
   // "call_records" -> "Call records", "GroupManifestList" -> "Group manifest list".
   function sectionTitle(label) {
+    var known = { GroupManifestList: 'Albums', photo_data: 'Photos', callhistory: 'Calls',
+                  call_records: 'Calls', raw_contacts: 'Contacts', contacts_info: 'Contacts',
+                  Other_note: 'Notes in other folders' };
+    if (has(known, label)) return known[label];
     var words = String(label).replace(/([a-z])([A-Z])/g, '$1 $2').replace(/_+/g, ' ').trim().toLowerCase();
     return words ? words.charAt(0).toUpperCase() + words.slice(1) : String(label);
   }
@@ -385,8 +390,9 @@
   // when asked for.
   function recordSection(section, token, loaded) {
     var box = el('div');
-    var list = el('div', section.view === 'photos' ? 'grid' : section.view === 'table' ||
-                  section.view === 'calls' ? 'rows' : 'cards');
+    var tabular = section.view === 'table' || section.view === 'calls';
+    var list = tabular ? recordTable(section.view) :
+               el('div', section.view === 'photos' ? 'grid' : 'cards');
     list.setAttribute('data-view', section.view);
     box.appendChild(list);
     var next = 0;
@@ -397,7 +403,8 @@
       need(key, function (data) {
         if (token !== generation) return;
         ((data && data.records) || []).slice(0, RECORDS_SHOWN).forEach(function (record) {
-          list.appendChild(recordNode(record, section.view));
+          if (tabular) list.tBodies[0].appendChild(recordRow(record, section.view));
+          else list.appendChild(recordNode(record, section.view));
         });
         if (next >= section.keys.length) more.remove();
         if (then) then();
@@ -409,14 +416,61 @@
     return box;
   }
 
+  // Calls and other plain lists as a table; a click on a heading sorts the
+  // rows loaded so far by that column (dates sort as their ISO text does).
+  function recordTable(view) {
+    var headings = view === 'calls' ? ['name', 'number', 'date', 'kind', 'duration', 'details']
+                                    : ['title', 'detail', 'date', 'text', 'details'];
+    var table = el('table', 'sortable records');
+    var head = el('tr');
+    var body = el('tbody');
+    var order = { column: -1, up: true };
+    headings.forEach(function (heading, column) {
+      var th = el('th', null, heading);
+      th.addEventListener('click', function () {
+        order.up = order.column === column ? !order.up : true;
+        order.column = column;
+        var rows = Array.prototype.slice.call(body.rows);
+        rows.sort(function (a, b) {
+          var x = a.cells[column].textContent, y = b.cells[column].textContent;
+          var c = x < y ? -1 : x > y ? 1 : 0;
+          return order.up ? c : -c;
+        });
+        rows.forEach(function (row) { body.appendChild(row); });
+      });
+      head.appendChild(th);
+    });
+    var thead = el('thead');
+    thead.appendChild(head);
+    table.appendChild(thead);
+    table.appendChild(body);
+    return table;
+  }
+
+  function recordRow(record, view) {
+    var row = el('tr');
+    row.setAttribute('data-record', view);
+    var cells = view === 'calls'
+      ? [record.title, record.subtitle, formatDate(record.date), record.kind, record.duration]
+      : [record.title, record.subtitle, formatDate(record.date), record.text];
+    cells.forEach(function (text) { row.appendChild(el('td', null, text || '')); });
+    var details = el('td');
+    if (record.pictures) details.appendChild(pictures(record.pictures));
+    details.appendChild(fieldList(record.fields));
+    row.appendChild(details);
+    markDeleted(row, record.deleted);
+    return row;
+  }
+
   function recordNode(record, view) {
     var card = el('div', view === 'photos' ? 'photo card' : 'card');
     card.setAttribute('data-record', view);
     if (view !== 'photos' || !record.pictures) card.appendChild(el('div', 'title', record.title || '(untitled)'));
     if (record.pictures) card.appendChild(pictures(record.pictures));
-    if (view === 'photos' && record.title) card.appendChild(el('div', 'meta', record.title));
+    if (view === 'photos' && record.title && record.pictures) card.appendChild(el('div', 'meta', record.title));
     if (record.subtitle) card.appendChild(el('div', 'meta', record.subtitle));
     if (record.date !== undefined) card.appendChild(el('div', 'meta', formatDate(record.date)));
+    if (record.albums) card.appendChild(el('div', 'meta albums', 'Albums: ' + record.albums.join(', ')));
     if (record.text) card.appendChild(el('div', 'text', record.text));
     markDeleted(card, record.deleted);
     card.appendChild(fieldList(record.fields));
