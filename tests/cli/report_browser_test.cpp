@@ -247,11 +247,19 @@ TEST_F(ReportBrowserTest, SearchFindsAMessageAcrossConversations) {
   EXPECT_TRUE(Has(dom, "href=\"#type=sms&amp;chat=")) << dom;
 }
 
-TEST_F(ReportBrowserTest, OutputWithoutResultDocumentsSaysSo) {
+// An output of an older run, which recorded no provenance, in which a data
+// type failed.
+TEST_F(ReportBrowserTest, OutputWithoutResultDocumentsSaysSoAndWhatFailed) {
   TempDir output;
+  WriteFileBytes(output.File("summary.json"), R"({"data_types": [{"name": "sms", "status": 1105,
+      "status_text": "database cannot be opened", "detail": "mmssms.db: file is not a database",
+      "records": 0, "files": 0}]})");
   ASSERT_EQ(0, RunTool({"report", output.path()}).exit_code);
   const std::string dom = Open(fs::canonical(output.path()).string(), "", "empty");
   EXPECT_TRUE(Has(dom, "This output folder holds no result documents.")) << dom;
+  EXPECT_TRUE(Has(dom, "data-failed=\"sms\"")) << dom;
+  EXPECT_TRUE(Has(dom, "mmssms.db: file is not a database")) << dom;
+  EXPECT_TRUE(Has(dom, "does not record where it came from")) << dom;
 }
 
 // A small output folder of its own whose message and conversation name

@@ -6,6 +6,7 @@
 #include <json/json.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "cli/cli_support.h"
@@ -160,6 +161,52 @@ TEST_F(ReportCliTest, FolderWithoutResultDocumentsGetsAReportSayingSo) {
   for (const char* asset : {"index.html", "app.js", "style.css"}) {
     EXPECT_TRUE(fs::is_regular_file(Out(std::string("report/") + asset))) << asset;
   }
+}
+
+// Dates in the packagers' forms, a number named by the contacts of another
+// data type, a message without text, a formula: one timeline across the
+// types, each line whole.
+TEST_F(ReportCliTest, TimelineSortsAcrossTypesWithNamesKindsAndIsoDates) {
+  fs::create_directories(Out("contacts"));
+  fs::create_directories(Out("chat"));
+  fs::create_directories(Out("calls"));
+  WriteFileBytes(
+      Out("contacts/result.json"),
+      R"({"contacts": [{"display_name": "Ann Lee", "phone_number": "+49 151 2345 6789"}]})");
+  WriteFileBytes(Out("chat/result.json"), R"({"chat_sessions": [{"jid":
+      "4915123456789@s.whatsapp.net", "messages": [
+    {"text": "=cmd|' /C calc'!A0", "send_date": "03 - 14 - 2023 09:27 : 53",
+     "sender_id": "4915123456789@s.whatsapp.net", "is_from_me": 0},
+    {"send_date": "03-14-2023 09:27:50", "is_from_me": 1, "type": 5, "universal_type": 7,
+     "latitude": 52.5, "longitude": 13.25},
+    {"text": "later", "send_date": 1678786080, "is_from_me": 1, "tag": "deleted"}]}]})");
+  WriteFileBytes(Out("calls/result.json"), R"({"call_records": [{"address": "0151 23456789",
+      "datetime": "2023-03-14 09:27:51", "duration": 65, "type": "missed"}]})");
+
+  const ToolRun run = RunTool({"timeline", out_.path()});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("Timeline: 4 events")) << run.out;
+  const Json::Value expected = ParseJson(R"([
+    {"time": "2023-03-14T09:27:50", "type": "chat", "kind": "location", "who": "me → Ann Lee",
+     "text": "location · 52.5, 13.25", "deleted": false, "file": "chat/result.json",
+     "place": "chat_sessions[0].messages[1]"},
+    {"time": "2023-03-14T09:27:51", "type": "calls", "kind": "call", "who": "Ann Lee",
+     "text": "0151 23456789", "deleted": false, "file": "calls/result.json",
+     "place": "call_records[0]"},
+    {"time": "2023-03-14T09:27:53", "type": "chat", "kind": "message", "who": "Ann Lee",
+     "text": "=cmd|' /C calc'!A0", "deleted": false, "file": "chat/result.json",
+     "place": "chat_sessions[0].messages[0]"},
+    {"time": "2023-03-14T09:28:00", "type": "chat", "kind": "message", "who": "me → Ann Lee",
+     "text": "later", "deleted": true, "file": "chat/result.json",
+     "place": "chat_sessions[0].messages[2]"}])");
+  Json::Value lines(Json::arrayValue);
+  std::istringstream jsonl(ReadFileBytes(Out("timeline.jsonl")));
+  for (std::string line; std::getline(jsonl, line);) lines.append(ParseJson(line));
+  EXPECT_EQ(expected, lines);
+  const std::string csv = ReadFileBytes(Out("timeline.csv"));
+  EXPECT_EQ(0u, csv.rfind("\xEF\xBB\xBFtime,data type,kind,who,text,deleted,file,place\r\n", 0))
+      << csv;
+  EXPECT_NE(std::string::npos, csv.find(",'=cmd|' /C calc'!A0,no,")) << csv;  // never a formula
 }
 
 TEST_F(ReportCliTest, NoFolderIsAUsageError) {

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <memory>
 
+#include "tools/kxpackage/host_platform.h"
+
 namespace kxpackage {
 
 namespace fs = std::filesystem;
@@ -90,11 +92,7 @@ std::string Sha256OfFile(const std::string& path, std::uintmax_t* size) {
 std::string UtcNow() {
   const std::time_t now = std::time(nullptr);
   std::tm parts{};
-#if defined(_WIN32)
-  gmtime_s(&parts, &now);
-#else
-  gmtime_r(&now, &parts);
-#endif
+  BreakDownTime(now, false, &parts);
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
   return text;
@@ -103,11 +101,7 @@ std::string UtcNow() {
 std::string LocalZone() {
   const std::time_t now = std::time(nullptr);
   std::tm parts{};
-#if defined(_WIN32)
-  localtime_s(&parts, &now);
-#else
-  localtime_r(&now, &parts);
-#endif
+  BreakDownTime(now, true, &parts);
   char offset[16], name[64];
   std::strftime(offset, sizeof offset, "%z", &parts);
   std::strftime(name, sizeof name, "%Z", &parts);

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <vector>
 
+#include "tools/kxpackage/host_platform.h"
+
 namespace kxpackage {
 
 namespace {
@@ -26,18 +28,14 @@ std::string Format(int year, int month, int day, int hour, int minute, int secon
 
 std::string FromSeconds(double seconds) {
   if (!std::isfinite(seconds)) return "";
-  if (seconds >= 1e11)
-    seconds /= 1000;  // milliseconds
-  else if (seconds < 1e9)
-    seconds += kAppleEpoch;  // Apple's count from 2001
-  if (seconds < 1e8 + kAppleEpoch || seconds > 1e11) return "";
-  const std::time_t time = static_cast<std::time_t>(seconds);
+  if (seconds >= 1e11) seconds /= 1000;  // milliseconds
+  if (seconds < 1e9) {
+    if (seconds < 1e8) return "";  // before 2004 as Apple counts: no date of a phone's
+    seconds += kAppleEpoch;
+  }
+  if (seconds > 1e11) return "";
   std::tm parts{};
-#if defined(_WIN32)
-  if (localtime_s(&parts, &time) != 0) return "";
-#else
-  if (localtime_r(&time, &parts) == nullptr) return "";
-#endif
+  if (!BreakDownTime(static_cast<std::time_t>(seconds), true, &parts)) return "";
   return Format(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
                 parts.tm_sec);
 }
