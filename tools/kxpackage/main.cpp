@@ -550,7 +550,7 @@ int DecryptIos(const Options& options, IosInput* input, Session* session) {
       return kExitFailed;
     }
     ReportUndecrypted(plain.problems);
-    Provenance::Run().NoteDecryptedRoot(plain.root);
+    Provenance::Run().NoteDecryptedRoot(plain.root, input->root);
     const std::string damage = CatalogueDamage(plain.root);
     if (!damage.empty()) {
       Error(ManifestPath(plain.root) + ": " + damage);
@@ -569,7 +569,7 @@ int DecryptIos(const Options& options, IosInput* input, Session* session) {
       continue;
     }
     ReportUndecrypted(plain.problems);
-    Provenance::Run().NoteDecryptedRoot(plain.root);
+    Provenance::Run().NoteDecryptedRoot(plain.root, input->encrypted_copies[i]);
     input->copy_roots.push_back(plain.root);
   }
   return kExitOk;

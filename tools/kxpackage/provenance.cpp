@@ -138,8 +138,8 @@ void Provenance::NoteBackupFile(const std::string& stored, const std::string& do
   backup_files_[Normal(stored)] = {domain, relative_path};
 }
 
-void Provenance::NoteDecryptedRoot(const std::string& root) {
-  decrypted_roots_.push_back(Normal(root));
+void Provenance::NoteDecryptedRoot(const std::string& root, const std::string& original) {
+  decrypted_roots_.emplace_back(Normal(root), Normal(original));
 }
 
 void Provenance::NoteInputRoot(const std::string& root) { input_roots_.push_back(Normal(root)); }
@@ -165,11 +165,20 @@ void Provenance::NoteFile(const std::string& name, const std::string& named) {
     source.domain = listed->second.first;
     source.relative_path = listed->second.second;
   }
-  for (const std::string& root : decrypted_roots_) {
-    if (RelativeInside(path, root).empty()) continue;
+  for (const auto& [root, original] : decrypted_roots_) {
+    const std::string inside = RelativeInside(path, root);
+    if (inside.empty()) continue;
     source.decrypted = true;
     // The catalogue itself, read from the decrypted copy.
-    if (source.relative_path.empty()) source.relative_path = RelativeInside(path, root);
+    if (source.relative_path.empty()) source.relative_path = inside;
+    // The encrypted file the copy was made from, where the backup keeps it
+    // under the same name.
+    const fs::path stored = fs::u8path(original) / fs::u8path(inside);
+    std::uintmax_t size = 0;
+    if (fs::is_regular_file(stored, error)) {
+      source.encrypted_path = stored.u8string();
+      source.encrypted_sha256 = Sha256OfFile(source.encrypted_path, &size);
+    }
   }
   for (const std::string& root : input_roots_) {
     if (source.relative_path.empty()) source.relative_path = RelativeInside(path, root);
@@ -221,6 +230,10 @@ Json::Value Provenance::Document(const std::string& output,
     entry["size"] = static_cast<Json::UInt64>(source.size);
     entry["sha256"] = source.sha256;
     entry["decrypted"] = source.decrypted;
+    if (!source.encrypted_path.empty()) {
+      entry["encrypted_path"] = source.encrypted_path;
+      entry["encrypted_sha256"] = source.encrypted_sha256;
+    }
     entry["data_types"] = Json::Value(Json::arrayValue);
     for (const std::string& name : source.data_types) entry["data_types"].append(name);
     document["sources"].append(entry);

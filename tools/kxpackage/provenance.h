@@ -40,8 +40,9 @@ class Provenance {
   // `stored` is the file an iOS backup keeps as `domain` `relative_path`.
   void NoteBackupFile(const std::string& stored, const std::string& domain,
                       const std::string& relative_path);
-  // Files under `root` were decrypted by the host.
-  void NoteDecryptedRoot(const std::string& root);
+  // Files under `root` were decrypted by the host from the encrypted
+  // backup at `original`.
+  void NoteDecryptedRoot(const std::string& root, const std::string& original);
   // Files under `root` are named by their path relative to it.
   void NoteInputRoot(const std::string& root);
 
@@ -63,6 +64,8 @@ class Provenance {
     std::uintmax_t size = 0;
     std::string sha256;
     bool decrypted = false;
+    std::string encrypted_path;  // the file as the backup stores it
+    std::string encrypted_sha256;
     std::vector<std::string> data_types;
   };
   void NoteFile(const std::string& name, const std::string& path);
@@ -70,7 +73,7 @@ class Provenance {
   std::vector<std::string> command_line_;
   std::string started_;
   std::map<std::string, std::pair<std::string, std::string>> backup_files_;
-  std::vector<std::string> decrypted_roots_;
+  std::vector<std::pair<std::string, std::string>> decrypted_roots_;  // copy, original
   std::vector<std::string> input_roots_;
   std::vector<Source> sources_;
 };

@@ -239,7 +239,9 @@
     var rows = (provenance.sources || []).map(function (source) {
       var place = source.domain ? source.domain + ' ' + (source.relative_path || '') :
                   source.relative_path || '';
-      return [place, source.path, source.size, source.sha256, source.decrypted ? 'yes' : 'no',
+      var decrypted = !source.decrypted ? 'no' : source.encrypted_sha256 ?
+        'yes, from ' + source.encrypted_path + ' (SHA-256 ' + source.encrypted_sha256 + ')' : 'yes';
+      return [place, source.path, source.size, source.sha256, decrypted,
               (source.data_types || []).map(function (name) { return titleOf(findType(name) || { name: name }); }).join(', ')];
     });
     var table = sortableTable(['place in the backup', 'read from', 'bytes', 'SHA-256', 'decrypted',
