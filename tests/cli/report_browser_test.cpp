@@ -269,8 +269,12 @@ TEST_F(ReportBrowserTest, MarkupInTheDataShowsAsTextAndRunsNothing) {
   const std::string payload =
       "<img src=x onerror=\\\"document.body.setAttribute('data-pwned','1')\\\">";
   fs::create_directories(output.File("chat"));
+  // With a date, so the timeline holds it too; and a line of a megabyte
+  // that turns the text after it right to left.
   WriteFileBytes(output.File("chat/batch.json"),
-                 "[{\"text\": \"" + payload + "\", \"is_from_me\": 0}]");
+                 "[{\"text\": \"" + payload + "\", \"is_from_me\": 0, \"date\": 1700000000}," +
+                     "{\"text\": \"\u202e" + std::string(1 << 20, 'x') +
+                     "\", \"date\": 1700000001}]");
   WriteFileBytes(output.File("chat/result.json"),
                  "{\"chat_sessions\": [{\"name\": \"<script>document.body.setAttribute("
                  "'data-pwned','2')</script>\", \"msg_file_list\": [\"batch.json\"]}]}");
@@ -279,7 +283,8 @@ TEST_F(ReportBrowserTest, MarkupInTheDataShowsAsTextAndRunsNothing) {
 
   for (const auto& [hash, shot] :
        {std::pair<std::string, std::string>{"type=chat&chat=0.0", "markup-conversation"},
-        {"search=onerror", "markup-search"}}) {
+        {"search=onerror", "markup-search"},
+        {"timeline", "markup-timeline"}}) {
     const std::string dom = Open(fs::canonical(output.path()).string(), hash, shot);
     EXPECT_TRUE(Has(dom, "data-state=\"ready\"")) << dom;
     EXPECT_FALSE(Has(dom, "data-pwned=\"")) << dom;
