@@ -902,7 +902,7 @@ int RunTimeline(const Options& options) {
     Error(message);
     return kExitFailed;
   }
-  std::printf("Timeline: %zu events in %s and %s\n", events,
+  std::printf("Timeline: %s events in %s and %s\n", std::to_string(events).c_str(),
               (fs::u8path(Absolute(output)) / "timeline.csv").u8string().c_str(),
               (fs::u8path(Absolute(output)) / "timeline.jsonl").u8string().c_str());
   return kExitOk;
@@ -921,7 +921,7 @@ int RunExport(const Options& options) {
     Error(message);
     return kExitFailed;
   }
-  std::printf("Export: %zu CSV files in %s\n", files, folder.c_str());
+  std::printf("Export: %s CSV files in %s\n", std::to_string(files).c_str(), folder.c_str());
   return kExitOk;
 }
 
