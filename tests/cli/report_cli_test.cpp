@@ -209,6 +209,26 @@ TEST_F(ReportCliTest, TimelineSortsAcrossTypesWithNamesKindsAndIsoDates) {
   EXPECT_NE(std::string::npos, csv.find(",'=cmd|' /C calc'!A0,no,")) << csv;  // never a formula
 }
 
+// A summary edited by hand (members of the wrong types) is neither trusted
+// nor a crash; one without provenance is said to be so.
+TEST_F(ReportCliTest, VerifyAndReportReadAnEditedSummaryCalmly) {
+  WriteFileBytes(Out("summary.json"), R"({"data_types": [], "provenance": {
+      "staged": [{"path": {}}, 5, {"path": "../outside", "sha256": "00"}],
+      "sources": [{"path": 1, "domain": [], "sha256": {}}]}})");
+  ToolRun run = RunTool({"verify", out_.path()});
+  EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("0 files checked")) << run.out;
+  ASSERT_EQ(0, RunTool({"report", out_.path()}).exit_code);
+  EXPECT_EQ(
+      "\xEF\xBB\xBF"
+      "domain,relative path,read from,size,sha256,decrypted,encrypted file,"
+      "encrypted sha256\r\n,,1,,,no,,\r\n",
+      ReadFileBytes(Out("report/csv/provenance-sources.csv")));
+  WriteFileBytes(Out("summary.json"), R"({"data_types": []})");
+  run = RunTool({"verify", out_.path()});
+  EXPECT_EQ(2, run.exit_code) << run.out;
+}
+
 TEST_F(ReportCliTest, NoFolderIsAUsageError) {
   EXPECT_EQ(2, RunTool({"report"}).exit_code);
   EXPECT_EQ(2, RunTool({"report", Out("nowhere")}).exit_code);

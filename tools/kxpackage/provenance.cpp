@@ -264,6 +264,13 @@ Json::Value ReadJsonFile(const fs::path& path) {
   return value;
 }
 
+// A member of the summary as text; the summary lies in OUT and may have
+// been edited, so a member of another type reads as "".
+std::string Member(const Json::Value& entry, const char* name) {
+  const Json::Value& value = entry.isObject() ? entry[name] : Json::Value::nullSingleton();
+  return value.isString() ? value.asString() : "";
+}
+
 // "" when `path` still has `sha256`, else what happened to it.
 std::string Change(const std::string& path, const Json::Value& entry) {
   std::error_code error;
@@ -271,7 +278,7 @@ std::string Change(const std::string& path, const Json::Value& entry) {
   std::uintmax_t size = 0;
   const std::string sha256 = Sha256OfFile(path, &size);
   if (sha256.empty()) return "cannot be read";
-  if (sha256 != entry["sha256"].asString()) return "changed (SHA-256 " + sha256 + ")";
+  if (sha256 != Member(entry, "sha256")) return "changed (SHA-256 " + sha256 + ")";
   return "";
 }
 
@@ -287,7 +294,8 @@ int VerifyOutput(const std::string& output, FILE* out) {
   }
   int changed = 0, checked = 0, unreachable = 0;
   for (const Json::Value& entry : provenance["staged"]) {
-    const std::string relative = entry["path"].asString();
+    const std::string relative = Member(entry, "path");
+    if (relative.empty()) continue;
     const fs::path path = (root / fs::u8path(relative)).lexically_normal();
     if (RelativeInside(path.u8string(), root.u8string()).empty()) continue;  // not a place in OUT
     ++checked;
@@ -299,8 +307,9 @@ int VerifyOutput(const std::string& output, FILE* out) {
   // The sources too, where they can still be reached: an original that
   // changed since says as much as a staged copy that did.
   for (const Json::Value& entry : provenance["sources"]) {
-    const std::string path = entry["path"].asString();
+    const std::string path = Member(entry, "path");
     std::error_code error;
+    if (path.empty()) continue;
     if (!fs::exists(fs::u8path(path), error)) {
       ++unreachable;
       continue;

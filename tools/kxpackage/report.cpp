@@ -30,6 +30,7 @@ constexpr char kDataFolder[] = "data";
 constexpr std::uintmax_t kSummaryLimit = 16u << 20;
 constexpr char kTimelineScratch[] = ".timeline-runs";
 constexpr char kCsvFolder[] = "csv";
+constexpr char kSourcesCsv[] = "provenance-sources.csv";
 constexpr char kExportFolder[] = "export";
 constexpr size_t kEventsPerDataFile = 2000;
 
@@ -107,7 +108,7 @@ Json::Value SummaryRows(const Json::Value& summary) {
     for (const char* member : {"name", "status", "status_text", "records", "files", "detail"}) {
       if (entry.isMember(member)) row[member] = entry[member];
     }
-    row["title"] = TypeTitle(entry["name"].asString());
+    row["title"] = TypeTitle(entry["name"].isString() ? entry["name"].asString() : "");
     rows.append(row);
   }
   return rows;
@@ -207,6 +208,29 @@ class TimelinePieces {
   Json::Value index_;
 };
 
+// The source files of the provenance as a CSV file beside the lists'.
+bool WriteSourcesCsv(const Json::Value& summary, const fs::path& path, std::string* error) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << kUtf8Bom
+      << CsvLine({"domain", "relative path", "read from", "size", "sha256", "decrypted",
+                  "encrypted file", "encrypted sha256"});
+  // The summary lies in OUT like any document: a member of the wrong type
+  // reads as empty.
+  const auto text = [](const Json::Value& value) {
+    return value.isString() || value.isNumeric() ? value.asString() : std::string();
+  };
+  for (const Json::Value& source : summary["provenance"]["sources"]) {
+    if (!source.isObject()) continue;
+    out << CsvLine({text(source["domain"]), text(source["relative_path"]), text(source["path"]),
+                    text(source["size"]), text(source["sha256"]),
+                    source["decrypted"].isBool() && source["decrypted"].asBool() ? "yes" : "no",
+                    text(source["encrypted_path"]), text(source["encrypted_sha256"])});
+  }
+  out.close();
+  if (!out) *error = path.u8string() + ": cannot be written";
+  return static_cast<bool>(out);
+}
+
 }  // namespace
 
 bool WriteTimeline(const std::string& output_folder, size_t* events, std::string* error) {
@@ -293,6 +317,10 @@ bool WriteReport(const std::string& output_folder, std::string* error) {
     for (const Json::Value& searchable : type.searchable()) index["search"].append(searchable);
   }
   if (!csv.Finish(error)) return false;
+  if (summary["provenance"].isObject() &&
+      !WriteSourcesCsv(summary, report / kCsvFolder / kSourcesCsv, error)) {
+    return false;
+  }
   // The timeline files beside the documents, and in pieces for the page.
   TimelinePieces pieces(sink);
   if (!timeline.Finish((output.root() / kTimelineCsv).u8string(),

@@ -247,6 +247,9 @@
     var table = sortableTable(['place in the backup', 'read from', 'bytes', 'SHA-256', 'decrypted',
                                'used for'], rows);
     table.id = 'sources';
+    var save = link('csv/provenance-sources.csv', 'Save as CSV', 'csv');
+    save.setAttribute('download', 'provenance-sources.csv');
+    node.appendChild(save);
     node.appendChild(table);
   }
 
