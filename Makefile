@@ -20,8 +20,7 @@ build: deps
 # test; then the concurrency tests again under ThreadSanitizer. The report's
 # pages are tested in headless Chromium, installed here only.
 test: deps
-	@bash scripts/install-deps.sh chromium
-	@bash scripts/install-deps.sh python3-pytest
+	@bash scripts/install-deps.sh chromium fonts-noto-color-emoji python3 python3-pytest
 	cmake -S . -B $(TEST_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
 	  -DKX_SANITIZE=address,undefined -DKX_BUILD_BENCH=OFF
 	cmake --build $(TEST_DIR) -j$(JOBS)

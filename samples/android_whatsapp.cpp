@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "samples/android_whatsapp_schema.h"
+#include "samples/sample_pictures.h"
 #include "samples/sample_random.h"
 
 namespace kx::samples {
@@ -206,31 +207,12 @@ constexpr char kVcard[] =
 constexpr char kSecondVcard[] =
     "BEGIN:VCARD\nVERSION:3.0\nN:;李雷;;;\nFN:李雷\nTEL;type=CELL:+86 138 0013 8000\nEND:VCARD";
 
-// A tiny JPEG-like picture (the thumbnails of the store are JPEG bytes).
-const std::string& JpegStart() {
-  static const std::string start(
-      "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20);
-  return start;
-}
-
-std::string Picture(int variant) {
-  std::string bytes = JpegStart();
-  for (int i = 0; i < 96; ++i) bytes.push_back(static_cast<char>((i * 37 + variant * 11) & 0xFF));
-  bytes += std::string("\xFF\xD9", 2);
-  return bytes;
-}
+// A small real JPEG (the thumbnails of the store are JPEG bytes).
+std::string Picture(int variant) { return SampleJpeg(static_cast<uint64_t>(variant)); }
 
 // A picture of its own for every message, 1 to 3 kB, as real thumbnails are.
 std::string UniquePicture(uint64_t seed) {
-  std::string bytes = JpegStart();
-  const size_t length = 1024 + SplitMix64(seed) % 2048;
-  uint64_t state = seed;
-  while (bytes.size() < length) {
-    state = SplitMix64(state);
-    bytes.append(reinterpret_cast<const char*>(&state), sizeof(state));
-  }
-  bytes += std::string("\xFF\xD9", 2);
-  return bytes;
+  return SampleJpeg(seed, 64, 48, 1024 + SplitMix64(seed) % 2048);
 }
 
 // 2023-03-14 09:26:33 UTC in milliseconds.

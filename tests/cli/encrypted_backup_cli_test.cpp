@@ -88,6 +88,28 @@ TEST_F(EncryptedBackupTest, PackagesAsThePlainBackupItWasMadeFrom) {
   }
   EXPECT_EQ(fs::perms::owner_all,
             fs::status(out_.File("encrypted/decrypted-backup")).permissions());
+
+  // The provenance names the same files of the backup, with the hashes of
+  // their plain contents, and says they were decrypted from which file.
+  const Json::Value encrypted_summary =
+      ParseJson(ReadFileBytes(out_.File("encrypted/summary.json")));
+  std::map<std::string, Json::Value> sources;
+  for (const Json::Value& source : encrypted_summary["provenance"]["sources"]) {
+    sources[source["domain"].asString() + " " + source["relative_path"].asString()] = source;
+  }
+  const Json::Value plain_summary = ParseJson(ReadFileBytes(out_.File("plain/summary.json")));
+  const Json::Value& listed = plain_summary["provenance"]["sources"];
+  ASSERT_GT(listed.size(), 20u);
+  for (const Json::Value& source : listed) {
+    if (source["relative_path"] == "Manifest.db") continue;
+    const Json::Value& copy =
+        sources[source["domain"].asString() + " " + source["relative_path"].asString()];
+    EXPECT_EQ(source["sha256"], copy["sha256"]) << source;
+    EXPECT_FALSE(source["decrypted"].asBool()) << source;
+    EXPECT_TRUE(copy["decrypted"].asBool()) << copy;
+    EXPECT_EQ(std::string::npos, copy["encrypted_path"].asString().find("decrypted-backup"));
+    EXPECT_NE(copy["sha256"], copy["encrypted_sha256"]) << copy;
+  }
 }
 
 TEST_F(EncryptedBackupTest, PasswordComesFromTheEnvironmentWhenNoFileIsNamed) {

@@ -5,7 +5,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "cli/cli_support.h"
 #include "test_support.h"
@@ -92,12 +94,127 @@ bool Has(const std::string& dom, const std::string& text) {
   return dom.find(text) != std::string::npos;
 }
 
-TEST_F(ReportBrowserTest, OverviewShowsTheDeviceAndEveryDataType) {
+TEST_F(ReportBrowserTest, OverviewShowsTheDeviceEveryDataTypeAndWhereItCameFrom) {
   const std::string dom = Open(Output(), "", "overview");
   EXPECT_TRUE(Has(dom, "data-state=\"ready\"")) << dom;
   EXPECT_TRUE(Has(dom, "Zoë's iPhone")) << dom;
-  EXPECT_TRUE(Has(dom, "href=\"#type=ios_notes\"")) << dom;
-  EXPECT_TRUE(Has(dom, "href=\"#type=whatsapp\"")) << dom;
+  EXPECT_TRUE(Has(dom, "href=\"#type=ios_notes\">Notes</a>")) << dom;
+  EXPECT_TRUE(Has(dom, "href=\"#type=whatsapp\">WhatsApp (Android)</a>")) << dom;
+  EXPECT_TRUE(Has(dom, "id=\"sources\"")) << dom;
+  EXPECT_TRUE(Has(dom, "AppDomainGroup-group.net.whatsapp.WhatsApp.shared ChatStorage.sqlite"))
+      << dom;
+  EXPECT_TRUE(Has(dom, "Dates shown in")) << dom;
+}
+
+TEST_F(ReportBrowserTest, ChatNamesItsSendersAndSaysWhatEachMessageIs) {
+  const std::string dom = Open(Output(), "type=ios_whatsapp&chat=0.2", "whatsapp-names");
+  EXPECT_TRUE(Has(dom, "<h1>Anna Schmidt")) << dom;
+  EXPECT_TRUE(
+      Has(dom, "class=\"who\">Anna 🌻</span><span class=\"id\">4915123456789@s.whatsapp.net"))
+      << dom;
+  for (const char* label : {"contact card", "voice note", "location", "video", "sticker"}) {
+    EXPECT_TRUE(Has(dom, std::string("data-label=\"") + label + "\"")) << label;
+  }
+  EXPECT_TRUE(Has(dom, "<time>2023-03-08T20:26:41</time>")) << dom;
+  EXPECT_TRUE(Has(dom, "Dates are ISO 8601 in the packaging machine's local time, UTC+00:00"))
+      << dom;
+}
+
+TEST_F(ReportBrowserTest, CallsAreATableAndPhotosNameTheirAlbums) {
+  std::string dom = Open(Output(), "type=call_history", "calls");
+  EXPECT_TRUE(Has(dom, "<h1>Calls (Android)</h1>")) << dom;
+  EXPECT_TRUE(Has(dom, "<table class=\"sortable records\" data-view=\"calls\">")) << dom;
+  EXPECT_TRUE(
+      Has(dom, "<td>Mom ❤️</td><td>555-0100</td><td>2021-03-01T00:07:32</td><td>missed</td>"))
+      << dom;
+  dom = Open(Output(), "type=ios_photos", "photos");
+  EXPECT_TRUE(Has(dom, "Albums (22)")) << dom;
+  EXPECT_TRUE(Has(dom, "Albums: CameraRoll, Places, Holiday, Family")) << dom;
+}
+
+TEST_F(ReportBrowserTest, ThumbnailsOfTheSampleSetAreRealPictures) {
+  const std::string dom = Open(Output(), "type=whatsapp&chat=0.1", "whatsapp-thumbnails");
+  EXPECT_TRUE(Has(dom, "data-loaded=\"1\"")) << dom;
+  EXPECT_FALSE(Has(dom, "data-broken=\"1\"")) << dom;
+}
+
+// Rows of the timeline view: data type, attributes, time.
+std::vector<std::vector<std::string>> TimelineRows(const std::string& dom) {
+  std::vector<std::vector<std::string>> rows;
+  const std::regex row("<tr data-type=\"([^\"]+)\"([^>]*)><td>([^<]+)");
+  for (std::sregex_iterator it(dom.begin(), dom.end(), row), end; it != end; ++it) {
+    rows.push_back({(*it)[1], (*it)[2], (*it)[3]});
+  }
+  return rows;
+}
+
+TEST_F(ReportBrowserTest, TimelineIsInTimeOrderAndFilters) {
+  const auto all = TimelineRows(Open(Output(), "timeline", "timeline"));
+  ASSERT_GT(all.size(), 1000u);
+  for (size_t i = 1; i < all.size(); ++i) EXPECT_LE(all[i - 1][2], all[i][2]) << i;
+
+  const std::string dom =
+      Open(Output(), "timeline&type=whatsapp&deleted=1&from=2023-03-14&to=2023-03-14",
+           "timeline-filtered");
+  EXPECT_TRUE(Has(dom, "data-timeline=\"done\"")) << dom;
+  const auto rows = TimelineRows(dom);
+  ASSERT_GT(rows.size(), 10u) << dom;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ("whatsapp", rows[i][0]);
+    EXPECT_TRUE(Has(rows[i][1], "data-deleted=\"1\"")) << rows[i][1];
+    EXPECT_EQ(0u, rows[i][2].rfind("2023-03-14T", 0)) << rows[i][2];
+    if (i > 0) {
+      EXPECT_LE(rows[i - 1][2], rows[i][2]) << i;
+    }
+  }
+}
+
+// The files beside the report, as a spreadsheet user and an examiner
+// would check them: with Python's csv module and sha256sum.
+TEST_F(ReportBrowserTest, TimelineAndExportFilesParseAndSourceHashesMatchSha256sum) {
+  const ToolRun run = RunTool({"export", Output(), "--csv"});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  const std::string script = scratch_.File("check.py");
+  WriteFileBytes(script, R"(import csv, json, subprocess, sys
+out = sys.argv[1]
+with open(out + "/timeline.csv", encoding="utf-8-sig", newline="") as f:
+    rows = list(csv.reader(f))
+assert rows[0] == ["time", "data type", "kind", "who", "text", "deleted", "file", "place"], rows[0]
+times = [row[0] for row in rows[1:]]
+assert times == sorted(times) and len(times) > 1000, len(times)
+with open(out + "/timeline.jsonl", encoding="utf-8") as f:
+    events = [json.loads(line) for line in f]
+assert [e["time"] for e in events] == times
+assert any(e["deleted"] and e["type"] == "ios_notes" for e in events)
+tables = {}
+for name in ["ios_call_history-call_records.csv", "whatsapp-chat_sessions.csv"]:
+    with open(out + "/export/" + name, encoding="utf-8-sig", newline="") as f:
+        tables[name] = list(csv.reader(f))
+    assert len(tables[name]) > 50, name
+    assert all(len(row) == len(tables[name][0]) for row in tables[name]), name
+calls = tables["ios_call_history-call_records.csv"]
+assert ["José Núñez", "+15550104477", "2021-03-01T01:21:35"] == calls[1][:3], calls[1]
+sources = json.load(open(out + "/summary.json", encoding="utf-8"))["provenance"]["sources"]
+assert len(sources) > 20
+for source in sources:
+    line = subprocess.run(["sha256sum", source["path"]], capture_output=True, text=True).stdout
+    assert line.split()[0] == source["sha256"], source
+print("checked", len(times), "events and", len(sources), "sources")
+)");
+  EXPECT_EQ(0, std::system(("python3 " + Quoted(script) + " " + Quoted(Output())).c_str()));
+}
+
+TEST_F(ReportBrowserTest, VerifyFindsAStagedCopyThatChanged) {
+  ToolRun run = RunTool({"verify", Output()});
+  EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+  EXPECT_TRUE(Has(run.out, "Unchanged since the run.")) << run.out;
+  const std::string staged = Output() + "/sms/mmssms.db";
+  const std::string before = ReadFileBytes(staged);
+  WriteFileBytes(staged, before + "x");
+  run = RunTool({"verify", Output()});
+  WriteFileBytes(staged, before);
+  EXPECT_EQ(1, run.exit_code) << run.out;
+  EXPECT_TRUE(Has(run.out, "sms/mmssms.db: changed")) << run.out;
 }
 
 TEST_F(ReportBrowserTest, ConversationShowsItsMessagesAndDeletedOnesMarked) {
@@ -118,6 +235,7 @@ TEST_F(ReportBrowserTest, NotesShowTheirTitles) {
   const std::string dom = Open(Output(), "type=ios_notes", "notes");
   EXPECT_TRUE(Has(dom, "Trip to Lisbon")) << dom;
   EXPECT_TRUE(Has(dom, "Alarm codes")) << dom;
+  EXPECT_TRUE(Has(dom, "href=\"csv/ios_notes-notes.csv\" download=\"ios_notes-notes.csv\"")) << dom;
   EXPECT_TRUE(Has(dom, "data-deleted=\"1\"")) << dom;  // "Old draft"
 }
 
@@ -129,11 +247,19 @@ TEST_F(ReportBrowserTest, SearchFindsAMessageAcrossConversations) {
   EXPECT_TRUE(Has(dom, "href=\"#type=sms&amp;chat=")) << dom;
 }
 
-TEST_F(ReportBrowserTest, OutputWithoutResultDocumentsSaysSo) {
+// An output of an older run, which recorded no provenance, in which a data
+// type failed.
+TEST_F(ReportBrowserTest, OutputWithoutResultDocumentsSaysSoAndWhatFailed) {
   TempDir output;
+  WriteFileBytes(output.File("summary.json"), R"({"data_types": [{"name": "sms", "status": 1105,
+      "status_text": "database cannot be opened", "detail": "mmssms.db: file is not a database",
+      "records": 0, "files": 0}]})");
   ASSERT_EQ(0, RunTool({"report", output.path()}).exit_code);
   const std::string dom = Open(fs::canonical(output.path()).string(), "", "empty");
   EXPECT_TRUE(Has(dom, "This output folder holds no result documents.")) << dom;
+  EXPECT_TRUE(Has(dom, "data-failed=\"sms\"")) << dom;
+  EXPECT_TRUE(Has(dom, "mmssms.db: file is not a database")) << dom;
+  EXPECT_TRUE(Has(dom, "does not record where it came from")) << dom;
 }
 
 // A small output folder of its own whose message and conversation name
@@ -143,8 +269,12 @@ TEST_F(ReportBrowserTest, MarkupInTheDataShowsAsTextAndRunsNothing) {
   const std::string payload =
       "<img src=x onerror=\\\"document.body.setAttribute('data-pwned','1')\\\">";
   fs::create_directories(output.File("chat"));
+  // With a date, so the timeline holds it too; and a line of a megabyte
+  // that turns the text after it right to left.
   WriteFileBytes(output.File("chat/batch.json"),
-                 "[{\"text\": \"" + payload + "\", \"is_from_me\": 0}]");
+                 "[{\"text\": \"" + payload + "\", \"is_from_me\": 0, \"date\": 1700000000}," +
+                     "{\"text\": \"\u202e" + std::string(1 << 20, 'x') +
+                     "\", \"date\": 1700000001}]");
   WriteFileBytes(output.File("chat/result.json"),
                  "{\"chat_sessions\": [{\"name\": \"<script>document.body.setAttribute("
                  "'data-pwned','2')</script>\", \"msg_file_list\": [\"batch.json\"]}]}");
@@ -153,7 +283,8 @@ TEST_F(ReportBrowserTest, MarkupInTheDataShowsAsTextAndRunsNothing) {
 
   for (const auto& [hash, shot] :
        {std::pair<std::string, std::string>{"type=chat&chat=0.0", "markup-conversation"},
-        {"search=onerror", "markup-search"}}) {
+        {"search=onerror", "markup-search"},
+        {"timeline", "markup-timeline"}}) {
     const std::string dom = Open(fs::canonical(output.path()).string(), hash, shot);
     EXPECT_TRUE(Has(dom, "data-state=\"ready\"")) << dom;
     EXPECT_FALSE(Has(dom, "data-pwned=\"")) << dom;

@@ -6,6 +6,7 @@
 #include <json/json.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "cli/cli_support.h"
@@ -81,17 +82,19 @@ TEST_F(ReportCliTest, HostilePathsAreNeitherReadNorLinkedAndTextsStayData) {
       "gone.json: missing"],
     "sections": [
       {"kind": "conversations", "label": "chat_sessions", "count": 1,
+       "csv": "hostile-chat_sessions.csv",
        "threads": [{"title": ")" +
                       name + R"(", "count": 1, "keys": ["c-0-0"]}]},
       {"kind": "records", "label": "contacts", "count": 1, "view": "contacts",
-       "keys": ["r-0-1"]}]})"),
+       "csv": "hostile-contacts.csv", "keys": ["r-0-1"]}]})"),
             DataFile(out_.path(), "type-0"));
   EXPECT_EQ(ParseJson(R"({"messages": [{"text": "hello </script> \u2028", "from_me": true,
                                         "deleted": true}]})"),
             DataFile(out_.path(), "c-0-0"));
   EXPECT_EQ(ParseJson(R"({"records": [{"title": "Ann",
-      "pictures": [{"src": "../hostile/inside.png"}, {"missing": "linkpic.png"},
-                   {"missing": "passwd.jpg"}, {"missing": "gone.jpg"}, {"missing": "pic.png"}],
+      "pictures": [{"src": "../hostile/inside.png"}, {"missing": "linkpic.png", "outside": true},
+                   {"missing": "passwd.jpg", "outside": true}, {"missing": "gone.jpg"},
+                   {"missing": "pic.png", "outside": true}],
       "fields": [["avatar_path", "inside.png"], ["image_path", "linkpic.png"], ["name", "Ann"],
                  ["photo_path", "../../etc/passwd.jpg"], ["picture_path", "gone.jpg"],
                  ["thumb_path", ")" +
@@ -131,16 +134,18 @@ TEST_F(ReportCliTest, ConversationsOfEveryLayoutBecomeThreadsInDataFilesOfBounde
   ASSERT_EQ(0, RunTool({"report", out_.path()}).exit_code);
   EXPECT_EQ(ParseJson(R"({"name": "chats", "problems": [], "sections": [
       {"kind": "conversations", "label": "kik_chat_sessions", "count": 1,
+       "csv": "chats-kik_chat_sessions.csv",
        "threads": [{"title": "Bob", "count": 1, "keys": ["c-0-0"]}]},
-      {"kind": "conversations", "label": "sessions", "count": 1,
+      {"kind": "conversations", "label": "sessions", "count": 1, "csv": "chats-sessions.csv",
        "threads": [{"title": "Ann", "subtitle": "Ann, 2", "deleted": true, "count": 2001,
                     "keys": ["c-0-1", "c-0-2"]}]},
       {"kind": "conversations", "label": "chat_sessions", "count": 1,
+       "csv": "chats-chat_sessions.csv",
        "threads": [{"title": "+1", "count": 1, "keys": ["c-0-3"]}]}]})"),
             DataFile(out_.path(), "type-0"));
   EXPECT_EQ(2000u, DataFile(out_.path(), "c-0-1")["messages"].size());
   EXPECT_EQ(ParseJson(R"({"messages": [{"text": "m2000", "from_me": false,
-                                        "date": 1700000000000}]})"),
+                                        "date": "2023-11-14T22:13:20"}]})"),
             DataFile(out_.path(), "c-0-2"));
   EXPECT_EQ(4u, DataFile(out_.path(), "index")["search"].size());
 }
@@ -150,11 +155,78 @@ TEST_F(ReportCliTest, FolderWithoutResultDocumentsGetsAReportSayingSo) {
   const ToolRun run = RunTool({"report", out_.path()});
   ASSERT_EQ(0, run.exit_code) << run.err;
   EXPECT_NE(std::string::npos, run.out.find("/report/index.html")) << run.out;
-  EXPECT_EQ(ParseJson(R"({"device": null, "search": [], "summary": [], "types": []})"),
+  EXPECT_EQ(ParseJson(R"({"device": null, "provenance": null, "search": [], "summary": [],
+                           "timeline": {"deleted": 0, "pieces": [], "types": {}}, "types": []})"),
             DataFile(out_.path(), "index"));
   for (const char* asset : {"index.html", "app.js", "style.css"}) {
     EXPECT_TRUE(fs::is_regular_file(Out(std::string("report/") + asset))) << asset;
   }
+}
+
+// Dates in the packagers' forms, a number named by the contacts of another
+// data type, a message without text, a formula: one timeline across the
+// types, each line whole.
+TEST_F(ReportCliTest, TimelineSortsAcrossTypesWithNamesKindsAndIsoDates) {
+  fs::create_directories(Out("contacts"));
+  fs::create_directories(Out("chat"));
+  fs::create_directories(Out("calls"));
+  WriteFileBytes(
+      Out("contacts/result.json"),
+      R"({"contacts": [{"display_name": "Ann Lee", "phone_number": "+49 151 2345 6789"}]})");
+  WriteFileBytes(Out("chat/result.json"), R"({"chat_sessions": [{"jid":
+      "4915123456789@s.whatsapp.net", "messages": [
+    {"text": "=cmd|' /C calc'!A0", "send_date": "03 - 14 - 2023 09:27 : 53",
+     "sender_id": "4915123456789@s.whatsapp.net", "is_from_me": 0},
+    {"send_date": "03-14-2023 09:27:50", "is_from_me": 1, "type": 5, "universal_type": 7,
+     "latitude": 52.5, "longitude": 13.25},
+    {"text": "later", "send_date": 1678786080, "is_from_me": 1, "tag": "deleted"}]}]})");
+  WriteFileBytes(Out("calls/result.json"), R"({"call_records": [{"address": "0151 23456789",
+      "datetime": "2023-03-14 09:27:51", "duration": 65, "type": "missed"}]})");
+
+  const ToolRun run = RunTool({"timeline", out_.path()});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("Timeline: 4 events")) << run.out;
+  const Json::Value expected = ParseJson(R"([
+    {"time": "2023-03-14T09:27:50", "type": "chat", "kind": "location", "who": "me → Ann Lee",
+     "text": "location · 52.5, 13.25", "deleted": false, "file": "chat/result.json",
+     "place": "chat_sessions[0].messages[1]"},
+    {"time": "2023-03-14T09:27:51", "type": "calls", "kind": "call", "who": "Ann Lee",
+     "text": "0151 23456789", "deleted": false, "file": "calls/result.json",
+     "place": "call_records[0]"},
+    {"time": "2023-03-14T09:27:53", "type": "chat", "kind": "message", "who": "Ann Lee",
+     "text": "=cmd|' /C calc'!A0", "deleted": false, "file": "chat/result.json",
+     "place": "chat_sessions[0].messages[0]"},
+    {"time": "2023-03-14T09:28:00", "type": "chat", "kind": "message", "who": "me → Ann Lee",
+     "text": "later", "deleted": true, "file": "chat/result.json",
+     "place": "chat_sessions[0].messages[2]"}])");
+  Json::Value lines(Json::arrayValue);
+  std::istringstream jsonl(ReadFileBytes(Out("timeline.jsonl")));
+  for (std::string line; std::getline(jsonl, line);) lines.append(ParseJson(line));
+  EXPECT_EQ(expected, lines);
+  const std::string csv = ReadFileBytes(Out("timeline.csv"));
+  EXPECT_EQ(0u, csv.rfind("\xEF\xBB\xBFtime,data type,kind,who,text,deleted,file,place\r\n", 0))
+      << csv;
+  EXPECT_NE(std::string::npos, csv.find(",'=cmd|' /C calc'!A0,no,")) << csv;  // never a formula
+}
+
+// A summary edited by hand (members of the wrong types) is neither trusted
+// nor a crash; one without provenance is said to be so.
+TEST_F(ReportCliTest, VerifyAndReportReadAnEditedSummaryCalmly) {
+  WriteFileBytes(Out("summary.json"), R"({"data_types": [], "provenance": {
+      "staged": [{"path": {}}, 5, {"path": "../outside", "sha256": "00"}],
+      "sources": [{"path": 1, "domain": [], "sha256": {}}]}})");
+  ToolRun run = RunTool({"verify", out_.path()});
+  EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+  EXPECT_NE(std::string::npos, run.out.find("0 files checked")) << run.out;
+  ASSERT_EQ(0, RunTool({"report", out_.path()}).exit_code);
+  EXPECT_EQ(
+      "\xEF\xBB\xBF"
+      "domain,relative path,read from,size,sha256,decrypted,encrypted file,"
+      "encrypted sha256\r\n,,1,,,no,,\r\n",
+      ReadFileBytes(Out("report/csv/provenance-sources.csv")));
+  WriteFileBytes(Out("summary.json"), R"({"data_types": []})");
+  run = RunTool({"verify", out_.path()});
+  EXPECT_EQ(2, run.exit_code) << run.out;
 }
 
 TEST_F(ReportCliTest, NoFolderIsAUsageError) {

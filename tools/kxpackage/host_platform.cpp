@@ -69,6 +69,14 @@ bool ReadSecretFromTerminal(const std::string& prompt, std::string* secret) {
   return read;
 }
 
+bool BreakDownTime(std::time_t time, bool local, std::tm* parts) {
+#if defined(_WIN32)
+  return (local ? localtime_s(parts, &time) : gmtime_s(parts, &time)) == 0;
+#else
+  return (local ? localtime_r(&time, parts) : gmtime_r(&time, parts)) != nullptr;
+#endif
+}
+
 std::string LibraryFolder() {
 #if defined(_WIN32)
   HMODULE module = nullptr;

@@ -3,6 +3,7 @@
 #ifndef KXPACKAGE_HOST_PLATFORM_H_
 #define KXPACKAGE_HOST_PLATFORM_H_
 
+#include <ctime>
 #include <string>
 
 namespace kxpackage {
@@ -19,6 +20,9 @@ void RaiseInterrupt();
 // Asks for a secret on the terminal with echo turned off. False when
 // standard input is no terminal (nothing is read then).
 bool ReadSecretFromTerminal(const std::string& prompt, std::string* secret);
+
+// `time` broken down in UTC or in local time; false when it cannot be.
+bool BreakDownTime(std::time_t time, bool local, std::tm* parts);
 
 // Folder of the loaded kxdatapackage library, "" when unknown.
 std::string LibraryFolder();

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "kxdatapackage.h"
+#include "tools/kxpackage/provenance.h"
 
 namespace kxpackage {
 
@@ -188,6 +189,7 @@ JobResult RunFilterAndPackage(const std::string& name, int data_type, const std:
                               ProgressMonitor* progress) {
   JobResult result = StartJob(name, data_type, output_folder);
   if (!PrepareOutput(output_folder, &result)) return result;
+  Provenance::Run().NoteRequest(name, request);
   const Timer timer;
   progress->Begin(name + ": filtering");
   result.status = KxDataFilter(request.c_str(), static_cast<int>(request.size()));
@@ -210,6 +212,7 @@ JobResult RunStaged(const std::string& name, int data_type, const std::string& r
   std::set<std::string> before = FilesUnder(output_folder);
   // The run stages its source into the output folder: not an output file.
   before.insert((fs::u8path(output_folder) / fs::u8path(source_path).filename()).u8string());
+  Provenance::Run().NoteRequest(name, request);
   const Timer timer;
   progress->Begin(name + ": packaging");
   result.status =

@@ -24,6 +24,7 @@
 #include "tools/kxpackage/job_runner.h"
 #include "tools/kxpackage/options.h"
 #include "tools/kxpackage/progress.h"
+#include "tools/kxpackage/provenance.h"
 #include "tools/kxpackage/report.h"
 #include "tools/kxpackage/summary.h"
 
@@ -130,7 +131,10 @@ int Finish(const Options& options, const std::vector<JobResult>& results, const 
     PrintSummaryTable(results, Absolute(output), stdout, device);
   }
   const std::string summary = (fs::u8path(output) / kSummaryFileName).u8string();
-  if (!WriteSummaryJson(results, Absolute(output), summary, device)) {
+  std::vector<std::string> folders;
+  for (const JobResult& result : results) folders.push_back(result.output_folder);
+  const Json::Value provenance = Provenance::Run().Document(output, folders);
+  if (!WriteSummaryJson(results, Absolute(output), summary, device, &provenance)) {
     Error(summary + ": cannot be written");
   }
   if (Interrupted()) return kExitInterrupted;
@@ -282,6 +286,7 @@ int CheckAndroid(const Options& options, AndroidInput* input) {
     return Usage(options.output + ": the output folder must not lie inside " + dir, "android");
   }
   if (!AddCopies(options, &input->copies, &input->problems)) return kExitUsage;
+  Provenance::Run().NoteInputRoot(dir);
   return kExitOk;
 }
 
@@ -390,11 +395,14 @@ std::string Listed(const BackupFileSpec& file) { return file.domain + " " + file
 // cannot be read.
 std::string FindBackupFile(const std::string& root, const BackupFileSpec& file,
                            std::string* failure, std::string* matched_path = nullptr) {
-  std::string file_id;
+  std::string file_id, matched;
+  if (matched_path == nullptr) matched_path = &matched;
   *failure = LookUpFileId(root, file.domain, file.relative_path, &file_id, matched_path);
   if (!failure->empty() || file_id.empty()) return "";
   const std::string stored = StoredFilePath(root, file_id);
   if (stored.empty()) *failure = "Manifest.db lists " + Listed(file) + " under a bad file id";
+  const std::string listed = matched_path->empty() ? file.relative_path : *matched_path;
+  if (!stored.empty()) Provenance::Run().NoteBackupFile(stored, file.domain, listed);
   return stored;
 }
 
@@ -542,6 +550,7 @@ int DecryptIos(const Options& options, IosInput* input, Session* session) {
       return kExitFailed;
     }
     ReportUndecrypted(plain.problems);
+    Provenance::Run().NoteDecryptedRoot(plain.root, input->root);
     const std::string damage = CatalogueDamage(plain.root);
     if (!damage.empty()) {
       Error(ManifestPath(plain.root) + ": " + damage);
@@ -560,6 +569,7 @@ int DecryptIos(const Options& options, IosInput* input, Session* session) {
       continue;
     }
     ReportUndecrypted(plain.problems);
+    Provenance::Run().NoteDecryptedRoot(plain.root, input->encrypted_copies[i]);
     input->copy_roots.push_back(plain.root);
   }
   return kExitOk;
@@ -574,6 +584,7 @@ int CheckIos(const Options& options, IosInput* input) {
     return Usage(options.output + ": the output folder must not lie inside " + input->root, "ios");
   }
   input->device = ReadBackupDevice(input->root);
+  Provenance::Run().NoteInputRoot(input->root);
   AddOlderBackups(options, input);
   return OpenEncryptedBackups(options, input);
 }
@@ -762,6 +773,7 @@ int RunRequests(const Options& options) {
           RunStaged(name, data_type, text, folder, std::string(), nullptr, session.progress()));
       continue;
     }
+    Provenance::Run().NoteRequest(name, text);
     session.progress()->Begin(name + ": filtering");
     const int status = KxDataFilter(text.c_str(), static_cast<int>(text.size()));
     session.progress()->Finish();
@@ -877,7 +889,49 @@ int RunDemo(Options options) {
   return Finish(options, results, options.output, &backup.device);
 }
 
+int RunTimeline(const Options& options) {
+  if (options.positional.size() != 1) return Usage("timeline needs one OUT", "timeline");
+  const std::string& output = options.positional[0];
+  std::error_code error;
+  if (!fs::is_directory(fs::u8path(output), error)) {
+    return Usage(output + ": no such output folder", "timeline");
+  }
+  std::string message;
+  size_t events = 0;
+  if (!WriteTimeline(output, &events, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  std::printf("Timeline: %s events in %s and %s\n", std::to_string(events).c_str(),
+              (fs::u8path(Absolute(output)) / "timeline.csv").u8string().c_str(),
+              (fs::u8path(Absolute(output)) / "timeline.jsonl").u8string().c_str());
+  return kExitOk;
+}
+
+int RunExport(const Options& options) {
+  if (options.positional.size() != 1) return Usage("export needs one OUT", "export");
+  if (!options.csv) return Usage("export needs --csv (the one format it writes)", "export");
+  std::error_code error;
+  if (!fs::is_directory(fs::u8path(options.positional[0]), error)) {
+    return Usage(options.positional[0] + ": no such output folder", "export");
+  }
+  std::string folder, message;
+  size_t files = 0;
+  if (!WriteCsvExport(options.positional[0], &folder, &files, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  std::printf("Export: %s CSV files in %s\n", std::to_string(files).c_str(), folder.c_str());
+  return kExitOk;
+}
+
+int RunVerify(const Options& options) {
+  if (options.positional.size() != 1) return Usage("verify needs one OUT", "verify");
+  return VerifyOutput(options.positional[0], stdout);
+}
+
 int Main(int argc, char** argv) {
+  Provenance::Run().Start(argc, argv);
   Options options;
   std::string error;
   if (!ParseOptions(argc, argv, &options, &error)) return Usage(error, options.command);
@@ -889,6 +943,9 @@ int Main(int argc, char** argv) {
   if (options.command == "ios") return RunIos(options);
   if (options.command == "request") return RunRequests(options);
   if (options.command == "report") return RunReport(options);
+  if (options.command == "verify") return RunVerify(options);
+  if (options.command == "timeline") return RunTimeline(options);
+  if (options.command == "export") return RunExport(options);
   if (options.command == "sample") return RunSample(options);
   if (options.command == "demo") return RunDemo(options);
   if (options.command.empty()) return Usage("no command given", "");

@@ -16,6 +16,9 @@ const char kOverview[] =
     "  ios BACKUP -o OUT      package an iOS backup folder\n"
     "  request FILE... -o OUT run host request documents as they stand\n"
     "  report OUT             write a browsable report of an output folder\n"
+    "  verify OUT             check an output folder against the hashes of its run\n"
+    "  timeline OUT           write every dated record of OUT sorted by time\n"
+    "  export OUT --csv       write every list of records of OUT as a CSV file\n"
     "  sample -o DIR          write the sample data set\n"
     "  demo [-o OUT]          write the sample data set and package all of it\n"
     "\n"
@@ -108,6 +111,40 @@ const char kReportHelp[] =
     "commands that package (android, ios, request, demo) write it too with\n"
     "--report.\n";
 
+const char kVerifyHelp[] =
+    "usage: kxpackage verify OUT\n"
+    "\n"
+    "Every packaging run records in OUT/summary.json the source files it read\n"
+    "(their place in the backup, size and SHA-256, and whether they were\n"
+    "decrypted) and the SHA-256 of every file it wrote under OUT/<data type>/.\n"
+    "verify recomputes those hashes, the sources' too where they still lie at\n"
+    "their place, and names every file that changed or is gone.\n"
+    "\n"
+    "Exit status: 0 nothing changed, 1 something changed, 2 OUT holds no record\n"
+    "to check against.\n";
+
+const char kTimelineHelp[] =
+    "usage: kxpackage timeline OUT\n"
+    "\n"
+    "Writes OUT/timeline.csv (UTF-8 with a byte order mark, for spreadsheets) and\n"
+    "OUT/timeline.jsonl: every dated message and record of every data type in\n"
+    "OUT, sorted by time, one per line: time (ISO 8601, the packaging machine's\n"
+    "local time), data type, kind, who, text or title, deleted, and the document\n"
+    "and place in it the record comes from. Sorted in bounded memory, however\n"
+    "many records OUT holds. kxpackage report writes them too.\n";
+
+const char kExportHelp[] =
+    "usage: kxpackage export OUT --csv\n"
+    "\n"
+    "Writes OUT/export/<data type>-<list>.csv for every list of records and of\n"
+    "conversations in OUT, as the report shows them: UTF-8 with a byte order\n"
+    "mark, so spreadsheets read every script right. A message list has one row\n"
+    "per message (conversation, time, sender by name and id, text, kind,\n"
+    "deleted, and the document and place it comes from); a record list has the\n"
+    "record's title, subtitle, date, text and deleted, then a column per field.\n"
+    "A cell that a spreadsheet would take for a formula starts with a quote mark.\n"
+    "The report offers the same files on its pages.\n";
+
 const char kSampleHelp[] =
     "usage: kxpackage sample -o DIR [--scale N]\n"
     "\n"
@@ -157,6 +194,8 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
       options->staged = true;
     } else if (arg == "--report") {
       options->report = true;
+    } else if (arg == "--csv") {
+      options->csv = true;
     } else if (arg == "-o" || arg == "--output") {
       if (!TakeValue(argc, argv, &i, &options->output, error)) return false;
     } else if (arg == "--config") {
@@ -195,6 +234,9 @@ std::string HelpText(const std::string& command) {
   if (command == "request") return std::string(kRequestHelp) + "\n" + kCommonOptions;
   if (command == "report") return kReportHelp;
   if (command == "sample") return kSampleHelp;
+  if (command == "verify") return kVerifyHelp;
+  if (command == "timeline") return kTimelineHelp;
+  if (command == "export") return kExportHelp;
   if (command == "demo") return std::string(kDemoHelp) + "\n" + kCommonOptions;
   return kOverview;
 }

@@ -21,6 +21,7 @@ struct Options {
   bool json = false;                    // --json
   bool staged = false;                  // --staged (request)
   bool report = false;                  // --report (android, ios, request, demo)
+  bool csv = false;                     // --csv (export)
   bool help = false;                    // --help / -h
 };
 

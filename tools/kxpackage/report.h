@@ -14,6 +14,17 @@ namespace kxpackage {
 // report that says so.
 bool WriteReport(const std::string& output, std::string* error);
 
+// Writes OUT/timeline.csv and OUT/timeline.jsonl: every dated message and
+// record of the output, sorted by time (WriteReport writes them too).
+// `events` receives their count. False with `error` set.
+bool WriteTimeline(const std::string& output, size_t* events, std::string* error);
+
+// Writes OUT/export/<data type>-<list>.csv: every record list and
+// conversation list of OUT as a CSV file (UTF-8 with a byte order mark).
+// `folder` and `files` receive where and how many. False with `error` set.
+bool WriteCsvExport(const std::string& output, std::string* folder, size_t* files,
+                    std::string* error);
+
 // The name of the summary document a packaging run leaves in OUT.
 extern const char kSummaryFileName[];
 

@@ -101,11 +101,19 @@ const Json::Value* MessagesOf(const Json::Value& document) {
 // kMessagesPerDataFile as they come.
 class TypeReport::ThreadWriter {
  public:
-  ThreadWriter(TypeReport* report, const RecordReader* reader, int section, int thread)
-      : report_(report), reader_(reader), section_(section), thread_(thread) {}
+  ThreadWriter(TypeReport* report, const RecordReader* reader, int section, int thread,
+               std::string section_label, std::string thread_title)
+      : report_(report),
+        reader_(reader),
+        section_(section),
+        thread_(thread),
+        section_label_(std::move(section_label)),
+        thread_title_(std::move(thread_title)) {}
 
-  bool Add(const Json::Value& raw) {
+  bool Add(const Json::Value& raw, const std::string& place) {
     messages_.append(reader_->Message(raw));
+    report_->Observe(true, "", section_label_, thread_title_, place,
+                     messages_[messages_.size() - 1]);
     ++count_;
     return messages_.size() < kMessagesPerDataFile || Flush();
   }
@@ -135,13 +143,21 @@ class TypeReport::ThreadWriter {
   const RecordReader* reader_;
   int section_;
   int thread_;
+  std::string section_label_;
+  std::string thread_title_;
   Json::Value messages_{Json::arrayValue};
   Json::Value keys_{Json::arrayValue};
   Json::UInt64 count_ = 0;
 };
 
-TypeReport::TypeReport(const OutputFolder& output, std::string name, int number, DataSink sink)
-    : output_(output), name_(std::move(name)), number_(number), sink_(std::move(sink)) {
+TypeReport::TypeReport(const OutputFolder& output, std::string name, int number, DataSink sink,
+                       const NameBook* contacts, RecordObserver observer)
+    : output_(output),
+      name_(std::move(name)),
+      number_(number),
+      sink_(std::move(sink)),
+      contacts_(contacts),
+      observer_(std::move(observer)) {
   folder_ = output_.root() / fs::u8path(name_);
   page_["name"] = name_;
   page_["sections"] = Json::Value(Json::arrayValue);
@@ -206,7 +222,41 @@ bool TypeReport::ReadDocument(const std::string& named, Json::Value* document) {
     Problem(named + ": not JSON");
     return false;
   }
+  document_ = inside.lexically_relative(output_.root()).generic_u8string();
   return true;
+}
+
+void TypeReport::Observe(bool message, const std::string& view, const std::string& section,
+                         const std::string& thread, const std::string& place,
+                         const Json::Value& shown) {
+  if (!observer_) return;
+  SeenRecord seen;
+  seen.message = message;
+  seen.view = view;
+  seen.section = section;
+  seen.thread = thread;
+  seen.file = document_;
+  seen.place = place;
+  seen.shown = &shown;
+  observer_(seen);
+}
+
+// The members a conversation lists name its senders throughout the
+// application's output, before any contact does.
+void TypeReport::LearnMembers(const Json::Value& sessions) {
+  for (const Json::Value& session : sessions) {
+    for (const Json::Value& member : session["members"]) {
+      if (!member.isObject()) continue;
+      std::string name, id;
+      for (const char* key : {"member_name", "name", "display_name", "nickname"}) {
+        if (name.empty() && member[key].isString()) name = member[key].asString();
+      }
+      for (const char* key : {"member_jid", "jid", "member_id", "id", "user_id", "number"}) {
+        if (id.empty() && member[key].isString()) id = member[key].asString();
+      }
+      app_names_.Add(id, name);
+    }
+  }
 }
 
 bool TypeReport::Convert() {
@@ -254,20 +304,28 @@ bool TypeReport::WalkFileList(const std::string& label, const Json::Value& paths
 bool TypeReport::AddThreads(const std::string& label, const Json::Value& sessions) {
   const int section_number = Section("conversations", label);
   Json::Value& section = page_["sections"][section_number];
-  const RecordReader reader(output_, folder_);
-  for (const Json::Value& session : sessions) {
+  LearnMembers(sessions);
+  const RecordReader reader(output_, folder_, contacts_, &app_names_);
+  const std::string listing = document_;
+  for (Json::ArrayIndex s = 0; s < sessions.size(); ++s) {
+    const Json::Value& session = sessions[s];
     Json::Value thread = reader.Thread(session);
-    ThreadWriter writer(this, &reader, section_number, static_cast<int>(section["threads"].size()));
+    ThreadWriter writer(this, &reader, section_number, static_cast<int>(section["threads"].size()),
+                        label, thread["title"].asString());
+    document_ = listing;
+    const std::string here = label + "[" + std::to_string(s) + "].messages[";
+    Json::ArrayIndex at = 0;
     for (const Json::Value& raw : session["messages"]) {
-      if (!writer.Add(raw)) return false;
+      if (!writer.Add(raw, here + std::to_string(at++) + "]")) return false;
     }
     for (const Json::Value& path : session["msg_file_list"]) {
       Json::Value batch;
       if (!path.isString() || !ReadDocument(path.asString(), &batch)) continue;
       const Json::Value* messages = MessagesOf(batch);
       if (messages == nullptr) continue;
+      at = 0;
       for (const Json::Value& raw : *messages) {
-        if (!writer.Add(raw)) return false;
+        if (!writer.Add(raw, "[" + std::to_string(at++) + "]")) return false;
       }
     }
     if (!writer.Flush()) return false;
@@ -279,11 +337,28 @@ bool TypeReport::AddThreads(const std::string& label, const Json::Value& session
   return true;
 }
 
+// The photo library lists its albums (uuid and title) before the photos,
+// which name the albums they are in by uuid.
+void TypeReport::NameAlbums(const Json::Value& raw, Json::Value* record) {
+  if (!raw.isObject()) return;
+  if (raw["ZUUID"].isString() && raw["Title"].isString() && !raw.isMember("Group")) {
+    album_titles_[raw["ZUUID"].asString()] = raw["Title"].asString();
+  }
+  if (!raw["Group"].isArray()) return;
+  Json::Value albums(Json::arrayValue);
+  for (const Json::Value& uuid : raw["Group"]) {
+    const auto found = album_titles_.find(uuid.asString());
+    if (found != album_titles_.end()) albums.append(found->second);
+  }
+  if (!albums.empty()) (*record)["albums"] = albums;
+}
+
 bool TypeReport::AddRecords(const std::string& label, const Json::Value& records) {
   const int section_number = Section("records", label);
   Json::Value& section = page_["sections"][section_number];
   const ViewRule* rule = ViewOf(label, name_);
-  const RecordReader reader(output_, folder_);
+  const std::string view = rule == nullptr ? "table" : rule->view;
+  const RecordReader reader(output_, folder_, contacts_, &app_names_);
   Json::Value chunk(Json::arrayValue);
   const auto flush = [&]() {
     if (chunk.empty()) return true;
@@ -302,8 +377,12 @@ bool TypeReport::AddRecords(const std::string& label, const Json::Value& records
     chunk = Json::Value(Json::arrayValue);
     return sink_(key, data);
   };
+  Json::ArrayIndex at = 0;
   for (const Json::Value& raw : records) {
     chunk.append(reader.Record(raw));
+    NameAlbums(raw, &chunk[chunk.size() - 1]);
+    Observe(false, view, label, "", label + "[" + std::to_string(at++) + "]",
+            chunk[chunk.size() - 1]);
     section["count"] = section["count"].asUInt64() + 1;
     if (chunk.size() >= kRecordsPerDataFile && !flush()) return false;
   }

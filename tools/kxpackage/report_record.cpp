@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <vector>
+
+#include "tools/kxpackage/report_dates.h"
 
 namespace kxpackage {
 
@@ -25,19 +28,13 @@ const std::vector<std::string> kSenderKeys = {
     "sender_name", "sender", "sender_id", "remote_resource", "from", "author", "address"};
 const std::vector<std::string> kFromMeKeys = {"is_from_me", "from_me",     "key_from_me", "is_send",
                                               "is_sender",  "is_outgoing", "isFromMe"};
-const std::vector<std::string> kTitleKeys = {"display_name", "name",
-                                             "full_name",    "username",
-                                             "title",        "utf_Title",
-                                             "session_name", "subject",
-                                             "room_name",    "book_name",
-                                             "label",        "number",
-                                             "phone_number", "chat_identifier",
-                                             "address",      "jid",
-                                             "session_id",   "file_name",
-                                             "Url",          "id"};
+const std::vector<std::string> kTitleKeys = {
+    "display_name",    "name",    "Title",     "full_name",  "username",  "title",  "utf_Title",
+    "session_name",    "subject", "room_name", "book_name",  "label",     "number", "phone_number",
+    "chat_identifier", "address", "jid",       "session_id", "file_name", "Url",    "id"};
 const std::vector<std::string> kSubtitleKeys = {
-    "number", "phone_number", "phone",  "email",    "email_address",
-    "folder", "account",      "domain", "utf_List", "Url"};
+    "number",  "phone_number", "phone",    "email", "email_address", "folder",
+    "account", "domain",       "utf_List", "Url",   "address"};
 const std::vector<std::string> kKindKeys = {"kind", "message_type", "media_type", "type"};
 // Android's SMS store says who sent a message by the box it lies in.
 const std::vector<std::string> kSentBoxes = {"sent", "outbox", "queued", "failed"};
@@ -172,7 +169,145 @@ bool LooksLikePicture(const fs::path& path) {
          starts("BM") || (starts("RIFF") && in.gcount() >= 12 && starts("WEBP", 8));
 }
 
+// Seconds as "13 s" / "4 min 5 s".
+std::string Duration(const Json::Value& value) {
+  const long seconds =
+      value.isNumeric() ? static_cast<long>(value.asDouble()) : std::atol(Scalar(value).c_str());
+  if (seconds <= 0) return "";
+  return seconds < 60
+             ? std::to_string(seconds) + " s"
+             : std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
+}
+
+// WhatsApp's message types (both platforms write Android's numbers).
+std::string WhatsAppKind(int type) {
+  switch (type) {
+    case 1:
+      return "picture";
+    case 2:
+      return "voice note";
+    case 3:
+    case 13:
+      return "video";
+    case 4:
+    case 14:
+      return "contact card";
+    case 5:
+      return "location";
+    case 7:
+      return "group event";
+    case 9:
+      return "document";
+    case 11:
+      return "group call";
+    case 15:
+      return "deleted for everyone";
+    case 16:
+      return "live location";
+    case 20:
+      return "sticker";
+    case 42:
+      return "picture (view once)";
+    case 43:
+      return "video (view once)";
+    default:
+      return "";
+  }
+}
+
+// The kinds the shared documents of the iOS chat applications name.
+std::string NamedKind(const std::string& kind) {
+  static const std::vector<std::pair<std::string, std::string>> kKinds = {
+      {"picture", "picture"},
+      {"image", "picture"},
+      {"photo", "picture"},
+      {"video", "video"},
+      {"voice", "voice note"},
+      {"audio", "voice note"},
+      {"location", "location"},
+      {"contact", "contact card"},
+      {"call", "call"},
+      {"system", "group event"},
+      {"sticker", "sticker"},
+      {"file", "document"},
+      {"document", "document"},
+      {"gif", "animation"},
+      {"revoked", "deleted for everyone"},
+      {"deleted", "deleted for everyone"}};
+  const std::string lower = Lower(kind);
+  for (const auto& [word, label] : kKinds) {
+    if (lower.find(word) != std::string::npos) return label;
+  }
+  return "";
+}
+
+// By a media file's name, when nothing else says.
+std::string KindOfFile(const std::string& name) {
+  if (EndsWithAny(name, kPictureExtensions)) return "picture";
+  if (EndsWithAny(name, {".mp4", ".mov", ".3gp", ".m4v", ".webm"})) return "video";
+  if (EndsWithAny(name, {".opus", ".m4a", ".aac", ".amr", ".ogg", ".mp3", ".aud", ".caf"})) {
+    return "voice note";
+  }
+  if (EndsWithAny(name, {".vcf"})) return "contact card";
+  return name.empty() ? "" : "file";
+}
+
 }  // namespace
+
+std::string MessageLabel(const Json::Value& raw) {
+  if (!raw.isObject() || !FirstText(raw, kTextKeys).empty()) return "";
+  std::string kind;
+  const Json::Value* named = First(raw, {"kind"});
+  if (named != nullptr && named->isString()) kind = NamedKind(named->asString());
+  if (kind.empty() && raw.isMember("vCard_file")) kind = "contact card";
+  if (kind.empty() && raw.isMember("universal_type") && raw["type"].isNumeric()) {
+    kind = WhatsAppKind(raw["type"].asInt());
+    if (kind.empty() || raw["type"].asInt() == 0) kind = "group event";  // an action row
+  }
+  const auto non_zero = [&](const char* member) {
+    return std::atof(Scalar(raw[member]).c_str()) != 0;
+  };
+  if (kind.empty() && (non_zero("latitude") || non_zero("longitude") || non_zero("longtitude"))) {
+    kind = "location";
+  }
+  if (kind.empty()) {
+    for (const char* member : {"image", "video", "audio"}) {
+      if (raw.isMember(member)) kind = NamedKind(member);
+    }
+  }
+  if (kind.empty()) kind = KindOfFile(FirstText(raw, {"media_name", "file_name", "media_path"}));
+  if (kind.empty()) kind = "message without text";
+  // What the document holds of it.
+  std::vector<std::string> details;
+  const std::string system = FirstText(raw, {"system_info"});
+  if (!system.empty()) details.push_back(system);
+  const std::string name = FirstText(raw, {"media_name", "file_name"});
+  if (!name.empty()) details.push_back(name);
+  for (const char* member : {"duration", "media_duration"}) {
+    const std::string length = raw.isMember(member) ? Duration(raw[member]) : "";
+    if (!length.empty()) {
+      details.push_back(length);
+      break;
+    }
+  }
+  if (kind == "location" || kind == "live location") {
+    const std::string latitude = FirstText(raw, {"latitude"});
+    const std::string longitude = FirstText(raw, {"longitude", "longtitude"});
+    if (!latitude.empty() && !longitude.empty()) details.push_back(latitude + ", " + longitude);
+  }
+  const std::string raw_type = FirstText(raw, {"raw_type"});
+  if (kind == "call" && !raw_type.empty()) details.push_back(raw_type);
+  std::string label = kind;
+  for (const std::string& detail : details) label += " · " + detail;
+  return Cut(label);
+}
+
+Json::Value ShownDate(const Json::Value& raw) {
+  const Json::Value* date = First(raw, kDateKeys);
+  if (date == nullptr) return Json::Value();
+  const std::string iso = IsoDate(*date);
+  return iso.empty() ? *date : Json::Value(iso);
+}
 
 bool IsDeleted(const Json::Value& record) {
   if (!record.isObject()) return false;
@@ -188,7 +323,8 @@ Json::Value RecordReader::Picture(const std::string& key, const std::string& pat
   fs::path inside;
   std::error_code error;
   Json::Value picture;
-  if (output_.Resolve(path, base_, &inside) && fs::is_regular_file(inside, error)) {
+  const bool resolved = output_.Resolve(path, base_, &inside);
+  if (resolved && fs::is_regular_file(inside, error)) {
     if (LooksLikePicture(inside)) {
       picture["src"] = output_.LinkFromReport(inside);
       return picture;
@@ -198,6 +334,7 @@ Json::Value RecordReader::Picture(const std::string& key, const std::string& pat
     return Json::Value();
   }
   picture["missing"] = Cut(fs::u8path(path.substr(0, path.find('\0'))).filename().u8string());
+  if (!resolved) picture["outside"] = true;  // never read, whether it exists or not
   return picture;
 }
 
@@ -229,18 +366,33 @@ Json::Value RecordReader::Pictures(const Json::Value& raw) const {
   return pictures;
 }
 
+std::string RecordReader::NameOf(const std::string& id) const {
+  std::string name = app_ != nullptr ? app_->NameOf(id) : "";
+  if (name.empty() && contacts_ != nullptr) name = contacts_->NameOf(id);
+  return name;
+}
+
 Json::Value RecordReader::Message(const Json::Value& raw) const {
   Json::Value message;
   message["text"] = FirstText(raw, kTextKeys);
-  const Json::Value* date = First(raw, kDateKeys);
-  if (date != nullptr) message["date"] = *date;
+  const std::string label = MessageLabel(raw);
+  if (!label.empty()) message["label"] = label;
+  const Json::Value date = ShownDate(raw);
+  if (!date.isNull()) message["date"] = date;
   const Json::Value* from_me = First(raw, kFromMeKeys);
   const std::string box = FirstText(raw, {"type"});
   message["from_me"] =
       from_me != nullptr ? Truthy(*from_me)
                          : std::find(kSentBoxes.begin(), kSentBoxes.end(), box) != kSentBoxes.end();
-  const std::string sender = FirstText(raw, kSenderKeys);
+  // By name, with the number or id beside it when the name came from
+  // elsewhere.
+  const std::string named = FirstText(raw, {"sender_name"});
+  const std::string id = FirstText(
+      raw, {"sender_id", "sender", "remote_resource", "from", "author", "address", "from_id"});
+  const std::string resolved = named.empty() && !id.empty() ? NameOf(id) : "";
+  const std::string sender = !named.empty() ? named : !resolved.empty() ? resolved : id;
   if (!sender.empty()) message["sender"] = sender;
+  if (!id.empty() && id != sender) message["sender_id"] = id;
   // An application's own number code tells a reader nothing.
   const Json::Value* kind = First(raw, kKindKeys);
   if (kind != nullptr && kind->isString()) message["kind"] = Cut(kind->asString());
@@ -260,11 +412,23 @@ Json::Value RecordReader::Record(const Json::Value& raw) const {
   if (!given.empty() || !family.empty()) {
     title = given + (given.empty() || family.empty() ? "" : " ") + family;
   }
+  std::string subtitle = FirstField(fields, kSubtitleKeys);
+  // A caller known only by number is named from the contacts.
+  const std::string name = NameOf(title);
+  if (!name.empty() && name != title) {
+    if (subtitle.empty()) subtitle = title;
+    title = name;
+  }
   record["title"] = title;
-  const std::string subtitle = FirstField(fields, kSubtitleKeys);
   if (!subtitle.empty() && subtitle != title) record["subtitle"] = subtitle;
-  const Json::Value* date = First(raw, kDateKeys);
-  if (date != nullptr) record["date"] = *date;
+  const Json::Value date = ShownDate(raw);
+  if (!date.isNull()) record["date"] = date;
+  // What kind of call or entry, when the document says it in words.
+  const Json::Value* kind = First(raw, {"kind", "type", "call_kind"});
+  if (kind != nullptr && kind->isString()) record["kind"] = Cut(kind->asString());
+  const std::string length =
+      raw.isObject() && raw.isMember("duration") ? Duration(raw["duration"]) : "";
+  if (!length.empty()) record["duration"] = length;
   const std::string text = FirstField(fields, kTextKeys);
   if (!text.empty()) record["text"] = text;
   if (IsDeleted(raw)) record["deleted"] = true;
@@ -276,13 +440,17 @@ Json::Value RecordReader::Record(const Json::Value& raw) const {
 
 Json::Value RecordReader::Thread(const Json::Value& session) const {
   Json::Value thread;
-  thread["title"] =
+  const std::string title =
       FirstText(session, {"name", "session_name", "subject", "room_name", "display_name",
                           "chat_identifier", "address", "jid", "session_id", "chat_pk"});
+  const std::string name = NameOf(title);
+  thread["title"] = name.empty() ? title : name;
+  if (!name.empty() && name != title) thread["id"] = title;
   std::string members;
   if (session.isObject() && session["members"].isArray()) {
     for (const Json::Value& member : session["members"]) {
       std::string name = member.isObject() ? FirstText(member, kMemberNameKeys) : Scalar(member);
+      if (!member.isObject() && !NameOf(name).empty()) name = NameOf(name) + " (" + name + ")";
       if (name.empty()) continue;
       if (members.size() > kValueLimit) break;
       members += (members.empty() ? "" : ", ") + name;

@@ -77,7 +77,7 @@ void PrintSummaryTable(const std::vector<JobResult>& results, const std::string&
 namespace {
 
 std::string SummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
-                        const BackupDevice* device) {
+                        const BackupDevice* device, const Json::Value* provenance = nullptr) {
   Json::Value document;
   if (device != nullptr) {
     document["device"] = Json::Value(Json::objectValue);
@@ -100,6 +100,7 @@ std::string SummaryJson(const std::vector<JobResult>& results, const std::string
     if (!result.detail.empty()) entry["detail"] = result.detail;
     document["data_types"].append(entry);
   }
+  if (provenance != nullptr) document["provenance"] = *provenance;
   Json::StreamWriterBuilder builder;
   builder["indentation"] = "  ";
   return Json::writeString(builder, document) + "\n";
@@ -113,9 +114,10 @@ void PrintSummaryJson(const std::vector<JobResult>& results, const std::string& 
 }
 
 bool WriteSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
-                      const std::string& path, const BackupDevice* device) {
+                      const std::string& path, const BackupDevice* device,
+                      const Json::Value* provenance) {
   std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
-  out << SummaryJson(results, output_folder, device);
+  out << SummaryJson(results, output_folder, device, provenance);
   out.close();
   return static_cast<bool>(out);
 }

@@ -2,6 +2,8 @@
 #ifndef KXPACKAGE_SUMMARY_H_
 #define KXPACKAGE_SUMMARY_H_
 
+#include <json/json.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,10 +18,11 @@ void PrintSummaryTable(const std::vector<JobResult>& results, const std::string&
                        FILE* out, const BackupDevice* device = nullptr);
 void PrintSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
                       FILE* out, const BackupDevice* device = nullptr);
-// The same JSON summary written to `path` (the report reads it); false
-// when it cannot be written.
+// The same JSON summary written to `path` (the report reads it), with the
+// run's `provenance` when given; false when it cannot be written.
 bool WriteSummaryJson(const std::vector<JobResult>& results, const std::string& output_folder,
-                      const std::string& path, const BackupDevice* device = nullptr);
+                      const std::string& path, const BackupDevice* device = nullptr,
+                      const Json::Value* provenance = nullptr);
 
 }  // namespace kxpackage
 

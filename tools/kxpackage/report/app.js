@@ -76,7 +76,7 @@
       var ms = value > 1e11 ? value : value > 1e8 ? value * 1000 : NaN;
       if (!isNaN(ms)) {
         var date = new Date(ms);
-        if (!isNaN(date.getTime())) return date.toISOString().replace('T', ' ').slice(0, 19) + ' UTC';
+        if (!isNaN(date.getTime())) return date.toISOString().slice(0, 19) + 'Z';
       }
     }
     return value === undefined || value === null ? '' : String(value);
@@ -91,7 +91,9 @@
     if (!deleted) return;
     node.classList.add('deleted');
     node.setAttribute('data-deleted', '1');
-    node.appendChild(el('span', 'badge', 'deleted'));
+    // A table row keeps the badge in its first cell.
+    var target = node.tagName === 'TR' && node.firstChild ? node.firstChild : node;
+    target.appendChild(el('span', 'badge', 'deleted'));
   }
 
   function pictures(list) {
@@ -116,7 +118,8 @@
         image.src = picture.src;
         box.appendChild(image);
       } else if (picture) {
-        var missing = el('span', 'missing', 'picture missing: ' + (picture.missing || ''));
+        var missing = el('span', 'missing', (picture.outside ? 'picture outside the output folder, not shown: '
+                                                             : 'picture missing: ') + (picture.missing || ''));
         missing.setAttribute('data-missing', '1');
         box.appendChild(missing);
       }
@@ -142,8 +145,112 @@
     var index = kept.index;
     if (!index) return;
     index.types.forEach(function (type) {
-      nav.appendChild(link(typeHref(type.name), type.name, type.name === current ? 'current' : ''));
+      nav.appendChild(link(typeHref(type.name), titleOf(type), type.name === current ? 'current' : ''));
     });
+  }
+
+  // Dates are shown as the packagers wrote them, in the local time of the
+  // machine that packaged: the page says which.
+  function zoneNote(node) {
+    var provenance = kept.index && kept.index.provenance;
+    var zone = provenance && provenance.time_zone;
+    node.appendChild(el('p', 'zone note', zone ? 'Dates are ISO 8601 in the packaging machine\'s local time, ' + zone + '.' :
+                        'Dates are ISO 8601 in the packaging machine\'s local time (its zone is not recorded).'));
+  }
+
+  // "call_records" -> "Call records", "GroupManifestList" -> "Group manifest list".
+  function sectionTitle(label) {
+    var known = { GroupManifestList: 'Albums', photo_data: 'Photos', callhistory: 'Calls',
+                  call_records: 'Calls', raw_contacts: 'Contacts', contacts_info: 'Contacts',
+                  Other_note: 'Notes in other folders' };
+    if (has(known, label)) return known[label];
+    var words = String(label).replace(/([a-z])([A-Z])/g, '$1 $2').replace(/_+/g, ' ').trim().toLowerCase();
+    return words ? words.charAt(0).toUpperCase() + words.slice(1) : String(label);
+  }
+
+  function titleOf(type) { return (type && (type.title || type.name)) || ''; }
+
+  // A table whose columns sort on a click on their heading; `rows` are
+  // arrays of cells (text, or a node whose text sorts). Text in them stays
+  // text.
+  function sortableTable(headings, rows) {
+    var table = el('table', 'sortable');
+    var head = el('tr');
+    var body = el('tbody');
+    var order = { column: -1, up: true };
+    var textOf = function (cell) { return cell && cell.nodeType ? cell.textContent : String(cell === undefined || cell === null ? '' : cell); };
+    var fill = function () {
+      body.replaceChildren();
+      rows.forEach(function (row) {
+        var tr = el('tr');
+        row.forEach(function (cell) {
+          var td = el('td');
+          if (cell && cell.nodeType) td.appendChild(cell); else td.textContent = textOf(cell);
+          tr.appendChild(td);
+        });
+        if (row.deleted) markDeleted(tr, true);
+        body.appendChild(tr);
+      });
+    };
+    headings.forEach(function (heading, column) {
+      var th = el('th', null, heading);
+      th.addEventListener('click', function () {
+        order.up = order.column === column ? !order.up : true;
+        order.column = column;
+        rows.sort(function (a, b) {
+          var x = textOf(a[column]), y = textOf(b[column]);
+          var nx = Number(x), ny = Number(y);
+          var c = x !== '' && y !== '' && !isNaN(nx) && !isNaN(ny) ? nx - ny : x < y ? -1 : x > y ? 1 : 0;
+          return order.up ? c : -c;
+        });
+        fill();
+      });
+      head.appendChild(th);
+    });
+    var thead = el('thead');
+    thead.appendChild(head);
+    table.appendChild(thead);
+    table.appendChild(body);
+    fill();
+    return table;
+  }
+
+  function provenanceSection(node, provenance) {
+    node.appendChild(el('h2', null, 'Provenance'));
+    if (!provenance) {
+      node.appendChild(el('p', 'problem', 'This output folder does not record where it came from ' +
+                          '(made by an older kxpackage, or its summary.json is missing).'));
+      return;
+    }
+    var list = el('dl', 'provenance');
+    [['Made by', (provenance.tool || '') + ' ' + (provenance.version || '')],
+     ['Library', provenance.library_version],
+     ['Command', (provenance.command_line || []).join(' ')],
+     ['Started', provenance.started], ['Finished', provenance.finished],
+     ['Dates shown in', provenance.time_zone]].forEach(function (pair) {
+      if (!pair[1]) return;
+      list.appendChild(el('dt', null, pair[0]));
+      list.appendChild(el('dd', null, pair[1]));
+    });
+    node.appendChild(list);
+    node.appendChild(el('p', 'note', (provenance.source_count || 0) + ' source files read; ' +
+                        (provenance.staged_count || 0) + ' staged and written files hashed ' +
+                        '(kxpackage verify OUT checks them).'));
+    var rows = (provenance.sources || []).map(function (source) {
+      var place = source.domain ? source.domain + ' ' + (source.relative_path || '') :
+                  source.relative_path || '';
+      var decrypted = !source.decrypted ? 'no' : source.encrypted_sha256 ?
+        'yes, from ' + source.encrypted_path + ' (SHA-256 ' + source.encrypted_sha256 + ')' : 'yes';
+      return [place, source.path, source.size, source.sha256, decrypted,
+              (source.data_types || []).map(function (name) { return titleOf(findType(name) || { name: name }); }).join(', ')];
+    });
+    var table = sortableTable(['place in the backup', 'read from', 'bytes', 'SHA-256', 'decrypted',
+                               'used for'], rows);
+    table.id = 'sources';
+    var save = link('csv/provenance-sources.csv', 'Save as CSV', 'csv');
+    save.setAttribute('download', 'provenance-sources.csv');
+    node.appendChild(save);
+    node.appendChild(table);
   }
 
   // ---- the overview ----
@@ -176,26 +283,30 @@
     if (index.types.length === 0) {
       node.appendChild(el('p', 'note', 'This output folder holds no result documents.'));
     }
-    var table = el('table');
-    var head = el('tr');
-    ['data type', 'status', 'records', 'files'].forEach(function (text) {
-      head.appendChild(el('th', null, text));
-    });
-    table.appendChild(head);
     var listed = {};
     index.types.forEach(function (type) { listed[type.name] = true; });
-    (index.summary || []).forEach(function (entry) {
-      var row = el('tr');
-      var name = el('td');
-      if (listed[entry.name]) name.appendChild(link(typeHref(entry.name), entry.name));
-      else name.textContent = String(entry.name);
-      row.appendChild(name);
-      row.appendChild(el('td', null, entry.status + ' ' + (entry.status_text || '')));
-      row.appendChild(el('td', null, entry.records));
-      row.appendChild(el('td', null, entry.files));
-      table.appendChild(row);
+    // Statuses that are no failure: packaged, not packaged by this build,
+    // not in the backup, only on request.
+    var fine = { '0': true, '-100': true, '-106': true, '-107': true };
+    var failed = (index.summary || []).filter(function (entry) { return !fine[String(entry.status)]; });
+    if (failed.length) {
+      var problems = el('div', 'failed');
+      problems.appendChild(el('h3', null, 'What failed'));
+      failed.forEach(function (entry) {
+        var line = el('p', 'problem', (entry.title || entry.name) + ': ' + (entry.status_text || entry.status) +
+                      (entry.detail ? ' — ' + entry.detail : ''));
+        line.setAttribute('data-failed', String(entry.name));
+        problems.appendChild(line);
+      });
+      node.appendChild(problems);
+    }
+    var rows = (index.summary || []).map(function (entry) {
+      var name = listed[entry.name] ? link(typeHref(entry.name), entry.title || entry.name) :
+                 el('span', null, entry.title || entry.name);
+      return [name, entry.name, entry.status + ' ' + (entry.status_text || ''), entry.records, entry.files];
     });
-    if (index.summary && index.summary.length) node.appendChild(table);
+    if (rows.length) node.appendChild(sortableTable(['data', 'data type', 'status', 'records', 'files'], rows));
+    provenanceSection(node, index.provenance);
     ready(token);
   }
 
@@ -231,12 +342,20 @@
     typeNav(name);
     withPage(name, token, function (page) {
       var node = main();
-      node.appendChild(el('h1', null, page.name));
+      node.appendChild(el('h1', null, titleOf(findType(name))));
+      zoneNote(node);
       (page.problems || []).forEach(function (text) { node.appendChild(el('p', 'problem', text)); });
       if (page.sections.length === 0) node.appendChild(el('p', 'note', 'No records.'));
       var pending = 0;
       page.sections.forEach(function (section, number) {
-        node.appendChild(el('h2', null, section.label + ' (' + section.count + ')'));
+        var heading = el('h2', null, sectionTitle(section.label) + ' (' + section.count + ')');
+        // The generator names the file from letters, digits, '_' and '-' only.
+        if (typeof section.csv === 'string' && /^[A-Za-z0-9_-]+\.csv$/.test(section.csv)) {
+          var save = link('csv/' + section.csv, 'Save as CSV', 'csv');
+          save.setAttribute('download', section.csv);
+          heading.appendChild(save);
+        }
+        node.appendChild(heading);
         if (section.kind === 'conversations') {
           node.appendChild(threadList(name, section, number));
         } else {
@@ -276,8 +395,9 @@
   // when asked for.
   function recordSection(section, token, loaded) {
     var box = el('div');
-    var list = el('div', section.view === 'photos' ? 'grid' : section.view === 'table' ||
-                  section.view === 'calls' ? 'rows' : 'cards');
+    var tabular = section.view === 'table' || section.view === 'calls';
+    var list = tabular ? recordTable(section.view) :
+               el('div', section.view === 'photos' ? 'grid' : 'cards');
     list.setAttribute('data-view', section.view);
     box.appendChild(list);
     var next = 0;
@@ -288,7 +408,8 @@
       need(key, function (data) {
         if (token !== generation) return;
         ((data && data.records) || []).slice(0, RECORDS_SHOWN).forEach(function (record) {
-          list.appendChild(recordNode(record, section.view));
+          if (tabular) list.tBodies[0].appendChild(recordRow(record, section.view));
+          else list.appendChild(recordNode(record, section.view));
         });
         if (next >= section.keys.length) more.remove();
         if (then) then();
@@ -300,14 +421,61 @@
     return box;
   }
 
+  // Calls and other plain lists as a table; a click on a heading sorts the
+  // rows loaded so far by that column (dates sort as their ISO text does).
+  function recordTable(view) {
+    var headings = view === 'calls' ? ['name', 'number', 'date', 'kind', 'duration', 'details']
+                                    : ['title', 'detail', 'date', 'text', 'details'];
+    var table = el('table', 'sortable records');
+    var head = el('tr');
+    var body = el('tbody');
+    var order = { column: -1, up: true };
+    headings.forEach(function (heading, column) {
+      var th = el('th', null, heading);
+      th.addEventListener('click', function () {
+        order.up = order.column === column ? !order.up : true;
+        order.column = column;
+        var rows = Array.prototype.slice.call(body.rows);
+        rows.sort(function (a, b) {
+          var x = a.cells[column].textContent, y = b.cells[column].textContent;
+          var c = x < y ? -1 : x > y ? 1 : 0;
+          return order.up ? c : -c;
+        });
+        rows.forEach(function (row) { body.appendChild(row); });
+      });
+      head.appendChild(th);
+    });
+    var thead = el('thead');
+    thead.appendChild(head);
+    table.appendChild(thead);
+    table.appendChild(body);
+    return table;
+  }
+
+  function recordRow(record, view) {
+    var row = el('tr');
+    row.setAttribute('data-record', view);
+    var cells = view === 'calls'
+      ? [record.title, record.subtitle, formatDate(record.date), record.kind, record.duration]
+      : [record.title, record.subtitle, formatDate(record.date), record.text];
+    cells.forEach(function (text) { row.appendChild(el('td', null, text || '')); });
+    var details = el('td');
+    if (record.pictures) details.appendChild(pictures(record.pictures));
+    details.appendChild(fieldList(record.fields));
+    row.appendChild(details);
+    markDeleted(row, record.deleted);
+    return row;
+  }
+
   function recordNode(record, view) {
     var card = el('div', view === 'photos' ? 'photo card' : 'card');
     card.setAttribute('data-record', view);
     if (view !== 'photos' || !record.pictures) card.appendChild(el('div', 'title', record.title || '(untitled)'));
     if (record.pictures) card.appendChild(pictures(record.pictures));
-    if (view === 'photos' && record.title) card.appendChild(el('div', 'meta', record.title));
+    if (view === 'photos' && record.title && record.pictures) card.appendChild(el('div', 'meta', record.title));
     if (record.subtitle) card.appendChild(el('div', 'meta', record.subtitle));
     if (record.date !== undefined) card.appendChild(el('div', 'meta', formatDate(record.date)));
+    if (record.albums) card.appendChild(el('div', 'meta albums', 'Albums: ' + record.albums.join(', ')));
     if (record.text) card.appendChild(el('div', 'text', record.text));
     markDeleted(card, record.deleted);
     card.appendChild(fieldList(record.fields));
@@ -328,12 +496,14 @@
         node.appendChild(el('p', 'problem', 'No such conversation.'));
         return ready(token);
       }
-      node.appendChild(link(typeHref(name), '← ' + name));
+      node.appendChild(link(typeHref(name), '← ' + titleOf(findType(name))));
       var title = el('h1', null, thread.title || '(no name)');
+      if (thread.id) title.appendChild(el('span', 'id', thread.id));
       markDeleted(title, thread.deleted);
       node.appendChild(title);
       if (thread.subtitle) node.appendChild(el('p', 'meta', thread.subtitle));
       node.appendChild(el('p', 'note', thread.count + ' messages'));
+      zoneNote(node);
       var list = el('div', 'messages');
       node.appendChild(list);
       var more = el('button', 'more', 'Earlier / later messages');
@@ -359,13 +529,21 @@
 
   function messageNode(message) {
     var node = el('div', message.from_me ? 'message mine' : 'message');
-    var meta = [];
-    if (message.sender && !message.from_me) meta.push(message.sender);
-    if (message.from_me) meta.push('me');
-    if (message.date !== undefined) meta.push(formatDate(message.date));
-    if (message.kind && message.kind !== 'text') meta.push(message.kind);
-    node.appendChild(el('div', 'meta', meta.join(' · ')));
-    node.appendChild(el('div', 'text', message.text || ''));
+    var meta = el('div', 'meta');
+    if (message.from_me) {
+      meta.appendChild(el('span', 'who', 'me'));
+    } else if (message.sender) {
+      meta.appendChild(el('span', 'who', message.sender));
+      if (message.sender_id) meta.appendChild(el('span', 'id', message.sender_id));
+    }
+    if (message.date !== undefined) meta.appendChild(el('time', null, formatDate(message.date)));
+    node.appendChild(meta);
+    if (message.text) node.appendChild(el('div', 'text', message.text));
+    if (message.label) {
+      var label = el('div', 'label', message.label);
+      label.setAttribute('data-label', message.label.split(' · ')[0]);
+      node.appendChild(label);
+    }
     if (message.pictures) node.appendChild(pictures(message.pictures));
     markDeleted(node, message.deleted);
     return node;
@@ -454,11 +632,155 @@
     walk(0);
   }
 
+  // ---- the timeline ----
+
+  var EVENTS_SHOWN = 500;
+
+  // The first piece that may hold a time at or after `from`: the pieces
+  // are in time order.
+  function firstPiece(pieces, from) {
+    var low = 0, high = pieces.length;
+    while (low < high) {
+      var middle = (low + high) >> 1;
+      if (String(pieces[middle].last).slice(0, from.length) < from) low = middle + 1; else high = middle;
+    }
+    return low;
+  }
+
+  function timelineForm(filter, timeline) {
+    var form = el('form', 'filters');
+    form.id = 'timeline-filters';
+    var type = el('select');
+    type.name = 'type';
+    var all = el('option', null, 'all data types');
+    all.value = '';
+    type.appendChild(all);
+    Object.keys(timeline.types || {}).forEach(function (name) {
+      var option = el('option', null, titleOf(findType(name) || { name: name }) + ' (' + timeline.types[name] + ')');
+      option.value = name;
+      if (name === filter.type) option.selected = true;
+      type.appendChild(option);
+    });
+    var from = el('input');
+    from.type = 'date';
+    from.name = 'from';
+    from.value = filter.from;
+    var to = el('input');
+    to.type = 'date';
+    to.name = 'to';
+    to.value = filter.to;
+    var deleted = el('input');
+    deleted.type = 'checkbox';
+    deleted.name = 'deleted';
+    deleted.checked = filter.deleted;
+    var deletedLabel = el('label', null, ' deleted only');
+    deletedLabel.prepend(deleted);
+    [el('span', null, 'Show '), type, el('span', null, ' from '), from, el('span', null, ' to '), to,
+     deletedLabel, el('button', null, 'Apply')].forEach(function (node) { form.appendChild(node); });
+    form.addEventListener('submit', function (event) {
+      event.preventDefault();
+      var params = new URLSearchParams();
+      params.set('timeline', '');
+      if (type.value) params.set('type', type.value);
+      if (from.value) params.set('from', from.value);
+      if (to.value) params.set('to', to.value);
+      if (deleted.checked) params.set('deleted', '1');
+      location.hash = params.toString();
+    });
+    return form;
+  }
+
+  function showTimeline(params) {
+    var token = begin('timeline');
+    typeNav('');
+    var node = main();
+    var timeline = kept.index && kept.index.timeline;
+    node.appendChild(el('h1', null, 'Timeline'));
+    zoneNote(node);
+    if (!timeline || !timeline.pieces) {
+      node.appendChild(el('p', 'problem', 'This report has no timeline (written by an older kxpackage).'));
+      return ready(token);
+    }
+    var filter = { type: params.get('type') || '', from: params.get('from') || '',
+                   to: params.get('to') || '', deleted: params.get('deleted') === '1' };
+    node.appendChild(timelineForm(filter, timeline));
+    var files = el('p', 'note', 'The whole timeline as files: ');
+    files.appendChild(link('../timeline.csv', 'timeline.csv'));
+    files.appendChild(document.createTextNode(' '));
+    files.appendChild(link('../timeline.jsonl', 'timeline.jsonl'));
+    node.appendChild(files);
+    var status = el('p', 'note');
+    node.appendChild(status);
+    var table = el('table', 'timeline');
+    var head = el('tr');
+    ['time', 'data', 'kind', 'who', 'text or title', 'from'].forEach(function (text) {
+      head.appendChild(el('th', null, text));
+    });
+    table.appendChild(head);
+    node.appendChild(table);
+    var more = el('button', 'more', 'More');
+    var pieces = timeline.pieces;
+    var at = filter.from ? firstPiece(pieces, filter.from) : 0;
+    var found = 0;
+    var keep = function (row) {
+      var day = String(row[0]).slice(0, 10);
+      return (!filter.type || row[1] === filter.type) && (!filter.deleted || row[7]) &&
+             (!filter.from || day >= filter.from) && (!filter.to || day <= filter.to);
+    };
+    var finish = function (done) {
+      status.textContent = found + ' events shown' + (done ? '' : ' so far');
+      if (done) more.remove(); else node.appendChild(more);
+      document.body.setAttribute('data-timeline', done ? 'done' : 'more');
+      ready(token);
+    };
+    // Piece after piece until a page is full, past the end date or at the
+    // end; each in a task of its own, so the page stays responsive.
+    var walk = function (shown) {
+      if (token !== generation) return;
+      if (at >= pieces.length || (filter.to && String(pieces[at].first).slice(0, 10) > filter.to)) {
+        return finish(true);
+      }
+      if (shown >= EVENTS_SHOWN) return finish(false);
+      if (filter.type && pieces.length > 1 && !(timeline.types || {})[filter.type]) return finish(true);
+      var piece = pieces[at];
+      at += 1;
+      need(piece.key, function (data) {
+        if (token !== generation) return;
+        ((data && data.events) || []).forEach(function (row) {
+          if (!keep(row)) return;
+          found += 1;
+          shown += 1;
+          table.appendChild(eventRow(row));
+        });
+        setTimeout(function () { walk(shown); }, 0);
+      });
+    };
+    more.addEventListener('click', function () { more.remove(); walk(0); });
+    walk(0);
+  }
+
+  function eventRow(row) {
+    var tr = el('tr');
+    tr.setAttribute('data-type', row[1]);
+    var type = findType(row[1]);
+    tr.appendChild(el('td', null, row[0]));
+    var data = el('td');
+    data.appendChild(type ? link(typeHref(row[1]), titleOf(type)) : el('span', null, row[1]));
+    tr.appendChild(data);
+    tr.appendChild(el('td', null, row[2]));
+    tr.appendChild(el('td', null, row[3]));
+    tr.appendChild(el('td', 'text', row[4]));
+    tr.appendChild(el('td', 'meta', row[5] + ' ' + row[6]));
+    markDeleted(tr, row[7]);
+    return tr;
+  }
+
   // ---- the address decides the view ----
 
   function route() {
     var params = new URLSearchParams(location.hash.replace(/^#/, ''));
     if (params.has('search')) return showSearch(params.get('search'));
+    if (params.has('timeline')) return showTimeline(params);
     if (params.has('type') && params.has('chat')) return showChat(params.get('type'), params.get('chat'));
     if (params.has('type')) return showType(params.get('type'));
     return showHome();
