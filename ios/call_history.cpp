@@ -132,9 +132,8 @@ std::string CallQuery(const SQLite3Wrapper& db, const char* stem, bool* old_stor
   std::string missing;
   const std::string list =
       columns.SelectList(*old_store ? kOldCallColumns : kCallColumns, &missing);
-  // A store that never went through the merge has no is_deleted: nothing is
-  // missing then.
-  if (!missing.empty() && missing != "is_deleted") {
+  missing = WithoutMergeColumn(missing);
+  if (!missing.empty()) {
     KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", table, missing.c_str());
   }
   return "SELECT " + list + " FROM \"" + table + "\"";

@@ -239,8 +239,9 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
 }
 
 void MessageStore::LogMissingColumns(const char* table, const std::string& missing) {
-  if (missing.empty()) return;
-  KX_LOG_AT(kLogProblem, stem_, "%s has no column %s: read as NULL.", table, missing.c_str());
+  const std::string lacked = WithoutMergeColumn(missing);
+  if (lacked.empty()) return;
+  KX_LOG_AT(kLogProblem, stem_, "%s has no column %s: read as NULL.", table, lacked.c_str());
 }
 
 SqliteStatement* MessageStore::Prepared(Statement* statement) {

@@ -181,6 +181,8 @@ TEST_F(IosOldMessagesTest, WholeSessionsOfEveryGeneration) {
   EXPECT_NE(std::string::npos,
             Log().find("No table chat, chat_message_join: every message is read as one in no "
                        "chat."));
+  // No phone's store has the merge's column: its absence is no gap.
+  EXPECT_EQ(std::string::npos, Log().find("is_deleted"));
 }
 
 // A message only an older copy of an iOS 5 store holds comes back in its
