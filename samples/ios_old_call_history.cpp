@@ -53,22 +53,24 @@ bool WriteIosOldCallHistory(const std::string& path, const IosSampleOptions& opt
   db.Exec(
       "BEGIN;INSERT INTO _SqliteDatabaseProperties VALUES ('timer_last', '0'), "
       "('timer_all', '0'), ('_ClientVersion', '12');");
-  SampleStatement insert(db.handle(),
-                         "INSERT INTO call (address, date, duration, flags, id, country_code, "
-                         "network_code, read) VALUES (?, ?, ?, ?, -1, '310', '410', 1)");
-  const int count = 10 * options.scale;
-  for (int i = 0; i < count; ++i) {
-    const auto& call = kCalls[i % 5];
-    insert.Reset();
-    insert.BindText(1, call.address);
-    insert.BindInt64(2, kFirstCallDate + i * 3600);
-    insert.BindInt(3, call.duration);
-    insert.BindInt(4, call.flags);
-    if (insert.Step() != SQLITE_DONE) {
-      db.Exec("ROLLBACK");
-      return false;
+  {
+    SampleStatement insert(db.handle(),
+                           "INSERT INTO call (address, date, duration, flags, id, country_code, "
+                           "network_code, read) VALUES (?, ?, ?, ?, -1, '310', '410', 1)");
+    const int count = 10 * options.scale;
+    for (int i = 0; i < count; ++i) {
+      const auto& call = kCalls[i % 5];
+      insert.Reset();
+      insert.BindText(1, call.address);
+      insert.BindInt64(2, kFirstCallDate + i * 3600);
+      insert.BindInt(3, call.duration);
+      insert.BindInt(4, call.flags);
+      if (insert.Step() != SQLITE_DONE) {
+        db.Exec("ROLLBACK");
+        return false;
+      }
     }
-  }
+  }  // finalized before the file is closed
   return db.Exec("COMMIT") && db.Close();
 }
 
