@@ -152,7 +152,10 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
   has_recoverable_ = TableColumns(db, "chat_recoverable_message_join").exists();
 
   std::string missing;
-  if (chat.exists()) {
+  // A store with neither chats nor messages is no message store: its chat
+  // query fails and it is refused.
+  const bool has_chats = chat.exists() || !message.exists();
+  if (has_chats) {
     const std::string chat_list = chat.SelectList(kChatColumns, &missing);
     LogMissingColumns("chat", missing);
     chats_sql_ = "SELECT DISTINCT C.ROWID AS chat_id," + chat_list;
@@ -202,7 +205,7 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
                              "CM.message_id = M.ROWID" +
                              Conditions(message_conditions, " WHERE ") + " ORDER BY M.ROWID";
   }
-  if (!has_chat_join || !chat.exists()) {
+  if (message.exists() && (!has_chat_join || !chat.exists())) {
     // Without the chats or their join every message is one in no chat:
     // grouped by its room or its handle, it still reaches a conversation.
     KX_LOG_AT(

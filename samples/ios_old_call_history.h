@@ -12,16 +12,11 @@ namespace kx::samples {
 // The CREATE statements of call_history.db (several, separated by ';').
 std::string IosOldCallHistorySql();
 
-// Bits of call.flags: the call went out (else it came in); a FaceTime call.
-constexpr int kIosOldCallOutgoing = 1;
-constexpr int kIosOldCallFaceTime = 16;
-// What the phone writes for an incoming and an outgoing phone call.
+// What the phone writes in call.flags for an incoming and an outgoing phone
+// call (bit 0: it went out), and the bit of a FaceTime call.
 constexpr int kIosOldCallIncomingFlags = 4;
 constexpr int kIosOldCallOutgoingFlags = 5;
-
-// Where the store lies in a backup of such a phone.
-constexpr char kIosOldCallHistoryPath[] = "Library/CallHistory/call_history.db";
-constexpr char kIosWirelessDomain[] = "WirelessDomain";
+constexpr int kIosOldCallFaceTime = 16;
 
 // Writes a fresh call_history.db at `path` (an existing file is replaced):
 // ten calls per scale unit, dated in seconds since 1970, of every kind

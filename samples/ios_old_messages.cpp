@@ -4,6 +4,7 @@
 #include <string>
 
 #include "samples/android_sample_sqlite.h"
+#include "samples/ios_messages.h"
 
 namespace kx::samples {
 
@@ -44,39 +45,6 @@ constexpr char kIos5Tables[] =
     "INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, service_name TEXT, guid "
     "TEXT, room_name TEXT, account_login TEXT, participants BLOB);"
     "CREATE INDEX madrid_guid_index ON message(madrid_guid);";
-
-// iOS 6: iphonebackuptools' schemas/messages/iOS6.1.6.sql.
-constexpr char kIos6Tables[] =
-    "CREATE TABLE _SqliteDatabaseProperties (key TEXT, value TEXT, UNIQUE(key));"
-    "CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, "
-    "text TEXT, replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, "
-    "subject TEXT, country TEXT, attributedBody BLOB, version INTEGER DEFAULT 0, type INTEGER "
-    "DEFAULT 0, service TEXT, account TEXT, account_guid TEXT, error INTEGER DEFAULT 0, date "
-    "INTEGER, date_read INTEGER, date_delivered INTEGER, is_delivered INTEGER DEFAULT 0, "
-    "is_finished INTEGER DEFAULT 0, is_emote INTEGER DEFAULT 0, is_from_me INTEGER DEFAULT 0, "
-    "is_empty INTEGER DEFAULT 0, is_delayed INTEGER DEFAULT 0, is_auto_reply INTEGER DEFAULT 0, "
-    "is_prepared INTEGER DEFAULT 0, is_read INTEGER DEFAULT 0, is_system_message INTEGER DEFAULT "
-    "0, is_sent INTEGER DEFAULT 0, has_dd_results INTEGER DEFAULT 0, is_service_message INTEGER "
-    "DEFAULT 0, is_forward INTEGER DEFAULT 0, was_downgraded INTEGER DEFAULT 0, is_archive "
-    "INTEGER DEFAULT 0, cache_has_attachments INTEGER DEFAULT 0, cache_roomnames TEXT, "
-    "was_data_detected INTEGER DEFAULT 0, was_deduplicated INTEGER DEFAULT 0);"
-    "CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style "
-    "INTEGER, state INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, service_name "
-    "TEXT, room_name TEXT, account_login TEXT, is_archived INTEGER DEFAULT 0, "
-    "last_addressed_handle TEXT);"
-    "CREATE TABLE attachment (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, "
-    "created_date INTEGER DEFAULT 0, start_date INTEGER DEFAULT 0, filename TEXT, uti TEXT, "
-    "mime_type TEXT, transfer_state INTEGER DEFAULT 0, is_outgoing INTEGER DEFAULT 0);"
-    "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, "
-    "country TEXT, service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));"
-    "CREATE TABLE message_attachment_join (message_id INTEGER REFERENCES message (ROWID) ON "
-    "DELETE CASCADE, attachment_id INTEGER REFERENCES attachment (ROWID) ON DELETE CASCADE, "
-    "UNIQUE(message_id, attachment_id));"
-    "CREATE TABLE chat_handle_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE, "
-    "handle_id INTEGER REFERENCES handle (ROWID) ON DELETE CASCADE, UNIQUE(chat_id, handle_id));"
-    "CREATE TABLE chat_message_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE, "
-    "message_id INTEGER REFERENCES message (ROWID) ON DELETE CASCADE, PRIMARY KEY (chat_id, "
-    "message_id));";
 
 // 2011-10-20 09:00:00 UTC, in the epochs of SMS and of iMessage.
 constexpr int64_t kFirstSmsDate = 1319101200;
@@ -158,7 +126,7 @@ bool WriteConversations(sqlite3* db, const IosSampleOptions& options) {
 std::string IosOldMessagesSql(int ios_version) {
   if (ios_version == 4) return std::string(kIos4Tables) + ");";
   if (ios_version == 5) return std::string(kIos4Tables) + kIos5MessageColumns + ");" + kIos5Tables;
-  return kIos6Tables;
+  return IosMessagesSqlOfIos6();
 }
 
 bool WriteIosOldMessages(const std::string& path, const IosSampleOptions& options) {

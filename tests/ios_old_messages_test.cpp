@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "ios_fixtures.h"
 #include "package_capture.h"
 #include "test_support.h"
 
@@ -128,17 +129,6 @@ class IosOldMessagesTest : public test::LibraryTest {
     return test::FilterAndPackage(request);
   }
 
-  // The sessions of every file the result lists, in order.
-  Json::Value Sessions() {
-    Json::Value sessions(Json::arrayValue);
-    const Json::Value result = test::Parsed(g_results.text);
-    for (const Json::Value& path : result["sms_file_path"]) {
-      const Json::Value file = test::Parsed(test::ReadFileBytes(path.asString()));
-      for (const Json::Value& session : file["chat_sessions"]) sessions.append(session);
-    }
-    return sessions;
-  }
-
   test::TempDir phone_;
   test::TempDir temp_;
 };
@@ -176,7 +166,7 @@ TEST_F(IosOldMessagesTest, WholeSessionsOfEveryGeneration) {
     test::RunSql(path, samples::IosOldMessagesSql(test_case.ios_version) + test_case.rows);
     EXPECT_EQ(test_case.status, Run(path));
     ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(test::Formatted(test_case.sessions), WriteJson(Sessions()));
+    EXPECT_EQ(test::Formatted(test_case.sessions), WriteJson(test::SmsSessions(g_results.text)));
   }
   EXPECT_NE(std::string::npos,
             Log().find("No table chat, chat_message_join: every message is read as one in no "
@@ -196,7 +186,7 @@ TEST_F(IosOldMessagesTest, OlderCopyOfAnIos5StoreBringsItsMessagesBack) {
                          OldSms(7, 1, "+15550101", 120, "'Gone'", samples::kIosOldSmsReceived));
   ASSERT_EQ(kStatusOk, Run(primary, {copy}));
   std::string tagged;
-  for (const Json::Value& session : Sessions()) {
+  for (const Json::Value& session : test::SmsSessions(g_results.text)) {
     for (const Json::Value& message : session["messages"]) {
       if (message.isMember("tag")) {
         tagged += session["chat_identifier"].asString() + ":" + message["text"].asString();
