@@ -55,6 +55,21 @@ std::string TableColumns::SelectList(const std::vector<SelectedColumn>& wanted,
   return list;
 }
 
+std::string WithoutMergeColumn(const std::string& missing) {
+  std::string kept;
+  size_t start = 0;
+  while (start <= missing.size()) {
+    size_t end = missing.find(", ", start);
+    if (end == std::string::npos) end = missing.size();
+    const std::string column = missing.substr(start, end - start);
+    if (!column.empty() && !SameName(column, "is_deleted")) {
+      kept += (kept.empty() ? "" : ", ") + column;
+    }
+    start = end + 2;
+  }
+  return kept;
+}
+
 bool EnsureLeadingIndex(SQLite3Wrapper* db, const std::string& table, const std::string& column,
                         std::string* error) {
   SqliteStatement probe;

@@ -40,6 +40,11 @@ class TableColumns {
   std::vector<std::string> names_;
 };
 
+// `missing` (a list SelectList made) without is_deleted: the merge adds that
+// column to a staged store, no phone's store has it, so a store read without
+// a merge lacks nothing by not having it.
+std::string WithoutMergeColumn(const std::string& missing);
+
 // Makes sure `table` has an index whose first column is `column`, so that
 // rows can be looked up by it one key at a time: when it has none, one is
 // made, which is only ever done on a staged copy. False, with SQLite's

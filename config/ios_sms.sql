@@ -35,6 +35,17 @@
 --   the store declares it NOT NULL, so a recovered attachment without it
 --   could never be inserted; an iOS 9 copy therefore recovers no attachments.
 --
+-- Stores of iOS 5 and earlier:
+--   They have no handle, chat or join tables: the conversations are msg_group
+--   rows with their group_member addresses, a message names its conversation
+--   in group_id, its sender in address (SMS) or madrid_handle (iMessage), and
+--   an iMessage's attachments are madrid_attachment rows naming the message.
+--   Their tables and columns are listed beside the current ones; each store
+--   uses those it has. Their messages carry no guid, so a copy's message is
+--   told by its ROWID (AUTOINCREMENT here too), which the primary refuses
+--   when it holds it already; an attachment by its attachment_guid; a
+--   member by its conversation and address.
+--
 -- Limits:
 --   * Copies must come from the same installation of the store: after the
 --     messages were erased, AUTOINCREMENT starts again and a recovered row
@@ -50,7 +61,11 @@ VALUES
   ('ios', 'sms', 'message', 0, 0, 0, 0),
   ('ios', 'sms', 'chat_message_join', 0, 0, 0, 0),
   ('ios', 'sms', 'attachment', 0, 0, 0, 0),
-  ('ios', 'sms', 'message_attachment_join', 0, 0, 0, 0);
+  ('ios', 'sms', 'message_attachment_join', 0, 0, 0, 0),
+  ('ios', 'sms', 'msg_group', 1, 0, 0, 0),
+  ('ios', 'sms', 'group_member', 1, 0, 0, 0),
+  ('ios', 'sms', 'msg_pieces', 0, 0, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 0, 0, 0, 0);
 
 -- field_type is the column type index: 0 INTEGER, 3 TEXT, 4 BLOB.
 -- is_row_id_field stays 0: the iOS merge does not renumber.
@@ -123,4 +138,43 @@ VALUES
   ('ios', 'sms', 'attachment', 'original_guid', 'TEXT', 3, 0, 0),
 
   ('ios', 'sms', 'message_attachment_join', 'message_id', 'INTEGER', 0, 1, 0),
-  ('ios', 'sms', 'message_attachment_join', 'attachment_id', 'INTEGER', 0, 1, 0);
+  ('ios', 'sms', 'message_attachment_join', 'attachment_id', 'INTEGER', 0, 1, 0),
+
+  ('ios', 'sms', 'message', 'address', 'TEXT', 3, 0, 0),
+  ('ios', 'sms', 'message', 'flags', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'message', 'group_id', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'message', 'read', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'message', 'madrid_attributedBody', 'BLOB', 4, 0, 0),
+  ('ios', 'sms', 'message', 'madrid_handle', 'TEXT', 3, 0, 0),
+  ('ios', 'sms', 'message', 'madrid_guid', 'TEXT', 3, 0, 0),
+  ('ios', 'sms', 'message', 'madrid_roomname', 'TEXT', 3, 0, 0),
+  ('ios', 'sms', 'message', 'madrid_service', 'TEXT', 3, 0, 0),
+  ('ios', 'sms', 'message', 'madrid_flags', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'message', 'madrid_error', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'message', 'is_madrid', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'message', 'madrid_date_read', 'INTEGER', 0, 0, 0),
+
+  ('ios', 'sms', 'msg_group', 'ROWID', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'msg_group', 'type', 'INTEGER', 0, 0, 0),
+
+  ('ios', 'sms', 'group_member', 'ROWID', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'group_member', 'group_id', 'INTEGER', 0, 1, 0),
+  ('ios', 'sms', 'group_member', 'address', 'TEXT', 3, 1, 0),
+  ('ios', 'sms', 'group_member', 'country', 'TEXT', 3, 0, 0),
+
+  ('ios', 'sms', 'msg_pieces', 'ROWID', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'msg_pieces', 'message_id', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'msg_pieces', 'data', 'BLOB', 4, 0, 0),
+  ('ios', 'sms', 'msg_pieces', 'part_id', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'msg_pieces', 'content_type', 'TEXT', 3, 0, 0),
+
+  ('ios', 'sms', 'madrid_attachment', 'ROWID', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 'attachment_guid', 'TEXT', 3, 1, 0),
+  ('ios', 'sms', 'madrid_attachment', 'created_date', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 'start_date', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 'filename', 'TEXT', 3, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 'uti_type', 'TEXT', 3, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 'mime_type', 'TEXT', 3, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 'transfer_state', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 'is_incoming', 'INTEGER', 0, 0, 0),
+  ('ios', 'sms', 'madrid_attachment', 'message_id', 'INTEGER', 0, 0, 0);

@@ -46,6 +46,23 @@ const std::vector<SelectedColumn> kCallColumns = {
     {"is_deleted", nullptr},
 };
 
+// call_history.db of iOS 7 and earlier: the calls are the rows of `call`,
+// dated in seconds since 1970, with the direction in bit 0 of flags (1
+// outgoing) and FaceTime in bit 4. It keeps no answered column (a call that
+// lasted was answered), no unique id and no handles. The members are those
+// of the newer store's calls.
+constexpr char kOldCallTable[] = "call";
+const std::vector<SelectedColumn> kOldCallColumns = {
+    {"CASE WHEN duration > 0 THEN 1 ELSE 0 END", "answered", "duration"},
+    {"CASE WHEN flags & 16 THEN 8 ELSE 1 END", "call_type", "flags"},
+    {"strftime(\"%m-%d-%Y %H:%M:%S\",date,'unixepoch','localtime')", "datetime", "date"},
+    {"replace(replace(replace(replace(address,' ',''),'-',''),'(',''),')','')", "address",
+     "address"},
+    {"flags & 1", "flags", "flags"},
+    {"CAST(duration AS REAL)", "duration", "duration"},
+    {"is_deleted", nullptr},
+};
+
 constexpr double kConnectedDuration = 1e-14;
 constexpr int kConnected = 0;
 constexpr int kOutgoingNotConnected = 1;
@@ -104,17 +121,22 @@ std::string DeletedNumberQuery(const ParticipantJoin& join) {
          " WHERE ZCALLRECORD.Z_PK is null";
 }
 
-// The call query over what this store's ZCALLRECORD has; "" when it has no
-// such table.
-std::string CallQuery(const SQLite3Wrapper& db, const char* stem) {
-  const TableColumns columns(db, kCallTable);
+// The call query over what this store's call table has (ZCALLRECORD, or
+// call in the older store); "" when it has neither. `old_store` tells which.
+std::string CallQuery(const SQLite3Wrapper& db, const char* stem, bool* old_store) {
+  const TableColumns newer(db, kCallTable);
+  *old_store = !newer.exists();
+  const char* table = *old_store ? kOldCallTable : kCallTable;
+  const TableColumns columns = *old_store ? TableColumns(db, kOldCallTable) : newer;
   if (!columns.exists()) return std::string();
   std::string missing;
-  const std::string list = columns.SelectList(kCallColumns, &missing);
+  const std::string list =
+      columns.SelectList(*old_store ? kOldCallColumns : kCallColumns, &missing);
+  missing = WithoutMergeColumn(missing);
   if (!missing.empty()) {
-    KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", kCallTable, missing.c_str());
+    KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", table, missing.c_str());
   }
-  return "SELECT " + list + " FROM " + kCallTable;
+  return "SELECT " + list + " FROM \"" + table + "\"";
 }
 
 void AddContact(const ContactIndex& contacts, ResultRow* row) {
@@ -196,7 +218,8 @@ int IosCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& cont
   const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;
 
-  const std::string query = CallQuery(db, context.stem);
+  bool old_store = false;
+  const std::string query = CallQuery(db, context.stem, &old_store);
   if (query.empty()) {
     KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.", kCallTable);
     return kStatusPrepareFailed;
@@ -205,7 +228,7 @@ int IosCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& cont
   {
     const ReadTransaction transaction(db);
     if (!ReadCalls(db, query, contacts, context, &records)) return PackageStopped(context);
-    ReadDeletedNumbers(db, contacts, context.stem, &records);
+    if (!old_store) ReadDeletedNumbers(db, contacts, context.stem, &records);
   }
   Json::Value document(Json::objectValue);
   document["size"] = records.size();

@@ -1,6 +1,7 @@
-// iOS call history (data type 13): the calls of CallHistory.storedata, with
-// names and pictures from the address book, and the numbers the phone still
-// knows as call participants though no call refers to them any more.
+// iOS call history (data type 13): the calls of CallHistory.storedata (or of
+// call_history.db on iOS 7 and earlier), with names and pictures from the
+// address book, and the numbers the phone still knows as call participants
+// though no call refers to them any more.
 #ifndef KX_IOS_CALL_HISTORY_H_
 #define KX_IOS_CALL_HISTORY_H_
 

@@ -152,13 +152,23 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
   has_recoverable_ = TableColumns(db, "chat_recoverable_message_join").exists();
 
   std::string missing;
-  const std::string chat_list = chat.SelectList(kChatColumns, &missing);
-  LogMissingColumns("chat", missing);
-  chats_sql_ = "SELECT DISTINCT C.ROWID AS chat_id," + chat_list;
-  chats_sql_ += has_chat_join && TableColumns(db, "chat_message_join").Has("message_date")
-                    ? " FROM chat AS C LEFT JOIN chat_message_join as m on c.ROWID = m.chat_id "
-                      "order by message_date desc"
-                    : " FROM chat AS C";
+  // A store with neither chats nor messages is no message store: its chat
+  // query fails and it is refused.
+  const bool has_chats = chat.exists() || !message.exists();
+  if (has_chats) {
+    const std::string chat_list = chat.SelectList(kChatColumns, &missing);
+    LogMissingColumns("chat", missing);
+    chats_sql_ = "SELECT DISTINCT C.ROWID AS chat_id," + chat_list;
+    chats_sql_ += has_chat_join && TableColumns(db, "chat_message_join").Has("message_date")
+                      ? " FROM chat AS C LEFT JOIN chat_message_join as m on c.ROWID = m.chat_id "
+                        "order by message_date desc"
+                      : " FROM chat AS C";
+  } else {
+    // No chats to read: the columns of the chat rows, and none of them.
+    chats_sql_ =
+        "SELECT NULL AS chat_id, NULL AS chat_identifier, NULL AS room_name, NULL AS "
+        "display_name, NULL AS is_deleted WHERE 0";
+  }
 
   // Members the phone removed from a one-to-one chat are marked only in
   // merged stores; a store that never went through the merge has none.
@@ -194,11 +204,13 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
                              " FROM message AS M CROSS JOIN chat_message_join AS CM ON "
                              "CM.message_id = M.ROWID" +
                              Conditions(message_conditions, " WHERE ") + " ORDER BY M.ROWID";
-  } else {
-    // Without the join every message is one in no chat: grouped by its room
-    // or its handle, it still reaches a conversation.
-    KX_LOG_AT(kLogProblem, stem_,
-              "No table chat_message_join: every message is read as one in no chat.");
+  }
+  if (message.exists() && (!has_chat_join || !chat.exists())) {
+    // Without the chats or their join every message is one in no chat:
+    // grouped by its room or its handle, it still reaches a conversation.
+    KX_LOG_AT(
+        kLogProblem, stem_, "No table %s: every message is read as one in no chat.",
+        chat.exists() ? "chat_message_join" : (has_chat_join ? "chat" : "chat, chat_message_join"));
     incomplete_status_ = kStatusPrepareFailed;
   }
   // One pass over the messages in the order they lie in the file, for all
@@ -230,8 +242,9 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
 }
 
 void MessageStore::LogMissingColumns(const char* table, const std::string& missing) {
-  if (missing.empty()) return;
-  KX_LOG_AT(kLogProblem, stem_, "%s has no column %s: read as NULL.", table, missing.c_str());
+  const std::string lacked = WithoutMergeColumn(missing);
+  if (lacked.empty()) return;
+  KX_LOG_AT(kLogProblem, stem_, "%s has no column %s: read as NULL.", table, lacked.c_str());
 }
 
 SqliteStatement* MessageStore::Prepared(Statement* statement) {

@@ -21,6 +21,7 @@
 #include "ios/message_objects.h"
 #include "ios/message_spill.h"
 #include "ios/message_store.h"
+#include "ios/old_message_store.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
 
@@ -468,6 +469,10 @@ int IosSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
   SQLite3Wrapper db(*primary_path);
   const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
   if (opened != kStatusOk) return opened;
+  if (IsOldMessageStore(db)) {
+    KX_LOG(kLogProgress, "sms.db of iOS 5 or earlier: conversations read from msg_group.");
+    if (!ReadAsCurrentMessageStore(db, context.stem)) return kStatusPrepareFailed;
+  }
   const ReadTransaction transaction(db);
   MessageStore store(db, context.stem);
   const int prepared = store.PrepareChats();

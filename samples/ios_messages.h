@@ -32,6 +32,10 @@ constexpr int kIosMessagesNewestSchema = 3;
 // version; the newest for a number out of range.
 std::string IosMessagesSql(int schema_version);
 
+// The CREATE statements of sms.db as iOS 6 made it, the first store with
+// handles and chats (before the columns of version 1).
+std::string IosMessagesSqlOfIos6();
+
 // Where sms.db and its attachments live in a backup.
 constexpr char kIosMessagesPath[] = "Library/SMS/sms.db";
 constexpr char kIosMediaDomain[] = "MediaDomain";

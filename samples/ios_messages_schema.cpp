@@ -7,9 +7,12 @@ namespace kx::samples {
 
 namespace {
 
-// Version 1, iOS 9: the tables as the open iOS backup reader
-// iphonebackuptools keeps them for iOS 9.2.1 (schemas/messages/iOS9.2.1.sql).
-constexpr char kMessagesV1[] =
+// iOS 6 and version 1, iOS 9: the tables as the open iOS backup reader
+// iphonebackuptools keeps them for iOS 6.1.6 and 9.2.1
+// (schemas/messages/iOS6.1.6.sql, iOS9.2.1.sql). Both list the same tables
+// in the same order; iOS 9 added columns at the ends of message, chat and
+// attachment, and the table deleted_messages.
+constexpr char kIos6Message[] =
     "CREATE TABLE _SqliteDatabaseProperties (key TEXT, value TEXT, UNIQUE(key));"
     "CREATE TABLE message (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, "
     "text TEXT, replace INTEGER DEFAULT 0, service_center TEXT, handle_id INTEGER DEFAULT 0, "
@@ -22,22 +25,29 @@ constexpr char kMessagesV1[] =
     "0, is_sent INTEGER DEFAULT 0, has_dd_results INTEGER DEFAULT 0, is_service_message INTEGER "
     "DEFAULT 0, is_forward INTEGER DEFAULT 0, was_downgraded INTEGER DEFAULT 0, is_archive "
     "INTEGER DEFAULT 0, cache_has_attachments INTEGER DEFAULT 0, cache_roomnames TEXT, "
-    "was_data_detected INTEGER DEFAULT 0, was_deduplicated INTEGER DEFAULT 0, is_audio_message "
-    "INTEGER DEFAULT 0, is_played INTEGER DEFAULT 0, date_played INTEGER, item_type INTEGER "
-    "DEFAULT 0, other_handle INTEGER DEFAULT 0, group_title TEXT, group_action_type INTEGER "
-    "DEFAULT 0, share_status INTEGER DEFAULT 0, share_direction INTEGER DEFAULT 0, is_expirable "
-    "INTEGER DEFAULT 0, expire_state INTEGER DEFAULT 0, message_action_type INTEGER DEFAULT 0, "
-    "message_source INTEGER DEFAULT 0);"
-    "CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, style "
-    "INTEGER, state INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, service_name "
-    "TEXT, room_name TEXT, account_login TEXT, is_archived INTEGER DEFAULT 0, "
-    "last_addressed_handle TEXT, display_name TEXT, group_id TEXT, is_filtered INTEGER DEFAULT 0, "
-    "successful_query INTEGER DEFAULT 1);"
-    "CREATE TABLE attachment (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, "
-    "created_date INTEGER DEFAULT 0, start_date INTEGER DEFAULT 0, filename TEXT, uti TEXT, "
-    "mime_type TEXT, transfer_state INTEGER DEFAULT 0, is_outgoing INTEGER DEFAULT 0, user_info "
-    "BLOB, transfer_name TEXT, total_bytes INTEGER DEFAULT 0);"
-    "CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, "
+    "was_data_detected INTEGER DEFAULT 0, was_deduplicated INTEGER DEFAULT 0";
+constexpr char kIos9Message[] =
+    ", is_audio_message INTEGER DEFAULT 0, is_played INTEGER DEFAULT 0, date_played INTEGER, "
+    "item_type INTEGER DEFAULT 0, other_handle INTEGER DEFAULT 0, group_title TEXT, "
+    "group_action_type INTEGER DEFAULT 0, share_status INTEGER DEFAULT 0, share_direction INTEGER "
+    "DEFAULT 0, is_expirable INTEGER DEFAULT 0, expire_state INTEGER DEFAULT 0, "
+    "message_action_type INTEGER DEFAULT 0, message_source INTEGER DEFAULT 0";
+constexpr char kIos6Chat[] =
+    ");CREATE TABLE chat (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT NULL, "
+    "style INTEGER, state INTEGER, account_id TEXT, properties BLOB, chat_identifier TEXT, "
+    "service_name TEXT, room_name TEXT, account_login TEXT, is_archived INTEGER DEFAULT 0, "
+    "last_addressed_handle TEXT";
+constexpr char kIos9Chat[] =
+    ", display_name TEXT, group_id TEXT, is_filtered INTEGER DEFAULT 0, successful_query INTEGER "
+    "DEFAULT 1";
+constexpr char kIos6Attachment[] =
+    ");CREATE TABLE attachment (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, guid TEXT UNIQUE NOT "
+    "NULL, created_date INTEGER DEFAULT 0, start_date INTEGER DEFAULT 0, filename TEXT, uti "
+    "TEXT, mime_type TEXT, transfer_state INTEGER DEFAULT 0, is_outgoing INTEGER DEFAULT 0";
+constexpr char kIos9Attachment[] =
+    ", user_info BLOB, transfer_name TEXT, total_bytes INTEGER DEFAULT 0";
+constexpr char kIos6HandlesAndJoins[] =
+    ");CREATE TABLE handle (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, id TEXT NOT NULL, "
     "country TEXT, service TEXT NOT NULL, uncanonicalized_id TEXT, UNIQUE (id, service));"
     "CREATE TABLE message_attachment_join (message_id INTEGER REFERENCES message (ROWID) ON "
     "DELETE CASCADE, attachment_id INTEGER REFERENCES attachment (ROWID) ON DELETE CASCADE, "
@@ -46,9 +56,16 @@ constexpr char kMessagesV1[] =
     "handle_id INTEGER REFERENCES handle (ROWID) ON DELETE CASCADE, UNIQUE(chat_id, handle_id));"
     "CREATE TABLE chat_message_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE, "
     "message_id INTEGER REFERENCES message (ROWID) ON DELETE CASCADE, PRIMARY KEY (chat_id, "
-    "message_id));"
+    "message_id));";
+constexpr char kIos9DeletedMessages[] =
     "CREATE TABLE deleted_messages (ROWID INTEGER PRIMARY KEY AUTOINCREMENT UNIQUE, guid TEXT NOT "
     "NULL);";
+
+std::string Ios6Or9Tables(bool ios9) {
+  return std::string(kIos6Message) + (ios9 ? kIos9Message : "") + kIos6Chat +
+         (ios9 ? kIos9Chat : "") + kIos6Attachment + (ios9 ? kIos9Attachment : "") +
+         kIos6HandlesAndJoins + (ios9 ? kIos9DeletedMessages : "");
+}
 
 // Version 2, iOS 11: iphonebackuptools' schemas/messages/iOS11.2.sql.
 constexpr char kMessagesV2[] =
@@ -232,9 +249,11 @@ constexpr char kDateIndexes[] =
 }  // namespace
 
 std::string IosMessagesSql(int schema_version) {
-  if (schema_version == 1) return std::string(kMessagesV1) + kJoinIndexes;
+  if (schema_version == 1) return Ios6Or9Tables(true) + kJoinIndexes;
   if (schema_version == 2) return std::string(kMessagesV2) + kJoinIndexes + kDateIndexes;
   return std::string(kMessagesV3) + kJoinIndexes + kDateIndexes;
 }
+
+std::string IosMessagesSqlOfIos6() { return Ios6Or9Tables(false); }
 
 }  // namespace kx::samples

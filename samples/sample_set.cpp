@@ -15,6 +15,8 @@
 #include "samples/ios_encrypted_backup.h"
 #include "samples/ios_kx_photo.h"
 #include "samples/ios_media_library.h"
+#include "samples/ios_old_call_history.h"
+#include "samples/ios_old_messages.h"
 
 namespace kx::samples {
 
@@ -124,9 +126,20 @@ bool WriteIosHostSampleSet(const std::string& folder, int scale, std::string* er
       return false;
     }
   }
+  // Stores of older phones, which a host hands over as they are.
+  const fs::path older = host / "older";
+  if (!MakeFolder(older, error) || !WriteIosOldMessages((older / "sms.db").u8string(), options) ||
+      !WriteIosOldCallHistory((older / "call_history.db").u8string(), options)) {
+    if (error->empty()) *error = older.u8string() + ": cannot write the older stores";
+    return false;
+  }
   // The media folders the file names are read under: the backup beside.
   const fs::path backup = fs::u8path(folder) / kSampleIosFolder;
-  return WriteRequest(host, "ios_music", 26, "music_file_path", media / "music.db", backup,
+  return WriteRequest(host, "ios_messages_ios5", 12, "sms_file_path", older / "sms.db", backup,
+                      error) &&
+         WriteRequest(host, "ios_call_history_ios7", 13, "call_file_path",
+                      older / "call_history.db", backup, error) &&
+         WriteRequest(host, "ios_music", 26, "music_file_path", media / "music.db", backup,
                       error) &&
          WriteRequest(host, "ios_video", 27, "video_file_path", media / "video.db", backup,
                       error) &&

@@ -20,8 +20,9 @@ constexpr const char kSampleIosPassword[] = "Zoë's backup 2024";
 
 // What a host builds itself from an iOS backup and hands over with request
 // documents: the Kx photo database with its Photos folder, and the
-// intermediate media databases of music and video, with one request
-// document each under requests/ (for `kxpackage request`).
+// intermediate media databases of music and video, and the message store
+// and call history of older phones (iOS 5 sms.db, iOS 7 call_history.db),
+// with one request document each under requests/ (for `kxpackage request`).
 constexpr const char kSampleIosHostFolder[] = "ios-host";
 
 // Writes folder/android and folder/older with every generator, record counts
@@ -33,7 +34,8 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
 bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error);
 
 // Writes folder/ios-host: kxphoto/ (the photo database and Photos/),
-// media/music.db and media/video.db, temp/<name>/ for the packagers' files
+// media/music.db and media/video.db, older/sms.db and
+// older/call_history.db, temp/<name>/ for the packagers' files
 // and requests/<name>.json naming them all by absolute path.
 bool WriteIosHostSampleSet(const std::string& folder, int scale, std::string* error);
 

@@ -15,6 +15,7 @@
 #include "common/status.h"
 #include "ios_fixtures.h"
 #include "package_capture.h"
+#include "samples/ios_old_call_history.h"
 #include "sdk/library.h"
 #include "test_support.h"
 
@@ -119,6 +120,51 @@ TEST_F(IosCallHistoryTest, SampleStoresOfEveryVersion) {
 TEST_F(IosCallHistoryTest, EmptyStoreGivesTheSizeAlone) {
   ASSERT_EQ(kStatusOk, Run(Store("empty.storedata", 2, "")));
   EXPECT_EQ(Formatted(R"({"size": 0})"), g_results.text);
+}
+
+// call_history.db of iOS 7 and earlier gives the document of the newer
+// store: dates in seconds since 1970, the direction and FaceTime from the
+// flags, answered when the call lasted; a call only an older copy holds
+// comes back tagged.
+TEST_F(IosCallHistoryTest, CallHistoryDbOfIos7AndEarlier) {
+  const std::string calls =
+      "INSERT INTO call (ROWID, address, date, duration, flags, id) VALUES "
+      "(1, '+1 (555) 010-2000', 1383552000, 184, 5, -1), (2, '+15550102000', 1383555600, 0, 4, "
+      "-1), (3, 'ana@example.com', 1383559200, 610, 20, 3), (4, '+442079460000', 1383562800, 0, "
+      "5, -1);";
+  const std::string path = phone_.File("call_history.db");
+  test::RunSql(path, samples::IosOldCallHistorySql() + calls);
+  test::TempDir older;
+  const std::string copy = older.File("call_history.db");
+  test::RunSql(copy, samples::IosOldCallHistorySql() + calls +
+                         "INSERT INTO call (ROWID, address, date, duration, flags) VALUES "
+                         "(5, '+15550103000', 1383566400, 0, 4);");
+  for (const bool with_copy : {false, true}) {
+    SCOPED_TRACE(with_copy);
+    Reset();
+    ASSERT_EQ(kStatusOk,
+              Run(path, with_copy ? std::vector<std::string>{copy} : std::vector<std::string>{}));
+    const std::string deleted = R"(,
+      {"answered": 0, "call_type": 1, "datetime": "11-04-2013 12:00:00",
+       "address": "+15550103000", "flags": 0, "duration": 0.0, "is_deleted": 1, "tag": "deleted",
+       "connect_type": 2})";
+    const std::string merged = with_copy ? R"(, "is_deleted": 0)" : "";
+    EXPECT_EQ(Formatted(std::string(R"({"size": )") + (with_copy ? "5" : "4") +
+                        R"(, "call_records": [
+      {"answered": 1, "call_type": 1, "datetime": "11-04-2013 08:00:00",
+       "address": "+15550102000", "flags": 1, "duration": 184.0, "connect_type": 0)" +
+                        merged + R"(},
+      {"answered": 0, "call_type": 1, "datetime": "11-04-2013 09:00:00",
+       "address": "+15550102000", "flags": 0, "duration": 0.0, "connect_type": 2)" +
+                        merged + R"(},
+      {"answered": 1, "call_type": 8, "datetime": "11-04-2013 10:00:00",
+       "address": "ana@example.com", "flags": 0, "duration": 610.0, "connect_type": 0)" +
+                        merged + R"(},
+      {"answered": 0, "call_type": 1, "datetime": "11-04-2013 11:00:00",
+       "address": "+442079460000", "flags": 1, "duration": 0.0, "connect_type": 1)" +
+                        merged + "}" + (with_copy ? deleted : "") + "]}"),
+              g_results.text);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "package_capture.h"
 #include "samples/ios_address_book.h"
 #include "samples/ios_call_history.h"
 #include "test_support.h"
@@ -81,6 +82,18 @@ inline std::string SmsAttachment(int version, int row_id, int message, const std
          (has_original_guid ? ", 'og" + std::to_string(row_id) + "'" : std::string()) +
          ");INSERT INTO message_attachment_join VALUES (" + std::to_string(message) + ", " +
          std::to_string(row_id) + ");";
+}
+
+// The sessions of every session file the messages result `result_text`
+// lists, in order.
+inline Json::Value SmsSessions(const std::string& result_text) {
+  Json::Value sessions(Json::arrayValue);
+  const Json::Value result = Parsed(result_text);
+  for (const Json::Value& path : result["sms_file_path"]) {
+    const Json::Value file = Parsed(ReadFileBytes(path.asString()));
+    for (const Json::Value& session : file["chat_sessions"]) sessions.append(session);
+  }
+  return sessions;
 }
 
 }  // namespace kx::test

@@ -127,16 +127,7 @@ class IosMessagesTest : public ::testing::Test {
     return PackageDataType(CaptureResult, kIosSmsType);
   }
 
-  // The sessions of every file the result document lists, in order.
-  Json::Value Sessions() {
-    Json::Value sessions(Json::arrayValue);
-    const Json::Value result = test::Parsed(g_results.text);
-    for (const Json::Value& path : result["sms_file_path"]) {
-      const Json::Value file = test::Parsed(test::ReadFileBytes(path.asString()));
-      for (const Json::Value& session : file["chat_sessions"]) sessions.append(session);
-    }
-    return sessions;
-  }
+  Json::Value Sessions() { return test::SmsSessions(g_results.text); }
 
   // Each session as its identifier and its messages' guids in order, "*"
   // marking what is tagged deleted and [...] the attachments.

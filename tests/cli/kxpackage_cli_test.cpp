@@ -291,6 +291,55 @@ TEST_F(CliTest, IosBackupThatCannotBeReadIsRefusedClearly) {
   }
 }
 
+// The stores of older phones a host hands over, as `kxpackage request` runs
+// them.
+TEST_F(CliTest, RequestRunsTheOlderStoresOfTheSampleSet) {
+  const std::string requests = samples_->File("ios-host/requests");
+  const ToolRun run =
+      RunTool({"request", requests + "/ios_messages_ios5.json",
+               requests + "/ios_call_history_ios7.json", "-o", out_.path(), "--json"});
+  ASSERT_EQ(0, run.exit_code) << run.err << run.out;
+  const Json::Value messages = ParseJson(ReadFileBytes(out_.File("ios_messages/result.json")));
+  EXPECT_EQ(3, messages["sms_session_size"].asInt());  // SMS, group MMS, iMessage
+  const Json::Value calls = ParseJson(ReadFileBytes(out_.File("ios_call_history/result.json")));
+  EXPECT_EQ(10, calls["size"].asInt());
+}
+
+// The backup of a phone of iOS 7 or earlier keeps its calls in
+// call_history.db; a store the library cannot read fails in the library's
+// own words, not in a guess about other files.
+TEST_F(CliTest, IosBackupCallHistoryOfEveryGenerationAndWhyItFails) {
+  const struct {
+    const char* name;
+    std::string store;  // the file put where the backup's call history lies
+    int status;
+    std::string detail;
+  } cases[] = {
+      {"call_history.db", samples_->File("ios-host/older/call_history.db"), 0, ""},
+      {"no calls", samples_->File("ios-host/older/sms.db"), 1112, "no such table: ZCALLRECORD"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    TempDir backup, out;
+    fs::copy(samples_->File("ios"), backup.File("b"), fs::copy_options::recursive);
+    const std::string manifest = backup.File("b/Manifest.db");
+    const char kStorePath[] = "relativePath = 'Library/CallHistoryDB/CallHistory.storedata'";
+    const std::string file_id =
+        QueryColumn(manifest, std::string("SELECT fileID FROM Files WHERE ") + kStorePath).at(0);
+    kx::test::RunSql(manifest, std::string("UPDATE Files SET domain = 'WirelessDomain', "
+                                           "relativePath = 'Library/CallHistory/call_history.db'"
+                                           " WHERE ") +
+                                   kStorePath);
+    fs::copy_file(test.store, backup.File("b/" + file_id.substr(0, 2) + "/" + file_id),
+                  fs::copy_options::overwrite_existing);
+    const ToolRun run = RunTool({"ios", backup.File("b"), "-o", out.path(), "--json"});
+    auto summary = SummaryByName(run.out);
+    EXPECT_EQ(test.status, summary["ios_call_history"]["status"].asInt()) << run.out;
+    EXPECT_EQ(test.detail, summary["ios_call_history"]["detail"].asString());
+    EXPECT_EQ(test.status == 0 ? 10 : 0, summary["ios_call_history"]["records"].asInt());
+  }
+}
+
 // ---- Error paths ----
 
 TEST_F(CliTest, MissingFolderIsAUsageError) {

@@ -9,6 +9,10 @@ namespace {
 
 constexpr char kHomeDomain[] = "HomeDomain";
 constexpr char kCallHistoryPath[] = "Library/CallHistoryDB/CallHistory.storedata";
+// Up to iOS 7 the calls lay in call_history.db, which backups list in
+// WirelessDomain (some tools in HomeDomain).
+constexpr char kWirelessDomain[] = "WirelessDomain";
+constexpr char kOldCallHistoryPath[] = "Library/CallHistory/call_history.db";
 constexpr char kAddressBookPath[] = "Library/AddressBook/AddressBook.sqlitedb";
 constexpr char kAddressBookImagesPath[] = "Library/AddressBook/AddressBookImages.sqlitedb";
 constexpr char kMessagesPath[] = "Library/SMS/sms.db";
@@ -179,7 +183,12 @@ std::vector<IosType> MakeIosTypes() {
   // backup has one; its copies belong to the contacts' merge, not here.
   std::vector<IosType> types = {
       Available(13,
-                {{"call_file_path", "call_files_path", kHomeDomain, kCallHistoryPath, true},
+                {{"call_file_path",
+                  "call_files_path",
+                  kHomeDomain,
+                  kCallHistoryPath,
+                  true,
+                  {{kWirelessDomain, kOldCallHistoryPath}, {kHomeDomain, kOldCallHistoryPath}}},
                  {"contact_file_path", "", kHomeDomain, kAddressBookPath, false},
                  {"contact_image_file_path", "", kHomeDomain, kAddressBookImagesPath, false}},
                 CountCalls),

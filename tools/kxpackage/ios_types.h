@@ -18,6 +18,9 @@ struct BackupFileSpec {
   std::string domain;       // "HomeDomain"
   std::string relative_path;
   bool required;  // without it the data type is not in the backup
+  // Where phones of earlier generations kept the file instead (domain and
+  // path), looked at in order when the backup does not list it.
+  std::vector<std::pair<std::string, std::string>> older_locations = {};
 };
 
 struct IosType {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "kxdatapackage.h"
+#include "tools/kxpackage/library_log.h"
 #include "tools/kxpackage/provenance.h"
 
 namespace kxpackage {
@@ -110,6 +111,13 @@ void CollectOutput(const std::set<std::string>& before, RecordCounter count_reco
   result->files = files;
 }
 
+// A failed call says why in the library's own words, from its log.
+void NoteLibraryReason(uintmax_t log_mark, JobResult* result) {
+  if (result->status != 0 && result->detail.empty()) {
+    result->detail = LibraryLog::ReasonSince(log_mark);
+  }
+}
+
 JobResult StartJob(const std::string& name, int data_type, const std::string& output_folder) {
   JobResult result;
   result.name = name;
@@ -191,6 +199,7 @@ JobResult RunFilterAndPackage(const std::string& name, int data_type, const std:
   if (!PrepareOutput(output_folder, &result)) return result;
   Provenance::Run().NoteRequest(name, request);
   const Timer timer;
+  const uintmax_t log_mark = LibraryLog::Mark();
   progress->Begin(name + ": filtering");
   result.status = KxDataFilter(request.c_str(), static_cast<int>(request.size()));
   const std::set<std::string> staged = FilesUnder(output_folder);
@@ -199,6 +208,7 @@ JobResult RunFilterAndPackage(const std::string& name, int data_type, const std:
     result.status = KxDataPackageEx(CaptureResult, data_type);
   }
   progress->Finish();
+  NoteLibraryReason(log_mark, &result);
   result.seconds = timer.Seconds();
   CollectOutput(staged, count_records, &result);
   return result;
@@ -214,10 +224,12 @@ JobResult RunStaged(const std::string& name, int data_type, const std::string& r
   before.insert((fs::u8path(output_folder) / fs::u8path(source_path).filename()).u8string());
   Provenance::Run().NoteRequest(name, request);
   const Timer timer;
+  const uintmax_t log_mark = LibraryLog::Mark();
   progress->Begin(name + ": packaging");
   result.status =
       KxDataPackageNew(request.c_str(), static_cast<int>(request.size()), CaptureResult);
   progress->Finish();
+  NoteLibraryReason(log_mark, &result);
   result.seconds = timer.Seconds();
   CollectOutput(before, count_records, &result);
   return result;
@@ -229,9 +241,11 @@ JobResult RunPackageOnly(const std::string& name, int data_type, const std::stri
   if (!PrepareOutput(output_folder, &result)) return result;
   const std::set<std::string> before = FilesUnder(output_folder);
   const Timer timer;
+  const uintmax_t log_mark = LibraryLog::Mark();
   progress->Begin(name + ": packaging");
   result.status = KxDataPackageEx(CaptureResult, data_type);
   progress->Finish();
+  NoteLibraryReason(log_mark, &result);
   result.seconds = timer.Seconds();
   CollectOutput(before, nullptr, &result);
   return result;

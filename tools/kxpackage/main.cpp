@@ -22,6 +22,7 @@
 #include "tools/kxpackage/ios_backup_reader.h"
 #include "tools/kxpackage/ios_types.h"
 #include "tools/kxpackage/job_runner.h"
+#include "tools/kxpackage/library_log.h"
 #include "tools/kxpackage/options.h"
 #include "tools/kxpackage/progress.h"
 #include "tools/kxpackage/provenance.h"
@@ -99,6 +100,7 @@ class Session {
             "'; merging older copies will fail (use --config DIR)");
     }
     InitKxDataPackage(session->log_dir_.c_str(), config.c_str());
+    LibraryLog::Use((fs::u8path(session->log_dir_) / kLogFileName).u8string());
     InstallInterruptHandler();
     session->progress_ = std::make_unique<ProgressMonitor>(
         !options.quiet && !options.json && StderrIsTerminal(), options.verbose,
@@ -371,8 +373,7 @@ struct IosPlan {
   std::map<std::string, std::vector<std::string>> copies;  // second key -> older stored files
   int status = 0;                                          // a host status when it cannot run
   std::string detail;
-  std::vector<std::string> absent;  // optional files the backup lacks
-  std::string matched;              // what the '*' of the required file's path matched
+  std::string matched;  // what the '*' of the required file's path matched
 };
 
 struct IosInput {
@@ -398,6 +399,10 @@ std::string FindBackupFile(const std::string& root, const BackupFileSpec& file,
   std::string file_id, matched;
   if (matched_path == nullptr) matched_path = &matched;
   *failure = LookUpFileId(root, file.domain, file.relative_path, &file_id, matched_path);
+  for (const auto& [domain, path] : file.older_locations) {
+    if (!failure->empty() || !file_id.empty()) break;
+    *failure = LookUpFileId(root, domain, path, &file_id, matched_path);
+  }
   if (!failure->empty() || file_id.empty()) return "";
   const std::string stored = StoredFilePath(root, file_id);
   if (stored.empty()) *failure = "Manifest.db lists " + Listed(file) + " under a bad file id";
@@ -622,13 +627,9 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
         plan.detail = why;
         return plan;
       }
-      plan.absent.push_back(why);
       continue;
     }
-    if (stored.empty()) {
-      plan.absent.push_back(Listed(file) + " is not in the backup");
-      continue;
-    }
+    if (stored.empty()) continue;
     plan.primaries[file.primary_key] = stored;
     if (file.required) {
       plan.store = stored;
@@ -692,15 +693,12 @@ void PackageIos(const IosInput& input, const std::string& output, Session* sessi
     }
     JobResult result = RunIosType(plan, input, output, session);
     if (result.status != 0) {
-      // In SQLite's words when the rows show why, else the files it lacked.
+      // In SQLite's words, with the file, when the rows show why; else the
+      // library's own words stand.
       FoundSource store;
       store.path = plan.store;
       store.damage = FindDamagedRows(store.path);
-      if (!store.damage.empty()) {
-        NoteDamage(store, &result);
-      } else if (!plan.absent.empty() && result.detail.empty()) {
-        result.detail = Joined(plan.absent, "; ");
-      }
+      if (!store.damage.empty()) NoteDamage(store, &result);
     }
     results->push_back(result);
   }
