@@ -14,6 +14,7 @@
 #include "samples/ios_backup.h"
 #include "samples/ios_encrypted_backup.h"
 #include "samples/ios_kx_photo.h"
+#include "samples/ios_mbdb_backup.h"
 #include "samples/ios_media_library.h"
 
 namespace kx::samples {
@@ -164,6 +165,40 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
   return true;
 }
 
+namespace {
+
+// The iOS 6 backups: the stores in their oldest schemas, catalogued by
+// Manifest.mbdb.
+bool WriteIos6SampleSet(const std::string& folder, int scale, std::string* error) {
+  IosBackupOptions options;
+  options.scale = scale;
+  options.seed = 6;
+  options.call_history_schema = kIosCallHistoryOldestSchema;
+  options.address_book_schema = kIosAddressBookOldestSchema;
+  options.messages_schema = kIosMessagesOldestSchema;
+  const fs::path scratch = fs::u8path(folder) / "ios6-current-layout";
+  MbdbBackupOptions mbdb;
+  const fs::path password = fs::u8path(folder) / kSampleIos6PasswordFile;
+  bool written =
+      WriteIosBackup(scratch.u8string(), options, error) &&
+      WriteIosMbdbBackup(scratch.u8string(), (fs::u8path(folder) / kSampleIos6Folder).u8string(),
+                         mbdb, error);
+  mbdb.password = kSampleIos6Password;
+  written =
+      written &&
+      WriteIosMbdbBackup(scratch.u8string(),
+                         (fs::u8path(folder) / kSampleIos6EncryptedFolder).u8string(), mbdb, error);
+  std::error_code ignored;
+  fs::remove_all(scratch, ignored);
+  if (!written) return false;
+  std::ofstream out(password, std::ios::binary | std::ios::trunc);
+  out << kSampleIos6Password << "\n";
+  if (!out) *error = password.u8string() + ": cannot write";
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
 bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error) {
   IosBackupOptions options;
   options.scale = scale;
@@ -187,7 +222,7 @@ bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error)
     *error = password.u8string() + ": cannot write";
     return false;
   }
-  return true;
+  return WriteIos6SampleSet(folder, scale, error);
 }
 
 bool WriteSampleSet(const std::string& folder, int scale, std::string* error) {

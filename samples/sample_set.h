@@ -17,6 +17,12 @@ constexpr const char kSampleIosOlderFolder[] = "ios-older";
 constexpr const char kSampleIosEncryptedFolder[] = "ios-encrypted";
 constexpr const char kSampleIosPasswordFile[] = "ios-encrypted-password.txt";
 constexpr const char kSampleIosPassword[] = "Zoë's backup 2024";
+// A backup of an iOS 6 phone (Manifest.mbdb, files right in the folder),
+// plain and encrypted with the password of the file beside it.
+constexpr const char kSampleIos6Folder[] = "ios6";
+constexpr const char kSampleIos6EncryptedFolder[] = "ios6-encrypted";
+constexpr const char kSampleIos6PasswordFile[] = "ios6-encrypted-password.txt";
+constexpr const char kSampleIos6Password[] = "iPhone 4S, 2013";
 
 // What a host builds itself from an iOS backup and hands over with request
 // documents: the Kx photo database with its Photos folder, and the

@@ -68,3 +68,8 @@ endif()
 if(TARGET fuzz_support_test)
   target_link_libraries(fuzz_support_test PRIVATE kx_fuzz_support)
 endif()
+
+# The readers of older backup formats live beside the command-line host.
+if(TARGET mbdb_records_test)
+  target_link_libraries(mbdb_records_test PRIVATE kxbackupformats)
+endif()

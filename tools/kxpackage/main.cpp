@@ -19,9 +19,11 @@
 #include "tools/kxpackage/discovery.h"
 #include "tools/kxpackage/encrypted_backup.h"
 #include "tools/kxpackage/host_platform.h"
+#include "tools/kxpackage/inside_folder.h"
 #include "tools/kxpackage/ios_backup_reader.h"
 #include "tools/kxpackage/ios_types.h"
 #include "tools/kxpackage/job_runner.h"
+#include "tools/kxpackage/mbdb_backup.h"
 #include "tools/kxpackage/options.h"
 #include "tools/kxpackage/progress.h"
 #include "tools/kxpackage/report.h"
@@ -373,14 +375,19 @@ struct IosPlan {
 struct IosInput {
   std::string root;
   bool encrypted = false;
+  bool mbdb = false;  // catalogued by Manifest.mbdb: made into the current layout under OUT
   // Opened with the password before anything is written; decrypted into
   // the output folder once it exists.
   std::unique_ptr<EncryptedBackup> unlocked;
   BackupDevice device;
   std::vector<std::string> copy_roots;
-  std::vector<std::string> encrypted_copies;                      // opened with the same password
+  std::vector<std::string> mbdb_copies;       // plain, made into the current layout under OUT
+  std::vector<std::string> encrypted_copies;  // opened with the same password
   std::vector<std::unique_ptr<EncryptedBackup>> unlocked_copies;  // null: did not open
   std::vector<JobResult> problems;  // older backups that could not be taken
+  // Files of the backup left out of its plain copy (not decrypted, or
+  // links to outside the backup), one line each.
+  std::vector<std::string> left_out;
 };
 
 std::string Listed(const BackupFileSpec& file) { return file.domain + " " + file.relative_path; }
@@ -398,12 +405,20 @@ std::string FindBackupFile(const std::string& root, const BackupFileSpec& file,
   return stored;
 }
 
-// SQLite's words when the backup's catalogue cannot be read, else "".
-std::string CatalogueDamage(const std::string& root) {
+// Why the backup's catalogue cannot be read (the file, then SQLite's words
+// or the offset of the fault in Manifest.mbdb), else "".
+std::string CatalogueProblem(const std::string& root) {
+  std::vector<MbdbRecord> records;
+  std::string message;
+  if (IsMbdbBackup(root)) return ReadMbdbManifest(root, &records, &message) ? "" : message;
+  if (const std::string outside = OutsideFolderProblem(root, ManifestPath(root));
+      !outside.empty()) {
+    return outside;
+  }
   std::set<std::string> tables;
-  const std::string damage = ProbeDatabase(ManifestPath(root), &tables);
-  if (damage.empty() && tables.count("Files") == 0) return "no such table: Files";
-  return damage;
+  std::string damage = ProbeDatabase(ManifestPath(root), &tables);
+  if (damage.empty() && tables.count("Files") == 0) damage = "no such table: Files";
+  return damage.empty() ? "" : ManifestPath(root) + ": " + damage;
 }
 
 // The backup named on the command line; kExitOk or the exit status, with
@@ -420,15 +435,15 @@ int FindIosBackup(const std::string& folder, const char* command, std::string* r
     case BackupCheck::kSeveralBackups:
       return Usage(found.message, command);
     case BackupCheck::kNoBackup:
-    case BackupCheck::kOldFormat:
       Error(found.message);
       return kExitFailed;
   }
   *root = found.root;
   *encrypted = IsEncryptedBackup(found.root);
-  if (*encrypted) return kExitOk;
+  // Manifest.mbdb is plain in encrypted backups too.
+  if (*encrypted && !IsMbdbBackup(found.root)) return kExitOk;
   // A catalogue that does not read fails the whole backup, in SQLite's words.
-  const std::string damage = CatalogueDamage(found.root);
+  const std::string damage = CatalogueProblem(found.root);
   if (!damage.empty()) {
     // Whether the backup is encrypted is told by Manifest.plist alone.
     const std::string unread =
@@ -436,7 +451,7 @@ int FindIosBackup(const std::string& folder, const char* command, std::string* r
             ? (fs::u8path(found.root) / "Manifest.plist").u8string() +
                   ": not a property list, so whether the backup is encrypted is unknown; "
             : "";
-    Error(unread + ManifestPath(found.root) + ": " + damage);
+    Error(unread + damage);
     return kExitFailed;
   }
   return kExitOk;
@@ -454,8 +469,9 @@ void AddOlderBackups(const Options& options, IosInput* input) {
       root = found.root;
       std::string damage;
       const bool encrypted = IsEncryptedBackup(root);
-      if (!encrypted && !(damage = CatalogueDamage(root)).empty()) {
-        problem = ManifestPath(root) + ": " + damage;
+      const bool mbdb = IsMbdbBackup(root);
+      if ((!encrypted || mbdb) && !(damage = CatalogueProblem(root)).empty()) {
+        problem = damage;
       } else {
         const std::string id = ReadBackupDevice(root).unique_id;
         if (!id.empty() && !input->device.unique_id.empty() && id != input->device.unique_id) {
@@ -463,7 +479,10 @@ void AddOlderBackups(const Options& options, IosInput* input) {
         }
       }
       if (problem.empty()) {
-        (encrypted ? input->encrypted_copies : input->copy_roots).push_back(root);
+        (encrypted ? input->encrypted_copies
+         : mbdb    ? input->mbdb_copies
+                   : input->copy_roots)
+            .push_back(root);
         continue;
       }
     }
@@ -528,6 +547,31 @@ void ReportUndecrypted(const std::vector<std::string>& problems) {
   }
 }
 
+// Files of the backup that lead outside it were not read: the summary
+// names each.
+void NameOutsideFiles(const std::vector<std::string>& left_out, IosInput* input) {
+  for (const std::string& line : left_out) {
+    if (IsOutsideFolderProblem(line)) {
+      input->problems.push_back(Skipped("outside_backup", -1, kHostBadSource, line));
+    }
+  }
+}
+
+// Makes the plain backup of iOS 9 or earlier at `root` into the current
+// layout in `target`, with the files the data types read; what could not be
+// taken goes to *left_out, printed.
+bool ConvertPlainMbdb(const std::string& root, const std::string& target, ProgressMonitor* progress,
+                      std::vector<std::string>* left_out, std::string* message) {
+  const std::vector<std::string> listed = DomainsToDecrypt();
+  progress->Begin("reading the backup's Manifest.mbdb into " + target);
+  const bool converted =
+      ConvertMbdbBackup(root, target, {listed.begin(), listed.end()}, nullptr, left_out, message) &&
+      CopyBackupPropertyLists(root, target, message);
+  progress->Finish();
+  ReportUndecrypted(*left_out);
+  return converted;
+}
+
 // Decrypts the opened backups into OUT/decrypted-backup and
 // OUT/decrypted-copies/<n>, to be packaged from there; kExitOk or the exit
 // status, with the message given.
@@ -542,13 +586,33 @@ int DecryptIos(const Options& options, IosInput* input, Session* session) {
       return kExitFailed;
     }
     ReportUndecrypted(plain.problems);
-    const std::string damage = CatalogueDamage(plain.root);
+    input->left_out = plain.problems;
+    const std::string damage = CatalogueProblem(plain.root);
     if (!damage.empty()) {
-      Error(ManifestPath(plain.root) + ": " + damage);
+      Error(damage);
       return kExitFailed;
     }
     input->root = plain.root;
+  } else if (input->mbdb) {
+    const std::string target = (output / "converted-backup").u8string();
+    if (!ConvertPlainMbdb(input->root, target, session->progress(), &input->left_out, &message)) {
+      Error(message);
+      return kExitFailed;
+    }
+    input->root = target;
   }
+  for (size_t i = 0; i < input->mbdb_copies.size(); ++i) {
+    const std::string target = (output / "converted-copies" / std::to_string(i + 1)).u8string();
+    std::vector<std::string> left_out;
+    if (!ConvertPlainMbdb(input->mbdb_copies[i], target, session->progress(), &left_out,
+                          &message)) {
+      Error(message + " (copy skipped)");
+      input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, message));
+      continue;
+    }
+    input->copy_roots.push_back(target);
+  }
+  NameOutsideFiles(input->left_out, input);
   std::vector<std::unique_ptr<EncryptedBackup>>& copies = input->unlocked_copies;
   for (size_t i = 0; i < copies.size(); ++i) {
     if (!copies[i]) continue;
@@ -570,6 +634,7 @@ int CheckIos(const Options& options, IosInput* input) {
   if (options.output.empty()) return Usage("ios needs -o OUT", "ios");
   const int status = FindIosBackup(options.positional[0], "ios", &input->root, &input->encrypted);
   if (status != kExitOk) return status;
+  input->mbdb = IsMbdbBackup(input->root);
   if (IsInside(options.output, input->root)) {
     return Usage(options.output + ": the output folder must not lie inside " + input->root, "ios");
   }
@@ -603,6 +668,17 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
       plan.detail = failure;
       return plan;
     }
+    if (const std::string outside = stored.empty() ? "" : OutsideFolderProblem(input.root, stored);
+        !outside.empty()) {
+      // A link out of the backup is never followed; the summary names it.
+      if (file.required) {
+        plan.status = kHostBadSource;
+        plan.detail = outside;
+        return plan;
+      }
+      plan.absent.push_back(outside);
+      continue;
+    }
     if (!stored.empty() && !fs::is_regular_file(fs::u8path(stored), error)) {
       const std::string why =
           stored + ": no such file (Manifest.db lists it as " + Listed(file) + ")";
@@ -626,7 +702,8 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
     if (file.second_key.empty()) continue;
     for (const std::string& older : input.copy_roots) {
       const std::string copy = FindBackupFile(older, file, &failure);
-      if (!copy.empty() && fs::is_regular_file(fs::u8path(copy), error)) {
+      if (!copy.empty() && fs::is_regular_file(fs::u8path(copy), error) &&
+          ResolvesInside(older, copy)) {
         plan.copies[file.second_key].push_back(copy);
       }
     }
