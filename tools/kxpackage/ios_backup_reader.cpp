@@ -14,6 +14,7 @@
 
 #include "common/property_list_bounds.h"
 #include "tools/kxpackage/discovery.h"
+#include "tools/kxpackage/inside_folder.h"
 
 namespace kxpackage {
 
@@ -130,6 +131,8 @@ PlistHandle ParsePlistDict(const std::string& bytes) {
 }
 
 PlistHandle ReadPlistDict(const std::string& path) {
+  // A list of the backup is read only when it lies inside the backup.
+  if (!ResolvesInside(fs::u8path(path).parent_path().u8string(), path)) return nullptr;
   std::error_code error;
   const uintmax_t size = fs::file_size(fs::u8path(path), error);
   if (error || size == 0 || size > kMaxPlistBytes) return nullptr;

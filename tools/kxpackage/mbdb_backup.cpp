@@ -103,7 +103,7 @@ void TakeFile(const std::string& root, const std::string& target, const MbdbReco
     return;
   }
   if (const std::string outside = OutsideFolderProblem(root, source); !outside.empty()) {
-    problems->push_back(outside + listed);
+    problems->push_back(outside);
     return;
   }
   if (!fs::is_regular_file(fs::u8path(source), error)) {
