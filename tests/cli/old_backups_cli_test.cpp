@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "cli/cli_support.h"
+#include "samples/android_call_log.h"
+#include "samples/android_sample_options.h"
 #include "samples/ios_backup.h"
 #include "samples/ios_mbdb_backup.h"
 #include "test_support.h"
@@ -195,6 +197,24 @@ TEST_F(OldBackupsTest, LinksOutOfTheBackupAreNamedAndNeverFollowed) {
                                                 : summary["outside_backup"]["detail"].asString();
     EXPECT_NE(std::string::npos, named.find(sms_id + ": a link to outside")) << run.out;
   }
+}
+
+TEST_F(OldBackupsTest, PulledFolderLinksOutAreNamedAndNeverFollowed) {
+  const std::string pulled = out_.File("pulled");
+  fs::create_directories(pulled + "/databases/kept");
+  ASSERT_TRUE(kx::samples::WriteAndroidCallLog(pulled + "/databases/kept/calls.db",
+                                               kx::samples::AndroidSampleOptions{}));
+  fs::create_symlink("kept/calls.db", pulled + "/databases/calllog.db");  // stays inside
+  fs::create_symlink(Backup("secret"), pulled + "/databases/mmssms.db");
+  const ToolRun run = RunTool(
+      {"android", pulled, "-o", out_.File("out"), "--config", kx::test::ConfigFolder(), "--json"});
+  EXPECT_EQ(1, run.exit_code) << run.err;
+  EXPECT_FALSE(Leaked("out"));
+  auto summary = SummaryByName(run.out);
+  EXPECT_EQ(0, summary["call_history"]["status"].asInt()) << run.out;
+  EXPECT_NE(std::string::npos,
+            summary["outside_folder"]["detail"].asString().find("mmssms.db: a link to outside"))
+      << run.out;
 }
 
 }  // namespace

@@ -293,7 +293,13 @@ bool PackageAndroid(AndroidInput* input, const std::string& output, Session* ses
   const std::string& dir = input->dir;
   const size_t first = results->size();
   results->insert(results->end(), input->problems.begin(), input->problems.end());
-  const std::vector<std::string> files = ListCandidateFiles(dir);
+  std::vector<std::string> outside;
+  const std::vector<std::string> files = ListCandidateFiles(dir, &outside);
+  // Links out of the folder are never followed: the summary names each.
+  for (const std::string& line : outside) {
+    Error(line);
+    results->push_back(Skipped("outside_folder", -1, kHostBadSource, line));
+  }
   for (const AndroidType& type : AndroidTypes()) {
     AndroidPlan plan;
     plan.type = &type;
