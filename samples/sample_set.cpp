@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "samples/android_backup_file.h"
 #include "samples/android_call_log.h"
 #include "samples/android_contacts.h"
 #include "samples/android_line.h"
@@ -225,9 +226,30 @@ bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error)
   return WriteIos6SampleSet(folder, scale, error);
 }
 
+bool WriteAndroidBackupFiles(const std::string& folder, std::string* error) {
+  const fs::path phone = fs::u8path(folder) / kSampleAndroidFolder;
+  AndroidBackupFileOptions options;
+  if (!WriteAndroidBackupFile(phone.u8string(),
+                              (fs::u8path(folder) / kSampleAndroidBackupFile).u8string(), options,
+                              error)) {
+    return false;
+  }
+  options.password = kSampleAndroidBackupPassword;
+  if (!WriteAndroidBackupFile(phone.u8string(),
+                              (fs::u8path(folder) / kSampleAndroidEncryptedBackupFile).u8string(),
+                              options, error)) {
+    return false;
+  }
+  const fs::path password = fs::u8path(folder) / kSampleAndroidBackupPasswordFile;
+  std::ofstream out(password, std::ios::binary | std::ios::trunc);
+  out << kSampleAndroidBackupPassword << "\n";
+  if (!out) *error = password.u8string() + ": cannot write";
+  return static_cast<bool>(out);
+}
+
 bool WriteSampleSet(const std::string& folder, int scale, std::string* error) {
-  return WriteAndroidSampleSet(folder, scale, error) && WriteIosSampleSet(folder, scale, error) &&
-         WriteIosHostSampleSet(folder, scale, error);
+  return WriteAndroidSampleSet(folder, scale, error) && WriteAndroidBackupFiles(folder, error) &&
+         WriteIosSampleSet(folder, scale, error) && WriteIosHostSampleSet(folder, scale, error);
 }
 
 }  // namespace kx::samples

@@ -10,6 +10,12 @@ namespace kx::samples {
 // same databases (holding records deleted since).
 constexpr const char kSampleAndroidFolder[] = "android";
 constexpr const char kSampleOlderFolder[] = "older";
+// The phone's apps as `adb backup` writes them (version 5, compressed),
+// also AES-256 encrypted with the password of the file beside it.
+constexpr const char kSampleAndroidBackupFile[] = "android.ab";
+constexpr const char kSampleAndroidEncryptedBackupFile[] = "android-encrypted.ab";
+constexpr const char kSampleAndroidBackupPasswordFile[] = "android-encrypted-password.txt";
+constexpr const char kSampleAndroidBackupPassword[] = "adb backup 2024";
 // An iOS backup folder, and an earlier backup of the same phone.
 constexpr const char kSampleIosFolder[] = "ios";
 constexpr const char kSampleIosOlderFolder[] = "ios-older";
@@ -43,7 +49,11 @@ bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error)
 // and requests/<name>.json naming them all by absolute path.
 bool WriteIosHostSampleSet(const std::string& folder, int scale, std::string* error);
 
-// The whole set: the Android folders, the iOS backups and the host's iOS
+// Writes folder/android.ab and folder/android-encrypted.ab from
+// folder/android, with the password file.
+bool WriteAndroidBackupFiles(const std::string& folder, std::string* error);
+
+// The whole set: the Android folders, the backup files, the iOS backups and the host's iOS
 // files.
 bool WriteSampleSet(const std::string& folder, int scale, std::string* error);
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kxdatapackage.h"
+#include "tools/kxpackage/android_backup.h"
 #include "tools/kxpackage/android_types.h"
 #include "tools/kxpackage/backup_unlock.h"
 #include "tools/kxpackage/discovery.h"
@@ -264,9 +265,70 @@ bool AddCopies(const Options& options,
 // What an android run packages, checked before anything is written.
 struct AndroidInput {
   std::string dir;
+  // An `adb backup` file instead of a folder: its header, and its master
+  // key once the password opened it, before anything is written.
+  std::string backup_file;
+  AbHeader header;
+  AbMasterKey master;
   std::map<std::string, std::map<std::string, std::vector<std::string>>> copies;
   std::vector<JobResult> problems;  // copies that could not be taken
+  AndroidBackupContents contents;
 };
+
+// Reads the header of an Android backup file and, when it is encrypted,
+// opens its master key with the password; nothing is written yet.
+int OpenAndroidBackup(const Options& options, AndroidInput* input) {
+  std::string message;
+  if (!ReadAbHeader(input->backup_file, &input->header, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  if (!input->header.encrypted) return kExitOk;
+  std::string password;
+  if (!ObtainBackupPassword(options.password_file, &password, &message) ||
+      !UnlockAbMasterKey(input->header, password, &input->master, &message)) {
+    Error(input->backup_file + ": " + message);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+// Takes what the packagers read out of the backup file into
+// OUT/android-backup, the folder packaged from then on.
+int ExtractAndroid(const std::string& output, AndroidInput* input, Session* session) {
+  const std::string target = (fs::u8path(output) / "android-backup").u8string();
+  std::string message;
+  session->progress()->Begin("reading the backup " + input->backup_file);
+  const bool read = ExtractAndroidBackup(input->backup_file, input->header, &input->master, target,
+                                         &input->contents, &message);
+  session->progress()->Finish();
+  if (!read) {
+    Error(message);
+    return kExitFailed;
+  }
+  input->dir = target;
+  return kExitOk;
+}
+
+// One summary line per app of the backup: packaged, or why not.
+void ListBackupApps(const AndroidInput& input, std::vector<JobResult>* results) {
+  const std::vector<std::string> files = ListCandidateFiles(input.dir);
+  std::map<std::string, std::vector<std::string>> packaged;  // package -> data types
+  for (const AndroidType& type : AndroidTypes()) {
+    const FoundSource source = FindSource(type.source, files);
+    const std::string relative =
+        fs::u8path(source.path).lexically_relative(fs::u8path(input.dir)).generic_u8string();
+    if (source.path.empty() || relative.rfind("apps/", 0) != 0) continue;
+    packaged[relative.substr(5, relative.find('/', 5) - 5)].push_back(type.name);
+  }
+  for (const std::string& app : input.contents.apps) {
+    const auto found = packaged.find(app);
+    results->push_back(
+        found == packaged.end()
+            ? Skipped("app " + app, -1, kHostNotAvailable, "not packaged")
+            : Skipped("app " + app, -1, 0, "packaged as " + Joined(found->second, ", ")));
+  }
+}
 
 // kExitOk when the run may go on, else its exit status.
 int CheckAndroid(const Options& options, AndroidInput* input) {
@@ -275,6 +337,11 @@ int CheckAndroid(const Options& options, AndroidInput* input) {
   input->dir = options.positional[0];
   const std::string& dir = input->dir;
   std::error_code error;
+  if (fs::is_regular_file(fs::u8path(dir), error) && IsAndroidBackupFile(dir)) {
+    input->backup_file = dir;
+    if (const int status = OpenAndroidBackup(options, input); status != kExitOk) return status;
+    return AddCopies(options, &input->copies, &input->problems) ? kExitOk : kExitUsage;
+  }
   if (!fs::is_directory(fs::u8path(dir), error)) {
     return Usage(
         dir + ": " + (fs::exists(fs::u8path(dir), error) ? "not a folder" : "no such folder"),
@@ -355,8 +422,15 @@ int RunAndroid(const Options& options) {
   if (!MakeFolder(options.output, "output folder")) return kExitFailed;
   Session session;
   if (!Session::Open(options, options.output, &session)) return kExitFailed;
+  if (!input.backup_file.empty()) {
+    if (const int status = ExtractAndroid(options.output, &input, &session); status != kExitOk) {
+      return status;
+    }
+  }
   std::vector<JobResult> results;
-  if (!PackageAndroid(&input, options.output, &session, &results)) {
+  const bool found = PackageAndroid(&input, options.output, &session, &results);
+  if (!input.backup_file.empty()) ListBackupApps(input, &results);
+  if (!found) {
     Error("no database of a known data type in " + input.dir + "; looked for:\n" + LookedFor());
     Finish(options, results, options.output);
     return kExitFailed;
