@@ -86,3 +86,6 @@ if(TARGET kxpackage AND TARGET kxsamples AND NOT WIN32)
   gtest_discover_tests(old_backups_cli_test PROPERTIES ENVIRONMENT "TZ=UTC" TIMEOUT 600
     DISCOVERY_TIMEOUT 60)
 endif()
+if(TARGET android_backup_format_test)
+  target_link_libraries(android_backup_format_test PRIVATE kxbackupformats)
+endif()

@@ -27,6 +27,9 @@ constexpr char kMmsSuffix[] = "_mms_backup";
 constexpr uint64_t kMaxTelephonyCompressed = uint64_t{64} << 20;
 constexpr size_t kMaxTelephonyJson = size_t{256} << 20;
 constexpr size_t kChunk = 64 * 1024;
+// The largest app database staged; larger is a damaged or hostile member
+// that would only fill the disk.
+constexpr uint64_t kMaxStagedBytes = uint64_t{16} << 30;
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close(db); }
@@ -348,6 +351,11 @@ bool ExtractAndroidBackup(const std::string& path, const AbHeader& header,
       continue;
     }
     if (!NeededByPackagers(package, domain, rest)) continue;
+    if (member.size > kMaxStagedBytes) {
+      *message = path + ": tar stream at offset " + std::to_string(member.offset) + ": " +
+                 member.name + " claims " + std::to_string(member.size) + " bytes";
+      return false;
+    }
     // The name was checked to stay inside the archive; the folders made
     // from it stay inside the target.
     const fs::path file = root / fs::u8path(member.name);
