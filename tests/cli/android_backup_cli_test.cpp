@@ -163,4 +163,27 @@ TEST_F(AndroidBackupTest, WrongPasswordUnknownFormsAndDamageAreRefused) {
   }
 }
 
+TEST_F(AndroidBackupTest, OlderBackupFileBringsDeletedRecordsBackAsOlderDatabasesDo) {
+  const std::string older = folder_->File(kx::samples::kSampleOlderFolder);
+  std::string error;
+  ASSERT_TRUE(kx::samples::WriteAndroidBackupFile(older, folder_->File("older.ab"), {}, &error))
+      << error;
+  const std::string current = WriteBackup("current.ab", {});
+  const ToolRun pulled =
+      Package(pulled_, "pulled",
+              {"--copy", "call_history=" + older + "/calllog.db", "--copy",
+               "contacts=" + older + "/contacts2.db", "--copy",
+               "whatsapp=" + older + "/msgstore.db", "--copy", "whatsapp=" + older + "/wa.db"});
+  const ToolRun backups = Package(current, "backups", {"--copy", folder_->File("older.ab")});
+  ASSERT_EQ(0, pulled.exit_code) << pulled.err;
+  ASSERT_EQ(0, backups.exit_code) << backups.err;
+  auto expected = Documents("pulled", pulled_);
+  auto documents = Documents("backups", out_.File("backups/android-backup"));
+  // The older messages come from the telephony backup, without attachments.
+  expected.erase("sms/result.json");
+  documents.erase("sms/result.json");
+  EXPECT_EQ(expected, documents);
+  EXPECT_NE(std::string::npos, documents["call_history/result.json"].find("\"deleted\""));
+}
+
 }  // namespace

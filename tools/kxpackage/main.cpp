@@ -237,6 +237,7 @@ bool AddCopies(const Options& options,
                std::map<std::string, std::map<std::string, std::vector<std::string>>>* copies,
                std::vector<JobResult>* problems) {
   for (const std::string& spec : options.copies) {
+    if (IsAndroidBackupFile(spec)) continue;  // a whole older backup, taken apart later
     const size_t equals = spec.find('=');
     const AndroidType* type =
         equals == std::string::npos ? nullptr : FindAndroidType(spec.substr(0, equals));
@@ -263,13 +264,22 @@ bool AddCopies(const Options& options,
 }
 
 // What an android run packages, checked before anything is written.
-struct AndroidInput {
-  std::string dir;
-  // An `adb backup` file instead of a folder: its header, and its master
-  // key once the password opened it, before anything is written.
-  std::string backup_file;
+// An `adb backup` file: its header, and its master key once the password
+// opened it, before anything is written.
+struct AndroidBackupSource {
+  std::string file;
   AbHeader header;
   AbMasterKey master;
+};
+
+struct AndroidInput {
+  std::string dir;
+  // An `adb backup` file instead of a folder, and older backups of the
+  // phone given with --copy, all opened with one password.
+  AndroidBackupSource backup;
+  std::vector<AndroidBackupSource> backup_copies;
+  std::string password;
+  bool have_password = false;
   std::map<std::string, std::map<std::string, std::vector<std::string>>> copies;
   std::vector<JobResult> problems;  // copies that could not be taken
   AndroidBackupContents contents;
@@ -277,20 +287,70 @@ struct AndroidInput {
 
 // Reads the header of an Android backup file and, when it is encrypted,
 // opens its master key with the password; nothing is written yet.
-int OpenAndroidBackup(const Options& options, AndroidInput* input) {
+int OpenAndroidBackup(const Options& options, AndroidBackupSource* backup, AndroidInput* input) {
   std::string message;
-  if (!ReadAbHeader(input->backup_file, &input->header, &message)) {
+  if (!ReadAbHeader(backup->file, &backup->header, &message)) {
     Error(message);
     return kExitFailed;
   }
-  if (!input->header.encrypted) return kExitOk;
-  std::string password;
-  if (!ObtainBackupPassword(options.password_file, &password, &message) ||
-      !UnlockAbMasterKey(input->header, password, &input->master, &message)) {
-    Error(input->backup_file + ": " + message);
+  if (!backup->header.encrypted) return kExitOk;
+  if (!input->have_password &&
+      !ObtainBackupPassword(options.password_file, &input->password, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  input->have_password = true;
+  if (!UnlockAbMasterKey(backup->header, input->password, &backup->master, &message)) {
+    Error(backup->file + ": " + message);
     return kExitFailed;
   }
   return kExitOk;
+}
+
+// The older backup files given with --copy, opened before anything is
+// written.
+int OpenAndroidBackupCopies(const Options& options, AndroidInput* input) {
+  for (const std::string& spec : options.copies) {
+    if (!IsAndroidBackupFile(spec)) continue;
+    input->backup_copies.push_back({spec, {}, {}});
+    if (const int status = OpenAndroidBackup(options, &input->backup_copies.back(), input);
+        status != kExitOk) {
+      return status;
+    }
+  }
+  return kExitOk;
+}
+
+// Takes each older backup file apart into OUT/android-backup-copies/<n>
+// and queues the databases found there as copies of their data types.
+void ExtractAndroidCopies(const std::string& output, AndroidInput* input, Session* session) {
+  for (size_t i = 0; i < input->backup_copies.size(); ++i) {
+    const AndroidBackupSource& copy = input->backup_copies[i];
+    const std::string target =
+        (fs::u8path(output) / "android-backup-copies" / std::to_string(i + 1)).u8string();
+    AndroidBackupContents contents;
+    std::string message;
+    session->progress()->Begin("reading the older backup " + copy.file);
+    const bool read =
+        ExtractAndroidBackup(copy.file, copy.header, &copy.master, target, &contents, &message);
+    session->progress()->Finish();
+    if (!read) {
+      Error(message + " (copy skipped)");
+      input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, message));
+      continue;
+    }
+    const std::vector<std::string> files = ListCandidateFiles(target);
+    for (const AndroidType& type : AndroidTypes()) {
+      std::vector<SourceSpec> specs = type.companions;
+      specs.push_back(type.source);
+      for (const SourceSpec& spec : specs) {
+        const FoundSource found = spec.second_key.empty() ? FoundSource() : FindSource(spec, files);
+        if (!found.path.empty() && found.check == FileCheck::kDatabase) {
+          input->copies[type.name][spec.second_key].push_back(found.path);
+        }
+      }
+    }
+  }
 }
 
 // Takes what the packagers read out of the backup file into
@@ -298,9 +358,9 @@ int OpenAndroidBackup(const Options& options, AndroidInput* input) {
 int ExtractAndroid(const std::string& output, AndroidInput* input, Session* session) {
   const std::string target = (fs::u8path(output) / "android-backup").u8string();
   std::string message;
-  session->progress()->Begin("reading the backup " + input->backup_file);
-  const bool read = ExtractAndroidBackup(input->backup_file, input->header, &input->master, target,
-                                         &input->contents, &message);
+  session->progress()->Begin("reading the backup " + input->backup.file);
+  const bool read = ExtractAndroidBackup(input->backup.file, input->backup.header,
+                                         &input->backup.master, target, &input->contents, &message);
   session->progress()->Finish();
   if (!read) {
     Error(message);
@@ -338,8 +398,13 @@ int CheckAndroid(const Options& options, AndroidInput* input) {
   const std::string& dir = input->dir;
   std::error_code error;
   if (fs::is_regular_file(fs::u8path(dir), error) && IsAndroidBackupFile(dir)) {
-    input->backup_file = dir;
-    if (const int status = OpenAndroidBackup(options, input); status != kExitOk) return status;
+    input->backup.file = dir;
+    if (const int status = OpenAndroidBackup(options, &input->backup, input); status != kExitOk) {
+      return status;
+    }
+    if (const int status = OpenAndroidBackupCopies(options, input); status != kExitOk) {
+      return status;
+    }
     return AddCopies(options, &input->copies, &input->problems) ? kExitOk : kExitUsage;
   }
   if (!fs::is_directory(fs::u8path(dir), error)) {
@@ -350,6 +415,7 @@ int CheckAndroid(const Options& options, AndroidInput* input) {
   if (IsInside(options.output, dir)) {
     return Usage(options.output + ": the output folder must not lie inside " + dir, "android");
   }
+  if (const int status = OpenAndroidBackupCopies(options, input); status != kExitOk) return status;
   if (!AddCopies(options, &input->copies, &input->problems)) return kExitUsage;
   return kExitOk;
 }
@@ -422,14 +488,15 @@ int RunAndroid(const Options& options) {
   if (!MakeFolder(options.output, "output folder")) return kExitFailed;
   Session session;
   if (!Session::Open(options, options.output, &session)) return kExitFailed;
-  if (!input.backup_file.empty()) {
+  if (!input.backup.file.empty()) {
     if (const int status = ExtractAndroid(options.output, &input, &session); status != kExitOk) {
       return status;
     }
   }
+  ExtractAndroidCopies(options.output, &input, &session);
   std::vector<JobResult> results;
   const bool found = PackageAndroid(&input, options.output, &session, &results);
-  if (!input.backup_file.empty()) ListBackupApps(input, &results);
+  if (!input.backup.file.empty()) ListBackupApps(input, &results);
   if (!found) {
     Error("no database of a known data type in " + input.dir + "; looked for:\n" + LookedFor());
     Finish(options, results, options.output);
