@@ -1052,6 +1052,48 @@ int RunSample(const Options& options) {
   return kExitOk;
 }
 
+// The demo's backups of other formats, each into a folder of its own
+// beside the main output: the iOS 6 backup, plain and encrypted, and the
+// adb backup files, plain and encrypted.
+int PackageOlderFormats(const Options& options, const std::string& root,
+                        const std::string& sample) {
+#if defined(KXPACKAGE_HAVE_SAMPLES)
+  namespace samples = kx::samples;
+  const struct {
+    const char* command;
+    const char* source;
+    const char* password_file;
+    const char* output;
+  } runs[] = {
+      {"ios", samples::kSampleIos6Folder, "", "output-ios6"},
+      {"ios", samples::kSampleIos6EncryptedFolder, samples::kSampleIos6PasswordFile,
+       "output-ios6-encrypted"},
+      {"android", samples::kSampleAndroidBackupFile, "", "output-android-ab"},
+      {"android", samples::kSampleAndroidEncryptedBackupFile,
+       samples::kSampleAndroidBackupPasswordFile, "output-android-ab-encrypted"},
+  };
+  int status = kExitOk;
+  for (const auto& run : runs) {
+    Options one = options;
+    one.command = run.command;
+    one.copies.clear();
+    one.positional = {(fs::u8path(sample) / run.source).u8string()};
+    one.output = (fs::u8path(root) / run.output).u8string();
+    one.password_file =
+        *run.password_file ? (fs::u8path(sample) / run.password_file).u8string() : "";
+    std::fprintf(stderr, "\nPackaging %s into %s\n", one.positional[0].c_str(), one.output.c_str());
+    const int result = one.command == "ios" ? RunIos(one) : RunAndroid(one);
+    if (result != kExitOk && status == kExitOk) status = result;
+  }
+  return status;
+#else
+  (void)options;
+  (void)root;
+  (void)sample;
+  return kExitOk;
+#endif
+}
+
 int RunDemo(Options options) {
   const std::string root = options.output.empty() ? "kxpackage-demo" : options.output;
   std::error_code error;
@@ -1098,7 +1140,9 @@ int RunDemo(Options options) {
   std::vector<JobResult> results;
   PackageAndroid(&android, options.output, &session, &results);
   PackageIos(backup, options.output, &session, &results);
-  return Finish(options, results, options.output, &backup.device);
+  const int status = Finish(options, results, options.output, &backup.device);
+  const int older = PackageOlderFormats(options, root, sample);
+  return status != kExitOk ? status : older;
 }
 
 int Main(int argc, char** argv) {

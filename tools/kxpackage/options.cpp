@@ -41,13 +41,21 @@ const char kAndroidHelp[] =
     "found by their usual names and, failing that, by their tables. Every data\n"
     "type that has its files is packaged into OUT/<data type>/: result.json (the\n"
     "document exactly as the library delivered it), the side files the packager\n"
-    "wrote, and the staged (merged) copies of the databases. DIR is only read.\n"
+    "wrote, and the staged (merged) copies of the databases. DIR is only read;\n"
+    "a link in it that leads outside it is not followed (the summary names it).\n"
+    "\n"
+    "DIR may also be a file written by `adb backup` (versions 1 to 5, compressed\n"
+    "or not, plain or AES-256 with the password as for iOS backups): the apps'\n"
+    "databases and the telephony provider's messages are taken into\n"
+    "OUT/android-backup/ and packaged from there; the summary lists its apps.\n"
     "\n"
     "  -o OUT               output folder (created; must not lie inside DIR)\n"
     "  --copy TYPE=PATH     an older copy of a database, merged in; its extra\n"
     "                       records come back tagged \"deleted\". Repeatable. TYPE is\n"
     "                       call_history, sms, contacts, whatsapp (msgstore.db or\n"
-    "                       wa.db) or the data type's number\n";
+    "                       wa.db) or the data type's number; or an older\n"
+    "                       `adb backup` file of the phone\n"
+    "  --password-file F    the password of encrypted backup files, on F's first line\n";
 
 const char kIosHelp[] =
     "usage: kxpackage ios BACKUP -o OUT [--copy OLDER_BACKUP]... [--password-file F]\n"
