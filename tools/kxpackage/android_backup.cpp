@@ -323,6 +323,10 @@ bool ExtractAndroidBackup(const std::string& path, const AbHeader& header,
   if (!payload) return false;
   TarReader tar(payload.get(), path);
   const fs::path root = fs::u8path(target);
+  // The folder is this run's own: what an earlier run left there would be
+  // packaged as this backup's.
+  std::error_code cleared;
+  fs::remove_all(root, cleared);
   const std::string telephony_db = (root / "apps" / kTelephony / "db" / "mmssms.db").u8string();
   TarMember member;
   for (TarReader::Step step; (step = tar.Next(&member)) != TarReader::Step::kEnd;) {

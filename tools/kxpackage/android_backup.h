@@ -24,9 +24,10 @@ struct AndroidBackupContents {
 };
 
 // Reads the backup at `path` (its header read, its master key unlocked when
-// encrypted) and writes what the packagers need into `target`. False, with
-// the file and the offset of the fault in *message, for a stream that is
-// damaged or hostile; what was written stays in `target`, inside OUT.
+// encrypted) and writes what the packagers need into `target` (emptied
+// first). False, with the file and the offset of the fault in *message, for
+// a stream that is damaged or hostile; what was written stays in `target`,
+// inside OUT.
 bool ExtractAndroidBackup(const std::string& path, const AbHeader& header,
                           const AbMasterKey* master, const std::string& target,
                           AndroidBackupContents* contents, std::string* message);
