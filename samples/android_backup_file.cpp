@@ -91,7 +91,8 @@ std::string Deflate(const std::string& plain) {
   uLongf length = compressBound(static_cast<uLong>(plain.size()));
   std::string out(length, '\0');
   compress2(reinterpret_cast<Bytef*>(out.data()), &length,
-            reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()), 9);
+            reinterpret_cast<const Bytef*>(plain.data()), static_cast<uLong>(plain.size()),
+            Z_DEFAULT_COMPRESSION);
   out.resize(length);
   return out;
 }

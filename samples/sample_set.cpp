@@ -169,10 +169,10 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
 namespace {
 
 // The iOS 6 backups: the stores in their oldest schemas, catalogued by
-// Manifest.mbdb.
-bool WriteIos6SampleSet(const std::string& folder, int scale, std::string* error) {
+// Manifest.mbdb. They show the format, so they stay small whatever the
+// scale of the rest.
+bool WriteIos6SampleSet(const std::string& folder, std::string* error) {
   IosBackupOptions options;
-  options.scale = scale;
   options.seed = 6;
   options.call_history_schema = kIosCallHistoryOldestSchema;
   options.address_book_schema = kIosAddressBookOldestSchema;
@@ -223,7 +223,7 @@ bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error)
     *error = password.u8string() + ": cannot write";
     return false;
   }
-  return WriteIos6SampleSet(folder, scale, error);
+  return WriteIos6SampleSet(folder, error);
 }
 
 bool WriteAndroidBackupFiles(const std::string& folder, std::string* error) {

@@ -41,7 +41,8 @@ constexpr const char kSampleIosHostFolder[] = "ios-host";
 bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* error);
 
 // Writes folder/ios and folder/ios-older: two backups of one phone, the
-// older holding the calls and contacts deleted since.
+// older holding the calls and contacts deleted since; and folder/ios6 and
+// folder/ios6-encrypted, an iOS 6 phone's backups (always at scale 1).
 bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error);
 
 // Writes folder/ios-host: kxphoto/ (the photo database and Photos/),
