@@ -27,6 +27,22 @@ constexpr char kByPathQuery[] =
 constexpr char kByPatternQuery[] =
     "select fileID from Files where domain=?1 and relativePath like ?2 limit 1";
 
+// Whether `path`, its links and ".." resolved, lies inside `root`.
+bool LiesInside(const std::string& root, const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::weakly_canonical(
+      std::filesystem::absolute(PathFromUtf8(root), error), error);
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(
+      std::filesystem::absolute(PathFromUtf8(path), error), error);
+  if (error) return false;
+  auto inner = resolved.begin();
+  for (auto outer = folder.begin(); outer != folder.end(); ++outer, ++inner) {
+    if (outer->empty() && std::next(outer) == folder.end()) break;  // a trailing separator
+    if (inner == resolved.end() || *inner != *outer) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string BackupFileId(const std::string& domain, const std::string& relative_path) {
@@ -73,7 +89,14 @@ std::string ResolveBackupFile(const std::string& backup_root, const std::string&
   const bool two_level = status.type() != std::filesystem::file_type::not_found &&
                          status.type() != std::filesystem::file_type::none &&
                          status.type() != std::filesystem::file_type::unknown;
-  return BackupFilePath(backup_root, file_id, two_level);
+  const std::string path = BackupFilePath(backup_root, file_id, two_level);
+  // A backup comes from someone else's computer: a stored file that is a
+  // link leading out of it is not followed.
+  if (!LiesInside(backup_root, path)) {
+    KX_LOG_AT(kLogProblem, kStem, "%s leads outside the backup, not followed.", path.c_str());
+    return std::string();
+  }
+  return path;
 }
 
 BackupCatalogue::BackupCatalogue(std::string manifest_path) : db_(std::move(manifest_path)) {}

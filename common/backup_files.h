@@ -26,8 +26,9 @@ std::string BackupFilePath(const std::string& backup_root, const std::string& fi
 
 // BackupFilePath with the layout the backup has: two-level when the
 // sub-folder of the id's first two digits exists. The file itself is not
-// checked. "" (logged) for an id that is not a file id, or a root that is
-// not a folder.
+// checked, except that a path leading out of the root through a link is
+// not followed. "" (logged) for an id that is not a file id, a root that
+// is not a folder, or a path that leads outside the root.
 std::string ResolveBackupFile(const std::string& backup_root, const std::string& file_id);
 
 // The file id of the shortest relative path of an ordinary file (flags 1)

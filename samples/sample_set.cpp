@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "samples/android_backup_file.h"
 #include "samples/android_call_log.h"
 #include "samples/android_contacts.h"
 #include "samples/android_line.h"
@@ -14,6 +15,7 @@
 #include "samples/ios_backup.h"
 #include "samples/ios_encrypted_backup.h"
 #include "samples/ios_kx_photo.h"
+#include "samples/ios_mbdb_backup.h"
 #include "samples/ios_media_library.h"
 #include "samples/ios_old_call_history.h"
 #include "samples/ios_old_messages.h"
@@ -177,6 +179,40 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
   return true;
 }
 
+namespace {
+
+// The iOS 6 backups: the stores in their oldest schemas, catalogued by
+// Manifest.mbdb. They show the format, so they stay small whatever the
+// scale of the rest.
+bool WriteIos6SampleSet(const std::string& folder, std::string* error) {
+  IosBackupOptions options;
+  options.seed = 6;
+  options.call_history_schema = kIosCallHistoryOldestSchema;
+  options.address_book_schema = kIosAddressBookOldestSchema;
+  options.messages_schema = kIosMessagesOldestSchema;
+  const fs::path scratch = fs::u8path(folder) / "ios6-current-layout";
+  MbdbBackupOptions mbdb;
+  const fs::path password = fs::u8path(folder) / kSampleIos6PasswordFile;
+  bool written =
+      WriteIosBackup(scratch.u8string(), options, error) &&
+      WriteIosMbdbBackup(scratch.u8string(), (fs::u8path(folder) / kSampleIos6Folder).u8string(),
+                         mbdb, error);
+  mbdb.password = kSampleIos6Password;
+  written =
+      written &&
+      WriteIosMbdbBackup(scratch.u8string(),
+                         (fs::u8path(folder) / kSampleIos6EncryptedFolder).u8string(), mbdb, error);
+  std::error_code ignored;
+  fs::remove_all(scratch, ignored);
+  if (!written) return false;
+  std::ofstream out(password, std::ios::binary | std::ios::trunc);
+  out << kSampleIos6Password << "\n";
+  if (!out) *error = password.u8string() + ": cannot write";
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
 bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error) {
   IosBackupOptions options;
   options.scale = scale;
@@ -200,12 +236,33 @@ bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error)
     *error = password.u8string() + ": cannot write";
     return false;
   }
-  return true;
+  return WriteIos6SampleSet(folder, error);
+}
+
+bool WriteAndroidBackupFiles(const std::string& folder, std::string* error) {
+  const fs::path phone = fs::u8path(folder) / kSampleAndroidFolder;
+  AndroidBackupFileOptions options;
+  if (!WriteAndroidBackupFile(phone.u8string(),
+                              (fs::u8path(folder) / kSampleAndroidBackupFile).u8string(), options,
+                              error)) {
+    return false;
+  }
+  options.password = kSampleAndroidBackupPassword;
+  if (!WriteAndroidBackupFile(phone.u8string(),
+                              (fs::u8path(folder) / kSampleAndroidEncryptedBackupFile).u8string(),
+                              options, error)) {
+    return false;
+  }
+  const fs::path password = fs::u8path(folder) / kSampleAndroidBackupPasswordFile;
+  std::ofstream out(password, std::ios::binary | std::ios::trunc);
+  out << kSampleAndroidBackupPassword << "\n";
+  if (!out) *error = password.u8string() + ": cannot write";
+  return static_cast<bool>(out);
 }
 
 bool WriteSampleSet(const std::string& folder, int scale, std::string* error) {
-  return WriteAndroidSampleSet(folder, scale, error) && WriteIosSampleSet(folder, scale, error) &&
-         WriteIosHostSampleSet(folder, scale, error);
+  return WriteAndroidSampleSet(folder, scale, error) && WriteAndroidBackupFiles(folder, error) &&
+         WriteIosSampleSet(folder, scale, error) && WriteIosHostSampleSet(folder, scale, error);
 }
 
 }  // namespace kx::samples

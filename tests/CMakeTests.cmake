@@ -68,3 +68,25 @@ endif()
 if(TARGET fuzz_support_test)
   target_link_libraries(fuzz_support_test PRIVATE kx_fuzz_support)
 endif()
+
+# The readers of older backup formats live beside the command-line host.
+if(TARGET mbdb_records_test)
+  target_link_libraries(mbdb_records_test PRIVATE kxbackupformats)
+endif()
+
+# Backups of older iPhones and adb backup files through the command-line host.
+if(TARGET kxpackage AND TARGET kxsamples AND NOT WIN32)
+  foreach(backup_test old_backups_cli_test android_backup_cli_test)
+    add_executable(${backup_test} cli/${backup_test}.cpp)
+    target_link_libraries(${backup_test} PRIVATE kxtestsupport kxsamples GTest::gtest
+      GTest::gtest_main PkgConfig::JSONCPP)
+    target_compile_options(${backup_test} PRIVATE ${KX_WARNINGS})
+    target_compile_definitions(${backup_test} PRIVATE KXPACKAGE_PATH="$<TARGET_FILE:kxpackage>")
+    add_dependencies(${backup_test} kxpackage kx_config)
+    gtest_discover_tests(${backup_test} PROPERTIES ENVIRONMENT "TZ=UTC" TIMEOUT 600
+      DISCOVERY_TIMEOUT 60)
+  endforeach()
+endif()
+if(TARGET android_backup_format_test)
+  target_link_libraries(android_backup_format_test PRIVATE kxbackupformats)
+endif()

@@ -79,6 +79,22 @@ TEST(BackupFilesTest, BothLayoutsAndBadInput) {
   EXPECT_EQ("", ResolveBackupFile(flat.File("missing"), id));
 }
 
+TEST(BackupFilesTest, StoredFilesThatLeadOutOfTheBackupAreNotFollowed) {
+  TempDir backup, elsewhere;
+  const std::string outside = BackupFileId("HomeDomain", "Library/SMS/sms.db");
+  const std::string inside = BackupFileId("HomeDomain", "Library/Notes/notes.sqlite");
+  test::WriteFileBytes(elsewhere.File("secret"), "theirs");
+  test::WriteFileBytes(backup.File("kept"), "ours");
+  std::filesystem::create_symlink(elsewhere.File("secret"), backup.File(outside));
+  std::filesystem::create_symlink("kept", backup.File(inside));
+  EXPECT_EQ("", ResolveBackupFile(backup.path(), outside));
+  EXPECT_EQ(backup.File(inside), ResolveBackupFile(backup.path(), inside));
+  // A sub-folder that is itself a link out.
+  const std::string nested = BackupFileId("HomeDomain", "Library/Safari/History.db");
+  std::filesystem::create_directory_symlink(elsewhere.path(), backup.File(nested.substr(0, 2)));
+  EXPECT_EQ("", ResolveBackupFile(backup.path(), nested));
+}
+
 class BackupCatalogueTest : public ::testing::Test {
  protected:
   void SetUp() override {

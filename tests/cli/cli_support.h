@@ -110,6 +110,30 @@ inline int TaggedIosRecords(const std::string& out) {
   return tagged;
 }
 
+// Every file the data types wrote under `root`, its text with the output
+// and backup folders named alike, so that two runs compare whole.
+inline std::map<std::string, std::string> ComparablePackages(const std::string& root,
+                                                             const std::string& backup_root) {
+  std::map<std::string, std::string> files;
+  for (const auto& [path, bytes] : Snapshot(root)) {
+    const std::string relative = fs::relative(path, root).generic_string();
+    // The run's own records (its log, its summary with timings) differ, and
+    // so do the plain copies of backups in other layouts.
+    if (relative.rfind("logs", 0) == 0 || relative.rfind("decrypted-", 0) == 0 ||
+        relative.rfind("converted-", 0) == 0 || relative == "summary.json") {
+      continue;
+    }
+    std::string text = bytes;
+    for (const std::string& folder : {backup_root, root}) {
+      for (size_t at; (at = text.find(folder)) != std::string::npos;) {
+        text.replace(at, folder.size(), folder == root ? "OUT" : "BACKUP");
+      }
+    }
+    files[relative] = text;
+  }
+  return files;
+}
+
 // Tests over the sample data set `kxpackage sample` writes, once per suite.
 class SampleSetTest : public ::testing::Test {
  protected:

@@ -44,28 +44,9 @@ class EncryptedBackupTest : public kxcli::SampleSetTest {
     return RunTool(args);
   }
 
-  // Every file the data types wrote, its text with the output and backup
-  // folders named alike, so two runs compare whole.
   std::map<std::string, std::string> Packages(const std::string& out,
                                               const std::string& backup_root) {
-    std::map<std::string, std::string> files;
-    const std::string root = out_.File(out);
-    for (const auto& [path, bytes] : Snapshot(root)) {
-      const std::string relative = fs::relative(path, root).generic_string();
-      // The run's own records (its log, its summary with timings) differ.
-      if (relative.rfind("logs", 0) == 0 || relative.rfind("decrypted-", 0) == 0 ||
-          relative == "summary.json") {
-        continue;
-      }
-      std::string text = bytes;
-      for (const std::string& folder : {backup_root, root}) {
-        for (size_t at; (at = text.find(folder)) != std::string::npos;) {
-          text.replace(at, folder.size(), folder == root ? "OUT" : "BACKUP");
-        }
-      }
-      files[relative] = text;
-    }
-    return files;
+    return kxcli::ComparablePackages(out_.File(out), backup_root);
   }
 };
 

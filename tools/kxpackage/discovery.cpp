@@ -7,6 +7,8 @@
 #include <fstream>
 #include <memory>
 
+#include "tools/kxpackage/inside_folder.h"
+
 namespace kxpackage {
 
 namespace fs = std::filesystem;
@@ -186,7 +188,8 @@ std::set<std::string> ListTables(const std::string& path) {
   return tables;
 }
 
-std::vector<std::string> ListCandidateFiles(const std::string& folder) {
+std::vector<std::string> ListCandidateFiles(const std::string& folder,
+                                            std::vector<std::string>* outside) {
   std::vector<std::string> files;
   std::error_code error;
   fs::recursive_directory_iterator it(fs::u8path(folder),
@@ -197,7 +200,17 @@ std::vector<std::string> ListCandidateFiles(const std::string& folder) {
       continue;
     }
     if (it->is_symlink(error)) {
-      if (it->is_directory(error)) it.disable_recursion_pending();
+      if (it->is_directory(error)) {
+        it.disable_recursion_pending();
+        continue;
+      }
+      const std::string path = it->path().u8string();
+      const std::string problem = OutsideFolderProblem(folder, path);
+      if (problem.empty() && it->is_regular_file(error)) {
+        files.push_back(path);
+      } else if (!problem.empty() && outside != nullptr) {
+        outside->push_back(problem);
+      }
       continue;
     }
     if (it->is_regular_file(error)) files.push_back(it->path().u8string());

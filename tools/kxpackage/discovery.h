@@ -54,8 +54,12 @@ std::string ForEachRow(const std::string& path, const std::string& sql,
                        const std::vector<std::string>& params,
                        const std::function<bool(sqlite3_stmt*)>& on_row);
 
-// All regular files under `folder` (symlinks not followed, depth bounded).
-std::vector<std::string> ListCandidateFiles(const std::string& folder);
+// All regular files under `folder` (depth bounded). A link to a file that
+// stays inside the folder is listed; one that leads outside it is not, and
+// goes to `outside` when given, one line each. Links to folders are not
+// followed.
+std::vector<std::string> ListCandidateFiles(const std::string& folder,
+                                            std::vector<std::string>* outside = nullptr);
 
 // The best source of `spec` among `files`: the first usual name that holds
 // the tables, else the first usual name that is present but cannot be read

@@ -9,7 +9,9 @@
 
 #include "tools/kxpackage/backup_crypto.h"
 #include "tools/kxpackage/discovery.h"
+#include "tools/kxpackage/inside_folder.h"
 #include "tools/kxpackage/ios_backup_reader.h"
+#include "tools/kxpackage/mbdb_backup.h"
 
 namespace kxpackage {
 
@@ -50,7 +52,11 @@ bool IsFileId(const std::string& text) {
 
 bool CopyFile(const fs::path& from, const fs::path& to) {
   std::error_code error;
-  if (!fs::is_regular_file(from, error)) return true;  // an absent list stays absent
+  // An absent list stays absent; so does one that is a link out of the backup.
+  if (!fs::is_regular_file(from, error) ||
+      !ResolvesInside(from.parent_path().u8string(), from.u8string())) {
+    return true;
+  }
   return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
 }
 
@@ -107,7 +113,7 @@ bool EncryptedBackup::Load(std::string* message) {
     why = "no BackupKeyBag";
   } else if (!ParseKeybag(keybag, &keybag_, &why)) {
     // why is set
-  } else if (manifest_key_.size() != 4 + kWrappedKeyBytes) {
+  } else if (!(mbdb_ = IsMbdbBackup(root_)) && manifest_key_.size() != 4 + kWrappedKeyBytes) {
     why = "no ManifestKey (backups of iOS 10.2 and later have one)";
   }
   if (!why.empty()) {
@@ -136,8 +142,12 @@ bool EncryptedBackup::DecryptCatalogue(const std::string& target, std::string* m
     *message = root_ + ": the key of Manifest.db does not open";
     return false;
   }
-  return DecryptFile(key, (fs::u8path(root_) / kManifestDb).u8string(),
-                     (fs::u8path(target) / kManifestDb).u8string(), -1, message);
+  const std::string source = (fs::u8path(root_) / kManifestDb).u8string();
+  if (const std::string outside = OutsideFolderProblem(root_, source); !outside.empty()) {
+    *message = outside;
+    return false;
+  }
+  return DecryptFile(key, source, (fs::u8path(target) / kManifestDb).u8string(), -1, message);
 }
 
 bool EncryptedBackup::WritePropertyLists(const std::string& target, std::string* message) {
@@ -172,6 +182,10 @@ void EncryptedBackup::DecryptFileRow(const std::string& target, const std::strin
   EncryptedFileRecord record;
   std::string why;
   std::string key;
+  if (const std::string outside = OutsideFolderProblem(root_, source); !outside.empty()) {
+    problems->push_back(outside);
+    return;
+  }
   if (!ReadEncryptedFileRecord(blob, &record, &why)) {
     problems->push_back(source + ": " + why);
     return;
@@ -196,6 +210,10 @@ bool EncryptedBackup::DecryptInto(const std::string& target, const std::set<std:
   fs::create_directories(fs::u8path(target), error);
   // Only the user may read what was encrypted.
   fs::permissions(fs::u8path(target), fs::perms::owner_all, fs::perm_options::replace, error);
+  if (mbdb_) {
+    return WritePropertyLists(target, message) &&
+           ConvertMbdbBackup(root_, target, domains, &class_keys_, problems, message);
+  }
   if (!DecryptCatalogue(target, message) || !WritePropertyLists(target, message)) return false;
   const std::string catalogue = (fs::u8path(target) / kManifestDb).u8string();
   const std::string failure = ForEachRow(

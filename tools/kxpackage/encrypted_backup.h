@@ -29,20 +29,22 @@ class EncryptedBackup {
  public:
   explicit EncryptedBackup(std::string root);
 
-  // Reads the keybag and the catalogue's key from Manifest.plist. False,
-  // with why in *message, for a list that is missing, no property list, or
-  // damaged.
+  // Reads the keybag and the catalogue's key from Manifest.plist (backups
+  // catalogued by Manifest.mbdb have no such key: their catalogue is
+  // plain). False, with why in *message, for a list that is missing, no
+  // property list, or damaged.
   bool Load(std::string* message);
 
   // Derives the password's key (the slow step) and opens the class keys.
   // False for a wrong password; nothing has been decrypted then.
   bool Unlock(const std::string& password, std::string* message);
 
-  // Writes into `target` a plain backup: Manifest.db, the property lists,
-  // and every ordinary file of `domains`, laid out in two-character
-  // sub-folders. A file that cannot be decrypted is named in *problems and
-  // left out, the others are still written; false, with *message, only
-  // when the catalogue itself cannot be.
+  // Writes into `target` a plain backup: Manifest.db (built from
+  // Manifest.mbdb's records in older backups, whose records wrap the
+  // files' keys), the property lists, and every ordinary file of
+  // `domains`, laid out in two-character sub-folders. A file that cannot be decrypted is named in
+  // *problems and left out, the others are still written; false, with *message, only when the
+  // catalogue itself cannot be.
   bool DecryptInto(const std::string& target, const std::set<std::string>& domains,
                    std::vector<std::string>* problems, std::string* message);
 
@@ -56,6 +58,7 @@ class EncryptedBackup {
                       const std::string& blob, std::vector<std::string>* problems);
 
   std::string root_;
+  bool mbdb_ = false;
   Keybag keybag_;
   std::string manifest_key_;
   std::map<uint32_t, std::string> class_keys_;

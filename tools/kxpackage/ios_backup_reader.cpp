@@ -14,6 +14,7 @@
 
 #include "common/property_list_bounds.h"
 #include "tools/kxpackage/discovery.h"
+#include "tools/kxpackage/inside_folder.h"
 
 namespace kxpackage {
 
@@ -33,6 +34,11 @@ constexpr size_t kFileIdLength = 40;
 bool HasFile(const fs::path& folder, const char* name) {
   std::error_code error;
   return fs::is_regular_file(folder / name, error);
+}
+
+// A catalogue of either generation.
+bool HasCatalogue(const fs::path& folder) {
+  return HasFile(folder, kManifestDb) || HasFile(folder, kManifestMbdb);
 }
 
 std::string StringValue(plist_t dict, const char* key) {
@@ -59,12 +65,12 @@ std::string DateValue(plist_t dict, const char* key) {
   return text;
 }
 
-std::vector<fs::path> FoldersWith(const fs::path& folder, const char* name) {
+std::vector<fs::path> FoldersWithCatalogue(const fs::path& folder) {
   std::vector<fs::path> found;
   std::error_code error;
   for (fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error), end;
        !error && it != end; it.increment(error)) {
-    if (it->is_directory(error) && !it->is_symlink(error) && HasFile(it->path(), name)) {
+    if (it->is_directory(error) && !it->is_symlink(error) && HasCatalogue(it->path())) {
       found.push_back(it->path());
     }
   }
@@ -88,12 +94,12 @@ FoundBackup FindBackup(const std::string& folder) {
     found.message = folder + ": not a folder";
     return found;
   }
-  if (HasFile(path, kManifestDb)) {
+  if (HasCatalogue(path)) {
     found.check = BackupCheck::kFound;
     found.root = folder;
     return found;
   }
-  const std::vector<fs::path> below = FoldersWith(path, kManifestDb);
+  const std::vector<fs::path> below = FoldersWithCatalogue(path);
   if (below.size() == 1) {
     found.check = BackupCheck::kFound;
     found.root = below[0].u8string();
@@ -106,16 +112,10 @@ FoundBackup FindBackup(const std::string& folder) {
     for (const fs::path& backup : below) found.message += "\n  " + backup.u8string();
     return found;
   }
-  if (HasFile(path, kManifestMbdb) || !FoldersWith(path, kManifestMbdb).empty()) {
-    found.check = BackupCheck::kOldFormat;
-    found.message = folder +
-                    ": holds a backup of iOS 9 or earlier (Manifest.mbdb); such backups are "
-                    "not supported yet";
-    return found;
-  }
   found.check = BackupCheck::kNoBackup;
   found.message =
-      folder + ": not an iOS backup (no Manifest.db in it or in a folder right below it)";
+      folder +
+      ": not an iOS backup (no Manifest.db or Manifest.mbdb in it or in a folder right below it)";
   return found;
 }
 
@@ -131,6 +131,8 @@ PlistHandle ParsePlistDict(const std::string& bytes) {
 }
 
 PlistHandle ReadPlistDict(const std::string& path) {
+  // A list of the backup is read only when it lies inside the backup.
+  if (!ResolvesInside(fs::u8path(path).parent_path().u8string(), path)) return nullptr;
   std::error_code error;
   const uintmax_t size = fs::file_size(fs::u8path(path), error);
   if (error || size == 0 || size > kMaxPlistBytes) return nullptr;
@@ -160,10 +162,29 @@ bool HasUnreadableManifestPlist(const std::string& root) {
   return HasFile(fs::u8path(root), kManifestPlist) && !ReadPlistDict(path);
 }
 
+namespace {
+
+// Manifest.plist of iOS 9 and earlier: the phone under "Lockdown", the
+// backup's date under "Date".
+BackupDevice ReadLockdownDevice(const std::string& root) {
+  BackupDevice device;
+  const PlistHandle manifest = ReadPlistDict((fs::u8path(root) / kManifestPlist).u8string());
+  plist_t lockdown = manifest ? plist_dict_get_item(manifest.get(), "Lockdown") : nullptr;
+  if (lockdown == nullptr || plist_get_node_type(lockdown) != PLIST_DICT) return device;
+  device.name = StringValue(lockdown, "DeviceName");
+  device.model = StringValue(lockdown, "ProductType");
+  device.ios_version = StringValue(lockdown, "ProductVersion");
+  device.unique_id = StringValue(lockdown, "UniqueDeviceID");
+  device.backup_date = DateValue(manifest.get(), "Date");
+  return device;
+}
+
+}  // namespace
+
 BackupDevice ReadBackupDevice(const std::string& root) {
   BackupDevice device;
   const PlistHandle info = ReadPlistDict((fs::u8path(root) / kInfoPlist).u8string());
-  if (!info) return device;
+  if (!info) return ReadLockdownDevice(root);
   device.name = StringValue(info.get(), "Device Name");
   device.model = StringValue(info.get(), "Product Type");
   device.ios_version = StringValue(info.get(), "Product Version");

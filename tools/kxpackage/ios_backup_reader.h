@@ -17,17 +17,16 @@ enum class BackupCheck {
   kNotFolder,       // usage error
   kSeveralBackups,  // usage error: the user has to name one
   kNoBackup,
-  kOldFormat,  // Manifest.mbdb of iOS 9 and earlier
 };
 
 struct FoundBackup {
   BackupCheck check = BackupCheck::kNoBackup;
-  std::string root;     // the folder that holds Manifest.db
+  std::string root;     // the folder that holds Manifest.db (Manifest.mbdb up to iOS 9)
   std::string message;  // why not, for people
 };
 
-// `folder` itself when it holds Manifest.db, else the one folder right
-// below it that does.
+// `folder` itself when it holds Manifest.db or Manifest.mbdb, else the one
+// folder right below it that does.
 FoundBackup FindBackup(const std::string& folder);
 
 std::string ManifestPath(const std::string& root);
@@ -50,7 +49,8 @@ bool IsEncryptedBackup(const std::string& root);
 // Whether the backup has a Manifest.plist that is no property list.
 bool HasUnreadableManifestPlist(const std::string& root);
 
-// What Info.plist says of the phone; empty members when it does not say.
+// What Info.plist says of the phone (else what Manifest.plist's Lockdown
+// says, in backups of older iOS); empty members when neither says.
 struct BackupDevice {
   std::string name;
   std::string model;  // product type, "iPhone14,5"

@@ -14,15 +14,18 @@
 #include <vector>
 
 #include "kxdatapackage.h"
+#include "tools/kxpackage/android_backup.h"
 #include "tools/kxpackage/android_types.h"
 #include "tools/kxpackage/backup_unlock.h"
 #include "tools/kxpackage/discovery.h"
 #include "tools/kxpackage/encrypted_backup.h"
 #include "tools/kxpackage/host_platform.h"
+#include "tools/kxpackage/inside_folder.h"
 #include "tools/kxpackage/ios_backup_reader.h"
 #include "tools/kxpackage/ios_types.h"
 #include "tools/kxpackage/job_runner.h"
 #include "tools/kxpackage/library_log.h"
+#include "tools/kxpackage/mbdb_backup.h"
 #include "tools/kxpackage/options.h"
 #include "tools/kxpackage/progress.h"
 #include "tools/kxpackage/provenance.h"
@@ -240,6 +243,7 @@ bool AddCopies(const Options& options,
                std::map<std::string, std::map<std::string, std::vector<std::string>>>* copies,
                std::vector<JobResult>* problems) {
   for (const std::string& spec : options.copies) {
+    if (IsAndroidBackupFile(spec)) continue;  // a whole older backup, taken apart later
     const size_t equals = spec.find('=');
     const AndroidType* type =
         equals == std::string::npos ? nullptr : FindAndroidType(spec.substr(0, equals));
@@ -266,11 +270,131 @@ bool AddCopies(const Options& options,
 }
 
 // What an android run packages, checked before anything is written.
+// An `adb backup` file: its header, and its master key once the password
+// opened it, before anything is written.
+struct AndroidBackupSource {
+  std::string file;
+  AbHeader header;
+  AbMasterKey master;
+};
+
 struct AndroidInput {
   std::string dir;
+  // An `adb backup` file instead of a folder, and older backups of the
+  // phone given with --copy, all opened with one password.
+  AndroidBackupSource backup;
+  std::vector<AndroidBackupSource> backup_copies;
+  std::string password;
+  bool have_password = false;
   std::map<std::string, std::map<std::string, std::vector<std::string>>> copies;
   std::vector<JobResult> problems;  // copies that could not be taken
+  AndroidBackupContents contents;
 };
+
+// Reads the header of an Android backup file and, when it is encrypted,
+// opens its master key with the password; nothing is written yet.
+int OpenAndroidBackup(const Options& options, AndroidBackupSource* backup, AndroidInput* input) {
+  std::string message;
+  if (!ReadAbHeader(backup->file, &backup->header, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  if (!backup->header.encrypted) return kExitOk;
+  if (!input->have_password &&
+      !ObtainBackupPassword(options.password_file, &input->password, &message)) {
+    Error(message);
+    return kExitFailed;
+  }
+  input->have_password = true;
+  if (!UnlockAbMasterKey(backup->header, input->password, &backup->master, &message)) {
+    Error(backup->file + ": " + message);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+// The older backup files given with --copy, opened before anything is
+// written.
+int OpenAndroidBackupCopies(const Options& options, AndroidInput* input) {
+  for (const std::string& spec : options.copies) {
+    if (!IsAndroidBackupFile(spec)) continue;
+    input->backup_copies.push_back({spec, {}, {}});
+    if (const int status = OpenAndroidBackup(options, &input->backup_copies.back(), input);
+        status != kExitOk) {
+      return status;
+    }
+  }
+  return kExitOk;
+}
+
+// Takes each older backup file apart into OUT/android-backup-copies/<n>
+// and queues the databases found there as copies of their data types.
+void ExtractAndroidCopies(const std::string& output, AndroidInput* input, Session* session) {
+  for (size_t i = 0; i < input->backup_copies.size(); ++i) {
+    const AndroidBackupSource& copy = input->backup_copies[i];
+    const std::string target =
+        (fs::u8path(output) / "android-backup-copies" / std::to_string(i + 1)).u8string();
+    AndroidBackupContents contents;
+    std::string message;
+    session->progress()->Begin("reading the older backup " + copy.file);
+    const bool read =
+        ExtractAndroidBackup(copy.file, copy.header, &copy.master, target, &contents, &message);
+    session->progress()->Finish();
+    if (!read) {
+      Error(message + " (copy skipped)");
+      input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, message));
+      continue;
+    }
+    const std::vector<std::string> files = ListCandidateFiles(target);
+    for (const AndroidType& type : AndroidTypes()) {
+      std::vector<SourceSpec> specs = type.companions;
+      specs.push_back(type.source);
+      for (const SourceSpec& spec : specs) {
+        const FoundSource found = spec.second_key.empty() ? FoundSource() : FindSource(spec, files);
+        if (!found.path.empty() && found.check == FileCheck::kDatabase) {
+          input->copies[type.name][spec.second_key].push_back(found.path);
+        }
+      }
+    }
+  }
+}
+
+// Takes what the packagers read out of the backup file into
+// OUT/android-backup, the folder packaged from then on.
+int ExtractAndroid(const std::string& output, AndroidInput* input, Session* session) {
+  const std::string target = (fs::u8path(output) / "android-backup").u8string();
+  std::string message;
+  session->progress()->Begin("reading the backup " + input->backup.file);
+  const bool read = ExtractAndroidBackup(input->backup.file, input->backup.header,
+                                         &input->backup.master, target, &input->contents, &message);
+  session->progress()->Finish();
+  if (!read) {
+    Error(message);
+    return kExitFailed;
+  }
+  input->dir = target;
+  return kExitOk;
+}
+
+// One summary line per app of the backup: packaged, or why not.
+void ListBackupApps(const AndroidInput& input, std::vector<JobResult>* results) {
+  const std::vector<std::string> files = ListCandidateFiles(input.dir);
+  std::map<std::string, std::vector<std::string>> packaged;  // package -> data types
+  for (const AndroidType& type : AndroidTypes()) {
+    const FoundSource source = FindSource(type.source, files);
+    const std::string relative =
+        fs::u8path(source.path).lexically_relative(fs::u8path(input.dir)).generic_u8string();
+    if (source.path.empty() || relative.rfind("apps/", 0) != 0) continue;
+    packaged[relative.substr(5, relative.find('/', 5) - 5)].push_back(type.name);
+  }
+  for (const std::string& app : input.contents.apps) {
+    const auto found = packaged.find(app);
+    results->push_back(
+        found == packaged.end()
+            ? Skipped("app " + app, -1, kHostNotAvailable, "not packaged")
+            : Skipped("app " + app, -1, 0, "packaged as " + Joined(found->second, ", ")));
+  }
+}
 
 // kExitOk when the run may go on, else its exit status.
 int CheckAndroid(const Options& options, AndroidInput* input) {
@@ -279,6 +403,16 @@ int CheckAndroid(const Options& options, AndroidInput* input) {
   input->dir = options.positional[0];
   const std::string& dir = input->dir;
   std::error_code error;
+  if (fs::is_regular_file(fs::u8path(dir), error) && IsAndroidBackupFile(dir)) {
+    input->backup.file = dir;
+    if (const int status = OpenAndroidBackup(options, &input->backup, input); status != kExitOk) {
+      return status;
+    }
+    if (const int status = OpenAndroidBackupCopies(options, input); status != kExitOk) {
+      return status;
+    }
+    return AddCopies(options, &input->copies, &input->problems) ? kExitOk : kExitUsage;
+  }
   if (!fs::is_directory(fs::u8path(dir), error)) {
     return Usage(
         dir + ": " + (fs::exists(fs::u8path(dir), error) ? "not a folder" : "no such folder"),
@@ -287,6 +421,7 @@ int CheckAndroid(const Options& options, AndroidInput* input) {
   if (IsInside(options.output, dir)) {
     return Usage(options.output + ": the output folder must not lie inside " + dir, "android");
   }
+  if (const int status = OpenAndroidBackupCopies(options, input); status != kExitOk) return status;
   if (!AddCopies(options, &input->copies, &input->problems)) return kExitUsage;
   Provenance::Run().NoteInputRoot(dir);
   return kExitOk;
@@ -298,7 +433,13 @@ bool PackageAndroid(AndroidInput* input, const std::string& output, Session* ses
   const std::string& dir = input->dir;
   const size_t first = results->size();
   results->insert(results->end(), input->problems.begin(), input->problems.end());
-  const std::vector<std::string> files = ListCandidateFiles(dir);
+  std::vector<std::string> outside;
+  const std::vector<std::string> files = ListCandidateFiles(dir, &outside);
+  // Links out of the folder are never followed: the summary names each.
+  for (const std::string& line : outside) {
+    Error(line);
+    results->push_back(Skipped("outside_folder", -1, kHostBadSource, line));
+  }
   for (const AndroidType& type : AndroidTypes()) {
     AndroidPlan plan;
     plan.type = &type;
@@ -354,8 +495,16 @@ int RunAndroid(const Options& options) {
   if (!MakeFolder(options.output, "output folder")) return kExitFailed;
   Session session;
   if (!Session::Open(options, options.output, &session)) return kExitFailed;
+  if (!input.backup.file.empty()) {
+    if (const int status = ExtractAndroid(options.output, &input, &session); status != kExitOk) {
+      return status;
+    }
+  }
+  ExtractAndroidCopies(options.output, &input, &session);
   std::vector<JobResult> results;
-  if (!PackageAndroid(&input, options.output, &session, &results)) {
+  const bool found = PackageAndroid(&input, options.output, &session, &results);
+  if (!input.backup.file.empty()) ListBackupApps(input, &results);
+  if (!found) {
     Error("no database of a known data type in " + input.dir + "; looked for:\n" + LookedFor());
     Finish(options, results, options.output);
     return kExitFailed;
@@ -379,14 +528,19 @@ struct IosPlan {
 struct IosInput {
   std::string root;
   bool encrypted = false;
+  bool mbdb = false;  // catalogued by Manifest.mbdb: made into the current layout under OUT
   // Opened with the password before anything is written; decrypted into
   // the output folder once it exists.
   std::unique_ptr<EncryptedBackup> unlocked;
   BackupDevice device;
   std::vector<std::string> copy_roots;
-  std::vector<std::string> encrypted_copies;                      // opened with the same password
+  std::vector<std::string> mbdb_copies;       // plain, made into the current layout under OUT
+  std::vector<std::string> encrypted_copies;  // opened with the same password
   std::vector<std::unique_ptr<EncryptedBackup>> unlocked_copies;  // null: did not open
   std::vector<JobResult> problems;  // older backups that could not be taken
+  // Files of the backup left out of its plain copy (not decrypted, or
+  // links to outside the backup), one line each.
+  std::vector<std::string> left_out;
 };
 
 std::string Listed(const BackupFileSpec& file) { return file.domain + " " + file.relative_path; }
@@ -411,12 +565,20 @@ std::string FindBackupFile(const std::string& root, const BackupFileSpec& file,
   return stored;
 }
 
-// SQLite's words when the backup's catalogue cannot be read, else "".
-std::string CatalogueDamage(const std::string& root) {
+// Why the backup's catalogue cannot be read (the file, then SQLite's words
+// or the offset of the fault in Manifest.mbdb), else "".
+std::string CatalogueProblem(const std::string& root) {
+  std::vector<MbdbRecord> records;
+  std::string message;
+  if (IsMbdbBackup(root)) return ReadMbdbManifest(root, &records, &message) ? "" : message;
+  if (const std::string outside = OutsideFolderProblem(root, ManifestPath(root));
+      !outside.empty()) {
+    return outside;
+  }
   std::set<std::string> tables;
-  const std::string damage = ProbeDatabase(ManifestPath(root), &tables);
-  if (damage.empty() && tables.count("Files") == 0) return "no such table: Files";
-  return damage;
+  std::string damage = ProbeDatabase(ManifestPath(root), &tables);
+  if (damage.empty() && tables.count("Files") == 0) damage = "no such table: Files";
+  return damage.empty() ? "" : ManifestPath(root) + ": " + damage;
 }
 
 // The backup named on the command line; kExitOk or the exit status, with
@@ -433,15 +595,15 @@ int FindIosBackup(const std::string& folder, const char* command, std::string* r
     case BackupCheck::kSeveralBackups:
       return Usage(found.message, command);
     case BackupCheck::kNoBackup:
-    case BackupCheck::kOldFormat:
       Error(found.message);
       return kExitFailed;
   }
   *root = found.root;
   *encrypted = IsEncryptedBackup(found.root);
-  if (*encrypted) return kExitOk;
+  // Manifest.mbdb is plain in encrypted backups too.
+  if (*encrypted && !IsMbdbBackup(found.root)) return kExitOk;
   // A catalogue that does not read fails the whole backup, in SQLite's words.
-  const std::string damage = CatalogueDamage(found.root);
+  const std::string damage = CatalogueProblem(found.root);
   if (!damage.empty()) {
     // Whether the backup is encrypted is told by Manifest.plist alone.
     const std::string unread =
@@ -449,7 +611,7 @@ int FindIosBackup(const std::string& folder, const char* command, std::string* r
             ? (fs::u8path(found.root) / "Manifest.plist").u8string() +
                   ": not a property list, so whether the backup is encrypted is unknown; "
             : "";
-    Error(unread + ManifestPath(found.root) + ": " + damage);
+    Error(unread + damage);
     return kExitFailed;
   }
   return kExitOk;
@@ -467,8 +629,9 @@ void AddOlderBackups(const Options& options, IosInput* input) {
       root = found.root;
       std::string damage;
       const bool encrypted = IsEncryptedBackup(root);
-      if (!encrypted && !(damage = CatalogueDamage(root)).empty()) {
-        problem = ManifestPath(root) + ": " + damage;
+      const bool mbdb = IsMbdbBackup(root);
+      if ((!encrypted || mbdb) && !(damage = CatalogueProblem(root)).empty()) {
+        problem = damage;
       } else {
         const std::string id = ReadBackupDevice(root).unique_id;
         if (!id.empty() && !input->device.unique_id.empty() && id != input->device.unique_id) {
@@ -476,7 +639,10 @@ void AddOlderBackups(const Options& options, IosInput* input) {
         }
       }
       if (problem.empty()) {
-        (encrypted ? input->encrypted_copies : input->copy_roots).push_back(root);
+        (encrypted ? input->encrypted_copies
+         : mbdb    ? input->mbdb_copies
+                   : input->copy_roots)
+            .push_back(root);
         continue;
       }
     }
@@ -541,6 +707,31 @@ void ReportUndecrypted(const std::vector<std::string>& problems) {
   }
 }
 
+// Files of the backup that lead outside it were not read: the summary
+// names each.
+void NameOutsideFiles(const std::vector<std::string>& left_out, IosInput* input) {
+  for (const std::string& line : left_out) {
+    if (IsOutsideFolderProblem(line)) {
+      input->problems.push_back(Skipped("outside_backup", -1, kHostBadSource, line));
+    }
+  }
+}
+
+// Makes the plain backup of iOS 9 or earlier at `root` into the current
+// layout in `target`, with the files the data types read; what could not be
+// taken goes to *left_out, printed.
+bool ConvertPlainMbdb(const std::string& root, const std::string& target, ProgressMonitor* progress,
+                      std::vector<std::string>* left_out, std::string* message) {
+  const std::vector<std::string> listed = DomainsToDecrypt();
+  progress->Begin("reading the backup's Manifest.mbdb into " + target);
+  const bool converted =
+      ConvertMbdbBackup(root, target, {listed.begin(), listed.end()}, nullptr, left_out, message) &&
+      CopyBackupPropertyLists(root, target, message);
+  progress->Finish();
+  ReportUndecrypted(*left_out);
+  return converted;
+}
+
 // Decrypts the opened backups into OUT/decrypted-backup and
 // OUT/decrypted-copies/<n>, to be packaged from there; kExitOk or the exit
 // status, with the message given.
@@ -556,13 +747,33 @@ int DecryptIos(const Options& options, IosInput* input, Session* session) {
     }
     ReportUndecrypted(plain.problems);
     Provenance::Run().NoteDecryptedRoot(plain.root, input->root);
-    const std::string damage = CatalogueDamage(plain.root);
+    input->left_out = plain.problems;
+    const std::string damage = CatalogueProblem(plain.root);
     if (!damage.empty()) {
-      Error(ManifestPath(plain.root) + ": " + damage);
+      Error(damage);
       return kExitFailed;
     }
     input->root = plain.root;
+  } else if (input->mbdb) {
+    const std::string target = (output / "converted-backup").u8string();
+    if (!ConvertPlainMbdb(input->root, target, session->progress(), &input->left_out, &message)) {
+      Error(message);
+      return kExitFailed;
+    }
+    input->root = target;
   }
+  for (size_t i = 0; i < input->mbdb_copies.size(); ++i) {
+    const std::string target = (output / "converted-copies" / std::to_string(i + 1)).u8string();
+    std::vector<std::string> left_out;
+    if (!ConvertPlainMbdb(input->mbdb_copies[i], target, session->progress(), &left_out,
+                          &message)) {
+      Error(message + " (copy skipped)");
+      input->problems.push_back(Skipped("older_backup", -1, kHostBadSource, message));
+      continue;
+    }
+    input->copy_roots.push_back(target);
+  }
+  NameOutsideFiles(input->left_out, input);
   std::vector<std::unique_ptr<EncryptedBackup>>& copies = input->unlocked_copies;
   for (size_t i = 0; i < copies.size(); ++i) {
     if (!copies[i]) continue;
@@ -585,6 +796,7 @@ int CheckIos(const Options& options, IosInput* input) {
   if (options.output.empty()) return Usage("ios needs -o OUT", "ios");
   const int status = FindIosBackup(options.positional[0], "ios", &input->root, &input->encrypted);
   if (status != kExitOk) return status;
+  input->mbdb = IsMbdbBackup(input->root);
   if (IsInside(options.output, input->root)) {
     return Usage(options.output + ": the output folder must not lie inside " + input->root, "ios");
   }
@@ -619,6 +831,17 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
       plan.detail = failure;
       return plan;
     }
+    if (const std::string outside = stored.empty() ? "" : OutsideFolderProblem(input.root, stored);
+        !outside.empty()) {
+      // A link out of the backup is never followed; the summary names it.
+      if (file.required) {
+        plan.status = kHostBadSource;
+        plan.detail = outside;
+        return plan;
+      }
+      plan.absent.push_back(outside);
+      continue;
+    }
     if (!stored.empty() && !fs::is_regular_file(fs::u8path(stored), error)) {
       const std::string why =
           stored + ": no such file (Manifest.db lists it as " + Listed(file) + ")";
@@ -638,7 +861,8 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
     if (file.second_key.empty()) continue;
     for (const std::string& older : input.copy_roots) {
       const std::string copy = FindBackupFile(older, file, &failure);
-      if (!copy.empty() && fs::is_regular_file(fs::u8path(copy), error)) {
+      if (!copy.empty() && fs::is_regular_file(fs::u8path(copy), error) &&
+          ResolvesInside(older, copy)) {
         plan.copies[file.second_key].push_back(copy);
       }
     }
@@ -838,6 +1062,48 @@ int RunSample(const Options& options) {
   return kExitOk;
 }
 
+// The demo's backups of other formats, each into a folder of its own
+// beside the main output: the iOS 6 backup, plain and encrypted, and the
+// adb backup files, plain and encrypted.
+int PackageOlderFormats(const Options& options, const std::string& root,
+                        const std::string& sample) {
+#if defined(KXPACKAGE_HAVE_SAMPLES)
+  namespace samples = kx::samples;
+  const struct {
+    const char* command;
+    const char* source;
+    const char* password_file;
+    const char* output;
+  } runs[] = {
+      {"ios", samples::kSampleIos6Folder, "", "output-ios6"},
+      {"ios", samples::kSampleIos6EncryptedFolder, samples::kSampleIos6PasswordFile,
+       "output-ios6-encrypted"},
+      {"android", samples::kSampleAndroidBackupFile, "", "output-android-ab"},
+      {"android", samples::kSampleAndroidEncryptedBackupFile,
+       samples::kSampleAndroidBackupPasswordFile, "output-android-ab-encrypted"},
+  };
+  int status = kExitOk;
+  for (const auto& run : runs) {
+    Options one = options;
+    one.command = run.command;
+    one.copies.clear();
+    one.positional = {(fs::u8path(sample) / run.source).u8string()};
+    one.output = (fs::u8path(root) / run.output).u8string();
+    one.password_file =
+        *run.password_file ? (fs::u8path(sample) / run.password_file).u8string() : "";
+    std::fprintf(stderr, "\nPackaging %s into %s\n", one.positional[0].c_str(), one.output.c_str());
+    const int result = one.command == "ios" ? RunIos(one) : RunAndroid(one);
+    if (result != kExitOk && status == kExitOk) status = result;
+  }
+  return status;
+#else
+  (void)options;
+  (void)root;
+  (void)sample;
+  return kExitOk;
+#endif
+}
+
 int RunDemo(Options options) {
   const std::string root = options.output.empty() ? "kxpackage-demo" : options.output;
   std::error_code error;
@@ -884,7 +1150,9 @@ int RunDemo(Options options) {
   std::vector<JobResult> results;
   PackageAndroid(&android, options.output, &session, &results);
   PackageIos(backup, options.output, &session, &results);
-  return Finish(options, results, options.output, &backup.device);
+  const int status = Finish(options, results, options.output, &backup.device);
+  const int older = PackageOlderFormats(options, root, sample);
+  return status != kExitOk ? status : older;
 }
 
 int RunTimeline(const Options& options) {
