@@ -299,8 +299,12 @@ class AddressBook {
                                          stem));
     entries_ = Prepare(book_, kEntriesSql);
     labels_ = Prepare(book_, kLabelSql);
-    pictures_ = Prepare(images_, kPictureSql);
-    thumbnails_ = Prepare(images_, kThumbnailSql);
+    // Without a picture database (absent, or no database) the people come
+    // without pictures; that was logged when it was opened.
+    if (images_.handle() != nullptr) {
+      pictures_ = Prepare(images_, kPictureSql);
+      thumbnails_ = Prepare(images_, kThumbnailSql);
+    }
   }
 
   // The label's text, "default" when the label id names none.
@@ -572,7 +576,7 @@ int IosContactDataPackage(DataTypeRecord* record, const PackageContext& context)
   const std::string* book_path = BeginPackage(*record, context, kPrimaryFileKey, "No primary file");
   const std::string* images_path = record->PrimaryFile(kImageFileKey);
   if (book_path == nullptr) return kStatusMissingInput;
-  if (images_path == nullptr || images_path->empty() || record->temp_folder.empty()) {
+  if (record->temp_folder.empty()) {
     KX_LOG_AT(kLogError, context.stem, "No primary file");
     return kStatusMissingInput;
   }
@@ -581,10 +585,15 @@ int IosContactDataPackage(DataTypeRecord* record, const PackageContext& context)
   if (opened != kStatusOk) return opened;
   // Pictures are optional: a missing or damaged picture database leaves
   // the contacts without them.
-  SQLite3Wrapper images(*images_path);
-  if (images.Open() != SQLITE_OK) {
+  const bool has_images = images_path != nullptr && !images_path->empty();
+  SQLite3Wrapper images(has_images ? *images_path : std::string());
+  if (!has_images) {
+    KX_LOG_AT(kLogProblem, context.stem,
+              "The picture database was absent: the contacts come without pictures.");
+  } else if (images.Open() != SQLITE_OK) {
     KX_LOG_AT(kLogProblem, context.stem, "sqlite error message : %s.",
               images.ErrorMessage().c_str());
+    images.Close();
   }
   SqliteStatement people =
       PrepareStatement(book, AdaptedQuery(book, "ABPerson", kPersonColumns, "", context.stem));
