@@ -207,17 +207,17 @@ std::vector<IosType> MakeIosTypes() {
       Available(8,
                 {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
                 CountArray),
-      // The package needs the old notes database too; a backup of a phone
-      // that never had one is reported as lacking it.
+      // NoteStore.sqlite, the old notes database of iOS 8 and before, or
+      // both: whichever the backup holds.
       Available(
           9,
-          {{"icloud_note_file_path", "icloud_note_files_path", kNotesDomain, kNoteStorePath, true},
+          {{"icloud_note_file_path", "icloud_note_files_path", kNotesDomain, kNoteStorePath, false},
            {"other_note_file_path", "other_note_files_path", kHomeDomain, kOldNotesPath, false}},
           CountNotes),
   };
   // Voicemail and voice memos hand over where their audio lies in the
-  // backup, so they read its layout. The recordings of iOS 11 and earlier
-  // (Recordings.db alone) are not looked for without the cloud store.
+  // backup, so they read its layout. Before iOS 12 the recordings are in
+  // Recordings.db alone, from iOS 12 in CloudRecordings.db: either is read.
   IosType voicemail =
       Available(20,
                 {{"voice_mail_file_path", "", kHomeDomain, kVoicemailPath, true},
@@ -228,7 +228,7 @@ std::vector<IosType> MakeIosTypes() {
   types.push_back(std::move(voicemail));
   IosType memos =
       Available(21,
-                {{"voice_memos_cloud_file_path", "", kMediaDomain, kCloudRecordingsPath, true},
+                {{"voice_memos_cloud_file_path", "", kMediaDomain, kCloudRecordingsPath, false},
                  {"voice_memos_file_path", "", kMediaDomain, kRecordingsPath, false}},
                 CountCalls);
   memos.wants_sub_dir = true;

@@ -619,7 +619,9 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
       continue;
     }
     plan.primaries[file.primary_key] = stored;
-    if (file.required) {
+    // A data type without a required file (notes, voice memos: stores of
+    // either generation) reads whichever it finds, the first found leading.
+    if (file.required || plan.store.empty()) {
       plan.store = stored;
       plan.matched = WildcardPart(file.relative_path, matched_path);
     }
@@ -631,6 +633,7 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
       }
     }
   }
+  if (plan.store.empty()) plan.status = kHostNotInBackup;
   return plan;
 }
 
