@@ -389,6 +389,31 @@ TEST_F(IosNotesTest, LockedNoteKeepsTitleAndDatesOnly) {
             WriteJson(NoteTitled(test::Parsed(g_results.text), "Shopping list")));
 }
 
+// A note the phone marked for deletion and emptied (no title, no snippet,
+// a body without words) is left out, on stores that say it is marked
+// (ZISPASSWORDPROTECTED without ZFOLDER) and on those that do not; the
+// locked note of every generation keeps its title and dates only.
+TEST_F(IosNotesTest, EmptyNoteMarkedForDeletionIsLeftOut) {
+  const std::string empty_body =
+      test::HexBytes(samples::IosCompressNoteBody(samples::IosNoteDocument("", {})));
+  for (const int version : {2, samples::kIosNotesNewestSchema}) {
+    SCOPED_TRACE(version);
+    g_results = CapturedResults();
+    NewBackup("empty" + std::to_string(version));
+    const std::string store = phone_.File("NoteStore" + std::to_string(version) + ".sqlite");
+    const std::string old = phone_.File("notes" + std::to_string(version) + ".sqlite");
+    WriteSample(store, old, version);
+    test::RunSql(store,
+                 "INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, ZIDENTIFIER, "
+                 "ZMODIFICATIONDATE1, ZMARKEDFORDELETION) VALUES (80, 12, 'EMPTY', 740000000, 1);"
+                 "INSERT INTO ZICNOTEDATA (Z_PK, Z_ENT, ZNOTE, ZDATA) VALUES (81, 13, 80, X'" +
+                     empty_body + "');");
+    ASSERT_EQ(kStatusOk, Run(store, old));
+    EXPECT_EQ(WriteJson(test::Parsed(Expected(NotesDocument(version >= 3), backup_root_))),
+              g_results.text);
+  }
+}
+
 // Identifiers and file names from the store that would climb out of the
 // notes' folders are never looked up, whatever the manifest lists.
 TEST_F(IosNotesTest, PathsFromTheDataStayInsideTheBackup) {
