@@ -10,7 +10,7 @@ namespace {
 
 constexpr char kSaveOperation[] = "IosCalendarKxDataPackageStorage::_SaveCalendarInfosToLocal";
 constexpr char kEmptyMessage[] = "calendar info is empty";
-constexpr int kFirstBatch = 1000;
+constexpr size_t kEventsPerFile = 1000;
 
 }  // namespace
 
@@ -21,7 +21,7 @@ void IosCalendarKxDataPackageStorage::AddEvent(int64_t row_id, Json::Value event
   if (!pending_ids_.insert(row_id).second) return;
   pending_.push_back(std::move(event));
   ++event_count_;
-  if (event_count_ >= kFirstBatch) SaveCalendarInfosToLocal();
+  if (pending_.size() >= kEventsPerFile) SaveCalendarInfosToLocal();
 }
 
 std::string IosCalendarKxDataPackageStorage::SaveCalendarInfosToLocal() {

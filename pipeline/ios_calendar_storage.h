@@ -19,10 +19,9 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
  public:
   explicit IosCalendarKxDataPackageStorage(std::string output_folder);
 
-  // Adds one event (a detail-file element) under its ROWID. Once the count
-  // of events reaches 1000 the pending ones are written; the count is never
-  // reset, so the first file holds 1000 events and each later event goes to
-  // a file of its own.
+  // Adds one event (a detail-file element) under its ROWID. Every 1000
+  // pending events are written as one detail file, so a calendar of any
+  // size is held 1000 events at a time and each file but the last is full.
   void AddEvent(int64_t row_id, Json::Value event);
 
   // Writes the pending events as the next detail file; "" when none is
