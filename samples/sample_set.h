@@ -33,8 +33,10 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
 bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error);
 
 // Writes folder/ios-host: kxphoto/ (the photo database and Photos/),
-// media/music.db and media/video.db, temp/<name>/ for the packagers' files
-// and requests/<name>.json naming them all by absolute path.
+// media/music.db and media/video.db, older/ (stores of older phones:
+// reminders in Calendar.sqlitedb, Recordings.db, a NoteStore.sqlite of
+// iOS 11-12), temp/<name>/ for the packagers' files and
+// requests/<name>.json naming them all by absolute path.
 bool WriteIosHostSampleSet(const std::string& folder, int scale, std::string* error);
 
 // The whole set: the Android folders, the iOS backups and the host's iOS
