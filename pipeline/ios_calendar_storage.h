@@ -22,7 +22,7 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
   // Adds one event (a detail-file element) under its ROWID. Every 1000
   // pending events are written as one detail file, so a calendar of any
   // size is held 1000 events at a time and each file but the last is full.
-  void AddEvent(int64_t row_id, Json::Value event);
+  void AddEvent(int64_t row_id, const Json::Value& event);
 
   // Writes the pending events as the next detail file; "" when none is
   // pending or the file cannot be opened.
@@ -35,7 +35,7 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
 
  private:
   int detail_file_counter_ = 0;
-  std::vector<Json::Value> pending_;  // in the order added
+  std::vector<std::string> pending_;  // their text in the file, in the order added
   std::unordered_set<int64_t> pending_ids_;
   std::vector<std::string> detail_files_;
   int event_count_ = 0;
