@@ -14,20 +14,14 @@ namespace {
 constexpr char kSaveOperation[] = "IosCalendarKxDataPackageStorage::_SaveCalendarInfosToLocal";
 constexpr char kEmptyMessage[] = "calendar info is empty";
 constexpr size_t kEventsPerFile = 1000;
-constexpr size_t kElementDepth = 1;
 
 }  // namespace
 
 IosCalendarKxDataPackageStorage::IosCalendarKxDataPackageStorage(std::string output_folder)
     : AbstractDataPackageStorage(std::move(output_folder)) {}
 
-void IosCalendarKxDataPackageStorage::AddEvent(int64_t row_id, const Json::Value& event) {
+void IosCalendarKxDataPackageStorage::AddEvent(int64_t row_id, std::string text) {
   if (!pending_ids_.insert(row_id).second) return;
-  // Kept as the text it will have in the file: an element of the file's
-  // array, one indentation step in.
-  std::string text;
-  JsonTextWriter writer(&text, kElementDepth);
-  WriteJsonValue(event, &writer);
   pending_.push_back(std::move(text));
   ++event_count_;
   if (pending_.size() >= kEventsPerFile) SaveCalendarInfosToLocal();
@@ -42,7 +36,7 @@ std::string IosCalendarKxDataPackageStorage::SaveCalendarInfosToLocal() {
     std::string text;
     JsonTextWriter writer(&text);
     writer.BeginArray();
-    for (const std::string& event : pending_) writer.Element(event, kElementDepth);
+    for (const std::string& event : pending_) writer.Element(event, kDetailElementDepth);
     writer.EndArray();
     out->write(text.data(), static_cast<std::streamsize>(text.size()));
   };

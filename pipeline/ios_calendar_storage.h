@@ -19,10 +19,14 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
  public:
   explicit IosCalendarKxDataPackageStorage(std::string output_folder);
 
-  // Adds one event (a detail-file element) under its ROWID. Every 1000
+  // How deep a detail file's elements stand: one step into its array.
+  static constexpr size_t kDetailElementDepth = 1;
+
+  // Adds one event under its ROWID, as the text of a detail-file element
+  // kDetailElementDepth steps in (JsonTextWriter). Every 1000
   // pending events are written as one detail file, so a calendar of any
   // size is held 1000 events at a time and each file but the last is full.
-  void AddEvent(int64_t row_id, const Json::Value& event);
+  void AddEvent(int64_t row_id, std::string text);
 
   // Writes the pending events as the next detail file; "" when none is
   // pending or the file cannot be opened.
