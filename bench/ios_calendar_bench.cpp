@@ -5,12 +5,10 @@
 // ratio to the sqlite3 shell printing the event query as JSON from the same
 // file (the best of three runs).
 //
-// The first detail file takes 1000 events and every later event a file of
-// its own, so the large calendar writes about 199,000 files: the file count,
-// not the query, sets the pace. Attendees are looked up event by event;
-// memory holds one batch, the calendars, places and people, and the list of
-// detail files the result document names (one per event past the first
-// 1000).
+// Every detail file takes up to 1000 events (200 files for the large
+// calendar). Attendees are looked up event by event; memory holds one
+// batch, the calendars, places and people, and the list of detail files the
+// result document names.
 //
 // Usage: ios_calendar_bench [large|small|all]
 #include <json/json.h>

@@ -5,6 +5,7 @@
 
 #include "common/log.h"
 #include "common/platform.h"
+#include "common/wal_only_store.h"
 
 namespace kx {
 
@@ -124,6 +125,13 @@ std::string StageSourceFile(const std::string& dest_folder, const std::string& s
   }
   const fs::path source_wal = WithSuffix(source_path, "-wal");
   if (Exists(source_wal) && !ReplaceWithCopy(source_wal, copy_wal)) return std::string();
+  // A store copied before its first checkpoint keeps every page in the
+  // "-wal": the copy gets page 1 so that SQLite reads the journal rather
+  // than deleting it.
+  if (Exists(source_wal) && !SeedEmptyStoreFromWal(copy_path, copy_wal)) {
+    KX_LOG_AT(kLogError, kSourceStem, "Fail to write %s from its -wal.", copy_utf8.c_str());
+    return std::string();
+  }
   return copy_utf8;
 }
 

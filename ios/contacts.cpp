@@ -221,12 +221,16 @@ struct ContactLists {
   }
 };
 
-// Writes contacts 1000 to a file and remembers the keys of those written.
+// Writes contacts 1000 to a file and remembers the keys of those taken.
 class ContactFiles {
  public:
   ContactFiles(std::string folder, const char* stem) : folder_(std::move(folder)), stem_(stem) {}
 
+  // The keys are recorded as the contact is taken, so that a rebuilt
+  // contact is compared with every contact of the run, written or not.
   void Add(Contact contact) {
+    name_keys_.insert(contact.name_key);
+    value_keys_.insert(contact.value_key);
     pending_.push_back(std::move(contact));
     ++count_;
     if (count_ % kContactsPerFile == 0) Flush();
@@ -237,11 +241,7 @@ class ContactFiles {
     Json::Value document(Json::objectValue);
     document["size"] = Json::UInt64(pending_.size());
     Json::Value& list = document["contacts_info"] = Json::Value(Json::arrayValue);
-    for (Contact& contact : pending_) {
-      name_keys_.insert(contact.name_key);
-      value_keys_.insert(contact.value_key);
-      list.append(std::move(contact.object));
-    }
+    for (Contact& contact : pending_) list.append(std::move(contact.object));
     pending_.clear();
     // A file numbered by its batch, in the line ends of a text-mode file on
     // the hosts the files are read on, so the bytes are the same wherever
@@ -256,7 +256,7 @@ class ContactFiles {
     paths_.append(path);
   }
 
-  // Whether a rebuilt contact is one of those already written.
+  // Whether a rebuilt contact is one of those already taken.
   bool Known(const Contact& contact) const {
     if (value_keys_.count(contact.value_key) != 0) return true;
     return contact.name_key.empty() && contact.value_key.empty() &&
@@ -299,8 +299,12 @@ class AddressBook {
                                          stem));
     entries_ = Prepare(book_, kEntriesSql);
     labels_ = Prepare(book_, kLabelSql);
-    pictures_ = Prepare(images_, kPictureSql);
-    thumbnails_ = Prepare(images_, kThumbnailSql);
+    // Without a picture database (absent, or no database) the people come
+    // without pictures; that was logged when it was opened.
+    if (images_.handle() != nullptr) {
+      pictures_ = Prepare(images_, kPictureSql);
+      thumbnails_ = Prepare(images_, kThumbnailSql);
+    }
   }
 
   // The label's text, "default" when the label id names none.
@@ -524,19 +528,34 @@ Contact RebuildContact(const ResultRow& row) {
   return Finished(std::move(person), &lists);
 }
 
-// People only the search index remembers, unless one of them was packaged.
+// The index keeps a person under the ROWID of ABPerson; a row whose person
+// a table still holds (ABPerson, or the values orphaned contacts come
+// from) is that person, whose index text seldom matches the values it was
+// made from (numbers are indexed in pieces).
+std::string IndexTail(const SQLite3Wrapper& book, const TableColumns& index) {
+  std::vector<std::string> conditions;
+  if (index.Has("Birthday") && index.Has("Date")) {
+    conditions.push_back("Birthday is null and Date is null");
+  }
+  conditions.push_back("rowid NOT IN (SELECT ROWID FROM ABPerson)");
+  if (TableColumns(book, "ABMultiValue").Has("record_id")) {
+    conditions.push_back("rowid NOT IN (SELECT record_id FROM ABMultiValue)");
+  }
+  std::string tail;
+  for (const std::string& condition : conditions) {
+    tail += (tail.empty() ? " where " : " and ") + condition;
+  }
+  return tail;
+}
+
+// People only the search index remembers, each once, unless one of them
+// was packaged.
 void AddRebuiltContacts(const SQLite3Wrapper& book, const char* stem, ContactFiles* files) {
   const char* index_table = "ABPersonFullTextSearch";
   const TableColumns columns(book, index_table);
   if (!columns.exists()) return;
-  std::string tail;
-  if (columns.Has("Birthday") && columns.Has("Date")) {
-    tail = " where Birthday is null and Date is null";
-  }
-  SqliteStatement rows =
-      PrepareStatement(book, AdaptedQuery(book, index_table, kSearchColumns, tail, stem));
-  // Contacts still waiting for their file are not compared: the keys of a
-  // contact are recorded when its file is written.
+  SqliteStatement rows = PrepareStatement(
+      book, AdaptedQuery(book, index_table, kSearchColumns, IndexTail(book, columns), stem));
   while (rows.Step() == SQLITE_ROW) {
     Contact contact = RebuildContact(ReadRow(rows));
     if (!files->Known(contact)) files->Add(std::move(contact));
@@ -557,7 +576,7 @@ int IosContactDataPackage(DataTypeRecord* record, const PackageContext& context)
   const std::string* book_path = BeginPackage(*record, context, kPrimaryFileKey, "No primary file");
   const std::string* images_path = record->PrimaryFile(kImageFileKey);
   if (book_path == nullptr) return kStatusMissingInput;
-  if (images_path == nullptr || images_path->empty() || record->temp_folder.empty()) {
+  if (record->temp_folder.empty()) {
     KX_LOG_AT(kLogError, context.stem, "No primary file");
     return kStatusMissingInput;
   }
@@ -566,10 +585,15 @@ int IosContactDataPackage(DataTypeRecord* record, const PackageContext& context)
   if (opened != kStatusOk) return opened;
   // Pictures are optional: a missing or damaged picture database leaves
   // the contacts without them.
-  SQLite3Wrapper images(*images_path);
-  if (images.Open() != SQLITE_OK) {
+  const bool has_images = images_path != nullptr && !images_path->empty();
+  SQLite3Wrapper images(has_images ? *images_path : std::string());
+  if (!has_images) {
+    KX_LOG_AT(kLogProblem, context.stem,
+              "The picture database was absent: the contacts come without pictures.");
+  } else if (images.Open() != SQLITE_OK) {
     KX_LOG_AT(kLogProblem, context.stem, "sqlite error message : %s.",
               images.ErrorMessage().c_str());
+    images.Close();
   }
   SqliteStatement people =
       PrepareStatement(book, AdaptedQuery(book, "ABPerson", kPersonColumns, "", context.stem));

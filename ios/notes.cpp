@@ -34,7 +34,6 @@ constexpr char kNoPrimaryFile[] = "[%s], at %d line, No primary file.";
 // The lines the host's support staff know these messages by.
 constexpr int kFilterNoStoreLine = 519;
 constexpr int kFilterNoQueueLine = 526;
-constexpr int kPackageNoOldLine = 1062;
 constexpr int kPackageNoStoreLine = 1069;
 constexpr int kPackageNoManifestLine = 1076;
 
@@ -343,15 +342,43 @@ const std::string* RequiredPath(const DataTypeRecord& record, const char* key, i
   return path;
 }
 
+// The staged file under `key`, or null when the request has none.
+const std::string* GivenPath(const DataTypeRecord& record, const char* key) {
+  const std::string* path = record.PrimaryFile(key);
+  return path == nullptr || path->empty() ? nullptr : path;
+}
+
+// A phone keeps its notes in NoteStore.sqlite, in the old notes database
+// (iOS 8 and before) or in both: either alone is packaged, and the one
+// that is absent is said once. False, with the line the host knows
+// logged, when neither is there.
+bool FindNoteDatabases(const DataTypeRecord& record, int line, const char* stem,
+                       const std::string** store, const std::string** old_database) {
+  *store = GivenPath(record, kCurrentStoreKey);
+  *old_database = GivenPath(record, kOldDatabaseKey);
+  if (*store == nullptr && *old_database == nullptr) {
+    LogEx(kLogModule, kLogError, kNoPrimaryFile, stem, line);
+    return false;
+  }
+  if (*store == nullptr) {
+    KX_LOG_AT(kLogProblem, stem, "No NoteStore.sqlite: the old notes database alone is read.");
+  } else if (*old_database == nullptr) {
+    KX_LOG_AT(kLogProblem, stem, "No old notes database: NoteStore.sqlite alone is read.");
+  }
+  return true;
+}
+
 }  // namespace
 
 int IosNoteDataFilter(DataTypeRecord* record, SqliteConfig* config, const PackageContext& context) {
   KX_LOG(kLogProgress, "type %d KxDataFilter start", context.data_type);
-  const std::string* store =
-      RequiredPath(*record, kCurrentStoreKey, kFilterNoStoreLine, context.stem);
-  if (store == nullptr) return kStatusMissingInput;
+  const std::string* store = GivenPath(*record, kCurrentStoreKey);
+  const std::string* old_database = GivenPath(*record, kOldDatabaseKey);
+  if (store == nullptr && old_database == nullptr) {
+    LogEx(kLogModule, kLogError, kNoPrimaryFile, context.stem, kFilterNoStoreLine);
+    return kStatusMissingInput;
+  }
   FileQueue* store_copies = record->SecondFiles(kCurrentCopiesKey);
-  const std::string* old_database = record->PrimaryFile(kOldDatabaseKey);
   FileQueue* old_copies = record->SecondFiles(kOldCopiesKey);
   if (store_copies == nullptr && old_copies == nullptr) {
     LogEx(kLogModule, kLogError, kNoPrimaryFile, context.stem, kFilterNoQueueLine);
@@ -363,12 +390,12 @@ int IosNoteDataFilter(DataTypeRecord* record, SqliteConfig* config, const Packag
   }
   // Notes are merged by key: a row of a copy whose identifier the primary
   // holds already is the same note, not a deleted one.
-  if (store_copies != nullptr) {
+  if (store != nullptr && store_copies != nullptr) {
     const int status = MergeDatabaseCopiesByKey(*config, *store, *store_copies, kSystemIos,
                                                 kConfigNote, context.stop);
     if (status != kStatusOk) return status;
   }
-  if (old_database != nullptr && !old_database->empty() && old_copies != nullptr) {
+  if (old_database != nullptr && old_copies != nullptr) {
     const int status = MergeDatabaseCopiesByKey(*config, *old_database, *old_copies, kSystemIos,
                                                 kConfigNote, context.stop);
     if (status != kStatusOk) return status;
@@ -380,12 +407,11 @@ int IosNoteDataFilter(DataTypeRecord* record, SqliteConfig* config, const Packag
 
 int IosNoteDataPackage(DataTypeRecord* record, const PackageContext& context) {
   KX_LOG(kLogProgress, "type %d KxDataPackage start", context.data_type);
-  const std::string* old_database =
-      RequiredPath(*record, kOldDatabaseKey, kPackageNoOldLine, context.stem);
-  if (old_database == nullptr) return kStatusMissingInput;
-  const std::string* store_path =
-      RequiredPath(*record, kCurrentStoreKey, kPackageNoStoreLine, context.stem);
-  if (store_path == nullptr) return kStatusMissingInput;
+  const std::string* store_path = nullptr;
+  const std::string* old_database = nullptr;
+  if (!FindNoteDatabases(*record, kPackageNoStoreLine, context.stem, &store_path, &old_database)) {
+    return kStatusMissingInput;
+  }
   const std::string* manifest =
       RequiredPath(*record, kManifestKey, kPackageNoManifestLine, context.stem);
   if (manifest == nullptr) return kStatusMissingInput;
@@ -394,17 +420,21 @@ int IosNoteDataPackage(DataTypeRecord* record, const PackageContext& context) {
   Json::Value document(Json::objectValue);
   Json::Value& other = document["Other_note"];
   other = Json::Value(Json::arrayValue);
-  if (!PackageOldNotes(*old_database, &files, context, &other)) return PackageStopped(context);
+  if (old_database != nullptr && !PackageOldNotes(*old_database, &files, context, &other)) {
+    return PackageStopped(context);
+  }
 
-  SQLite3Wrapper db(*store_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
   Json::Value& icloud = document["iCloud_notes"];
   icloud["notes"] = Json::Value(Json::arrayValue);
   icloud["notes_media"] = Json::Value(Json::arrayValue);
-  const int status = PackageCurrentStore(db, &files, context, &icloud);
-  if (status == kStatusStopped) return PackageStopped(context);
-  if (status != kStatusOk) return status;
+  SQLite3Wrapper db(store_path != nullptr ? *store_path : std::string());
+  if (store_path != nullptr) {
+    const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
+    if (opened != kStatusOk) return opened;
+    const int status = PackageCurrentStore(db, &files, context, &icloud);
+    if (status == kStatusStopped) return PackageStopped(context);
+    if (status != kStatusOk) return status;
+  }
   return FinishPackage(db, context, WriteJson(document));
 }
 

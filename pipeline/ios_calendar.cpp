@@ -1,10 +1,13 @@
 #include "pipeline/ios_calendar.h"
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "common/field_config.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/merge.h"
@@ -31,25 +34,44 @@ bool PathExists(const std::string& utf8_path) {
   return std::filesystem::exists(PathFromUtf8(utf8_path), error);
 }
 
-Json::Value ArrayOf(const Json::Value& event, const char* name) {
-  const Json::Value& value = event[name];
-  return value.isArray() ? value : Json::Value(Json::arrayValue);
-}
-
-// One element of a detail file: every member present, empty when the store
-// had nothing for it, and "tag" for an event only an older copy held.
-Json::Value DetailElement(const Json::Value& event) {
-  Json::Value element(Json::objectValue);
-  element["all_day"] = static_cast<Json::Int64>(EventInteger(event, "all_day"));
-  element["status"] = static_cast<Json::Int64>(EventInteger(event, "status"));
-  for (const char* name : {"calendar", "start_date", "end_date", "unique_identifier", "utf_Title",
-                           "utf_Address", "utf_Description", "utf_Url"}) {
-    element[name] = EventText(event, name);
+// One element of a detail file, as its text one step into the file's
+// array: every member present, empty when the store had nothing for it,
+// and "tag" for an event only an older copy held. The members are written
+// in the order the JSON writer sorts them into.
+std::string DetailElementText(const Json::Value& event) {
+  std::string text;
+  JsonTextWriter writer(&text, IosCalendarKxDataPackageStorage::kDetailElementDepth);
+  writer.BeginObject();
+  writer.Name("all_day");
+  writer.Int(EventInteger(event, "all_day"));
+  writer.Name("attachment_files");
+  const Json::Value& files = event["attachment_files"];
+  WriteJsonValue(files.isArray() ? files : Json::Value(Json::arrayValue), &writer);
+  const auto text_member = [&](const char* name) {
+    writer.Name(name);
+    writer.String(EventText(event, name));
+  };
+  text_member("calendar");
+  text_member("end_date");
+  writer.Name("participants");
+  std::vector<std::string> names;
+  for (const Json::Value& name : event["participants"]) {
+    if (name.isString()) names.push_back(name.asString());
   }
-  element["attachment_files"] = ArrayOf(event, "attachment_files");
-  element["participants"] = ArrayOf(event, "participants");
-  if (EventInteger(event, "is_deleted") != 0) element["tag"] = "deleted";
-  return element;
+  writer.StringArray(names);
+  text_member("start_date");
+  writer.Name("status");
+  writer.Int(EventInteger(event, "status"));
+  if (EventInteger(event, "is_deleted") != 0) {
+    writer.Name("tag");
+    writer.String("deleted");
+  }
+  for (const char* name :
+       {"unique_identifier", "utf_Address", "utf_Description", "utf_Title", "utf_Url"}) {
+    text_member(name);
+  }
+  writer.EndObject();
+  return text;
 }
 
 }  // namespace
@@ -187,7 +209,7 @@ int IosCalendarKxDataPackage::AnalyseDatabase() {
     ReadRowIntoJson(query, &event);
     lookups.Apply(&event);
     CorrectAllDayEvent(&event);
-    storage_.AddEvent(EventInteger(event, "ROWID"), DetailElement(event));
+    storage_.AddEvent(EventInteger(event, "ROWID"), DetailElementText(event));
   }
   return kStatusOk;
 }

@@ -1,7 +1,10 @@
 #include "pipeline/ios_calendar_storage.h"
 
+#include <ostream>
+#include <string>
 #include <utility>
 
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 
 namespace kx {
@@ -10,18 +13,18 @@ namespace {
 
 constexpr char kSaveOperation[] = "IosCalendarKxDataPackageStorage::_SaveCalendarInfosToLocal";
 constexpr char kEmptyMessage[] = "calendar info is empty";
-constexpr int kFirstBatch = 1000;
+constexpr size_t kEventsPerFile = 1000;
 
 }  // namespace
 
 IosCalendarKxDataPackageStorage::IosCalendarKxDataPackageStorage(std::string output_folder)
     : AbstractDataPackageStorage(std::move(output_folder)) {}
 
-void IosCalendarKxDataPackageStorage::AddEvent(int64_t row_id, Json::Value event) {
+void IosCalendarKxDataPackageStorage::AddEvent(int64_t row_id, std::string text) {
   if (!pending_ids_.insert(row_id).second) return;
-  pending_.push_back(std::move(event));
+  pending_.push_back(std::move(text));
   ++event_count_;
-  if (event_count_ >= kFirstBatch) SaveCalendarInfosToLocal();
+  if (pending_.size() >= kEventsPerFile) SaveCalendarInfosToLocal();
 }
 
 std::string IosCalendarKxDataPackageStorage::SaveCalendarInfosToLocal() {
@@ -29,10 +32,13 @@ std::string IosCalendarKxDataPackageStorage::SaveCalendarInfosToLocal() {
   item.operation = kSaveOperation;
   item.empty_message = kEmptyMessage;
   item.has_details = !pending_.empty();
-  item.build_details = [this]() {
-    Json::Value details(Json::arrayValue);
-    for (Json::Value& event : pending_) details.append(std::move(event));
-    return details;
+  item.write_details = [this](std::ostream* out) {
+    std::string text;
+    JsonTextWriter writer(&text);
+    writer.BeginArray();
+    for (const std::string& event : pending_) writer.Element(event, kDetailElementDepth);
+    writer.EndArray();
+    out->write(text.data(), static_cast<std::streamsize>(text.size()));
   };
   std::string path =
       SaveDetailFile(output_folder(), kCalendarDetailPrefix, &detail_file_counter_, item);

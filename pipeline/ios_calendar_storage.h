@@ -19,11 +19,14 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
  public:
   explicit IosCalendarKxDataPackageStorage(std::string output_folder);
 
-  // Adds one event (a detail-file element) under its ROWID. Once the count
-  // of events reaches 1000 the pending ones are written; the count is never
-  // reset, so the first file holds 1000 events and each later event goes to
-  // a file of its own.
-  void AddEvent(int64_t row_id, Json::Value event);
+  // How deep a detail file's elements stand: one step into its array.
+  static constexpr size_t kDetailElementDepth = 1;
+
+  // Adds one event under its ROWID, as the text of a detail-file element
+  // kDetailElementDepth steps in (JsonTextWriter). Every 1000
+  // pending events are written as one detail file, so a calendar of any
+  // size is held 1000 events at a time and each file but the last is full.
+  void AddEvent(int64_t row_id, std::string text);
 
   // Writes the pending events as the next detail file; "" when none is
   // pending or the file cannot be opened.
@@ -36,7 +39,7 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
 
  private:
   int detail_file_counter_ = 0;
-  std::vector<Json::Value> pending_;  // in the order added
+  std::vector<std::string> pending_;  // their text in the file, in the order added
   std::unordered_set<int64_t> pending_ids_;
   std::vector<std::string> detail_files_;
   int event_count_ = 0;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "samples/android_backup_file.h"
@@ -19,6 +20,7 @@
 #include "samples/ios_media_library.h"
 #include "samples/ios_old_call_history.h"
 #include "samples/ios_old_messages.h"
+#include "samples/ios_older_stores.h"
 
 namespace kx::samples {
 
@@ -89,23 +91,58 @@ std::string JsonString(const std::string& text) {
   return quoted + "\"";
 }
 
-// One host request: data type, its primary file, the folder the packager
-// reads files under, and a temp folder of its own.
+// One host request: data type, its primary files, the folder the packager
+// reads files under, members of "other_info", and a temp folder of its own.
 bool WriteRequest(const fs::path& host, const std::string& name, int data_type,
-                  const std::string& primary_key, const fs::path& primary,
-                  const fs::path& additional, std::string* error) {
+                  const std::vector<std::pair<std::string, fs::path>>& primaries,
+                  const fs::path& additional,
+                  const std::vector<std::pair<std::string, std::string>>& other_info,
+                  std::string* error) {
   const fs::path temp = host / "temp" / name;
   if (!MakeFolder(temp, error) || !MakeFolder(host / "requests", error)) return false;
   const fs::path path = host / "requests" / (name + ".json");
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << "{\n  \"package_type\": " << data_type
       << ",\n  \"temp_folder\": " << JsonString(fs::absolute(temp).u8string())
-      << ",\n  \"primary_file_object\": {" << JsonString(primary_key) << ": "
-      << JsonString(fs::absolute(primary).u8string())
-      << "},\n  \"addtional_param\": " << JsonString(fs::absolute(additional).u8string())
-      << "\n}\n";
+      << ",\n  \"primary_file_object\": {";
+  for (size_t i = 0; i < primaries.size(); ++i) {
+    out << (i == 0 ? "" : ", ") << JsonString(primaries[i].first) << ": "
+        << JsonString(fs::absolute(primaries[i].second).u8string());
+  }
+  out << "},\n  \"addtional_param\": " << JsonString(fs::absolute(additional).u8string());
+  if (!other_info.empty()) {
+    out << ",\n  \"other_info\": {";
+    for (size_t i = 0; i < other_info.size(); ++i) {
+      out << (i == 0 ? "" : ", ") << JsonString(other_info[i].first) << ": "
+          << JsonString(other_info[i].second);
+    }
+    out << "}";
+  }
+  out << "\n}\n";
   if (!out) *error = path.u8string() + ": cannot write the request";
   return static_cast<bool>(out);
+}
+
+bool WriteRequest(const fs::path& host, const std::string& name, int data_type,
+                  const std::string& primary_key, const fs::path& primary,
+                  const fs::path& additional, std::string* error) {
+  return WriteRequest(host, name, data_type, {{primary_key, primary}}, additional, {}, error);
+}
+
+// The stores of older phones, each with its request document.
+bool WriteOlderIosStoreRequests(const fs::path& host, const fs::path& backup, int scale,
+                                std::string* error) {
+  IosOlderStores stores;
+  if (!WriteIosOlderStores((host / "older").u8string(), scale, &stores, error)) return false;
+  return WriteRequest(host, "ios_reminders_calendar", 8, "reminder_file_path",
+                      fs::u8path(stores.calendar), backup, error) &&
+         WriteRequest(host, "ios_voice_memos_recordings", 21,
+                      {{"voice_memos_file_path", fs::u8path(stores.recordings)}}, backup,
+                      {{"has_sub_dir", "1"}, {"is_voice_memos_folder", "0"}}, error) &&
+         WriteRequest(host, "ios_notes_locking_store", 9,
+                      {{"icloud_note_file_path", fs::u8path(stores.note_store)},
+                       {"manifest_file_path", backup / "Manifest.db"}},
+                      backup, {}, error);
 }
 
 }  // namespace
@@ -146,7 +183,8 @@ bool WriteIosHostSampleSet(const std::string& folder, int scale, std::string* er
          WriteRequest(host, "ios_video", 27, "video_file_path", media / "video.db", backup,
                       error) &&
          WriteRequest(host, "ios_kx_photos", 28, "photo_file_path",
-                      photos / kIosKxPhotoDatabaseName, photos, error);
+                      photos / kIosKxPhotoDatabaseName, photos, error) &&
+         WriteOlderIosStoreRequests(host, backup, scale, error);
 }
 
 bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* error) {

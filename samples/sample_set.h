@@ -47,9 +47,10 @@ bool WriteAndroidSampleSet(const std::string& folder, int scale, std::string* er
 bool WriteIosSampleSet(const std::string& folder, int scale, std::string* error);
 
 // Writes folder/ios-host: kxphoto/ (the photo database and Photos/),
-// media/music.db and media/video.db, older/sms.db and
-// older/call_history.db, temp/<name>/ for the packagers' files
-// and requests/<name>.json naming them all by absolute path.
+// media/music.db and media/video.db, older/ (stores of older phones:
+// sms.db of iOS 5, call_history.db, reminders in Calendar.sqlitedb,
+// Recordings.db, a NoteStore.sqlite of iOS 11-12), temp/<name>/ for the
+// packagers' files and requests/<name>.json naming them all by absolute path.
 bool WriteIosHostSampleSet(const std::string& folder, int scale, std::string* error);
 
 // Writes folder/android.ab and folder/android-encrypted.ab from

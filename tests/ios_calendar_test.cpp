@@ -8,6 +8,7 @@
 #include <json/json.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -244,32 +245,42 @@ TEST_F(IosCalendarTest, DeletedDuplicates) {
   EXPECT_EQ(7, test::Parsed(g_results.text)["size"].asInt());
 }
 
-// The first detail file takes 1000 events, each later event a file of its
-// own; fewer than 1000 are written when the result document is built.
+// Every detail file takes up to 1000 events, listed in the order written;
+// fewer than 1000 are written when the result document is built. Read in
+// order, the files give each event once.
 TEST_F(IosCalendarTest, DetailFileBatches) {
   const struct {
     int extra;  // events beyond the sample's four
     std::vector<int> file_sizes;
-  } cases[] = {{995, {999}}, {996, {1000}}, {998, {1000, 1, 1}}};
+  } cases[] = {{995, {999}}, {996, {1000}}, {998, {1000, 2}}, {1997, {1000, 1000, 1}}};
   for (const auto& one : cases) {
     SCOPED_TRACE(one.extra);
     Restart();
     const std::string calendar = Store("Calendar.sqlitedb", 3);
-    test::RunSql(calendar,
-                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-                     std::to_string(one.extra) +
-                     ") INSERT INTO CalendarItem (ROWID, summary, start_date, end_date, "
-                     "calendar_id, UUID, entity_type) SELECT 1000 + i, 'E' || i, i, i + 60, 1, "
-                     "'X-' || i, 2 FROM n;");
+    test::RunSql(
+        calendar,
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+            std::to_string(one.extra) +
+            ") INSERT INTO CalendarItem (ROWID, summary, start_date, end_date, "
+            "calendar_id, UUID, unique_identifier, entity_type) SELECT 1000 + i, 'E' || i, i, "
+            "i + 60, 1, 'X-' || i, 'X-' || i, 2 FROM n;");
     ASSERT_EQ(kStatusOk, RunStaged(Request(calendar, {})));
     const Json::Value result = test::Parsed(g_results.text);
     EXPECT_EQ(one.extra + 4, result["size"].asInt());
     ASSERT_EQ(one.file_sizes.size(), result["msg_file_list"].size());
+    std::set<std::string> identifiers;
     for (size_t n = 0; n < one.file_sizes.size(); ++n) {
       EXPECT_EQ(temp_.File("DataAnalysis_Calendar_" + std::to_string(n) + ".json"),
                 result["msg_file_list"][static_cast<int>(n)].asString());
-      EXPECT_EQ(one.file_sizes[n], static_cast<int>(test::Parsed(Detail(n)).size()));
+      const Json::Value events = test::Parsed(Detail(n));
+      EXPECT_EQ(one.file_sizes[n], static_cast<int>(events.size()));
+      for (const Json::Value& event : events) {
+        if (event["utf_Title"].asString()[0] == 'E') {
+          identifiers.insert(event["unique_identifier"].asString());
+        }
+      }
     }
+    EXPECT_EQ(static_cast<size_t>(one.extra), identifiers.size());
   }
 }
 

@@ -55,6 +55,16 @@ class IosContactsTest : public test::LibraryTest {
         temp_.File("KxDataPackage_Contact_" + std::to_string(number) + ".json"));
   }
 
+  size_t AbsentLines() const {
+    const std::string log = Log();
+    size_t count = 0;
+    for (size_t at = log.find("picture database was absent"); at != std::string::npos;
+         at = log.find("picture database was absent", at + 1)) {
+      ++count;
+    }
+    return count;
+  }
+
   static std::string FileText(const std::string& expected_json) {
     return ReplaceAll(Formatted(expected_json), "\n", "\r\n");
   }
@@ -122,15 +132,41 @@ TEST_F(IosContactsTest, OldestBookWholeDocument) {
             ContactFile(1));
 }
 
-// A picture database that is no database: the people come without pictures.
-TEST_F(IosContactsTest, DamagedPictures) {
-  test::RunSql(book_, BookSql() + Person(1, "Ana"));
-  test::WriteFileBytes(images_, std::string(4096, 'x'));
-  ASSERT_EQ(kStatusOk, Run());
-  EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 1, "First": "Ana",
-      "guid": "p1", "alt_birthday_type": 3, "phone_info": null, "email_info": null,
-      "url_info": null}]})"),
-            ContactFile(1));
+// A picture database that is no database, names no file or is not named:
+// the people come without pictures; an absent one is logged once.
+TEST_F(IosContactsTest, ContactsWithoutTheirPictureDatabase) {
+  const struct {
+    const char* name;
+    const char* images;  // null: the request has no picture database
+    bool damaged;
+    size_t absent_lines;
+  } cases[] = {{"damaged", "", true, 0},
+               {"names no file", "/no/such/AddressBookImages.sqlitedb", false, 1},
+               {"not named", nullptr, false, 1}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.name);
+    test::TempDir phone, temp;
+    const size_t logged = AbsentLines();
+    const std::string book = phone.File("AddressBook.sqlitedb");
+    test::RunSql(book, BookSql() + Person(1, "Ana"));
+    Json::Value request;
+    request["package_type"] = kIosContactType;
+    request["temp_folder"] = temp.path();
+    request["primary_file_object"]["contact_file_path"] = book;
+    if (each.damaged) {
+      test::WriteFileBytes(phone.File("images"), std::string(4096, 'x'));
+      request["primary_file_object"]["contact_image_file_path"] = phone.File("images");
+    } else if (each.images != nullptr) {
+      request["primary_file_object"]["contact_image_file_path"] = each.images;
+    }
+    request["second_file_objects"]["contact_files_path"] = test::JsonList({});
+    ASSERT_EQ(kStatusOk, test::FilterAndPackage(request));
+    EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 1, "First": "Ana",
+        "guid": "p1", "alt_birthday_type": 3, "phone_info": null, "email_info": null,
+        "url_info": null}]})"),
+              test::ReadFileBytes(temp.File("KxDataPackage_Contact_1.json")));
+    EXPECT_EQ(logged + each.absent_lines, AbsentLines());
+  }
 }
 
 }  // namespace

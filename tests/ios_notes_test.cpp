@@ -307,8 +307,9 @@ std::string NotesDocument(bool with_folders) {
   return text;
 }
 
-std::string Expected(const std::string& icloud, const std::string& backup) {
-  std::string text = "{" + std::string(kOtherNotes) + "," + icloud + "}";
+std::string Expected(const std::string& icloud, const std::string& backup,
+                     const std::string& other = kOtherNotes) {
+  std::string text = "{" + other + "," + icloud + "}";
   text = ReplaceAll(text, "$A", "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01");
   return ReplaceAll(text, "$B", backup);
 }
@@ -386,6 +387,31 @@ TEST_F(IosNotesTest, LockedNoteKeepsTitleAndDatesOnly) {
       "datetime": "06-02-2024 19:06:40", "folder": "Notes", "id": 10, "is_deleted": 0,
       "is_lock": 1, "snippet": "Milk, eggs, bread", "title": "Shopping list"})")),
             WriteJson(NoteTitled(test::Parsed(g_results.text), "Shopping list")));
+}
+
+// A note the phone marked for deletion and emptied (no title, no snippet,
+// a body without words) is left out, on stores that say it is marked
+// (ZISPASSWORDPROTECTED without ZFOLDER) and on those that do not; the
+// locked note of every generation keeps its title and dates only.
+TEST_F(IosNotesTest, EmptyNoteMarkedForDeletionIsLeftOut) {
+  const std::string empty_body =
+      test::HexBytes(samples::IosCompressNoteBody(samples::IosNoteDocument("", {})));
+  for (const int version : {2, samples::kIosNotesNewestSchema}) {
+    SCOPED_TRACE(version);
+    g_results = CapturedResults();
+    NewBackup("empty" + std::to_string(version));
+    const std::string store = phone_.File("NoteStore" + std::to_string(version) + ".sqlite");
+    const std::string old = phone_.File("notes" + std::to_string(version) + ".sqlite");
+    WriteSample(store, old, version);
+    test::RunSql(store,
+                 "INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, ZIDENTIFIER, "
+                 "ZMODIFICATIONDATE1, ZMARKEDFORDELETION) VALUES (80, 12, 'EMPTY', 740000000, 1);"
+                 "INSERT INTO ZICNOTEDATA (Z_PK, Z_ENT, ZNOTE, ZDATA) VALUES (81, 13, 80, X'" +
+                     empty_body + "');");
+    ASSERT_EQ(kStatusOk, Run(store, old));
+    EXPECT_EQ(WriteJson(test::Parsed(Expected(NotesDocument(version >= 3), backup_root_))),
+              g_results.text);
+  }
 }
 
 // Identifiers and file names from the store that would climb out of the
@@ -466,15 +492,42 @@ struct BadInput {
   const char* log;  // what the log says of it
 };
 
+// A backup holds NoteStore.sqlite, the old notes database or both: either
+// alone is packaged, and the log says once which was absent; neither is the
+// documented status.
+TEST_F(IosNotesTest, EitherNoteDatabaseAlone) {
+  const auto [store, old] = WriteNewest();
+  const struct {
+    const char* missing_key;
+    std::string expected;
+    const char* log;
+  } cases[] = {
+      {"other_note_file_path", Expected(NotesDocument(true), backup_root_, R"("Other_note": [])"),
+       "No old notes database: NoteStore.sqlite alone is read."},
+      {"icloud_note_file_path",
+       Expected(R"("iCloud_notes": {"notes": [], "notes_media": []})", backup_root_),
+       "No NoteStore.sqlite: the old notes database alone is read."}};
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.missing_key);
+    Reset();
+    const size_t logged = Log().size();
+    ASSERT_EQ(kStatusOk, Run(store, old, {}, {}, each.missing_key));
+    EXPECT_EQ(WriteJson(test::Parsed(each.expected)), g_results.text);
+    const std::string log = Log().substr(logged);
+    EXPECT_EQ(log.find(each.log), log.rfind(each.log));
+    EXPECT_NE(std::string::npos, log.find(each.log)) << log;
+  }
+  Reset();
+  EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run("", ""));
+  EXPECT_NE(std::string::npos, Log().find("[iosnotedatapackage], at 1069 line, No primary file."))
+      << Log();
+}
+
 // Missing inputs are the documented status; a damaged old database or
 // manifest still packages the current store, a damaged current store is
 // its open failure without a document.
 TEST_F(IosNotesTest, MissingAndDamagedInputs) {
   const BadInput cases[] = {
-      {"no current store", "icloud_note_file_path", "", KX_STATUS_NOT_PACKAGED,
-       "[iosnotedatapackage], at 1069 line, No primary file."},
-      {"no old database", "other_note_file_path", "", KX_STATUS_NOT_PACKAGED,
-       "[iosnotedatapackage], at 1062 line, No primary file."},
       {"no manifest", "manifest_file_path", "", KX_STATUS_NOT_PACKAGED,
        "[iosnotedatapackage], at 1076 line, No primary file."},
       {"current store damaged", "", "store", KX_STATUS_NOT_PACKAGED,

@@ -121,5 +121,36 @@ TEST_F(SourceSafetyTest, FilterWithMergesLeavesSourcesUntouched) {
             test::QueryColumn(staged, "SELECT name || '|' || is_deleted FROM calls ORDER BY _id"));
 }
 
+// A store copied before its first checkpoint: the main file is empty and
+// its schema and rows are all in the "-wal". The staged copy reads in full;
+// the source and its "-wal" keep their bytes.
+TEST_F(SourceSafetyTest, WalOnlyStoreIsReadInFullFromItsStagedCopy) {
+  test::TempDir scratch;
+  const std::string work = scratch.File("calllog.db");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(work.c_str(), &db));
+  const std::string rows =
+      std::string("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;") + kCallsTable +
+      "INSERT INTO calls (number, date, name) VALUES ('5550001', 1600000000000, 'Ann');"
+      "INSERT INTO calls (number, date, name) VALUES ('5550002', 1600000100000, 'Bo');";
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, rows.c_str(), nullptr, nullptr, nullptr));
+  test::WriteFileBytes(sources_.File("calllog.db"), "");
+  fs::copy_file(work + "-wal", sources_.File("calllog.db-wal"));
+  sqlite3_close(db);
+  const auto before = Snapshot(sources_.path());
+
+  Json::Value request;
+  request["package_type"] = kMergingType;
+  request["temp_folder"] = temp_.path();
+  request["primary_file_object"]["p"] = sources_.File("calllog.db");
+  request["second_file_objects"]["reminder_files_path"] = Json::Value(Json::arrayValue);
+  const std::string text = WriteJson(request);
+  ASSERT_EQ(0, FilterDataType(text.c_str(), static_cast<int>(text.size())));
+
+  EXPECT_EQ(before, Snapshot(sources_.path()));
+  EXPECT_EQ((std::vector<std::string>{"Ann", "Bo"}),
+            test::QueryColumn(temp_.File("calllog.db"), "SELECT name FROM calls ORDER BY _id"));
+}
+
 }  // namespace
 }  // namespace kx

@@ -216,7 +216,7 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   auto summary = SummaryByName(run.out);
   EXPECT_EQ(0, summary["ios_call_history"]["status"].asInt());
   EXPECT_EQ(0, summary["ios_contacts"]["status"].asInt());
-  EXPECT_EQ(23u, summary.size());
+  EXPECT_EQ(24u, summary.size());  // the calendar's reminders as a store of their own
   EXPECT_EQ(7, summary["ios_music_video"]["records"].asInt());  // staged
   // Host-built databases, not files of the backup.
   EXPECT_EQ(-107, summary["ios_kx_photos"]["status"].asInt());
@@ -259,6 +259,74 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_GT(calls["size"].asInt(), 0);
   EXPECT_GT(TaggedIosRecords(out_.path()), TaggedIosRecords(out_flat.path()));
   EXPECT_GT(summary["ios_call_history"]["records"].asInt(), calls["size"].asInt());
+}
+
+// Stores of older phones, handed over by request documents as a host
+// builds them.
+TEST_F(CliTest, RequestRunsTheOlderStoresOfIos) {
+  const std::string requests = samples_->File("ios-host/requests");
+  const ToolRun run = RunTool({"request", requests + "/ios_reminders_calendar.json",
+                               requests + "/ios_voice_memos_recordings.json",
+                               requests + "/ios_notes_locking_store.json", "-o", out_.path()});
+  ASSERT_EQ(0, run.exit_code) << run.err << run.out;
+  const Json::Value reminders = ParseJson(ReadFileBytes(out_.File("ios_reminders/result.json")));
+  ASSERT_EQ(2u, reminders.size());
+  EXPECT_EQ("Groceries", reminders[0]["utf_List"].asString());
+  EXPECT_EQ(2, ParseJson(ReadFileBytes(out_.File("ios_voice_memos/result.json")))["size"].asInt());
+  const Json::Value notes = ParseJson(ReadFileBytes(out_.File("ios_notes/result.json")));
+  ASSERT_EQ(5u, notes["iCloud_notes"]["notes"].size());
+  const Json::Value& locked = notes["iCloud_notes"]["notes"][2];
+  EXPECT_EQ("Bank", locked["title"].asString());
+  EXPECT_EQ(1, locked["is_lock"].asInt());
+  EXPECT_FALSE(locked.isMember("contents"));
+}
+
+// A backup of an older phone: voice memos in Recordings.db alone, notes in
+// the old notes database alone, reminders in the calendar database, and a
+// second reminders account: each store found, one result per reminders
+// store, the summary naming it.
+TEST_F(CliTest, IosBackupOfOlderGenerationsFindsEveryStore) {
+  const std::string backup = out_.File("backup");
+  fs::copy(samples_->File("ios"), backup, fs::copy_options::recursive);
+  const std::string manifest = backup + "/Manifest.db";
+  const auto add_file = [&](const std::string& id, const std::string& domain,
+                            const std::string& path, const std::string& from) {
+    fs::create_directories(backup + "/" + id.substr(0, 2));
+    fs::copy_file(from, backup + "/" + id.substr(0, 2) + "/" + id);
+    kx::test::RunSql(manifest, "INSERT INTO Files VALUES ('" + id + "', '" + domain + "', '" +
+                                   path + "', 1, NULL)");
+  };
+  const std::string stores = "Library/Reminders/Container_v1/Stores/";
+  const std::string first_store = QueryColumn(
+      manifest, "SELECT fileID FROM Files WHERE relativePath LIKE '" + stores + "Data-%'")[0];
+  kx::test::RunSql(
+      manifest,
+      "DELETE FROM Files WHERE relativePath IN ('Media/Recordings/CloudRecordings.db', "
+      "'NoteStore.sqlite')");
+  add_file(std::string(40, 'a'), "MediaDomain", "Media/Recordings/Recordings.db",
+           samples_->File("ios-host/older/Recordings.db"));
+  add_file(std::string(40, 'b'), "HomeDomain", stores + "Data-local.sqlite",
+           backup + "/" + first_store.substr(0, 2) + "/" + first_store);
+  const ToolRun run = RunTool(
+      {"ios", backup, "-o", out_.File("out"), "--json", "--config", kx::test::ConfigFolder()});
+  ASSERT_EQ(0, run.exit_code) << run.err << run.out;
+  auto summary = SummaryByName(run.out);
+  EXPECT_EQ(2, summary["ios_voice_memos"]["records"].asInt());
+  EXPECT_EQ(2, summary["ios_notes"]["records"].asInt());
+  const struct {
+    const char* name;
+    int records;
+    std::string store;
+  } reminders[] = {{"ios_reminders", 3,
+                    "HomeDomain " + stores + "Data-8E3B5C1A-2F4D-4C6B-9A7E-1D2C3B4A5F60.sqlite"},
+                   {"ios_reminders-Data-local", 3, "HomeDomain " + stores + "Data-local.sqlite"},
+                   {"ios_reminders-Calendar", 1, "HomeDomain Library/Calendar/Calendar.sqlitedb"}};
+  for (const auto& store : reminders) {
+    SCOPED_TRACE(store.name);
+    EXPECT_EQ(0, summary[store.name]["status"].asInt());
+    EXPECT_EQ(store.records, summary[store.name]["records"].asInt());
+    EXPECT_EQ("from " + store.store, summary[store.name]["detail"].asString());
+  }
 }
 
 TEST_F(CliTest, IosBackupThatCannotBeReadIsRefusedClearly) {

@@ -50,6 +50,7 @@ std::vector<std::string> DomainsToDecrypt() {
   std::set<std::string> domains;
   for (const IosType& type : IosTypes()) {
     for (const BackupFileSpec& file : type.files) domains.insert(file.domain);
+    for (const IosType::OlderStore& older : type.older_stores) domains.insert(older.file.domain);
   }
   return std::vector<std::string>(domains.begin(), domains.end());
 }

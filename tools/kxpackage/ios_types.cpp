@@ -213,20 +213,28 @@ std::vector<IosType> MakeIosTypes() {
       Available(7,
                 {{"calendar_file_path", "calendar_files_path", kHomeDomain, kCalendarPath, true}},
                 CountArray),
-      Available(8,
-                {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
-                CountArray),
-      // The package needs the old notes database too; a backup of a phone
-      // that never had one is reported as lacking it.
+
+      // NoteStore.sqlite, the old notes database of iOS 8 and before, or
+      // both: whichever the backup holds.
       Available(
           9,
-          {{"icloud_note_file_path", "icloud_note_files_path", kNotesDomain, kNoteStorePath, true},
+          {{"icloud_note_file_path", "icloud_note_files_path", kNotesDomain, kNoteStorePath, false},
            {"other_note_file_path", "other_note_files_path", kHomeDomain, kOldNotesPath, false}},
           CountNotes),
   };
+  // Every reminders store (one per account), and up to iOS 12 the calendar
+  // database, whose reminders are calendar items of their own kind.
+  IosType reminders = Available(
+      8, {{"reminder_file_path", "reminder_files_path", kHomeDomain, kRemindersPath, true}},
+      CountArray);
+  reminders.every_store = true;
+  reminders.older_stores = {
+      {{"reminder_file_path", "reminder_files_path", kHomeDomain, kCalendarPath, true},
+       "SELECT 1 FROM CalendarItem WHERE entity_type = 3 LIMIT 1"}};
+  types.insert(types.begin() + 6, std::move(reminders));
   // Voicemail and voice memos hand over where their audio lies in the
-  // backup, so they read its layout. The recordings of iOS 11 and earlier
-  // (Recordings.db alone) are not looked for without the cloud store.
+  // backup, so they read its layout. Before iOS 12 the recordings are in
+  // Recordings.db alone, from iOS 12 in CloudRecordings.db: either is read.
   IosType voicemail =
       Available(20,
                 {{"voice_mail_file_path", "", kHomeDomain, kVoicemailPath, true},
@@ -237,7 +245,7 @@ std::vector<IosType> MakeIosTypes() {
   types.push_back(std::move(voicemail));
   IosType memos =
       Available(21,
-                {{"voice_memos_cloud_file_path", "", kMediaDomain, kCloudRecordingsPath, true},
+                {{"voice_memos_cloud_file_path", "", kMediaDomain, kCloudRecordingsPath, false},
                  {"voice_memos_file_path", "", kMediaDomain, kRecordingsPath, false}},
                 CountCalls);
   memos.wants_sub_dir = true;

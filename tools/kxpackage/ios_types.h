@@ -40,6 +40,15 @@ struct IosType {
   // Packaged by the library from a database the host builds itself, not
   // from files of the backup: `kxpackage request` runs it.
   bool by_request = false;
+  // Every store the required file's pattern matches is packaged, one
+  // result each (reminders: one store per account), and so is each older
+  // place below that holds what the data type reads.
+  bool every_store = false;
+  struct OlderStore {
+    BackupFileSpec file;  // in place of the required file
+    const char* holds;    // a query that answers a row when the store counts
+  };
+  std::vector<OlderStore> older_stores = {};
 };
 
 // Every iOS data type: the available ones first, then the others in the

@@ -517,12 +517,14 @@ int RunAndroid(const Options& options) {
 // One data type of a backup: the files found for it, or why not.
 struct IosPlan {
   const IosType* type = nullptr;
+  std::string name;  // the type's, or with its store's when it has several
   std::map<std::string, std::string> primaries;            // primary key -> stored file
   std::string store;                                       // the required one of them
   std::map<std::string, std::vector<std::string>> copies;  // second key -> older stored files
   int status = 0;                                          // a host status when it cannot run
   std::string detail;
   std::string matched;  // what the '*' of the required file's path matched
+  std::vector<std::string> outside;  // optional files whose links lead out of the backup
 };
 
 struct IosInput {
@@ -814,14 +816,18 @@ std::string WildcardPart(const std::string& pattern, const std::string& path) {
   return path.substr(star, path.size() - star - tail);
 }
 
-IosPlan PlanIosType(const IosType& type, const IosInput& input) {
+// `store`, when given, stands in for the type's required file.
+IosPlan PlanIosType(const IosType& type, const IosInput& input,
+                    const BackupFileSpec* store = nullptr) {
   IosPlan plan;
   plan.type = &type;
+  plan.name = type.name;
   if (!type.available) {
     plan.status = type.by_request ? kHostByRequest : kHostNotAvailable;
     return plan;
   }
-  for (const BackupFileSpec& file : type.files) {
+  for (const BackupFileSpec& listed : type.files) {
+    const BackupFileSpec& file = store != nullptr && listed.required ? *store : listed;
     std::string failure;
     std::string matched_path;
     const std::string stored = FindBackupFile(input.root, file, &failure, &matched_path);
@@ -839,7 +845,7 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
         plan.detail = outside;
         return plan;
       }
-      plan.absent.push_back(outside);
+      plan.outside.push_back(outside);
       continue;
     }
     if (!stored.empty() && !fs::is_regular_file(fs::u8path(stored), error)) {
@@ -854,7 +860,9 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
     }
     if (stored.empty()) continue;
     plan.primaries[file.primary_key] = stored;
-    if (file.required) {
+    // A data type without a required file (notes, voice memos: stores of
+    // either generation) reads whichever it finds, the first found leading.
+    if (file.required || plan.store.empty()) {
       plan.store = stored;
       plan.matched = WildcardPart(file.relative_path, matched_path);
     }
@@ -867,13 +875,58 @@ IosPlan PlanIosType(const IosType& type, const IosInput& input) {
       }
     }
   }
+  if (plan.store.empty()) plan.status = kHostNotInBackup;
   return plan;
+}
+
+// The stores of a type that keeps one per account, each by its exact path,
+// then the older places that hold what it reads.
+std::vector<BackupFileSpec> EveryStore(const IosType& type, const IosInput& input) {
+  std::vector<BackupFileSpec> stores;
+  for (const BackupFileSpec& file : type.files) {
+    if (!file.required) continue;
+    std::vector<std::string> paths;
+    QueryTexts(ManifestPath(input.root),
+               "SELECT DISTINCT relativePath FROM Files WHERE domain = ?1 AND relativePath GLOB ?2 "
+               "AND flags = 1 ORDER BY relativePath",
+               {file.domain, file.relative_path}, &paths);
+    for (const std::string& path : paths) {
+      BackupFileSpec exact = file;
+      exact.relative_path = path;
+      stores.push_back(exact);
+    }
+  }
+  for (const IosType::OlderStore& older : type.older_stores) {
+    std::string failure;
+    const std::string stored = FindBackupFile(input.root, older.file, &failure);
+    std::vector<std::string> rows;
+    if (!stored.empty() && QueryTexts(stored, older.holds, {}, &rows).empty() && !rows.empty()) {
+      stores.push_back(older.file);
+    }
+  }
+  return stores;
+}
+
+// One plan per data type; one per store for a type that packages every
+// store, each after the first named after its store's file.
+std::vector<IosPlan> PlanIosStores(const IosType& type, const IosInput& input) {
+  if (!type.available || !type.every_store) return {PlanIosType(type, input)};
+  const std::vector<BackupFileSpec> stores = EveryStore(type, input);
+  if (stores.empty()) return {PlanIosType(type, input)};
+  std::vector<IosPlan> plans;
+  for (const BackupFileSpec& store : stores) {
+    IosPlan plan = PlanIosType(type, input, &store);
+    if (!plans.empty()) plan.name += "-" + fs::u8path(store.relative_path).stem().u8string();
+    if (plan.status == 0) plan.detail = "from " + Listed(store);
+    plans.push_back(std::move(plan));
+  }
+  return plans;
 }
 
 JobResult RunIosType(const IosPlan& plan, const IosInput& input, const std::string& output,
                      Session* session) {
   const IosType& type = *plan.type;
-  const std::string folder = (fs::u8path(output) / type.name).u8string();
+  const std::string folder = (fs::u8path(output) / plan.name).u8string();
   Json::Value request;
   request["package_type"] = type.data_type;
   request["temp_folder"] = Absolute(folder);
@@ -894,37 +947,43 @@ JobResult RunIosType(const IosPlan& plan, const IosInput& input, const std::stri
   for (const auto& [key, value] : type.other_info) request["other_info"][key] = value;
   if (!type.matched_key.empty()) request["other_info"][type.matched_key] = plan.matched;
   if (type.staged) {
-    return RunStaged(type.name, type.data_type, JsonText(request), folder, plan.store,
+    return RunStaged(plan.name, type.data_type, JsonText(request), folder, plan.store,
                      type.count_records, session->progress());
   }
-  return RunFilterAndPackage(type.name, type.data_type, JsonText(request), folder,
-                             type.count_records, session->progress());
+  JobResult result = RunFilterAndPackage(plan.name, type.data_type, JsonText(request), folder,
+                                         type.count_records, session->progress());
+  if (result.detail.empty()) result.detail = plan.detail;
+  return result;
 }
 
 void PackageIos(const IosInput& input, const std::string& output, Session* session,
                 std::vector<JobResult>* results) {
   results->insert(results->end(), input.problems.begin(), input.problems.end());
   for (const IosType& type : IosTypes()) {
-    const IosPlan plan = PlanIosType(type, input);
-    if (plan.status != 0) {
-      if (plan.status == kHostBadSource) Error(plan.detail);
-      results->push_back(Skipped(type.name, type.data_type, plan.status, plan.detail));
-      continue;
+    for (const IosPlan& plan : PlanIosStores(type, input)) {
+      if (plan.status != 0) {
+        if (plan.status == kHostBadSource) Error(plan.detail);
+        results->push_back(Skipped(plan.name, type.data_type, plan.status, plan.detail));
+        continue;
+      }
+      if (Interrupted()) {
+        results->push_back(Skipped(plan.name, type.data_type, kHostNotRun, ""));
+        continue;
+      }
+      JobResult result = RunIosType(plan, input, output, session);
+      if (result.status != 0) {
+        // In SQLite's words, with the file, when the rows show why; else the
+        // library's own words stand.
+        FoundSource store;
+        store.path = plan.store;
+        store.damage = FindDamagedRows(store.path);
+        if (!store.damage.empty()) NoteDamage(store, &result);
+      }
+      if (!plan.outside.empty() && result.detail.empty()) {
+        result.detail = Joined(plan.outside, "; ");
+      }
+      results->push_back(result);
     }
-    if (Interrupted()) {
-      results->push_back(Skipped(type.name, type.data_type, kHostNotRun, ""));
-      continue;
-    }
-    JobResult result = RunIosType(plan, input, output, session);
-    if (result.status != 0) {
-      // In SQLite's words, with the file, when the rows show why; else the
-      // library's own words stand.
-      FoundSource store;
-      store.path = plan.store;
-      store.damage = FindDamagedRows(store.path);
-      if (!store.damage.empty()) NoteDamage(store, &result);
-    }
-    results->push_back(result);
   }
 }
 
