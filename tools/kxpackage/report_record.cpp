@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <string_view>
 #include <vector>
 
 #include "tools/kxpackage/report_dates.h"
@@ -309,11 +310,16 @@ Json::Value ShownDate(const Json::Value& raw) {
   return iso.empty() ? *date : Json::Value(iso);
 }
 
+// A member of an object without adding a null one when it is absent.
+static const Json::Value* Member(const Json::Value& object, std::string_view name) {
+  return object.find(name.data(), name.data() + name.size());
+}
+
 bool IsDeleted(const Json::Value& record) {
   if (!record.isObject()) return false;
-  const Json::Value* tag = record.find("tag", "tag" + 3);
+  const Json::Value* tag = Member(record, "tag");
   if (tag != nullptr && tag->isString() && tag->asString() == "deleted") return true;
-  const Json::Value* deleted = record.find("is_deleted", "is_deleted" + 10);
+  const Json::Value* deleted = Member(record, "is_deleted");
   return deleted != nullptr && Truthy(*deleted);
 }
 
