@@ -7,7 +7,7 @@ TSAN_DIR ?= build/tsan
 CMAKE_GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 PREFIX ?= /usr/local
 
-.PHONY: deps build test tsan demo fuzz fuzz-keep install clean package package-test
+.PHONY: deps build test tsan demo fuzz fuzz-smoke fuzz-keep install clean package package-test
 
 deps:
 	@bash scripts/install-deps.sh
@@ -45,13 +45,18 @@ demo: build
 	$(BUILD_DIR)/tools/kxpackage/kxpackage demo -o $(DEMO_DIR) --report
 
 # libFuzzer targets (clang, installed when missing), each run for
-# FUZZ_SECONDS on a copy of its corpus; findings are kept as regression
-# cases under fuzz/corpus. fuzz-keep merges what the last run found into the
-# kept corpora.
+# FUZZ_SECONDS on a copy of its corpus with the leak check off, then that
+# corpus replayed with it on; findings are kept as regression cases under
+# fuzz/corpus. fuzz-smoke (CI) builds them the same way and runs each for
+# a few seconds. fuzz-keep merges what the last run found into the kept
+# corpora.
 FUZZ_DIR ?= build/fuzz
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	FUZZ_DIR=$(FUZZ_DIR) FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash scripts/fuzz.sh run
+
+fuzz-smoke: deps
+	FUZZ_DIR=$(FUZZ_DIR) JOBS=$(JOBS) bash scripts/fuzz.sh smoke
 
 fuzz-keep:
 	FUZZ_DIR=$(FUZZ_DIR) bash scripts/fuzz.sh keep

@@ -208,9 +208,9 @@ std::string OwnerJid(const std::string& plist_path) {
 // The four members of a profile picture kept at `path` (no members for a
 // path that must not be looked up).
 void AddProfileMembers(const IosWhatsAppBackup& backup, Json::Value* object) {
-  const Json::Value* stored = object->find("ZPATH", "ZPATH" + 5);
-  if (stored == nullptr || !stored->isString()) return;
-  const std::string path = stored->asString();
+  const Json::Value& stored = MemberOrNull(*object, "ZPATH");
+  if (!stored.isString()) return;
+  const std::string path = stored.asString();
   if (!IsSafeStorePath(path)) return;
   (*object)["profile_path"] = path + ".jpg";
   (*object)["profile_backup_path"] = backup.FilePath(path + ".jpg");
@@ -330,7 +330,7 @@ void ChatWalk::AddAddressBookName(Json::Value* member) {
     return;
   }
   address_book_.Reset();
-  address_book_.BindText(1, (*member)["ZCONTACTIDENTIFIER"].asString());
+  address_book_.BindText(1, MemberOrNull(*member, "ZCONTACTIDENTIFIER").asString());
   if (address_book_.Step() == SQLITE_ROW) ReadColumnIntoJson(address_book_, 0, member);
 }
 

@@ -5,11 +5,15 @@
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 
 namespace kx {
 
+// A handle: copies share one queue. A filter works on a copy of its
+// record's inputs while another filter call of the same data type pushes
+// onto the record's queues; both must see one queue.
 class FileQueue {
  public:
   void Push(const std::string& path);
@@ -21,8 +25,11 @@ class FileQueue {
   size_t Size() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::deque<std::string> paths_;
+  struct Shared {
+    std::mutex mutex;  // guards `paths`
+    std::deque<std::string> paths;
+  };
+  std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
 };
 
 }  // namespace kx

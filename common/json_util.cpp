@@ -1,6 +1,7 @@
 #include "common/json_util.h"
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -60,6 +61,11 @@ Json::Value JsonDouble(double value) {
 const Json::Value& EmptyJsonArray() {
   static const Json::Value empty(Json::arrayValue);
   return empty;
+}
+
+const Json::Value& MemberOrNull(const Json::Value& object, const char* key) {
+  const Json::Value* found = object.isObject() ? object.find(key, key + std::strlen(key)) : nullptr;
+  return found != nullptr ? *found : Json::Value::nullSingleton();
 }
 
 }  // namespace kx

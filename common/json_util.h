@@ -24,6 +24,11 @@ bool ParseJson(const char* text, Json::Value* out, std::string* error);
 // An empty JSON array (never null), the initial value of output lists.
 const Json::Value& EmptyJsonArray();
 
+// The member `key` of `object`, or a null value when it has none (or is no
+// object). Reading a document never changes it: the non-const operator[]
+// would add the member as null, and the host would receive it.
+const Json::Value& MemberOrNull(const Json::Value& object, const char* key);
+
 // A number read from the data as a JSON value: null when it is not finite.
 // JSON has no infinity or NaN, and the writer's stand-in for infinity
 // (1e+9999) is refused by JSON readers, JsonCpp's own among them.

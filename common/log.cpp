@@ -15,7 +15,7 @@ namespace {
 // The one log file of the process. `stream` is null until InitLogEx opened
 // a file; messages written before, or after a failed open, are dropped.
 struct LogState {
-  std::mutex mutex;
+  std::mutex mutex;  // guards `stream` and every write through it
   std::unique_ptr<kx::AppendFile> stream;
 };
 

@@ -26,8 +26,12 @@ namespace {
 // closed first (a busy close finalizes every statement SQLite still holds),
 // the statement's own finalize must not touch SQLite any more. The open tick
 // keeps a handle value that SQLite reuses for a later opening apart from the
-// earlier one. The mutex guards the map only: one database and its
-// statements are used by one thread at a time.
+// earlier one. An entry lives while its opening is open or one of its
+// statements is still prepared: closing an opening without statements
+// removes it, and so does the first late finalize of a closed one, so a
+// host that opens databases for days keeps no entry per opening. The mutex
+// guards the map only: one database and its statements are used by one
+// thread at a time.
 
 using OpeningKey = std::pair<std::uintptr_t, int64_t>;
 
@@ -40,10 +44,23 @@ class OpenDatabaseRegistry {
     openings_.emplace(Key(handle, tick), Opening());
   }
 
+  // A statement of the registered opening was prepared.
+  void AddStatement(sqlite3* handle, int64_t tick) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = openings_.find(Key(handle, tick));
+    if (found != openings_.end()) ++found->second.statements;
+  }
+
+  // Without statements left nothing can ask about the opening any more.
   void MarkClosed(sqlite3* handle, int64_t tick) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = openings_.find(Key(handle, tick));
-    if (found != openings_.end()) found->second.closed = true;
+    if (found == openings_.end()) return;
+    if (found->second.statements == 0) {
+      openings_.erase(found);
+    } else {
+      found->second.closed = true;
+    }
   }
 
   // Keeps the first damage a read of this opening ran into.
@@ -71,7 +88,10 @@ class OpenDatabaseRegistry {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = openings_.find(Key(handle, tick));
     if (found == openings_.end()) return FinalizeAction::kDrop;
-    if (!found->second.closed) return FinalizeAction::kFinalize;
+    if (!found->second.closed) {
+      --found->second.statements;
+      return FinalizeAction::kFinalize;
+    }
     openings_.erase(found);
     return FinalizeAction::kDrop;
   }
@@ -84,14 +104,20 @@ class OpenDatabaseRegistry {
     return true;
   }
 
+  size_t Size() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return openings_.size();
+  }
+
  private:
   static OpeningKey Key(sqlite3* handle, int64_t tick) {
     return {reinterpret_cast<std::uintptr_t>(handle), tick};
   }
 
-  std::mutex mutex_;
+  std::mutex mutex_;  // guards `openings_`
   struct Opening {
     bool closed = false;
+    int statements = 0;   // prepared and not yet finalized
     int damage_code = 0;  // SQLite's result code of the first damaged read
     std::string damage_message;
   };
@@ -372,6 +398,7 @@ int SqliteStatement::Prepare(const SQLite3Wrapper& db, const std::string& sql) {
     sqlite3_finalize(handle_);
     handle_ = nullptr;
   }
+  if (handle_ != nullptr) Registry().AddStatement(owner_handle_, owner_open_tick_);
   return result_code_;
 }
 
@@ -519,6 +546,8 @@ int SqliteBusyWait(void* /*unused*/, int /*attempts*/) {
   std::this_thread::sleep_for(std::chrono::microseconds(100));
   return 1;
 }
+
+size_t RegisteredOpeningCount() { return Registry().Size(); }
 
 bool IsRegisteredOpening(sqlite3* handle, int64_t open_tick, bool* closed) {
   return Registry().Lookup(handle, open_tick, closed);

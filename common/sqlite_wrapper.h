@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -186,6 +187,8 @@ int SqliteBusyWait(void* unused, int attempts);
 // Whether the registry knows the opening (handle, tick), and whether it is
 // marked closed. For tests of the lifecycle rules.
 bool IsRegisteredOpening(sqlite3* handle, int64_t open_tick, bool* closed);
+// The number of openings the registry holds (tests and benchmarks).
+size_t RegisteredOpeningCount();
 
 }  // namespace kx
 

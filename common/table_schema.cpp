@@ -167,9 +167,39 @@ PieceOutcome AddPiece(const std::string& piece, bool is_virtual, std::vector<Col
   return PieceOutcome::kNext;
 }
 
-size_t CountOf(const std::string& text, size_t begin, size_t end, char wanted) {
-  return static_cast<size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(begin),
-                                        text.begin() + static_cast<std::ptrdiff_t>(end), wanted));
+// Where the piece that starts at `begin` ends: at the first comma outside
+// string literals, quoted names ("", ``, []) and parentheses, or at `end`.
+// A comma or parenthesis inside DEFAULT 'a,(b' or CHECK (x IN (1, 2)) cuts
+// nothing. *complete is false when the piece runs to `end` with a
+// parenthesis or quote still open: it never completes.
+size_t PieceEnd(const std::string& text, size_t begin, size_t end, bool* complete) {
+  char closing_quote = 0;
+  int64_t depth = 0;
+  for (size_t i = begin; i < end; ++i) {
+    const char c = text[i];
+    if (closing_quote != 0) {
+      if (c != closing_quote) continue;
+      // A doubled quote stands for itself inside the literal.
+      if (closing_quote != ']' && i + 1 < end && text[i + 1] == c) {
+        ++i;
+      } else {
+        closing_quote = 0;
+      }
+    } else if (c == '\'' || c == '"' || c == '`') {
+      closing_quote = c;
+    } else if (c == '[') {
+      closing_quote = ']';
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (c == ',' && depth == 0) {
+      *complete = true;
+      return i;
+    }
+  }
+  *complete = closing_quote == 0 && depth == 0;
+  return end;
 }
 
 }  // namespace
@@ -185,6 +215,8 @@ int ParseColumnDef(const std::string& column_text, ColumnDef* column) {
   *column = ColumnDef();
   std::string text = ReplaceAll(column_text, "'", "");
   text = ReplaceAll(text, "\"", "");
+  // Android Room writes every name in backticks.
+  text = ReplaceAll(text, "`", "");
   text = ReplaceAll(text, "\n", "");
   // Tabs and carriage returns (definitions written with CRLF line ends)
   // separate words as spaces do; left inside words they would glue a name to
@@ -219,23 +251,18 @@ std::vector<ColumnDef> ParseCreateTableSql(const std::string& /*table*/,
 
   const bool is_virtual = ContainsEither(create_sql, "VIRTUAL TABLE", "virtual table");
 
-  // The text between the parentheses is cut at every comma. A piece that
-  // leaves more "(" than ")" open was cut inside them (decimal(10,2), key
-  // and CHECK lists) and is rejoined with the next; the parentheses are
-  // counted once, as each piece is appended.
+  // The text between the parentheses is cut at every comma that separates
+  // two definitions (PieceEnd); empty pieces do not count.
   std::string pending;
-  int64_t open_parentheses = 0;
   for (size_t begin = open + 1; begin < close;) {
     if (StopRequested(stop)) return {};
-    size_t end = create_sql.find(',', begin);
-    if (end == std::string::npos || end > close) end = close;
+    bool complete = false;
+    const size_t end = PieceEnd(create_sql, begin, close, &complete);
+    if (!complete) break;
     const size_t piece_begin = begin;
     begin = end + 1;
-    if (end == piece_begin) continue;  // empty pieces do not count
-    pending.append(create_sql, piece_begin, end - piece_begin);
-    open_parentheses += static_cast<int64_t>(CountOf(create_sql, piece_begin, end, '(')) -
-                        static_cast<int64_t>(CountOf(create_sql, piece_begin, end, ')'));
-    if (open_parentheses != 0) continue;
+    if (end == piece_begin) continue;
+    pending.assign(create_sql, piece_begin, end - piece_begin);
 
     if (is_virtual && columns.empty() && Contains(pending, "tokenize")) {
       columns.push_back({"docid", 0, 0});

@@ -93,7 +93,7 @@ Json::Value ChatRecord(const SqliteStatement& row, bool* group) {
   *group = record.isMember("room_name") && !record["room_name"].asString().empty();
   if (*group) {
     record["is_group"] = 1;
-    const Json::Value display_name = record["display_name"];
+    const Json::Value display_name = MemberOrNull(record, "display_name");
     record["room_name"] = display_name.isNull() ? Json::Value("") : display_name;
     record.removeMember("display_name");
   }
@@ -102,7 +102,7 @@ Json::Value ChatRecord(const SqliteStatement& row, bool* group) {
 
 size_t SessionPlan::NewSession(Json::Value record, Json::Value members) {
   const size_t index = sessions_.size();
-  by_identifier_.emplace(record["chat_identifier"].asString(), index);
+  by_identifier_.emplace(MemberOrNull(record, "chat_identifier").asString(), index);
   for (const Json::Value& member : members) by_handle_[IntegerMember(member, "handle_id")] = index;
   Session session;
   session.record = std::move(record);
@@ -121,7 +121,7 @@ bool SessionPlan::AddChats(MessageStore* store, const ContactIndex& contacts,
     chat.chat_id = chats.ColumnInt64(0);
     Json::Value record = ChatRecord(chats, &chat.group);
     store->ReadMembers(chat.chat_id, chat.group, contacts, &chat.members);
-    const std::string identifier = record["chat_identifier"].asString();
+    const std::string identifier = MemberOrNull(record, "chat_identifier").asString();
     auto found = by_identifier_.find(identifier);
     size_t index;
     if (found == by_identifier_.end()) {

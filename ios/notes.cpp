@@ -305,13 +305,15 @@ bool PackageOldNotes(const std::string& path, NoteFiles* files, const PackageCon
     if (context.StopRequested()) return false;
     Json::Value note(Json::objectValue);
     ReadRowIntoJson(notes, &note);
-    if (note["is_deleted"].isIntegral() && note["is_deleted"].asInt64() != 0) {
+    const Json::Value& is_deleted = MemberOrNull(note, "is_deleted");
+    if (is_deleted.isIntegral() && is_deleted.asInt64() != 0) {
       note["tag"] = "deleted";
     }
     note.removeMember("is_deleted");
     Json::Value pictures(Json::arrayValue);
     attachments.Reset();
-    attachments.BindInt64(1, note["Z_PK"].isIntegral() ? note["Z_PK"].asInt64() : 0);
+    const Json::Value& key = MemberOrNull(note, "Z_PK");
+    attachments.BindInt64(1, key.isIntegral() ? key.asInt64() : 0);
     while (attachments.Step() == SQLITE_ROW) {
       Json::Value picture(Json::objectValue);
       picture["filename"] = attachments.ColumnText(0);

@@ -4,6 +4,7 @@
 #define KX_PACKAGER_DATA_TYPE_RECORD_H_
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -20,13 +21,20 @@ constexpr int kRecordFiltered = 2;
 constexpr int kRecordFilterFailed = 3;
 constexpr int kRecordPackaged = 4;
 
+// The registry's record of one data type. Its input members (temp folder to
+// additional parameter) are written by filter calls under the registry
+// mutex; a filter or package function never reads the registry's record
+// itself but a copy of its inputs taken under that mutex (CopyInputs), so a
+// second filter call of the same data type can add files and members while
+// the first one's filter runs.
 struct DataTypeRecord {
   std::string temp_folder;  // where every listed source file is staged
   int data_type = 0;
   std::atomic<int> state{kRecordCreated};
   // Key from "primary_file_object" -> path of the staged copy.
   std::unordered_map<std::string, std::string> primary_files;
-  // Key from "second_file_objects" -> queue of staged copies.
+  // Key from "second_file_objects" -> queue of staged copies. A copy of the
+  // record shares the queues (FileQueue is a handle).
   std::unordered_map<std::string, FileQueue> second_files;
   // Members of "other_info", as strings, not staged.
   std::unordered_map<std::string, std::string> other_info;
@@ -42,6 +50,11 @@ struct DataTypeRecord {
   std::mutex staging_mutex;
   // Set once the first filter call has staged the primary files.
   bool primaries_staged = false;
+
+  // A new record with this one's inputs (temp folder, data type, state,
+  // primary files, queues, other info, additional parameter) and none of
+  // its staging bookkeeping.
+  std::unique_ptr<DataTypeRecord> CopyInputs() const;
 
   // Path of the primary file staged under `key`, or null.
   const std::string* PrimaryFile(const std::string& key) const;

@@ -27,9 +27,8 @@ struct StagedParameters {
   std::string temp_folder;  // output folder of the run
   ResultCallback callback = nullptr;
   int result_kind = -1;  // first argument of the callback
-  // 2 = stop. Writable: the music-and-video and Kx photo packagers clear
-  // a stop left over from an earlier run when they start.
-  std::atomic<int>* staged_stop = nullptr;
+  // 2 = stop; read only: only the library's initialisation clears it.
+  const std::atomic<int>* staged_stop = nullptr;
   std::string primary_file_path;
   // Calendar (7) only.
   std::string manifest_file_path;

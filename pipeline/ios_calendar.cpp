@@ -15,6 +15,7 @@
 #include "common/result_row.h"
 #include "common/staging.h"
 #include "common/status.h"
+#include "packager/package_steps.h"
 #include "pipeline/ios_calendar_events.h"
 
 namespace kx {
@@ -219,9 +220,7 @@ int IosCalendarKxDataPackage::OutPut() {
   if (StagedStopRequested(staged_stop_, kOutPutOperation)) return kStatusStopped;
   Json::Value document;
   storage_.BuildResultDocument(document);
-  const std::string text = WriteJson(document);
-  if (callback_ != nullptr) callback_(result_kind_, text.c_str(), static_cast<int>(text.size()));
-  return kStatusOk;
+  return HandOverDocument(result_kind_, WriteJson(document), callback_, kOutPutOperation);
 }
 
 }  // namespace kx

@@ -107,7 +107,6 @@ IosKxPhotoKxDataPackage::IosKxPhotoKxDataPackage(const StagedParameters& paramet
       callback_(parameters.callback),
       result_kind_(parameters.result_kind),
       staged_stop_(parameters.staged_stop),
-      stop_at_start_(parameters.staged_stop),
       photo_file_path_(parameters.primary_file_path),
       additional_param_(parameters.additional_param),
       storage_(parameters.temp_folder) {}
@@ -119,7 +118,9 @@ int IosKxPhotoKxDataPackage::CheckParam() {
 }
 
 int IosKxPhotoKxDataPackage::Init() {
-  if (stop_at_start_.StopAtInit(kInitOperation, __LINE__)) return kStatusStopped;
+  // A stop stays set until the library is initialised again: clearing it
+  // here would swallow a stop meant for another staged run in flight.
+  if (MediaStopRequested(staged_stop_, kInitOperation, __LINE__)) return kStatusStopped;
   const int opened =
       StageAndOpenMediaDatabase(temp_folder_, photo_file_path_, kInitOperation, &db_);
   if (opened != kStatusOk) return opened;

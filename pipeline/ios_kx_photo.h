@@ -78,8 +78,7 @@ class IosKxPhotoKxDataPackage : public AbstractKxDataPackage {
   std::string temp_folder_;
   ResultCallback callback_;
   int result_kind_;
-  std::atomic<int>* staged_stop_;
-  StagedStopAtStart stop_at_start_;
+  const std::atomic<int>* staged_stop_;
   std::string photo_file_path_;
   std::string additional_param_;  // the folder above "Photos"
   std::unique_ptr<SQLite3Wrapper> db_;

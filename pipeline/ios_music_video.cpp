@@ -156,7 +156,6 @@ IosMusicVideoDataPackage::IosMusicVideoDataPackage(const StagedParameters& param
       callback_(parameters.callback),
       result_kind_(parameters.result_kind),
       staged_stop_(parameters.staged_stop),
-      stop_at_start_(parameters.staged_stop),
       music_video_file_path_(parameters.primary_file_path),
       storage_(parameters.temp_folder) {}
 
@@ -167,7 +166,9 @@ int IosMusicVideoDataPackage::CheckParam() {
 }
 
 int IosMusicVideoDataPackage::Init() {
-  if (stop_at_start_.StopAtInit(kInitOperation, __LINE__)) return kStatusStopped;
+  // A stop stays set until the library is initialised again: clearing it
+  // here would swallow a stop meant for another staged run in flight.
+  if (MediaStopRequested(staged_stop_, kInitOperation, __LINE__)) return kStatusStopped;
   const int opened =
       StageAndOpenMediaDatabase(temp_folder_, music_video_file_path_, kInitOperation, &db_);
   if (opened != kStatusOk) return opened;

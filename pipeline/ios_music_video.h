@@ -79,8 +79,7 @@ class IosMusicVideoDataPackage : public AbstractKxDataPackage {
   std::string temp_folder_;
   ResultCallback callback_;
   int result_kind_;
-  std::atomic<int>* staged_stop_;
-  StagedStopAtStart stop_at_start_;
+  const std::atomic<int>* staged_stop_;
   std::string music_video_file_path_;
   IosMusicVideoDataPackageStorage storage_;
   std::unique_ptr<SQLite3Wrapper> db_;

@@ -75,17 +75,6 @@ int64_t StoppableColumns::Int64(int column) { return Go() ? statement_.ColumnInt
 
 double StoppableColumns::Double(int column) { return Go() ? statement_.ColumnDouble(column) : 0.0; }
 
-StagedStopAtStart::StagedStopAtStart(std::atomic<int>* staged_stop)
-    : staged_stop_(staged_stop),
-      pending_at_start_(staged_stop != nullptr && staged_stop->load() == kStagedStopRequested) {}
-
-bool StagedStopAtStart::StopAtInit(const char* operation, int line) {
-  if (staged_stop_ == nullptr) return false;
-  if (!pending_at_start_ && MediaStopRequested(staged_stop_, operation, line)) return true;
-  staged_stop_->store(0);
-  return false;
-}
-
 int StageAndOpenMediaDatabase(const std::string& temp_folder, const std::string& source,
                               const char* operation, std::unique_ptr<SQLite3Wrapper>* db) {
   const std::string staged_path = StageSourceFile(temp_folder, source);

@@ -58,25 +58,6 @@ class StoppableColumns {
   bool stopped_ = false;
 };
 
-// The staged stop flag as the media packagers' Init leaves it. Their Init
-// clears the flag so that a host that stopped an earlier run can run again
-// without initialising the library. A stop already pending when the run
-// began is such a leftover and is cleared; a stop requested after the run
-// began (during CheckParam) is this run's own and is kept: Init then
-// answers 1111 like every other stage.
-class StagedStopAtStart {
- public:
-  explicit StagedStopAtStart(std::atomic<int>* staged_stop);
-
-  // True (logged under `operation`) when the run must stop; otherwise the
-  // flag is cleared.
-  bool StopAtInit(const char* operation, int line);
-
- private:
-  std::atomic<int>* staged_stop_;
-  bool pending_at_start_;
-};
-
 // Stages `source` into `temp_folder` and opens the copy into *db; 0, or
 // 1105 with "Database open failed, ..." logged under `operation`.
 int StageAndOpenMediaDatabase(const std::string& temp_folder, const std::string& source,

@@ -1,22 +1,36 @@
 #!/usr/bin/env bash
 # The libFuzzer targets of fuzz/, for `make fuzz` and `make fuzz-keep`.
 #
-#   scripts/fuzz.sh run    installs clang if missing, builds the fuzzers in
-#                          FUZZ_DIR, runs each for FUZZ_SECONDS on a copy of
-#                          its corpus and prints a table; a finding is
-#                          minimised and kept as fuzz/corpus/<target>/regress-*
-#                          and the script exits 1
+#   scripts/fuzz.sh run    the campaign: installs clang if missing, builds the
+#                          fuzzers in FUZZ_DIR, runs each for FUZZ_SECONDS on
+#                          a copy of its corpus with the leak check off (after
+#                          every input it costs the database targets most of
+#                          their time), then replays every input of that
+#                          corpus once with the leak check on, and prints a
+#                          table; a finding (crash, leak, timeout, out of
+#                          memory) is minimised and kept as
+#                          fuzz/corpus/<target>/regress-* and the script
+#                          exits 1
+#   scripts/fuzz.sh smoke  for CI: the same build (clang, the same warnings,
+#                          -Werror), each target FUZZ_SECONDS (5) on a copy
+#                          of its corpus with the leak check off (the CTest
+#                          replays check the corpora for leaks); exits 1 when
+#                          the build fails or a target finds something
 #   scripts/fuzz.sh keep   merges what the last run found into fuzz/corpus
 #                          (only inputs that add coverage)
 #
-# Settings (environment): FUZZ_DIR (build/fuzz), FUZZ_SECONDS (60),
-# FUZZ_TARGETS (all *_fuzz.cpp), FUZZ_TIMEOUT seconds per input (30),
-# FUZZ_RSS_MB memory limit (2048), JOBS (build jobs).
+# Settings (environment): FUZZ_DIR (build/fuzz), FUZZ_SECONDS per target (60;
+# 5 for smoke), FUZZ_TARGETS (all *_fuzz.cpp), FUZZ_TIMEOUT seconds per input
+# (30), FUZZ_RSS_MB memory limit (2048), JOBS (build jobs).
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
 FUZZ_DIR=$(realpath -m "${FUZZ_DIR:-build/fuzz}")
-FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+if [[ ${1:-run} == smoke ]]; then
+  FUZZ_SECONDS=${FUZZ_SECONDS:-5}
+else
+  FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+fi
 FUZZ_TIMEOUT=${FUZZ_TIMEOUT:-30}
 FUZZ_RSS_MB=${FUZZ_RSS_MB:-2048}
 JOBS=${JOBS:-2}
@@ -92,21 +106,40 @@ keep_findings() {
   echo "$found"
 }
 
+# Replays every input of the target's work corpus once with the leak check
+# on; a leak (or a crash) is written to the artifacts like a finding of the
+# campaign.
+replay_with_leak_check() {
+  local target=$1 work=$2
+  # shellcheck disable=SC2046
+  find "$work/corpus" -type f -print0 |
+    xargs -0 -r "$FUZZ_DIR/fuzz/$target" $(options_of "$target") -detect_leaks=1 \
+      -artifact_prefix="$work/artifacts/" >"$work/replay.log" 2>&1
+}
+
+# run_target TARGET MODE: one target for FUZZ_SECONDS, a line of the table.
 run_target() {
-  local target=$1 work=$WORK/$1 status before findings
+  local target=$1 mode=$2 work=$WORK/$1 status before findings started seconds
   rm -rf "$work" && mkdir -p "$work/corpus" "$work/artifacts"
   [[ -d $CORPUS/$target ]] && cp "$CORPUS/$target"/* "$work/corpus/" 2>/dev/null
   before=$(count_files "$work/corpus")
   echo "== $target: ${FUZZ_SECONDS}s" >&2
+  started=$SECONDS
   # shellcheck disable=SC2046
-  "$FUZZ_DIR/fuzz/$target" $(options_of "$target") -max_total_time="$FUZZ_SECONDS" \
-    -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" \
-    >"$work/fuzz.log" 2>&1
+  "$FUZZ_DIR/fuzz/$target" $(options_of "$target") -detect_leaks=0 \
+    -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
+    "$work/corpus" >"$work/fuzz.log" 2>&1
   status=$?
+  seconds=$((SECONDS - started))
+  if [[ $mode == run && $status -eq 0 ]]; then
+    replay_with_leak_check "$target" "$work" || status=$?
+  fi
   findings=$(keep_findings "$target" "$work")
-  if [[ $status -ne 0 && $findings -eq 0 ]]; then
-    echo "$target: exited with $status without an artifact; see $work/fuzz.log" >&2
-    findings=1
+  if [[ $status -ne 0 ]]; then
+    [[ $findings -eq 0 ]] && findings=1
+    echo "$target: exited with $status; the end of its log ($work/fuzz.log):" >&2
+    tail -n 30 "$work/fuzz.log" >&2
+    [[ -s $work/replay.log ]] && tail -n 30 "$work/replay.log" >&2
   fi
   local log=$work/fuzz.log
   local start end execs rate
@@ -114,19 +147,21 @@ run_target() {
   end=$(grep -E '^#[0-9]+' "$log" | grep 'cov: ' | tail -n1 | sed -n 's/.*cov: \([0-9]*\).*/\1/p')
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-  printf '%s %s %s %s %s %s %s\n' "$target" "${execs:--}" "${rate:--}" "${start:--}" \
-    "${end:--}" "$(($(count_files "$work/corpus") - before))" "$findings" >>"$WORK/table"
+  printf '%s %s %s %s %s %s %s %s\n' "$target" "$seconds" "${execs:--}" "${rate:--}" \
+    "${start:--}" "${end:--}" "$(($(count_files "$work/corpus") - before))" "$findings" \
+    >>"$WORK/table"
 }
 
-run() {
+# run_all MODE
+run_all() {
   ensure_clang || exit 1
   build || exit 1
   mkdir -p "$WORK" && : >"$WORK/table"
-  for target in $(targets); do run_target "$target"; done
+  for target in $(targets); do run_target "$target" "$1"; done
   echo
-  { echo "target executions exec/s cov_start cov_end new_files findings"; cat "$WORK/table"; } |
-    awk '{ printf "%-24s %10s %7s %9s %7s %9s %8s\n", $1, $2, $3, $4, $5, $6, $7 }'
-  ! awk '$7 != 0 { found = 1 } END { exit !found }' "$WORK/table"
+  { echo "target seconds executions exec/s cov_start cov_end new_files findings"; cat "$WORK/table"; } |
+    awk '{ printf "%-26s %7s %10s %7s %9s %7s %9s %8s\n", $1, $2, $3, $4, $5, $6, $7, $8 }'
+  ! awk '$8 != 0 { found = 1 } END { exit !found }' "$WORK/table"
 }
 
 keep() {
@@ -142,7 +177,8 @@ keep() {
 }
 
 case ${1:-run} in
-  run) run ;;
+  run) run_all run ;;
+  smoke) run_all smoke ;;
   keep) keep ;;
-  *) echo "usage: $0 run|keep" >&2; exit 2 ;;
+  *) echo "usage: $0 run|smoke|keep" >&2; exit 2 ;;
 esac

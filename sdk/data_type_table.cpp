@@ -1,7 +1,5 @@
 #include "sdk/data_type_table.h"
 
-#include <array>
-
 #include "android/registration.h"
 #include "ios/registration.h"
 #include "ioschat/registration.h"
@@ -11,44 +9,36 @@ namespace kx {
 
 namespace {
 
-using DataTypeTable = std::array<DataTypeEntry, kDataTypeCount>;
-
 DataTypeTable AssembleTable() {
   DataTypeTable table;
   for (int data_type = 0; data_type < kDataTypeCount; ++data_type) {
-    table[data_type] = {data_type, "", "", "", nullptr, nullptr, {nullptr, nullptr}, -1};
+    table.SetRow(data_type, {data_type, "", "", "", nullptr, nullptr, {nullptr, nullptr}, -1});
   }
   for (const DataTypeRows rows :
        {AndroidDataTypes(), IosDataTypes(), IosChatDataTypes(), PipelineDataTypes()}) {
-    for (const DataTypeEntry& entry : rows) {
-      if (entry.data_type >= 0 && entry.data_type < kDataTypeCount) table[entry.data_type] = entry;
-    }
+    for (const DataTypeEntry& entry : rows) table.SetRow(entry.data_type, entry);
   }
   return table;
 }
 
-const DataTypeTable& Table() {
+}  // namespace
+
+const DataTypeTable& DataTypeTable::BuiltIn() {
   static const DataTypeTable table = AssembleTable();
   return table;
 }
 
-// Test doubles of single rows; written only while no call runs.
-const DataTypeEntry* g_overrides[kDataTypeCount] = {};
-
-}  // namespace
-
-const DataTypeEntry* FindDataType(int data_type) {
+const DataTypeEntry* DataTypeTable::Find(int data_type) const {
   if (data_type < 0 || data_type >= kDataTypeCount) return nullptr;
-  if (g_overrides[data_type] != nullptr) return g_overrides[data_type];
-  return &Table()[data_type];
+  return &rows_[data_type];
 }
 
-void OverrideDataTypeForTesting(int data_type, const DataTypeEntry* entry) {
-  if (data_type >= 0 && data_type < kDataTypeCount) g_overrides[data_type] = entry;
+void DataTypeTable::SetRow(int data_type, const DataTypeEntry& entry) {
+  if (data_type >= 0 && data_type < kDataTypeCount) rows_[data_type] = entry;
 }
 
-bool SecondFilesEmpty(DataTypeRecord& record) {
-  const DataTypeEntry* entry = FindDataType(record.data_type);
+bool DataTypeTable::SecondFilesEmpty(DataTypeRecord& record) const {
+  const DataTypeEntry* entry = Find(record.data_type);
   if (entry == nullptr) return true;
   for (const char* key : entry->second_keys) {
     if (key == nullptr) continue;
@@ -56,6 +46,10 @@ bool SecondFilesEmpty(DataTypeRecord& record) {
     if (queue != nullptr && !queue->Empty()) return false;
   }
   return true;
+}
+
+const DataTypeEntry* FindDataType(int data_type) {
+  return DataTypeTable::BuiltIn().Find(data_type);
 }
 
 }  // namespace kx

@@ -1,57 +1,50 @@
 // The six C exports. Each is a thin wrapper: nothing thrown inside the
 // library crosses this boundary.
-#include <exception>
-
-#include "common/log.h"
 #include "common/status.h"
 #include "kxdatapackage.h"
+#include "sdk/guarded_call.h"
 #include "sdk/library.h"
 
 namespace {
 
-template <typename Body>
-int Guarded(const char* export_name, Body body) {
-  try {
-    return body();
-  } catch (const std::exception& e) {
-    KX_LOG(kx::kLogError, "%s: unexpected error: %s", export_name, e.what());
-  } catch (...) {
-    KX_LOG(kx::kLogError, "%s: unexpected error", export_name);
-  }
-  return kx::kStatusMissingInput;
-}
+// Init and Stop answer nothing. The others answer their own step's failure
+// status when something threw past the dispatcher.
+constexpr int kNoStatus = 0;
 
 }  // namespace
 
 extern "C" {
 
 KXDATAPACKAGE_EXPORT void InitKxDataPackage(const char* log_folder, const char* config_folder) {
-  Guarded("InitKxDataPackage", [&] {
+  kx::CallGuarded("InitKxDataPackage", kNoStatus, [&] {
     kx::InitializeLibrary(log_folder, config_folder);
     return 0;
   });
 }
 
 KXDATAPACKAGE_EXPORT int KxDataFilter(const char* request_json, int length) {
-  return Guarded("KxDataFilter", [&] { return kx::FilterDataType(request_json, length); });
+  return kx::CallGuarded("KxDataFilter", kx::kStatusFilterFailed,
+                         [&] { return kx::FilterDataType(request_json, length); });
 }
 
 KXDATAPACKAGE_EXPORT int KxDataPackage(ResultCallback callback) {
-  return Guarded("KxDataPackage", [&] { return kx::PackageAllDataTypes(callback); });
+  return kx::CallGuarded("KxDataPackage", kx::kStatusNotPackaged,
+                         [&] { return kx::PackageAllDataTypes(callback); });
 }
 
 KXDATAPACKAGE_EXPORT int KxDataPackageEx(ResultCallback callback, int data_type) {
-  return Guarded("KxDataPackageEx", [&] { return kx::PackageDataType(callback, data_type); });
+  return kx::CallGuarded("KxDataPackageEx", kx::kStatusNotPackaged,
+                         [&] { return kx::PackageDataType(callback, data_type); });
 }
 
 KXDATAPACKAGE_EXPORT int KxDataPackageNew(const char* request_json, int length,
                                           ResultCallback callback) {
-  return Guarded("KxDataPackageNew",
-                 [&] { return kx::PackageStaged(request_json, length, callback); });
+  return kx::CallGuarded("KxDataPackageNew", kx::kStatusNotPackaged,
+                         [&] { return kx::PackageStaged(request_json, length, callback); });
 }
 
 KXDATAPACKAGE_EXPORT void KxDataPackageStop(void) {
-  Guarded("KxDataPackageStop", [] {
+  kx::CallGuarded("KxDataPackageStop", kNoStatus, [] {
     kx::RequestStop();
     return 0;
   });

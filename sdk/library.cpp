@@ -2,7 +2,6 @@
 
 #include <mutex>
 
-#include "common/json_util.h"
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/status.h"
@@ -16,7 +15,7 @@ constexpr const char kLogFileName[] = "KxDataPackage.log";
 constexpr const char kVersionText[] = "1, 1, 0, 224-D-a768edc7";
 
 struct LibraryState {
-  std::mutex config_mutex;
+  std::mutex config_mutex;  // guards `config_folder`
   std::string config_folder;
   Registry registry;
   std::atomic<int> stop{0};
@@ -55,20 +54,7 @@ void InitializeLibrary(const char* log_folder, const char* config_folder) {
 }
 
 int FilterDataType(const char* request_json, int length) {
-  if (request_json == nullptr || length == 0) return kStatusMissingInput;
-  Json::Value request;
-  std::string error;
-  if (!ParseJson(request_json, &request, &error)) {
-    KX_LOG(kLogError, "Fail to parse json string, error code : %d", kStatusInvalidJson);
-    KX_LOG(kLogProgress, "KxDataFilter end");
-    return kStatusInvalidJson;
-  }
-  if (!request.isObject()) {
-    KX_LOG(kLogError, "filter request is not a JSON object");
-    KX_LOG(kLogProgress, "KxDataFilter end");
-    return kStatusMissingInput;
-  }
-  return State().registry.Filter(request, ConfigFolder(), &State().stop);
+  return State().registry.FilterText(request_json, length, ConfigFolder(), &State().stop);
 }
 
 int PackageAllDataTypes(ResultCallback callback) {

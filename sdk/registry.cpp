@@ -3,11 +3,13 @@
 #include <utility>
 
 #include "common/field_config.h"
+#include "common/json_util.h"
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/staging.h"
 #include "common/status.h"
 #include "sdk/data_type_table.h"
+#include "sdk/guarded_call.h"
 
 namespace kx {
 
@@ -115,6 +117,12 @@ void AdoptRequest(DataTypeRecord* record, const Json::Value& request, StagedFile
   }
 }
 
+int RunPackage(const DataTypeEntry& entry, DataTypeRecord* inputs, ResultCallback callback,
+               std::atomic<int>* stop) {
+  return CallGuarded(entry.packager_name, kStatusNotPackaged,
+                     [&] { return entry.package(inputs, entry.Context(callback, stop)); });
+}
+
 }  // namespace
 
 std::string StageForRecord(DataTypeRecord* record, const std::string& source) {
@@ -141,26 +149,41 @@ void Registry::Reset() {
   records_.rehash(8);
 }
 
-DataTypeRecord* Registry::FindLocked(int data_type) {
+Registry::RecordPtr Registry::FindLocked(int data_type) {
   auto it = records_.find(data_type);
-  return it == records_.end() ? nullptr : it->second.get();
+  return it == records_.end() ? nullptr : it->second;
 }
 
 int Registry::StateOf(int data_type) {
   std::lock_guard<std::mutex> lock(mutex_);
-  DataTypeRecord* record = FindLocked(data_type);
+  const RecordPtr record = FindLocked(data_type);
   return record == nullptr ? -1 : record->state.load();
 }
 
-DataTypeRecord* Registry::FindOrCreateLocked(int data_type, const std::string& temp_folder) {
-  DataTypeRecord* record = FindLocked(data_type);
+Registry::RecordPtr Registry::FindOrCreateLocked(int data_type, const std::string& temp_folder) {
+  RecordPtr record = FindLocked(data_type);
   if (record != nullptr) return record;
-  auto created = std::make_unique<DataTypeRecord>();
-  created->data_type = data_type;
-  created->temp_folder = temp_folder;
-  record = created.get();
-  records_[data_type] = std::move(created);
+  record = std::make_shared<DataTypeRecord>();
+  record->data_type = data_type;
+  record->temp_folder = temp_folder;
+  records_[data_type] = record;
   return record;
+}
+
+int Registry::FilterText(const char* request_json, int length, const std::string& config_folder,
+                         std::atomic<int>* stop) {
+  if (request_json == nullptr || length == 0) return kStatusMissingInput;
+  Json::Value request;
+  std::string error;
+  if (!ParseJson(request_json, &request, &error)) {
+    KX_LOG(kLogError, "Fail to parse json string, error code : %d", kStatusInvalidJson);
+    return FilterEnd(kStatusInvalidJson);
+  }
+  if (!request.isObject()) {
+    KX_LOG(kLogError, "filter request is not a JSON object");
+    return FilterEnd(kStatusMissingInput);
+  }
+  return Filter(request, config_folder, stop);
 }
 
 int Registry::Filter(const Json::Value& request, const std::string& config_folder,
@@ -187,7 +210,7 @@ int Registry::Filter(const Json::Value& request, const std::string& config_folde
     return FilterEnd(kStatusMissingInput);
   }
   const int data_type = type_value.asInt();
-  const DataTypeEntry* entry = FindDataType(data_type);
+  const DataTypeEntry* entry = table_->Find(data_type);
   if (entry == nullptr) {
     KX_LOG(kLogError, "package_type %d is not a known data type", data_type);
     return FilterEnd(kStatusMissingInput);
@@ -202,10 +225,9 @@ int Registry::Filter(const Json::Value& request, const std::string& config_folde
     return FilterEnd(kStatusMissingInput);
   }
 
-  // The record outlives the registry lock: only Reset and PackageOne destroy
-  // records, and neither may run while a filter of this type does (Init
-  // runs alone; a package call never overlaps a filter of its type).
-  DataTypeRecord* record = nullptr;
+  // Held while the call runs: a package call may remove the record from the
+  // map meanwhile.
+  RecordPtr record;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     record = FindOrCreateLocked(data_type, temp_folder);
@@ -216,18 +238,17 @@ int Registry::Filter(const Json::Value& request, const std::string& config_folde
     std::unique_lock<std::mutex> staging(record->staging_mutex);
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      // Written only when it changes, so that a running filter loop of the
-      // same type never sees a concurrent write for the usual repeated
-      // request.
-      if (record->temp_folder != temp_folder) record->temp_folder = temp_folder;
+      record->temp_folder = temp_folder;
       if (record->state == kRecordPackaged) return FilterEnd(kStatusAlreadyPackaged);
     }
     StagedFiles staged;
-    if (!record->primaries_staged) StagePrimaries(record, request[kPrimaryFilesKey], &staged);
-    StageSeconds(record, request[kSecondFilesKey], &staged);
+    if (!record->primaries_staged) {
+      StagePrimaries(record.get(), request[kPrimaryFilesKey], &staged);
+    }
+    StageSeconds(record.get(), request[kSecondFilesKey], &staged);
 
     std::lock_guard<std::mutex> lock(mutex_);
-    AdoptRequest(record, request, &staged);
+    AdoptRequest(record.get(), request, &staged);
     // The queueing, the check and the claim of the filter loop happen under
     // the registry lock, so two callers never both drain the queues.
     if (record->state == kRecordFiltering) return 0;
@@ -237,16 +258,21 @@ int Registry::Filter(const Json::Value& request, const std::string& config_folde
       KX_LOG(kLogProgress, "filter_handle is null");
       return FilterEnd(0);
     }
-    if (SecondFilesEmpty(*record)) {
+    if (table_->SecondFilesEmpty(*record)) {
       record->state = kRecordFiltered;
       return FilterEnd(0);
     }
     record->state = kRecordFiltering;
   }
-  return RunFilterLoop(record, config_folder, stop);
+  // What throws outside the filter function (no memory left for a copy of
+  // the inputs) must not leave the record claimed for good.
+  const int status = CallGuarded("KxDataFilter", kStatusFilterFailed,
+                                 [&] { return RunFilterLoop(record, config_folder, stop); });
+  if (status == kStatusFilterFailed) record->state = kRecordFilterFailed;
+  return status;
 }
 
-int Registry::RunFilterLoop(DataTypeRecord* record, const std::string& config_folder,
+int Registry::RunFilterLoop(const RecordPtr& record, const std::string& config_folder,
                             std::atomic<int>* stop) {
   const std::string config_path = GetConfigDbPath(config_folder);
   std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(config_path);
@@ -255,10 +281,18 @@ int Registry::RunFilterLoop(DataTypeRecord* record, const std::string& config_fo
     record->state = kRecordFilterFailed;
     return FilterEnd(kStatusFilterFailed);
   }
-  const DataTypeEntry* entry = FindDataType(record->data_type);
+  const DataTypeEntry* entry = table_->Find(record->data_type);
   const PackageContext context = entry->Context(nullptr, stop);
+  std::unique_ptr<DataTypeRecord> inputs;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    inputs = record->CopyInputs();
+  }
   for (;;) {
-    if (entry->filter(record, config.get(), context) != 0) {
+    const int status = CallGuarded(entry->filter_name, kStatusFilterFailed, [&] {
+      return entry->filter(inputs.get(), config.get(), context);
+    });
+    if (status != 0) {
       record->state = kRecordFilterFailed;
       return kStatusFilterFailed;
     }
@@ -270,56 +304,70 @@ int Registry::RunFilterLoop(DataTypeRecord* record, const std::string& config_fo
       record->state = kRecordFiltered;
       return kStatusStopped;
     }
-    if (SecondFilesEmpty(*record)) {
+    if (table_->SecondFilesEmpty(*record)) {
       record->state = kRecordFiltered;
       return 0;
     }
+    // Another caller may have added queues or members: the next round
+    // reads them.
+    inputs = record->CopyInputs();
   }
 }
 
 int Registry::PackageOne(ResultCallback callback, int data_type, std::atomic<int>* stop) {
-  const DataTypeEntry* entry = FindDataType(data_type);
+  const DataTypeEntry* entry = table_->Find(data_type);
   if (entry == nullptr) {
     KX_LOG(kLogError, "data type %d is not a known data type", data_type);
     return kStatusMissingInput;
   }
-  DataTypeRecord* record = nullptr;
+  RecordPtr record;
+  std::unique_ptr<DataTypeRecord> inputs;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     record = FindLocked(data_type);
+    if (record == nullptr) return kStatusNotPackaged;
+    if (record->state != kRecordFiltered) return 0;
+    inputs = record->CopyInputs();
   }
-  if (record == nullptr) return kStatusNotPackaged;
-  if (record->state != kRecordFiltered) return 0;
   if (stop->load() == kStopRequested) return kStatusStopped;
   if (entry->package == nullptr) {
     KX_LOG(kLogProblem, "type %d has no package function", data_type);
     return kStatusMissingInput;
   }
-  if (entry->package(record, entry->Context(callback, stop)) != 0) return kStatusNotPackaged;
+  if (RunPackage(*entry, inputs.get(), callback, stop) != 0) return kStatusNotPackaged;
   if (stop->load() == kStopRequested) return kStatusStopped;
   std::lock_guard<std::mutex> lock(mutex_);
-  records_.erase(data_type);
+  // Only this record: a call that packaged it first, or an Init, may have
+  // replaced it meanwhile.
+  auto it = records_.find(data_type);
+  if (it != records_.end() && it->second == record) records_.erase(it);
   return 0;
 }
 
 int Registry::PackageAll(ResultCallback callback, std::atomic<int>* stop) {
-  std::vector<DataTypeRecord*> ready;
+  struct Ready {
+    RecordPtr record;
+    std::unique_ptr<DataTypeRecord> inputs;
+  };
+  std::vector<Ready> ready;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& [data_type, record] : records_) {
-      if (record->state == kRecordFiltered) ready.push_back(record.get());
+      if (record->state == kRecordFiltered) ready.push_back({record, record->CopyInputs()});
     }
   }
-  for (DataTypeRecord* record : ready) {
+  for (const Ready& item : ready) {
     if (stop->load() == kStopRequested) return kStatusStopped;
-    const DataTypeEntry* entry = FindDataType(record->data_type);
+    const DataTypeEntry* entry = table_->Find(item.inputs->data_type);
     if (entry->package == nullptr) {
-      KX_LOG(kLogProblem, "type %d has no package function", record->data_type);
+      KX_LOG(kLogProblem, "type %d has no package function", item.inputs->data_type);
       continue;
     }
-    if (entry->package(record, entry->Context(callback, stop)) != 0) return kStatusNotPackaged;
+    if (RunPackage(*entry, item.inputs.get(), callback, stop) != 0) return kStatusNotPackaged;
     if (stop->load() == kStopRequested) return kStatusStopped;
-    record->state = kRecordPackaged;
+    // A filter call that started meanwhile keeps its own state.
+    int filtered = kRecordFiltered;
+    item.record->state.compare_exchange_strong(filtered, kRecordPackaged);
   }
   return 0;
 }

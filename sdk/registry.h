@@ -13,21 +13,38 @@
 #include <vector>
 
 #include "packager/data_type_record.h"
+#include "sdk/data_type_table.h"
 
 namespace kx {
 
-// Two locks: the registry mutex covers the map of records and, for each
-// record, its queues, scalars and state; a record's staging_mutex is held
-// while its files are copied, so that copies of one data type never delay
-// a filter of another. The staging lock is always taken before the
-// registry mutex, never the other way round.
+// Locks, always taken in this order:
+//  - a record's staging_mutex: held by a filter call while it copies its
+//    files into the temp folder, so that copies of one data type never
+//    delay a filter of another; guards the record's staging bookkeeping
+//    (see DataTypeRecord);
+//  - mutex_: guards the map of records and every record's inputs and
+//    state transitions. Filter and package functions run without it, on a
+//    copy of the record's inputs taken under it (DataTypeRecord::CopyInputs),
+//    so another filter call of the same data type may add files, members and
+//    queues meanwhile;
+//  - each FileQueue's own mutex, for one push, pop or emptiness test.
+// Records are shared: a call that found one keeps it alive after unlocking,
+// even when PackageOne or Reset removes it from the map meanwhile.
 class Registry {
  public:
+  // Dispatches through `table`, which must outlive the registry and not
+  // change while calls run.
+  explicit Registry(const DataTypeTable* table = &DataTypeTable::BuiltIn()) : table_(table) {}
+
   // Destroys every record.
   void Reset();
 
-  // The filter step of one parsed request. `config_folder` holds the field
+  // The filter step of one request document of `length` (tested for 0
+  // only), as KxDataFilter answers it. `config_folder` holds the field
   // configuration.
+  int FilterText(const char* request_json, int length, const std::string& config_folder,
+                 std::atomic<int>* stop);
+  // The filter step of one parsed request.
   int Filter(const Json::Value& request, const std::string& config_folder, std::atomic<int>* stop);
   int PackageOne(ResultCallback callback, int data_type, std::atomic<int>* stop);
   int PackageAll(ResultCallback callback, std::atomic<int>* stop);
@@ -36,15 +53,20 @@ class Registry {
   int StateOf(int data_type);
 
  private:
-  DataTypeRecord* FindLocked(int data_type);
+  using RecordPtr = std::shared_ptr<DataTypeRecord>;
+
+  RecordPtr FindLocked(int data_type);
   // The record of `data_type`, created (without files) when there is none.
   // Called with mutex_ held.
-  DataTypeRecord* FindOrCreateLocked(int data_type, const std::string& temp_folder);
-  int RunFilterLoop(DataTypeRecord* record, const std::string& config_folder,
+  RecordPtr FindOrCreateLocked(int data_type, const std::string& temp_folder);
+  int RunFilterLoop(const RecordPtr& record, const std::string& config_folder,
                     std::atomic<int>* stop);
 
+  const DataTypeTable* const table_;
+  // Guards `records_`, every record's inputs and the state changes that
+  // must be seen with them (see above).
   std::mutex mutex_;
-  std::unordered_map<int, std::unique_ptr<DataTypeRecord>> records_;
+  std::unordered_map<int, RecordPtr> records_;
 };
 
 // Copies `source` into the record's temp folder. A different source already

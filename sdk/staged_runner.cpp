@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "common/status.h"
 #include "pipeline/registration.h"
+#include "sdk/guarded_call.h"
 
 namespace kx {
 
@@ -10,6 +11,7 @@ namespace {
 
 // One stage: its announcement, and its error line at the stage's level.
 struct Stage {
+  const char* name;
   int (AbstractKxDataPackage::*run)();
   const char* begin_message;
   const char* error_message;
@@ -17,11 +19,12 @@ struct Stage {
 };
 
 constexpr Stage kStages[] = {
-    {&AbstractKxDataPackage::Init, "Init begin", "Init ERROR", kLogProgress},
-    {&AbstractKxDataPackage::MergeDel, "Merge Del begin", "Merge Del ERROR", kLogProgress},
-    {&AbstractKxDataPackage::AnalyseDatabase, "AnalyseDatabase begin", "AnalyseDatabase ERROR",
+    {"Init", &AbstractKxDataPackage::Init, "Init begin", "Init ERROR", kLogProgress},
+    {"MergeDel", &AbstractKxDataPackage::MergeDel, "Merge Del begin", "Merge Del ERROR",
      kLogProgress},
-    {&AbstractKxDataPackage::OutPut, "OutPut begin", "OutPut ERROR", kLogProgress},
+    {"AnalyseDatabase", &AbstractKxDataPackage::AnalyseDatabase, "AnalyseDatabase begin",
+     "AnalyseDatabase ERROR", kLogProgress},
+    {"OutPut", &AbstractKxDataPackage::OutPut, "OutPut begin", "OutPut ERROR", kLogProgress},
 };
 
 }  // namespace
@@ -40,14 +43,15 @@ std::unique_ptr<AbstractKxDataPackage> CreateStagedPackage(const StagedParameter
 
 int RunStagedStages(AbstractKxDataPackage& package, int data_type) {
   KX_LOG(kLogProgress, "Check Param begin: type[%d]", data_type);
-  int status = package.CheckParam();
+  // A stage that throws (out of memory) fails with the package failure.
+  int status = CallGuarded("CheckParam", kStatusNotPackaged, [&] { return package.CheckParam(); });
   if (status != kStatusOk) {
     KX_LOG(kLogError, "Check Param ERROR");
     return status;
   }
   for (const Stage& stage : kStages) {
     KX_LOG(kLogProgress, "%s", stage.begin_message);
-    status = (package.*stage.run)();
+    status = CallGuarded(stage.name, kStatusNotPackaged, [&] { return (package.*stage.run)(); });
     if (status != kStatusOk) {
       KX_LOG(stage.error_level, "%s", stage.error_message);
       return status;

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "common/json_util.h"
-#include "sdk/data_type_table.h"
 #include "sdk/library.h"
+#include "test_dispatcher.h"
 #include "test_support.h"
 
 namespace kx {
@@ -30,6 +30,7 @@ constexpr int kFakeType = 6;
 constexpr int kThreads = 4;
 constexpr int kFilesPerThread = 8;
 
+test::TestDispatcher g_dispatch;
 std::mutex g_popped_mutex;
 std::multiset<std::string> g_popped;
 std::atomic<int> g_callbacks{0};
@@ -66,6 +67,37 @@ const DataTypeEntry kEntry = {5,
                               EndlessPackage,
                               {"safariHis_files_path", nullptr},
                               5};
+
+// Reads the record's own queue and members as a real filter does.
+int OwnKeyFilter(DataTypeRecord* record, SqliteConfig*, const PackageContext&) {
+  FileQueue* queue = record->SecondFiles("safariHis_files_path");
+  if (queue == nullptr || record->temp_folder.empty() || record->other_info.count("own") == 0) {
+    return 1100;
+  }
+  std::string path;
+  if (queue->Pop(&path)) std::this_thread::sleep_for(std::chrono::microseconds(300));
+  return 0;
+}
+
+// The first call waits until a second one has handed over its document.
+std::atomic<int> g_package_entries{0};
+std::atomic<bool> g_second_package_done{false};
+int FirstWaitsForSecondPackage(DataTypeRecord*, const PackageContext& context) {
+  if (g_package_entries++ == 0) {
+    while (!g_second_package_done) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  } else {
+    g_second_package_done = true;
+  }
+  context.callback(context.result_kind, "{}", 2);
+  return 0;
+}
+
+DataTypeEntry WithFunctions(FilterFunction filter, PackageFunction package) {
+  DataTypeEntry entry = kEntry;
+  entry.filter = filter;
+  entry.package = package;
+  return entry;
+}
 
 #if defined(__linux__)
 // A write lease on a file: whoever opens the file waits inside open() until
@@ -108,12 +140,13 @@ class DispatchConcurrencyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-    OverrideDataTypeForTesting(kFakeType, &kEntry);
+    g_dispatch.Reset();
+    g_dispatch.SetRow(kFakeType, kEntry);
     g_popped.clear();
     g_callbacks = 0;
     g_package_running = false;
   }
-  void TearDown() override { OverrideDataTypeForTesting(kFakeType, nullptr); }
+  void TearDown() override { g_dispatch.RestoreRow(kFakeType); }
 
   test::TempDir logs_, temp_, sources_;
 };
@@ -136,13 +169,13 @@ TEST_F(DispatchConcurrencyTest, EveryQueuedFileIsFilteredExactlyOnce) {
   std::atomic<int> failures{0};
   for (const std::string& text : requests) {
     threads.emplace_back([&failures, text] {
-      if (FilterDataType(text.c_str(), static_cast<int>(text.size())) != 0) ++failures;
+      if (g_dispatch.Filter(text.c_str(), static_cast<int>(text.size())) != 0) ++failures;
     });
   }
   for (std::thread& thread : threads) thread.join();
 
   EXPECT_EQ(0, failures.load());
-  EXPECT_EQ(kRecordFiltered, RecordState(kFakeType));
+  EXPECT_EQ(kRecordFiltered, g_dispatch.State(kFakeType));
   std::lock_guard<std::mutex> lock(g_popped_mutex);
   EXPECT_EQ(static_cast<size_t>(kThreads * kFilesPerThread), g_popped.size());
   for (const std::string& path : g_popped) EXPECT_EQ(1u, g_popped.count(path)) << path;
@@ -153,16 +186,82 @@ TEST_F(DispatchConcurrencyTest, StopFromAnotherThreadEndsPackageWith1111) {
   request["package_type"] = kFakeType;
   request["temp_folder"] = temp_.path();
   const std::string text = WriteJson(request);
-  ASSERT_EQ(0, FilterDataType(text.c_str(), 1));
+  ASSERT_EQ(0, g_dispatch.Filter(text.c_str(), 1));
 
   std::thread stopper([] {
     while (!g_package_running) std::this_thread::sleep_for(std::chrono::microseconds(100));
-    RequestStop();
+    g_dispatch.Stop();
   });
-  EXPECT_EQ(1111, PackageDataType(CountCallback, kFakeType));
+  EXPECT_EQ(1111, g_dispatch.PackageOne(CountCallback, kFakeType));
   stopper.join();
   EXPECT_EQ(0, g_callbacks.load());
-  EXPECT_EQ(kRecordFiltered, RecordState(kFakeType));
+  EXPECT_EQ(kRecordFiltered, g_dispatch.State(kFakeType));
+}
+
+// One caller's filter drains its queue while another caller of the same
+// data type keeps adding queues and members under new keys: the filter
+// always finds its own key and members.
+TEST_F(DispatchConcurrencyTest, FilterReadsItsInputsWhileAnotherCallAddsKeys) {
+  const DataTypeEntry entry = WithFunctions(OwnKeyFilter, EndlessPackage);
+  g_dispatch.SetRow(kFakeType, entry);
+  constexpr int kRounds = 6;
+  constexpr int kOtherCalls = 40;
+  for (int round = 0; round < kRounds; ++round) {
+    g_dispatch.Reset();
+    Json::Value own;
+    own["package_type"] = kFakeType;
+    own["temp_folder"] = temp_.path();
+    own["other_info"]["own"] = "yes";
+    for (int f = 0; f < 6; ++f) {
+      const std::string name = "own" + std::to_string(f) + ".db";
+      test::WriteFileBytes(sources_.File(name), name);
+      own["second_file_objects"]["safariHis_files_path"].append(sources_.File(name));
+    }
+    const std::string own_text = WriteJson(own);
+    std::atomic<int> own_status{-2};
+    std::thread owner([&] {
+      own_status = g_dispatch.Filter(own_text.c_str(), static_cast<int>(own_text.size()));
+    });
+    int failures = 0;
+    for (int call = 0; call < kOtherCalls; ++call) {
+      Json::Value other;
+      other["package_type"] = kFakeType;
+      other["temp_folder"] = temp_.path();
+      const std::string key = "other_" + std::to_string(call);
+      other["second_file_objects"][key] = Json::Value(Json::arrayValue);
+      other["other_info"][key] = key;
+      const std::string text = WriteJson(other);
+      const int status = g_dispatch.Filter(text.c_str(), static_cast<int>(text.size()));
+      if (status != 0) ++failures;
+    }
+    owner.join();
+    EXPECT_EQ(0, own_status.load()) << "round " << round;
+    EXPECT_EQ(0, failures) << "round " << round;
+    EXPECT_EQ(kRecordFiltered, g_dispatch.State(kFakeType)) << "round " << round;
+  }
+}
+
+// KxDataPackage and KxDataPackageEx of one data type at once: the call that
+// finishes second never touches a record the first one removed.
+TEST_F(DispatchConcurrencyTest, PackageAllOutlivesRecordRemovedByPackageOne) {
+  const DataTypeEntry entry = WithFunctions(SlowFilter, FirstWaitsForSecondPackage);
+  g_dispatch.SetRow(kFakeType, entry);
+  g_package_entries = 0;
+  g_second_package_done = false;
+  Json::Value request;
+  request["package_type"] = kFakeType;
+  request["temp_folder"] = temp_.path();
+  const std::string text = WriteJson(request);
+  ASSERT_EQ(0, g_dispatch.Filter(text.c_str(), static_cast<int>(text.size())));
+
+  std::atomic<int> all_status{-2};
+  std::thread all([&] { all_status = g_dispatch.PackageAll(CountCallback); });
+  while (g_package_entries == 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  EXPECT_EQ(0, g_dispatch.PackageOne(CountCallback, kFakeType));
+  all.join();
+  EXPECT_EQ(0, all_status.load());
+  EXPECT_EQ(2, g_callbacks.load());
+  EXPECT_EQ(-1, g_dispatch.State(kFakeType));
 }
 
 // The real call-history filter: copies queued from several threads are each
@@ -197,12 +296,12 @@ TEST_F(DispatchConcurrencyTest, ConcurrentCallHistoryFiltersMergeEveryCopyOnce) 
   std::vector<std::thread> threads;
   for (const std::string& text : requests) {
     threads.emplace_back([&failures, text] {
-      if (FilterDataType(text.c_str(), static_cast<int>(text.size())) != 0) ++failures;
+      if (g_dispatch.Filter(text.c_str(), static_cast<int>(text.size())) != 0) ++failures;
     });
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(0, failures.load());
-  EXPECT_EQ(kRecordFiltered, RecordState(3));
+  EXPECT_EQ(kRecordFiltered, g_dispatch.State(3));
   EXPECT_EQ(
       std::vector<std::string>{"1|0"},
       test::QueryColumn(temp_.File("calllog.db"),
@@ -234,14 +333,14 @@ TEST_F(DispatchConcurrencyTest, CopyOfOneTypeDoesNotBlockFilterOfAnother) {
   std::atomic<bool> calls_done{false};
   int calls_status = -1;
   std::thread calls_thread([&] {
-    calls_status = FilterDataType(calls_text.c_str(), static_cast<int>(calls_text.size()));
+    calls_status = g_dispatch.Filter(calls_text.c_str(), static_cast<int>(calls_text.size()));
     calls_done = true;
   });
   while (!calls_done && !held.OpenWaiting()) std::this_thread::yield();
   EXPECT_FALSE(calls_done.load());
 
-  EXPECT_EQ(0, FilterDataType(sms_text.c_str(), static_cast<int>(sms_text.size())));
-  EXPECT_EQ(kRecordFiltered, RecordState(4));
+  EXPECT_EQ(0, g_dispatch.Filter(sms_text.c_str(), static_cast<int>(sms_text.size())));
+  EXPECT_EQ(kRecordFiltered, g_dispatch.State(4));
   EXPECT_TRUE(std::filesystem::exists(temp_.File("mmssms.db")));
   // Still inside the copy of the call log.
   EXPECT_FALSE(calls_done.load());
@@ -250,7 +349,7 @@ TEST_F(DispatchConcurrencyTest, CopyOfOneTypeDoesNotBlockFilterOfAnother) {
   held.Release();
   calls_thread.join();
   EXPECT_EQ(0, calls_status);
-  EXPECT_EQ(kRecordFiltered, RecordState(3));
+  EXPECT_EQ(kRecordFiltered, g_dispatch.State(3));
   EXPECT_TRUE(std::filesystem::exists(temp_.File("calllog.db")));
 #else
   GTEST_SKIP() << "file leases are a Linux facility";

@@ -351,6 +351,21 @@ TEST_F(IosMessagesTest, SessionFilesOfTenSessions) {
   }
 }
 
+// A chat without an identifier keeps its session, and reading the missing
+// identifier adds no null member to the document.
+TEST_F(IosMessagesTest, ChatWithoutIdentifierGetsNoNullMember) {
+  const std::string rows =
+      "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550001', 'SMS');"
+      "INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (1, 'c1', NULL);" +
+      SmsMessage(1, 1, 1, 0, "'hi'");
+  ASSERT_EQ(kStatusOk, Run(Store("no_identifier.db", 3, rows)));
+  const Json::Value result = test::Parsed(g_results.text);
+  const Json::Value sessions =
+      test::Parsed(test::ReadFileBytes(result["sms_file_path"][0].asString()))["chat_sessions"];
+  ASSERT_EQ(1u, sessions.size());
+  EXPECT_FALSE(sessions[0].isMember("chat_identifier")) << sessions[0];
+}
+
 // A store without one of its joins still gives its conversations; the host
 // learns that they are incomplete.
 TEST_F(IosMessagesTest, StoreMissingAJoinTable) {

@@ -291,26 +291,32 @@ TEST_F(IosMusicVideoTest, StopFromAnotherThreadInEachStage) {
       [&] { return RunInto(library, temp.path()); }, [this] { Reset(); }, [this] { return Log(); });
 }
 
-// Init clears the staged stop flag: a stop left from an earlier run does
-// not stop this one, but a stop requested once the run began (here between
-// CheckParam and Init) does.
-TEST_F(IosMusicVideoTest, InitClearsOnlyAStopFromBeforeTheRun) {
+// A stop stays set until the library is initialised again. A second run
+// that starts after it stops at once and does not clear it, so the run
+// that was in flight when the stop came still ends with 1111 and hands
+// nothing over.
+TEST_F(IosMusicVideoTest, StopOfOneRunSurvivesTheStartOfAnother) {
   const std::string library = Library(2);
-  RequestStop();
-  EXPECT_EQ(0, Run(library));
-  EXPECT_EQ(1, g_results.count);
-  EXPECT_EQ(0, StagedStopFlag().load());
-
+  test::TempDir first_temp;
   StagedParameters parameters;
   parameters.data_type = 29;
-  parameters.temp_folder = temp_.path();
+  parameters.temp_folder = first_temp.path();
+  parameters.callback = CaptureResult;
   parameters.primary_file_path = library;
   parameters.staged_stop = &StagedStopFlag();
-  IosMusicVideoDataPackage package(parameters);
-  EXPECT_EQ(0, package.CheckParam());
+  IosMusicVideoDataPackage in_flight(parameters);
+  ASSERT_EQ(0, in_flight.CheckParam());
+  ASSERT_EQ(0, in_flight.Init());
+
   std::thread([] { RequestStop(); }).join();
-  EXPECT_EQ(1111, package.Init());
+  EXPECT_EQ(1111, Run(library));
   EXPECT_EQ(2, StagedStopFlag().load());
+  EXPECT_EQ(1111, in_flight.AnalyseDatabase());
+  EXPECT_EQ(0, g_results.count);
+
+  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  EXPECT_EQ(0, Run(library));
+  EXPECT_EQ(1, g_results.count);
 }
 
 // ---------------------------------------------------------------------------

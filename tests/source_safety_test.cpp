@@ -12,8 +12,8 @@
 
 #include "common/json_util.h"
 #include "common/merge.h"
-#include "sdk/data_type_table.h"
 #include "sdk/library.h"
+#include "test_dispatcher.h"
 #include "test_support.h"
 
 namespace kx {
@@ -45,6 +45,8 @@ int MergingFilter(DataTypeRecord* record, SqliteConfig* config, const PackageCon
                              context.stop);
 }
 
+test::TestDispatcher g_dispatch;
+
 const DataTypeEntry kMergingEntry = {7,
                                      "MergingDataPackage",
                                      "MergingDataFilter",
@@ -69,9 +71,10 @@ class SourceSafetyTest : public ::testing::Test {
                  test::ReadFileBytes(std::string(KX_TEST_SOURCE_DIR) + "/config/00_schema.sql") +
                      kConfigRows);
     InitializeLibrary(logs_.path().c_str(), config_.path().c_str());
-    OverrideDataTypeForTesting(kMergingType, &kMergingEntry);
+    g_dispatch.Reset(config_.path());
+    g_dispatch.SetRow(kMergingType, kMergingEntry);
   }
-  void TearDown() override { OverrideDataTypeForTesting(kMergingType, nullptr); }
+  void TearDown() override { g_dispatch.RestoreRow(kMergingType); }
 
   test::TempDir logs_, config_, sources_, temp_;
 };
@@ -113,7 +116,7 @@ TEST_F(SourceSafetyTest, FilterWithMergesLeavesSourcesUntouched) {
   request["primary_file_object"]["p"] = sources_.File("calllog.db");
   request["second_file_objects"]["reminder_files_path"].append(sources_.File("older/calllog.db"));
   const std::string text = WriteJson(request);
-  ASSERT_EQ(0, FilterDataType(text.c_str(), static_cast<int>(text.size())));
+  ASSERT_EQ(0, g_dispatch.Filter(text.c_str(), static_cast<int>(text.size())));
 
   EXPECT_EQ(before, Snapshot(sources_.path()));
   const std::string staged = temp_.File("calllog.db");

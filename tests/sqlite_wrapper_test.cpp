@@ -221,6 +221,28 @@ TEST_F(SqliteWrapperTest, RegistryFollowsTheOpeningThroughALateClose) {
   EXPECT_FALSE(idle.prepared());
 }
 
+// Opening, reading the schema and closing, as every package call does,
+// leaves no entry behind, whether the statements were finalized before the
+// close or after it.
+TEST_F(SqliteWrapperTest, ClosedOpeningsLeaveNoEntry) {
+  const std::string path = MakeCallLog("calllog.db", 1);
+  const size_t before = RegisteredOpeningCount();
+  for (int round = 0; round < 3; ++round) {
+    SQLite3Wrapper checked(path);
+    ASSERT_TRUE(CheckSourceDatabase(&checked).ok());
+    EXPECT_EQ(SQLITE_OK, checked.Close());
+    SqliteStatement late;
+    {
+      auto db = OpenDatabase(path);
+      ASSERT_NE(nullptr, db);
+      late = PrepareStatement(*db, "SELECT number FROM calls");
+      ASSERT_EQ(SQLITE_ROW, late.Step());
+    }
+    EXPECT_EQ(SQLITE_OK, late.Finalize());
+  }
+  EXPECT_EQ(before, RegisteredOpeningCount());
+}
+
 TEST_F(SqliteWrapperTest, StatementOutlivingItsWrapperIsDroppedQuietly) {
   SqliteStatement outliving;
   {

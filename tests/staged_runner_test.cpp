@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ namespace {
 constexpr const char* kStageNames[] = {"CheckParam", "Init", "MergeDel", "AnalyseDatabase",
                                        "OutPut"};
 
+// A status that makes the failing stage throw instead.
+constexpr int kThrowsBadAlloc = -99;
+
 // Answers `status` at stage `failing_stage` (-1: never) and records the calls.
 class FakePackage : public AbstractKxDataPackage {
  public:
@@ -35,6 +39,7 @@ class FakePackage : public AbstractKxDataPackage {
  private:
   int Call(int stage) {
     calls_->push_back(kStageNames[stage]);
+    if (stage == failing_stage_ && status_ == kThrowsBadAlloc) throw std::bad_alloc();
     return stage == failing_stage_ ? status_ : 0;
   }
 
@@ -112,20 +117,28 @@ TEST_F(StagedRunnerTest, FailingStageEndsTheRunWithItsStatusAndLogLine) {
     int status;
     const char* error_line;
     int level;
+    int result = -1;  // the status, unless the stage throws
   };
   const Case cases[] = {
-      {0, 1100, "Check Param ERROR", 3}, {1, 1105, "Init ERROR", 1},
-      {2, 1102, "Merge Del ERROR", 1},   {3, 1111, "AnalyseDatabase ERROR", 1},
+      {0, kThrowsBadAlloc, "Check Param ERROR", 3, 1112},
+      {3, kThrowsBadAlloc, "AnalyseDatabase ERROR", 1, 1112},
+      {0, 1100, "Check Param ERROR", 3},
+      {1, 1105, "Init ERROR", 1},
+      {2, 1102, "Merge Del ERROR", 1},
+      {3, 1111, "AnalyseDatabase ERROR", 1},
       {4, 4242, "OutPut ERROR", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.error_line);
     std::vector<std::string> calls;
     FakePackage package(c.stage, c.status, &calls);
-    EXPECT_EQ(c.status, RunStagedStages(package, 28));
+    EXPECT_EQ(c.result >= 0 ? c.result : c.status, RunStagedStages(package, 28));
     EXPECT_EQ(static_cast<size_t>(c.stage + 1), calls.size());
     EXPECT_EQ(kStageNames[c.stage], calls.back());
     EXPECT_TRUE(Logged(c.level, c.error_line));
+    if (c.status == kThrowsBadAlloc) {
+      EXPECT_TRUE(Logged(3, std::string(kStageNames[c.stage]) + ": out of memory"));
+    }
   }
 }
 

@@ -130,6 +130,14 @@ const TableCase kRuleCases[] = {
     {"UntypedColumnsWithConstraints",
      "CREATE TABLE t (a PRIMARY KEY, b NOT NULL DEFAULT (1))",
      {{"a", 4, 1}, {"b", 4, 0}}},
+    {"CommasAndParenthesesInsideLiteralsAndQuotedNames",
+     "CREATE TABLE t (a TEXT DEFAULT 'x,y', \"b,(c\" INTEGER, d REAL DEFAULT 'it''s (', "
+     "f BLOB CHECK (f IN ('1,2', ')')), g TEXT)",
+     {{"a", 3, 0}, {"b,(c", 0, 0}, {"d", 8, 0}, {"f", 4, 0}, {"g", 3, 0}}},
+    {"AndroidRoomBacktickNames",
+     "CREATE TABLE `users` (`id` INTEGER NOT NULL, `name` TEXT DEFAULT 'a,b', `check` INTEGER, "
+     "PRIMARY KEY(`id`))",
+     {{"id", 0, 0}, {"name", 3, 0}, {"check", 0, 0}}},
     {"TableUniqueEndsTheList",
      "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, UNIQUE (name))",
      {{"id", 0, 1}, {"name", 3, 0}}},

@@ -472,6 +472,19 @@ TEST_F(CliTest, SummaryTableNamesTheDamage) {
   EXPECT_NE(std::string::npos, run.out.find("call_history  0 ok")) << run.out;
 }
 
+// An empty file under a usual name is no store at all: its data type is not
+// there, and nothing fails.
+TEST_F(CliTest, EmptyFileUnderAUsualNameIsNothingThere) {
+  TempDir phone;
+  kx::test::WriteFileBytes(phone.File("mmssms.db"), "");
+  fs::copy_file(Phone() + "/calllog.db", phone.File("calllog.db"));
+  const ToolRun run = RunTool({"android", phone.path(), "-o", out_.path(), "--json"});
+  EXPECT_EQ(0, run.exit_code) << run.out << run.err;
+  auto summary = SummaryByName(run.out);
+  EXPECT_FALSE(summary.count("sms") != 0 && summary["sms"]["status"].asInt() != 0) << run.out;
+  EXPECT_EQ(0, summary["call_history"]["status"].asInt());
+}
+
 TEST_F(CliTest, FolderWithoutAKnownDatabaseFailsAndSaysWhatWasLookedFor) {
   TempDir phone;
   kx::test::WriteFileBytes(phone.File("notes.txt"), "nothing of a phone's");

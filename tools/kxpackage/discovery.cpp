@@ -240,6 +240,14 @@ FoundSource FindSource(const SourceSpec& spec, const std::vector<std::string>& f
   for (const std::string& name : spec.file_names) {
     for (const std::string& file : files) {
       if (fs::u8path(file).filename().u8string() != name || !PathAllowed(spec, file)) continue;
+      // An empty file under the usual name (an application that never
+      // wrote its store, a pull that copied nothing) holds nothing to
+      // package: it is not there, rather than a damaged database.
+      std::error_code error;
+      if (fs::is_regular_file(fs::u8path(file), error) &&
+          fs::file_size(fs::u8path(file), error) == 0) {
+        continue;
+      }
       const FileCheck check = CheckDatabaseFile(file);
       std::set<std::string> tables;
       std::string damage;
