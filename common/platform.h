@@ -25,8 +25,25 @@ constexpr char kPathSeparator = '/';
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // UTF-8 path text to a filesystem path and back, without locale surprises.
+// On Windows the path is UTF-16 (the W functions), in its extended-length
+// form where it is long (WindowsExtendedPath).
 std::filesystem::path PathFromUtf8(const std::string& utf8_path);
 std::string PathToUtf8(const std::filesystem::path& path);
+
+// A Windows path as the W functions take it at any length: an absolute path
+// (drive letter or UNC) of kMaxPlainWindowsPath UTF-16 units or more gets the
+// extended-length prefix ("\\?\C:\..." or "\\?\UNC\server\share\..."),
+// which takes "\" only and no "." or ".." segments, so those are resolved
+// first. Anything else (shorter, relative, already prefixed) is returned as
+// it is. Plain text: it behaves alike on every host.
+constexpr size_t kMaxPlainWindowsPath = 248;  // CreateDirectoryW's limit
+std::string WindowsExtendedPath(const std::string& utf8_path);
+
+// The file name SQLite is given for `utf8_path` (UTF-8; SQLite's Windows
+// layer converts it to UTF-16 itself), and the VFS it opens it with (null
+// for the default).
+std::string SqliteFileName(const std::string& utf8_path);
+const char* SqliteVfsName();
 
 // 100-nanosecond ticks of the system clock.
 int64_t NowTicks100ns();
