@@ -11,7 +11,9 @@
 #include <system_error>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -121,6 +123,61 @@ std::string PathToUtf8(const std::filesystem::path& path) {
   // C++17: u8string() is a std::string holding UTF-8.
   return path.u8string();
 }
+
+#if defined(_WIN32)
+
+namespace {
+
+struct FindHandle {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  ~FindHandle() {
+    if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
+  }
+};
+
+}  // namespace
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries,
+                std::error_code* error) {
+  std::filesystem::path pattern = PathFromUtf8(JoinPath(folder, "*"));
+  WIN32_FIND_DATAW found{};
+  FindHandle find;
+  find.handle = FindFirstFileW(pattern.c_str(), &found);
+  if (find.handle == INVALID_HANDLE_VALUE) {
+    *error = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    return false;
+  }
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const DWORD attributes = found.dwFileAttributes;
+    entries->push_back(FolderEntry{PathToUtf8(std::filesystem::path(name)),
+                                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                                       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0});
+  } while (FindNextFileW(find.handle, &found));
+  const DWORD last = GetLastError();
+  if (last != ERROR_NO_MORE_FILES) {
+    *error = std::error_code(static_cast<int>(last), std::system_category());
+    return false;
+  }
+  return true;
+}
+
+#else
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries,
+                std::error_code* error) {
+  std::filesystem::directory_iterator next(PathFromUtf8(folder), *error);
+  for (; !*error && next != std::filesystem::directory_iterator(); next.increment(*error)) {
+    std::error_code status_error;
+    const bool is_folder = std::filesystem::is_directory(next->symlink_status(status_error));
+    entries->push_back(
+        FolderEntry{PathToUtf8(next->path().filename()), is_folder && !status_error});
+  }
+  return !*error;
+}
+
+#endif
 
 int64_t NowTicks100ns() {
   using Ticks = std::chrono::duration<int64_t, std::ratio<1, 10000000>>;

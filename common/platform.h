@@ -11,6 +11,8 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace kx {
 
@@ -44,6 +46,21 @@ std::string WindowsExtendedPath(const std::string& utf8_path);
 // for the default).
 std::string SqliteFileName(const std::string& utf8_path);
 const char* SqliteVfsName();
+
+// One entry of a folder: its name (UTF-8) and whether it is a folder itself
+// (a link to a folder is not).
+struct FolderEntry {
+  std::string name;
+  bool is_folder = false;
+};
+
+// The entries of `folder` other than "." and "..", in no set order. On
+// Windows through FindFirstFileW and FindNextFileW, which take the
+// extended-length form of a long path (MinGW's directory iterator turns a
+// path of MAX_PATH or more into the current folder). False, with the system
+// error in *error, when the folder cannot be read.
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries,
+                std::error_code* error);
 
 // 100-nanosecond ticks of the system clock.
 int64_t NowTicks100ns();
