@@ -86,6 +86,9 @@ test-windows: deps
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DKX_WINDOWS_PREFIX=$(CURDIR)/$(WINDOWS_ROOT)/prefix -DKX_BUILD_TESTS=ON -DKX_BUILD_BENCH=OFF
 	$(WINE_ENV) cmake --build $(WINDOWS_DIR) -j$(JOBS)
+	@# One wine server for the whole run (it ends two minutes after the last
+	@# test): starting one per test would take most of the time.
+	$(WINE_ENV) wineserver -p 120 || true  # one may run already
 	cd $(WINDOWS_DIR) && $(WINE_ENV) ctest --output-on-failure -j$(JOBS) -E '$(WINDOWS_SKIPPED_TESTS)'
 	$(WINE_ENV) bash scripts/windows-demo-check.sh $(WINDOWS_DIR)
 
