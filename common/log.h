@@ -25,7 +25,10 @@ void InitLogEx(const char* config_folder, const char* module_name, const char* l
 
 // Writes one line. `format` is printf-style. Safe from any thread.
 void LogEx(const char* module_name, int level, const char* format, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+    // MinGW formats with its own C99 printf (%zu, %lld), not the C runtime's.
+    __attribute__((format(gnu_printf, 3, 4)))
+#elif defined(__GNUC__)
     __attribute__((format(printf, 3, 4)))
 #endif
     ;

@@ -1,6 +1,7 @@
 #include "common/platform.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -10,7 +11,9 @@
 #include <system_error>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -32,13 +35,149 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 std::filesystem::path PathFromUtf8(const std::string& utf8_path) {
   // u8path decodes UTF-8 on every host; path(std::string) would use the
   // narrow code page on Windows.
+#if defined(_WIN32)
+  return std::filesystem::u8path(WindowsExtendedPath(utf8_path));
+#else
   return std::filesystem::u8path(utf8_path);
+#endif
+}
+
+namespace {
+
+bool IsWindowsSlash(char c) { return c == '\\' || c == '/'; }
+
+// UTF-16 units of UTF-8 text: one per sequence, two for a four-byte one.
+size_t Utf16Length(const std::string& utf8) {
+  size_t units = 0;
+  for (const char c : utf8) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) ++units;
+    if (byte >= 0xF0) ++units;
+  }
+  return units;
+}
+
+// `root` followed by the segments of `rest`, "\"-joined, "." dropped and
+// ".." taking off the segment before it (never the root).
+std::string JoinResolved(std::string root, const std::string& rest) {
+  std::vector<std::string> segments;
+  size_t start = 0;
+  while (start <= rest.size()) {
+    size_t end = start;
+    while (end < rest.size() && !IsWindowsSlash(rest[end])) ++end;
+    const std::string segment = rest.substr(start, end - start);
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+    } else if (!segment.empty() && segment != ".") {
+      segments.push_back(segment);
+    }
+    start = end + 1;
+  }
+  for (size_t i = 0; i < segments.size(); ++i) {
+    if (i > 0) root.push_back('\\');
+    root += segments[i];
+  }
+  return root;
+}
+
+}  // namespace
+
+std::string WindowsExtendedPath(const std::string& path) {
+  if (Utf16Length(path) < kMaxPlainWindowsPath) return path;
+  const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                     path[1] == ':' && IsWindowsSlash(path[2]);
+  if (drive) return JoinResolved("\\\\?\\" + path.substr(0, 2) + "\\", path.substr(3));
+  // "\\server\share\...": not "\\?\" or "\\.\" (already a device path).
+  const bool unc = path.size() > 2 && IsWindowsSlash(path[0]) && IsWindowsSlash(path[1]) &&
+                   path[2] != '?' && path[2] != '.' && !IsWindowsSlash(path[2]);
+  if (!unc) return path;
+  size_t server_end = 2;
+  while (server_end < path.size() && !IsWindowsSlash(path[server_end])) ++server_end;
+  size_t share_end = server_end + 1;
+  while (share_end < path.size() && !IsWindowsSlash(path[share_end])) ++share_end;
+  if (server_end >= path.size() || share_end == server_end + 1) return path;
+  std::string root = "\\\\?\\UNC\\" + path.substr(2, server_end - 2) + "\\" +
+                     path.substr(server_end + 1, share_end - server_end - 1) + "\\";
+  if (share_end >= path.size()) root.pop_back();
+  return JoinResolved(root, share_end < path.size() ? path.substr(share_end + 1) : std::string());
+}
+
+std::string SqliteFileName(const std::string& utf8_path) {
+#if defined(_WIN32)
+  return WindowsExtendedPath(utf8_path);
+#else
+  return utf8_path;
+#endif
+}
+
+const char* SqliteVfsName() {
+#if defined(_WIN32)
+  // The Windows VFS that takes paths longer than MAX_PATH.
+  return "win32-longpath";
+#else
+  return nullptr;
+#endif
 }
 
 std::string PathToUtf8(const std::filesystem::path& path) {
   // C++17: u8string() is a std::string holding UTF-8.
   return path.u8string();
 }
+
+#if defined(_WIN32)
+
+namespace {
+
+struct FindHandle {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  ~FindHandle() {
+    if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
+  }
+};
+
+}  // namespace
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries,
+                std::error_code* error) {
+  std::filesystem::path pattern = PathFromUtf8(JoinPath(folder, "*"));
+  WIN32_FIND_DATAW found{};
+  FindHandle find;
+  find.handle = FindFirstFileW(pattern.c_str(), &found);
+  if (find.handle == INVALID_HANDLE_VALUE) {
+    *error = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+    return false;
+  }
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const DWORD attributes = found.dwFileAttributes;
+    entries->push_back(FolderEntry{PathToUtf8(std::filesystem::path(name)),
+                                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                                       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0});
+  } while (FindNextFileW(find.handle, &found));
+  const DWORD last = GetLastError();
+  if (last != ERROR_NO_MORE_FILES) {
+    *error = std::error_code(static_cast<int>(last), std::system_category());
+    return false;
+  }
+  return true;
+}
+
+#else
+
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries,
+                std::error_code* error) {
+  std::filesystem::directory_iterator next(PathFromUtf8(folder), *error);
+  for (; !*error && next != std::filesystem::directory_iterator(); next.increment(*error)) {
+    std::error_code status_error;
+    const bool is_folder = std::filesystem::is_directory(next->symlink_status(status_error));
+    entries->push_back(
+        FolderEntry{PathToUtf8(next->path().filename()), is_folder && !status_error});
+  }
+  return !*error;
+}
+
+#endif
 
 int64_t NowTicks100ns() {
   using Ticks = std::chrono::duration<int64_t, std::ratio<1, 10000000>>;

@@ -11,6 +11,8 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace kx {
 
@@ -25,8 +27,40 @@ constexpr char kPathSeparator = '/';
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // UTF-8 path text to a filesystem path and back, without locale surprises.
+// On Windows the path is UTF-16 (the W functions), in its extended-length
+// form where it is long (WindowsExtendedPath).
 std::filesystem::path PathFromUtf8(const std::string& utf8_path);
 std::string PathToUtf8(const std::filesystem::path& path);
+
+// A Windows path as the W functions take it at any length: an absolute path
+// (drive letter or UNC) of kMaxPlainWindowsPath UTF-16 units or more gets the
+// extended-length prefix ("\\?\C:\..." or "\\?\UNC\server\share\..."),
+// which takes "\" only and no "." or ".." segments, so those are resolved
+// first. Anything else (shorter, relative, already prefixed) is returned as
+// it is. Plain text: it behaves alike on every host.
+constexpr size_t kMaxPlainWindowsPath = 248;  // CreateDirectoryW's limit
+std::string WindowsExtendedPath(const std::string& utf8_path);
+
+// The file name SQLite is given for `utf8_path` (UTF-8; SQLite's Windows
+// layer converts it to UTF-16 itself), and the VFS it opens it with (null
+// for the default).
+std::string SqliteFileName(const std::string& utf8_path);
+const char* SqliteVfsName();
+
+// One entry of a folder: its name (UTF-8) and whether it is a folder itself
+// (a link to a folder is not).
+struct FolderEntry {
+  std::string name;
+  bool is_folder = false;
+};
+
+// The entries of `folder` other than "." and "..", in no set order. On
+// Windows through FindFirstFileW and FindNextFileW, which take the
+// extended-length form of a long path (MinGW's directory iterator turns a
+// path of MAX_PATH or more into the current folder). False, with the system
+// error in *error, when the folder cannot be read.
+bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries,
+                std::error_code* error);
 
 // 100-nanosecond ticks of the system clock.
 int64_t NowTicks100ns();

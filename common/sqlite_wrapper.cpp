@@ -212,7 +212,8 @@ static void SupplyUnknownCollation(void*, sqlite3* db, int, const char* name) {
 
 int OpenGuardedDatabase(const std::string& utf8_path, OpenMode mode, sqlite3** db) {
   *db = nullptr;
-  const int rc = sqlite3_open_v2(utf8_path.c_str(), db, OpenFlags(mode), nullptr);
+  const int rc =
+      sqlite3_open_v2(SqliteFileName(utf8_path).c_str(), db, OpenFlags(mode), SqliteVfsName());
   if (rc != SQLITE_OK) return rc;
   sqlite3_collation_needed(*db, nullptr, SupplyUnknownCollation);
   return ApplyDefences(*db);

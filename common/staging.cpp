@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "common/log.h"
 #include "common/platform.h"
@@ -71,27 +72,25 @@ bool Exists(const fs::path& path) {
 // One folder whose entries are still being listed.
 struct OpenFolder {
   std::string utf8_path;
-  fs::directory_iterator next;
+  std::vector<FolderEntry> entries;
+  size_t next = 0;
 };
 
 bool PushFolder(const std::string& folder, std::vector<OpenFolder>* pending) {
+  OpenFolder opened{folder, {}, 0};
   std::error_code error;
-  fs::directory_iterator entries(PathFromUtf8(folder), error);
-  if (error) {
-    KX_LOG_AT(kLogError, kSourceStem, "folder open fail : %d.", error.value());
-    return false;
-  }
-  pending->push_back(OpenFolder{folder, std::move(entries)});
-  return true;
+  const bool read = ListFolder(folder, &opened.entries, &error);
+  if (!read) KX_LOG_AT(kLogError, kSourceStem, "folder open fail : %d.", error.value());
+  // What was read before a failure is still listed.
+  pending->push_back(std::move(opened));
+  return read;
 }
 
 // Only plain folders are walked into: hidden ones (".git", ".thumbnails")
 // are reported as entries, and links are not followed, so a link cycle
 // cannot make the walk endless.
-bool IsWalkedFolder(const fs::directory_entry& entry, const std::string& name) {
-  if (name.empty() || name[0] == '.') return false;
-  std::error_code error;
-  return fs::is_directory(entry.symlink_status(error)) && !error;
+bool IsWalkedFolder(const FolderEntry& entry) {
+  return !entry.name.empty() && entry.name[0] != '.' && entry.is_folder;
 }
 
 }  // namespace
@@ -162,22 +161,14 @@ bool ListFilesRecursive(const std::string& folder, std::vector<std::string>* fil
   bool all_read = true;
   while (!pending.empty()) {
     OpenFolder& current = pending.back();
-    if (current.next == fs::directory_iterator()) {
+    if (current.next == current.entries.size()) {
       pending.pop_back();
       continue;
     }
-    const fs::directory_entry entry = *current.next;
-    const std::string name = PathToUtf8(entry.path().filename());
-    const std::string entry_path = JoinPath(current.utf8_path, name);
-    std::error_code error;
-    current.next.increment(error);
-    if (error) {
-      KX_LOG_AT(kLogError, kSourceStem, "folder open fail : %d.", error.value());
-      all_read = false;
-      current.next = fs::directory_iterator();
-    }
+    const FolderEntry entry = current.entries[current.next++];
+    const std::string entry_path = JoinPath(current.utf8_path, entry.name);
     // `current` may dangle from here on: PushFolder grows the stack.
-    if (IsWalkedFolder(entry, name)) {
+    if (IsWalkedFolder(entry)) {
       if (!PushFolder(entry_path, &pending)) all_read = false;
     } else {
       files->push_back(entry_path);

@@ -81,12 +81,16 @@ bool IsForbiddenFileNameByte(unsigned char byte) {
 }
 
 // Device names that Windows resolves to a device in any folder, with or
-// without an extension.
+// without an extension and with spaces before the extension ("con .txt").
 bool IsWindowsDeviceName(const std::string& name) {
   static const char* const kDeviceNames[] = {
-      "con",  "prn",  "aux",  "nul",  "com1", "com2", "com3", "com4", "com5", "com6", "com7",
-      "com8", "com9", "lpt1", "lpt2", "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
-  const std::string stem = ToLowerAscii(name.substr(0, name.find('.')));
+      "con", "prn", "aux", "nul", "conin$", "conout$", "com0", "com1", "com2", "com3", "com4",
+      "com5", "com6", "com7", "com8", "com9", "lpt0", "lpt1", "lpt2", "lpt3", "lpt4", "lpt5",
+      "lpt6", "lpt7", "lpt8", "lpt9",
+      // COM and LPT with a superscript 1, 2 or 3 (UTF-8) are devices too.
+      "com\xC2\xB9", "com\xC2\xB2", "com\xC2\xB3", "lpt\xC2\xB9", "lpt\xC2\xB2", "lpt\xC2\xB3"};
+  std::string stem = ToLowerAscii(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (const char* device : kDeviceNames) {
     if (stem == device) return true;
   }

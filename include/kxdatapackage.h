@@ -13,14 +13,19 @@
 #ifndef KXDATAPACKAGE_H_
 #define KXDATAPACKAGE_H_
 
+/* On Windows the host imports the six functions from kxdatapackage.dll (or
+ * finds them with GetProcAddress); they use the C calling convention. The
+ * header is plain C, for C and C++ hosts and MSVC as well as GCC. */
 #if defined(_WIN32)
 #if defined(KXDATAPACKAGE_BUILDING)
 #define KXDATAPACKAGE_EXPORT __declspec(dllexport)
 #else
 #define KXDATAPACKAGE_EXPORT __declspec(dllimport)
 #endif
+#define KXDATAPACKAGE_CALL __cdecl
 #else
 #define KXDATAPACKAGE_EXPORT __attribute__((visibility("default")))
+#define KXDATAPACKAGE_CALL
 #endif
 
 #ifdef __cplusplus
@@ -47,31 +52,32 @@ enum KxStatus {
 
 /* Receives one result document: result kind, UTF-8 JSON text, its length in
  * bytes. The return value is ignored. */
-typedef int (*ResultCallback)(int result_kind, const char* json_text, int length);
+typedef int(KXDATAPACKAGE_CALL* ResultCallback)(int result_kind, const char* json_text, int length);
 
 /* Starts logging into log_folder/KxDataPackage.log, remembers the folder that
  * holds KxDataConfiger.db, forgets every filtered data type and clears both
  * stop flags. Does nothing when either argument is NULL. Must not run
  * concurrently with any other call. */
-KXDATAPACKAGE_EXPORT void InitKxDataPackage(const char* log_folder, const char* config_folder);
+KXDATAPACKAGE_EXPORT void KXDATAPACKAGE_CALL InitKxDataPackage(const char* log_folder,
+                                                               const char* config_folder);
 
 /* Stages the files named by a filter request document and merges further
  * copies. `length` is only tested for zero. May run on several threads. */
-KXDATAPACKAGE_EXPORT int KxDataFilter(const char* request_json, int length);
+KXDATAPACKAGE_EXPORT int KXDATAPACKAGE_CALL KxDataFilter(const char* request_json, int length);
 
 /* Packages every filtered data type, one callback each. */
-KXDATAPACKAGE_EXPORT int KxDataPackage(ResultCallback callback);
+KXDATAPACKAGE_EXPORT int KXDATAPACKAGE_CALL KxDataPackage(ResultCallback callback);
 
 /* Packages one filtered data type; its record is forgotten on success. */
-KXDATAPACKAGE_EXPORT int KxDataPackageEx(ResultCallback callback, int data_type);
+KXDATAPACKAGE_EXPORT int KXDATAPACKAGE_CALL KxDataPackageEx(ResultCallback callback, int data_type);
 
 /* Runs a staged packager from one request document. */
-KXDATAPACKAGE_EXPORT int KxDataPackageNew(const char* request_json, int length,
-                                          ResultCallback callback);
+KXDATAPACKAGE_EXPORT int KXDATAPACKAGE_CALL KxDataPackageNew(const char* request_json, int length,
+                                                             ResultCallback callback);
 
 /* Asks running work to stop; returns at once. Later filter and package calls
  * answer KX_STATUS_STOPPED until the next InitKxDataPackage. */
-KXDATAPACKAGE_EXPORT void KxDataPackageStop(void);
+KXDATAPACKAGE_EXPORT void KXDATAPACKAGE_CALL KxDataPackageStop(void);
 
 #ifdef __cplusplus
 }

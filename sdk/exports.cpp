@@ -15,35 +15,37 @@ constexpr int kNoStatus = 0;
 
 extern "C" {
 
-KXDATAPACKAGE_EXPORT void InitKxDataPackage(const char* log_folder, const char* config_folder) {
+KXDATAPACKAGE_EXPORT void KXDATAPACKAGE_CALL InitKxDataPackage(const char* log_folder,
+                                                               const char* config_folder) {
   kx::CallGuarded("InitKxDataPackage", kNoStatus, [&] {
     kx::InitializeLibrary(log_folder, config_folder);
     return 0;
   });
 }
 
-KXDATAPACKAGE_EXPORT int KxDataFilter(const char* request_json, int length) {
+KXDATAPACKAGE_EXPORT int KXDATAPACKAGE_CALL KxDataFilter(const char* request_json, int length) {
   return kx::CallGuarded("KxDataFilter", kx::kStatusFilterFailed,
                          [&] { return kx::FilterDataType(request_json, length); });
 }
 
-KXDATAPACKAGE_EXPORT int KxDataPackage(ResultCallback callback) {
+KXDATAPACKAGE_EXPORT int KXDATAPACKAGE_CALL KxDataPackage(ResultCallback callback) {
   return kx::CallGuarded("KxDataPackage", kx::kStatusNotPackaged,
                          [&] { return kx::PackageAllDataTypes(callback); });
 }
 
-KXDATAPACKAGE_EXPORT int KxDataPackageEx(ResultCallback callback, int data_type) {
+KXDATAPACKAGE_EXPORT int KXDATAPACKAGE_CALL KxDataPackageEx(ResultCallback callback,
+                                                            int data_type) {
   return kx::CallGuarded("KxDataPackageEx", kx::kStatusNotPackaged,
                          [&] { return kx::PackageDataType(callback, data_type); });
 }
 
-KXDATAPACKAGE_EXPORT int KxDataPackageNew(const char* request_json, int length,
-                                          ResultCallback callback) {
+KXDATAPACKAGE_EXPORT int KXDATAPACKAGE_CALL KxDataPackageNew(const char* request_json, int length,
+                                                             ResultCallback callback) {
   return kx::CallGuarded("KxDataPackageNew", kx::kStatusNotPackaged,
                          [&] { return kx::PackageStaged(request_json, length, callback); });
 }
 
-KXDATAPACKAGE_EXPORT void KxDataPackageStop(void) {
+KXDATAPACKAGE_EXPORT void KXDATAPACKAGE_CALL KxDataPackageStop(void) {
   kx::CallGuarded("KxDataPackageStop", kNoStatus, [] {
     kx::RequestStop();
     return 0;

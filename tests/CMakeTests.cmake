@@ -9,23 +9,39 @@ add_executable(c_api_test ${CMAKE_CURRENT_SOURCE_DIR}/c_api_test.c)
 target_include_directories(c_api_test PRIVATE ${CMAKE_SOURCE_DIR}/include)
 target_link_libraries(c_api_test PRIVATE kxdatapackage)
 add_dependencies(c_api_test kx_config)
-add_test(NAME c_api_test COMMAND c_api_test ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR})
+add_test(NAME c_api_test COMMAND c_api_test ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}
+  $<TARGET_FILE:kxdatapackage>)
 set_tests_properties(c_api_test PROPERTIES ENVIRONMENT "TZ=UTC")
 
-# The shared library exports the six functions and nothing else.
-find_program(KX_NM nm)
-if(KX_NM AND NOT WIN32)
-  add_test(NAME exported_symbols_test
-    COMMAND ${CMAKE_COMMAND} -DNM=${KX_NM} -DLIBRARY=$<TARGET_FILE:kxdatapackage>
-            -P ${CMAKE_CURRENT_SOURCE_DIR}/check_exports.cmake)
+# The shared library exports the six functions and nothing else: in the
+# dynamic symbol table, or in the DLL's export table.
+if(WIN32)
+  find_program(KX_OBJDUMP ${KX_MINGW}-objdump)
+  if(KX_OBJDUMP)
+    add_test(NAME exported_symbols_test
+      COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${KX_OBJDUMP} -DLIBRARY=$<TARGET_FILE:kxdatapackage>
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/check_exports.cmake)
+    # Run by CMake on this machine, not by the emulator.
+    set_tests_properties(exported_symbols_test PROPERTIES CROSSCOMPILING_EMULATOR "")
+  endif()
+else()
+  find_program(KX_NM nm)
+  if(KX_NM)
+    add_test(NAME exported_symbols_test
+      COMMAND ${CMAKE_COMMAND} -DNM=${KX_NM} -DLIBRARY=$<TARGET_FILE:kxdatapackage>
+              -P ${CMAKE_CURRENT_SOURCE_DIR}/check_exports.cmake)
+  endif()
 endif()
 
-# Another CMake project builds against the installed tree.
-add_test(NAME install_consumer_test
-  COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
-          -DWORK=${CMAKE_CURRENT_BINARY_DIR}/install_consumer
-          -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}/install_consumer -DSANITIZE=${KX_SANITIZE}
-          -P ${CMAKE_CURRENT_SOURCE_DIR}/install_test.cmake)
+# Another CMake project builds against the installed tree (with this
+# machine's compiler, so not in a cross build).
+if(NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME install_consumer_test
+    COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
+            -DWORK=${CMAKE_CURRENT_BINARY_DIR}/install_consumer
+            -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}/install_consumer -DSANITIZE=${KX_SANITIZE}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/install_test.cmake)
+endif()
 
 # The command-line host, run as people run it.
 if(TARGET kxpackage AND TARGET kxsamples AND NOT WIN32)

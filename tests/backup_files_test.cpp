@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/platform.h"
 #include "common/sha1.h"
 #include "common/status.h"
 #include "test_support.h"
@@ -70,9 +71,9 @@ TEST(BackupFilesTest, BothLayoutsAndBadInput) {
   const std::string id = BackupFileId("HomeDomain", "Library/SMS/sms.db");
   std::filesystem::create_directory(nested.File(id.substr(0, 2)));
   EXPECT_EQ(flat.File(id), ResolveBackupFile(flat.path(), id));
-  EXPECT_EQ(nested.File("3d") + "/" + id, ResolveBackupFile(nested.path(), id));
+  EXPECT_EQ(JoinPath(nested.File("3d"), id), ResolveBackupFile(nested.path(), id));
   EXPECT_EQ(flat.File("a"), BackupFilePath(flat.path(), "a", false));
-  EXPECT_EQ(flat.File("a") + "/a", BackupFilePath(flat.path(), "a", true));
+  EXPECT_EQ(JoinPath(flat.File("a"), "a"), BackupFilePath(flat.path(), "a", true));
 
   EXPECT_EQ("", ResolveBackupFile(flat.path(), "../../etc/passwd"));
   EXPECT_EQ("", ResolveBackupFile(flat.path(), std::string(40, 'G')));

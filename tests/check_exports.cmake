@@ -1,19 +1,42 @@
-# Fails unless the library's dynamic symbol table defines exactly the six
-# exports (ignoring the linker's own version and section symbols).
-execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
-  OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
-endif()
-string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+# Fails unless the library exports exactly the six functions: the names in
+# the dynamic symbol table (NM, ignoring the linker's own version and section
+# symbols), or in the export table of the DLL (OBJDUMP).
 set(found)
-foreach(line ${lines})
-  string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
-  if(name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$" OR line MATCHES " A ")
-    continue()
+if(OBJDUMP)
+  execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${LIBRARY}")
   endif()
-  list(APPEND found ${name})
-endforeach()
+  # The name table follows "[Ordinal/Name Pointer] Table" as "[   n] Name"
+  # lines, up to the next blank line.
+  string(FIND "${dump}" "[Ordinal/Name Pointer] Table" start)
+  if(start LESS 0)
+    message(FATAL_ERROR "${LIBRARY} has no export name table")
+  endif()
+  string(SUBSTRING "${dump}" ${start} -1 dump)
+  string(REGEX MATCHALL "[^\n]+" lines "${dump}")
+  list(REMOVE_AT lines 0)
+  foreach(line ${lines})
+    if(NOT line MATCHES "^[ \t]*\\[ *[0-9]+\\] (.+)$")
+      break()
+    endif()
+    list(APPEND found ${CMAKE_MATCH_1})
+  endforeach()
+else()
+  execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+    OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${LIBRARY}")
+  endif()
+  string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+  foreach(line ${lines})
+    string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
+    if(name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$" OR line MATCHES " A ")
+      continue()
+    endif()
+    list(APPEND found ${name})
+  endforeach()
+endif()
 list(SORT found)
 set(expected InitKxDataPackage KxDataFilter KxDataPackage KxDataPackageEx KxDataPackageNew
     KxDataPackageStop)

@@ -19,16 +19,16 @@ TempDir::TempDir() {
   fs::path dir = fs::temp_directory_path() /
                  ("kxtest_" + std::to_string(stamp) + "_" + std::to_string(counter++));
   fs::create_directories(dir);
-  path_ = dir.string();
+  path_ = dir.u8string();
 }
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  fs::remove_all(path_, ignored);
+  fs::remove_all(fs::u8path(path_), ignored);
 }
 
 std::string TempDir::File(const std::string& name) const {
-  return (fs::path(path_) / name).string();
+  return (fs::u8path(path_) / fs::u8path(name)).u8string();
 }
 
 std::vector<DamagedDatabase> DamageDatabase(const std::string& sound_path,
@@ -101,14 +101,14 @@ std::vector<std::string> QueryColumn(const std::string& path, const std::string&
 }
 
 std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fs::u8path(path), std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Runs `kxpackage.exe demo` of the Windows build under wine64, from the
+# folder a host ships (the DLL and KxDataConfiger.db beside it), and
+# `kxpackage demo` of the Linux build, and compares what they wrote: the same
+# files, and every JSON document equal once the output folder and the path
+# separator are taken out. Both run with TZ=UTC.
+#
+#   scripts/windows-demo-check.sh WINDOWS_BUILD_DIR [LINUX_KXPACKAGE]
+set -euo pipefail
+windows_dir=$(realpath "$1")
+linux_kxpackage=${2:-build/asan/tools/kxpackage/kxpackage}
+wine=${KX_WINE64:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+export TZ=UTC
+
+if [[ ! -x $linux_kxpackage ]]; then
+  echo "error: no Linux kxpackage at $linux_kxpackage (make test builds it)" >&2
+  exit 1
+fi
+work=$windows_dir/demo-check
+rm -rf "$work"
+mkdir -p "$work"
+cmake --install "$windows_dir" --prefix "$work/dist" >/dev/null
+
+# The Windows side is given a Windows path: a drive letter and "\".
+windows_out=$(winepath -w "$work/windows")
+"$wine" "$work/dist/bin/kxpackage.exe" demo -o "$windows_out" >"$work/windows.log" 2>&1 ||
+  { cat "$work/windows.log"; echo "error: kxpackage.exe demo failed" >&2; exit 1; }
+"$linux_kxpackage" demo -o "$work/linux" >"$work/linux.log" 2>&1 ||
+  { cat "$work/linux.log"; echo "error: kxpackage demo failed" >&2; exit 1; }
+
+# A document with the output folder written as ROOT and "/" between names.
+normalise() {
+  local root=$1 file=$2
+  python3 - "$root" "$file" <<'PY'
+import json, sys
+root, path = sys.argv[1], sys.argv[2]
+# Paths: under the output folder, or a member that names a path or folder.
+def walk(value, key=""):
+    if isinstance(value, str):
+        text = value.replace(root, "ROOT") if root else value
+        is_path = text.startswith("ROOT") or any(w in key.lower() for w in ("path", "folder"))
+        return text.replace("\\", "/") if is_path else text
+    if isinstance(value, list):
+        return [walk(v, key) for v in value]
+    if isinstance(value, dict):
+        # How long a data type took is the one thing that may differ.
+        return {k: walk(v, k) for k, v in value.items() if k != "seconds"}
+    return value
+with open(path, encoding="utf-8") as f:
+    print(json.dumps(walk(json.load(f)), indent=1, sort_keys=True, ensure_ascii=False))
+PY
+}
+
+linux_files=$(cd "$work/linux/output" && find . -type f | sort)
+windows_files=$(cd "$work/windows/output" && find . -type f | sort)
+if [[ $linux_files != "$windows_files" ]]; then
+  diff <(echo "$linux_files") <(echo "$windows_files") | head -40
+  echo "error: the Windows build wrote other files than the Linux build" >&2
+  exit 1
+fi
+
+compared=0
+differing=0
+while read -r file; do
+  [[ $file == *.json ]] || continue
+  if ! diff -u <(normalise "$work/linux" "$work/linux/output/$file") \
+               <(normalise "$windows_out" "$work/windows/output/$file") >"$work/diff.txt"; then
+    echo "differs: $file"
+    head -30 "$work/diff.txt"
+    differing=$((differing + 1))
+  fi
+  compared=$((compared + 1))
+done <<<"$linux_files"
+echo "windows-demo: $((compared - differing)) passed, $differing failed"
+[[ $differing -eq 0 ]]
