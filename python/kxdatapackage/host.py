@@ -56,13 +56,25 @@ def run_kxpackage(arguments: Sequence[str], kxpackage: Optional[PathLike] = None
                              run.returncode, stderr) from None
 
 
+def _written_summary(out: PathLike, printed: Dict[str, Any]) -> Dict[str, Any]:
+    """The summary kxpackage left in `out` (it also holds the run's
+    provenance: versions, times and the hash of every source file read),
+    else the one it printed."""
+    try:
+        with open(os.path.join(os.fspath(out), "summary.json"), encoding="utf-8") as file:
+            return json.load(file)
+    except (OSError, ValueError):
+        return printed
+
+
 def package_backup(path: PathLike, out: PathLike, password: Optional[str] = None,
                    copies: Sequence[PathLike] = (), kxpackage: Optional[PathLike] = None) -> Dict[str, Any]:
     """Packages the iOS backup folder `path` into `out`, as `kxpackage ios`
     does. `copies` are earlier backups of the same phone (their records
     that are gone come back tagged "deleted"); `password` opens an
     encrypted backup (handed over in the environment, never on a command
-    line). Returns the summary (see run_kxpackage)."""
+    line). Returns the summary kxpackage leaves in `out` (see
+    run_kxpackage; with its "provenance")."""
     arguments = ["ios", os.fspath(path), "-o", os.fspath(out)]
     for copy in copies:
         arguments += ["--copy", os.fspath(copy)]
@@ -70,13 +82,15 @@ def package_backup(path: PathLike, out: PathLike, password: Optional[str] = None
     env.pop(PASSWORD_ENV, None)
     if password is not None:
         env[PASSWORD_ENV] = password
-    return run_kxpackage(arguments, kxpackage, env)
+    return _written_summary(out, run_kxpackage(arguments, kxpackage, env))
 
 
 def package_folder(path: PathLike, out: PathLike, kxpackage: Optional[PathLike] = None) -> Dict[str, Any]:
     """Packages a folder of databases pulled off an Android phone into
-    `out`, as `kxpackage android` does. Returns the summary."""
-    return run_kxpackage(["android", os.fspath(path), "-o", os.fspath(out)], kxpackage)
+    `out`, as `kxpackage android` does. Returns the summary kxpackage leaves
+    in `out`."""
+    printed = run_kxpackage(["android", os.fspath(path), "-o", os.fspath(out)], kxpackage)
+    return _written_summary(out, printed)
 
 
 def summary_statuses(summary: Dict[str, Any]) -> List[tuple]:

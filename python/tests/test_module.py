@@ -46,6 +46,7 @@ def equal_after_moving(ours, theirs, our_folder, their_folder):
 def test_package_backup_returns_the_summary_kxpackage_leaves(ios_out):
     out, summary = ios_out
     assert summary == read_json(out / "summary.json")
+    assert summary["provenance"]["sources"]
     statuses = dict(kx.host.summary_statuses(summary))
     assert statuses["ios_messages"] == 0 and statuses["ios_call_history"] == 0
 
