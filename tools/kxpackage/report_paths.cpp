@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uintmax_t kPictureLimit = 8u << 20;    // bytes of one copied picture
+constexpr std::uintmax_t kCopyLimit = 8u << 20;       // bytes of one copied picture
 constexpr std::uintmax_t kCopiesLimit = 1024u << 20;  // bytes of all copies of one report
 
 // A copy's name from its source's path: the same file gets the same copy.
@@ -100,7 +100,7 @@ std::string SourcePictures::Copy(const fs::path& inside) const {
   const fs::path copy = copies_ / CopyName(inside);
   if (!fs::exists(copy, error)) {
     const std::uintmax_t size = fs::file_size(inside, error);
-    if (error || size > kPictureLimit) return "";
+    if (error || size > kCopyLimit) return "";
     // Read to one byte past the size seen: a file that grew is refused too.
     std::ifstream in(inside, std::ios::binary);
     std::string bytes(static_cast<size_t>(size) + 1, '\0');
