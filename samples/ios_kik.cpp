@@ -5,6 +5,7 @@
 
 #include "samples/android_sample_sqlite.h"
 #include "samples/ios_sample_text.h"
+#include "samples/sample_pictures.h"
 
 namespace kx::samples {
 
@@ -123,7 +124,7 @@ bool WriteIosKik(const std::string& path, const IosSampleOptions& options,
   const std::string folder = std::string("cores/private/") + kIosKikAccount + "/";
   files->push_back({folder + "attachments/f3a1c2b4-5d6e-4f70-8a9b-0c1d2e3f4a5b",
                     IosKikMediaPlist("com.kik.ext.gallery", kPreviewBase64)});
-  files->push_back({folder + "profpix/thumb_zoe.l_4kq@talk.kik.com", "\xFF\xD8\xFF\xDB"});
+  files->push_back({folder + "profpix/thumb_zoe.l_4kq@talk.kik.com", SampleJpeg(31)});
   return db.Close();
 }
 

@@ -6,6 +6,7 @@
 
 #include "samples/android_sample_sqlite.h"
 #include "samples/ios_sample_text.h"
+#include "samples/sample_pictures.h"
 
 namespace kx::samples {
 
@@ -159,8 +160,8 @@ bool WriteIosLine(const std::string& path, const IosSampleOptions& options,
   const std::string folder = std::string("Library/Application Support/PrivateStore/P_") +
                              kIosLineAccount + "/Message Attachments/" +
                              "u5f3c0a1b2c3d4e5f60718293a4b5c6d7/";
-  files->push_back({folder + "100003", "\xFF\xD8\xFF\xE0line-picture"});
-  files->push_back({folder + "100003.thumb", "\xFF\xD8\xFF\xE0line-thumb"});
+  files->push_back({folder + "100003", SampleJpeg(41, 96, 72)});
+  files->push_back({folder + "100003.thumb", SampleJpeg(41)});
   return db.Close();
 }
 

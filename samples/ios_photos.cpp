@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "samples/android_sample_sqlite.h"
+#include "samples/sample_pictures.h"
 
 namespace kx::samples {
 
@@ -213,24 +214,32 @@ bool InsertAlbums(sqlite3* db, int version, const std::vector<Album>& albums) {
   return true;
 }
 
-std::string Jpeg(int seed) {
-  std::string bytes = "\xFF\xD8\xFF\xE0";
-  bytes += std::string(12, static_cast<char>('a' + seed % 26));
-  return bytes + "\xFF\xD9";
+// The bytes of an asset's file: a real JPEG or PNG picture; a HEIC or a
+// movie is only its container's first box (browsers show neither, so the
+// report shows them through their thumbnails).
+std::string AssetBytes(const Asset& a) {
+  const std::string type = a.uniform_type;
+  if (type == "public.jpeg") return SampleJpeg(static_cast<uint64_t>(a.pk), 96, 72);
+  if (type == "public.png") return SamplePng(static_cast<uint64_t>(a.pk), 96, 72);
+  const bool heic = type == "public.heic";
+  const std::string brand = heic ? "heic" : "qt  ";
+  std::string size(4, '\0');
+  size[3] = 24;  // the box's, big-endian
+  return size + "ftyp" + brand + std::string(4, '\0') + brand + (heic ? "mif1" : "qt  ");
 }
 
 void AddMediaFiles(std::vector<IosPhotoFile>* files) {
   files->push_back({kIosThumbConfigPath, IosThumbnailConfiguration(kIosSampleThumbFormat)});
   for (const Asset& a : kAssets) {
     const std::string relative = std::string(kDirectory) + "/" + a.file;
-    files->push_back({"Media/" + relative, Jpeg(a.pk)});
+    files->push_back({"Media/" + relative, AssetBytes(a)});
     files->push_back({"Media/PhotoData/Thumbnails/V2/" + relative + "/" +
                           std::to_string(kIosSampleThumbFormat) + ".JPG",
-                      Jpeg(100 + a.pk)});
+                      SampleJpeg(100 + static_cast<uint64_t>(a.pk))});
   }
   files->push_back(
       {"Media/PhotoData/Mutations/DCIM/100APPLE/IMG_0002/Adjustments/FullSizeRender.jpg",
-       Jpeg(200)});
+       SampleJpeg(200, 96, 72)});
 }
 
 // The statements are finalized on return, before the file is closed.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "samples/android_sample_sqlite.h"
+#include "samples/sample_pictures.h"
 
 namespace kx::samples {
 
@@ -111,10 +112,9 @@ bool WriteIosViber(const std::string& path, const IosSampleOptions& options,
       !db.Exec(joins.c_str())) {
     return false;
   }
-  files->push_back({kIosViberAppDomain, "Documents/Attachments/IMG-0a1b2c.jpg",
-                    "\xFF\xD8\xFF\xE0viber-picture"});
   files->push_back(
-      {kIosViberAppDomain, "Documents/Thumbnails/IMG-0a1b2c.jpg", "\xFF\xD8\xFF\xE0viber-thumb"});
+      {kIosViberAppDomain, "Documents/Attachments/IMG-0a1b2c.jpg", SampleJpeg(51, 96, 72)});
+  files->push_back({kIosViberAppDomain, "Documents/Thumbnails/IMG-0a1b2c.jpg", SampleJpeg(51)});
   files->push_back({kIosViberGroupDomain, "Documents/VoiceMessages/ptt-77.m4a", "viber-voice"});
   return db.Close();
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "samples/android_sample_sqlite.h"
+#include "samples/sample_pictures.h"
 
 namespace kx::samples {
 
@@ -273,14 +274,14 @@ bool WriteIosWechat(const std::string& folder, const IosSampleOptions& options,
   const std::string friend_folder = std::string(kIosWechatFriendHash) + "/";
   const std::string group_folder = std::string(kIosWechatGroupHash) + "/";
   *files = {
-      {Documents() + "Img/" + friend_folder + "3.pic", "\xFF\xD8\xFF\xE0picture"},
-      {Documents() + "Img/" + friend_folder + "3.pic_thum", "\xFF\xD8\xFF\xE0thumb"},
+      {Documents() + "Img/" + friend_folder + "3.pic", SampleJpeg(61, 96, 72)},
+      {Documents() + "Img/" + friend_folder + "3.pic_thum", SampleJpeg(61)},
       {Documents() + "Audio/" + friend_folder + "4.aud", "#!SILK_V3voice"},
       {Documents() + "OpenData/" + friend_folder + "6.pdf", "%PDF-1.4 route map"},
       {Documents() + "Video/" + group_folder + "4.mp4",
        "\x00\x00\x00\x18"
        "ftypmp42"},
-      {Documents() + "Video/" + group_folder + "4.video_thum", "\xFF\xD8\xFF\xE0video thumb"},
+      {Documents() + "Video/" + group_folder + "4.video_thum", SampleJpeg(62)},
   };
   return true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "samples/android_sample_sqlite.h"
+#include "samples/sample_pictures.h"
 
 namespace kx::samples {
 
@@ -422,7 +423,12 @@ bool WriteMessages(RowWriter* rows, const IosSampleOptions& options) {
 }
 
 // A few bytes of a JPEG start, so that the files read as pictures.
-std::string PictureBytes(const std::string& tag) { return "\xFF\xD8\xFF\xE0" + tag; }
+// A small real picture, its colours drawn from `tag`.
+std::string PictureBytes(const std::string& tag) {
+  uint64_t seed = 0;
+  for (const unsigned char c : tag) seed = seed * 131 + c;
+  return SampleJpeg(seed);
+}
 
 }  // namespace
 

@@ -69,7 +69,7 @@ if(TARGET kxpackage AND TARGET kxsamples AND NOT WIN32)
   # headless Chromium (installed by make test), screenshots kept beside.
   foreach(report_test report_cli_test report_browser_test)
     add_executable(${report_test} cli/${report_test}.cpp)
-    target_link_libraries(${report_test} PRIVATE kxtestsupport GTest::gtest GTest::gtest_main
+    target_link_libraries(${report_test} PRIVATE kxtestsupport kxsamples GTest::gtest GTest::gtest_main
       PkgConfig::JSONCPP)
     target_compile_options(${report_test} PRIVATE ${KX_WARNINGS})
     target_compile_definitions(${report_test} PRIVATE KXPACKAGE_PATH="$<TARGET_FILE:kxpackage>"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_support.h"
+#include "samples/sample_pictures.h"
 #include "test_support.h"
 
 namespace {
@@ -136,6 +137,59 @@ TEST_F(ReportBrowserTest, ThumbnailsOfTheSampleSetAreRealPictures) {
   const std::string dom = Open(Output(), "type=whatsapp&chat=0.1", "whatsapp-thumbnails");
   EXPECT_TRUE(Has(dom, "data-loaded=\"1\"")) << dom;
   EXPECT_FALSE(Has(dom, "data-broken=\"1\"")) << dom;
+}
+
+size_t Count(const std::string& dom, const std::string& text) {
+  size_t count = 0;
+  for (size_t at = dom.find(text); at != std::string::npos; at = dom.find(text, at + 1)) ++count;
+  return count;
+}
+
+// The photo library's thumbnails lie in the backup, outside OUT: the
+// report shows them through copies of its own.
+TEST_F(ReportBrowserTest, PhotoGridShowsTheBackupsThumbnails) {
+  const std::string dom = Open(Output(), "type=ios_photos", "photos-grid");
+  EXPECT_TRUE(Has(dom, "src=\"../report/pictures/source-")) << dom;
+  EXPECT_TRUE(Has(dom, "data-loaded=\"1\"")) << dom;
+  EXPECT_FALSE(Has(dom, "data-broken=\"1\"")) << dom;
+}
+
+// A record naming a picture inside the run's backup, one outside both the
+// backup and OUT, one through a link leading out of the backup and one
+// leaving it by "..": only the first is copied and shown.
+TEST_F(ReportBrowserTest, OnlyPicturesInsideTheBackupAreCopied) {
+  TempDir root;
+  const std::string backup = fs::canonical(root.path()).string() + "/backup";
+  const std::string elsewhere = fs::canonical(root.path()).string() + "/elsewhere";
+  const std::string output = fs::canonical(root.path()).string() + "/out";
+  fs::create_directories(backup + "/DCIM");
+  fs::create_directories(elsewhere);
+  fs::create_directories(output + "/photos");
+  WriteFileBytes(backup + "/DCIM/inside.jpg", kx::samples::SampleJpeg(1));
+  WriteFileBytes(elsewhere + "/outside.jpg", kx::samples::SampleJpeg(2));
+  fs::create_symlink(elsewhere + "/outside.jpg", backup + "/DCIM/link.jpg");
+  WriteFileBytes(output + "/summary.json",
+                 "{\"provenance\": {\"inputs\": [\"" + backup + "\"], \"sources\": []}}");
+  std::string records;
+  for (const std::string& path :
+       {backup + "/DCIM/inside.jpg", elsewhere + "/outside.jpg", backup + "/DCIM/link.jpg",
+        backup + "/DCIM/../../elsewhere/outside.jpg"}) {
+    records += std::string(records.empty() ? "" : ",") +
+               "{\"name\": \"IMG\", \"thumb_file_path\": \"" + path + "\"}";
+  }
+  WriteFileBytes(output + "/photos/result.json", "{\"photo_data\": [" + records + "]}");
+  const ToolRun run = RunTool({"report", output});
+  ASSERT_EQ(0, run.exit_code) << run.err;
+
+  const std::string dom = Open(output, "type=photos", "pictures-outside");
+  EXPECT_EQ(1u, Count(dom, "data-loaded=\"1\"")) << dom;
+  EXPECT_EQ(3u, Count(dom, "picture outside the output folder, not shown")) << dom;
+  size_t copies = 0;
+  for (const auto& entry : fs::directory_iterator(output + "/report/pictures")) {
+    EXPECT_EQ(kx::samples::SampleJpeg(1), ReadFileBytes(entry.path().string()));
+    ++copies;
+  }
+  EXPECT_EQ(1u, copies);
 }
 
 // Rows of the timeline view: data type, attributes, time.

@@ -221,6 +221,10 @@ Json::Value Provenance::Document(const std::string& output,
   document["finished"] = UtcNow();
   // The packagers write dates in this machine's local time.
   document["time_zone"] = LocalZone();
+  // The folders the run read: the report copies the pictures records name
+  // there, and only there, beside its pages.
+  document["inputs"] = Json::Value(Json::arrayValue);
+  for (const std::string& root : input_roots_) document["inputs"].append(root);
   document["sources"] = Json::Value(Json::arrayValue);
   for (const Source& source : sources_) {
     Json::Value entry;

@@ -51,7 +51,8 @@ class Provenance {
   void NoteRequest(const std::string& name, const std::string& request);
 
   // {"tool", "version", "library_version", "command_line", "started",
-  //  "finished", "time_zone", "sources": [...], "staged": [...]}: the staged list holds
+  //  "finished", "time_zone", "inputs": [folder, ...], "sources": [...],
+  //  "staged": [...]}: the staged list holds
   // every file under `output_folders`, relative to `output`.
   Json::Value Document(const std::string& output,
                        const std::vector<std::string>& output_folders) const;

@@ -32,6 +32,7 @@ constexpr char kTimelineScratch[] = ".timeline-runs";
 constexpr char kCsvFolder[] = "csv";
 constexpr char kSourcesCsv[] = "provenance-sources.csv";
 constexpr char kExportFolder[] = "export";
+constexpr char kSourcePicturesFolder[] = "pictures";  // copies of the backup's pictures
 constexpr size_t kEventsPerDataFile = 2000;
 
 // A fresh, real folder: an old report (or a link where it was) goes first,
@@ -287,6 +288,16 @@ bool WriteReport(const std::string& output_folder, std::string* error) {
   };
 
   const Json::Value summary = ReadSummary(output);
+  // The summary lies in OUT like any document: members of the wrong type
+  // name no folder.
+  SourcePictures sources(output, report / kSourcePicturesFolder);
+  const Json::Value& recorded = summary["provenance"];
+  if (recorded.isObject() && recorded["inputs"].isArray()) {
+    for (const Json::Value& root : recorded["inputs"]) {
+      if (root.isString()) sources.AddRoot(root.asString());
+    }
+  }
+  output.set_sources(&sources);
   Json::Value index;
   index["device"] = summary.isMember("device") ? summary["device"] : Json::Value();
   index["summary"] = SummaryRows(summary);

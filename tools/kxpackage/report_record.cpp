@@ -329,16 +329,27 @@ Json::Value RecordReader::Picture(const std::string& key, const std::string& pat
   fs::path inside;
   std::error_code error;
   Json::Value picture;
-  const bool resolved = output_.Resolve(path, base_, &inside);
+  // A file of the backup the run read is shown through a copy of it.
+  const SourcePictures* sources = output_.sources();
+  const bool in_output = output_.Resolve(path, base_, &inside);
+  const bool resolved = in_output || (sources != nullptr && sources->Resolve(path, base_, &inside));
   if (resolved && fs::is_regular_file(inside, error)) {
     if (LooksLikePicture(inside)) {
-      picture["src"] = output_.LinkFromReport(inside);
-      return picture;
+      const std::string link = in_output ? output_.LinkFromReport(inside) : sources->Copy(inside);
+      if (!link.empty()) {
+        picture["src"] = link;
+        return picture;
+      }
+    } else if (!named_picture) {
+      return Json::Value();  // audio, a batch file, a HEIC shown through its thumbnail, ...
     }
-    if (!named_picture) return Json::Value();  // audio, a batch file, ...
   } else if (!named_picture && !hinted) {
     return Json::Value();
   }
+  // A member holding a file's name or id ("original_file_name",
+  // "thumb_file_id") says which file, not where it lies: no picture of it
+  // is missing.
+  if (EndsWithAny(key, {"name", "_id"})) return Json::Value();
   picture["missing"] = Cut(fs::u8path(path.substr(0, path.find('\0'))).filename().u8string());
   if (!resolved) picture["outside"] = true;  // never read, whether it exists or not
   return picture;
