@@ -523,7 +523,7 @@ struct IosPlan {
   std::map<std::string, std::vector<std::string>> copies;  // second key -> older stored files
   int status = 0;                                          // a host status when it cannot run
   std::string detail;
-  std::string matched;  // what the '*' of the required file's path matched
+  std::string matched;               // what the '*' of the required file's path matched
   std::vector<std::string> outside;  // optional files whose links lead out of the backup
 };
 
