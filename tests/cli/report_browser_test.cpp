@@ -101,6 +101,7 @@ TEST_F(ReportBrowserTest, OverviewShowsTheDeviceEveryDataTypeAndWhereItCameFrom)
   EXPECT_TRUE(Has(dom, "Zoë's iPhone")) << dom;
   EXPECT_TRUE(Has(dom, "href=\"#type=ios_notes\">Notes</a>")) << dom;
   EXPECT_TRUE(Has(dom, "href=\"#type=whatsapp\">WhatsApp (Android)</a>")) << dom;
+  EXPECT_TRUE(Has(dom, "href=\"#type=ios_reminders-Calendar\">Reminders (Calendar)</a>")) << dom;
   EXPECT_TRUE(Has(dom, "id=\"sources\"")) << dom;
   EXPECT_TRUE(Has(dom, "AppDomainGroup-group.net.whatsapp.WhatsApp.shared ChatStorage.sqlite"))
       << dom;

@@ -40,7 +40,13 @@ std::string TypeTitle(const std::string& name) {
       {"older_backup", "Older backup"},
   };
   const auto found = kTitles.find(name);
-  return found == kTitles.end() ? name : found->second;
+  if (found != kTitles.end()) return found->second;
+  // A further store of a type that keeps one per account: "<type>-<store>".
+  const size_t dash = name.find('-');
+  if (dash == std::string::npos) return name;
+  const auto type = kTitles.find(name.substr(0, dash));
+  if (type == kTitles.end()) return name;
+  return type->second + " (" + name.substr(dash + 1) + ")";
 }
 
 }  // namespace kxpackage
