@@ -53,7 +53,8 @@ constexpr char kTypeMember[] = "type";
 constexpr char kTagMember[] = "tag";
 constexpr char kDeletedTag[] = "deleted";
 
-// Labels of the call-type codes 1 to 7, in code order.
+// Labels of the call-type codes 1 to 7, in code order; "incomming" is
+// spelled as the hosts that read these documents expect.
 constexpr const char* kCallTypeLabels[] = {
     "incomming", "outgoing", "missed", "voicemail", "rejected", "blocked", "answered_externally",
 };
@@ -189,15 +190,15 @@ bool WriteCalls(const SQLite3Wrapper& db, const PackageContext& context, JsonBuf
 
 int AndroidCallhistoryDataFilter(DataTypeRecord* record, SqliteConfig* config,
                                  const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {kPrimaryFileKey,
-                                        kSecondFilesKey,
-                                        "No primary file.",
-                                        "No second file.",
-                                        true,
-                                        kSystemAndroid,
-                                        kConfigCallHistory,
-                                        false};
-  return RunMergeFilter(kSpec, record, config, context);
+  static const MergeRule kMergeRule = {kPrimaryFileKey,
+                                       kSecondFilesKey,
+                                       "No primary file.",
+                                       "No second file.",
+                                       true,
+                                       kSystemAndroid,
+                                       kConfigCallHistory,
+                                       false};
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int AndroidCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& context) {

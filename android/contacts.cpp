@@ -425,15 +425,15 @@ class ContactReader {
 
 int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config,
                              const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {kPrimaryFileKey,
-                                        kSecondFilesKey,
-                                        "No primary file.",
-                                        "No second files.",
-                                        true,
-                                        kSystemAndroid,
-                                        kConfigContact,
-                                        true};
-  return RunMergeFilter(kSpec, record, config, context);
+  static const MergeRule kMergeRule = {kPrimaryFileKey,
+                                       kSecondFilesKey,
+                                       "No primary file.",
+                                       "No second files.",
+                                       true,
+                                       kSystemAndroid,
+                                       kConfigContact,
+                                       true};
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int AndroidContactDataPackage(DataTypeRecord* record, const PackageContext& context) {

@@ -513,15 +513,15 @@ bool WriteSessions(const MessageMaps& maps, TextBuffer* text) {
 
 int AndroidSmsDataFilter(DataTypeRecord* record, SqliteConfig* config,
                          const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {kPrimaryFileKey,
-                                        kSecondFilesKey,
-                                        "No primary file.",
-                                        "No second files.",
-                                        true,
-                                        kSystemAndroid,
-                                        kConfigSms,
-                                        true};
-  return RunMergeFilter(kSpec, record, config, context);
+  static const MergeRule kMergeRule = {kPrimaryFileKey,
+                                       kSecondFilesKey,
+                                       "No primary file.",
+                                       "No second files.",
+                                       true,
+                                       kSystemAndroid,
+                                       kConfigSms,
+                                       true};
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int AndroidSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {

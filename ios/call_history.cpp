@@ -203,10 +203,10 @@ void ReadDeletedNumbers(const SQLite3Wrapper& db, const ContactIndex& contacts, 
 
 int IosCallhistoryDataFilter(DataTypeRecord* record, SqliteConfig* config,
                              const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {
+  static const MergeRule kMergeRule = {
       kPrimaryFileKey, kSecondFilesKey, kMissingInput,      kMissingInput,
       false,           kSystemIos,      kConfigCallHistory, false};
-  return RunMergeFilter(kSpec, record, config, context);
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int IosCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& context) {

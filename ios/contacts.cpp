@@ -566,10 +566,10 @@ void AddRebuiltContacts(const SQLite3Wrapper& book, const char* stem, ContactFil
 
 int IosContactDataFilter(DataTypeRecord* record, SqliteConfig* config,
                          const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {
+  static const MergeRule kMergeRule = {
       kPrimaryFileKey, kSecondFilesKey, kMissingInput, kMissingInput,     false,
       kSystemIos,      kConfigContact,  true,          CreateFieldIndexes};
-  return RunMergeFilter(kSpec, record, config, context);
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int IosContactDataPackage(DataTypeRecord* record, const PackageContext& context) {

@@ -452,10 +452,10 @@ class SessionWriter {
 }  // namespace
 
 int IosSmsDataFilter(DataTypeRecord* record, SqliteConfig* config, const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {
+  static const MergeRule kMergeRule = {
       kPrimaryFileKey, kSecondFilesKey, kMissingFilterInput, kMissingFilterInput,
       false,           kSystemIos,      kConfigSms,          false};
-  return RunMergeFilter(kSpec, record, config, context);
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int IosSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {

@@ -420,10 +420,10 @@ std::string ReminderAttachmentPath(const std::string& account, const std::string
 
 int IosReminderDataFilter(DataTypeRecord* record, SqliteConfig* config,
                           const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {
+  static const MergeRule kMergeRule = {
       kPrimaryFileKey, kSecondFilesKey, "No primary file.", "No second files.",
       false,           kSystemIos,      kConfigReminder,    true};
-  return RunMergeFilter(kSpec, record, config, context);
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int IosReminderDataPackage(DataTypeRecord* record, const PackageContext& context) {

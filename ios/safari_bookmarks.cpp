@@ -69,10 +69,10 @@ std::vector<std::string> FolderChain(const BookmarkFolders& folders, int64_t par
 
 int IosSafariDataFilter(DataTypeRecord* record, SqliteConfig* config,
                         const PackageContext& context) {
-  MergeFilterSpec spec = {kPrimaryFileKey, kSecondFilesKey, "No primary file.", "No second files.",
-                          false,           kSystemIos,      kConfigSafari,      true};
-  spec.by_key = true;
-  return RunMergeFilter(spec, record, config, context);
+  MergeRule rule = {kPrimaryFileKey, kSecondFilesKey, "No primary file.", "No second files.",
+                    false,           kSystemIos,      kConfigSafari,      true};
+  rule.by_key = true;
+  return RunMergeFilter(rule, record, config, context);
 }
 
 int IosSafariDataPackage(DataTypeRecord* record, const PackageContext& context) {

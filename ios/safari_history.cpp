@@ -96,10 +96,10 @@ std::vector<std::string> SplitDeletedUrl(const std::string& url) {
 
 int IosSafariHisDataFilter(DataTypeRecord* record, SqliteConfig* config,
                            const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {
+  static const MergeRule kMergeRule = {
       kPrimaryFileKey, kSecondFilesKey, "No primary file.", "No primary file.",
       false,           kSystemIos,      kConfigSafariHis,   true};
-  return RunMergeFilter(kSpec, record, config, context);
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int IosSafariHisDataPackage(DataTypeRecord* record, const PackageContext& context) {

@@ -20,6 +20,7 @@ class SqliteConfig;
 // where its document goes and the stop flag it reads.
 struct PackageContext {
   int data_type = -1;
+  // "%s stoped!" is spelled as hosts that watch the log for it expect.
   const char* packager_name = "";     // as "%s stoped!" names a stopped package step
   const char* filter_name = "";       // as "%s stoped!" names a stopped filter step
   const char* stem = "";              // log stem of the packager's module
@@ -45,7 +46,7 @@ struct DataTypeEntry {
   const char* filter_name;     // "" when it has no filter step
   const char* source_stem;     // log stem of its module; "" when none
   FilterFunction filter;       // null: nothing to filter
-  PackageFunction package;     // null: not packaged (or not built yet)
+  PackageFunction package;     // null: the type has no package step
   const char* second_keys[2];  // queues whose emptiness ends the filter loop
   int result_kind;             // first argument of the callback; -1 when none
 

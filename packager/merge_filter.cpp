@@ -6,30 +6,30 @@
 
 namespace kx {
 
-int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteConfig* config,
+int RunMergeFilter(const MergeRule& rule, DataTypeRecord* record, SqliteConfig* config,
                    const PackageContext& context) {
   KX_LOG(kLogProgress, "type %d KxDataFilter start", context.data_type);
-  const std::string* primary_path = record->PrimaryFile(spec.primary_key);
+  const std::string* primary_path = record->PrimaryFile(rule.primary_key);
   if (primary_path == nullptr || primary_path->empty()) {
-    KX_LOG_AT(kLogError, context.stem, "%s", spec.no_primary_message);
+    KX_LOG_AT(kLogError, context.stem, "%s", rule.no_primary_message);
     return kStatusMissingInput;
   }
-  FileQueue* copies = record->SecondFiles(spec.second_key);
-  if (copies == nullptr || (spec.empty_queue_is_missing && copies->Empty())) {
-    KX_LOG_AT(kLogError, context.stem, "%s", spec.no_second_message);
+  FileQueue* copies = record->SecondFiles(rule.second_key);
+  if (copies == nullptr || (rule.empty_queue_is_missing && copies->Empty())) {
+    KX_LOG_AT(kLogError, context.stem, "%s", rule.no_second_message);
     return kStatusMissingInput;
   }
   if (config == nullptr) {
     KX_LOG_AT(kLogError, context.stem, "Fail to load config.");
     return kStatusConfigLoadFailed;
   }
-  const int status = spec.by_key
-                         ? MergeDatabaseCopiesByKey(*config, *primary_path, *copies, spec.system,
-                                                    spec.config_type, context.stop)
-                         : MergeDatabaseCopies(*config, *primary_path, *copies, spec.system,
-                                               spec.config_type, context.stop);
-  if (spec.after_merge != nullptr) spec.after_merge(*config, *primary_path);
-  if (status != kStatusOk && spec.return_merge_failure_at_once) return status;
+  const int status = rule.by_key
+                         ? MergeDatabaseCopiesByKey(*config, *primary_path, *copies, rule.system,
+                                                    rule.config_type, context.stop)
+                         : MergeDatabaseCopies(*config, *primary_path, *copies, rule.system,
+                                               rule.config_type, context.stop);
+  if (rule.after_merge != nullptr) rule.after_merge(*config, *primary_path);
+  if (status != kStatusOk && rule.return_merge_failure_at_once) return status;
   if (context.StopRequested()) {
     KX_LOG(kLogProgress, "%s stoped!", context.filter_name);
   }

@@ -10,7 +10,7 @@
 
 namespace kx {
 
-struct MergeFilterSpec {
+struct MergeRule {
   const char* primary_key;  // "callhistory_file_path"
   const char* second_key;   // "callhistory_files_path"
   // The packagers word their missing-input messages differently ("No
@@ -33,7 +33,7 @@ struct MergeFilterSpec {
   bool by_key = false;
 };
 
-int RunMergeFilter(const MergeFilterSpec& spec, DataTypeRecord* record, SqliteConfig* config,
+int RunMergeFilter(const MergeRule& rule, DataTypeRecord* record, SqliteConfig* config,
                    const PackageContext& context);
 
 }  // namespace kx

@@ -52,17 +52,17 @@ void LogMissing(const CalendarLookups& lookups, const std::string& event_columns
 
 int IosCalendarDataFilter(DataTypeRecord* record, SqliteConfig* config,
                           const PackageContext& context) {
-  static const MergeFilterSpec kSpec = {kPrimaryFileKey,
-                                        kSecondFilesKey,
-                                        "No primary file.",
-                                        "No second files.",
-                                        false,
-                                        kSystemIos,
-                                        kConfigCalendar,
-                                        true,
-                                        nullptr,
-                                        true};
-  return RunMergeFilter(kSpec, record, config, context);
+  static const MergeRule kMergeRule = {kPrimaryFileKey,
+                                       kSecondFilesKey,
+                                       "No primary file.",
+                                       "No second files.",
+                                       false,
+                                       kSystemIos,
+                                       kConfigCalendar,
+                                       true,
+                                       nullptr,
+                                       true};
+  return RunMergeFilter(kMergeRule, record, config, context);
 }
 
 int IosCalendarDataPackage(DataTypeRecord* record, const PackageContext& context) {

@@ -350,31 +350,31 @@ class TelephonyWriter {
     tally.has_attachment = tally.has_attachment || attachment;
   }
 
-  struct PartSpec {
+  struct MmsPartKind {
     const char* content_type;
     const char* name;       // also the file name
     const char* extension;  // of the stored file, "" for inline text
   };
 
   bool WritePart(SampleStatement& insert, int64_t part_id, int64_t mms_id, int seq,
-                 const PartSpec& spec, const char* text, int64_t stamp) {
-    const std::string data = spec.extension[0] == '\0' ? std::string()
+                 const MmsPartKind& kind, const char* text, int64_t stamp) {
+    const std::string data = kind.extension[0] == '\0' ? std::string()
                                                        : kPartFolder + std::string("PART_") +
-                                                             std::to_string(stamp) + spec.extension;
+                                                             std::to_string(stamp) + kind.extension;
     insert.BindInt64(1, part_id);
     insert.BindInt64(2, mms_id);
     insert.BindInt(3, seq);
-    insert.BindText(4, spec.content_type);
-    insert.BindText(5, spec.name);
+    insert.BindText(4, kind.content_type);
+    insert.BindText(5, kind.name);
     if (data.empty()) {
       insert.BindInt(6, kUtf8Charset);
     } else {
       insert.BindNull(6);
     }
     insert.BindNull(7);
-    insert.BindText(8, spec.name);
-    insert.BindText(9, std::string("<") + spec.name + ">");
-    insert.BindText(10, spec.name);
+    insert.BindText(8, kind.name);
+    insert.BindText(9, std::string("<") + kind.name + ">");
+    insert.BindText(10, kind.name);
     if (data.empty()) {
       insert.BindNull(11);
     } else {
@@ -403,12 +403,12 @@ class TelephonyWriter {
     SampleStatement pdu(db_.handle(), kInsertPdu);
     SampleStatement part(db_.handle(), kInsertPart);
     if (!pdu.prepared() || !part.prepared()) return false;
-    static const PartSpec kSmil = {"application/smil", "smil.xml", ""};
-    static const PartSpec kText = {"text/plain", "text_0.txt", ""};
-    static const PartSpec kImage = {"image/jpeg", "IMG_20210314_092633.jpg", ".jpg"};
-    static const PartSpec kVideo = {"video/mp4", "VID_20210314.mp4", ".mp4"};
-    static const PartSpec kAudio = {"audio/amr", "voice.amr", ".amr"};
-    static const PartSpec kVcard = {"text/x-vCard", "contact.vcf", ".vcf"};
+    static const MmsPartKind kSmil = {"application/smil", "smil.xml", ""};
+    static const MmsPartKind kText = {"text/plain", "text_0.txt", ""};
+    static const MmsPartKind kImage = {"image/jpeg", "IMG_20210314_092633.jpg", ".jpg"};
+    static const MmsPartKind kVideo = {"video/mp4", "VID_20210314.mp4", ".mp4"};
+    static const MmsPartKind kAudio = {"audio/amr", "voice.amr", ".amr"};
+    static const MmsPartKind kVcard = {"text/x-vCard", "contact.vcf", ".vcf"};
     const std::vector<const char*>& bodies = SampleBodies();
     const std::vector<const char*>& subjects = SampleSubjects();
     const int64_t cut = mms_count_ * 4 / 5;
@@ -468,8 +468,8 @@ class TelephonyWriter {
         ok = WritePart(part, next_part++, id, seq++, kText, bodies[index % bodies.size()], date);
       }
       if (ok && media < 10) {
-        const PartSpec& spec = media < 7 ? kImage : (media < 9 ? kVideo : kAudio);
-        ok = WritePart(part, next_part++, id, seq++, spec, nullptr, date * 1000 + 1);
+        const MmsPartKind& kind = media < 7 ? kImage : (media < 9 ? kVideo : kAudio);
+        ok = WritePart(part, next_part++, id, seq++, kind, nullptr, date * 1000 + 1);
       }
       if (ok && media >= 17)
         ok = WritePart(part, next_part++, id, seq++, kVcard, nullptr, date * 1000 + 2);

@@ -20,6 +20,7 @@ constexpr const char kTempFolderKey[] = "temp_folder";
 constexpr const char kPrimaryFilesKey[] = "primary_file_object";
 constexpr const char kSecondFilesKey[] = "second_file_objects";
 constexpr const char kOtherInfoKey[] = "other_info";
+// Spelled as hosts send it: they depend on the misspelling.
 constexpr const char kAdditionalParamKey[] = "addtional_param";
 
 int FilterEnd(int status) {

@@ -28,7 +28,7 @@ Json::Value PrimaryFileKeys(int data_type) {
   for (const kxpackage::AndroidType& type : kxpackage::AndroidTypes()) {
     if (type.data_type != data_type) continue;
     keys.append(type.source.primary_key);
-    for (const kxpackage::SourceSpec& companion : type.companions) {
+    for (const kxpackage::SourcePattern& companion : type.companions) {
       keys.append(companion.primary_key);
     }
   }

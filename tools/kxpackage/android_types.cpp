@@ -56,19 +56,19 @@ long CountLineMessages(const Json::Value& document, const std::string&) {
 
 constexpr char kWhatsAppBusinessMarker[] = "com.whatsapp.w4b";
 
-SourceSpec Source(std::string primary_key, std::string second_key,
-                  std::vector<std::string> file_names,
-                  std::vector<std::vector<std::string>> table_sets) {
-  SourceSpec spec;
-  spec.primary_key = std::move(primary_key);
-  spec.second_key = std::move(second_key);
-  spec.file_names = std::move(file_names);
-  spec.table_sets = std::move(table_sets);
-  return spec;
+SourcePattern Source(std::string primary_key, std::string second_key,
+                     std::vector<std::string> file_names,
+                     std::vector<std::vector<std::string>> table_sets) {
+  SourcePattern pattern;
+  pattern.primary_key = std::move(primary_key);
+  pattern.second_key = std::move(second_key);
+  pattern.file_names = std::move(file_names);
+  pattern.table_sets = std::move(table_sets);
+  return pattern;
 }
 
-AndroidType Type(std::string name, std::string title, int data_type, bool staged, SourceSpec source,
-                 RecordCounter count_records) {
+AndroidType Type(std::string name, std::string title, int data_type, bool staged,
+                 SourcePattern source, RecordCounter count_records) {
   AndroidType type;
   type.name = std::move(name);
   type.title = std::move(title);
@@ -103,7 +103,7 @@ std::vector<AndroidType> MakeAndroidTypes() {
            Source("msg_file_path", "msg_files_path", {"msgstore.db"}, kWhatsAppStoreTables),
            CountWhatsAppMessages);
   whatsapp.source.excluded_path_part = kWhatsAppBusinessMarker;
-  SourceSpec contacts = Source("wa_file_path", "wa_files_path", {"wa.db"}, {{"wa_contacts"}});
+  SourcePattern contacts = Source("wa_file_path", "wa_files_path", {"wa.db"}, {{"wa_contacts"}});
   contacts.excluded_path_part = kWhatsAppBusinessMarker;
   whatsapp.companions.push_back(contacts);
   whatsapp.private_files_marker = "apps/com.whatsapp/f";

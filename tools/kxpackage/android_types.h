@@ -14,7 +14,7 @@ namespace kxpackage {
 using RecordCounter = long (*)(const Json::Value& document, const std::string& output_folder);
 
 // One database a data type reads, and how to recognise it.
-struct SourceSpec {
+struct SourcePattern {
   std::string primary_key;  // "callhistory_file_path"
   std::string second_key;   // its further copies; "" when none are merged
   // Usual file names, best first; then the table sets that identify the
@@ -28,13 +28,13 @@ struct SourceSpec {
 };
 
 struct AndroidType {
-  std::string name;                    // output subfolder and --copy name
-  std::string title;                   // for people
-  int data_type;                       // the library's data type
-  bool staged;                         // runs through KxDataPackageNew
-  bool available;                      // the library packages it already
-  SourceSpec source;                   // the database that must be there
-  std::vector<SourceSpec> companions;  // optional further databases
+  std::string name;                       // output subfolder and --copy name
+  std::string title;                      // for people
+  int data_type;                          // the library's data type
+  bool staged;                            // runs through KxDataPackageNew
+  bool available;                         // the library packages it already
+  SourcePattern source;                   // the database that must be there
+  std::vector<SourcePattern> companions;  // optional further databases
   // The application's private files folder: "addtional_param" is the folder
   // that holds this path ("" when the type needs none).
   std::string private_files_marker;

@@ -221,25 +221,27 @@ std::vector<std::string> ListCandidateFiles(const std::string& folder,
 
 namespace {
 
-bool PathAllowed(const SourceSpec& spec, const std::string& path) {
-  if (!spec.required_path_part.empty() && path.find(spec.required_path_part) == std::string::npos) {
+bool PathAllowed(const SourcePattern& pattern, const std::string& path) {
+  if (!pattern.required_path_part.empty() &&
+      path.find(pattern.required_path_part) == std::string::npos) {
     return false;
   }
-  return spec.excluded_path_part.empty() || path.find(spec.excluded_path_part) == std::string::npos;
+  return pattern.excluded_path_part.empty() ||
+         path.find(pattern.excluded_path_part) == std::string::npos;
 }
 
 }  // namespace
 
-bool MatchesSource(const SourceSpec& spec, const std::string& path) {
-  return PathAllowed(spec, path) && CheckDatabaseFile(path) == FileCheck::kDatabase &&
-         HasTables(path, spec.table_sets);
+bool MatchesSource(const SourcePattern& pattern, const std::string& path) {
+  return PathAllowed(pattern, path) && CheckDatabaseFile(path) == FileCheck::kDatabase &&
+         HasTables(path, pattern.table_sets);
 }
 
-FoundSource FindSource(const SourceSpec& spec, const std::vector<std::string>& files) {
+FoundSource FindSource(const SourcePattern& pattern, const std::vector<std::string>& files) {
   FoundSource broken;  // the first usual name that cannot be read
-  for (const std::string& name : spec.file_names) {
+  for (const std::string& name : pattern.file_names) {
     for (const std::string& file : files) {
-      if (fs::u8path(file).filename().u8string() != name || !PathAllowed(spec, file)) continue;
+      if (fs::u8path(file).filename().u8string() != name || !PathAllowed(pattern, file)) continue;
       // An empty file under the usual name (an application that never
       // wrote its store, a pull that copied nothing) holds nothing to
       // package: it is not there, rather than a damaged database.
@@ -258,17 +260,17 @@ FoundSource FindSource(const SourceSpec& spec, const std::vector<std::string>& f
         if (broken.path.empty()) broken = {file, true, check, damage};
         continue;
       }
-      if (spec.table_sets.empty()) return {file, true, check, ""};
-      for (const std::vector<std::string>& set : spec.table_sets) {
+      if (pattern.table_sets.empty()) return {file, true, check, ""};
+      for (const std::vector<std::string>& set : pattern.table_sets) {
         bool complete = true;
         for (const std::string& table : set) complete = complete && tables.count(table) > 0;
         if (complete) return {file, true, check, ""};
       }
     }
   }
-  if (broken.path.empty() && !spec.table_sets.empty()) {
+  if (broken.path.empty() && !pattern.table_sets.empty()) {
     for (const std::string& file : files) {
-      if (MatchesSource(spec, file)) return {file, false, FileCheck::kDatabase, ""};
+      if (MatchesSource(pattern, file)) return {file, false, FileCheck::kDatabase, ""};
     }
   }
   return broken;

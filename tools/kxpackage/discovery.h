@@ -61,16 +61,16 @@ std::string ForEachRow(const std::string& path, const std::string& sql,
 std::vector<std::string> ListCandidateFiles(const std::string& folder,
                                             std::vector<std::string>* outside = nullptr);
 
-// The best source of `spec` among `files`: the first usual name that holds
+// The best source of `pattern` among `files`: the first usual name that holds
 // the tables, else the first usual name that is present but cannot be read
 // (damaged, not a database), so that the caller can say so, else the first
 // database holding one of its table sets. A usual name
 // that reads well but lacks the tables (contacts2.db without calls) is not
 // this type's database.
-FoundSource FindSource(const SourceSpec& spec, const std::vector<std::string>& files);
+FoundSource FindSource(const SourcePattern& pattern, const std::vector<std::string>& files);
 
-// Whether `path` is a database of `spec` (by its tables and path).
-bool MatchesSource(const SourceSpec& spec, const std::string& path);
+// Whether `path` is a database of `pattern` (by its tables and path).
+bool MatchesSource(const SourcePattern& pattern, const std::string& path);
 
 // The folder that holds `marker` (a relative folder path such as
 // "apps/com.whatsapp/f") somewhere under `folder`, or `folder` itself.

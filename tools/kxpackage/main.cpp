@@ -193,7 +193,7 @@ void NoteDamage(const FoundSource& source, JobResult* result) {
 struct AndroidPlan {
   const AndroidType* type = nullptr;
   FoundSource source;
-  std::vector<FoundSource> companions;                     // one per companion spec, maybe empty
+  std::vector<FoundSource> companions;                     // one per companion pattern, maybe empty
   std::map<std::string, std::vector<std::string>> copies;  // second key -> paths
 };
 
@@ -229,8 +229,8 @@ JobResult RunAndroidType(const AndroidPlan& plan, const std::string& dir, const 
 // The queue a further copy of `type` belongs to: the companion whose tables
 // it has, else the main database's. "" when the type merges no copies.
 std::string CopyQueueOf(const AndroidType& type, const std::string& path) {
-  for (const SourceSpec& companion : type.companions) {
-    SourceSpec anywhere = companion;  // older copies may lie anywhere
+  for (const SourcePattern& companion : type.companions) {
+    SourcePattern anywhere = companion;  // older copies may lie anywhere
     anywhere.required_path_part.clear();
     anywhere.excluded_path_part.clear();
     if (!companion.second_key.empty() && MatchesSource(anywhere, path)) return companion.second_key;
@@ -242,16 +242,16 @@ std::string CopyQueueOf(const AndroidType& type, const std::string& path) {
 bool AddCopies(const Options& options,
                std::map<std::string, std::map<std::string, std::vector<std::string>>>* copies,
                std::vector<JobResult>* problems) {
-  for (const std::string& spec : options.copies) {
-    if (IsAndroidBackupFile(spec)) continue;  // a whole older backup, taken apart later
-    const size_t equals = spec.find('=');
+  for (const std::string& copy_argument : options.copies) {
+    if (IsAndroidBackupFile(copy_argument)) continue;  // a whole older backup, taken apart later
+    const size_t equals = copy_argument.find('=');
     const AndroidType* type =
-        equals == std::string::npos ? nullptr : FindAndroidType(spec.substr(0, equals));
+        equals == std::string::npos ? nullptr : FindAndroidType(copy_argument.substr(0, equals));
     if (type == nullptr) {
-      Usage("--copy " + spec + ": expected TYPE=PATH with a known TYPE", "android");
+      Usage("--copy " + copy_argument + ": expected TYPE=PATH with a known TYPE", "android");
       return false;
     }
-    const std::string path = spec.substr(equals + 1);
+    const std::string path = copy_argument.substr(equals + 1);
     const FileCheck check = CheckDatabaseFile(path);
     if (check != FileCheck::kDatabase) {
       Error(path + ": " + DescribeFileCheck(check) + " (skipped)");
@@ -261,7 +261,7 @@ bool AddCopies(const Options& options,
     }
     const std::string queue = CopyQueueOf(*type, path);
     if (queue.empty()) {
-      Usage("--copy " + spec + ": " + type->name + " merges no copies", "android");
+      Usage("--copy " + copy_argument + ": " + type->name + " merges no copies", "android");
       return false;
     }
     (*copies)[type->name][queue].push_back(path);
@@ -316,9 +316,9 @@ int OpenAndroidBackup(const Options& options, AndroidBackupSource* backup, Andro
 // The older backup files given with --copy, opened before anything is
 // written.
 int OpenAndroidBackupCopies(const Options& options, AndroidInput* input) {
-  for (const std::string& spec : options.copies) {
-    if (!IsAndroidBackupFile(spec)) continue;
-    input->backup_copies.push_back({spec, {}, {}});
+  for (const std::string& copy_argument : options.copies) {
+    if (!IsAndroidBackupFile(copy_argument)) continue;
+    input->backup_copies.push_back({copy_argument, {}, {}});
     if (const int status = OpenAndroidBackup(options, &input->backup_copies.back(), input);
         status != kExitOk) {
       return status;
@@ -347,12 +347,13 @@ void ExtractAndroidCopies(const std::string& output, AndroidInput* input, Sessio
     }
     const std::vector<std::string> files = ListCandidateFiles(target);
     for (const AndroidType& type : AndroidTypes()) {
-      std::vector<SourceSpec> specs = type.companions;
-      specs.push_back(type.source);
-      for (const SourceSpec& spec : specs) {
-        const FoundSource found = spec.second_key.empty() ? FoundSource() : FindSource(spec, files);
+      std::vector<SourcePattern> patterns = type.companions;
+      patterns.push_back(type.source);
+      for (const SourcePattern& pattern : patterns) {
+        const FoundSource found =
+            pattern.second_key.empty() ? FoundSource() : FindSource(pattern, files);
         if (!found.path.empty() && found.check == FileCheck::kDatabase) {
-          input->copies[type.name][spec.second_key].push_back(found.path);
+          input->copies[type.name][pattern.second_key].push_back(found.path);
         }
       }
     }
@@ -444,7 +445,7 @@ bool PackageAndroid(AndroidInput* input, const std::string& output, Session* ses
     AndroidPlan plan;
     plan.type = &type;
     plan.source = FindSource(type.source, files);
-    for (const SourceSpec& companion : type.companions) {
+    for (const SourcePattern& companion : type.companions) {
       plan.companions.push_back(FindSource(companion, files));
     }
     plan.copies = input->copies[type.name];
@@ -1180,11 +1181,11 @@ int RunDemo(Options options) {
   options.copies.clear();
   for (const AndroidType& type : AndroidTypes()) {
     if (!type.available) continue;
-    std::vector<SourceSpec> specs = type.companions;
-    specs.push_back(type.source);
-    for (const SourceSpec& spec : specs) {
-      if (spec.second_key.empty()) continue;
-      const FoundSource older = FindSource(spec, older_files);
+    std::vector<SourcePattern> patterns = type.companions;
+    patterns.push_back(type.source);
+    for (const SourcePattern& pattern : patterns) {
+      if (pattern.second_key.empty()) continue;
+      const FoundSource older = FindSource(pattern, older_files);
       if (!older.path.empty() && older.check == FileCheck::kDatabase) {
         options.copies.push_back(type.name + "=" + older.path);
       }
