@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "samples/android_sample_sqlite.h"
+#include "samples/sample_files.h"
 
 namespace kx::samples {
 
@@ -25,13 +26,6 @@ namespace fs = std::filesystem;
 
 constexpr char kTelephony[] = "apps/com.android.providers.telephony/d_f/";
 constexpr size_t kBlock = 512;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
 
 // ---- tar ----
 

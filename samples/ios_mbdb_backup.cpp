@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "samples/android_sample_sqlite.h"
+#include "samples/sample_files.h"
 
 namespace kx::samples {
 
@@ -26,24 +27,6 @@ constexpr uint16_t kFolderMode = 040755;
 constexpr uint32_t kClassCount = 11;
 constexpr uint32_t kFileClass = 3;  // until first unlock, as most files are
 constexpr size_t kAesBlock = 16;
-
-struct PlistFree {
-  void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using Plist = std::unique_ptr<void, PlistFree>;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
-bool WriteAll(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
 
 std::string Big(uint64_t value, int bytes) {
   std::string out(static_cast<size_t>(bytes), '\0');
