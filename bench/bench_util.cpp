@@ -107,4 +107,11 @@ bool SizeChosen(int argc, char** argv, const char* label) {
   return word == "all" || word == label;
 }
 
+void PrintBenchRow(const BenchRow& row) {
+  std::printf("BENCHROW\t%s\t%s\t%lld\t%.3f\t%.3f\t%.3f\t%.1f\t%.1f\n", row.data_type.c_str(),
+              row.scale.c_str(), row.records, row.package_seconds, row.sqlite_seconds,
+              row.side_seconds, row.peak_mb, row.document_mb);
+  std::fflush(stdout);
+}
+
 }  // namespace kx::bench

@@ -8,6 +8,24 @@
 
 namespace kx::bench {
 
+// One measured data type at one scale: what `make bench` collects into its
+// table. Times are the best of the benchmark's runs, in seconds.
+struct BenchRow {
+  std::string data_type;       // e.g. "iOS contacts"
+  std::string scale;           // the size label: "small", "large", ...
+  long long records = 0;       // records packaged
+  double package_seconds = 0;  // the library's own work, side files apart
+  double sqlite_seconds = 0;   // sqlite3 -json of the packager's main query
+  double side_seconds = 0;     // side files the data type must write (0: none)
+  double peak_mb = 0;          // peak resident set of the packaging process
+  double document_mb = 0;      // size of the documents and batch files written
+};
+
+// Prints `row` as one tab-separated line starting with "BENCHROW", which
+// the bench runner turns into its table; the human-readable lines a
+// benchmark prints around it are left alone.
+void PrintBenchRow(const BenchRow& row);
+
 // Seconds on a monotonic clock, from an arbitrary start.
 double NowSeconds();
 
