@@ -595,8 +595,9 @@ bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
 }  // namespace
 
 void SetUrlLinks(bool has_link_row, Json::Value* message) {
-  if (!has_link_row || !(*message)["content"].isString()) return;
-  const std::vector<std::string> links = FindUrlLinks((*message)["content"].asString());
+  const Json::Value& content = MemberOrNull(*message, "content");
+  if (!has_link_row || !content.isString()) return;
+  const std::vector<std::string> links = FindUrlLinks(content.asString());
   if (links.empty()) return;
   Json::Value list(Json::arrayValue);
   for (const std::string& link : links) list.append(link);

@@ -186,7 +186,7 @@ void SessionPlan::AddByHandle(const std::vector<LooseMessage>& messages, Message
     Json::Value record(Json::objectValue);
     record["chat_identifier"] = "";
     if (store->ReadHandle(handle_id, contacts, &member)) {
-      record["chat_identifier"] = member["phone_number"].asString();
+      record["chat_identifier"] = MemberOrNull(member, "phone_number").asString();
       members.append(std::move(member));
     }
     record["is_group"] = 0;
