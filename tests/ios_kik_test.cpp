@@ -46,51 +46,8 @@ std::string TwoLevel(const std::string& root, const std::string& id) {
   return JoinPath(JoinPath(root, id.substr(0, 2)), id);
 }
 
-// The whole document of the sample store; {T} is the temp folder, {B} the
-// backup, {A} the attachment's file id, {G}/{Z} the thumbnails' ids.
-constexpr char kSampleDocument[] = R"({"kik_accounts": [{"account_id": "7d1b3a2e0c9f4e8b",
-  "kik_chat_sessions": [
-    {"chat_pk": "2", "session_name": "Weekend hikers", "session_id": "1100211223344_g@groups.kik.com",
-     "ZUSER": "3", "last_date": "726000900.25", "is_group": "1",
-     "members": [{"member_name": "Zoë Lindqvist"}, {"member_name": "Mark Okafor"}],
-     "msg_file_list": ["{T}/kikmessages_2.json"],
-     "thumb_path": "cores/private/7d1b3a2e0c9f4e8b/profpix/thumb_1100211223344_g@groups.kik.com",
-     "thumb_file": "{B}/{G2}/{G}"},
-    {"chat_pk": "1", "session_name": "Zoë Lindqvist", "session_id": "zoe.l_4kq@talk.kik.com",
-     "ZUSER": "1", "last_date": "726000300.5", "is_group": "0",
-     "msg_file_list": ["{T}/kikmessages_1.json"],
-     "thumb_path": "cores/private/7d1b3a2e0c9f4e8b/profpix/thumb_zoe.l_4kq@talk.kik.com",
-     "thumb_file": "{B}/{Z2}/{Z}"},
-    {"session_name": "Mark Okafor", "msg_file_list": ["{T}/kikmessages_{H:Mark Okafor}.json"]}],
-  "media_file_info": [{"plist_id": "{A}", "data_type": 1, "data_suffix": ".jpg",
-                       "data_file_path": "{T}/{A}"}]}],
- "size": 1})";
-
-constexpr char kChat1Messages[] = R"({"messages": [
-  {"Z_PK": "1", "is_from_me": "0", "send_date": "726000100.5", "text": "Are we still on for Saturday?",
-   "display": "Are we still on for Saturday?", "ZCONTENT": "", "from_id": "Zoë Lindqvist",
-   "send_state": "0", "type": "0"},
-  {"Z_PK": "2", "is_from_me": "1", "send_date": "726000200.5", "text": "Yes, 9 at the trailhead",
-   "display": "Yes, 9 at the trailhead", "ZCONTENT": "", "from_id": "Zoë Lindqvist",
-   "send_state": "1", "type": "0"},
-  {"Z_PK": "3", "is_from_me": "0", "send_date": "726000300.5", "text": "", "display": "",
-   "ZCONTENT": "f3a1c2b4-5d6e-4f70-8a9b-0c1d2e3f4a5b", "from_id": "Zoë Lindqvist",
-   "send_state": "0", "type": "1",
-   "media_path": "cores/private/7d1b3a2e0c9f4e8b/attachments/f3a1c2b4-5d6e-4f70-8a9b-0c1d2e3f4a5b",
-   "media_backup": "{T}/{A}"}]})";
-
-constexpr char kChat2Messages[] = R"({"messages": [
-  {"Z_PK": "4", "is_from_me": "1", "send_date": "726000800.25", "text": "Bring water",
-   "display": "Bring water", "ZCONTENT": "", "from_id": "Mark Okafor", "send_state": "0",
-   "type": "13"},
-  {"Z_PK": "5", "is_from_me": "1", "send_date": "726000900.25", "text": "Mark added Zoë",
-   "display": "Mark added Zoë", "ZCONTENT": "", "from_id": "Mark Okafor", "send_state": "0",
-   "type": "13"}]})";
-
-constexpr char kDeletedMessages[] = R"({"messages": [
-  {"Z_PK": "6", "is_from_me": "0", "send_date": "725999000", "text": "From a chat deleted since",
-   "display": "From a chat deleted since", "ZCONTENT": "", "from_id": "Mark Okafor",
-   "send_state": "0", "type": "0", "ZUSER": "2", "tag": "deleted"}]})";
+// The expected documents in tests/data/ios_kik/: the whole document of the sample store; {T} is the
+// temp folder, {B} the backup, {A} the attachment's file id, {G}/{Z} the thumbnails' ids.
 
 class IosKikTest : public test::BackupFolderTest {
  protected:
@@ -157,10 +114,10 @@ TEST_F(IosKikTest, WholeDocumentsOnBothLayouts) {
     ASSERT_EQ(kStatusOk, Run(Request(SampleStore(version))));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(9, g_results.kind);
-    EXPECT_EQ(Expanded(kSampleDocument), g_results.text);
-    EXPECT_EQ(Expanded(kChat1Messages), Batch("kikmessages_1.json"));
-    EXPECT_EQ(Expanded(kChat2Messages), Batch("kikmessages_2.json"));
-    EXPECT_EQ(Expanded(kDeletedMessages),
+    EXPECT_EQ(Expanded(test::DataFile("ios_kik/sample_document.json")), g_results.text);
+    EXPECT_EQ(Expanded(test::DataFile("ios_kik/chat1_messages.json")), Batch("kikmessages_1.json"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_kik/chat2_messages.json")), Batch("kikmessages_2.json"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_kik/deleted_messages.json")),
               Batch("kikmessages_" + Fnv1a64Decimal("Mark Okafor") + ".json"));
     EXPECT_EQ(std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00"
                           "\xFF\xDB",

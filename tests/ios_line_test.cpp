@@ -37,62 +37,8 @@ constexpr char kFolder[] =
     "Library/Application Support/PrivateStore/P_u0f1e2d3c4b5a69788796a5b4c3d2e1f0/"
     "Message Attachments/";
 
-// {T} the temp folder, {P}/{Q} the picture and its preview in the backup,
-// {H:x} the batch-file hash of x.
-constexpr char kDocument[] = R"({"account_id": "u0f1e2d3c4b5a69788796a5b4c3d2e1f0",
-  "account_name": "Aiko Mori", "app": "line", "size": 5, "sessions": [
-  {"kind": "single", "members": [{"id": "u5f3c0a1b2c3d4e5f60718293a4b5c6d7", "name": "Sakura"}],
-   "message_count": 5, "msg_file_list": ["{T}/messages_{H:line:u5f3c0a1b2c3d4e5f60718293a4b5c6d7}.json"],
-   "name": "Sakura", "session_id": "u5f3c0a1b2c3d4e5f60718293a4b5c6d7"},
-  {"kind": "group", "members": [{"id": "u5f3c0a1b2c3d4e5f60718293a4b5c6d7", "name": "Sakura"},
-     {"id": "u9a8b7c6d5e4f30211203f4e5d6c7b8a9", "name": "Ken Sato"}],
-   "message_count": 4, "msg_file_list": ["{T}/messages_{H:line:c1d2e3f405162738495a6b7c8d9e0f1a2}.json"],
-   "name": "Book club 読書会", "session_id": "c1d2e3f405162738495a6b7c8d9e0f1a2"},
-  {"kind": "official", "members": [{"id": "u7e6d5c4b3a29180f0e1d2c3b4a596877", "name": "LINE Weather"}],
-   "message_count": 1, "msg_file_list": ["{T}/messages_{H:line:u7e6d5c4b3a29180f0e1d2c3b4a596877}.json"],
-   "name": "LINE Weather", "session_id": "u7e6d5c4b3a29180f0e1d2c3b4a596877"},
-  {"kind": "group", "members": [{"id": "u5f3c0a1b2c3d4e5f60718293a4b5c6d7", "name": "Sakura"},
-     {"id": "u9a8b7c6d5e4f30211203f4e5d6c7b8a9", "name": "Ken Sato"}],
-   "message_count": 0, "msg_file_list": [], "session_id": "r0a1b2c3d4e5f60718293a4b5c6d7e8f9"},
-  {"kind": "single", "message_count": 1, "msg_file_list": ["{T}/messages_{H:line:deleted:9}.json"],
-   "session_id": "deleted:9", "tag": "deleted"}]})";
-
-constexpr char kFriendBatch[] = R"([
-  {"is_from_me": 0, "kind": "text", "message_id": "100001", "raw_type": "0",
-   "send_date": 1700000000000, "sender_id": "u5f3c0a1b2c3d4e5f60718293a4b5c6d7",
-   "sender_name": "Sakura", "text": "Lunch tomorrow?"},
-  {"is_from_me": 1, "kind": "text", "message_id": "100002", "raw_type": "0",
-   "send_date": 1700000060000, "text": "Sure, noon"},
-  {"is_from_me": 0, "kind": "picture", "media_backup": "{P}",
-   "media_path": "{F}u5f3c0a1b2c3d4e5f60718293a4b5c6d7/100003", "message_id": "100003",
-   "raw_type": "1", "send_date": 1700000120000, "sender_id": "u5f3c0a1b2c3d4e5f60718293a4b5c6d7",
-   "sender_name": "Sakura", "thumb_backup": "{Q}"},
-  {"is_from_me": 1, "kind": "sticker", "message_id": "100004", "raw_type": "7",
-   "send_date": 1700000180000, "text": "sticker 11537/52002734"},
-  {"is_from_me": 0, "kind": "location", "latitude": 35.658034, "longitude": 139.701636,
-   "message_id": "100005", "raw_type": "15", "send_date": 1700000240000,
-   "sender_id": "u5f3c0a1b2c3d4e5f60718293a4b5c6d7", "sender_name": "Sakura",
-   "text": "Shibuya Station"}])";
-
-constexpr char kGroupBatch[] = R"([
-  {"is_from_me": 0, "kind": "text", "message_id": "100006", "raw_type": "0",
-   "send_date": 1700001000000, "sender_id": "u9a8b7c6d5e4f30211203f4e5d6c7b8a9",
-   "sender_name": "Ken Sato", "text": "Chapter 3 by Friday"},
-  {"duration": 4, "is_from_me": 1, "kind": "voice",
-   "media_path": "{F}c1d2e3f405162738495a6b7c8d9e0f1a2/100007", "message_id": "100007",
-   "raw_type": "3", "send_date": 1700001060000},
-  {"is_from_me": 0, "kind": "system", "message_id": "100008", "raw_type": "0",
-   "send_date": 1700001120000, "sender_id": "u9a8b7c6d5e4f30211203f4e5d6c7b8a9",
-   "sender_name": "Ken Sato"},
-  {"is_from_me": 0, "kind": "file", "media_path": "{F}c1d2e3f405162738495a6b7c8d9e0f1a2/100009",
-   "message_id": "100009", "raw_type": "14", "send_date": 1700001180000,
-   "sender_id": "u5f3c0a1b2c3d4e5f60718293a4b5c6d7", "sender_name": "Sakura",
-   "text": "agenda.pdf"}])";
-
-constexpr char kDeletedBatch[] = R"([
-  {"is_from_me": 0, "kind": "text", "message_id": "99990", "raw_type": "0",
-   "send_date": 1699990000000, "sender_id": "u9a8b7c6d5e4f30211203f4e5d6c7b8a9",
-   "sender_name": "Ken Sato", "tag": "deleted", "text": "From a chat left since"}])";
+// In the expected documents of tests/data/ios_line/: {T} the temp folder, {P}/{Q} the picture and
+// its preview in the backup, {H:x} the batch-file hash of x.
 
 class IosLineTest : public test::BackupFolderTest {
  protected:
@@ -156,10 +102,10 @@ TEST_F(IosLineTest, WholeDocumentsOnBothVersions) {
     ASSERT_EQ(kStatusOk, Run(Request(SampleStore(version))));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(10, g_results.kind);
-    EXPECT_EQ(Expanded(kDocument), g_results.text);
-    EXPECT_EQ(Expanded(kFriendBatch), Batch(kSakura));
-    EXPECT_EQ(Expanded(kGroupBatch), Batch(kGroup));
-    EXPECT_EQ(Expanded(kDeletedBatch), Batch("deleted:9"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_line/document.json")), g_results.text);
+    EXPECT_EQ(Expanded(test::DataFile("ios_line/friend_batch.json")), Batch(kSakura));
+    EXPECT_EQ(Expanded(test::DataFile("ios_line/group_batch.json")), Batch(kGroup));
+    EXPECT_EQ(Expanded(test::DataFile("ios_line/deleted_batch.json")), Batch("deleted:9"));
   }
 }
 

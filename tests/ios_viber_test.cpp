@@ -33,65 +33,6 @@ using test::g_results;
 constexpr int kViberType = 18;
 constexpr char kPicture[] = "Documents/Attachments/IMG-0a1b2c.jpg";
 
-constexpr char kDocument[] = R"({"account_id": "", "app": "viber", "size": 4, "sessions": [
-  {"kind": "single", "members": [{"id": "380501234567", "name": "Olena Kovalenko"}],
-   "message_count": 5, "msg_file_list": ["{T}/messages_{H:viber:380501234567}.json"],
-   "name": "Olena Kovalenko", "session_id": "380501234567"},
-  {"kind": "group", "members": [{"id": "380501234567", "name": "Olena Kovalenko"},
-     {"id": "+39 347 123 4567", "name": "Marco"}],
-   "message_count": 6, "msg_file_list": ["{T}/messages_{H:viber:5551234567890}.json"],
-   "name": "Trip to Lviv", "session_id": "5551234567890"},
-  {"kind": "single", "message_count": 3, "msg_file_list": ["{T}/messages_{H:viber:calls}.json"],
-   "session_id": "calls"},
-  {"kind": "single", "message_count": 1, "msg_file_list": ["{T}/messages_{H:viber:deleted:7}.json"],
-   "session_id": "deleted:7", "tag": "deleted"}]})";
-
-constexpr char kOlenaBatch[] = R"([
-  {"is_from_me": 0, "kind": "text", "message_id": "6001", "send_date": 1698307200250,
-   "sender_id": "380501234567", "sender_name": "Olena Kovalenko", "text": "Привіт! Are you coming?"},
-  {"is_from_me": 1, "kind": "text", "message_id": "6002", "send_date": 1698307260000,
-   "text": "Yes, at 6"},
-  {"is_from_me": 0, "kind": "picture", "media_backup": "{P}",
-   "media_path": "Documents/Attachments/IMG-0a1b2c.jpg", "message_id": "6003",
-   "raw_type": "picture", "send_date": 1698307320000, "sender_id": "380501234567",
-   "sender_name": "Olena Kovalenko", "thumb_backup": "{Q}"},
-  {"is_from_me": 0, "kind": "location", "latitude": 49.8419, "longitude": 24.0316,
-   "message_id": "6004", "raw_type": "customLocation", "send_date": 1698307380000,
-   "sender_id": "380501234567", "sender_name": "Olena Kovalenko", "text": "Rynok Square, Lviv"},
-  {"is_from_me": 1, "kind": "call", "message_id": "6005", "raw_type": "systemCallLog/outgoing",
-   "send_date": 1698307440000}])";
-
-constexpr char kGroupBatch[] = R"([
-  {"is_from_me": 0, "kind": "link", "message_id": "6006", "raw_type": "url",
-   "send_date": 1698308200000, "sender_id": "+39 347 123 4567", "sender_name": "Marco",
-   "text": "https://example.org/lviv"{U}},
-  {"duration": 7, "is_from_me": 1, "kind": "voice", "media_backup": "{V}",
-   "media_path": "Documents/VoiceMessages/ptt-77.m4a", "message_id": "6007", "raw_type": "audio",
-   "send_date": 1698308260000},
-  {"is_from_me": 0, "kind": "system", "message_id": "6008", "raw_type": "groupAddMembers",
-   "send_date": 1698308320000, "sender_id": "380501234567", "sender_name": "Olena Kovalenko"},
-  {"is_from_me": 0, "kind": "file", "media_path": "Documents/FileMessages/tickets.pdf",
-   "message_id": "6009", "raw_type": "file", "send_date": 1698308380000,
-   "sender_id": "+39 347 123 4567", "sender_name": "Marco", "text": "tickets.pdf"},
-  {"is_from_me": 0, "kind": "sticker", "message_id": "6010", "raw_type": "sticker",
-   "send_date": 1698308440000, "sender_id": "380501234567", "sender_name": "Olena Kovalenko"},
-  {"is_from_me": 0, "kind": "text", "message_id": "6011", "send_date": 1698308500000,
-   "sender_id": "+39 347 123 4567", "sender_name": "Marco", "tag": "deleted", "text": "oops"}])";
-
-constexpr char kCallsBatch[] = R"([
-  {"duration": 96, "is_from_me": 1, "kind": "call", "message_id": "call:1",
-   "raw_type": "outgoing", "send_date": 1698307440000, "text": "380501234567"},
-  {"duration": 0, "is_from_me": 0, "kind": "call", "message_id": "call:2", "raw_type": "missed",
-   "send_date": 1698309200000, "sender_id": "VkMarco0002"},
-  {"duration": 312, "is_from_me": 0, "kind": "call", "message_id": "call:3",
-   "raw_type": "incoming_viber_with_video", "send_date": 1698310200000,
-   "sender_id": "380501234567"}])";
-
-constexpr char kDeletedBatch[] = R"([
-  {"is_from_me": 0, "kind": "text", "message_id": "5990", "send_date": 1698297200000,
-   "sender_id": "+39 347 123 4567", "sender_name": "Marco", "tag": "deleted",
-   "text": "Old conversation"}])";
-
 class IosViberTest : public test::BackupFolderTest {
  protected:
   std::string SampleStore(int version) {
@@ -149,13 +90,14 @@ TEST_F(IosViberTest, WholeDocumentsOnBothVersions) {
     ASSERT_EQ(kStatusOk, Run(Request(SampleStore(version))));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(13, g_results.kind);
-    EXPECT_EQ(Expanded(kDocument), g_results.text);
-    EXPECT_EQ(Expanded(kOlenaBatch), Batch("380501234567"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_viber/document.json")), g_results.text);
+    EXPECT_EQ(Expanded(test::DataFile("ios_viber/olena_batch.json")), Batch("380501234567"));
     // Only the newer store keeps the link in the message's metadata.
-    EXPECT_EQ(Expanded(kGroupBatch, version == 1 ? "" : R"(, "url": "https://example.org/lviv")"),
+    EXPECT_EQ(Expanded(test::DataFile("ios_viber/group_batch.json"),
+                       version == 1 ? "" : R"(, "url": "https://example.org/lviv")"),
               Batch("5551234567890"));
-    EXPECT_EQ(Expanded(kCallsBatch), Batch("calls"));
-    EXPECT_EQ(Expanded(kDeletedBatch), Batch("deleted:7"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_viber/calls_batch.json")), Batch("calls"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_viber/deleted_batch.json")), Batch("deleted:7"));
   }
 }
 

@@ -47,125 +47,14 @@ constexpr char kAnna[] = "4915123456789@s.whatsapp.net";
 constexpr char kGroup[] = "4915712345678-1600000000@g.us";
 constexpr char kBroadcast[] = "1600000001@broadcast";
 
-// The chat document of the sample store. {MEMBER} is the data type's
-// member, {CI} Anna's contact identifier (absent from version 1).
-constexpr char kSampleDocument[] = R"({"is_exist": true,
- "owner_jid": "4915712345678@s.whatsapp.net", "size": 3,
- "{MEMBER}": [
-  {"ZHIDDEN": 0, "ZLASTMESSAGEDATE": 700000030, "ZREMOVED": 0, "ZUNREADCOUNT": 0,
-   "jid": "1600000001@broadcast", "members": [], "name": "Ostergrüße", "session_type": 2,
-   "msg_file_list": ["{T}/messages_{H:1600000001@broadcast}.json"]},
-  {"ZCREATIONDATE": 700000000, "ZCREATORJID": "4915712345678@s.whatsapp.net", "ZGROUPINFO": 1,
-   "ZHIDDEN": 0, "ZLASTMESSAGEDATE": 700000024, "ZOWNERJID": "4915712345678@s.whatsapp.net",
-   "ZPICTUREPATH": "Media/Profile/4915712345678-1600000000-1617000100", "ZREMOVED": 0,
-   "ZSTATE": 0, "ZSUBJECTOWNERJID": "4915123456789@s.whatsapp.net", "ZUNREADCOUNT": 2,
-   "group_info_ent": 6, "group_info_opt": 2, "group_picture_id": "1617000100",
-   "jid": "4915712345678-1600000000@g.us", "name": "Wandergruppe 🏔", "session_type": 1,
-   "members": [
-    {"ZISACTIVE": 1, "ZISADMIN": 1, "ZPATH": "Media/Profile/4915123456789-1617000000",
-     "ZPICTUREID": "1617000000", "ZREQUESTDATE": 700000000, "Z_ENT": 7, "Z_OPT": 1,
-     "member_jid": "4915123456789@s.whatsapp.net", "member_name": "Anna 🌻",
-     "profile_ent": 8, "profile_opt": 1,
-     "profile_path": "Media/Profile/4915123456789-1617000000.jpg",
-     "profile_backup_path": "{P:Media/Profile/4915123456789-1617000000.jpg}",
-     "profile_thumb_path": "Media/Profile/4915123456789-1617000000.thumb",
-     "profile_thumb_backup_path": "{P:Media/Profile/4915123456789-1617000000.thumb}"},
-    {"ZCONTACTIDENTIFIER": "C3D4E5F6-JOSE:ABPerson", "ZISACTIVE": 1, "ZISADMIN": 0,
-     "Z_ENT": 7, "Z_OPT": 1, "member_jid": "34612345678@s.whatsapp.net",
-     "member_name": "José Álvarez"}],
-   "msg_file_list": ["{T}/messages_{H:4915712345678-1600000000@g.us}.json"]},
-  {"ZHIDDEN": 0, "ZLASTMESSAGEDATE": 700000012, "ZPATH": "Media/Profile/4915123456789-1617000000",
-   "ZREMOVED": 0, "ZREQUESTDATE": 700000000, "ZUNREADCOUNT": 0, {CI}
-   "jid": "4915123456789@s.whatsapp.net", "name": "Anna Schmidt", "session_type": 0,
-   "profile_ent": 8, "profile_opt": 1,
-   "profile_path": "Media/Profile/4915123456789-1617000000.jpg",
-   "profile_backup_path": "{P:Media/Profile/4915123456789-1617000000.jpg}",
-   "profile_thumb_path": "Media/Profile/4915123456789-1617000000.thumb",
-   "profile_thumb_backup_path": "{P:Media/Profile/4915123456789-1617000000.thumb}",
-   "msg_file_list": ["{T}/messages_{H:4915123456789@s.whatsapp.net}.json"]}]})";
+// tests/data/ios_whatsapp/sample_document.json: the chat document of the sample store. {MEMBER} is
+// the data type's member, {CI} Anna's contact identifier (absent from version 1).
 
-// The one-to-one chat: every media kind, a reply, links, several scripts.
-constexpr char kAnnaMessages[] = R"([
- {"content": "Hallo 😊 https://example.org/x", "is_from_me": 0, "key_id": "3A1001F0C1",
-  "row_id": 1, "send_date": "03 - 08 - 2023 20:26 : 41", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0,
-  "url_links": ["https://example.org/x"]},
- {"content": "Blick 🌄", "is_from_me": 1, "key_id": "3A1002F0C1", "media_caption": "Blick 🌄", "media_duration": 0,
-  "media_name": "IMG-1.jpg", "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/IMG-1.jpg}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/IMG-1.jpg",
-  "row_id": 2, "send_date": "03 - 08 - 2023 20:26 : 42", "send_status": 0, "sender_id": "",
-  "size": 48213, "type": 1, "universal_type": 1,
-  "thumbnail_file": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/IMG-1.jpg.thumb}"},
- {"content": "Ja!", "is_from_me": 1, "key_id": "3A1003F0C1", "row_id": 3,
-  "send_date": "03 - 08 - 2023 20:26 : 43", "send_status": 0, "sender_id": "", "size": 0,
-  "type": 0, "universal_type": 0,
-  "quote_content": {"q_is_from_me": 0, "q_key_id": "3A1001F0C1", "q_type": 0,
-                    "quote_content": "Hallo 😊 https://example.org/x",
-                    "quote_sender_id": "4915123456789@s.whatsapp.net"}},
- {"is_from_me": 0, "key_id": "3A1004F0C1", "media_duration": 7, "media_name": "PTT-1.opus",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/PTT-1.opus}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/PTT-1.opus",
-  "row_id": 4, "send_date": "03 - 08 - 2023 20:26 : 44", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 9120, "type": 2, "universal_type": 2},
- {"is_from_me": 0, "key_id": "3A1005F0C1", "media_duration": 12, "media_name": "VID-1.mp4",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/VID-1.mp4}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/VID-1.mp4",
-  "row_id": 5, "send_date": "03 - 08 - 2023 20:26 : 45", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 1048576, "type": 3, "universal_type": 3},
- {"is_from_me": 0, "key_id": "3A1006F0C1", "row_id": 6,
-  "send_date": "03 - 08 - 2023 20:26 : 46", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 0, "type": 4, "universal_type": 8,
-  "vCard_file": "{T}/{H:4915123456789@s.whatsapp.net3A1006F0C1}.vcf"},
- {"is_from_me": 1, "key_id": "3A1007F0C1", "row_id": 7, "send_date": "03 - 08 - 2023 20:26 : 47",
-  "send_status": 0, "sender_id": "", "size": 0, "type": 5, "universal_type": 7},
- {"is_from_me": 0, "key_id": "3A1008F0C1", "media_caption": "Vertrag.pdf", "media_duration": 0,
-  "media_name": "Vertrag.pdf",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/Vertrag.pdf}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/Vertrag.pdf",
-  "row_id": 8, "send_date": "03 - 08 - 2023 20:26 : 48", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 20480, "type": 9, "universal_type": 4},
- {"is_from_me": 0, "key_id": "3A1009F0C1", "media_duration": 3, "media_name": "GIF-1.mp4",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/GIF-1.mp4}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/GIF-1.mp4",
-  "row_id": 9, "send_date": "03 - 08 - 2023 20:26 : 49", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 30000, "type": 13, "universal_type": 3},
- {"is_from_me": 0, "key_id": "3A1010F0C1", "media_duration": 0, "media_name": "STK-1.webp",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/STK-1.webp}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/STK-1.webp",
-  "row_id": 10, "send_date": "03 - 08 - 2023 20:26 : 50", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 12000, "type": 20, "universal_type": 6},
- {"content": "Schau: https://kx.example/a", "is_from_me": 1, "key_id": "3A1011F0C1",
-  "row_id": 11, "send_date": "03 - 08 - 2023 20:26 : 51", "send_status": 0, "sender_id": "",
-  "size": 0, "type": 0, "universal_type": 0, "url_links": ["https://kx.example/a"]},
- {"content": "مرحبا 你好 नमस्ते Привет", "is_from_me": 0, "key_id": "3A1012F0C1", "row_id": 12,
-  "send_date": "03 - 08 - 2023 20:26 : 52", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0}])";
+// tests/data/ios_whatsapp/anna_messages.json: the one-to-one chat: every media kind, a reply,
+// links, several scripts.
 
-// The group: events by the owner and by a member, a member's text, the
-// owner's picture (counted as sent in a group).
-constexpr char kGroupMessages[] = R"([
- {"is_from_me": 1, "key_id": "3A1013F0C1", "row_id": 13, "send_date": "03 - 08 - 2023 20:27 : 00",
-  "send_status": 1, "sender_id": "", "size": 11, "system_info": "created the group", "type": 7,
-  "universal_type": 25},
- {"content": "Morgen 8 Uhr? 🥾", "is_from_me": 0, "key_id": "3A1014F0C1", "row_id": 14,
-  "send_date": "03 - 08 - 2023 20:27 : 01", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0},
- {"is_from_me": 1, "key_id": "3A1015F0C1", "media_duration": 0, "media_name": "IMG-3.jpg",
-  "media_path": "{P:Message/Media/4915712345678-1600000000@g.us/a/1/IMG-3.jpg}",
-  "media_relative_path": "Message/Media/4915712345678-1600000000@g.us/a/1/IMG-3.jpg",
-  "row_id": 15, "send_date": "03 - 08 - 2023 20:27 : 02", "send_status": 1, "sender_id": "",
-  "size": 51000, "type": 1, "universal_type": 1},
- {"is_from_me": 0, "key_id": "3A1016F0C1", "row_id": 16, "send_date": "03 - 08 - 2023 20:27 : 03",
-  "send_status": 0, "sender_id": "34612345678@s.whatsapp.net", "size": 12,
-  "system_info": "added a participant", "type": 7, "universal_type": 21},
- {"content": "¡Vale! Nos vemos.", "is_from_me": 0, "key_id": "3A1017F0C1", "row_id": 17,
-  "send_date": "03 - 08 - 2023 20:27 : 04", "send_status": 0,
-  "sender_id": "34612345678@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0}])";
-
-constexpr char kBroadcastMessages[] = R"([
- {"content": "Frohe Ostern an alle 🐣", "is_from_me": 1, "key_id": "3A1018F0C1", "row_id": 18,
-  "send_date": "03 - 08 - 2023 20:27 : 10", "send_status": 0, "sender_id": "", "size": 0,
-  "type": 0, "universal_type": 0}])";
+// tests/data/ios_whatsapp/group_messages.json: the group: events by the owner and by a member, a
+// member's text, the owner's picture (counted as sent in a group).
 
 class IosWhatsAppTest : public test::LibraryTest {
  protected:
@@ -285,12 +174,14 @@ TEST_F(IosWhatsAppTest, WholeDocumentsOnEveryVersionAndDomain) {
       const std::string identifier = version == samples::kIosWhatsAppOldestSchema
                                          ? ""
                                          : R"("contact_identifier": "A1B2C3D4-ANNA:ABPerson",)";
-      EXPECT_EQ(Expanded(ReplaceAll(ReplaceAll(kSampleDocument, "{MEMBER}", run.member), "{CI}",
-                                    identifier)),
+      EXPECT_EQ(Expanded(ReplaceAll(ReplaceAll(test::DataFile("ios_whatsapp/sample_document.json"),
+                                               "{MEMBER}", run.member),
+                                    "{CI}", identifier)),
                 Document());
-      EXPECT_EQ(Expanded(kAnnaMessages), Batch(kAnna));
-      EXPECT_EQ(Expanded(kGroupMessages), Batch(kGroup));
-      EXPECT_EQ(Expanded(kBroadcastMessages), Batch(kBroadcast));
+      EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/anna_messages.json")), Batch(kAnna));
+      EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/group_messages.json")), Batch(kGroup));
+      EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/broadcast_messages.json")),
+                Batch(kBroadcast));
       EXPECT_EQ(
           "BEGIN:VCARD\nVERSION:3.0\nFN:José Álvarez\nEND:VCARD\n",
           test::ReadFileBytes(ExpandedText("{T}/{H:4915123456789@s.whatsapp.net3A1006F0C1}.vcf")));
