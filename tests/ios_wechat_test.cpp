@@ -33,77 +33,9 @@ using test::g_results;
 
 constexpr int kWechatType = 19;
 
-// The document of the sample stores; {H:...} the hash of a batch file's key.
-constexpr char kSampleDocument[] = R"J({"account_id": "wxid_owner01", "account_name": "Lena Brandt",
-  "app": "wechat", "sessions": [
-    {"kind": "single", "message_count": 11,
-     "msg_file_list": ["{T}/messages_{H:wechat:wxid_friend01}.json"],
-     "name": "Tom (climbing)",
-               "session_id" : "wxid_friend01"
-},
-    {"kind": "group", "members": [{"id": "wxid_owner01"}, {"id": "wxid_friend01", "name": "Tom (climbing)"},
-       {"id": "wxid_member02", "name": "Ines Park"}], "message_count": 4,
-     "msg_file_list": ["{T}/messages_{H:wechat:20811234567@chatroom}.json"],
-     "name": "Climbing crew", "session_id": "20811234567@chatroom"},
-    {"kind": "single", "message_count": 1,
-     "msg_file_list": ["{T}/messages_{H:wechat:ccc085efbc3f557450e7358dcea36492}.json"],
-     "session_id": "ccc085efbc3f557450e7358dcea36492", "tag": "deleted"},
-    {"kind": "official", "message_count": 1,
-     "msg_file_list": ["{T}/messages_{H:wechat:gh_3c8f1e2d9a7b}.json"],
-     "name": "City Library", "session_id": "gh_3c8f1e2d9a7b"}],
-  "size": 4
-})J";
-
-// {F}: the friend's folder; {B:path} the backup file of a path of the
-// account's Documents folder.
-constexpr char kFriendMessages[] = R"J([
-  {"is_from_me": 0, "kind": "text", "message_id": "1", "raw_type": "1", "send_date": 1700000000000,
-   "text": "Are you coming to the gym tonight?"},
-  {"is_from_me": 1, "kind": "text", "message_id": "2", "raw_type": "1", "send_date": 1700000060000,
-   "text": "Yes, at 7"},
-  {"is_from_me": 0, "kind": "picture", "media_backup": "{B:Img/{F}/3.pic}",
-   "media_path": "{D}Img/{F}/3.pic", "message_id": "3", "raw_type": "3",
-   "send_date": 1700000120000, "thumb_backup": "{B:Img/{F}/3.pic_thum}"},
-  {"duration": 5, "is_from_me": 1, "kind": "voice", "media_backup": "{B:Audio/{F}/4.aud}",
-   "media_path": "{D}Audio/{F}/4.aud", "message_id": "4", "raw_type": "34",
-   "send_date": 1700000180000},
-  {"is_from_me": 0, "kind": "link", "message_id": "5", "raw_type": "49/5", "send_date": 1700000240000,
-   "text": "Bouldering grades explained", "url": "https://example.org/grades"},
-  {"is_from_me": 1, "kind": "file", "media_backup": "{B:OpenData/{F}/6.pdf}",
-   "media_path": "{D}OpenData/{F}/6.pdf", "message_id": "6", "raw_type": "49/6",
-   "send_date": 1700000300000, "text": "route-map.pdf"},
-  {"is_from_me": 0, "kind": "location", "latitude": 52.520008, "longitude": 13.404954,
-   "message_id": "7", "raw_type": "48", "send_date": 1700000360000,
-   "text": "Boulderhalle Mitte\nAlexanderplatz, 10178 Berlin"},
-  {"is_from_me": 0, "kind": "contact_card", "message_id": "8", "raw_type": "42",
-   "send_date": 1700000420000, "text": "Ines Park (wxid_member02)"
-},
-  {"is_from_me": 1, "kind": "sticker", "message_id": "9", "raw_type": "47",
-   "send_date": 1700000480000, "url": "http://emoji.example.org/e1"},
-  {"is_from_me": 1, "kind": "call", "message_id": "10", "raw_type": "50",
-   "send_date": 1700000540000, "text": "Duration 00:42"},
-  {"is_from_me": 0, "kind": "system", "message_id": "11", "raw_type": "10002",
-   "send_date": 1700000600000, "text": "\"Tom (climbing)\" recalled a message"}])J";
-
-constexpr char kGroupMessages[] = R"J([
-  {"is_from_me": 0, "kind": "system", "message_id": "1", "raw_type": "10000",
-   "send_date": 1700001000000, "text": "You joined the group chat"},
-  {"is_from_me": 0, "kind": "text", "message_id": "2", "raw_type": "1", "send_date": 1700001060000,
-   "sender_id": "wxid_member02", "sender_name": "Ines Park", "text": "Who brings the rope?"},
-  {"is_from_me": 1, "kind": "text", "message_id": "3", "raw_type": "1", "send_date": 1700001120000,
-   "text": "I do"},
-  {"duration": 12, "is_from_me": 0, "kind": "video", "media_backup": "{B:Video/{G}/4.mp4}",
-   "media_path": "{D}Video/{G}/4.mp4", "message_id": "4", "raw_type": "43",
-   "send_date": 1700001180000, "sender_id": "wxid_friend01", "sender_name": "Tom (climbing)",
-   "thumb_backup": "{B:Video/{G}/4.video_thum}"
-}])J";
-
-constexpr char kGoneMessages[] = R"([{"is_from_me": 0, "kind": "text", "message_id": "1",
-  "raw_type": "1", "send_date": 1699990000000, "tag": "deleted", "text": "See you around"}])";
-
-constexpr char kOfficialMessages[] = R"([{"is_from_me": 0, "kind": "link", "message_id": "1",
-  "raw_type": "49/5", "send_date": 1700002000000, "text": "Opening hours over the holidays",
-  "url": "https://library.example.org/hours"}])";
+// In the expected documents of tests/data/ios_wechat/: {H:...} the hash of
+// a batch file's key, {F} the friend's folder, {B:path} the backup file of a
+// path of the account's Documents folder.
 
 class IosWechatTest : public test::BackupFolderTest {
  protected:
@@ -177,11 +109,14 @@ TEST_F(IosWechatTest, WholeDocumentsOnEachStoreVersion) {
     ASSERT_EQ(kStatusOk, Run(Request(SampleStores(version))));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(14, g_results.kind);
-    EXPECT_EQ(Expanded(kSampleDocument), g_results.text);
-    EXPECT_EQ(Expanded(kFriendMessages), Batch("wxid_friend01"));
-    EXPECT_EQ(Expanded(kGroupMessages), Batch("20811234567@chatroom"));
-    EXPECT_EQ(Expanded(kGoneMessages), Batch(samples::kIosWechatGoneHash));
-    EXPECT_EQ(Expanded(kOfficialMessages), Batch("gh_3c8f1e2d9a7b"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_wechat/sample_document.json")), g_results.text);
+    EXPECT_EQ(Expanded(test::DataFile("ios_wechat/friend_messages.json")), Batch("wxid_friend01"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_wechat/group_messages.json")),
+              Batch("20811234567@chatroom"));
+    EXPECT_EQ(Expanded(test::DataFile("ios_wechat/gone_messages.json")),
+              Batch(samples::kIosWechatGoneHash));
+    EXPECT_EQ(Expanded(test::DataFile("ios_wechat/official_messages.json")),
+              Batch("gh_3c8f1e2d9a7b"));
   }
 }
 
