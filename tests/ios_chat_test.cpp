@@ -46,6 +46,16 @@ using test::Expand;
 using test::Formatted;
 using test::g_results;
 
+// A run of one chat packager on a backup folder of its own.
+class ChatBackupTest : public test::BackupFolderTest {
+ protected:
+  // Filters and packages `request` afresh.
+  int Run(const Json::Value& request) {
+    Reset();
+    return test::FilterAndPackage(request);
+  }
+};
+
 namespace kik {
 
 constexpr int kKikType = 17;
@@ -64,7 +74,7 @@ std::string TwoLevel(const std::string& root, const std::string& id) {
 // The expected documents in tests/data/ios_kik/: the whole document of the sample store; {T} is the
 // temp folder, {B} the backup, {A} the attachment's file id, {G}/{Z} the thumbnails' ids.
 
-class IosKikTest : public test::BackupFolderTest {
+class IosKikTest : public ChatBackupTest {
  protected:
   // A file of Kik's domain, stored in the backup and listed in Manifest.db.
   void AddBackupFile(const std::string& relative_path, const std::string& bytes) {
@@ -96,11 +106,6 @@ class IosKikTest : public test::BackupFolderTest {
     request["other_info"]["has_sub_dir"] = "1";
     request["addtional_param"] = backup_;
     return request;
-  }
-
-  int Run(const Json::Value& request) {
-    Reset();
-    return test::FilterAndPackage(request);
   }
 
   std::string Expanded(std::string text) const {
@@ -398,7 +403,7 @@ constexpr char kFolder[] =
 // In the expected documents of tests/data/ios_line/: {T} the temp folder, {P}/{Q} the picture and
 // its preview in the backup, {H:x} the batch-file hash of x.
 
-class IosLineTest : public test::BackupFolderTest {
+class IosLineTest : public ChatBackupTest {
  protected:
   // A file of LINE's container, stored in the backup and listed in
   // Manifest.db; its place in the backup.
@@ -428,11 +433,6 @@ class IosLineTest : public test::BackupFolderTest {
     request["other_info"]["line_account_id"] = samples::kIosLineAccount;
     request["addtional_param"] = backup_;
     return request;
-  }
-
-  int Run(const Json::Value& request) {
-    Reset();
-    return test::FilterAndPackage(request);
   }
 
   std::string Expanded(std::string text) const {
@@ -619,7 +619,7 @@ namespace viber {
 constexpr int kViberType = 18;
 constexpr char kPicture[] = "Documents/Attachments/IMG-0a1b2c.jpg";
 
-class IosViberTest : public test::BackupFolderTest {
+class IosViberTest : public ChatBackupTest {
  protected:
   std::string SampleStore(int version) {
     const std::string path = JoinPath(root_, "Contacts" + std::to_string(version) + ".data");
@@ -642,11 +642,6 @@ class IosViberTest : public test::BackupFolderTest {
     request["other_info"]["has_sub_dir"] = "1";
     request["addtional_param"] = backup_;
     return request;
-  }
-
-  int Run(const Json::Value& request) {
-    Reset();
-    return test::FilterAndPackage(request);
   }
 
   std::string Expanded(std::string text, const std::string& url = "") const {
@@ -876,7 +871,7 @@ constexpr int kWechatType = 19;
 // a batch file's key, {F} the friend's folder, {B:path} the backup file of a
 // path of the account's Documents folder.
 
-class IosWechatTest : public test::BackupFolderTest {
+class IosWechatTest : public ChatBackupTest {
  protected:
   // A file of WeChat's domain in the backup, listed in Manifest.db.
   void AddBackupFile(const std::string& relative_path, const std::string& bytes) {
@@ -911,11 +906,6 @@ class IosWechatTest : public test::BackupFolderTest {
     request["other_info"]["has_sub_dir"] = "1";
     request["addtional_param"] = backup_;
     return request;
-  }
-
-  int Run(const Json::Value& request) {
-    Reset();
-    return test::FilterAndPackage(request);
   }
 
   std::string Expanded(std::string text) const {
