@@ -166,18 +166,6 @@ TEST(SqlBuilderTest, JoinFieldNamesBySelection) {
   for (const auto& c : cases) EXPECT_EQ(c.expected, JoinFieldNames(c.fields, c.select));
 }
 
-TEST(SqlBuilderTest, PlaceholdersClausesAndStatements) {
-  const std::pair<size_t, std::string> placeholders[] = {{0, ""}, {1, "?"}, {3, "?,?,?"}};
-  for (const auto& [count, text] : placeholders) EXPECT_EQ(text, BuildPlaceholders(count));
-  const std::pair<std::vector<std::string>, std::string> clauses[] = {
-      {{}, ""}, {{"_id"}, "_id = ?"}, {{"address", "date"}, "address = ? AND date = ?"}};
-  for (const auto& [names, text] : clauses) EXPECT_EQ(text, BuildWhereClause(names));
-  const FieldList fields = {{1, 0, "number", "TEXT"}, {0, 0, "is_deleted", "INTEGER"}};
-  EXPECT_EQ("insert into calls(number,is_deleted) values(?,?)", BuildInsertSql("calls", fields));
-  EXPECT_EQ("select number,is_deleted from calls", BuildSelectSql("calls", fields));
-  EXPECT_EQ("insert into calls() values()", BuildInsertSql("calls", {}));
-}
-
 class RowBindingTest : public ::testing::Test {
  protected:
   void SetUp() override {

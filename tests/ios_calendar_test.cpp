@@ -37,26 +37,6 @@ using test::g_results;
 // The events of the sample calendar as a detail file holds them; {ADDR} is
 // the office as the release knows it, {AGENDA} and {PHOTO} the attachments'
 // paths in the backup.
-constexpr char kSampleDetails[] = R"([
-  {"all_day": 0, "calendar": "Work", "start_date": "03-04-2024 09:00:00",
-   "end_date": "03-04-2024 10:00:00", "status": 1, "unique_identifier": "UID-1",
-   "utf_Title": "Team meeting", "utf_Address": "{ADDR}", "utf_Description": "Notes of Team meeting",
-   "utf_Url": "https://meet.example/team",
-   "attachment_files": [{"file_name": "agenda.pdf", "file_path": "{AGENDA}", "media_type": 4}],
-   "participants": ["Anna Rossi", "Marco Bianchi"]},
-  {"all_day": 1, "calendar": "Home", "start_date": "03-08-2024 00:00:00",
-   "end_date": "03-08-2024 16:00:00", "status": 1, "unique_identifier": "UID-2",
-   "utf_Title": "Holiday", "utf_Address": "", "utf_Description": "Notes of Holiday", "utf_Url": "",
-   "attachment_files": [], "participants": []},
-  {"all_day": 1, "calendar": "Home", "start_date": "03-10-2024 00:00:00",
-   "end_date": "03-10-2024 23:59:59", "status": 0, "unique_identifier": "UID-3",
-   "utf_Title": "Dentist", "utf_Address": "", "utf_Description": "Notes of Dentist", "utf_Url": "",
-   "attachment_files": [], "participants": []},
-  {"all_day": 0, "calendar": "Home", "start_date": "03-12-2024 12:00:00",
-   "end_date": "03-12-2024 13:00:00", "status": 1, "unique_identifier": "UID-5",
-   "utf_Title": "Lunch with Anna", "utf_Address": "", "utf_Description": "Notes of Lunch with Anna",
-   "utf_Url": "", "attachment_files": [{"file_name": "photo_1.JPG", "file_path": "{PHOTO}",
-   "media_type": 1}], "participants": ["Anna Rossi"]}{MORE}])";
 
 constexpr char kOldCall[] = R"(,
   {"all_day": 0, "calendar": "Work", "start_date": "12-01-2023 15:00:00",
@@ -113,7 +93,8 @@ class IosCalendarTest : public ::testing::Test {
 
   std::string Expected(const std::string& address, const std::string& more = "") const {
     const std::vector<std::string> paths = samples::IosCalendarAttachmentPaths();
-    std::string text = Replace(kSampleDetails, "{ADDR}", address);
+    std::string text =
+        Replace(test::DataFile("ios_calendar/sample_details.json"), "{ADDR}", address);
     text = Replace(text, "{AGENDA}", InBackup(paths[0]));
     text = Replace(text, "{PHOTO}", InBackup(paths[1]));
     return Formatted(Replace(text, "{MORE}", more));

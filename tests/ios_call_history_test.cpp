@@ -67,19 +67,7 @@ TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
     ASSERT_EQ(kStatusOk, Run(path));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(3, g_results.kind);
-    EXPECT_EQ(Formatted(R"({"size": 4, "call_records": [
-      {"answered": 1, "call_type": 1, "datetime": "01-06-2020 11:40:00",
-       "address": "+351912345678", "flags": 1, "duration": 62.5, "uuid": "A-1",
-       "connect_type": 0},
-      {"answered": 0, "call_type": 8, "datetime": "01-06-2020 12:40:00",
-       "address": "ana@example.com", "flags": 0, "duration": 0.0, "uuid": "A-2",
-       "connect_type": 2},
-      {"answered": 0, "call_type": 16, "datetime": "01-06-2020 13:40:00",
-       "address": "+15550100", "flags": 1, "duration": 0.0, "uuid": "A-3",
-       "connect_type": 1},
-      {"answered": 0, "call_type": 1, "datetime": "01-06-2020 14:40:00",
-       "address": "+15550101", "flags": 2, "duration": 0.0, "uuid": "A-4"}]})"),
-              g_results.text);
+    EXPECT_EQ(Formatted(test::DataFile("ios_call_history/whole_document.json")), g_results.text);
   }
 }
 

@@ -33,21 +33,8 @@ constexpr char kAlbums[] = R"(
                 {"id": 2, "title": "Screenshots", "type": 5,
                  "uuid": "6F1C2A4E-0000-4000-8000-000000000002"}])";
 
-// The sample's photos as detail-file records ({U}: the uniform type the
-// version gives; titles only in version 2).
-constexpr char kRecords[] = R"([
-  {"album_types": 1, "album_uuid_list": [], "datetime": 1704103260.0,
-   "file_name": "{B}Photos{S}IMG_0001.JPG", "id": 1.0, "photo_type": 1, "size": 7.0,
-   "title": "{Beach}", "unifom_type": {U}},
-  {"album_types": 3, "album_uuid_list": [], "datetime": 1704103320.0,
-   "file_name": "{B}Photos{S}IMG_0002.HEIC", "id": 2.0, "photo_type": 1, "size": 7.0,
-   "title": "{Sunset}", "unifom_type": {U}},
-  {"album_types": 0, "album_uuid_list": [], "datetime": 1704103380.0,
-   "file_name": "{B}Photos{S}2024{S}IMG_0003.MOV", "id": 3.0, "photo_type": 2, "size": 7.0,
-   "title": "{Waves}", "unifom_type": {U}},
-  {"album_types": 2, "album_uuid_list": [], "datetime": 1704103440.0,
-   "file_name": "{B}Photos{S}IMG_0004.PNG", "id": 4.0, "photo_type": 1, "size": 7.0,
-   "title": "{Screenshot}", "unifom_type": {U}}])";
+// tests/data/ios_kx_photo/records.json: the sample's photos as detail-file records ({U}: the
+// uniform type the version gives; titles only in version 2).
 
 class IosKxPhotoTest : public test::LibraryTest {
  protected:
@@ -106,7 +93,7 @@ TEST_F(IosKxPhotoTest, StagedDocumentsOfBothVersions) {
         "photos_num": 4,)") +
                          kAlbums + "}")),
         g_results.text);
-    EXPECT_EQ(Formatted(Expand(kRecords, version)),
+    EXPECT_EQ(Formatted(Expand(test::DataFile("ios_kx_photo/records.json"), version)),
               test::ReadFileBytes(temp_.File("DataAnalysis_KxPhoto_0.json")));
   }
 }

@@ -157,97 +157,6 @@ class IosMessagesTest : public ::testing::Test {
 // The sessions of Conversations() on the newest store, newest first, with
 // the attachment members every version shares left to WithStoreColumns.
 // {B} is the backup folder, {BODY} the Base64 of message 5's attributedBody.
-const char kSessions[] = R"([
- {"chat_identifier": "+15550009", "is_group": 0,
-  "members": [
-   {"handle_id": 5, "phone_number": "+15550009", "service": "SMS"}],
-  "messages": [
-   {"ROWID": 13, "date": 600000400000000000, "guid": "m13", "handle_id": 5, "is_from_me": 0,
-    "send_date": "01-06-2020 10:46:40", "send_status": 0, "service": "iMessage",
-    "text": "who is this",
-    "media_info": [
-     {"attach_guid": "at5", "filename": "~/../../../etc/passwd.pdf",
-      "media_backup_path": "{B}9beb68876b507bc69888488c3631952f3473819b",
-      "media_path": "~/../../../etc/passwd.pdf", "mime_type": "application/pdf", "type": 4,
-      "uti": "com.adobe.pdf"}]},
-   {"ROWID": 14, "date": 600000410000000000, "guid": "m14", "handle_id": 0, "is_from_me": 1,
-    "send_date": "01-06-2020 10:46:50", "send_status": 0, "service": "iMessage",
-    "text": "a reply"},
-   {"ROWID": 15, "attributedBody": "BAtzdHJlYW10eXBlZIHoAw==", "date": 600000420000000000,
-    "guid": "m15", "handle_id": 5, "is_from_me": 0, "send_date": "01-06-2020 10:47:00",
-    "send_status": 0, "service": "iMessage", "text": ""}]},
- {"chat_identifier": "chat300", "is_group": 1,
-  "members": [
-   {"first": "Ana", "handle_id": 3, "last": "Silva", "phone_number": "ana@example.com",
-    "service": "iMessage"},
-   {"handle_id": 4, "phone_number": "+15550002", "service": "iMessage"}],
-  "messages": [
-   {"ROWID": 10, "cache_roomnames": "chat300", "date": 600000300000000000, "guid": "m10",
-    "handle_id": 3, "is_from_me": 0, "send_date": "01-06-2020 10:45:00", "send_status": 0,
-    "service": "iMessage", "text": "new room"},
-   {"ROWID": 11, "cache_roomnames": "chat300", "date": 600000310000000000, "guid": "m11",
-    "handle_id": 4, "is_from_me": 0, "send_date": "01-06-2020 10:45:10", "send_status": 0,
-    "service": "iMessage", "text": "me too"}]},
- {"chat_id": 4, "chat_identifier": "chat200", "is_group": 1, "room_name": "",
-  "members": [
-   {"handle_id": 2, "phone_number": "+15550001", "service": "iMessage"},
-   {"handle_id": 4, "phone_number": "+15550002", "service": "iMessage"}],
-  "messages": [
-   {"ROWID": 7, "date": 600000200000000000, "guid": "m7", "handle_id": 4, "has_dd_results": 0,
-    "is_from_me": 0, "send_date": "01-06-2020 10:43:20", "send_status": 0,
-    "sender_name": "+15550002", "service": "iMessage", "text": "voice",
-    "media_info": [
-     {"attach_guid": "at2", "filename": "~/Library/SMS/Attachments/1b/11/AT2/Audio Message.caf",
-      "media_backup_path": "{B}065f657d4a8658a1fcaffb531c6451011cecb264",
-      "media_path": "~/Library/SMS/Attachments/1b/11/AT2/Audio Message.caf",
-      "mime_type": "audio/x-caf", "type": 2, "uti": "com.apple.coreaudio-format"}]},
-   {"ROWID": 8, "date": 600000210000000000, "guid": "m8", "handle_id": 0, "has_dd_results": 0,
-    "is_from_me": 1, "send_date": "01-06-2020 10:43:30", "send_status": 0, "service": "iMessage",
-    "text": "card",
-    "media_info": [
-     {"attach_guid": "at3", "filename": "~/Library/SMS/Attachments/2c/12/AT3/Ana.vcf",
-      "media_backup_path": "{B}b18ec4d604293a763f102998a78c137468f9aa0c",
-      "media_path": "~/Library/SMS/Attachments/2c/12/AT3/Ana.vcf", "mime_type": "text/vcard",
-      "type": 8, "uti": "public.vcard"},
-     {"attach_guid": "at4", "filename": "loc.vcf", "media_path": "loc.vcf",
-      "mime_type": "text/x-vlocation", "type": 7, "uti": "public.location"}]}]},
- {"chat_id": 3, "chat_identifier": "chat100", "is_group": 1, "room_name": "Family",
-  "members": [
-   {"first": "Ana", "handle_id": 3, "last": "Silva", "phone_number": "ana@example.com",
-    "service": "iMessage"},
-   {"handle_id": 4, "phone_number": "+15550002", "service": "iMessage"}],
-  "messages": [
-   {"ROWID": 4, "date": 600000100000000000, "guid": "m4", "handle_id": 3, "has_dd_results": 0,
-    "is_from_me": 0, "send_date": "01-06-2020 10:41:40", "send_status": 0,
-    "sender_name": "AnaSilva", "service": "iMessage", "text": "Dinner at 8?"},
-   {"ROWID": 5, "attributedBody": "{BODY}", "date": 600000110000000000, "guid": "m5",
-    "handle_id": 4, "has_dd_results": 0, "is_from_me": 0, "send_date": "01-06-2020 10:41:50",
-    "send_status": 0, "sender_name": "+15550002", "service": "iMessage",
-    "text": "Sure \ud83d\udc4d"},
-   {"ROWID": 9, "cache_roomnames": "chat100", "date": 600000120000000000, "guid": "m9",
-    "handle_id": 3, "is_from_me": 0, "send_date": "01-06-2020 10:42:00", "send_status": 0,
-    "service": "iMessage", "text": "late"}]},
- {"chat_id": 1, "chat_identifier": "+15550001",
-  "members": [
-   {"handle_id": 1, "phone_number": "+15550001", "service": "SMS"}],
-  "messages": [
-   {"ROWID": 1, "date": 600000000000000000, "guid": "m1", "handle_id": 1, "has_dd_results": 0,
-    "is_from_me": 0, "send_date": "01-06-2020 10:40:00", "send_status": 0, "service": "iMessage",
-    "text": "Hello"},
-   {"ROWID": 3, "date": 600000030000000000, "guid": "m3", "handle_id": 2, "has_dd_results": 0,
-    "is_from_me": 0, "send_date": "01-06-2020 10:40:30", "send_status": 0, "service": "iMessage",
-    "text": "Via iMessage \u4f60\u597d"},
-   {"ROWID": 2, "date": 600000060000000000, "guid": "m2", "handle_id": 1, "has_dd_results": 0,
-    "is_from_me": 1, "send_date": "01-06-2020 10:41:00", "send_status": 0, "service": "iMessage",
-    "text": "Photo for you",
-    "media_info": [
-     {"attach_guid": "at1", "filename": "~/Library/SMS/Attachments/0a/10/AT1/IMG_0001.jpeg",
-      "media_backup_path": "{B}c159ed38b13d27d852fbb56c7cb66c7188378e8e",
-      "media_path": "~/Library/SMS/Attachments/0a/10/AT1/IMG_0001.jpeg",
-      "mime_type": "image/jpeg", "type": 1, "uti": "public.jpeg"}]},
-   {"ROWID": 12, "date": 600000070000000000, "guid": "m12", "handle_id": 1, "is_from_me": 0,
-    "send_date": "01-06-2020 10:41:10", "send_status": 0, "service": "iMessage",
-    "text": "lost one"}]}])";
 
 // The members an attachment of `version` adds by its columns' defaults, and
 // the older date layout of messages in no chat on the stores that predate
@@ -281,7 +190,8 @@ Json::Value WithStoreColumns(Json::Value sessions, int version) {
 TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
   AddressBook();
   const std::string body = samples::IosAttributedBody("Sure \xF0\x9F\x91\x8D");
-  std::string expected = ReplaceAll(kSessions, "{B}", backup_.path() + kPathSeparator);
+  std::string expected = ReplaceAll(test::DataFile("ios_messages/sessions.json"), "{B}",
+                                    backup_.path() + kPathSeparator);
   expected = ReplaceAll(expected, "{BODY}", Base64Encode(body.data(), body.size()));
   for (int version = samples::kIosMessagesOldestSchema;
        version <= samples::kIosMessagesNewestSchema; ++version) {

@@ -38,41 +38,8 @@ Json::Value ReadJsonFile(const std::string& path) {
   return test::Parsed(test::ReadFileBytes(path));
 }
 
-// The sample library as the packager gives it, from libraries with base
-// locations and hidden playlists (versions 2 and 3).
-constexpr char kResult[] = R"({
-  "musics": {
-    "PlayListInfo": [{"ID": 7001, "IndexValue": 0, "Title": "Favourites"},
-                     {"ID": 7002, "IndexValue": 1, "Title": "Road Trip"}],
-    "music_file_path": ["{T}DataAnalysis_Music_0.json"],
-    "musics_num": 5},
-  "videos": {"video_file_path": ["{T}DataAnalysis_Video_1.json"], "video_num": 2}})";
-
-constexpr char kMusic[] = R"([
-  {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 215000.0,
-   "FileExtendName": "mp3", "FileFullPath": "iTunes_Control{S}Music{S}F00{S}ABCD.mp3",
-   "ID": 1001, "PlayListID": [7001], "media_type": 1, "size": 4123456, "title": "Morning Light"},
-  {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 187500.0,
-   "FileExtendName": "m4a", "FileFullPath": "iTunes_Control{S}Music{S}F00{S}EFGH.m4a",
-   "ID": 1002, "PlayListID": [7002], "media_type": 1, "size": 5234567, "title": "River Song"},
-  {"Album": "After Hours", "Artist": "Neon Roads", "Duration": 243250.0,
-   "FileExtendName": "m4a", "FileFullPath": "iTunes_Control{S}Music{S}F00{S}IJKL.m4a",
-   "ID": 1003, "PlayListID": [7001, 7002], "media_type": 1, "size": 6345678,
-   "title": "Night Drive"},
-  {"Album": "The Long Book", "Artist": "A. Narrator", "Duration": 1800000.0,
-   "FileExtendName": "m4b", "FileFullPath": "iTunes_Control{S}Music{S}F00{S}MNOP.m4b",
-   "ID": 1004, "PlayListID": [], "media_type": 8, "size": 22345678, "title": "Chapter One"},
-  {"Album": "After Hours", "Artist": "Neon Roads", "Duration": 199000.0,
-   "FileExtendName": "", "FileFullPath": "", "ID": 1005, "PlayListID": [], "media_type": 1,
-   "size": 0, "title": "Streamed Only"}])";
-
-constexpr char kVideo[] = R"js([
-  {"Duration": 5400000.0, "FileExtendName": "mp4",
-   "FileFullPath": "iTunes_Control{S}Music{S}F01{S}QRST.mp4", "ID": 2001, "media_type": 2,
-   "size": 734567890, "tag": "", "title": "Holiday Film"},
-  {"Duration": 245000.0, "FileExtendName": "m4v",
-   "FileFullPath": "iTunes_Control{S}Music{S}F01{S}UVWX.m4v", "ID": 2002, "media_type": 33,
-   "size": 45678901, "tag": "music-video", "title": "Night Drive (Video)"}])js";
+// tests/data/ios_music_video/: the sample library as the packager gives it,
+// from libraries with base locations and hidden playlists (versions 2 and 3).
 
 class IosMusicVideoTest : public test::LibraryTest {
  protected:
@@ -102,7 +69,7 @@ class IosMusicVideoTest : public test::LibraryTest {
     return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
   }
 
-  std::string Expand(const char* text) const { return Expanded(text, temp_.path()); }
+  std::string Expand(const std::string& text) const { return Expanded(text, temp_.path()); }
 
   test::TempDir phone_;
   test::TempDir temp_;
@@ -115,10 +82,10 @@ TEST_F(IosMusicVideoTest, LibrariesWithBaseLocationsAndHiddenPlaylists) {
     ASSERT_EQ(0, Run(Library(version)));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(26, g_results.kind);
-    EXPECT_EQ(Formatted(Expand(kResult)), g_results.text);
-    EXPECT_EQ(Formatted(Expand(kMusic)),
+    EXPECT_EQ(Formatted(Expand(test::DataFile("ios_music_video/result.json"))), g_results.text);
+    EXPECT_EQ(Formatted(Expand(test::DataFile("ios_music_video/music.json"))),
               test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
-    EXPECT_EQ(Formatted(Expand(kVideo)),
+    EXPECT_EQ(Formatted(Expand(test::DataFile("ios_music_video/video.json"))),
               test::ReadFileBytes(temp_.File("DataAnalysis_Video_1.json")));
   }
 }
@@ -127,7 +94,7 @@ TEST_F(IosMusicVideoTest, LibrariesWithBaseLocationsAndHiddenPlaylists) {
 // hidden playlists (all three are listed, with their songs).
 TEST_F(IosMusicVideoTest, LibraryWithoutBaseLocationsOrHiddenFlag) {
   ASSERT_EQ(0, Run(Library(1)));
-  Json::Value result = test::Parsed(Expand(kResult));
+  Json::Value result = test::Parsed(Expand(test::DataFile("ios_music_video/result.json")));
   Json::Value hidden;
   hidden["ID"] = 7003;
   hidden["IndexValue"] = 2;
@@ -135,8 +102,8 @@ TEST_F(IosMusicVideoTest, LibraryWithoutBaseLocationsOrHiddenFlag) {
   result["musics"]["PlayListInfo"].append(hidden);
   EXPECT_EQ(WriteJson(result), g_results.text);
 
-  Json::Value music = test::Parsed(Expand(kMusic));
-  Json::Value video = test::Parsed(Expand(kVideo));
+  Json::Value music = test::Parsed(Expand(test::DataFile("ios_music_video/music.json")));
+  Json::Value video = test::Parsed(Expand(test::DataFile("ios_music_video/video.json")));
   for (Json::Value* items : {&music, &video}) {
     for (Json::Value& item : *items) {
       item["FileFullPath"] = "";

@@ -197,81 +197,22 @@ class IosNotesTest : public test::LibraryTest {
   std::string backup_root_;
 };
 
-// The sample's old database, the same in every test.
-const char kOtherNotes[] = R"("Other_note": [
-    {"Z_PK": 1, "account": "Other", "content": "<div>Pack the charger</div>",
-     "datetime": "09-04-2013 16:06:40", "title": "Packing",
-     "attached_pictures": [{"filename": "charger.jpg",
-                            "path": "$B/67/67db3738aa1ce3352a0d8a64889bdcbabedc907c"}]},
-    {"Z_PK": 2, "account": "Other", "attached_pictures": [],
-     "content": "<div>Rent due on the 1st</div>", "datetime": "09-05-2013 19:53:20",
-     "title": "Rent"}])";
+// tests/data/ios_notes/other_notes.json: the sample's old database, the same
+// in every test.
 
-// The notes every store generation holds. Stores from the third on keep a
-// folder on the note (queries over ZFOLDER and every account column) and
-// the files under the account's folder; the earlier ones reach folders
+// tests/data/ios_notes/notes.json: the notes every store generation holds.
+// Stores from the third on keep a folder on the note (queries over ZFOLDER
+// and every account column) and the files under the account's folder; the earlier ones reach folders
 // through a join table: no folder, the account through ZACCOUNT2 alone, the
 // files in the group's own folders (found there for want of an account
 // identifier). {ID:x} is the identifier and account of a note, {F:name} its
 // folder, {P} the account's folder, {IMG} {PRE} {SCAN} the files found for
 // it, {S1:xx} {S2:xx} the backup's sub-folder xx/ of the media table's two
 // copies, which each layout uses for one of them.
-const char kNotes[] = R"("iCloud_notes": {"notes": [
-    {{ID:A}"account": "iCloud", "datetime": "06-02-2024 19:06:40", {F:Notes}"id": 10,
-     "is_deleted": 0, "is_lock": 0, "snippet": "Milk, eggs, bread", "title": "Shopping list",
-     "contents": [{"content_data": "Shopping list\nMilk, eggs, bread\n", "type": "1"}]},
-    {{ID:B}"account": "iCloud", "datetime": "06-09-2024 19:06:40", {F:Travel}"id": 11,
-     "is_deleted": 0, "is_lock": 0, "snippet": "The view from the castle",
-     "title": "Trip to Lisbon", "contents": [
-       {"content_data": "Trip to Lisbon\nThe view from the castle:\n", "type": "1"},
-       {"content_data": "6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41", "type": "2", "media_type": 0,
-        "media_path": "{P}Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
-        "backup_media": "{IMG}",
-        "media_add_path_jpg": "{P}Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
-        "backup_add_media_jpg": "{PRE}",
-        "media_items": [
-          {"media_path": "{P}Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
-           "backup_media": "{IMG}"},
-          {"media_add_path_jpg": "{P}Previews/6B1D2E3F-4A5B-4C6D-8E7F-9A0B1C2D3E41-1-192x144-0.jpeg",
-           "backup_add_media_jpg": "{PRE}"}]},
-       {"content_data": "\nBudget\n", "type": "1"},
-       {"content_data": "8D3F4A5B-6C7D-4E8F-A09B-1C2D3E4F5A63", "type": "3",
-        "table_summary": "Day 1 Alfama, Day 2 Belem"},
-       {"content_data": "\nBoarding pass\n", "type": "1"},
-       {"content_data": "Boarding pass", "row_id": 0, "type": "1"},
-       {"content_data": "AF5B6C7D-8E9F-4A0B-C2BD-3E4F5A6B7C85", "row_id": 1, "type": "2",
-        "media_type": 0, "media_path": "{P}Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
-        "backup_media": "{SCAN}",
-        "media_items": [
-          {"media_path": "{P}Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
-           "backup_media": "{SCAN}"}]},
-       {"content_data": "\n", "type": "1"}]},
-    {{ID:C}"account": "iCloud", "datetime": "06-16-2024 19:06:40", {F:Notes}"id": 12,
-     "is_deleted": 0, "is_lock": 1, "title": "Bank"},
-    {{ID:D}"account": "iCloud", "datetime": "06-23-2024 19:06:40", {F:Recently Deleted}"id": 13,
-     "is_deleted": 0, "is_lock": 0, "snippet": "Ideas for the garden", {TAG}"title": "Old draft",
-     "contents": [{"content_data": "Old draft\nIdeas for the garden\n", "type": "1"}]},
-    {{ID:E}"account": "iCloud", "datetime": "06-30-2024 19:06:40", {F:Notes}
-     "is_deleted": 0, "is_lock": 0, "snippet": "About Saturday", "title": "Call Ana"}],
-  "notes_media": [
-    {"backup_media": "$B/{S1:6c}6cfd16b3ef59c490d2619476b81139fca779cea7",
-     "date_time": "06-09-2024 18:06:40",
-     "media_path": "Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg", "media_type": 1},
-    {"backup_media": "$B/{S2:7a}7a36b6c2f4e7845dc284e75e29151ca5faddcad8",
-     "date_time": "06-09-2024 18:06:40",
-     "media_path": "Accounts/$A/Media/7C2E3F4A-5B6C-4D7E-9F8A-0B1C2D3E4F52/IMG_0042.jpeg",
-     "media_type": 1},
-    {"backup_media": "$B/{S1:12}12edc9f2a9ff33016970a4a3d05053641d87375a",
-     "date_time": "06-09-2024 18:06:40",
-     "media_path": "Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg", "media_type": 1},
-    {"backup_media": "$B/{S2:eb}ebeed7af6719e3685d04b739c55156e1320c9b33",
-     "date_time": "06-09-2024 18:06:40",
-     "media_path": "Accounts/$A/Media/B06C7D8E-9FA0-4B1C-D3CE-4F5A6B7C8D96/Scan.jpeg",
-     "media_type": 1}]})";
 
-// kNotes as a store with folders on the note writes it, or as one without.
+// notes.json as a store with folders on the note writes it, or as one without.
 std::string NotesDocument(bool with_folders) {
-  std::string text = kNotes;
+  std::string text = test::DataFile("ios_notes/notes.json");
   for (const char* folder : {"Notes", "Travel", "Recently Deleted"}) {
     text = ReplaceAll(text, std::string("{F:") + folder + "}",
                       with_folders ? std::string(R"("folder": ")") + folder + "\", " : "");
@@ -308,7 +249,7 @@ std::string NotesDocument(bool with_folders) {
 }
 
 std::string Expected(const std::string& icloud, const std::string& backup,
-                     const std::string& other = kOtherNotes) {
+                     const std::string& other = test::DataFile("ios_notes/other_notes.json")) {
   std::string text = "{" + other + "," + icloud + "}";
   text = ReplaceAll(text, "$A", "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01");
   return ReplaceAll(text, "$B", backup);

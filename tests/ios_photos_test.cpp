@@ -34,13 +34,6 @@ using test::g_results;
 // The six sample assets as every generation packages them. {L:id} is the
 // id's place in a backup of two-digit sub-folders; ids hashed
 // independently.
-constexpr char kSampleBatch[] =
-    R"({"photo_data": [{"Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-00000000c800", "00000000-0000-0000-0000-000000320000", "00000000-0000-0000-0000-000000064000", "5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21"], "ZUUID": "A100001-0000-4000-8000-000000000000", "adjusted_pic_type": "public.heic", "date": "01-03-2024 18:40:00", "duration": 0.0, "filesize": 1843211, "has_adjustments": 0, "id": 1, "is_video": 0, "name": "IMG_0001.HEIC", "origin_file_id": "78564230ecf97df163e76713ce779e028c679bb6", "origin_file_path": "{L:78564230ecf97df163e76713ce779e028c679bb6}", "original_file_name": "IMG_0001.HEIC", "other_file_path": "{L:791ed7f23ddbea801f075181c0f2e0b8d22935f3}", "path": "DCIM/100APPLE", "thumb_file_id": "964d0beaca615b9ab39f3093941320250d09c655", "thumb_file_path": "{L:964d0beaca615b9ab39f3093941320250d09c655}"},
-{"Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-000000064000", "5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21", "C3D2E1F0-1A2B-4C3D-9E8F-7A6B5C4D3E2F"], "ZUUID": "A100002-0000-4000-8000-000000000000", "adjusted_pic_type": "public.jpeg", "date": "01-03-2024 19:40:00", "duration": 0.0, "filesize": 2204511, "has_adjustments": 1, "id": 2, "is_video": 0, "mutation_device_path": "PhotoData/Mutations/DCIM/100APPLE/IMG_0002/Adjustments/FullSizeRender.jpg", "mutation_backup_path": "{L:b9bc7e263a9ddc73f5ecf380cf80bbd2664277c4}", "name": "IMG_0002.JPG", "origin_file_id": "d46c91af097d8ea8c13f56bb0ea882325dc7d0e9", "origin_file_path": "{L:d46c91af097d8ea8c13f56bb0ea882325dc7d0e9}", "original_file_name": "IMG_0002.JPG", "other_file_path": "{L:cc620ad1c431b4d74a3f986ac71220de21296a8b}", "path": "DCIM/100APPLE", "thumb_file_id": "69ca9977d0072814e844446fb879d75a6127c442", "thumb_file_path": "{L:69ca9977d0072814e844446fb879d75a6127c442}"},
-{"Group": ["00000000-0000-0000-0000-000000000c80", "5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21"], "ZUUID": "A100003-0000-4000-8000-000000000000", "adjusted_pic_type": "com.apple.quicktime-movie", "date": "01-03-2024 20:40:00", "duration": 12.5, "filesize": 9121004, "has_adjustments": 0, "id": 3, "is_video": 1, "name": "IMG_0003.MOV", "origin_file_id": "0a907ffba9466c08149f2cfc6e3aadbdb916caf5", "origin_file_path": "{L:0a907ffba9466c08149f2cfc6e3aadbdb916caf5}", "original_file_name": "IMG_0003.MOV", "other_file_path": "{L:21b2bc172ff15f4d7dadd4f29f08a17b89b2d1de}", "path": "DCIM/100APPLE", "thumb_file_id": "c3b548e57dc2ff360236fc788b76107ebb6a9835", "thumb_file_path": "{L:c3b548e57dc2ff360236fc788b76107ebb6a9835}"},
-{"Group": ["00000000-0000-0000-0000-000003200000"], "ZUUID": "A100004-0000-4000-8000-000000000000", "adjusted_pic_type": "public.heic", "date": "01-03-2024 21:40:00", "duration": 0.0, "filesize": 1520331, "has_adjustments": 0, "id": 4, "name": "IMG_0004.HEIC", "origin_file_id": "eb4143321d3b419e80b6a4533b45cdb003cde1ce", "origin_file_path": "{L:eb4143321d3b419e80b6a4533b45cdb003cde1ce}", "original_file_name": "IMG_0004.HEIC", "other_file_path": "{L:90fc9fdaff8a061fd798f20c1e353da2757ec8e1}", "path": "DCIM/100APPLE", "thumb_file_id": "accb0901b3624e4e7aab94d9442b47c507afb360", "thumb_file_path": "{L:accb0901b3624e4e7aab94d9442b47c507afb360}"},
-{"Group": ["00000000-0000-0000-0000-000000000320"], "ZUUID": "A100005-0000-4000-8000-000000000000", "adjusted_pic_type": "public.jpeg", "date": "01-03-2024 22:40:00", "duration": 0.0, "filesize": 998310, "has_adjustments": 0, "id": 5, "name": "IMG_0005.JPG", "origin_file_id": "1c4cd4a90f6ba0f4bf308ed66cd39154043bd9f1", "origin_file_path": "{L:1c4cd4a90f6ba0f4bf308ed66cd39154043bd9f1}", "original_file_name": "IMG_0005.JPG", "other_file_path": "{L:14d9f955c7a553f8c92b8c3e714c5167a5793327}", "path": "DCIM/100APPLE", "tag": "deleted", "thumb_file_id": "c694c7ef224ff4fd4eacf919865a7f9fd4986876", "thumb_file_path": "{L:c694c7ef224ff4fd4eacf919865a7f9fd4986876}"},
-{"Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-000000006400"], "ZUUID": "A100006-0000-4000-8000-000000000000", "adjusted_pic_type": "public.png", "date": "01-03-2024 23:40:00", "duration": 0.0, "filesize": 301877, "has_adjustments": 0, "id": 6, "is_video": 0, "name": "IMG_0006.PNG", "origin_file_id": "a6e58120afd6ba77256c87e125e0b1c643113a0f", "origin_file_path": "{L:a6e58120afd6ba77256c87e125e0b1c643113a0f}", "original_file_name": "IMG_0006.PNG", "other_file_path": "{L:7141d2eca9a73151f8023d717c9fad7d29027d4b}", "path": "DCIM/100APPLE", "thumb_file_id": "4859a20163efd718329730bc9695d2193b50cec1", "thumb_file_path": "{L:4859a20163efd718329730bc9695d2193b50cec1}"}]})";
 
 constexpr char kFixedGroups[] =
     R"({"ID": 100, "Title": "CameraRoll", "Type": 1, "ZUUID": "00000000-0000-0000-0000-000000000064"},
@@ -182,7 +175,8 @@ TEST_F(IosPhotosTest, WholeBatchOnEveryLibraryGeneration) {
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(11, g_results.kind);
     EXPECT_EQ(Document(kSampleAlbums, {Batch(1)}, 6), g_results.text);
-    EXPECT_EQ(Formatted(Placed(kSampleBatch, backup_.path())), test::ReadFileBytes(Batch(1)));
+    EXPECT_EQ(Formatted(Placed(test::DataFile("ios_photos/sample_batch.json"), backup_.path())),
+              test::ReadFileBytes(Batch(1)));
   }
   // What the older ZASSET lacks, and what the newest dropped, is read as
   // NULL (the date from the creation date instead) and said once.
@@ -261,7 +255,7 @@ TEST_F(IosPhotosTest, AlbumsWithoutAReadableJoinTable) {
     test::RunSql(library, c.change);
     ASSERT_EQ(kStatusOk, Run(Request(library, backup_.path())));
     EXPECT_EQ(Document(kSampleAlbums, {Batch(1)}, 6), g_results.text);
-    std::string expected = Placed(kSampleBatch, backup_.path());
+    std::string expected = Placed(test::DataFile("ios_photos/sample_batch.json"), backup_.path());
     expected = ReplaceAll(expected, ", \"5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21\"", "");
     expected = ReplaceAll(expected, ", \"C3D2E1F0-1A2B-4C3D-9E8F-7A6B5C4D3E2F\"", "");
     EXPECT_EQ(Formatted(expected), test::ReadFileBytes(Batch(1)));
@@ -276,7 +270,8 @@ TEST_F(IosPhotosTest, LibraryWithoutExtraAttributes) {
   const std::string library = Sample(2);
   test::RunSql(library, "DROP TABLE ZADDITIONALASSETATTRIBUTES;");
   ASSERT_EQ(kStatusOk, Run(Request(library, backup_.path())));
-  Json::Value expected = test::Parsed(Placed(kSampleBatch, backup_.path()));
+  Json::Value expected =
+      test::Parsed(Placed(test::DataFile("ios_photos/sample_batch.json"), backup_.path()));
   for (Json::Value& photo : expected["photo_data"]) {
     photo.removeMember("filesize");
     photo.removeMember("original_file_name");

@@ -68,15 +68,7 @@ TEST_F(IosRemindersTest, CalendarDatabaseAndAnOlderCopy) {
   ASSERT_EQ(kStatusOk, Run(primary, {older}));
   ASSERT_EQ(1, g_results.count);
   EXPECT_EQ(7, g_results.kind);
-  EXPECT_EQ(Formatted(R"([
-      {"utf_Title": "Buy milk", "utf_Description": "Skimmed", "priority": 1,
-       "url": "https://shop.example/milk", "status": 0, "start_date": "03-01-2024 09:00:00",
-       "calendar_id": 1, "ROWID": 1, "unique_identifier": "R-1", "is_deleted": 0,
-       "utf_List": "Groceries", "utf_Address": "Home, 1 Infinite Loop"},
-      {"utf_Title": "Send report", "priority": 0, "status": 1, "calendar_id": 2, "ROWID": 2,
-       "unique_identifier": "R-2", "is_deleted": 0, "utf_List": "Work"},
-      {"utf_Title": "Renew passport", "priority": 5, "status": 0, "calendar_id": 2, "ROWID": 4,
-       "unique_identifier": "R-4", "is_deleted": 1, "tag": "deleted", "utf_List": "Work"}])"),
+  EXPECT_EQ(Formatted(test::DataFile("ios_reminders/calendar_database_and_older_copy.json")),
             g_results.text);
 }
 

@@ -93,17 +93,7 @@ TEST_F(IosSafariTest, BookmarksWithTheirFoldersOnEveryStoreVersion) {
     ASSERT_EQ(kStatusOk, Run(kBookmarksType, path));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(4, g_results.kind);
-    EXPECT_EQ(Formatted(R"([
-      {"type": 1, "utf_Title": "BookmarksBar"},
-      {"type": 1, "utf_Title": "Travel", "folders": ["BookmarksBar"], "folder": "BookmarksBar"},
-      {"type": 1, "utf_Title": "Lisbon", "folders": ["Travel", "BookmarksBar"],
-       "folder": "Travel"},
-      {"Url": "https://www.apple.com/", "type": 0, "utf_Title": "Apple"},
-      {"Url": "https://www.cp.pt/", "type": 0, "utf_Title": "Rail",
-       "folders": ["Travel", "BookmarksBar"], "folder": "Travel"},
-      {"Url": "https://www.carris.pt/", "type": 0, "utf_Title": "Tram",
-       "folders": ["Lisbon", "Travel", "BookmarksBar"], "folder": "Lisbon"}])"),
-              g_results.text);
+    EXPECT_EQ(Formatted(test::DataFile("ios_safari/bookmarks.json")), g_results.text);
   }
 }
 
@@ -141,11 +131,7 @@ TEST_F(IosSafariTest, HistoryWithVisitTitlesOnEveryStoreVersion) {
     ASSERT_EQ(kStatusOk, Run(kHistoryType, path));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(5, g_results.kind);
-    EXPECT_EQ(Formatted(R"([
-      {"Url": "https://www.apple.com/", "domain": "apple", "type": 2, "title": "Apple"},
-      {"Url": "https://example.com/file.zip", "domain": "example", "type": 2},
-      {"Url": "https://www.sqlite.org/", "type": 2, "title": "SQLite"}])"),
-              g_results.text);
+    EXPECT_EQ(Formatted(test::DataFile("ios_safari/history.json")), g_results.text);
   }
 }
 
@@ -162,13 +148,7 @@ TEST_F(IosSafariTest, ClearedHistoryComesBackTaggedAndSplit) {
                     Item(3, "https://cleared.example/", nullptr, nullptr) +
                     Item(4, "\xE8 \xE8", nullptr, "Blank") + Item(5, "\xE8\xE8", nullptr, nullptr));
   ASSERT_EQ(kStatusOk, Run(kHistoryType, primary, {older}));
-  EXPECT_EQ(Formatted(R"([
-      {"Url": "https://www.apple.com/", "domain": "apple", "type": 2, "title": "Apple"},
-      {"Url": "https://a.example/", "domain": "a", "type": 2, "title": "Two", "tag": "deleted"},
-      {"Url": "http://b.example/x", "domain": "a", "type": 2, "title": "Two", "tag": "deleted"},
-      {"Url": "https://cleared.example/", "type": 2, "tag": "deleted"},
-      {"Url": "", "type": 2, "title": "Blank", "tag": "deleted"}])"),
-            g_results.text);
+  EXPECT_EQ(Formatted(test::DataFile("ios_safari/cleared_history.json")), g_results.text);
 }
 
 TEST(IosSafariRulesTest, RunTogetherAddressesAndFolderChains) {

@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -47,125 +46,14 @@ constexpr char kAnna[] = "4915123456789@s.whatsapp.net";
 constexpr char kGroup[] = "4915712345678-1600000000@g.us";
 constexpr char kBroadcast[] = "1600000001@broadcast";
 
-// The chat document of the sample store. {MEMBER} is the data type's
-// member, {CI} Anna's contact identifier (absent from version 1).
-constexpr char kSampleDocument[] = R"({"is_exist": true,
- "owner_jid": "4915712345678@s.whatsapp.net", "size": 3,
- "{MEMBER}": [
-  {"ZHIDDEN": 0, "ZLASTMESSAGEDATE": 700000030, "ZREMOVED": 0, "ZUNREADCOUNT": 0,
-   "jid": "1600000001@broadcast", "members": [], "name": "Ostergrüße", "session_type": 2,
-   "msg_file_list": ["{T}/messages_{H:1600000001@broadcast}.json"]},
-  {"ZCREATIONDATE": 700000000, "ZCREATORJID": "4915712345678@s.whatsapp.net", "ZGROUPINFO": 1,
-   "ZHIDDEN": 0, "ZLASTMESSAGEDATE": 700000024, "ZOWNERJID": "4915712345678@s.whatsapp.net",
-   "ZPICTUREPATH": "Media/Profile/4915712345678-1600000000-1617000100", "ZREMOVED": 0,
-   "ZSTATE": 0, "ZSUBJECTOWNERJID": "4915123456789@s.whatsapp.net", "ZUNREADCOUNT": 2,
-   "group_info_ent": 6, "group_info_opt": 2, "group_picture_id": "1617000100",
-   "jid": "4915712345678-1600000000@g.us", "name": "Wandergruppe 🏔", "session_type": 1,
-   "members": [
-    {"ZISACTIVE": 1, "ZISADMIN": 1, "ZPATH": "Media/Profile/4915123456789-1617000000",
-     "ZPICTUREID": "1617000000", "ZREQUESTDATE": 700000000, "Z_ENT": 7, "Z_OPT": 1,
-     "member_jid": "4915123456789@s.whatsapp.net", "member_name": "Anna 🌻",
-     "profile_ent": 8, "profile_opt": 1,
-     "profile_path": "Media/Profile/4915123456789-1617000000.jpg",
-     "profile_backup_path": "{P:Media/Profile/4915123456789-1617000000.jpg}",
-     "profile_thumb_path": "Media/Profile/4915123456789-1617000000.thumb",
-     "profile_thumb_backup_path": "{P:Media/Profile/4915123456789-1617000000.thumb}"},
-    {"ZCONTACTIDENTIFIER": "C3D4E5F6-JOSE:ABPerson", "ZISACTIVE": 1, "ZISADMIN": 0,
-     "Z_ENT": 7, "Z_OPT": 1, "member_jid": "34612345678@s.whatsapp.net",
-     "member_name": "José Álvarez"}],
-   "msg_file_list": ["{T}/messages_{H:4915712345678-1600000000@g.us}.json"]},
-  {"ZHIDDEN": 0, "ZLASTMESSAGEDATE": 700000012, "ZPATH": "Media/Profile/4915123456789-1617000000",
-   "ZREMOVED": 0, "ZREQUESTDATE": 700000000, "ZUNREADCOUNT": 0, {CI}
-   "jid": "4915123456789@s.whatsapp.net", "name": "Anna Schmidt", "session_type": 0,
-   "profile_ent": 8, "profile_opt": 1,
-   "profile_path": "Media/Profile/4915123456789-1617000000.jpg",
-   "profile_backup_path": "{P:Media/Profile/4915123456789-1617000000.jpg}",
-   "profile_thumb_path": "Media/Profile/4915123456789-1617000000.thumb",
-   "profile_thumb_backup_path": "{P:Media/Profile/4915123456789-1617000000.thumb}",
-   "msg_file_list": ["{T}/messages_{H:4915123456789@s.whatsapp.net}.json"]}]})";
+// tests/data/ios_whatsapp/sample_document.json: the chat document of the sample store. {MEMBER} is
+// the data type's member, {CI} Anna's contact identifier (absent from version 1).
 
-// The one-to-one chat: every media kind, a reply, links, several scripts.
-constexpr char kAnnaMessages[] = R"([
- {"content": "Hallo 😊 https://example.org/x", "is_from_me": 0, "key_id": "3A1001F0C1",
-  "row_id": 1, "send_date": "03 - 08 - 2023 20:26 : 41", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0,
-  "url_links": ["https://example.org/x"]},
- {"content": "Blick 🌄", "is_from_me": 1, "key_id": "3A1002F0C1", "media_caption": "Blick 🌄", "media_duration": 0,
-  "media_name": "IMG-1.jpg", "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/IMG-1.jpg}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/IMG-1.jpg",
-  "row_id": 2, "send_date": "03 - 08 - 2023 20:26 : 42", "send_status": 0, "sender_id": "",
-  "size": 48213, "type": 1, "universal_type": 1,
-  "thumbnail_file": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/IMG-1.jpg.thumb}"},
- {"content": "Ja!", "is_from_me": 1, "key_id": "3A1003F0C1", "row_id": 3,
-  "send_date": "03 - 08 - 2023 20:26 : 43", "send_status": 0, "sender_id": "", "size": 0,
-  "type": 0, "universal_type": 0,
-  "quote_content": {"q_is_from_me": 0, "q_key_id": "3A1001F0C1", "q_type": 0,
-                    "quote_content": "Hallo 😊 https://example.org/x",
-                    "quote_sender_id": "4915123456789@s.whatsapp.net"}},
- {"is_from_me": 0, "key_id": "3A1004F0C1", "media_duration": 7, "media_name": "PTT-1.opus",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/PTT-1.opus}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/PTT-1.opus",
-  "row_id": 4, "send_date": "03 - 08 - 2023 20:26 : 44", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 9120, "type": 2, "universal_type": 2},
- {"is_from_me": 0, "key_id": "3A1005F0C1", "media_duration": 12, "media_name": "VID-1.mp4",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/VID-1.mp4}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/VID-1.mp4",
-  "row_id": 5, "send_date": "03 - 08 - 2023 20:26 : 45", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 1048576, "type": 3, "universal_type": 3},
- {"is_from_me": 0, "key_id": "3A1006F0C1", "row_id": 6,
-  "send_date": "03 - 08 - 2023 20:26 : 46", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 0, "type": 4, "universal_type": 8,
-  "vCard_file": "{T}/{H:4915123456789@s.whatsapp.net3A1006F0C1}.vcf"},
- {"is_from_me": 1, "key_id": "3A1007F0C1", "row_id": 7, "send_date": "03 - 08 - 2023 20:26 : 47",
-  "send_status": 0, "sender_id": "", "size": 0, "type": 5, "universal_type": 7},
- {"is_from_me": 0, "key_id": "3A1008F0C1", "media_caption": "Vertrag.pdf", "media_duration": 0,
-  "media_name": "Vertrag.pdf",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/Vertrag.pdf}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/Vertrag.pdf",
-  "row_id": 8, "send_date": "03 - 08 - 2023 20:26 : 48", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 20480, "type": 9, "universal_type": 4},
- {"is_from_me": 0, "key_id": "3A1009F0C1", "media_duration": 3, "media_name": "GIF-1.mp4",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/GIF-1.mp4}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/GIF-1.mp4",
-  "row_id": 9, "send_date": "03 - 08 - 2023 20:26 : 49", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 30000, "type": 13, "universal_type": 3},
- {"is_from_me": 0, "key_id": "3A1010F0C1", "media_duration": 0, "media_name": "STK-1.webp",
-  "media_path": "{P:Message/Media/4915123456789@s.whatsapp.net/a/1/STK-1.webp}",
-  "media_relative_path": "Message/Media/4915123456789@s.whatsapp.net/a/1/STK-1.webp",
-  "row_id": 10, "send_date": "03 - 08 - 2023 20:26 : 50", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 12000, "type": 20, "universal_type": 6},
- {"content": "Schau: https://kx.example/a", "is_from_me": 1, "key_id": "3A1011F0C1",
-  "row_id": 11, "send_date": "03 - 08 - 2023 20:26 : 51", "send_status": 0, "sender_id": "",
-  "size": 0, "type": 0, "universal_type": 0, "url_links": ["https://kx.example/a"]},
- {"content": "مرحبا 你好 नमस्ते Привет", "is_from_me": 0, "key_id": "3A1012F0C1", "row_id": 12,
-  "send_date": "03 - 08 - 2023 20:26 : 52", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0}])";
+// tests/data/ios_whatsapp/anna_messages.json: the one-to-one chat: every media kind, a reply,
+// links, several scripts.
 
-// The group: events by the owner and by a member, a member's text, the
-// owner's picture (counted as sent in a group).
-constexpr char kGroupMessages[] = R"([
- {"is_from_me": 1, "key_id": "3A1013F0C1", "row_id": 13, "send_date": "03 - 08 - 2023 20:27 : 00",
-  "send_status": 1, "sender_id": "", "size": 11, "system_info": "created the group", "type": 7,
-  "universal_type": 25},
- {"content": "Morgen 8 Uhr? 🥾", "is_from_me": 0, "key_id": "3A1014F0C1", "row_id": 14,
-  "send_date": "03 - 08 - 2023 20:27 : 01", "send_status": 0,
-  "sender_id": "4915123456789@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0},
- {"is_from_me": 1, "key_id": "3A1015F0C1", "media_duration": 0, "media_name": "IMG-3.jpg",
-  "media_path": "{P:Message/Media/4915712345678-1600000000@g.us/a/1/IMG-3.jpg}",
-  "media_relative_path": "Message/Media/4915712345678-1600000000@g.us/a/1/IMG-3.jpg",
-  "row_id": 15, "send_date": "03 - 08 - 2023 20:27 : 02", "send_status": 1, "sender_id": "",
-  "size": 51000, "type": 1, "universal_type": 1},
- {"is_from_me": 0, "key_id": "3A1016F0C1", "row_id": 16, "send_date": "03 - 08 - 2023 20:27 : 03",
-  "send_status": 0, "sender_id": "34612345678@s.whatsapp.net", "size": 12,
-  "system_info": "added a participant", "type": 7, "universal_type": 21},
- {"content": "¡Vale! Nos vemos.", "is_from_me": 0, "key_id": "3A1017F0C1", "row_id": 17,
-  "send_date": "03 - 08 - 2023 20:27 : 04", "send_status": 0,
-  "sender_id": "34612345678@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0}])";
-
-constexpr char kBroadcastMessages[] = R"([
- {"content": "Frohe Ostern an alle 🐣", "is_from_me": 1, "key_id": "3A1018F0C1", "row_id": 18,
-  "send_date": "03 - 08 - 2023 20:27 : 10", "send_status": 0, "sender_id": "", "size": 0,
-  "type": 0, "universal_type": 0}])";
+// tests/data/ios_whatsapp/group_messages.json: the group: events by the owner and by a member, a
+// member's text, the owner's picture (counted as sent in a group).
 
 class IosWhatsAppTest : public test::LibraryTest {
  protected:
@@ -285,12 +173,14 @@ TEST_F(IosWhatsAppTest, WholeDocumentsOnEveryVersionAndDomain) {
       const std::string identifier = version == samples::kIosWhatsAppOldestSchema
                                          ? ""
                                          : R"("contact_identifier": "A1B2C3D4-ANNA:ABPerson",)";
-      EXPECT_EQ(Expanded(ReplaceAll(ReplaceAll(kSampleDocument, "{MEMBER}", run.member), "{CI}",
-                                    identifier)),
+      EXPECT_EQ(Expanded(ReplaceAll(ReplaceAll(test::DataFile("ios_whatsapp/sample_document.json"),
+                                               "{MEMBER}", run.member),
+                                    "{CI}", identifier)),
                 Document());
-      EXPECT_EQ(Expanded(kAnnaMessages), Batch(kAnna));
-      EXPECT_EQ(Expanded(kGroupMessages), Batch(kGroup));
-      EXPECT_EQ(Expanded(kBroadcastMessages), Batch(kBroadcast));
+      EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/anna_messages.json")), Batch(kAnna));
+      EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/group_messages.json")), Batch(kGroup));
+      EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/broadcast_messages.json")),
+                Batch(kBroadcast));
       EXPECT_EQ(
           "BEGIN:VCARD\nVERSION:3.0\nFN:José Álvarez\nEND:VCARD\n",
           test::ReadFileBytes(ExpandedText("{T}/{H:4915123456789@s.whatsapp.net3A1006F0C1}.vcf")));
@@ -298,206 +188,10 @@ TEST_F(IosWhatsAppTest, WholeDocumentsOnEveryVersionAndDomain) {
   }
 }
 
-// One line of a conversation as each platform stores it.
-struct Said {
-  int64_t android_type;
-  int64_t ios_type;
-  int from_me;
-  const char* text;
-  const char* file;  // media file name, or null
-  int64_t file_size;
-  int64_t duration;
-  int64_t android_action;  // system events
-  int64_t ios_event;
-  const char* vcard;
-  int64_t quotes;  // row id of the quoted line, 0 for none
-};
-
-// A group chat seen on both platforms: a link, the owner's captioned
-// picture, a voice note, a contact card, a subject change, a document and a
-// reply.
-const Said kConversation[] = {
-    {0, 0, 0, "Hallo https://example.org/x", nullptr, 0, 0, 0, 0, nullptr, 0},
-    {1, 1, 1, "Blick", "IMG-1.jpg", 48213, 0, 0, 0, nullptr, 0},
-    {2, 3, 0, nullptr, "PTT-1.opus", 9120, 7, 0, 0, nullptr, 0},
-    {4, 4, 0, nullptr, nullptr, 0, 0, 0, 0, "BEGIN:VCARD\nFN:José\nEND:VCARD", 0},
-    {7, 6, 0, nullptr, nullptr, 0, 0, 1, 1, nullptr, 0},
-    {9, 8, 1, nullptr, "Vertrag.pdf", 20480, 0, 0, 0, nullptr, 0},
-    {0, 0, 1, "Ja!", nullptr, 0, 0, 0, 0, nullptr, 1},
-};
-
-std::string Sql(const char* text) {
-  return text == nullptr ? "NULL" : "'" + std::string(text) + "'";
-}
-
-std::string AndroidConversation() {
-  std::string sql =
-      "INSERT INTO jid (_id, user, server, raw_string) VALUES (1, '4915712345678-1600000000', "
-      "'g.us', '4915712345678-1600000000@g.us'), (2, '4915123456789', 's.whatsapp.net', "
-      "'4915123456789@s.whatsapp.net');"
-      "INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1);";
-  int64_t row = 0;
-  for (const Said& said : kConversation) {
-    ++row;
-    const std::string id = std::to_string(row);
-    const std::string sender = said.from_me != 0 ? "0" : "2";
-    sql +=
-        "INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, "
-        "timestamp, message_type, text_data) VALUES (" +
-        id + ", 1, " + std::to_string(said.from_me) + ", 'K" + id + "', " + sender + ", " +
-        (said.from_me != 0 ? "2" : "0") + ", " +
-        std::to_string((700000000 + row + 978307200) * 1000) + ", " +
-        std::to_string(said.android_type) + ", " + Sql(said.text) + ");";
-    if (said.file != nullptr) {
-      sql +=
-          "INSERT INTO message_media (message_row_id, chat_row_id, file_path, file_size, "
-          "media_name, media_duration, media_caption) VALUES (" +
-          id + ", 1, 'Media/" + said.file + "', " + std::to_string(said.file_size) + ", '" +
-          said.file + "', " + std::to_string(said.duration) + ", " +
-          (said.android_type == 1 ? Sql(said.text) : "NULL") + ");";
-    }
-    if (said.android_action != 0) {
-      sql += "INSERT INTO message_system VALUES (" + id + ", " +
-             std::to_string(said.android_action) + ");";
-    }
-    if (said.vcard != nullptr) {
-      sql += "INSERT INTO message_vcard (message_row_id, vcard) VALUES (" + id + ", " +
-             Sql(said.vcard) + ");";
-    }
-    if (said.text != nullptr && std::string(said.text).find("https://") != std::string::npos) {
-      sql += "INSERT INTO message_link (chat_row_id, message_row_id, link_index) VALUES (1, " + id +
-             ", 0);";
-    }
-    if (said.quotes != 0) {
-      const Said& quoted = kConversation[said.quotes - 1];
-      sql +=
-          "INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, "
-          "from_me, sender_jid_row_id, key_id, message_type, text_data) VALUES (" +
-          id + ", 1, 1, " + std::to_string(quoted.from_me) + ", 2, 'K" +
-          std::to_string(said.quotes) + "', " + std::to_string(quoted.android_type) + ", " +
-          Sql(quoted.text) + ");";
-    }
-  }
-  return sql;
-}
-
-std::string IosConversation() {
-  std::string sql =
-      "INSERT INTO ZWACHATSESSION (Z_PK, ZSESSIONTYPE, ZCONTACTJID, ZLASTMESSAGEDATE) VALUES (1, "
-      "1, '4915712345678-1600000000@g.us', 1);"
-      "INSERT INTO ZWAGROUPMEMBER (Z_PK, ZCHATSESSION, ZISACTIVE, ZMEMBERJID) VALUES (1, 1, 1, "
-      "'4915123456789@s.whatsapp.net');";
-  int64_t row = 0;
-  for (const Said& said : kConversation) {
-    ++row;
-    const std::string id = std::to_string(row);
-    const bool media = said.file != nullptr || said.vcard != nullptr;
-    sql +=
-        "INSERT INTO ZWAMESSAGE (Z_PK, ZCHATSESSION, ZISFROMME, ZSTANZAID, ZGROUPMEMBER, "
-        "ZFROMJID, ZMESSAGESTATUS, ZMESSAGEDATE, ZMESSAGETYPE, ZGROUPEVENTTYPE, ZTEXT, "
-        "ZMEDIAITEM, ZPARENTMESSAGE) VALUES (" +
-        id + ", 1, " + std::to_string(said.from_me) + ", 'K" + id + "', " +
-        (said.from_me != 0 ? "NULL" : "1") + ", '4915712345678-1600000000@g.us', " +
-        (said.from_me != 0 ? "2" : "0") + ", " + std::to_string(700000000 + row) + ", " +
-        std::to_string(said.ios_type) + ", " + std::to_string(said.ios_event) + ", " +
-        (said.android_type == 1 ? "NULL" : Sql(said.text)) + ", " + (media ? id : "NULL") + ", " +
-        (said.quotes != 0 ? std::to_string(said.quotes) : "NULL") + ");";
-    if (media) {
-      sql +=
-          "INSERT INTO ZWAMEDIAITEM (Z_PK, ZFILESIZE, ZMOVIEDURATION, ZMEDIALOCALPATH, ZTITLE, "
-          "ZVCARDSTRING) VALUES (" +
-          id + ", " + std::to_string(said.file_size) + ", " + std::to_string(said.duration) + ", " +
-          (said.file != nullptr ? "'Media/g/" + std::string(said.file) + "'" : "NULL") + ", " +
-          (said.android_type == 1 ? Sql(said.text) : "NULL") + ", " + Sql(said.vcard) + ");";
-    }
-  }
-  return sql;
-}
-
 int CountOccurrences(const std::string& text, const std::string& part) {
   int count = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
   return count;
-}
-
-std::set<std::string> MemberNames(const Json::Value& object) {
-  std::set<std::string> names;
-  for (const std::string& name : object.getMemberNames()) names.insert(name);
-  return names;
-}
-
-TEST_F(IosWhatsAppTest, TheSameConversationGivesTheSameMembersOnBothPlatforms) {
-  const std::string android_store = JoinPath(root_, "msgstore.db");
-  test::RunSql(android_store, test::NewerLayoutSchema() + AndroidConversation());
-  DataTypeRecord record;
-  test::SetUpRecord(android_store, temp_, &record);
-  const test::PackageRun android = test::RunWhatsAppPackage(&record, 0);
-  ASSERT_EQ(kStatusOk, android.status);
-  const std::vector<Json::Value> android_messages =
-      test::ChatMessages(test::FindChat(android.document, kGroup));
-
-  const std::string ios_store = JoinPath(root_, "ChatStorage.sqlite");
-  test::RunSql(ios_store,
-               samples::IosWhatsAppChatSql(samples::kIosWhatsAppNewestSchema) + IosConversation());
-  ASSERT_EQ(kStatusOk, Run(Request(ios_store)));
-  const Json::Value ios_document = test::ParseJsonText(Document());
-  const std::vector<Json::Value> ios_messages =
-      test::ChatMessages(ios_document["whatsapp_chatsessions"][0]);
-
-  ASSERT_EQ(std::size(kConversation), android_messages.size());
-  ASSERT_EQ(android_messages.size(), ios_messages.size());
-  for (size_t i = 0; i < ios_messages.size(); ++i) {
-    SCOPED_TRACE(i);
-    const Json::Value& on_android = android_messages[i];
-    const Json::Value& on_ios = ios_messages[i];
-    EXPECT_EQ(MemberNames(on_android), MemberNames(on_ios));
-    // Paths name each platform's own files; everything else agrees.
-    for (const std::string& member : MemberNames(on_android)) {
-      if (member == "media_path" || member == "media_relative_path" || member == "vCard_file" ||
-          member == "quote_content") {
-        continue;
-      }
-      EXPECT_EQ(on_android[member], on_ios[member]) << member;
-    }
-    if (on_android.isMember("quote_content")) {
-      Json::Value android_quote = on_android["quote_content"];
-      android_quote.removeMember("quote_sender_row_id");  // a row id of Android's jid table
-      EXPECT_EQ(android_quote, on_ios["quote_content"]);
-    }
-    if (on_android.isMember("vCard_file")) {
-      EXPECT_EQ(test::ReadFileBytes(on_android["vCard_file"].asString()),
-                test::ReadFileBytes(on_ios["vCard_file"].asString()));
-    }
-  }
-}
-
-// The Android rule holds: a chat of 10000 messages has one numbered file,
-// one more message makes a second.
-TEST_F(IosWhatsAppTest, BatchBoundaries) {
-  for (const int count : {10000, 10001}) {
-    SCOPED_TRACE(count);
-    Fresh();
-    const std::string store = JoinPath(root_, "bulk.sqlite");
-    ASSERT_TRUE(samples::WriteIosWhatsAppBulk(store, 1, count));
-    ASSERT_EQ(kStatusOk, Run(Request(store)));
-    const Json::Value chat = test::ParseJsonText(Document())["whatsapp_chatsessions"][0];
-    const std::string jid = chat["jid"].asString();
-    std::vector<std::string> names;
-    std::vector<size_t> sizes;
-    for (const Json::Value& path : chat["msg_file_list"]) {
-      names.push_back(fs::path(path.asString()).filename().string());
-      sizes.push_back(test::ParseJsonText(test::ReadFileBytes(path.asString())).size());
-    }
-    if (count == 10000) {
-      EXPECT_EQ(std::vector<std::string>{BatchFileName(jid, 1, true)}, names);
-      EXPECT_EQ(std::vector<size_t>{10000}, sizes);
-    } else {
-      EXPECT_EQ(
-          (std::vector<std::string>{BatchFileName(jid, 1, true), BatchFileName(jid, 2, true)}),
-          names);
-      EXPECT_EQ((std::vector<size_t>{10000, 1}), sizes);
-    }
-  }
 }
 
 // A store with only the columns other tools keep: every message packaged,

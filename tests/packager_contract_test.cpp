@@ -90,29 +90,7 @@ struct CallHistory : Defaults {
           " (11,'72975',1615714900000,4,NULL);");
   }
   static std::string Document(const std::string&) {
-    return R"({"callhistory": [
-      {"number": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33", "duration": 65,
-       "type": "incomming", "name": "Mom ❤️", "countryiso": "US"},
-      {"number": "+46 70 123 45 67", "calling_date": "03 - 14 - 2021 09:26 : 40", "duration": 0,
-       "type": "outgoing", "name": "Zoë Ångström", "countryiso": "SE"},
-      {"number": "+972 54-123-4567", "calling_date": "03 - 14 - 2021 09:28 : 20", "duration": 12,
-       "type": "missed", "name": "אורי כהן", "countryiso": "IL"},
-      {"number": "5550199", "calling_date": "03 - 14 - 2021 09:30 : 00", "duration": 30,
-       "type": "voicemail", "name": "Seán O'Connor"},
-      {"calling_date": "03 - 14 - 2021 09:31 : 40", "duration": 0, "type": "rejected",
-       "countryiso": "US"},
-      {"number": "+33 6 12 34 56 78", "calling_date": "03 - 14 - 2021 09:33 : 20", "duration": 0,
-       "type": "blocked", "countryiso": "FR"},
-      {"number": "\"Big\" Mike", "calling_date": "03 - 14 - 2021 09:35 : 00", "duration": 300,
-       "type": "answered_externally", "name": "\"Big\" Mike", "countryiso": "US"},
-      {"number": "5551234", "calling_date": "03 - 14 - 2021 09:36 : 40", "duration": 1,
-       "type": "unknow, type id 8"},
-      {"number": "72975", "calling_date": "03 - 14 - 2021 09:38 : 20", "duration": 2,
-       "type": "unknow, type id 0"},
-      {"number": "72975", "calling_date": "03 - 14 - 2021 09:40 : 00", "duration": 3,
-       "type": "unknow, type id -1"},
-      {"number": "72975", "calling_date": "03 - 14 - 2021 09:41 : 40", "duration": 4,
-       "type": "unknow, type id 0"}]})";
+    return test::DataFile("packager_contract/call_history_document.json");
   }
   // An older phone's log (schema of Android 4.4) still holds call 3, and
   // its call 5 is not the call the primary numbers 5 today (the log was
@@ -133,19 +111,7 @@ struct CallHistory : Defaults {
                                          " (4,'+20 10 1234 5678',1600000000000,0,6,NULL);")};
   }
   static std::string MergedDocument(const std::string&) {
-    return R"({"callhistory": [
-      {"number": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33", "duration": 65,
-       "type": "incomming", "name": "Mom"},
-      {"number": "72975", "calling_date": "03 - 14 - 2021 09:26 : 40", "duration": 0,
-       "type": "missed"},
-      {"number": "+44 20 7946 0958", "calling_date": "03 - 14 - 2021 09:35 : 00", "duration": 10,
-       "type": "outgoing", "name": "Office"},
-      {"number": "+33 6 12 34 56 78", "calling_date": "03 - 14 - 2021 09:28 : 20", "duration": 7,
-       "type": "incomming", "name": "Zoë", "tag": "deleted"},
-      {"number": "+49 151 23456789", "calling_date": "01 - 07 - 2021 06:13 : 20", "duration": 20,
-       "type": "outgoing", "name": "Anna-Lena", "tag": "deleted"},
-      {"number": "+20 10 1234 5678", "calling_date": "09 - 13 - 2020 12:26 : 40", "duration": 0,
-       "type": "blocked", "tag": "deleted"}]})";
+    return test::DataFile("packager_contract/call_history_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
     samples::AndroidSampleOptions options;
@@ -197,29 +163,7 @@ struct Sms : Defaults {
               " (9,14,2,'video/mp4','/data/app_parts/PART_9.mp4',NULL);");
   }
   static std::string Document(const std::string&) {
-    return R"({"sessions": [
-    {"address": "+15551234567", "messages": [
-      {"message_type": "sms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
-       "body": "Ça va ? 😀"},
-      {"message_type": "sms", "date": "03 - 14 - 2021 09:26 : 40", "type": "sent",
-       "body": "It's \"fine\""},
-      {"message_type": "mms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
-       "subject": "Photos 📷", "image": "/data/app_parts/PART_1.jpg", "text": "Look at this 🌅"},
-      {"message_type": "mms", "date": "03 - 14 - 2021 09:35 : 00", "type": "unknow",
-       "text": "only text"}]},
-    {"address": "+447700900123", "messages": [
-      {"message_type": "sms", "date": "", "type": "unknow", "body": ""},
-      {"message_type": "sms", "date": "03 - 14 - 2021 09:28 : 20", "type": "unknow",
-       "body": "שלום"},
-      {"message_type": "sms", "date": "03 - 14 - 2021 09:31 : 40", "type": "failed", "body": "x"},
-      {"message_type": "mms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
-       "subject": "Photos 📷", "image": "/data/app_parts/PART_1.jpg", "text": "Look at this 🌅"},
-      {"message_type": "mms", "date": "03 - 14 - 2021 09:36 : 40", "type": "sent",
-       "vcard": "/data/app_parts/PART_7.vcf", "video": "/data/app_parts/PART_9.mp4"}]},
-    {"address": "+33612345678", "messages": [
-      {"message_type": "mms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
-       "subject": "Photos 📷", "image": "/data/app_parts/PART_1.jpg", "text": "Look at this 🌅"}]}
-  ]})";
+    return test::DataFile("packager_contract/sms_document.json");
   }
   // The primary reuses _id 2 of a deleted newest SMS, as the provider does;
   // the older copy (Android 4.4) holds a conversation the phone lost.
@@ -253,22 +197,7 @@ struct Sms : Defaults {
                   " (2,2,1615714300,1,'Fwd: Ärger');")};
   }
   static std::string MergedDocument(const std::string&) {
-    return R"({"sessions": [
-      {"address": "+15550100", "messages": [
-        {"message_type": "sms", "date": "03 - 14 - 2021 09:26 : 33", "type": "inbox",
-         "body": "hello"},
-        {"message_type": "sms", "date": "03 - 14 - 2021 09:35 : 00", "type": "sent",
-         "body": "newer message"},
-        {"message_type": "sms", "date": "03 - 14 - 2021 09:28 : 20", "type": "sent",
-         "body": "deleted message", "tag": "deleted"},
-        {"message_type": "mms", "date": "03 - 14 - 2021 09:26 : 40", "type": "inbox",
-         "text": "mms kept"}]},
-      {"address": "+442079460958", "messages": [
-        {"message_type": "sms", "date": "03 - 14 - 2021 09:30 : 00", "type": "inbox",
-         "body": "lost conversation", "tag": "deleted"},
-        {"message_type": "mms", "date": "03 - 14 - 2021 09:31 : 40", "type": "inbox",
-         "subject": "Fwd: Ärger", "image": "/data/app_parts/PART_2.jpg", "text": "lost mms",
-         "tag": "deleted"}]}]})";
+    return test::DataFile("packager_contract/sms_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
     samples::AndroidSampleOptions options;
@@ -324,30 +253,8 @@ struct Contacts : Defaults {
             "NULL);");
   }
   static std::string Document(const std::string& temp) {
-    return ReplaceAll(R"({"raw_contacts": [
-    {"contact_event": {"start_date": "1985-04-12", "type": "birthday"},
-     "email_v2": {"address": "jose.alvarez@example.es", "type": "home"},
-     "group_membership": {"group_row_id": "1"},
-     "identity": {"identity": "jose@example.es", "namespace": "com.google"},
-     "im": {"custom_protocol": "Matrix", "data": "jose.alvarez", "protocol": "-1", "type": "other"},
-     "name": {"display_name": "José Álvarez", "family_name": "Álvarez", "full_name_style": "1",
-              "given_name": "José"},
-     "nickname": {"name": "Pepe", "type": "initials"},
-     "note": {"note": "Prefers \"WhatsApp\" — 👋"},
-     "organization": {"company": "Ateliers d'Arc", "department": "R&D", "title": "Directrice",
-                      "type": "work"},
-     "phone_v2": {"normalized_number": "+34600112233", "number": "+34 600 11 22 33",
-                  "type": "mobile"},
-     "photo": {"photo_thumb_path": "{PICTURE}"},
-     "postal-address_v2": {"city": "Madrid", "country": "España",
-                           "formatted_address": "Calle de Alcalá 42", "postcode": "28014",
-                           "street": "Calle de Alcalá 42", "type": "other"},
-     "relation": {"name": "Sam", "type": "ddmestic_partner"},
-     "sip_address": {"sip_address": "jose@sip.example.es", "type": "work"},
-     "website": {"type": "homepage", "url": "https://example.es/"}},
-    {"email_v2": {"address": "m@example.sa", "type": "Conference"},
-     "name": {"display_name": "محمد الأحمد", "given_name": "محمد"}}]})",
-                      "{PICTURE}", JoinPath(temp, "15_" + Fnv1a64Decimal(Picture()) + ".thumb"));
+    return ReplaceAll(test::DataFile("packager_contract/contacts_document.json"), "{PICTURE}",
+                      JoinPath(temp, "15_" + Fnv1a64Decimal(Picture()) + ".thumb"));
   }
   // The older copy still holds an address of a live person and a whole
   // person the phone lost.
@@ -361,11 +268,7 @@ struct Contacts : Defaults {
                          " (5,2,5,'555','2');")};
   }
   static std::string MergedDocument(const std::string&) {
-    return R"({"raw_contacts": [
-      {"email_v2": {"address": "old@example.com", "tag": "deleted", "type": "home"},
-       "name": {"display_name": "Live person"}, "phone_v2": {"number": "111", "type": "mobile"}},
-      {"name": {"display_name": "Gone person"}, "phone_v2": {"number": "555", "type": "mobile"},
-       "tag": "deleted"}]})";
+    return test::DataFile("packager_contract/contacts_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
     samples::AndroidSampleOptions options;
@@ -391,22 +294,7 @@ struct WhatsApp : Defaults {
   }
   static void WriteStore(const std::string& path) { Messages(path, test::kMergePhoneRows); }
   static std::string Document(const std::string&) {
-    return R"({"chat_sessions": [
-      {"chat_row_id": 2, "jid": "34612345678@s.whatsapp.net", "session_type": 0, "messages": [
-        {"content": "hola", "is_from_me": 0, "key_id": "J1", "row_id": 4,
-         "send_date": "03 - 14 - 2021 09:26 : 36", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0}]},
-      {"chat_row_id": 1, "jid": "4915123456789@s.whatsapp.net", "session_type": 0, "messages": [
-        {"content": "eins", "is_from_me": 0, "key_id": "A1", "row_id": 2,
-         "send_date": "03 - 14 - 2021 09:26 : 33", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0},
-        {"content": "drei", "is_from_me": 0, "key_id": "A3", "row_id": 3,
-         "send_date": "03 - 14 - 2021 09:26 : 35", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0},
-        {"content": "vier", "is_from_me": 1, "key_id": "A4", "row_id": 5,
-         "send_date": "03 - 14 - 2021 09:26 : 39", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0}]}],
-      "size": 2})";
+    return test::DataFile("packager_contract/whatsapp_document.json");
   }
   // The same older copy twice: its rows still arrive once.
   static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
@@ -415,40 +303,7 @@ struct WhatsApp : Defaults {
             Messages(phone.File("msgstore-older.db"), test::kMergeOlderRows)};
   }
   static std::string MergedDocument(const std::string& temp) {
-    return test::Expand(R"({"chat_sessions": [
-      {"chat_row_id": 2, "jid": "34612345678@s.whatsapp.net", "session_type": 0, "messages": [
-        {"content": "hola", "is_from_me": 0, "key_id": "J1", "row_id": 4,
-         "send_date": "03 - 14 - 2021 09:26 : 36", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0},
-        {"content": "respuesta", "is_from_me": 1, "key_id": "J2", "row_id": 6,
-         "quote_content": {"q_is_from_me": 0, "q_key_id": "J1", "q_type": 0,
-                           "quote_content": "hola", "quote_sender_id": "34612345678@s.whatsapp.net",
-                           "quote_sender_row_id": 3},
-         "send_date": "03 - 14 - 2021 09:26 : 37", "send_status": 0, "sender_id": "",
-         "size": 0, "tag": "deleted", "type": 0, "universal_type": 0}]},
-      {"chat_row_id": 3, "jid": "46701234567@s.whatsapp.net", "session_type": 0, "messages": [
-        {"content": "hej", "is_from_me": 0, "key_id": "Z1", "row_id": 7,
-         "send_date": "03 - 14 - 2021 09:26 : 38", "send_status": 0, "sender_id": "",
-         "size": 0, "tag": "deleted", "type": 0, "universal_type": 0}],
-       "tag": "deleted"},
-      {"chat_row_id": 1, "jid": "4915123456789@s.whatsapp.net", "session_type": 0, "messages": [
-        {"content": "eins", "is_from_me": 0, "key_id": "A1", "row_id": 2,
-         "send_date": "03 - 14 - 2021 09:26 : 33", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0},
-        {"content": "drei", "is_from_me": 0, "key_id": "A3", "row_id": 3,
-         "send_date": "03 - 14 - 2021 09:26 : 35", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0},
-        {"content": "vier", "is_from_me": 1, "key_id": "A4", "row_id": 5,
-         "send_date": "03 - 14 - 2021 09:26 : 39", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0},
-        {"content": "zwei", "is_from_me": 1, "key_id": "A2", "media_name": "IMG-2.jpg",
-         "media_path": "/sdcard/WhatsApp/Media/WhatsApp Images/Sent/IMG-2.jpg",
-         "media_relative_path": "Media/WhatsApp Images/Sent/IMG-2.jpg", "row_id": 8,
-         "send_date": "03 - 14 - 2021 09:26 : 34", "send_status": 0, "sender_id": "",
-         "size": 4242, "tag": "deleted", "thumbnail_file": "{T}/{H:4915123456789@s.whatsapp.netA2}.thumb",
-         "type": 1, "universal_type": 1}]}],
-      "size": 3})",
-                        temp);
+    return test::Expand(test::DataFile("packager_contract/whatsapp_merged_document.json"), temp);
   }
   static bool WriteLarge(const std::string& path) {
     samples::AndroidSampleOptions options;
@@ -597,32 +452,7 @@ struct IosContacts : Defaults {
               "(1, 'Ana', 'Silva', '+351 912 345 678'), (9, NULL, NULL, '+15550100');");
   }
   static std::string Document(const std::string& temp) {
-    return test::Expand(R"({"contact_num": 3, "contact_file_path": [{"size": 3, "contacts_info": [
-    {"ROWID": 1, "First": "Ana", "Last": "Silva", "Birthday": "01-06-2020 10:40:00",
-     "guid": "p1", "AlternateBirthday": "chinese:2020-01-06", "alt_birthday_type": 2,
-     "image_path": "{T}/1.jpg",
-     "phone_info": [{"property": 3, "label": 1, "value": "+351 912 345 678",
-                     "label_name": "_$!<Mobile>!$_"}],
-     "email_info": [{"property": 4, "label": 2, "value": "ana@example.com",
-                     "label_name": "_$!<Home>!$_"}],
-     "url_info": [{"property": 22, "label": 9, "value": "https://ana.example",
-                   "label_name": "default"}],
-     "relate_name_info": [{"property": 23, "label": 0, "value": "Rui", "label_name": "default"}],
-     "date_info": [{"property": 12, "label": 2, "date": "01-06-2020 10:40:00",
-                    "label_name": "_$!<Home>!$_"}],
-     "address_info": [{"property": 5, "label": 2, "UID": 15, "label_name": "_$!<Home>!$_",
-                       "entry_n_key": [{"entry": "Rua A 1", "entry_key": "Street"},
-                                       {"entry": "Lisboa", "entry_key": "City"}]}],
-     "im_info": [{"property": 13, "label": 0, "UID": 16, "label_name": "default",
-                  "entry_n_key": [{"entry": "ana.s", "entry_key": "username"}]}]},
-    {"tag": "deleted", "phone_info": [{"record_id": 9, "property": 3, "identifier": 0,
-       "label": 1, "value": "+15550100", "tag": "deleted", "label_name": "_$!<Mobile>!$_"}],
-     "email_info": null, "url_info": null},
-    {"First": "Old", "Last": "Friend", "tag": "deleted",
-     "phone_info": [{"label_name": "default", "value": "5550123", "property": 3,
-                     "tag": "deleted"}],
-     "email_info": null, "url_info": null}]}]})",
-                        temp);
+    return test::Expand(test::DataFile("packager_contract/ios_contacts_document.json"), temp);
   }
   // The older backup still holds a person deleted since, with a number.
   static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
@@ -633,14 +463,7 @@ struct IosContacts : Defaults {
                       test::Value(30, 1001, 3, 1, "+15550111"))};
   }
   static std::string MergedDocument(const std::string&) {
-    return R"({"contact_num": 2, "contact_file_path": [{"size": 2, "contacts_info": [
-    {"ROWID": 1, "First": "P1", "guid": "p1", "is_deleted": 0, "alt_birthday_type": 3,
-     "phone_info": null, "email_info": null, "url_info": null},
-    {"ROWID": 1001, "First": "Gone", "guid": "p1001", "is_deleted": 1, "tag": "deleted",
-     "alt_birthday_type": 3,
-     "phone_info": [{"property": 3, "label": 1, "value": "+15550111", "is_deleted": 1,
-                     "tag": "deleted", "label_name": "_$!<Mobile>!$_"}],
-     "email_info": null, "url_info": null}]}]})";
+    return test::DataFile("packager_contract/ios_contacts_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
     samples::IosSampleOptions options;

@@ -107,6 +107,12 @@ std::string ReadFileBytes(const std::string& path) {
   return bytes.str();
 }
 
+std::string DataFile(const std::string& name) {
+  const std::string text = ReadFileBytes(std::string(KX_TEST_SOURCE_DIR) + "/tests/data/" + name);
+  EXPECT_FALSE(text.empty()) << "tests/data/" << name << " is missing or empty";
+  return text;
+}
+
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
   out << bytes;

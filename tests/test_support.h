@@ -34,6 +34,9 @@ void RunSql(const std::string& path, const std::string& sql);
 std::vector<std::string> QueryColumn(const std::string& path, const std::string& sql);
 
 std::string ReadFileBytes(const std::string& path);
+// An expected document written by hand, kept in tests/data/ (`name` is its
+// path there). Fails the current test when the file is missing or empty.
+std::string DataFile(const std::string& name);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Upper-case hexadecimal, as SQLite's hex() gives it.
 std::string HexBytes(const std::string& bytes);
