@@ -316,7 +316,7 @@ int WhatsAppDataFilter(DataTypeRecord* record, SqliteConfig* config,
                                                 kSystemAndroid, kConfigWhatsApp, context.stop);
     if (status != kStatusOk) return status;
   }
-  if (context.StopRequested()) KX_LOG(kLogProgress, "%s stoped!", context.filter_name);
+  if (context.StopRequested()) LogStopped(context.filter_name);
   KX_LOG(kLogProgress, "type %d KxDataFilter end", context.data_type);
   return kStatusOk;
 }

@@ -402,7 +402,7 @@ int IosNoteDataFilter(DataTypeRecord* record, SqliteConfig* config, const Packag
                                                 kConfigNote, context.stop);
     if (status != kStatusOk) return status;
   }
-  if (context.StopRequested()) KX_LOG(kLogProgress, "%s stoped!", context.filter_name);
+  if (context.StopRequested()) LogStopped(context.filter_name);
   KX_LOG(kLogProgress, "type %d KxDataFilter end", context.data_type);
   return kStatusOk;
 }

@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "common/merge.h"
 #include "common/status.h"
+#include "packager/package_steps.h"
 
 namespace kx {
 
@@ -30,9 +31,7 @@ int RunMergeFilter(const MergeRule& rule, DataTypeRecord* record, SqliteConfig* 
                                                rule.config_type, context.stop);
   if (rule.after_merge != nullptr) rule.after_merge(*config, *primary_path);
   if (status != kStatusOk && rule.return_merge_failure_at_once) return status;
-  if (context.StopRequested()) {
-    KX_LOG(kLogProgress, "%s stoped!", context.filter_name);
-  }
+  if (context.StopRequested()) LogStopped(context.filter_name);
   KX_LOG(kLogProgress, "type %d KxDataFilter end", context.data_type);
   return status;
 }

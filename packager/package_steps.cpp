@@ -16,8 +16,10 @@ const std::string* BeginPackage(const DataTypeRecord& record, const PackageConte
   return nullptr;
 }
 
+void LogStopped(const char* step_name) { KX_LOG(kLogProgress, "%s stoped!", step_name); }
+
 int PackageStopped(const PackageContext& context) {
-  KX_LOG(kLogProgress, "%s stoped!", context.packager_name);
+  LogStopped(context.packager_name);
   return kStatusOk;
 }
 

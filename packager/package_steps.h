@@ -19,6 +19,10 @@ const std::string* BeginPackage(const DataTypeRecord& record, const PackageConte
                                 const char* primary_key,
                                 const char* missing_message = "No primary file.");
 
+// Logs "%s stoped!" with the name of the step that saw a stop request. The
+// misspelling is kept: hosts watch the log for this exact line.
+void LogStopped(const char* step_name);
+
 // A package step that saw the stop flag: logs "%s stoped!" with the
 // packager's name and returns 0, without a callback.
 int PackageStopped(const PackageContext& context);

@@ -8,6 +8,7 @@
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/status.h"
+#include "packager/package_steps.h"
 
 namespace kx {
 
@@ -22,7 +23,7 @@ bool StagedStopRequested(const std::atomic<int>* staged_stop, const char* operat
       staged_stop->load(std::memory_order_relaxed) != kStagedStopRequested) {
     return false;
   }
-  KX_LOG(kLogProgress, "%s stoped!", operation);
+  LogStopped(operation);
   return true;
 }
 
