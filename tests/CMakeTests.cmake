@@ -46,7 +46,7 @@ endif()
 # The command-line host, run as people run it.
 if(TARGET kxpackage AND TARGET kxsamples AND NOT WIN32)
   add_executable(kxpackage_cli_test cli/kxpackage_cli_test.cpp)
-  target_link_libraries(kxpackage_cli_test PRIVATE kxtestsupport GTest::gtest GTest::gtest_main
+  target_link_libraries(kxpackage_cli_test PRIVATE kxtestsupport kxsamples GTest::gtest GTest::gtest_main
     PkgConfig::JSONCPP SQLite::SQLite3)
   target_compile_options(kxpackage_cli_test PRIVATE ${KX_WARNINGS})
   target_compile_definitions(kxpackage_cli_test PRIVATE

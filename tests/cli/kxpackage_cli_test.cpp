@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/cli_support.h"
+#include "samples/android_telephony.h"
 #include "test_support.h"
 
 namespace {
@@ -514,9 +515,16 @@ TEST_F(CliTest, OutputInsideTheSourceFolderIsRefused) {
 }
 
 TEST_F(CliTest, CtrlCStopsCleanly) {
+  // A phone whose SMS store is large enough to be interrupted: only that
+  // store is generated at scale, the others are the small sample's.
   TempDir big, scratch;
-  ASSERT_EQ(0, RunTool({"sample", "-o", big.path(), "--scale", "400"}).exit_code);
-  const pid_t pid = Start({"android", big.File("android"), "-o", out_.path(), "--json"}, scratch);
+  for (const char* name : {"calllog.db", "contacts2.db"}) {
+    fs::copy_file(fs::path(Phone()) / name, big.File(name));
+  }
+  kx::samples::AndroidSampleOptions large;
+  large.scale = 400;
+  ASSERT_TRUE(kx::samples::WriteAndroidTelephony(big.File("mmssms.db"), large));
+  const pid_t pid = Start({"android", big.path(), "-o", out_.path(), "--json"}, scratch);
   // Interrupt once the SMS database is staged: the SMS data type is running.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
   while (!fs::exists(out_.File("sms/mmssms.db")) && std::chrono::steady_clock::now() < deadline) {
