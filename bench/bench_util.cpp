@@ -75,6 +75,12 @@ std::string MakeTempFolder(const std::string& prefix) {
   return mkdtemp(buffer.data()) == nullptr ? std::string() : std::string(buffer.data());
 }
 
+void RemoveFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+}
+
 double BestSqliteJsonSeconds(const std::string& path, const std::string& query, int runs) {
   double best = -1.0;
   for (int run = 0; run < runs; ++run) {
@@ -161,14 +167,17 @@ std::set<std::string> FileNames(const std::string& folder) {
   return names;
 }
 
-// One timed package step; 0 when the library answered 0.
-int PackageOnce(const PackageBench& bench, double* seconds) {
+// One timed package step; 0 when the library answered 0. `staged_names`,
+// when given, receives the names in the output folder before the package
+// step: the filter step's copies, which are no output of it.
+int PackageOnce(const PackageBench& bench, double* seconds, std::set<std::string>* staged_names) {
   const int length = static_cast<int>(bench.request.size());
   if (!bench.staged && FilterDataType(bench.request.c_str(), length) != 0) {
     std::fprintf(stderr, "%s %s: the filter step failed\n", bench.data_type.c_str(),
                  bench.scale.c_str());
     return 4;
   }
+  if (staged_names != nullptr) *staged_names = FileNames(bench.output_folder);
   FlushFileSystems();
   {
     std::lock_guard<std::mutex> lock(g_results_mutex);
@@ -242,15 +251,9 @@ int MeasureInChild(const PackageBench& bench,
   std::set<std::string> before_package;
   for (int run = 0; run < bench.runs; ++run) {
     g_keep_results = run + 1 == bench.runs && std::getenv("KX_BENCH_DOCUMENTS") != nullptr;
-    if (!bench.staged && run == 0) {
-      // The names staged by the filter step are no output of the package step.
-      const int length = static_cast<int>(bench.request.size());
-      if (FilterDataType(bench.request.c_str(), length) == 0) {
-        before_package = FileNames(bench.output_folder);
-      }
-    }
     double seconds = 0;
-    if (const int failed = PackageOnce(bench, &seconds); failed != 0) return failed;
+    const int failed = PackageOnce(bench, &seconds, run == 0 ? &before_package : nullptr);
+    if (failed != 0) return failed;
     if (figures.package_seconds < 0 || seconds < figures.package_seconds) {
       figures.package_seconds = seconds;
     }

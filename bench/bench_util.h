@@ -56,8 +56,8 @@ struct PackageBench {
   std::string output_folder;
   std::vector<std::string> document_prefixes;
   // Other files the package step adds to output_folder are side files (one
-  // per thumbnail, ...): when true, writing the same sizes alone is timed
-  // and reported apart from the package time.
+  // per thumbnail, ...): when true (filter-then-package benchmarks), writing
+  // the same sizes alone is timed and reported apart from the package time.
   bool time_side_files = false;
 };
 
@@ -131,6 +131,9 @@ void FlushFileSystems();
 // A fresh folder under the system temp folder; "" on failure.
 std::string MakeTempFolder(const std::string& prefix);
 
+// Removes `folder` and all in it, ignoring failures ("" is left alone).
+void RemoveFolder(const std::string& folder);
+
 // Whether a benchmark of a small and a large store runs the one labelled
 // `label` for the word on its command line: "small", "large" or "all"
 // (the default). False for any other word, after printing the usage.
@@ -148,6 +151,27 @@ int RunChosenSizes(int argc, char** argv, std::initializer_list<const Size*> siz
     if (SizeChosen(argc, argv, size->label)) result |= run(*size);
   }
   return result == 0 ? 0 : 1;
+}
+
+// Runs `run(item, folder)` for each of `items`, each in a fresh temp folder
+// named after `prefix`; the folders are removed only at the end: ext4 passes
+// over inodes freed in the last minutes when it allocates new ones, so a run
+// started right after removing the previous run's files would time that
+// too. 0 when every run answered 0, 1 when one did not, 2 when no folder.
+template <typename Item, typename Run>
+int RunEachInFreshFolder(const std::vector<Item>& items, const std::string& prefix, Run run) {
+  std::vector<std::string> folders;
+  int result = 0;
+  for (const Item& item : items) {
+    folders.push_back(MakeTempFolder(prefix));
+    if (folders.back().empty()) {
+      result = 2;
+      break;
+    }
+    if (run(item, folders.back()) != 0) result = 1;
+  }
+  for (const std::string& folder : folders) RemoveFolder(folder);
+  return result;
 }
 
 }  // namespace kx::bench

@@ -125,17 +125,5 @@ int main(int argc, char** argv) {
   if (which != "one") shapes.push_back({"chats", kChatsOfManyChats, messages / kChatsOfManyChats});
   if (which != "chats") shapes.push_back({"one", 1, messages});
   if (!kx::bench::CheckCanRun(argv[0], shapes.size() * messages * kBytesPerMessage)) return 1;
-  std::vector<std::string> work_folders;
-  int result = 0;
-  for (const StoreShape& shape : shapes) {
-    const std::string work = kx::bench::MakeTempFolder("kxbench_ios_whatsapp_");
-    if (work.empty()) return 2;
-    work_folders.push_back(work);
-    result |= RunBench(shape, work);
-  }
-  for (const std::string& work : work_folders) {
-    std::error_code ignored;
-    std::filesystem::remove_all(work, ignored);
-  }
-  return result == 0 ? 0 : 1;
+  return kx::bench::RunEachInFreshFolder(shapes, "kxbench_ios_whatsapp_", RunBench);
 }

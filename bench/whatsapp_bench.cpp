@@ -134,20 +134,5 @@ int main(int argc, char** argv) {
   if (which != "chats") shapes.push_back({"one", 1, messages, mix});
   if (!kx::bench::CheckCanRun(argv[0], shapes.size() * messages * kBytesPerMessage)) return 1;
   std::printf("message mix: %s\n", mix_name.c_str());
-  // The work folders are removed only at the end: ext4 passes over inodes
-  // freed in the last minutes when it allocates new ones, so a run started
-  // right after removing the previous run's files would time that instead.
-  std::vector<std::string> work_folders;
-  int result = 0;
-  for (const StoreShape& shape : shapes) {
-    const std::string work = kx::bench::MakeTempFolder("kxbench_whatsapp_");
-    if (work.empty()) return 2;
-    work_folders.push_back(work);
-    result |= RunBench(shape, work);
-  }
-  for (const std::string& work : work_folders) {
-    std::error_code ignored;
-    std::filesystem::remove_all(work, ignored);
-  }
-  return result == 0 ? 0 : 1;
+  return kx::bench::RunEachInFreshFolder(shapes, "kxbench_whatsapp_", RunBench);
 }
