@@ -24,6 +24,7 @@ struct BenchRow {
   std::string scale;           // the size label: "small", "large", ...
   long long records = 0;       // records packaged
   double package_seconds = 0;  // the library's own work, side files apart
+                               // (-1: the side files alone took longer)
   double sqlite_seconds = 0;   // sqlite3 -json of the packager's main query
   double side_seconds = 0;     // side files the data type must write (0: none)
   double peak_mb = 0;          // peak resident set of the packaging process

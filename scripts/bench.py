@@ -60,10 +60,14 @@ def table(rows):
            "| peak MB | memory |",
            "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | --- |"]
     for row, memory in zip(rows, memory_cells(rows)):
-        ratio = row["package"] / row["sqlite"] if row["sqlite"] > 0 else float("nan")
         side = f"{row['side']:.2f}" if row["side"] > 0 else ""
+        if row["package"] < 0:  # the side files alone took longer than the whole step
+            package, ratio = "noise", "?"
+        else:
+            package = f"{row['package']:.2f}"
+            ratio = f"{row['package'] / row['sqlite']:.2f}" if row["sqlite"] > 0 else "?"
         out.append(f"| {row['data_type']} | {row['scale']} | {row['records']:,} | "
-                   f"{row['package']:.2f} | {row['sqlite']:.2f} | {ratio:.2f} | {side} | "
+                   f"{package} | {row['sqlite']:.2f} | {ratio} | {side} | "
                    f"{row['peak']:.0f} | {memory} |")
     return "\n".join(out)
 
