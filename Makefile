@@ -45,6 +45,25 @@ demo: build
 	rm -rf $(DEMO_DIR)
 	$(BUILD_DIR)/tools/kxpackage/kxpackage demo -o $(DEMO_DIR) --report
 
+# Benchmarks: a Release build of their own, every bench/*_bench program at
+# SCALE (small: about ten minutes on two cores; full: the sizes each names),
+# then one table of the rows they print (scripts/bench.py; the whole output
+# goes to $(BENCH_DIR)/bench.log). bench-documents compares the documents of
+# the benchmarks' stores between BASE and the working tree, in three zones.
+.PHONY: bench bench-documents
+BENCH_DIR ?= build/bench
+SCALE ?= small
+BASE ?= main
+bench: deps
+	@bash scripts/install-deps.sh python3
+	cmake -S . -B $(BENCH_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Release \
+	  -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCH=ON
+	cmake --build $(BENCH_DIR) -j$(JOBS)
+	python3 scripts/bench.py --build $(BENCH_DIR) --scale $(SCALE)
+
+bench-documents: deps
+	BENCH_DIR=$(BENCH_DIR) JOBS=$(JOBS) bash scripts/bench-documents.sh $(BASE)
+
 # libFuzzer targets (clang, installed when missing), each run for
 # FUZZ_SECONDS on a copy of its corpus with the leak check off, then that
 # corpus replayed with it on; findings are kept as regression cases under

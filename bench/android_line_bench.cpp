@@ -3,6 +3,8 @@
 // the packager's message query as JSON from the same file.
 //
 // Usage: android_line_bench [messages] [chats]
+// Without arguments and with KX_BENCH_SCALE=small (as `make bench` runs it)
+// a tenth of the messages.
 // The database is generated here, the package runs in a child process so
 // that its peak memory is its own. The analysis goes chat by chat, so the
 // peak should follow the largest chat's detail file, not the database: both
@@ -35,81 +37,41 @@ constexpr char kMessageQuery[] =
     "attachement_image_width AS image_width, content, location_name, location_address, type, "
     "attachement_type, from_mid, parameter FROM chat_history";
 
-int g_status_chats = -1;
+// Bytes a store takes per message on the disk: the database, its staged
+// copy and the detail files.
+constexpr double kBytesPerMessage = 1200;
 
-int KeepChatCount(int /*kind*/, const char* text, int /*length*/) {
-  Json::Value document;
-  std::string error;
-  if (kx::ParseJson(text, &document, &error)) g_status_chats = document["chat_count"].asInt();
-  return 0;
-}
-
-struct DetailSizes {
-  uintmax_t total = 0;
-  uintmax_t largest = 0;
-  int files = 0;
-  int cards = 0;
-};
-
-DetailSizes MeasureOutput(const std::string& folder) {
-  DetailSizes sizes;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (entry.path().extension() == ".vcf") ++sizes.cards;
-    if (name.rfind("DataAnalysis_Line_", 0) != 0) continue;
-    const uintmax_t size = entry.file_size(error);
-    sizes.total += size;
-    if (size > sizes.largest) sizes.largest = size;
-    ++sizes.files;
-  }
-  return sizes;
-}
-
-// The child: one staged run; prints its own figures.
-int PackageOnce(const std::string& work, const std::string& source, const std::string& temp) {
-  kx::InitializeLibrary(work.c_str(), KX_BENCH_CONFIG_DIR);
+std::string Request(const std::string& source, const std::string& temp) {
   Json::Value request;
   request["package_type"] = 30;
   request["temp_folder"] = temp;
   request["primary_file_object"]["line_file_path"] = source;
-  const std::string text = kx::WriteJson(request);
-  const double start = kx::bench::NowSeconds();
-  const int status = kx::PackageStaged(text.c_str(), static_cast<int>(text.size()), KeepChatCount);
-  const double seconds = kx::bench::NowSeconds() - start;
-  const double peak_mb = kx::bench::PeakResidentMb();
-  const DetailSizes sizes = MeasureOutput(temp);
-  std::printf(
-      "package   %.2f s, status %d, %d chats | peak RSS %.0f MB | %d detail files, %.0f MB in "
-      "all, largest %.1f MB | %d contact cards\n",
-      seconds, status, g_status_chats, peak_mb, sizes.files, sizes.total / 1048576.0,
-      sizes.largest / 1048576.0, sizes.cards);
-  // The time goes to the parent through a file: the exit code only says ok.
-  if (FILE* out = std::fopen(kx::JoinPath(work, "package_seconds").c_str(), "w")) {
-    std::fprintf(out, "%f\n", seconds);
-    std::fclose(out);
-  }
-  return status == 0 ? 0 : 1;
+  return kx::WriteJson(request);
 }
 
-double ReadSeconds(const std::string& path) {
-  double seconds = -1.0;
-  if (FILE* in = std::fopen(path.c_str(), "r")) {
-    if (std::fscanf(in, "%lf", &seconds) != 1) seconds = -1.0;
-    std::fclose(in);
+long long LargestChat(const std::string& source) {
+  long long largest_chat = 0;
+  if (FILE* largest = popen(("sqlite3 " + kx::bench::ShellQuote(source) +
+                             " 'SELECT max(n) FROM (SELECT count(*) AS n FROM chat_history "
+                             "GROUP BY chat_id)'")
+                                .c_str(),
+                            "r")) {
+    if (std::fscanf(largest, "%lld", &largest_chat) != 1) largest_chat = 0;
+    pclose(largest);
   }
-  return seconds;
+  return largest_chat;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long long messages = argc > 1 ? std::atoll(argv[1]) : kDefaultMessages;
+  const long long messages = argc > 1 ? std::atoll(argv[1]) : kx::bench::Scaled(kDefaultMessages);
   const int chats = argc > 2 ? std::atoi(argv[2]) : kDefaultChats;
   if (messages < 1 || chats < 5) {
     std::fprintf(stderr, "usage: %s [messages] [chats >= 5]\n", argv[0]);
     return 2;
   }
+  if (!kx::bench::CheckCanRun(argv[0], messages * kBytesPerMessage)) return 1;
   const std::string work = kx::bench::MakeTempFolder("kxlinebench_");
   if (work.empty()) return 2;
   const std::string phone = kx::JoinPath(work, "phone");
@@ -122,36 +84,35 @@ int main(int argc, char** argv) {
   kx::samples::LineSampleShape shape;
   shape.chat_count = chats;
   shape.message_count = messages;
-  double start = kx::bench::NowSeconds();
+  const double start = kx::bench::NowSeconds();
   if (!kx::samples::WriteAndroidLineDatabase(source, options, shape)) {
     std::fprintf(stderr, "cannot generate %s\n", source.c_str());
     return 3;
   }
   std::error_code error;
-  std::printf("generate  %.2f s: %d chats, %lld messages, %.0f MB database\n",
-              kx::bench::NowSeconds() - start, chats, messages,
+  std::printf("generate  %.2f s: %d chats, %lld messages (the largest chat %lld), %.0f MB\n",
+              kx::bench::NowSeconds() - start, chats, messages, LargestChat(source),
               fs::file_size(source, error) / 1048576.0);
-  if (FILE* largest = popen(("sqlite3 " + kx::bench::ShellQuote(source) +
-                             " 'SELECT max(n) FROM (SELECT count(*) AS n FROM chat_history "
-                             "GROUP BY chat_id)'")
-                                .c_str(),
-                            "r")) {
-    long long largest_chat = 0;
-    if (std::fscanf(largest, "%lld", &largest_chat) == 1) {
-      std::printf("largest chat %lld messages\n", largest_chat);
-    }
-    pclose(largest);
-  }
-  std::fflush(stdout);
 
-  const int packaged = kx::bench::RunInChild([&] { return PackageOnce(work, source, temp); });
-  const double package_seconds = ReadSeconds(kx::JoinPath(work, "package_seconds"));
-
-  const double sqlite_seconds =
-      kx::bench::TimeShellCommand("sqlite3 -json " + kx::bench::ShellQuote(source) + " " +
-                                  kx::bench::ShellQuote(kMessageQuery) + " > /dev/null");
-  std::printf("sqlite3 -json of the message query %.2f s | ratio %.2f\n", sqlite_seconds,
-              sqlite_seconds > 0 && package_seconds > 0 ? package_seconds / sqlite_seconds : -1.0);
+  kx::bench::PackageBench bench;
+  bench.data_type = "Android LINE";
+  bench.scale = std::to_string(chats) + " chats";
+  bench.records = messages;
+  bench.work = work;
+  bench.request = Request(source, temp);
+  bench.package_type = 30;
+  bench.staged = true;
+  bench.sqlite_stores = {kx::JoinPath(temp, kx::samples::kAndroidLineDatabaseName), source};
+  bench.sqlite_query = kMessageQuery;
+  bench.output_folder = temp;
+  bench.document_prefixes = {"DataAnalysis_Line_"};
+  const int packaged = kx::bench::MeasurePackage(bench, [&](const kx::bench::PackageFigures& f) {
+    std::printf(
+        "package   %.2f s | peak RSS %.0f MB | %d detail files, %.0f MB in all | sqlite3 -json of "
+        "the message query %.2f s | ratio %.2f\n",
+        f.package_seconds, f.peak_mb, f.document_files, f.document_bytes / 1048576.0,
+        f.sqlite_seconds, f.package_seconds / f.sqlite_seconds);
+  });
   fs::remove_all(work, error);
   return packaged == 0 ? 0 : 1;
 }

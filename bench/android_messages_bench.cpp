@@ -9,12 +9,12 @@
 // Each data type is generated in one child process and packaged in another,
 // so each peak memory is the package step's own. The scale multiplies the
 // generators. units (100 calls; 100 SMS and 5 MMS; contacts take half of
-// it, ten people each); 10000 gives the sizes above. "large" packages a call
+// it, ten people each); 10000 gives the sizes above, and is the default
+// (a tenth with KX_BENCH_SCALE=small, as `make bench` runs it). "large" packages a call
 // log and a telephony database whose one row holds a 50 MB text and prints
 // the peak per byte of that value.
 #include <json/json.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,21 +32,13 @@
 namespace {
 
 constexpr int kDefaultScale = 10000;
+// Bytes a store takes per record on the disk: the database, its staged copy
+// and the document.
+constexpr double kBytesPerRecord = 1000;
 constexpr int kRuns = 5;
 constexpr double kMb = 1024.0 * 1024.0;
 // The long text of the "large" case: 50 MB.
 constexpr long long kLargeValueBytes = 50LL * 1024 * 1024;
-
-// The package texts are only counted: the host's side is not measured.
-std::atomic<long long> g_package_bytes{0};
-std::string g_package_text;
-bool g_keep_text = false;
-
-int CountBytes(int /*kind*/, const char* text, int length) {
-  g_package_bytes += length;
-  if (g_keep_text) g_package_text.assign(text, static_cast<size_t>(length));
-  return 0;
-}
 
 bool WriteContacts(const std::string& path, const kx::samples::AndroidSampleOptions& options) {
   kx::samples::AndroidSampleOptions fewer = options;
@@ -82,6 +74,7 @@ bool WriteLargeTelephony(const std::string& path, const kx::samples::AndroidSamp
 
 struct DataTypeBench {
   const char* label;
+  const char* row_name;  // the data type in the table
   int data_type;
   const char* primary_key;
   const char* file_name;
@@ -100,6 +93,7 @@ constexpr char kSmsQuery[] =
     "'localtime'),type,body from sms";
 
 const DataTypeBench kCalls = {"calls",
+                              "Android call history",
                               3,
                               "callhistory_file_path",
                               "calllog.db",
@@ -108,11 +102,14 @@ const DataTypeBench kCalls = {"calls",
                               1.2,
                               1.3,
                               0};
-const DataTypeBench kSms = {
-    "sms", 4, "sms_file_path", "mmssms.db", kx::samples::WriteAndroidTelephony, kSmsQuery, 1.5,
-    1.6,   0};
+const DataTypeBench kSms = {"sms",       "Android SMS",
+                            4,           "sms_file_path",
+                            "mmssms.db", kx::samples::WriteAndroidTelephony,
+                            kSmsQuery,   1.5,
+                            1.6,         0};
 const DataTypeBench kContacts = {
     "contacts",
+    "Android contacts",
     2,
     "contact_file_path",
     "contacts2.db",
@@ -122,12 +119,21 @@ const DataTypeBench kContacts = {
     0.0,
     1.3,
     0};
-const DataTypeBench kLargeCall = {
-    "large calls", 3,   "callhistory_file_path", "calllog.db", WriteLargeCallLog, kCallQuery,
-    0.0,           3.0, kLargeValueBytes};
-const DataTypeBench kLargeSms = {
-    "large sms", 4,   "sms_file_path", "mmssms.db", WriteLargeTelephony, kSmsQuery,
-    0.0,         3.0, kLargeValueBytes};
+const DataTypeBench kLargeCall = {"large calls",
+                                  "Android call history, a 50 MB value",
+                                  3,
+                                  "callhistory_file_path",
+                                  "calllog.db",
+                                  WriteLargeCallLog,
+                                  kCallQuery,
+                                  0.0,
+                                  3.0,
+                                  kLargeValueBytes};
+const DataTypeBench kLargeSms = {"large sms", "Android SMS, a 50 MB value",
+                                 4,           "sms_file_path",
+                                 "mmssms.db", WriteLargeTelephony,
+                                 kSmsQuery,   0.0,
+                                 3.0,         kLargeValueBytes};
 
 std::string FilterRequest(const DataTypeBench& bench, const std::string& temp_folder,
                           const std::string& source) {
@@ -138,92 +144,55 @@ std::string FilterRequest(const DataTypeBench& bench, const std::string& temp_fo
   return kx::WriteJson(request);
 }
 
-// How long the library's tree writer (WriteJson) takes for the same
-// document, parsed back from the package text, and whether it gives the
-// same bytes.
-struct TreeWriterCheck {
-  double seconds = -1.0;
-  bool identical = false;
-};
-
-TreeWriterCheck CheckAgainstTreeWriter(const std::string& package_text) {
-  TreeWriterCheck check;
-  Json::Value document;
-  std::string error;
-  if (!kx::ParseJson(package_text.c_str(), &document, &error)) return check;
-  const double start = kx::bench::NowSeconds();
-  const std::string again = kx::WriteJson(document);
-  check.seconds = kx::bench::NowSeconds() - start;
-  check.identical = again == package_text;
-  return check;
+// The records a store of `scale` holds for `bench`.
+long long Records(const DataTypeBench& bench, int scale) {
+  if (bench.large_value > 0) return 3;
+  if (bench.data_type == 3) return 1LL * scale * kx::samples::kCallsPerScale;
+  if (bench.data_type == 4) {
+    return 1LL * scale * (kx::samples::kSmsPerScale + kx::samples::kMmsPerScale);
+  }
+  return (scale / 2 > 0 ? scale / 2 : 1) * 10LL;
 }
 
-// Filters and packages the generated file; runs in its own process.
-int MeasurePackage(const DataTypeBench& bench, const std::string& work, double generate_seconds) {
+// Filters and packages the generated file in a child process.
+int MeasurePackage(const DataTypeBench& bench, const std::string& work, int scale,
+                   double generate_seconds) {
   const std::string temp = kx::JoinPath(work, "temp");
   const std::string source = kx::JoinPath(kx::JoinPath(work, "phone"), bench.file_name);
-  kx::InitializeLibrary(work.c_str(), KX_BENCH_CONFIG_DIR);
-  const std::string request = FilterRequest(bench, temp, source);
-  double start = kx::bench::NowSeconds();
-  const int filtered = kx::FilterDataType(request.c_str(), static_cast<int>(request.size()));
-  const double stage_seconds = kx::bench::NowSeconds() - start;
-
-  // The best of a few runs of each side: the machine is shared, and a run
-  // slowed by others says nothing about either.
-  const double before_mb = kx::bench::PeakResidentMb();
-  double package_seconds = -1.0;
-  int packaged = 0;
-  long long package_bytes = 0;
-  for (int run = 0; run < kRuns && filtered == 0 && packaged == 0; ++run) {
-    if (run > 0) kx::FilterDataType(request.c_str(), static_cast<int>(request.size()));
-    g_package_bytes = 0;
-    start = kx::bench::NowSeconds();
-    packaged = kx::PackageDataType(CountBytes, bench.data_type);
-    const double seconds = kx::bench::NowSeconds() - start;
-    if (package_seconds < 0 || seconds < package_seconds) package_seconds = seconds;
-    package_bytes = g_package_bytes;
-  }
-  const double peak_mb = kx::bench::PeakResidentMb();
-  if (filtered != 0 || packaged != 0) {
-    std::fprintf(stderr, "%s: filter %d, package %d\n", bench.label, filtered, packaged);
-    return 4;
-  }
-
-  const std::string staged = kx::JoinPath(temp, bench.file_name);
-  double sqlite_seconds = -1.0;
-  for (int run = 0; run < kRuns; ++run) {
-    const double seconds =
-        kx::bench::TimeShellCommand("sqlite3 -json " + kx::bench::ShellQuote(staged) + " " +
-                                    kx::bench::ShellQuote(bench.main_query) + " > /dev/null");
-    if (seconds >= 0 && (sqlite_seconds < 0 || seconds < sqlite_seconds)) sqlite_seconds = seconds;
-  }
-  // A second run keeps the text for the comparison with the tree writer;
-  // kept out of the first so that the copy does not count in the peak.
-  g_keep_text = true;
-  kx::FilterDataType(request.c_str(), static_cast<int>(request.size()));
-  kx::PackageDataType(CountBytes, bench.data_type);
-  const TreeWriterCheck tree_writer = CheckAgainstTreeWriter(g_package_text);
-
-  const double document_mb = static_cast<double>(package_bytes) / kMb;
-  const double per =
-      bench.large_value > 0 ? static_cast<double>(bench.large_value) / kMb : document_mb;
-  char ratio_target[32] = "no target";
-  if (bench.target_ratio > 0) {
-    std::snprintf(ratio_target, sizeof(ratio_target), "target <= %.1f", bench.target_ratio);
-  }
-  std::printf(
-      "%-11s generate %.2f s | stage %.2f s | package %.2f s | sqlite3 -json %.2f s | ratio %.2f "
-      "(%s) | document %.1f MB | peak RSS %.0f MB (%.0f MB before the package step) | "
-      "peak/%s %.2f (target <= %.1f) | WriteJson of the same document %.2f s, same bytes: %s\n",
-      bench.label, generate_seconds, stage_seconds, package_seconds, sqlite_seconds,
-      sqlite_seconds > 0 ? package_seconds / sqlite_seconds : -1.0, ratio_target, document_mb,
-      peak_mb, before_mb, bench.large_value > 0 ? "value" : "document",
-      per > 0 ? peak_mb / per : -1.0, bench.target_peak, tree_writer.seconds,
-      tree_writer.identical ? "yes" : "NO");
-  return 0;
+  kx::bench::PackageBench measure;
+  measure.data_type = bench.row_name;
+  measure.scale = "scale " + std::to_string(scale);
+  measure.records = Records(bench, scale);
+  measure.work = work;
+  measure.request = FilterRequest(bench, temp, source);
+  measure.package_type = bench.data_type;
+  measure.runs = kRuns;
+  measure.sqlite_stores = {kx::JoinPath(temp, bench.file_name)};
+  measure.sqlite_query = bench.main_query;
+  measure.output_folder = temp;
+  return kx::bench::MeasurePackage(measure, [&](const kx::bench::PackageFigures& figures) {
+    const double document_mb = static_cast<double>(figures.document_bytes) / kMb;
+    const double per =
+        bench.large_value > 0 ? static_cast<double>(bench.large_value) / kMb : document_mb;
+    char ratio_target[32] = "no target";
+    if (bench.target_ratio > 0) {
+      std::snprintf(ratio_target, sizeof(ratio_target), "target <= %.1f", bench.target_ratio);
+    }
+    std::printf(
+        "%-11s generate %.2f s | package %.2f s | sqlite3 -json %.2f s | ratio %.2f (%s) | "
+        "document %.1f MB | peak RSS %.0f MB (%.0f MB before the package step) | peak/%s %.2f "
+        "(target <= %.1f)\n",
+        bench.label, generate_seconds, figures.package_seconds, figures.sqlite_seconds,
+        figures.package_seconds / figures.sqlite_seconds, ratio_target, document_mb,
+        figures.peak_mb, figures.before_mb, bench.large_value > 0 ? "value" : "document",
+        per > 0 ? figures.peak_mb / per : -1.0, bench.target_peak);
+  });
 }
 
 int RunBench(const DataTypeBench& bench, int scale) {
+  const double bytes = bench.large_value > 0 ? 4.0 * static_cast<double>(bench.large_value)
+                                             : Records(bench, scale) * kBytesPerRecord;
+  if (!kx::bench::CheckCanRun("android_messages_bench", bytes)) return 1;
   const std::string work = kx::bench::MakeTempFolder("kxbench_");
   if (work.empty()) return 2;
   std::filesystem::create_directories(kx::JoinPath(work, "phone"));
@@ -241,9 +210,7 @@ int RunBench(const DataTypeBench& bench, int scale) {
   if (generated != 0) {
     std::fprintf(stderr, "%s: cannot generate %s\n", bench.label, source.c_str());
   } else {
-    result = kx::bench::RunInChild([&bench, &work, generate_seconds] {
-      return MeasurePackage(bench, work, generate_seconds);
-    });
+    result = MeasurePackage(bench, work, scale, generate_seconds);
   }
   std::error_code ignored;
   std::filesystem::remove_all(work, ignored);
@@ -254,12 +221,17 @@ int RunBench(const DataTypeBench& bench, int scale) {
 
 int main(int argc, char** argv) {
   const std::string which = argc > 1 ? argv[1] : "all";
-  const int scale = argc > 2 ? std::atoi(argv[2]) : kDefaultScale;
+  const int scale =
+      argc > 2 ? std::atoi(argv[2]) : static_cast<int>(kx::bench::Scaled(kDefaultScale));
   if (scale < 1 || (which != "all" && which != "calls" && which != "sms" && which != "contacts" &&
                     which != "large")) {
-    std::fprintf(stderr, "usage: %s [calls|sms|contacts|large|all] [scale]\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s [calls|sms|contacts|large|all] [scale: units of 100 calls, of 100 "
+                 "SMS and 5 MMS, of 5 people]\n",
+                 argv[0]);
     return 2;
   }
+  if (!kx::bench::CheckCanRun(argv[0], 0)) return 1;
   std::printf("scale %d: %d calls; %d SMS and %d MMS; %d people\n", scale,
               scale * kx::samples::kCallsPerScale, scale * kx::samples::kSmsPerScale,
               scale * kx::samples::kMmsPerScale, (scale / 2 > 0 ? scale / 2 : 1) * 10);

@@ -1,6 +1,7 @@
 #include "bench/bench_util.h"
 
 #include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,7 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <sstream>
 #include <vector>
+
+#include "common/platform.h"
+#include "sdk/library.h"
 
 namespace kx::bench {
 
@@ -67,6 +75,12 @@ std::string MakeTempFolder(const std::string& prefix) {
   return mkdtemp(buffer.data()) == nullptr ? std::string() : std::string(buffer.data());
 }
 
+void RemoveFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+}
+
 double BestSqliteJsonSeconds(const std::string& path, const std::string& query, int runs) {
   double best = -1.0;
   for (int run = 0; run < runs; ++run) {
@@ -112,6 +126,250 @@ void PrintBenchRow(const BenchRow& row) {
               row.scale.c_str(), row.records, row.package_seconds, row.sqlite_seconds,
               row.side_seconds, row.peak_mb, row.document_mb);
   std::fflush(stdout);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kMb = 1024.0 * 1024.0;
+constexpr int kSideFileRuns = 3;
+
+// What the result callback received in the measuring child; the texts are
+// kept only when they are to be copied out.
+std::mutex g_results_mutex;
+long long g_result_bytes = 0;
+bool g_keep_results = false;
+std::string g_results;
+
+int CountResult(int /*kind*/, const char* text, int length) {
+  std::lock_guard<std::mutex> lock(g_results_mutex);
+  g_result_bytes += length;
+  if (g_keep_results && text != nullptr && length > 0) {
+    g_results.append(text, static_cast<size_t>(length));
+    g_results.push_back('\n');
+  }
+  return 0;
+}
+
+bool StartsWithAny(const std::string& name, const std::vector<std::string>& prefixes) {
+  for (const std::string& prefix : prefixes) {
+    if (name.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+std::set<std::string> FileNames(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// One timed package step; 0 when the library answered 0. `staged_names`,
+// when given, receives the names in the output folder before the package
+// step: the filter step's copies, which are no output of it.
+int PackageOnce(const PackageBench& bench, double* seconds, std::set<std::string>* staged_names) {
+  const int length = static_cast<int>(bench.request.size());
+  if (!bench.staged && FilterDataType(bench.request.c_str(), length) != 0) {
+    std::fprintf(stderr, "%s %s: the filter step failed\n", bench.data_type.c_str(),
+                 bench.scale.c_str());
+    return 4;
+  }
+  if (staged_names != nullptr) *staged_names = FileNames(bench.output_folder);
+  FlushFileSystems();
+  {
+    std::lock_guard<std::mutex> lock(g_results_mutex);
+    g_result_bytes = 0;
+    g_results.clear();
+  }
+  const double start = NowSeconds();
+  const int status = bench.staged ? PackageStaged(bench.request.c_str(), length, CountResult)
+                                  : PackageDataType(CountResult, bench.package_type);
+  *seconds = NowSeconds() - start;
+  if (status != 0) {
+    std::fprintf(stderr, "%s %s: the package step answered %d\n", bench.data_type.c_str(),
+                 bench.scale.c_str(), status);
+    return 5;
+  }
+  return 0;
+}
+
+// Seconds to write files of `sizes` into a fresh folder with the library's
+// own writer: what the side files cost the file system.
+double TimeWritingFiles(const std::string& folder, const std::vector<long long>& sizes) {
+  std::error_code error;
+  fs::create_directories(folder, error);
+  std::string bytes;
+  FlushFileSystems();
+  const double start = NowSeconds();
+  for (size_t i = 0; i < sizes.size(); ++i) {
+    bytes.assign(static_cast<size_t>(sizes[i]), static_cast<char>('a' + i % 26));
+    if (!WriteNewFile(JoinPath(folder, std::to_string(i) + ".bin"), bytes).ok()) return -1;
+  }
+  return NowSeconds() - start;
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  if (from.empty()) return text;
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// Copies the last run's documents under KX_BENCH_DOCUMENTS, when it is set.
+void KeepDocuments(const PackageBench& bench) {
+  const char* root = std::getenv("KX_BENCH_DOCUMENTS");
+  if (root == nullptr || *root == '\0') return;
+  const fs::path folder = fs::path(root) / (bench.data_type + "-" + bench.scale);
+  std::error_code error;
+  fs::remove_all(folder, error);
+  fs::create_directories(folder, error);
+  const auto keep = [&](const std::string& name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary) << ReplaceAll(text, bench.work, "WORK");
+  };
+  keep("results.json", g_results);
+  for (const auto& entry : fs::directory_iterator(bench.output_folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!StartsWithAny(name, bench.document_prefixes)) continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    keep(name, text.str());
+  }
+}
+
+int MeasureInChild(const PackageBench& bench,
+                   const std::function<void(const PackageFigures&)>& report) {
+  InitializeLibrary(bench.work.c_str(), KX_BENCH_CONFIG_DIR);
+  PackageFigures figures;
+  figures.before_mb = PeakResidentMb();
+  std::set<std::string> before_package;
+  for (int run = 0; run < bench.runs; ++run) {
+    g_keep_results = run + 1 == bench.runs && std::getenv("KX_BENCH_DOCUMENTS") != nullptr;
+    double seconds = 0;
+    const int failed = PackageOnce(bench, &seconds, run == 0 ? &before_package : nullptr);
+    if (failed != 0) return failed;
+    if (figures.package_seconds < 0 || seconds < figures.package_seconds) {
+      figures.package_seconds = seconds;
+    }
+  }
+  figures.peak_mb = PeakResidentMb();
+  figures.result_bytes = g_result_bytes;
+  KeepDocuments(bench);
+
+  std::string store;
+  for (const std::string& candidate : bench.sqlite_stores) {
+    std::error_code error;
+    if (fs::exists(candidate, error)) {
+      store = candidate;
+      break;
+    }
+  }
+  FlushFileSystems();
+  figures.sqlite_seconds = BestSqliteJsonSeconds(store, bench.sqlite_query, bench.runs);
+  if (figures.sqlite_seconds < 0) {
+    std::fprintf(stderr, "%s %s: sqlite3 -json failed on %s\n", bench.data_type.c_str(),
+                 bench.scale.c_str(), store.empty() ? "(no store)" : store.c_str());
+    return 6;
+  }
+
+  std::vector<long long> side_sizes;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(bench.output_folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file(error)) continue;
+    const auto size = static_cast<long long>(entry.file_size(error));
+    if (StartsWithAny(name, bench.document_prefixes)) {
+      figures.document_bytes += size;
+      ++figures.document_files;
+    } else if (bench.time_side_files && before_package.count(name) == 0) {
+      side_sizes.push_back(size);
+      figures.side_bytes += size;
+    }
+  }
+  figures.document_bytes += figures.result_bytes;
+  figures.side_files = static_cast<int>(side_sizes.size());
+  if (!side_sizes.empty()) {
+    // The best of a few: a file system's price for many small files swings
+    // with the other writers on the disk far more than the package step.
+    // Each run writes a folder of its own, left for the work folder's
+    // removal: ext4 makes files slowly where many were freed just before.
+    for (int run = 0; run < kSideFileRuns; ++run) {
+      const double seconds =
+          TimeWritingFiles(JoinPath(bench.work, "side_files_" + std::to_string(run)), side_sizes);
+      if (run == 0 || (seconds >= 0 && seconds < figures.side_seconds)) {
+        figures.side_seconds = seconds;
+      }
+    }
+  }
+
+  BenchRow row;
+  row.data_type = bench.data_type;
+  row.scale = bench.scale;
+  row.records = bench.records;
+  // Negative when the side files alone took longer than the whole package
+  // step: the disk was busier then, and the row says it cannot tell.
+  row.package_seconds = figures.package_seconds - figures.side_seconds;
+  if (row.package_seconds < 0) row.package_seconds = -1;
+  row.sqlite_seconds = figures.sqlite_seconds;
+  row.side_seconds = figures.side_seconds;
+  row.peak_mb = figures.peak_mb;
+  row.document_mb = static_cast<double>(figures.document_bytes) / kMb;
+  PrintBenchRow(row);
+  if (report) report(figures);
+  return 0;
+}
+
+double FreeBytes(const std::string& folder) {
+  struct statvfs stats {};
+  if (statvfs(folder.c_str(), &stats) != 0) return -1;
+  return static_cast<double>(stats.f_bavail) * static_cast<double>(stats.f_frsize);
+}
+
+}  // namespace
+
+int MeasurePackage(const PackageBench& bench,
+                   const std::function<void(const PackageFigures&)>& report) {
+  const int result = RunInChild([&] { return MeasureInChild(bench, report); });
+  if (result < 0) {
+    std::fprintf(stderr, "%s %s: the measuring process ended abnormally\n", bench.data_type.c_str(),
+                 bench.scale.c_str());
+  }
+  return result;
+}
+
+long long Scaled(long long full_size, long long minimum) {
+  const char* scale = std::getenv("KX_BENCH_SCALE");
+  const std::string word = scale != nullptr ? scale : "full";
+  long long size = full_size;
+  if (word == "small") size = full_size / 10;
+  if (word == "tiny") size = full_size / 1000;
+  return size < minimum ? minimum : size;
+}
+
+bool CheckCanRun(const char* program, double bytes_needed) {
+  if (std::system("command -v sqlite3 > /dev/null 2>&1") != 0) {
+    std::fprintf(stderr,
+                 "%s: the sqlite3 shell is not on the PATH; it is the baseline every package "
+                 "step is compared with.\nInstall it: apt-get install sqlite3 (or `make bench`, "
+                 "which installs it), then run again.\n",
+                 program);
+    return false;
+  }
+  const std::string folder = fs::temp_directory_path().string();
+  const double free_bytes = FreeBytes(folder);
+  if (free_bytes >= 0 && bytes_needed > free_bytes) {
+    std::fprintf(stderr,
+                 "%s: this size needs about %.1f GB in %s, but only %.1f GB are free; choose a "
+                 "smaller size (or set TMPDIR to a larger disk).\n",
+                 program, bytes_needed / (kMb * 1024), folder.c_str(), free_bytes / (kMb * 1024));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kx::bench

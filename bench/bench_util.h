@@ -1,10 +1,19 @@
 // Measuring helpers shared by the benchmarks. POSIX only.
+//
+// A benchmark of a packager generates its store, fills a PackageBench (the
+// request, the store and query sqlite3 -json runs, where the documents are
+// written) and calls MeasurePackage, which prints one BENCHROW line that
+// `make bench` collects into its table. Its main starts with CheckCanRun
+// (sqlite3 present, the store fits on the disk) and takes its default sizes
+// through Scaled(), so that `make bench` (KX_BENCH_SCALE=small) runs it at a
+// tenth of its full size without knowing its arguments.
 #ifndef KX_BENCH_BENCH_UTIL_H_
 #define KX_BENCH_BENCH_UTIL_H_
 
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace kx::bench {
 
@@ -15,6 +24,7 @@ struct BenchRow {
   std::string scale;           // the size label: "small", "large", ...
   long long records = 0;       // records packaged
   double package_seconds = 0;  // the library's own work, side files apart
+                               // (-1: the side files alone took longer)
   double sqlite_seconds = 0;   // sqlite3 -json of the packager's main query
   double side_seconds = 0;     // side files the data type must write (0: none)
   double peak_mb = 0;          // peak resident set of the packaging process
@@ -25,6 +35,70 @@ struct BenchRow {
 // the bench runner turns into its table; the human-readable lines a
 // benchmark prints around it are left alone.
 void PrintBenchRow(const BenchRow& row);
+
+// How one data type is packaged and what it is compared with.
+struct PackageBench {
+  std::string data_type;  // the row's data type, e.g. "iOS messages"
+  std::string scale;      // the size label, e.g. "small"
+  long long records = 0;  // records in the store
+  std::string work;       // the library's log folder (the bench's own folder)
+  std::string request;    // the request document
+  int package_type = 0;   // the data type number the request names
+  // true: each run is one KxDataPackageNew call (staging included); false:
+  // each run filters (untimed), then times KxDataPackage of package_type.
+  bool staged = false;
+  int runs = 3;  // the best of `runs` is kept, on both sides
+  // sqlite3 -json runs `sqlite_query` over the first of `sqlite_stores` that
+  // exists once the package step ran (the staged copy, then the source).
+  std::vector<std::string> sqlite_stores;
+  std::string sqlite_query;
+  // The folder the package step writes: files whose names start with one of
+  // `document_prefixes` are the document, with the result texts.
+  std::string output_folder;
+  std::vector<std::string> document_prefixes;
+  // Other files the package step adds to output_folder are side files (one
+  // per thumbnail, ...): when true (filter-then-package benchmarks), writing
+  // the same sizes alone is timed and reported apart from the package time.
+  bool time_side_files = false;
+};
+
+// What MeasurePackage measured: the best run of each side.
+struct PackageFigures {
+  double package_seconds = -1;  // the whole package step, side files included
+  double sqlite_seconds = -1;
+  double side_seconds = 0;       // writing the side files alone
+  double peak_mb = 0;            // peak of the packaging process
+  double before_mb = 0;          // its peak before the first package step
+  long long result_bytes = 0;    // the texts the result callback received
+  long long document_bytes = 0;  // result texts and document files
+  int document_files = 0;
+  int side_files = 0;
+  long long side_bytes = 0;
+};
+
+// Runs `bench` in a forked child (so the peak is the package step's own):
+// initialises the library, then `runs` times flushes the file systems and
+// times the package step; then sqlite3 -json of the query, best of `runs`;
+// counts the documents and times the side files; prints the BENCHROW line,
+// then calls `report` (in the child) for the benchmark's own lines.
+// Returns 0 when every step answered 0, else non-zero after saying why.
+// When KX_BENCH_DOCUMENTS names a folder, the result texts and document
+// files of the last run are copied into <folder>/<data type>-<scale>/ with
+// the work folder's path replaced by "WORK", for comparing documents
+// between builds and time zones (scripts/bench-documents.sh).
+int MeasurePackage(const PackageBench& bench,
+                   const std::function<void(const PackageFigures&)>& report = {});
+
+// The scale `make bench` asks for through KX_BENCH_SCALE: "full" (unset),
+// "small" (a tenth) or "tiny" (a thousandth, for comparing documents).
+// `full_size` scaled so, at least `minimum`.
+long long Scaled(long long full_size, long long minimum = 1);
+
+// Whether the benchmark can run: the sqlite3 shell is on the PATH (else it
+// says how to install it) and `bytes_needed` fit in the free space of the
+// temp folder (else it says how much is needed and free). A benchmark
+// exits non-zero when this is false, before generating anything.
+bool CheckCanRun(const char* program, double bytes_needed);
 
 // Seconds on a monotonic clock, from an arbitrary start.
 double NowSeconds();
@@ -58,6 +132,9 @@ void FlushFileSystems();
 // A fresh folder under the system temp folder; "" on failure.
 std::string MakeTempFolder(const std::string& prefix);
 
+// Removes `folder` and all in it, ignoring failures ("" is left alone).
+void RemoveFolder(const std::string& folder);
+
 // Whether a benchmark of a small and a large store runs the one labelled
 // `label` for the word on its command line: "small", "large" or "all"
 // (the default). False for any other word, after printing the usage.
@@ -75,6 +152,27 @@ int RunChosenSizes(int argc, char** argv, std::initializer_list<const Size*> siz
     if (SizeChosen(argc, argv, size->label)) result |= run(*size);
   }
   return result == 0 ? 0 : 1;
+}
+
+// Runs `run(item, folder)` for each of `items`, each in a fresh temp folder
+// named after `prefix`; the folders are removed only at the end: ext4 passes
+// over inodes freed in the last minutes when it allocates new ones, so a run
+// started right after removing the previous run's files would time that
+// too. 0 when every run answered 0, 1 when one did not, 2 when no folder.
+template <typename Item, typename Run>
+int RunEachInFreshFolder(const std::vector<Item>& items, const std::string& prefix, Run run) {
+  std::vector<std::string> folders;
+  int result = 0;
+  for (const Item& item : items) {
+    folders.push_back(MakeTempFolder(prefix));
+    if (folders.back().empty()) {
+      result = 2;
+      break;
+    }
+    if (run(item, folders.back()) != 0) result = 1;
+  }
+  for (const std::string& folder : folders) RemoveFolder(folder);
+  return result;
 }
 
 }  // namespace kx::bench

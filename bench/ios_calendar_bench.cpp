@@ -11,6 +11,7 @@
 // result document names.
 //
 // Usage: ios_calendar_bench [large|small|all]
+// KX_BENCH_SCALE=small (as `make bench` runs it) makes both a tenth.
 #include <json/json.h>
 #include <sqlite3.h>
 
@@ -36,9 +37,6 @@ struct CalendarSize {
   const char* label;
   int events;
 };
-
-constexpr CalendarSize kLarge = {"large", 200000};
-constexpr CalendarSize kSmall = {"small", 20000};
 
 // The packager's event query over a store never merged (is_deleted NULL).
 constexpr char kEventQuery[] =
@@ -97,42 +95,12 @@ std::string Request(const std::string& work) {
   return kx::WriteJson(request);
 }
 
-int IgnoreResult(int, const char*, int) { return 0; }
-
-int MeasurePackage(const CalendarSize& size, const std::string& work, double generate_seconds) {
-  kx::InitializeLibrary(work.c_str(), KX_BENCH_CONFIG_DIR);
-  const std::string request = Request(work);
-  const std::string temp = kx::JoinPath(work, "temp");
-  const double before_mb = kx::bench::PeakResidentMb();
-  double package_seconds = -1.0;
-  for (int run = 0; run < kRuns; ++run) {
-    kx::bench::FlushFileSystems();
-    const double start = kx::bench::NowSeconds();
-    const int status =
-        kx::PackageStaged(request.c_str(), static_cast<int>(request.size()), IgnoreResult);
-    const double seconds = kx::bench::NowSeconds() - start;
-    if (status != 0) {
-      std::fprintf(stderr, "%s: KxDataPackageNew %d\n", size.label, status);
-      return 4;
-    }
-    if (package_seconds < 0 || seconds < package_seconds) package_seconds = seconds;
-  }
-  const double peak_mb = kx::bench::PeakResidentMb();
-  const double sqlite_seconds =
-      kx::bench::BestSqliteJsonSeconds(kx::JoinPath(temp, "Calendar.sqlitedb"), kEventQuery, kRuns);
-  long long detail_bytes = 0;
-  const int detail_files = kx::bench::CountFiles(temp, "DataAnalysis_Calendar_", &detail_bytes);
-  std::printf(
-      "%-5s %6d events, %7d attendees | generate %.2f s | KxDataPackageNew %.2f s | sqlite3 "
-      "-json %.2f s | ratio %.2f (target <= %.1f) | %d detail files, %.1f MB | peak RSS %.0f MB "
-      "(%.0f MB before the run)\n",
-      size.label, size.events, size.events * kAttendeesPerEvent, generate_seconds, package_seconds,
-      sqlite_seconds, sqlite_seconds > 0 ? package_seconds / sqlite_seconds : -1.0, kTargetRatio,
-      detail_files, static_cast<double>(detail_bytes) / (1024.0 * 1024.0), peak_mb, before_mb);
-  return 0;
-}
+// Bytes a calendar takes per event on the disk: the store, its staged copy
+// and the detail files.
+constexpr double kBytesPerEvent = 2000;
 
 int RunBench(const CalendarSize& size) {
+  if (!kx::bench::CheckCanRun("ios_calendar_bench", size.events * kBytesPerEvent)) return 1;
   const std::string work = kx::bench::MakeTempFolder("kxbench_calendar_");
   if (work.empty()) return 2;
   std::filesystem::create_directories(kx::JoinPath(work, "temp"));
@@ -150,8 +118,31 @@ int RunBench(const CalendarSize& size) {
   });
   const double generate_seconds = kx::bench::NowSeconds() - start;
   if (result == 0) {
-    result = kx::bench::RunInChild(
-        [&size, &work, generate_seconds] { return MeasurePackage(size, work, generate_seconds); });
+    kx::bench::PackageBench bench;
+    bench.data_type = "iOS calendar";
+    bench.scale = size.label;
+    bench.records = size.events;
+    bench.work = work;
+    bench.request = Request(work);
+    bench.package_type = kCalendarDataType;
+    bench.staged = true;
+    bench.runs = kRuns;
+    const std::string temp = kx::JoinPath(work, "temp");
+    bench.sqlite_stores = {kx::JoinPath(temp, "Calendar.sqlitedb")};
+    bench.sqlite_query = kEventQuery;
+    bench.output_folder = temp;
+    bench.document_prefixes = {"DataAnalysis_Calendar_"};
+    result = kx::bench::MeasurePackage(bench, [&](const kx::bench::PackageFigures& figures) {
+      std::printf(
+          "%-5s %6d events, %7d attendees | generate %.2f s | KxDataPackageNew %.2f s | sqlite3 "
+          "-json %.2f s | ratio %.2f (target <= %.1f) | %d detail files, %.1f MB | peak RSS "
+          "%.0f MB (%.0f MB before the run)\n",
+          size.label, size.events, size.events * kAttendeesPerEvent, generate_seconds,
+          figures.package_seconds, figures.sqlite_seconds,
+          figures.package_seconds / figures.sqlite_seconds, kTargetRatio, figures.document_files,
+          static_cast<double>(figures.document_bytes) / (1024.0 * 1024.0), figures.peak_mb,
+          figures.before_mb);
+    });
   } else {
     std::fprintf(stderr, "%s: cannot generate the calendar\n", size.label);
   }
@@ -163,5 +154,8 @@ int RunBench(const CalendarSize& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return kx::bench::RunChosenSizes<CalendarSize>(argc, argv, {&kSmall, &kLarge}, RunBench);
+  const CalendarSize large = {"large", static_cast<int>(kx::bench::Scaled(200000))};
+  const CalendarSize small = {"small", static_cast<int>(kx::bench::Scaled(20000))};
+  if (!kx::bench::CheckCanRun(argv[0], 0)) return 1;
+  return kx::bench::RunChosenSizes<CalendarSize>(argc, argv, {&small, &large}, RunBench);
 }

@@ -11,6 +11,7 @@
 // session, the larger peaks about ten times higher.
 //
 // Usage: ios_messages_bench [large|small|all]
+// KX_BENCH_SCALE=small (as `make bench` runs it) makes both a tenth.
 // Each store is generated in one child process and packaged in another, so
 // each peak memory is the package step's own. With KX_BENCH_STORE set to a
 // folder, the stores are kept there (one sub-folder per size) and reused by
@@ -18,7 +19,6 @@
 #include <json/json.h>
 #include <sqlite3.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -37,22 +37,15 @@ constexpr int kMessagesDataType = 12;
 constexpr int kRuns = 3;
 constexpr double kMb = 1024.0 * 1024.0;
 
-std::atomic<long long> g_package_bytes{0};
-
-int CountBytes(int /*kind*/, const char* text, int length) {
-  g_package_bytes += length;
-  (void)text;
-  return 0;
-}
-
 struct StoreSize {
   const char* label;
   int chats;
   long long messages;
 };
 
-constexpr StoreSize kLarge = {"large", 2000, 1000000};
-constexpr StoreSize kSmall = {"small", 200, 100000};
+// Bytes a store takes per message on the disk: the store, its staged copy
+// and the session files.
+constexpr double kBytesPerMessage = 1500;
 
 // The packager's message query, over every chat instead of one.
 std::string MessageQuery(bool has_is_deleted) {
@@ -88,50 +81,34 @@ std::string FilterRequest(const std::string& work, const std::string& source) {
   return kx::WriteJson(request);
 }
 
-// Filters and packages the generated store; runs in its own process.
+// Filters and packages the generated store in a child process.
 int MeasurePackage(const StoreSize& size, const std::string& work, double generate_seconds) {
   const std::string source = kx::JoinPath(work, "sms.db");
-  kx::InitializeLibrary(work.c_str(), KX_BENCH_CONFIG_DIR);
-  const std::string request = FilterRequest(work, source);
-  const double before_mb = kx::bench::PeakResidentMb();
-  double package_seconds = -1.0;
-  long long package_bytes = 0;
-  for (int run = 0; run < kRuns; ++run) {
-    if (kx::FilterDataType(request.c_str(), static_cast<int>(request.size())) != 0) {
-      std::fprintf(stderr, "%s: the filter failed\n", size.label);
-      return 4;
-    }
-    kx::bench::FlushFileSystems();
-    g_package_bytes = 0;
-    const double start = kx::bench::NowSeconds();
-    const int packaged = kx::PackageDataType(CountBytes, kMessagesDataType);
-    const double seconds = kx::bench::NowSeconds() - start;
-    if (packaged != 0) {
-      std::fprintf(stderr, "%s: package %d\n", size.label, packaged);
-      return 4;
-    }
-    if (package_seconds < 0 || seconds < package_seconds) package_seconds = seconds;
-    package_bytes = g_package_bytes;
-  }
-  const double peak_mb = kx::bench::PeakResidentMb();
-
-  // The same query the packager runs per chat, over all chats, on the file
-  // the package step read.
-  std::string staged = kx::JoinPath(kx::JoinPath(work, "temp"), "sms.db");
-  if (!std::filesystem::exists(staged)) staged = source;
-  const std::string query = MessageQuery(HasColumn(staged, "message", "is_deleted"));
-  const double sqlite_seconds = kx::bench::BestSqliteJsonSeconds(staged, query, kRuns);
-  long long session_bytes = 0;
-  const int session_files =
-      kx::bench::CountFiles(kx::JoinPath(work, "temp"), "KxDataPackage_SMS_", &session_bytes);
-  std::printf(
-      "%-5s %7lld messages in %4d chats | generate %.2f s | package %.2f s | sqlite3 -json "
-      "%.2f s | ratio %.2f (target <= %.1f) | %d session files, %.1f MB (result %lld bytes) | "
-      "peak RSS %.0f MB (%.0f MB before the package step)\n",
-      size.label, size.messages, size.chats, generate_seconds, package_seconds, sqlite_seconds,
-      sqlite_seconds > 0 ? package_seconds / sqlite_seconds : -1.0, kTargetRatio, session_files,
-      static_cast<double>(session_bytes) / kMb, package_bytes, peak_mb, before_mb);
-  return 0;
+  const std::string temp = kx::JoinPath(work, "temp");
+  const std::string staged = kx::JoinPath(temp, "sms.db");
+  kx::bench::PackageBench bench;
+  bench.data_type = "iOS messages";
+  bench.scale = size.label;
+  bench.records = size.messages;
+  bench.work = work;
+  bench.request = FilterRequest(work, source);
+  bench.package_type = kMessagesDataType;
+  bench.runs = kRuns;
+  bench.sqlite_stores = {staged, source};
+  // The same query the packager runs per chat, over all chats.
+  bench.sqlite_query = MessageQuery(HasColumn(source, "message", "is_deleted"));
+  bench.output_folder = temp;
+  bench.document_prefixes = {"KxDataPackage_SMS_"};
+  return kx::bench::MeasurePackage(bench, [&](const kx::bench::PackageFigures& figures) {
+    std::printf(
+        "%-5s %7lld messages in %4d chats | generate %.2f s | package %.2f s | sqlite3 -json "
+        "%.2f s | ratio %.2f (target <= %.1f) | %d session files, %.1f MB (result %lld bytes) | "
+        "peak RSS %.0f MB (%.0f MB before the package step)\n",
+        size.label, size.messages, size.chats, generate_seconds, figures.package_seconds,
+        figures.sqlite_seconds, figures.package_seconds / figures.sqlite_seconds, kTargetRatio,
+        figures.document_files, static_cast<double>(figures.document_bytes) / kMb,
+        figures.result_bytes, figures.peak_mb, figures.before_mb);
+  });
 }
 
 // The folder a store of this size is generated into: a kept one under
@@ -147,6 +124,7 @@ std::string WorkFolder(const StoreSize& size, bool* keep) {
 }
 
 int RunBench(const StoreSize& size) {
+  if (!kx::bench::CheckCanRun("ios_messages_bench", size.messages * kBytesPerMessage)) return 1;
   bool keep = false;
   const std::string work = WorkFolder(size, &keep);
   if (work.empty()) return 2;
@@ -172,8 +150,7 @@ int RunBench(const StoreSize& size) {
   if (generated != 0) {
     std::fprintf(stderr, "%s: cannot generate %s\n", size.label, source.c_str());
   } else {
-    result = kx::bench::RunInChild(
-        [&size, &work, generate_seconds] { return MeasurePackage(size, work, generate_seconds); });
+    result = MeasurePackage(size, work, generate_seconds);
   }
   std::filesystem::remove_all(keep ? kx::JoinPath(work, "temp") : work, ignored);
   return result;
@@ -182,5 +159,10 @@ int RunBench(const StoreSize& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return kx::bench::RunChosenSizes<StoreSize>(argc, argv, {&kSmall, &kLarge}, RunBench);
+  const StoreSize large = {"large", static_cast<int>(kx::bench::Scaled(2000)),
+                           kx::bench::Scaled(1000000)};
+  const StoreSize small = {"small", static_cast<int>(kx::bench::Scaled(200)),
+                           kx::bench::Scaled(100000)};
+  if (!kx::bench::CheckCanRun(argv[0], 0)) return 1;
+  return kx::bench::RunChosenSizes<StoreSize>(argc, argv, {&small, &large}, RunBench);
 }

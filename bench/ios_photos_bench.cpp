@@ -9,11 +9,11 @@
 // batch at a time, both libraries peak alike apart from the album map.
 //
 // Usage: ios_photos_bench [large|small|all]
+// KX_BENCH_SCALE=small (as `make bench` runs it) makes both a tenth.
 // Each library is generated in one child process and packaged in another,
 // so each peak memory is the package step's own.
 #include <json/json.h>
 
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -32,22 +32,15 @@ constexpr int kPhotosDataType = 16;
 constexpr int kRuns = 3;
 constexpr double kMb = 1024.0 * 1024.0;
 
-std::atomic<long long> g_package_bytes{0};
-
-int CountBytes(int /*kind*/, const char* text, int length) {
-  g_package_bytes += length;
-  (void)text;
-  return 0;
-}
-
 struct LibrarySize {
   const char* label;
   int albums;
   int assets;
 };
 
-constexpr LibrarySize kLarge = {"large", 500, 200000};
-constexpr LibrarySize kSmall = {"small", 50, 20000};
+// Bytes a library takes per asset on the disk: the store, its staged copy
+// and the batch files.
+constexpr double kBytesPerAsset = 3000;
 
 // The packager's asset query on the newest generation.
 constexpr char kAssetQuery[] =
@@ -74,49 +67,35 @@ std::string Request(const std::string& work) {
   return kx::WriteJson(request);
 }
 
-// Filters and packages the generated library; runs in its own process.
+// Filters and packages the generated library in a child process.
 int MeasurePackage(const LibrarySize& size, const std::string& work, double generate_seconds) {
-  kx::InitializeLibrary(work.c_str(), KX_BENCH_CONFIG_DIR);
-  const std::string request = Request(work);
-  const double before_mb = kx::bench::PeakResidentMb();
-  double package_seconds = -1.0;
-  long long package_bytes = 0;
-  for (int run = 0; run < kRuns; ++run) {
-    if (kx::FilterDataType(request.c_str(), static_cast<int>(request.size())) != 0) {
-      std::fprintf(stderr, "%s: the filter failed\n", size.label);
-      return 4;
-    }
-    kx::bench::FlushFileSystems();
-    g_package_bytes = 0;
-    const double start = kx::bench::NowSeconds();
-    const int packaged = kx::PackageDataType(CountBytes, kPhotosDataType);
-    const double seconds = kx::bench::NowSeconds() - start;
-    if (packaged != 0) {
-      std::fprintf(stderr, "%s: package %d\n", size.label, packaged);
-      return 4;
-    }
-    if (package_seconds < 0 || seconds < package_seconds) package_seconds = seconds;
-    package_bytes = g_package_bytes;
-  }
-  const double peak_mb = kx::bench::PeakResidentMb();
-
-  std::string staged = kx::JoinPath(kx::JoinPath(work, "temp"), "Photos.sqlite");
-  if (!std::filesystem::exists(staged)) staged = kx::JoinPath(work, "Photos.sqlite");
-  const double sqlite_seconds = kx::bench::BestSqliteJsonSeconds(staged, kAssetQuery, kRuns);
-  long long batch_bytes = 0;
-  const int batch_files =
-      kx::bench::CountFiles(kx::JoinPath(work, "temp"), "KxDataPackage_Photo_", &batch_bytes);
-  std::printf(
-      "%-5s %6d assets in %3d albums | generate %.2f s | package %.2f s | sqlite3 -json %.2f s | "
-      "ratio %.2f (target <= %.1f) | %d batch files, %.1f MB (result %lld bytes) | peak RSS "
-      "%.0f MB (%.0f MB before the package step)\n",
-      size.label, size.assets, size.albums, generate_seconds, package_seconds, sqlite_seconds,
-      sqlite_seconds > 0 ? package_seconds / sqlite_seconds : -1.0, kTargetRatio, batch_files,
-      static_cast<double>(batch_bytes) / kMb, package_bytes, peak_mb, before_mb);
-  return 0;
+  const std::string temp = kx::JoinPath(work, "temp");
+  kx::bench::PackageBench bench;
+  bench.data_type = "iOS photos";
+  bench.scale = size.label;
+  bench.records = size.assets;
+  bench.work = work;
+  bench.request = Request(work);
+  bench.package_type = kPhotosDataType;
+  bench.runs = kRuns;
+  bench.sqlite_stores = {kx::JoinPath(temp, "Photos.sqlite"), kx::JoinPath(work, "Photos.sqlite")};
+  bench.sqlite_query = kAssetQuery;
+  bench.output_folder = temp;
+  bench.document_prefixes = {"KxDataPackage_Photo_"};
+  return kx::bench::MeasurePackage(bench, [&](const kx::bench::PackageFigures& figures) {
+    std::printf(
+        "%-5s %6d assets in %3d albums | generate %.2f s | package %.2f s | sqlite3 -json %.2f s "
+        "| ratio %.2f (target <= %.1f) | %d batch files, %.1f MB (result %lld bytes) | peak RSS "
+        "%.0f MB (%.0f MB before the package step)\n",
+        size.label, size.assets, size.albums, generate_seconds, figures.package_seconds,
+        figures.sqlite_seconds, figures.package_seconds / figures.sqlite_seconds, kTargetRatio,
+        figures.document_files, static_cast<double>(figures.document_bytes) / kMb,
+        figures.result_bytes, figures.peak_mb, figures.before_mb);
+  });
 }
 
 int RunBench(const LibrarySize& size) {
+  if (!kx::bench::CheckCanRun("ios_photos_bench", size.assets * kBytesPerAsset)) return 1;
   const std::string work = kx::bench::MakeTempFolder("kxbench_photos_");
   if (work.empty()) return 2;
   std::filesystem::create_directories(kx::JoinPath(work, "temp"));
@@ -135,8 +114,7 @@ int RunBench(const LibrarySize& size) {
   if (generated != 0) {
     std::fprintf(stderr, "%s: cannot generate %s\n", size.label, source.c_str());
   } else {
-    result = kx::bench::RunInChild(
-        [&size, &work, generate_seconds] { return MeasurePackage(size, work, generate_seconds); });
+    result = MeasurePackage(size, work, generate_seconds);
   }
   std::error_code ignored;
   std::filesystem::remove_all(work, ignored);
@@ -146,5 +124,10 @@ int RunBench(const LibrarySize& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  return kx::bench::RunChosenSizes<LibrarySize>(argc, argv, {&kSmall, &kLarge}, RunBench);
+  const LibrarySize large = {"large", static_cast<int>(kx::bench::Scaled(500)),
+                             static_cast<int>(kx::bench::Scaled(200000))};
+  const LibrarySize small = {"small", static_cast<int>(kx::bench::Scaled(50)),
+                             static_cast<int>(kx::bench::Scaled(20000))};
+  if (!kx::bench::CheckCanRun(argv[0], 0)) return 1;
+  return kx::bench::RunChosenSizes<LibrarySize>(argc, argv, {&small, &large}, RunBench);
 }

@@ -74,7 +74,8 @@ int Measure(const char* label, long long cycles, const std::function<bool()>& cy
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long long cycles = argc > 1 ? std::atoll(argv[1]) : 1000000;
+  const long long cycles =
+      argc > 1 ? std::atoll(argv[1]) : kx::bench::Scaled(1000000, 2 * kWarmUpCycles);
   if (cycles <= kWarmUpCycles) {
     std::fprintf(stderr, "usage: %s [cycles > %lld]\n", argv[0], kWarmUpCycles);
     return 2;

@@ -54,7 +54,7 @@ bool CreateInSqlite(const std::string& sql) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const long long largest = argc > 1 ? std::atoll(argv[1]) : 1000000;
+  const long long largest = argc > 1 ? std::atoll(argv[1]) : kx::bench::Scaled(1000000, 10000);
   double previous = -1.0;
   std::printf("%10s %10s %12s %12s %8s %8s %8s\n", "items", "bytes", "parse s", "sqlite s", "ratio",
               "growth", "columns");
