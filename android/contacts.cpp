@@ -437,9 +437,10 @@ class ContactReader {
   // is "custom" on the phone) drops the item; a custom label alone becomes
   // the type.
   bool ReadItem(const KindLayout& layout, sqlite3_stmt* row, bool store, StoredItem* item) {
-    const size_t count = layout.field_columns.size();
+    // The most fields a kind has is ten (postal addresses).
     ColumnValue values[16];
-    for (size_t i = 0; i < count && i < std::size(values); ++i) {
+    const size_t count = std::min(layout.field_columns.size(), std::size(values));
+    for (size_t i = 0; i < count; ++i) {
       values[i] = ReadColumnValue(row, layout.field_columns[i]);
     }
     bool has_type = false;
