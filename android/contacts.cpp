@@ -1,7 +1,11 @@
 #include "android/contacts.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
@@ -16,6 +20,7 @@
 #include "common/merge.h"
 #include "common/platform.h"
 #include "common/result_row.h"
+#include "common/select_list.h"
 #include "common/side_files.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
@@ -33,12 +38,9 @@ constexpr char kSecondFilesKey[] = "contact_files_path";
 
 constexpr char kMimetypeQuery[] = "select _id,mimetype from mimetypes";
 constexpr char kRawContactQuery[] = "select distinct(raw_contact_id) from data";
-constexpr char kDataRowQuery[] = "select rowid,mimetype_id from data where raw_contact_id=?";
-// Used on a database that went through a merge.
-constexpr char kDataRowWithDeletedQuery[] =
-    "select rowid,mimetype_id,is_deleted from data where raw_contact_id=?";
-constexpr char kPictureQuery[] = "select data15 from data where rowid=?";
-constexpr char kItemQueryTail[] = " from data where rowid=?";
+// The rows of one raw contact, after "select rowid,mimetype_id,<the kinds'
+// columns>[,is_deleted]".
+constexpr char kDataRowTail[] = " from data where raw_contact_id=?";
 constexpr char kDataTable[] = "data";
 constexpr char kDeletedColumn[] = "is_deleted";
 
@@ -176,20 +178,9 @@ std::string KindMember(const std::string& mimetype) {
   return slash == std::string::npos ? mimetype : mimetype.substr(slash + 1);
 }
 
-// "select data1 as number,data2 as type,... from data where rowid=?"
-std::string BuildItemQuery(const ContactKind& kind) {
-  std::string sql = "select ";
-  for (size_t i = 0; i < kind.fields.size(); ++i) {
-    if (i > 0) sql += ",";
-    sql += kind.fields[i].column;
-    sql += " as ";
-    sql += kind.fields[i].member;
-  }
-  return sql + kItemQueryTail;
-}
-
-// The text form of a column value as the type step compares it: an integer
-// becomes its decimal digits, a text stays as it is.
+// The text form of a value as the type step compares it: an integer becomes
+// its decimal digits (a real too when it holds a whole number), a text stays
+// as it is, anything else is "".
 std::string ValueText(const Json::Value& value) {
   if (value.isString()) return value.asString();
   if (value.isInt64()) return std::to_string(value.asInt64());
@@ -198,87 +189,104 @@ std::string ValueText(const Json::Value& value) {
   return std::string();
 }
 
-// Turns the type code into its label. A custom label alone becomes the type;
-// a code without a label (0 is "custom" on the phone) drops the item.
-// Returns whether the item is kept.
-bool ApplyTypeStep(const ContactKind& kind, Json::Value* item) {
-  if (!item->isMember(kTypeMember)) {
-    if (item->isMember(kCustomTypeMember)) {
-      (*item)[kTypeMember] = ValueText((*item)[kCustomTypeMember]);
-      item->removeMember(kCustomTypeMember);
-    }
-    return true;
+std::string_view ValueText(const ColumnValue& value, std::string* scratch) {
+  switch (value.kind) {
+    case ColumnValue::Kind::kText:
+      return value.text;
+    case ColumnValue::Kind::kInteger:
+      *scratch = std::to_string(value.integer);
+      return *scratch;
+    case ColumnValue::Kind::kReal:
+      *scratch = ValueText(JsonDouble(value.real));
+      return *scratch;
+    case ColumnValue::Kind::kAbsent:
+      break;
   }
-  const auto label = kind.type_labels.find(ValueText((*item)[kTypeMember]));
-  if (label == kind.type_labels.end()) return false;
-  (*item)[kTypeMember] = label->second;
-  item->removeMember(kCustomTypeMember);
-  return true;
+  return std::string_view();
 }
 
 // temp folder + separator + "<row id>_<FNV-1a 64 of the bytes>.thumb". Only
 // digits, so the name cannot leave the folder; it still goes through
 // SafeFileName like every name made from data.
 std::string ThumbnailPath(const std::string& temp_folder, int64_t row_id,
-                          const std::string& picture) {
+                          std::string_view picture) {
   const std::string name =
-      std::to_string(row_id) + "_" + Fnv1a64Decimal(picture) + kThumbnailSuffix;
+      std::to_string(row_id) + "_" + Fnv1a64Decimal(std::string(picture)) + kThumbnailSuffix;
   return SideFilePath(temp_folder, name, kThumbnailSuffix);
 }
 
-void WriteThumbnail(const std::string& path, const std::string& picture, const char* stem) {
+void WriteThumbnail(const std::string& path, std::string_view picture, const char* stem) {
   if (!WriteNewFile(path, picture).ok()) {
     KX_LOG_AT(kLogProblem, stem, "Fail to write thumbnail %s.", path.c_str());
   }
 }
 
-// One data row of a raw contact.
-struct DataRowRef {
-  int64_t row_id = 0;
-  int64_t mimetype_id = 0;
-  bool recovered = false;  // is_deleted set: the row only a merged copy held
+// Where a member of an item comes from.
+enum class ItemSource { kField, kType, kTag, kPicturePath };
+
+struct ItemMember {
+  JsonName name;
+  ItemSource source;
+  size_t field;  // index into the kind's fields (kField)
 };
 
-// The items of one raw contact while it is read.
+// How the items of one kind are read from the data row and written: the
+// query column of each field, and the item's members in the writer's order.
+// The type step leaves "type" as a text and never keeps "custom_type".
+struct KindLayout {
+  const ContactKind* kind = nullptr;
+  JsonName member{""};
+  bool picture = false;
+  bool readable = true;  // false: the table lacks a column the kind reads
+  std::vector<int> field_columns;
+  int type_field = -1;
+  int custom_type_field = -1;
+  std::map<std::string, std::string, std::less<>> type_labels;
+  std::vector<ItemMember> members;
+};
+
+void SortMembers(std::vector<ItemMember>* members) {
+  std::stable_sort(members->begin(), members->end(), [](const ItemMember& a, const ItemMember& b) {
+    return a.name.name() < b.name.name();
+  });
+}
+
+// One value of an item, copied out of the row.
+struct StoredValue {
+  ColumnValue::Kind kind = ColumnValue::Kind::kAbsent;
+  int64_t integer = 0;
+  double real = 0.0;
+  std::string text;
+};
+
+// The item of one kind a raw contact holds so far.
+struct StoredItem {
+  bool present = false;
+  bool recovered = false;  // from a row only a merged copy held
+  std::vector<StoredValue> values;
+  bool has_type = false;
+  std::string type;
+  std::string picture_path;
+};
+
+// The columns of the row query before the kinds' own: rowid, mimetype_id,
+// and at the end is_deleted after a merge.
+constexpr int kRowIdColumn = 0;
+constexpr int kMimetypeIdColumn = 1;
+constexpr int kFirstValueColumn = 2;
+constexpr char kPictureColumn[] = "data15";
+
+// Reads the contacts of one open database, one row query per raw contact,
+// and writes each contact as it is finished.
 //
 // Where the "deleted" tag goes: a raw contact whose every item comes from a
 // row that only an older copy held (is_deleted set) was deleted on the phone,
 // so the contact object carries "tag": "deleted". In a contact that still
 // lives, an item recovered from an older copy (a number the contact lost)
-// carries the tag itself. A recovered item never replaces a live item of the
-// same kind, or a lost number would hide the current one. A database that
-// never went through a merge has no is_deleted column and no tag.
-class ContactItems {
- public:
-  void Store(const std::string& member, Json::Value item, bool recovered) {
-    const auto previous = recovered_.find(member);
-    if (recovered && previous != recovered_.end() && !previous->second) return;
-    contact_[member] = std::move(item);
-    recovered_[member] = recovered;
-  }
-
-  bool empty() const { return recovered_.empty(); }
-
-  Json::Value Finish() {
-    bool all_recovered = !recovered_.empty();
-    for (const auto& entry : recovered_) all_recovered = all_recovered && entry.second;
-    if (all_recovered) {
-      contact_[kTagMember] = kDeletedTag;
-    } else {
-      for (const auto& entry : recovered_) {
-        if (entry.second) contact_[entry.first][kTagMember] = kDeletedTag;
-      }
-    }
-    return std::move(contact_);
-  }
-
- private:
-  Json::Value contact_{Json::objectValue};
-  std::map<std::string, bool> recovered_;  // member -> item from a merged copy
-};
-
-// Reads the contacts of one open database. Statements are prepared once per
-// query shape and reset between rows.
+// carries the tag itself. A later row of a kind replaces the earlier item,
+// but a recovered item never replaces a live one of the same kind, or a
+// lost number would hide the current one. A database that never went
+// through a merge has no is_deleted column and no tag.
 class ContactReader {
  public:
   ContactReader(const SQLite3Wrapper& db, std::string temp_folder, const PackageContext& context)
@@ -289,28 +297,17 @@ class ContactReader {
   bool ReadAll(JsonBufferWriter* contacts) {
     // One read transaction for the thousands of look-ups below.
     const ReadTransaction transaction(db_);
-    LoadMimetypes();
     const std::vector<int64_t> raw_contact_ids = LoadRawContactIds();
-    const bool merged = ColumnExists(db_, kDataTable, kDeletedColumn);
-    data_rows_ = PrepareStatement(db_, merged ? kDataRowWithDeletedQuery : kDataRowQuery);
+    PrepareLayouts();
+    LoadMimetypes();
     for (const int64_t raw_contact_id : raw_contact_ids) {
-      ContactItems items;
-      if (!ReadContact(raw_contact_id, merged, &items)) return false;
-      if (!items.empty()) WriteJsonValue(items.Finish(), contacts);
+      if (!ReadContact(raw_contact_id)) return false;
+      WriteContact(contacts);
     }
     return true;
   }
 
  private:
-  enum class ItemResult { kStored, kDropped, kStopped };
-
-  void LoadMimetypes() {
-    SqliteStatement query = PrepareStatement(db_, kMimetypeQuery);
-    while (query.Step() == SQLITE_ROW) {
-      mimetypes_[query.ColumnInt64(0)] = query.ColumnText(1);
-    }
-  }
-
   std::vector<int64_t> LoadRawContactIds() {
     std::vector<int64_t> ids;
     SqliteStatement query = PrepareStatement(db_, kRawContactQuery);
@@ -318,109 +315,272 @@ class ContactReader {
     return ids;
   }
 
-  std::vector<DataRowRef> LoadDataRows(int64_t raw_contact_id, bool merged) {
-    std::vector<DataRowRef> rows;
+  // The query column of a `data` column, added to the row query on first
+  // use; -1 when the table lacks it.
+  int ValueColumn(const TableColumns& table, const std::string& column) {
+    if (!table.Has(column)) return -1;
+    for (size_t i = 0; i < value_columns_.size(); ++i) {
+      if (value_columns_[i] == column) return kFirstValueColumn + static_cast<int>(i);
+    }
+    value_columns_.push_back(column);
+    return kFirstValueColumn + static_cast<int>(value_columns_.size()) - 1;
+  }
+
+  void PrepareLayouts() {
+    const TableColumns table(db_, kDataTable);
+    layouts_.reserve(kContactKinds.size());
+    for (const auto& [mimetype, kind] : kContactKinds) {
+      KindLayout layout;
+      layout.kind = &kind;
+      layout.member = JsonName(KindMember(mimetype));
+      layout.picture = mimetype == kPhotoMimetype;
+      if (layout.picture) {
+        picture_column_ = ValueColumn(table, kPictureColumn);
+        layout.readable = picture_column_ >= 0;
+        layout.members.push_back({JsonName(kPhotoPathMember), ItemSource::kPicturePath, 0});
+      } else {
+        bool typed = false;
+        for (size_t i = 0; i < kind.fields.size(); ++i) {
+          const FieldColumn& field = kind.fields[i];
+          const int column = ValueColumn(table, field.column);
+          layout.readable = layout.readable && column >= 0;
+          layout.field_columns.push_back(column);
+          const std::string_view member = field.member;
+          if (member == kTypeMember || member == kCustomTypeMember) {
+            (member == kTypeMember ? layout.type_field : layout.custom_type_field) =
+                static_cast<int>(i);
+            typed = true;
+          } else {
+            layout.members.push_back({JsonName(member), ItemSource::kField, i});
+          }
+        }
+        if (typed) layout.members.push_back({JsonName(kTypeMember), ItemSource::kType, 0});
+        layout.type_labels.insert(kind.type_labels.begin(), kind.type_labels.end());
+      }
+      layout.members.push_back({JsonName(kTagMember), ItemSource::kTag, 0});
+      SortMembers(&layout.members);
+      layouts_.push_back(std::move(layout));
+    }
+    // The contact's members: the kinds and its own tag, in the writer's order.
+    for (size_t i = 0; i < layouts_.size(); ++i) contact_order_.push_back(static_cast<int>(i));
+    contact_order_.push_back(-1);  // the tag
+    std::sort(contact_order_.begin(), contact_order_.end(),
+              [this](int a, int b) { return ContactMemberName(a) < ContactMemberName(b); });
+    items_.resize(layouts_.size());
+    for (size_t i = 0; i < layouts_.size(); ++i) {
+      items_[i].values.resize(layouts_[i].kind->fields.size());
+    }
+
+    merged_ = table.Has(kDeletedColumn);
+    std::string sql = "select rowid,mimetype_id";
+    for (const std::string& column : value_columns_) sql += "," + column;
+    if (merged_) {
+      deleted_column_ = kFirstValueColumn + static_cast<int>(value_columns_.size());
+      sql += std::string(",") + kDeletedColumn;
+    }
+    data_rows_ = PrepareStatement(db_, sql + kDataRowTail);
+  }
+
+  std::string_view ContactMemberName(int layout) const {
+    return layout < 0 ? std::string_view(kTagMember) : layouts_[layout].member.name();
+  }
+
+  // Mimetype ids to kinds; a later row of the same id wins, as ids are
+  // read the way the data rows read them.
+  void LoadMimetypes() {
+    std::unordered_map<std::string_view, int> kinds;
+    int index = 0;
+    for (const auto& entry : kContactKinds) kinds[entry.first] = index++;
+    SqliteStatement query = PrepareStatement(db_, kMimetypeQuery);
+    while (query.Step() == SQLITE_ROW) {
+      const auto kind = kinds.find(query.ColumnTextView(1));
+      mimetype_kinds_[query.ColumnInt64(0)] = kind == kinds.end() ? -1 : kind->second;
+    }
+  }
+
+  int KindOf(int64_t mimetype_id) const {
+    const auto found = mimetype_kinds_.find(mimetype_id);
+    return found == mimetype_kinds_.end() ? -1 : found->second;
+  }
+
+  // Reads the items of one raw contact into items_. False when a stop was
+  // seen.
+  bool ReadContact(int64_t raw_contact_id) {
+    for (StoredItem& item : items_) item.present = false;
     data_rows_.Reset();
     data_rows_.BindInt64(1, raw_contact_id);
+    sqlite3_stmt* row = data_rows_.handle();
     while (data_rows_.Step() == SQLITE_ROW) {
-      DataRowRef row;
-      row.row_id = data_rows_.ColumnInt64(0);
-      row.mimetype_id = data_rows_.ColumnInt64(1);
-      row.recovered = merged && data_rows_.ColumnInt64(2) != 0;
-      rows.push_back(row);
-    }
-    data_rows_.Reset();
-    return rows;
-  }
-
-  const std::string& Mimetype(int64_t mimetype_id) const {
-    static const std::string kUnknown;
-    const auto found = mimetypes_.find(mimetype_id);
-    return found == mimetypes_.end() ? kUnknown : found->second;
-  }
-
-  // False when a stop was seen.
-  bool ReadContact(int64_t raw_contact_id, bool merged, ContactItems* items) {
-    for (const DataRowRef& row : LoadDataRows(raw_contact_id, merged)) {
       if (context_.StopRequested()) {
         PackageStopped(context_);
         return false;
       }
-      const std::string& mimetype = Mimetype(row.mimetype_id);
-      const auto kind = kContactKinds.find(mimetype);
-      if (kind == kContactKinds.end()) continue;  // a kind the package does not carry
-      Json::Value item(Json::objectValue);
-      const ItemResult result = mimetype == kPhotoMimetype
-                                    ? ReadPictureItem(row.row_id, &item)
-                                    : ReadItem(mimetype, kind->second, row.row_id, &item);
-      if (result == ItemResult::kStopped) return false;
-      if (result == ItemResult::kStored) {
-        items->Store(KindMember(mimetype), std::move(item), row.recovered);
+      const int kind = KindOf(sqlite3_column_int64(row, kMimetypeIdColumn));
+      if (kind < 0 || !layouts_[kind].readable) continue;  // a kind the package does not carry
+      const bool recovered = merged_ && sqlite3_column_int64(row, deleted_column_) != 0;
+      StoredItem& item = items_[kind];
+      // A recovered item never hides a live one; a picture is still written.
+      const bool keep = !(recovered && item.present && !item.recovered);
+      const bool read = layouts_[kind].picture ? ReadPicture(row, keep, &item)
+                                               : ReadItem(layouts_[kind], row, keep, &item);
+      if (read && keep) {
+        item.present = true;
+        item.recovered = recovered;
       }
     }
+    data_rows_.Reset();
     return true;
   }
 
-  ItemResult ReadItem(const std::string& mimetype, const ContactKind& kind, int64_t row_id,
-                      Json::Value* item) {
-    SqliteStatement& query = ItemQuery(mimetype, kind);
-    query.Reset();
-    query.BindInt64(1, row_id);
-    if (query.Step() != SQLITE_ROW) return ItemResult::kDropped;
-    const int columns = query.ColumnCount();
-    for (int column = 0; column < columns; ++column) {
-      if (context_.StopRequested()) {
-        PackageStopped(context_);
-        return ItemResult::kStopped;
-      }
-      ReadColumnIntoJson(query, column, item);
+  // Applies the type step to the row's values and, when the item is kept
+  // and `store` is set, copies them into *item. A code without a label (0
+  // is "custom" on the phone) drops the item; a custom label alone becomes
+  // the type.
+  bool ReadItem(const KindLayout& layout, sqlite3_stmt* row, bool store, StoredItem* item) {
+    // The most fields a kind has is ten (postal addresses).
+    ColumnValue values[16];
+    const size_t count = std::min(layout.field_columns.size(), std::size(values));
+    for (size_t i = 0; i < count; ++i) {
+      values[i] = ReadColumnValue(row, layout.field_columns[i]);
     }
-    query.Reset();
-    return ApplyTypeStep(kind, item) ? ItemResult::kStored : ItemResult::kDropped;
+    bool has_type = false;
+    std::string_view type;
+    const ColumnValue* type_value = layout.type_field >= 0 ? &values[layout.type_field] : nullptr;
+    const ColumnValue* custom =
+        layout.custom_type_field >= 0 ? &values[layout.custom_type_field] : nullptr;
+    if (type_value != nullptr && type_value->present()) {
+      const auto label = layout.type_labels.find(ValueText(*type_value, &scratch_));
+      if (label == layout.type_labels.end()) return false;
+      has_type = true;
+      type = label->second;
+    } else if (custom != nullptr && custom->present()) {
+      has_type = true;
+      type = ValueText(*custom, &scratch_);
+    }
+    if (!store) return true;
+    for (size_t i = 0; i < count; ++i) {
+      StoredValue& stored = item->values[i];
+      stored.kind = values[i].kind;
+      stored.integer = values[i].integer;
+      stored.real = values[i].real;
+      stored.text.assign(values[i].text);
+    }
+    item->has_type = has_type;
+    item->type.assign(type);
+    return true;
   }
 
-  SqliteStatement& ItemQuery(const std::string& mimetype, const ContactKind& kind) {
-    auto found = item_queries_.find(mimetype);
-    if (found == item_queries_.end()) {
-      found = item_queries_.emplace(mimetype, PrepareStatement(db_, BuildItemQuery(kind))).first;
-    }
-    return found->second;
-  }
-
-  ItemResult ReadPictureItem(int64_t row_id, Json::Value* item) {
-    if (!picture_query_.prepared()) picture_query_ = PrepareStatement(db_, kPictureQuery);
-    picture_query_.Reset();
-    picture_query_.BindInt64(1, row_id);
-    if (picture_query_.Step() != SQLITE_ROW) return ItemResult::kDropped;
-    sqlite3_stmt* row = picture_query_.handle();
-    const void* bytes = sqlite3_column_blob(row, 0);
-    const int size = sqlite3_column_bytes(row, 0);
-    const std::string picture =
+  bool ReadPicture(sqlite3_stmt* row, bool store, StoredItem* item) {
+    const void* bytes = sqlite3_column_blob(row, picture_column_);
+    const int size = sqlite3_column_bytes(row, picture_column_);
+    const std::string_view picture =
         bytes != nullptr && size > 0
-            ? std::string(static_cast<const char*>(bytes), static_cast<size_t>(size))
-            : std::string();
-    picture_query_.Reset();
-    if (picture.size() < kMinPictureBytes) return ItemResult::kDropped;
-    const std::string path = ThumbnailPath(temp_folder_, row_id, picture);
+            ? std::string_view(static_cast<const char*>(bytes), static_cast<size_t>(size))
+            : std::string_view();
+    if (picture.size() < kMinPictureBytes) return false;
+    const int64_t row_id = sqlite3_column_int64(row, kRowIdColumn);
+    std::string path = ThumbnailPath(temp_folder_, row_id, picture);
     if (temp_folder_.empty()) {
       // Without a temp folder the picture would land in the working folder.
       KX_LOG_AT(kLogProblem, context_.stem, "No temp folder for thumbnail %s.", path.c_str());
     } else {
       WriteThumbnail(path, picture, context_.stem);
     }
-    (*item)[kPhotoPathMember] = path;
-    return ItemResult::kStored;
+    if (store) item->picture_path = std::move(path);
+    return true;
+  }
+
+  void WriteContact(JsonBufferWriter* writer) const {
+    bool any = false;
+    bool all_recovered = true;
+    for (const StoredItem& item : items_) {
+      if (!item.present) continue;
+      any = true;
+      all_recovered = all_recovered && item.recovered;
+    }
+    if (!any) return;
+    writer->BeginObject();
+    for (const int layout : contact_order_) {
+      if (layout < 0) {
+        if (all_recovered) {
+          writer->Name(kTagMember);
+          writer->String(kDeletedTag);
+        }
+      } else if (items_[layout].present) {
+        writer->Name(layouts_[layout].member);
+        WriteItem(layouts_[layout], items_[layout], !all_recovered && items_[layout].recovered,
+                  writer);
+      }
+    }
+    writer->EndObject();
+  }
+
+  static void WriteItem(const KindLayout& layout, const StoredItem& item, bool tagged,
+                        JsonBufferWriter* writer) {
+    writer->BeginObject();
+    for (const ItemMember& member : layout.members) {
+      switch (member.source) {
+        case ItemSource::kField:
+          WriteValue(item.values[member.field], member.name, writer);
+          break;
+        case ItemSource::kType:
+          if (item.has_type) {
+            writer->Name(member.name);
+            writer->String(item.type);
+          }
+          break;
+        case ItemSource::kTag:
+          if (tagged) {
+            writer->Name(member.name);
+            writer->String(kDeletedTag);
+          }
+          break;
+        case ItemSource::kPicturePath:
+          writer->Name(member.name);
+          writer->String(item.picture_path);
+          break;
+      }
+    }
+    writer->EndObject();
+  }
+
+  static void WriteValue(const StoredValue& value, const JsonName& name, JsonBufferWriter* writer) {
+    switch (value.kind) {
+      case ColumnValue::Kind::kInteger:
+        writer->Name(name);
+        writer->Int(value.integer);
+        break;
+      case ColumnValue::Kind::kReal:
+        writer->Name(name);
+        if (std::isfinite(value.real)) {
+          writer->Double(value.real);
+        } else {
+          writer->Null();
+        }
+        break;
+      case ColumnValue::Kind::kText:
+        writer->Name(name);
+        writer->String(value.text);
+        break;
+      case ColumnValue::Kind::kAbsent:
+        break;
+    }
   }
 
   const SQLite3Wrapper& db_;
   const std::string temp_folder_;
   const PackageContext& context_;
-  std::unordered_map<int64_t, std::string> mimetypes_;
+  std::vector<KindLayout> layouts_;  // in the order of kContactKinds
+  std::vector<int> contact_order_;   // layouts_ indexes in member order; -1 the tag
+  std::vector<std::string> value_columns_;
+  int picture_column_ = -1;
+  bool merged_ = false;
+  int deleted_column_ = -1;
+  std::unordered_map<int64_t, int> mimetype_kinds_;  // mimetype id -> layouts_ index, -1 none
   SqliteStatement data_rows_;
-  SqliteStatement picture_query_;
-  std::map<std::string, SqliteStatement> item_queries_;  // mimetype -> its item query
+  std::vector<StoredItem> items_;  // per kind, of the contact being read
+  std::string scratch_;
 };
-
 }  // namespace
 
 int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config,

@@ -265,6 +265,15 @@ void AppendJsonDouble(double value, std::string* out) {
     out->append("null");
     return;
   }
+  // A whole number of up to 15 digits, the common case (sizes, zeros), is
+  // what "%.17g" gives for it, without printf's exact decimal conversion.
+  constexpr double kPlainWholeLimit = 1e15;
+  if (value == std::trunc(value) && std::fabs(value) < kPlainWholeLimit &&
+      !(value == 0 && std::signbit(value))) {
+    AppendJsonInt(static_cast<int64_t>(value), out);
+    out->append(".0");
+    return;
+  }
   char text[40];
   const int length = std::snprintf(text, sizeof(text), "%.17g", value);
   std::string_view written(text, static_cast<size_t>(length));

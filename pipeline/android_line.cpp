@@ -505,13 +505,27 @@ int AndroidLineDataPackage::GetMessage() {
   for (LineChat& chat : chats_) {
     statement.Reset();
     statement.BindText(1, chat.mid);
-    while (statement.Step() == SQLITE_ROW) {
-      chat.messages.emplace_back();
-      rc = ReadMessageRow(statement, chat.mid, &chat.messages.back());
-      if (rc != kStatusOk) return rc;
+    // Each message is read as the chat's detail file is written, so that
+    // memory holds one message however long the chat.
+    bool more = statement.Step() == SQLITE_ROW;
+    bool first = true;
+    const std::string chat_id = chat.mid;
+    const LineMessageSource next = [&](LineMessage* message) {
+      if (more && !first) more = statement.Step() == SQLITE_ROW;
+      first = false;
+      if (!more) return false;
+      *message = LineMessage();
+      rc = ReadMessageRow(statement, chat_id, message);
+      more = rc == kStatusOk;
+      return more;
+    };
+    const bool has_messages = more;
+    storage_.AddChat(std::move(chat), next, has_messages);
+    // A chat whose file could not be written still has its cards written.
+    LineMessage unwritten;
+    while (next(&unwritten)) {
     }
-    // Written and released before the next chat is read.
-    storage_.AddChat(std::move(chat));
+    if (rc != kStatusOk) return rc;
   }
   chats_.clear();
   return kStatusOk;

@@ -128,7 +128,7 @@ void WriteLineMessage(const LineMessage& message, JsonTextWriter* writer) {
 
 }  // namespace
 
-void WriteLineMessagesJson(LineMessages* messages, std::ostream* out) {
+void WriteLineMessagesJson(const LineMessageSource& messages, std::ostream* out) {
   // A chat can hold hundreds of thousands of messages: they are written as
   // they come, without a tree per message, and the text goes to the file in
   // pieces (the writer only ever appends, so a written piece can go).
@@ -136,8 +136,9 @@ void WriteLineMessagesJson(LineMessages* messages, std::ostream* out) {
   std::string text;
   JsonTextWriter writer(&text);
   writer.BeginArray();
-  for (; !messages->empty(); messages->pop_front()) {
-    WriteLineMessage(messages->front(), &writer);
+  LineMessage message;
+  while (messages(&message)) {
+    WriteLineMessage(message, &writer);
     if (text.size() >= kFlushBytes) {
       out->write(text.data(), static_cast<std::streamsize>(text.size()));
       text.clear();
@@ -145,7 +146,15 @@ void WriteLineMessagesJson(LineMessages* messages, std::ostream* out) {
   }
   writer.EndArray();
   out->write(text.data(), static_cast<std::streamsize>(text.size()));
-  *messages = LineMessages();
+}
+
+LineMessageSource TakeFrom(LineMessages* messages) {
+  return [messages](LineMessage* message) {
+    if (messages->empty()) return false;
+    *message = std::move(messages->front());
+    messages->pop_front();
+    return true;
+  };
 }
 
 AndroidLineDataPackageStorage::AndroidLineDataPackageStorage(std::string output_folder)
@@ -164,16 +173,31 @@ void AndroidLineDataPackageStorage::AddChat(LineChat chat) {
   ++chat_count_;
 }
 
+void AndroidLineDataPackageStorage::AddChat(LineChat chat, const LineMessageSource& messages,
+                                            bool has_messages) {
+  if (!chat_ids_.insert(chat.mid).second) return;
+  const std::string path = SaveDetails(messages, has_messages);
+  if (!path.empty()) chat.msg_file_list.push_back(path);
+  chats_.push_back(std::move(chat));
+  ++chat_count_;
+}
+
 std::string AndroidLineDataPackageStorage::SaveLineInfosToLocal(LineChat* chat) {
+  LineMessages* messages = &chat->messages;
+  std::string path = SaveDetails(TakeFrom(messages), !messages->empty());
+  *messages = LineMessages();
+  if (!path.empty()) chat->msg_file_list.push_back(path);
+  return path;
+}
+
+std::string AndroidLineDataPackageStorage::SaveDetails(const LineMessageSource& messages,
+                                                       bool has_messages) {
   DetailFileItem item;
   item.operation = kSaveOperation;
   item.empty_message = kEmptyMessage;
-  item.has_details = !chat->messages.empty();
-  item.write_details = [chat](std::ostream* out) { WriteLineMessagesJson(&chat->messages, out); };
-  std::string path =
-      SaveDetailFile(output_folder(), kLineDetailPrefix, &detail_file_counter_, item);
-  if (!path.empty()) chat->msg_file_list.push_back(path);
-  return path;
+  item.has_details = has_messages;
+  item.write_details = [&messages](std::ostream* out) { WriteLineMessagesJson(messages, out); };
+  return SaveDetailFile(output_folder(), kLineDetailPrefix, &detail_file_counter_, item);
 }
 
 Json::Value& AndroidLineDataPackageStorage::BuildResultDocument(Json::Value& document) {

@@ -6,6 +6,7 @@
 
 #include <json/json.h>
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <unordered_set>
@@ -15,6 +16,9 @@
 #include "pipeline/android_line_records.h"
 
 namespace kx {
+
+// Fills *message with the next message of a chat; false when there is none.
+using LineMessageSource = std::function<bool(LineMessage*)>;
 
 class AndroidLineDataPackageStorage : public AbstractDataPackageStorage {
  public:
@@ -27,6 +31,11 @@ class AndroidLineDataPackageStorage : public AbstractDataPackageStorage {
   // document. Chats are listed in the order they are added; a chat id added
   // twice keeps its first entry.
   void AddChat(LineChat chat);
+  // The same for a chat whose messages are read while its file is written,
+  // one at a time from `messages`; `has_messages` tells whether there is a
+  // first one. The source is not called for a chat id added before, nor
+  // when the file cannot be opened.
+  void AddChat(LineChat chat, const LineMessageSource& messages, bool has_messages);
 
   // Writes one chat's messages as the next detail file; the path joins the
   // chat's msg_file_list. "" when the chat has no messages or the file
@@ -46,12 +55,19 @@ class AndroidLineDataPackageStorage : public AbstractDataPackageStorage {
   std::string my_name_;
   std::vector<LineChat> chats_;  // summaries; their messages are already written
   std::unordered_set<std::string> chat_ids_;
+
+  // The next detail file, written from `messages`; "" as SaveLineInfosToLocal.
+  std::string SaveDetails(const LineMessageSource& messages, bool has_messages);
 };
 
-// Writes `messages` as a detail file's JSON array, one object per message
-// (with its misspelled members "longtitude" and "rely_server_id"), in the
-// layout of the library's JSON writer, releasing each message once written.
-void WriteLineMessagesJson(LineMessages* messages, std::ostream* out);
+// A source that hands out `messages` from the front, releasing each.
+LineMessageSource TakeFrom(LineMessages* messages);
+
+// Writes the messages `messages` gives, until it returns false, as a detail
+// file's JSON array, one object per message (with its misspelled members
+// "longtitude" and "rely_server_id"), in the layout of the library's JSON
+// writer, holding one message at a time.
+void WriteLineMessagesJson(const LineMessageSource& messages, std::ostream* out);
 
 }  // namespace kx
 

@@ -77,7 +77,7 @@ std::string TreeWriterText(const LineMessages& messages) {
 
 std::string StreamedText(LineMessages messages) {
   std::ostringstream out;
-  WriteLineMessagesJson(&messages, &out);
+  WriteLineMessagesJson(TakeFrom(&messages), &out);
   EXPECT_TRUE(messages.empty());
   return out.str();
 }

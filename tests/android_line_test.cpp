@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -277,6 +279,54 @@ TEST_F(AndroidLineTest, DetailFileHoldsEachMessageWithItsReply) {
   Json::Value photos(Json::arrayValue);
   photos.append(photo);
   EXPECT_EQ(photos, ChatMessages(Result(), kGroup));
+}
+
+// Sets TZ for the life of the object (POSIX form: no zone database needed).
+class ZoneForTest {
+ public:
+  explicit ZoneForTest(const char* zone) {
+    const char* saved = std::getenv("TZ");
+    saved_ = saved != nullptr ? saved : "UTC";
+    Set(zone);
+  }
+  ~ZoneForTest() { Set(saved_.c_str()); }
+
+ private:
+  static void Set(const char* zone) {
+#if defined(_WIN32)
+    _putenv_s("TZ", zone);
+    _tzset();
+#else
+    setenv("TZ", zone, 1);
+    tzset();
+#endif
+  }
+  std::string saved_;
+};
+
+// Send times are local: nine hours on in Tokyo, the stored milliseconds
+// unchanged; the chat's own times move with them.
+TEST_F(AndroidLineTest, DetailFileInAnotherZone) {
+  const ZoneForTest tokyo("JST-9");
+  CreateDatabase(SmallPhone());
+  ASSERT_EQ(0, Run());
+  Json::Value hello = ElementAt(1);
+  hello["create_time"] = "2023-01-10 09:01:00";
+  hello["content"] = "Hello";
+  hello["sender"] = "Bob";
+  Json::Value answer = ElementAt(2);
+  answer["create_time"] = "2023-01-10 09:02:00";
+  answer["content"] = "Hi Bob";
+  answer["is_from_me"] = true;
+  answer["rely_server_id"] = "1001";
+  answer["reply_msg"]["reply_content"] = "Hello";
+  answer["reply_msg"]["reply_sender"] = "Bob";
+  Json::Value expected(Json::arrayValue);
+  expected.append(hello);
+  expected.append(answer);
+  const Json::Value result = Result();
+  EXPECT_EQ(expected, ChatMessages(result, kBob));
+  EXPECT_EQ("2023-01-10 09:03", result["line_chat_sessions"][0]["last_created_time"].asString());
 }
 
 TEST_F(AndroidLineTest, NumbersDetailFilesInChatOrderSkippingEmptyChats) {

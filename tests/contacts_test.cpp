@@ -228,6 +228,61 @@ TEST_F(ContactsTest, DeletedTagsOfAMergedDatabase) {
             PackagedText());
 }
 
+// One person with a row of every kind, every column the kind reads set,
+// pins the member names and their order in the whole document.
+TEST_F(ContactsTest, EveryKindInFull) {
+  const std::string picture = PictureBytes(300);
+  MakeContacts(std::string(kInsertData) +
+               "(1,1,1,'a@x','2','c','Ann',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(2,1,2,'ann_im','3','c',NULL,'5','Chat',NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(3,1,3,'Annie','4',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(4,1,4,'Acme','1','c','Boss','R&D','Leads','ACM',NULL,'Floor 3',NULL,NULL,NULL),"
+               "(5,1,5,'+1 555 0100','17',NULL,'+15550100',NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+               "NULL),"
+               "(6,1,6,'sip:ann@x',NULL,'Desk',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(7,1,7,'Ann Lee','Ann','Lee','Dr.','M','Jr.',NULL,NULL,NULL,'1',NULL,NULL),"
+               "(8,1,8,'1 Main St','1','c','Main St','PO 9','Old Town','Springfield','IL','62701',"
+               "'US',NULL,NULL),"
+               "(9,1,9,'ann@id','com.google',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(10,1,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,'7'," +
+               BlobLiteral(picture) +
+               "),"
+               "(11,1,11,'6',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(12,1,12,'Met at \"the\" fête',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+               "NULL),"
+               "(13,1,13,'https://ann.example','2',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+               "NULL),"
+               "(14,1,14,'Bob','14',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(15,1,15,'1990-05-01','3',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
+               "(16,1,16,'4477009@s.whatsapp.net',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
+               "NULL,NULL);");
+  Json::Value expected = Parsed(R"({"raw_contacts": [{
+      "contact_event": {"start_date": "1990-05-01", "type": "birthday"},
+      "email_v2": {"address": "a@x", "display_name": "Ann", "type": "work"},
+      "group_membership": {"group_row_id": "6"},
+      "identity": {"identity": "ann@id", "namespace": "com.google"},
+      "im": {"custom_protocol": "Chat", "data": "ann_im", "protocol": "5", "type": "other"},
+      "name": {"display_name": "Ann Lee", "family_name": "Lee", "full_name_style": "1",
+               "given_name": "Ann", "middle_name": "M", "prefix": "Dr.", "suffix": "Jr."},
+      "nickname": {"name": "Annie", "type": "short_name"},
+      "note": {"note": "Met at \"the\" f\u00eate"},
+      "organization": {"company": "Acme", "department": "R&D", "job_description": "Leads",
+                       "office_location": "Floor 3", "symbol": "ACM", "title": "Boss",
+                       "type": "work"},
+      "phone_v2": {"normalized_number": "+15550100", "number": "+1 555 0100",
+                   "type": "work_mobile"},
+      "photo": {"photo_thumb_path": ""},
+      "postal-address_v2": {"city": "Springfield", "country": "US",
+                            "formatted_address": "1 Main St", "neighborhood": "Old Town",
+                            "pobox": "PO 9", "postcode": "62701", "region": "IL",
+                            "street": "Main St", "type": "home"},
+      "relation": {"name": "Bob", "type": "spouse"},
+      "sip_address": {"sip_address": "sip:ann@x", "type": "Desk"},
+      "website": {"type": "blog", "url": "https://ann.example"}}]})");
+  expected["raw_contacts"][0]["photo"]["photo_thumb_path"] = ThumbnailPath(10, picture);
+  EXPECT_EQ(WriteJson(expected), PackagedText());
+}
+
 class GeneratedContactsTest : public ContactsTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(GeneratedContactsTest, EveryPersonAndPictureOfAGeneratedBook) {

@@ -54,6 +54,11 @@ TEST(JsonTextWriterTest, WritesWhatTheTreeWriterWritesForFixedCases) {
     EXPECT_EQ("null", text) << odd;
   }
   call["negative_zero"] = -0.0;
+  // Whole numbers on either side of the plain form's limit.
+  Json::Value& wholes = call["wholes"];
+  for (const double whole : {0.0, -7.0, 999999999999999.0, 1e15, -1e16, 123456789012345678.0}) {
+    wholes[std::to_string(wholes.size())] = whole;
+  }
   call["controls"] = Text(std::string("\0\x01\b\f\n\r\t\x1f\x7f", 9));
   call["broken"] = Text(
       "\x80"
