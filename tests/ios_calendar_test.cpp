@@ -170,7 +170,8 @@ TEST_F(IosCalendarTest, StagedWholeDocumentsOnEveryRelease) {
     ASSERT_EQ(kStatusOk, RunStaged(Request(Store("Calendar.sqlitedb", version), {})));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(6, g_results.kind);
-    EXPECT_EQ(Formatted(R"({"msg_file_list": [")" + temp_.File("DataAnalysis_Calendar_0.json") +
+    EXPECT_EQ(Formatted(R"({"msg_file_list": [")" +
+                        test::JsonEscaped(temp_.File("DataAnalysis_Calendar_0.json")) +
                         R"("], "size": 4})"),
               g_results.text);
     EXPECT_EQ(Expected(addresses[version - 1]), Detail(0));

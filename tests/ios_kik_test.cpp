@@ -139,8 +139,7 @@ class IosKikTest : public test::BackupFolderTest {
       const std::string two = mark.substr(0, 2) + "2}";
       text = ReplaceAll(ReplaceAll(text, two, id.substr(0, 2)), mark, id);
     }
-    text = ReplaceAll(text, "{B}/", backup_ + std::string(1, kPathSeparator));
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
+    text = ReplaceAll(text, "{B}/", test::JsonEscaped(backup_ + kPathSeparator));
     return Formatted(Expand(text, temp_));
   }
 
@@ -237,7 +236,8 @@ TEST_F(IosKikTest, StoreWithoutJoinTables) {
     "kik_chat_sessions": [{"chat_pk": "1", "session_name": "Hikers",
       "session_id": "1_g@groups.kik.com", "ZUSER": "3", "last_date": "", "is_group": "1",
       "thumb_path": ")" +
-                      thumb + R"(", "thumb_file": ")" + TwoLevel(backup_, id) + R"("}],
+                      test::JsonEscaped(thumb) + R"(", "thumb_file": ")" +
+                      test::JsonEscaped(TwoLevel(backup_, id)) + R"("}],
     "media_file_info": null}], "size": 1})"),
             g_results.text);
 }
@@ -264,10 +264,10 @@ TEST_F(IosKikTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
     "kik_chat_sessions": [{"chat_pk": "5", "session_name": "Ana", "session_id": "ana@talk.kik.com",
       "ZUSER": "1", "last_date": "", "is_group": "0",
       "msg_file_list": [")" +
-                      JoinPath(temp_, "kikmessages_5.json") + R"("],
+                      test::JsonEscaped(JoinPath(temp_, "kikmessages_5.json")) + R"("],
       "thumb_path": "cores/private/7d1b3a2e0c9f4e8b/profpix/thumb_ana@talk.kik.com",
       "thumb_file": ")" +
-                      TwoLevel(backup_, id) + R"("}],
+                      test::JsonEscaped(TwoLevel(backup_, id)) + R"("}],
     "media_file_info": null}], "size": 1})"),
             g_results.text);
   EXPECT_EQ(Formatted(R"({"messages": [{"Z_PK": "1", "is_from_me": "1", "send_date": "",

@@ -133,10 +133,10 @@ class IosLineTest : public test::BackupFolderTest {
 
   std::string Expanded(std::string text) const {
     if (placed_.size() == 2) {
-      text = ReplaceAll(ReplaceAll(text, "{P}", placed_[0]), "{Q}", placed_[1]);
+      text = ReplaceAll(ReplaceAll(text, "{P}", test::JsonEscaped(placed_[0])), "{Q}",
+                        test::JsonEscaped(placed_[1]));
     }
     text = ReplaceAll(text, "{F}", kFolder);
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
     return Formatted(test::Expand(text, temp_));
   }
 

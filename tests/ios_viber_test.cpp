@@ -123,15 +123,15 @@ class IosViberTest : public test::BackupFolderTest {
   }
 
   std::string Expanded(std::string text, const std::string& url = "") const {
-    text = ReplaceAll(text, "{P}", Placed(samples::kIosViberAppDomain, kPicture, true));
-    text = ReplaceAll(
-        text, "{Q}",
-        Placed(samples::kIosViberAppDomain, "Documents/Thumbnails/IMG-0a1b2c.jpg", true));
-    text = ReplaceAll(
-        text, "{V}",
-        Placed(samples::kIosViberGroupDomain, "Documents/VoiceMessages/ptt-77.m4a", true));
+    const auto placed = [this](const char* domain, const std::string& path) {
+      return test::JsonEscaped(Placed(domain, path, true));
+    };
+    text = ReplaceAll(text, "{P}", placed(samples::kIosViberAppDomain, kPicture));
+    text = ReplaceAll(text, "{Q}",
+                      placed(samples::kIosViberAppDomain, "Documents/Thumbnails/IMG-0a1b2c.jpg"));
+    text = ReplaceAll(text, "{V}",
+                      placed(samples::kIosViberGroupDomain, "Documents/VoiceMessages/ptt-77.m4a"));
     text = ReplaceAll(text, "{U}", url);
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
     return Formatted(test::Expand(text, temp_));
   }
 

@@ -153,12 +153,12 @@ class IosWechatTest : public test::BackupFolderTest {
     text = ReplaceAll(text, "{G}", samples::kIosWechatGroupHash);
     for (size_t at = text.find("{B:"); at != std::string::npos; at = text.find("{B:")) {
       const size_t end = text.find('}', at);
-      text.replace(at, end - at + 1,
-                   ChatBackupFile(backup_, true, samples::kIosWechatDomain,
-                                  documents + text.substr(at + 3, end - at - 3)));
+      text.replace(
+          at, end - at + 1,
+          test::JsonEscaped(ChatBackupFile(backup_, true, samples::kIosWechatDomain,
+                                           documents + text.substr(at + 3, end - at - 3))));
     }
     text = ReplaceAll(text, "{D}", documents);
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
     return Formatted(test::Expand(text, temp_));
   }
 

@@ -324,7 +324,8 @@ struct Contacts : Defaults {
             "NULL);");
   }
   static std::string Document(const std::string& temp) {
-    return ReplaceAll(R"({"raw_contacts": [
+    return ReplaceAll(
+        R"({"raw_contacts": [
     {"contact_event": {"start_date": "1985-04-12", "type": "birthday"},
      "email_v2": {"address": "jose.alvarez@example.es", "type": "home"},
      "group_membership": {"group_row_id": "1"},
@@ -347,7 +348,8 @@ struct Contacts : Defaults {
      "website": {"type": "homepage", "url": "https://example.es/"}},
     {"email_v2": {"address": "m@example.sa", "type": "Conference"},
      "name": {"display_name": "محمد الأحمد", "given_name": "محمد"}}]})",
-                      "{PICTURE}", JoinPath(temp, "15_" + Fnv1a64Decimal(Picture()) + ".thumb"));
+        "{PICTURE}",
+        test::JsonEscaped(JoinPath(temp, "15_" + Fnv1a64Decimal(Picture()) + ".thumb")));
   }
   // The older copy still holds an address of a live person and a whole
   // person the phone lost.

@@ -35,6 +35,10 @@ std::vector<std::string> QueryColumn(const std::string& path, const std::string&
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+// `text` as it stands between the quotes of a JSON string, so that a path
+// (with "\" between names on Windows) can be spliced into an expected
+// document.
+std::string JsonEscaped(const std::string& text);
 // Upper-case hexadecimal, as SQLite's hex() gives it.
 std::string HexBytes(const std::string& bytes);
 
