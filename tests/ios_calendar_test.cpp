@@ -114,8 +114,8 @@ class IosCalendarTest : public ::testing::Test {
   std::string Expected(const std::string& address, const std::string& more = "") const {
     const std::vector<std::string> paths = samples::IosCalendarAttachmentPaths();
     std::string text = Replace(kSampleDetails, "{ADDR}", address);
-    text = Replace(text, "{AGENDA}", InBackup(paths[0]));
-    text = Replace(text, "{PHOTO}", InBackup(paths[1]));
+    text = Replace(text, "{AGENDA}", test::JsonEscaped(InBackup(paths[0])));
+    text = Replace(text, "{PHOTO}", test::JsonEscaped(InBackup(paths[1])));
     return Formatted(Replace(text, "{MORE}", more));
   }
 

@@ -137,7 +137,9 @@ class IosKikTest : public test::BackupFolderTest {
                                   {"{Z}", KikId("profpix/thumb_zoe.l_4kq@talk.kik.com")}};
     for (const auto& [mark, id] : ids) {
       const std::string two = mark.substr(0, 2) + "2}";
-      text = ReplaceAll(ReplaceAll(text, two, id.substr(0, 2)), mark, id);
+      text = ReplaceAll(
+          ReplaceAll(text, two + "/", test::JsonEscaped(id.substr(0, 2) + kPathSeparator)), mark,
+          id);
     }
     text = ReplaceAll(text, "{B}/", test::JsonEscaped(backup_ + kPathSeparator));
     return Formatted(Expand(text, temp_));

@@ -281,7 +281,8 @@ Json::Value WithStoreColumns(Json::Value sessions, int version) {
 TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
   AddressBook();
   const std::string body = samples::IosAttributedBody("Sure \xF0\x9F\x91\x8D");
-  std::string expected = ReplaceAll(kSessions, "{B}", backup_.path() + kPathSeparator);
+  std::string expected =
+      ReplaceAll(kSessions, "{B}", test::JsonEscaped(backup_.path() + kPathSeparator));
   expected = ReplaceAll(expected, "{BODY}", Base64Encode(body.data(), body.size()));
   for (int version = samples::kIosMessagesOldestSchema;
        version <= samples::kIosMessagesNewestSchema; ++version) {

@@ -427,9 +427,9 @@ TEST_F(IosPhotosTest, HostileDirectoriesAndNames) {
       for (int i : {0, 2, 4}) EXPECT_FALSE(photos[i].isMember("thumb_file_path")) << i;
       // An absolute directory would name a place of the host's own.
       for (int i : {0, 1, 2, 4}) EXPECT_FALSE(photos[i].isMember("origin_file_path")) << i;
-      EXPECT_EQ(
-          JoinPath(root, "Thumbnails/V2/etc/shadow/5005.JPG"),
-          ReplaceAll(photos[1]["thumb_file_path"].asString(), "/", std::string(1, kPathSeparator)));
+      const std::string separator(1, kPathSeparator);
+      EXPECT_EQ(JoinPath(root, ReplaceAll("Thumbnails/V2/etc/shadow/5005.JPG", "/", separator)),
+                ReplaceAll(photos[1]["thumb_file_path"].asString(), "/", separator));
       EXPECT_EQ(0u, photos[3]["thumb_file_path"].asString().find(root));
     }
   }
