@@ -91,8 +91,8 @@ WINDOWS_PACKAGES := gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix wine64
 WINE64 = $(shell command -v wine64 || echo /usr/lib/wine/wine64)
 WINE_ENV := WINEPREFIX=$(CURDIR)/$(WINDOWS_ROOT)/wineprefix WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml=" TZ=UTC
-# Tests left out under wine, by name (docs/windows.md): those that need
-# POSIX file modes and timestamps, or a fork-style death test.
+# Tests left out under wine, by name (docs/windows.md, with the reasons):
+# POSIX file modes, a fork-style death test, and a folder in a file's way.
 WINDOWS_SKIPPED_TESTS ?= ^(StagingTest\.SourceIsOnlyRead|LineStorageTest\.FileThatCannotBeOpenedLosesOnlyThatChatsDetails|CheckJsonDeathTest\.AbortsOnTextThatIsNotJson)$$
 windows: deps
 	@bash scripts/install-deps.sh $(WINDOWS_PACKAGES)
