@@ -34,6 +34,7 @@ normalise() {
   python3 - "$root" "$file" <<'PY'
 import json, sys
 root, path = sys.argv[1], sys.argv[2]
+RUN_MEMBERS = {"seconds", "started", "finished", "command_line", "time_zone", "sha256"}
 # Paths: under the output folder, or a member that names a path or folder.
 def walk(value, key=""):
     if isinstance(value, str):
@@ -41,10 +42,15 @@ def walk(value, key=""):
         is_path = text.startswith("ROOT") or any(w in key.lower() for w in ("path", "folder"))
         return text.replace("\\", "/") if is_path else text
     if isinstance(value, list):
+        if key == "staged":  # output files: their sizes hold the host's paths too
+            return sorted(entry.get("path", "").replace("\\", "/") for entry in value)
         return [walk(v, key) for v in value]
     if isinstance(value, dict):
-        # How long a data type took is the one thing that may differ.
-        return {k: walk(v, k) for k, v in value.items() if k != "seconds"}
+        # What describes the run rather than the data may differ: how long a
+        # data type took, when and how the tool was started, the host's
+        # name for its time zone, and file digests (output holds the host's
+        # paths; the samples' gzip headers name the system that wrote them).
+        return {k: walk(v, k) for k, v in value.items() if k not in RUN_MEMBERS}
     return value
 with open(path, encoding="utf-8") as f:
     print(json.dumps(walk(json.load(f)), indent=1, sort_keys=True, ensure_ascii=False))

@@ -21,8 +21,9 @@ export KX_WINDOWS_PREFIX=$prefix
 # Other builds share the machine: ours yield to them.
 build=(nice -n 10)
 
-# -dev packages whose source is built, in link order of need.
-libraries=(zlib1g-dev libsqlite3-dev libjsoncpp-dev libpugixml-dev libplist-dev libssl-dev)
+# -dev packages whose source is built; OpenSSL first, since it builds in
+# the background (below).
+libraries=(libssl-dev zlib1g-dev libsqlite3-dev libjsoncpp-dev libpugixml-dev libplist-dev)
 [[ ${1:-} == tests ]] && libraries+=(libgtest-dev)
 
 # apt-get source needs a deb-src entry for the archive the packages come from.
@@ -145,30 +146,53 @@ build_libplist() {
   $host-objcopy --remove-section .drectve "$prefix/lib/libplist++-2.0.a"
 }
 
-# Only libcrypto and libssl, no programs, tests or documentation.
+# kxpackage.exe uses libcrypto's AES (CBC and key wrap), SHA-1, SHA-256,
+# PBKDF2 and random bytes, nothing of TLS: only libcrypto is built, without
+# the algorithms and protocols nothing here calls ("no-bulk" drops most of
+# them at once), programs, tests or documentation. That is a fraction of
+# the full build.
 build_openssl() {
   local folder=$1
   mkdir -p "$folder/build-windows"
   (cd "$folder/build-windows" &&
     CC=$host-gcc-posix AR=$host-ar RANLIB=$host-ranlib RC=$host-windres \
-      "${build[@]}" perl ../Configure mingw64 no-shared no-tests no-module no-dso \
+      "${build[@]}" perl ../Configure mingw64 no-shared no-module no-dso no-tests no-bulk no-legacy \
+      no-deprecated no-engine no-sock no-scrypt no-sm2 no-gost no-rfc3779 no-uplink \
       --prefix="$prefix" --libdir=lib >/dev/null &&
-    "${build[@]}" make -s -j"$jobs" build_libs >/dev/null && make -s install_dev >/dev/null)
+    "${build[@]}" make -s -j"$jobs" build_generated >/dev/null &&
+    "${build[@]}" make -s -j"$jobs" libcrypto.a >/dev/null)
+  mkdir -p "$prefix/include/openssl"
+  install -m 644 "$folder"/include/openssl/*.h "$folder"/build-windows/include/openssl/*.h \
+    "$prefix/include/openssl/"
+  install -m 644 "$folder/build-windows/libcrypto.a" "$prefix/lib/"
 }
 
 build_googletest() {
   cmake_library "$1" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF
 }
 
+# Each library is built once per version (a stamp in the prefix). OpenSSL,
+# the longest, builds beside the others: their configure scripts and
+# single-file compiles leave cores idle that it fills.
+build_one() {
+  local folder=$1 name=$2 version=$3 start=$SECONDS
+  echo "Building $name $version for Windows"
+  "build_${name//-/_}" "$folder"
+  touch "$prefix/.built-$name-${version//:/_}"
+  echo "  $name: $((SECONDS - start)) s"
+}
+
+background=()
 for dev in "${libraries[@]}"; do
   read -r folder name version < <(fetch_source "$dev")
-  stamp=$prefix/.built-$name-${version//:/_}
-  if [[ -f $stamp ]]; then
-    continue
+  [[ -f $prefix/.built-$name-${version//:/_} ]] && continue
+  if [[ $name == openssl ]]; then
+    build_one "$folder" "$name" "$version" &
+    background+=($!)
+  else
+    build_one "$folder" "$name" "$version"
   fi
-  echo "Building $name $version for Windows"
-  start=$SECONDS
-  "build_${name//-/_}" "$folder"
-  touch "$stamp"
-  echo "  $name: $((SECONDS - start)) s"
+done
+for pid in "${background[@]}"; do
+  wait "$pid"
 done

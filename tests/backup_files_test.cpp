@@ -86,7 +86,9 @@ TEST(BackupFilesTest, StoredFilesThatLeadOutOfTheBackupAreNotFollowed) {
   const std::string inside = BackupFileId("HomeDomain", "Library/Notes/notes.sqlite");
   test::WriteFileBytes(elsewhere.File("secret"), "theirs");
   test::WriteFileBytes(backup.File("kept"), "ours");
-  std::filesystem::create_symlink(elsewhere.File("secret"), backup.File(outside));
+  std::error_code error;
+  std::filesystem::create_symlink(elsewhere.File("secret"), backup.File(outside), error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
   std::filesystem::create_symlink("kept", backup.File(inside));
   EXPECT_EQ("", ResolveBackupFile(backup.path(), outside));
   EXPECT_EQ(backup.File(inside), ResolveBackupFile(backup.path(), inside));

@@ -95,8 +95,8 @@ class IosCalendarTest : public ::testing::Test {
     const std::vector<std::string> paths = samples::IosCalendarAttachmentPaths();
     std::string text =
         Replace(test::DataFile("ios_calendar/sample_details.json"), "{ADDR}", address);
-    text = Replace(text, "{AGENDA}", InBackup(paths[0]));
-    text = Replace(text, "{PHOTO}", InBackup(paths[1]));
+    text = Replace(text, "{AGENDA}", test::JsonEscaped(InBackup(paths[0])));
+    text = Replace(text, "{PHOTO}", test::JsonEscaped(InBackup(paths[1])));
     return Formatted(Replace(text, "{MORE}", more));
   }
 
@@ -151,7 +151,8 @@ TEST_F(IosCalendarTest, StagedWholeDocumentsOnEveryRelease) {
     ASSERT_EQ(kStatusOk, RunStaged(Request(Store("Calendar.sqlitedb", version), {})));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(6, g_results.kind);
-    EXPECT_EQ(Formatted(R"({"msg_file_list": [")" + temp_.File("DataAnalysis_Calendar_0.json") +
+    EXPECT_EQ(Formatted(R"({"msg_file_list": [")" +
+                        test::JsonEscaped(temp_.File("DataAnalysis_Calendar_0.json")) +
                         R"("], "size": 4})"),
               g_results.text);
     EXPECT_EQ(Expected(addresses[version - 1]), Detail(0));

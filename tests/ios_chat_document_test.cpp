@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/json_util.h"
+#include "common/platform.h"
 #include "ioschat/chat_document.h"
 #include "test_support.h"
 
@@ -82,7 +83,7 @@ TEST(ChatDocumentTest, SessionsAndMessagesComeOutInOneShape) {
     "sessions": [
       {"kind": "group", "members": [{"id": "u-bob", "name": "Bob"}, {"id": "u-eve"}],
        "message_count": 3, "msg_file_list": [")" +
-                  batch + R"("],
+                  test::JsonEscaped(batch) + R"("],
        "name": "Família 家族", "session_id": "g-1"},
       {"kind": "official", "message_count": 0, "msg_file_list": [], "session_id": "u-old",
        "tag": "deleted"}],
@@ -141,8 +142,8 @@ TEST(ChatDocumentTest, CoreDataDatesAndHostileDates) {
 }
 
 TEST(ChatDocumentTest, BackupFilesAreFileIdsUnderTheRoot) {
-  const std::string hostile = ChatBackupFile("/backup", true, "AppDomain-x", "../../etc/passwd");
-  EXPECT_EQ(0u, hostile.rfind("/backup/", 0)) << hostile;
+  const std::string hostile = ChatBackupFile("backup", true, "AppDomain-x", "../../etc/passwd");
+  EXPECT_EQ(0u, hostile.rfind(std::string("backup") + kPathSeparator, 0)) << hostile;
   EXPECT_EQ(std::string::npos, hostile.find(".."));
   EXPECT_EQ("", ChatBackupFile("/backup", false, "AppDomain-x", ""));
 }

@@ -114,10 +114,11 @@ class IosKikTest : public ChatBackupTest {
                                   {"{Z}", KikId("profpix/thumb_zoe.l_4kq@talk.kik.com")}};
     for (const auto& [mark, id] : ids) {
       const std::string two = mark.substr(0, 2) + "2}";
-      text = ReplaceAll(ReplaceAll(text, two, id.substr(0, 2)), mark, id);
+      text = ReplaceAll(
+          ReplaceAll(text, two + "/", test::JsonEscaped(id.substr(0, 2) + kPathSeparator)), mark,
+          id);
     }
-    text = ReplaceAll(text, "{B}/", backup_ + std::string(1, kPathSeparator));
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
+    text = ReplaceAll(text, "{B}/", test::JsonEscaped(backup_ + kPathSeparator));
     return Formatted(Expand(text, temp_));
   }
 
@@ -237,7 +238,8 @@ TEST_F(IosKikTest, StoreWithoutJoinTables) {
     "kik_chat_sessions": [{"chat_pk": "1", "session_name": "Hikers",
       "session_id": "1_g@groups.kik.com", "ZUSER": "3", "last_date": "", "is_group": "1",
       "thumb_path": ")" +
-                      thumb + R"(", "thumb_file": ")" + TwoLevel(backup_, id) + R"("}],
+                      test::JsonEscaped(thumb) + R"(", "thumb_file": ")" +
+                      test::JsonEscaped(TwoLevel(backup_, id)) + R"("}],
     "media_file_info": null}], "size": 1})"),
             g_results.text);
 }
@@ -264,10 +266,10 @@ TEST_F(IosKikTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
     "kik_chat_sessions": [{"chat_pk": "5", "session_name": "Ana", "session_id": "ana@talk.kik.com",
       "ZUSER": "1", "last_date": "", "is_group": "0",
       "msg_file_list": [")" +
-                      JoinPath(temp_, "kikmessages_5.json") + R"("],
+                      test::JsonEscaped(JoinPath(temp_, "kikmessages_5.json")) + R"("],
       "thumb_path": "cores/private/7d1b3a2e0c9f4e8b/profpix/thumb_ana@talk.kik.com",
       "thumb_file": ")" +
-                      TwoLevel(backup_, id) + R"("}],
+                      test::JsonEscaped(TwoLevel(backup_, id)) + R"("}],
     "media_file_info": null}], "size": 1})"),
             g_results.text);
   EXPECT_EQ(Formatted(R"({"messages": [{"Z_PK": "1", "is_from_me": "1", "send_date": "",
@@ -437,10 +439,10 @@ class IosLineTest : public ChatBackupTest {
 
   std::string Expanded(std::string text) const {
     if (placed_.size() == 2) {
-      text = ReplaceAll(ReplaceAll(text, "{P}", placed_[0]), "{Q}", placed_[1]);
+      text = ReplaceAll(ReplaceAll(text, "{P}", test::JsonEscaped(placed_[0])), "{Q}",
+                        test::JsonEscaped(placed_[1]));
     }
     text = ReplaceAll(text, "{F}", kFolder);
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
     return Formatted(test::Expand(text, temp_));
   }
 
@@ -645,15 +647,15 @@ class IosViberTest : public ChatBackupTest {
   }
 
   std::string Expanded(std::string text, const std::string& url = "") const {
-    text = ReplaceAll(text, "{P}", Placed(samples::kIosViberAppDomain, kPicture, true));
-    text = ReplaceAll(
-        text, "{Q}",
-        Placed(samples::kIosViberAppDomain, "Documents/Thumbnails/IMG-0a1b2c.jpg", true));
-    text = ReplaceAll(
-        text, "{V}",
-        Placed(samples::kIosViberGroupDomain, "Documents/VoiceMessages/ptt-77.m4a", true));
+    const auto placed = [this](const char* domain, const std::string& path) {
+      return test::JsonEscaped(Placed(domain, path, true));
+    };
+    text = ReplaceAll(text, "{P}", placed(samples::kIosViberAppDomain, kPicture));
+    text = ReplaceAll(text, "{Q}",
+                      placed(samples::kIosViberAppDomain, "Documents/Thumbnails/IMG-0a1b2c.jpg"));
+    text = ReplaceAll(text, "{V}",
+                      placed(samples::kIosViberGroupDomain, "Documents/VoiceMessages/ptt-77.m4a"));
     text = ReplaceAll(text, "{U}", url);
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
     return Formatted(test::Expand(text, temp_));
   }
 
@@ -914,12 +916,12 @@ class IosWechatTest : public ChatBackupTest {
     text = ReplaceAll(text, "{G}", samples::kIosWechatGroupHash);
     for (size_t at = text.find("{B:"); at != std::string::npos; at = text.find("{B:")) {
       const size_t end = text.find('}', at);
-      text.replace(at, end - at + 1,
-                   ChatBackupFile(backup_, true, samples::kIosWechatDomain,
-                                  documents + text.substr(at + 3, end - at - 3)));
+      text.replace(
+          at, end - at + 1,
+          test::JsonEscaped(ChatBackupFile(backup_, true, samples::kIosWechatDomain,
+                                           documents + text.substr(at + 3, end - at - 3))));
     }
     text = ReplaceAll(text, "{D}", documents);
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
     return Formatted(test::Expand(text, temp_));
   }
 

@@ -69,9 +69,9 @@ class IosKxPhotoTest : public test::LibraryTest {
   }
 
   std::string Expand(std::string text, int version = 2) const {
-    text = ReplaceAll(text, "{T}", temp_.path() + kPathSeparator);
-    text = ReplaceAll(text, "{B}", backup_.path() + kPathSeparator);
-    text = ReplaceAll(text, "{S}", std::string(1, kPathSeparator));
+    text = ReplaceAll(text, "{T}", test::JsonEscaped(temp_.path() + kPathSeparator));
+    text = ReplaceAll(text, "{B}", test::JsonEscaped(backup_.path() + kPathSeparator));
+    text = ReplaceAll(text, "{S}", test::JsonEscaped(std::string(1, kPathSeparator)));
     text = ReplaceAll(text, "{U}", version == 2 ? "1" : "0");
     for (const char* title : {"Beach", "Sunset", "Waves", "Screenshot"}) {
       text = ReplaceAll(text, std::string("{") + title + "}", version == 2 ? title : "");

@@ -191,7 +191,7 @@ TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
   AddressBook();
   const std::string body = samples::IosAttributedBody("Sure \xF0\x9F\x91\x8D");
   std::string expected = ReplaceAll(test::DataFile("ios_messages/sessions.json"), "{B}",
-                                    backup_.path() + kPathSeparator);
+                                    test::JsonEscaped(backup_.path() + kPathSeparator));
   expected = ReplaceAll(expected, "{BODY}", Base64Encode(body.data(), body.size()));
   for (int version = samples::kIosMessagesOldestSchema;
        version <= samples::kIosMessagesNewestSchema; ++version) {
@@ -203,7 +203,8 @@ TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(2, g_results.kind);
     const std::string file = temp_.File("KxDataPackage_SMS_1.json");
-    EXPECT_EQ(Formatted(R"({"sms_session_size": 5, "sms_file_path": [")" + file + R"("]})"),
+    EXPECT_EQ(Formatted(R"({"sms_session_size": 5, "sms_file_path": [")" + test::JsonEscaped(file) +
+                        R"("]})"),
               g_results.text);
     EXPECT_EQ(WriteJson(WithStoreColumns(test::Parsed(expected), version)), WriteJson(Sessions()));
     // Written as a text-mode file on the hosts the files are read on.

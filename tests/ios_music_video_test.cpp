@@ -27,11 +27,12 @@ using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
 
-// {T}: the temp folder; {B}: the backup folder; {S}: the native separator.
+// {T}: the temp folder; {B}: the backup folder; {S}: the native separator;
+// each as it stands in a JSON string.
 std::string Expanded(std::string text, const std::string& temp, const std::string& backup = "") {
-  text = ReplaceAll(text, "{T}", temp + kPathSeparator);
-  text = ReplaceAll(text, "{B}", backup + kPathSeparator);
-  return ReplaceAll(text, "{S}", std::string(1, kPathSeparator));
+  text = ReplaceAll(text, "{T}", test::JsonEscaped(temp + kPathSeparator));
+  text = ReplaceAll(text, "{B}", test::JsonEscaped(backup + kPathSeparator));
+  return ReplaceAll(text, "{S}", test::JsonEscaped(std::string(1, kPathSeparator)));
 }
 
 Json::Value ReadJsonFile(const std::string& path) {

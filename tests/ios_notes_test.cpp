@@ -252,7 +252,17 @@ std::string Expected(const std::string& icloud, const std::string& backup,
                      const std::string& other = test::DataFile("ios_notes/other_notes.json")) {
   std::string text = "{" + other + "," + icloud + "}";
   text = ReplaceAll(text, "$A", "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01");
-  return ReplaceAll(text, "$B", backup);
+  // "$B/" is the backup folder and "$B/xx/" its sub-folder xx, each joined
+  // with the native separator.
+  const std::string separator = test::JsonEscaped(std::string(1, kPathSeparator));
+  for (size_t at = text.find("$B/"); at != std::string::npos; at = text.find("$B/", at)) {
+    const bool sub_folder = at + 5 < text.size() && text[at + 5] == '/';
+    const std::string joined = test::JsonEscaped(backup) + separator +
+                               (sub_folder ? text.substr(at + 3, 2) + separator : "");
+    text.replace(at, sub_folder ? 6 : 3, joined);
+    at += joined.size();
+  }
+  return text;
 }
 
 TEST_F(IosNotesTest, WholeDocumentOnEveryStoreGeneration) {

@@ -151,7 +151,7 @@ std::string Placed(std::string text, const std::string& root) {
       const std::string id = text.substr(at + 3, 40);
       const std::string place =
           form[1] == 'L' ? JoinPath(JoinPath(root, id.substr(0, 2)), id) : JoinPath(root, id);
-      text.replace(at, 44, place);
+      text.replace(at, 44, test::JsonEscaped(place));
     }
   }
   return text;
@@ -205,17 +205,18 @@ TEST_F(IosPhotosTest, PhotoFolderWithEditedVersionsAndLooseFiles) {
   ASSERT_EQ(kStatusOk, Run(Request(library, root, "0", "1")));
   const std::string dcim = JoinPath(temp_.path(), "KxDataPackage_Photo_DCIM.json");
   EXPECT_EQ(Document("", {Batch(1), dcim}, 4), g_results.text);
-  std::string expected = ReplaceAll(Placed(kNewestBatch, root), "{R}", root);
-  expected = ReplaceAll(expected, "/", std::string(1, kPathSeparator));
-  const std::string actual =
-      ReplaceAll(test::ReadFileBytes(Batch(1)), "/", std::string(1, kPathSeparator));
+  const std::string separator = test::JsonEscaped(std::string(1, kPathSeparator));
+  std::string expected = ReplaceAll(Placed(kNewestBatch, root), "{R}", test::JsonEscaped(root));
+  expected = ReplaceAll(expected, "/", separator);
+  const std::string actual = ReplaceAll(test::ReadFileBytes(Batch(1)), "/", separator);
   EXPECT_EQ(Formatted(expected), actual);
-  EXPECT_EQ(Formatted(R"({"photo_data": [
+  EXPECT_EQ(
+      Formatted(R"({"photo_data": [
       {"kind": 0, "other_file_path": ")" +
-                      JoinPath(loose, "IMG_9001.JPG") + R"(", "tag": "deleted"},
+                test::JsonEscaped(JoinPath(loose, "IMG_9001.JPG")) + R"(", "tag": "deleted"},
       {"kind": 1, "other_file_path": ")" +
-                      JoinPath(loose, "IMG_9002.MOV") + R"(", "tag": "deleted"}]})"),
-            test::ReadFileBytes(dcim));
+                test::JsonEscaped(JoinPath(loose, "IMG_9002.MOV")) + R"(", "tag": "deleted"}]})"),
+      test::ReadFileBytes(dcim));
 }
 
 // The same library in a backup: the type-1 photo's original is its
@@ -421,9 +422,9 @@ TEST_F(IosPhotosTest, HostileDirectoriesAndNames) {
       for (int i : {0, 2, 4}) EXPECT_FALSE(photos[i].isMember("thumb_file_path")) << i;
       // An absolute directory would name a place of the host's own.
       for (int i : {0, 1, 2, 4}) EXPECT_FALSE(photos[i].isMember("origin_file_path")) << i;
-      EXPECT_EQ(
-          JoinPath(root, "Thumbnails/V2/etc/shadow/5005.JPG"),
-          ReplaceAll(photos[1]["thumb_file_path"].asString(), "/", std::string(1, kPathSeparator)));
+      const std::string separator(1, kPathSeparator);
+      EXPECT_EQ(JoinPath(root, ReplaceAll("Thumbnails/V2/etc/shadow/5005.JPG", "/", separator)),
+                ReplaceAll(photos[1]["thumb_file_path"].asString(), "/", separator));
       EXPECT_EQ(0u, photos[3]["thumb_file_path"].asString().find(root));
     }
   }

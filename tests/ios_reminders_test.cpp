@@ -90,11 +90,11 @@ TEST_F(IosRemindersTest, EveryReleaseOfTheRemindersStore) {
          {"media_identifier": "ATT-22", "media_name": "milk.jpg", "media_type": 1,
           "media_device_path": "Library/Reminders/Container_v1/Files/Account-5A1E7C3B-2D4F-4E6A-9B8C-0D1E2F3A4B5C/Attachment-ATT-22/milk.jpg",
           "media_path": ")" +
-                        Attachment("ATT-22", "milk.jpg") + R"("},
+                        test::JsonEscaped(Attachment("ATT-22", "milk.jpg")) + R"("},
          {"media_identifier": "ATT-23", "media_name": "Image.png", "media_type": 1,
           "media_device_path": "Library/Reminders/Container_v1/Files/Account-5A1E7C3B-2D4F-4E6A-9B8C-0D1E2F3A4B5C/Attachment-ATT-23/Image.png",
           "media_path": ")" +
-                        Attachment("ATT-23", "Image.png") + R"("}]},
+                        test::JsonEscaped(Attachment("ATT-23", "Image.png")) + R"("}]},
       {"utf_Title": "Send report", "utf_List": "Old projects", "status": 1, "priority": 0,
        "flagged": 0, "unique_identifier": "DA-2", "rowid": 2, "deleted_mark": 0,
        "tag": "deleted"},

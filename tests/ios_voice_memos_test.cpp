@@ -117,18 +117,18 @@ TEST_F(IosVoiceMemosTest, WholeDocumentOnEveryStoreVersion) {
                         local_id + R"(
        "media_path": "/var/mobile/Media/Recordings/20150301 091500.m4a",
        "media_backup": ")" +
-                        InBackup(kLocalAudio) + R"("},
+                        test::JsonEscaped(InBackup(kLocalAudio)) + R"("},
       {"datetime": 1684145700.5, "duration": 42.0, "label": "Rehearsal", "unique_id": "C-1",
        "media_path": "/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a", "is_deleted": 0,
        "media_backup": ")" +
-                        InBackup(kCloudAudio) + R"("},
+                        test::JsonEscaped(InBackup(kCloudAudio)) + R"("},
       {"datetime": 1685656862, "duration": 8.5, )" +
                         sorting_label + R"( "unique_id": "C-2",
        "media_path": "/var/mobile/", "is_deleted": 0},
       {"datetime": 1671904800, "duration": 95.0, "label": "Carols", "unique_id": "C-3",
        "media_path": "/var/mobile/Media/Recordings/20221224 180000-9E4F.m4a", "is_deleted": 1,
        "tag": "deleted", "media_backup": ")" +
-                        InBackup(kEvictedAudio) + R"("}]})"),
+                        test::JsonEscaped(InBackup(kEvictedAudio)) + R"("}]})"),
               g_results.text);
   }
 }
@@ -145,14 +145,15 @@ TEST_F(IosVoiceMemosTest, PlainFolderOfRecordings) {
                 "(2, 0, '/var/mobile/Media/Recordings/../../../etc/passwd'),"
                 "(3, 0, '/var/mobile/Media/Other/x.m4a');");
   ASSERT_EQ(kStatusOk, Run(Request("", cloud, "1")));
-  EXPECT_EQ(Formatted(R"({"size": 3, "voice_memos_items": [
+  EXPECT_EQ(
+      Formatted(R"({"size": 3, "voice_memos_items": [
       {"datetime": 978307200, "is_deleted": 0, "media_backup": ")" +
-                      JoinPath(backup_.path(), "20230514 101500-7A2B.m4a") + R"(",
+                test::JsonEscaped(JoinPath(backup_.path(), "20230514 101500-7A2B.m4a")) + R"(",
        "media_path": "/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a"},
       {"datetime": 978307200, "is_deleted": 0,
        "media_path": "/var/mobile/Media/Recordings/../../../etc/passwd"},
       {"datetime": 978307200, "is_deleted": 0, "media_path": "/var/mobile/Media/Other/x.m4a"}]})"),
-            g_results.text);
+      g_results.text);
 }
 
 TEST(VoiceMemoLocationTest, PathsFromTheData) {

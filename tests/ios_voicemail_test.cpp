@@ -99,15 +99,15 @@ TEST_F(IosVoicemailTest, WholeDocumentOnEveryStoreVersion) {
     EXPECT_EQ(Formatted(R"({"size": 3, "voice_mail_items": [
       {"ROWID": 7, "datetime": "01-01-2024 10:00:00", "duration": 21, "sender": "+351912345678",
        "media_backup": ")" +
-                        TwoLevel(backup_.path(), kAudio7) + R"(",
+                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio7)) + R"(",
        "first": "Ana", "last": "Silva", "middle": "Maria", "thumb_path": ")" +
-                        thumb + R"("},
+                        test::JsonEscaped(thumb) + R"("},
       {"ROWID": 8, "datetime": "01-02-2024 10:00:45", "duration": 7, "sender": "+15550100",
        "media_backup": ")" +
-                        TwoLevel(backup_.path(), kAudio8) + R"("},
+                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio8)) + R"("},
       {"ROWID": 9, "datetime": "01-03-2024 10:00:00", "duration": 34,
        "media_backup": ")" +
-                        TwoLevel(backup_.path(), kAudio9) + R"("}]})"),
+                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio9)) + R"("}]})"),
               g_results.text);
   }
   EXPECT_EQ("\xFF\xD8\xFF\xDB", test::ReadFileBytes(thumb));

@@ -130,9 +130,9 @@ class IosWhatsAppTest : public test::LibraryTest {
   std::string ExpandedText(std::string text) const {
     for (size_t at = text.find("{P:"); at != std::string::npos; at = text.find("{P:")) {
       const size_t end = text.find('}', at);
-      text.replace(at, end - at + 1, BackupPath(text.substr(at + 3, end - at - 3)));
+      text.replace(at, end - at + 1,
+                   test::JsonEscaped(BackupPath(text.substr(at + 3, end - at - 3))));
     }
-    text = ReplaceAll(text, "{T}/", temp_ + std::string(1, kPathSeparator));
     return test::Expand(text, temp_);
   }
 
@@ -181,9 +181,9 @@ TEST_F(IosWhatsAppTest, WholeDocumentsOnEveryVersionAndDomain) {
       EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/group_messages.json")), Batch(kGroup));
       EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/broadcast_messages.json")),
                 Batch(kBroadcast));
-      EXPECT_EQ(
-          "BEGIN:VCARD\nVERSION:3.0\nFN:José Álvarez\nEND:VCARD\n",
-          test::ReadFileBytes(ExpandedText("{T}/{H:4915123456789@s.whatsapp.net3A1006F0C1}.vcf")));
+      EXPECT_EQ("BEGIN:VCARD\nVERSION:3.0\nFN:José Álvarez\nEND:VCARD\n",
+                test::ReadFileBytes(JoinPath(
+                    temp_, test::Expand("{H:4915123456789@s.whatsapp.net3A1006F0C1}.vcf", ""))));
     }
   }
 }

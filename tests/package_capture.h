@@ -146,14 +146,16 @@ inline int CallFilterFunction(DataTypeRecord* record, SqliteConfig* config,
   return entry->filter(record, config, entry->Context(nullptr, stop != nullptr ? stop : &no_stop));
 }
 
-// Replaces every "{T}" by `temp` and every "{H:text}" by the FNV-1a hash of
-// the text, as side files are named.
+// Replaces every "{T}" by `temp` (escaped for a JSON string; "{T}/" is a
+// name in it, joined with the native separator) and every "{H:text}" by the
+// FNV-1a hash of the text, as side files are named.
 inline std::string Expand(std::string text, const std::string& temp) {
   for (size_t at = text.find("{H:"); at != std::string::npos; at = text.find("{H:")) {
     const size_t end = text.find('}', at);
     text.replace(at, end - at + 1, Fnv1a64Decimal(text.substr(at + 3, end - at - 3)));
   }
-  return ReplaceAll(text, "{T}", temp);
+  text = ReplaceAll(text, "{T}/", JsonEscaped(temp + kPathSeparator));
+  return ReplaceAll(text, "{T}", JsonEscaped(temp));
 }
 
 // Packagers of an iOS backup's applications: each run gets a folder of its

@@ -253,8 +253,9 @@ struct Contacts : Defaults {
             "NULL);");
   }
   static std::string Document(const std::string& temp) {
-    return ReplaceAll(test::DataFile("packager_contract/contacts_document.json"), "{PICTURE}",
-                      JoinPath(temp, "15_" + Fnv1a64Decimal(Picture()) + ".thumb"));
+    return ReplaceAll(
+        test::DataFile("packager_contract/contacts_document.json"), "{PICTURE}",
+        test::JsonEscaped(JoinPath(temp, "15_" + Fnv1a64Decimal(Picture()) + ".thumb")));
   }
   // The older copy still holds an address of a live person and a whole
   // person the phone lost.

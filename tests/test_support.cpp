@@ -31,6 +31,15 @@ std::string TempDir::File(const std::string& name) const {
   return (fs::u8path(path_) / fs::u8path(name)).u8string();
 }
 
+std::string JsonEscaped(const std::string& text) {
+  std::string escaped;
+  for (const char c : text) {
+    if (c == '\\' || c == '"') escaped += '\\';
+    escaped += c;
+  }
+  return escaped;
+}
+
 std::vector<DamagedDatabase> DamageDatabase(const std::string& sound_path,
                                             const std::string& folder) {
   const std::string bytes = ReadFileBytes(sound_path);

@@ -38,6 +38,10 @@ std::string ReadFileBytes(const std::string& path);
 // path there). Fails the current test when the file is missing or empty.
 std::string DataFile(const std::string& name);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
+// `text` as it stands between the quotes of a JSON string, so that a path
+// (with "\" between names on Windows) can be spliced into an expected
+// document.
+std::string JsonEscaped(const std::string& text);
 // Upper-case hexadecimal, as SQLite's hex() gives it.
 std::string HexBytes(const std::string& bytes);
 

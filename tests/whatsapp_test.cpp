@@ -153,14 +153,16 @@ TEST_F(WhatsAppPackageTest, PackagesTheChatsOfTheNewerLayout) {
                                       temp_);
   const std::string avatar =
       JoinPath(JoinPath(PrivateFolder(), "Avatars"), std::string(kAnna) + ".j");
-  EXPECT_EQ(ParseJsonText(ReplaceAll(expected, "{AVATAR}", avatar)), run.document);
+  EXPECT_EQ(ParseJsonText(ReplaceAll(expected, "{AVATAR}", test::JsonEscaped(avatar))),
+            run.document);
 }
 
 TEST_F(WhatsAppPackageTest, WritesEachChatsMessagesIntoItsBatchFile) {
   WriteNewerStore();
   const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
   ASSERT_EQ(0, run.status);
-  const std::string chat_file = Expand("{T}/messages_{H:4915123456789@s.whatsapp.net}.json", temp_);
+  const std::string chat_file =
+      JoinPath(temp_, Expand("messages_{H:4915123456789@s.whatsapp.net}.json", temp_));
   const std::string expected_chat = Expand(R"JSON([
     {"row_id": 10, "is_from_me": 0, "send_date": "03 - 14 - 2021 09:26 : 33", "type": 0,
      "send_status": 0, "key_id": "K10", "size": 19, "sender_id": "", "universal_type": 40},
@@ -190,7 +192,8 @@ TEST_F(WhatsAppPackageTest, WritesEachChatsMessagesIntoItsBatchFile) {
                                            temp_);
   EXPECT_EQ(ParseJsonText(expected_chat), ParseJsonText(test::ReadFileBytes(chat_file)));
   EXPECT_EQ("\xFF\xD8\xFF\xE0",
-            test::ReadFileBytes(Expand("{T}/{H:4915123456789@s.whatsapp.netK12}.thumb", temp_)));
+            test::ReadFileBytes(
+                JoinPath(temp_, Expand("{H:4915123456789@s.whatsapp.netK12}.thumb", temp_))));
 
   const std::vector<Json::Value> group = ChatMessages(FindChat(run.document, kGroup));
   ASSERT_EQ(3u, group.size());

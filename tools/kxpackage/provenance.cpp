@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -98,16 +99,21 @@ std::string UtcNow() {
   return text;
 }
 
+// The offset is worked out from the local and the UTC time rather than
+// taken from strftime's %z, which Windows' C runtime fills with a name.
 std::string LocalZone() {
   const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  BreakDownTime(now, true, &parts);
+  std::tm local{}, utc{};
+  BreakDownTime(now, true, &local);
+  BreakDownTime(now, false, &utc);
+  const int days = local.tm_year != utc.tm_year ? (local.tm_year > utc.tm_year ? 1 : -1)
+                                                : local.tm_yday - utc.tm_yday;
+  const int minutes = (days * 24 + local.tm_hour - utc.tm_hour) * 60 + local.tm_min - utc.tm_min;
   char offset[16], name[64];
-  std::strftime(offset, sizeof offset, "%z", &parts);
-  std::strftime(name, sizeof name, "%Z", &parts);
-  std::string text = offset;
-  if (text.size() == 5) text.insert(3, ":");
-  return "UTC" + text + (*name != '\0' ? std::string(" (") + name + ")" : "");
+  std::snprintf(offset, sizeof offset, "%c%02d:%02d", minutes < 0 ? '-' : '+',
+                std::abs(minutes) / 60, std::abs(minutes) % 60);
+  std::strftime(name, sizeof name, "%Z", &local);
+  return std::string("UTC") + offset + (*name != '\0' ? std::string(" (") + name + ")" : "");
 }
 
 Provenance& Provenance::Run() {
