@@ -64,7 +64,7 @@ void CompleteAttachment(const AttachmentLocator& locator, JsonMembers* attachmen
 }  // namespace
 
 AttachmentLocator::AttachmentLocator(std::string backup_root, const char* stem)
-    : backup_root_(std::move(backup_root)) {
+    : backup_root_(std::move(backup_root)), resolver_(backup_root_) {
   if (backup_root_.empty()) return;
   std::error_code error;
   if (!std::filesystem::is_directory(PathFromUtf8(backup_root_), error)) {
@@ -78,7 +78,7 @@ std::string AttachmentLocator::Locate(const std::string& filename) const {
   if (backup_root_.empty()) return std::string();
   const std::string relative_path = AttachmentMediaPath(filename);
   if (relative_path.empty()) return std::string();
-  return ResolveBackupFile(backup_root_, BackupFileId(kMediaDomain, relative_path));
+  return resolver_.Resolve(BackupFileId(kMediaDomain, relative_path));
 }
 
 int64_t IntegerMember(const Json::Value& object, const char* name) {

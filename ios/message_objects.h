@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/backup_files.h"
 #include "common/json_text_writer.h"
 #include "ios/message_store.h"
 
@@ -26,6 +27,8 @@ class AttachmentLocator {
 
  private:
   std::string backup_root_;
+  // Looks up the backup's folders once for all attachments.
+  mutable BackupFileResolver resolver_;
 };
 
 // The chat a message row was read from.
