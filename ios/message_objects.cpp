@@ -27,8 +27,7 @@ int ColumnIndex(const SqliteStatement& row, const char* name) {
   return -1;
 }
 
-std::string_view ColumnBytes(const SqliteStatement& row, const char* name) {
-  const int index = ColumnIndex(row, name);
+std::string_view ColumnBytes(const SqliteStatement& row, int index) {
   return index < 0 ? std::string_view() : row.ColumnBlobView(index);
 }
 
@@ -156,8 +155,13 @@ WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const Messa
                                          int first_column) {
   message_.Clear();
   ReadRowIntoMembers(row, &message_, first_column);
+  if (columns_of_ != &row) {
+    columns_of_ = &row;
+    text_column_ = ColumnIndex(row, "text");
+    body_column_ = ColumnIndex(row, "attributedBody");
+  }
   message_.SetString("text",
-                     MessageText(ColumnBytes(row, "text"), ColumnBytes(row, "attributedBody")));
+                     MessageText(ColumnBytes(row, text_column_), ColumnBytes(row, body_column_)));
   const int64_t row_id = row.ColumnInt64(first_column);
   const bool deleted =
       message_.IntegerOf("is_deleted") != 0 ||

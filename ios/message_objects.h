@@ -89,6 +89,10 @@ class MessageObjectReader {
   bool ordered_has_row_ = false;
   std::vector<JsonMembers> attachments_;
   size_t attachment_count_ = 0;
+  // The places of "text" and "attributedBody" in the last statement read.
+  const SqliteStatement* columns_of_ = nullptr;
+  int text_column_ = -1;
+  int body_column_ = -1;
 };
 
 // A member of a JSON object as a number, 0 when absent or not a number.

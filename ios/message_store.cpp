@@ -137,10 +137,12 @@ void RecoverableMessages::Add(int64_t chat_id, int64_t message_id) {
 }
 
 bool RecoverableMessages::Has(int64_t chat_id, int64_t message_id) const {
-  return by_chat_.count({chat_id, message_id}) != 0;
+  return !by_chat_.empty() && by_chat_.count({chat_id, message_id}) != 0;
 }
 
-bool RecoverableMessages::Has(int64_t message_id) const { return messages_.count(message_id) != 0; }
+bool RecoverableMessages::Has(int64_t message_id) const {
+  return !messages_.empty() && messages_.count(message_id) != 0;
+}
 
 MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db), stem_(stem) {
   const TableColumns message(db, "message");
