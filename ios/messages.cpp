@@ -80,6 +80,7 @@ class LoosePlan {
   };
 
   void Add(const LooseMessage& message) {
+    ++count_;
     const auto [found, added] = room_index_.emplace(message.room_names, rooms_.size());
     if (added) rooms_.push_back(Room{message.room_names, message.date, {}, {}});
     Room& room = rooms_[found->second];
@@ -92,8 +93,11 @@ class LoosePlan {
   }
 
   const std::vector<Room>& rooms() const { return rooms_; }
+  // How many messages in no chat the store has.
+  uint64_t count() const { return count_; }
 
  private:
+  uint64_t count_ = 0;
   std::vector<Room> rooms_;
   std::unordered_map<std::string, size_t> room_index_;
 };
@@ -356,9 +360,9 @@ class SessionWriter {
     }
   }
 
-  // False on a stop.
-  bool WriteAll() {
-    if (!ReadChatMessages() || (!failed_ && !ReadLooseMessages())) return false;
+  // False on a stop. `loose_count` messages in no chat are read back.
+  bool WriteAll(uint64_t loose_count) {
+    if (!ReadChatMessages() || (!failed_ && !ReadLooseMessages(loose_count))) return false;
     for (size_t file = 0; file < FileCount(); ++file) {
       if (!WriteFile(file)) return false;
     }
@@ -406,20 +410,23 @@ class SessionWriter {
   }
 
   // The messages in no chat, read in a second pass over the store and put
-  // aside with the chats' ones, after those on an equal date; false on a
-  // stop.
-  bool ReadLooseMessages() {
+  // aside with the chats' ones, after those on an equal date; the pass ends
+  // at the last of the `count` the plan found. False on a stop.
+  bool ReadLooseMessages(uint64_t count) {
+    if (count == 0) return true;
     const MessageSource loose_source;
     bool stopped = false;
+    uint64_t seen = 0;
     store_->ReadMessagePlan(false, [&](const LooseMessage& message) {
       if (context_.StopRequested()) {
         stopped = true;
         return false;
       }
+      if (++seen > count) return false;
       LoosePlace place;
-      if (!plan_.PlaceOf(message, &place)) return true;
+      if (!plan_.PlaceOf(message, &place)) return seen < count;
       SqliteStatement* row = store_->LooseMessageRow(message.row_id);
-      if (row == nullptr || row->Step() != SQLITE_ROW) return true;
+      if (row == nullptr || row->Step() != SQLITE_ROW) return seen < count;
       const WrittenMessage written = reader_.Read(*row, loose_source);
       const uint32_t position = positions_[place.session];
       const SpilledMessage spilled = {position, kLooseChatOrder + place.group, written.date,
@@ -429,7 +436,7 @@ class SessionWriter {
         failed_ = true;
         return false;
       }
-      return true;
+      return seen < count;
     });
     return !stopped;
   }
@@ -564,7 +571,7 @@ int IosSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
 
   const AttachmentLocator locator(record->additional_param, context.stem);
   SessionWriter writer(&store, recoverable, locator, *record, context, &plan);
-  if (context.StopRequested() || !writer.WriteAll()) return PackageStopped(context);
+  if (context.StopRequested() || !writer.WriteAll(loose.count())) return PackageStopped(context);
 
   Json::Value document(Json::objectValue);
   document["sms_session_size"] = Json::UInt64(writer.count());
