@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "common/log.h"
 #include "common/platform.h"
@@ -93,6 +94,43 @@ std::string ResolveBackupFile(const std::string& backup_root, const std::string&
   // A backup comes from someone else's computer: a stored file that is a
   // link leading out of it is not followed.
   if (!LiesInside(backup_root, path)) {
+    KX_LOG_AT(kLogProblem, kStem, "%s leads outside the backup, not followed.", path.c_str());
+    return std::string();
+  }
+  return path;
+}
+
+BackupFileResolver::BackupFileResolver(std::string backup_root) : root_(std::move(backup_root)) {}
+
+std::string BackupFileResolver::Resolve(const std::string& file_id) {
+  if (root_is_folder_ < 0) {
+    std::error_code error;
+    root_is_folder_ = std::filesystem::is_directory(PathFromUtf8(root_), error) ? 1 : 0;
+  }
+  // The cases that are logged take the full way, which logs them.
+  if (!IsBackupFileId(file_id) || root_is_folder_ == 0) return ResolveBackupFile(root_, file_id);
+  const auto digit = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
+  Folder& folder = folders_[digit(file_id[0]) * 16 + digit(file_id[1])];
+  if (!folder.known) {
+    folder.known = true;
+    std::error_code error;
+    const std::string sub_folder = JoinPath(root_, file_id.substr(0, 2));
+    const std::filesystem::file_type type =
+        std::filesystem::status(PathFromUtf8(sub_folder), error).type();
+    folder.two_level = type != std::filesystem::file_type::not_found &&
+                       type != std::filesystem::file_type::none &&
+                       type != std::filesystem::file_type::unknown;
+    folder.inside = LiesInside(root_, folder.two_level ? sub_folder : root_);
+  }
+  const std::string path = BackupFilePath(root_, file_id, folder.two_level);
+  // A file that is no link resolves to its folder's resolution and its name.
+  std::error_code error;
+  const std::filesystem::file_type own_type =
+      std::filesystem::symlink_status(PathFromUtf8(path), error).type();
+  const bool plain = own_type != std::filesystem::file_type::symlink &&
+                     own_type != std::filesystem::file_type::none &&
+                     own_type != std::filesystem::file_type::unknown;
+  if (plain ? !folder.inside : !LiesInside(root_, path)) {
     KX_LOG_AT(kLogProblem, kStem, "%s leads outside the backup, not followed.", path.c_str());
     return std::string();
   }

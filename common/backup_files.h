@@ -31,6 +31,27 @@ std::string BackupFilePath(const std::string& backup_root, const std::string& fi
 // is not a folder, or a path that leads outside the root.
 std::string ResolveBackupFile(const std::string& backup_root, const std::string& file_id);
 
+// ResolveBackupFile for many files of one backup: whether the root is a
+// folder, and where each of its sub-folders leads, is found once, so that a
+// file costs one look at its own entry (a file that is a link is followed
+// and checked in full). Gives what ResolveBackupFile gives while the
+// backup's folders stay as they are.
+class BackupFileResolver {
+ public:
+  explicit BackupFileResolver(std::string backup_root);
+  std::string Resolve(const std::string& file_id);
+
+ private:
+  struct Folder {
+    bool known = false;
+    bool two_level = false;  // root/<first two digits> exists
+    bool inside = false;     // and, its links resolved, lies inside the root
+  };
+  std::string root_;
+  int root_is_folder_ = -1;  // -1 not yet known
+  Folder folders_[256];      // by the id's first two digits
+};
+
 // The file id of the shortest relative path of an ordinary file (flags 1)
 // that contains a fragment, over an open catalogue; prepared once, so one
 // look-up object serves every name of a walk. The fragment is bound and its

@@ -568,6 +568,7 @@ JsonMembers::Member* JsonMembers::Slot(std::string_view name) {
   if (size_ == members_.size()) members_.emplace_back();
   Member* member = &members_[size_++];
   member->name.assign(name.data(), name.size());
+  sorted_size_ = static_cast<size_t>(-1);
   return member;
 }
 
@@ -619,13 +620,17 @@ std::string_view JsonMembers::StringOf(std::string_view name) const {
 template <typename Text>
 void JsonMembers::WriteObject(BasicJsonTextWriter<Text>* writer, std::string_view nested_name,
                               const std::function<void()>& write_nested) const {
-  order_.clear();
-  for (size_t i = 0; i < size_; ++i) order_.push_back(&members_[i]);
-  std::sort(order_.begin(), order_.end(),
-            [](const Member* a, const Member* b) { return a->name < b->name; });
+  if (sorted_size_ != size_) {
+    sorted_.clear();
+    for (size_t i = 0; i < size_; ++i) sorted_.push_back(static_cast<uint32_t>(i));
+    std::sort(sorted_.begin(), sorted_.end(),
+              [this](uint32_t a, uint32_t b) { return members_[a].name < members_[b].name; });
+    sorted_size_ = size_;
+  }
   bool nested_pending = !nested_name.empty() && write_nested != nullptr;
   writer->BeginObject();
-  for (const Member* member : order_) {
+  for (const uint32_t place : sorted_) {
+    const Member* member = &members_[place];
     if (nested_pending && nested_name <= member->name) {
       nested_pending = false;
       writer->Name(nested_name);

@@ -239,7 +239,11 @@ class JsonMembers {
   // the same order so far (see Slot).
   size_t previous_size_ = 0;
   bool in_step_ = false;
-  mutable std::vector<const Member*> order_;
+  // The members' places in the writer's order, kept while no place takes a
+  // new name (rows of one query sort alike); sorted_size_ is the size they
+  // were sorted at, or none.
+  mutable std::vector<uint32_t> sorted_;
+  mutable size_t sorted_size_ = static_cast<size_t>(-1);
 };
 
 // `value` streamed into `writer` as WriteJson lays it out. Arrays must hold

@@ -33,29 +33,20 @@ void Sha1::ProcessBlock(const uint8_t* block) {
   uint32_t c = state_[2];
   uint32_t d = state_[3];
   uint32_t e = state_[4];
-  for (size_t step = 0; step < 80; ++step) {
-    uint32_t mixed = 0;
-    uint32_t constant = 0;
-    if (step < 20) {
-      mixed = (b & c) | (~b & d);
-      constant = 0x5A827999;
-    } else if (step < 40) {
-      mixed = b ^ c ^ d;
-      constant = 0x6ED9EBA1;
-    } else if (step < 60) {
-      mixed = (b & c) | (b & d) | (c & d);
-      constant = 0x8F1BBCDC;
-    } else {
-      mixed = b ^ c ^ d;
-      constant = 0xCA62C1D6;
-    }
-    const uint32_t next = RotateLeft(a, 5) + mixed + e + constant + schedule[step];
+  // Four rounds of twenty steps, each with its own mixing function: no test
+  // of the step number inside the loops.
+  const auto step = [&](uint32_t mixed, uint32_t constant, uint32_t word) {
+    const uint32_t next = RotateLeft(a, 5) + mixed + e + constant + word;
     e = d;
     d = c;
     c = RotateLeft(b, 30);
     b = a;
     a = next;
-  }
+  };
+  for (size_t i = 0; i < 20; ++i) step((b & c) | (~b & d), 0x5A827999, schedule[i]);
+  for (size_t i = 20; i < 40; ++i) step(b ^ c ^ d, 0x6ED9EBA1, schedule[i]);
+  for (size_t i = 40; i < 60; ++i) step((b & c) | (b & d) | (c & d), 0x8F1BBCDC, schedule[i]);
+  for (size_t i = 60; i < 80; ++i) step(b ^ c ^ d, 0xCA62C1D6, schedule[i]);
   state_[0] += a;
   state_[1] += b;
   state_[2] += c;

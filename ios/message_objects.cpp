@@ -27,8 +27,7 @@ int ColumnIndex(const SqliteStatement& row, const char* name) {
   return -1;
 }
 
-std::string_view ColumnBytes(const SqliteStatement& row, const char* name) {
-  const int index = ColumnIndex(row, name);
+std::string_view ColumnBytes(const SqliteStatement& row, int index) {
   return index < 0 ? std::string_view() : row.ColumnBlobView(index);
 }
 
@@ -64,7 +63,7 @@ void CompleteAttachment(const AttachmentLocator& locator, JsonMembers* attachmen
 }  // namespace
 
 AttachmentLocator::AttachmentLocator(std::string backup_root, const char* stem)
-    : backup_root_(std::move(backup_root)) {
+    : backup_root_(std::move(backup_root)), resolver_(backup_root_) {
   if (backup_root_.empty()) return;
   std::error_code error;
   if (!std::filesystem::is_directory(PathFromUtf8(backup_root_), error)) {
@@ -78,7 +77,7 @@ std::string AttachmentLocator::Locate(const std::string& filename) const {
   if (backup_root_.empty()) return std::string();
   const std::string relative_path = AttachmentMediaPath(filename);
   if (relative_path.empty()) return std::string();
-  return ResolveBackupFile(backup_root_, BackupFileId(kMediaDomain, relative_path));
+  return resolver_.Resolve(BackupFileId(kMediaDomain, relative_path));
 }
 
 int64_t IntegerMember(const Json::Value& object, const char* name) {
@@ -156,8 +155,13 @@ WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const Messa
                                          int first_column) {
   message_.Clear();
   ReadRowIntoMembers(row, &message_, first_column);
+  if (columns_of_ != &row) {
+    columns_of_ = &row;
+    text_column_ = ColumnIndex(row, "text");
+    body_column_ = ColumnIndex(row, "attributedBody");
+  }
   message_.SetString("text",
-                     MessageText(ColumnBytes(row, "text"), ColumnBytes(row, "attributedBody")));
+                     MessageText(ColumnBytes(row, text_column_), ColumnBytes(row, body_column_)));
   const int64_t row_id = row.ColumnInt64(first_column);
   const bool deleted =
       message_.IntegerOf("is_deleted") != 0 ||

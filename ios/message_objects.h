@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/backup_files.h"
 #include "common/json_text_writer.h"
 #include "ios/message_store.h"
 
@@ -26,6 +27,8 @@ class AttachmentLocator {
 
  private:
   std::string backup_root_;
+  // Looks up the backup's folders once for all attachments.
+  mutable BackupFileResolver resolver_;
 };
 
 // The chat a message row was read from.
@@ -86,6 +89,10 @@ class MessageObjectReader {
   bool ordered_has_row_ = false;
   std::vector<JsonMembers> attachments_;
   size_t attachment_count_ = 0;
+  // The places of "text" and "attributedBody" in the last statement read.
+  const SqliteStatement* columns_of_ = nullptr;
+  int text_column_ = -1;
+  int body_column_ = -1;
 };
 
 // A member of a JSON object as a number, 0 when absent or not a number.

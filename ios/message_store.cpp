@@ -137,10 +137,12 @@ void RecoverableMessages::Add(int64_t chat_id, int64_t message_id) {
 }
 
 bool RecoverableMessages::Has(int64_t chat_id, int64_t message_id) const {
-  return by_chat_.count({chat_id, message_id}) != 0;
+  return !by_chat_.empty() && by_chat_.count({chat_id, message_id}) != 0;
 }
 
-bool RecoverableMessages::Has(int64_t message_id) const { return messages_.count(message_id) != 0; }
+bool RecoverableMessages::Has(int64_t message_id) const {
+  return !messages_.empty() && messages_.count(message_id) != 0;
+}
 
 MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db), stem_(stem) {
   const TableColumns message(db, "message");
@@ -309,7 +311,8 @@ RecoverableMessages MessageStore::ReadRecoverable() {
 // The rows of a message follow each other. It is in a chat when one of its
 // join rows names a chat that still exists; the spans are summed here
 // rather than grouped by SQLite, whose sorter would hold a row per message.
-MessagePlan MessageStore::ReadMessagePlan() {
+MessagePlan MessageStore::ReadMessagePlan(bool spans,
+                                          const std::function<bool(const LooseMessage&)>& loose) {
   MessagePlan plan;
   std::unordered_set<int64_t> chats;
   SqliteStatement chat_ids = PrepareStatement(db_, "SELECT ROWID FROM chat");
@@ -319,14 +322,16 @@ MessagePlan MessageStore::ReadMessagePlan() {
   LooseMessage message;
   bool pending = false;
   bool in_chat = false;
+  // False when `loose` ended the pass.
   const auto finish = [&] {
-    if (pending && !in_chat) plan.loose.push_back(std::move(message));
+    const bool go_on = !pending || in_chat || loose(message);
     pending = false;
+    return go_on;
   };
   while (rows->Step() == SQLITE_ROW) {
     const int64_t row_id = rows->ColumnInt64(0);
     if (!pending || row_id != message.row_id) {
-      finish();
+      if (!finish()) return plan;
       message = LooseMessage();
       message.row_id = row_id;
       message.handle_id = rows->ColumnInt64(1);
@@ -338,6 +343,7 @@ MessagePlan MessageStore::ReadMessagePlan() {
     }
     if (rows->ColumnType(5) == SQLITE_NULL || chats.count(rows->ColumnInt64(5)) == 0) continue;
     in_chat = true;
+    if (!spans) continue;
     ChatSpan& span = plan.spans[rows->ColumnInt64(5)];
     span.last_date = span.has_messages ? std::max(span.last_date, message.date) : message.date;
     span.has_messages = true;

@@ -54,11 +54,10 @@ struct ChatSpan {
 };
 
 // What the planning pass learns of the messages: the span of every chat
-// that has some, by chat id, and the messages in no chat, in the order of
-// the store.
+// that has some, by chat id. The messages in no chat are handed over one by
+// one as the pass finds them, so that none of them is kept.
 struct MessagePlan {
   std::unordered_map<int64_t, ChatSpan> spans;
-  std::vector<LooseMessage> loose;
 };
 
 class MessageStore {
@@ -81,7 +80,10 @@ class MessageStore {
   bool ReadHandle(int64_t handle_id, const ContactIndex& contacts, Json::Value* member);
 
   RecoverableMessages ReadRecoverable();
-  MessagePlan ReadMessagePlan();
+  // One pass over the messages in the order of the store: the spans of
+  // the chats (when `spans`), and each message in no chat to `loose`, which
+  // answers false to end the pass early.
+  MessagePlan ReadMessagePlan(bool spans, const std::function<bool(const LooseMessage&)>& loose);
 
   // The message rows of every chat, in the order of the store's ROWIDs,
   // each with the chat's id first; null when none can be read.

@@ -50,7 +50,9 @@ struct Session {
   Json::Value record{Json::objectValue};
   Json::Value members{Json::arrayValue};
   std::vector<SessionChat> chats;
-  std::vector<int64_t> loose_messages;  // ROWIDs of its messages in no chat
+  // Groups of messages in no chat placed here so far: each group's
+  // messages follow those of the groups placed before it on an equal date.
+  uint32_t loose_groups = 0;
   int64_t last_date = 0;
   bool has_messages = false;
 
@@ -58,6 +60,53 @@ struct Session {
     last_date = has_messages ? std::max(last_date, date) : date;
     has_messages = true;
   }
+};
+
+// The messages in no chat, summed by room (cache_roomnames) in the order
+// the rooms first appear, and within a room by handle in the same order:
+// what placing them needs, a group's newest date and its handles, without
+// a row per message.
+class LoosePlan {
+ public:
+  struct HandleGroup {
+    int64_t handle_id = 0;
+    int64_t last_date = 0;
+  };
+  struct Room {
+    std::string name;
+    int64_t last_date = 0;
+    std::vector<HandleGroup> handles;
+    std::unordered_map<int64_t, size_t> handle_index;
+  };
+
+  void Add(const LooseMessage& message) {
+    ++count_;
+    const auto [found, added] = room_index_.emplace(message.room_names, rooms_.size());
+    if (added) rooms_.push_back(Room{message.room_names, message.date, {}, {}});
+    Room& room = rooms_[found->second];
+    room.last_date = std::max(room.last_date, message.date);
+    const auto [handle, new_handle] =
+        room.handle_index.emplace(message.handle_id, room.handles.size());
+    if (new_handle) room.handles.push_back({message.handle_id, message.date});
+    HandleGroup& group = room.handles[handle->second];
+    group.last_date = std::max(group.last_date, message.date);
+  }
+
+  const std::vector<Room>& rooms() const { return rooms_; }
+  // How many messages in no chat the store has.
+  uint64_t count() const { return count_; }
+
+ private:
+  uint64_t count_ = 0;
+  std::vector<Room> rooms_;
+  std::unordered_map<std::string, size_t> room_index_;
+};
+
+// Where the messages in no chat of one group go: the session, and the
+// group's place among those placed in it (Session::loose_groups).
+struct LoosePlace {
+  size_t session = 0;
+  uint32_t group = 0;
 };
 
 // The sessions, merged by chat identifier, and the session of each handle.
@@ -69,21 +118,25 @@ class SessionPlan {
   // Places the messages in no chat: in the session of their room (a new
   // group session for a room no chat names), else in the session of their
   // handle (a new one-to-one session for a stranger).
-  void AddLooseMessages(MessageStore* store, const ContactIndex& contacts,
-                        std::vector<LooseMessage> loose);
+  void AddLooseMessages(MessageStore* store, const ContactIndex& contacts, const LoosePlan& loose);
+  // Where a message in no chat was placed; false when it was not.
+  bool PlaceOf(const LooseMessage& message, LoosePlace* place) const;
 
   std::vector<Session>& sessions() { return sessions_; }
 
  private:
   size_t NewSession(Json::Value record, Json::Value members);
-  void AddRoom(const std::string& room, const std::vector<LooseMessage>& messages,
-               MessageStore* store, const ContactIndex& contacts);
-  void AddByHandle(const std::vector<LooseMessage>& messages, MessageStore* store,
-                   const ContactIndex& contacts);
+  LoosePlace NextGroup(size_t session, int64_t last_date);
+  void AddRoom(const LoosePlan::Room& room, MessageStore* store, const ContactIndex& contacts);
+  void AddByHandle(const LoosePlan::Room& room, MessageStore* store, const ContactIndex& contacts);
 
   std::vector<Session> sessions_;
   std::unordered_map<std::string, size_t> by_identifier_;
   std::unordered_map<int64_t, size_t> by_handle_;
+  // The places of the messages in no chat: by room, and for those of no
+  // room that went by their handle, by handle.
+  std::unordered_map<std::string, LoosePlace> room_places_;
+  std::unordered_map<int64_t, LoosePlace> handle_places_;
 };
 
 Json::Value ChatRecord(const SqliteStatement& row, bool* group) {
@@ -141,86 +194,86 @@ bool SessionPlan::AddChats(MessageStore* store, const ContactIndex& contacts,
   return true;
 }
 
-void SessionPlan::AddRoom(const std::string& room, const std::vector<LooseMessage>& messages,
-                          MessageStore* store, const ContactIndex& contacts) {
-  Json::Value members(Json::arrayValue);
-  std::vector<int64_t> handles;
-  for (const LooseMessage& message : messages) {
-    if (std::find(handles.begin(), handles.end(), message.handle_id) != handles.end()) continue;
-    handles.push_back(message.handle_id);
-    Json::Value member(Json::objectValue);
-    if (store->ReadHandle(message.handle_id, contacts, &member)) members.append(std::move(member));
-  }
-  Json::Value record(Json::objectValue);
-  record["chat_identifier"] = room;
-  record["is_group"] = members.size() >= 2 ? 1 : 0;
-  const size_t index = NewSession(std::move(record), std::move(members));
-  for (const LooseMessage& message : messages) {
-    sessions_[index].loose_messages.push_back(message.row_id);
-    sessions_[index].AddDate(message.date);
-  }
+LoosePlace SessionPlan::NextGroup(size_t session, int64_t last_date) {
+  sessions_[session].AddDate(last_date);
+  return LoosePlace{session, sessions_[session].loose_groups++};
 }
 
-void SessionPlan::AddByHandle(const std::vector<LooseMessage>& messages, MessageStore* store,
+void SessionPlan::AddRoom(const LoosePlan::Room& room, MessageStore* store,
+                          const ContactIndex& contacts) {
+  Json::Value members(Json::arrayValue);
+  for (const LoosePlan::HandleGroup& handle : room.handles) {
+    Json::Value member(Json::objectValue);
+    if (store->ReadHandle(handle.handle_id, contacts, &member)) members.append(std::move(member));
+  }
+  Json::Value record(Json::objectValue);
+  record["chat_identifier"] = room.name;
+  record["is_group"] = members.size() >= 2 ? 1 : 0;
+  const size_t index = NewSession(std::move(record), std::move(members));
+  room_places_[room.name] = NextGroup(index, room.last_date);
+}
+
+void SessionPlan::AddByHandle(const LoosePlan::Room& room, MessageStore* store,
                               const ContactIndex& contacts) {
-  std::vector<std::pair<int64_t, std::vector<const LooseMessage*>>> strangers;
-  for (const LooseMessage& message : messages) {
-    const auto known = by_handle_.find(message.handle_id);
-    if (known != by_handle_.end()) {
-      sessions_[known->second].loose_messages.push_back(message.row_id);
-      sessions_[known->second].AddDate(message.date);
+  // The handles of known sessions: one group per session, its messages in
+  // the order of the store.
+  std::unordered_map<size_t, LoosePlace> known_places;
+  std::vector<const LoosePlan::HandleGroup*> strangers;
+  for (const LoosePlan::HandleGroup& handle : room.handles) {
+    const auto known = by_handle_.find(handle.handle_id);
+    if (known == by_handle_.end()) {
+      strangers.push_back(&handle);
       continue;
     }
-    auto stranger = std::find_if(strangers.begin(), strangers.end(), [&](const auto& entry) {
-      return entry.first == message.handle_id;
-    });
-    if (stranger == strangers.end()) {
-      strangers.emplace_back(message.handle_id, std::vector<const LooseMessage*>());
-      stranger = strangers.end() - 1;
+    auto place = known_places.find(known->second);
+    if (place == known_places.end()) {
+      place = known_places.emplace(known->second, NextGroup(known->second, handle.last_date)).first;
+    } else {
+      sessions_[known->second].AddDate(handle.last_date);
     }
-    stranger->second.push_back(&message);
+    handle_places_[handle.handle_id] = place->second;
   }
-  for (const auto& [handle_id, own_messages] : strangers) {
+  for (const LoosePlan::HandleGroup* handle : strangers) {
     Json::Value member(Json::objectValue);
     Json::Value members(Json::arrayValue);
     Json::Value record(Json::objectValue);
     record["chat_identifier"] = "";
-    if (store->ReadHandle(handle_id, contacts, &member)) {
+    if (store->ReadHandle(handle->handle_id, contacts, &member)) {
       record["chat_identifier"] = MemberOrNull(member, "phone_number").asString();
       members.append(std::move(member));
     }
     record["is_group"] = 0;
     const size_t index = NewSession(std::move(record), std::move(members));
-    by_handle_[handle_id] = index;
-    for (const LooseMessage* message : own_messages) {
-      sessions_[index].loose_messages.push_back(message->row_id);
-      sessions_[index].AddDate(message->date);
-    }
+    by_handle_[handle->handle_id] = index;
+    handle_places_[handle->handle_id] = NextGroup(index, handle->last_date);
   }
 }
 
 void SessionPlan::AddLooseMessages(MessageStore* store, const ContactIndex& contacts,
-                                   std::vector<LooseMessage> loose) {
-  std::vector<std::pair<std::string, std::vector<LooseMessage>>> rooms;
-  std::unordered_map<std::string, size_t> room_index;
-  for (LooseMessage& message : loose) {
-    const auto [found, added] = room_index.emplace(message.room_names, rooms.size());
-    if (added) rooms.emplace_back(message.room_names, std::vector<LooseMessage>());
-    rooms[found->second].second.push_back(std::move(message));
-  }
-  for (const auto& [room, messages] : rooms) {
-    const auto existing = by_identifier_.find(room);
+                                   const LoosePlan& loose) {
+  for (const LoosePlan::Room& room : loose.rooms()) {
+    const auto existing = by_identifier_.find(room.name);
     if (existing != by_identifier_.end()) {
-      for (const LooseMessage& message : messages) {
-        sessions_[existing->second].loose_messages.push_back(message.row_id);
-        sessions_[existing->second].AddDate(message.date);
-      }
-    } else if (!room.empty()) {
-      AddRoom(room, messages, store, contacts);
+      room_places_[room.name] = NextGroup(existing->second, room.last_date);
+    } else if (!room.name.empty()) {
+      AddRoom(room, store, contacts);
     } else {
-      AddByHandle(messages, store, contacts);
+      AddByHandle(room, store, contacts);
     }
   }
+}
+
+bool SessionPlan::PlaceOf(const LooseMessage& message, LoosePlace* place) const {
+  const auto room = room_places_.find(message.room_names);
+  if (room != room_places_.end()) {
+    *place = room->second;
+    return true;
+  }
+  if (!message.room_names.empty()) return false;
+  const auto handle = handle_places_.find(message.handle_id);
+  if (handle == handle_places_.end()) return false;
+  *place = handle->second;
+  return true;
 }
 
 // Newest conversation first; those without messages last, in the order
@@ -238,6 +291,9 @@ std::vector<Session*> SessionOrder(std::vector<Session>* sessions) {
 // Where a message object stands in a session file: in "messages" of a
 // session in "chat_sessions" of the document, two steps each.
 constexpr size_t kMessageDepth = 4;
+// The place of a message in no chat among its session's messages of an
+// equal date: after every chat's, by the group it came in (LoosePlace).
+constexpr uint32_t kLooseChatOrder = 0x80000000u;
 // What the messages put aside may hold in memory before they go to files.
 constexpr size_t kSpillMemoryLimit = 16 * 1024 * 1024;
 
@@ -289,17 +345,24 @@ class SessionWriter {
  public:
   SessionWriter(MessageStore* store, const RecoverableMessages& recoverable,
                 const AttachmentLocator& locator, const DataTypeRecord& record,
-                const PackageContext& context, std::vector<Session*> order)
+                const PackageContext& context, SessionPlan* plan)
       : store_(store),
         reader_(recoverable, store, locator, kMessageDepth, true),
         folder_(record.temp_folder),
         context_(context),
-        order_(std::move(order)),
-        spill_(folder_, kSessionFilePrefix, FileCount(), kSpillMemoryLimit) {}
+        plan_(*plan),
+        order_(SessionOrder(&plan->sessions())),
+        spill_(folder_, kSessionFilePrefix, FileCount(), kSpillMemoryLimit) {
+    positions_.resize(plan->sessions().size());
+    for (size_t position = 0; position < order_.size(); ++position) {
+      positions_[static_cast<size_t>(order_[position] - plan->sessions().data())] =
+          static_cast<uint32_t>(position);
+    }
+  }
 
-  // False on a stop.
-  bool WriteAll() {
-    if (!ReadChatMessages()) return false;
+  // False on a stop. `loose_count` messages in no chat are read back.
+  bool WriteAll(uint64_t loose_count) {
+    if (!ReadChatMessages() || (!failed_ && !ReadLooseMessages(loose_count))) return false;
     for (size_t file = 0; file < FileCount(); ++file) {
       if (!WriteFile(file)) return false;
     }
@@ -346,6 +409,38 @@ class SessionWriter {
     return true;
   }
 
+  // The messages in no chat, read in a second pass over the store and put
+  // aside with the chats' ones, after those on an equal date; the pass ends
+  // at the last of the `count` the plan found. False on a stop.
+  bool ReadLooseMessages(uint64_t count) {
+    if (count == 0) return true;
+    const MessageSource loose_source;
+    bool stopped = false;
+    uint64_t seen = 0;
+    store_->ReadMessagePlan(false, [&](const LooseMessage& message) {
+      if (context_.StopRequested()) {
+        stopped = true;
+        return false;
+      }
+      if (++seen > count) return false;
+      LoosePlace place;
+      if (!plan_.PlaceOf(message, &place)) return seen < count;
+      SqliteStatement* row = store_->LooseMessageRow(message.row_id);
+      if (row == nullptr || row->Step() != SQLITE_ROW) return seen < count;
+      const WrittenMessage written = reader_.Read(*row, loose_source);
+      const uint32_t position = positions_[place.session];
+      const SpilledMessage spilled = {position, kLooseChatOrder + place.group, written.date,
+                                      message.row_id, written.text};
+      if (!spill_.Add(position / kSessionsPerFile, spilled)) {
+        KX_LOG_AT(kLogError, context_.stem, "Fail to put messages aside in %s.", folder_.c_str());
+        failed_ = true;
+        return false;
+      }
+      return seen < count;
+    });
+    return !stopped;
+  }
+
   // False on a stop.
   bool WriteFile(size_t file) {
     std::vector<SpilledMessage>& spilled = spilled_;
@@ -373,9 +468,7 @@ class SessionWriter {
     for (size_t position = first; position < last; ++position) {
       auto end = next;
       while (end != spilled.end() && end->session == position) ++end;
-      if (!WriteSession(order_[position], std::vector<SpilledMessage>(next, end), &writer)) {
-        return false;
-      }
+      WriteSession(order_[position], std::vector<SpilledMessage>(next, end), &writer);
       next = end;
     }
     writer.EndArray();
@@ -384,21 +477,8 @@ class SessionWriter {
     return true;
   }
 
-  // False on a stop.
-  bool WriteSession(Session* session, std::vector<SpilledMessage> messages,
+  void WriteSession(Session* session, std::vector<SpilledMessage> messages,
                     JsonTextWriter* writer) {
-    // The messages in no chat, after the chats' on an equal date.
-    std::vector<WrittenMessage> loose;
-    const MessageSource loose_source;
-    for (const int64_t row_id : session->loose_messages) {
-      if (context_.StopRequested()) return false;
-      SqliteStatement* row = store_->LooseMessageRow(row_id);
-      if (row == nullptr || row->Step() != SQLITE_ROW) continue;
-      loose.push_back(reader_.Read(*row, loose_source));
-    }
-    for (size_t i = 0; i < loose.size(); ++i) {
-      messages.push_back({0, UINT32_MAX, loose[i].date, static_cast<int64_t>(i), loose[i].text});
-    }
     // "date" orders a session's messages; a missing one reads as 0.
     std::stable_sort(messages.begin(), messages.end(),
                      [](const SpilledMessage& a, const SpilledMessage& b) {
@@ -413,7 +493,6 @@ class SessionWriter {
     if (!session->members.empty()) object["members"] = std::move(session->members);
     session->chats.clear();
     kx::WriteSession(object, texts, writer);
-    return true;
   }
 
   // The file's number counts the files before it.
@@ -439,7 +518,9 @@ class SessionWriter {
   MessageObjectReader reader_;
   std::string folder_;
   const PackageContext& context_;
+  SessionPlan& plan_;
   std::vector<Session*> order_;
+  std::vector<uint32_t> positions_;  // by the session's index in the plan
   MessageSpill spill_;
   // Buffers that serve file after file.
   std::string spill_bytes_;
@@ -479,15 +560,18 @@ int IosSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
   if (prepared != kStatusOk) return prepared;
   const ContactIndex contacts = LoadAddressBookNames(*record);
   const RecoverableMessages recoverable = store.ReadRecoverable();
-  MessagePlan messages = store.ReadMessagePlan();
+  LoosePlan loose;
+  const MessagePlan messages = store.ReadMessagePlan(true, [&loose](const LooseMessage& message) {
+    loose.Add(message);
+    return true;
+  });
   SessionPlan plan;
   if (!plan.AddChats(&store, contacts, context, messages.spans)) return PackageStopped(context);
-  plan.AddLooseMessages(&store, contacts, std::move(messages.loose));
+  plan.AddLooseMessages(&store, contacts, loose);
 
   const AttachmentLocator locator(record->additional_param, context.stem);
-  SessionWriter writer(&store, recoverable, locator, *record, context,
-                       SessionOrder(&plan.sessions()));
-  if (context.StopRequested() || !writer.WriteAll()) return PackageStopped(context);
+  SessionWriter writer(&store, recoverable, locator, *record, context, &plan);
+  if (context.StopRequested() || !writer.WriteAll(loose.count())) return PackageStopped(context);
 
   Json::Value document(Json::objectValue);
   document["sms_session_size"] = Json::UInt64(writer.count());

@@ -1,5 +1,6 @@
 #include "pipeline/ios_calendar.h"
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -15,6 +16,7 @@
 #include "common/result_row.h"
 #include "common/staging.h"
 #include "common/status.h"
+#include "common/text.h"
 #include "packager/package_steps.h"
 #include "pipeline/ios_calendar_events.h"
 
@@ -35,45 +37,140 @@ bool PathExists(const std::string& utf8_path) {
   return std::filesystem::exists(PathFromUtf8(utf8_path), error);
 }
 
-// One element of a detail file, as its text one step into the file's
-// array: every member present, empty when the store had nothing for it,
-// and "tag" for an event only an older copy held. The members are written
-// in the order the JSON writer sorts them into.
-std::string DetailElementText(const Json::Value& event) {
-  std::string text;
-  JsonTextWriter writer(&text, IosCalendarKxDataPackageStorage::kDetailElementDepth);
-  writer.BeginObject();
-  writer.Name("all_day");
-  writer.Int(EventInteger(event, "all_day"));
-  writer.Name("attachment_files");
-  const Json::Value& files = event["attachment_files"];
-  WriteJsonValue(files.isArray() ? files : Json::Value(Json::arrayValue), &writer);
-  const auto text_member = [&](const char* name) {
-    writer.Name(name);
-    writer.String(EventText(event, name));
-  };
-  text_member("calendar");
-  text_member("end_date");
-  writer.Name("participants");
-  std::vector<std::string> names;
-  for (const Json::Value& name : event["participants"]) {
-    if (name.isString()) names.push_back(name.asString());
+// An integer column as an event member reads it (EventInteger): an
+// integer, or a real with no fraction; 0 for anything else.
+int64_t EventColumnInteger(const SqliteStatement& row, int column) {
+  switch (row.ColumnType(column)) {
+    case SQLITE_INTEGER:
+      return row.ColumnInt64(column);
+    case SQLITE_FLOAT: {
+      const double real = row.ColumnDouble(column);
+      constexpr double kLimit = 9223372036854775808.0;  // 2^63
+      if (!std::isfinite(real) || real < -kLimit || real >= kLimit) return 0;
+      const int64_t whole = static_cast<int64_t>(real);
+      return static_cast<double>(whole) == real ? whole : 0;
+    }
+    default:
+      return 0;
   }
-  writer.StringArray(names);
-  text_member("start_date");
-  writer.Name("status");
-  writer.Int(EventInteger(event, "status"));
-  if (EventInteger(event, "is_deleted") != 0) {
-    writer.Name("tag");
-    writer.String("deleted");
-  }
-  for (const char* name :
-       {"unique_identifier", "utf_Address", "utf_Description", "utf_Title", "utf_Url"}) {
-    text_member(name);
-  }
-  writer.EndObject();
-  return text;
 }
+
+// A text column as an event member reads it (EventText): a text, a blob as
+// Base64 (kept in *blob_text), "" for anything else.
+std::string_view EventColumnText(const SqliteStatement& row, int column, std::string* blob_text) {
+  switch (row.ColumnType(column)) {
+    case SQLITE_TEXT:
+      return row.ColumnTextView(column);
+    case SQLITE_BLOB: {
+      const std::string_view bytes = row.ColumnBlobView(column);
+      *blob_text = Base64Encode(bytes.data(), bytes.size());
+      return *blob_text;
+    }
+    default:
+      return std::string_view();
+  }
+}
+
+// The member names of a detail-file element, prepared once.
+struct DetailNames {
+  JsonName all_day{"all_day"}, attachment_files{"attachment_files"}, calendar{"calendar"},
+      end_date{"end_date"}, participants{"participants"}, start_date{"start_date"},
+      status{"status"}, tag{"tag"}, unique_identifier{"unique_identifier"}, address{"utf_Address"},
+      description{"utf_Description"}, title{"utf_Title"}, url{"utf_Url"}, file_name{"file_name"},
+      file_path{"file_path"}, media_type{"media_type"};
+};
+
+// Writes one element of a detail file from the current row of the event
+// query, as its text one step into the file's array: every member present,
+// empty when the store had nothing for it, and "tag" for an event only an
+// older copy held. The members are written in the order the JSON writer
+// sorts them into. An all-day event starts at midnight and, without an end,
+// ends at 23:59:59 of its first day.
+class DetailElementWriter {
+ public:
+  explicit DetailElementWriter(CalendarLookups* lookups) : lookups_(lookups) {}
+
+  // The element's text, valid until the next call.
+  std::string& Write(const SqliteStatement& row) {
+    static const DetailNames names;
+    text_.clear();
+    JsonTextWriter writer(&text_, IosCalendarKxDataPackageStorage::kDetailElementDepth);
+    const int64_t all_day = EventColumnInteger(row, kEventAllDay);
+    std::string_view start = EventColumnText(row, kEventStartDate, &blob_text_[0]);
+    std::string_view end = EventColumnText(row, kEventEndDate, &blob_text_[1]);
+    if (all_day == 1 && row.ColumnType(kEventStartDate) == SQLITE_TEXT) {
+      constexpr size_t kDateLength = 10;  // "%m-%d-%Y"
+      const std::string_view date = start.substr(0, kDateLength);
+      if (start.size() > kDateLength + 1 && start.substr(kDateLength + 1) != "00:00:00") {
+        corrected_start_.assign(date.data(), date.size());
+        corrected_start_ += " 00:00:00";
+        start = corrected_start_;
+      }
+      if (row.ColumnType(kEventEndDate) == SQLITE_NULL) {
+        corrected_end_.assign(date.data(), date.size());
+        corrected_end_ += " 23:59:59";
+        end = corrected_end_;
+      }
+    }
+    const int64_t id = EventColumnInteger(row, kEventRowId);
+    writer.BeginObject();
+    writer.Name(names.all_day);
+    writer.Int(all_day);
+    writer.Name(names.attachment_files);
+    writer.BeginArray();
+    if (const std::vector<CalendarAttachment>* files = lookups_->Attachments(id)) {
+      for (const CalendarAttachment& file : *files) {
+        writer.BeginObject();
+        writer.Name(names.file_name);
+        writer.String(file.file_name);
+        writer.Name(names.file_path);
+        writer.String(file.file_path);
+        writer.Name(names.media_type);
+        writer.Int(file.media_type);
+        writer.EndObject();
+      }
+    }
+    writer.EndArray();
+    writer.Name(names.calendar);
+    const std::string* calendar =
+        lookups_->CalendarTitle(EventColumnInteger(row, kEventCalendarId));
+    writer.String(calendar != nullptr ? std::string_view(*calendar) : std::string_view());
+    writer.Name(names.end_date);
+    writer.String(end);
+    writer.Name(names.participants);
+    lookups_->ParticipantNames(id, &participants_);
+    writer.StringArray(participants_);
+    writer.Name(names.start_date);
+    writer.String(start);
+    writer.Name(names.status);
+    writer.Int(EventColumnInteger(row, kEventStatus));
+    if (EventColumnInteger(row, kEventIsDeleted) != 0) {
+      writer.Name(names.tag);
+      writer.String("deleted");
+    }
+    writer.Name(names.unique_identifier);
+    writer.String(EventColumnText(row, kEventUniqueIdentifier, &blob_text_[0]));
+    writer.Name(names.address);
+    const std::string* address = lookups_->Address(EventColumnInteger(row, kEventLocationId));
+    writer.String(address != nullptr ? std::string_view(*address) : std::string_view());
+    writer.Name(names.description);
+    writer.String(EventColumnText(row, kEventDescription, &blob_text_[0]));
+    writer.Name(names.title);
+    writer.String(EventColumnText(row, kEventTitle, &blob_text_[0]));
+    writer.Name(names.url);
+    writer.String(EventColumnText(row, kEventUrl, &blob_text_[0]));
+    writer.EndObject();
+    return text_;
+  }
+
+ private:
+  CalendarLookups* lookups_;
+  std::string text_;
+  std::string blob_text_[2];
+  std::string corrected_start_;
+  std::string corrected_end_;
+  std::vector<std::string> participants_;
+};
 
 }  // namespace
 
@@ -204,13 +301,10 @@ int IosCalendarKxDataPackage::AnalyseDatabase() {
               sql.empty() ? "no such table: CalendarItem" : sqlite3_errmsg(calendar_db_->handle()));
     return kStatusPrepareFailed;
   }
+  DetailElementWriter element(&lookups);
   while (query.Step() == SQLITE_ROW) {
     if (Stopped()) return kStatusStopped;
-    Json::Value event(Json::objectValue);
-    ReadRowIntoJson(query, &event);
-    lookups.Apply(&event);
-    CorrectAllDayEvent(&event);
-    storage_.AddEvent(EventInteger(event, "ROWID"), DetailElementText(event));
+    storage_.AddEvent(EventColumnInteger(query, kEventRowId), element.Write(query));
   }
   return kStatusOk;
 }

@@ -226,6 +226,11 @@ bool CalendarLookups::ReadParticipants(SQLite3Wrapper* calendar,
   if (columns.Has("owner_id") && EnsureLeadingIndex(calendar, "Participant", "owner_id", &error)) {
     participants_of_event_ =
         PrepareStatement(*calendar, "select identity_id from Participant where owner_id = ?1");
+    // Through the same index, in the same order within an owner.
+    participants_in_order_ = PrepareStatement(
+        *calendar,
+        "select owner_id, identity_id from Participant where owner_id is not null order by "
+        "owner_id");
     if (participants_of_event_.prepared()) return true;
   }
   SqliteStatement query =
@@ -254,6 +259,50 @@ std::vector<int64_t> CalendarLookups::ParticipantsOf(int64_t event_id) {
   }
   participants_of_event_.Reset();
   return identities;
+}
+
+const std::string* CalendarLookups::CalendarTitle(int64_t calendar_id) const {
+  const auto calendar = calendars_.find(calendar_id);
+  return calendar == calendars_.end() ? nullptr : &calendar->second;
+}
+
+const std::string* CalendarLookups::Address(int64_t location_id) const {
+  const auto address = addresses_.find(location_id);
+  return address == addresses_.end() || address->second.empty() ? nullptr : &address->second;
+}
+
+const std::vector<CalendarAttachment>* CalendarLookups::Attachments(int64_t event_id) const {
+  const auto files = attachments_.find(event_id);
+  return files == attachments_.end() ? nullptr : &files->second;
+}
+
+void CalendarLookups::ParticipantNames(int64_t event_id, std::vector<std::string>* names) {
+  names->clear();
+  const auto add = [&](int64_t identity) {
+    if (owner_identities_.count(identity) != 0) return;
+    const auto name = identities_.find(identity);
+    if (name != identities_.end() && !name->second.empty()) names->push_back(name->second);
+  };
+  const bool in_order =
+      participants_in_order_.prepared() && (!in_order_started_ || event_id > last_event_asked_);
+  if (!in_order) {
+    for (const int64_t identity : ParticipantsOf(event_id)) add(identity);
+    return;
+  }
+  SqliteStatement& rows = participants_in_order_;
+  if (!in_order_started_) {
+    in_order_started_ = true;
+    in_order_row_ = rows.Step() == SQLITE_ROW;
+    if (in_order_row_) in_order_owner_ = rows.ColumnInt64(0);
+  }
+  last_event_asked_ = event_id;
+  while (in_order_row_ && in_order_owner_ <= event_id) {
+    if (in_order_owner_ == event_id && rows.ColumnType(1) != SQLITE_NULL) {
+      add(rows.ColumnInt64(1));
+    }
+    in_order_row_ = rows.Step() == SQLITE_ROW;
+    if (in_order_row_) in_order_owner_ = rows.ColumnInt64(0);
+  }
 }
 
 void CalendarLookups::Apply(Json::Value* event) {

@@ -32,6 +32,22 @@ struct CalendarAttachment {
 // separated by ", ". "" when the store has no CalendarItem table.
 std::string CalendarEventQuery(const SQLite3Wrapper& calendar, std::string* missing);
 
+// The event query's columns, in its order; each is there, NULL when absent.
+enum CalendarEventColumn {
+  kEventTitle,
+  kEventDescription,
+  kEventStartDate,
+  kEventEndDate,
+  kEventUrl,
+  kEventAllDay,
+  kEventStatus,
+  kEventCalendarId,
+  kEventRowId,
+  kEventLocationId,
+  kEventUniqueIdentifier,
+  kEventIsDeleted,
+};
+
 // The catalogue look-up of an attachment by its file name: the shortest
 // relative path of an ordinary file that contains the name. The name is
 // bound, never spliced, and its LIKE wildcards are escaped, so a name with
@@ -66,6 +82,17 @@ class CalendarLookups {
   // "calendar_id", "location_id" and "ROWID"), each only when found.
   void Apply(Json::Value* event);
 
+  // The same look-ups one at a time, for events written without a tree:
+  // null (or none) where Apply sets no member.
+  const std::string* CalendarTitle(int64_t calendar_id) const;
+  const std::string* Address(int64_t location_id) const;  // never empty
+  const std::vector<CalendarAttachment>* Attachments(int64_t event_id) const;
+  // The names Apply lists in "participants", into *names (cleared first).
+  // Events asked for in rising ROWID are answered from one pass over the
+  // participants in the order of their owner; an event asked for out of
+  // that order is looked up alone.
+  void ParticipantNames(int64_t event_id, std::vector<std::string>* names);
+
   const std::vector<std::string>& missing() const { return missing_; }
 
  private:
@@ -85,6 +112,13 @@ class CalendarLookups {
   std::unordered_map<int64_t, std::string> identities_;             // identity -> display name
   std::unordered_map<int64_t, std::vector<int64_t>> participants_;  // event -> identities
   SqliteStatement participants_of_event_;  // prepared: used instead of participants_
+  // The participants ordered by owner (with participants_of_event_), and
+  // where that pass stands: its current row and the last event asked for.
+  SqliteStatement participants_in_order_;
+  bool in_order_started_ = false;
+  bool in_order_row_ = false;
+  int64_t in_order_owner_ = 0;
+  int64_t last_event_asked_ = 0;
   std::unordered_set<int64_t> owner_identities_;
   std::vector<std::string> missing_;
 };

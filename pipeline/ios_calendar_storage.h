@@ -7,10 +7,13 @@
 #include <json/json.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
+#include "common/json_text_writer.h"
 #include "packager/staged_package.h"
 
 namespace kx {
@@ -26,7 +29,7 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
   // kDetailElementDepth steps in (JsonTextWriter). Every 1000
   // pending events are written as one detail file, so a calendar of any
   // size is held 1000 events at a time and each file but the last is full.
-  void AddEvent(int64_t row_id, std::string text);
+  void AddEvent(int64_t row_id, std::string_view text);
 
   // Writes the pending events as the next detail file; "" when none is
   // pending or the file cannot be opened.
@@ -39,7 +42,11 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
 
  private:
   int detail_file_counter_ = 0;
-  std::vector<std::string> pending_;  // their text in the file, in the order added
+  // The pending events as the text of the next file, in the order added
+  // (the array left open); its buffer serves file after file.
+  std::string pending_text_;
+  std::optional<JsonTextWriter> pending_writer_;
+  size_t pending_count_ = 0;
   std::unordered_set<int64_t> pending_ids_;
   std::vector<std::string> detail_files_;
   int event_count_ = 0;

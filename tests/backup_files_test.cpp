@@ -96,6 +96,23 @@ TEST(BackupFilesTest, StoredFilesThatLeadOutOfTheBackupAreNotFollowed) {
   const std::string nested = BackupFileId("HomeDomain", "Library/Safari/History.db");
   std::filesystem::create_directory_symlink(elsewhere.path(), backup.File(nested.substr(0, 2)));
   EXPECT_EQ("", ResolveBackupFile(backup.path(), nested));
+  // In a real sub-folder: a plain file, a missing one, a link out.
+  const std::string plain = BackupFileId("HomeDomain", "Library/Notes/f0.jpg");
+  const std::string missing = BackupFileId("HomeDomain", "Library/Notes/f234.jpg");
+  const std::string linked = BackupFileId("HomeDomain", "Library/Notes/f454.jpg");
+  ASSERT_EQ(plain.substr(0, 2), missing.substr(0, 2));
+  ASSERT_EQ(plain.substr(0, 2), linked.substr(0, 2));
+  std::filesystem::create_directory(backup.File(plain.substr(0, 2)));
+  test::WriteFileBytes(BackupFilePath(backup.path(), plain, true), "ours");
+  std::filesystem::create_symlink(elsewhere.File("secret"),
+                                  BackupFilePath(backup.path(), linked, true));
+  // Many files of one backup, its folders looked up once: the same answers.
+  BackupFileResolver resolver(backup.path());
+  for (const std::string& id : {outside, inside, nested, plain, missing, linked, plain, nested}) {
+    EXPECT_EQ(ResolveBackupFile(backup.path(), id), resolver.Resolve(id)) << id;
+  }
+  EXPECT_EQ("", resolver.Resolve(linked));
+  EXPECT_EQ(BackupFilePath(backup.path(), missing, true), resolver.Resolve(missing));
 }
 
 class BackupCatalogueTest : public ::testing::Test {

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "common/backup_files.h"
@@ -159,6 +160,28 @@ TEST_F(IosCalendarTest, StagedWholeDocumentsOnEveryRelease) {
     EXPECT_EQ(version == 1,
               Log().find("Location.address: read as NULL", log_before) != std::string::npos);
   }
+}
+
+// The dates are local times: west of UTC the all-day holiday starts on the
+// evening before, which the correction moves to that day's midnight, and
+// its end (moved back 8 hours) is the next morning; the dentist, an all-day
+// event without an end, ends at 23:59:59 of its (summer-time) day.
+TEST_F(IosCalendarTest, StagedWholeDocumentInAnotherZone) {
+  {
+    const test::ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
+    ASSERT_EQ(kStatusOk, RunStaged(Request(Store("Calendar.sqlitedb", 3), {})));
+  }
+  std::string expected = Expected("Office, 1 Main Street, Springfield");
+  for (const auto& [utc, local] : std::vector<std::pair<std::string, std::string>>{
+           {"03-04-2024 09:00:00", "03-04-2024 04:00:00"},
+           {"03-04-2024 10:00:00", "03-04-2024 05:00:00"},
+           {"03-08-2024 00:00:00", "03-07-2024 00:00:00"},
+           {"03-08-2024 16:00:00", "03-08-2024 11:00:00"},
+           {"03-12-2024 12:00:00", "03-12-2024 08:00:00"},
+           {"03-12-2024 13:00:00", "03-12-2024 09:00:00"}}) {
+    expected = Replace(expected, utc, local);
+  }
+  EXPECT_EQ(expected, Detail(0));
 }
 
 // An event only the older copy holds comes back once, tagged; the events

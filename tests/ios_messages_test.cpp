@@ -277,6 +277,29 @@ TEST_F(IosMessagesTest, ChatWithoutIdentifierGetsNoNullMember) {
   EXPECT_FALSE(sessions[0].isMember("chat_identifier")) << sessions[0];
 }
 
+// On an equal date a session's messages in no chat follow its chats', group
+// by group in the order their groups were placed (those of no room, by
+// their handle, before those of the chat's room, as the room of no name
+// appears first), within a group by ROWID: not in ROWID order alone.
+TEST_F(IosMessagesTest, MessagesInNoChatOnAnEqualDate) {
+  const std::string rows =
+      "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550001', 'SMS');"
+      "INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (1, 'c1', '+15550001');"
+      "INSERT INTO chat_handle_join VALUES (1, 1);" +
+      SmsMessage(1, 0, 1, 50, "'B'") +
+      SmsMessage(2, 0, 1, 50, "'D'", ", cache_roomnames", ", '+15550001'") +
+      SmsMessage(3, 0, 1, 50, "'C'") + SmsMessage(4, 1, 1, 50, "'A'") +
+      SmsMessage(5, 0, 1, 40, "'first'", ", cache_roomnames", ", '+15550001'");
+  ASSERT_EQ(kStatusOk, Run(Store("equal_dates.db", 3, rows)));
+  const Json::Value sessions = Sessions();
+  ASSERT_EQ(1u, sessions.size());
+  std::string texts;
+  for (const Json::Value& message : sessions[0]["messages"]) {
+    texts += message["text"].asString() + " ";
+  }
+  EXPECT_EQ("first A B C D ", texts);
+}
+
 // A store without one of its joins still gives its conversations; the host
 // learns that they are incomplete.
 TEST_F(IosMessagesTest, StoreMissingAJoinTable) {

@@ -211,6 +211,9 @@ TEST(JsonTextWriterTest, MembersServeObjectAfterObjectWhoseNamesShift) {
       {{"a", 7}, {"x", 8}, {"b", 9}, {"a", 10}},
       {{"a", 11}, {"x", 12}},
       {{"a", 13}, {"x", 14}, {"b", 15}, {"c", 16}, {"x", 17}},
+      {{"x", 18}, {"a", 19}},
+      {{"x", 20}, {"a", 21}},
+      {{"b", 22}, {"a", 23}},
   };
   JsonMembers members;
   for (const auto& object : objects) {

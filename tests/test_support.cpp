@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -158,5 +160,27 @@ void DamageTablePage(const std::string& path, const std::string& table) {
   bytes.replace((root_page - 1) * page_size, page_size, page_size, '\xff');
   WriteFileBytes(path, bytes);
 }
+
+namespace {
+
+void SetTimeZone(const std::string& zone) {
+#if defined(_WIN32)
+  _putenv_s("TZ", zone.c_str());
+  _tzset();
+#else
+  setenv("TZ", zone.c_str(), 1);
+  tzset();
+#endif
+}
+
+}  // namespace
+
+ScopedTimeZone::ScopedTimeZone(const std::string& zone) {
+  const char* saved = std::getenv("TZ");
+  saved_ = saved != nullptr ? saved : "UTC";
+  SetTimeZone(zone);
+}
+
+ScopedTimeZone::~ScopedTimeZone() { SetTimeZone(saved_); }
 
 }  // namespace kx::test

@@ -67,6 +67,19 @@ void DamageTablePage(const std::string& path, const std::string& table);
 std::vector<DamagedDatabase> DamageDatabase(const std::string& sound_path,
                                             const std::string& folder);
 
+// The local time zone set to `zone` (a TZ value, such as
+// "EST5EDT,M3.2.0,M11.1.0", which needs no zone files) while it lives.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const std::string& zone);
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::string saved_;
+};
+
 }  // namespace kx::test
 
 #endif  // KX_TESTS_TEST_SUPPORT_H_
