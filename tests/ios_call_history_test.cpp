@@ -58,28 +58,42 @@ const std::string kCalls =
     Call(1, 1, 1, 62.5, "+351 (91) 234-5678", "A-1") + Call(2, 8, 0, 0, "ana@example.com", "A-2") +
     Call(3, 16, 1, 0, "+15550100", "A-3") + Call(4, 1, 2, 0, "+15550101", "A-4");
 
+// The whole document on every store version, with the dates printed in the
+// time zone of the host (UTC, and India's half-hour offset).
 TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
-  for (int version = samples::kIosCallHistoryOldestSchema;
-       version <= samples::kIosCallHistoryNewestSchema; ++version) {
-    SCOPED_TRACE(version);
-    Reset();
-    const std::string path = Store("v" + std::to_string(version) + ".storedata", version, kCalls);
-    ASSERT_EQ(kStatusOk, Run(path));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(3, g_results.kind);
-    EXPECT_EQ(Formatted(R"({"size": 4, "call_records": [
-      {"answered": 1, "call_type": 1, "datetime": "01-06-2020 11:40:00",
-       "address": "+351912345678", "flags": 1, "duration": 62.5, "uuid": "A-1",
-       "connect_type": 0},
-      {"answered": 0, "call_type": 8, "datetime": "01-06-2020 12:40:00",
-       "address": "ana@example.com", "flags": 0, "duration": 0.0, "uuid": "A-2",
-       "connect_type": 2},
-      {"answered": 0, "call_type": 16, "datetime": "01-06-2020 13:40:00",
-       "address": "+15550100", "flags": 1, "duration": 0.0, "uuid": "A-3",
-       "connect_type": 1},
-      {"answered": 0, "call_type": 1, "datetime": "01-06-2020 14:40:00",
-       "address": "+15550101", "flags": 2, "duration": 0.0, "uuid": "A-4"}]})"),
-              g_results.text);
+  const std::pair<const char*, const char*> zones[] = {{"UTC", "11:40 12:40 13:40 14:40"},
+                                                       {"Asia/Kolkata", "17:10 18:10 19:10 20:10"}};
+  for (const auto& [zone, times] : zones) {
+    const test::ScopedTimeZone scoped_zone(zone);
+    for (int version = samples::kIosCallHistoryOldestSchema;
+         version <= samples::kIosCallHistoryNewestSchema; ++version) {
+      SCOPED_TRACE(std::string(zone) + " " + std::to_string(version));
+      Reset();
+      const std::string path =
+          Store(std::string(zone == std::string("UTC") ? "u" : "k") + std::to_string(version),
+                version, kCalls);
+      ASSERT_EQ(kStatusOk, Run(path));
+      ASSERT_EQ(1, g_results.count);
+      EXPECT_EQ(3, g_results.kind);
+      const std::string hours(times);
+      EXPECT_EQ(Formatted(R"({"size": 4, "call_records": [
+        {"answered": 1, "call_type": 1, "datetime": "01-06-2020 )" +
+                          hours.substr(0, 5) + R"(:00",
+         "address": "+351912345678", "flags": 1, "duration": 62.5, "uuid": "A-1",
+         "connect_type": 0},
+        {"answered": 0, "call_type": 8, "datetime": "01-06-2020 )" +
+                          hours.substr(6, 5) + R"(:00",
+         "address": "ana@example.com", "flags": 0, "duration": 0.0, "uuid": "A-2",
+         "connect_type": 2},
+        {"answered": 0, "call_type": 16, "datetime": "01-06-2020 )" +
+                          hours.substr(12, 5) + R"(:00",
+         "address": "+15550100", "flags": 1, "duration": 0.0, "uuid": "A-3",
+         "connect_type": 1},
+        {"answered": 0, "call_type": 1, "datetime": "01-06-2020 )" +
+                          hours.substr(18, 5) + R"(:00",
+         "address": "+15550101", "flags": 2, "duration": 0.0, "uuid": "A-4"}]})"),
+                g_results.text);
+    }
   }
 }
 

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,6 +14,33 @@
 namespace kx::test {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+void SetTimeZone(const char* zone) {
+#if defined(_WIN32)
+  _putenv_s("TZ", zone != nullptr ? zone : "");
+  _tzset();
+#else
+  if (zone != nullptr) {
+    setenv("TZ", zone, 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+#endif
+}
+
+}  // namespace
+
+ScopedTimeZone::ScopedTimeZone(const std::string& zone) {
+  const char* before = std::getenv("TZ");
+  was_set_ = before != nullptr;
+  if (was_set_) saved_ = before;
+  SetTimeZone(zone.c_str());
+}
+
+ScopedTimeZone::~ScopedTimeZone() { SetTimeZone(was_set_ ? saved_.c_str() : nullptr); }
 
 TempDir::TempDir() {
   static std::atomic<int> counter{0};

@@ -25,6 +25,20 @@ class TempDir {
   std::string path_;
 };
 
+// The process's time zone (TZ) set to `zone` while the object lives; the
+// zone before is restored when it dies.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const std::string& zone);
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::string saved_;
+  bool was_set_;
+};
+
 // Creates (or opens) the database at `path` and runs `sql` (several
 // statements allowed). Fails the current test on an SQL error.
 void RunSql(const std::string& path, const std::string& sql);
