@@ -8,6 +8,7 @@
 #include <json/json.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/backup_files.h"
@@ -62,22 +63,30 @@ class IosRemindersTest : public test::LibraryTest {
   test::TempDir backup_;
 };
 
+// The dates in the host's time zone: UTC, and India's half-hour offset.
 TEST_F(IosRemindersTest, CalendarDatabaseAndAnOlderCopy) {
   const std::string primary = Store("Calendar.sqlitedb", 1);
   const std::string older = Store("old.sqlitedb", 1, true);
-  ASSERT_EQ(kStatusOk, Run(primary, {older}));
-  ASSERT_EQ(1, g_results.count);
-  EXPECT_EQ(7, g_results.kind);
-  EXPECT_EQ(Formatted(R"([
+  for (const auto& [zone, start] :
+       {std::pair<const char*, const char*>{"UTC", "09:00"}, {"Asia/Kolkata", "14:30"}}) {
+    SCOPED_TRACE(zone);
+    const test::ScopedTimeZone scoped_zone(zone);
+    Reset();
+    ASSERT_EQ(kStatusOk, Run(primary, {older}));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(7, g_results.kind);
+    EXPECT_EQ(Formatted(R"([
       {"utf_Title": "Buy milk", "utf_Description": "Skimmed", "priority": 1,
-       "url": "https://shop.example/milk", "status": 0, "start_date": "03-01-2024 09:00:00",
+       "url": "https://shop.example/milk", "status": 0, "start_date": "03-01-2024 )" +
+                        std::string(start) + R"(:00",
        "calendar_id": 1, "ROWID": 1, "unique_identifier": "R-1", "is_deleted": 0,
        "utf_List": "Groceries", "utf_Address": "Home, 1 Infinite Loop"},
       {"utf_Title": "Send report", "priority": 0, "status": 1, "calendar_id": 2, "ROWID": 2,
        "unique_identifier": "R-2", "is_deleted": 0, "utf_List": "Work"},
       {"utf_Title": "Renew passport", "priority": 5, "status": 0, "calendar_id": 2, "ROWID": 4,
        "unique_identifier": "R-4", "is_deleted": 1, "tag": "deleted", "utf_List": "Work"}])"),
-            g_results.text);
+              g_results.text);
+  }
 }
 
 // Every release of the store gives the same document: the list names come
