@@ -117,34 +117,38 @@ void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object) {
   }
 }
 
+void ReadColumnIntoMembers(const SqliteStatement& statement, int index, JsonMembers* members) {
+  const char* name = sqlite3_column_name(statement.handle(), index);
+  if (name == nullptr) return;
+  switch (statement.ColumnType(index)) {
+    case SQLITE_INTEGER:
+      members->SetInt(name, statement.ColumnInt64(index));
+      break;
+    case SQLITE_FLOAT: {
+      const double value = statement.ColumnDouble(index);
+      if (std::isfinite(value)) {
+        members->SetDouble(name, value);
+      } else {
+        members->SetNull(name);
+      }
+      break;
+    }
+    case SQLITE_TEXT:
+      members->SetString(name, statement.ColumnTextView(index));
+      break;
+    case SQLITE_BLOB: {
+      const std::string_view bytes = statement.ColumnBlobView(index);
+      members->SetString(name, Base64Encode(bytes.data(), bytes.size()));
+      break;
+    }
+    default:  // NULL sets no member
+      break;
+  }
+}
+
 void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members, int first_column) {
   for (int index = first_column; index < statement.ColumnCount(); ++index) {
-    const char* name = sqlite3_column_name(statement.handle(), index);
-    if (name == nullptr) continue;
-    switch (statement.ColumnType(index)) {
-      case SQLITE_INTEGER:
-        members->SetInt(name, statement.ColumnInt64(index));
-        break;
-      case SQLITE_FLOAT: {
-        const double value = statement.ColumnDouble(index);
-        if (std::isfinite(value)) {
-          members->SetDouble(name, value);
-        } else {
-          members->SetNull(name);
-        }
-        break;
-      }
-      case SQLITE_TEXT:
-        members->SetString(name, statement.ColumnTextView(index));
-        break;
-      case SQLITE_BLOB: {
-        const std::string_view bytes = statement.ColumnBlobView(index);
-        members->SetString(name, Base64Encode(bytes.data(), bytes.size()));
-        break;
-      }
-      default:  // NULL sets no member
-        break;
-    }
+    ReadColumnIntoMembers(statement, index, members);
   }
 }
 

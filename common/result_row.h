@@ -134,6 +134,8 @@ void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object);
 // the columns before `first_column` are left out.
 void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members,
                         int first_column = 0);
+// One column of the current row into `members` by that rule.
+void ReadColumnIntoMembers(const SqliteStatement& statement, int index, JsonMembers* members);
 
 }  // namespace kx
 

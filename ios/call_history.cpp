@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/field_config.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/result_row.h"
@@ -139,64 +140,108 @@ std::string CallQuery(const SQLite3Wrapper& db, const char* stem, bool* old_stor
   return "SELECT " + list + " FROM \"" + table + "\"";
 }
 
-void AddContact(const ContactIndex& contacts, ResultRow* row) {
-  for (auto& [name, value] : AddressBookMembers(contacts, row->GetText("address"))) {
-    row->texts[name] = std::move(value);
+// The columns a call's derived members are computed from, by their index
+// in the call query (-1: not selected).
+struct CallColumns {
+  explicit CallColumns(const SqliteStatement& query) {
+    for (int column = 0; column < query.ColumnCount(); ++column) {
+      const std::string name = query.ColumnName(column);
+      if (name == "address") address = column;
+      if (name == "flags") flags = column;
+      if (name == "duration") duration = column;
+      if (name == "is_deleted") is_deleted = column;
+    }
   }
+  int address = -1;
+  int flags = -1;
+  int duration = -1;
+  int is_deleted = -1;
+};
+
+// Column `column` when it holds an integer, else 0 (a row read by name
+// keeps a text or real apart from the integers).
+int64_t IntegerColumn(const SqliteStatement& query, int column) {
+  return column >= 0 && query.ColumnType(column) == SQLITE_INTEGER ? query.ColumnInt64(column) : 0;
 }
 
-// Whether the call was connected, from its direction and duration.
-void AddConnectType(ResultRow* row) {
-  const int64_t flags = row->GetInteger("flags");
-  const double duration = std::fabs(row->GetValueKind("duration") == kValueInteger
-                                        ? static_cast<double>(row->GetInteger("duration"))
-                                        : row->GetReal("duration"));
-  if ((flags == 0 || flags == 1) && duration > kConnectedDuration) {
-    row->integers["connect_type"] = kConnected;
-  } else if (flags == 1) {
-    row->integers["connect_type"] = kOutgoingNotConnected;
-  } else if (flags == 0) {
-    row->integers["connect_type"] = kMissed;
-  }
+void AddContact(const ContactIndex& contacts, const std::string& address, JsonMembers* call) {
+  if (contacts.empty()) return;
+  for (auto& [name, value] : AddressBookMembers(contacts, address)) call->SetString(name, value);
 }
 
-// Appends one JSON object per call. False on a stop.
-bool ReadCalls(const SQLite3Wrapper& db, const std::string& query_text,
-               const ContactIndex& contacts, const PackageContext& context, Json::Value* records) {
+// Whether the call was connected, from its direction and duration; -1 when
+// neither tells.
+int ConnectType(int64_t flags, double duration) {
+  if ((flags == 0 || flags == 1) && std::fabs(duration) > kConnectedDuration) return kConnected;
+  if (flags == 1) return kOutgoingNotConnected;
+  if (flags == 0) return kMissed;
+  return -1;
+}
+
+// Writes one object per call as an element of the open array of `writer`;
+// `count` counts them. False on a stop.
+bool WriteCalls(const SQLite3Wrapper& db, const std::string& query_text,
+                const ContactIndex& contacts, const PackageContext& context,
+                JsonBufferWriter* writer, uint64_t* count) {
   SqliteStatement query = PrepareStatement(db, query_text);
+  const CallColumns columns(query);
+  JsonMembers call;
+  std::string address;
   while (query.Step() == SQLITE_ROW) {
     if (context.StopRequested()) return false;
-    ResultRow row;
-    for (int column = 0; column < query.ColumnCount(); ++column) {
-      ReadColumnIntoRow(query, column, &row);
+    // The derived members' inputs first: reading a value in another form
+    // may convert it.
+    const int64_t deleted = IntegerColumn(query, columns.is_deleted);
+    const int64_t flags = IntegerColumn(query, columns.flags);
+    double duration = 0.0;
+    if (columns.duration >= 0) {
+      const int kind = query.ColumnType(columns.duration);
+      if (kind == SQLITE_INTEGER) {
+        duration = static_cast<double>(query.ColumnInt64(columns.duration));
+      } else if (kind == SQLITE_FLOAT) {
+        duration = query.ColumnDouble(columns.duration);
+      }
     }
-    if (row.GetInteger("is_deleted") != 0) row.texts["tag"] = "deleted";
-    AddContact(contacts, &row);
-    AddConnectType(&row);
-    Json::Value call(Json::objectValue);
-    RowToJson(row, &call);
-    records->append(std::move(call));
+    address.clear();
+    if (columns.address >= 0 && query.ColumnType(columns.address) == SQLITE_TEXT) {
+      address.assign(query.ColumnTextView(columns.address));
+    }
+    call.Clear();
+    ReadRowIntoMembers(query, &call);
+    if (deleted != 0) call.SetString("tag", "deleted");
+    AddContact(contacts, address, &call);
+    const int connect_type = ConnectType(flags, duration);
+    if (connect_type >= 0) call.SetInt("connect_type", connect_type);
+    call.WriteObject(writer);
+    ++*count;
   }
   return true;
 }
 
-void ReadDeletedNumbers(const SQLite3Wrapper& db, const ContactIndex& contacts, const char* stem,
-                        Json::Value* records) {
+void WriteDeletedNumbers(const SQLite3Wrapper& db, const ContactIndex& contacts, const char* stem,
+                         JsonBufferWriter* writer, uint64_t* count) {
   SqliteStatement query = PrepareStatement(db, DeletedNumberQuery(FindParticipantJoin(db)));
   if (!query.prepared()) {
     KX_LOG_SQLITE_ERROR(stem, db.handle());
     return;
   }
+  JsonMembers number;
   while (query.Step() == SQLITE_ROW) {
-    ResultRow row;
-    row.texts["address"] = query.ColumnText(0);
-    row.texts["tag"] = "deleted";
-    AddContact(contacts, &row);
-    row.integers["connect_type"] = kMissed;
-    Json::Value number(Json::objectValue);
-    RowToJson(row, &number);
-    records->append(std::move(number));
+    const std::string address = query.ColumnText(0);
+    number.Clear();
+    number.SetString("address", address);
+    number.SetString("tag", "deleted");
+    AddContact(contacts, address, &number);
+    number.SetInt("connect_type", kMissed);
+    number.WriteObject(writer);
+    ++*count;
   }
+}
+
+Json::Value EmptyDocument() {
+  Json::Value document(Json::objectValue);
+  document["size"] = 0;
+  return document;
 }
 
 }  // namespace
@@ -224,16 +269,33 @@ int IosCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& cont
     KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.", kCallTable);
     return kStatusPrepareFailed;
   }
-  Json::Value records(Json::arrayValue);
+  // A call history can hold a million calls: the text is written as the
+  // rows come, in the layout of the library's JSON writer, instead of
+  // building the whole document as a tree first.
+  TextBuffer text;
+  JsonBufferWriter writer(&text);
+  writer.BeginObject();
+  writer.Name("call_records");
+  writer.BeginArray();
+  uint64_t count = 0;
   {
     const ReadTransaction transaction(db);
-    if (!ReadCalls(db, query, contacts, context, &records)) return PackageStopped(context);
-    if (!old_store) ReadDeletedNumbers(db, contacts, context.stem, &records);
+    if (!WriteCalls(db, query, contacts, context, &writer, &count)) {
+      return PackageStopped(context);
+    }
+    if (!old_store) WriteDeletedNumbers(db, contacts, context.stem, &writer, &count);
   }
-  Json::Value document(Json::objectValue);
-  document["size"] = records.size();
-  if (!records.empty()) document["call_records"] = std::move(records);
-  return FinishPackage(db, context, WriteJson(document));
+  writer.EndArray();
+  writer.Name("size");
+  writer.UInt(count);
+  writer.EndObject();
+  if (!writer.complete() || text.failed()) {
+    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
+    return kStatusStepFailed;
+  }
+  // Without calls the document holds the size alone.
+  if (count == 0) return FinishPackage(db, context, WriteJson(EmptyDocument()));
+  return FinishPackage(db, context, text.view());
 }
 
 }  // namespace kx

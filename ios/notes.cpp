@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/field_config.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/media_types.h"
@@ -157,9 +158,48 @@ void LogMissingColumns(const std::set<std::string>& missing, const char* stem) {
   KX_LOG_AT(kLogProblem, stem, "notes store has no column %s: read as NULL.", names.c_str());
 }
 
-bool CountsAsDeleted(const ResultRow& row) {
-  return row.GetValueKind("is_deleted") == kValueAbsent || row.GetInteger("is_deleted") != 0 ||
-         row.GetText("folder") == kRecentlyDeleted || row.GetInteger("marked_for_deletion") != 0;
+// The columns of a note row that its tag, its body and its account come
+// from, by their index (-1: not selected).
+struct NoteColumns {
+  explicit NoteColumns(const SqliteStatement& query) {
+    for (int column = 0; column < query.ColumnCount(); ++column) {
+      const std::string name = query.ColumnName(column);
+      if (name == "ZDATA") body = column;
+      if (name == "is_deleted") is_deleted = column;
+      if (name == "folder") folder = column;
+      if (name == "marked_for_deletion") marked = column;
+      if (name == "is_lock") is_lock = column;
+      if (name == "account_id") account_id = column;
+      if (name == "title") title = column;
+      if (name == "snippet") snippet = column;
+    }
+  }
+  int body = -1;
+  int is_deleted = -1;
+  int folder = -1;
+  int marked = -1;
+  int is_lock = -1;
+  int account_id = -1;
+  int title = -1;
+  int snippet = -1;
+};
+
+// Column `column` when it holds an integer, else 0.
+int64_t IntegerColumn(const SqliteStatement& row, int column) {
+  return column >= 0 && row.ColumnType(column) == SQLITE_INTEGER ? row.ColumnInt64(column) : 0;
+}
+
+// Column `column` when it holds text, else "".
+std::string_view TextColumn(const SqliteStatement& row, int column) {
+  return column >= 0 && row.ColumnType(column) == SQLITE_TEXT ? row.ColumnTextView(column)
+                                                              : std::string_view();
+}
+
+bool CountsAsDeleted(const SqliteStatement& row, const NoteColumns& columns) {
+  return columns.is_deleted < 0 || row.ColumnType(columns.is_deleted) == SQLITE_NULL ||
+         IntegerColumn(row, columns.is_deleted) != 0 ||
+         TextColumn(row, columns.folder) == kRecentlyDeleted ||
+         IntegerColumn(row, columns.marked) != 0;
 }
 
 // What one package call reads the current store with.
@@ -169,40 +209,49 @@ struct CurrentStore {
   const PackageContext& context;
 };
 
-// Appends the notes of one query. False on a stop.
-bool ReadNotes(const CurrentStore& store, const std::string& sql, Json::Value* notes) {
+// Writes the notes of one query as elements of the open array. False on a
+// stop.
+bool ReadNotes(const CurrentStore& store, const std::string& sql, JsonBufferWriter* notes) {
   SqliteStatement query = PrepareStatement(store.db, sql);
   if (!query.prepared()) {
     KX_LOG_SQLITE_ERROR(store.context.stem, store.db.handle());
     return true;
   }
+  const NoteColumns columns(query);
+  JsonMembers note;
+  Json::Value contents;
   while (query.Step() == SQLITE_ROW) {
     if (store.context.StopRequested()) return false;
-    ResultRow row;
-    std::string_view body;
+    // The columns the note is judged by first: reading a value in another
+    // form may convert it.
+    const bool deleted = CountsAsDeleted(query, columns);
+    const bool locked = IntegerColumn(query, columns.is_lock) == 1;
+    const bool untitled =
+        TextColumn(query, columns.title).empty() && TextColumn(query, columns.snippet).empty();
+    const std::string account_id(TextColumn(query, columns.account_id));
+    note.Clear();
     for (int column = 0; column < query.ColumnCount(); ++column) {
-      if (query.ColumnName(column) == "ZDATA") {
-        body = query.ColumnBlobView(column);
-        continue;
-      }
-      ReadColumnIntoRow(query, column, &row);
+      if (column != columns.body) ReadColumnIntoMembers(query, column, &note);
     }
-    if (CountsAsDeleted(row)) row.texts["tag"] = "deleted";
-    Json::Value note(Json::objectValue);
-    RowToJson(row, &note);
+    if (deleted) note.SetString("tag", "deleted");
     // A locked note's body is ciphertext: whatever it inflated to would be
     // noise, so it keeps its title and dates only.
-    if (!body.empty() && row.GetInteger("is_lock") != 1) {
+    bool has_contents = false;
+    const std::string_view body =
+        columns.body >= 0 ? query.ColumnBlobView(columns.body) : std::string_view();
+    if (!body.empty() && !locked) {
       const std::vector<NoteContentItem> items = DecodeNoteBody(body);
       if (!items.empty()) {
-        note["contents"] = store.attachments->Resolve(items, row.GetText("account_id"));
+        contents = store.attachments->Resolve(items, account_id);
+        has_contents = true;
       }
     }
-    if (row.GetText("title").empty() && row.GetText("snippet").empty() &&
-        !note.isMember("contents")) {
-      continue;
+    if (untitled && !has_contents) continue;
+    if (has_contents) {
+      note.WriteObject(notes, "contents", [&contents, notes] { WriteJsonValue(contents, notes); });
+    } else {
+      note.WriteObject(notes);
     }
-    notes->append(std::move(note));
   }
   return true;
 }
@@ -220,7 +269,7 @@ Json::Value MediaEntry(const std::string& datetime, const std::string& path, con
 // Two entries per media file: where the first stores kept it, and under
 // its account. False on a stop.
 bool ReadNotesMedia(const CurrentStore& store, const std::string& sql, const NoteFiles& files,
-                    Json::Value* media) {
+                    JsonBufferWriter* media) {
   SqliteStatement query = PrepareStatement(store.db, sql);
   if (!query.prepared()) {
     KX_LOG_SQLITE_ERROR(store.context.stem, store.db.handle());
@@ -234,10 +283,11 @@ bool ReadNotesMedia(const CurrentStore& store, const std::string& sql, const Not
     const std::string account_id = query.ColumnText(3);
     if (!IsSafePathPart(file_name) || !IsSafePathPart(identifier)) continue;
     const std::string tail = identifier + "/" + file_name;
-    media->append(MediaEntry(datetime, "Media/" + tail, files, file_name));
+    WriteJsonValue(MediaEntry(datetime, "Media/" + tail, files, file_name), media);
     const std::string account_folder = IsSafePathPart(account_id) ? account_id : "";
-    media->append(
-        MediaEntry(datetime, "Accounts/" + account_folder + "/Media/" + tail, files, file_name));
+    WriteJsonValue(
+        MediaEntry(datetime, "Accounts/" + account_folder + "/Media/" + tail, files, file_name),
+        media);
   }
   return true;
 }
@@ -245,7 +295,7 @@ bool ReadNotesMedia(const CurrentStore& store, const std::string& sql, const Not
 // The current store into "notes" and "notes_media". Returns the status of
 // the package call so far (kStatusStopped on a stop).
 int PackageCurrentStore(const SQLite3Wrapper& db, NoteFiles* files, const PackageContext& context,
-                        Json::Value* icloud) {
+                        JsonBufferWriter* icloud) {
   const std::string table_text = GetCreateTableSql(db, kObjectTable);
   if (table_text.empty()) {
     KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.", kObjectTable);
@@ -273,19 +323,22 @@ int PackageCurrentStore(const SQLite3Wrapper& db, NoteFiles* files, const Packag
   NoteAttachments attachments(db, files, context.stem);
   const CurrentStore store{db, &attachments, context};
   const ReadTransaction transaction(db);
-  Json::Value& notes = (*icloud)["notes"];
-  if (data.exists() && !ReadNotes(store, main_query, &notes)) return kStatusStopped;
-  if (!ReadNotes(store, second_query, &notes)) return kStatusStopped;
-  if (!ReadNotesMedia(store, media_query, *files, &(*icloud)["notes_media"])) {
-    return kStatusStopped;
-  }
+  icloud->Name("notes");
+  icloud->BeginArray();
+  if (data.exists() && !ReadNotes(store, main_query, icloud)) return kStatusStopped;
+  if (!ReadNotes(store, second_query, icloud)) return kStatusStopped;
+  icloud->EndArray();
+  icloud->Name("notes_media");
+  icloud->BeginArray();
+  if (!ReadNotesMedia(store, media_query, *files, icloud)) return kStatusStopped;
+  icloud->EndArray();
   return kStatusOk;
 }
 
 // The old database into "Other_note"; a database that cannot be read adds
 // nothing. False on a stop.
 bool PackageOldNotes(const std::string& path, NoteFiles* files, const PackageContext& context,
-                     Json::Value* other) {
+                     JsonBufferWriter* other) {
   SQLite3Wrapper db(path);
   if (OpenSourceDatabase(&db, context.stem, __LINE__) != kStatusOk) return true;
   // Which notes only an older copy held; a database that never went
@@ -329,7 +382,7 @@ bool PackageOldNotes(const std::string& path, NoteFiles* files, const PackageCon
     }
     note["attached_pictures"] = std::move(pictures);
     note["account"] = "Other";
-    other->append(std::move(note));
+    WriteJsonValue(note, other);
   }
   return true;
 }
@@ -419,25 +472,41 @@ int IosNoteDataPackage(DataTypeRecord* record, const PackageContext& context) {
   if (manifest == nullptr) return kStatusMissingInput;
 
   NoteFiles files(*manifest, record->additional_param, context.stem);
-  Json::Value document(Json::objectValue);
-  Json::Value& other = document["Other_note"];
-  other = Json::Value(Json::arrayValue);
-  if (old_database != nullptr && !PackageOldNotes(*old_database, &files, context, &other)) {
+  // A store can hold a hundred thousand notes: the text is written as the
+  // rows come instead of building the whole document as a tree first.
+  TextBuffer text;
+  JsonBufferWriter writer(&text);
+  writer.BeginObject();
+  writer.Name("Other_note");
+  writer.BeginArray();
+  if (old_database != nullptr && !PackageOldNotes(*old_database, &files, context, &writer)) {
     return PackageStopped(context);
   }
+  writer.EndArray();
 
-  Json::Value& icloud = document["iCloud_notes"];
-  icloud["notes"] = Json::Value(Json::arrayValue);
-  icloud["notes_media"] = Json::Value(Json::arrayValue);
+  writer.Name("iCloud_notes");
+  writer.BeginObject();
   SQLite3Wrapper db(store_path != nullptr ? *store_path : std::string());
   if (store_path != nullptr) {
     const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
     if (opened != kStatusOk) return opened;
-    const int status = PackageCurrentStore(db, &files, context, &icloud);
+    const int status = PackageCurrentStore(db, &files, context, &writer);
     if (status == kStatusStopped) return PackageStopped(context);
     if (status != kStatusOk) return status;
+  } else {
+    for (const char* list : {"notes", "notes_media"}) {
+      writer.Name(list);
+      writer.BeginArray();
+      writer.EndArray();
+    }
   }
-  return FinishPackage(db, context, WriteJson(document));
+  writer.EndObject();
+  writer.EndObject();
+  if (!writer.complete() || text.failed()) {
+    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
+    return kStatusStepFailed;
+  }
+  return FinishPackage(db, context, text.view());
 }
 
 }  // namespace kx

@@ -1,12 +1,15 @@
 #include "ios/reminders.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <regex>
 #include <unordered_map>
 
 #include "common/backup_files.h"
 #include "common/field_config.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/media_types.h"
@@ -81,14 +84,70 @@ std::unordered_map<int64_t, int64_t> ReadAlarmLocations(const SQLite3Wrapper& db
   return locations;
 }
 
-int64_t IntegerMember(const Json::Value& object, const char* name) {
-  const Json::Value& value = object[name];
-  return value.isIntegral() ? value.asInt64() : 0;
+// The reminders as one JSON array, each object written as its row comes;
+// "null" when there is none.
+class ReminderDocument {
+ public:
+  ReminderDocument() : writer_(&text_) { writer_.BeginArray(); }
+
+  // Writes `reminder`, with `media` as its "media_info" when not empty.
+  void Add(const JsonMembers& reminder, const Json::Value& media) {
+    if (reminder.empty() && media.empty()) return;
+    ++count_;
+    if (media.empty()) {
+      reminder.WriteObject(&writer_);
+    } else {
+      reminder.WriteObject(&writer_, "media_info",
+                           [this, &media] { WriteJsonValue(media, &writer_); });
+    }
+  }
+
+  // The document's text; empty when it could not be written.
+  std::string_view Finish() {
+    if (count_ == 0) {
+      empty_ = WriteJson(Json::Value());
+      return empty_;
+    }
+    writer_.EndArray();
+    if (!writer_.complete() || text_.failed()) return std::string_view();
+    return text_.view();
+  }
+
+ private:
+  TextBuffer text_;
+  JsonBufferWriter writer_;
+  std::string empty_;
+  size_t count_ = 0;
+};
+
+// The index of the last column of `row` named `name` (the one a member of
+// that name keeps), or -1.
+int ColumnNamed(const SqliteStatement& row, const char* name) {
+  int found = -1;
+  for (int column = 0; column < row.ColumnCount(); ++column) {
+    const char* column_name = sqlite3_column_name(row.handle(), column);
+    if (column_name != nullptr && std::strcmp(column_name, name) == 0) found = column;
+  }
+  return found;
+}
+
+// Column `column` as a whole number: an integer, or a real without a
+// fraction; 0 for anything else.
+int64_t WholeNumber(const SqliteStatement& row, int column) {
+  if (column < 0) return 0;
+  const int kind = row.ColumnType(column);
+  if (kind == SQLITE_INTEGER) return row.ColumnInt64(column);
+  if (kind != SQLITE_FLOAT) return 0;
+  const double value = row.ColumnDouble(column);
+  if (!std::isfinite(value) || value != std::floor(value) || value < -9.2e18 || value > 9.2e18) {
+    return 0;
+  }
+  return static_cast<int64_t>(value);
 }
 
 // False on a stop.
 bool ReadCalendarReminders(const SQLite3Wrapper& db, const PackageContext& context,
-                           Json::Value* document) {
+                           ReminderDocument* document) {
   const TableColumns columns(db, kCalendarItemTable);
   if (!columns.Has("entity_type")) {
     KX_LOG_AT(kLogProblem, context.stem, "%s has no column entity_type: no reminders.",
@@ -106,21 +165,26 @@ bool ReadCalendarReminders(const SQLite3Wrapper& db, const PackageContext& conte
   const auto alarms = ReadAlarmLocations(db);
   SqliteStatement query =
       PrepareStatement(db, "select " + list + " from CalendarItem where entity_type=3");
+  const int deleted_column = ColumnNamed(query, "is_deleted");
+  const int list_column = ColumnNamed(query, "calendar_id");
+  const int id_column = ColumnNamed(query, "ROWID");
+  const Json::Value no_media;
+  JsonMembers reminder;
   while (query.Step() == SQLITE_ROW) {
     if (context.StopRequested()) return false;
-    Json::Value reminder(Json::objectValue);
-    ReadRowIntoJson(query, &reminder);
-    if (IntegerMember(reminder, "is_deleted") != 0) reminder["tag"] = "deleted";
-    const auto found_list = lists.find(IntegerMember(reminder, "calendar_id"));
-    if (found_list != lists.end()) reminder["utf_List"] = found_list->second;
-    const auto alarm = alarms.find(IntegerMember(reminder, "ROWID"));
+    reminder.Clear();
+    ReadRowIntoMembers(query, &reminder);
+    if (WholeNumber(query, deleted_column) != 0) reminder.SetString("tag", "deleted");
+    const auto found_list = lists.find(WholeNumber(query, list_column));
+    if (found_list != lists.end()) reminder.SetString("utf_List", found_list->second);
+    const auto alarm = alarms.find(WholeNumber(query, id_column));
     if (alarm != alarms.end()) {
       const auto place = places.find(alarm->second);
       if (place != places.end() && !place->second.empty()) {
-        reminder["utf_Address"] = place->second;
+        reminder.SetString("utf_Address", place->second);
       }
     }
-    if (!reminder.empty()) document->append(std::move(reminder));
+    document->Add(reminder, no_media);
   }
   return true;
 }
@@ -319,13 +383,14 @@ class ReminderDetails {
     }
   }
 
-  void Add(int64_t id, Json::Value* reminder) {
-    Json::Value media = Attachments(id);
-    if (!media.empty()) (*reminder)["media_info"] = std::move(media);
-    std::string address = FirstText(&location_, id);
-    if (!address.empty()) (*reminder)["utf_Address"] = std::move(address);
-    std::string url = FirstText(&urls_, id);
-    if (!url.empty()) (*reminder)["url"] = std::move(url);
+  // The attachments of reminder `id` into `media`, its place and URL into
+  // `reminder`.
+  void Add(int64_t id, JsonMembers* reminder, Json::Value* media) {
+    *media = Attachments(id);
+    const std::string address = FirstText(&location_, id);
+    if (!address.empty()) reminder->SetString("utf_Address", address);
+    const std::string url = FirstText(&urls_, id);
+    if (!url.empty()) reminder->SetString("url", url);
   }
 
  private:
@@ -375,7 +440,7 @@ class ReminderDetails {
 
 // False on a stop.
 bool ReadStoreReminders(const SQLite3Wrapper& db, const std::string& backup_root,
-                        const PackageContext& context, Json::Value* document) {
+                        const PackageContext& context, ReminderDocument* document) {
   const bool reminder_table = TableColumns(db, kReminderTable).exists();
   const StoreQueries queries = reminder_table ? ReminderTableQueries(db, context.stem)
                                               : ObjectTableQueries(db, context.stem);
@@ -386,18 +451,23 @@ bool ReadStoreReminders(const SQLite3Wrapper& db, const std::string& backup_root
     KX_LOG_SQLITE_ERROR(context.stem, db.handle());
     return true;
   }
+  const int id_column = ColumnNamed(query, "rowid");
+  const int deleted_column = ColumnNamed(query, "is_deleted");
+  const int mark_column = ColumnNamed(query, "deleted_mark");
+  JsonMembers reminder;
+  Json::Value media;
   while (query.Step() == SQLITE_ROW) {
     if (context.StopRequested()) return false;
-    Json::Value reminder(Json::objectValue);
-    ReadRowIntoJson(query, &reminder);
-    const int64_t id = IntegerMember(reminder, "rowid");
-    if (IntegerMember(reminder, "is_deleted") != 0 ||
-        IntegerMember(reminder, "deleted_mark") != 0 ||
+    reminder.Clear();
+    ReadRowIntoMembers(query, &reminder);
+    const int64_t id = WholeNumber(query, id_column);
+    if (WholeNumber(query, deleted_column) != 0 || WholeNumber(query, mark_column) != 0 ||
         std::binary_search(orphans.begin(), orphans.end(), id)) {
-      reminder["tag"] = "deleted";
+      reminder.SetString("tag", "deleted");
     }
-    if (id != 0) details.Add(id, &reminder);
-    if (!reminder.empty()) document->append(std::move(reminder));
+    media = Json::Value();
+    if (id != 0) details.Add(id, &reminder, &media);
+    document->Add(reminder, media);
   }
   return true;
 }
@@ -443,8 +513,9 @@ int IosReminderDataPackage(DataTypeRecord* record, const PackageContext& context
     KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.", kReminderTable);
     return kStatusPrepareFailed;
   }
-  // Null until the first reminder turns it into an array.
-  Json::Value document;
+  // A store can hold a hundred thousand reminders: the text is written as
+  // the rows come instead of building the whole document as a tree first.
+  ReminderDocument document;
   {
     const ReadTransaction transaction(db);
     // A database holding both generations (a store moved half-way) gives
@@ -454,7 +525,12 @@ int IosReminderDataPackage(DataTypeRecord* record, const PackageContext& context
       return PackageStopped(context);
     }
   }
-  return FinishPackage(db, context, WriteJson(document));
+  const std::string_view text = document.Finish();
+  if (text.empty()) {
+    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
+    return kStatusStepFailed;
+  }
+  return FinishPackage(db, context, text);
 }
 
 }  // namespace kx

@@ -115,7 +115,7 @@ bool WriteChatMessages(const SessionWalk& walk, const SqliteStatement& session,
   sqlite3_bind_value(query.handle(), 1, sqlite3_column_value(session.handle(), 0));
   KikChatBatches batches(walk.files, session.ColumnText(0), file_list);
   while (query.Step() == SQLITE_ROW) {
-    batches.Add(KikMessageObject(query, walk.inputs->backup, false));
+    batches.Add(query, walk.inputs->backup);
   }
   batches.Finish();
   return true;

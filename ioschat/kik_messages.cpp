@@ -41,63 +41,106 @@ std::string KikAttachmentFileId(const std::string& account_id, const std::string
   return BackupFileId(kKikDomain, KikRelativePath(account_id, "attachments/" + content));
 }
 
-Json::Value KikMessageObject(const SqliteStatement& row, const KikBackup& backup, bool deleted) {
-  Json::Value message(Json::objectValue);
+namespace {
+
+// Sets every member of the message object of `row` through
+// `set(name, text)`: each column as text under its name (NULL as ""), then
+// the rewritten codes and the media paths, later settings replacing
+// earlier ones of the same name.
+template <typename Set>
+void SetKikMembers(const SqliteStatement& row, const KikBackup& backup, bool deleted, Set set) {
+  std::string_view message_type, attachment_type, state, content;
   for (int column = 0; column < row.ColumnCount(); ++column) {
-    message[row.ColumnName(column)] = row.ColumnText(column);
+    const char* name = sqlite3_column_name(row.handle(), column);
+    const std::string_view key = name != nullptr ? name : "";
+    const std::string_view text = row.ColumnTextView(column);
+    set(key, text);
+    if (key == "is_from_me") message_type = text;
+    if (key == "type") attachment_type = text;
+    if (key == "send_state") state = text;
+    if (key == "ZCONTENT") content = text;
   }
   const KikMessageCodes codes =
-      MapKikCodes(message["is_from_me"].asString(), message["type"].asString(),
-                  message["send_state"].asString());
-  message["is_from_me"] = codes.is_from_me;
-  message["type"] = codes.type;
-  message["send_state"] = codes.send_state;
-  const std::string content = message["ZCONTENT"].asString();
+      MapKikCodes(std::string(message_type), std::string(attachment_type), std::string(state));
+  set("is_from_me", codes.is_from_me);
+  set("type", codes.type);
+  set("send_state", codes.send_state);
   if (!content.empty()) {
-    const std::string relative = KikRelativePath(backup.account_id, "attachments/" + content);
+    const std::string relative =
+        KikRelativePath(backup.account_id, "attachments/" + std::string(content));
     if (deleted) {
-      message["media_backup"] =
-          BackupFilePath(backup.backup_root, BackupFileId(kKikDomain, relative), backup.two_level);
+      set("media_backup",
+          BackupFilePath(backup.backup_root, BackupFileId(kKikDomain, relative), backup.two_level));
     } else {
-      message["media_path"] = relative;
-      message["media_backup"] =
-          JoinPath(backup.temp_folder, KikAttachmentFileId(backup.account_id, content));
+      set("media_path", relative);
+      set("media_backup", JoinPath(backup.temp_folder,
+                                   KikAttachmentFileId(backup.account_id, std::string(content))));
     }
   }
-  if (deleted) message["tag"] = "deleted";
+  if (deleted) set("tag", "deleted");
+}
+
+// The file name "kikmessages_<key>[_<n>].json" (n = 0: no number).
+std::string KikBatchName(const std::string& key, int64_t number) {
+  std::string name = "kikmessages_" + key;
+  if (number > 0) name += "_" + std::to_string(number);
+  return name;
+}
+
+}  // namespace
+
+Json::Value KikMessageObject(const SqliteStatement& row, const KikBackup& backup, bool deleted) {
+  Json::Value message(Json::objectValue);
+  SetKikMembers(row, backup, deleted, [&message](std::string_view name, std::string_view text) {
+    message[std::string(name)] = std::string(text);
+  });
   return message;
 }
 
 void WriteKikBatch(PackageFileWriter* files, const std::string& key, int64_t number,
                    Json::Value* batch, Json::Value* file_list) {
-  std::string name = "kikmessages_" + key;
-  if (number > 0) name += "_" + std::to_string(number);
   Json::Value document(Json::objectValue);
   document["messages"] = std::move(*batch);
   *batch = Json::Value(Json::arrayValue);
   std::string text = WriteJson(document);
-  files->AddBatch(SideFilePath(files->folder(), name + ".json", "kikmessages.json"), &text,
-                  file_list);
+  files->AddBatch(
+      SideFilePath(files->folder(), KikBatchName(key, number) + ".json", "kikmessages.json"), &text,
+      file_list);
 }
 
 KikChatBatches::KikChatBatches(PackageFileWriter* files, std::string chat_pk,
                                Json::Value* file_list)
-    : files_(files),
-      chat_pk_(std::move(chat_pk)),
-      file_list_(file_list),
-      batch_(Json::arrayValue) {}
+    : files_(files), chat_pk_(std::move(chat_pk)), file_list_(file_list) {}
 
-void KikChatBatches::Add(Json::Value message) {
-  batch_.append(std::move(message));
-  if (++count_ % kKikMessagesPerBatch == 0) {
-    WriteKikBatch(files_, chat_pk_, count_ / kKikMessagesPerBatch, &batch_, file_list_);
+void KikChatBatches::Add(const SqliteStatement& row, const KikBackup& backup) {
+  if (!writer_) {
+    // {"messages": [...]} as the library's JSON writer lays it out.
+    writer_ = std::make_unique<JsonTextWriter>(&text_);
+    writer_->BeginObject();
+    writer_->Name("messages");
+    writer_->BeginArray();
   }
+  message_.Clear();
+  SetKikMembers(row, backup, false, [this](std::string_view name, std::string_view text) {
+    message_.SetString(name, text);
+  });
+  message_.WriteObject(writer_.get());
+  if (++count_ % kKikMessagesPerBatch == 0) WriteBatch(count_ / kKikMessagesPerBatch);
+}
+
+void KikChatBatches::WriteBatch(int64_t number) {
+  writer_->EndArray();
+  writer_->EndObject();
+  writer_.reset();
+  files_->AddBatch(
+      SideFilePath(files_->folder(), KikBatchName(chat_pk_, number) + ".json", "kikmessages.json"),
+      &text_, file_list_);
+  text_.clear();
 }
 
 void KikChatBatches::Finish() {
-  if (batch_.empty()) return;
-  const int64_t number = count_ < kKikMessagesPerBatch ? 0 : count_ / kKikMessagesPerBatch + 1;
-  WriteKikBatch(files_, chat_pk_, number, &batch_, file_list_);
+  if (!writer_) return;
+  WriteBatch(count_ < kKikMessagesPerBatch ? 0 : count_ / kKikMessagesPerBatch + 1);
 }
 
 void KikDeletedSessions::Write(Sender* sender, int number) {

@@ -7,11 +7,13 @@
 #include <json/json.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "common/chat_batches.h"
+#include "common/json_text_writer.h"
 #include "common/sqlite_wrapper.h"
 
 namespace kx {
@@ -55,14 +57,20 @@ Json::Value KikMessageObject(const SqliteStatement& row, const KikBackup& backup
 class KikChatBatches {
  public:
   KikChatBatches(PackageFileWriter* files, std::string chat_pk, Json::Value* file_list);
-  void Add(Json::Value message);
+  // The message of the current row of `row`, as KikMessageObject makes it,
+  // written as text straight into the open batch.
+  void Add(const SqliteStatement& row, const KikBackup& backup);
   void Finish();
 
  private:
+  void WriteBatch(int64_t number);
+
   PackageFileWriter* files_;
   std::string chat_pk_;
   Json::Value* file_list_;
-  Json::Value batch_;
+  JsonMembers message_;
+  std::string text_;
+  std::unique_ptr<JsonTextWriter> writer_;  // null between batches
   int64_t count_ = 0;
 };
 

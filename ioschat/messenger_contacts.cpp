@@ -1,6 +1,7 @@
 #include "ioschat/messenger_contacts.h"
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/json_util.h"
@@ -26,7 +27,7 @@ constexpr char kIndexTablesQuery[] =
     "select name from sqlite_master where type='table' and name like "
     "'%collection_index#messenger_contacts_ios%'";
 constexpr char kKeyFields[] =
-    " where primary_key = ? and (field_name ='phone_number_tokens' or field_name = "
+    " where (field_name ='phone_number_tokens' or field_name = "
     "'name_search_tokens' or field_name = 'username')";
 
 // The lightspeed contacts table; older stores lack some of these columns.
@@ -45,52 +46,56 @@ std::vector<std::string> IndexTables(const SQLite3Wrapper& db) {
   return tables;
 }
 
-// One contact of an index table: "username" keeps the last value read,
-// the token fields gather every value.
-void ReadFieldRow(const SqliteStatement& row, Json::Value* contact) {
-  const std::string field = row.ColumnText(0);
+// One field row of an index table (columns from `first`: field name and
+// value) into its contact: "username" keeps the last value read, the token
+// fields gather every value.
+void ReadFieldRow(const SqliteStatement& row, int first, Json::Value* contact) {
+  const std::string field = row.ColumnText(first);
   if (field == "username") {
-    (*contact)["username"] = row.ColumnText(1);
+    (*contact)["username"] = row.ColumnText(first + 1);
   } else {
-    (*contact)[field].append(row.ColumnText(1));
+    (*contact)[field].append(row.ColumnText(first + 1));
   }
 }
 
-// Reads the contacts of one index table into `contacts`. Returns 0 (also
-// on a stop, which drops the contact in hand), 1106 or 1107.
+// Reads the contacts of one index table into `contacts`, in the order their
+// keys first appear. The field rows are read in one pass under the same
+// condition a query per key would have, so each contact gets its rows in the
+// same order. Returns 0 (also on a stop, which drops the contacts in hand),
+// 1106 or 1107.
 int ReadIndexTable(const SQLite3Wrapper& db, const std::string& table,
                    const PackageContext& context, Json::Value* contacts) {
   const std::string quoted = QuotedIdentifier(table);
-  std::vector<std::string> keys;
+  std::vector<Json::Value> found;
+  std::unordered_map<std::string, size_t> by_key;
   {
     SqliteStatement query = PrepareStatement(db, "select distinct(primary_key) from " + quoted);
     if (!query.prepared()) {
       KX_LOG_SQLITE_ERROR(context.stem, db.handle());
       return kStatusPrepareFailed;
     }
-    while (query.Step() == SQLITE_ROW) keys.push_back(query.ColumnText(0));
+    while (query.Step() == SQLITE_ROW) {
+      std::string key = query.ColumnText(0);
+      if (!by_key.emplace(key, found.size()).second) continue;
+      Json::Value contact(Json::objectValue);
+      contact["primary_key"] = std::move(key);
+      found.push_back(std::move(contact));
+    }
   }
-  SqliteStatement fields =
-      PrepareStatement(db, "select field_name, field_value from " + quoted + kKeyFields);
+  SqliteStatement fields = PrepareStatement(
+      db, "select primary_key, field_name, field_value from " + quoted + kKeyFields);
   if (!fields.prepared()) {
     KX_LOG_SQLITE_ERROR(context.stem, db.handle());
     return kStatusPrepareFailed;
   }
-  for (const std::string& key : keys) {
-    fields.Reset();
-    if (fields.BindText(1, key) != SQLITE_OK) {
-      KX_LOG_SQLITE_ERROR(context.stem, db.handle());
-      return kStatusStepFailed;
-    }
-    Json::Value contact(Json::objectValue);
-    contact["primary_key"] = key;
-    while (true) {
-      if (context.StopRequested()) return kStatusOk;
-      if (fields.Step() != SQLITE_ROW) break;
-      ReadFieldRow(fields, &contact);
-    }
-    contacts->append(std::move(contact));
+  while (true) {
+    if (context.StopRequested()) return kStatusOk;
+    if (fields.Step() != SQLITE_ROW) break;
+    if (fields.ColumnType(0) == SQLITE_NULL) continue;
+    const auto contact = by_key.find(fields.ColumnText(0));
+    if (contact != by_key.end()) ReadFieldRow(fields, 1, &found[contact->second]);
   }
+  for (Json::Value& contact : found) contacts->append(std::move(contact));
   return kStatusOk;
 }
 

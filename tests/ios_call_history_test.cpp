@@ -58,16 +58,31 @@ const std::string kCalls =
     Call(1, 1, 1, 62.5, "+351 (91) 234-5678", "A-1") + Call(2, 8, 0, 0, "ana@example.com", "A-2") +
     Call(3, 16, 1, 0, "+15550100", "A-3") + Call(4, 1, 2, 0, "+15550101", "A-4");
 
+// The whole document on every store version, with the dates printed in the
+// time zone of the host (UTC, and India's half-hour offset).
 TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
-  for (int version = samples::kIosCallHistoryOldestSchema;
-       version <= samples::kIosCallHistoryNewestSchema; ++version) {
-    SCOPED_TRACE(version);
-    Reset();
-    const std::string path = Store("v" + std::to_string(version) + ".storedata", version, kCalls);
-    ASSERT_EQ(kStatusOk, Run(path));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(3, g_results.kind);
-    EXPECT_EQ(Formatted(test::DataFile("ios_call_history/whole_document.json")), g_results.text);
+  // The document of UTC, and in a zone five and a half hours east of it.
+  const std::pair<const char*, std::vector<std::pair<std::string, std::string>>> zones[] = {
+      {"UTC", {}},
+      {"IST-5:30",
+       {{"11:40:00", "17:10:00"}, {"12:40:00", "18:10:00"}, {"13:40:00", "19:10:00"},
+        {"14:40:00", "20:10:00"}}}};
+  for (const auto& [zone, shifted] : zones) {
+    const test::ScopedTimeZone scoped_zone(zone);
+    std::string expected = test::DataFile("ios_call_history/whole_document.json");
+    for (const auto& [utc, local] : shifted) expected = ReplaceAll(expected, utc, local);
+    for (int version = samples::kIosCallHistoryOldestSchema;
+         version <= samples::kIosCallHistoryNewestSchema; ++version) {
+      SCOPED_TRACE(std::string(zone) + " " + std::to_string(version));
+      Reset();
+      const std::string path =
+          Store(std::string(shifted.empty() ? "u" : "k") + std::to_string(version) + ".storedata",
+                version, kCalls);
+      ASSERT_EQ(kStatusOk, Run(path));
+      ASSERT_EQ(1, g_results.count);
+      EXPECT_EQ(3, g_results.kind);
+      EXPECT_EQ(Formatted(expected), g_results.text);
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 #include <json/json.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/backup_files.h"
@@ -62,14 +63,23 @@ class IosRemindersTest : public test::LibraryTest {
   test::TempDir backup_;
 };
 
+// The dates in the host's time zone: UTC, and India's half-hour offset.
 TEST_F(IosRemindersTest, CalendarDatabaseAndAnOlderCopy) {
   const std::string primary = Store("Calendar.sqlitedb", 1);
   const std::string older = Store("old.sqlitedb", 1, true);
-  ASSERT_EQ(kStatusOk, Run(primary, {older}));
-  ASSERT_EQ(1, g_results.count);
-  EXPECT_EQ(7, g_results.kind);
-  EXPECT_EQ(Formatted(test::DataFile("ios_reminders/calendar_database_and_older_copy.json")),
-            g_results.text);
+  for (const auto& [zone, start] :
+       {std::pair<const char*, const char*>{"UTC", "09:00:00"}, {"IST-5:30", "14:30:00"}}) {
+    SCOPED_TRACE(zone);
+    const test::ScopedTimeZone scoped_zone(zone);
+    Reset();
+    ASSERT_EQ(kStatusOk, Run(primary, {older}));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(7, g_results.kind);
+    EXPECT_EQ(Formatted(ReplaceAll(
+                  test::DataFile("ios_reminders/calendar_database_and_older_copy.json"),
+                  "09:00:00", start)),
+              g_results.text);
+  }
 }
 
 // Every release of the store gives the same document: the list names come

@@ -15,6 +15,33 @@ namespace kx::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+void SetTimeZone(const char* zone) {
+#if defined(_WIN32)
+  _putenv_s("TZ", zone != nullptr ? zone : "");
+  _tzset();
+#else
+  if (zone != nullptr) {
+    setenv("TZ", zone, 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+#endif
+}
+
+}  // namespace
+
+ScopedTimeZone::ScopedTimeZone(const std::string& zone) {
+  const char* before = std::getenv("TZ");
+  was_set_ = before != nullptr;
+  if (was_set_) saved_ = before;
+  SetTimeZone(zone.c_str());
+}
+
+ScopedTimeZone::~ScopedTimeZone() { SetTimeZone(was_set_ ? saved_.c_str() : nullptr); }
+
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -161,26 +188,5 @@ void DamageTablePage(const std::string& path, const std::string& table) {
   WriteFileBytes(path, bytes);
 }
 
-namespace {
-
-void SetTimeZone(const std::string& zone) {
-#if defined(_WIN32)
-  _putenv_s("TZ", zone.c_str());
-  _tzset();
-#else
-  setenv("TZ", zone.c_str(), 1);
-  tzset();
-#endif
-}
-
-}  // namespace
-
-ScopedTimeZone::ScopedTimeZone(const std::string& zone) {
-  const char* saved = std::getenv("TZ");
-  saved_ = saved != nullptr ? saved : "UTC";
-  SetTimeZone(zone);
-}
-
-ScopedTimeZone::~ScopedTimeZone() { SetTimeZone(saved_); }
 
 }  // namespace kx::test

@@ -25,6 +25,20 @@ class TempDir {
   std::string path_;
 };
 
+// The process's time zone (TZ) set to `zone` while the object lives; the
+// zone before is restored when it dies.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const std::string& zone);
+  ~ScopedTimeZone();
+  ScopedTimeZone(const ScopedTimeZone&) = delete;
+  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
+
+ private:
+  std::string saved_;
+  bool was_set_;
+};
+
 // Creates (or opens) the database at `path` and runs `sql` (several
 // statements allowed). Fails the current test on an SQL error.
 void RunSql(const std::string& path, const std::string& sql);
@@ -67,18 +81,6 @@ void DamageTablePage(const std::string& path, const std::string& table);
 std::vector<DamagedDatabase> DamageDatabase(const std::string& sound_path,
                                             const std::string& folder);
 
-// The local time zone set to `zone` (a TZ value, such as
-// "EST5EDT,M3.2.0,M11.1.0", which needs no zone files) while it lives.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const std::string& zone);
-  ~ScopedTimeZone();
-  ScopedTimeZone(const ScopedTimeZone&) = delete;
-  ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
- private:
-  std::string saved_;
-};
 
 }  // namespace kx::test
 
