@@ -13,14 +13,8 @@
 #include "samples/sample_pictures.h"
 #include "test_support.h"
 
+namespace kxcli {
 namespace {
-
-namespace fs = std::filesystem;
-using kx::test::ReadFileBytes;
-using kx::test::TempDir;
-using kx::test::WriteFileBytes;
-using kxcli::RunTool;
-using kxcli::ToolRun;
 
 // Single-quoted for the shell.
 std::string Quoted(const std::string& text) {
@@ -348,3 +342,4 @@ TEST_F(ReportBrowserTest, MarkupInTheDataShowsAsTextAndRunsNothing) {
 }
 
 }  // namespace
+}  // namespace kxcli
