@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-
 namespace kx {
 namespace {
 
