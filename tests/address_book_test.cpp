@@ -8,25 +8,14 @@
 
 #include "common/platform.h"
 #include "common/status.h"
+#include "samples/ios_address_book.h"
 #include "test_support.h"
 
 namespace kx {
 namespace {
 
-// AddressBook.sqlitedb as iOS 6 creates it (the tables the index reads).
-constexpr char kAddressBookSchema[] =
-    "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, "
-    "Middle TEXT, FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization TEXT, "
-    "Department TEXT, Note TEXT, Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname TEXT, "
-    "Prefix TEXT, Suffix TEXT, FirstSort TEXT, LastSort TEXT, CreationDate INTEGER, "
-    "ModificationDate INTEGER, CompositeNameFallback TEXT, ExternalIdentifier TEXT, StoreID "
-    "INTEGER, DisplayName TEXT, FirstSortSection TEXT, LastSortSection TEXT, "
-    "FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT "
-    "2147483647);"
-    "CREATE TABLE ABMultiValue (UID INTEGER PRIMARY KEY, record_id INTEGER, property INTEGER, "
-    "identifier INTEGER, label INTEGER, value TEXT);";
-
-// Property 3 = phone number, 4 = e-mail, 5 = postal address. Record 2's
+// In an older AddressBook.sqlitedb (the sample generator's version 1):
+// property 3 = phone number, 4 = e-mail, 5 = postal address. Record 2's
 // first number is also record 1's: the first row keeps the key. Record 9
 // has no person.
 constexpr char kAddressBookRows[] =
@@ -40,12 +29,6 @@ constexpr char kAddressBookRows[] =
     " (5, 2, 3, 1, 1, '+1 555 0200'),"
     " (6, 9, 3, 0, 1, '+1 555 0900');";
 
-// AddressBookImages.sqlitedb.
-constexpr char kImagesSchema[] =
-    "CREATE TABLE ABFullSizeImage (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, record_id INTEGER, "
-    "crop_x INTEGER, crop_y INTEGER, crop_width INTEGER, data BLOB, UNIQUE(record_id));"
-    "CREATE TABLE ABThumbnailImage (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, record_id INTEGER, "
-    "format INTEGER, derived_from_format INTEGER, data BLOB, UNIQUE(record_id, format));";
 constexpr char kImagesRows[] =
     "INSERT INTO ABFullSizeImage (record_id, data) VALUES (1, x'FFD8FFE000104A464946'),"
     " (2, x''), (3, NULL);"
@@ -71,7 +54,7 @@ class AddressBookTest : public ::testing::Test {
   }
 
   std::unique_ptr<SQLite3Wrapper> OpenImages() {
-    return Open("AddressBookImages.sqlitedb", std::string(kImagesSchema) + kImagesRows);
+    return Open("AddressBookImages.sqlitedb", samples::IosAddressBookImagesSql() + kImagesRows);
   }
 
   std::string Picture(const std::string& name) const { return JoinPath(pictures_, name); }
@@ -104,7 +87,7 @@ TEST_F(AddressBookTest, SaveBlobToFileWritesPictureOrThumbnail) {
 
 TEST_F(AddressBookTest, BuildContactIndexMapsEveryNumberAndAddress) {
   auto address_book =
-      Open("AddressBook.sqlitedb", std::string(kAddressBookSchema) + kAddressBookRows);
+      Open("AddressBook.sqlitedb", samples::IosAddressBookSql(1) + kAddressBookRows);
   auto images = OpenImages();
   ASSERT_NE(nullptr, address_book);
   ASSERT_NE(nullptr, images);
@@ -164,7 +147,7 @@ TEST_F(AddressBookTest, BuildContactIndexWithoutMultiValuesFails) {
 
 TEST_F(AddressBookTest, BuildContactIndexWithoutPicturesStillIndexes) {
   auto address_book =
-      Open("AddressBook.sqlitedb", std::string(kAddressBookSchema) + kAddressBookRows);
+      Open("AddressBook.sqlitedb", samples::IosAddressBookSql(1) + kAddressBookRows);
   auto images = Open("AddressBookImages.sqlitedb", "CREATE TABLE other (a TEXT);");
   ASSERT_NE(nullptr, address_book);
   ContactIndex index;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/platform.h"
+#include "samples/android_telephony.h"
 #include "test_support.h"
 
 namespace kx {
@@ -14,20 +15,6 @@ namespace {
 
 using test::QueryColumn;
 using test::RunSql;
-
-// Android call log and SMS tables as the system providers create them.
-constexpr char kCallLogSchema[] =
-    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT, number TEXT, "
-    "presentation INTEGER NOT NULL DEFAULT 1, date INTEGER, duration INTEGER, type INTEGER, "
-    "new INTEGER, name TEXT, numbertype INTEGER, numberlabel TEXT, countryiso TEXT, "
-    "is_read INTEGER, geocoded_location TEXT);";
-constexpr char kSmsSchema[] =
-    "CREATE TABLE threads (_id INTEGER PRIMARY KEY AUTOINCREMENT, date INTEGER DEFAULT 0, "
-    "message_count INTEGER DEFAULT 0, recipient_ids TEXT, snippet TEXT, "
-    "snippet_cs INTEGER DEFAULT 0, read INTEGER DEFAULT 1);"
-    "CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT, "
-    "person INTEGER, date INTEGER, date_sent INTEGER DEFAULT 0, read INTEGER DEFAULT 0, "
-    "type INTEGER, body TEXT);";
 
 // Rows of several data types; the loaders must pick out (android, sms) or
 // (android, callhistory) only.
@@ -72,7 +59,7 @@ class FieldConfigTest : public ::testing::Test {
   // The schema map of a primary SMS database.
   SchemaMap SmsSchemas() {
     const std::string primary = dir_.File("mmssms.db");
-    RunSql(primary, kSmsSchema);
+    RunSql(primary, samples::AndroidTelephonySchemaSql(2));
     auto db = OpenDatabase(primary);
     SchemaMap schemas;
     for (const char* table : {"threads", "sms"}) {

@@ -20,9 +20,7 @@
 #include "ioschat/chat_document.h"
 #include "ioschat/kik.h"
 #include "ioschat/kik_media.h"
-#include "ioschat/kik_messages.h"
 #include "ioschat/line.h"
-#include "ioschat/line_kinds.h"
 #include "ioschat/line_messages.h"
 #include "ioschat/viber.h"
 #include "ioschat/viber_kinds.h"
@@ -348,28 +346,6 @@ TEST_F(IosKikTest, HostileNamesStayInsideTheFolders) {
   }
 }
 
-TEST(KikMapping, CodesOfEveryMessageKind) {
-  struct Case {
-    const char* message_type;
-    const char* attachment_type;
-    const char* state;
-    KikMessageCodes codes;
-  };
-  const Case cases[] = {
-      {"1", "", "0", {"0", "0", "0"}},  {"2", "", "2", {"1", "0", "1"}},
-      {"1", "6", "1", {"0", "1", "0"}}, {"2", "7", "2", {"1", "3", "1"}},
-      {"1", "9", "", {"0", "9", "0"}},  {"3", "6", "2", {"1", "13", "1"}},
-      {"4", "", "0", {"1", "13", "0"}}, {"", "7", "", {"1", "13", "0"}},
-  };
-  for (const Case& one : cases) {
-    SCOPED_TRACE(std::string(one.message_type) + "/" + one.attachment_type + "/" + one.state);
-    const KikMessageCodes codes = MapKikCodes(one.message_type, one.attachment_type, one.state);
-    EXPECT_EQ(one.codes.is_from_me, codes.is_from_me);
-    EXPECT_EQ(one.codes.type, codes.type);
-    EXPECT_EQ(one.codes.send_state, codes.send_state);
-  }
-}
-
 TEST(KikMapping, MediaKindsAndGroupJids) {
   const struct {
     const char* app_id;
@@ -557,36 +533,6 @@ TEST_F(IosLineTest, HostileNamesLocateNothing) {
                 entry.path().u8string().rfind(backup_, 0) == 0)
         << entry.path().u8string();
   }
-}
-
-TEST(LineKinds, ContentTypesAndMetadata) {
-  const LineMetadata none;
-  const LineMetadata event = {{"LOC_KEY", "C_MI"}};
-  const struct {
-    int64_t type;
-    const LineMetadata* metadata;
-    ChatMessageKind kind;
-  } cases[] = {
-      {0, &none, ChatMessageKind::kText},    {1, &none, ChatMessageKind::kPicture},
-      {2, &none, ChatMessageKind::kVideo},   {3, &none, ChatMessageKind::kVoice},
-      {4, &none, ChatMessageKind::kLink},    {5, &none, ChatMessageKind::kFile},
-      {6, &none, ChatMessageKind::kCall},    {7, &none, ChatMessageKind::kSticker},
-      {12, &none, ChatMessageKind::kLink},   {13, &none, ChatMessageKind::kContactCard},
-      {14, &none, ChatMessageKind::kFile},   {15, &none, ChatMessageKind::kLocation},
-      {18, &none, ChatMessageKind::kSystem}, {21, &none, ChatMessageKind::kPicture},
-      {22, &none, ChatMessageKind::kOther},  {99, &none, ChatMessageKind::kOther},
-      {-1, &none, ChatMessageKind::kOther},  {0, &event, ChatMessageKind::kSystem},
-      {1, &event, ChatMessageKind::kSystem},
-  };
-  for (const auto& one : cases) {
-    SCOPED_TRACE(one.type);
-    EXPECT_STREQ(ChatMessageKindName(one.kind),
-                 ChatMessageKindName(LineMessageKind(one.type, *one.metadata)));
-  }
-  EXPECT_EQ(ChatSessionKind::kSingle, LineSessionKind(0, 0));
-  EXPECT_EQ(ChatSessionKind::kOfficial, LineSessionKind(0, 2));
-  EXPECT_EQ(ChatSessionKind::kGroup, LineSessionKind(1, 0));
-  EXPECT_EQ(ChatSessionKind::kGroup, LineSessionKind(2, 2));
 }
 
 // Metadata as a plain list and as a keyed archive; damaged and looping
@@ -822,41 +768,8 @@ TEST_F(IosViberTest, RepeatedSessionIdsKeepTheirOwnFiles) {
   EXPECT_EQ(2u, test::Parsed(Batch("+1 5#3")).size());
 }
 
-TEST(ViberKinds, MessageAndSessionKinds) {
-  const struct {
-    ViberKindInputs inputs;
-    ChatMessageKind kind;
-  } cases[] = {
-      {{"", "", "", false}, ChatMessageKind::kText},
-      {{"url", "", "", false}, ChatMessageKind::kLink},
-      {{"formatted", "", "", false}, ChatMessageKind::kContactCard},
-      {{"customLocation", "", "", false}, ChatMessageKind::kLocation},
-      {{"", "", "", true}, ChatMessageKind::kLocation},
-      {{"systemCallLog", "", "missed", false}, ChatMessageKind::kCall},
-      {{"", "", "incoming_viber_with_video", false}, ChatMessageKind::kCall},
-      {{"systemCallLog", "", "", false}, ChatMessageKind::kCall},
-      {{"groupAddMembers", "", "", false}, ChatMessageKind::kSystem},
-      {{"", "picture", "", false}, ChatMessageKind::kPicture},
-      {{"", "gif", "", false}, ChatMessageKind::kVideo},
-      {{"", "video", "", false}, ChatMessageKind::kVideo},
-      {{"", "audio", "", false}, ChatMessageKind::kVoice},
-      {{"", "file", "", false}, ChatMessageKind::kFile},
-      {{"", "sticker", "", false}, ChatMessageKind::kSticker},
-      {{"", "customLocation", "", false}, ChatMessageKind::kLocation},
-      {{"", "hologram", "", false}, ChatMessageKind::kText},
-  };
-  for (const auto& one : cases) {
-    SCOPED_TRACE(one.inputs.system_type + "/" + one.inputs.attachment_type + "/" +
-                 one.inputs.call_type);
-    EXPECT_STREQ(ChatMessageKindName(one.kind), ChatMessageKindName(ViberMessageKind(one.inputs)));
-  }
-  const std::pair<const char*, const char*> folders[] = {{"picture", "Documents/Attachments/"},
-                                                         {"video", "Documents/Attachments/"},
-                                                         {"audio", "Documents/VoiceMessages/"},
-                                                         {"file", "Documents/FileMessages/"},
-                                                         {"sticker", ""},
-                                                         {"", ""}};
-  for (const auto& [type, folder] : folders) EXPECT_STREQ(folder, ViberAttachmentFolder(type));
+// A channel is an official session whatever its group id says.
+TEST(ViberKinds, SessionKinds) {
   EXPECT_EQ(ChatSessionKind::kSingle, ViberSessionKind(false, 0));
   EXPECT_EQ(ChatSessionKind::kGroup, ViberSessionKind(true, 0));
   EXPECT_EQ(ChatSessionKind::kOfficial, ViberSessionKind(true, 3));

@@ -105,23 +105,7 @@ TEST_F(IosKxPhotoTest, PackageFunctionDocument) {
       "photos_num": 4,)") + kAlbums +
                              "}")),
             g_results.text);
-  EXPECT_EQ(Formatted(Expand(R"([
-    {"AlbumTypes": "1", "Datetime": "1704103260", "Filename": "{B}Photos{S}IMG_0001.JPG",
-     "ID": "1", "PhotoType": "1", "Size": "7",
-     "ThumbFilename": "{B}Photos{S}thumb{S}IMG_0001.JPG.jpg", "Title": "Beach",
-     "UniformType": "1"},
-    {"AlbumTypes": "3", "Datetime": "1704103320", "Filename": "{B}Photos{S}IMG_0002.HEIC",
-     "ID": "2", "PhotoType": "1", "Size": "7",
-     "ThumbFilename": "{B}Photos{S}thumb{S}IMG_0002.HEIC.jpg", "Title": "Sunset",
-     "UniformType": "1"},
-    {"AlbumTypes": "", "Datetime": "1704103380", "Filename": "{B}Photos{S}2024{S}IMG_0003.MOV",
-     "ID": "3", "PhotoType": "2", "Size": "7",
-     "ThumbFilename": "{B}Photos{S}thumb{S}2024{S}IMG_0003.MOV.jpg", "Title": "Waves",
-     "UniformType": "1"},
-    {"AlbumTypes": "2", "Datetime": "1704103440", "Filename": "{B}Photos{S}IMG_0004.PNG",
-     "ID": "4", "PhotoType": "1", "Size": "7",
-     "ThumbFilename": "{B}Photos{S}thumb{S}IMG_0004.PNG.jpg", "Title": "Screenshot",
-     "UniformType": "1"}])")),
+  EXPECT_EQ(Formatted(Expand(test::DataFile("ios_kx_photo/package_function_detail.json"))),
             test::ReadFileBytes(temp_.File("DataAnalysis_Photo_0.json")));
 }
 

@@ -328,19 +328,7 @@ TEST_F(IosMusicVideoPackageTest, MusicAndVideoDocuments) {
                                    "}",
                                temp_.path())),
             g_results.text);
-  EXPECT_EQ(Formatted(Expanded(R"([
-      {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 215000.0,
-       "FileExtendName": "mp3", "Filename": "{B}Music{S}ABCD.mp3", "ID": 1001, "MediaType": 1,
-       "Size": 4123456, "Title": "Morning Light"},
-      {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 187500.0,
-       "FileExtendName": "m4a", "Filename": "{B}Music{S}EFGH.m4a", "ID": 1002, "MediaType": 1,
-       "Size": 5234567, "Title": "River Song"},
-      {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 243250.0,
-       "FileExtendName": "m4a", "Filename": "{B}Music{S}IJKL.m4a", "ID": 1003, "MediaType": 1,
-       "Size": 6345678, "Title": "Night Drive"},
-      {"Album": "Sunrise", "Artist": "The Early Birds", "Duration": 1800000.0,
-       "FileExtendName": "m4b", "Filename": "{B}Music{S}MNOP.m4b", "ID": 1004, "MediaType": 8,
-       "Size": 22345678, "Title": "Chapter One"}])",
+  EXPECT_EQ(Formatted(Expanded(test::DataFile("ios_music_video/package_music_detail.json"),
                                temp_.path(), backup_.path())),
             test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
 
@@ -349,20 +337,10 @@ TEST_F(IosMusicVideoPackageTest, MusicAndVideoDocuments) {
   EXPECT_EQ(24, g_results.kind);
   // An intermediate database without FileExtendName and Total: those
   // members are absent, the rest is read.
-  EXPECT_EQ(Formatted(Expanded(R"({"video_file_path": ["{T}DataAnalysis_Video_0.json"],
-      "videos_num": 2,
-      "PlayListAsset": [{"MediaID": 1001, "PlayListID": 7001}, {"MediaID": 1003, "PlayListID": 7001},
-                        {"MediaID": 1003, "PlayListID": 7002}, {"MediaID": 1002, "PlayListID": 7002},
-                        {"MediaID": 2002, "PlayListID": 7002}],
-      "PlayListInfo": [{"ID": 7001, "IndexValue": 0, "Title": "Favourites"},
-                       {"ID": 7002, "IndexValue": 1, "Title": "Road Trip"}]})",
+  EXPECT_EQ(Formatted(Expanded(test::DataFile("ios_music_video/package_video_result.json"),
                                temp_.path())),
             g_results.text);
-  EXPECT_EQ(Formatted(Expanded(R"js([
-      {"Album": "", "Artist": "", "Duration": 5400000.0, "Filename": "{B}Videos{S}QRST.mp4",
-       "ID": 2001, "MediaType": 2, "Size": 734567890, "Title": "Holiday Film"},
-      {"Album": "", "Artist": "", "Duration": 245000.0, "Filename": "{B}Videos{S}UVWX.m4v",
-       "ID": 2002, "MediaType": 33, "Size": 45678901, "Title": "Night Drive (Video)"}])js",
+  EXPECT_EQ(Formatted(Expanded(test::DataFile("ios_music_video/package_video_detail.json"),
                                temp_.path(), backup_.path())),
             test::ReadFileBytes(temp_.File("DataAnalysis_Video_0.json")));
 }

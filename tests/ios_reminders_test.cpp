@@ -172,24 +172,6 @@ TEST_F(IosRemindersTest, HostileAttachmentNamesStayInTheBackup) {
   }
 }
 
-TEST(IosReminderRulesTest, ListNamesAndAttachmentPaths) {
-  const struct {
-    std::vector<std::string> columns;
-    const char* expression;
-  } cases[] = {
-      {{}, "NULL"},
-      {{"ZNAME2"}, "REMINDER_LIST.ZNAME2"},
-      {{"ZNAME", "ZNAME1"}, "ifnull(REMINDER_LIST.ZNAME, REMINDER_LIST.ZNAME1)"},
-      {{"ZNAME", "ZNAME1", "ZNAME2"},
-       "ifnull(REMINDER_LIST.ZNAME, ifnull(REMINDER_LIST.ZNAME1, REMINDER_LIST.ZNAME2))"},
-  };
-  for (const auto& test_case : cases) {
-    EXPECT_EQ(test_case.expression, ListNameExpression(test_case.columns));
-  }
-  EXPECT_EQ("Library/Reminders/Container_v1/Files/Account-A/Attachment-B/c.png",
-            ReminderAttachmentPath("A", "B", "c.png"));
-}
-
 // Damaged and foreign stores, and a request without backup folder: a
 // status and a log line, never a document.
 TEST_F(IosRemindersTest, DamagedForeignAndIncompleteInputGiveAStatus) {

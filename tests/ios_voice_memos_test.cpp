@@ -194,31 +194,6 @@ TEST(VoiceMemoLocationTest, PathsFromTheData) {
   EXPECT_EQ("", VoiceMemoLocation(with_nul, root, false, true));
 }
 
-// The sample stores of every version: recordings of the phone and their
-// audio, the evicted one tagged and without audio.
-TEST_F(IosVoiceMemosTest, SampleStores) {
-  for (int cloud = samples::kIosCloudRecordingsOldestSchema;
-       cloud <= samples::kIosCloudRecordingsNewestSchema; ++cloud) {
-    SCOPED_TRACE(cloud);
-    samples::IosSampleOptions options;
-    options.schema_version = cloud;
-    std::vector<samples::IosRecordingAudio> audio;
-    const std::string local = phone_.File("l" + std::to_string(cloud));
-    const std::string remote = phone_.File("c" + std::to_string(cloud));
-    ASSERT_TRUE(samples::WriteIosRecordings(local, options, &audio));
-    ASSERT_TRUE(samples::WriteIosCloudRecordings(remote, options, &audio));
-    ASSERT_EQ(kStatusOk, Run(Request(local, remote)));
-    const Json::Value document = test::Parsed(g_results.text);
-    std::vector<std::string> deleted;
-    for (const Json::Value& item : document["voice_memos_items"]) {
-      if (item["tag"] == "deleted") deleted.push_back(item["label"].asString());
-    }
-    EXPECT_EQ(std::vector<std::string>{"Carols"}, deleted);
-    EXPECT_EQ(audio.size() + 1, document["voice_memos_items"].size());
-    EXPECT_EQ("ftypM4A ", audio[0].bytes.substr(4, 8));
-  }
-}
-
 // Refused inputs give the dispatcher's status and no document; a store
 // that cannot be read leaves the other one's recordings in the document.
 TEST_F(IosVoiceMemosTest, RefusedAndDamagedInputs) {

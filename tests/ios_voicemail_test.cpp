@@ -128,32 +128,6 @@ TEST_F(IosVoicemailTest, FlatBackupAndEmptyStore) {
   EXPECT_EQ(Formatted(R"({"size": 0, "voice_mail_items": []})"), g_results.text);
 }
 
-// The sample store with its older copy: the message deleted since is there
-// only in the older one, and every message has its audio file.
-TEST_F(IosVoicemailTest, SampleStores) {
-  for (const bool older : {false, true}) {
-    SCOPED_TRACE(older);
-    Reset();
-    samples::IosSampleOptions options;
-    options.older_copy = older;
-    std::vector<samples::IosVoicemailAudio> audio;
-    const std::string path = phone_.File(older ? "older.db" : "newer.db");
-    ASSERT_TRUE(samples::WriteIosVoicemail(path, options, &audio));
-    Json::Value request = Request(path);
-    const std::string book = phone_.File("SampleBook.sqlitedb");
-    const std::string images = phone_.File("SampleImages.sqlitedb");
-    ASSERT_TRUE(samples::WriteIosAddressBook(book, images, options));
-    request["primary_file_object"]["contact_file_path"] = book;
-    request["primary_file_object"]["contact_image_file_path"] = images;
-    ASSERT_EQ(kStatusOk, Run(request));
-    const Json::Value document = test::Parsed(g_results.text);
-    ASSERT_EQ(audio.size(), document["voice_mail_items"].size());
-    EXPECT_EQ(older ? 6u : 5u, audio.size());
-    EXPECT_EQ("#!AMR\n", audio[0].bytes.substr(0, 6));
-    EXPECT_EQ("Zoë", document["voice_mail_items"][0].get("first", "").asString());
-  }
-}
-
 // Inputs the packager refuses: no callback, and the dispatcher's status.
 TEST_F(IosVoicemailTest, RefusedInputs) {
   const std::string store = Store(2);

@@ -246,42 +246,6 @@ TEST(JsonTextWriterTest, CrLfLineEndsEverywhereALineEnds) {
   EXPECT_EQ(expected, text);
 }
 
-// Arrays of strings around the tree writer's right margin (74 columns of
-// "[ a, b ]", or 25 elements), with text that escaping lengthens.
-TEST(JsonTextWriterTest, StringArraysAreLaidOutLikeTheTreeWriter) {
-  std::vector<Json::Value> documents;
-  for (size_t length = 60; length <= 74; ++length) {
-    Json::Value document(Json::objectValue);
-    document["one"].append(std::string(length, 'a'));
-    document["two"].append(std::string(length / 2, 'b'));
-    document["two"].append(std::string(length / 2, 'c'));
-    documents.push_back(document);
-  }
-  for (int count : {1, 2, 24, 25, 26}) {
-    Json::Value document(Json::objectValue);
-    for (int i = 0; i < count; ++i) document["links"].append("");
-    for (int i = 0; i < count; ++i) document["x"].append(i % 2 == 0 ? "é" : "\"");
-    documents.push_back(document);
-  }
-  Json::Value nested(Json::objectValue);
-  nested["list"].append(Json::Value(Json::objectValue));
-  nested["list"][0]["url_links"].append("https://example.org/wiki/Z%C3%BCrich?lang=de");
-  nested["list"][0]["url_links"].append("http://example.com/a");
-  nested["list"][0]["url_links"].append("https://example.org/😀");
-  nested["list"][0]["zzz"] = 1;
-  documents.push_back(nested);
-  Json::Value root_list(Json::arrayValue);
-  root_list.append("only");
-  root_list.append("strings");
-  documents.push_back(root_list);
-  Json::Value long_root_list(Json::arrayValue);
-  for (int i = 0; i < 30; ++i) long_root_list.append("s");
-  documents.push_back(long_root_list);
-  for (const Json::Value& document : documents) {
-    EXPECT_EQ(WriteJson(document), Streamed(document)) << WriteJson(document);
-  }
-}
-
 // Every byte value at every place of a text long enough to be scanned a
 // word at a time, alone and beside another.
 TEST(JsonTextWriterTest, EscapesEveryByteWhereverItStands) {

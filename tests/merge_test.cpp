@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/status.h"
+#include "samples/android_call_log.h"
 #include "test_support.h"
 
 namespace kx {
@@ -18,11 +19,7 @@ using test::RunSql;
 using Rows = std::vector<std::string>;
 
 // The Android call log table as the provider creates it.
-constexpr char kCallsTable[] =
-    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT, number TEXT, "
-    "presentation INTEGER NOT NULL DEFAULT 1, date INTEGER, duration INTEGER, type INTEGER, "
-    "new INTEGER, name TEXT, numbertype INTEGER, numberlabel TEXT, countryiso TEXT, "
-    "is_read INTEGER, geocoded_location TEXT);";
+const std::string kCallsTable = std::string(samples::AndroidCallsTableSql(1)) + ";";
 
 // Android mmssms.db tables: sms rows point at their thread by thread_id.
 constexpr char kThreadsTable[] =

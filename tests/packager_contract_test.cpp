@@ -502,24 +502,11 @@ struct IosSms : Defaults {
   }
   // {D} is where the merge adds "is_deleted": 0, {GONE} where the message
   // only the older copy holds comes back.
-  static constexpr char kSession[] = R"({"sms_session_size": 1, "sms_file_path": [
-    {"chat_sessions": [{{D}"chat_id": 1, "chat_identifier": "+15550001",
-      "members": [{"handle_id": 1, "phone_number": "+15550001", "service": "iMessage"}],
-      "messages": [
-       {{D}"ROWID": 1, "date": 600000000000000000, "guid": "m1", "handle_id": 1,
-        "has_dd_results": 0, "is_from_me": 0, "send_date": "01-06-2020 10:40:00",
-        "send_status": 0, "service": "iMessage", "text": "Hello"},{GONE}
-       {{D}"ROWID": 2, "date": 600000060000000000, "guid": "m2", "handle_id": 1,
-        "has_dd_results": 0, "is_from_me": 1, "send_date": "01-06-2020 10:41:00",
-        "send_status": 0, "service": "iMessage", "text": "Photo",
-        "media_info": [{{D}"attach_guid": "at1", "attach_original_guid": "og1",
-          "ck_sync_state": 0, "created_date": 0, "hide_attachment": 0, "is_outgoing": 0,
-          "is_sticker": 0, "filename": "~/Library/SMS/Attachments/a/IMG_1.jpeg",
-          "media_path": "~/Library/SMS/Attachments/a/IMG_1.jpeg", "mime_type": "image/jpeg",
-          "sr_ck_sync_state": 0, "start_date": 0, "total_bytes": 1234, "transfer_state": 0,
-          "type": 1, "uti": "public.jpeg"}]}]}]}]})";
+  static std::string Session() {
+    return test::DataFile("packager_contract/ios_messages_session.json");
+  }
   static std::string Document(const std::string&) {
-    return ReplaceAll(ReplaceAll(kSession, "{D}", ""), "{GONE}", "");
+    return ReplaceAll(ReplaceAll(Session(), "{D}", ""), "{GONE}", "");
   }
   // The older backup still holds a message deleted since.
   static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
@@ -528,7 +515,7 @@ struct IosSms : Defaults {
                                      Chat(2) + test::SmsMessage(3, 1, 1, 30, "'Gone'"))};
   }
   static std::string MergedDocument(const std::string&) {
-    return ReplaceAll(ReplaceAll(kSession, "{D}", R"("is_deleted": 0, )"), "{GONE}",
+    return ReplaceAll(ReplaceAll(Session(), "{D}", R"("is_deleted": 0, )"), "{GONE}",
                       R"({"ROWID": 3, "date": 600000030000000000, "guid": "m3", "handle_id": 1,
         "has_dd_results": 0, "is_deleted": 1, "is_from_me": 0,
         "send_date": "01-06-2020 10:40:30", "send_status": 0, "service": "iMessage",

@@ -11,6 +11,8 @@
 
 #include "common/log.h"
 #include "common/table_schema.h"
+#include "samples/android_call_log.h"
+#include "samples/android_telephony.h"
 #include "test_support.h"
 
 namespace kx {
@@ -20,18 +22,6 @@ using test::QueryColumn;
 using test::RunSql;
 using Rows = std::vector<std::string>;
 
-// Android mmssms.db, as the telephony provider creates it.
-constexpr char kThreadsTable[] =
-    "CREATE TABLE threads (_id INTEGER PRIMARY KEY AUTOINCREMENT,date INTEGER DEFAULT 0,"
-    "message_count INTEGER DEFAULT 0,recipient_ids TEXT,snippet TEXT,snippet_cs INTEGER DEFAULT "
-    "0,read INTEGER DEFAULT 1,archived INTEGER DEFAULT 0,type INTEGER DEFAULT 0,error INTEGER "
-    "DEFAULT 0,has_attachment INTEGER DEFAULT 0);";
-constexpr char kSmsTable[] =
-    "CREATE TABLE sms (_id INTEGER PRIMARY KEY,thread_id INTEGER,address TEXT,person INTEGER,"
-    "date INTEGER,date_sent INTEGER DEFAULT 0,protocol INTEGER,read INTEGER DEFAULT 0,status "
-    "INTEGER DEFAULT -1,type INTEGER,reply_path_present INTEGER,subject TEXT,body TEXT,"
-    "service_center TEXT,locked INTEGER DEFAULT 0,sub_id INTEGER DEFAULT -1, error_code INTEGER "
-    "DEFAULT 0,creator TEXT,seen INTEGER DEFAULT 0);";
 // The first statement of the provider's own trigger, and a hostile one.
 constexpr char kSmsTriggers[] =
     "CREATE TRIGGER sms_update_thread_on_insert AFTER INSERT ON sms BEGIN  UPDATE threads SET "
@@ -39,10 +29,8 @@ constexpr char kSmsTriggers[] =
     "threads._id = new.thread_id; END;"
     "CREATE TRIGGER wipe_threads AFTER INSERT ON sms BEGIN DELETE FROM threads; END;";
 
-// Android calllog.db.
-constexpr char kCallsTable[] =
-    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,presentation INTEGER "
-    "NOT NULL DEFAULT 1,date INTEGER,duration INTEGER,type INTEGER,new INTEGER,name TEXT);";
+// Android calllog.db, as the provider creates it.
+const std::string kCallsTable = std::string(samples::AndroidCallsTableSql(2)) + ";";
 
 class SqliteWrapperTest : public ::testing::Test {
  protected:
@@ -327,7 +315,7 @@ TEST_F(SqliteWrapperTest, ErrorLogLineCarriesOperationLineAndMessage) {
 
 TEST_F(SqliteWrapperTest, TriggersOfTheFileDoNotFire) {
   const std::string path = dir_.File("mmssms.db");
-  RunSql(path, std::string(kThreadsTable) + kSmsTable + kSmsTriggers +
+  RunSql(path, std::string(samples::AndroidTelephonySchemaSql(2)) + kSmsTriggers +
                    "INSERT INTO threads (_id, snippet) VALUES (1, 'before');");
   auto db = OpenDatabase(path);
   ASSERT_NE(nullptr, db);
@@ -393,8 +381,7 @@ TEST_F(SqliteWrapperTest, SchemaCannotBeRewritten) {
   ASSERT_NE(nullptr, db);
   db->Exec("PRAGMA writable_schema=ON");
   EXPECT_NE(SQLITE_OK, db->Exec("UPDATE sqlite_master SET sql = 'CREATE TABLE calls (x)'"));
-  const std::string stored(kCallsTable, sizeof(kCallsTable) - 2);  // without the ";"
-  EXPECT_EQ(stored, GetCreateTableSql(*db, "calls"));
+  EXPECT_EQ(samples::AndroidCallsTableSql(2), GetCreateTableSql(*db, "calls"));
 }
 
 // Tests of the error paths follow.

@@ -12,7 +12,10 @@
 #include "common/log.h"
 #include "common/status.h"
 #include "common/text.h"
+#include "samples/android_contacts.h"
+#include "samples/android_sample_options.h"
 #include "samples/android_whatsapp_schema.h"
+#include "samples/ios_address_book.h"
 #include "test_support.h"
 
 namespace kx {
@@ -233,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, ParseCreateTableSqlTest, ::testing::ValuesIn(kRu
 // and an ordinary table's column names against those SQLite itself reads.
 struct RealTableCase {
   const char* label;
-  const char* create_sql;
+  std::string (*definition)();
   size_t column_count;
   std::vector<std::pair<size_t, ColumnDef>> spot_checks;
 };
@@ -254,38 +257,63 @@ std::vector<std::string> SqliteColumnNames(const std::string& create_sql) {
 
 TEST_P(RealTableTest, ParsesAsTheRulesSay) {
   const RealTableCase& c = GetParam();
-  const Columns columns = ParseCreateTableSql("t", c.create_sql);
+  const std::string create_sql = c.definition();
+  const Columns columns = ParseCreateTableSql("t", create_sql);
   ASSERT_EQ(c.column_count, columns.size());
   for (const auto& check : c.spot_checks) {
     ASSERT_LT(check.first, columns.size());
     EXPECT_EQ(check.second, columns[check.first]) << "column " << check.first;
   }
-  if (std::string(c.create_sql).rfind("CREATE TABLE", 0) == 0) {
+  if (create_sql.rfind("CREATE TABLE", 0) == 0) {
     std::vector<std::string> names;
     for (const ColumnDef& column : columns) names.push_back(column.name);
-    EXPECT_EQ(SqliteColumnNames(c.create_sql), names);
+    EXPECT_EQ(SqliteColumnNames(create_sql), names);
   }
 }
 
+// The text SQLite keeps for `table` in a store the sample generator wrote
+// (the generators hold the applications' definitions).
+std::string SampleTable(const std::string& path, const std::string& table) {
+  return test::QueryColumn(path, "SELECT sql FROM sqlite_master WHERE name = '" + table + "'")
+      .at(0);
+}
+
+std::string SampleTable(const char* schema_sql, const std::string& table) {
+  test::TempDir dir;
+  test::RunSql(dir.File("t.sqlite"), schema_sql);
+  return SampleTable(dir.File("t.sqlite"), table);
+}
+
+std::string AndroidContactsTable() {
+  test::TempDir dir;
+  samples::AndroidSampleOptions options;
+  options.schema_version = 1;  // Android 4.0
+  EXPECT_TRUE(samples::WriteAndroidContacts(dir.File("contacts2.db"), options));
+  return SampleTable(dir.File("contacts2.db"), "raw_contacts");
+}
+
+// Android 8 calllog.db (a vendor build of the provider).
+constexpr char kAndroid8Calls[] =
+    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,presentation INTEGER "
+    "NOT NULL DEFAULT 1,post_dial_digits TEXT NOT NULL DEFAULT '',via_number TEXT NOT NULL "
+    "DEFAULT '',date INTEGER,duration INTEGER,data_usage INTEGER,type INTEGER,features INTEGER "
+    "NOT NULL DEFAULT 0,subscription_component_name TEXT,subscription_id TEXT,"
+    "phone_account_address TEXT,phone_account_hidden INTEGER NOT NULL DEFAULT 0,sub_id INTEGER "
+    "DEFAULT -1,new INTEGER,name TEXT,numbertype INTEGER,numberlabel TEXT,countryiso TEXT,"
+    "voicemail_uri TEXT,is_read INTEGER,geocoded_location TEXT,lookup_uri TEXT,matched_number "
+    "TEXT,normalized_number TEXT,photo_id INTEGER NOT NULL DEFAULT 0,photo_uri TEXT,"
+    "formatted_number TEXT,add_for_all_users INTEGER NOT NULL DEFAULT 1,last_modified INTEGER "
+    "DEFAULT 0,_data TEXT,has_content INTEGER,mime_type TEXT,source_data TEXT,source_package "
+    "TEXT,transcription TEXT,transcription_state INTEGER NOT NULL DEFAULT 0,state INTEGER,dirty "
+    "INTEGER NOT NULL DEFAULT 0,deleted INTEGER NOT NULL DEFAULT 0,backed_up INTEGER NOT NULL "
+    "DEFAULT 0,restored INTEGER NOT NULL DEFAULT 0,archived INTEGER NOT NULL DEFAULT 0,"
+    "is_omtp_voicemail INTEGER NOT NULL DEFAULT 0,conference_call_id INTEGER NOT NULL DEFAULT "
+    "-1,indicate_phone_or_sim_contact INTEGER NOT NULL DEFAULT -1,is_sdn_contact INTEGER NOT "
+    "NULL DEFAULT 0)";
+
 const RealTableCase kRealTables[] = {
-    // Android 8 calllog.db (a vendor build of the provider).
     {"AndroidCalllogCalls",
-     "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,presentation INTEGER "
-     "NOT NULL DEFAULT 1,post_dial_digits TEXT NOT NULL DEFAULT '',via_number TEXT NOT NULL "
-     "DEFAULT '',date INTEGER,duration INTEGER,data_usage INTEGER,type INTEGER,features INTEGER "
-     "NOT NULL DEFAULT 0,subscription_component_name TEXT,subscription_id TEXT,"
-     "phone_account_address TEXT,phone_account_hidden INTEGER NOT NULL DEFAULT 0,sub_id INTEGER "
-     "DEFAULT -1,new INTEGER,name TEXT,numbertype INTEGER,numberlabel TEXT,countryiso TEXT,"
-     "voicemail_uri TEXT,is_read INTEGER,geocoded_location TEXT,lookup_uri TEXT,matched_number "
-     "TEXT,normalized_number TEXT,photo_id INTEGER NOT NULL DEFAULT 0,photo_uri TEXT,"
-     "formatted_number TEXT,add_for_all_users INTEGER NOT NULL DEFAULT 1,last_modified INTEGER "
-     "DEFAULT 0,_data TEXT,has_content INTEGER,mime_type TEXT,source_data TEXT,source_package "
-     "TEXT,transcription TEXT,transcription_state INTEGER NOT NULL DEFAULT 0,state INTEGER,dirty "
-     "INTEGER NOT NULL DEFAULT 0,deleted INTEGER NOT NULL DEFAULT 0,backed_up INTEGER NOT NULL "
-     "DEFAULT 0,restored INTEGER NOT NULL DEFAULT 0,archived INTEGER NOT NULL DEFAULT 0,"
-     "is_omtp_voicemail INTEGER NOT NULL DEFAULT 0,conference_call_id INTEGER NOT NULL DEFAULT "
-     "-1,indicate_phone_or_sim_contact INTEGER NOT NULL DEFAULT -1,is_sdn_contact INTEGER NOT "
-     "NULL DEFAULT 0)",
+     [] { return std::string(kAndroid8Calls); },
      48,
      {{0, {"_id", 0, 1}},
       {3, {"post_dial_digits", 3, 0}},
@@ -294,17 +322,7 @@ const RealTableCase kRealTables[] = {
       {47, {"is_sdn_contact", 0, 0}}}},
     // Android 4.0 contacts2.db.
     {"AndroidContacts2RawContacts",
-     "CREATE TABLE raw_contacts (_id INTEGER PRIMARY KEY AUTOINCREMENT,account_name STRING "
-     "DEFAULT NULL, account_type STRING DEFAULT NULL, data_set STRING DEFAULT NULL, sourceid "
-     "TEXT,raw_contact_is_read_only INTEGER NOT NULL DEFAULT 0,version INTEGER NOT NULL DEFAULT "
-     "1,dirty INTEGER NOT NULL DEFAULT 0,deleted INTEGER NOT NULL DEFAULT 0,contact_id INTEGER "
-     "REFERENCES contacts(_id),aggregation_mode INTEGER NOT NULL DEFAULT 0,aggregation_needed "
-     "INTEGER NOT NULL DEFAULT 1,custom_ringtone TEXT,send_to_voicemail INTEGER NOT NULL DEFAULT "
-     "0,times_contacted INTEGER NOT NULL DEFAULT 0,last_time_contacted INTEGER,starred INTEGER "
-     "NOT NULL DEFAULT 0,display_name TEXT,display_name_alt TEXT,display_name_source INTEGER NOT "
-     "NULL DEFAULT 0,phonetic_name TEXT,phonetic_name_style TEXT,sort_key TEXT COLLATE "
-     "PHONEBOOK,sort_key_alt TEXT COLLATE PHONEBOOK,name_verified INTEGER NOT NULL DEFAULT 0,"
-     "sync1 TEXT, sync2 TEXT, sync3 TEXT, sync4 TEXT )",
+     AndroidContactsTable,
      29,
      {{0, {"_id", 0, 1}},
       {1, {"account_name", 7, 0}},
@@ -314,18 +332,8 @@ const RealTableCase kRealTables[] = {
       {28, {"sync4", 3, 0}}}},
     // WhatsApp msgstore.db before the 2021 schema.
     {"WhatsAppMessages",
-     "CREATE TABLE messages (_id INTEGER PRIMARY KEY AUTOINCREMENT, key_remote_jid TEXT NOT NULL, "
-     "key_from_me INTEGER, key_id TEXT NOT NULL, status INTEGER, needs_push INTEGER, data TEXT, "
-     "timestamp INTEGER, media_url TEXT, media_mime_type TEXT, media_wa_type TEXT, media_size "
-     "INTEGER, media_name TEXT, media_caption TEXT, media_hash TEXT, media_duration INTEGER, "
-     "origin INTEGER, latitude REAL, longitude REAL, thumb_image TEXT, remote_resource TEXT, "
-     "received_timestamp INTEGER, send_timestamp INTEGER, receipt_server_timestamp INTEGER, "
-     "receipt_device_timestamp INTEGER, read_device_timestamp INTEGER, played_device_timestamp "
-     "INTEGER, raw_data BLOB, recipient_count INTEGER, participant_hash TEXT, starred INTEGER, "
-     "quoted_row_id INTEGER, mentioned_jids TEXT, multicast_id TEXT, edit_version INTEGER, "
-     "media_enc_hash TEXT, payment_transaction_id TEXT, forwarded INTEGER, preview_type INTEGER, "
-     "send_count INTEGER)",
-     40,
+     [] { return SampleTable(samples::kWhatsAppOlderLayoutTables, "messages"); },
+     42,
      // "key" without "primary" is no key either.
      {{0, {"_id", 0, 1}},
       {1, {"key_remote_jid", 3, 0}},
@@ -334,14 +342,14 @@ const RealTableCase kRealTables[] = {
       {39, {"send_count", 0, 0}}}},
     // wa.db of two versions: LONG reads as an integer column.
     {"WhatsAppContactsV74",
-     samples::kWhatsAppContactsTableV74,
+     [] { return std::string(samples::kWhatsAppContactsTableV74); },
      29,
      {{0, {"_id", 0, 1}},
       {2, {"is_whatsapp_user", 12, 0}},
       {27, {"disappearing_mode_timestamp", 0, 0}},
       {28, {"history_sync_initial_phash", 3, 0}}}},
     {"WhatsAppContacts2025",
-     samples::kWhatsAppContactsTable2025,
+     [] { return std::string(samples::kWhatsAppContactsTable2025); },
      36,
      {{7, {"display_name", 3, 0}},
       {26, {"disappearing_mode_timestamp", 0, 0}},
@@ -349,23 +357,7 @@ const RealTableCase kRealTables[] = {
     // iOS AddressBook.sqlitedb, the current ABPerson: everything before the
     // closing UNIQUE(guid), a DEFAULT with parentheses included.
     {"IosAddressBookPersonCurrent",
-     "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY AUTOINCREMENT, First TEXT, Last TEXT, "
-     "Middle TEXT, FirstPhonetic TEXT, MiddlePhonetic TEXT, LastPhonetic TEXT, Organization "
-     "TEXT, Department TEXT, Note TEXT, Kind INTEGER, Birthday TEXT, JobTitle TEXT, Nickname "
-     "TEXT, Prefix TEXT, Suffix TEXT, FirstSort TEXT, LastSort TEXT, CreationDate INTEGER, "
-     "ModificationDate INTEGER, CompositeNameFallback TEXT, ExternalIdentifier TEXT, "
-     "ExternalModificationTag TEXT, ExternalUUID TEXT, StoreID INTEGER, DisplayName TEXT, "
-     "ExternalRepresentation BLOB, FirstSortSection TEXT, LastSortSection TEXT, "
-     "FirstSortLanguageIndex INTEGER DEFAULT 2147483647, LastSortLanguageIndex INTEGER DEFAULT "
-     "2147483647, PersonLink INTEGER DEFAULT -1, ImageURI TEXT, IsPreferredName INTEGER DEFAULT "
-     "1, guid TEXT NOT NULL DEFAULT (ab_generate_guid()), PhonemeData TEXT, AlternateBirthday "
-     "TEXT, MapsData TEXT, FirstPronunciation TEXT, MiddlePronunciation TEXT, LastPronunciation "
-     "TEXT, OrganizationPhonetic TEXT, OrganizationPronunciation TEXT, PreviousFamilyName TEXT, "
-     "PreferredLikenessSource TEXT, PreferredPersonaIdentifier TEXT, PreferredChannel TEXT, "
-     "DowntimeWhitelist TEXT, ImageType TEXT, ImageHash BLOB, MemojiMetadata BLOB, Wallpaper "
-     "BLOB, DisplayFlags INTEGER, WatchWallpaperImageData BLOB, WallpaperMetadata BLOB, "
-     "ImageBackgroundColorsData BLOB, SensitiveContentConfiguration BLOB, WallpaperURI TEXT, "
-     "UNIQUE(guid))",
+     [] { return SampleTable(samples::IosAddressBookSql(3).c_str(), "ABPerson"); },
      58,
      {{0, {"ROWID", 0, 1}},
       {26, {"ExternalRepresentation", 4, 0}},

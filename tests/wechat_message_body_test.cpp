@@ -17,52 +17,6 @@
 namespace kx {
 namespace {
 
-using Kind = ChatMessageKind;
-
-TEST(WechatKinds, EveryTypeAndSharedItem) {
-  const struct {
-    int type;
-    int app_type;
-    Kind kind;
-    WechatMedia media;
-  } cases[] = {
-      {1, 0, Kind::kText, WechatMedia::kNone},
-      {3, 0, Kind::kPicture, WechatMedia::kPicture},
-      {34, 0, Kind::kVoice, WechatMedia::kVoice},
-      {42, 0, Kind::kContactCard, WechatMedia::kNone},
-      {43, 0, Kind::kVideo, WechatMedia::kVideo},
-      {47, 0, Kind::kSticker, WechatMedia::kNone},
-      {48, 0, Kind::kLocation, WechatMedia::kNone},
-      {50, 0, Kind::kCall, WechatMedia::kNone},
-      {62, 0, Kind::kVideo, WechatMedia::kVideo},
-      {64, 0, Kind::kCall, WechatMedia::kNone},
-      {10000, 0, Kind::kSystem, WechatMedia::kNone},
-      {10002, 0, Kind::kSystem, WechatMedia::kNone},
-      {49, 5, Kind::kLink, WechatMedia::kNone},
-      {49, 6, Kind::kFile, WechatMedia::kFile},
-      {49, 3, Kind::kLink, WechatMedia::kNone},
-      {49, 33, Kind::kLink, WechatMedia::kNone},
-      {49, 57, Kind::kText, WechatMedia::kNone},
-      {49, 8, Kind::kSticker, WechatMedia::kNone},
-      {49, 17, Kind::kLocation, WechatMedia::kNone},
-      {49, 2000, Kind::kOther, WechatMedia::kNone},
-      {49, 2001, Kind::kOther, WechatMedia::kNone},
-      {49, 19, Kind::kOther, WechatMedia::kNone},
-      {49, 0, Kind::kLink, WechatMedia::kNone},
-      {49, 12345, Kind::kLink, WechatMedia::kNone},
-      {3, 6, Kind::kPicture, WechatMedia::kPicture},
-      {0, 0, Kind::kOther, WechatMedia::kNone},
-      {-1, 0, Kind::kOther, WechatMedia::kNone},
-      {9999, 5, Kind::kOther, WechatMedia::kNone},
-  };
-  for (const auto& one : cases) {
-    SCOPED_TRACE(std::to_string(one.type) + "/" + std::to_string(one.app_type));
-    const WechatKind kind = ClassifyWechatMessage(one.type, one.app_type);
-    EXPECT_STREQ(ChatMessageKindName(one.kind), ChatMessageKindName(kind.kind));
-    EXPECT_EQ(static_cast<int>(one.media), static_cast<int>(kind.media));
-  }
-}
-
 TEST(WechatKinds, GroupSenderHeads) {
   const struct {
     const char* text;

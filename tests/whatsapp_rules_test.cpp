@@ -8,9 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/chat_batches.h"
-#include "common/text.h"
-
 namespace kx {
 namespace {
 
@@ -107,50 +104,10 @@ TEST(WhatsAppSendStatusTest, NormalisesByStatusChatAndSender) {
   EXPECT_EQ(0, without_status["send_status"].asInt());
 }
 
-TEST(WhatsAppMediaPathTest, PlacesPathsByTypeAndSender) {
-  struct Case {
-    int64_t type;
-    bool from_me;
-    const char* stored;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {1, false, "IMG-1.jpg", "Media/WhatsApp Images/IMG-1.jpg"},
-      {1, true, "IMG-1.jpg", "Media/WhatsApp Images/Sent/IMG-1.jpg"},
-      {20, false, "s.webp", ""},
-      {20, false, "Media/WhatsApp Stickers/s.webp", "Media/WhatsApp Stickers/s.webp"},
-      {1, true, "Media/WhatsApp Images/Sent/x.jpg", "Media/WhatsApp Images/Sent/x.jpg"},
-      {42, false, "Media/WhatsApp Images/Private/x.jpg", ""},
-      {4, false, "card", ""},
-      {1, false, "", ""},
-      // Reported, never opened: a hostile path stays text.
-      {1, false, "../../x", "Media/WhatsApp Images/../../x"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, MediaRelativePath(c.type, c.from_me, c.stored, WhatsAppMediaFolders()))
-        << c.type << " " << c.stored;
-  }
-  EXPECT_EQ("Media/WhatsApp Business Images/Sent/IMG-1.jpg",
-            MediaRelativePath(1, true, "IMG-1.jpg", WhatsAppBusinessMediaFolders()));
-  EXPECT_EQ("Media/WhatsApp Business Video/v.mp4",
-            MediaRelativePath(3, false, "Media/WhatsApp Business Video/v.mp4",
-                              WhatsAppBusinessMediaFolders()));
-}
-
-TEST(WhatsAppJidTest, SessionTypesUserPartsAndBatchNames) {
-  EXPECT_EQ(kSessionGroup, WhatsAppSessionType("491701234567-1602590000@g.us"));
-  EXPECT_EQ(kSessionBroadcast, WhatsAppSessionType("1612345678@broadcast"));
-  EXPECT_EQ(kSessionBroadcast, WhatsAppSessionType("status@broadcast"));
-  EXPECT_EQ(kSessionSingle, WhatsAppSessionType("4915123456789@s.whatsapp.net"));
-  EXPECT_EQ(kSessionSingle, WhatsAppSessionType("no-at-sign"));
+TEST(WhatsAppJidTest, UserPartEndsAtTheFirstAt) {
   EXPECT_EQ("4915123456789", JidUserPart("4915123456789@s.whatsapp.net"));
   EXPECT_EQ("a", JidUserPart("a@b@c"));
   EXPECT_EQ("plain", JidUserPart("plain"));
-
-  const std::string jid = "4915123456789@s.whatsapp.net";
-  const std::string hash = Fnv1a64Decimal(jid);
-  EXPECT_EQ("messages_" + hash + ".json", BatchFileName(jid, 1, false));
-  EXPECT_EQ("messages_" + hash + "_3.json", BatchFileName(jid, 3, true));
 }
 
 TEST(WhatsAppTextTest, FindsLinksAndReadsIntegerMembers) {

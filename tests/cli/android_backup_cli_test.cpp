@@ -16,15 +16,8 @@
 #include "samples/sample_set.h"
 #include "test_support.h"
 
+namespace kxcli {
 namespace {
-
-namespace fs = std::filesystem;
-using kx::test::ReadFileBytes;
-using kx::test::TempDir;
-using kx::test::WriteFileBytes;
-using kxcli::RunTool;
-using kxcli::SummaryByName;
-using kxcli::ToolRun;
 
 constexpr char kPassword[] = "adb pass";
 
@@ -68,7 +61,7 @@ class AndroidBackupTest : public ::testing::Test {
   // The JSON documents of a run, its folders named alike.
   std::map<std::string, std::string> Documents(const std::string& out, const std::string& source) {
     std::map<std::string, std::string> documents;
-    for (const auto& [name, text] : kxcli::ComparablePackages(out_.File(out), source)) {
+    for (const auto& [name, text] : ComparablePackages(out_.File(out), source)) {
       if (name.size() > 5 && name.compare(name.size() - 5, 5, ".json") == 0 &&
           name.rfind("android-backup", 0) != 0) {
         documents[name] = text;
@@ -187,3 +180,4 @@ TEST_F(AndroidBackupTest, OlderBackupFileBringsDeletedRecordsBackAsOlderDatabase
 }
 
 }  // namespace
+}  // namespace kxcli

@@ -20,8 +20,10 @@
 namespace kxcli {
 
 namespace fs = std::filesystem;
+using kx::test::QueryColumn;
 using kx::test::ReadFileBytes;
 using kx::test::TempDir;
+using kx::test::WriteFileBytes;
 
 struct ToolRun {
   int exit_code = -1;

@@ -17,20 +17,10 @@
 #include "samples/sample_set.h"
 #include "test_support.h"
 
+namespace kxcli {
 namespace {
 
-namespace fs = std::filesystem;
-using kx::test::ReadFileBytes;
-using kx::test::TempDir;
-using kx::test::WriteFileBytes;
-using kxcli::ParseJson;
-using kxcli::RunTool;
-using kxcli::Snapshot;
-using kxcli::SummaryByName;
-using kxcli::TaggedIosRecords;
-using kxcli::ToolRun;
-
-class EncryptedBackupTest : public kxcli::SampleSetTest {
+class EncryptedBackupTest : public SampleSetTest {
  protected:
   static std::string Sample(const char* name) { return samples_->File(name); }
   static std::string PasswordFile() { return Sample(kx::samples::kSampleIosPasswordFile); }
@@ -46,7 +36,7 @@ class EncryptedBackupTest : public kxcli::SampleSetTest {
 
   std::map<std::string, std::string> Packages(const std::string& out,
                                               const std::string& backup_root) {
-    return kxcli::ComparablePackages(out_.File(out), backup_root);
+    return ComparablePackages(out_.File(out), backup_root);
   }
 };
 
@@ -180,3 +170,4 @@ TEST_F(EncryptedBackupTest, EncryptedOlderBackupBringsDeletedRecordsBackAsAPlain
 }
 
 }  // namespace
+}  // namespace kxcli

@@ -18,24 +18,10 @@
 #include "samples/android_telephony.h"
 #include "test_support.h"
 
+namespace kxcli {
 namespace {
 
-namespace fs = std::filesystem;
-using kx::test::QueryColumn;
-using kx::test::ReadFileBytes;
-using kx::test::TempDir;
-
-using kxcli::CountTagged;
-using kxcli::Finish;
-using kxcli::ParseJson;
-using kxcli::RunTool;
-using kxcli::Snapshot;
-using kxcli::Start;
-using kxcli::SummaryByName;
-using kxcli::TaggedIosRecords;
-using kxcli::ToolRun;
-
-class CliTest : public kxcli::SampleSetTest {
+class CliTest : public SampleSetTest {
  protected:
   static std::string Phone() { return samples_->File("android"); }
   static std::string Older(const std::string& name) { return samples_->File("older/" + name); }
@@ -554,3 +540,4 @@ TEST_F(CliTest, CtrlCStopsCleanly) {
 }
 
 }  // namespace
+}  // namespace kxcli

@@ -18,17 +18,8 @@
 #include "samples/ios_mbdb_backup.h"
 #include "test_support.h"
 
+namespace kxcli {
 namespace {
-
-namespace fs = std::filesystem;
-using kx::test::ReadFileBytes;
-using kx::test::TempDir;
-using kx::test::WriteFileBytes;
-using kxcli::ComparablePackages;
-using kxcli::RunTool;
-using kxcli::Snapshot;
-using kxcli::SummaryByName;
-using kxcli::ToolRun;
 
 constexpr char kPassword[] = "older phone";
 // What a file of the examiner's own computer holds; it must never reach OUT.
@@ -112,7 +103,7 @@ TEST_F(OldBackupsTest, PlainAndEncryptedPackageAsTheCurrentLayout) {
       EXPECT_TRUE(packaged.count(name) && packaged.at(name) == text) << out << " " << name;
     }
   }
-  const Json::Value device = kxcli::ParseJson(plain.out)["device"];
+  const Json::Value device = ParseJson(plain.out)["device"];
   EXPECT_EQ("iPhone5,2", device["model"].asString()) << plain.out;
   EXPECT_EQ("6.1.3", device["ios_version"].asString());
 }
@@ -123,9 +114,8 @@ TEST_F(OldBackupsTest, OlderCopiesBringDeletedRecordsBackAsCurrentOnesDo) {
   const ToolRun mbdb = Package(Backup("mbdb"), "mbdb", {"--copy", Backup("mbdb-older")});
   ASSERT_EQ(0, current.exit_code) << current.err;
   ASSERT_EQ(0, mbdb.exit_code) << mbdb.err;
-  EXPECT_GT(kxcli::TaggedIosRecords(out_.File("current")), 0);
-  EXPECT_EQ(kxcli::TaggedIosRecords(out_.File("current")),
-            kxcli::TaggedIosRecords(out_.File("mbdb")));
+  EXPECT_GT(TaggedIosRecords(out_.File("current")), 0);
+  EXPECT_EQ(TaggedIosRecords(out_.File("current")), TaggedIosRecords(out_.File("mbdb")));
 }
 
 TEST_F(OldBackupsTest, DamagedManifestOrWrongPasswordIsRefusedWithNothingWritten) {
@@ -218,3 +208,4 @@ TEST_F(OldBackupsTest, PulledFolderLinksOutAreNamedAndNeverFollowed) {
 }
 
 }  // namespace
+}  // namespace kxcli

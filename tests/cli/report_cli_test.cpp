@@ -12,15 +12,8 @@
 #include "cli/cli_support.h"
 #include "test_support.h"
 
+namespace kxcli {
 namespace {
-
-namespace fs = std::filesystem;
-using kx::test::ReadFileBytes;
-using kx::test::TempDir;
-using kx::test::WriteFileBytes;
-using kxcli::ParseJson;
-using kxcli::RunTool;
-using kxcli::ToolRun;
 
 const std::string kPicture = std::string("\x89PNG\r\n\x1a\n", 8) + "not decoded here";
 
@@ -235,3 +228,4 @@ TEST_F(ReportCliTest, NoFolderIsAUsageError) {
 }
 
 }  // namespace
+}  // namespace kxcli
