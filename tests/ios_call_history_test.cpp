@@ -65,7 +65,9 @@ TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
   const std::pair<const char*, std::vector<std::pair<std::string, std::string>>> zones[] = {
       {"UTC", {}},
       {"IST-5:30",
-       {{"11:40:00", "17:10:00"}, {"12:40:00", "18:10:00"}, {"13:40:00", "19:10:00"},
+       {{"11:40:00", "17:10:00"},
+        {"12:40:00", "18:10:00"},
+        {"13:40:00", "19:10:00"},
         {"14:40:00", "20:10:00"}}}};
   for (const auto& [zone, shifted] : zones) {
     const test::ScopedTimeZone scoped_zone(zone);

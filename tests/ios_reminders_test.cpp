@@ -75,10 +75,10 @@ TEST_F(IosRemindersTest, CalendarDatabaseAndAnOlderCopy) {
     ASSERT_EQ(kStatusOk, Run(primary, {older}));
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(7, g_results.kind);
-    EXPECT_EQ(Formatted(ReplaceAll(
-                  test::DataFile("ios_reminders/calendar_database_and_older_copy.json"),
-                  "09:00:00", start)),
-              g_results.text);
+    EXPECT_EQ(
+        Formatted(ReplaceAll(test::DataFile("ios_reminders/calendar_database_and_older_copy.json"),
+                             "09:00:00", start)),
+        g_results.text);
   }
 }
 

@@ -188,5 +188,4 @@ void DamageTablePage(const std::string& path, const std::string& table) {
   WriteFileBytes(path, bytes);
 }
 
-
 }  // namespace kx::test

@@ -81,7 +81,6 @@ void DamageTablePage(const std::string& path, const std::string& table);
 std::vector<DamagedDatabase> DamageDatabase(const std::string& sound_path,
                                             const std::string& folder);
 
-
 }  // namespace kx::test
 
 #endif  // KX_TESTS_TEST_SUPPORT_H_
