@@ -8,6 +8,7 @@
 #include "common/side_files.h"
 #include "common/text.h"
 #include "ioschat/kik_media.h"
+#include "kit/backup_inputs.h"
 
 namespace kx {
 
@@ -57,7 +58,7 @@ Json::Value KikMessageObject(const SqliteStatement& row, const KikBackup& backup
     const std::string relative = KikRelativePath(backup.account_id, "attachments/" + content);
     if (deleted) {
       message["media_backup"] =
-          BackupFilePath(backup.backup_root, BackupFileId(kKikDomain, relative), backup.two_level);
+          FileInBackup(backup.backup_root, kKikDomain, relative, backup.two_level);
     } else {
       message["media_path"] = relative;
       message["media_backup"] =
