@@ -4,7 +4,6 @@
 
 #include "android/call_history.h"
 #include "android/contacts.h"
-#include "android/ios_whatsapp.h"
 #include "android/sms.h"
 #include "android/whatsapp.h"
 #include "ios/books.h"
@@ -18,6 +17,7 @@
 #include "ios/safari_history.h"
 #include "ios/voice_memos.h"
 #include "ios/voicemail.h"
+#include "ioschat/ios_whatsapp.h"
 #include "ioschat/kik.h"
 #include "ioschat/line.h"
 #include "ioschat/messenger_contacts.h"

@@ -1,21 +1,21 @@
-#include "android/ios_whatsapp_messages.h"
+#include "ioschat/ios_whatsapp_messages.h"
 
 #include <filesystem>
 #include <system_error>
 #include <utility>
 #include <vector>
 
-#include "android/ios_whatsapp_rules.h"
-#include "android/whatsapp_message_record.h"
-#include "android/whatsapp_message_writer.h"
-#include "android/whatsapp_rules.h"
 #include "common/local_date.h"
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/select_list.h"
 #include "common/status.h"
+#include "ioschat/ios_whatsapp_rules.h"
 #include "kit/backup_inputs.h"
 #include "kit/date_sql.h"
+#include "kit/whatsapp_message_record.h"
+#include "kit/whatsapp_message_writer.h"
+#include "kit/whatsapp_rules.h"
 
 namespace kx {
 

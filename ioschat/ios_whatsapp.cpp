@@ -1,10 +1,8 @@
-#include "android/ios_whatsapp.h"
+#include "ioschat/ios_whatsapp.h"
 
 #include <string>
 #include <vector>
 
-#include "android/ios_whatsapp_messages.h"
-#include "android/ios_whatsapp_rules.h"
 #include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/log.h"
@@ -12,6 +10,8 @@
 #include "common/result_row.h"
 #include "common/select_list.h"
 #include "common/status.h"
+#include "ioschat/ios_whatsapp_messages.h"
+#include "ioschat/ios_whatsapp_rules.h"
 #include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 
