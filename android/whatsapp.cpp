@@ -13,7 +13,6 @@
 #include "android/whatsapp_merge.h"
 #include "android/whatsapp_messages.h"
 #include "android/whatsapp_own_number.h"
-#include "android/whatsapp_rules.h"
 #include "common/contact_names.h"
 #include "common/field_config.h"
 #include "common/json_util.h"
@@ -24,6 +23,7 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
+#include "kit/whatsapp_rules.h"
 #include "packager/package_steps.h"
 
 namespace kx {

@@ -5,7 +5,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "android/whatsapp_message_record.h"
 #include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/local_date.h"
@@ -13,6 +12,7 @@
 #include "common/status.h"
 #include "common/table_schema.h"
 #include "common/text.h"
+#include "kit/whatsapp_message_record.h"
 
 namespace kx {
 

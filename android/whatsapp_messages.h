@@ -29,11 +29,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "android/whatsapp_message_writer.h"
-#include "android/whatsapp_rules.h"
 #include "common/chat_batches.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
+#include "kit/whatsapp_message_writer.h"
+#include "kit/whatsapp_rules.h"
 
 namespace kx {
 

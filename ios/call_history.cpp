@@ -13,6 +13,7 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "ios/address_book_names.h"
+#include "kit/date_sql.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
 
@@ -34,8 +35,7 @@ constexpr char kCallTable[] = "ZCALLRECORD";
 const std::vector<SelectedColumn> kCallColumns = {
     {"ZANSWERED", "answered"},
     {"ZCALLTYPE", "call_type"},
-    {"strftime(\"%m-%d-%Y %H:%M:%S\",ZDATE + 0978307200,'unixepoch','localtime')", "datetime",
-     "ZDATE"},
+    {KX_APPLE_LOCAL_DATE_SQL("ZDATE"), "datetime", "ZDATE"},
     {"replace(replace(replace(replace(ZADDRESS,' ',''),'-',''),'(',''),')','')", "address",
      "ZADDRESS"},
     {"ZORIGINATED", "flags"},

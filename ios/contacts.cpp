@@ -17,6 +17,7 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/text.h"
+#include "kit/date_sql.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
 
@@ -54,8 +55,7 @@ const std::vector<SelectedColumn> kPersonColumns = {
     {"Middle", nullptr},
     {"Organization", nullptr},
     {"Note", nullptr},
-    {"strftime(\"%m-%d-%Y %H:%M:%S\",Birthday + 0978307200,'unixepoch','localtime')", "Birthday",
-     "Birthday"},
+    {KX_APPLE_LOCAL_DATE_SQL("Birthday"), "Birthday", "Birthday"},
     {"guid", nullptr},
     {"FirstPhonetic", nullptr},
     {"MiddlePhonetic", nullptr},
@@ -76,7 +76,7 @@ const std::vector<SelectedColumn> kEntryParentColumns = {
 const std::vector<SelectedColumn> kDateColumns = {
     {"property", nullptr},
     {"label", nullptr},
-    {"strftime(\"%m-%d-%Y %H:%M:%S\",value + 0978307200,'unixepoch','localtime')", "date", "value"},
+    {KX_APPLE_LOCAL_DATE_SQL("value"), "date", "value"},
     {"is_deleted", nullptr}};
 const std::vector<SelectedColumn> kSearchColumns = {
     {"First", nullptr}, {"Last", nullptr},         {"Middle", nullptr}, {"Organization", nullptr},

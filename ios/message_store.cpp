@@ -8,6 +8,7 @@
 #include "common/select_list.h"
 #include "common/status.h"
 #include "ios/address_book_names.h"
+#include "kit/date_sql.h"
 
 namespace kx {
 
@@ -50,10 +51,9 @@ const std::vector<SelectedColumn> kLoosePlanColumns = {
 // 2001 on every phone, whether it counts in seconds (iOS 9 and before) or
 // in nanoseconds. The stores without destination_caller_id had their
 // messages in no chat dated with blanks round the dashes.
-constexpr char kSendDate[] =
-    "strftime(\"%m-%d-%Y %H:%M:%S\",substr(M.date,1,9) + 0978307200,'unixepoch','localtime')";
+constexpr char kSendDate[] = KX_APPLE_LOCAL_DATE_SQL("substr(M.date,1,9)");
 constexpr char kOlderLooseSendDate[] =
-    "strftime(\"%m - %d - %Y %H:%M : %S\",substr(M.date,1,9) + 0978307200,'unixepoch','localtime')";
+    KX_SPACED_LOCAL_DATE_OF_UNIX_SQL(KX_APPLE_UNIX_SECONDS_SQL("substr(M.date,1,9)"));
 
 const std::vector<SelectedColumn> kChatColumns = {
     {"C.chat_identifier", "chat_identifier", "chat_identifier"},

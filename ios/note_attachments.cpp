@@ -8,6 +8,7 @@
 #include "common/media_types.h"
 #include "common/platform.h"
 #include "common/text.h"
+#include "kit/date_sql.h"
 
 namespace kx {
 
@@ -16,8 +17,7 @@ namespace {
 constexpr char kObjectTable[] = "ZICCLOUDSYNCINGOBJECT";
 
 constexpr char kAttachmentQuery[] =
-    "SELECT a.ZTYPEUTI, strftime(\"%m-%d-%Y %H:%M:%S\", a.ZCREATIONDATE + 0978307200, "
-    "'unixepoch', 'localtime') as datetime FROM ZICCLOUDSYNCINGOBJECT AS a WHERE a.ZIDENTIFIER "
+    "SELECT a.ZTYPEUTI, " KX_APPLE_LOCAL_DATE_SQL("a.ZCREATIONDATE") " as datetime FROM ZICCLOUDSYNCINGOBJECT AS a WHERE a.ZIDENTIFIER "
     "= ?1";
 constexpr char kTableQuery[] =
     "select a.ZSUMMARY from ZICCLOUDSYNCINGOBJECT AS a where a.ZIDENTIFIER like '%' || ?1 || "

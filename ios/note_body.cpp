@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kit/protobuf_wire.h"
+
 namespace kx {
 
 namespace {
@@ -19,10 +21,6 @@ constexpr size_t kTableUtiOffset = 38;
 constexpr char kTableUti[] = "com.apple.notes.table";
 constexpr char kObjectReplacement[] = "\xEF\xBF\xBC";
 
-constexpr int kWireVarint = 0;
-constexpr int kWireFixed64 = 1;
-constexpr int kWireLengthDelimited = 2;
-constexpr int kWireFixed32 = 5;
 constexpr int kTextFieldOrdinal = 3;
 
 // Owns the z_stream between a successful init and inflateEnd.
@@ -51,28 +49,6 @@ class Inflater {
   z_stream stream_{};
   bool initialised_ = false;
 };
-
-// A varint at *pos; false when it runs past the end or past ten bytes.
-bool ReadVarint(std::string_view bytes, size_t* pos, uint64_t* value) {
-  uint64_t result = 0;
-  for (int shift = 0; shift < 64; shift += 7) {
-    if (*pos >= bytes.size()) return false;
-    const auto byte = static_cast<uint8_t>(bytes[(*pos)++]);
-    result |= static_cast<uint64_t>(byte & 0x7F) << shift;
-    if ((byte & 0x80) == 0) {
-      *value = result;
-      return true;
-    }
-  }
-  return false;
-}
-
-// Steps over `count` bytes; false when fewer are left.
-bool Skip(std::string_view bytes, size_t* pos, uint64_t count) {
-  if (count > bytes.size() - *pos) return false;
-  *pos += static_cast<size_t>(count);
-  return true;
-}
 
 // Length of the well-formed UTF-8 sequence at `pos`, 0 when there is none.
 size_t SequenceLength(std::string_view text, size_t pos) {
@@ -187,10 +163,10 @@ bool FindNoteText(std::string_view body, std::string_view* text) {
         if (!ReadVarint(body, &pos, &value)) return false;
         break;
       case kWireFixed64:
-        if (!Skip(body, &pos, 8)) return false;
+        if (!SkipBytes(body, &pos, 8)) return false;
         break;
       case kWireFixed32:
-        if (!Skip(body, &pos, 4)) return false;
+        if (!SkipBytes(body, &pos, 4)) return false;
         break;
       case kWireLengthDelimited:
         if (!ReadVarint(body, &pos, &value) || value > body.size() - pos) return false;

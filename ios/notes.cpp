@@ -19,6 +19,7 @@
 #include "common/text.h"
 #include "ios/note_attachments.h"
 #include "ios/note_body.h"
+#include "kit/date_sql.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -47,8 +48,7 @@ constexpr char kOldAttachmentFolder[] = "Library/Notes/attachments/x-coredata:";
 // Stores with folders (ZFOLDER): the account is the first account column
 // that the note's own row sets.
 constexpr char kQueryA[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
-    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_APPLE_LOCAL_DATE_SQL("object1.ZMODIFICATIONDATE1") " as datetime, "
     "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
     "is_lock, object2.ZTITLE2 AS folder, object3.ZNAME AS account, object1.ZIDENTIFIER, "
     "object3.ZIDENTIFIER as account_id, ZICNOTEDATA.ZDATA, object1.is_deleted FROM "
@@ -59,8 +59,7 @@ constexpr char kTailA[] =
     " object1.Z_PK) = object3.Z_PK WHERE (datetime IS NOT NULL AND ZICNOTEDATA.ZNOTE IS NOT NULL "
     "AND object1.ZIDENTIFIER IS NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
 constexpr char kQueryB[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
-    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_APPLE_LOCAL_DATE_SQL("object1.ZMODIFICATIONDATE1") " as datetime, "
     "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
     "is_lock, object2.ZTITLE2 AS folder, object3.ZNAME AS account, object1.ZIDENTIFIER, "
     "object3.ZIDENTIFIER as account_id, object1.is_deleted from ZICCLOUDSYNCINGOBJECT AS "
@@ -71,8 +70,7 @@ constexpr char kTailB[] =
     " object1.Z_PK) = object3.Z_PK WHERE id is null and (length(title)!=0 or length(snippet) !=0)";
 // Stores before folders moved onto the note (their account is ZACCOUNT2).
 constexpr char kQueryC[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
-    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_APPLE_LOCAL_DATE_SQL("object1.ZMODIFICATIONDATE1") " as datetime, "
     "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
     "is_lock, object3.ZNAME AS account,object1.ZMARKEDFORDELETION AS marked_for_deletion, "
     "ZICNOTEDATA.ZDATA, object1.is_deleted FROM ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT "
@@ -80,8 +78,7 @@ constexpr char kQueryC[] =
     "object3 ON object1.ZACCOUNT2 = object3.Z_PK WHERE (datetime IS NOT NULL AND "
     "ZICNOTEDATA.ZNOTE IS NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
 constexpr char kQueryD[] =
-    "select  ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
-    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "select  ZICNOTEDATA.ZNOTE AS id, " KX_APPLE_LOCAL_DATE_SQL("object1.ZMODIFICATIONDATE1") " as datetime, "
     "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object1.ZISPASSWORDPROTECTED AS "
     "is_lock, object3.ZNAME AS account,object1.ZMARKEDFORDELETION AS "
     "marked_for_deletion,object1.is_deleted from ZICCLOUDSYNCINGOBJECT AS object1 left join "
@@ -90,8 +87,7 @@ constexpr char kQueryD[] =
     "length(snippet) !=0)";
 // The first stores, before notes could be locked.
 constexpr char kQueryE[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
-    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_APPLE_LOCAL_DATE_SQL("object1.ZMODIFICATIONDATE1") " as datetime, "
     "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object3.ZNAME AS "
     "account,object1.ZMARKEDFORDELETION AS marked_for_deletion, ZICNOTEDATA.ZDATA, "
     "object1.is_deleted FROM ZICNOTEDATA LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object1 ON "
@@ -99,16 +95,14 @@ constexpr char kQueryE[] =
     "object1.ZACCOUNT2 = object3.Z_PK WHERE (datetime IS NOT NULL AND ZICNOTEDATA.ZNOTE IS "
     "NOT NULL) or (ZICNOTEDATA.ZDATA is not null)";
 constexpr char kQueryF[] =
-    "SELECT ZICNOTEDATA.ZNOTE AS id, strftime(\"%m-%d-%Y %H:%M:%S\", "
-    "object1.ZMODIFICATIONDATE1 + 0978307200, 'unixepoch', 'localtime') as datetime, "
+    "SELECT ZICNOTEDATA.ZNOTE AS id, " KX_APPLE_LOCAL_DATE_SQL("object1.ZMODIFICATIONDATE1") " as datetime, "
     "object1.ZTITLE1 AS title, object1.ZSNIPPET AS snippet, object3.ZNAME AS "
     "account,object1.ZMARKEDFORDELETION AS marked_for_deletion, object1.is_deleted from "
     "ZICCLOUDSYNCINGOBJECT AS object1 left join ZICNOTEDATA ON ZICNOTEDATA.ZNOTE = "
     "object1.Z_PK LEFT JOIN ZICCLOUDSYNCINGOBJECT AS object3 ON object1.ZACCOUNT2 = "
     "object3.Z_PK where id is null and (length(title)!=0 or length(snippet) !=0)";
 constexpr char kMediaQueryHead[] =
-    "select strftime(\"%m-%d-%Y %H:%M:%S\",MEDIA_TYPE.ZCREATIONDATE + "
-    "0978307200,'unixepoch','localtime') as datetime, OBJECT.ZFILENAME, OBJECT.ZIDENTIFIER, "
+    "select " KX_APPLE_LOCAL_DATE_SQL("MEDIA_TYPE.ZCREATIONDATE") " as datetime, OBJECT.ZFILENAME, OBJECT.ZIDENTIFIER, "
     "ACCOUNT_OBJECT.ZIDENTIFIER from ZICCLOUDSYNCINGOBJECT AS OBJECT LEFT JOIN "
     "ZICCLOUDSYNCINGOBJECT AS MEDIA_TYPE ON OBJECT.ZATTACHMENT1 = MEDIA_TYPE.Z_PK LEFT JOIN "
     "ZICCLOUDSYNCINGOBJECT AS ZNOTE_OBJECT ON MEDIA_TYPE.ZNOTE = ZNOTE_OBJECT.Z_PK LEFT JOIN "
@@ -117,8 +111,7 @@ constexpr char kMediaQueryTail[] =
     " ZNOTE_OBJECT.Z_PK) = ACCOUNT_OBJECT.Z_PK WHERE OBJECT.ZFILENAME IS NOT NULL";
 
 constexpr char kOldNotesQuery[] =
-    "SELECT  ZTITLE AS title, strftime(\"%m-%d-%Y %H:%M:%S\",ZMODIFICATIONDATE + "
-    "0978307200,'unixepoch','localtime') as datetime, ZCONTENT AS content, ZNOTE.Z_PK FROM ZNOTE "
+    "SELECT  ZTITLE AS title, " KX_APPLE_LOCAL_DATE_SQL("ZMODIFICATIONDATE") " as datetime, ZCONTENT AS content, ZNOTE.Z_PK FROM ZNOTE "
     "LEFT JOIN ZNOTEBODY ON ZNOTE.ZBODY = ZNOTEBODY.Z_PK";
 constexpr char kOldAttachmentQuery[] =
     "select ZFILENAME as filename,ZCONTENTID as content_id, Z_PK from ZNOTEATTACHMENT WHERE "

@@ -5,14 +5,14 @@
 
 #include "common/log.h"
 #include "common/select_list.h"
+#include "kit/date_sql.h"
 
 namespace kx {
 
 namespace {
 
 // SMS dates of these stores count seconds from 1970, iMessage dates from
-// 2001.
-constexpr char kUnixTo2001[] = "978307200";
+// 2001: an SMS date less the Apple epoch counts as an iMessage one.
 
 // `alias`.`column` when the table has it, else NULL.
 std::string Column(const TableColumns& columns, const char* alias, const char* column) {
@@ -104,8 +104,9 @@ std::vector<std::string> CurrentLayout(const SQLite3Wrapper& db) {
                          "(ifnull(M.flags, 0) & 1) END"
                    : "ifnull(M.flags, 0) & 1";
   const std::string date =
-      has_imessage ? "CASE WHEN " + imessage + " THEN M.date ELSE M.date - " + kUnixTo2001 + " END"
-                   : std::string("M.date - ") + kUnixTo2001;
+      has_imessage
+          ? "CASE WHEN " + imessage + " THEN M.date ELSE M.date - " KX_APPLE_EPOCH_SQL " END"
+          : std::string("M.date - " KX_APPLE_EPOCH_SQL);
   const auto of_imessage = [&](const char* column) {
     return has_imessage && message.Has(column)
                ? "CASE WHEN " + imessage + " THEN M." + column + " END"

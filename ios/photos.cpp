@@ -24,6 +24,8 @@
 #include "ios/photo_groups.h"
 #include "ios/photo_paths.h"
 #include "ios/recording_files.h"
+#include "kit/backup_inputs.h"
+#include "kit/date_sql.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -32,7 +34,6 @@ namespace {
 
 constexpr char kPhotoFileKey[] = "photo_file_path";
 constexpr char kThumbConfigKey[] = "thumb_config_path";
-constexpr char kSubDirKey[] = "has_sub_dir";
 constexpr char kPhotoFolderKey[] = "is_photo_folder";
 constexpr char kThumbFormatKey[] = "PLThumbnailManagerThumbnailFormatKey";
 constexpr char kBatchPrefix[] = "KxDataPackage_Photo_";
@@ -222,8 +223,7 @@ class AssetQueryBuilder {
       date = Qualified("ZDATECREATED");
     }
     if (date.empty()) return "NULL as date";
-    return "strftime(\"%m-%d-%Y %H:%M:%S\", " + date +
-           " + 0978307200, 'unixepoch', 'localtime') as date";
+    return AppleLocalDateSql(date) + " as date";
   }
 
   void NoteMissing(const char* column) {

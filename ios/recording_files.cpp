@@ -1,10 +1,8 @@
 #include "ios/recording_files.h"
 
-#include <cstdlib>
 #include <string_view>
 #include <vector>
 
-#include "common/backup_files.h"
 #include "common/platform.h"
 
 namespace kx {
@@ -32,18 +30,6 @@ bool SafeSteps(std::string_view path, std::vector<std::string>* steps) {
 }
 
 }  // namespace
-
-bool ReadOtherInfoFlag(const DataTypeRecord& record, const char* key, bool* value) {
-  const auto found = record.other_info.find(key);
-  if (found == record.other_info.end()) return false;
-  *value = std::strtol(found->second.c_str(), nullptr, 10) != 0;
-  return true;
-}
-
-std::string RecordingInBackup(const std::string& backup_root, const std::string& domain,
-                              const std::string& relative_path, bool two_level) {
-  return BackupFilePath(backup_root, BackupFileId(domain, relative_path), two_level);
-}
 
 std::string RecordingInFolder(const std::string& folder, const std::string& relative_path) {
   std::vector<std::string> steps;

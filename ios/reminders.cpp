@@ -18,6 +18,7 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/text.h"
+#include "kit/date_sql.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
 
@@ -43,8 +44,7 @@ const std::vector<SelectedColumn> kCalendarColumns = {
     {"priority", nullptr},
     {"url", nullptr},
     {"case when completion_date is null then 0 else 1 end", "status", "completion_date"},
-    {"strftime( \"%m-%d-%Y %H:%M:%S\", start_date + 0978307200, 'unixepoch','localtime')",
-     "start_date", "start_date"},
+    {KX_APPLE_LOCAL_DATE_SQL("start_date"), "start_date", "start_date"},
     {"calendar_id", nullptr},
     {"ROWID", nullptr},
     {"unique_identifier", nullptr},
@@ -262,9 +262,8 @@ StoreQueries ReminderTableQueries(const SQLite3Wrapper& db, const char* stem) {
   queries.reminders =
       "select " + column("ZTITLE") + " as utf_Title, " +
       (lists.table.empty() ? std::string("NULL") : lists.name_query) + " as utf_List, " +
-      column("ZNOTES") + " as utf_Description, " + column("ZCOMPLETED") +
-      " as status, strftime(\"%m-%d-%Y %H:%M:%S\", " + column("ZDISPLAYDATEDATE") +
-      " + 0978307200, 'unixepoch', 'localtime') as start_date, " + column("ZPRIORITY") +
+      column("ZNOTES") + " as utf_Description, " + column("ZCOMPLETED") + " as status, " +
+      AppleLocalDateSql(column("ZDISPLAYDATEDATE")) + " as start_date, " + column("ZPRIORITY") +
       " as priority, " + column("ZFLAGGED") + " as flagged, " +
       column("ZDACALENDARITEMUNIQUEIDENTIFIER") + " as unique_identifier, REMINDER_ITEM.Z_PK as " +
       "rowid, " + column("ZMARKEDFORDELETION") + " as deleted_mark, " + column("is_deleted") +
@@ -293,8 +292,7 @@ StoreQueries ObjectTableQueries(const SQLite3Wrapper& db, const char* stem) {
   StoreQueries queries;
   queries.reminders =
       "select title as utf_Title, list as utf_List, description as utf_Description, status, "
-      "strftime( \"%m-%d-%Y %H:%M:%S\", start_date_time + 0978307200, 'unixepoch', 'localtime' ) "
-      "as start_date, priority, flagged, unique_identifier, is_deleted, rowid, deleted_mark from "
+      KX_APPLE_LOCAL_DATE_SQL("start_date_time") " as start_date, priority, flagged, unique_identifier, is_deleted, rowid, deleted_mark from "
       "( SELECT DISTINCT REMINDER_ITEM.Z_PK AS rowid, " +
       column("ZMARKEDFORDELETION") + " AS deleted_mark, " + title + " AS title, " + list +
       " AS list, " + column("ZNOTES") + " AS description, " + column("ZCOMPLETED") +

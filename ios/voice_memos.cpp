@@ -10,6 +10,8 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "ios/recording_files.h"
+#include "kit/backup_inputs.h"
+#include "kit/date_sql.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -18,7 +20,6 @@ namespace {
 
 constexpr char kLocalFileKey[] = "voice_memos_file_path";
 constexpr char kCloudFileKey[] = "voice_memos_cloud_file_path";
-constexpr char kSubDirKey[] = "has_sub_dir";
 constexpr char kPlainFolderKey[] = "is_voice_memos_folder";
 constexpr char kMissingInput[] = "No primary file.";
 
@@ -30,7 +31,7 @@ constexpr size_t kPhoneRootLength = 12;
 
 // The date counts from 2001; the sum counts from 1970 and is handed over
 // as a number, not formatted.
-const SelectedColumn kDateColumn = {"ZDATE + 0978307200", "datetime", "ZDATE"};
+const SelectedColumn kDateColumn = {KX_APPLE_UNIX_SECONDS_SQL("ZDATE"), "datetime", "ZDATE"};
 
 // Recordings.db of iOS 6 to 11. The stores before iOS 9 have no
 // ZUNIQUEID: their recordings come without "unique_id".
@@ -151,7 +152,7 @@ std::string VoiceMemoLocation(const std::string& media_path, const std::string& 
   if (media_path.size() <= kPhoneRootLength) return std::string();
   const std::string relative_path = media_path.substr(kPhoneRootLength);
   if (!plain_folder) {
-    return RecordingInBackup(backup_root, kMediaDomain, relative_path, two_level);
+    return FileInBackup(backup_root, kMediaDomain, relative_path, two_level);
   }
   const size_t recordings = relative_path.find(kRecordingsFolder);
   if (recordings == std::string::npos) return std::string();

@@ -11,6 +11,7 @@
 #include "common/status.h"
 #include "ios/address_book_names.h"
 #include "ios/recording_files.h"
+#include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -18,7 +19,6 @@ namespace kx {
 namespace {
 
 constexpr char kVoicemailFileKey[] = "voice_mail_file_path";
-constexpr char kSubDirKey[] = "has_sub_dir";
 constexpr char kMissingInput[] = "No primary file.";
 
 constexpr char kVoicemailTable[] = "voicemail";
@@ -72,9 +72,9 @@ Json::Value VoicemailItem(const SqliteStatement& row, const ContactIndex& contac
   ReadRowIntoJson(row, &item);
   const int64_t row_id = row.ColumnInt64(0);
   if (row_id != 0) {
-    item["media_backup"] = RecordingInBackup(
-        inputs.backup_root, kHomeDomain, kAudioFolder + std::to_string(row_id) + kAudioExtension,
-        inputs.two_level);
+    item["media_backup"] =
+        FileInBackup(inputs.backup_root, kHomeDomain,
+                     kAudioFolder + std::to_string(row_id) + kAudioExtension, inputs.two_level);
   }
   const Json::Value sender = item.get("sender", Json::Value());
   if (sender.isString()) {

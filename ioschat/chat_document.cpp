@@ -3,15 +3,13 @@
 #include <cmath>
 #include <utility>
 
-#include "common/backup_files.h"
 #include "common/json_util.h"
+#include "kit/backup_inputs.h"
+#include "kit/date_sql.h"
 
 namespace kx {
 
 namespace {
-
-// Core Data counts from 2001-01-01; Unix time from 1970-01-01.
-constexpr double kCoreDataEpochOffset = 978307200.0;
 
 void TextMember(JsonTextWriter* writer, const char* name, const std::string& value) {
   if (value.empty()) return;
@@ -141,7 +139,8 @@ void ChatMessage::Clear() {
 }
 
 int64_t CoreDataSecondsToMillis(double seconds) {
-  const double millis = std::round((seconds + kCoreDataEpochOffset) * 1000.0);
+  const double millis =
+      std::round((seconds + static_cast<double>(kAppleEpochUnixSeconds)) * 1000.0);
   // A hostile date beyond what milliseconds can count reads as the epoch.
   if (!std::isfinite(millis) || std::fabs(millis) > 9.0e18) return 0;
   return static_cast<int64_t>(millis);
@@ -150,7 +149,7 @@ int64_t CoreDataSecondsToMillis(double seconds) {
 std::string ChatBackupFile(const std::string& backup_root, bool has_sub_dir,
                            const std::string& domain, const std::string& relative_path) {
   if (relative_path.empty()) return std::string();
-  return BackupFilePath(backup_root, BackupFileId(domain, relative_path), has_sub_dir);
+  return FileInBackup(backup_root, domain, relative_path, has_sub_dir);
 }
 
 ChatPackage::ChatPackage(std::string app, std::string temp_folder)

@@ -1,10 +1,8 @@
 #include "ioschat/kik.h"
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "common/backup_files.h"
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/platform.h"
@@ -12,6 +10,7 @@
 #include "ioschat/kik_media.h"
 #include "ioschat/kik_messages.h"
 #include "ioschat/kik_queries.h"
+#include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -21,7 +20,6 @@ namespace {
 constexpr char kStoreKey[] = "kik_file_path";
 constexpr char kManifestKey[] = "manifest_file_path";
 constexpr char kAccountKey[] = "kik_account_id";
-constexpr char kSubDirKey[] = "has_sub_dir";
 constexpr char kMissingInput[] = "No primary file or second files.";
 
 // Kik gives every group chat a jid in this domain ("<id>_g@groups.kik.com");
@@ -39,9 +37,8 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Kik
   if (store == nullptr) return false;
   const std::string* manifest = record.PrimaryFile(kManifestKey);
   const auto account = record.other_info.find(kAccountKey);
-  const auto sub_dir = record.other_info.find(kSubDirKey);
   if (manifest == nullptr || account == record.other_info.end() ||
-      sub_dir == record.other_info.end()) {
+      !ReadOtherInfoFlag(record, kSubDirKey, &inputs->backup.two_level)) {
     KX_LOG_AT(kLogError, context.stem, "%s", kMissingInput);
     return false;
   }
@@ -58,7 +55,6 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Kik
   inputs->backup.account_id = account->second;
   inputs->backup.backup_root = record.additional_param;
   inputs->backup.temp_folder = record.temp_folder;
-  inputs->backup.two_level = std::strtol(sub_dir->second.c_str(), nullptr, 10) != 0;
   return true;
 }
 
@@ -144,8 +140,7 @@ SessionResult ReadSession(const SessionWalk& walk, const SqliteStatement& row,
   }
   if (!files.empty()) session["msg_file_list"] = std::move(files);
   session["thumb_path"] = thumb;
-  session["thumb_file"] =
-      BackupFilePath(backup.backup_root, BackupFileId(kKikDomain, thumb), backup.two_level);
+  session["thumb_file"] = FileInBackup(backup.backup_root, kKikDomain, thumb, backup.two_level);
   sessions->append(std::move(session));
   return SessionResult::kAppended;
 }

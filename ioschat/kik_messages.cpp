@@ -8,6 +8,7 @@
 #include "common/side_files.h"
 #include "common/text.h"
 #include "ioschat/kik_media.h"
+#include "kit/backup_inputs.h"
 
 namespace kx {
 
@@ -69,8 +70,7 @@ void SetKikMembers(const SqliteStatement& row, const KikBackup& backup, bool del
     const std::string relative =
         KikRelativePath(backup.account_id, "attachments/" + std::string(content));
     if (deleted) {
-      set("media_backup",
-          BackupFilePath(backup.backup_root, BackupFileId(kKikDomain, relative), backup.two_level));
+      set("media_backup", FileInBackup(backup.backup_root, kKikDomain, relative, backup.two_level));
     } else {
       set("media_path", relative);
       set("media_backup", JoinPath(backup.temp_folder,

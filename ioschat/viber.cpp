@@ -1,6 +1,5 @@
 #include "ioschat/viber.h"
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "ioschat/viber_kinds.h"
 #include "ioschat/viber_messages.h"
 #include "ioschat/viber_store.h"
+#include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -25,7 +25,6 @@ constexpr char kStoreKey[] = "viber_file_path";
 constexpr char kPhotoKey[] = "photo_file_path";
 constexpr char kThumbKey[] = "thumb_config_path";
 constexpr char kManifestKey[] = "manifest_file_path";
-constexpr char kSubDirKey[] = "has_sub_dir";
 constexpr char kThumbFolderKey[] = "ThumbnailsFolder";
 constexpr char kApp[] = "viber";
 constexpr char kOrphanPrefix[] = "deleted:";
@@ -42,9 +41,8 @@ struct ViberInputs {
 bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, ViberInputs* inputs) {
   const std::string* store = BeginPackage(record, context, kStoreKey);
   if (store == nullptr) return false;
-  const auto sub_dir = record.other_info.find(kSubDirKey);
-  if (sub_dir == record.other_info.end() || record.additional_param.empty() ||
-      record.temp_folder.empty()) {
+  if (!ReadOtherInfoFlag(record, kSubDirKey, &inputs->media.has_sub_dir) ||
+      record.additional_param.empty() || record.temp_folder.empty()) {
     KX_LOG_AT(kLogError, context.stem, "No primary file.");
     return false;
   }
@@ -55,7 +53,6 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Vib
   if (photo == nullptr) photo = record.PrimaryFile(kManifestKey);
   if (photo != nullptr) inputs->catalogue = *photo;
   inputs->media.backup_root = record.additional_param;
-  inputs->media.has_sub_dir = std::strtol(sub_dir->second.c_str(), nullptr, 10) != 0;
   const std::string* thumb = record.PrimaryFile(kThumbKey);
   inputs->media.thumbnail_folder = thumb != nullptr ? ViberThumbnailFolder(*thumb) : std::string();
   if (inputs->media.thumbnail_folder.empty()) {

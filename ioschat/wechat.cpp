@@ -1,6 +1,5 @@
 #include "ioschat/wechat.h"
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -14,6 +13,7 @@
 #include "ioschat/sql_identifier.h"
 #include "ioschat/wechat_contacts.h"
 #include "ioschat/wechat_messages.h"
+#include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -26,7 +26,6 @@ constexpr char kContactKey[] = "contact_file_path";
 constexpr char kSessionKey[] = "session_file_path";
 constexpr char kUserKey[] = "user_file_path";
 constexpr char kBrandKey[] = "brandmsg_file_path";
-constexpr char kSubDirKey[] = "has_sub_dir";
 // The account folder's name (md5 of the user name), for a backup whose
 // settings archive is missing: the folder the message database lies in.
 constexpr char kAccountHashKey[] = "wechat_account_hash";
@@ -74,10 +73,7 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Wec
   inputs->manifest = *manifest;
   inputs->backup_root = record.additional_param;
   inputs->temp_folder = record.temp_folder;
-  const auto sub_dir = record.other_info.find(kSubDirKey);
-  if (sub_dir != record.other_info.end()) {
-    inputs->two_level = std::strtol(sub_dir->second.c_str(), nullptr, 10) != 0;
-  }
+  ReadOtherInfoFlag(record, kSubDirKey, &inputs->two_level);
   const auto hash = record.other_info.find(kAccountHashKey);
   if (hash != record.other_info.end()) inputs->account_hash = hash->second;
   return true;

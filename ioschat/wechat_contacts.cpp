@@ -8,6 +8,7 @@
 #include "common/md5.h"
 #include "common/property_list.h"
 #include "common/select_list.h"
+#include "kit/protobuf_wire.h"
 
 namespace kx {
 
@@ -29,21 +30,6 @@ constexpr int kAliasField = 2;
 constexpr int kRemarkField = 3;
 constexpr int kMembersField = 1;
 
-constexpr int kWireVarint = 0;
-constexpr int kWireFixed64 = 1;
-constexpr int kWireLength = 2;
-constexpr int kWireFixed32 = 5;
-
-bool ReadVarint(std::string_view blob, size_t* at, uint64_t* value) {
-  *value = 0;
-  for (int shift = 0; shift < 64 && *at < blob.size(); shift += 7) {
-    const auto byte = static_cast<unsigned char>(blob[(*at)++]);
-    *value |= static_cast<uint64_t>(byte & 0x7f) << shift;
-    if ((byte & 0x80) == 0) return true;
-  }
-  return false;
-}
-
 // Skips the value of a field of `wire` type; false when it runs past the end.
 bool SkipValue(std::string_view blob, int wire, size_t* at) {
   uint64_t length = 0;
@@ -59,9 +45,7 @@ bool SkipValue(std::string_view blob, int wire, size_t* at) {
     default:
       return false;
   }
-  if (length > blob.size() - *at) return false;
-  *at += length;
-  return true;
+  return SkipBytes(blob, at, length);
 }
 
 std::vector<std::string> SplitMembers(const std::string& list) {
@@ -149,7 +133,7 @@ std::string ProtoTextField(std::string_view blob, int field) {
     uint64_t key = 0;
     if (!ReadVarint(blob, &at, &key)) return std::string();
     const int wire = static_cast<int>(key & 7);
-    if (wire != kWireLength) {
+    if (wire != kWireLengthDelimited) {
       if (!SkipValue(blob, wire, &at)) return std::string();
       continue;
     }

@@ -1,11 +1,10 @@
 // The contract between the dispatcher and the old-style packagers: the row
-// a platform folder registers for each of its data types, the functions the
-// row names and the context they are called with.
+// the registry dispatches each data type through, the functions the row
+// names and the context they are called with.
 #ifndef KX_PACKAGER_CONTRACT_H_
 #define KX_PACKAGER_CONTRACT_H_
 
 #include <atomic>
-#include <cstddef>
 
 #include "common/status.h"
 #include "kxdatapackage.h"
@@ -39,7 +38,8 @@ using FilterFunction = int (*)(DataTypeRecord* record, SqliteConfig* config,
 // the callback and returns 0.
 using PackageFunction = int (*)(DataTypeRecord* record, const PackageContext& context);
 
-// One row of the data-type table.
+// The row the registry dispatches a data type's filter calls through, as its
+// descriptor gives it (sdk/data_types.inc).
 struct DataTypeEntry {
   int data_type;
   const char* packager_name;   // as its log lines name it; "" when none
@@ -54,20 +54,6 @@ struct DataTypeEntry {
     return {data_type, packager_name, filter_name, source_stem, result_kind, callback, stop};
   }
 };
-
-// The rows a platform folder registers.
-struct DataTypeRows {
-  const DataTypeEntry* rows;
-  size_t count;
-
-  const DataTypeEntry* begin() const { return rows; }
-  const DataTypeEntry* end() const { return rows + count; }
-};
-
-template <size_t N>
-constexpr DataTypeRows RowsOf(const DataTypeEntry (&rows)[N]) {
-  return {rows, N};
-}
 
 }  // namespace kx
 

@@ -114,22 +114,7 @@ std::string SaveDetailFile(const std::string& output_folder, const char* prefix,
 // `operation`: callers return 1111 at once, so a stop is logged once.
 bool StagedStopRequested(const std::atomic<int>* staged_stop, const char* operation);
 
-// One staged packager as its folder registers it.
-struct StagedPackagerEntry {
-  int data_type;
-  const char* primary_key;  // member of "primary_file_object" naming its source
-  int result_kind;          // of its result document
-  std::unique_ptr<AbstractKxDataPackage> (*create)(const StagedParameters& parameters);
-};
-
-struct StagedPackagerRows {
-  const StagedPackagerEntry* rows;
-  size_t count;
-
-  const StagedPackagerEntry* begin() const { return rows; }
-  const StagedPackagerEntry* end() const { return rows + count; }
-};
-
+// The factory a data type's descriptor names for its staged packager.
 template <typename Package>
 std::unique_ptr<AbstractKxDataPackage> MakeStagedPackage(const StagedParameters& parameters) {
   return std::make_unique<Package>(parameters);

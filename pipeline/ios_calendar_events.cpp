@@ -9,6 +9,7 @@
 #include "common/select_list.h"
 #include "common/table_schema.h"
 #include "common/text.h"
+#include "kit/date_sql.h"
 
 namespace kx {
 
@@ -16,18 +17,23 @@ namespace {
 
 // The event query's columns. The dates are seconds since 2001-01-01,
 // formatted in local time; all-day ends are moved back 8 hours.
+// An all-day event without a start begins the day before its end.
+// clang-format off
+constexpr char kStartColumn[] =
+    "CASE WHEN start_date IS NULL AND all_day = 1 then "
+    KX_LOCAL_DATE_OF_UNIX_SQL(KX_APPLE_UNIX_SECONDS_SQL("end_date") " - 24 * 3600 + 1")
+    " WHEN all_day = 1 then " KX_APPLE_LOCAL_DATE_SQL("start_date")
+    " else " KX_APPLE_LOCAL_DATE_SQL("start_date") " end";
+constexpr char kEndColumn[] =
+    "CASE WHEN all_day = 1 then "
+    KX_LOCAL_DATE_OF_UNIX_SQL(KX_APPLE_UNIX_SECONDS_SQL("end_date") " - 8 * 3600")
+    " else " KX_APPLE_LOCAL_DATE_SQL("end_date") " end";
+// clang-format on
 const std::vector<SelectedColumn> kEventColumns = {
     {"summary", "utf_Title"},
     {"description", "utf_Description"},
-    {"CASE WHEN start_date IS NULL AND all_day = 1 then strftime('%m-%d-%Y %H:%M:%S', end_date + "
-     "978307200 - 24 * 3600 + 1, 'unixepoch', 'localtime') WHEN all_day = 1 then "
-     "strftime('%m-%d-%Y %H:%M:%S', start_date + 978307200, 'unixepoch', 'localtime') else "
-     "strftime('%m-%d-%Y %H:%M:%S', start_date + 978307200, 'unixepoch', 'localtime') end",
-     "start_date", "start_date"},
-    {"CASE WHEN all_day = 1 then strftime('%m-%d-%Y %H:%M:%S', end_date + 978307200 - 8 * 3600, "
-     "'unixepoch', 'localtime') else strftime('%m-%d-%Y %H:%M:%S', end_date + 978307200, "
-     "'unixepoch', 'localtime') end",
-     "end_date", "end_date"},
+    {kStartColumn, "start_date", "start_date"},
+    {kEndColumn, "end_date", "end_date"},
     {"url", "utf_Url"},
     {"all_day", nullptr},
     {"CASE WHEN end_date is null then 0 else 1 end", "status", "end_date"},

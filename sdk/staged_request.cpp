@@ -20,10 +20,7 @@ std::string TextMember(const Json::Value& object, const char* key) {
 
 }  // namespace
 
-bool IsStagedDataType(int data_type) {
-  return data_type == kStagedIosCalendar || data_type == kStagedIosKxPhoto ||
-         data_type == kStagedIosMusicVideo || data_type == kStagedAndroidLine;
-}
+bool IsStagedDataType(int data_type) { return FindStagedPackager(data_type) != nullptr; }
 
 StagedParameters StagedParametersFromRequest(const Json::Value& request, int data_type,
                                              ResultCallback callback) {
@@ -33,9 +30,9 @@ StagedParameters StagedParametersFromRequest(const Json::Value& request, int dat
   parameters.callback = callback;
   parameters.staged_stop = &StagedStopFlag();
   const Json::Value& primary = request["primary_file_object"];
-  const StagedPackagerEntry* packager = FindStagedPackager(data_type);
+  const DataTypeDescriptor* packager = FindStagedPackager(data_type);
   if (packager != nullptr) {
-    parameters.primary_file_path = TextMember(primary, packager->primary_key);
+    parameters.primary_file_path = TextMember(primary, packager->staged_key);
     parameters.result_kind = packager->result_kind;
   }
   if (data_type != kStagedAndroidLine) {

@@ -9,12 +9,13 @@
 
 namespace kx {
 
-// Data types that run through the staged runner.
+// The staged data types whose requests carry more than the primary file:
+// the calendar reads the manifest and the configuration, LINE no
+// additional parameter.
 constexpr int kStagedIosCalendar = 7;
-constexpr int kStagedIosKxPhoto = 28;
-constexpr int kStagedIosMusicVideo = 29;
 constexpr int kStagedAndroidLine = 30;
 
+// True when the descriptor of `data_type` takes the staged call.
 bool IsStagedDataType(int data_type);
 
 // Fills the block for a staged data type from a parsed request, with the

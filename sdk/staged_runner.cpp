@@ -2,7 +2,7 @@
 
 #include "common/log.h"
 #include "common/status.h"
-#include "pipeline/registration.h"
+#include "sdk/data_type_table.h"
 #include "sdk/guarded_call.h"
 
 namespace kx {
@@ -29,15 +29,13 @@ constexpr Stage kStages[] = {
 
 }  // namespace
 
-const StagedPackagerEntry* FindStagedPackager(int data_type) {
-  for (const StagedPackagerEntry& packager : StagedPackagers()) {
-    if (packager.data_type == data_type) return &packager;
-  }
-  return nullptr;
+const DataTypeDescriptor* FindStagedPackager(int data_type) {
+  const DataTypeDescriptor* descriptor = BuiltInDescriptors().Find(data_type);
+  return descriptor != nullptr && descriptor->Takes(kStagedCall) ? descriptor : nullptr;
 }
 
 std::unique_ptr<AbstractKxDataPackage> CreateStagedPackage(const StagedParameters& parameters) {
-  const StagedPackagerEntry* packager = FindStagedPackager(parameters.data_type);
+  const DataTypeDescriptor* packager = FindStagedPackager(parameters.data_type);
   return packager != nullptr ? packager->create(parameters) : nullptr;
 }
 

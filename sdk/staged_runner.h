@@ -5,15 +5,14 @@
 #include <memory>
 
 #include "packager/staged_package.h"
+#include "sdk/data_type_descriptor.h"
 
 namespace kx {
 
-// The registered staged packager of `data_type`, or null when there is none
-// (yet) for it.
-const StagedPackagerEntry* FindStagedPackager(int data_type);
+// The descriptor of `data_type` when it takes the staged call, else null.
+const DataTypeDescriptor* FindStagedPackager(int data_type);
 
-// The staged packager of the block's data type, or null when there is none
-// (yet) for it.
+// The staged packager of the block's data type, or null when it has none.
 std::unique_ptr<AbstractKxDataPackage> CreateStagedPackage(const StagedParameters& parameters);
 
 // Runs CheckParam, Init, MergeDel, AnalyseDatabase and OutPut in order, each

@@ -1,3 +1,12 @@
+# The descriptor table's test reads kxpackage's knowledge of the data types.
+if(TARGET data_type_descriptor_test)
+  target_sources(data_type_descriptor_test PRIVATE
+    ${CMAKE_SOURCE_DIR}/tools/kxpackage/android_types.cpp
+    ${CMAKE_SOURCE_DIR}/tools/kxpackage/ios_types.cpp
+    ${CMAKE_SOURCE_DIR}/tools/kxpackage/data_type_names.cpp)
+  target_include_directories(data_type_descriptor_test PRIVATE ${CMAKE_SOURCE_DIR})
+endif()
+
 # Tests of the shared library as a host sees it (not repeated under
 # ThreadSanitizer, which only runs the concurrency tests).
 if(KX_SANITIZE STREQUAL "thread")

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "android/ios_whatsapp_rules.h"
 #include "common/backup_files.h"
 #include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
 #include "common/text.h"
+#include "ioschat/ios_whatsapp_rules.h"
 #include "package_capture.h"
 #include "samples/ios_backup.h"
 #include "sdk/library.h"

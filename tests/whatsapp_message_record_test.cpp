@@ -1,7 +1,7 @@
 // The message record of the newer layout: its members read and convert as
 // the equivalent Json::Value members do, and it is written as WriteJson
 // writes the equivalent tree.
-#include "android/whatsapp_message_record.h"
+#include "kit/whatsapp_message_record.h"
 
 #include <gtest/gtest.h>
 #include <json/json.h>
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "android/whatsapp_rules.h"
 #include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
+#include "kit/whatsapp_rules.h"
 #include "test_support.h"
 
 namespace kx {

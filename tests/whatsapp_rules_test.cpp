@@ -1,4 +1,4 @@
-#include "android/whatsapp_rules.h"
+#include "kit/whatsapp_rules.h"
 
 #include <gtest/gtest.h>
 #include <json/json.h>

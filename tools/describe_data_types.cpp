@@ -1,7 +1,7 @@
 // Writes the description of every data type that the Python module builds
-// its requests from: the rows of the descriptor table, the staged packagers,
-// the primary files kxpackage hands each data type and the status codes of
-// the public header, as one JSON document.
+// its requests from: the rows of the descriptor table (and apart the staged
+// ones), the primary files kxpackage hands each data type and the status
+// codes of the public header, as one JSON document.
 //
 // usage: describe_data_types HEADER VERSION OUTPUT
 #include <json/json.h>
@@ -12,7 +12,6 @@
 #include <sstream>
 #include <string>
 
-#include "pipeline/registration.h"
 #include "sdk/data_type_table.h"
 #include "tools/kxpackage/android_types.h"
 #include "tools/kxpackage/ios_types.h"
@@ -42,20 +41,19 @@ Json::Value PrimaryFileKeys(int data_type) {
 
 Json::Value DataTypes() {
   Json::Value types(Json::arrayValue);
-  for (int data_type = 0; data_type < kx::kDataTypeCount; ++data_type) {
-    const kx::DataTypeEntry* entry = kx::FindDataType(data_type);
-    if (entry == nullptr) continue;
+  for (const kx::DataTypeDescriptor& descriptor : kx::BuiltInDescriptors()) {
+    if (!descriptor.Takes(kx::kFilterCalls)) continue;
     Json::Value type;
-    type["data_type"] = data_type;
-    type["name"] = kxpackage::DataTypeName(data_type);
-    type["packager_name"] = entry->packager_name;
-    type["filter_name"] = entry->filter_name;
-    type["has_filter"] = entry->filter != nullptr;
-    type["has_package"] = entry->package != nullptr;
-    type["result_kind"] = entry->result_kind;
-    type["primary_file_keys"] = PrimaryFileKeys(data_type);
+    type["data_type"] = descriptor.data_type;
+    type["name"] = descriptor.name;
+    type["packager_name"] = descriptor.packager_name;
+    type["filter_name"] = descriptor.filter_name;
+    type["has_filter"] = descriptor.filter != nullptr;
+    type["has_package"] = descriptor.package != nullptr;
+    type["result_kind"] = descriptor.result_kind;
+    type["primary_file_keys"] = PrimaryFileKeys(descriptor.data_type);
     type["second_file_keys"] = Json::Value(Json::arrayValue);
-    for (const char* key : entry->second_keys) {
+    for (const char* key : descriptor.second_keys) {
       if (key != nullptr && *key != '\0') type["second_file_keys"].append(key);
     }
     types.append(type);
@@ -65,12 +63,13 @@ Json::Value DataTypes() {
 
 Json::Value StagedTypes() {
   Json::Value types(Json::arrayValue);
-  for (const kx::StagedPackagerEntry& packager : kx::StagedPackagers()) {
+  for (const kx::DataTypeDescriptor& descriptor : kx::BuiltInDescriptors()) {
+    if (!descriptor.Takes(kx::kStagedCall)) continue;
     Json::Value type;
-    type["data_type"] = packager.data_type;
-    type["name"] = kxpackage::DataTypeName(packager.data_type);
-    type["primary_file_key"] = packager.primary_key;
-    type["result_kind"] = packager.result_kind;
+    type["data_type"] = descriptor.data_type;
+    type["name"] = descriptor.name;
+    type["primary_file_key"] = descriptor.staged_key;
+    type["result_kind"] = descriptor.result_kind;
     types.append(type);
   }
   return types;

@@ -67,13 +67,14 @@ SourcePattern Source(std::string primary_key, std::string second_key,
   return pattern;
 }
 
-AndroidType Type(std::string name, std::string title, int data_type, bool staged,
-                 SourcePattern source, RecordCounter count_records) {
+// Named, and run, as the library's descriptor table says.
+AndroidType Type(int data_type, std::string title, SourcePattern source,
+                 RecordCounter count_records) {
   AndroidType type;
-  type.name = std::move(name);
+  type.name = DataTypeName(data_type);
   type.title = std::move(title);
   type.data_type = data_type;
-  type.staged = staged;
+  type.staged = StagedOnly(data_type);
   type.available = true;
   type.source = std::move(source);
   type.count_records = count_records;
@@ -85,21 +86,21 @@ const std::vector<std::vector<std::string>> kWhatsAppStoreTables = {{"chat", "ji
 
 std::vector<AndroidType> MakeAndroidTypes() {
   std::vector<AndroidType> types;
-  types.push_back(Type("call_history", "call history", 3, false,
+  types.push_back(Type(3, "call history",
                        Source("callhistory_file_path", "callhistory_files_path",
                               {"calllog.db", "contacts2.db"}, {{"calls"}}),
                        CountCalls));
   types.push_back(
-      Type("sms", "SMS and MMS", 4, false,
+      Type(4, "SMS and MMS",
            Source("sms_file_path", "sms_files_path", {"mmssms.db"}, {{"sms", "pdu", "part"}}),
            CountMessages));
-  types.push_back(Type("contacts", "contacts", 2, false,
+  types.push_back(Type(2, "contacts",
                        Source("contact_file_path", "contact_files_path", {"contacts2.db"},
                               {{"raw_contacts", "data", "mimetypes"}}),
                        CountContacts));
 
   AndroidType whatsapp =
-      Type("whatsapp", "WhatsApp", 0, false,
+      Type(0, "WhatsApp",
            Source("msg_file_path", "msg_files_path", {"msgstore.db"}, kWhatsAppStoreTables),
            CountWhatsAppMessages);
   whatsapp.source.excluded_path_part = kWhatsAppBusinessMarker;
@@ -111,52 +112,20 @@ std::vector<AndroidType> MakeAndroidTypes() {
 
   // The Business store has the same name and tables; it is told apart by the
   // application's folder in its path. Its copies are not merged.
-  AndroidType business = Type("whatsapp_business", "WhatsApp Business", 25, false,
+  AndroidType business = Type(25, "WhatsApp Business",
                               Source("msg_file_path", "", {"msgstore.db"}, kWhatsAppStoreTables),
                               CountWhatsAppMessages);
   business.source.required_path_part = kWhatsAppBusinessMarker;
   types.push_back(business);
 
   types.push_back(
-      Type("line", "LINE", 30, true,
+      Type(30, "LINE",
            Source("line_file_path", "", {"naver_line"}, {{"chat", "chat_history", "contacts"}}),
            CountLineMessages));
   return types;
 }
 
 const std::vector<AndroidType> kAndroidTypes = MakeAndroidTypes();
-
-const char* const kDataTypeNames[] = {"whatsapp",
-                                      "type_1",
-                                      "contacts",
-                                      "call_history",
-                                      "sms",
-                                      "safari",
-                                      "safari_history",
-                                      "ios_calendar",
-                                      "ios_reminders",
-                                      "ios_notes",
-                                      "type_10",
-                                      "ios_contacts",
-                                      "ios_messages",
-                                      "ios_call_history",
-                                      "ios_whatsapp",
-                                      "ios_line",
-                                      "ios_photos",
-                                      "ios_kik",
-                                      "ios_viber",
-                                      "ios_wechat",
-                                      "ios_voicemail",
-                                      "ios_voice_memos",
-                                      "ios_books",
-                                      "ios_messenger",
-                                      "ios_whatsapp_business",
-                                      "whatsapp_business",
-                                      "ios_music",
-                                      "ios_video",
-                                      "ios_kx_photos",
-                                      "ios_music_video",
-                                      "line"};
 
 }  // namespace
 
@@ -169,12 +138,6 @@ const AndroidType* FindAndroidType(const std::string& name_or_number) {
     }
   }
   return nullptr;
-}
-
-std::string DataTypeName(int data_type) {
-  constexpr int kCount = static_cast<int>(sizeof(kDataTypeNames) / sizeof(kDataTypeNames[0]));
-  if (data_type >= 0 && data_type < kCount) return kDataTypeNames[data_type];
-  return "type_" + std::to_string(data_type);
 }
 
 }  // namespace kxpackage

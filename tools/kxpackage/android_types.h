@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/kxpackage/data_type_names.h"
+
 namespace kxpackage {
 
 // Counts the records of a result document; `output_folder` holds its side
@@ -44,8 +46,6 @@ struct AndroidType {
 const std::vector<AndroidType>& AndroidTypes();
 // By name ("call_history") or data type number ("3"); null when unknown.
 const AndroidType* FindAndroidType(const std::string& name_or_number);
-// Output folder name of any data type of the library.
-std::string DataTypeName(int data_type);
 
 }  // namespace kxpackage
 

@@ -175,7 +175,9 @@ long CountWhatsAppMessages(const Json::Value& document, const std::string&) {
 }
 
 IosType Available(int data_type, std::vector<BackupFileSpec> files, RecordCounter count_records) {
-  return {DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
+  IosType type{DataTypeName(data_type), data_type, true, std::move(files), false, count_records};
+  type.staged = StagedOnly(data_type);
+  return type;
 }
 
 std::vector<IosType> MakeIosTypes() {
@@ -301,7 +303,6 @@ std::vector<IosType> MakeIosTypes() {
   // itself, not files of the backup: `kxpackage request` runs those.
   IosType music_video = Available(
       29, {{"music_video_file_path", "", kMediaDomain, kMediaLibraryPath, true}}, CountMusicVideo);
-  music_video.staged = true;
   types.push_back(std::move(music_video));
   // WhatsApp resolves its media and pictures in its domain of the backup.
   const struct {

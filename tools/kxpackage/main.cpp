@@ -1024,7 +1024,7 @@ int RequestType(const std::string& text) {
 }
 
 bool IsStagedRequest(int data_type, bool forced) {
-  return forced || data_type == 29 || data_type == 30;
+  return forced || StagedOnly(data_type);
 }
 
 int RunRequests(const Options& options) {

@@ -1,52 +1,34 @@
 #include "tools/kxpackage/type_titles.h"
 
-#include <map>
+#include "tools/kxpackage/data_type_names.h"
 
 namespace kxpackage {
 
+namespace {
+
+// The folder of an older backup found beside the newest one.
+constexpr char kOlderBackupName[] = "older_backup";
+
+// The descriptor table's title of the data type named `name`, or null.
+const char* TitleOf(const std::string& name) {
+  if (name == kOlderBackupName) return "Older backup";
+  for (const kx::DataTypeDescriptor& descriptor : DataTypeDescriptors()) {
+    if (name == descriptor.name && *descriptor.title != '\0') return descriptor.title;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 std::string TypeTitle(const std::string& name) {
-  // Android's and iOS's data types side by side in one report: the
-  // platform is named where both have one of the kind.
-  static const std::map<std::string, std::string> kTitles = {
-      {"call_history", "Calls (Android)"},
-      {"sms", "SMS and MMS (Android)"},
-      {"contacts", "Contacts (Android)"},
-      {"whatsapp", "WhatsApp (Android)"},
-      {"whatsapp_business", "WhatsApp Business (Android)"},
-      {"line", "LINE (Android)"},
-      {"ios_call_history", "Calls (iPhone)"},
-      {"ios_contacts", "Contacts (iPhone)"},
-      {"ios_messages", "Messages (iPhone)"},
-      {"safari", "Safari bookmarks"},
-      {"safari_history", "Safari history"},
-      {"ios_calendar", "Calendar"},
-      {"ios_reminders", "Reminders"},
-      {"ios_notes", "Notes"},
-      {"ios_voicemail", "Voicemail"},
-      {"ios_voice_memos", "Voice memos"},
-      {"ios_photos", "Photos"},
-      {"ios_books", "Books"},
-      {"ios_messenger", "Messenger"},
-      {"ios_kik", "Kik"},
-      {"ios_line", "LINE (iPhone)"},
-      {"ios_viber", "Viber"},
-      {"ios_wechat", "WeChat"},
-      {"ios_music_video", "Music and videos"},
-      {"ios_whatsapp", "WhatsApp (iPhone)"},
-      {"ios_whatsapp_business", "WhatsApp Business (iPhone)"},
-      {"ios_music", "Music"},
-      {"ios_video", "Videos"},
-      {"ios_kx_photos", "Photos (host index)"},
-      {"older_backup", "Older backup"},
-  };
-  const auto found = kTitles.find(name);
-  if (found != kTitles.end()) return found->second;
+  const char* title = TitleOf(name);
+  if (title != nullptr) return title;
   // A further store of a type that keeps one per account: "<type>-<store>".
   const size_t dash = name.find('-');
   if (dash == std::string::npos) return name;
-  const auto type = kTitles.find(name.substr(0, dash));
-  if (type == kTitles.end()) return name;
-  return type->second + " (" + name.substr(dash + 1) + ")";
+  const char* type = TitleOf(name.substr(0, dash));
+  if (type == nullptr) return name;
+  return std::string(type) + " (" + name.substr(dash + 1) + ")";
 }
 
 }  // namespace kxpackage

@@ -1,8 +1,8 @@
-#include "android/ios_whatsapp_rules.h"
+#include "ioschat/ios_whatsapp_rules.h"
 
 #include <iterator>
 
-#include "android/whatsapp_rules.h"
+#include "kit/whatsapp_rules.h"
 
 namespace kx {
 

@@ -1,20 +1,21 @@
-#include "android/ios_whatsapp_messages.h"
+#include "ioschat/ios_whatsapp_messages.h"
 
 #include <filesystem>
 #include <system_error>
 #include <utility>
 #include <vector>
 
-#include "android/ios_whatsapp_rules.h"
-#include "android/whatsapp_message_record.h"
-#include "android/whatsapp_message_writer.h"
-#include "android/whatsapp_rules.h"
-#include "common/backup_files.h"
 #include "common/local_date.h"
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/select_list.h"
 #include "common/status.h"
+#include "ioschat/ios_whatsapp_rules.h"
+#include "kit/backup_inputs.h"
+#include "kit/date_sql.h"
+#include "kit/whatsapp_message_record.h"
+#include "kit/whatsapp_message_writer.h"
+#include "kit/whatsapp_rules.h"
 
 namespace kx {
 
@@ -53,7 +54,7 @@ enum Column : int {
 const std::vector<SelectedColumn>& MessageColumns() {
   // Core Data dates are seconds since 2001; Android's are since 1970.
   static const std::string send_date =
-      LocalDateSql("cast(ZWAMESSAGE.ZMESSAGEDATE + 978307200 as integer)");
+      LocalDateSql("cast(" KX_APPLE_UNIX_SECONDS_SQL("ZWAMESSAGE.ZMESSAGEDATE") " as integer)");
   static const std::vector<SelectedColumn> columns = {
       {"ZWAMESSAGE.Z_PK", "row_id", "Z_PK"},
       {"ZWAMESSAGE.ZISFROMME", "is_from_me", "ZISFROMME"},
@@ -184,7 +185,7 @@ bool IsFile(const std::string& path) {
 }  // namespace
 
 std::string IosWhatsAppBackup::FilePath(const std::string& relative_path) const {
-  return BackupFilePath(root, BackupFileId(domain, relative_path), two_level);
+  return FileInBackup(root, domain, relative_path, two_level);
 }
 
 class IosWhatsAppMessages::Reader {

@@ -3,8 +3,8 @@
 // members, names from ContactsV2.sqlite, the owner from the application's
 // property list, and each chat's messages as batch files (see
 // ios_whatsapp_messages.h).
-#ifndef KX_ANDROID_IOS_WHATSAPP_H_
-#define KX_ANDROID_IOS_WHATSAPP_H_
+#ifndef KX_IOSCHAT_IOS_WHATSAPP_H_
+#define KX_IOSCHAT_IOS_WHATSAPP_H_
 
 #include "packager/contract.h"
 
@@ -22,4 +22,4 @@ int IosWhatsAppBusinessDataPackage(DataTypeRecord* record, const PackageContext&
 
 }  // namespace kx
 
-#endif  // KX_ANDROID_IOS_WHATSAPP_H_
+#endif  // KX_IOSCHAT_IOS_WHATSAPP_H_

@@ -5,8 +5,8 @@
 // (ChatStorage.sqlite) differ only in how they fill the record; the record
 // is written into batch files by ChatBatchWriter in every case, so a chat
 // gives message objects with the same members on either platform.
-#ifndef KX_ANDROID_WHATSAPP_MESSAGE_WRITER_H_
-#define KX_ANDROID_WHATSAPP_MESSAGE_WRITER_H_
+#ifndef KX_KIT_WHATSAPP_MESSAGE_WRITER_H_
+#define KX_KIT_WHATSAPP_MESSAGE_WRITER_H_
 
 #include <json/json.h>
 
@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "android/whatsapp_message_record.h"
 #include "common/chat_batches.h"
 #include "common/sqlite_wrapper.h"
+#include "kit/whatsapp_message_record.h"
 
 namespace kx {
 
@@ -72,4 +72,4 @@ void NormaliseMessageSendStatus(int session_type, MessageRecord* message);
 
 }  // namespace kx
 
-#endif  // KX_ANDROID_WHATSAPP_MESSAGE_WRITER_H_
+#endif  // KX_KIT_WHATSAPP_MESSAGE_WRITER_H_

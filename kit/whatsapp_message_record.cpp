@@ -1,4 +1,4 @@
-#include "android/whatsapp_message_record.h"
+#include "kit/whatsapp_message_record.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,8 +1,8 @@
-#include "android/whatsapp_message_writer.h"
+#include "kit/whatsapp_message_writer.h"
 
-#include "android/whatsapp_rules.h"
 #include "common/table_schema.h"
 #include "common/text.h"
+#include "kit/whatsapp_rules.h"
 
 namespace kx {
 

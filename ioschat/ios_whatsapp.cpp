@@ -1,11 +1,8 @@
-#include "android/ios_whatsapp.h"
+#include "ioschat/ios_whatsapp.h"
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "android/ios_whatsapp_messages.h"
-#include "android/ios_whatsapp_rules.h"
 #include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/log.h"
@@ -13,6 +10,9 @@
 #include "common/result_row.h"
 #include "common/select_list.h"
 #include "common/status.h"
+#include "ioschat/ios_whatsapp_messages.h"
+#include "ioschat/ios_whatsapp_rules.h"
+#include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -22,7 +22,6 @@ namespace {
 constexpr char kStoreKey[] = "msg_file_path";
 constexpr char kContactsKey[] = "name_file_path";
 constexpr char kOwnerKey[] = "owner_plist_file_path";
-constexpr char kSubDirKey[] = "has_sub_dir";
 constexpr char kOwnerJidKey[] = "LastOwnJabberID";
 constexpr char kStatusJid[] = "0@status";
 
@@ -184,8 +183,8 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context,
     KX_LOG_AT(kLogError, context.stem, "No backup folder.");
     return false;
   }
-  const auto sub_dir = record.other_info.find(kSubDirKey);
-  if (sub_dir == record.other_info.end()) {
+  bool two_level = false;
+  if (!ReadOtherInfoFlag(record, kSubDirKey, &two_level)) {
     KX_LOG_AT(kLogError, context.stem, "No required param.");
     return false;
   }
@@ -194,7 +193,7 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context,
   inputs->owner_plist = *owner;
   inputs->backup.root = record.additional_param;
   inputs->backup.domain = application.domain;
-  inputs->backup.two_level = std::strtol(sub_dir->second.c_str(), nullptr, 10) != 0;
+  inputs->backup.two_level = two_level;
   return true;
 }
 

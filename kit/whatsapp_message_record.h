@@ -3,8 +3,8 @@
 // with the text WriteJson would give the equivalent tree. One record is
 // reused for every message, so a message costs no allocation once the
 // buffers have grown.
-#ifndef KX_ANDROID_WHATSAPP_MESSAGE_RECORD_H_
-#define KX_ANDROID_WHATSAPP_MESSAGE_RECORD_H_
+#ifndef KX_KIT_WHATSAPP_MESSAGE_RECORD_H_
+#define KX_KIT_WHATSAPP_MESSAGE_RECORD_H_
 
 #include <array>
 #include <cstdint>
@@ -156,4 +156,4 @@ class MessageRecord {
 
 }  // namespace kx
 
-#endif  // KX_ANDROID_WHATSAPP_MESSAGE_RECORD_H_
+#endif  // KX_KIT_WHATSAPP_MESSAGE_RECORD_H_

@@ -1,8 +1,8 @@
 // The conversion rules that both layouts of the WhatsApp message store share:
 // jid kinds, "universal_type", "send_status", media paths, links and the
 // names of system events. Pure functions of their arguments.
-#ifndef KX_ANDROID_WHATSAPP_RULES_H_
-#define KX_ANDROID_WHATSAPP_RULES_H_
+#ifndef KX_KIT_WHATSAPP_RULES_H_
+#define KX_KIT_WHATSAPP_RULES_H_
 
 #include <json/json.h>
 
@@ -131,4 +131,4 @@ bool IsSystemMessage(int64_t message_type, int64_t action_type);
 
 }  // namespace kx
 
-#endif  // KX_ANDROID_WHATSAPP_RULES_H_
+#endif  // KX_KIT_WHATSAPP_RULES_H_

@@ -2,8 +2,8 @@
 // terms of the Android message store, so that one set of rules
 // ("universal_type", send status, system texts) serves both platforms; and
 // which paths from the store may be looked up in a backup.
-#ifndef KX_ANDROID_IOS_WHATSAPP_RULES_H_
-#define KX_ANDROID_IOS_WHATSAPP_RULES_H_
+#ifndef KX_IOSCHAT_IOS_WHATSAPP_RULES_H_
+#define KX_IOSCHAT_IOS_WHATSAPP_RULES_H_
 
 #include <cstdint>
 #include <string>
@@ -49,4 +49,4 @@ std::string FileNameOfPath(const std::string& path);
 
 }  // namespace kx
 
-#endif  // KX_ANDROID_IOS_WHATSAPP_RULES_H_
+#endif  // KX_IOSCHAT_IOS_WHATSAPP_RULES_H_

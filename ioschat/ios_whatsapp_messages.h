@@ -39,8 +39,8 @@
 // absent column NULL, an absent join left out) and what was missing is
 // logged once. Per chat there is one message query on an index of
 // ZCHATSESSION; everything else is a prepared look-up on an indexed key.
-#ifndef KX_ANDROID_IOS_WHATSAPP_MESSAGES_H_
-#define KX_ANDROID_IOS_WHATSAPP_MESSAGES_H_
+#ifndef KX_IOSCHAT_IOS_WHATSAPP_MESSAGES_H_
+#define KX_IOSCHAT_IOS_WHATSAPP_MESSAGES_H_
 
 #include <json/json.h>
 
@@ -85,4 +85,4 @@ class IosWhatsAppMessages {
 
 }  // namespace kx
 
-#endif  // KX_ANDROID_IOS_WHATSAPP_MESSAGES_H_
+#endif  // KX_IOSCHAT_IOS_WHATSAPP_MESSAGES_H_
