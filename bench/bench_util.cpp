@@ -32,6 +32,15 @@ double PeakResidentMb() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;  // Linux reports kilobytes
 }
 
+CpuSeconds CpuUsed(int who) {
+  struct rusage usage {};
+  if (getrusage(who, &usage) != 0) return {};
+  const auto seconds = [](const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+  };
+  return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
+}
+
 std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) {
@@ -171,7 +180,8 @@ std::set<std::string> FileNames(const std::string& folder) {
 // One timed package step; 0 when the library answered 0. `staged_names`,
 // when given, receives the names in the output folder before the package
 // step: the filter step's copies, which are no output of it.
-int PackageOnce(const PackageBench& bench, double* seconds, std::set<std::string>* staged_names) {
+int PackageOnce(const PackageBench& bench, double* seconds, CpuSeconds* cpu,
+                std::set<std::string>* staged_names) {
   const int length = static_cast<int>(bench.request.size());
   if (!bench.staged && FilterDataType(bench.request.c_str(), length) != 0) {
     std::fprintf(stderr, "%s %s: the filter step failed\n", bench.data_type.c_str(),
@@ -185,10 +195,13 @@ int PackageOnce(const PackageBench& bench, double* seconds, std::set<std::string
     g_result_bytes = 0;
     g_results.clear();
   }
+  const CpuSeconds cpu_before = CpuUsed(RUSAGE_SELF);
   const double start = NowSeconds();
   const int status = bench.staged ? PackageStaged(bench.request.c_str(), length, CountResult)
                                   : PackageDataType(CountResult, bench.package_type);
   *seconds = NowSeconds() - start;
+  const CpuSeconds cpu_after = CpuUsed(RUSAGE_SELF);
+  *cpu = {cpu_after.user - cpu_before.user, cpu_after.system - cpu_before.system};
   if (status != 0) {
     std::fprintf(stderr, "%s %s: the package step answered %d\n", bench.data_type.c_str(),
                  bench.scale.c_str(), status);
@@ -197,9 +210,11 @@ int PackageOnce(const PackageBench& bench, double* seconds, std::set<std::string
   return 0;
 }
 
-// Seconds to write files of `sizes` into a fresh folder with the library's
-// own writer: what the side files cost the file system.
-double TimeWritingFiles(const std::string& folder, const std::vector<long long>& sizes) {
+// Seconds to write files of `sizes` named `prefix` and a number into
+// `folder` with the library's own writer: what the side files cost the file
+// system.
+double TimeWritingFiles(const std::string& folder, const std::string& prefix,
+                        const std::vector<long long>& sizes) {
   std::error_code error;
   fs::create_directories(folder, error);
   std::string bytes;
@@ -207,7 +222,9 @@ double TimeWritingFiles(const std::string& folder, const std::vector<long long>&
   const double start = NowSeconds();
   for (size_t i = 0; i < sizes.size(); ++i) {
     bytes.assign(static_cast<size_t>(sizes[i]), static_cast<char>('a' + i % 26));
-    if (!WriteNewFile(JoinPath(folder, std::to_string(i) + ".bin"), bytes).ok()) return -1;
+    if (!WriteNewFile(JoinPath(folder, prefix + std::to_string(i) + ".bin"), bytes).ok()) {
+      return -1;
+    }
   }
   return NowSeconds() - start;
 }
@@ -251,10 +268,12 @@ int MeasureInChild(const PackageBench& bench,
   for (int run = 0; run < bench.runs; ++run) {
     g_keep_results = run + 1 == bench.runs && std::getenv("KX_BENCH_DOCUMENTS") != nullptr;
     double seconds = 0;
-    const int failed = PackageOnce(bench, &seconds, run == 0 ? &before_package : nullptr);
+    CpuSeconds cpu;
+    const int failed = PackageOnce(bench, &seconds, &cpu, run == 0 ? &before_package : nullptr);
     if (failed != 0) return failed;
     if (figures.package_seconds < 0 || seconds < figures.package_seconds) {
       figures.package_seconds = seconds;
+      figures.package_cpu = cpu;
     }
   }
   figures.peak_mb = PeakResidentMb();
@@ -270,7 +289,11 @@ int MeasureInChild(const PackageBench& bench,
     }
   }
   FlushFileSystems();
+  const CpuSeconds sqlite_before = CpuUsed(RUSAGE_CHILDREN);
   figures.sqlite_seconds = BestSqliteJsonSeconds(store, bench.sqlite_query, bench.runs);
+  const CpuSeconds sqlite_after = CpuUsed(RUSAGE_CHILDREN);
+  figures.sqlite_cpu = {(sqlite_after.user - sqlite_before.user) / bench.runs,
+                        (sqlite_after.system - sqlite_before.system) / bench.runs};
   if (figures.sqlite_seconds < 0) {
     std::fprintf(stderr, "%s %s: sqlite3 -json failed on %s\n", bench.data_type.c_str(),
                  bench.scale.c_str(), store.empty() ? "(no store)" : store.c_str());
@@ -286,21 +309,27 @@ int MeasureInChild(const PackageBench& bench,
     if (StartsWithAny(name, bench.document_prefixes)) {
       figures.document_bytes += size;
       ++figures.document_files;
+      if (bench.time_side_files && bench.time_document_files) {
+        side_sizes.push_back(0);
+        ++figures.timed_document_files;
+      }
     } else if (bench.time_side_files && before_package.count(name) == 0) {
       side_sizes.push_back(size);
       figures.side_bytes += size;
     }
   }
   figures.document_bytes += figures.result_bytes;
-  figures.side_files = static_cast<int>(side_sizes.size());
+  figures.side_files = static_cast<int>(side_sizes.size()) - figures.timed_document_files;
   if (!side_sizes.empty()) {
     // The best of a few: a file system's price for many small files swings
     // with the other writers on the disk far more than the package step.
-    // Each run writes a folder of its own, left for the work folder's
-    // removal: ext4 makes files slowly where many were freed just before.
+    // Each run writes files of its own into the package step's folder, left
+    // for the work folder's removal: ext4 makes files slowly where many were
+    // freed just before, and a new folder may lie where none were, so files
+    // written elsewhere would not pay the price the package step paid.
     for (int run = 0; run < kSideFileRuns; ++run) {
-      const double seconds =
-          TimeWritingFiles(JoinPath(bench.work, "side_files_" + std::to_string(run)), side_sizes);
+      const double seconds = TimeWritingFiles(
+          bench.output_folder, "kxbench_side_" + std::to_string(run) + "_", side_sizes);
       if (run == 0 || (seconds >= 0 && seconds < figures.side_seconds)) {
         figures.side_seconds = seconds;
       }

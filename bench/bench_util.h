@@ -36,6 +36,16 @@ struct BenchRow {
 // benchmark prints around it are left alone.
 void PrintBenchRow(const BenchRow& row);
 
+// Processor time in seconds, in user space and in the kernel.
+struct CpuSeconds {
+  double user = 0;
+  double system = 0;
+};
+
+// The processor time used so far by the calling process (RUSAGE_SELF) or
+// by its children that were waited for (RUSAGE_CHILDREN).
+CpuSeconds CpuUsed(int who);
+
 // How one data type is packaged and what it is compared with.
 struct PackageBench {
   std::string data_type;  // the row's data type, e.g. "iOS messages"
@@ -60,13 +70,25 @@ struct PackageBench {
   // per thumbnail, ...): when true (filter-then-package benchmarks), writing
   // the same sizes alone is timed and reported apart from the package time.
   bool time_side_files = false;
+  // When true (with time_side_files), the creation of the document files is
+  // timed with the side files too, as empty files: a packager that must
+  // write a file per chat pays the file system's price of creating a file
+  // per chat, which sqlite3 -json does not, and which swings with the other
+  // writers on the disk (2 ms a file on a loaded ext4). Their bytes stay in
+  // the package time.
+  bool time_document_files = false;
 };
 
 // What MeasurePackage measured: the best run of each side.
 struct PackageFigures {
   double package_seconds = -1;  // the whole package step, side files included
   double sqlite_seconds = -1;
-  double side_seconds = 0;       // writing the side files alone
+  // Processor time of the kept package run, and of one sqlite3 run (the
+  // mean of its runs): steadier than wall time on a loaded machine. The
+  // package's kernel time includes creating its files.
+  CpuSeconds package_cpu;
+  CpuSeconds sqlite_cpu;
+  double side_seconds = 0;       // writing the side files alone (see time_document_files)
   double peak_mb = 0;            // peak of the packaging process
   double before_mb = 0;          // its peak before the first package step
   long long result_bytes = 0;    // the texts the result callback received
@@ -74,6 +96,7 @@ struct PackageFigures {
   int document_files = 0;
   int side_files = 0;
   long long side_bytes = 0;
+  int timed_document_files = 0;  // document files created in side_seconds
 };
 
 // Runs `bench` in a forked child (so the peak is the package step's own):
