@@ -112,6 +112,12 @@ struct PackageFigures {
 int MeasurePackage(const PackageBench& bench,
                    const std::function<void(const PackageFigures&)>& report = {});
 
+// The human-readable lines of a chat store measured with its batch files
+// apart: times, sizes, peak, the ratio with and without the files, and the
+// processor time of both sides.
+void PrintChatShapeFigures(const char* label, int chats, long long messages_per_chat,
+                           double generate_seconds, const PackageFigures& f, double target_ratio);
+
 // The scale `make bench` asks for through KX_BENCH_SCALE: "full" (unset),
 // "small" (a tenth) or "tiny" (a thousandth, for comparing documents).
 // `full_size` scaled so, at least `minimum`.

@@ -96,21 +96,8 @@ int RunBench(const StoreShape& shape, const std::string& work) {
   bench.time_side_files = true;
   bench.time_document_files = true;
   return kx::bench::MeasurePackage(bench, [&](const kx::bench::PackageFigures& f) {
-    std::printf(
-        "%-6s %d chats x %lld messages | generate %.1f s | package %.2f s, document %.1f MB, "
-        "%d side files of %lld MB | peak RSS %.0f MB (%.0f MB before the package step) | "
-        "sqlite3 -json %.2f s | ratio %.2f (target <= %.1f)\n"
-        "       writing the side files and creating the %d batch files alone %.2f s; the "
-        "package step without them %.2f s, ratio %.2f\n"
-        "       processor time: package user %.2f s + kernel %.2f s, sqlite3 -json user %.2f s + "
-        "kernel %.2f s, user-time ratio %.2f\n",
-        shape.label, shape.chats, shape.messages_per_chat, generate_seconds, f.package_seconds,
-        f.document_bytes / 1048576.0, f.side_files, f.side_bytes / (1024 * 1024), f.peak_mb,
-        f.before_mb, f.sqlite_seconds, f.package_seconds / f.sqlite_seconds, kTargetRatio,
-        f.timed_document_files, f.side_seconds, f.package_seconds - f.side_seconds,
-        (f.package_seconds - f.side_seconds) / f.sqlite_seconds, f.package_cpu.user,
-        f.package_cpu.system, f.sqlite_cpu.user, f.sqlite_cpu.system,
-        f.package_cpu.user / f.sqlite_cpu.user);
+    kx::bench::PrintChatShapeFigures(shape.label, shape.chats, shape.messages_per_chat,
+                                     generate_seconds, f, kTargetRatio);
   });
 }
 
