@@ -278,15 +278,6 @@ int PackageChats(const Application& application, DataTypeRecord* record,
   return FinishPackage(db, context, WriteJson(document));
 }
 
-// A queue whose database has no primary to merge into is emptied, so the
-// filter loop of the dispatcher ends.
-void DiscardCopies(FileQueue* copies, const char* stem) {
-  std::string path;
-  while (copies != nullptr && copies->Pop(&path)) {
-    KX_LOG_AT(kLogProblem, stem, "copy %s has no primary database, skipped.", path.c_str());
-  }
-}
-
 }  // namespace
 
 int WhatsAppDataFilter(DataTypeRecord* record, SqliteConfig* config,

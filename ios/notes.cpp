@@ -438,12 +438,16 @@ int IosNoteDataFilter(DataTypeRecord* record, SqliteConfig* config, const Packag
   }
   // Notes are merged by key: a row of a copy whose identifier the primary
   // holds already is the same note, not a deleted one.
-  if (store != nullptr && store_copies != nullptr) {
+  if (store == nullptr) {
+    DiscardCopies(store_copies, context.stem);
+  } else if (store_copies != nullptr) {
     const int status = MergeDatabaseCopiesByKey(*config, *store, *store_copies, kSystemIos,
                                                 kConfigNote, context.stop);
     if (status != kStatusOk) return status;
   }
-  if (old_database != nullptr && old_copies != nullptr) {
+  if (old_database == nullptr) {
+    DiscardCopies(old_copies, context.stem);
+  } else if (old_copies != nullptr) {
     const int status = MergeDatabaseCopiesByKey(*config, *old_database, *old_copies, kSystemIos,
                                                 kConfigNote, context.stop);
     if (status != kStatusOk) return status;

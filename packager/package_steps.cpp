@@ -16,6 +16,13 @@ const std::string* BeginPackage(const DataTypeRecord& record, const PackageConte
   return nullptr;
 }
 
+void DiscardCopies(FileQueue* copies, const char* stem) {
+  std::string path;
+  while (copies != nullptr && copies->Pop(&path)) {
+    KX_LOG_AT(kLogProblem, stem, "copy %s has no primary database, skipped.", path.c_str());
+  }
+}
+
 void LogStopped(const char* step_name) { KX_LOG(kLogProgress, "%s stoped!", step_name); }
 
 int PackageStopped(const PackageContext& context) {

@@ -19,6 +19,11 @@ const std::string* BeginPackage(const DataTypeRecord& record, const PackageConte
                                 const char* primary_key,
                                 const char* missing_message = "No primary file.");
 
+// Empties a queue of copies whose database has no primary to merge into,
+// each logged as skipped under `stem`, so the dispatcher's filter loop,
+// which runs until every queue is empty, ends.
+void DiscardCopies(FileQueue* copies, const char* stem);
+
 // Logs "%s stoped!" with the name of the step that saw a stop request. The
 // misspelling is kept: hosts watch the log for this exact line.
 void LogStopped(const char* step_name);

@@ -202,13 +202,12 @@ class IosNotesTest : public test::LibraryTest {
 
 // tests/data/ios_notes/notes.json: the notes every store generation holds.
 // Stores from the third on keep a folder on the note (queries over ZFOLDER
-// and every account column) and the files under the account's folder; the earlier ones reach folders
-// through a join table: no folder, the account through ZACCOUNT2 alone, the
-// files in the group's own folders (found there for want of an account
-// identifier). {ID:x} is the identifier and account of a note, {F:name} its
-// folder, {P} the account's folder, {IMG} {PRE} {SCAN} the files found for
-// it, {S1:xx} {S2:xx} the backup's sub-folder xx/ of the media table's two
-// copies, which each layout uses for one of them.
+// and every account column) and the files under the account's folder; the earlier ones reach
+// folders through a join table: no folder, the account through ZACCOUNT2 alone, the files in the
+// group's own folders (found there for want of an account identifier). {ID:x} is the identifier and
+// account of a note, {F:name} its folder, {P} the account's folder, {IMG} {PRE} {SCAN} the files
+// found for it, {S1:xx} {S2:xx} the backup's sub-folder xx/ of the media table's two copies, which
+// each layout uses for one of them.
 
 // notes.json as a store with folders on the note writes it, or as one without.
 std::string NotesDocument(bool with_folders) {
@@ -458,11 +457,21 @@ TEST_F(IosNotesTest, EitherNoteDatabaseAlone) {
       {"icloud_note_file_path",
        Expected(R"("iCloud_notes": {"notes": [], "notes_media": []})", backup_root_),
        "No NoteStore.sqlite: the old notes database alone is read."}};
+  // Copies of the absent database are skipped, not waited on forever.
+  test::TempDir older;
+  const std::string copy = older.File("NoteStore.sqlite");
+  const std::string old_copy = older.File("notes.sqlite");
+  WriteSample(copy, old_copy, 2, true);
   for (const auto& each : cases) {
     SCOPED_TRACE(each.missing_key);
     Reset();
     const size_t logged = Log().size();
-    ASSERT_EQ(kStatusOk, Run(store, old, {}, {}, each.missing_key));
+    const bool old_missing = std::string(each.missing_key) == "other_note_file_path";
+    ASSERT_EQ(
+        kStatusOk,
+        Run(store, old, old_missing ? std::vector<std::string>{} : std::vector<std::string>{copy},
+            old_missing ? std::vector<std::string>{old_copy} : std::vector<std::string>{},
+            each.missing_key));
     EXPECT_EQ(WriteJson(test::Parsed(each.expected)), g_results.text);
     const std::string log = Log().substr(logged);
     EXPECT_EQ(log.find(each.log), log.rfind(each.log));
