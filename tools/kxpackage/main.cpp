@@ -1023,9 +1023,7 @@ int RequestType(const std::string& text) {
   return request["package_type"].asInt();
 }
 
-bool IsStagedRequest(int data_type, bool forced) {
-  return forced || StagedOnly(data_type);
-}
+bool IsStagedRequest(int data_type, bool forced) { return forced || StagedOnly(data_type); }
 
 int RunRequests(const Options& options) {
   if (options.positional.empty()) return Usage("request needs at least one FILE", "request");
