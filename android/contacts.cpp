@@ -1,7 +1,6 @@
 #include "android/contacts.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -545,26 +544,12 @@ class ContactReader {
   }
 
   static void WriteValue(const StoredValue& value, const JsonName& name, JsonBufferWriter* writer) {
-    switch (value.kind) {
-      case ColumnValue::Kind::kInteger:
-        writer->Name(name);
-        writer->Int(value.integer);
-        break;
-      case ColumnValue::Kind::kReal:
-        writer->Name(name);
-        if (std::isfinite(value.real)) {
-          writer->Double(value.real);
-        } else {
-          writer->Null();
-        }
-        break;
-      case ColumnValue::Kind::kText:
-        writer->Name(name);
-        writer->String(value.text);
-        break;
-      case ColumnValue::Kind::kAbsent:
-        break;
-    }
+    ColumnValue view;
+    view.kind = value.kind;
+    view.integer = value.integer;
+    view.real = value.real;
+    view.text = value.text;
+    WriteColumnMember(view, name, writer);
   }
 
   const SQLite3Wrapper& db_;
