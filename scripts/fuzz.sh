@@ -21,7 +21,15 @@
 #
 # Settings (environment): FUZZ_DIR (build/fuzz), FUZZ_SECONDS per target (60;
 # 5 for smoke), FUZZ_TARGETS (all *_fuzz.cpp), FUZZ_TIMEOUT seconds per input
-# (30), FUZZ_RSS_MB memory limit (2048), JOBS (build jobs).
+# (30), FUZZ_RSS_MB memory limit (2048), JOBS (build jobs), FUZZ_PARALLEL
+# (targets fuzzed at the same time, 1).
+#
+# On a machine shared with other work, wall seconds say little about how much
+# fuzzing a target got. FUZZ_CPU_SECONDS gives each target a budget of
+# processor seconds instead (the fuzzer is interrupted once it has used them),
+# and FUZZ_RESUME=1 continues an interrupted campaign: each target keeps its
+# work corpus and the processor seconds, executions and starting coverage it
+# has had so far, and only runs for what is left of its budget.
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
@@ -117,18 +125,82 @@ replay_with_leak_check() {
       -artifact_prefix="$work/artifacts/" >"$work/replay.log" 2>&1
 }
 
-# run_target TARGET MODE: one target for FUZZ_SECONDS, a line of the table.
+# Processor seconds (user and system) a running process has used so far.
+cpu_seconds_of() {
+  local ticks
+  ticks=$(awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null) || return 1
+  echo $((ticks / $(getconf CLK_TCK)))
+}
+
+# Runs the fuzzer (its arguments) in the background and interrupts it once it
+# has used CPU_BUDGET processor seconds; the fuzzer's own -max_total_time still
+# bounds the wall time. Answers the fuzzer's status, the interruption counted
+# as a normal end, and leaves the seconds used in $work/cpu_used.
+fuzz_with_cpu_budget() {
+  local work=$1 budget=$2 pid used=0 status
+  shift 2
+  "$@" &
+  pid=$!
+  while kill -0 "$pid" 2>/dev/null; do
+    used=$(cpu_seconds_of "$pid") || break
+    if ((used >= budget)); then
+      kill -INT "$pid"
+      break
+    fi
+    sleep 5
+  done
+  wait "$pid"
+  status=$?
+  echo "$used" >"$work/cpu_used"
+  # libFuzzer's exit status after an interruption
+  ((status == 72)) && status=0
+  return $status
+}
+
+# The value of `name` in a target's ledger (what earlier runs of a resumed
+# campaign have spent and found), or $3.
+ledger_value() {
+  local value
+  value=$(sed -n "s/^$2=//p" "$1/ledger" 2>/dev/null)
+  echo "${value:-$3}"
+}
+
+# run_target TARGET MODE: one target for FUZZ_SECONDS (or what is left of its
+# FUZZ_CPU_SECONDS), a line of the table.
 run_target() {
   local target=$1 mode=$2 work=$WORK/$1 status before findings started seconds
-  rm -rf "$work" && mkdir -p "$work/corpus" "$work/artifacts"
-  [[ -d $CORPUS/$target ]] && cp "$CORPUS/$target"/* "$work/corpus/" 2>/dev/null
-  before=$(count_files "$work/corpus")
-  echo "== $target: ${FUZZ_SECONDS}s" >&2
+  local budget=${FUZZ_CPU_SECONDS:-} spent_cpu=0 spent_wall=0 spent_execs=0 first_cov=
+  if [[ ${FUZZ_RESUME:-0} == 1 && -d $work/corpus ]]; then
+    spent_cpu=$(ledger_value "$work" cpu 0)
+    spent_wall=$(ledger_value "$work" wall 0)
+    spent_execs=$(ledger_value "$work" execs 0)
+    first_cov=$(ledger_value "$work" cov_start "")
+    before=$(ledger_value "$work" files_before 0)
+    rm -rf "$work/artifacts" && mkdir -p "$work/artifacts"
+  else
+    rm -rf "$work" && mkdir -p "$work/corpus" "$work/artifacts"
+    [[ -d $CORPUS/$target ]] && cp "$CORPUS/$target"/* "$work/corpus/" 2>/dev/null
+    before=$(count_files "$work/corpus")
+  fi
+  local wall_limit=$FUZZ_SECONDS cpu_limit=$((FUZZ_SECONDS * 1000))
+  if [[ -n $budget ]]; then
+    cpu_limit=$((budget - spent_cpu))
+    if ((cpu_limit <= 0)); then
+      echo "== $target: its ${budget} processor seconds are spent" >&2
+      print_row "$target" "$work" "$spent_wall" "$spent_cpu" "$spent_execs" "$first_cov" "$before" 0
+      return
+    fi
+    # the wall time only bounds a fuzzer that never gets the processor
+    wall_limit=$((cpu_limit * 100))
+    echo "== $target: ${cpu_limit} processor seconds" >&2
+  else
+    echo "== $target: ${FUZZ_SECONDS}s" >&2
+  fi
   started=$SECONDS
   # shellcheck disable=SC2046
-  "$FUZZ_DIR/fuzz/$target" $(options_of "$target") -detect_leaks=0 \
-    -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
-    "$work/corpus" >"$work/fuzz.log" 2>&1
+  fuzz_with_cpu_budget "$work" "$cpu_limit" "$FUZZ_DIR/fuzz/$target" $(options_of "$target") \
+    -detect_leaks=0 -max_total_time="$wall_limit" -print_final_stats=1 \
+    -artifact_prefix="$work/artifacts/" "$work/corpus" >"$work/fuzz.log" 2>&1
   status=$?
   seconds=$((SECONDS - started))
   if [[ $mode == run && $status -eq 0 ]]; then
@@ -141,14 +213,30 @@ run_target() {
     tail -n 30 "$work/fuzz.log" >&2
     [[ -s $work/replay.log ]] && tail -n 30 "$work/replay.log" >&2
   fi
-  local log=$work/fuzz.log
-  local start end execs rate
-  start=$(grep -m1 'INITED' "$log" | sed -n 's/.*cov: \([0-9]*\).*/\1/p')
-  end=$(grep -E '^#[0-9]+' "$log" | grep 'cov: ' | tail -n1 | sed -n 's/.*cov: \([0-9]*\).*/\1/p')
+  local log=$work/fuzz.log execs cov_start cpu
+  cov_start=$(grep -m1 'INITED' "$log" | sed -n 's/.*cov: \([0-9]*\).*/\1/p')
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-  printf '%s %s %s %s %s %s %s %s\n' "$target" "$seconds" "${execs:--}" "${rate:--}" \
-    "${start:--}" "${end:--}" "$(($(count_files "$work/corpus") - before))" "$findings" \
+  cpu=$(cat "$work/cpu_used" 2>/dev/null || echo 0)
+  spent_wall=$((spent_wall + seconds))
+  spent_cpu=$((spent_cpu + cpu))
+  spent_execs=$((spent_execs + ${execs:-0}))
+  first_cov=${first_cov:-$cov_start}
+  printf 'cpu=%s\nwall=%s\nexecs=%s\ncov_start=%s\nfiles_before=%s\n' "$spent_cpu" \
+    "$spent_wall" "$spent_execs" "$first_cov" "$before" >"$work/ledger"
+  print_row "$target" "$work" "$spent_wall" "$spent_cpu" "$spent_execs" "$first_cov" "$before" \
+    "$findings"
+}
+
+# print_row TARGET WORK WALL CPU EXECS COV_START FILES_BEFORE FINDINGS: a line
+# of the table; coverage at the end is the last the fuzzer reported.
+print_row() {
+  local target=$1 work=$2 wall=$3 cpu=$4 execs=$5 cov_start=$6 before=$7 findings=$8 cov_end rate
+  cov_end=$(grep -E '^#[0-9]+' "$work/fuzz.log" 2>/dev/null | grep 'cov: ' | tail -n1 |
+    sed -n 's/.*cov: \([0-9]*\).*/\1/p')
+  rate=-
+  ((cpu > 0)) && rate=$((execs / cpu))
+  printf '%s %s %s %s %s %s %s %s %s\n' "$target" "$wall" "$cpu" "$execs" "$rate" \
+    "${cov_start:--}" "${cov_end:--}" "$(($(count_files "$work/corpus") - before))" "$findings" \
     >>"$WORK/table"
 }
 
@@ -157,11 +245,20 @@ run_all() {
   ensure_clang || exit 1
   build || exit 1
   mkdir -p "$WORK" && : >"$WORK/table"
-  for target in $(targets); do run_target "$target" "$1"; done
+  local running=0
+  for target in $(targets); do
+    if ((running >= ${FUZZ_PARALLEL:-1})); then
+      wait -n
+      running=$((running - 1))
+    fi
+    run_target "$target" "$1" &
+    running=$((running + 1))
+  done
+  wait
   echo
-  { echo "target seconds executions exec/s cov_start cov_end new_files findings"; cat "$WORK/table"; } |
-    awk '{ printf "%-26s %7s %10s %7s %9s %7s %9s %8s\n", $1, $2, $3, $4, $5, $6, $7, $8 }'
-  ! awk '$8 != 0 { found = 1 } END { exit !found }' "$WORK/table"
+  { echo "target wall_s cpu_s executions exec/cpu_s cov_start cov_end new_files findings"; cat "$WORK/table"; } |
+    awk '{ printf "%-26s %7s %6s %10s %10s %9s %7s %9s %8s\n", $1, $2, $3, $4, $5, $6, $7, $8, $9 }'
+  ! awk '$9 != 0 { found = 1 } END { exit !found }' "$WORK/table"
 }
 
 keep() {
