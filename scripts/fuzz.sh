@@ -147,7 +147,7 @@ fuzz_with_cpu_budget() {
       kill -INT "$pid"
       break
     fi
-    sleep 5
+    sleep 1
   done
   wait "$pid"
   status=$?
