@@ -131,6 +131,7 @@ TEST_F(CliTest, RequestRunsHostDocumentsAsTheyStand) {
   const Json::Value calls = ParseJson(ReadFileBytes(out_.File("results/call_history/result.json")));
   const auto source_calls = QueryColumn(Phone() + "/calllog.db", "SELECT count(*) FROM calls");
   EXPECT_EQ(source_calls[0], std::to_string(calls["callhistory"].size()));
+  EXPECT_EQ(calls["callhistory"].size(), summary["call_history"]["records"].asUInt());
   EXPECT_TRUE(fs::exists(out_.File("temp/calllog.db")));  // staged where the request said
 }
 
@@ -141,6 +142,10 @@ TEST_F(CliTest, RequestRunsTheSampleHostFilesOfIos) {
       RunTool({"request", requests + "/ios_music.json", requests + "/ios_video.json",
                requests + "/ios_kx_photos.json", "-o", out_.File("old"), "--json"});
   ASSERT_EQ(0, run.exit_code) << run.err << run.out;
+  auto summary = SummaryByName(run.out);
+  EXPECT_EQ(4, summary["ios_music"]["records"].asInt());
+  EXPECT_EQ(2, summary["ios_video"]["records"].asInt());
+  EXPECT_EQ(4, summary["ios_kx_photos"]["records"].asInt());
   EXPECT_EQ(4,
             ParseJson(ReadFileBytes(out_.File("old/ios_music/result.json")))["musics_num"].asInt());
   EXPECT_EQ(2,

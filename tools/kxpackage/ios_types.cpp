@@ -106,18 +106,27 @@ long CountNotes(const Json::Value& document, const std::string&) {
                            document["Other_note"].size());
 }
 
+long CountOf(const Json::Value& count) {
+  return count.isIntegral() ? static_cast<long>(count.asInt64()) : 0;
+}
+
 // Photos count the asset rows they read.
 long CountPhotos(const Json::Value& document, const std::string&) {
-  const Json::Value& count = document["photos_num"];
-  return count.isIntegral() ? static_cast<long>(count.asInt64()) : 0;
+  return CountOf(document["photos_num"]);
 }
 
 // Music and video count the items of both kinds.
 long CountMusicVideo(const Json::Value& document, const std::string&) {
-  const Json::Value& music = document["musics"]["musics_num"];
-  const Json::Value& video = document["videos"]["video_num"];
-  return (music.isIntegral() ? static_cast<long>(music.asInt64()) : 0) +
-         (video.isIntegral() ? static_cast<long>(video.asInt64()) : 0);
+  return CountOf(document["musics"]["musics_num"]) + CountOf(document["videos"]["video_num"]);
+}
+
+// The host-built music, video and Kx photo databases, one kind each.
+long CountMusic(const Json::Value& document, const std::string&) {
+  return CountOf(document["musics_num"]);
+}
+
+long CountVideos(const Json::Value& document, const std::string&) {
+  return CountOf(document["videos_num"]);
 }
 
 long CountMessengerContacts(const Json::Value& document, const std::string&) {
@@ -320,9 +329,18 @@ std::vector<IosType> MakeIosTypes() {
     whatsapp.wants_sub_dir = true;
     types.push_back(std::move(whatsapp));
   }
-  for (const int data_type : {26, 27, 28}) {
-    types.push_back({DataTypeName(data_type), data_type, false, {}, false, nullptr});
-    types.back().by_request = data_type >= 26;
+  const struct {
+    int data_type;
+    RecordCounter count_records;
+  } host_built[] = {{26, CountMusic}, {27, CountVideos}, {28, CountPhotos}};
+  for (const auto& host_type : host_built) {
+    types.push_back({DataTypeName(host_type.data_type),
+                     host_type.data_type,
+                     false,
+                     {},
+                     false,
+                     host_type.count_records});
+    types.back().by_request = true;
   }
   return types;
 }

@@ -236,7 +236,7 @@ JobResult RunStaged(const std::string& name, int data_type, const std::string& r
 }
 
 JobResult RunPackageOnly(const std::string& name, int data_type, const std::string& output_folder,
-                         ProgressMonitor* progress) {
+                         RecordCounter count_records, ProgressMonitor* progress) {
   JobResult result = StartJob(name, data_type, output_folder);
   if (!PrepareOutput(output_folder, &result)) return result;
   const std::set<std::string> before = FilesUnder(output_folder);
@@ -247,7 +247,7 @@ JobResult RunPackageOnly(const std::string& name, int data_type, const std::stri
   progress->Finish();
   NoteLibraryReason(log_mark, &result);
   result.seconds = timer.Seconds();
-  CollectOutput(before, nullptr, &result);
+  CollectOutput(before, count_records, &result);
   return result;
 }
 

@@ -48,7 +48,7 @@ JobResult RunStaged(const std::string& name, int data_type, const std::string& r
 
 // The package call of an already filtered data type (host request files).
 JobResult RunPackageOnly(const std::string& name, int data_type, const std::string& output_folder,
-                         ProgressMonitor* progress);
+                         RecordCounter count_records, ProgressMonitor* progress);
 
 // Writes `text` to `path`; false when it cannot.
 bool WriteTextFile(const std::string& path, const std::string& text);

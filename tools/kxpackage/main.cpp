@@ -1025,6 +1025,18 @@ int RequestType(const std::string& text) {
 
 bool IsStagedRequest(int data_type, bool forced) { return forced || StagedOnly(data_type); }
 
+// How the summary counts a data type's records: as the android or ios job
+// that packages the same data type does.
+RecordCounter RecordCounterOf(int data_type) {
+  for (const AndroidType& type : AndroidTypes()) {
+    if (type.data_type == data_type && type.count_records != nullptr) return type.count_records;
+  }
+  for (const IosType& type : IosTypes()) {
+    if (type.data_type == data_type && type.count_records != nullptr) return type.count_records;
+  }
+  return nullptr;
+}
+
 int RunRequests(const Options& options) {
   if (options.positional.empty()) return Usage("request needs at least one FILE", "request");
   if (options.output.empty()) return Usage("request needs -o OUT", "request");
@@ -1049,8 +1061,8 @@ int RunRequests(const Options& options) {
       continue;
     }
     if (IsStagedRequest(data_type, options.staged)) {
-      results.push_back(
-          RunStaged(name, data_type, text, folder, std::string(), nullptr, session.progress()));
+      results.push_back(RunStaged(name, data_type, text, folder, std::string(),
+                                  RecordCounterOf(data_type), session.progress()));
       continue;
     }
     Provenance::Run().NoteRequest(name, text);
@@ -1071,8 +1083,9 @@ int RunRequests(const Options& options) {
       results.push_back(Skipped(name, data_type, kHostNotRun, ""));
       continue;
     }
-    results.push_back(RunPackageOnly(
-        name, data_type, (fs::u8path(options.output) / name).u8string(), session.progress()));
+    results.push_back(RunPackageOnly(name, data_type,
+                                     (fs::u8path(options.output) / name).u8string(),
+                                     RecordCounterOf(data_type), session.progress()));
   }
   return Finish(options, results, options.output);
 }
