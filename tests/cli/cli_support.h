@@ -112,8 +112,22 @@ inline int TaggedIosRecords(const std::string& out) {
   return tagged;
 }
 
+// A JSON text in one layout: the library lays short arrays out on one line
+// or several by their length, which the folders named in them change.
+inline std::string OneLayout(const std::string& text) {
+  Json::Value value;
+  Json::CharReaderBuilder reader_builder;
+  std::unique_ptr<Json::CharReader> reader(reader_builder.newCharReader());
+  std::string errors;
+  if (!reader->parse(text.data(), text.data() + text.size(), &value, &errors)) return text;
+  Json::StreamWriterBuilder writer;
+  writer["indentation"] = "";
+  return Json::writeString(writer, value);
+}
+
 // Every file the data types wrote under `root`, its text with the output
-// and backup folders named alike, so that two runs compare whole.
+// and backup folders named alike (JSON documents in one layout), so that two
+// runs compare whole.
 inline std::map<std::string, std::string> ComparablePackages(const std::string& root,
                                                              const std::string& backup_root) {
   std::map<std::string, std::string> files;
@@ -131,7 +145,8 @@ inline std::map<std::string, std::string> ComparablePackages(const std::string& 
         text.replace(at, folder.size(), folder == root ? "OUT" : "BACKUP");
       }
     }
-    files[relative] = text;
+    const bool json = relative.size() > 5 && relative.compare(relative.size() - 5, 5, ".json") == 0;
+    files[relative] = json ? OneLayout(text) : text;
   }
   return files;
 }
