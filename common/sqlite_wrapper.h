@@ -178,6 +178,17 @@ class ReadTransaction {
   bool begun_ = false;
 };
 
+// Columns found by name, -1 where the store lacks them: an integer (0 for an
+// absent column or a value of another type) and a text ("" likewise; the
+// view is valid as ColumnTextView's).
+inline int64_t IntegerOrZero(const SqliteStatement& row, int column) {
+  return column >= 0 && row.ColumnType(column) == SQLITE_INTEGER ? row.ColumnInt64(column) : 0;
+}
+inline std::string_view TextOrEmpty(const SqliteStatement& row, int column) {
+  return column >= 0 && row.ColumnType(column) == SQLITE_TEXT ? row.ColumnTextView(column)
+                                                              : std::string_view();
+}
+
 // PrepareStatement of the access layer: the statement, prepared or not.
 SqliteStatement PrepareStatement(const SQLite3Wrapper& db, const std::string& sql);
 

@@ -158,12 +158,6 @@ struct CallColumns {
   int is_deleted = -1;
 };
 
-// Column `column` when it holds an integer, else 0 (a row read by name
-// keeps a text or real apart from the integers).
-int64_t IntegerColumn(const SqliteStatement& query, int column) {
-  return column >= 0 && query.ColumnType(column) == SQLITE_INTEGER ? query.ColumnInt64(column) : 0;
-}
-
 void AddContact(const ContactIndex& contacts, const std::string& address, JsonMembers* call) {
   if (contacts.empty()) return;
   for (auto& [name, value] : AddressBookMembers(contacts, address)) call->SetString(name, value);
@@ -191,8 +185,8 @@ bool WriteCalls(const SQLite3Wrapper& db, const std::string& query_text,
     if (context.StopRequested()) return false;
     // The derived members' inputs first: reading a value in another form
     // may convert it.
-    const int64_t deleted = IntegerColumn(query, columns.is_deleted);
-    const int64_t flags = IntegerColumn(query, columns.flags);
+    const int64_t deleted = IntegerOrZero(query, columns.is_deleted);
+    const int64_t flags = IntegerOrZero(query, columns.flags);
     double duration = 0.0;
     if (columns.duration >= 0) {
       const int kind = query.ColumnType(columns.duration);

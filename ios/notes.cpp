@@ -177,22 +177,11 @@ struct NoteColumns {
   int snippet = -1;
 };
 
-// Column `column` when it holds an integer, else 0.
-int64_t IntegerColumn(const SqliteStatement& row, int column) {
-  return column >= 0 && row.ColumnType(column) == SQLITE_INTEGER ? row.ColumnInt64(column) : 0;
-}
-
-// Column `column` when it holds text, else "".
-std::string_view TextColumn(const SqliteStatement& row, int column) {
-  return column >= 0 && row.ColumnType(column) == SQLITE_TEXT ? row.ColumnTextView(column)
-                                                              : std::string_view();
-}
-
 bool CountsAsDeleted(const SqliteStatement& row, const NoteColumns& columns) {
   return columns.is_deleted < 0 || row.ColumnType(columns.is_deleted) == SQLITE_NULL ||
-         IntegerColumn(row, columns.is_deleted) != 0 ||
-         TextColumn(row, columns.folder) == kRecentlyDeleted ||
-         IntegerColumn(row, columns.marked) != 0;
+         IntegerOrZero(row, columns.is_deleted) != 0 ||
+         TextOrEmpty(row, columns.folder) == kRecentlyDeleted ||
+         IntegerOrZero(row, columns.marked) != 0;
 }
 
 // What one package call reads the current store with.
@@ -218,10 +207,10 @@ bool ReadNotes(const CurrentStore& store, const std::string& sql, JsonBufferWrit
     // The columns the note is judged by first: reading a value in another
     // form may convert it.
     const bool deleted = CountsAsDeleted(query, columns);
-    const bool locked = IntegerColumn(query, columns.is_lock) == 1;
+    const bool locked = IntegerOrZero(query, columns.is_lock) == 1;
     const bool untitled =
-        TextColumn(query, columns.title).empty() && TextColumn(query, columns.snippet).empty();
-    const std::string account_id(TextColumn(query, columns.account_id));
+        TextOrEmpty(query, columns.title).empty() && TextOrEmpty(query, columns.snippet).empty();
+    const std::string account_id(TextOrEmpty(query, columns.account_id));
     note.Clear();
     for (int column = 0; column < query.ColumnCount(); ++column) {
       if (column != columns.body) ReadColumnIntoMembers(query, column, &note);
