@@ -12,7 +12,7 @@
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
-#include "ios/address_book_names.h"
+#include "kit/address_book.h"
 #include "kit/date_sql.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"

@@ -9,8 +9,8 @@
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
-#include "ios/address_book_names.h"
 #include "ios/recording_files.h"
+#include "kit/address_book.h"
 #include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 

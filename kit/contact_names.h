@@ -1,8 +1,9 @@
-// The maps by which packagers name the people (and groups) of a chat or a
-// call: a key as the store writes it (a number, a jid, a mid) to what the
-// phone shows for it.
-#ifndef KX_COMMON_CONTACT_NAMES_H_
-#define KX_COMMON_CONTACT_NAMES_H_
+// How every packager names the people (and groups) of a chat, a call or an
+// event: a map from a key as the store writes it (a number, a jid, a mid,
+// an address) to what the phone shows for it, read once from one query and
+// looked up per row. A name is never asked of the store row by row.
+#ifndef KX_KIT_CONTACT_NAMES_H_
+#define KX_KIT_CONTACT_NAMES_H_
 
 #include <string>
 #include <unordered_map>
@@ -31,6 +32,13 @@ bool LoadKeyedMap(SqliteStatement& query, int key_column, ReadValue read, Stoppe
   return true;
 }
 
+template <typename Value, typename ReadValue>
+void LoadKeyedMap(SqliteStatement& query, int key_column, ReadValue read,
+                  std::unordered_map<std::string, Value>* map) {
+  LoadKeyedMap(
+      query, key_column, read, [] { return false; }, map);
+}
+
 // Whether a row without a name (an empty text or NULL) names its key "".
 enum class EmptyNames { kKeep, kSkip };
 
@@ -50,6 +58,23 @@ inline bool LoadContactNames(SqliteStatement& query, EmptyNames empty_names, Con
       query, empty_names, [] { return false; }, names);
 }
 
+// Key and name of every row of `sql` on `db` (LoadContactNames' rules); an
+// empty map when the store has no such table or columns.
+inline ContactNames ReadContactNames(const SQLite3Wrapper& db, const char* sql,
+                                     EmptyNames empty_names) {
+  ContactNames names;
+  SqliteStatement query = PrepareStatement(db, sql);
+  if (query.prepared()) LoadContactNames(query, empty_names, &names);
+  return names;
+}
+
+// What `map` holds for `key`; null for a key it does not know.
+template <typename Value>
+const Value* FindKeyed(const std::unordered_map<std::string, Value>& map, const std::string& key) {
+  const auto found = map.find(key);
+  return found == map.end() ? nullptr : &found->second;
+}
+
 }  // namespace kx
 
-#endif  // KX_COMMON_CONTACT_NAMES_H_
+#endif  // KX_KIT_CONTACT_NAMES_H_
