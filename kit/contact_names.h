@@ -15,14 +15,16 @@ namespace kx {
 
 using ContactNames = std::unordered_map<std::string, std::string>;
 
+inline bool NeverStopped() { return false; }
+
 // Reads every row of `query` into `map`, keyed by the text of column
 // `key_column`; the first value of a key stays. `read(row, &value)` makes a
 // row's value, or answers false to pass the row over (a later row may still
 // give the key its value). `stopped()` is asked before each row; the reading
 // ends, answering false, when it says yes.
-template <typename Value, typename ReadValue, typename Stopped>
-bool LoadKeyedMap(SqliteStatement& query, int key_column, ReadValue read, Stopped stopped,
-                  std::unordered_map<std::string, Value>* map) {
+template <typename Value, typename ReadValue, typename Stopped = bool (*)()>
+bool LoadKeyedMap(SqliteStatement& query, int key_column, ReadValue read,
+                  std::unordered_map<std::string, Value>* map, Stopped stopped = NeverStopped) {
   while (query.Step() == SQLITE_ROW) {
     if (stopped()) return false;
     Value value;
@@ -30,13 +32,6 @@ bool LoadKeyedMap(SqliteStatement& query, int key_column, ReadValue read, Stoppe
     map->emplace(query.ColumnText(key_column), std::move(value));
   }
   return true;
-}
-
-template <typename Value, typename ReadValue>
-void LoadKeyedMap(SqliteStatement& query, int key_column, ReadValue read,
-                  std::unordered_map<std::string, Value>* map) {
-  LoadKeyedMap(
-      query, key_column, read, [] { return false; }, map);
 }
 
 // Whether a row without a name (an empty text or NULL) names its key "".
@@ -50,12 +45,7 @@ bool LoadContactNames(SqliteStatement& query, EmptyNames empty_names, Stopped st
     *name = row.ColumnText(1);
     return empty_names == EmptyNames::kKeep || !name->empty();
   };
-  return LoadKeyedMap(query, 0, read_name, stopped, names);
-}
-
-inline bool LoadContactNames(SqliteStatement& query, EmptyNames empty_names, ContactNames* names) {
-  return LoadContactNames(
-      query, empty_names, [] { return false; }, names);
+  return LoadKeyedMap(query, 0, read_name, names, stopped);
 }
 
 // Key and name of every row of `sql` on `db` (LoadContactNames' rules); an
@@ -64,7 +54,7 @@ inline ContactNames ReadContactNames(const SQLite3Wrapper& db, const char* sql,
                                      EmptyNames empty_names) {
   ContactNames names;
   SqliteStatement query = PrepareStatement(db, sql);
-  if (query.prepared()) LoadContactNames(query, empty_names, &names);
+  if (query.prepared()) LoadContactNames(query, empty_names, NeverStopped, &names);
   return names;
 }
 
