@@ -1,9 +1,9 @@
 #include "packager/package_steps.h"
 
 #include <climits>
+#include <utility>
 
 #include "common/log.h"
-#include "common/status.h"
 
 namespace kx {
 
@@ -14,6 +14,30 @@ const std::string* BeginPackage(const DataTypeRecord& record, const PackageConte
   if (primary != nullptr && !primary->empty()) return primary;
   KX_LOG_AT(kLogError, context.stem, "%s", missing_message);
   return nullptr;
+}
+
+PackageSource::PackageSource(std::string path, const PackageContext& context, int line)
+    : SQLite3Wrapper(std::move(path)) {
+  status_ = OpenSourceDatabase(this, context.stem, line);
+}
+
+PackageSource::PackageSource(const DataTypeRecord& record, const PackageContext& context,
+                             const char* primary_key, const char* missing_message, int line)
+    : SQLite3Wrapper(record.PrimaryFile(primary_key) ? *record.PrimaryFile(primary_key) : "") {
+  if (BeginPackage(record, context, primary_key, missing_message) == nullptr) return;
+  status_ = OpenSourceDatabase(this, context.stem, line);
+}
+
+bool StreamedDocument::Close(const char* stem) {
+  writer_.EndObject();
+  if (writer_.complete() && !text_.failed()) return true;
+  KX_LOG_AT(kLogError, stem, "package text could not be written.");
+  return false;
+}
+
+int StreamedDocument::Finish(const SQLite3Wrapper& db, const PackageContext& context) {
+  if (!Close(context.stem)) return kStatusStepFailed;
+  return FinishPackage(db, context, text());
 }
 
 void DiscardCopies(FileQueue* copies, const char* stem) {
