@@ -176,11 +176,7 @@ int IosVoiceMemosDataPackage(DataTypeRecord* record, const PackageContext& conte
   Json::Value document(Json::objectValue);
   document["size"] = items.size();
   document["voice_memos_items"] = std::move(items);
-  const int handed =
-      HandOverDocument(context.result_kind, WriteJson(document), context.callback, context.stem);
-  if (handed != kStatusOk) return handed;
-  KX_LOG(kLogProgress, "type %d KxDataPackage end", context.data_type);
-  return status;
+  return EndPackage(context, WriteJson(document), status);
 }
 
 }  // namespace kx

@@ -87,6 +87,11 @@ int HandOverDocument(int result_kind, std::string_view text, ResultCallback call
 // still delivered.
 int FinishPackage(const SQLite3Wrapper& db, const PackageContext& context, std::string_view text);
 
+// The end of a package step that read no database: `text` is handed over
+// with the context's result kind and "type %d KxDataPackage end" logged.
+// Returns the hand-over's failure, else `status`.
+int EndPackage(const PackageContext& context, std::string_view text, int status = kStatusOk);
+
 }  // namespace kx
 
 #endif  // KX_PACKAGER_PACKAGE_STEPS_H_
