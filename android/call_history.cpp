@@ -202,28 +202,15 @@ int AndroidCallhistoryDataFilter(DataTypeRecord* record, SqliteConfig* config,
 }
 
 int AndroidCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& context) {
-  const std::string* primary_path = BeginPackage(*record, context, kPrimaryFileKey);
-  if (primary_path == nullptr) return kStatusMissingInput;
-  SQLite3Wrapper db(*primary_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
-
-  // A call log can hold a million calls: the text is written as the rows
-  // come, in the layout of the library's JSON writer, instead of building
-  // the whole document as a tree first.
-  TextBuffer text;
-  JsonBufferWriter writer(&text);
-  writer.BeginObject();
+  PackageSource db(*record, context, kPrimaryFileKey);
+  if (db.status() != kStatusOk) return db.status();
+  StreamedDocument document;
+  JsonBufferWriter& writer = document.writer();
   writer.Name(kCallListMember);
   writer.BeginArray();
   if (!WriteCalls(db, context, &writer)) return PackageStopped(context);
   writer.EndArray();
-  writer.EndObject();
-  if (!writer.complete() || text.failed()) {
-    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
-    return kStatusStepFailed;
-  }
-  return FinishPackage(db, context, text.view());
+  return document.Finish(db, context);
 }
 
 }  // namespace kx

@@ -582,17 +582,10 @@ int AndroidContactDataFilter(DataTypeRecord* record, SqliteConfig* config,
 }
 
 int AndroidContactDataPackage(DataTypeRecord* record, const PackageContext& context) {
-  const std::string* primary = BeginPackage(*record, context, kPrimaryFileKey);
-  if (primary == nullptr) return kStatusMissingInput;
-  SQLite3Wrapper db(*primary);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
-
-  // Each contact is written as it is read, in the layout of the library's
-  // JSON writer, instead of holding the whole document as a tree.
-  TextBuffer text;
-  JsonBufferWriter writer(&text);
-  writer.BeginObject();
+  PackageSource db(*record, context, kPrimaryFileKey);
+  if (db.status() != kStatusOk) return db.status();
+  StreamedDocument document;
+  JsonBufferWriter& writer = document.writer();
   writer.Name(kListMember);
   writer.BeginArray();
   {
@@ -600,12 +593,7 @@ int AndroidContactDataPackage(DataTypeRecord* record, const PackageContext& cont
     if (!reader.ReadAll(&writer)) return kStatusOk;  // stopped
   }
   writer.EndArray();
-  writer.EndObject();
-  if (!writer.complete() || text.failed()) {
-    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
-    return kStatusStepFailed;
-  }
-  return FinishPackage(db, context, text.view());
+  return document.Finish(db, context);
 }
 
 }  // namespace kx

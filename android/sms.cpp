@@ -525,12 +525,8 @@ int AndroidSmsDataFilter(DataTypeRecord* record, SqliteConfig* config,
 }
 
 int AndroidSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
-  const std::string* primary_path = BeginPackage(*record, context, kPrimaryFileKey);
-  if (primary_path == nullptr) return kStatusMissingInput;
-  SQLite3Wrapper db(*primary_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
-
+  PackageSource db(*record, context, kPrimaryFileKey);
+  if (db.status() != kStatusOk) return db.status();
   MessageMaps maps;
   if (!CollectMessages(db, context, &maps)) return PackageStopped(context);
   TextBuffer text;

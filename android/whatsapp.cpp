@@ -13,7 +13,6 @@
 #include "android/whatsapp_merge.h"
 #include "android/whatsapp_messages.h"
 #include "android/whatsapp_own_number.h"
-#include "common/contact_names.h"
 #include "common/field_config.h"
 #include "common/json_util.h"
 #include "common/log.h"
@@ -23,6 +22,7 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
+#include "kit/contact_names.h"
 #include "kit/whatsapp_rules.h"
 #include "packager/package_steps.h"
 
@@ -106,8 +106,7 @@ void ReadContactsDatabase(const std::string& contacts_path, const char* stem, Co
     KX_LOG_AT(kLogProblem, stem, "sqlite error message : %s.", check.message.c_str());
     return;
   }
-  SqliteStatement query = PrepareStatement(db, kContactNamesQuery);
-  if (query.prepared()) LoadContactNames(query, EmptyNames::kSkip, names);
+  *names = ReadContactNames(db, kContactNamesQuery, EmptyNames::kSkip);
 }
 
 // User part of a jid -> its avatar file: the files "<jid>.j" of the
@@ -213,8 +212,8 @@ void SetSessionTypes(const GroupMembers& members, const ContactNames& names,
     for (const std::string& member_jid : found->second) {
       Json::Value member(Json::objectValue);
       member["member_jid"] = member_jid;
-      const auto name = names.find(member_jid);
-      if (name != names.end()) member["member_name"] = name->second;
+      const std::string* name = FindKeyed(names, member_jid);
+      if (name != nullptr) member["member_name"] = *name;
       list.append(std::move(member));
     }
   }

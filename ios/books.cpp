@@ -68,11 +68,7 @@ int IosBookDataPackage(DataTypeRecord* record, const PackageContext& context) {
       AppendBook(*books, index, backup_root, &items);
     }
   }
-  const int handed = HandOverDocument(context.result_kind, BookDocument(std::move(items)),
-                                      context.callback, context.stem);
-  if (handed != kStatusOk) return handed;
-  KX_LOG(kLogProgress, "type %d KxDataPackage end", context.data_type);
-  return result;
+  return EndPackage(context, BookDocument(std::move(items)), result);
 }
 
 }  // namespace kx

@@ -12,7 +12,7 @@
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
-#include "ios/address_book_names.h"
+#include "kit/address_book.h"
 #include "kit/date_sql.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
@@ -253,9 +253,8 @@ int IosCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& cont
       BeginPackage(*record, context, kPrimaryFileKey, "No primary file");
   if (primary_path == nullptr) return kStatusMissingInput;
   const ContactIndex contacts = LoadAddressBookNames(*record);
-  SQLite3Wrapper db(*primary_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(*primary_path, context);
+  if (db.status() != kStatusOk) return db.status();
 
   bool old_store = false;
   const std::string query = CallQuery(db, context.stem, &old_store);
@@ -263,12 +262,8 @@ int IosCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& cont
     KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.", kCallTable);
     return kStatusPrepareFailed;
   }
-  // A call history can hold a million calls: the text is written as the
-  // rows come, in the layout of the library's JSON writer, instead of
-  // building the whole document as a tree first.
-  TextBuffer text;
-  JsonBufferWriter writer(&text);
-  writer.BeginObject();
+  StreamedDocument document;
+  JsonBufferWriter& writer = document.writer();
   writer.Name("call_records");
   writer.BeginArray();
   uint64_t count = 0;
@@ -282,14 +277,9 @@ int IosCallhistoryDataPackage(DataTypeRecord* record, const PackageContext& cont
   writer.EndArray();
   writer.Name("size");
   writer.UInt(count);
-  writer.EndObject();
-  if (!writer.complete() || text.failed()) {
-    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
-    return kStatusStepFailed;
-  }
+  if (!document.Close(context.stem)) return kStatusStepFailed;
   // Without calls the document holds the size alone.
-  if (count == 0) return FinishPackage(db, context, WriteJson(EmptyDocument()));
-  return FinishPackage(db, context, text.view());
+  return FinishPackage(db, context, count == 0 ? WriteJson(EmptyDocument()) : document.text());
 }
 
 }  // namespace kx

@@ -7,7 +7,7 @@
 #include "common/result_row.h"
 #include "common/select_list.h"
 #include "common/status.h"
-#include "ios/address_book_names.h"
+#include "kit/address_book.h"
 #include "kit/date_sql.h"
 
 namespace kx {

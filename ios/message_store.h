@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "common/address_book.h"
 #include "common/sqlite_wrapper.h"
+#include "kit/address_book.h"
 
 namespace kx {
 

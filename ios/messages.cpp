@@ -17,11 +17,11 @@
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
-#include "ios/address_book_names.h"
 #include "ios/message_objects.h"
 #include "ios/message_spill.h"
 #include "ios/message_store.h"
 #include "ios/old_message_store.h"
+#include "kit/address_book.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
 

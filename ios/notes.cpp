@@ -321,8 +321,8 @@ int PackageCurrentStore(const SQLite3Wrapper& db, NoteFiles* files, const Packag
 // nothing. False on a stop.
 bool PackageOldNotes(const std::string& path, NoteFiles* files, const PackageContext& context,
                      JsonBufferWriter* other) {
-  SQLite3Wrapper db(path);
-  if (OpenSourceDatabase(&db, context.stem, __LINE__) != kStatusOk) return true;
+  const PackageSource db(path, context);
+  if (db.status() != kStatusOk) return true;
   // Which notes only an older copy held; a database that never went
   // through the merge has none.
   const TableColumns columns(db, "ZNOTE");
@@ -458,11 +458,8 @@ int IosNoteDataPackage(DataTypeRecord* record, const PackageContext& context) {
   if (manifest == nullptr) return kStatusMissingInput;
 
   NoteFiles files(*manifest, record->additional_param, context.stem);
-  // A store can hold a hundred thousand notes: the text is written as the
-  // rows come instead of building the whole document as a tree first.
-  TextBuffer text;
-  JsonBufferWriter writer(&text);
-  writer.BeginObject();
+  StreamedDocument document;
+  JsonBufferWriter& writer = document.writer();
   writer.Name("Other_note");
   writer.BeginArray();
   if (old_database != nullptr && !PackageOldNotes(*old_database, &files, context, &writer)) {
@@ -487,12 +484,7 @@ int IosNoteDataPackage(DataTypeRecord* record, const PackageContext& context) {
     }
   }
   writer.EndObject();
-  writer.EndObject();
-  if (!writer.complete() || text.failed()) {
-    KX_LOG_AT(kLogError, context.stem, "package text could not be written.");
-    return kStatusStepFailed;
-  }
-  return FinishPackage(db, context, text.view());
+  return document.Finish(db, context);
 }
 
 }  // namespace kx

@@ -525,9 +525,8 @@ int IosPhotoDataPackage(DataTypeRecord* record, const PackageContext& context) {
     return kStatusMissingInput;
   }
   inputs.layout.thumb_format = ReadThumbnailFormat(inputs.thumb_config_path);
-  SQLite3Wrapper db(inputs.photo_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(inputs.photo_path, context);
+  if (db.status() != kStatusOk) return db.status();
   const ReadTransaction transaction(db);
   const bool new_schema = HasNewSchema(db);
   const UserAlbums albums = ReadUserAlbums(db, context.stem);

@@ -124,9 +124,8 @@ Json::Value MemoItem(const SqliteStatement& row, const MemoInputs& inputs) {
 // that cannot be read, or -1 on a stop.
 int ReadStore(const std::string& path, const RecordingStore& store, const MemoInputs& inputs,
               const PackageContext& context, Json::Value* items) {
-  SQLite3Wrapper db(path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(path, context);
+  if (db.status() != kStatusOk) return db.status();
   const ReadTransaction transaction(db);
   const std::string query_text = RecordingQuery(db, store, context.stem);
   SqliteStatement query;
@@ -177,11 +176,7 @@ int IosVoiceMemosDataPackage(DataTypeRecord* record, const PackageContext& conte
   Json::Value document(Json::objectValue);
   document["size"] = items.size();
   document["voice_memos_items"] = std::move(items);
-  const int handed =
-      HandOverDocument(context.result_kind, WriteJson(document), context.callback, context.stem);
-  if (handed != kStatusOk) return handed;
-  KX_LOG(kLogProgress, "type %d KxDataPackage end", context.data_type);
-  return status;
+  return EndPackage(context, WriteJson(document), status);
 }
 
 }  // namespace kx

@@ -9,8 +9,8 @@
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
-#include "ios/address_book_names.h"
 #include "ios/recording_files.h"
+#include "kit/address_book.h"
 #include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 
@@ -95,9 +95,8 @@ int IosVoiceMailDataPackage(DataTypeRecord* record, const PackageContext& contex
     return kStatusMissingInput;
   }
   const ContactIndex contacts = LoadAddressBookNames(*record);
-  SQLite3Wrapper db(*voicemail_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(*voicemail_path, context);
+  if (db.status() != kStatusOk) return db.status();
   const std::string query_text = VoicemailQuery(db, context.stem);
   if (query_text.empty()) {
     KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.",

@@ -13,6 +13,7 @@
 #include "ioschat/ios_whatsapp_messages.h"
 #include "ioschat/ios_whatsapp_rules.h"
 #include "kit/backup_inputs.h"
+#include "kit/contact_names.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -54,8 +55,9 @@ constexpr char kMemberQuery[] =
     "ZWAGROUPMEMBER LEFT JOIN ZWAPROFILEPICTUREITEM ON member_jid = ZWAPROFILEPICTUREITEM.ZJID "
     "LEFT "
     "JOIN ZWAPROFILEPUSHNAME ON member_jid = ZWAPROFILEPUSHNAME.ZJID  WHERE ZCHATSESSION = ?";
-constexpr char kAddressBookQuery[] =
-    "SELECT ZFULLNAME AS member_name FROM ZWAADDRESSBOOKCONTACT WHERE ZIDENTIFIER = ?";
+// Identifier -> full name; the first row of an identifier names it, even
+// when its name is empty.
+constexpr char kAddressBookQuery[] = "SELECT ZIDENTIFIER, ZFULLNAME FROM ZWAADDRESSBOOKCONTACT";
 
 // The same selects for stores of other versions, table by table: a column
 // a table lacks is read as NULL, a join whose table is missing left out.
@@ -219,7 +221,7 @@ void AddProfileMembers(const IosWhatsAppBackup& backup, Json::Value* object) {
 
 class ChatWalk {
  public:
-  ChatWalk(SQLite3Wrapper* db, SQLite3Wrapper* contacts, const Inputs& inputs,
+  ChatWalk(SQLite3Wrapper* db, const ContactNames& address_book, const Inputs& inputs,
            const PackageContext& context, PackageFileWriter* files);
 
   // 0 when the chats can be read, else 1106 (logged).
@@ -241,18 +243,17 @@ class ChatWalk {
   SqliteStatement chats_;
   SqliteStatement group_info_;
   SqliteStatement members_;
-  SqliteStatement address_book_;
+  const ContactNames& address_book_;
   int jid_column_ = 0;
 };
 
-ChatWalk::ChatWalk(SQLite3Wrapper* db, SQLite3Wrapper* contacts, const Inputs& inputs,
+ChatWalk::ChatWalk(SQLite3Wrapper* db, const ContactNames& address_book, const Inputs& inputs,
                    const PackageContext& context, PackageFileWriter* files)
     : db_(db),
       inputs_(inputs),
       context_(context),
-      messages_(db, inputs.backup, files, context.stop, context.stem) {
-  if (contacts != nullptr) address_book_ = PrepareStatement(*contacts, kAddressBookQuery);
-}
+      messages_(db, inputs.backup, files, context.stop, context.stem),
+      address_book_(address_book) {}
 
 int ChatWalk::Start() {
   chats_ = PrepareStatement(*db_, kChatQuery);
@@ -324,13 +325,10 @@ void ChatWalk::AddGroupInformation(int64_t chat_pk, Json::Value* chat) {
 }
 
 void ChatWalk::AddAddressBookName(Json::Value* member) {
-  if (member->isMember("member_name") || !member->isMember("ZCONTACTIDENTIFIER") ||
-      !address_book_.prepared()) {
-    return;
-  }
-  address_book_.Reset();
-  address_book_.BindText(1, MemberOrNull(*member, "ZCONTACTIDENTIFIER").asString());
-  if (address_book_.Step() == SQLITE_ROW) ReadColumnIntoJson(address_book_, 0, member);
+  if (member->isMember("member_name") || !member->isMember("ZCONTACTIDENTIFIER")) return;
+  const std::string* name =
+      FindKeyed(address_book_, MemberOrNull(*member, "ZCONTACTIDENTIFIER").asString());
+  if (name != nullptr && !name->empty()) (*member)["member_name"] = *name;
 }
 
 bool ChatWalk::AddMembers(int64_t chat_pk, Json::Value* chat) {
@@ -380,13 +378,15 @@ ChatWalk::Result ChatWalk::ReadChat(Json::Value* chats) {
   return Result::kAppended;
 }
 
-// The contacts database, or null when it cannot be read (logged): the
-// chats are packaged all the same, without its names.
-std::unique_ptr<SQLite3Wrapper> OpenContacts(const std::string& path, const char* stem) {
-  auto contacts = std::make_unique<SQLite3Wrapper>(path);
-  if (CheckSourceDatabase(contacts.get(), OpenMode::kReadOnly).ok()) return contacts;
+// The names of the contacts database, none when it cannot be read (logged):
+// the chats are packaged all the same, without its names.
+ContactNames ReadAddressBook(const std::string& path, const char* stem) {
+  SQLite3Wrapper contacts(path);
+  if (CheckSourceDatabase(&contacts, OpenMode::kReadOnly).ok()) {
+    return ReadContactNames(contacts, kAddressBookQuery, EmptyNames::kKeep);
+  }
   KX_LOG(kLogProblem, "[%s], at %d line, ContactsV2 database open fail", stem, __LINE__);
-  return nullptr;
+  return ContactNames();
 }
 
 int PackageChats(DataTypeRecord* record, const PackageContext& context,
@@ -403,11 +403,11 @@ int PackageChats(DataTypeRecord* record, const PackageContext& context,
     KX_LOG_AT(kLogError, context.stem, "sqlite error message : %s.", opened.message.c_str());
     return opened.status;
   }
-  const std::unique_ptr<SQLite3Wrapper> contacts = OpenContacts(inputs.contacts, context.stem);
+  const ContactNames address_book = ReadAddressBook(inputs.contacts, context.stem);
   Json::Value document(Json::objectValue);
   document["owner_jid"] = OwnerJid(inputs.owner_plist);
   PackageFileWriter files(record->temp_folder);
-  ChatWalk walk(&db, contacts.get(), inputs, context, &files);
+  ChatWalk walk(&db, address_book, inputs, context, &files);
   const ReadTransaction transaction(db);
   const int started = walk.Start();
   if (started != kStatusOk) return started;

@@ -183,9 +183,8 @@ bool IsKikGroupJid(const std::string& jid) {
 int IosKikDataPackage(DataTypeRecord* record, const PackageContext& context) {
   KikInputs inputs;
   if (!ReadInputs(*record, context, &inputs)) return kStatusMissingInput;
-  SQLite3Wrapper db(inputs.store);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(inputs.store, context);
+  if (db.status() != kStatusOk) return db.status();
   const ReadTransaction transaction(db);
   std::string missing;
   const KikQueries queries = BuildKikQueries(db, &missing);

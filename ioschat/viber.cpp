@@ -192,9 +192,8 @@ std::string ViberThumbnailFolder(const std::string& settings_path) {
 int IosViberDataPackage(DataTypeRecord* record, const PackageContext& context) {
   ViberInputs inputs;
   if (!ReadInputs(*record, context, &inputs)) return kStatusMissingInput;
-  SQLite3Wrapper db(inputs.store);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(inputs.store, context);
+  if (db.status() != kStatusOk) return db.status();
   std::string ignored;
   EnsureLeadingIndex(&db, "ZVIBERMESSAGE", "ZCONVERSATION", &ignored);
   const ReadTransaction transaction(db);

@@ -203,9 +203,8 @@ WalkResult WalkStore(const SQLite3Wrapper& db, bool official_store, const StoreW
 int IosWechatDataPackage(DataTypeRecord* record, const PackageContext& context) {
   WechatInputs inputs;
   if (!ReadInputs(*record, context, &inputs)) return kStatusMissingInput;
-  SQLite3Wrapper db(inputs.messages);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(inputs.messages, context);
+  if (db.status() != kStatusOk) return db.status();
   const ReadTransaction transaction(db);
   WechatPeople people;
   ReadPeople(*record, context.stem, db, &people);

@@ -8,6 +8,7 @@
 #include "common/md5.h"
 #include "common/property_list.h"
 #include "common/select_list.h"
+#include "kit/contact_names.h"
 #include "kit/protobuf_wire.h"
 
 namespace kx {
@@ -100,13 +101,12 @@ void WechatContacts::Add(WechatContact contact) {
 }
 
 const WechatContact* WechatContacts::Find(const std::string& user_name) const {
-  const auto found = by_name_.find(user_name);
-  return found == by_name_.end() ? nullptr : &found->second;
+  return FindKeyed(by_name_, user_name);
 }
 
 const WechatContact* WechatContacts::FindByHash(const std::string& md5) const {
-  const auto found = by_hash_.find(md5);
-  return found == by_hash_.end() ? nullptr : Find(found->second);
+  const std::string* name = FindKeyed(by_hash_, md5);
+  return name == nullptr ? nullptr : Find(*name);
 }
 
 std::string WechatContacts::NameOf(const std::string& user_name) const {

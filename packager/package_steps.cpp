@@ -1,9 +1,9 @@
 #include "packager/package_steps.h"
 
 #include <climits>
+#include <utility>
 
 #include "common/log.h"
-#include "common/status.h"
 
 namespace kx {
 
@@ -42,10 +42,38 @@ int HandOverDocument(int result_kind, std::string_view text, ResultCallback call
 
 int FinishPackage(const SQLite3Wrapper& db, const PackageContext& context, std::string_view text) {
   const int damaged = ReportReadDamage(db, context.stem, __LINE__);
-  const int status = HandOverDocument(context.result_kind, text, context.callback, context.stem);
-  if (status != kStatusOk) return status;
+  return EndPackage(context, text, damaged);
+}
+
+int EndPackage(const PackageContext& context, std::string_view text, int status) {
+  const int handed = HandOverDocument(context.result_kind, text, context.callback, context.stem);
+  if (handed != kStatusOk) return handed;
   KX_LOG(kLogProgress, "type %d KxDataPackage end", context.data_type);
-  return damaged;
+  return status;
+}
+
+PackageSource::PackageSource(std::string path, const PackageContext& context, int line)
+    : SQLite3Wrapper(std::move(path)) {
+  status_ = OpenSourceDatabase(this, context.stem, line);
+}
+
+PackageSource::PackageSource(const DataTypeRecord& record, const PackageContext& context,
+                             const char* primary_key, const char* missing_message, int line)
+    : SQLite3Wrapper(record.PrimaryFile(primary_key) ? *record.PrimaryFile(primary_key) : "") {
+  if (BeginPackage(record, context, primary_key, missing_message) == nullptr) return;
+  status_ = OpenSourceDatabase(this, context.stem, line);
+}
+
+bool StreamedDocument::Close(const char* stem) {
+  writer_.EndObject();
+  if (writer_.complete() && !text_.failed()) return true;
+  KX_LOG_AT(kLogError, stem, "package text could not be written.");
+  return false;
+}
+
+int StreamedDocument::Finish(const SQLite3Wrapper& db, const PackageContext& context) {
+  if (!Close(context.stem)) return kStatusStepFailed;
+  return FinishPackage(db, context, text());
 }
 
 }  // namespace kx

@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "common/json_text_writer.h"
 #include "common/sqlite_wrapper.h"
+#include "common/status.h"
 #include "kxdatapackage.h"
 #include "packager/contract.h"
 
@@ -18,6 +20,46 @@ namespace kx {
 const std::string* BeginPackage(const DataTypeRecord& record, const PackageContext& context,
                                 const char* primary_key,
                                 const char* missing_message = "No primary file.");
+
+// A package step's source database, opened when it is made: its failure is
+// logged under the context's stem with the line of the caller.
+class PackageSource : public SQLite3Wrapper {
+ public:
+  // The staged copy at `path`.
+  PackageSource(std::string path, const PackageContext& context, int line = __builtin_LINE());
+  // BeginPackage first: the staged primary file under `primary_key`, none
+  // (kStatusMissingInput) when the filter staged none.
+  PackageSource(const DataTypeRecord& record, const PackageContext& context,
+                const char* primary_key, const char* missing_message = "No primary file.",
+                int line = __builtin_LINE());
+
+  // 0 when the database can be read, else the step's status.
+  int status() const { return status_; }
+
+ private:
+  int status_ = kStatusMissingInput;
+};
+
+// A package document written as its rows come, in the layout of the
+// library's JSON writer, instead of built as a tree first: a store can hold
+// a million rows. The document's object is open from the start.
+class StreamedDocument {
+ public:
+  StreamedDocument() { writer_.BeginObject(); }
+
+  JsonBufferWriter& writer() { return writer_; }
+  std::string_view text() const { return text_.view(); }
+  // Closes the document's object; false, logged under `stem`, when the
+  // text is incomplete or could not be held.
+  bool Close(const char* stem);
+  // Close, then FinishPackage with the text; kStatusStepFailed when Close
+  // fails.
+  int Finish(const SQLite3Wrapper& db, const PackageContext& context);
+
+ private:
+  TextBuffer text_;
+  JsonBufferWriter writer_{&text_};
+};
 
 // Empties a queue of copies whose database has no primary to merge into,
 // each logged as skipped under `stem`, so the dispatcher's filter loop,
@@ -44,6 +86,11 @@ int HandOverDocument(int result_kind, std::string_view text, ResultCallback call
 // failure, else the damage status: rows read before a damaged page are
 // still delivered.
 int FinishPackage(const SQLite3Wrapper& db, const PackageContext& context, std::string_view text);
+
+// The end of a package step that read no database: `text` is handed over
+// with the context's result kind and "type %d KxDataPackage end" logged.
+// Returns the hand-over's failure, else `status`.
+int EndPackage(const PackageContext& context, std::string_view text, int status = kStatusOk);
 
 }  // namespace kx
 

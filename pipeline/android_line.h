@@ -17,9 +17,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "common/contact_names.h"
 #include "common/side_files.h"
 #include "common/sqlite_wrapper.h"
+#include "kit/contact_names.h"
 #include "packager/staged_package.h"
 #include "pipeline/android_line_records.h"
 #include "pipeline/android_line_storage.h"

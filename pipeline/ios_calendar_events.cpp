@@ -9,6 +9,7 @@
 #include "common/select_list.h"
 #include "common/table_schema.h"
 #include "common/text.h"
+#include "kit/contact_names.h"
 #include "kit/date_sql.h"
 
 namespace kx {
@@ -191,18 +192,21 @@ bool CalendarLookups::ReadIdentities(const SQLite3Wrapper& calendar,
                                {{"display_name", nullptr}, {"address", nullptr}}, &missing_);
   if (sql.empty()) return true;
   sql.replace(0, std::string("select ").size(), "select rowid,");
-  // An identity without a name takes the name another identity of the same
-  // address has (the address is bound, not spliced).
-  SqliteStatement by_address = PrepareStatement(
-      calendar, "select display_name from Identity where display_name is not null and address=?1");
+  // An identity without a name takes the name the first named identity of
+  // the same address has.
+  ContactNames by_address;
+  SqliteStatement named = PrepareStatement(
+      calendar, "select address, display_name from Identity where display_name is not null");
+  if (named.prepared() && !LoadContactNames(named, EmptyNames::kKeep, stopped, &by_address)) {
+    return false;
+  }
   SqliteStatement query = PrepareStatement(calendar, sql);
   while (query.Step() == SQLITE_ROW) {
     if (stopped()) return false;
     std::string name = query.ColumnText(1);
-    if (name.empty() && query.ColumnType(2) != SQLITE_NULL && by_address.prepared()) {
-      by_address.BindText(1, query.ColumnText(2));
-      if (by_address.Step() == SQLITE_ROW) name = by_address.ColumnText(0);
-      by_address.Reset();
+    if (name.empty() && query.ColumnType(2) != SQLITE_NULL) {
+      const std::string* known = FindKeyed(by_address, query.ColumnText(2));
+      if (known != nullptr) name = *known;
     }
     identities_[query.ColumnInt64(0)] = std::move(name);
   }

@@ -73,12 +73,10 @@ int IosCalendarDataPackage(DataTypeRecord* record, const PackageContext& context
     KX_LOG_AT(kLogError, context.stem, "No primary file.");
     return kStatusMissingInput;
   }
-  SQLite3Wrapper calendar(*calendar_path);
-  int status = OpenSourceDatabase(&calendar, context.stem, __LINE__);
-  if (status != kStatusOk) return status;
-  SQLite3Wrapper manifest(*manifest_path);
-  status = OpenSourceDatabase(&manifest, context.stem, __LINE__);
-  if (status != kStatusOk) return status;
+  PackageSource calendar(*calendar_path, context);
+  if (calendar.status() != kStatusOk) return calendar.status();
+  PackageSource manifest(*manifest_path, context);
+  if (manifest.status() != kStatusOk) return manifest.status();
 
   // Null until the first event turns it into an array.
   Json::Value document;

@@ -45,9 +45,8 @@ int IosKxPhotoDataPackage(DataTypeRecord* record, const PackageContext& context)
   const std::string* photo_path = BeginPackage(*record, context, kPhotoFileKey);
   if (photo_path == nullptr || !HasBackupAndTempFolder(*record, context.stem))
     return kStatusMissingInput;
-  SQLite3Wrapper db(*photo_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(*photo_path, context);
+  if (db.status() != kStatusOk) return db.status();
 
   const ReadTransaction transaction(db);
   SqliteStatement photos = PrepareStatement(db, kKxPhotoQuery);

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/contact_names.h"
+#include "kit/contact_names.h"
 #include "pipeline/android_line_records.h"
 
 namespace kx {

@@ -100,9 +100,8 @@ int PackageMedia(DataTypeRecord* record, const PackageContext& context, const Me
   const std::string* media_path = BeginPackage(*record, context, kind.primary_key);
   if (media_path == nullptr || !HasBackupAndTempFolder(*record, context.stem))
     return kStatusMissingInput;
-  SQLite3Wrapper db(*media_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(*media_path, context);
+  if (db.status() != kStatusOk) return db.status();
 
   std::string missing;
   const ReadTransaction transaction(db);

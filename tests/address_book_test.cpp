@@ -1,4 +1,4 @@
-#include "common/address_book.h"
+#include "kit/address_book.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,17 @@
-// iOS address-book helpers shared by the call history, messages and
-// voicemail packagers.
-#ifndef KX_COMMON_ADDRESS_BOOK_H_
-#define KX_COMMON_ADDRESS_BOOK_H_
+// The iOS address book as the packagers of calls, messages and voicemail
+// name people by it: the person behind a number or e-mail address, with the
+// pictures written into the temp folder.
+#ifndef KX_KIT_ADDRESS_BOOK_H_
+#define KX_KIT_ADDRESS_BOOK_H_
 
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "common/sqlite_wrapper.h"
+#include "packager/data_type_record.h"
 
 namespace kx {
 
@@ -34,6 +38,16 @@ int SaveBlobToFile(const SQLite3Wrapper& images_db, const std::string& select_sq
 int BuildContactIndex(const SQLite3Wrapper& address_book, const SQLite3Wrapper& images_db,
                       const std::string& picture_folder, ContactIndex* index);
 
+// The people of the staged "contact_file_path" and "contact_image_file_path"
+// by number and address, their pictures written into the temp folder;
+// empty unless both databases were given and open.
+ContactIndex LoadAddressBookNames(const DataTypeRecord& record);
+
+// Members "first", "last", "middle", "image_path" and "thumb_path" of the
+// person `key` names, each only when non-empty; none for a stranger.
+std::vector<std::pair<const char*, std::string>> AddressBookMembers(const ContactIndex& contacts,
+                                                                    const std::string& key);
+
 }  // namespace kx
 
-#endif  // KX_COMMON_ADDRESS_BOOK_H_
+#endif  // KX_KIT_ADDRESS_BOOK_H_

@@ -1,13 +1,13 @@
-#include "common/address_book.h"
+#include "kit/address_book.h"
 
 #include <string>
 #include <string_view>
 
-#include "common/contact_names.h"
 #include "common/log.h"
 #include "common/platform.h"
 #include "common/side_files.h"
 #include "common/status.h"
+#include "kit/contact_names.h"
 
 namespace kx {
 
@@ -21,6 +21,8 @@ constexpr char kFullSizeImageSql[] = "SELECT data FROM ABFullSizeImage WHERE rec
 constexpr char kThumbnailImageSql[] = "SELECT data FROM ABThumbnailImage WHERE record_id = ?";
 constexpr char kFullSizeSuffix[] = ".jpg";
 constexpr char kThumbnailSuffix[] = ".thumb";
+constexpr char kContactFileKey[] = "contact_file_path";
+constexpr char kContactImageFileKey[] = "contact_image_file_path";
 
 bool WriteWholeFile(const std::string& utf8_path, const void* bytes, int length) {
   return WriteNewFile(utf8_path, std::string_view(static_cast<const char*>(bytes),
@@ -80,9 +82,37 @@ int BuildContactIndex(const SQLite3Wrapper& address_book, const SQLite3Wrapper& 
   };
   // Keyed by the number or address (column 3); the first record of a key
   // stays.
-  LoadKeyedMap(
-      query, 3, read_record, [] { return false; }, index);
+  LoadKeyedMap(query, 3, read_record, index);
   return kStatusOk;
+}
+
+ContactIndex LoadAddressBookNames(const DataTypeRecord& record) {
+  ContactIndex contacts;
+  const std::string* book_path = record.PrimaryFile(kContactFileKey);
+  const std::string* images_path = record.PrimaryFile(kContactImageFileKey);
+  if (book_path == nullptr || images_path == nullptr) return contacts;
+  SQLite3Wrapper book(*book_path);
+  SQLite3Wrapper images(*images_path);
+  if (book.Open() == SQLITE_OK && images.Open() == SQLITE_OK) {
+    BuildContactIndex(book, images, record.temp_folder, &contacts);
+  }
+  return contacts;
+}
+
+std::vector<std::pair<const char*, std::string>> AddressBookMembers(const ContactIndex& contacts,
+                                                                    const std::string& key) {
+  std::vector<std::pair<const char*, std::string>> members;
+  const ContactRecord* person = FindKeyed(contacts, key);
+  if (person == nullptr) return members;
+  const std::pair<const char*, const std::string*> candidates[] = {
+      {"first", &person->first_name},          {"last", &person->last_name},
+      {"middle", &person->middle_name},        {"image_path", &person->picture_path},
+      {"thumb_path", &person->thumbnail_path},
+  };
+  for (const auto& [name, value] : candidates) {
+    if (!value->empty()) members.emplace_back(name, *value);
+  }
+  return members;
 }
 
 }  // namespace kx
