@@ -278,11 +278,16 @@ class ContactFiles {
     return &writer_;
   }
 
+  // The value keys the contacts rebuilt from the search index have: only
+  // those are remembered of the contacts taken, so that the memory follows
+  // what the index alone keeps rather than the size of the book.
+  void WatchValueKeys(std::unordered_set<std::string> keys) { watched_keys_ = std::move(keys); }
+
   // The keys are recorded as the contact is taken, so that a rebuilt
   // contact is compared with every contact of the run, written or not.
   void Taken(const std::string& name_key, std::string value_key) {
     if (name_key.empty()) empty_name_taken_ = true;
-    value_keys_.insert(std::move(value_key));
+    if (watched_keys_.count(value_key) != 0) value_keys_.insert(std::move(value_key));
     ++count_;
     if (++in_file_ == kContactsPerFile) Flush();
   }
@@ -328,6 +333,7 @@ class ContactFiles {
   size_t count_ = 0;
   Json::Value paths_{Json::arrayValue};
   bool empty_name_taken_ = false;
+  std::unordered_set<std::string> watched_keys_;
   std::unordered_set<std::string> value_keys_;
 };
 
@@ -532,13 +538,12 @@ class AddressBook {
   }
 
   // The label's text, "default" when the label id names none.
-  std::string LabelName(int64_t label) {
+  const std::string& LabelName(int64_t label) {
     const auto cached = label_names_.find(label);
     if (cached != label_names_.end()) return cached->second;
     std::string name = "default";
     if (Rebind(&labels_, label) && labels_.Step() == SQLITE_ROW) name = labels_.ColumnText(0);
-    label_names_.emplace(label, name);
-    return name;
+    return label_names_.emplace(label, std::move(name)).first->second;
   }
 
   // A multi-value record with its tag and label name.
@@ -915,18 +920,38 @@ std::string IndexTail(const SQLite3Wrapper& book, const TableColumns& index) {
   return tail;
 }
 
-// People only the search index remembers, each once, unless one of them
-// was packaged.
-void AddRebuiltContacts(const SQLite3Wrapper& book, const char* stem, ContactFiles* files) {
+// The query of the people only the search index remembers; "" when the
+// book has no index.
+std::string RebuildQuery(const SQLite3Wrapper& book, const char* stem) {
   const char* index_table = "ABPersonFullTextSearch";
   const TableColumns columns(book, index_table);
-  if (!columns.exists()) return;
-  SqliteStatement rows = PrepareStatement(
-      book, AdaptedQuery(book, index_table, kSearchColumns, IndexTail(book, columns), stem));
-  while (rows.Step() == SQLITE_ROW) {
-    Contact contact = RebuildContact(ReadRow(rows));
-    if (!files->Known(contact)) files->Add(std::move(contact));
-  }
+  if (!columns.exists()) return std::string();
+  return AdaptedQuery(book, index_table, kSearchColumns, IndexTail(book, columns), stem);
+}
+
+// Calls `take` with each contact rebuilt by `query` (RebuildQuery).
+template <typename Take>
+void ForEachRebuiltContact(const SQLite3Wrapper& book, const std::string& query, Take take) {
+  if (query.empty()) return;
+  SqliteStatement rows = PrepareStatement(book, query);
+  while (rows.Step() == SQLITE_ROW) take(RebuildContact(ReadRow(rows)));
+}
+
+// The value keys of the contacts `query` rebuilds.
+std::unordered_set<std::string> RebuiltValueKeys(const SQLite3Wrapper& book,
+                                                 const std::string& query) {
+  std::unordered_set<std::string> keys;
+  ForEachRebuiltContact(book, query,
+                        [&keys](Contact contact) { keys.insert(std::move(contact.value_key)); });
+  return keys;
+}
+
+// People only the search index remembers, each once, unless one of them
+// was packaged.
+void AddRebuiltContacts(const SQLite3Wrapper& book, const std::string& query, ContactFiles* files) {
+  ForEachRebuiltContact(book, query, [files](Contact contact) {
+    if (!files->Known(contact)) files->Add(contact);
+  });
 }
 
 }  // namespace
@@ -973,9 +998,11 @@ int IosContactDataPackage(DataTypeRecord* record, const PackageContext& context)
   {
     const ReadTransaction transaction(book);
     AddressBook address_book(book, images, record->temp_folder, context.stem);
+    const std::string rebuild_query = RebuildQuery(book, context.stem);
+    files.WatchValueKeys(RebuiltValueKeys(book, rebuild_query));
     if (!AddLiveContacts(&address_book, &people, context, &files)) return PackageStopped(context);
     AddOrphanedContacts(&address_book, &files);
-    AddRebuiltContacts(book, context.stem, &files);
+    AddRebuiltContacts(book, rebuild_query, &files);
   }
   files.Flush();
 
