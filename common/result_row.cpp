@@ -92,28 +92,64 @@ void RowToJson(const ResultRow& row, Json::Value* object) {
   }
 }
 
+void ReadRowColumnIntoJson(const SqliteStatement& statement, int index, Json::Value* object) {
+  const char* name = sqlite3_column_name(statement.handle(), index);
+  if (name == nullptr) return;
+  switch (statement.ColumnType(index)) {
+    case SQLITE_INTEGER:
+      (*object)[name] = Json::Int64(statement.ColumnInt64(index));
+      break;
+    case SQLITE_FLOAT:
+      (*object)[name] = JsonDouble(statement.ColumnDouble(index));
+      break;
+    case SQLITE_TEXT:
+      (*object)[name] = std::string(statement.ColumnTextView(index));
+      break;
+    case SQLITE_BLOB: {
+      const std::string_view bytes = statement.ColumnBlobView(index);
+      (*object)[name] = Base64Encode(bytes.data(), bytes.size());
+      break;
+    }
+    default:  // NULL sets no member
+      break;
+  }
+}
+
+void WriteRowColumnMember(const SqliteStatement& statement, int index, const JsonName& name,
+                          JsonTextWriter* writer) {
+  switch (statement.ColumnType(index)) {
+    case SQLITE_INTEGER:
+      writer->Name(name);
+      writer->Int(statement.ColumnInt64(index));
+      break;
+    case SQLITE_FLOAT: {
+      const double value = statement.ColumnDouble(index);
+      writer->Name(name);
+      if (std::isfinite(value)) {
+        writer->Double(value);
+      } else {
+        writer->Null();
+      }
+      break;
+    }
+    case SQLITE_TEXT:
+      writer->Name(name);
+      writer->String(statement.ColumnTextView(index));
+      break;
+    case SQLITE_BLOB: {
+      const std::string_view bytes = statement.ColumnBlobView(index);
+      writer->Name(name);
+      writer->String(Base64Encode(bytes.data(), bytes.size()));
+      break;
+    }
+    default:  // NULL writes no member
+      break;
+  }
+}
+
 void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object) {
   for (int index = 0; index < statement.ColumnCount(); ++index) {
-    const char* name = sqlite3_column_name(statement.handle(), index);
-    if (name == nullptr) continue;
-    switch (statement.ColumnType(index)) {
-      case SQLITE_INTEGER:
-        (*object)[name] = Json::Int64(statement.ColumnInt64(index));
-        break;
-      case SQLITE_FLOAT:
-        (*object)[name] = JsonDouble(statement.ColumnDouble(index));
-        break;
-      case SQLITE_TEXT:
-        (*object)[name] = std::string(statement.ColumnTextView(index));
-        break;
-      case SQLITE_BLOB: {
-        const std::string_view bytes = statement.ColumnBlobView(index);
-        (*object)[name] = Base64Encode(bytes.data(), bytes.size());
-        break;
-      }
-      default:  // NULL sets no member
-        break;
-    }
+    ReadRowColumnIntoJson(statement, index, object);
   }
 }
 

@@ -130,6 +130,11 @@ void RowToJson(const ResultRow& row, Json::Value* object);
 // ReadColumnIntoRow and RowToJson would set it (an empty text kept, a blob
 // as Base64, NULL left out), without building the row's maps.
 void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object);
+// One column of the current row by that rule.
+void ReadRowColumnIntoJson(const SqliteStatement& statement, int index, Json::Value* object);
+// The same member written as member `name` of the open object of `writer`.
+void WriteRowColumnMember(const SqliteStatement& statement, int index, const JsonName& name,
+                          JsonTextWriter* writer);
 // The same members into `members`, for objects streamed without a tree;
 // the columns before `first_column` are left out.
 void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members,

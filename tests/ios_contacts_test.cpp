@@ -132,6 +132,60 @@ TEST_F(IosContactsTest, OldestBookWholeDocument) {
             ContactFile(1));
 }
 
+// A person with a value of every list, a value kept twice, a picture and
+// two thumbnails (the first is taken), and an address entry with neither
+// key nor value, whole in zones on either side of UTC: the dates are the
+// zone's, and the empty entry is laid out as a document of its own is.
+TEST_F(IosContactsTest, EveryKindOfValueWholeInOtherZones) {
+  test::RunSql(images_,
+               "INSERT INTO ABFullSizeImage (record_id, data) VALUES (1, x'FFD8FF');"
+               "INSERT INTO ABThumbnailImage (record_id, format, data) VALUES (1, 5, x'02'), "
+               "(1, 0, x'01');");
+  test::RunSql(book_, BookSql() + Person(1, "Ana", ", Birthday", ", 600000000") +
+                          Value(10, 1, 3, 1, "+351 912 345 678") +
+                          Value(11, 1, 3, 1, "+351 912 345 678") + Value(12, 1, 4, 2, "a@b.pt") +
+                          Value(13, 1, 12, 2, "") + Value(14, 1, 46, 0, "") +
+                          Value(15, 1, 5, 2, "") + Value(16, 1, 23, 0, "Rui") +
+                          "UPDATE ABMultiValue SET value = 600000000 WHERE UID = 13;"
+                          "INSERT INTO ABMultiValueEntry VALUES (14, 3, 'x'), (14, 4, 'ana'), "
+                          "(15, 1, 'Rua A 1'), (15, 9, NULL);" +
+                          Person(2, "Rui"));
+  const std::pair<const char*, const char*> zones[] = {{"America/St_Johns", "07:10:00"},
+                                                       {"Asia/Kathmandu", "16:25:00"}};
+  for (const auto& [zone, time] : zones) {
+    SCOPED_TRACE(zone);
+    const test::ScopedTimeZone scoped_zone(zone);
+    ASSERT_EQ(kStatusOk, Run());
+    const std::string date = std::string("01-06-2020 ") + time;
+    EXPECT_EQ(FileText(R"({"size": 2, "contacts_info": [
+        {"ROWID": 1, "First": "Ana", "Birthday": ")" +
+                       date + R"(", "guid": "p1",
+         "alt_birthday_type": 3, "image_path": ")" +
+                       temp_.File("1.jpg") + R"(",
+         "thumb_path": ")" +
+                       temp_.File("1.thumb") + R"(",
+         "phone_info": [{"property": 3, "label": 1, "value": "+351 912 345 678",
+                         "label_name": "_$!<Mobile>!$_"}],
+         "email_info": [{"property": 4, "label": 2, "value": "a@b.pt",
+                         "label_name": "_$!<Home>!$_"}],
+         "url_info": null,
+         "relate_name_info": [{"property": 23, "label": 0, "value": "Rui",
+                               "label_name": "default"}],
+         "date_info": [{"property": 12, "label": 2, "date": ")" +
+                       date + R"(",
+                        "label_name": "_$!<Home>!$_"}],
+         "address_info": [{"property": 5, "label": 2, "UID": 15, "label_name": "_$!<Home>!$_",
+                           "entry_n_key": [{"entry": "Rua A 1", "entry_key": "Street"}, {}]}],
+         "social_info": [{"property": 46, "label": 0, "UID": 14, "label_name": "default",
+                          "entry_n_key": [{"entry": "x", "entry_key": "service"},
+                                          {"entry": "ana", "entry_key": "username"}]}]},
+        {"ROWID": 2, "First": "Rui", "guid": "p2", "alt_birthday_type": 3,
+         "phone_info": null, "email_info": null, "url_info": null}]})"),
+              ContactFile(1));
+    EXPECT_EQ(std::string(1, '\x01'), test::ReadFileBytes(temp_.File("1.thumb")));
+  }
+}
+
 // A picture database that is no database, names no file or is not named:
 // the people come without pictures; an absent one is logged once.
 TEST_F(IosContactsTest, ContactsWithoutTheirPictureDatabase) {
