@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
         "the message query %.2f s | ratio %.2f\n",
         f.package_seconds, f.peak_mb, f.document_files, f.document_bytes / 1048576.0,
         f.sqlite_seconds, f.package_seconds / f.sqlite_seconds);
+    kx::bench::PrintProcessorTime(f);
   });
   fs::remove_all(work, error);
   return packaged == 0 ? 0 : 1;

@@ -420,4 +420,14 @@ void PrintChatShapeFigures(const char* label, int chats, long long messages_per_
       f.package_cpu.user / f.sqlite_cpu.user);
 }
 
+void PrintProcessorTime(const PackageFigures& f) {
+  const double package = f.package_cpu.user + f.package_cpu.system;
+  const double sqlite = f.sqlite_cpu.user + f.sqlite_cpu.system;
+  std::printf(
+      "processor time: package user %.2f s + kernel %.2f s, sqlite3 -json user %.2f s + kernel "
+      "%.2f s, ratio %.2f\n",
+      f.package_cpu.user, f.package_cpu.system, f.sqlite_cpu.user, f.sqlite_cpu.system,
+      sqlite > 0 ? package / sqlite : 0.0);
+}
+
 }  // namespace kx::bench

@@ -118,6 +118,10 @@ int MeasurePackage(const PackageBench& bench,
 void PrintChatShapeFigures(const char* label, int chats, long long messages_per_chat,
                            double generate_seconds, const PackageFigures& f, double target_ratio);
 
+// One line of the processor time of both sides (user and kernel) and
+// their ratio: steadier than the wall-time ratio on a loaded machine.
+void PrintProcessorTime(const PackageFigures& f);
+
 // The scale `make bench` asks for through KX_BENCH_SCALE: "full" (unset),
 // "small" (a tenth) or "tiny" (a thousandth, for comparing documents).
 // `full_size` scaled so, at least `minimum`.

@@ -578,6 +578,13 @@ void JsonMembers::SetString(std::string_view name, std::string_view value) {
   member->text.assign(value.data(), value.size());
 }
 
+std::string* JsonMembers::SetStringInPlace(std::string_view name) {
+  Member* member = Slot(name);
+  member->kind = Kind::kString;
+  member->text.clear();
+  return &member->text;
+}
+
 void JsonMembers::SetInt(std::string_view name, int64_t value) {
   Member* member = Slot(name);
   member->kind = Kind::kInt;

@@ -202,6 +202,9 @@ class JsonMembers {
     in_step_ = true;
   }
   void SetString(std::string_view name, std::string_view value);
+  // Sets a string member and hands back its text, emptied, to be filled in
+  // place (its buffer serves object after object).
+  std::string* SetStringInPlace(std::string_view name);
   void SetInt(std::string_view name, int64_t value);
   void SetDouble(std::string_view name, double value);
   void SetNull(std::string_view name);

@@ -174,7 +174,7 @@ void ReadColumnIntoMembers(const SqliteStatement& statement, int index, JsonMemb
       break;
     case SQLITE_BLOB: {
       const std::string_view bytes = statement.ColumnBlobView(index);
-      members->SetString(name, Base64Encode(bytes.data(), bytes.size()));
+      AppendBase64(bytes.data(), bytes.size(), members->SetStringInPlace(name));
       break;
     }
     default:  // NULL sets no member

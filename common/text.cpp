@@ -223,30 +223,37 @@ std::string StripHtmlTags(const std::string& text) {
 }
 
 std::string Base64Encode(const void* bytes, size_t length) {
+  std::string encoded;
+  AppendBase64(bytes, length, &encoded);
+  return encoded;
+}
+
+void AppendBase64(const void* bytes, size_t length, std::string* out) {
   static const char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string encoded;
-  if (bytes == nullptr || length == 0) return encoded;
+  if (bytes == nullptr || length == 0) return;
   const unsigned char* data = static_cast<const unsigned char*>(bytes);
-  encoded.reserve((length + 2) / 3 * 4);
+  const size_t start = out->size();
+  out->resize(start + (length + 2) / 3 * 4);
+  char* at = out->data() + start;
   size_t i = 0;
   for (; i + 3 <= length; i += 3) {
     const uint32_t group = (uint32_t{data[i]} << 16) | (uint32_t{data[i + 1]} << 8) | data[i + 2];
-    encoded.push_back(kAlphabet[(group >> 18) & 0x3F]);
-    encoded.push_back(kAlphabet[(group >> 12) & 0x3F]);
-    encoded.push_back(kAlphabet[(group >> 6) & 0x3F]);
-    encoded.push_back(kAlphabet[group & 0x3F]);
+    at[0] = kAlphabet[(group >> 18) & 0x3F];
+    at[1] = kAlphabet[(group >> 12) & 0x3F];
+    at[2] = kAlphabet[(group >> 6) & 0x3F];
+    at[3] = kAlphabet[group & 0x3F];
+    at += 4;
   }
   const size_t remaining = length - i;
   if (remaining > 0) {
     uint32_t group = uint32_t{data[i]} << 16;
     if (remaining == 2) group |= uint32_t{data[i + 1]} << 8;
-    encoded.push_back(kAlphabet[(group >> 18) & 0x3F]);
-    encoded.push_back(kAlphabet[(group >> 12) & 0x3F]);
-    encoded.push_back(remaining == 2 ? kAlphabet[(group >> 6) & 0x3F] : '=');
-    encoded.push_back('=');
+    at[0] = kAlphabet[(group >> 18) & 0x3F];
+    at[1] = kAlphabet[(group >> 12) & 0x3F];
+    at[2] = remaining == 2 ? kAlphabet[(group >> 6) & 0x3F] : '=';
+    at[3] = '=';
   }
-  return encoded;
 }
 
 std::string ToLowerAscii(const std::string& text) {

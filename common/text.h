@@ -30,6 +30,8 @@ std::string StripHtmlTags(const std::string& text);
 
 // Standard Base64 with "=" padding and no line breaks.
 std::string Base64Encode(const void* bytes, size_t length);
+// The same text appended to `out`, which grows once.
+void AppendBase64(const void* bytes, size_t length, std::string* out);
 
 // Maps only A-Z to a-z; every other byte stays.
 std::string ToLowerAscii(const std::string& text);

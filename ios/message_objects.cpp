@@ -152,9 +152,9 @@ void MessageObjectReader::ReadAttachments(int64_t message_id, bool message_delet
 }
 
 WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const MessageSource& source,
-                                         int first_column) {
+                                         const std::vector<int>& columns) {
   message_.Clear();
-  ReadRowIntoMembers(row, &message_, first_column);
+  for (const int column : columns) ReadColumnIntoMembers(row, column, &message_);
   if (columns_of_ != &row) {
     columns_of_ = &row;
     text_column_ = ColumnIndex(row, "text");
@@ -162,7 +162,7 @@ WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const Messa
   }
   message_.SetString("text",
                      MessageText(ColumnBytes(row, text_column_), ColumnBytes(row, body_column_)));
-  const int64_t row_id = row.ColumnInt64(first_column);
+  const int64_t row_id = row.ColumnInt64(columns.front());
   const bool deleted =
       message_.IntegerOf("is_deleted") != 0 ||
       (source.in_chat ? recoverable_.Has(source.chat_id, row_id) : recoverable_.Has(row_id));
@@ -175,7 +175,8 @@ WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const Messa
 
   WrittenMessage written;
   written.date = message_.IntegerOf("date");
-  JsonTextWriter writer(&written.text, depth_);
+  text_.clear();
+  JsonTextWriter writer(&text_, depth_);
   if (crlf_) writer.UseCrLf();
   if (attachment_count_ == 0) {
     message_.WriteObject(&writer);
@@ -186,7 +187,7 @@ WrittenMessage MessageObjectReader::Read(const SqliteStatement& row, const Messa
       writer.EndArray();
     });
   }
-  if (!writer.complete()) written.text.clear();
+  if (writer.complete()) written.text = text_;
   return written;
 }
 

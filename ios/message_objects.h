@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/backup_files.h"
@@ -40,10 +41,11 @@ struct MessageSource {
 };
 
 // A message as it goes into its session: the date that orders the session,
-// and the object's text, laid out for its place in the session file.
+// and the object's text, laid out for its place in the session file (the
+// reader's buffer, valid until its next message).
 struct WrittenMessage {
   int64_t date = 0;
-  std::string text;
+  std::string_view text;
 };
 
 // Reads message rows (of the store's message queries) into written
@@ -57,10 +59,10 @@ class MessageObjectReader {
   MessageObjectReader(const RecoverableMessages& recoverable, MessageStore* store,
                       const AttachmentLocator& locator, size_t depth, bool crlf);
 
-  // The message on the current row of `row`, whose columns begin at
-  // `first_column`.
+  // The message on the current row of `row`, of the columns `columns`
+  // (the message's ROWID first).
   WrittenMessage Read(const SqliteStatement& row, const MessageSource& source,
-                      int first_column = 0);
+                      const std::vector<int>& columns);
 
   // From now on the attachments come from `ordered` (the store's
   // OrderedAttachments), stepped along with messages read in ascending
@@ -80,6 +82,7 @@ class MessageObjectReader {
   size_t depth_;
   bool crlf_;
   JsonMembers message_;
+  std::string text_;  // the last message's text
   // The rows as stored, kept while a message in several chats comes again.
   std::vector<JsonMembers> stored_;
   size_t stored_count_ = 0;

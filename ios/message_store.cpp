@@ -36,10 +36,6 @@ const std::vector<SelectedColumn> kChatMessageTail = {
     {"M.has_dd_results", "has_dd_results", "has_dd_results"},
     {"M.date_read", "date_read", "date_read"},
 };
-const std::vector<SelectedColumn> kLooseMessageTail = {
-    {"M.cache_roomnames", "cache_roomnames", "cache_roomnames"},
-    {"M.attributedBody", "attributedBody", "attributedBody"},
-};
 const std::vector<SelectedColumn> kLoosePlanColumns = {
     {"M.handle_id", "handle_id", "handle_id"},
     {"M.other_handle", "other_handle", "other_handle"},
@@ -186,26 +182,53 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
   const SelectedColumn send_date = {kSendDate, "send_date", "date"};
   const SelectedColumn older_send_date = {kOlderLooseSendDate, "send_date", "date"};
   const std::vector<SelectedColumn> date_part = {send_date};
-  const std::vector<SelectedColumn> loose_date_part = {older_store ? older_send_date : send_date};
-  const std::string chat_message_list =
-      "M.ROWID," +
-      message.SelectList(Joined({&kMessageHead, &date_part, &kMessageMiddle, &kChatMessageTail}),
-                         &missing);
+  const std::vector<SelectedColumn> chat_columns =
+      Joined({&kMessageHead, &date_part, &kMessageMiddle, &kChatMessageTail});
+  const std::string chat_message_list = "M.ROWID," + message.SelectList(chat_columns, &missing);
   LogMissingColumns("message", missing);
   std::string ignored;
-  const std::string loose_message_list =
-      "M.ROWID," +
-      message.SelectList(
-          Joined({&kMessageHead, &loose_date_part, &kMessageMiddle, &kLooseMessageTail}), &ignored);
-  const std::string loose_plan_list = "M.ROWID," + message.SelectList(kLoosePlanColumns, &ignored);
+  // A message in no chat is read from the same row: its object has the
+  // columns of one in a chat without has_dd_results and date_read, with
+  // cache_roomnames, and on the older stores with a send_date of its own.
+  // other_handle is read only to place it.
+  const std::vector<SelectedColumn> loose_extra = {kLoosePlanColumns[1], kLoosePlanColumns[2],
+                                                   older_send_date};
+  const size_t loose_extra_count = older_store ? 3 : 2;
+  const std::string loose_extra_list = message.SelectList(
+      std::vector<SelectedColumn>(loose_extra.begin(), loose_extra.begin() + loose_extra_count),
+      &ignored);
+  const int first = 1;  // ROWID; the chat id stands before it
+  const int head_end = first + 1 + static_cast<int>(kMessageHead.size());
+  const int middle_end = head_end + 1 + static_cast<int>(kMessageMiddle.size());
+  const int chat_end = first + 1 + static_cast<int>(chat_columns.size());
+  MessageColumns& columns = message_columns_;
+  for (int column = first; column < chat_end; ++column) columns.chat_object.push_back(column);
+  for (int column = first; column < middle_end; ++column) {
+    if (column == head_end && older_store) continue;  // the chats' send_date
+    columns.loose_object.push_back(column);
+  }
+  columns.loose_object.push_back(middle_end);  // attributedBody
+  columns.other_handle = chat_end;
+  columns.room_names = chat_end + 1;
+  columns.loose_object.push_back(columns.room_names);
+  if (older_store) columns.loose_object.push_back(chat_end + 2);
+  columns.row_id = first;
+  columns.handle_id = first + 1;
+  columns.date = first + 2;
 
-  if (has_chat_join) {
-    // The messages of every chat in the order of the file; a message in two
-    // chats comes once for each.
-    all_chat_messages_.sql = "SELECT CM.chat_id AS chat_id," + chat_message_list +
-                             " FROM message AS M CROSS JOIN chat_message_join AS CM ON "
-                             "CM.message_id = M.ROWID" +
-                             Conditions(message_conditions, " WHERE ") + " ORDER BY M.ROWID";
+  const std::string chat_id_column = has_chat_join ? "CM.chat_id" : "NULL";
+  // One pass over the messages in the order they lie in the file, for all
+  // chats at once: chat by chat, the same pages would be read as often as
+  // the chats' messages interleave. A message comes once for each chat it
+  // is in, and once with a NULL chat when it is in none.
+  const std::string message_from =
+      (has_chat_join ? " FROM message AS M LEFT JOIN chat_message_join AS CM ON "
+                       "CM.message_id = M.ROWID"
+                     : " FROM message AS M") +
+      Conditions(message_conditions, " WHERE ") + " ORDER BY M.ROWID";
+  if (message.exists()) {
+    all_messages_.sql = "SELECT " + chat_id_column + " AS chat_id," + chat_message_list + "," +
+                        loose_extra_list + message_from;
   }
   if (message.exists() && (!has_chat_join || !chat.exists())) {
     // Without the chats or their join every message is one in no chat:
@@ -215,16 +238,8 @@ MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db)
         chat.exists() ? "chat_message_join" : (has_chat_join ? "chat" : "chat, chat_message_join"));
     incomplete_status_ = kStatusPrepareFailed;
   }
-  // One pass over the messages in the order they lie in the file, for all
-  // chats at once: chat by chat, the same pages would be read as often as
-  // the chats' messages interleave. A message comes once for each chat it
-  // is in, and once with a NULL chat when it is in none.
-  plan_.sql = "SELECT " + loose_plan_list +
-              (has_chat_join ? ",CM.chat_id FROM message AS M LEFT JOIN chat_message_join AS CM ON "
-                               "CM.message_id = M.ROWID"
-                             : ",NULL FROM message AS M") +
-              Conditions(message_conditions, " WHERE ") + " ORDER BY M.ROWID";
-  loose_message_.sql = "SELECT " + loose_message_list + " FROM message AS M WHERE M.ROWID = ?";
+  const std::string loose_plan_list = "M.ROWID," + message.SelectList(kLoosePlanColumns, &ignored);
+  plan_.sql = "SELECT " + loose_plan_list + "," + chat_id_column + message_from;
 
   missing.clear();
   if (attachment.exists() && attachment_join.exists()) {
@@ -352,13 +367,9 @@ MessagePlan MessageStore::ReadMessagePlan(bool spans,
   return plan;
 }
 
-SqliteStatement* MessageStore::AllChatMessages() { return Prepared(&all_chat_messages_); }
+SqliteStatement* MessageStore::AllMessages() { return Prepared(&all_messages_); }
 
 SqliteStatement* MessageStore::OrderedAttachments() { return Prepared(&ordered_attachments_); }
-
-SqliteStatement* MessageStore::LooseMessageRow(int64_t row_id) {
-  return Bound(&loose_message_, row_id);
-}
 
 SqliteStatement* MessageStore::Attachments(int64_t message_id) {
   return Bound(&attachments_, message_id);

@@ -47,6 +47,19 @@ struct LooseMessage {
   std::string room_names;  // cache_roomnames
 };
 
+// Where AllMessages() keeps what: the columns a message object is read
+// from, as one in a chat and as one in no chat (each starting with the
+// message's ROWID), and what placing a message in no chat reads.
+struct MessageColumns {
+  std::vector<int> chat_object;
+  std::vector<int> loose_object;
+  int row_id = 1;
+  int handle_id = 2;
+  int date = 3;
+  int other_handle = -1;
+  int room_names = -1;
+};
+
 // The newest date of a chat's messages, and whether it has any.
 struct ChatSpan {
   int64_t last_date = 0;
@@ -85,11 +98,12 @@ class MessageStore {
   // answers false to end the pass early.
   MessagePlan ReadMessagePlan(bool spans, const std::function<bool(const LooseMessage&)>& loose);
 
-  // The message rows of every chat, in the order of the store's ROWIDs,
-  // each with the chat's id first; null when none can be read.
-  SqliteStatement* AllChatMessages();
-  // The row of one message in no chat; null when it cannot be read.
-  SqliteStatement* LooseMessageRow(int64_t row_id);
+  // Every message in the order of the store's ROWIDs: once for each chat
+  // it is in, with the chat's id first, or once with a NULL id when it is
+  // in none; the columns are those of message_columns(). Null when none can
+  // be read.
+  SqliteStatement* AllMessages();
+  const MessageColumns& message_columns() const { return message_columns_; }
 
   // The attachments of a message, reset and bound; null when none can be
   // read.
@@ -123,7 +137,8 @@ class MessageStore {
   std::string chats_sql_;
   SqliteStatement chats_;
   Statement group_members_, direct_members_, handle_, plan_;
-  Statement all_chat_messages_, loose_message_, attachments_, ordered_attachments_;
+  Statement all_messages_, attachments_, ordered_attachments_;
+  MessageColumns message_columns_;
   int incomplete_status_ = 0;
 };
 

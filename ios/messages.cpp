@@ -80,7 +80,6 @@ class LoosePlan {
   };
 
   void Add(const LooseMessage& message) {
-    ++count_;
     const auto [found, added] = room_index_.emplace(message.room_names, rooms_.size());
     if (added) rooms_.push_back(Room{message.room_names, message.date, {}, {}});
     Room& room = rooms_[found->second];
@@ -93,11 +92,8 @@ class LoosePlan {
   }
 
   const std::vector<Room>& rooms() const { return rooms_; }
-  // How many messages in no chat the store has.
-  uint64_t count() const { return count_; }
 
  private:
-  uint64_t count_ = 0;
   std::vector<Room> rooms_;
   std::unordered_map<std::string, size_t> room_index_;
 };
@@ -360,9 +356,9 @@ class SessionWriter {
     }
   }
 
-  // False on a stop. `loose_count` messages in no chat are read back.
-  bool WriteAll(uint64_t loose_count) {
-    if (!ReadChatMessages() || (!failed_ && !ReadLooseMessages(loose_count))) return false;
+  // False on a stop.
+  bool WriteAll() {
+    if (!ReadMessages()) return false;
     for (size_t file = 0; file < FileCount(); ++file) {
       if (!WriteFile(file)) return false;
     }
@@ -376,8 +372,18 @@ class SessionWriter {
  private:
   size_t FileCount() const { return (order_.size() + kSessionsPerFile - 1) / kSessionsPerFile; }
 
+  bool Spill(const SpilledMessage& message) {
+    if (spill_.Add(message.session / kSessionsPerFile, message)) return true;
+    KX_LOG_AT(kLogError, context_.stem, "Fail to put messages aside in %s.", folder_.c_str());
+    failed_ = true;
+    return false;
+  }
+
+  // A message's rows follow each other, one for each chat it is in. One
+  // that none of its rows places in a chat is one in no chat: it is read
+  // as such from its first row and put aside once its rows are past.
   // False on a stop.
-  bool ReadChatMessages() {
+  bool ReadMessages() {
     std::unordered_map<int64_t, ChatPlace> places;
     for (size_t position = 0; position < order_.size(); ++position) {
       const std::vector<SessionChat>& chats = order_[position]->chats;
@@ -386,59 +392,67 @@ class SessionWriter {
                                                       static_cast<uint32_t>(chat), &chats[chat]});
       }
     }
-    if (places.empty()) return true;
-    SqliteStatement* rows = store_->AllChatMessages();
+    if (order_.empty()) return true;
+    SqliteStatement* rows = store_->AllMessages();
     if (rows == nullptr) return true;
+    const MessageColumns& columns = store_->message_columns();
     reader_.UseOrderedAttachments(store_->OrderedAttachments());
-    while (rows->Step() == SQLITE_ROW) {
+    bool started = false;
+    int64_t message_id = 0;
+    bool in_chat = false;  // a row of the message `message_id` was in a chat
+    bool loose_pending = false;
+    SpilledMessage loose;
+    const auto finish_message = [&] {
+      if (loose_pending && !in_chat && !failed_) {
+        loose.text = loose_text_;
+        Spill(loose);
+      }
+      loose_pending = false;
+    };
+    while (!failed_ && rows->Step() == SQLITE_ROW) {
       if (context_.StopRequested()) return false;
-      const auto place = places.find(rows->ColumnInt64(0));
-      if (place == places.end()) continue;
-      const SessionChat& chat = *place->second.chat;
-      const MessageSource source = {chat.chat_id, true, chat.group, &chat.members};
-      const WrittenMessage message = reader_.Read(*rows, source, 1);
-      const SpilledMessage spilled = {place->second.session, place->second.chat_order, message.date,
-                                      rows->ColumnInt64(1), message.text};
-      if (!spill_.Add(place->second.session / kSessionsPerFile, spilled)) {
-        KX_LOG_AT(kLogError, context_.stem, "Fail to put messages aside in %s.", folder_.c_str());
-        failed_ = true;
-        break;
+      const int64_t row_id = rows->ColumnInt64(columns.row_id);
+      if (!started || row_id != message_id) {
+        finish_message();
+        started = true;
+        message_id = row_id;
+        in_chat = false;
+      }
+      const auto place =
+          rows->ColumnType(0) == SQLITE_NULL ? places.end() : places.find(rows->ColumnInt64(0));
+      if (place != places.end()) {
+        in_chat = true;
+        const SessionChat& chat = *place->second.chat;
+        const MessageSource source = {chat.chat_id, true, chat.group, &chat.members};
+        const WrittenMessage message = reader_.Read(*rows, source, columns.chat_object);
+        Spill(
+            {place->second.session, place->second.chat_order, message.date, row_id, message.text});
+      } else if (!in_chat && !loose_pending) {
+        loose_pending = ReadLoose(*rows, columns, &loose);
       }
     }
+    finish_message();
     reader_.UseOrderedAttachments(nullptr);
     return true;
   }
 
-  // The messages in no chat, read in a second pass over the store and put
-  // aside with the chats' ones, after those on an equal date; the pass ends
-  // at the last of the `count` the plan found. False on a stop.
-  bool ReadLooseMessages(uint64_t count) {
-    if (count == 0) return true;
-    const MessageSource loose_source;
-    bool stopped = false;
-    uint64_t seen = 0;
-    store_->ReadMessagePlan(false, [&](const LooseMessage& message) {
-      if (context_.StopRequested()) {
-        stopped = true;
-        return false;
-      }
-      if (++seen > count) return false;
-      LoosePlace place;
-      if (!plan_.PlaceOf(message, &place)) return seen < count;
-      SqliteStatement* row = store_->LooseMessageRow(message.row_id);
-      if (row == nullptr || row->Step() != SQLITE_ROW) return seen < count;
-      const WrittenMessage written = reader_.Read(*row, loose_source);
-      const uint32_t position = positions_[place.session];
-      const SpilledMessage spilled = {position, kLooseChatOrder + place.group, written.date,
-                                      message.row_id, written.text};
-      if (!spill_.Add(position / kSessionsPerFile, spilled)) {
-        KX_LOG_AT(kLogError, context_.stem, "Fail to put messages aside in %s.", folder_.c_str());
-        failed_ = true;
-        return false;
-      }
-      return seen < count;
-    });
-    return !stopped;
+  // The message in no chat on the current row, placed by the plan, into
+  // `loose` (its text in loose_text_); false when the plan placed it
+  // nowhere.
+  bool ReadLoose(const SqliteStatement& row, const MessageColumns& columns, SpilledMessage* loose) {
+    LooseMessage message;
+    message.row_id = row.ColumnInt64(columns.row_id);
+    message.handle_id = row.ColumnInt64(columns.handle_id);
+    if (message.handle_id == 0) message.handle_id = row.ColumnInt64(columns.other_handle);
+    message.room_names = row.ColumnText(columns.room_names);
+    message.date = row.ColumnInt64(columns.date);
+    LoosePlace place;
+    if (!plan_.PlaceOf(message, &place)) return false;
+    const WrittenMessage written = reader_.Read(row, MessageSource(), columns.loose_object);
+    const uint32_t position = positions_[place.session];
+    loose_text_.assign(written.text);
+    *loose = {position, kLooseChatOrder + place.group, written.date, message.row_id, {}};
+    return true;
   }
 
   // False on a stop.
@@ -526,6 +540,7 @@ class SessionWriter {
   std::string spill_bytes_;
   std::vector<SpilledMessage> spilled_;
   std::string file_text_;
+  std::string loose_text_;
   Json::Value paths_{Json::arrayValue};
   bool failed_ = false;
 };
@@ -571,7 +586,7 @@ int IosSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
 
   const AttachmentLocator locator(record->additional_param, context.stem);
   SessionWriter writer(&store, recoverable, locator, *record, context, &plan);
-  if (context.StopRequested() || !writer.WriteAll(loose.count())) return PackageStopped(context);
+  if (context.StopRequested() || !writer.WriteAll()) return PackageStopped(context);
 
   Json::Value document(Json::objectValue);
   document["sms_session_size"] = Json::UInt64(writer.count());

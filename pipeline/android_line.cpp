@@ -118,6 +118,16 @@ class StoppableRow {
 
   bool stopped() const { return stopped_; }
   std::string Text(int column) { return Go() ? statement_.ColumnText(column) : std::string(); }
+  // The text into `out`, whose buffer serves row after row.
+  void TextInto(int column, std::string* out) {
+    if (Go()) {
+      out->assign(statement_.ColumnTextView(column));
+    } else {
+      out->clear();
+    }
+  }
+  // A column the message does not show: only the stop flag is tested.
+  void Skip(int) { Go(); }
   int Int(int column) { return Go() ? statement_.ColumnInt(column) : 0; }
   int64_t Int64(int column) { return Go() ? statement_.ColumnInt64(column) : 0; }
   double Double(int column) { return Go() ? statement_.ColumnDouble(column) : 0.0; }
@@ -463,27 +473,27 @@ int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement,
                                            const std::string& chat_id, LineMessage* message) {
   StoppableRow row(statement, staged_stop_, kGetMessageOperation);
   message->id = row.Int64(kMessageId);
-  const std::string server_id = row.Text(kMessageServerId);
-  row.Text(kMessageChatId);  // the chat is the one asked for
-  message->create_time = row.Text(kMessageSendTime);
-  message->original_time = row.Text(kMessageOriginalTime);
+  row.TextInto(kMessageServerId, &server_id_);
+  row.Skip(kMessageChatId);  // the chat is the one asked for
+  row.TextInto(kMessageSendTime, &message->create_time);
+  row.TextInto(kMessageOriginalTime, &message->original_time);
   message->latitude = row.Double(kMessageLatitude);
   message->longitude = row.Double(kMessageLongitude);
   message->image_height = row.Double(kMessageImageHeight);
   message->image_width = row.Double(kMessageImageWidth);
-  message->content = row.Text(kMessageContent);
-  row.Text(kMessageLocationName);
-  row.Text(kMessageLocationAddress);
+  row.TextInto(kMessageContent, &message->content);
+  row.Skip(kMessageLocationName);
+  row.Skip(kMessageLocationAddress);
   const int line_type = row.Int(kMessageType);
   const int attachement_type = row.Int(kMessageAttachementType);
-  const std::string from_mid = row.Text(kMessageFromMid);
-  const std::string parameter_text = row.Text(kMessageParameter);
+  row.TextInto(kMessageFromMid, &from_mid_);
+  row.TextInto(kMessageParameter, &parameter_text_);
   if (row.stopped()) return kStatusStopped;
 
-  ResolveSender(from_mid, &message->is_from_me, &message->sender);
-  const LineParameters parameters = LineParameters::Parse(parameter_text);
+  ResolveSender(from_mid_, &message->is_from_me, &message->sender);
+  const LineParameters parameters = LineParameters::Parse(parameter_text_);
   message->type = ClassifyLineMessage(line_type, attachement_type, parameters);
-  message->server_id = EffectiveServerId(line_type, server_id, message->id);
+  message->server_id = EffectiveServerId(line_type, server_id_, message->id);
   FillLineMessageDetails(parameters, chat_id, contact_names_, message);
   // A card is written whenever there is one, also under an empty display
   // name (then under a name made from the message id).
@@ -514,7 +524,7 @@ int AndroidLineDataPackage::GetMessage() {
       if (more && !first) more = statement.Step() == SQLITE_ROW;
       first = false;
       if (!more) return false;
-      *message = LineMessage();
+      message->Clear();
       rc = ReadMessageRow(statement, chat_id, message);
       more = rc == kStatusOk;
       return more;

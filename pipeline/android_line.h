@@ -82,6 +82,10 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
   // Chats read by GetChat, waiting for their messages.
   std::vector<LineChat> chats_;
   SqliteStatement room_statement_;
+  // Texts of the message row being read, whose buffers serve row after row.
+  std::string server_id_;
+  std::string from_mid_;
+  std::string parameter_text_;
   bool room_statement_failed_ = false;
   SqliteStatement reply_statement_;
   bool reply_statement_failed_ = false;

@@ -47,6 +47,22 @@ struct LineMessage {
   // rule of types 3 and 9 (an empty one becomes "_" + id).
   int64_t id = 0;
   std::string server_id;
+
+  // As a new message, keeping the texts' buffers for the next row.
+  void Clear() {
+    is_fail_to_send = false;
+    is_from_me = false;
+    type = 0;
+    latitude = longitude = image_height = image_width = file_size = duration = 0;
+    for (std::string* text :
+         {&uri, &rely_server_id, &sender, &content, &create_time, &original_time, &vCard_file,
+          &vCard_name, &subtopic, &download_url, &attachment_path, &thumb_path, &system_info,
+          &reply.reply_content, &reply.reply_sender, &reply.reply_thumb, &server_id}) {
+      text->clear();
+    }
+    reply.reply_type = 0;
+    id = 0;
+  }
 };
 
 // A chat's messages: a deque grows without copying what it holds, and

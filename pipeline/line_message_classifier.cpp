@@ -448,8 +448,11 @@ FlexSummary ReduceFlexJson(const std::string& flex_json) {
 
 void FillLineMessageDetails(const LineParameters& parameters, const std::string& chat_id,
                             const ContactNames& contact_names, LineMessage* message) {
-  const std::string folder = LineAttachmentFolder(chat_id);
-  const std::string id = std::to_string(message->id);
+  // Only the attachment types name a path: the others build none.
+  const bool has_path = message->type == line_type::kImage || message->type == line_type::kVoice ||
+                        message->type == line_type::kVideo;
+  const std::string folder = has_path ? LineAttachmentFolder(chat_id) : std::string();
+  const std::string id = has_path ? std::to_string(message->id) : std::string();
   switch (message->type) {
     case line_type::kImage:
       message->attachment_path = folder + id;

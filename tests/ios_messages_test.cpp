@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -187,12 +188,34 @@ Json::Value WithStoreColumns(Json::Value sessions, int version) {
   return sessions;
 }
 
-TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
-  AddressBook();
+// The sessions Conversations() package into, in UTC, with this fixture's
+// folders.
+Json::Value ExpectedSessions(const std::string& backup) {
   const std::string body = samples::IosAttributedBody("Sure \xF0\x9F\x91\x8D");
   std::string expected = ReplaceAll(test::DataFile("ios_messages/sessions.json"), "{B}",
-                                    test::JsonEscaped(backup_.path() + kPathSeparator));
-  expected = ReplaceAll(expected, "{BODY}", Base64Encode(body.data(), body.size()));
+                                    test::JsonEscaped(backup + kPathSeparator));
+  return test::Parsed(ReplaceAll(expected, "{BODY}", Base64Encode(body.data(), body.size())));
+}
+
+// The send dates moved by `minutes`: those of Conversations() stay within
+// their day in the zones below.
+Json::Value WithSendDatesMoved(Json::Value sessions, int minutes) {
+  for (Json::Value& session : sessions) {
+    for (Json::Value& message : session["messages"]) {
+      const std::string date = message["send_date"].asString();  // MM-DD-YYYY hh:mm:ss
+      const int moved =
+          std::stoi(date.substr(11, 2)) * 60 + std::stoi(date.substr(14, 2)) + minutes;
+      char time[16];
+      std::snprintf(time, sizeof time, "%02d:%02d", moved / 60, moved % 60);
+      message["send_date"] = date.substr(0, 11) + time + date.substr(16);
+    }
+  }
+  return sessions;
+}
+
+TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
+  AddressBook();
+  const Json::Value expected = ExpectedSessions(backup_.path());
   for (int version = samples::kIosMessagesOldestSchema;
        version <= samples::kIosMessagesNewestSchema; ++version) {
     SCOPED_TRACE(version);
@@ -206,9 +229,35 @@ TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
     EXPECT_EQ(Formatted(R"({"sms_session_size": 5, "sms_file_path": [")" + test::JsonEscaped(file) +
                         R"("]})"),
               g_results.text);
-    EXPECT_EQ(WriteJson(WithStoreColumns(test::Parsed(expected), version)), WriteJson(Sessions()));
+    EXPECT_EQ(WriteJson(WithStoreColumns(expected, version)), WriteJson(Sessions()));
     // Written as a text-mode file on the hosts the files are read on.
     EXPECT_EQ(std::string::npos, ReplaceAll(test::ReadFileBytes(file), "\r\n", "").find('\n'));
+  }
+}
+
+// The same sessions in zones a quarter and a half hour off the hour, on the
+// oldest store (its messages in no chat dated in their own layout) and the
+// newest.
+TEST_F(IosMessagesTest, WholeSessionFilesInOtherZones) {
+  AddressBook();
+  const Json::Value expected = ExpectedSessions(backup_.path());
+  const struct {
+    const char* zone;
+    int minutes;
+  } kZones[] = {{"NPT-5:45", 345}, {"NST3:30", -210}};
+  int store = 0;
+  for (const auto& zone : kZones) {
+    const test::ScopedTimeZone scoped_zone(zone.zone);
+    for (const int version :
+         {samples::kIosMessagesOldestSchema, samples::kIosMessagesNewestSchema}) {
+      SCOPED_TRACE(std::string(zone.zone) + " " + std::to_string(version));
+      Restart();
+      const std::string path =
+          Store("sms" + std::to_string(++store) + ".db", version, Conversations(version));
+      ASSERT_EQ(kStatusOk, Run(path, {}, true));
+      EXPECT_EQ(WriteJson(WithStoreColumns(WithSendDatesMoved(expected, zone.minutes), version)),
+                WriteJson(Sessions()));
+    }
   }
 }
 
