@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -177,18 +176,6 @@ class AndroidLineTest : public ::testing::Test {
     return Json::Value();
   }
 
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
-
-  std::vector<std::string> DetailFiles() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(out_.path())) {
-      const std::string name = entry.path().filename().string();
-      if (name.rfind("DataAnalysis_Line_", 0) == 0) names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
   TempDir source_;
   TempDir out_;
   TempDir logs_;
@@ -327,32 +314,6 @@ TEST_F(AndroidLineTest, DetailFileInAnotherZone) {
   const Json::Value result = Result();
   EXPECT_EQ(expected, ChatMessages(result, kBob));
   EXPECT_EQ("2023-01-10 09:03", result["line_chat_sessions"][0]["last_created_time"].asString());
-}
-
-TEST_F(AndroidLineTest, NumbersDetailFilesInChatOrderSkippingEmptyChats) {
-  CreateDatabase(SmallPhone() + Chat(kCarol, 1, kT0 + 155000) +
-                 Message({8, "1008", 1, kCarol, kCarol, "late"}));
-  ASSERT_EQ(0, Run());
-  const Json::Value result = Result();
-  // Bob, the group, the room, Carol; Dave's chat (between them) has no file.
-  const std::vector<std::string> expected_mids = {kBob, kGroup, kRoom, kCarol, kDave};
-  ASSERT_EQ(expected_mids.size(), result["line_chat_sessions"].size());
-  for (Json::ArrayIndex i = 0; i < expected_mids.size(); ++i) {
-    const Json::Value& chat = result["line_chat_sessions"][i];
-    EXPECT_EQ(expected_mids[i], chat["mid"].asString());
-    if (i < 4) {
-      EXPECT_EQ(JoinPath(out_.path(), "DataAnalysis_Line_" + std::to_string(i) + ".json"),
-                chat["msg_file_list"][0].asString());
-    } else {
-      EXPECT_EQ(0u, chat["msg_file_list"].size());
-    }
-  }
-  const std::vector<std::string> files = {"DataAnalysis_Line_0.json", "DataAnalysis_Line_1.json",
-                                          "DataAnalysis_Line_2.json", "DataAnalysis_Line_3.json"};
-  EXPECT_EQ(files, DetailFiles());
-  EXPECT_NE(std::string::npos,
-            Log().find("[AndroidLineDataPackageStorage::_SaveLineInfosToLocal]("));
-  EXPECT_NE(std::string::npos, Log().find("line message info is empty"));
 }
 
 TEST_F(AndroidLineTest, FindsTheAccountThroughItsFallbacks) {
@@ -531,10 +492,6 @@ TEST_F(AndroidLineTest, MissingLookupTablesLeaveNamesEmpty) {
     EXPECT_EQ(0u, chat["group_member"].size());
   }
   EXPECT_EQ("", ChatMessages(result, kBob)[0]["sender"].asString());
-  const std::string log = Log();
-  EXPECT_NE(std::string::npos, log.find("[AndroidLineDataPackage::_GetContactName]("));
-  EXPECT_NE(std::string::npos, log.find("[AndroidLineDataPackage::_GetGroupName]("));
-  EXPECT_NE(std::string::npos, log.find("[AndroidLineDataPackage::_GetGroupMember]("));
 }
 
 TEST_F(AndroidLineTest, StopDuringAnalysisAnswers1111WithoutCallback) {
