@@ -211,25 +211,7 @@ TEST_F(AndroidLineTest, ListsTheChatsWithNamesMembersAndDetailFiles) {
   // Only a staged copy is opened: the source stays as it was.
   EXPECT_EQ(source_bytes, test::ReadFileBytes(db_path_));
   EXPECT_TRUE(fs::exists(PathFromUtf8(out_.File("naver_line"))));
-  Json::Value expected = test::Parsed((R"({"account_id": ")" + kOwner +
-                                       R"(", "chat_count": 4, "my_name": "Haruka",
-      "line_chat_sessions": [
-        {"id": 1, "mid": ")" + kBob + R"(", "session_name": "Bob", "type": 1, "unread": 2,
-         "is_notification": 1, "is_archived": 0, "last_message": "Hi Bob",
-         "last_created_time": "2023-01-10 00:03", "last_message_time": "2023-01-10 00:03",
-         "group_member": [], "msg_file_list": ["0"]},
-        {"id": 2, "mid": ")" + kGroup + R"(", "session_name": "Tennis club", "type": 3,
-         "unread": 2, "is_notification": 1, "is_archived": 0, "last_message": "last",
-         "last_created_time": "2023-01-10 00:02", "last_message_time": "2023-01-10 00:02",
-         "group_member": ["Haruka", "Bob", "Carol"], "msg_file_list": ["1"]},
-        {"id": 3, "mid": ")" + kRoom + R"(", "session_name": "Bob,Carol,Dave", "type": 2,
-         "unread": 2, "is_notification": 1, "is_archived": 0, "last_message": "last",
-         "last_created_time": "2023-01-10 00:02", "last_message_time": "2023-01-10 00:02",
-         "group_member": ["Bob", "Carol", "Dave"], "msg_file_list": ["2"]},
-        {"id": 4, "mid": ")" + kDave + R"(", "session_name": "Dave", "type": 1, "unread": 2,
-         "is_notification": 1, "is_archived": 0, "last_message": "last",
-         "last_created_time": "2023-01-10 00:02", "last_message_time": "2023-01-10 00:02",
-         "group_member": [], "msg_file_list": []}]})"));
+  Json::Value expected = test::Parsed(test::DataFile("android_line/small_phone_document.json"));
   for (Json::Value& chat : expected["line_chat_sessions"]) {
     for (Json::Value& file : chat["msg_file_list"]) {
       file = JoinPath(out_.path(), "DataAnalysis_Line_" + file.asString() + ".json");

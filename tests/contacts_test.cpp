@@ -244,29 +244,7 @@ TEST_F(ContactsTest, EveryKindInFull) {
                "(15,1,15,'1990-05-01','3',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
                "(16,1,16,'4477009@s.whatsapp.net',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
                "NULL,NULL);");
-  Json::Value expected = Parsed(R"({"raw_contacts": [{
-      "contact_event": {"start_date": "1990-05-01", "type": "birthday"},
-      "email_v2": {"address": "a@x", "display_name": "Ann", "type": "work"},
-      "group_membership": {"group_row_id": "6"},
-      "identity": {"identity": "ann@id", "namespace": "com.google"},
-      "im": {"custom_protocol": "Chat", "data": "ann_im", "protocol": "5", "type": "other"},
-      "name": {"display_name": "Ann Lee", "family_name": "Lee", "full_name_style": "1",
-               "given_name": "Ann", "middle_name": "M", "prefix": "Dr.", "suffix": "Jr."},
-      "nickname": {"name": "Annie", "type": "short_name"},
-      "note": {"note": "Met at \"the\" f\u00eate"},
-      "organization": {"company": "Acme", "department": "R&D", "job_description": "Leads",
-                       "office_location": "Floor 3", "symbol": "ACM", "title": "Boss",
-                       "type": "work"},
-      "phone_v2": {"normalized_number": "+15550100", "number": "+1 555 0100",
-                   "type": "work_mobile"},
-      "photo": {"photo_thumb_path": ""},
-      "postal-address_v2": {"city": "Springfield", "country": "US",
-                            "formatted_address": "1 Main St", "neighborhood": "Old Town",
-                            "pobox": "PO 9", "postcode": "62701", "region": "IL",
-                            "street": "Main St", "type": "home"},
-      "relation": {"name": "Bob", "type": "spouse"},
-      "sip_address": {"sip_address": "sip:ann@x", "type": "Desk"},
-      "website": {"type": "blog", "url": "https://ann.example"}}]})");
+  Json::Value expected = Parsed(test::DataFile("android_contacts/every_kind_document.json"));
   expected["raw_contacts"][0]["photo"]["photo_thumb_path"] = ThumbnailPath(10, picture);
   EXPECT_EQ(WriteJson(expected), PackagedText());
 }
