@@ -6,7 +6,6 @@
 #include <json/json.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -250,33 +249,10 @@ TEST_F(AndroidLineTest, DetailFileHoldsEachMessageWithItsReply) {
   EXPECT_EQ(photos, ChatMessages(Result(), kGroup));
 }
 
-// Sets TZ for the life of the object (POSIX form: no zone database needed).
-class ZoneForTest {
- public:
-  explicit ZoneForTest(const char* zone) {
-    const char* saved = std::getenv("TZ");
-    saved_ = saved != nullptr ? saved : "UTC";
-    Set(zone);
-  }
-  ~ZoneForTest() { Set(saved_.c_str()); }
-
- private:
-  static void Set(const char* zone) {
-#if defined(_WIN32)
-    _putenv_s("TZ", zone);
-    _tzset();
-#else
-    setenv("TZ", zone, 1);
-    tzset();
-#endif
-  }
-  std::string saved_;
-};
-
 // Send times are local: nine hours on in Tokyo, the stored milliseconds
 // unchanged; the chat's own times move with them.
 TEST_F(AndroidLineTest, DetailFileInAnotherZone) {
-  const ZoneForTest tokyo("JST-9");
+  const test::ScopedTimeZone tokyo("JST-9");
   CreateDatabase(SmallPhone());
   ASSERT_EQ(0, Run());
   Json::Value hello = ElementAt(1);
