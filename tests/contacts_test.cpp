@@ -1,33 +1,21 @@
 // The Android contacts packager (data type 2), beyond the contract every
-// packager keeps: the type step, pictures, deleted tags, generated books of
-// both layouts, what the merge leaves in the staged primary, and hostile
-// values.
+// packager keeps: the type step, pictures, deleted tags and hostile values.
 #include "android/contacts.h"
 
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <iterator>
-#include <memory>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "android_fixtures.h"
-#include "common/field_config.h"
-#include "common/file_queue.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
 #include "common/text.h"
 #include "package_capture.h"
-#include "samples/android_contacts.h"
-#include "sdk/library.h"
 #include "test_support.h"
 
 namespace kx {
@@ -256,131 +244,9 @@ TEST_F(ContactsTest, EveryKindInFull) {
                "(15,1,15,'1990-05-01','3',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
                "(16,1,16,'4477009@s.whatsapp.net',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
                "NULL,NULL);");
-  Json::Value expected = Parsed(R"({"raw_contacts": [{
-      "contact_event": {"start_date": "1990-05-01", "type": "birthday"},
-      "email_v2": {"address": "a@x", "display_name": "Ann", "type": "work"},
-      "group_membership": {"group_row_id": "6"},
-      "identity": {"identity": "ann@id", "namespace": "com.google"},
-      "im": {"custom_protocol": "Chat", "data": "ann_im", "protocol": "5", "type": "other"},
-      "name": {"display_name": "Ann Lee", "family_name": "Lee", "full_name_style": "1",
-               "given_name": "Ann", "middle_name": "M", "prefix": "Dr.", "suffix": "Jr."},
-      "nickname": {"name": "Annie", "type": "short_name"},
-      "note": {"note": "Met at \"the\" f\u00eate"},
-      "organization": {"company": "Acme", "department": "R&D", "job_description": "Leads",
-                       "office_location": "Floor 3", "symbol": "ACM", "title": "Boss",
-                       "type": "work"},
-      "phone_v2": {"normalized_number": "+15550100", "number": "+1 555 0100",
-                   "type": "work_mobile"},
-      "photo": {"photo_thumb_path": ""},
-      "postal-address_v2": {"city": "Springfield", "country": "US",
-                            "formatted_address": "1 Main St", "neighborhood": "Old Town",
-                            "pobox": "PO 9", "postcode": "62701", "region": "IL",
-                            "street": "Main St", "type": "home"},
-      "relation": {"name": "Bob", "type": "spouse"},
-      "sip_address": {"sip_address": "sip:ann@x", "type": "Desk"},
-      "website": {"type": "blog", "url": "https://ann.example"}}]})");
+  Json::Value expected = Parsed(test::DataFile("android_contacts/every_kind_document.json"));
   expected["raw_contacts"][0]["photo"]["photo_thumb_path"] = ThumbnailPath(10, picture);
   EXPECT_EQ(WriteJson(expected), PackagedText());
-}
-
-class GeneratedContactsTest : public ContactsTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(GeneratedContactsTest, EveryPersonAndPictureOfAGeneratedBook) {
-  samples::AndroidSampleOptions options;
-  options.scale = 2;
-  options.schema_version = GetParam();
-  samples::AndroidContactsSummary summary;
-  ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options, &summary));
-
-  const Json::Value document = Parsed(PackagedText());
-  EXPECT_EQ(summary.person_contacts, static_cast<int>(document["raw_contacts"].size()));
-  EXPECT_EQ(summary.pictures, static_cast<int>(ThumbnailFiles(temp_.path()).size()));
-  for (const std::string& name : summary.new_names)
-    EXPECT_EQ(1u, ContactsNamed(document, name).size());
-  for (const std::string& name : summary.lost_names)
-    EXPECT_TRUE(ContactsNamed(document, name).empty());
-  std::set<std::string> kinds;
-  for (const Json::Value& contact : document["raw_contacts"]) {
-    EXPECT_FALSE(contact.isMember("tag"));  // never merged: nothing is tagged
-    for (const std::string& member : contact.getMemberNames()) kinds.insert(member);
-  }
-  EXPECT_EQ(15u, kinds.size());
-}
-
-INSTANTIATE_TEST_SUITE_P(SchemaVersions, GeneratedContactsTest, ::testing::Values(1, 2));
-
-// ---------------------------------------------------------------------------
-// Merging older copies.
-
-class ContactsMergeTest : public ContactsTest {
- protected:
-  void SetUp() override {
-    ContactsTest::SetUp();
-    InitializeLibrary(temp_.path().c_str(), test::ConfigFolder().c_str());
-    samples::AndroidSampleOptions options;
-    ASSERT_TRUE(samples::WriteAndroidContacts(db_path_, options, &newer_));
-    options.older_copy = true;
-    older_path_ = phone_.File("contacts2_older.db");
-    ASSERT_TRUE(samples::WriteAndroidContacts(older_path_, options, &older_));
-    options.schema_version = 1;
-    android4_path_ = phone_.File("contacts2_android4.db");
-    ASSERT_TRUE(samples::WriteAndroidContacts(android4_path_, options));
-    ASSERT_EQ(1u, older_.lost_names.size());
-  }
-
-  // Runs the filter on staged copies of both older files.
-  void Filter() {
-    const std::string first = JoinPath(temp_.path(), "older.db");
-    const std::string second = JoinPath(temp_.path(), "android4.db");
-    fs::copy_file(PathFromUtf8(older_path_), PathFromUtf8(first));
-    fs::copy_file(PathFromUtf8(android4_path_), PathFromUtf8(second));
-    record_.second_files["contact_files_path"].Push(first);
-    record_.second_files["contact_files_path"].Push(second);
-    std::unique_ptr<SqliteConfig> config = OpenSqliteConfig(GetConfigDbPath(test::ConfigFolder()));
-    ASSERT_NE(nullptr, config);
-    EXPECT_EQ(kStatusOk, test::CallFilterFunction(&record_, config.get()));
-    EXPECT_TRUE(record_.second_files["contact_files_path"].Empty());
-  }
-
-  samples::AndroidContactsSummary newer_;
-  samples::AndroidContactsSummary older_;
-  std::string older_path_;
-  std::string android4_path_;
-};
-
-// The staged primary gains is_deleted and the unique indexes; a row only the
-// older copies hold arrives once, flagged, under the raw contact id it had
-// (raw_contacts carries indexes of the provider's PHONEBOOK collation, so
-// the merge must work without it); a row every file holds is not duplicated.
-TEST_F(ContactsMergeTest, RowOnlyTheOlderCopiesHoldArrivesOnceAsDeleted) {
-  Filter();
-  EXPECT_EQ(std::vector<std::string>{"1"},
-            test::QueryColumn(db_path_,
-                              "select count(*) from pragma_table_info('data') "
-                              "where name='is_deleted'"));
-  EXPECT_EQ((std::vector<std::string>{"data_unique_key_index", "mimetypes_unique_key_index"}),
-            test::QueryColumn(db_path_,
-                              "select name from sqlite_master where type='index' and name in "
-                              "('data_unique_key_index','mimetypes_unique_key_index') "
-                              "order by name"));
-  const std::string lost_raw_contact =
-      "(select raw_contact_id from data where data1='" + older_.lost_names[0] + "')";
-  EXPECT_EQ(std::vector<std::string>{"1"},
-            test::QueryColumn(db_path_, "select is_deleted from data where data1='" +
-                                            older_.lost_names[0] + "'"));
-  EXPECT_EQ(std::vector<std::string>{"0"},
-            test::QueryColumn(db_path_, "select is_deleted from data where data1='José Álvarez'"));
-  EXPECT_EQ(std::vector<std::string>{"olafur@example.is"},
-            test::QueryColumn(db_path_, "select data1 from data where data1 like 'olafur@%'"));
-  // Every row of the lost person came back, and no live row joined them.
-  EXPECT_EQ(std::vector<std::string>{"1"},
-            test::QueryColumn(db_path_,
-                              "select count(*) > 1 and count(*) = sum(is_deleted) from data where "
-                              "raw_contact_id=" +
-                                  lost_raw_contact));
-  EXPECT_EQ(std::vector<std::string>{"1"},
-            test::QueryColumn(db_path_,
-                              "select is_deleted from raw_contacts where _id=" + lost_raw_contact));
 }
 
 // ---------------------------------------------------------------------------

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "common/platform.h"
 #include "samples/android_telephony.h"
 #include "test_support.h"
 
@@ -74,20 +73,6 @@ class FieldConfigTest : public ::testing::Test {
   std::string config_path_;
   std::unique_ptr<SqliteConfig> config_;
 };
-
-TEST(FieldConfigNamesTest, SystemAndDataTypeTextsAndConfigPath) {
-  // The names themselves are the configuration's rows (the merges use them);
-  // numbers outside the table name nothing.
-  EXPECT_EQ("contact", ConfigDataTypeName(0));
-  EXPECT_EQ("reminder", ConfigDataTypeName(8));
-  EXPECT_EQ("", ConfigDataTypeName(9));
-  EXPECT_EQ("", ConfigDataTypeName(-1));
-  EXPECT_EQ("android", SystemTypeName(kSystemAndroid));
-  EXPECT_EQ("ios", SystemTypeName(kSystemIos));
-  EXPECT_EQ("", SystemTypeName(2));
-  const std::string folder = std::string("cfg") + kPathSeparator + "kx";
-  EXPECT_EQ(folder + kPathSeparator + "KxDataConfiger.db", GetConfigDbPath(folder));
-}
 
 TEST_F(FieldConfigTest, ScanTablesOfOneSystemAndDataType) {
   std::vector<ScanTableInfo> tables;

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <ctime>
 #include <string>
 
@@ -50,31 +49,16 @@ std::string SweepValues() {
   return sql;
 }
 
-void SetZone(const std::string& zone) {
-#if defined(_WIN32)
-  _putenv_s("TZ", zone.c_str());
-  _tzset();
-#else
-  setenv("TZ", zone.c_str(), 1);
-  tzset();
-#endif
-}
-
 class LocalDateTest : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    const char* zone = std::getenv("TZ");
-    saved_zone_ = zone != nullptr ? zone : "";
-    SetZone(GetParam());
     path_ = dir_.File("dates.db");
     test::RunSql(path_,
                  "CREATE TABLE dates (v);" + std::string(kEdgeValues) + ";" + SweepValues() + ";");
   }
-  void TearDown() override { SetZone(saved_zone_); }
-
+  const test::ScopedTimeZone zone_{GetParam()};
   test::TempDir dir_;
   std::string path_;
-  std::string saved_zone_;
 };
 
 // Both ways a packager uses: with SQLite's text in the same query for the

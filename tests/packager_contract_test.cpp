@@ -574,18 +574,10 @@ struct IosWhatsAppChats : Defaults {
           "(1, 1, 0, 'J1', 'hola', 600000000, 0, 0, '34612345678@s.whatsapp.net'), "
           "(2, 1, 1, 'J2', 'adiós', 600000010, 0, 6, NULL);");
   }
+  // {MEMBER} is the list's name, which tells the two applications apart.
   static std::string Document(const std::string&) {
-    return std::string(R"({"is_exist": true, "owner_jid": "4915712345678@s.whatsapp.net",
-      "size": 1, ")") +
-           kMember + R"(": [
-      {"ZLASTMESSAGEDATE": 600000010, "jid": "34612345678@s.whatsapp.net", "name": "José",
-       "session_type": 0, "messages": [
-        {"content": "hola", "is_from_me": 0, "key_id": "J1", "row_id": 1,
-         "send_date": "01 - 06 - 2020 10:40 : 00", "send_status": 0,
-         "sender_id": "34612345678@s.whatsapp.net", "size": 0, "type": 0, "universal_type": 0},
-        {"content": "adiós", "is_from_me": 1, "key_id": "J2", "row_id": 2,
-         "send_date": "01 - 06 - 2020 10:40 : 10", "send_status": 0, "sender_id": "",
-         "size": 0, "type": 0, "universal_type": 0}]}]})";
+    return ReplaceAll(test::DataFile("packager_contract/ios_whatsapp_document.json"), "{MEMBER}",
+                      kMember);
   }
   static bool WriteLarge(const std::string& path) {
     WriteCompanions(path);

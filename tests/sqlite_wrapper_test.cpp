@@ -55,29 +55,6 @@ class SqliteWrapperTest : public ::testing::Test {
   test::TempDir dir_;
 };
 
-TEST_F(SqliteWrapperTest, OpensStepsAndReadsAnExistingDatabase) {
-  auto db = OpenCallLog();
-  ASSERT_NE(nullptr, db);
-  SqliteStatement query = PrepareStatement(*db, "SELECT number, date FROM calls ORDER BY _id");
-  ASSERT_EQ(SQLITE_OK, query.result_code());
-  EXPECT_EQ(2, query.ColumnCount());
-  ASSERT_EQ(SQLITE_ROW, query.Step());
-  EXPECT_EQ("number", query.ColumnName(0));
-  EXPECT_EQ("+15551", query.ColumnText(0));
-  EXPECT_EQ(1600000000001, query.ColumnInt64(1));
-  EXPECT_EQ(SQLITE_ROW, query.Step());
-  EXPECT_EQ(SQLITE_ROW, query.Step());
-  EXPECT_EQ(SQLITE_DONE, query.Step());
-  EXPECT_EQ(SQLITE_DONE, query.result_code());
-
-  SqliteStatement nulls = PrepareStatement(*db, "SELECT NULL, x'', 'a'");
-  ASSERT_EQ(SQLITE_ROW, nulls.Step());
-  EXPECT_EQ("", nulls.ColumnText(0));
-  EXPECT_TRUE(nulls.ColumnBlob(0).empty());
-  EXPECT_TRUE(nulls.ColumnBlob(1).empty());
-  EXPECT_EQ("", nulls.ColumnText(5));  // no such column
-}
-
 // Many look-ups share one read transaction, ended when the guard goes; a
 // closed database takes none.
 TEST_F(SqliteWrapperTest, ReadTransactionSpansItsScopeAndTextViewsKeepTheBytes) {

@@ -12,10 +12,6 @@
 #include "common/log.h"
 #include "common/status.h"
 #include "common/text.h"
-#include "samples/android_contacts.h"
-#include "samples/android_sample_options.h"
-#include "samples/android_whatsapp_schema.h"
-#include "samples/ios_address_book.h"
 #include "test_support.h"
 
 namespace kx {
@@ -166,6 +162,10 @@ const TableCase kRuleCases[] = {
     {"ForeignKeyEndsAnOrdinaryTable",
      "CREATE TABLE t (a INTEGER, b INTEGER, foreign key (b) REFERENCES p(id) ON DELETE CASCADE)",
      {{"a", 0, 0}, {"b", 0, 0}}},
+    // "key" without "primary" makes no key.
+    {"KeyInANameIsNoPrimaryKey",
+     "CREATE TABLE t (key_remote_jid TEXT NOT NULL, key_id TEXT, UNIQUE (key_id))",
+     {{"key_remote_jid", 3, 0}, {"key_id", 3, 0}}},
     {"QuotedKeywordsAreColumnNames",
      "CREATE TABLE t (\"check\" TEXT, \"primary\" INTEGER)",
      {{"check", 3, 0}, {"primary", 0, 0}}},
@@ -226,147 +226,6 @@ const TableCase kRuleCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Rules, ParseCreateTableSqlTest, ::testing::ValuesIn(kRuleCases),
                          [](const ::testing::TestParamInfo<TableCase>& info) {
-                           return std::string(info.param.label);
-                         });
-
-// --- ParseCreateTableSql on real applications' tables ---------------------
-
-// The texts as the applications create them (SQLite keeps them without the
-// final ";"). Long tables are checked by size and by the columns that matter,
-// and an ordinary table's column names against those SQLite itself reads.
-struct RealTableCase {
-  const char* label;
-  std::string (*definition)();
-  size_t column_count;
-  std::vector<std::pair<size_t, ColumnDef>> spot_checks;
-};
-
-void PrintTo(const RealTableCase& c, std::ostream* out) { *out << c.label; }
-
-class RealTableTest : public ::testing::TestWithParam<RealTableCase> {};
-
-std::vector<std::string> SqliteColumnNames(const std::string& create_sql) {
-  test::TempDir dir;
-  const std::string path = dir.File("t.sqlite");
-  // Android registers this collation in its own SQLite build only.
-  test::RunSql(path, ReplaceAll(create_sql, "COLLATE PHONEBOOK", ""));
-  return test::QueryColumn(path,
-                           "SELECT name FROM pragma_table_info((SELECT name FROM sqlite_master "
-                           "WHERE type = 'table'))");
-}
-
-TEST_P(RealTableTest, ParsesAsTheRulesSay) {
-  const RealTableCase& c = GetParam();
-  const std::string create_sql = c.definition();
-  const Columns columns = ParseCreateTableSql("t", create_sql);
-  ASSERT_EQ(c.column_count, columns.size());
-  for (const auto& check : c.spot_checks) {
-    ASSERT_LT(check.first, columns.size());
-    EXPECT_EQ(check.second, columns[check.first]) << "column " << check.first;
-  }
-  if (create_sql.rfind("CREATE TABLE", 0) == 0) {
-    std::vector<std::string> names;
-    for (const ColumnDef& column : columns) names.push_back(column.name);
-    EXPECT_EQ(SqliteColumnNames(create_sql), names);
-  }
-}
-
-// The text SQLite keeps for `table` in a store the sample generator wrote
-// (the generators hold the applications' definitions).
-std::string SampleTable(const std::string& path, const std::string& table) {
-  return test::QueryColumn(path, "SELECT sql FROM sqlite_master WHERE name = '" + table + "'")
-      .at(0);
-}
-
-std::string SampleTable(const char* schema_sql, const std::string& table) {
-  test::TempDir dir;
-  test::RunSql(dir.File("t.sqlite"), schema_sql);
-  return SampleTable(dir.File("t.sqlite"), table);
-}
-
-std::string AndroidContactsTable() {
-  test::TempDir dir;
-  samples::AndroidSampleOptions options;
-  options.schema_version = 1;  // Android 4.0
-  EXPECT_TRUE(samples::WriteAndroidContacts(dir.File("contacts2.db"), options));
-  return SampleTable(dir.File("contacts2.db"), "raw_contacts");
-}
-
-// Android 8 calllog.db (a vendor build of the provider).
-constexpr char kAndroid8Calls[] =
-    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,presentation INTEGER "
-    "NOT NULL DEFAULT 1,post_dial_digits TEXT NOT NULL DEFAULT '',via_number TEXT NOT NULL "
-    "DEFAULT '',date INTEGER,duration INTEGER,data_usage INTEGER,type INTEGER,features INTEGER "
-    "NOT NULL DEFAULT 0,subscription_component_name TEXT,subscription_id TEXT,"
-    "phone_account_address TEXT,phone_account_hidden INTEGER NOT NULL DEFAULT 0,sub_id INTEGER "
-    "DEFAULT -1,new INTEGER,name TEXT,numbertype INTEGER,numberlabel TEXT,countryiso TEXT,"
-    "voicemail_uri TEXT,is_read INTEGER,geocoded_location TEXT,lookup_uri TEXT,matched_number "
-    "TEXT,normalized_number TEXT,photo_id INTEGER NOT NULL DEFAULT 0,photo_uri TEXT,"
-    "formatted_number TEXT,add_for_all_users INTEGER NOT NULL DEFAULT 1,last_modified INTEGER "
-    "DEFAULT 0,_data TEXT,has_content INTEGER,mime_type TEXT,source_data TEXT,source_package "
-    "TEXT,transcription TEXT,transcription_state INTEGER NOT NULL DEFAULT 0,state INTEGER,dirty "
-    "INTEGER NOT NULL DEFAULT 0,deleted INTEGER NOT NULL DEFAULT 0,backed_up INTEGER NOT NULL "
-    "DEFAULT 0,restored INTEGER NOT NULL DEFAULT 0,archived INTEGER NOT NULL DEFAULT 0,"
-    "is_omtp_voicemail INTEGER NOT NULL DEFAULT 0,conference_call_id INTEGER NOT NULL DEFAULT "
-    "-1,indicate_phone_or_sim_contact INTEGER NOT NULL DEFAULT -1,is_sdn_contact INTEGER NOT "
-    "NULL DEFAULT 0)";
-
-const RealTableCase kRealTables[] = {
-    {"AndroidCalllogCalls",
-     [] { return std::string(kAndroid8Calls); },
-     48,
-     {{0, {"_id", 0, 1}},
-      {3, {"post_dial_digits", 3, 0}},
-      {5, {"date", 0, 0}},
-      {8, {"type", 0, 0}},
-      {47, {"is_sdn_contact", 0, 0}}}},
-    // Android 4.0 contacts2.db.
-    {"AndroidContacts2RawContacts",
-     AndroidContactsTable,
-     29,
-     {{0, {"_id", 0, 1}},
-      {1, {"account_name", 7, 0}},
-      {9, {"contact_id", 0, 0}},
-      {17, {"display_name", 3, 0}},
-      {22, {"sort_key", 3, 0}},
-      {28, {"sync4", 3, 0}}}},
-    // WhatsApp msgstore.db before the 2021 schema.
-    {"WhatsAppMessages",
-     [] { return SampleTable(samples::kWhatsAppOlderLayoutTables, "messages"); },
-     42,
-     // "key" without "primary" is no key either.
-     {{0, {"_id", 0, 1}},
-      {1, {"key_remote_jid", 3, 0}},
-      {17, {"latitude", 8, 0}},
-      {27, {"raw_data", 4, 0}},
-      {39, {"send_count", 0, 0}}}},
-    // wa.db of two versions: LONG reads as an integer column.
-    {"WhatsAppContactsV74",
-     [] { return std::string(samples::kWhatsAppContactsTableV74); },
-     29,
-     {{0, {"_id", 0, 1}},
-      {2, {"is_whatsapp_user", 12, 0}},
-      {27, {"disappearing_mode_timestamp", 0, 0}},
-      {28, {"history_sync_initial_phash", 3, 0}}}},
-    {"WhatsAppContacts2025",
-     [] { return std::string(samples::kWhatsAppContactsTable2025); },
-     36,
-     {{7, {"display_name", 3, 0}},
-      {26, {"disappearing_mode_timestamp", 0, 0}},
-      {35, {"disappearing_mode_support_disabled", 0, 0}}}},
-    // iOS AddressBook.sqlitedb, the current ABPerson: everything before the
-    // closing UNIQUE(guid), a DEFAULT with parentheses included.
-    {"IosAddressBookPersonCurrent",
-     [] { return SampleTable(samples::IosAddressBookSql(3).c_str(), "ABPerson"); },
-     58,
-     {{0, {"ROWID", 0, 1}},
-      {26, {"ExternalRepresentation", 4, 0}},
-      {34, {"guid", 3, 0}},
-      {57, {"WallpaperURI", 3, 0}}}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Applications, RealTableTest, ::testing::ValuesIn(kRealTables),
-                         [](const ::testing::TestParamInfo<RealTableCase>& info) {
                            return std::string(info.param.label);
                          });
 

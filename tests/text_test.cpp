@@ -108,24 +108,6 @@ TEST(ReplaceAllTest, Cases) {
 
 // --- Markup, Base64, case, hashes --------------------------------------------
 
-TEST(StripHtmlTagsTest, Cases) {
-  const struct {
-    std::string text, expected;
-  } cases[] = {
-      {"<p>Hello <b>world</b></p>", "Hello world"},
-      {"no tags", "no tags"},
-      {"a < b", "a < b"},              // no ">" follows: stays
-      {"x<y>z<w", "xz<w"},             // the trailing "<" stays
-      {"a<b<c>d", "ad"},               // a tag runs to the first ">"
-      {"a>b<>c", "a>bc"},              // a lone ">" stays; "<>" is a tag
-      {"<div\nclass=x>t</div>", "t"},  // tags may span lines
-      {"", ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.expected, StripHtmlTags(c.text)) << c.text;
-  }
-}
-
 // Every text of up to six characters over a small alphabet gives the same
 // result as the regular expression the stripper stands in for.
 TEST(StripHtmlTagsTest, AgreesWithRegexOnShortTexts) {

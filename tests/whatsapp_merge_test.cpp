@@ -133,29 +133,6 @@ TEST_F(WhatsAppMergeTest, OlderLayoutKeepsQuotesWithTheirMessages) {
   EXPECT_FALSE(by_key["A3"]["quote_content"].isMember("q_is_deleted"));
 }
 
-TEST_F(WhatsAppMergeTest, ContactsOfAnOlderCopyNameTheirChats) {
-  const std::string contacts = dir_.File("wa.db");
-  const std::string older_contacts = dir_.File("wa_older.db");
-  for (const std::string& path : {contacts, older_contacts}) {
-    RunSql(path, samples::kWhatsAppContactsTable);
-  }
-  RunSql(older_contacts,
-         "INSERT INTO wa_contacts (jid, is_whatsapp_user, display_name) VALUES "
-         "('4915123456789@s.whatsapp.net', 1, 'Anna'),"
-         "('34612345678@s.whatsapp.net', 1, 'José (old)');");
-  RunSql(contacts,
-         "INSERT INTO wa_contacts (jid, is_whatsapp_user, display_name) VALUES "
-         "('34612345678@s.whatsapp.net', 1, 'José');");
-  record_.primary_files["wa_file_path"] = contacts;
-  record_.second_files["wa_files_path"].Push(older_contacts);
-  ASSERT_EQ(0, Filter());
-  const test::PackageRun run = test::RunWhatsAppPackage(&record_, 0);
-  EXPECT_EQ("Anna", FindChat(run.document, kAnna)["subject"].asString());
-  EXPECT_EQ("José", FindChat(run.document, kJose)["subject"].asString());
-  EXPECT_EQ((std::vector<std::string>{"0", "1"}),
-            QueryColumn(contacts, "SELECT is_deleted FROM wa_contacts ORDER BY is_deleted"));
-}
-
 // Newer wa.db versions declare a LONG column; their contacts merge alike.
 class WhatsAppContactsMergeTest : public WhatsAppMergeTest,
                                   public ::testing::WithParamInterface<const char*> {};

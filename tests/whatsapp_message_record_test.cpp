@@ -113,15 +113,6 @@ TEST(WhatsAppMessageRecordTest, ColumnsAreReadAsReadColumnIntoJsonReadsThem) {
   EXPECT_EQ(9, rows);
 }
 
-TEST(WhatsAppMessageRecordTest, MemberNamesAreFoundByName) {
-  EXPECT_EQ(kMemberRowId, MessageMemberByName("row_id"));
-  EXPECT_EQ(kMemberVcardFile, MessageMemberByName("vCard_file"));
-  EXPECT_EQ(-1, MessageMemberByName("sender_jid_row_id"));
-  EXPECT_EQ(kQuoteSenderRowId, QuoteMemberByName("quote_sender_row_id"));
-  EXPECT_EQ(kQuoteText, QuoteMemberByName("quote_content"));
-  EXPECT_EQ(-1, QuoteMemberByName("row_id"));
-}
-
 // A message of every member, one with an empty quote, and a bare one, next
 // to the trees the packager built before.
 TEST(WhatsAppMessageRecordTest, RecordsAreWrittenAsTheTreeWriterWritesThem) {
