@@ -375,6 +375,7 @@ class ReminderDetails {
                 attachments_.prepared() ? "" : "attachments ", urls_.prepared() ? "" : "URLs ",
                 location_.prepared() ? "" : "locations");
     }
+    ReadOwners(db, owners);
     if (account_.empty() && attachments_.prepared()) {
       KX_LOG_AT(kLogProblem, stem,
                 "The reminders store names no account: attachments are not located.");
@@ -384,6 +385,7 @@ class ReminderDetails {
   // The attachments of reminder `id` into `media`, its place and URL into
   // `reminder`.
   void Add(int64_t id, JsonMembers* reminder, Json::Value* media) {
+    if (!MayBeOwned(id)) return;
     *media = Attachments(id);
     const std::string address = FirstText(&location_, id);
     if (!address.empty()) reminder->SetString("utf_Address", address);
@@ -392,6 +394,33 @@ class ReminderDetails {
   }
 
  private:
+  // The reminders any object points at, through its alarm column or one of
+  // `owners`: most reminders have no object, and three look-ups each cost
+  // more than the rest of their row. A value that is not an integer could
+  // equal an id in ways only SQLite's comparison tells: then every reminder
+  // is looked up.
+  void ReadOwners(const SQLite3Wrapper& db, std::vector<std::string> owners) {
+    owners.push_back("ZREMINDER");
+    std::string union_query;
+    for (const std::string& owner : owners) {
+      if (!union_query.empty()) union_query += " union all ";
+      union_query += "select " + owner + " from ZREMCDOBJECT where " + owner + " is not null";
+    }
+    SqliteStatement query = PrepareStatement(db, union_query);
+    if (!query.prepared()) return;  // without an alarm column: every reminder is looked up
+    while (query.Step() == SQLITE_ROW) {
+      if (query.ColumnType(0) != SQLITE_INTEGER) return;
+      owned_.push_back(query.ColumnInt64(0));
+    }
+    std::sort(owned_.begin(), owned_.end());
+    owned_.erase(std::unique(owned_.begin(), owned_.end()), owned_.end());
+    owners_known_ = true;
+  }
+
+  bool MayBeOwned(int64_t id) const {
+    return !owners_known_ || std::binary_search(owned_.begin(), owned_.end(), id);
+  }
+
   static std::string FirstText(SqliteStatement* query, int64_t id) {
     if (!query->prepared()) return std::string();
     query->BindInt64(1, id);
@@ -434,6 +463,8 @@ class ReminderDetails {
   SqliteStatement attachments_;
   SqliteStatement location_;
   SqliteStatement urls_;
+  std::vector<int64_t> owned_;  // sorted
+  bool owners_known_ = false;
 };
 
 // False on a stop.
