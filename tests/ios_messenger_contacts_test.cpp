@@ -124,5 +124,28 @@ TEST_F(IosMessengerContactsTest, StoresThatCannotBeRead) {
   EXPECT_EQ(0, g_results.count);
 }
 
+// Rows of the contacts table with nothing the list reads stay as empty
+// objects wherever they stand: first, among others, or all there is.
+TEST_F(IosMessengerContactsTest, ContactsWithoutAnyValue) {
+  const struct {
+    const char* rows;
+    const char* document;
+  } cases[] = {
+      {"(1, NULL, ''), (2, 'Ana', NULL), (3, NULL, NULL)",
+       R"({"contacts": [{}, {"username": "Ana"}, {}]})"},
+      {"(1, NULL, NULL), (2, '', NULL)", R"({"contacts": [{}, {}]})"},
+  };
+  int index = 0;
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.rows);
+    const std::string store = phone_.File("empty_rows" + std::to_string(index++) + ".db");
+    test::RunSql(store, samples::IosMessengerSql(2) +
+                            "INSERT INTO contacts (id, name, phone_number) VALUES " +
+                            test_case.rows + ";");
+    ASSERT_EQ(kStatusOk, Run(store));
+    EXPECT_EQ(Formatted(test_case.document), g_results.text);
+  }
+}
+
 }  // namespace
 }  // namespace kx
