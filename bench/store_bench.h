@@ -18,9 +18,12 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 
 #include "bench/bench_util.h"
@@ -58,9 +61,55 @@ inline std::atomic<long long>& ResultBytes() {
   return bytes;
 }
 
-inline int CountResultBytes(int /*kind*/, const char* /*text*/, int length) {
+// The result texts of the last run, kept under KX_BENCH_DOCUMENTS for a
+// comparison of documents between two builds.
+inline std::string& KeptResults() {
+  static std::string results;
+  return results;
+}
+inline bool& KeepingResults() {
+  static bool keeping = false;
+  return keeping;
+}
+
+inline int CountResultBytes(int /*kind*/, const char* text, int length) {
   ResultBytes() += length;
+  if (KeepingResults() && text != nullptr && length > 0) {
+    KeptResults().append(text, static_cast<size_t>(length)).push_back('\n');
+  }
   return 0;
+}
+
+inline std::string WithWorkReplaced(std::string text, const std::string& work) {
+  for (size_t at = text.find(work); at != std::string::npos; at = text.find(work, at + 4)) {
+    text.replace(at, work.size(), "WORK");
+  }
+  return text;
+}
+
+// The last run's result texts and the JSON files under `temp`, the work
+// folder's path replaced by WORK, into KX_BENCH_DOCUMENTS/<type>-<size>.
+inline void KeepStoreDocuments(const StoreBench& bench, const StoreSize& size,
+                               const std::string& work, const std::string& temp) {
+  const char* root = std::getenv("KX_BENCH_DOCUMENTS");
+  if (root == nullptr || *root == '\0') return;
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(root) / (std::string(bench.data_type_name) + "-" + size.label);
+  std::error_code error;
+  fs::remove_all(folder, error);
+  fs::create_directories(folder, error);
+  std::ofstream(folder / "results.json", std::ios::binary) << WithWorkReplaced(KeptResults(), work);
+  for (auto it = fs::recursive_directory_iterator(temp, error);
+       it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (error) break;
+    if (!it->is_regular_file(error) || it->path().extension() != ".json") continue;
+    std::string name = fs::relative(it->path(), temp, error).string();
+    for (char& c : name) c = c == '/' ? '_' : c;
+    std::ifstream in(it->path(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::ofstream(folder / name, std::ios::binary) << WithWorkReplaced(text.str(), work);
+  }
 }
 
 // The JSON files written under `folder`, in megabytes.
@@ -133,6 +182,8 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
     }
     FlushFileSystems();
     ResultBytes() = 0;
+    KeptResults().clear();
+    KeepingResults() = run + 1 == size.runs && std::getenv("KX_BENCH_DOCUMENTS") != nullptr;
     const CpuSeconds cpu_before = CpuUsed(RUSAGE_SELF);
     const double start = NowSeconds();
     const int packaged = PackageDataType(CountResultBytes, bench.data_type);
@@ -151,6 +202,7 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
     result_bytes = ResultBytes();
   }
   const double peak_mb = PeakResidentMb();
+  KeepStoreDocuments(bench, size, work, temp);
   std::string queried = JoinPath(temp, bench.query_file);
   if (!std::filesystem::exists(queried)) queried = JoinPath(work, bench.query_file);
   const int sqlite_runs = size.runs < 3 ? 2 : 3;
