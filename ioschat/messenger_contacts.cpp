@@ -1,6 +1,8 @@
 #include "ioschat/messenger_contacts.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -141,6 +143,55 @@ class ContactsDocument {
   bool any_members_ = false;
 };
 
+// The people's keys are their numeric ids: a key written as a number
+// without sign or leading zero is found as that number, in a sorted array,
+// which costs far less than hashing its text; any other key by its text.
+class ContactKeys {
+ public:
+  // Adds `key` as contact `index`; false when the key is known already.
+  bool Add(const std::string& key, size_t index) {
+    if (!by_text_.emplace(key, index).second) return false;
+    int64_t number = 0;
+    if (AsNumber(key, &number)) by_number_.emplace_back(number, index);
+    return true;
+  }
+
+  // Call once every key is added.
+  void Sort() { std::sort(by_number_.begin(), by_number_.end()); }
+
+  // The contact of `key`, or -1.
+  ptrdiff_t Find(std::string_view key) {
+    int64_t number = 0;
+    if (AsNumber(key, &number)) {
+      const auto found =
+          std::lower_bound(by_number_.begin(), by_number_.end(), std::make_pair(number, size_t{0}));
+      return found != by_number_.end() && found->first == number
+                 ? static_cast<ptrdiff_t>(found->second)
+                 : -1;
+    }
+    text_.assign(key);
+    const auto found = by_text_.find(text_);
+    return found != by_text_.end() ? static_cast<ptrdiff_t>(found->second) : -1;
+  }
+
+ private:
+  // Up to 18 digits: the text of exactly one number, which never overflows.
+  static bool AsNumber(std::string_view text, int64_t* number) {
+    if (text.empty() || text.size() > 18 || (text[0] == '0' && text.size() > 1)) return false;
+    int64_t value = 0;
+    for (const char c : text) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    *number = value;
+    return true;
+  }
+
+  std::unordered_map<std::string, size_t> by_text_;
+  std::vector<std::pair<int64_t, size_t>> by_number_;  // sorted by Sort
+  std::string text_;                                   // reused for look-ups by text
+};
+
 // Writes the contacts of one index table, in the order their keys first
 // appear. The field rows are read in one pass under the same condition a
 // query per key would have, so each contact gets its rows in the same
@@ -150,7 +201,7 @@ int WriteIndexTable(const SQLite3Wrapper& db, const std::string& table,
                     const PackageContext& context, ContactsDocument* document) {
   const std::string quoted = QuotedIdentifier(table);
   std::vector<IndexContact> found;
-  std::unordered_map<std::string, size_t> by_key;
+  ContactKeys keys;
   {
     SqliteStatement query = PrepareStatement(db, "select distinct(primary_key) from " + quoted);
     if (!query.prepared()) {
@@ -159,9 +210,10 @@ int WriteIndexTable(const SQLite3Wrapper& db, const std::string& table,
     }
     while (query.Step() == SQLITE_ROW) {
       std::string key = query.ColumnText(0);
-      if (!by_key.emplace(key, found.size()).second) continue;
+      if (!keys.Add(key, found.size())) continue;
       found.emplace_back().key = std::move(key);
     }
+    keys.Sort();
   }
   SqliteStatement fields = PrepareStatement(
       db, "select primary_key, field_name, field_value from " + quoted + kKeyFields);
@@ -169,14 +221,12 @@ int WriteIndexTable(const SQLite3Wrapper& db, const std::string& table,
     KX_LOG_SQLITE_ERROR(context.stem, db.handle());
     return kStatusPrepareFailed;
   }
-  std::string key;  // reused: most keys fit its buffer
   while (true) {
     if (context.StopRequested()) return kStatusOk;
     if (fields.Step() != SQLITE_ROW) break;
     if (fields.ColumnType(0) == SQLITE_NULL) continue;
-    key.assign(fields.ColumnTextView(0));
-    const auto contact = by_key.find(key);
-    if (contact != by_key.end()) found[contact->second].AddField(fields, 1);
+    const ptrdiff_t contact = keys.Find(fields.ColumnTextView(0));
+    if (contact >= 0) found[static_cast<size_t>(contact)].AddField(fields, 1);
   }
   for (IndexContact& contact : found) {
     contact.Write(document->writer());
