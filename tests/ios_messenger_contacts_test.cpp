@@ -89,7 +89,8 @@ TEST_F(IosMessengerContactsTest, WholeDocumentOnEveryStoreVersion) {
 }
 
 // A second account's index, whose name needs quoting, with a key of two
-// usernames (the later wins) and a key with no field the list reads.
+// usernames (the later wins), a key with no field the list reads, and a
+// key that reads as the same number as another but is not the same text.
 TEST_F(IosMessengerContactsTest, SecondIndexTable) {
   const std::string store =
       Store(1,
@@ -97,10 +98,11 @@ TEST_F(IosMessengerContactsTest, SecondIndexTable) {
             "field_name TEXT, field_value TEXT, sort_key TEXT);"
             "INSERT INTO \"collection_index#messenger_contacts_ios:1\"\"x\" VALUES "
             "('7', 'username', 'first', ''), ('7', 'username', 'second', ''),"
-            "('8', 'is_messenger_user', '1', '');");
+            "('8', 'is_messenger_user', '1', ''), ('007', 'username', 'bond', '');");
   ASSERT_EQ(kStatusOk, Run(store));
   EXPECT_EQ(Formatted(std::string(R"({"contacts": [)") + kIndexContacts +
-                      R"(, {"primary_key": "7", "username": "second"}, {"primary_key": "8"}]})"),
+                      R"(, {"primary_key": "7", "username": "second"}, {"primary_key": "8"},
+                         {"primary_key": "007", "username": "bond"}]})"),
             g_results.text);
 }
 
