@@ -1,7 +1,8 @@
 #include "ios/safari_history.h"
 
 #include <cstdint>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
 #include "common/field_config.h"
 #include "common/json_text_writer.h"
@@ -31,7 +32,69 @@ const std::vector<SelectedColumn> kItemColumns = {
     {"is_deleted", nullptr},
 };
 
-using Titles = std::unordered_map<int64_t, std::string>;
+// Item id -> the title of its last titled visit. The titles lie in one
+// block of text and the ids in one open-addressed array: a hundred thousand
+// pages cost two blocks instead of two allocations each. A title that
+// changes is appended again; one that repeats the item's title is not.
+class Titles {
+ public:
+  // A title that finds no room (memory ran out) leaves the item's title
+  // as it was.
+  void Set(int64_t item, std::string_view title) {
+    if ((used_ + 1) * 4 > slots_.size() * 3) Grow();
+    Slot& slot = slots_[IndexOf(item)];
+    if (slot.size != kNoTitle && Text(slot) == title) return;
+    const size_t offset = text_.size();
+    text_.append(title);
+    if (text_.size() != offset + title.size() || text_.size() >= kNoTitle) return;
+    if (slot.size == kNoTitle) ++used_;
+    slot.item = item;
+    slot.offset = static_cast<uint32_t>(offset);
+    slot.size = static_cast<uint32_t>(title.size());
+  }
+
+  // False when the item has no title.
+  bool Find(int64_t item, std::string_view* title) const {
+    if (slots_.empty()) return false;
+    const Slot& slot = slots_[IndexOf(item)];
+    if (slot.size == kNoTitle) return false;
+    *title = Text(slot);
+    return true;
+  }
+
+ private:
+  static constexpr uint32_t kNoTitle = 0xFFFFFFFF;
+  struct Slot {
+    int64_t item = 0;
+    uint32_t offset = 0;
+    uint32_t size = kNoTitle;  // kNoTitle: the slot is free
+  };
+
+  std::string_view Text(const Slot& slot) const {
+    return text_.view().substr(slot.offset, slot.size);
+  }
+
+  // The item's slot, or the free slot where it would go.
+  size_t IndexOf(int64_t item) const {
+    const size_t mask = slots_.size() - 1;
+    size_t at =
+        static_cast<size_t>((static_cast<uint64_t>(item) * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+    while (slots_[at].size != kNoTitle && slots_[at].item != item) at = (at + 1) & mask;
+    return at;
+  }
+
+  void Grow() {
+    std::vector<Slot> old(slots_.empty() ? 1024 : slots_.size() * 2);
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.size != kNoTitle) slots_[IndexOf(slot.item)] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;  // a power of two of them, at most three quarters used
+  size_t used_ = 0;
+  TextBuffer text_;
+};
 
 // False on a stop. A store without visits leaves every item untitled.
 bool ReadTitles(const SQLite3Wrapper& db, const PackageContext& context, Titles* titles) {
@@ -42,8 +105,7 @@ bool ReadTitles(const SQLite3Wrapper& db, const PackageContext& context, Titles*
     return true;
   }
   while (query.Step() == SQLITE_ROW) {
-    // Assigned in place: an item's later visits reuse its title's buffer.
-    (*titles)[query.ColumnInt64(0)].assign(query.ColumnTextView(1));
+    titles->Set(query.ColumnInt64(0), query.ColumnTextView(1));
     if (context.StopRequested()) return false;
   }
   return true;
@@ -70,7 +132,7 @@ class HistoryDocument {
   // The item of the current row of `row` (its URL and domain in columns 0
   // and 1), or the copies a deleted item's run-together URL stands for.
   // `title` is null when the item has none.
-  void Add(sqlite3_stmt* row, bool deleted, const std::string* title) {
+  void Add(sqlite3_stmt* row, bool deleted, const std::string_view* title) {
     const ColumnValue url = ReadColumnValue(row, 0);
     const ColumnValue domain = ReadColumnValue(row, 1);
     if (!deleted || url.kind != ColumnValue::Kind::kText ||
@@ -101,7 +163,7 @@ class HistoryDocument {
  private:
   // `url` is written even when empty: a split URL can be "".
   void Write(const ColumnValue& url, const ColumnValue& domain, bool deleted,
-             const std::string* title) {
+             const std::string_view* title) {
     ++count_;
     writer_.BeginObject();
     if (url.kind == ColumnValue::Kind::kText) {
@@ -192,8 +254,9 @@ int IosSafariHisDataPackage(DataTypeRecord* record, const PackageContext& contex
     SqliteStatement query = PrepareStatement(db, "select " + list + " from history_items");
     while (query.Step() == SQLITE_ROW) {
       const bool deleted = query.ColumnInt64(3) != 0;
-      const auto title = titles.find(query.ColumnInt64(2));
-      document.Add(query.handle(), deleted, title != titles.end() ? &title->second : nullptr);
+      std::string_view title;
+      const bool titled = titles.Find(query.ColumnInt64(2), &title);
+      document.Add(query.handle(), deleted, titled ? &title : nullptr);
       if (context.StopRequested()) return PackageStopped(context);
     }
   }
