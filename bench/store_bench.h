@@ -71,6 +71,16 @@ inline bool& KeepingResults() {
   static bool keeping = false;
   return keeping;
 }
+// Documents are kept for the smallest size only: the larger stores' run to
+// gigabytes over the three zones and two builds of a comparison.
+inline long long& KeptSizeRecords() {
+  static long long records = 0;
+  return records;
+}
+inline bool KeepsDocuments(const StoreSize& size) {
+  const char* root = std::getenv("KX_BENCH_DOCUMENTS");
+  return root != nullptr && *root != '\0' && size.records == KeptSizeRecords();
+}
 
 inline int CountResultBytes(int /*kind*/, const char* text, int length) {
   ResultBytes() += length;
@@ -91,8 +101,8 @@ inline std::string WithWorkReplaced(std::string text, const std::string& work) {
 // folder's path replaced by WORK, into KX_BENCH_DOCUMENTS/<type>-<size>.
 inline void KeepStoreDocuments(const StoreBench& bench, const StoreSize& size,
                                const std::string& work, const std::string& temp) {
+  if (!KeepsDocuments(size)) return;
   const char* root = std::getenv("KX_BENCH_DOCUMENTS");
-  if (root == nullptr || *root == '\0') return;
   namespace fs = std::filesystem;
   const fs::path folder = fs::path(root) / (std::string(bench.data_type_name) + "-" + size.label);
   std::error_code error;
@@ -183,7 +193,7 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
     FlushFileSystems();
     ResultBytes() = 0;
     KeptResults().clear();
-    KeepingResults() = run + 1 == size.runs && std::getenv("KX_BENCH_DOCUMENTS") != nullptr;
+    KeepingResults() = run + 1 == size.runs && KeepsDocuments(size);
     const CpuSeconds cpu_before = CpuUsed(RUSAGE_SELF);
     const double start = NowSeconds();
     const int packaged = PackageDataType(CountResultBytes, bench.data_type);
@@ -260,6 +270,11 @@ inline int RunStoreBench(const StoreBench& bench, const StoreSize& size) {
 // main() of a store benchmark: the sizes the command line chose.
 inline int RunStoreBenchMain(int argc, char** argv, const StoreBench& bench,
                              std::initializer_list<const StoreSize*> sizes) {
+  for (const StoreSize* size : sizes) {
+    if (KeptSizeRecords() == 0 || size->records < KeptSizeRecords()) {
+      KeptSizeRecords() = size->records;
+    }
+  }
   return RunChosenSizes<StoreSize>(
       argc, argv, sizes, [&bench](const StoreSize& size) { return RunStoreBench(bench, size); });
 }
