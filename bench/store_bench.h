@@ -14,12 +14,16 @@
 
 #include <json/json.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <sstream>
 #include <string>
 
 #include "bench/bench_util.h"
@@ -57,9 +61,65 @@ inline std::atomic<long long>& ResultBytes() {
   return bytes;
 }
 
-inline int CountResultBytes(int /*kind*/, const char* /*text*/, int length) {
+// The result texts of the last run, kept under KX_BENCH_DOCUMENTS for a
+// comparison of documents between two builds.
+inline std::string& KeptResults() {
+  static std::string results;
+  return results;
+}
+inline bool& KeepingResults() {
+  static bool keeping = false;
+  return keeping;
+}
+// Documents are kept for the smallest size only: the larger stores' run to
+// gigabytes over the three zones and two builds of a comparison.
+inline long long& KeptSizeRecords() {
+  static long long records = 0;
+  return records;
+}
+inline bool KeepsDocuments(const StoreSize& size) {
+  const char* root = std::getenv("KX_BENCH_DOCUMENTS");
+  return root != nullptr && *root != '\0' && size.records == KeptSizeRecords();
+}
+
+inline int CountResultBytes(int /*kind*/, const char* text, int length) {
   ResultBytes() += length;
+  if (KeepingResults() && text != nullptr && length > 0) {
+    KeptResults().append(text, static_cast<size_t>(length)).push_back('\n');
+  }
   return 0;
+}
+
+inline std::string WithWorkReplaced(std::string text, const std::string& work) {
+  for (size_t at = text.find(work); at != std::string::npos; at = text.find(work, at + 4)) {
+    text.replace(at, work.size(), "WORK");
+  }
+  return text;
+}
+
+// The last run's result texts and the JSON files under `temp`, the work
+// folder's path replaced by WORK, into KX_BENCH_DOCUMENTS/<type>-<size>.
+inline void KeepStoreDocuments(const StoreBench& bench, const StoreSize& size,
+                               const std::string& work, const std::string& temp) {
+  if (!KeepsDocuments(size)) return;
+  const char* root = std::getenv("KX_BENCH_DOCUMENTS");
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(root) / (std::string(bench.data_type_name) + "-" + size.label);
+  std::error_code error;
+  fs::remove_all(folder, error);
+  fs::create_directories(folder, error);
+  std::ofstream(folder / "results.json", std::ios::binary) << WithWorkReplaced(KeptResults(), work);
+  for (auto it = fs::recursive_directory_iterator(temp, error);
+       it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (error) break;
+    if (!it->is_regular_file(error) || it->path().extension() != ".json") continue;
+    std::string name = fs::relative(it->path(), temp, error).string();
+    for (char& c : name) c = c == '/' ? '_' : c;
+    std::ifstream in(it->path(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::ofstream(folder / name, std::ios::binary) << WithWorkReplaced(text.str(), work);
+  }
 }
 
 // The JSON files written under `folder`, in megabytes.
@@ -119,6 +179,7 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
   const double before_mb = PeakResidentMb();
   double package_seconds = -1.0;
   double filter_seconds = -1.0;
+  double package_cpu = -1.0;  // user and kernel, of the run with the best wall time
   long long result_bytes = 0;
   for (int run = 0; run < size.runs; ++run) {
     const double filter_start = NowSeconds();
@@ -131,22 +192,37 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
     }
     FlushFileSystems();
     ResultBytes() = 0;
+    KeptResults().clear();
+    KeepingResults() = run + 1 == size.runs && KeepsDocuments(size);
+    const CpuSeconds cpu_before = CpuUsed(RUSAGE_SELF);
     const double start = NowSeconds();
     const int packaged = PackageDataType(CountResultBytes, bench.data_type);
     const double seconds = NowSeconds() - start;
+    const CpuSeconds cpu_after = CpuUsed(RUSAGE_SELF);
     if (packaged != 0) {
       std::fprintf(stderr, "%s %s: package answered %d\n", bench.data_type_name, size.label,
                    packaged);
       return 4;
     }
-    if (package_seconds < 0 || seconds < package_seconds) package_seconds = seconds;
+    if (package_seconds < 0 || seconds < package_seconds) {
+      package_seconds = seconds;
+      package_cpu = cpu_after.user - cpu_before.user + cpu_after.system - cpu_before.system;
+    }
     if (filter_seconds < 0 || filtered_seconds < filter_seconds) filter_seconds = filtered_seconds;
     result_bytes = ResultBytes();
   }
   const double peak_mb = PeakResidentMb();
+  KeepStoreDocuments(bench, size, work, temp);
   std::string queried = JoinPath(temp, bench.query_file);
   if (!std::filesystem::exists(queried)) queried = JoinPath(work, bench.query_file);
-  const double sqlite_seconds = BestSqliteJsonSeconds(queried, bench.query, size.runs < 3 ? 2 : 3);
+  const int sqlite_runs = size.runs < 3 ? 2 : 3;
+  const CpuSeconds sqlite_before = CpuUsed(RUSAGE_CHILDREN);
+  const double sqlite_seconds = BestSqliteJsonSeconds(queried, bench.query, sqlite_runs);
+  const CpuSeconds sqlite_after = CpuUsed(RUSAGE_CHILDREN);
+  // Steadier than wall time on a loaded machine: the mean over the runs.
+  const double sqlite_cpu =
+      (sqlite_after.user - sqlite_before.user + sqlite_after.system - sqlite_before.system) /
+      sqlite_runs;
   const double document_mb =
       JsonFilesMb(temp) + static_cast<double>(result_bytes) / (1024.0 * 1024.0);
   std::printf(
@@ -156,6 +232,9 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
       filter_seconds, package_seconds, sqlite_seconds,
       sqlite_seconds > 0 ? package_seconds / sqlite_seconds : -1.0, document_mb, peak_mb,
       before_mb);
+  std::printf("%s %-5s processor time: package %.2f s, sqlite3 -json %.2f s, ratio %.2f\n",
+              bench.data_type_name, size.label, package_cpu, sqlite_cpu,
+              sqlite_cpu > 0 ? package_cpu / sqlite_cpu : -1.0);
   BenchRow row;
   row.data_type = bench.data_type_name;
   row.scale = size.label;
@@ -191,6 +270,11 @@ inline int RunStoreBench(const StoreBench& bench, const StoreSize& size) {
 // main() of a store benchmark: the sizes the command line chose.
 inline int RunStoreBenchMain(int argc, char** argv, const StoreBench& bench,
                              std::initializer_list<const StoreSize*> sizes) {
+  for (const StoreSize* size : sizes) {
+    if (KeptSizeRecords() == 0 || size->records < KeptSizeRecords()) {
+      KeptSizeRecords() = size->records;
+    }
+  }
   return RunChosenSizes<StoreSize>(
       argc, argv, sizes, [&bench](const StoreSize& size) { return RunStoreBench(bench, size); });
 }

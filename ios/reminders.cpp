@@ -102,6 +102,13 @@ class ReminderDocument {
     }
   }
 
+  // The writer of an object the caller writes whole, which must have
+  // members.
+  JsonBufferWriter* BeginOwnObject() {
+    ++count_;
+    return &writer_;
+  }
+
   // The document's text; empty when it could not be written.
   std::string_view Finish() {
     if (count_ == 0) {
@@ -375,6 +382,7 @@ class ReminderDetails {
                 attachments_.prepared() ? "" : "attachments ", urls_.prepared() ? "" : "URLs ",
                 location_.prepared() ? "" : "locations");
     }
+    ReadOwners(db, owners);
     if (account_.empty() && attachments_.prepared()) {
       KX_LOG_AT(kLogProblem, stem,
                 "The reminders store names no account: attachments are not located.");
@@ -382,16 +390,42 @@ class ReminderDetails {
   }
 
   // The attachments of reminder `id` into `media`, its place and URL into
-  // `reminder`.
-  void Add(int64_t id, JsonMembers* reminder, Json::Value* media) {
+  // `address` and `url` ("" when none).
+  void Add(int64_t id, Json::Value* media, std::string* address, std::string* url) {
+    if (!MayBeOwned(id)) return;
     *media = Attachments(id);
-    const std::string address = FirstText(&location_, id);
-    if (!address.empty()) reminder->SetString("utf_Address", address);
-    const std::string url = FirstText(&urls_, id);
-    if (!url.empty()) reminder->SetString("url", url);
+    *address = FirstText(&location_, id);
+    *url = FirstText(&urls_, id);
   }
 
  private:
+  // The reminders any object points at, through its alarm column or one of
+  // `owners`: most reminders have no object, and three look-ups each cost
+  // more than the rest of their row. A value that is not an integer could
+  // equal an id in ways only SQLite's comparison tells: then every reminder
+  // is looked up.
+  void ReadOwners(const SQLite3Wrapper& db, std::vector<std::string> owners) {
+    owners.push_back("ZREMINDER");
+    std::string union_query;
+    for (const std::string& owner : owners) {
+      if (!union_query.empty()) union_query += " union all ";
+      union_query += "select " + owner + " from ZREMCDOBJECT where " + owner + " is not null";
+    }
+    SqliteStatement query = PrepareStatement(db, union_query);
+    if (!query.prepared()) return;  // without an alarm column: every reminder is looked up
+    while (query.Step() == SQLITE_ROW) {
+      if (query.ColumnType(0) != SQLITE_INTEGER) return;
+      owned_.push_back(query.ColumnInt64(0));
+    }
+    std::sort(owned_.begin(), owned_.end());
+    owned_.erase(std::unique(owned_.begin(), owned_.end()), owned_.end());
+    owners_known_ = true;
+  }
+
+  bool MayBeOwned(int64_t id) const {
+    return !owners_known_ || std::binary_search(owned_.begin(), owned_.end(), id);
+  }
+
   static std::string FirstText(SqliteStatement* query, int64_t id) {
     if (!query->prepared()) return std::string();
     query->BindInt64(1, id);
@@ -434,6 +468,98 @@ class ReminderDetails {
   SqliteStatement attachments_;
   SqliteStatement location_;
   SqliteStatement urls_;
+  std::vector<int64_t> owned_;  // sorted
+  bool owners_known_ = false;
+};
+
+// Writes the rows of a store's reminder query: its columns as members of
+// the same names (an empty text kept, a blob as Base64, a NULL left out)
+// and the members the row's id brings, laid out once in the writer's order.
+class StoreReminderWriter {
+ public:
+  explicit StoreReminderWriter(const SqliteStatement& query) {
+    for (int column = 0; column < query.ColumnCount(); ++column) {
+      layout_.push_back({JsonName(query.ColumnName(column)), Source::kColumn, column});
+    }
+    layout_.push_back({JsonName("tag"), Source::kTag, -1});
+    layout_.push_back({JsonName("utf_Address"), Source::kAddress, -1});
+    layout_.push_back({JsonName("url"), Source::kUrl, -1});
+    layout_.push_back({JsonName("media_info"), Source::kMedia, -1});
+    std::stable_sort(layout_.begin(), layout_.end(),
+                     [](const Slot& a, const Slot& b) { return a.name.name() < b.name.name(); });
+  }
+
+  void Write(const SqliteStatement& row, bool deleted, const Json::Value& media,
+             const std::string& address, const std::string& url, JsonBufferWriter* writer) {
+    writer->BeginObject();
+    for (const Slot& slot : layout_) {
+      switch (slot.source) {
+        case Source::kColumn:
+          WriteColumn(row, slot, writer);
+          break;
+        case Source::kTag:
+          if (deleted) WriteString(slot.name, "deleted", writer);
+          break;
+        case Source::kAddress:
+          if (!address.empty()) WriteString(slot.name, address, writer);
+          break;
+        case Source::kUrl:
+          if (!url.empty()) WriteString(slot.name, url, writer);
+          break;
+        case Source::kMedia:
+          if (!media.empty()) {
+            writer->Name(slot.name);
+            WriteJsonValue(media, writer);
+          }
+          break;
+      }
+    }
+    writer->EndObject();
+  }
+
+ private:
+  enum class Source { kColumn, kTag, kAddress, kUrl, kMedia };
+  struct Slot {
+    JsonName name;
+    Source source;
+    int column;
+  };
+
+  static void WriteString(const JsonName& name, std::string_view text, JsonBufferWriter* writer) {
+    writer->Name(name);
+    writer->String(text);
+  }
+
+  static void WriteColumn(const SqliteStatement& row, const Slot& slot, JsonBufferWriter* writer) {
+    switch (row.ColumnType(slot.column)) {
+      case SQLITE_INTEGER:
+        writer->Name(slot.name);
+        writer->Int(row.ColumnInt64(slot.column));
+        break;
+      case SQLITE_FLOAT: {
+        const double value = row.ColumnDouble(slot.column);
+        writer->Name(slot.name);
+        if (std::isfinite(value)) {
+          writer->Double(value);
+        } else {
+          writer->Null();
+        }
+        break;
+      }
+      case SQLITE_TEXT:
+        WriteString(slot.name, row.ColumnTextView(slot.column), writer);
+        break;
+      case SQLITE_BLOB: {
+        const std::string_view bytes = row.ColumnBlobView(slot.column);
+        WriteString(slot.name, Base64Encode(bytes.data(), bytes.size()), writer);
+        break;
+      }
+      default:  // NULL sets no member
+        break;
+    }
+  }
+
+  std::vector<Slot> layout_;
 };
 
 // False on a stop.
@@ -452,20 +578,22 @@ bool ReadStoreReminders(const SQLite3Wrapper& db, const std::string& backup_root
   const int id_column = ColumnNamed(query, "rowid");
   const int deleted_column = ColumnNamed(query, "is_deleted");
   const int mark_column = ColumnNamed(query, "deleted_mark");
-  JsonMembers reminder;
+  // Every row has a title, so every object has members.
+  StoreReminderWriter writer(query);
   Json::Value media;
+  std::string address;
+  std::string url;
   while (query.Step() == SQLITE_ROW) {
     if (context.StopRequested()) return false;
-    reminder.Clear();
-    ReadRowIntoMembers(query, &reminder);
     const int64_t id = WholeNumber(query, id_column);
-    if (WholeNumber(query, deleted_column) != 0 || WholeNumber(query, mark_column) != 0 ||
-        std::binary_search(orphans.begin(), orphans.end(), id)) {
-      reminder.SetString("tag", "deleted");
-    }
+    const bool deleted = WholeNumber(query, deleted_column) != 0 ||
+                         WholeNumber(query, mark_column) != 0 ||
+                         std::binary_search(orphans.begin(), orphans.end(), id);
     media = Json::Value();
-    if (id != 0) details.Add(id, &reminder, &media);
-    document->Add(reminder, media);
+    address.clear();
+    url.clear();
+    if (id != 0) details.Add(id, &media, &address, &url);
+    writer.Write(query, deleted, media, address, url, document->BeginOwnObject());
   }
   return true;
 }

@@ -89,7 +89,8 @@ TEST_F(IosMessengerContactsTest, WholeDocumentOnEveryStoreVersion) {
 }
 
 // A second account's index, whose name needs quoting, with a key of two
-// usernames (the later wins) and a key with no field the list reads.
+// usernames (the later wins), a key with no field the list reads, and a
+// key that reads as the same number as another but is not the same text.
 TEST_F(IosMessengerContactsTest, SecondIndexTable) {
   const std::string store =
       Store(1,
@@ -97,10 +98,11 @@ TEST_F(IosMessengerContactsTest, SecondIndexTable) {
             "field_name TEXT, field_value TEXT, sort_key TEXT);"
             "INSERT INTO \"collection_index#messenger_contacts_ios:1\"\"x\" VALUES "
             "('7', 'username', 'first', ''), ('7', 'username', 'second', ''),"
-            "('8', 'is_messenger_user', '1', '');");
+            "('8', 'is_messenger_user', '1', ''), ('007', 'username', 'bond', '');");
   ASSERT_EQ(kStatusOk, Run(store));
   EXPECT_EQ(Formatted(std::string(R"({"contacts": [)") + kIndexContacts +
-                      R"(, {"primary_key": "7", "username": "second"}, {"primary_key": "8"}]})"),
+                      R"(, {"primary_key": "7", "username": "second"}, {"primary_key": "8"},
+                         {"primary_key": "007", "username": "bond"}]})"),
             g_results.text);
 }
 
@@ -122,6 +124,29 @@ TEST_F(IosMessengerContactsTest, StoresThatCannotBeRead) {
 
   EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(""));
   EXPECT_EQ(0, g_results.count);
+}
+
+// Rows of the contacts table with nothing the list reads stay as empty
+// objects wherever they stand: first, among others, or all there is.
+TEST_F(IosMessengerContactsTest, ContactsWithoutAnyValue) {
+  const struct {
+    const char* rows;
+    const char* document;
+  } cases[] = {
+      {"(1, NULL, ''), (2, 'Ana', NULL), (3, NULL, NULL)",
+       R"({"contacts": [{}, {"username": "Ana"}, {}]})"},
+      {"(1, NULL, NULL), (2, '', NULL)", R"({"contacts": [{}, {}]})"},
+  };
+  int index = 0;
+  for (const auto& test_case : cases) {
+    SCOPED_TRACE(test_case.rows);
+    const std::string store = phone_.File("empty_rows" + std::to_string(index++) + ".db");
+    test::RunSql(store, samples::IosMessengerSql(2) +
+                            "INSERT INTO contacts (id, name, phone_number) VALUES " +
+                            test_case.rows + ";");
+    ASSERT_EQ(kStatusOk, Run(store));
+    EXPECT_EQ(Formatted(test_case.document), g_results.text);
+  }
 }
 
 }  // namespace

@@ -135,6 +135,25 @@ TEST_F(IosSafariTest, HistoryWithVisitTitlesOnEveryStoreVersion) {
   }
 }
 
+// An item takes the title of its last visit that has one, however often
+// the title changed before; visits of items the store no longer has count
+// for nothing.
+TEST_F(IosSafariTest, HistoryItemTakesItsLastVisitTitle) {
+  const auto visit = [](int item, const char* title) {
+    return "INSERT INTO history_visits (history_item, visit_time, title) VALUES (" +
+           std::to_string(item) + ", 700000000, " + title + ");";
+  };
+  const std::string path = Store(
+      "Titles.db", samples::IosHistorySql(samples::kIosHistoryNewestSchema) +
+                       Item(1, "https://a.example/", "a", "First") + visit(2, "'Gone'") +
+                       visit(1, "'Newer'") + visit(1, "'Old'") + visit(1, "NULL") + visit(1, "''") +
+                       Item(3, "https://b.example/", "b", "B") + visit(3, "'B2'"));
+  ASSERT_EQ(kStatusOk, Run(kHistoryType, path));
+  EXPECT_EQ(Formatted(R"([{"Url": "https://a.example/", "domain": "a", "type": 2, "title": "Old"},
+                          {"Url": "https://b.example/", "domain": "b", "type": 2, "title": "B2"}])"),
+            g_results.text);
+}
+
 // The older copy holds items cleared since; one of them is a row whose URL
 // text runs two addresses together, as the phone leaves them.
 TEST_F(IosSafariTest, ClearedHistoryComesBackTaggedAndSplit) {
