@@ -341,12 +341,5 @@ TEST_F(IosMusicVideoPackageTest, StopFromAnotherThreadGivesNoDocument) {
   EXPECT_NE(std::string::npos, Log().find("IOSMusicDataPackage stoped!"));
 }
 
-TEST_F(IosMusicVideoPackageTest, MissingInputs) {
-  EXPECT_EQ(1112, Package(26, Index(false, 1), ""));
-  EXPECT_NE(std::string::npos, Log().find("[iosmusicdatapackage], at "));
-  EXPECT_NE(std::string::npos, Log().find("No backup path."));
-  EXPECT_EQ(0, g_results.count);
-}
-
 }  // namespace
 }  // namespace kx
