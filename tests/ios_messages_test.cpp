@@ -15,7 +15,6 @@
 #include "common/platform.h"
 #include "common/status.h"
 #include "common/text.h"
-#include "ios/message_text.h"
 #include "ios_fixtures.h"
 #include "package_capture.h"
 #include "sdk/library.h"
@@ -374,32 +373,6 @@ TEST_F(IosMessagesTest, StoreMissingAJoinTable) {
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(test_case.summary, Summary());
   }
-}
-
-TEST(IosMessageTextTest, TextAttachmentKindAndPlace) {
-  EXPECT_EQ("Photo", CleanMessageText(std::string(kObject) + "\n \t\r\f\vPhoto" + kObject));
-  EXPECT_EQ("a b", CleanMessageText(std::string("a") + kObject + " b"));
-  EXPECT_EQ("", CleanMessageText(std::string(kObject) + " \n"));
-  EXPECT_EQ("column", MessageText("column", samples::IosAttributedBody("body")));
-  EXPECT_EQ("body", MessageText("", samples::IosAttributedBody(std::string(kObject) + " body")));
-  EXPECT_EQ("", MessageText("", "streamtyped"));
-
-  const struct {
-    const char* mime_type;
-    const char* filename;
-    int type;
-  } kinds[] = {
-      {"audio/amr", "x.jpg", 2},    {"video/mp4", "x.jpg", 3}, {"text/vcard", "x.jpg", 8},
-      {"text/x-vlocation", "x", 7}, {"", "a.b/IMG.JPEG", 1},   {"", "clip.MOV", 3},
-      {"image/heic", "no-dot", -1}, {"", "x.unknown", -1},     {"text/VCARD", "x.vcf", -1},
-  };
-  for (const auto& kind : kinds) {
-    EXPECT_EQ(kind.type, AttachmentType(kind.mime_type, kind.filename)) << kind.filename;
-  }
-  EXPECT_EQ("Library/SMS/a.jpg", AttachmentMediaPath("~/Library/SMS/a.jpg"));
-  EXPECT_EQ("var/x", AttachmentMediaPath("/var/x"));
-  EXPECT_EQ("", AttachmentMediaPath("a.jpg"));
-  EXPECT_EQ("", AttachmentMediaPath("~/"));
 }
 
 }  // namespace

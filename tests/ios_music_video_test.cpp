@@ -177,37 +177,6 @@ TEST_F(IosMusicVideoTest, HostilePathsAreListedWithoutAPath) {
   EXPECT_NE(std::string::npos, Log().find("6 media rows name a path outside the media folder"));
 }
 
-TEST_F(IosMusicVideoTest, SafeRelativePaths) {
-  const std::string s(1, kPathSeparator);
-  struct Case {
-    const char* text;
-    bool safe;
-    std::string relative;
-  };
-  const Case cases[] = {
-      {"iTunes_Control/Music/F00", true, "iTunes_Control" + s + "Music" + s + "F00"},
-      {"a\\b.mp3", true, "a" + s + "b.mp3"},
-      {"./a//b", true, "a" + s + "b"},
-      {"a..b/c..", true, "a..b" + s + "c.."},
-      {"", false, ""},
-      {"..", false, ""},
-      {"a/../b", false, ""},
-      {"a\\..\\b", false, ""},
-      {"/abs", false, ""},
-      {"\\abs", false, ""},
-      {"C:x", false, ""},
-      {"name.mp3:stream", false, ""},
-      {"./", false, ""},
-  };
-  for (const Case& c : cases) {
-    std::string relative;
-    EXPECT_EQ(c.safe, SafeRelativePath(c.text, &relative)) << c.text;
-    EXPECT_EQ(c.relative, relative) << c.text;
-  }
-  std::string relative;
-  EXPECT_FALSE(SafeRelativePath(std::string("a\0b", 3), &relative));
-}
-
 TEST_F(IosMusicVideoTest, BadInput) {
   const std::string damaged = phone_.File("damaged.sqlitedb");
   test::WriteFileBytes(damaged, "SQLite format 3\0 this is no database at all, only words");
@@ -370,13 +339,6 @@ TEST_F(IosMusicVideoPackageTest, StopFromAnotherThreadGivesNoDocument) {
   EXPECT_TRUE(reached);
   EXPECT_EQ(0, g_results.count);
   EXPECT_NE(std::string::npos, Log().find("IOSMusicDataPackage stoped!"));
-}
-
-TEST_F(IosMusicVideoPackageTest, MissingInputs) {
-  EXPECT_EQ(1112, Package(26, Index(false, 1), ""));
-  EXPECT_NE(std::string::npos, Log().find("[iosmusicdatapackage], at "));
-  EXPECT_NE(std::string::npos, Log().find("No backup path."));
-  EXPECT_EQ(0, g_results.count);
 }
 
 }  // namespace

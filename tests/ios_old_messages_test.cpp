@@ -59,40 +59,6 @@ const std::string kIMessageRows =
     "uti_type, mime_type, transfer_state, is_incoming, message_id) VALUES ('AT6', 7, 7, "
     "'~/Library/SMS/Attachments/4a/10/IMG_0042.JPG', 'public.jpeg', 'image/jpeg', 5, 0, 6);";
 
-const char kOldSmsSessions[] = R"(
- {"chat_id": 2, "chat_identifier": "+15550102,+15550103", "is_group": 1, "room_name": "",
-  "members": [{"handle_id": 2, "phone_number": "+15550102", "service": "SMS"},
-              {"handle_id": 3, "phone_number": "+15550103", "service": "SMS"}],
-  "messages": [
-   {"ROWID": 3, "date": 340797600, "handle_id": 2, "is_from_me": 0,
-    "send_date": "10-20-2011 10:00:00", "sender_name": "+15550102", "service": "SMS",
-    "text": "Dinner?"},
-   {"ROWID": 4, "date": 340797660, "handle_id": 3, "is_from_me": 0,
-    "send_date": "10-20-2011 10:01:00", "sender_name": "+15550103", "service": "SMS",
-    "text": "Count me in"}]},
- {"chat_id": 1, "chat_identifier": "+15550101",
-  "members": [{"handle_id": 1, "phone_number": "+15550101", "service": "SMS"}],
-  "messages": [
-   {"ROWID": 1, "date": 340794000, "handle_id": 1, "is_from_me": 0,
-    "send_date": "10-20-2011 09:00:00", "service": "SMS", "text": "Hello"},
-   {"ROWID": 2, "date": 340794060, "handle_id": 1, "is_from_me": 1,
-    "send_date": "10-20-2011 09:01:00", "service": "SMS", "text": "Hi back"}]}])";
-
-const char kIMessageSession[] = R"(
- {"chat_identifier": "ana@example.com", "is_group": 0,
-  "members": [{"handle_id": 4, "phone_number": "ana@example.com", "service": "iMessage"}],
-  "messages": [
-   {"ROWID": 5, "date": 340801200, "guid": "G5", "handle_id": 4, "is_from_me": 0,
-    "send_date": "10-20-2011 11:00:00", "send_status": 0, "service": "iMessage",
-    "text": "Photos?"},
-   {"ROWID": 6, "date": 340801290, "guid": "G6", "handle_id": 4, "is_from_me": 1,
-    "send_date": "10-20-2011 11:01:30", "send_status": 0, "service": "iMessage", "text": "Here",
-    "media_info": [
-     {"attach_guid": "AT6", "created_date": 7, "filename":
-      "~/Library/SMS/Attachments/4a/10/IMG_0042.JPG", "is_outgoing": 1, "media_path":
-      "~/Library/SMS/Attachments/4a/10/IMG_0042.JPG", "mime_type": "image/jpeg",
-      "start_date": 7, "transfer_state": 5, "type": 1, "uti": "public.jpeg"}]}]},)";
-
 // One person's SMS in the first store with handles and chats.
 const std::string kIos6Rows =
     "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550101', 'SMS');"
@@ -133,7 +99,10 @@ class IosOldMessagesTest : public test::LibraryTest {
   test::TempDir temp_;
 };
 
+// The sessions the SMS and iMessage rows above give are in tests/data/ios_messages/old_*.json.
 TEST_F(IosOldMessagesTest, WholeSessionsOfEveryGeneration) {
+  const std::string sms = test::DataFile("ios_messages/old_sms_sessions.json");
+  const std::string imessage = test::DataFile("ios_messages/old_imessage_session.json");
   const struct {
     const char* name;
     int ios_version;
@@ -141,9 +110,8 @@ TEST_F(IosOldMessagesTest, WholeSessionsOfEveryGeneration) {
     int status;
     std::string sessions;
   } cases[] = {
-      {"iOS 4", 4, kOldSmsRows, kStatusOk, std::string("[") + kOldSmsSessions},
-      {"iOS 5", 5, kOldSmsRows + kIMessageRows, kStatusOk,
-       std::string("[") + kIMessageSession + kOldSmsSessions},
+      {"iOS 4", 4, kOldSmsRows, kStatusOk, "[" + sms},
+      {"iOS 5", 5, kOldSmsRows + kIMessageRows, kStatusOk, "[" + imessage + sms},
       {"iOS 6", 6, kIos6Rows, kStatusOk,
        R"([{"chat_id": 1, "chat_identifier": "+15550101",
             "members": [{"handle_id": 1, "phone_number": "+15550101", "service": "SMS"}],

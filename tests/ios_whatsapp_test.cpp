@@ -199,32 +199,8 @@ int CountOccurrences(const std::string& text, const std::string& part) {
 TEST_F(IosWhatsAppTest, TrimmedStorePackagesEveryMessage) {
   ASSERT_EQ(kStatusOk, Run(Request(SampleStore(samples::kIosWhatsAppTrimmedSchema))));
   ASSERT_EQ(1, g_results.count);
-  EXPECT_EQ(Expanded(R"({"is_exist": true, "owner_jid": "4915712345678@s.whatsapp.net", "size": 3,
-    "whatsapp_chatsessions": [
-     {"ZLASTMESSAGEDATE": 700000030, "jid": "1600000001@broadcast", "members": [],
-      "name": "Ostergrüße", "session_type": 2,
-      "msg_file_list": ["{T}/messages_{H:1600000001@broadcast}.json"]},
-     {"ZLASTMESSAGEDATE": 700000024, "jid": "4915712345678-1600000000@g.us", "members": [],
-      "name": "Wandergruppe 🏔", "session_type": 1,
-      "msg_file_list": ["{T}/messages_{H:4915712345678-1600000000@g.us}.json"]},
-     {"ZLASTMESSAGEDATE": 700000012, "jid": "4915123456789@s.whatsapp.net",
-      "name": "Anna Schmidt", "session_type": 0,
-      "msg_file_list": ["{T}/messages_{H:4915123456789@s.whatsapp.net}.json"]}]})"),
-            Document());
-  EXPECT_EQ(Expanded(R"([
-    {"is_from_me": 1, "row_id": 13, "send_date": "03 - 08 - 2023 20:27 : 00", "send_status": 1,
-     "sender_id": "", "size": 0, "type": 7, "universal_type": 0},
-    {"content": "Morgen 8 Uhr? 🥾", "is_from_me": 0, "row_id": 14,
-     "send_date": "03 - 08 - 2023 20:27 : 01", "send_status": 0,
-     "sender_id": "4915712345678-1600000000@g.us", "size": 0, "type": 0, "universal_type": 0},
-    {"is_from_me": 1, "row_id": 15, "send_date": "03 - 08 - 2023 20:27 : 02", "send_status": 1,
-     "sender_id": "", "size": 0, "type": 1, "universal_type": 1},
-    {"is_from_me": 0, "row_id": 16, "send_date": "03 - 08 - 2023 20:27 : 03", "send_status": 0,
-     "sender_id": "4915712345678-1600000000@g.us", "size": 0, "type": 7, "universal_type": 0},
-    {"content": "¡Vale! Nos vemos.", "is_from_me": 0, "row_id": 17,
-     "send_date": "03 - 08 - 2023 20:27 : 04", "send_status": 0,
-     "sender_id": "4915712345678-1600000000@g.us", "size": 0, "type": 0, "universal_type": 0}])"),
-            Batch(kGroup));
+  EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/trimmed_document.json")), Document());
+  EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/trimmed_group_batch.json")), Batch(kGroup));
   EXPECT_EQ(12u, test::ParseJsonText(Batch(kAnna)).size());
   const std::string log = Log();
   for (const char* missing :

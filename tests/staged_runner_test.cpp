@@ -1,4 +1,4 @@
-// The staged runner: its factory, the order and logging of the five stages,
+// The staged runner: the order and logging of the five stages,
 // and the request document of KxDataPackageNew.
 #include "sdk/staged_runner.h"
 
@@ -10,7 +10,6 @@
 
 #include "common/log.h"
 #include "package_capture.h"
-#include "pipeline/android_line.h"
 #include "sdk/library.h"
 #include "sdk/staged_request.h"
 #include "test_support.h"
@@ -72,17 +71,6 @@ TEST_F(StagedRunnerTest, RunsTheFiveStagesInOrderAndAnnouncesEach) {
     position = found;
   }
   EXPECT_EQ(std::string::npos, log.find("ERROR"));
-}
-
-TEST_F(StagedRunnerTest, FactoryKnowsTheLinePackager) {
-  StagedParameters parameters;
-  parameters.data_type = kStagedAndroidLine;
-  const std::unique_ptr<AbstractKxDataPackage> line = CreateStagedPackage(parameters);
-  EXPECT_NE(nullptr, dynamic_cast<AndroidLineDataPackage*>(line.get()));
-  for (const int data_type : {0, 3, 30 + 1, -1}) {
-    parameters.data_type = data_type;
-    EXPECT_EQ(nullptr, CreateStagedPackage(parameters)) << data_type;
-  }
 }
 
 TEST_F(StagedRunnerTest, LineRequestIgnoresTheAdditionalParameter) {

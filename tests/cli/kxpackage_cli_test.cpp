@@ -9,7 +9,6 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,7 +23,6 @@ namespace {
 class CliTest : public SampleSetTest {
  protected:
   static std::string Phone() { return samples_->File("android"); }
-  static std::string Older(const std::string& name) { return samples_->File("older/" + name); }
 };
 
 TEST_F(CliTest, PackagesEverySampleDatabase) {
@@ -69,21 +67,6 @@ TEST_F(CliTest, PackagesEverySampleDatabase) {
   EXPECT_GT(summary["whatsapp_business"]["records"].asInt(), 0);
 }
 
-TEST_F(CliTest, OlderWhatsAppStoreBringsLostMessagesBack) {
-  const ToolRun run = RunTool(
-      {"android", Phone(), "-o", out_.path(), "--json", "--config", kx::test::ConfigFolder(),
-       "--copy", "whatsapp=" + Older("msgstore.db"), "--copy", "whatsapp=" + Older("wa.db")});
-  ASSERT_EQ(0, run.exit_code) << run.err;
-  const Json::Value document = ParseJson(ReadFileBytes(out_.File("whatsapp/result.json")));
-  int tagged = 0;
-  for (const Json::Value& chat : document["chat_sessions"]) {
-    for (const Json::Value& batch : chat["msg_file_list"]) {
-      tagged += CountTagged(ParseJson(ReadFileBytes(batch.asString())));
-    }
-  }
-  EXPECT_GT(tagged, 0);
-}
-
 TEST_F(CliTest, LineDatabaseIsFoundByItsTables) {
   TempDir phone;
   fs::copy_file(Phone() + "/naver_line", phone.File("renamed.db"));
@@ -92,25 +75,6 @@ TEST_F(CliTest, LineDatabaseIsFoundByItsTables) {
   auto summary = SummaryByName(run.out);
   EXPECT_EQ(1u, summary.size());
   EXPECT_EQ(0, summary["line"]["status"].asInt());
-}
-
-TEST_F(CliTest, OlderCopyBringsDeletedRecordsBack) {
-  const ToolRun run =
-      RunTool({"android", Phone(), "-o", out_.path(), "--json", "--config",
-               kx::test::ConfigFolder(), "--copy", "call_history=" + Older("calllog.db")});
-  ASSERT_EQ(0, run.exit_code) << run.err;
-  const Json::Value calls = ParseJson(ReadFileBytes(out_.File("call_history/result.json")));
-  // Calls the older copy holds that the phone lost, matched by number and date.
-  const char kCallKeys[] = "SELECT ifnull(number, '') || '|' || ifnull(date, '') FROM calls";
-  const auto phone_keys = QueryColumn(Phone() + "/calllog.db", kCallKeys);
-  const std::set<std::string> phone_set(phone_keys.begin(), phone_keys.end());
-  std::set<std::string> lost;
-  for (const std::string& key : QueryColumn(Older("calllog.db"), kCallKeys)) {
-    if (phone_set.count(key) == 0) lost.insert(key);
-  }
-  ASSERT_FALSE(lost.empty());
-  EXPECT_EQ(static_cast<int>(lost.size()), CountTagged(calls["callhistory"]));
-  EXPECT_EQ(phone_keys.size() + lost.size(), calls["callhistory"].size());
 }
 
 TEST_F(CliTest, RequestRunsHostDocumentsAsTheyStand) {
@@ -135,21 +99,40 @@ TEST_F(CliTest, RequestRunsHostDocumentsAsTheyStand) {
   EXPECT_TRUE(fs::exists(out_.File("temp/calllog.db")));  // staged where the request said
 }
 
-// The files a host builds from a backup come with request documents.
+// The files a host builds from a backup, and the stores of older phones,
+// come with request documents; one run takes them all.
 TEST_F(CliTest, RequestRunsTheSampleHostFilesOfIos) {
   const std::string requests = samples_->File("ios-host/requests");
-  const ToolRun run =
-      RunTool({"request", requests + "/ios_music.json", requests + "/ios_video.json",
-               requests + "/ios_kx_photos.json", "-o", out_.File("old"), "--json"});
+  std::vector<std::string> args = {"request"};
+  for (const char* name : {"ios_music", "ios_video", "ios_kx_photos", "ios_reminders_calendar",
+                           "ios_voice_memos_recordings", "ios_notes_locking_store",
+                           "ios_messages_ios5", "ios_call_history_ios7"}) {
+    args.push_back(requests + "/" + name + ".json");
+  }
+  args.insert(args.end(), {"-o", out_.File("old"), "--json"});
+  const ToolRun run = RunTool(args);
   ASSERT_EQ(0, run.exit_code) << run.err << run.out;
+  const auto result = [this](const std::string& type) {
+    return ParseJson(ReadFileBytes(out_.File("old/" + type + "/result.json")));
+  };
   auto summary = SummaryByName(run.out);
   EXPECT_EQ(4, summary["ios_music"]["records"].asInt());
   EXPECT_EQ(2, summary["ios_video"]["records"].asInt());
   EXPECT_EQ(4, summary["ios_kx_photos"]["records"].asInt());
-  EXPECT_EQ(4,
-            ParseJson(ReadFileBytes(out_.File("old/ios_music/result.json")))["musics_num"].asInt());
-  EXPECT_EQ(2,
-            ParseJson(ReadFileBytes(out_.File("old/ios_video/result.json")))["videos_num"].asInt());
+  EXPECT_EQ(4, result("ios_music")["musics_num"].asInt());
+  EXPECT_EQ(2, result("ios_video")["videos_num"].asInt());
+  EXPECT_EQ(2, result("ios_voice_memos")["size"].asInt());
+  EXPECT_EQ(3, result("ios_messages")["sms_session_size"].asInt());  // SMS, group MMS, iMessage
+  EXPECT_EQ(10, result("ios_call_history")["size"].asInt());
+  const Json::Value reminders = result("ios_reminders");
+  ASSERT_EQ(2u, reminders.size());
+  EXPECT_EQ("Groceries", reminders[0]["utf_List"].asString());
+  const Json::Value notes = result("ios_notes");
+  ASSERT_EQ(5u, notes["iCloud_notes"]["notes"].size());
+  const Json::Value& locked = notes["iCloud_notes"]["notes"][2];
+  EXPECT_EQ("Bank", locked["title"].asString());
+  EXPECT_EQ(1, locked["is_lock"].asInt());
+  EXPECT_FALSE(locked.isMember("contents"));
   const ToolRun staged = RunTool(
       {"request", requests + "/ios_kx_photos.json", "--staged", "-o", out_.File("new"), "--json"});
   ASSERT_EQ(0, staged.exit_code) << staged.err << staged.out;
@@ -253,26 +236,6 @@ TEST_F(CliTest, IosBackupPackagesInEitherLayoutAndOlderBackupBringsDeletedRecord
   EXPECT_GT(summary["ios_call_history"]["records"].asInt(), calls["size"].asInt());
 }
 
-// Stores of older phones, handed over by request documents as a host
-// builds them.
-TEST_F(CliTest, RequestRunsTheOlderStoresOfIos) {
-  const std::string requests = samples_->File("ios-host/requests");
-  const ToolRun run = RunTool({"request", requests + "/ios_reminders_calendar.json",
-                               requests + "/ios_voice_memos_recordings.json",
-                               requests + "/ios_notes_locking_store.json", "-o", out_.path()});
-  ASSERT_EQ(0, run.exit_code) << run.err << run.out;
-  const Json::Value reminders = ParseJson(ReadFileBytes(out_.File("ios_reminders/result.json")));
-  ASSERT_EQ(2u, reminders.size());
-  EXPECT_EQ("Groceries", reminders[0]["utf_List"].asString());
-  EXPECT_EQ(2, ParseJson(ReadFileBytes(out_.File("ios_voice_memos/result.json")))["size"].asInt());
-  const Json::Value notes = ParseJson(ReadFileBytes(out_.File("ios_notes/result.json")));
-  ASSERT_EQ(5u, notes["iCloud_notes"]["notes"].size());
-  const Json::Value& locked = notes["iCloud_notes"]["notes"][2];
-  EXPECT_EQ("Bank", locked["title"].asString());
-  EXPECT_EQ(1, locked["is_lock"].asInt());
-  EXPECT_FALSE(locked.isMember("contents"));
-}
-
 // A backup of an older phone: voice memos in Recordings.db alone, notes in
 // the old notes database alone, reminders in the calendar database, and a
 // second reminders account: each store found, one result per reminders
@@ -349,20 +312,6 @@ TEST_F(CliTest, IosBackupThatCannotBeReadIsRefusedClearly) {
     EXPECT_NE(std::string::npos, run.err.find(test.message)) << run.err;
     EXPECT_FALSE(fs::exists(out)) << test.folder;
   }
-}
-
-// The stores of older phones a host hands over, as `kxpackage request` runs
-// them.
-TEST_F(CliTest, RequestRunsTheOlderStoresOfTheSampleSet) {
-  const std::string requests = samples_->File("ios-host/requests");
-  const ToolRun run =
-      RunTool({"request", requests + "/ios_messages_ios5.json",
-               requests + "/ios_call_history_ios7.json", "-o", out_.path(), "--json"});
-  ASSERT_EQ(0, run.exit_code) << run.err << run.out;
-  const Json::Value messages = ParseJson(ReadFileBytes(out_.File("ios_messages/result.json")));
-  EXPECT_EQ(3, messages["sms_session_size"].asInt());  // SMS, group MMS, iMessage
-  const Json::Value calls = ParseJson(ReadFileBytes(out_.File("ios_call_history/result.json")));
-  EXPECT_EQ(10, calls["size"].asInt());
 }
 
 // The backup of a phone of iOS 7 or earlier keeps its calls in

@@ -125,16 +125,7 @@ TEST_F(ReportCliTest, ConversationsOfEveryLayoutBecomeThreadsInDataFilesOfBounde
     "sms_file_path": ["sms.json"]})");
 
   ASSERT_EQ(0, RunTool({"report", out_.path()}).exit_code);
-  EXPECT_EQ(ParseJson(R"({"name": "chats", "problems": [], "sections": [
-      {"kind": "conversations", "label": "kik_chat_sessions", "count": 1,
-       "csv": "chats-kik_chat_sessions.csv",
-       "threads": [{"title": "Bob", "count": 1, "keys": ["c-0-0"]}]},
-      {"kind": "conversations", "label": "sessions", "count": 1, "csv": "chats-sessions.csv",
-       "threads": [{"title": "Ann", "subtitle": "Ann, 2", "deleted": true, "count": 2001,
-                    "keys": ["c-0-1", "c-0-2"]}]},
-      {"kind": "conversations", "label": "chat_sessions", "count": 1,
-       "csv": "chats-chat_sessions.csv",
-       "threads": [{"title": "+1", "count": 1, "keys": ["c-0-3"]}]}]})"),
+  EXPECT_EQ(ParseJson(kx::test::DataFile("cli/report_chat_threads.json")),
             DataFile(out_.path(), "type-0"));
   EXPECT_EQ(2000u, DataFile(out_.path(), "c-0-1")["messages"].size());
   EXPECT_EQ(ParseJson(R"({"messages": [{"text": "m2000", "from_me": false,
@@ -179,19 +170,7 @@ TEST_F(ReportCliTest, TimelineSortsAcrossTypesWithNamesKindsAndIsoDates) {
   const ToolRun run = RunTool({"timeline", out_.path()});
   ASSERT_EQ(0, run.exit_code) << run.err;
   EXPECT_NE(std::string::npos, run.out.find("Timeline: 4 events")) << run.out;
-  const Json::Value expected = ParseJson(R"([
-    {"time": "2023-03-14T09:27:50", "type": "chat", "kind": "location", "who": "me → Ann Lee",
-     "text": "location · 52.5, 13.25", "deleted": false, "file": "chat/result.json",
-     "place": "chat_sessions[0].messages[1]"},
-    {"time": "2023-03-14T09:27:51", "type": "calls", "kind": "call", "who": "Ann Lee",
-     "text": "0151 23456789", "deleted": false, "file": "calls/result.json",
-     "place": "call_records[0]"},
-    {"time": "2023-03-14T09:27:53", "type": "chat", "kind": "message", "who": "Ann Lee",
-     "text": "=cmd|' /C calc'!A0", "deleted": false, "file": "chat/result.json",
-     "place": "chat_sessions[0].messages[0]"},
-    {"time": "2023-03-14T09:28:00", "type": "chat", "kind": "message", "who": "me → Ann Lee",
-     "text": "later", "deleted": true, "file": "chat/result.json",
-     "place": "chat_sessions[0].messages[2]"}])");
+  const Json::Value expected = ParseJson(kx::test::DataFile("cli/report_timeline.json"));
   Json::Value lines(Json::arrayValue);
   std::istringstream jsonl(ReadFileBytes(Out("timeline.jsonl")));
   for (std::string line; std::getline(jsonl, line);) lines.append(ParseJson(line));
