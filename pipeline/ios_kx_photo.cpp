@@ -5,6 +5,7 @@
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/status.h"
+#include "kit/batch_writer.h"
 #include "packager/package_steps.h"
 #include "pipeline/kx_photo_index.h"
 

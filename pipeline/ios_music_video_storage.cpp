@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/json_util.h"
+#include "kit/batch_writer.h"
 
 namespace kx {
 

@@ -1,9 +1,8 @@
-#include "common/chat_batches.h"
+#include "kit/chat_batches.h"
 
 #include <string>
 #include <utility>
 
-#include "common/log.h"
 #include "common/platform.h"
 #include "common/text.h"
 
@@ -23,79 +22,48 @@ std::string BatchFileName(const std::string& jid, int batch_number, bool numbere
 }
 
 PackageFileWriter::PackageFileWriter(std::string folder)
-    : folder_(std::move(folder)), side_files_(folder_) {}
+    : batches_(folder), side_files_(std::move(folder)) {}
 
 std::string PackageFileWriter::AddSideFile(const std::string& name_text, const std::string& bytes) {
   return side_files_.Write(name_text, bytes);
 }
 
-void PackageFileWriter::AddBatch(const std::string& path, std::string* text,
-                                 Json::Value* file_list) {
-  if (WriteTextFile(path, *text)) file_list->append(path);
-  text->clear();
-}
-
-ChatBatchWriter::ChatBatchWriter(PackageFileWriter* files, std::string* text_buffer,
-                                 std::string jid, Json::Value* file_list)
-    : files_(files),
-      text_(text_buffer),
-      jid_(std::move(jid)),
-      file_list_(file_list),
-      writer_(text_buffer) {
-  StartBatch();
-}
-
-void ChatBatchWriter::StartBatch() {
-  text_->clear();
-  writer_ = JsonTextWriter(text_);
-  writer_.BeginArray();
-  batch_size_ = 0;
-}
+ChatBatchWriter::ChatBatchWriter(PackageFileWriter* files, std::string jid, Json::Value* file_list)
+    : batches_(files->batches()), jid_(std::move(jid)), file_list_(file_list) {}
 
 void ChatBatchWriter::EndSpecial() {
-  ++batch_size_;
   ++message_count_;
-  if (batch_size_ >= kBatchHardLimit) WriteBatch(true);
+  if (batches_->size() >= kBatchHardLimit) WriteBatch(true);
 }
 
 void ChatBatchWriter::EndOrdinary() {
-  ++batch_size_;
   ++message_count_;
-  if (message_count_ % kMessagesPerBatch == 0 || batch_size_ >= kBatchHardLimit) {
+  if (message_count_ % kMessagesPerBatch == 0 || batches_->size() >= kBatchHardLimit) {
     WriteBatch(true);
   }
 }
 
 void ChatBatchWriter::AddSpecial(const Json::Value& message) {
-  WriteJsonValue(message, &writer_);
+  batches_->Add(message);
   EndSpecial();
 }
 
 void ChatBatchWriter::AddOrdinary(const Json::Value& message) {
-  WriteJsonValue(message, &writer_);
+  batches_->Add(message);
   EndOrdinary();
 }
 
 void ChatBatchWriter::Finish() {
   // Non-empty also when the count is a multiple of the batch size but the
   // special rows kept the last batch open: those messages are written too.
-  if (batch_size_ == 0) return;
+  if (batches_->size() == 0) return;
   WriteBatch(message_count_ >= kMessagesPerBatch);
 }
 
 void ChatBatchWriter::WriteBatch(bool numbered) {
-  ++written_batches_;
-  const std::string path =
-      JoinPath(files_->folder(), BatchFileName(jid_, written_batches_, numbered));
-  writer_.EndArray();
   // A batch that cannot be written is logged and left out of the list; the
   // package goes on with the next one.
-  if (writer_.complete()) {
-    files_->AddBatch(path, text_, file_list_);
-  } else {
-    KX_LOG(kLogError, "%s, messages not laid out", path.c_str());
-  }
-  StartBatch();
+  batches_->WriteListed(BatchFileName(jid_, ++written_batches_, numbered), file_list_);
 }
 
 }  // namespace kx
