@@ -73,24 +73,19 @@ bool BatchWriter::WriteListed(const std::string& file_name, Json::Value* file_li
   return file.written();
 }
 
-std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
-                           const DetailFileItem& item) {
-  if (!item.has_details) {
-    KX_LOG_OP(kLogProblem, item.operation, "%s", item.empty_message);
-    return std::string();
-  }
-  const BatchFile file = WriteBatchFile(
-      JoinPath(output_folder, std::string(prefix) + std::to_string(*counter) + ".json"),
-      [&item](std::ostream* out) {
-        if (item.write_details) {
-          item.write_details(out);
-        } else {
-          // The details live only while they are written.
-          const Json::Value details =
-              item.build_details ? item.build_details() : Json::Value(Json::arrayValue);
-          WriteJsonToStream(details, out);
-        }
-      });
+namespace {
+
+bool HasDetails(const DetailFileItem& item) {
+  if (!item.has_details) KX_LOG_OP(kLogProblem, item.operation, "%s", item.empty_message);
+  return item.has_details;
+}
+
+std::string DetailFileName(const char* prefix, int counter) {
+  return std::string(prefix) + std::to_string(counter) + ".json";
+}
+
+// The path of a detail file that opened, the counter advanced; else "".
+std::string CountDetailFile(const BatchFile& file, const DetailFileItem& item, int* counter) {
   if (!file.opened()) {
     KX_LOG_OP(kLogProblem, item.operation, "Open file {%s} failed, error message:{%s}",
               file.path.c_str(), std::strerror(file.result.error));
@@ -98,6 +93,29 @@ std::string SaveDetailFile(const std::string& output_folder, const char* prefix,
   }
   ++*counter;
   return file.path;
+}
+
+}  // namespace
+
+std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
+                           const DetailFileItem& item) {
+  if (!HasDetails(item)) return std::string();
+  const std::string path = JoinPath(output_folder, DetailFileName(prefix, *counter));
+  const BatchFile file = WriteBatchFile(path, [&item](std::ostream* out) {
+    if (item.write_details) {
+      item.write_details(out);
+    } else {
+      // The details live only while they are written.
+      WriteJsonToStream(item.build_details ? item.build_details() : EmptyJsonArray(), out);
+    }
+  });
+  return CountDetailFile(file, item, counter);
+}
+
+std::string SaveDetailFile(BatchWriter* details, const char* prefix, int* counter,
+                           const DetailFileItem& item) {
+  if (!HasDetails(item)) return std::string();
+  return CountDetailFile(details->Write(DetailFileName(prefix, *counter)), item, counter);
 }
 
 }  // namespace kx

@@ -99,6 +99,10 @@ struct DetailFileItem {
 // alone. A failed write after a successful open still counts as written.
 std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
                            const DetailFileItem& item);
+// The same for details gathered in `details`, whose open batch is written
+// into its folder (write_details and build_details unused).
+std::string SaveDetailFile(BatchWriter* details, const char* prefix, int* counter,
+                           const DetailFileItem& item);
 
 }  // namespace kx
 
