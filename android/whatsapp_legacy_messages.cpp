@@ -22,6 +22,7 @@
 #include <utility>
 
 #include "android/whatsapp_messages.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/local_date.h"
 #include "common/result_row.h"
@@ -274,7 +275,8 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
     if (!ReadMessage(special_query_, session_type, &message)) return false;
     if (!message.isMember("sender_id")) message["sender_id"] = "";
     SetUniversalType(0, &message);
-    batches.AddSpecial(message);
+    WriteJsonValue(message, batches.message_writer());
+    batches.EndSpecial();
   }
 
   ordinary_query_.Reset();
@@ -299,7 +301,8 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
     if (message.isMember("content")) {
       SetUrlLinks(!has_link_table_ || link_.FindByInteger(row_id), &message);
     }
-    batches.AddOrdinary(message);
+    WriteJsonValue(message, batches.message_writer());
+    batches.EndOrdinary();
   }
   batches.Finish();
   return true;

@@ -9,6 +9,38 @@
 
 namespace kx {
 
+namespace {
+
+void LogBatchFailure(const BatchFile& file) {
+  if (file.laid_out) {
+    LogFileWriteFailure(file.path, file.result);
+  } else {
+    KX_LOG(kLogError, "%s, messages not laid out", file.path.c_str());
+  }
+}
+
+bool HasDetails(const DetailFileItem& item) {
+  if (!item.has_details) KX_LOG_OP(kLogProblem, item.operation, "%s", item.empty_message);
+  return item.has_details;
+}
+
+std::string DetailFileName(const char* prefix, int counter) {
+  return std::string(prefix) + std::to_string(counter) + ".json";
+}
+
+// The path of a detail file that opened, the counter advanced; else "".
+std::string CountDetailFile(const BatchFile& file, const DetailFileItem& item, int* counter) {
+  if (!file.opened()) {
+    KX_LOG_OP(kLogProblem, item.operation, "Open file {%s} failed, error message:{%s}",
+              file.path.c_str(), std::strerror(file.result.error));
+    return std::string();
+  }
+  ++*counter;
+  return file.path;
+}
+
+}  // namespace
+
 BatchFile WriteBatchFile(const std::string& path, const std::function<void(std::ostream*)>& fill) {
   BatchFile file;
   file.path = path;
@@ -22,14 +54,6 @@ BatchFile WriteBatchFile(const std::string& path, const std::function<void(std::
   const int write_error = stream.Close();
   if (write_error != 0) file.result = {FileStep::kWrite, write_error};
   return file;
-}
-
-void LogBatchFailure(const BatchFile& file) {
-  if (file.laid_out) {
-    LogFileWriteFailure(file.path, file.result);
-  } else {
-    KX_LOG(kLogError, "%s, messages not laid out", file.path.c_str());
-  }
 }
 
 BatchWriter::BatchWriter(std::string folder, const char* array_member)
@@ -72,30 +96,6 @@ bool BatchWriter::WriteListed(const std::string& file_name, Json::Value* file_li
   }
   return file.written();
 }
-
-namespace {
-
-bool HasDetails(const DetailFileItem& item) {
-  if (!item.has_details) KX_LOG_OP(kLogProblem, item.operation, "%s", item.empty_message);
-  return item.has_details;
-}
-
-std::string DetailFileName(const char* prefix, int counter) {
-  return std::string(prefix) + std::to_string(counter) + ".json";
-}
-
-// The path of a detail file that opened, the counter advanced; else "".
-std::string CountDetailFile(const BatchFile& file, const DetailFileItem& item, int* counter) {
-  if (!file.opened()) {
-    KX_LOG_OP(kLogProblem, item.operation, "Open file {%s} failed, error message:{%s}",
-              file.path.c_str(), std::strerror(file.result.error));
-    return std::string();
-  }
-  ++*counter;
-  return file.path;
-}
-
-}  // namespace
 
 std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
                            const DetailFileItem& item) {

@@ -36,9 +36,6 @@ struct BatchFile {
 // write after the open leaves the result's step kWrite.
 BatchFile WriteBatchFile(const std::string& path, const std::function<void(std::ostream*)>& fill);
 
-// Logs why a batch file was not written, as the side files log it.
-void LogBatchFailure(const BatchFile& file);
-
 // The records of the open batch, held as the text WriteJson gives for the
 // batch: a bare array, or an object whose one member holds the array.
 class BatchWriter {
@@ -62,7 +59,7 @@ class BatchWriter {
   // dropped either way; the buffer is kept for the next batch.
   BatchFile Write(const std::string& file_name);
   // Write, then: the path appended to *file_list when written, else the
-  // reason logged. True when written.
+  // reason logged as the side files log it. True when written.
   bool WriteListed(const std::string& file_name, Json::Value* file_list);
 
  private:

@@ -43,16 +43,6 @@ void ChatBatchWriter::EndOrdinary() {
   }
 }
 
-void ChatBatchWriter::AddSpecial(const Json::Value& message) {
-  batches_->Add(message);
-  EndSpecial();
-}
-
-void ChatBatchWriter::AddOrdinary(const Json::Value& message) {
-  batches_->Add(message);
-  EndOrdinary();
-}
-
 void ChatBatchWriter::Finish() {
   // Non-empty also when the count is a multiple of the batch size but the
   // special rows kept the last batch open: those messages are written too.

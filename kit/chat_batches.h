@@ -66,10 +66,6 @@ class ChatBatchWriter {
   // After each kMessagesPerBatch-th message of the chat the batch is written.
   void EndOrdinary();
 
-  // The same for a message held as a tree.
-  void AddSpecial(const Json::Value& message);
-  void AddOrdinary(const Json::Value& message);
-
   // Writes what is left: unnumbered when the chat has fewer than
   // kMessagesPerBatch messages, else numbered after the full batches.
   void Finish();
