@@ -35,16 +35,14 @@ std::string IosCalendarKxDataPackageStorage::SaveCalendarInfosToLocal() {
   // opened loses its events, not the run.
   std::string path = SaveDetailFile(&pending_, kCalendarDetailPrefix, &detail_file_counter_, item);
   pending_ids_.clear();
-  if (!path.empty()) detail_files_.push_back(path);
+  if (!path.empty()) detail_files_.append(path);
   return path;
 }
 
 Json::Value& IosCalendarKxDataPackageStorage::BuildResultDocument(Json::Value& document) {
   if (pending_.size() != 0) SaveCalendarInfosToLocal();
   document = Json::Value(Json::objectValue);
-  Json::Value files = EmptyJsonArray();
-  for (const std::string& path : detail_files_) files.append(path);
-  document["msg_file_list"] = std::move(files);
+  document["msg_file_list"] = detail_files_;
   document["size"] = event_count_;
   return document;
 }

@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
-#include <vector>
 
 #include "kit/batch_writer.h"
 #include "packager/staged_package.h"
@@ -44,7 +43,7 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
   // The pending events, in the order added: the next file.
   BatchWriter pending_;
   std::unordered_set<int64_t> pending_ids_;
-  std::vector<std::string> detail_files_;
+  Json::Value detail_files_{Json::arrayValue};
   int event_count_ = 0;
 };
 
