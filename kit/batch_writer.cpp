@@ -11,6 +11,23 @@ namespace kx {
 
 namespace {
 
+// Writes `path` as a new file that `fill` writes into, as WriteNewFile makes
+// it; a failed write after the open leaves the result's step kWrite.
+BatchFile WriteBatchFile(const std::string& path, const std::function<void(std::ostream*)>& fill) {
+  BatchFile file;
+  file.path = path;
+  NewFileStream stream;
+  const int open_error = stream.Open(path);
+  if (open_error != 0) {
+    file.result = {FileStep::kOpen, open_error};
+    return file;
+  }
+  fill(&stream);
+  const int write_error = stream.Close();
+  if (write_error != 0) file.result = {FileStep::kWrite, write_error};
+  return file;
+}
+
 void LogBatchFailure(const BatchFile& file) {
   if (file.laid_out) {
     LogFileWriteFailure(file.path, file.result);
@@ -40,21 +57,6 @@ std::string CountDetailFile(const BatchFile& file, const DetailFileItem& item, i
 }
 
 }  // namespace
-
-BatchFile WriteBatchFile(const std::string& path, const std::function<void(std::ostream*)>& fill) {
-  BatchFile file;
-  file.path = path;
-  NewFileStream stream;
-  const int open_error = stream.Open(path);
-  if (open_error != 0) {
-    file.result = {FileStep::kOpen, open_error};
-    return file;
-  }
-  fill(&stream);
-  const int write_error = stream.Close();
-  if (write_error != 0) file.result = {FileStep::kWrite, write_error};
-  return file;
-}
 
 BatchWriter::BatchWriter(std::string folder, const char* array_member)
     : folder_(std::move(folder)), array_member_(array_member), writer_(&text_) {}

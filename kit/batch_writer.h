@@ -31,11 +31,6 @@ struct BatchFile {
   bool opened() const { return laid_out && result.failed_step != FileStep::kOpen; }
 };
 
-// Writes `path` as a new file that `fill` writes into (a link or FIFO
-// planted under the name is replaced, never written through); a failed
-// write after the open leaves the result's step kWrite.
-BatchFile WriteBatchFile(const std::string& path, const std::function<void(std::ostream*)>& fill);
-
 // The records of the open batch, held as the text WriteJson gives for the
 // batch: a bare array, or an object whose one member holds the array.
 class BatchWriter {
@@ -55,8 +50,10 @@ class BatchWriter {
   // Records in the open batch; 0 when none is open.
   int64_t size() const { return size_; }
 
-  // Closes the open batch and writes it as folder/`file_name`. The text is
-  // dropped either way; the buffer is kept for the next batch.
+  // Closes the open batch (none open: an empty array) and writes it as a
+  // new file folder/`file_name`; a link or FIFO planted under the name is
+  // replaced, never written through. The text is dropped either way; the
+  // buffer is kept for the next batch.
   BatchFile Write(const std::string& file_name);
   // Write, then: the path appended to *file_list when written, else the
   // reason logged as the side files log it. True when written.
