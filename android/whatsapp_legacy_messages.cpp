@@ -22,11 +22,12 @@
 #include <utility>
 
 #include "android/whatsapp_messages.h"
-#include "common/chat_batches.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/local_date.h"
 #include "common/result_row.h"
 #include "common/table_schema.h"
+#include "kit/chat_batches.h"
 
 namespace kx {
 
@@ -136,7 +137,6 @@ class OlderLayoutWriter {
 
   const MessageWriterSettings& settings_;
   PackageFileWriter* files_;
-  std::string batch_text_;  // kept from one chat to the next
   SqliteStatement special_query_;
   SqliteStatement ordinary_query_;
   PointLookup thumbnail_, quote_, link_, vcard_, view_once_, ephemeral_;
@@ -264,7 +264,7 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
   (*chat)["msg_file_list"] = EmptyJsonArray();
   if (!ordinary_query_.prepared()) return true;
   const int session_type = static_cast<int>(MemberAsInteger(*chat, "session_type"));
-  ChatBatchWriter batches(files_, &batch_text_, jid, &(*chat)["msg_file_list"]);
+  ChatBatchWriter batches(files_, jid, &(*chat)["msg_file_list"]);
 
   if (special_query_.prepared()) {
     special_query_.Reset();
@@ -275,7 +275,8 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
     if (!ReadMessage(special_query_, session_type, &message)) return false;
     if (!message.isMember("sender_id")) message["sender_id"] = "";
     SetUniversalType(0, &message);
-    batches.AddSpecial(message);
+    WriteJsonValue(message, batches.message_writer());
+    batches.EndSpecial();
   }
 
   ordinary_query_.Reset();
@@ -300,7 +301,8 @@ bool OlderLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
     if (message.isMember("content")) {
       SetUrlLinks(!has_link_table_ || link_.FindByInteger(row_id), &message);
     }
-    batches.AddOrdinary(message);
+    WriteJsonValue(message, batches.message_writer());
+    batches.EndOrdinary();
   }
   batches.Finish();
   return true;

@@ -5,13 +5,13 @@
 #include <unordered_map>
 #include <utility>
 
-#include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/local_date.h"
 #include "common/result_row.h"
 #include "common/status.h"
 #include "common/table_schema.h"
 #include "common/text.h"
+#include "kit/chat_batches.h"
 #include "kit/whatsapp_message_record.h"
 
 namespace kx {
@@ -199,7 +199,6 @@ class NewerLayoutWriter {
   bool stem_known_ = false;
   std::string bytes_;
   std::string quote_bytes_;
-  std::string batch_text_;
 };
 
 std::unordered_map<int64_t, std::string> LoadJids(const SQLite3Wrapper& db) {
@@ -567,7 +566,7 @@ bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
   if (!chat->isMember("chat_row_id") || !ordinary_query_.prepared()) return true;
   const int64_t chat_row_id = MemberAsInteger(*chat, "chat_row_id");
   const int session_type = static_cast<int>(MemberAsInteger(*chat, "session_type"));
-  ChatBatchWriter batches(files_, &batch_text_, jid, &(*chat)["msg_file_list"]);
+  ChatBatchWriter batches(files_, jid, &(*chat)["msg_file_list"]);
 
   if (special_query_.prepared()) {
     special_query_.Reset();

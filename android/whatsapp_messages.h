@@ -29,9 +29,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "common/chat_batches.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
+#include "kit/chat_batches.h"
 #include "kit/whatsapp_message_writer.h"
 #include "kit/whatsapp_rules.h"
 

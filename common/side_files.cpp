@@ -23,13 +23,10 @@ constexpr size_t kMaxRecentFiles = 256;
 
 }  // namespace
 
-bool WriteTextFile(const std::string& path, const std::string& text) {
-  // The name is unlinked rather than truncated: it may be a hard link to
-  // other side files, which keep their bytes.
-  const FileWriteResult result = WriteNewFile(path, text);
+void LogFileWriteFailure(const std::string& path, const FileWriteResult& result) {
   switch (result.failed_step) {
     case FileStep::kNone:
-      return true;
+      break;
     case FileStep::kOpen:
       KX_LOG(kLogError, "%s, file open fail, %d", path.c_str(), result.error);
       break;
@@ -40,7 +37,14 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
       KX_LOG(kLogError, "%s close error, %d\n", path.c_str(), result.error);
       break;
   }
-  return false;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  // The name is unlinked rather than truncated: it may be a hard link to
+  // other side files, which keep their bytes.
+  const FileWriteResult result = WriteNewFile(path, text);
+  LogFileWriteFailure(path, result);
+  return result.ok();
 }
 
 std::string SideFilePath(const std::string& folder, const std::string& name_text,

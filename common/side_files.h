@@ -10,11 +10,15 @@
 #include <unordered_set>
 #include <utility>
 
+#include "common/platform.h"
+
 namespace kx {
 
 // Creates (or replaces) the file and writes the text. Failures are logged
 // with the file path and the system error code; returns false then.
 bool WriteTextFile(const std::string& path, const std::string& text);
+// The log line of a WriteNewFile that failed; nothing when it did not.
+void LogFileWriteFailure(const std::string& path, const FileWriteResult& result);
 
 // The path of a side file named from untrusted text: the folder joined with
 // the text made a safe file name (`fallback` when nothing of it is left).

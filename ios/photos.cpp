@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +24,7 @@
 #include "ios/photo_paths.h"
 #include "ios/recording_files.h"
 #include "kit/backup_inputs.h"
+#include "kit/batch_writer.h"
 #include "kit/date_sql.h"
 #include "packager/package_steps.h"
 
@@ -358,52 +358,34 @@ void WritePhoto(const PhotoRow& row, const PhotoExtras& extras, JsonTextWriter* 
   writer->EndObject();
 }
 
-// Collects photo objects as text and writes them out a batch at a time, so
-// that memory holds one batch whatever the size of the library.
+// The photo batch files, {"photo_data": [...]}: a file that cannot be
+// written fails the package step, not the run.
 class PhotoBatches {
  public:
-  PhotoBatches(std::string folder, const char* stem) : folder_(std::move(folder)), stem_(stem) {}
+  PhotoBatches(std::string folder, const char* stem)
+      : batches_(std::move(folder), "photo_data"), stem_(stem) {}
 
-  JsonTextWriter* Next() {
-    if (!writer_) {
-      text_.clear();
-      writer_ = std::make_unique<JsonTextWriter>(&text_);
-      writer_->BeginObject();
-      writer_->Name("photo_data");
-      writer_->BeginArray();
-    }
-    ++in_batch_;
-    return writer_.get();
-  }
+  JsonTextWriter* Next() { return batches_.Next(); }
 
   // Writes the open batch as file `number`.
   void Flush(size_t number) { FlushAs(kBatchPrefix + std::to_string(number) + ".json"); }
   void FlushAs(const std::string& file_name) {
-    if (!writer_ || in_batch_ == 0) return;
-    writer_->EndArray();
-    writer_->EndObject();
-    const bool complete = writer_->complete();
-    writer_.reset();
-    in_batch_ = 0;
-    const std::string path = JoinPath(folder_, file_name);
-    if (!complete || !WriteNewFile(path, text_).ok()) {
-      KX_LOG_AT(kLogError, stem_, "Fail to write photo file %s.", path.c_str());
-      failed_ = true;
+    if (batches_.size() == 0) return;
+    const BatchFile file = batches_.Write(file_name);
+    if (file.written()) {
+      paths_.append(file.path);
       return;
     }
-    paths_.append(path);
+    KX_LOG_AT(kLogError, stem_, "Fail to write photo file %s.", file.path.c_str());
+    failed_ = true;
   }
 
-  bool has_photos() const { return in_batch_ > 0; }
   bool failed() const { return failed_; }
   Json::Value& paths() { return paths_; }
 
  private:
-  std::string folder_;
+  BatchWriter batches_;
   const char* stem_;
-  std::string text_;
-  std::unique_ptr<JsonTextWriter> writer_;
-  size_t in_batch_ = 0;
   Json::Value paths_{Json::arrayValue};
   bool failed_ = false;
 };

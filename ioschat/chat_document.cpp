@@ -176,8 +176,8 @@ void ChatPackage::BeginSession(const ChatSession& session) {
   ++size_;
   // The application's name keys the files, so a LINE and a WeChat
   // conversation with the same id never write the same batch file.
-  batches_ = std::make_unique<ChatBatchWriter>(
-      &files_, &batch_text_, app_ + ":" + session.session_id, &(*session_)["msg_file_list"]);
+  batches_ = std::make_unique<ChatBatchWriter>(&files_, app_ + ":" + session.session_id,
+                                               &(*session_)["msg_file_list"]);
 }
 
 void ChatPackage::AddMessage(const ChatMessage& message) {

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "common/chat_batches.h"
+#include "kit/chat_batches.h"
 
 namespace kx {
 
@@ -126,7 +126,6 @@ class ChatPackage {
 
   std::string app_;
   PackageFileWriter files_;
-  std::string batch_text_;
   std::unique_ptr<ChatBatchWriter> batches_;
   Json::Value document_;
   Json::Value* session_ = nullptr;

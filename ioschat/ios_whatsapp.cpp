@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/property_list.h"
@@ -13,6 +12,7 @@
 #include "ioschat/ios_whatsapp_messages.h"
 #include "ioschat/ios_whatsapp_rules.h"
 #include "kit/backup_inputs.h"
+#include "kit/chat_batches.h"
 #include "kit/contact_names.h"
 #include "packager/package_steps.h"
 

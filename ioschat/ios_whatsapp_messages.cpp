@@ -211,7 +211,6 @@ class IosWhatsAppMessages::Reader {
   SqliteStatement query_;
   PointLookup member_jid_, links_, quoted_, quoted_media_;
   MessageRecord message_;
-  std::string batch_text_;
 };
 
 IosWhatsAppMessages::Reader::Reader(SQLite3Wrapper* db, IosWhatsAppBackup backup,
@@ -378,7 +377,7 @@ bool IosWhatsAppMessages::Reader::WriteChat(int64_t chat_pk, const std::string& 
                                             Json::Value* file_list) {
   if (!query_.prepared()) return true;
   const int session_type = WhatsAppSessionType(jid);
-  ChatBatchWriter batches(files_, &batch_text_, jid, file_list);
+  ChatBatchWriter batches(files_, jid, file_list);
   query_.Reset();
   query_.BindInt64(1, chat_pk);
   while (query_.Step() == SQLITE_ROW) {

@@ -49,8 +49,8 @@
 #include <memory>
 #include <string>
 
-#include "common/chat_batches.h"
 #include "common/sqlite_wrapper.h"
+#include "kit/chat_batches.h"
 
 namespace kx {
 

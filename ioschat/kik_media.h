@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "common/chat_batches.h"
 #include "common/sqlite_wrapper.h"
 #include "ioschat/kik_messages.h"
+#include "kit/chat_batches.h"
 
 namespace kx {
 

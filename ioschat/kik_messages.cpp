@@ -81,10 +81,11 @@ void SetKikMembers(const SqliteStatement& row, const KikBackup& backup, bool del
 }
 
 // The file name "kikmessages_<key>[_<n>].json" (n = 0: no number).
+// "kikmessages_<key>[_<n>].json" (n = 0: no number), a safe file name.
 std::string KikBatchName(const std::string& key, int64_t number) {
   std::string name = "kikmessages_" + key;
   if (number > 0) name += "_" + std::to_string(number);
-  return name;
+  return SafeFileName(name + ".json", "kikmessages.json");
 }
 
 }  // namespace
@@ -97,55 +98,32 @@ Json::Value KikMessageObject(const SqliteStatement& row, const KikBackup& backup
   return message;
 }
 
-void WriteKikBatch(PackageFileWriter* files, const std::string& key, int64_t number,
-                   Json::Value* batch, Json::Value* file_list) {
-  Json::Value document(Json::objectValue);
-  document["messages"] = std::move(*batch);
-  *batch = Json::Value(Json::arrayValue);
-  std::string text = WriteJson(document);
-  files->AddBatch(
-      SideFilePath(files->folder(), KikBatchName(key, number) + ".json", "kikmessages.json"), &text,
-      file_list);
-}
-
 KikChatBatches::KikChatBatches(PackageFileWriter* files, std::string chat_pk,
                                Json::Value* file_list)
-    : files_(files), chat_pk_(std::move(chat_pk)), file_list_(file_list) {}
+    : batches_(files->folder(), "messages"), chat_pk_(std::move(chat_pk)), file_list_(file_list) {}
 
 void KikChatBatches::Add(const SqliteStatement& row, const KikBackup& backup) {
-  if (!writer_) {
-    // {"messages": [...]} as the library's JSON writer lays it out.
-    writer_ = std::make_unique<JsonTextWriter>(&text_);
-    writer_->BeginObject();
-    writer_->Name("messages");
-    writer_->BeginArray();
-  }
   message_.Clear();
   SetKikMembers(row, backup, false, [this](std::string_view name, std::string_view text) {
     message_.SetString(name, text);
   });
-  message_.WriteObject(writer_.get());
-  if (++count_ % kKikMessagesPerBatch == 0) WriteBatch(count_ / kKikMessagesPerBatch);
-}
-
-void KikChatBatches::WriteBatch(int64_t number) {
-  writer_->EndArray();
-  writer_->EndObject();
-  writer_.reset();
-  files_->AddBatch(
-      SideFilePath(files_->folder(), KikBatchName(chat_pk_, number) + ".json", "kikmessages.json"),
-      &text_, file_list_);
-  text_.clear();
+  message_.WriteObject(batches_.Next());
+  if (++count_ % kKikMessagesPerBatch == 0) {
+    batches_.WriteListed(KikBatchName(chat_pk_, count_ / kKikMessagesPerBatch), file_list_);
+  }
 }
 
 void KikChatBatches::Finish() {
-  if (!writer_) return;
-  WriteBatch(count_ < kKikMessagesPerBatch ? 0 : count_ / kKikMessagesPerBatch + 1);
+  if (batches_.size() == 0) return;
+  const int64_t number = count_ < kKikMessagesPerBatch ? 0 : count_ / kKikMessagesPerBatch + 1;
+  batches_.WriteListed(KikBatchName(chat_pk_, number), file_list_);
 }
 
 void KikDeletedSessions::Write(Sender* sender, int number) {
-  WriteKikBatch(files_, Fnv1a64Decimal(sender->session_name), number, &sender->batch,
-                &sender->file_list);
+  for (const Json::Value& message : sender->batch) batches_.Add(message);
+  sender->batch = Json::Value(Json::arrayValue);
+  batches_.WriteListed(KikBatchName(Fnv1a64Decimal(sender->session_name), number),
+                       &sender->file_list);
   ++sender->files_written;
 }
 

@@ -7,14 +7,14 @@
 #include <json/json.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "common/chat_batches.h"
 #include "common/json_text_writer.h"
 #include "common/sqlite_wrapper.h"
+#include "kit/batch_writer.h"
+#include "kit/chat_batches.h"
 
 namespace kx {
 
@@ -63,14 +63,10 @@ class KikChatBatches {
   void Finish();
 
  private:
-  void WriteBatch(int64_t number);
-
-  PackageFileWriter* files_;
+  BatchWriter batches_;
   std::string chat_pk_;
   Json::Value* file_list_;
   JsonMembers message_;
-  std::string text_;
-  std::unique_ptr<JsonTextWriter> writer_;  // null between batches
   int64_t count_ = 0;
 };
 
@@ -78,7 +74,7 @@ class KikChatBatches {
 // kikmessages_<FNV-1a of the sender's name>[_<n>].json.
 class KikDeletedSessions {
  public:
-  explicit KikDeletedSessions(PackageFileWriter* files) : files_(files) {}
+  explicit KikDeletedSessions(PackageFileWriter* files) : batches_(files->folder(), "messages") {}
   // `sender` is the message's ZUSER as text; `from_id` names a new sender.
   void Add(const std::string& sender, const std::string& from_id, Json::Value message);
   // Writes what is left and appends a session per sender.
@@ -95,16 +91,10 @@ class KikDeletedSessions {
 
   void Write(Sender* sender, int number);
 
-  PackageFileWriter* files_;
+  BatchWriter batches_;
   std::unordered_map<std::string, size_t> index_;
   std::vector<Sender> senders_;  // in the order they were met
 };
-
-// Writes {"messages": batch} as the file "kikmessages_<key>[_<n>].json" in
-// the writer's folder (n = 0: no number) and empties the batch; the path
-// goes to `file_list` once written.
-void WriteKikBatch(PackageFileWriter* files, const std::string& key, int64_t number,
-                   Json::Value* batch, Json::Value* file_list);
 
 }  // namespace kx
 

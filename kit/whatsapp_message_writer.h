@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "common/chat_batches.h"
 #include "common/sqlite_wrapper.h"
+#include "kit/chat_batches.h"
 #include "kit/whatsapp_message_record.h"
 
 namespace kx {

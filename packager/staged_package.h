@@ -1,7 +1,6 @@
 // The staged packager framework: the parameter block a staged packager is
 // made from, the five stages it runs, the storage writer that builds its
-// result document, and the writer of the numbered detail files that all
-// storage writers share.
+// result document, and the names of its numbered detail files.
 #ifndef KX_PACKAGER_STAGED_PACKAGE_H_
 #define KX_PACKAGER_STAGED_PACKAGE_H_
 
@@ -9,9 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
-#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <unordered_map>
 
@@ -83,32 +80,6 @@ extern const char kCalendarDetailPrefix[];
 extern const char kMusicDetailPrefix[];
 extern const char kVideoDetailPrefix[];
 extern const char kKxPhotoDetailPrefix[];
-
-// One item's details, to be written as one detail file.
-struct DetailFileItem {
-  // Qualified name of the save operation, for log lines
-  // ("AndroidLineDataPackageStorage::_SaveLineInfosToLocal").
-  const char* operation = "";
-  // The kind's message for an item without details ("line message info is
-  // empty").
-  const char* empty_message = "";
-  bool has_details = false;
-  // Builds the JSON array of the details (one element per detail, in the
-  // item's order) and releases the item's detail collection. Called only
-  // once the file is open.
-  std::function<Json::Value()> build_details;
-  // Instead of build_details, for kinds with many details: writes the same
-  // array, in the same layout as WriteJsonToStream, straight into the file
-  // and releases the collection.
-  std::function<void(std::ostream*)> write_details;
-};
-
-// Writes one item's details as output_folder/prefix<counter>.json and
-// returns the path, advancing *counter; an item without details, or a file
-// that cannot be opened, gives "" (with one log line) and leaves the counter
-// alone. A failed write after a successful open still counts as written.
-std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
-                           const DetailFileItem& item);
 
 // True when `staged_stop` asks to stop, and then logs "%s stoped!" with
 // `operation`: callers return 1111 at once, so a stop is logged once.

@@ -5,6 +5,7 @@
 
 #include "common/json_text_writer.h"
 #include "common/json_util.h"
+#include "kit/batch_writer.h"
 
 namespace kx {
 

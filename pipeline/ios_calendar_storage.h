@@ -7,13 +7,11 @@
 #include <json/json.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
-#include <vector>
 
-#include "common/json_text_writer.h"
+#include "kit/batch_writer.h"
 #include "packager/staged_package.h"
 
 namespace kx {
@@ -42,13 +40,10 @@ class IosCalendarKxDataPackageStorage : public AbstractDataPackageStorage {
 
  private:
   int detail_file_counter_ = 0;
-  // The pending events as the text of the next file, in the order added
-  // (the array left open); its buffer serves file after file.
-  std::string pending_text_;
-  std::optional<JsonTextWriter> pending_writer_;
-  size_t pending_count_ = 0;
+  // The pending events, in the order added: the next file.
+  BatchWriter pending_;
   std::unordered_set<int64_t> pending_ids_;
-  std::vector<std::string> detail_files_;
+  Json::Value detail_files_{Json::arrayValue};
   int event_count_ = 0;
 };
 

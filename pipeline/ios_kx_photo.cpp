@@ -5,6 +5,7 @@
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/status.h"
+#include "kit/batch_writer.h"
 #include "packager/package_steps.h"
 #include "pipeline/kx_photo_index.h"
 
@@ -86,16 +87,14 @@ std::string IosKxPhotoDataStorage::SavePhotoInfosToLocal() {
   const std::string path =
       SaveDetailFile(output_folder(), kKxPhotoDetailPrefix, &detail_file_counter_, item);
   pending_.clear();
-  if (!path.empty()) photo_files_.push_back(path);
+  if (!path.empty()) photo_files_.append(path);
   return path;
 }
 
 Json::Value& IosKxPhotoDataStorage::BuildResultDocument(Json::Value& document) {
   if (!pending_.empty()) SavePhotoInfosToLocal();
   document = Json::Value(Json::objectValue);
-  Json::Value files = EmptyJsonArray();
-  for (const std::string& path : photo_files_) files.append(path);
-  document["photo_file_path"] = std::move(files);
+  document["photo_file_path"] = photo_files_;
   document["AlbumAsset"] = album_assets_;
   document["AlbumInfo"] = albums_;
   document["photos_num"] = photo_count_;

@@ -56,7 +56,7 @@ class IosKxPhotoDataStorage : public AbstractDataPackageStorage {
   int detail_file_counter_ = 0;
   std::map<double, KxPhotoRecord> pending_;
   std::set<double> seen_ids_;
-  std::vector<std::string> photo_files_;
+  Json::Value photo_files_{Json::arrayValue};
   Json::Value album_assets_;
   Json::Value albums_;
   int photo_count_ = 0;

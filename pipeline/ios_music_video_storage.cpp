@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/json_util.h"
+#include "kit/batch_writer.h"
 
 namespace kx {
 
@@ -11,16 +12,10 @@ namespace {
 constexpr char kSaveMusicOperation[] = "IosMusicVideoDataPackageStorage::_SaveMusicInfosToLocal";
 constexpr char kSaveVideoOperation[] = "IosMusicVideoDataPackageStorage::_SaveVideoInfosToLocal";
 
-Json::Value StringArray(const std::vector<std::string>& texts) {
-  Json::Value array = EmptyJsonArray();
-  for (const std::string& text : texts) array.append(text);
-  return array;
-}
-
 template <typename Item>
 std::string SavePending(const std::string& output_folder, const char* prefix, const char* operation,
                         const char* empty_message, int* counter, std::map<uint64_t, Item>* pending,
-                        std::vector<std::string>* files) {
+                        Json::Value* files) {
   DetailFileItem item;
   item.operation = operation;
   item.empty_message = empty_message;
@@ -38,7 +33,7 @@ std::string SavePending(const std::string& output_folder, const char* prefix, co
   const std::string path = SaveDetailFile(output_folder, prefix, counter, item);
   // A file that could not be opened loses its batch, not the run.
   pending->clear();
-  if (!path.empty()) files->push_back(path);
+  if (!path.empty()) files->append(path);
   return path;
 }
 
@@ -113,10 +108,10 @@ Json::Value& IosMusicVideoDataPackageStorage::BuildResultDocument(Json::Value& d
   }
   Json::Value& musics = document["musics"];
   musics["PlayListInfo"] = std::move(playlists);
-  musics["music_file_path"] = StringArray(music_files_);
+  musics["music_file_path"] = music_files_;
   musics["musics_num"] = music_count_;
   Json::Value& videos = document["videos"];
-  videos["video_file_path"] = StringArray(video_files_);
+  videos["video_file_path"] = video_files_;
   videos["video_num"] = video_count_;
   return document;
 }

@@ -92,8 +92,8 @@ class IosMusicVideoDataPackageStorage : public AbstractDataPackageStorage {
   std::map<uint64_t, VideoInfo> pending_video_;
   std::unordered_set<uint64_t> music_ids_;
   std::unordered_set<uint64_t> video_ids_;
-  std::vector<std::string> music_files_;
-  std::vector<std::string> video_files_;
+  Json::Value music_files_{Json::arrayValue};
+  Json::Value video_files_{Json::arrayValue};
   std::vector<PlayListEntry> playlists_;
   int music_count_ = 0;
   int video_count_ = 0;

@@ -95,40 +95,35 @@ int StageAndOpenMediaDatabase(const std::string& temp_folder, const std::string&
   return kStatusOk;
 }
 
-ElementBatches::ElementBatches(std::string folder, const char* prefix, Json::ArrayIndex per_file,
+ElementBatches::ElementBatches(std::string folder, const char* prefix, int64_t per_file,
                                const char* stem)
-    : folder_(std::move(folder)),
+    : batches_(std::move(folder)),
       prefix_(prefix),
       per_file_(per_file),
       stem_(stem),
       files_(EmptyJsonArray()) {}
 
-void ElementBatches::Add(Json::Value element) {
-  elements_.append(std::move(element));
+void ElementBatches::Add(const Json::Value& element) {
+  batches_.Add(element);
   ++count_;
-  if (elements_.size() >= per_file_) WriteFile();
+  if (batches_.size() >= per_file_) WriteFile();
 }
 
 Json::Value ElementBatches::Finish() {
-  if (!elements_.empty()) WriteFile();
+  if (batches_.size() != 0) WriteFile();
   return std::move(files_);
 }
 
 void ElementBatches::WriteFile() {
-  const std::string path =
-      JoinPath(folder_, std::string(prefix_) + "_" + std::to_string(counter_) + ".json");
-  NewFileStream file;
-  const int open_error = file.Open(path);
-  if (open_error != 0) {
-    KX_LOG_AT(kLogProblem, stem_, "Open file {%s} failed, error message:{%s}", path.c_str(),
-              std::strerror(open_error));
-  } else {
-    WriteJsonToStream(elements_, &file);
-    file.Close();
-    ++counter_;
-    files_.append(path);
+  const BatchFile file =
+      batches_.Write(std::string(prefix_) + "_" + std::to_string(counter_) + ".json");
+  if (!file.opened()) {
+    KX_LOG_AT(kLogProblem, stem_, "Open file {%s} failed, error message:{%s}", file.path.c_str(),
+              std::strerror(file.result.error));
+    return;
   }
-  elements_ = Json::Value(Json::arrayValue);
+  ++counter_;
+  files_.append(file.path);
 }
 
 bool MediaPathExists(const std::string& path) {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/sqlite_wrapper.h"
+#include "kit/batch_writer.h"
 #include "packager/data_type_record.h"
 
 namespace kx {
@@ -69,10 +70,9 @@ int StageAndOpenMediaDatabase(const std::string& temp_folder, const std::string&
 // dropped, not the run.
 class ElementBatches {
  public:
-  ElementBatches(std::string folder, const char* prefix, Json::ArrayIndex per_file,
-                 const char* stem);
+  ElementBatches(std::string folder, const char* prefix, int64_t per_file, const char* stem);
 
-  void Add(Json::Value element);
+  void Add(const Json::Value& element);
   // Writes what is left; the paths of the files written, in order.
   Json::Value Finish();
   // The elements added.
@@ -81,11 +81,10 @@ class ElementBatches {
  private:
   void WriteFile();
 
-  std::string folder_;
+  BatchWriter batches_;
   const char* prefix_;
-  Json::ArrayIndex per_file_;
+  int64_t per_file_;
   const char* stem_;
-  Json::Value elements_{Json::arrayValue};
   Json::Value files_;
   int counter_ = 0;
   int count_ = 0;

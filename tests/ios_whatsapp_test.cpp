@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "common/backup_files.h"
-#include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
 #include "common/text.h"
 #include "ioschat/ios_whatsapp_rules.h"
+#include "kit/chat_batches.h"
 #include "package_capture.h"
 #include "samples/ios_backup.h"
 #include "sdk/library.h"

@@ -1,6 +1,6 @@
 // Side files of the WhatsApp packager (one file per thumbnail or card, the
-// same bytes shared through hard links) and the writer that puts them and
-// the batch files on disk.
+// same bytes shared through hard links) and the batch files of the
+// packagers.
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "common/chat_batches.h"
 #include "common/json_util.h"
 #include "common/platform.h"
+#include "kit/chat_batches.h"
 #include "test_support.h"
 
 namespace kx {
@@ -78,64 +78,60 @@ TEST_F(SideFileWriterTest, AnEarlierRunsLinkedFileIsReplaced) {
   EXPECT_EQ(kCard, ReadFileBytes(dir_.File("old.thumb")));
 }
 
-// The package step's files: side files and batch files arrive whole, in
-// order, and batch files reach their chat's list only once written.
-std::string Batch(int number) { return "[ \"batch " + std::to_string(number) + "\" ]"; }
-
-TEST(WhatsAppFileWriterTest, FilesArriveWholeAndListedInOrder) {
-  test::TempDir dir;
-  Json::Value first_list(Json::arrayValue);
-  Json::Value second_list(Json::arrayValue);
-  std::vector<std::string> side_paths;
-  std::string text;
-  {
-    PackageFileWriter files(dir.path());
-    for (int i = 0; i < 200; ++i) {
-      side_paths.push_back(
-          files.AddSideFile("side" + std::to_string(i), std::string(1 + i % 7, 'x')));
-      if (i % 20 == 0) {
-        text = Batch(i);
-        files.AddBatch(dir.File("batch" + std::to_string(i)), &text,
-                       i % 40 == 0 ? &first_list : &second_list);
-        EXPECT_TRUE(text.empty());
-      }
-    }
-  }
-  ASSERT_EQ(5u, first_list.size());
-  ASSERT_EQ(5u, second_list.size());
-  for (Json::ArrayIndex i = 0; i < 5; ++i) {
-    EXPECT_EQ(dir.File("batch" + std::to_string(i * 40)), first_list[i].asString());
-    EXPECT_EQ(Batch(static_cast<int>(i) * 40), ReadFileBytes(first_list[i].asString()));
-    EXPECT_EQ(dir.File("batch" + std::to_string(i * 40 + 20)), second_list[i].asString());
-  }
-  for (size_t i = 0; i < side_paths.size(); ++i) {
-    EXPECT_EQ(std::string(1 + i % 7, 'x'), ReadFileBytes(side_paths[i])) << i;
-  }
+Json::Value Record(int id) {
+  Json::Value record(Json::objectValue);
+  record["id"] = id;
+  record["text"] = "record " + std::to_string(id);
+  return record;
 }
 
-// Many large batches and repeated side files: nothing is lost.
-TEST(WhatsAppFileWriterTest, ManyFilesAreAllWritten) {
+// A batch file holds the text WriteJson gives for the same document, a bare
+// array or one member's array, and is listed in the order written.
+TEST(BatchWriterTest, BatchesAreTheirDocumentsAsWriteJsonLaysThemOut) {
   test::TempDir dir;
-  Json::Value list(Json::arrayValue);
-  const std::string large(3 * 1024 * 1024, 'b');
-  {
-    PackageFileWriter files(dir.path());
-    for (int i = 0; i < 8; ++i) {
-      std::string text = large;
-      files.AddBatch(dir.File("large" + std::to_string(i)), &text, &list);
-      for (int j = 0; j < 300; ++j) {
-        files.AddSideFile(std::to_string(i) + "_" + std::to_string(j), "same bytes");
+  for (const char* member : {static_cast<const char*>(nullptr), "messages"}) {
+    BatchWriter batches(dir.path(), member);
+    Json::Value list(Json::arrayValue);
+    for (int file = 0; file < 3; ++file) {
+      Json::Value records(Json::arrayValue);
+      for (int id = 0; id <= file; ++id) {
+        records.append(Record(id));
+        batches.Add(Record(id));
       }
+      EXPECT_EQ(file + 1, batches.size());
+      const std::string name = (member != nullptr ? "member" : "bare") + std::to_string(file);
+      ASSERT_TRUE(batches.WriteListed(name, &list));
+      EXPECT_EQ(0, batches.size());
+      Json::Value document = records;
+      if (member != nullptr) {
+        document = Json::Value(Json::objectValue);
+        document[member] = records;
+      }
+      EXPECT_EQ(dir.File(name), list[file].asString());
+      EXPECT_EQ(WriteJson(document), ReadFileBytes(dir.File(name)));
     }
   }
-  ASSERT_EQ(8u, list.size());
-  for (const Json::Value& path : list) EXPECT_EQ(large, ReadFileBytes(path.asString()));
-  EXPECT_EQ("same bytes", ReadFileBytes(dir.File("7_299")));
-  EXPECT_EQ(8 + 8 * 300, std::distance(std::filesystem::directory_iterator(dir.path()),
-                                       std::filesystem::directory_iterator()));
 }
 
 // Error paths follow.
+
+TEST(BatchWriterTest, ABatchNotWrittenIsLeftOutOfTheList) {
+  test::TempDir dir;
+  Json::Value list(Json::arrayValue);
+  BatchWriter missing_folder(dir.File("removed"));
+  missing_folder.Add(Record(1));
+  EXPECT_FALSE(missing_folder.WriteListed("a.json", &list));
+
+  BatchWriter batches(dir.path());
+  batches.Next()->String("not an object");
+  EXPECT_FALSE(batches.WriteListed("b.json", &list));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("b.json")));
+  batches.Add(Record(2));
+  EXPECT_TRUE(batches.WriteListed("c.json", &list));
+  ASSERT_EQ(1u, list.size());
+  EXPECT_EQ("[\n   {\n      \"id\" : 2,\n      \"text\" : \"record 2\"\n   }\n]",
+            ReadFileBytes(list[0].asString()));
+}
 
 TEST_F(SideFileWriterTest, NothingIsWrittenForNoBytesOrAnUnwritableFolder) {
   EXPECT_EQ("", files_.Write("empty.thumb", ""));

@@ -1,8 +1,8 @@
 // The batch files of a chat's messages: the messages of one chat written
 // as JSON arrays of a bounded number of messages each, with the side files
 // of the same package call.
-#ifndef KX_COMMON_CHAT_BATCHES_H_
-#define KX_COMMON_CHAT_BATCHES_H_
+#ifndef KX_KIT_CHAT_BATCHES_H_
+#define KX_KIT_CHAT_BATCHES_H_
 
 #include <json/json.h>
 
@@ -11,6 +11,7 @@
 
 #include "common/json_text_writer.h"
 #include "common/side_files.h"
+#include "kit/batch_writer.h"
 
 namespace kx {
 
@@ -31,18 +32,18 @@ class PackageFileWriter {
   PackageFileWriter(const PackageFileWriter&) = delete;
   PackageFileWriter& operator=(const PackageFileWriter&) = delete;
 
-  const std::string& folder() const { return folder_; }
+  const std::string& folder() const { return batches_.folder(); }
 
   // Writes `bytes` as a side file named from untrusted text (see
   // SideFileWriter::Write). Returns its path, "" when there are no bytes or
   // the file cannot be written (logged).
   std::string AddSideFile(const std::string& name_text, const std::string& bytes);
-  // Writes *text as the batch file `path` and appends the path to
-  // `file_list` once written; *text becomes an empty buffer to reuse.
-  void AddBatch(const std::string& path, std::string* text, Json::Value* file_list);
+  // The batches of the chats, one chat at a time: its text buffer is kept
+  // from one chat to the next.
+  BatchWriter* batches() { return &batches_; }
 
  private:
-  std::string folder_;
+  BatchWriter batches_;
   SideFileWriter side_files_;
 };
 
@@ -51,26 +52,19 @@ class PackageFileWriter {
 // batch at a time.
 class ChatBatchWriter {
  public:
-  // `text_buffer` holds the text of the open batch (the owner keeps it from
-  // one chat to the next, so its memory is reused); `file_list` receives the
-  // path of every batch file written.
-  ChatBatchWriter(PackageFileWriter* files, std::string* text_buffer, std::string jid,
-                  Json::Value* file_list);
+  // `file_list` receives the path of every batch file written.
+  ChatBatchWriter(PackageFileWriter* files, std::string jid, Json::Value* file_list);
   ChatBatchWriter(const ChatBatchWriter&) = delete;
   ChatBatchWriter& operator=(const ChatBatchWriter&) = delete;
 
   // The writer of the next message: the caller writes exactly one non-empty
   // object with it, then calls EndSpecial or EndOrdinary.
-  JsonTextWriter* message_writer() { return &writer_; }
+  JsonTextWriter* message_writer() { return batches_->Next(); }
   // Rows of the special set count towards the chat's messages but never
   // close a batch.
   void EndSpecial();
   // After each kMessagesPerBatch-th message of the chat the batch is written.
   void EndOrdinary();
-
-  // The same for a message held as a tree.
-  void AddSpecial(const Json::Value& message);
-  void AddOrdinary(const Json::Value& message);
 
   // Writes what is left: unnumbered when the chat has fewer than
   // kMessagesPerBatch messages, else numbered after the full batches.
@@ -79,19 +73,15 @@ class ChatBatchWriter {
   int64_t message_count() const { return message_count_; }
 
  private:
-  void StartBatch();
   void WriteBatch(bool numbered);
 
-  PackageFileWriter* files_;
-  std::string* text_;
+  BatchWriter* batches_;
   std::string jid_;
   Json::Value* file_list_;
-  JsonTextWriter writer_;
-  int batch_size_ = 0;
   int64_t message_count_ = 0;
   int written_batches_ = 0;
 };
 
 }  // namespace kx
 
-#endif  // KX_COMMON_CHAT_BATCHES_H_
+#endif  // KX_KIT_CHAT_BATCHES_H_
