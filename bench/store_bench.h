@@ -16,6 +16,7 @@
 #include <sqlite3.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -73,14 +74,18 @@ inline bool& KeepingResults() {
 }
 // Documents are kept for the smallest size only: the larger stores' run to
 // gigabytes over the three zones and two builds of a comparison.
-inline long long& KeptSizeRecords() {
-  static long long records = 0;
-  return records;
+inline std::string& KeptSizeLabel() {
+  static std::string label;
+  return label;
 }
 inline bool KeepsDocuments(const StoreSize& size) {
   const char* root = std::getenv("KX_BENCH_DOCUMENTS");
-  return root != nullptr && *root != '\0' && size.records == KeptSizeRecords();
+  return root != nullptr && *root != '\0' && KeptSizeLabel() == size.label;
 }
+
+// The fewest records a store is scaled down to: the chat stores hold a
+// thousand messages per chat.
+constexpr long long kFewestStoreRecords = 2000;
 
 inline int CountResultBytes(int /*kind*/, const char* text, int length) {
   ResultBytes() += length;
@@ -247,7 +252,10 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
   return sqlite_seconds > 0 ? 0 : 5;
 }
 
-inline int RunStoreBench(const StoreBench& bench, const StoreSize& size) {
+// Runs `full_size` at the scale KX_BENCH_SCALE asks for.
+inline int RunStoreBench(const StoreBench& bench, const StoreSize& full_size) {
+  StoreSize size = full_size;
+  size.records = Scaled(full_size.records, std::min(full_size.records, kFewestStoreRecords));
   const std::string work = MakeTempFolder("kxbench_store_");
   if (work.empty()) return 2;
   std::filesystem::create_directories(JoinPath(work, "temp"));
@@ -270,11 +278,11 @@ inline int RunStoreBench(const StoreBench& bench, const StoreSize& size) {
 // main() of a store benchmark: the sizes the command line chose.
 inline int RunStoreBenchMain(int argc, char** argv, const StoreBench& bench,
                              std::initializer_list<const StoreSize*> sizes) {
+  const StoreSize* smallest = nullptr;
   for (const StoreSize* size : sizes) {
-    if (KeptSizeRecords() == 0 || size->records < KeptSizeRecords()) {
-      KeptSizeRecords() = size->records;
-    }
+    if (smallest == nullptr || size->records < smallest->records) smallest = size;
   }
+  if (smallest != nullptr) KeptSizeLabel() = smallest->label;
   return RunChosenSizes<StoreSize>(
       argc, argv, sizes, [&bench](const StoreSize& size) { return RunStoreBench(bench, size); });
 }
