@@ -28,9 +28,9 @@ constexpr int kContactType = 2;
 using test::BlobLiteral;
 using test::CapturedResults;
 using test::CaptureResult;
+using test::ContactTables;
 using test::Formatted;
 using test::g_results;
-using test::kContactTables;
 using test::kInsertData;
 using test::Parsed;
 using test::PictureBytes;
@@ -63,7 +63,7 @@ class ContactsTest : public ::testing::Test {
   }
 
   void MakeContacts(const std::string& inserts) {
-    test::RunSql(db_path_, std::string(kContactTables) + inserts);
+    test::RunSql(db_path_, ContactTables() + inserts);
   }
 
   int Package() { return test::CallPackageFunction(&record_); }

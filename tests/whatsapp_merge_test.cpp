@@ -47,7 +47,7 @@ class WhatsAppMergeTest : public ::testing::Test {
   void SetUp() override {
     primary_ = dir_.File("msgstore.db");
     RunSql(primary_, test::NewerLayoutSchema());
-    RunSql(primary_, test::kMergePhoneRows);
+    RunSql(primary_, test::MergePhoneRows());
     record_.data_type = 0;
     record_.temp_folder = dir_.path();
     record_.primary_files["msg_file_path"] = primary_;
@@ -58,7 +58,7 @@ class WhatsAppMergeTest : public ::testing::Test {
   std::string WriteOlderCopy(const std::string& name) {
     const std::string path = dir_.File(name);
     RunSql(path, test::NewerLayoutSchema());
-    RunSql(path, test::kMergeOlderRows);
+    RunSql(path, test::MergeOlderRows());
     return path;
   }
 
