@@ -217,11 +217,7 @@ TEST_F(IosCalendarTest, OldStyleGivesTheStagedRecords) {
     }
     EXPECT_EQ(WriteJson(staged[i]), WriteJson(projected)) << i;
   }
-  EXPECT_EQ(Formatted(R"({"utf_Title": "Old call", "utf_Description": "Notes of Old call",
-      "start_date": "12-01-2023 15:00:00", "end_date": "12-01-2023 15:30:00", "all_day": 0,
-      "status": 1, "calendar_id": 2, "ROWID": 6, "unique_identifier": "UID-6", "is_deleted": 1,
-      "tag": "deleted", "calendar": "Work"})"),
-            WriteJson(events[4]));
+  EXPECT_EQ(Formatted(test::DataFile("ios_calendar/old_call_event.json")), WriteJson(events[4]));
 }
 
 // Two deleted events alike in every packaged text are packaged once by the

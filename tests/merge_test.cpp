@@ -22,19 +22,11 @@ using Rows = std::vector<std::string>;
 const std::string kCallsTable = std::string(samples::AndroidCallsTableSql(1)) + ";";
 
 // Android mmssms.db tables: sms rows point at their thread by thread_id.
-constexpr char kThreadsTable[] =
-    "CREATE TABLE threads (_id INTEGER PRIMARY KEY AUTOINCREMENT, date INTEGER DEFAULT 0, "
-    "message_count INTEGER DEFAULT 0, recipient_ids TEXT, snippet TEXT, "
-    "snippet_cs INTEGER DEFAULT 0, read INTEGER DEFAULT 1, archived INTEGER DEFAULT 0, "
-    "type INTEGER DEFAULT 0, error INTEGER DEFAULT 0, has_attachment INTEGER DEFAULT 0);";
-constexpr char kSmsTable[] =
-    "CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT, person INTEGER, "
-    "date INTEGER, date_sent INTEGER DEFAULT 0, protocol INTEGER, read INTEGER DEFAULT 0, "
-    "status INTEGER DEFAULT -1, type INTEGER, reply_path_present INTEGER, subject TEXT, "
-    "body TEXT, service_center TEXT, locked INTEGER DEFAULT 0, error_code INTEGER DEFAULT 0, "
-    "seen INTEGER DEFAULT 0);";
-constexpr char kCanonicalAddressesTable[] =
-    "CREATE TABLE canonical_addresses (_id INTEGER PRIMARY KEY AUTOINCREMENT, address TEXT);";
+std::string ThreadsTable() { return test::DataFile("merge/threads_table.sql"); }
+std::string SmsTable() { return test::DataFile("merge/sms_table.sql"); }
+std::string CanonicalAddressesTable() {
+  return test::DataFile("merge/canonical_addresses_table.sql");
+}
 
 // Call history merges calls by (number, date); SMS merges threads and sms,
 // renumbering their _id.
@@ -115,13 +107,13 @@ TEST_P(MergeVariantTest, CopyRowsArriveOnceMarkedDeleted) {
 // canonical_addresses has fields but is no scan table: it is not merged.
 TEST_P(MergeVariantTest, CopyLackingATableStillMergesTheOthers) {
   primary_ =
-      SmsDatabase("mmssms.db", std::string(kThreadsTable) + kSmsTable + kCanonicalAddressesTable +
+      SmsDatabase("mmssms.db", ThreadsTable() + SmsTable() + CanonicalAddressesTable() +
                                    "INSERT INTO threads (_id, recipient_ids) VALUES (1, '1');"
                                    "INSERT INTO sms (_id, thread_id, address, date, body)"
                                    " VALUES (1, 1, '5551', 1000, 'hi');"
                                    "INSERT INTO canonical_addresses (address) VALUES ('5551');");
   copies_.Push(
-      SmsDatabase("copy.db", std::string(kSmsTable) + kCanonicalAddressesTable +
+      SmsDatabase("copy.db", SmsTable() + CanonicalAddressesTable() +
                                  "INSERT INTO sms (_id, thread_id, address, date, body)"
                                  " VALUES (10, 1, '5551', 2000, 'gone');"
                                  "INSERT INTO canonical_addresses (address) VALUES ('5559');"));
@@ -196,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(BothVariants, MergeVariantTest,
                          });
 
 TEST_F(MergeTest, ByKeyRenumbersTakenRowIds) {
-  const std::string tables = std::string(kThreadsTable) + kSmsTable;
+  const std::string tables = ThreadsTable() + SmsTable();
   primary_ =
       SmsDatabase("mmssms.db", tables +
                                    "INSERT INTO threads (_id, recipient_ids) VALUES"
