@@ -219,22 +219,30 @@ TEST_F(AndroidLineTest, ListsTheChatsWithNamesMembersAndDetailFiles) {
   EXPECT_EQ(expected, Result()) << g_results[0].second;
 }
 
-TEST_F(AndroidLineTest, DetailFileHoldsEachMessageWithItsReply) {
-  CreateDatabase(SmallPhone());
-  ASSERT_EQ(0, Run());
+// Bob's chat of the small phone: his hello and the owner's reply, sent at
+// `hello_time` and `answer_time` where given.
+Json::Value BobExchange(const char* hello_time = nullptr, const char* answer_time = nullptr) {
   Json::Value hello = ElementAt(1);
+  if (hello_time != nullptr) hello["create_time"] = hello_time;
   hello["content"] = "Hello";
   hello["sender"] = "Bob";
   Json::Value answer = ElementAt(2);
+  if (answer_time != nullptr) answer["create_time"] = answer_time;
   answer["content"] = "Hi Bob";
   answer["is_from_me"] = true;
   answer["rely_server_id"] = "1001";
   answer["reply_msg"]["reply_content"] = "Hello";
   answer["reply_msg"]["reply_sender"] = "Bob";
-  Json::Value expected(Json::arrayValue);
-  expected.append(hello);
-  expected.append(answer);
-  EXPECT_EQ(expected, ChatMessages(Result(), kBob));
+  Json::Value exchange(Json::arrayValue);
+  exchange.append(hello);
+  exchange.append(answer);
+  return exchange;
+}
+
+TEST_F(AndroidLineTest, DetailFileHoldsEachMessageWithItsReply) {
+  CreateDatabase(SmallPhone());
+  ASSERT_EQ(0, Run());
+  EXPECT_EQ(BobExchange(), ChatMessages(Result(), kBob));
 
   const std::string folder =
       "/sdcard/Android/data/jp.naver.line.android/files/chats/" + kGroup + "/messages/";
@@ -255,22 +263,8 @@ TEST_F(AndroidLineTest, DetailFileInAnotherZone) {
   const test::ScopedTimeZone tokyo("JST-9");
   CreateDatabase(SmallPhone());
   ASSERT_EQ(0, Run());
-  Json::Value hello = ElementAt(1);
-  hello["create_time"] = "2023-01-10 09:01:00";
-  hello["content"] = "Hello";
-  hello["sender"] = "Bob";
-  Json::Value answer = ElementAt(2);
-  answer["create_time"] = "2023-01-10 09:02:00";
-  answer["content"] = "Hi Bob";
-  answer["is_from_me"] = true;
-  answer["rely_server_id"] = "1001";
-  answer["reply_msg"]["reply_content"] = "Hello";
-  answer["reply_msg"]["reply_sender"] = "Bob";
-  Json::Value expected(Json::arrayValue);
-  expected.append(hello);
-  expected.append(answer);
   const Json::Value result = Result();
-  EXPECT_EQ(expected, ChatMessages(result, kBob));
+  EXPECT_EQ(BobExchange("2023-01-10 09:01:00", "2023-01-10 09:02:00"), ChatMessages(result, kBob));
   EXPECT_EQ("2023-01-10 09:03", result["line_chat_sessions"][0]["last_created_time"].asString());
 }
 

@@ -28,9 +28,9 @@ constexpr int kContactType = 2;
 using test::BlobLiteral;
 using test::CapturedResults;
 using test::CaptureResult;
+using test::ContactTables;
 using test::Formatted;
 using test::g_results;
-using test::kContactTables;
 using test::kInsertData;
 using test::Parsed;
 using test::PictureBytes;
@@ -63,7 +63,7 @@ class ContactsTest : public ::testing::Test {
   }
 
   void MakeContacts(const std::string& inserts) {
-    test::RunSql(db_path_, std::string(kContactTables) + inserts);
+    test::RunSql(db_path_, ContactTables() + inserts);
   }
 
   int Package() { return test::CallPackageFunction(&record_); }
@@ -206,13 +206,7 @@ TEST_F(ContactsTest, DeletedTagsOfAMergedDatabase) {
       "(3,2,7,'Gone person',NULL,1),(4,2,5,'555','2',1),"
       "(5,3,5,'111','3',1),(6,3,5,'222','2',0),"
       "(7,4,5,'333','2',0),(8,4,5,'444','3',1);");
-  EXPECT_EQ(Formatted(R"({"raw_contacts": [
-      {"email_v2": {"address": "old@example.com", "tag": "deleted", "type": "home"},
-       "name": {"display_name": "Live person"}},
-      {"name": {"display_name": "Gone person"}, "phone_v2": {"number": "555", "type": "mobile"},
-       "tag": "deleted"},
-      {"phone_v2": {"number": "222", "type": "mobile"}},
-      {"phone_v2": {"number": "333", "type": "mobile"}}]})"),
+  EXPECT_EQ(Formatted(test::DataFile("android_contacts/deleted_rows_document.json")),
             PackagedText());
 }
 

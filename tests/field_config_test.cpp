@@ -17,24 +17,7 @@ using test::RunSql;
 
 // Rows of several data types; the loaders must pick out (android, sms) or
 // (android, callhistory) only.
-constexpr char kConfigRows[] =
-    "INSERT INTO scan_table_info VALUES ('android','sms','threads',1,2,3,4);"
-    "INSERT INTO scan_table_info VALUES ('android','sms','sms',0,1,0,0);"
-    "INSERT INTO scan_table_info VALUES ('ios','sms','message',0,0,0,0);"
-    "INSERT INTO scan_table_info VALUES ('android','callhistory','calls',0,0,0,0);"
-    "INSERT INTO result_field_info VALUES ('android','sms','sms','_id','INTEGER',1,0,1);"
-    "INSERT INTO result_field_info VALUES ('android','sms','sms','address','TEXT',3,1,0);"
-    "INSERT INTO result_field_info VALUES ('android','sms','sms','date','INTEGER',1,1,0);"
-    "INSERT INTO result_field_info VALUES ('android','sms','sms','body','TEXT',3,0,0);"
-    "INSERT INTO result_field_info VALUES ('android','sms','sms','ghost','TEXT',3,0,0);"
-    "INSERT INTO result_field_info VALUES ('android','sms','pdu','_id','INTEGER',1,0,1);"
-    "INSERT INTO result_field_info VALUES ('android','sms','threads','recipient_ids','TEXT',3,1,0);"
-    "INSERT INTO result_field_info VALUES ('ios','sms','sms','type','INTEGER',1,0,0);"
-    "INSERT INTO result_field_info VALUES ('android','callhistory','sms','type','INTEGER',1,0,0);"
-    "INSERT INTO index_field_info VALUES ('contact','ABMultiValue','record_id');"
-    "INSERT INTO index_field_info VALUES ('contact','ABMultiValue','property');"
-    "INSERT INTO index_field_info VALUES ('contact','ABPerson','Last');"
-    "INSERT INTO index_field_info VALUES ('sms','sms','thread_id');";
+std::string ConfigRows() { return test::DataFile("field_config/config_rows.sql"); }
 
 std::string ConfigLayoutSql() {
   return test::ReadFileBytes(std::string(KX_TEST_SOURCE_DIR) + "/config/00_schema.sql");
@@ -50,7 +33,7 @@ class FieldConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
     config_path_ = dir_.File(kConfigDbName);
-    RunSql(config_path_, ConfigLayoutSql() + kConfigRows);
+    RunSql(config_path_, ConfigLayoutSql() + ConfigRows());
     config_ = OpenSqliteConfig(config_path_);
     ASSERT_NE(nullptr, config_);
   }
@@ -203,7 +186,7 @@ TEST(FieldConfigErrorTest, ConfigLackingATableFailsItsLoader) {
   const std::string empty_path = dir.File("empty.db");
   test::WriteFileBytes(empty_path, "");
   const std::string partial_path = dir.File("partial.db");
-  RunSql(partial_path, ConfigLayoutSql() + kConfigRows + "DROP TABLE result_field_info;");
+  RunSql(partial_path, ConfigLayoutSql() + ConfigRows() + "DROP TABLE result_field_info;");
   auto empty = OpenSqliteConfig(empty_path);
   auto partial = OpenSqliteConfig(partial_path);
   ASSERT_TRUE(empty && partial);

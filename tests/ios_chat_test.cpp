@@ -210,10 +210,7 @@ TEST_F(IosKikTest, BatchBoundaries) {
     EXPECT_EQ(10000u, test::Parsed(Batch(chat_files[0]))["messages"].size());
     EXPECT_EQ(10000u, test::Parsed(Batch(deleted_files[0]))["messages"].size());
     if (one_more) {
-      EXPECT_EQ(Formatted(R"({"messages": [{"Z_PK": "10001", "is_from_me": "0", "send_date": "",
-        "text": "m10001", "display": "m10001", "ZCONTENT": "", "from_id": "Ana",
-        "send_state": "0", "type": "0"}]})"),
-                Batch(chat_files[1]));
+      EXPECT_EQ(Formatted(test::DataFile("ios_kik/second_batch_file.json")), Batch(chat_files[1]));
       EXPECT_EQ("d10001", test::Parsed(Batch(deleted_files[1]))["messages"][0]["text"].asString());
     }
   }
@@ -270,9 +267,7 @@ TEST_F(IosKikTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
                       test::JsonEscaped(TwoLevel(backup_, id)) + R"("}],
     "media_file_info": null}], "size": 1})"),
             g_results.text);
-  EXPECT_EQ(Formatted(R"({"messages": [{"Z_PK": "1", "is_from_me": "1", "send_date": "",
-    "text": "hello", "display": "hello", "ZCONTENT": "", "from_id": "Ana", "send_state": "0",
-    "type": "0"}]})"),
+  EXPECT_EQ(Formatted(test::DataFile("ios_kik/lacking_columns_batch.json")),
             Batch("kikmessages_5.json"));
   const std::string log = Log();
   EXPECT_NE(std::string::npos,
@@ -484,15 +479,8 @@ TEST_F(IosLineTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
                "INSERT INTO ZCHAT VALUES (1, 0, 'u1');"
                "INSERT INTO ZMESSAGE VALUES (1, 1, 1, 'hello'), (2, 1, NULL, 'hi');");
   ASSERT_EQ(kStatusOk, Run(Request(store)));
-  EXPECT_EQ(Expanded(R"({"account_id": "u0f1e2d3c4b5a69788796a5b4c3d2e1f0", "app": "line",
-    "sessions": [{"kind": "single", "members": [{"id": "u1", "name": "Ana"}], "message_count": 2,
-    "msg_file_list": ["{T}/messages_{H:line:u1}.json"], "name": "Ana", "session_id": "u1"}],
-    "size": 1})"),
-            g_results.text);
-  EXPECT_EQ(Formatted(R"([{"is_from_me": 0, "kind": "text", "message_id": "1", "raw_type": "0",
-    "sender_id": "u1", "sender_name": "Ana", "text": "hello"},
-    {"is_from_me": 1, "kind": "text", "message_id": "2", "raw_type": "0", "text": "hi"}])"),
-            Batch("u1"));
+  EXPECT_EQ(Expanded(test::DataFile("ios_line/lacking_columns_document.json")), g_results.text);
+  EXPECT_EQ(Formatted(test::DataFile("ios_line/lacking_columns_batch.json")), Batch("u1"));
   const std::string log = Log();
   const std::string line =
       "the store has no ZGROUP, ZUSER.ZCUSTOMNAME, ZUSER.ZUSERTYPE, the chat-member join table "
@@ -696,14 +684,8 @@ TEST_F(IosViberTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
                "INSERT INTO ZCONVERSATION VALUES (1, 1);"
                "INSERT INTO ZVIBERMESSAGE VALUES (1, 1, 1, 'hello'), (2, 1, NULL, 'hi');");
   ASSERT_EQ(kStatusOk, Run(Request(store))) << Log();
-  EXPECT_EQ(Expanded(R"({"account_id": "", "app": "viber", "sessions": [{"kind": "single",
-    "members": [{"id": "+1 555 0100", "name": "Ana"}], "message_count": 2,
-    "msg_file_list": ["{T}/messages_{H:viber:+1 555 0100}.json"], "name": "Ana",
-    "session_id": "+1 555 0100"}], "size": 1})"),
-            g_results.text);
-  EXPECT_EQ(Formatted(R"([{"is_from_me": 0, "kind": "text", "message_id": "1",
-    "sender_id": "+1 555 0100", "sender_name": "Ana", "text": "hello"},
-    {"is_from_me": 1, "kind": "text", "message_id": "2", "text": "hi"}])"),
+  EXPECT_EQ(Expanded(test::DataFile("ios_viber/lacking_columns_document.json")), g_results.text);
+  EXPECT_EQ(Formatted(test::DataFile("ios_viber/lacking_columns_batch.json")),
             Batch("+1 555 0100"));
   const std::string log = Log();
   const std::string line =
@@ -936,8 +918,7 @@ TEST_F(IosWechatTest, OptionalStoresMissingAndTheOfficialAccountsStore) {
   const Json::Value group = test::Parsed(Batch(samples::kIosWechatGroupHash));
   EXPECT_EQ("wxid_member02:\nWho brings the rope?", group[1]["text"].asString());
   EXPECT_EQ(Expanded(R"("{D}Video/{G}/4.mp4")"), WriteJson(group[3]["media_path"]));
-  EXPECT_EQ(Formatted(R"([{"is_from_me": 0, "kind": "text", "message_id": "1", "raw_type": "1",
-    "send_date": 5000, "text": "Welcome"}])"),
+  EXPECT_EQ(Formatted(test::DataFile("ios_wechat/group_batch.json")),
             test::ReadFileBytes(document["sessions"][4]["msg_file_list"][0].asString()));
 }
 
@@ -953,9 +934,7 @@ TEST_F(IosWechatTest, ConversationTableLackingColumns) {
   samples::IosWechatStores stores;
   stores.messages = store;
   ASSERT_EQ(kStatusOk, Run(Request(stores)));
-  EXPECT_EQ(Formatted(R"([{"is_from_me": 0, "kind": "text", "message_id": "1", "raw_type": "1",
-    "text": "hi"}])"),
-            Batch("aa"));
+  EXPECT_EQ(Formatted(test::DataFile("ios_wechat/lacking_columns_batch.json")), Batch("aa"));
   EXPECT_EQ(Formatted(R"([{"is_from_me": 0, "kind": "other", "message_id": "7", "text": "yo"}])"),
             Batch("bb"));
   const std::string log = Log();
@@ -1008,9 +987,7 @@ TEST_F(IosWechatTest, HostileNamesAndBodies) {
   }
   EXPECT_EQ(Formatted(test::DataFile("ios_wechat/hostile_names_and_bodies.json")),
             WriteJson(batches["../../escape"]));
-  EXPECT_EQ(Formatted(R"([{"is_from_me": 1, "kind": "text", "message_id": "1", "raw_type": "1",
-    "send_date": 0, "text": "q"}, {"is_from_me": 1, "kind": "text", "message_id": "2",
-    "raw_type": "1", "text": "late"}])"),
+  EXPECT_EQ(Formatted(test::DataFile("ios_wechat/hostile_bodies_batch.json")),
             WriteJson(batches["\"; DROP TABLE x; --"]));
   // The hash part of a table name ending like a group is no group of a
   // known contact: a single conversation, its text kept whole.

@@ -24,14 +24,7 @@ using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
 
-constexpr char kAlbums[] = R"(
-  "AlbumAsset": [{"AlbumUUID": "6F1C2A4E-0000-4000-8000-000000000001", "PhotoID": "1"},
-                 {"AlbumUUID": "6F1C2A4E-0000-4000-8000-000000000001", "PhotoID": "3"},
-                 {"AlbumUUID": "6F1C2A4E-0000-4000-8000-000000000002", "PhotoID": "4"}],
-  "AlbumInfo": [{"id": 1, "title": "Holidays", "type": 2,
-                 "uuid": "6F1C2A4E-0000-4000-8000-000000000001"},
-                {"id": 2, "title": "Screenshots", "type": 5,
-                 "uuid": "6F1C2A4E-0000-4000-8000-000000000002"}])";
+std::string Albums() { return test::DataFile("ios_kx_photo/albums_members.json"); }
 
 // tests/data/ios_kx_photo/records.json: the sample's photos as detail-file records ({U}: the
 // uniform type the version gives; titles only in version 2).
@@ -91,7 +84,7 @@ TEST_F(IosKxPhotoTest, StagedDocumentsOfBothVersions) {
     EXPECT_EQ(
         Formatted(Expand(std::string(R"({"photo_file_path": ["{T}DataAnalysis_KxPhoto_0.json"],
         "photos_num": 4,)") +
-                         kAlbums + "}")),
+                         Albums() + "}")),
         g_results.text);
     EXPECT_EQ(Formatted(Expand(test::DataFile("ios_kx_photo/records.json"), version)),
               test::ReadFileBytes(temp_.File("DataAnalysis_KxPhoto_0.json")));
@@ -102,7 +95,7 @@ TEST_F(IosKxPhotoTest, PackageFunctionDocument) {
   ASSERT_EQ(0, RunPackage(Database(2), backup_.path()));
   EXPECT_EQ(25, g_results.kind);
   EXPECT_EQ(Formatted(Expand(std::string(R"({"photo_file_path": ["{T}DataAnalysis_Photo_0.json"],
-      "photos_num": 4,)") + kAlbums +
+      "photos_num": 4,)") + Albums() +
                              "}")),
             g_results.text);
   EXPECT_EQ(Formatted(Expand(test::DataFile("ios_kx_photo/package_function_detail.json"))),

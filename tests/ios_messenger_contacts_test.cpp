@@ -26,12 +26,7 @@ constexpr char kPicture[] = "https://scontent.xx.fbcdn.net/v/t1.0-1/";
 
 // The four friends of the sample's collection index. Tokens come in the
 // order of the store's (field_name, field_value) index, which the query uses.
-constexpr char kIndexContacts[] = R"(
-  {"primary_key": "100002345678901", "username": "zoe.lindqvist",
-   "name_search_tokens": ["lindqvist", "zoe"], "phone_number_tokens": ["46701234567", "701234567"]},
-  {"primary_key": "100003456789012", "username": "m.okafor", "name_search_tokens": ["mark", "okafor"]},
-  {"primary_key": "100004567890123", "name_search_tokens": ["chen"]},
-  {"primary_key": "100005678901234", "phone_number_tokens": ["15550104477"]})";
+std::string IndexContacts() { return test::DataFile("ios_messenger_contacts/index_contacts.json"); }
 
 std::string TableRows(int version) {
   const std::string p = kPicture;
@@ -83,7 +78,7 @@ TEST_F(IosMessengerContactsTest, WholeDocumentOnEveryStoreVersion) {
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(18, g_results.kind);
     EXPECT_EQ(
-        Formatted(std::string(R"({"contacts": [)") + kIndexContacts + TableRows(version) + "]}"),
+        Formatted(std::string(R"({"contacts": [)") + IndexContacts() + TableRows(version) + "]}"),
         g_results.text);
   }
 }
@@ -100,7 +95,7 @@ TEST_F(IosMessengerContactsTest, SecondIndexTable) {
             "('7', 'username', 'first', ''), ('7', 'username', 'second', ''),"
             "('8', 'is_messenger_user', '1', ''), ('007', 'username', 'bond', '');");
   ASSERT_EQ(kStatusOk, Run(store));
-  EXPECT_EQ(Formatted(std::string(R"({"contacts": [)") + kIndexContacts +
+  EXPECT_EQ(Formatted(std::string(R"({"contacts": [)") + IndexContacts() +
                       R"(, {"primary_key": "7", "username": "second"}, {"primary_key": "8"},
                          {"primary_key": "007", "username": "bond"}]})"),
             g_results.text);

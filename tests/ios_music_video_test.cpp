@@ -282,18 +282,13 @@ class IosMusicVideoPackageTest : public IosMusicVideoTest {
   test::TempDir backup_;
 };
 
-constexpr char kPlayLists[] = R"(
-  "PlayListAsset": [{"MediaID": 1001, "PlayListID": 7001}, {"MediaID": 1003, "PlayListID": 7001},
-                    {"MediaID": 1003, "PlayListID": 7002}, {"MediaID": 1002, "PlayListID": 7002},
-                    {"MediaID": 2002, "PlayListID": 7002}],
-  "PlayListInfo": [{"ID": 7001, "IndexValue": 0, "Title": "Favourites", "Total": 2},
-                   {"ID": 7002, "IndexValue": 1, "Title": "Road Trip", "Total": 3}])";
+std::string PlayLists() { return test::DataFile("ios_music_video/play_lists_members.json"); }
 
 TEST_F(IosMusicVideoPackageTest, MusicAndVideoDocuments) {
   ASSERT_EQ(0, Package(26, Index(false, 1), backup_.path()));
   EXPECT_EQ(23, g_results.kind);
   EXPECT_EQ(Formatted(Expanded(std::string(R"({"music_file_path": ["{T}DataAnalysis_Music_0.json"],
-      "musics_num": 4,)") + kPlayLists +
+      "musics_num": 4,)") + PlayLists() +
                                    "}",
                                temp_.path())),
             g_results.text);

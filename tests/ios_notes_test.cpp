@@ -311,18 +311,13 @@ TEST_F(IosNotesTest, OlderCopyBringsBackADeletedNoteOnce) {
   ASSERT_EQ(kStatusOk, Run(store, old, {copy}, {old_copy}));
   const Json::Value document = test::Parsed(g_results.text);
   ASSERT_EQ(3u, document["Other_note"].size());
-  EXPECT_EQ(Formatted(R"({"Z_PK": 3, "account": "Other", "attached_pictures": [],
-      "content": "<div>Gate 4711</div>", "datetime": "09-06-2013 23:40:00",
-      "tag": "deleted", "title": "Alarm codes"})"),
+  EXPECT_EQ(Formatted(test::DataFile("ios_notes/older_copy_deleted_note.json")),
             WriteJson(document["Other_note"][2]));
   EXPECT_FALSE(document["Other_note"][0].isMember("tag"));
   EXPECT_EQ(6u, document["iCloud_notes"]["notes"].size());
-  EXPECT_EQ(WriteJson(test::Parsed(R"({"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000F",
-      "account": "iCloud", "account_id": "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01",
-      "datetime": "07-07-2024 19:06:40", "id": 15, "is_deleted": 1,
-      "snippet": "A book for Rui", "tag": "deleted", "title": "Gift ideas",
-      "contents": [{"content_data": "Gift ideas\nA book for Rui\n", "type": "1"}]})")),
-            WriteJson(NoteTitled(document, "Gift ideas")));
+  EXPECT_EQ(
+      WriteJson(test::Parsed(test::DataFile("ios_notes/older_copy_deleted_icloud_note.json"))),
+      WriteJson(NoteTitled(document, "Gift ideas")));
   EXPECT_EQ(0, NoteTitled(document, "Shopping list")["is_deleted"].asInt());
 }
 
@@ -332,10 +327,7 @@ TEST_F(IosNotesTest, LockedNoteKeepsTitleAndDatesOnly) {
   const auto [store, old] = WriteNewest();
   test::RunSql(store, "UPDATE ZICCLOUDSYNCINGOBJECT SET ZISPASSWORDPROTECTED = 1 WHERE Z_PK = 10");
   ASSERT_EQ(kStatusOk, Run(store, old));
-  EXPECT_EQ(WriteJson(test::Parsed(R"({"ZIDENTIFIER": "C1A00000-0000-4000-8000-00000000000A",
-      "account": "iCloud", "account_id": "0E5A2C7B-1F4D-4A8E-9C3B-5D6E7F8A9B01",
-      "datetime": "06-02-2024 19:06:40", "folder": "Notes", "id": 10, "is_deleted": 0,
-      "is_lock": 1, "snippet": "Milk, eggs, bread", "title": "Shopping list"})")),
+  EXPECT_EQ(WriteJson(test::Parsed(test::DataFile("ios_notes/locked_note.json"))),
             WriteJson(NoteTitled(test::Parsed(g_results.text), "Shopping list")));
 }
 
@@ -419,12 +411,7 @@ TEST_F(IosNotesTest, StoresOfUnknownShapeReadWhatTheyHave) {
                samples::IosOldNotesSql(samples::kIosOldNotesOldestSchema) +
                    ";INSERT INTO ZNOTE (Z_PK, ZTITLE, ZMODIFICATIONDATE) VALUES (1, 'Old', 0)");
   ASSERT_EQ(kStatusOk, Run(store, old));
-  EXPECT_EQ(Formatted(R"({"Other_note": [{"Z_PK": 1, "account": "Other",
-      "attached_pictures": [], "datetime": "01-01-2001 00:00:00", "title": "Old"}],
-    "iCloud_notes": {"notes_media": [], "notes": [{"ZIDENTIFIER": "N-1", "account": "Work",
-      "account_id": "ACC", "id": 2, "is_deleted": 0, "title": "Hello",
-      "contents": [{"content_data": "Hello", "type": "1"}]}]}})"),
-            g_results.text);
+  EXPECT_EQ(Formatted(test::DataFile("ios_notes/other_account_document.json")), g_results.text);
   const std::string log = Log();
   EXPECT_NE(
       std::string::npos,

@@ -35,27 +35,7 @@ using test::g_results;
 // id's place in a backup of two-digit sub-folders; ids hashed
 // independently.
 
-constexpr char kFixedGroups[] =
-    R"({"ID": 100, "Title": "CameraRoll", "Type": 1, "ZUUID": "00000000-0000-0000-0000-000000000064"},
-{"ID": 200, "Title": "Quenvault 1", "Type": 2, "ZUUID": "00000000-0000-0000-0000-0000000000c8"},
-{"ID": 26214400, "Title": "Photo Library", "Type": 262144, "ZUUID": "00000000-0000-0000-0000-000001900000"},
-{"ID": 400, "Title": "Bursts", "Type": 4, "ZUUID": "00000000-0000-0000-0000-000000000190"},
-{"ID": 800, "Title": "Recently Deleted", "Type": 8, "ZUUID": "00000000-0000-0000-0000-000000000320"},
-{"ID": 3200, "Title": "Videos", "Type": 32, "ZUUID": "00000000-0000-0000-0000-000000000c80"},
-{"ID": 6400, "Title": "Selfies", "Type": 64, "ZUUID": "00000000-0000-0000-0000-000000001900"},
-{"ID": 12800, "Title": "Panoramas", "Type": 128, "ZUUID": "00000000-0000-0000-0000-000000003200"},
-{"ID": 25600, "Title": "Screenshots", "Type": 256, "ZUUID": "00000000-0000-0000-0000-000000006400"},
-{"ID": 51200, "Title": "Live Photo", "Type": 512, "ZUUID": "00000000-0000-0000-0000-00000000c800"},
-{"ID": 102400, "Title": "Slo-Mo", "Type": 1024, "ZUUID": "00000000-0000-0000-0000-000000019000"},
-{"ID": 204800, "Title": "People", "Type": 2048, "ZUUID": "00000000-0000-0000-0000-000000032000"},
-{"ID": 409600, "Title": "Places", "Type": 4096, "ZUUID": "00000000-0000-0000-0000-000000064000"},
-{"ID": 819200, "Title": "Portrait", "Type": 8192, "ZUUID": "00000000-0000-0000-0000-0000000c8000"},
-{"ID": 1638400, "Title": "Time Lapse", "Type": 16384, "ZUUID": "00000000-0000-0000-0000-000000190000"},
-{"ID": 3276800, "Title": "Favorites", "Type": 32768, "ZUUID": "00000000-0000-0000-0000-000000320000"},
-{"ID": 6553600, "Title": "Photo stream", "Type": 65536, "ZUUID": "00000000-0000-0000-0000-000000640000"},
-{"ID": 13107200, "Title": "Animated", "Type": 131072, "ZUUID": "00000000-0000-0000-0000-000000c80000"},
-{"ID": 52428800, "Title": "Hidden", "Type": 524288, "ZUUID": "00000000-0000-0000-0000-000003200000"},
-{"ID": 104857600, "Title": "Cinematic", "Type": 1048576, "ZUUID": "00000000-0000-0000-0000-000006400000"})";
+std::string FixedGroupsJson() { return test::DataFile("ios_photos/fixed_groups.json"); }
 
 constexpr char kSampleAlbums[] =
     R"({"ID": 11, "Title": "Holiday", "Type": 2, "ZUUID": "5A1E3C0D-93B2-4F5A-8C1B-0D8E2F7A6B21"},
@@ -64,27 +44,10 @@ constexpr char kSampleAlbums[] =
 // Assets of the newest generation that the sample lacks: an edited HEIC of
 // saved-asset type 0, an edited photo kept only as a thumbnail (type 1),
 // an asset of type 4 and a video without a directory or extra attributes.
-constexpr char kNewestAssets[] =
-    "INSERT INTO ZASSET (Z_PK, ZKIND, ZKINDSUBTYPE, ZSAVEDASSETTYPE, ZDATECREATED, ZDURATION, "
-    "ZLATITUDE, ZLONGITUDE, ZHIDDEN, ZTRASHEDSTATE, ZFAVORITE, ZHASADJUSTMENTS, "
-    "ZUNIFORMTYPEIDENTIFIER, ZDIRECTORY, ZFILENAME, ZUUID, ZPLAYBACKSTYLE, ZAVALANCHEPICKTYPE, "
-    "ZDERIVEDCAMERACAPTUREDEVICE, ZDEPTHTYPE) VALUES "
-    "(21, 0, 0, 0, 700000000, 0.0, 10.5, 20.5, 0, 0, 0, 1, 'public.heic', 'DCIM/101APPLE', "
-    "'IMG_0101.HEIC', 'U21', 1, 0, 1, 1),"
-    "(22, 0, 0, 1, 700000000, 0.0, -180.0, -180.0, 0, 0, 0, 1, 'public.jpeg', 'DCIM/101APPLE', "
-    "'IMG_0102.JPG', 'U22', 2, 52, 0, 0),"
-    "(23, 0, 0, 4, 700000000, NULL, NULL, NULL, 0, 0, 0, 0, NULL, 'DCIM/101APPLE', "
-    "'IMG_0103.JPG', 'U23', 1, 0, 0, 0),"
-    "(24, 1, 0, 3, NULL, 3.25, NULL, NULL, 0, 0, 0, 0, '', NULL, 'x.mov', 'U24', 1, 0, 0, 0);"
-    "INSERT INTO ZADDITIONALASSETATTRIBUTES (Z_PK, ZASSET, ZORIGINALFILENAME, ZORIGINALFILESIZE) "
-    "VALUES (1, 21, 'IMG_0101.HEIC', 4100), (2, 22, 'IMG_0102.JPG', 4200), (3, 23, NULL, NULL);";
+std::string NewestAssets() { return test::DataFile("ios_photos/newest_assets.sql"); }
 
 // {R} is the photo folder's root, {F:id} the id's place in a flat backup.
-constexpr char kNewestBatch[] =
-    R"({"photo_data": [{"id": 21, "path": "DCIM/101APPLE", "name": "IMG_0101.HEIC", "original_file_name": "IMG_0101.HEIC", "filesize": 4100, "duration": 0.0, "ZUUID": "U21", "has_adjustments": 1, "adjusted_pic_type": "public.heic", "date": "03-08-2023 20:26:40", "origin_file_id": "bd93aa3a36b39752f8725cac1236f4dab6fd9ce3", "thumb_file_id": "bd93aa3a36b39752f8725cac1236f4dab6fd9ce3", "other_file_path": "{F:bbad2f6e0b5c8a7807ec2be3b229ef0b24902959}", "origin_file_path": "DCIM/101APPLE/IMG_0101.HEIC", "thumb_file_path": "{R}/Thumbnails/V2/DCIM/101APPLE/IMG_0101.HEIC/0.JPG", "mutation_device_path": "PhotoData/Mutations/DCIM/101APPLE/IMG_0101/Adjustments/FullSizeRender.heic", "mutation_backup_path": "{F:7da76ad00d3d369cf71e68510901d65f230b5fd9}", "Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-000000001900", "00000000-0000-0000-0000-0000000c8000", "00000000-0000-0000-0000-000000064000"], "is_video": 0},
-{"id": 22, "path": "DCIM/101APPLE", "name": "IMG_0102.JPG", "original_file_name": "IMG_0102.JPG", "filesize": 4200, "duration": 0.0, "ZUUID": "U22", "has_adjustments": 1, "adjusted_pic_type": "public.jpeg", "date": "03-08-2023 20:26:40", "origin_file_id": "62ab4753315abaf9ed288188081ec094d8bc1f0b", "thumb_file_id": "62ab4753315abaf9ed288188081ec094d8bc1f0b", "other_file_path": "{F:c3caf7474648e4e56c58962804cc5385cf172d5c}", "origin_file_path": "DCIM/101APPLE/IMG_0102.JPG", "thumb_file_path": "{R}/Thumbnails/V2/DCIM/101APPLE/IMG_0102.JPG/0.JPG", "mutation_device_path": "PhotoData/Mutations/DCIM/101APPLE/IMG_0102/Adjustments/IMG_0102.JPG", "mutation_backup_path": "{F:ee754e60e4d4cc9af403b80c554b4fd87e33d551}", "Group": ["00000000-0000-0000-0000-000000000064", "00000000-0000-0000-0000-000000c80000", "00000000-0000-0000-0000-000000000190"], "is_video": 0},
-{"id": 23, "path": "DCIM/101APPLE", "name": "IMG_0103.JPG", "ZUUID": "U23", "has_adjustments": 0, "date": "03-08-2023 20:26:40", "origin_file_id": "00dacfbbd52560173e95a3472c6b0c47b667a8c9", "thumb_file_id": "00dacfbbd52560173e95a3472c6b0c47b667a8c9", "other_file_path": "{F:b4e376e5798d89e9a878e159fcd3378c7568efd0}", "origin_file_path": "DCIM/101APPLE/IMG_0103.JPG", "thumb_file_path": "{R}/Thumbnails/V2/DCIM/101APPLE/IMG_0103.JPG/0.JPG"},
-{"id": 24, "name": "x.mov", "ZUUID": "U24", "duration": 3.25, "has_adjustments": 0, "Group": ["00000000-0000-0000-0000-000000000c80", "00000000-0000-0000-0000-000000064000"], "is_video": 1}]})";
+std::string NewestBatch() { return test::DataFile("ios_photos/newest_batch.json"); }
 
 class IosPhotosTest : public test::LibraryTest {
  protected:
@@ -158,7 +121,8 @@ std::string Placed(std::string text, const std::string& root) {
 }
 
 std::string Document(const std::string& albums, const std::vector<std::string>& files, int count) {
-  Json::Value document = test::Parsed("{\"GroupManifestList\": [" + albums + kFixedGroups + "]}");
+  Json::Value document =
+      test::Parsed("{\"GroupManifestList\": [" + albums + FixedGroupsJson() + "]}");
   document["photo_file_path"] = Json::Value(Json::arrayValue);
   for (const std::string& file : files) document["photo_file_path"].append(file);
   document["photos_num"] = count;
@@ -201,12 +165,12 @@ TEST_F(IosPhotosTest, PhotoFolderWithEditedVersionsAndLooseFiles) {
     test::WriteFileBytes(JoinPath(loose, name), "x");
   }
   const std::string library = phone_.File("Photos.sqlite");
-  test::RunSql(library, samples::IosPhotosSql(samples::kIosPhotosNewestSchema) + kNewestAssets);
+  test::RunSql(library, samples::IosPhotosSql(samples::kIosPhotosNewestSchema) + NewestAssets());
   ASSERT_EQ(kStatusOk, Run(Request(library, root, "0", "1")));
   const std::string dcim = JoinPath(temp_.path(), "KxDataPackage_Photo_DCIM.json");
   EXPECT_EQ(Document("", {Batch(1), dcim}, 4), g_results.text);
   const std::string separator = test::JsonEscaped(std::string(1, kPathSeparator));
-  std::string expected = ReplaceAll(Placed(kNewestBatch, root), "{R}", test::JsonEscaped(root));
+  std::string expected = ReplaceAll(Placed(NewestBatch(), root), "{R}", test::JsonEscaped(root));
   expected = ReplaceAll(expected, "/", separator);
   const std::string actual = ReplaceAll(test::ReadFileBytes(Batch(1)), "/", separator);
   EXPECT_EQ(Formatted(expected), actual);
@@ -224,7 +188,7 @@ TEST_F(IosPhotosTest, PhotoFolderWithEditedVersionsAndLooseFiles) {
 TEST_F(IosPhotosTest, BackupModeWithoutThumbnailFormat) {
   ThumbConfig("not a property list");
   const std::string library = phone_.File("Photos.sqlite");
-  test::RunSql(library, samples::IosPhotosSql(samples::kIosPhotosNewestSchema) + kNewestAssets);
+  test::RunSql(library, samples::IosPhotosSql(samples::kIosPhotosNewestSchema) + NewestAssets());
   ASSERT_EQ(kStatusOk, Run(Request(library, backup_.path(), "0")));
   const Json::Value photos = test::Parsed(test::ReadFileBytes(Batch(1)))["photo_data"];
   ASSERT_EQ(4u, photos.size());

@@ -136,10 +136,7 @@ TEST_F(IosRemindersTest, OlderCopyOfTheSameAndOfThePreviousRelease) {
     ASSERT_EQ(kStatusOk, Run(primary, {older, older}));
     const Json::Value document = test::Parsed(g_results.text);
     ASSERT_EQ(4u, document.size());
-    EXPECT_EQ(Formatted(R"({"utf_Title": "Renew passport", "utf_List": "Groceries", "status": 0,
-                            "priority": 5, "flagged": 0, "unique_identifier": "DA-4", "rowid": 4,
-                            "deleted_mark": 0, "is_deleted": 1, "tag": "deleted"})"),
-              WriteJson(document[3]));
+    EXPECT_EQ(Formatted(test::DataFile("ios_reminders/one_reminder.json")), WriteJson(document[3]));
     EXPECT_EQ(std::vector<std::string>{test_case.objects},
               test::QueryColumn(temp_.File(name), "select count(*) from ZREMCDOBJECT"));
   }

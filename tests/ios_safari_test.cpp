@@ -109,9 +109,7 @@ TEST_F(IosSafariTest, BookmarkOnlyTheOlderCopyHoldsComesBackOnceTagged) {
   ASSERT_EQ(kStatusOk, Run(kBookmarksType, primary, {older, older}));
   const Json::Value document = test::Parsed(g_results.text);
   ASSERT_EQ(7u, document.size());
-  EXPECT_EQ(Formatted(R"({"Url": "https://hostel.example/", "type": 0, "utf_Title": "Hostel",
-                          "tag": "deleted", "folders": ["Lisbon", "Travel", "BookmarksBar"],
-                          "folder": "Lisbon"})"),
+  EXPECT_EQ(Formatted(test::DataFile("ios_safari/older_copy_bookmark.json")),
             WriteJson(document[6]));
   EXPECT_EQ(std::vector<std::string>{"9"},
             test::QueryColumn(temp_.File("Bookmarks.db"),

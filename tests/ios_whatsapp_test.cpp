@@ -201,7 +201,7 @@ TEST_F(IosWhatsAppTest, TrimmedStorePackagesEveryMessage) {
   ASSERT_EQ(1, g_results.count);
   EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/trimmed_document.json")), Document());
   EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/trimmed_group_batch.json")), Batch(kGroup));
-  EXPECT_EQ(12u, test::ParseJsonText(Batch(kAnna)).size());
+  EXPECT_EQ(12u, test::Parsed(Batch(kAnna)).size());
   const std::string log = Log();
   for (const char* missing :
        {"the chat store has no ZHIDDEN, ZREMOVED", "the member tables have no ZWAGROUPMEMBER",
@@ -269,7 +269,7 @@ TEST_F(IosWhatsAppTest, MissingNamesStillPackageTheChats) {
     request["primary_file_object"][wrong] = garbage;
     ASSERT_EQ(kStatusOk, Run(request));
     ASSERT_EQ(1, g_results.count);
-    const Json::Value document = test::ParseJsonText(Document());
+    const Json::Value document = test::Parsed(Document());
     EXPECT_EQ(3u, document["size"].asUInt());
     const Json::Value& jose = document["whatsapp_chatsessions"][1]["members"][1];
     const bool contacts = std::string(wrong) != "name_file_path";
@@ -295,7 +295,7 @@ TEST_F(IosWhatsAppTest, HostileValuesStayInsideTheTempFolder) {
                    "UPDATE ZWACHATSESSION SET ZCONTACTJID = '" +
                    long_jid + "' WHERE Z_PK = 1;");
   ASSERT_EQ(kStatusOk, Run(Request(store)));
-  const Json::Value document = test::ParseJsonText(Document());
+  const Json::Value document = test::Parsed(Document());
   const Json::Value& chat = document["whatsapp_chatsessions"][2];
   ASSERT_EQ(long_jid, chat["jid"].asString());
   EXPECT_FALSE(chat.isMember("profile_backup_path"));

@@ -22,45 +22,15 @@ using Rows = std::vector<std::string>;
 const std::string kCallsTable = std::string(samples::AndroidCallsTableSql(1)) + ";";
 
 // Android mmssms.db tables: sms rows point at their thread by thread_id.
-constexpr char kThreadsTable[] =
-    "CREATE TABLE threads (_id INTEGER PRIMARY KEY AUTOINCREMENT, date INTEGER DEFAULT 0, "
-    "message_count INTEGER DEFAULT 0, recipient_ids TEXT, snippet TEXT, "
-    "snippet_cs INTEGER DEFAULT 0, read INTEGER DEFAULT 1, archived INTEGER DEFAULT 0, "
-    "type INTEGER DEFAULT 0, error INTEGER DEFAULT 0, has_attachment INTEGER DEFAULT 0);";
-constexpr char kSmsTable[] =
-    "CREATE TABLE sms (_id INTEGER PRIMARY KEY, thread_id INTEGER, address TEXT, person INTEGER, "
-    "date INTEGER, date_sent INTEGER DEFAULT 0, protocol INTEGER, read INTEGER DEFAULT 0, "
-    "status INTEGER DEFAULT -1, type INTEGER, reply_path_present INTEGER, subject TEXT, "
-    "body TEXT, service_center TEXT, locked INTEGER DEFAULT 0, error_code INTEGER DEFAULT 0, "
-    "seen INTEGER DEFAULT 0);";
-constexpr char kCanonicalAddressesTable[] =
-    "CREATE TABLE canonical_addresses (_id INTEGER PRIMARY KEY AUTOINCREMENT, address TEXT);";
+std::string ThreadsTable() { return test::DataFile("merge/threads_table.sql"); }
+std::string SmsTable() { return test::DataFile("merge/sms_table.sql"); }
+std::string CanonicalAddressesTable() {
+  return test::DataFile("merge/canonical_addresses_table.sql");
+}
 
 // Call history merges calls by (number, date); SMS merges threads and sms,
 // renumbering their _id.
-constexpr char kConfigRows[] =
-    "INSERT INTO scan_table_info (system_type, data_type, table_name) VALUES "
-    " ('android','callhistory','calls'), ('android','sms','threads'), ('android','sms','sms'),"
-    " ('ios','callhistory','call');"
-    "INSERT INTO result_field_info (system_type, data_type, table_name, field_name,"
-    " field_type_text, is_unique_field, is_row_id_field) VALUES"
-    " ('android','callhistory','calls','number','TEXT',1,0),"
-    " ('android','callhistory','calls','date','INTEGER',1,0),"
-    " ('android','callhistory','calls','duration','INTEGER',0,0),"
-    " ('android','callhistory','calls','type','INTEGER',0,0),"
-    " ('android','callhistory','calls','name','TEXT',0,0),"
-    " ('android','sms','threads','_id','INTEGER',0,1),"
-    " ('android','sms','threads','recipient_ids','TEXT',1,0),"
-    " ('android','sms','threads','date','INTEGER',0,0),"
-    " ('android','sms','threads','snippet','TEXT',0,0),"
-    " ('android','sms','sms','_id','INTEGER',0,1),"
-    " ('android','sms','sms','thread_id','INTEGER',0,0),"
-    " ('android','sms','sms','address','TEXT',1,0),"
-    " ('android','sms','sms','date','INTEGER',1,0),"
-    " ('android','sms','sms','body','TEXT',0,0),"
-    " ('android','sms','canonical_addresses','address','TEXT',1,0);"
-    "INSERT INTO index_field_info VALUES ('contact','ABMultiValue','record_id'),"
-    " ('contact','ABMultiValue','property'), ('sms','sms','thread_id');";
+std::string ConfigRows() { return test::DataFile("merge/config_rows.sql"); }
 
 constexpr char kPrimaryCalls[] =
     "INSERT INTO calls (number, date, duration, type, name) VALUES"
@@ -74,7 +44,7 @@ class MergeTest : public ::testing::Test {
   void SetUp() override {
     const std::string layout =
         test::ReadFileBytes(std::string(KX_TEST_SOURCE_DIR) + "/config/00_schema.sql");
-    RunSql(config_path_, layout + kConfigRows);
+    RunSql(config_path_, layout + ConfigRows());
     config_ = OpenSqliteConfig(config_path_);
     ASSERT_NE(nullptr, config_);
   }
@@ -137,13 +107,13 @@ TEST_P(MergeVariantTest, CopyRowsArriveOnceMarkedDeleted) {
 // canonical_addresses has fields but is no scan table: it is not merged.
 TEST_P(MergeVariantTest, CopyLackingATableStillMergesTheOthers) {
   primary_ =
-      SmsDatabase("mmssms.db", std::string(kThreadsTable) + kSmsTable + kCanonicalAddressesTable +
+      SmsDatabase("mmssms.db", ThreadsTable() + SmsTable() + CanonicalAddressesTable() +
                                    "INSERT INTO threads (_id, recipient_ids) VALUES (1, '1');"
                                    "INSERT INTO sms (_id, thread_id, address, date, body)"
                                    " VALUES (1, 1, '5551', 1000, 'hi');"
                                    "INSERT INTO canonical_addresses (address) VALUES ('5551');");
   copies_.Push(
-      SmsDatabase("copy.db", std::string(kSmsTable) + kCanonicalAddressesTable +
+      SmsDatabase("copy.db", SmsTable() + CanonicalAddressesTable() +
                                  "INSERT INTO sms (_id, thread_id, address, date, body)"
                                  " VALUES (10, 1, '5551', 2000, 'gone');"
                                  "INSERT INTO canonical_addresses (address) VALUES ('5559');"));
@@ -218,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(BothVariants, MergeVariantTest,
                          });
 
 TEST_F(MergeTest, ByKeyRenumbersTakenRowIds) {
-  const std::string tables = std::string(kThreadsTable) + kSmsTable;
+  const std::string tables = ThreadsTable() + SmsTable();
   primary_ =
       SmsDatabase("mmssms.db", tables +
                                    "INSERT INTO threads (_id, recipient_ids) VALUES"
@@ -384,7 +354,7 @@ TEST_F(MergeTest, UnreadableConfigurationIs1102) {
     if (c.damage.empty()) {
       test::WriteFileBytes(config_path, "");
     } else {
-      RunSql(config_path, layout + kConfigRows + c.damage);
+      RunSql(config_path, layout + ConfigRows() + c.damage);
     }
     auto config = OpenSqliteConfig(config_path);
     ASSERT_NE(nullptr, config);

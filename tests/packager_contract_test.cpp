@@ -76,18 +76,7 @@ struct CallHistory : Defaults {
     return Store(path, std::string(samples::AndroidCallsTableSql(version)) + ";", rows);
   }
   static void WriteStore(const std::string& path) {
-    Calls(path, 2,
-          "INSERT INTO calls (_id,number,date,duration,type,name,countryiso) VALUES"
-          " (1,'+1 555-0100',1615713993123,65,1,'Mom ❤️','US'),"
-          " (2,'+46 70 123 45 67',1615714000000,0,2,'Zoë Ångström','SE'),"
-          " (3,'+972 54-123-4567',1615714100000,12,3,'אורי כהן','IL'),"
-          " (4,'5550199',1615714200000,30,4,'Seán O''Connor',NULL),"
-          " (5,'',1615714300000,0,5,NULL,'US'),"
-          " (6,'+33 6 12 34 56 78',1615714400000,0,6,'','FR'),"
-          " (7,'\"Big\" Mike',1615714500000,300,7,'\"Big\" Mike','US');"
-          "INSERT INTO calls (_id,number,date,duration,type) VALUES (8,5551234,1615714600000,1,8),"
-          " (9,'72975',1615714700000,2,0), (10,'72975',1615714800000,3,-1),"
-          " (11,'72975',1615714900000,4,NULL);");
+    Calls(path, 2, test::DataFile("packager_contract/call_history_store_rows.sql"));
   }
   static std::string Document(const std::string&) {
     return test::DataFile("packager_contract/call_history_document.json");
@@ -136,31 +125,7 @@ struct Sms : Defaults {
   // address that does not exist, 6 has only an SMS without usable address.
   // The tables of Android 4.4: the merge below packages a current release's.
   static void WriteStore(const std::string& path) {
-    Telephony(path, 1,
-              "INSERT INTO canonical_addresses (_id,address) VALUES (1,'+1 (555) 123-4567'),"
-              " (2,'+44 7700 900123'), (4,'+33 6 12 34 56 78'), (5,NULL);"
-              "INSERT INTO threads (_id,recipient_ids) VALUES (1,'1'), (2,'2'), (3,'1 2  4'),"
-              " (4,'9'), (5,'');"
-              "INSERT INTO sms (_id,thread_id,address,date,type,body) VALUES"
-              " (1,1,'+1 (555) 123-4567',1615713993123,1,'Ça va ? 😀'),"
-              " (2,1,'+15551234567',1615714000000,2,'It''s \"fine\"'),"
-              " (3,2,'+44 7700 900123',NULL,7,NULL),"
-              " (4,2,'+44 7700 900123',1615714100000,-1,'שלום'),"
-              " (5,6,' - - ',1615714200000,1,'no address'),"
-              " (6,2,'+44 7700 900123',1615714300000,5,'x');"
-              "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES"
-              " (10,3,1615713993,1,'Photos 📷'), (11,1,1615714500,5,''),"
-              " (12,99,1615714550,1,NULL), (14,2,1615714600,2,NULL);"
-              "INSERT INTO part (_id,mid,seq,ct,_data,text) VALUES"
-              " (1,10,-1,'application/smil',NULL,'<smil/>'),"
-              " (2,10,0,'image/jpeg','/data/app_parts/PART_1.jpg',NULL),"
-              " (3,10,1,'text/plain',NULL,'Look at this 🌅'),"
-              " (4,11,0,'text/plain',NULL,'only text'),"
-              " (5,12,0,'text/plain',NULL,'thread unknown'),"
-              " (6,13,0,'text/plain',NULL,'no pdu row'),"
-              " (7,14,0,'text/x-vCard','/data/app_parts/PART_7.vcf',NULL),"
-              " (8,14,1,'audio/amr','',NULL),"
-              " (9,14,2,'video/mp4','/data/app_parts/PART_9.mp4',NULL);");
+    Telephony(path, 1, test::DataFile("packager_contract/sms_store_rows.sql"));
   }
   static std::string Document(const std::string&) {
     return test::DataFile("packager_contract/sms_document.json");
@@ -168,33 +133,12 @@ struct Sms : Defaults {
   // The primary reuses _id 2 of a deleted newest SMS, as the provider does;
   // the older copy (Android 4.4) holds a conversation the phone lost.
   static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
-    return {
-        Telephony(phone.File(kFile), 2,
-                  "INSERT INTO canonical_addresses VALUES (1,'+1 555 0100');"
-                  "INSERT INTO threads (_id,recipient_ids) VALUES (1,'1');"
-                  "INSERT INTO sms (_id,thread_id,address,date,type,body) VALUES"
-                  " (1,1,'+1 555 0100',1615713993123,1,'hello'),"
-                  " (2,1,'+1 555 0100',1615714500000,2,'newer message');"
-                  "INSERT INTO pdu (_id,thread_id,date,msg_box) VALUES (1,1,1615714000,1);"
-                  "INSERT INTO part (_id,mid,ct,text) VALUES (1,1,'text/plain','mms kept');"),
-        Telephony(
-            phone.File("old/mmssms.db"), 1,
-            "INSERT INTO canonical_addresses VALUES (1,'+1 555 0100'), (2,'+44 20 7946 0958');"
-            "INSERT INTO threads (_id,recipient_ids) VALUES (1,'1'), (2,'2');"
-            "INSERT INTO sms (_id,thread_id,address,date,type,body) VALUES"
-            " (1,1,'+1 555 0100',1615713993123,1,'hello'),"
-            " (2,1,'+1 555 0100',1615714100000,2,'deleted message'),"
-            " (3,2,'+44 20 7946 0958',1615714200000,1,'lost conversation');"
-            "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES (1,1,1615714000,1,NULL),"
-            " (2,2,1615714300,1,'Fwd: Ärger');"
-            "INSERT INTO part (_id,mid,ct,_data,text) VALUES (1,1,'text/plain',NULL,'mms kept'),"
-            " (2,2,'image/jpeg','/data/app_parts/PART_2.jpg',NULL),"
-            " (3,2,'text/plain',NULL,'lost mms');"),
-        Telephony(phone.File("mmssms_backup.db"), 2,
-                  "INSERT INTO sms (_id,thread_id,address,date,type,body) VALUES"
-                  " (7,1,'+1 555 0100',1615714100000,2,'deleted message');"
-                  "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES"
-                  " (2,2,1615714300,1,'Fwd: Ärger');")};
+    return {Telephony(phone.File(kFile), 2,
+                      test::DataFile("packager_contract/sms_merge_phone_rows.sql")),
+            Telephony(phone.File("old/mmssms.db"), 1,
+                      test::DataFile("packager_contract/sms_merge_older_rows.sql")),
+            Telephony(phone.File("mmssms_backup.db"), 2,
+                      test::DataFile("packager_contract/sms_merge_backup_rows.sql"))};
   }
   static std::string MergedDocument(const std::string&) {
     return test::DataFile("packager_contract/sms_merged_document.json");
@@ -217,40 +161,9 @@ struct Contacts : Defaults {
 
   static std::string Picture() { return test::PictureBytes(300); }
   static void WriteStore(const std::string& path) {
-    test::RunSql(
-        path,
-        std::string(test::kContactTables) + test::kInsertData +
-            "(1,1,7,'José Álvarez','José','Álvarez',NULL,NULL,NULL,NULL,NULL,NULL,'1',NULL,NULL),"
-            "(2,1,5,'+34 600 11 22 33','2',NULL,'+34600112233',NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL,NULL),"
-            "(3,1,1,'jose.alvarez@example.es','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL),"
-            "(4,1,4,'Ateliers d''Arc','1',NULL,'Directrice','R&D',NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL),"
-            "(5,1,8,'Calle de Alcalá 42','3',NULL,'Calle de Alcalá 42',NULL,NULL,'Madrid',NULL,"
-            "'28014','España',NULL,NULL),"
-            "(6,1,15,'1985-04-12','3',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-            "(7,1,12,'Prefers \"WhatsApp\" — 👋',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL,NULL),"
-            "(8,1,11,'1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-            "(9,1,13,'https://example.es/','1',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL),"
-            "(10,1,6,'jose@sip.example.es','2',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL),"
-            "(11,1,3,'Pepe','5',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-            "(12,1,2,'jose.alvarez','3',NULL,NULL,'-1','Matrix',NULL,NULL,NULL,NULL,NULL,NULL),"
-            "(13,1,14,'Sam','4',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-            "(14,1,9,'jose@example.es','com.google',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL,NULL),"
-            "(15,1,10,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,'42'," +
-            test::BlobLiteral(Picture()) +
-            "),"
-            "(16,2,7,'محمد الأحمد','محمد',NULL,'',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-            "(17,2,5,'+966 50 123 4567','99',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL),"
-            "(18,2,1,'m@example.sa',NULL,'Conference',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL),"
-            "(19,3,16,'4477009@s.whatsapp.net',NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,NULL,"
-            "NULL);");
+    test::RunSql(path, test::ContactTables() + test::kInsertData +
+                           ReplaceAll(test::DataFile("packager_contract/contacts_store_rows.sql"),
+                                      "{PICTURE}", test::BlobLiteral(Picture())));
   }
   static std::string Document(const std::string& temp) {
     return ReplaceAll(
@@ -263,8 +176,8 @@ struct Contacts : Defaults {
     const std::string rows =
         "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2) VALUES"
         " (1,1,7,'Live person',NULL), (2,1,5,'111','2')";
-    return {Store(phone.File(kFile), test::kContactTables, rows + ";"),
-            Store(phone.File("old/contacts2.db"), test::kContactTables,
+    return {Store(phone.File(kFile), test::ContactTables(), rows + ";"),
+            Store(phone.File("old/contacts2.db"), test::ContactTables(),
                   rows + ", (3,1,1,'old@example.com','1'), (4,2,7,'Gone person',NULL),"
                          " (5,2,5,'555','2');")};
   }
@@ -290,18 +203,18 @@ struct WhatsApp : Defaults {
   static constexpr int kStatusWithoutQueue = kStatusOk;
   static constexpr int kStatusEmptyQueue = kStatusOk;
 
-  static std::string Messages(const std::string& path, const char* rows) {
+  static std::string Messages(const std::string& path, const std::string& rows) {
     return Store(path, test::NewerLayoutSchema(), rows);
   }
-  static void WriteStore(const std::string& path) { Messages(path, test::kMergePhoneRows); }
+  static void WriteStore(const std::string& path) { Messages(path, test::MergePhoneRows()); }
   static std::string Document(const std::string&) {
     return test::DataFile("packager_contract/whatsapp_document.json");
   }
   // The same older copy twice: its rows still arrive once.
   static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
-    return {Messages(phone.File(kFile), test::kMergePhoneRows),
-            Messages(phone.File("old/msgstore.db"), test::kMergeOlderRows),
-            Messages(phone.File("msgstore-older.db"), test::kMergeOlderRows)};
+    return {Messages(phone.File(kFile), test::MergePhoneRows()),
+            Messages(phone.File("old/msgstore.db"), test::MergeOlderRows()),
+            Messages(phone.File("msgstore-older.db"), test::MergeOlderRows())};
   }
   static std::string MergedDocument(const std::string& temp) {
     return test::Expand(test::DataFile("packager_contract/whatsapp_merged_document.json"), temp);
@@ -317,7 +230,7 @@ struct WhatsApp : Defaults {
   // The document with each chat's batch files read in place of their paths,
   // so that one comparison covers the messages too.
   static std::string Observed(const std::string& text) {
-    Json::Value document = test::ParseJsonText(text);
+    Json::Value document = test::Parsed(text);
     for (Json::Value& chat : document["chat_sessions"]) {
       Json::Value messages(Json::arrayValue);
       for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
@@ -331,9 +244,9 @@ struct WhatsApp : Defaults {
 // The document `text` with the files that its list `key` names read in
 // place of their paths.
 std::string FilesReadInPlace(const std::string& text, const char* key) {
-  Json::Value document = test::ParseJsonText(text);
+  Json::Value document = test::Parsed(text);
   for (Json::Value& file : document[key]) {
-    file = test::ParseJsonText(test::ReadFileBytes(file.asString()));
+    file = test::Parsed(test::ReadFileBytes(file.asString()));
   }
   return WriteJson(document);
 }
@@ -585,7 +498,7 @@ struct IosWhatsAppChats : Defaults {
   }
   // The batch files read in place of their paths.
   static std::string Observed(const std::string& text) {
-    Json::Value document = test::ParseJsonText(text);
+    Json::Value document = test::Parsed(text);
     for (Json::Value& chat : document[kMember]) {
       Json::Value messages(Json::arrayValue);
       for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);

@@ -39,19 +39,7 @@ std::string ToBinary(const std::string& xml) {
 }
 
 // Info.plist of a backup, with a value of every kind the readers ask for.
-const std::string kInfo = XmlList(R"(<dict>
-  <key>Device Name</key><string>Ana’s iPhone</string>
-  <key>Product Version</key><string>17.2</string>
-  <key>Build</key><integer>21</integer>
-  <key>Negative</key><integer>-5</integer>
-  <key>Wide</key><integer>4294967297</integer>
-  <key>Ratio</key><real>2.75</real>
-  <key>Encrypted</key><false/>
-  <key>Reference</key><dict><key>CF$UID</key><integer>7</integer></dict>
-  <key>Installed Applications</key><array><string>com.whatsapp</string><dict/><string>jp.naver.line</string></array>
-  <key>Lockdown</key><dict><key>DeviceName</key><string>Ana</string></dict>
-  <key>Data</key><data>AAEC</data>
-</dict>)");
+std::string Info() { return XmlList(test::DataFile("ios_backup/info_plist_body.xml")); }
 
 // What a look-up of `key` gives: the value as text, or "-" when it answers
 // false (followed, for a text, by what it left in the text).
@@ -84,7 +72,7 @@ TEST(PropertyListTest, TypedLookUpsOnBinaryAndXml) {
       {'u', "Build", "-"}, {'a', "Lockdown", "-"}, {'d', "Installed Applications", "-"},
       {'d', "absent", "-"}};
   // clang-format on
-  for (const std::string& form : {kInfo, ToBinary(kInfo)}) {
+  for (const std::string& form : {Info(), ToBinary(Info())}) {
     const CPListDictionary info = CPListDictionary::FromBytes(form);
     for (const LookUpCase& c : cases) {
       EXPECT_EQ(c.gives, LookUp(info, c.kind, c.key)) << c.kind << " " << c.key;
@@ -114,7 +102,7 @@ TEST(PropertyListTest, TypedLookUpsOnBinaryAndXml) {
 }
 
 TEST(PropertyListTest, XmlOutputReadsBackTheSameValues) {
-  const CPListDictionary info = CPListDictionary::FromBytes(ToBinary(kInfo));
+  const CPListDictionary info = CPListDictionary::FromBytes(ToBinary(Info()));
   std::string xml;
   ASSERT_EQ(xml.size(), info.ToXmlBytes(&xml));
   EXPECT_EQ(0u, xml.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
@@ -130,7 +118,7 @@ TEST(PropertyListTest, XmlOutputReadsBackTheSameValues) {
 TEST(PropertyListTest, FilesByUtf8AndUtf16PathAndWhatIsNoDictionary) {
   TempDir dir;
   const std::string path = dir.File("Info – ñ.plist");
-  test::WriteFileBytes(path, ToBinary(kInfo));
+  test::WriteFileBytes(path, ToBinary(Info()));
   std::string name;
   EXPECT_TRUE(CPListDictionary(path).GetString("Product Version", &name));
   EXPECT_EQ("17.2", name);
@@ -201,7 +189,7 @@ struct HostileCase {
 };
 
 std::vector<HostileCase> HostileLists() {
-  const std::string sound = ToBinary(kInfo);
+  const std::string sound = ToBinary(Info());
   std::string outside = BinaryList({ArrayOf({0})});
   outside[outside.size() - 1] = static_cast<char>(0x7F);  // offset table past the end
   std::string huge_count(1, static_cast<char>(0xAF));
@@ -240,7 +228,7 @@ TEST(PropertyListTest, HostileListsGiveNothing) {
   }
   // Within the bounds, nesting and sharing are fine.
   EXPECT_NE(nullptr, ReadPropertyListBytes(NestedArrays(200)).get());
-  EXPECT_TRUE(PropertyListWithinBounds(ToBinary(kInfo)));
+  EXPECT_TRUE(PropertyListWithinBounds(ToBinary(Info())));
 }
 
 // The parser itself recurses per level: 100,000 nested arrays in a 700 KB

@@ -7,19 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "package_capture.h"
 #include "test_support.h"
 
 namespace kx {
 namespace {
 
-Json::Value ParseJson(const std::string& text) {
-  Json::Value value;
-  Json::CharReaderBuilder builder;
-  std::string errors;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
-  return value;
-}
+using test::Parsed;
 
 // One row of every storage class, from a WhatsApp-like messages table.
 class ResultRowTest : public ::testing::Test {
@@ -88,7 +82,7 @@ TEST_F(ResultRowTest, ValueKindLooksAtTextFirst) {
 TEST_F(ResultRowTest, ReadColumnIntoJsonSkipsBlobsNullsAndEmptyText) {
   Json::Value object(Json::objectValue);
   for (int i = 0; i < query_.ColumnCount(); ++i) ReadColumnIntoJson(query_, i, &object);
-  EXPECT_EQ(ParseJson(R"({"_id": 7, "key_remote_jid": "15550100@s.whatsapp.net",
+  EXPECT_EQ(Parsed(R"({"_id": 7, "key_remote_jid": "15550100@s.whatsapp.net",
                           "timestamp": 1600000000123, "latitude": 52.52})"),
             object);
 }

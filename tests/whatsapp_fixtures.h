@@ -33,42 +33,10 @@ inline std::string OlderLayoutSchema() {
 
 // A message store and its older copy. The phone now: restored from a
 // backup, so its rows are numbered afresh.
-inline constexpr char kMergePhoneRows[] = R"SQL(
-INSERT INTO jid (_id, user, server, raw_string) VALUES
-  (1, 'status', 'broadcast', 'status@broadcast'),
-  (2, '4915123456789', 's.whatsapp.net', '4915123456789@s.whatsapp.net'),
-  (3, '34612345678', 's.whatsapp.net', '34612345678@s.whatsapp.net');
-INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 2, 1), (2, 3, 2);
-INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
-                     message_type, text_data) VALUES
-  (2, 1, 0, 'A1', 0, 0, 1615713993000, 0, 'eins'),
-  (3, 1, 0, 'A3', 0, 0, 1615713995000, 0, 'drei'),
-  (4, 2, 0, 'J1', 0, 0, 1615713996000, 0, 'hola'),
-  (5, 1, 1, 'A4', 0, 13, 1615713999000, 0, 'vier');
-)SQL";
+inline std::string MergePhoneRows() { return DataFile("whatsapp/merge_phone_rows.sql"); }
 // The older copy, before two messages and a whole chat were deleted; its
 // message 3 is another message than the phone's.
-inline constexpr char kMergeOlderRows[] = R"SQL(
-INSERT INTO jid (_id, user, server, raw_string) VALUES
-  (1, '4915123456789', 's.whatsapp.net', '4915123456789@s.whatsapp.net'),
-  (2, '34612345678', 's.whatsapp.net', '34612345678@s.whatsapp.net'),
-  (3, '46701234567', 's.whatsapp.net', '46701234567@s.whatsapp.net');
-INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1), (2, 2, 2), (3, 3, 3);
-INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
-                     message_type, text_data) VALUES
-  (2, 1, 0, 'A1', 0, 0, 1615713993000, 0, 'eins'),
-  (3, 1, 1, 'A2', 0, 13, 1615713994000, 1, 'zwei'),
-  (4, 1, 0, 'A3', 0, 0, 1615713995000, 0, 'drei'),
-  (5, 2, 0, 'J1', 0, 0, 1615713996000, 0, 'hola'),
-  (6, 2, 1, 'J2', 0, 13, 1615713997000, 0, 'respuesta'),
-  (7, 3, 0, 'Z1', 0, 0, 1615713998000, 0, 'hej');
-INSERT INTO message_media (message_row_id, chat_row_id, file_path, file_size, media_name) VALUES
-  (3, 1, 'Media/WhatsApp Images/Sent/IMG-2.jpg', 4242, 'IMG-2.jpg');
-INSERT INTO message_thumbnail VALUES (3, X'FFD80002');
-INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, from_me,
-                            sender_jid_row_id, key_id, message_type, text_data) VALUES
-  (6, 2, 2, 0, 2, 'J1', 0, 'hola');
-)SQL";
+inline std::string MergeOlderRows() { return DataFile("whatsapp/merge_older_rows.sql"); }
 
 struct PackageRun {
   int status = -1;
@@ -76,13 +44,6 @@ struct PackageRun {
   int result_kind = -1;
   Json::Value document;  // parsed from the callback's text
 };
-
-inline Json::Value ParseJsonText(const std::string& text) {
-  Json::Value value;
-  std::string error;
-  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << error;
-  return value;
-}
 
 namespace whatsapp_capture {
 inline int g_calls = 0;
@@ -106,7 +67,7 @@ inline PackageRun RunWhatsAppPackage(DataTypeRecord* record, int data_type,
   run.status = CallPackageFunction(record, whatsapp_capture::Capture, stop);
   run.calls = whatsapp_capture::g_calls;
   run.result_kind = whatsapp_capture::g_kind;
-  if (run.calls > 0) run.document = ParseJsonText(whatsapp_capture::g_text);
+  if (run.calls > 0) run.document = Parsed(whatsapp_capture::g_text);
   return run;
 }
 
@@ -118,7 +79,7 @@ inline void SetUpRecord(const std::string& store, const std::string& temp, DataT
 inline std::vector<Json::Value> ChatMessages(const Json::Value& chat) {
   std::vector<Json::Value> messages;
   for (const Json::Value& path : chat["msg_file_list"]) {
-    const Json::Value batch = ParseJsonText(ReadFileBytes(path.asString()));
+    const Json::Value batch = Parsed(ReadFileBytes(path.asString()));
     for (const Json::Value& message : batch) messages.push_back(message);
   }
   return messages;

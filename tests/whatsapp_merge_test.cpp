@@ -47,7 +47,7 @@ class WhatsAppMergeTest : public ::testing::Test {
   void SetUp() override {
     primary_ = dir_.File("msgstore.db");
     RunSql(primary_, test::NewerLayoutSchema());
-    RunSql(primary_, test::kMergePhoneRows);
+    RunSql(primary_, test::MergePhoneRows());
     record_.data_type = 0;
     record_.temp_folder = dir_.path();
     record_.primary_files["msg_file_path"] = primary_;
@@ -58,7 +58,7 @@ class WhatsAppMergeTest : public ::testing::Test {
   std::string WriteOlderCopy(const std::string& name) {
     const std::string path = dir_.File(name);
     RunSql(path, test::NewerLayoutSchema());
-    RunSql(path, test::kMergeOlderRows);
+    RunSql(path, test::MergeOlderRows());
     return path;
   }
 
@@ -101,25 +101,9 @@ TEST_F(WhatsAppMergeTest, OlderLayoutKeepsQuotesWithTheirMessages) {
   const std::string primary = dir_.File("old_primary.db");
   const std::string copy = dir_.File("old_copy.db");
   for (const std::string& path : {primary, copy}) RunSql(path, test::OlderLayoutSchema());
-  RunSql(copy, R"SQL(
-    INSERT INTO chat_list (key_remote_jid, sort_timestamp) VALUES ('4915123456789@s.whatsapp.net', 1);
-    INSERT INTO messages (_id, key_remote_jid, key_from_me, key_id, status, data, timestamp,
-                          media_wa_type, media_size, quoted_row_id) VALUES
-      (2, '4915123456789@s.whatsapp.net', 0, 'A1', 0, 'eins', 1615713993000, '0', 0, NULL),
-      (3, '4915123456789@s.whatsapp.net', 1, 'A2', 0, 'zwei', 1615713994000, '0', 0, 1);
-    INSERT INTO messages_quotes (_id, key_remote_jid, key_from_me, key_id, data, media_wa_type)
-      VALUES (1, '4915123456789@s.whatsapp.net', 0, 'A1', 'eins', '0');
-  )SQL");
+  RunSql(copy, test::DataFile("whatsapp/older_layout_quote_copy_rows.sql"));
   // The phone lost A2 and quoted something else under quote row 1.
-  RunSql(primary, R"SQL(
-    INSERT INTO chat_list (key_remote_jid, sort_timestamp) VALUES ('4915123456789@s.whatsapp.net', 1);
-    INSERT INTO messages (_id, key_remote_jid, key_from_me, key_id, status, data, timestamp,
-                          media_wa_type, media_size, quoted_row_id) VALUES
-      (2, '4915123456789@s.whatsapp.net', 0, 'A1', 0, 'eins', 1615713993000, '0', 0, NULL),
-      (3, '4915123456789@s.whatsapp.net', 0, 'A3', 0, 'drei', 1615713995000, '0', 0, 1);
-    INSERT INTO messages_quotes (_id, key_remote_jid, key_from_me, key_id, data, media_wa_type)
-      VALUES (1, '4915123456789@s.whatsapp.net', 1, 'X', 'anders', '0');
-  )SQL");
+  RunSql(primary, test::DataFile("whatsapp/older_layout_quote_phone_rows.sql"));
   record_.primary_files["msg_file_path"] = primary;
   record_.second_files["msg_files_path"].Push(copy);
   ASSERT_EQ(0, Filter());

@@ -25,7 +25,6 @@ using test::ChatMessages;
 using test::Expand;
 using test::FindChat;
 using test::PackageRun;
-using test::ParseJsonText;
 using test::RunSql;
 
 constexpr char kAnna[] = "4915123456789@s.whatsapp.net";
@@ -33,54 +32,9 @@ constexpr char kJose[] = "34612345678@s.whatsapp.net";
 constexpr char kGroup[] = "491701234567-1602590000@g.us";
 constexpr char kBroadcast[] = "1612345678@broadcast";
 
-constexpr char kNewerContent[] = R"SQL(
-INSERT INTO jid (_id, user, server, agent, device, type, raw_string) VALUES
-  (1, '4915123456789', 's.whatsapp.net', 0, 0, 0, '4915123456789@s.whatsapp.net'),
-  (2, '34612345678', 's.whatsapp.net', 0, 0, 0, '34612345678@s.whatsapp.net'),
-  (3, '491701234567-1602590000', 'g.us', 0, 0, 1, '491701234567-1602590000@g.us'),
-  (4, '1612345678', 'broadcast', 0, 0, 3, '1612345678@broadcast'),
-  (5, 'status_me', '', 0, 0, 0, 'status_me'),
-  (6, 'nonsense', '', 0, 0, 0, 'nonsense');
-INSERT INTO chat (_id, jid_row_id, subject, sort_timestamp, group_type) VALUES
-  (1, 1, NULL, 1615713993123, 0), (2, 3, 'Familie 👨‍👩‍👧', 1615713994000, 0),
-  (3, 4, NULL, 1615713995000, 0), (4, 6, NULL, 1, 0), (5, 2, NULL, NULL, 0);
-INSERT INTO group_participant_user (group_jid_row_id, user_jid_row_id) VALUES
-  (3, 1), (3, 2), (3, 5), (4, 2);
-INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
-                     message_type, text_data) VALUES
-  (10, 1, 0, 'K10', 0, 0, 1615713993123, 0, NULL),
-  (11, 1, 0, 'K11', 0, 0, 1615713994000, 0, 'Hallo 😊 https://example.org/x'),
-  (12, 1, 1, 'K12', 0, 13, 1615713995000, 1, 'Blick 🌄'),
-  (13, 1, 1, 'K13', 0, 4, 1615713996000, 0, 'Ja!'),
-  (14, 1, 1, 'K14', 0, 6, 1615713997000, 7, NULL),
-  (15, 1, 0, 'K15', 0, 0, 1615713998000, 42, NULL),
-  (20, 2, 0, 'K20', 2, 0, 1615714000000, 0, '¿Qué tal?'),
-  (21, 2, 0, 'K21', 2, 6, 1615714001000, 7, NULL),
-  (22, 2, 1, 'K22', 0, 2, 1615714002000, 1, NULL);
-INSERT INTO message_system VALUES (10, 19), (14, 56), (21, 12);
-INSERT INTO message_link (chat_row_id, message_row_id, link_index) VALUES (1, 11, 0);
-INSERT INTO message_media (message_row_id, chat_row_id, file_path, file_size, media_name,
-                           media_duration, media_caption, file_hash) VALUES
-  (12, 1, 'Media/WhatsApp Images/Sent/IMG-1.jpg', 48213, 'IMG-1.jpg', 0, 'Blick 🌄', 'h12'),
-  (15, 1, 'Media/WhatsApp Images/Private/IMG-2.jpg', 1000, 'IMG-2.jpg', 0, NULL, 'h15'),
-  (22, 2, 'IMG-3.jpg', 2000, 'IMG-3.jpg', 0, NULL, 'h22');
-INSERT INTO message_thumbnail VALUES (12, X'FFD8FFE0'), (13, X'');
-INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, from_me,
-                            sender_jid_row_id, key_id, timestamp, message_type, text_data) VALUES
-  (13, 1, 1, 0, 1, 'K11', 1615713994000, 0, 'Hallo 😊 https://example.org/x');
-INSERT INTO message_ephemeral_setting (message_row_id, setting_duration) VALUES (14, 604800);
-INSERT INTO message_view_once_media VALUES (15, 1);
-INSERT INTO message_system_chat_participant VALUES (21, 1);
-)SQL";
+std::string NewerContent() { return test::DataFile("whatsapp/newer_layout_rows.sql"); }
 
-constexpr char kContacts[] = R"SQL(
-INSERT INTO wa_contacts (jid, is_whatsapp_user, display_name) VALUES
-  ('4915123456789@s.whatsapp.net', 1, 'Anna-Lena Müller'),
-  ('34612345678@s.whatsapp.net', 1, ''),
-  ('34612345678@s.whatsapp.net', 1, 'José Núñez'),
-  ('34612345678@s.whatsapp.net', 1, 'José (work)'),
-  ('1612345678@broadcast', 0, 'Neujahr');
-)SQL";
+std::string Contacts() { return test::DataFile("whatsapp/contacts_rows.sql"); }
 
 class WhatsAppPackageTest : public ::testing::Test {
  protected:
@@ -90,7 +44,7 @@ class WhatsAppPackageTest : public ::testing::Test {
     temp_ = JoinPath(dir_.path(), "temp");
     std::filesystem::create_directories(temp_);
     RunSql(contacts_, kx::samples::kWhatsAppContactsTable);
-    RunSql(contacts_, kContacts);
+    RunSql(contacts_, Contacts());
     test::SetUpRecord(store_, temp_, &record_);
     record_.primary_files["wa_file_path"] = contacts_;
     record_.additional_param = dir_.path();
@@ -98,7 +52,7 @@ class WhatsAppPackageTest : public ::testing::Test {
 
   void WriteNewerStore() {
     RunSql(store_, test::NewerLayoutSchema());
-    RunSql(store_, kNewerContent);
+    RunSql(store_, NewerContent());
   }
 
   // The application's private files folder in the extraction.
@@ -133,7 +87,7 @@ TEST_F(WhatsAppPackageTest, PackagesTheChatsOfTheNewerLayout) {
   const std::string expected = Expand(test::DataFile("whatsapp/newer_layout_document.json"), temp_);
   const std::string avatar =
       JoinPath(JoinPath(PrivateFolder(), "Avatars"), std::string(kAnna) + ".j");
-  EXPECT_EQ(ParseJsonText(ReplaceAll(expected, "{AVATAR}", test::JsonEscaped(avatar))),
+  EXPECT_EQ(test::Parsed(ReplaceAll(expected, "{AVATAR}", test::JsonEscaped(avatar))),
             run.document);
 }
 
@@ -146,9 +100,9 @@ TEST_F(WhatsAppPackageTest, WritesEachChatsMessagesIntoItsBatchFile) {
   const std::string expected_chat =
       Expand(test::DataFile("whatsapp/newer_layout_anna_messages.json"), temp_);
   const std::string chat_text = test::ReadFileBytes(chat_file);
-  EXPECT_EQ(ParseJsonText(expected_chat), ParseJsonText(chat_text));
+  EXPECT_EQ(test::Parsed(expected_chat), test::Parsed(chat_text));
   // Written as the library's JSON writer writes the same messages.
-  EXPECT_EQ(WriteJson(ParseJsonText(chat_text)), chat_text);
+  EXPECT_EQ(WriteJson(test::Parsed(chat_text)), chat_text);
   EXPECT_EQ("\xFF\xD8\xFF\xE0",
             test::ReadFileBytes(
                 JoinPath(temp_, Expand("{H:4915123456789@s.whatsapp.netK12}.thumb", temp_))));
@@ -169,56 +123,9 @@ TEST_F(WhatsAppPackageTest, WritesEachChatsMessagesIntoItsBatchFile) {
 // The same conversation in both layouts: a text, a captioned picture with
 // thumbnail, a reply, a contact card, a voice note, a link and a system
 // event.
-constexpr char kOlderConversation[] = R"SQL(
-INSERT INTO chat_list (key_remote_jid, subject, sort_timestamp) VALUES
-  ('4915123456789@s.whatsapp.net', NULL, 1);
-INSERT INTO messages (_id, key_remote_jid, key_from_me, key_id, status, data, timestamp,
-                      media_wa_type, media_size, media_name, media_caption, media_duration,
-                      remote_resource, quoted_row_id, raw_data) VALUES
-  (2, '4915123456789@s.whatsapp.net', 0, 'A', 0, 'Hallo', 1615713993000, '0', 0, NULL, NULL, 0, NULL, NULL, NULL),
-  (3, '4915123456789@s.whatsapp.net', 1, 'B', 13, NULL, 1615713994000, '1', 48213, 'IMG-1.jpg', 'Blick', 0, NULL, NULL, NULL),
-  (4, '4915123456789@s.whatsapp.net', 0, 'C', 0, 'Ja https://example.org', 1615713995000, '0', 0, NULL, NULL, 0, NULL, 1, NULL),
-  (5, '4915123456789@s.whatsapp.net', 0, 'D', 0, 'BEGIN:VCARD
-FN:José
-END:VCARD', 1615713996000, '4', 0, NULL, NULL, 0, NULL, NULL, NULL),
-  (6, '4915123456789@s.whatsapp.net', 1, 'E', 4, NULL, 1615713997000, '2', 9120, 'PTT-1.opus', NULL, 7, NULL, NULL, NULL),
-  (7, '4915123456789@s.whatsapp.net', 0, 'F', 6, 'Neuer Name', 1615713998000, '0', 1, NULL, NULL, 0, NULL, NULL, NULL);
-INSERT INTO messages_quotes (_id, key_remote_jid, key_from_me, key_id, data, media_wa_type,
-                             remote_resource) VALUES
-  (1, '4915123456789@s.whatsapp.net', 0, 'A', 'Hallo', '0', NULL);
-INSERT INTO message_thumbnails (thumbnail, key_remote_jid, key_from_me, key_id) VALUES
-  (X'FFD8', '4915123456789@s.whatsapp.net', 1, 'B');
-INSERT INTO messages_links (key_remote_jid, message_row_id, link_index) VALUES
-  ('4915123456789@s.whatsapp.net', 4, 0);
-)SQL";
+std::string OlderConversation() { return test::DataFile("whatsapp/older_conversation_rows.sql"); }
 
-constexpr char kNewerConversation[] = R"SQL(
-INSERT INTO jid (_id, user, server, raw_string) VALUES
-  (1, '4915123456789', 's.whatsapp.net', '4915123456789@s.whatsapp.net');
-INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1);
-INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, timestamp,
-                     message_type, text_data) VALUES
-  (2, 1, 0, 'A', 0, 0, 1615713993000, 0, 'Hallo'),
-  (3, 1, 1, 'B', 0, 13, 1615713994000, 1, 'Blick'),
-  (4, 1, 0, 'C', 0, 0, 1615713995000, 0, 'Ja https://example.org'),
-  (5, 1, 0, 'D', 0, 0, 1615713996000, 4, NULL),
-  (6, 1, 1, 'E', 0, 4, 1615713997000, 2, NULL),
-  (7, 1, 0, 'F', 0, 6, 1615713998000, 7, 'Neuer Name');
-INSERT INTO message_system VALUES (7, 1);
-INSERT INTO message_system_value_change VALUES (7, 'Alter Name');
-INSERT INTO message_media (message_row_id, chat_row_id, file_path, file_size, media_name,
-                           media_duration, media_caption) VALUES
-  (3, 1, 'Media/WhatsApp Images/Sent/IMG-1.jpg', 48213, 'IMG-1.jpg', 0, 'Blick'),
-  (6, 1, 'Media/WhatsApp Voice Notes/Sent/PTT-1.opus', 9120, 'PTT-1.opus', 7, NULL);
-INSERT INTO message_thumbnail VALUES (3, X'FFD8');
-INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, from_me,
-                            sender_jid_row_id, key_id, message_type, text_data) VALUES
-  (4, 1, 1, 0, 0, 'A', 0, 'Hallo');
-INSERT INTO message_vcard (message_row_id, vcard) VALUES (5, 'BEGIN:VCARD
-FN:José
-END:VCARD');
-INSERT INTO message_link (chat_row_id, message_row_id, link_index) VALUES (1, 4, 0);
-)SQL";
+std::string NewerConversation() { return test::DataFile("whatsapp/newer_conversation_rows.sql"); }
 
 std::set<std::string> MemberNames(const Json::Value& object) {
   const std::vector<std::string> names = object.getMemberNames();
@@ -228,9 +135,9 @@ std::set<std::string> MemberNames(const Json::Value& object) {
 TEST_F(WhatsAppPackageTest, BothLayoutsGiveTheSameMembers) {
   const std::string older_store = dir_.File("older.db");
   RunSql(older_store, test::OlderLayoutSchema());
-  RunSql(older_store, kOlderConversation);
+  RunSql(older_store, OlderConversation());
   RunSql(store_, test::NewerLayoutSchema());
-  RunSql(store_, kNewerConversation);
+  RunSql(store_, NewerConversation());
 
   DataTypeRecord older_record;
   test::SetUpRecord(older_store, JoinPath(temp_, ""), &older_record);
@@ -280,7 +187,7 @@ void WriteChatOfSize(const std::string& store, int count, int special) {
 std::vector<Json::ArrayIndex> BatchSizes(const Json::Value& chat) {
   std::vector<Json::ArrayIndex> sizes;
   for (const Json::Value& path : chat["msg_file_list"]) {
-    sizes.push_back(ParseJsonText(test::ReadFileBytes(path.asString())).size());
+    sizes.push_back(test::Parsed(test::ReadFileBytes(path.asString())).size());
   }
   return sizes;
 }
@@ -339,7 +246,7 @@ TEST_F(WhatsAppPackageTest, BusinessReadsNoContactsAndNoOwnNumber) {
 
 TEST_F(WhatsAppPackageTest, BusinessOlderLayoutUsesItsMediaFolders) {
   RunSql(store_, test::OlderLayoutSchema());
-  RunSql(store_, kOlderConversation);
+  RunSql(store_, OlderConversation());
   const std::vector<Json::Value> business =
       ChatMessages(FindChat(test::RunWhatsAppPackage(&record_, 25).document, kAnna));
   ASSERT_EQ(6u, business.size());

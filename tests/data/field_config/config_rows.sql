@@ -1,0 +1,17 @@
+INSERT INTO scan_table_info VALUES ('android','sms','threads',1,2,3,4);
+INSERT INTO scan_table_info VALUES ('android','sms','sms',0,1,0,0);
+INSERT INTO scan_table_info VALUES ('ios','sms','message',0,0,0,0);
+INSERT INTO scan_table_info VALUES ('android','callhistory','calls',0,0,0,0);
+INSERT INTO result_field_info VALUES ('android','sms','sms','_id','INTEGER',1,0,1);
+INSERT INTO result_field_info VALUES ('android','sms','sms','address','TEXT',3,1,0);
+INSERT INTO result_field_info VALUES ('android','sms','sms','date','INTEGER',1,1,0);
+INSERT INTO result_field_info VALUES ('android','sms','sms','body','TEXT',3,0,0);
+INSERT INTO result_field_info VALUES ('android','sms','sms','ghost','TEXT',3,0,0);
+INSERT INTO result_field_info VALUES ('android','sms','pdu','_id','INTEGER',1,0,1);
+INSERT INTO result_field_info VALUES ('android','sms','threads','recipient_ids','TEXT',3,1,0);
+INSERT INTO result_field_info VALUES ('ios','sms','sms','type','INTEGER',1,0,0);
+INSERT INTO result_field_info VALUES ('android','callhistory','sms','type','INTEGER',1,0,0);
+INSERT INTO index_field_info VALUES ('contact','ABMultiValue','record_id');
+INSERT INTO index_field_info VALUES ('contact','ABMultiValue','property');
+INSERT INTO index_field_info VALUES ('contact','ABPerson','Last');
+INSERT INTO index_field_info VALUES ('sms','sms','thread_id');
