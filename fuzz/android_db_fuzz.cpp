@@ -44,9 +44,9 @@ void Package(kx::PackageFunction package, const char* key, const std::string& pa
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string root = [] {
-    const fs::path path = fs::temp_directory_path() / "kx_android_db_fuzz";
-    fs::create_directories(path / "out");
-    return path.string();
+    const std::string path = kx::fuzz::OwnTempFolder("kx_android_db_fuzz");
+    fs::create_directories(fs::u8path(path) / "out");
+    return path;
   }();
   const std::string folder = root + "/out";
   const std::string path = root + "/source.db";

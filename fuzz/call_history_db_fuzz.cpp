@@ -14,11 +14,7 @@
 #include "sdk/data_type_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string folder = [] {
-    const auto path = std::filesystem::temp_directory_path() / "kx_call_history_fuzz";
-    std::filesystem::create_directories(path);
-    return path.string();
-  }();
+  static const std::string folder = kx::fuzz::OwnTempFolder("kx_call_history_fuzz");
   const std::string path = folder + "/calllog.db";
   std::remove((path + "-wal").c_str());
   std::remove((path + "-shm").c_str());

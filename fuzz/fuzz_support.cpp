@@ -94,15 +94,13 @@ std::string_view InputReader::Take() {
   return piece;
 }
 
-Sandbox::Sandbox(const std::string& target) {
-  // One folder per process, so that a minimising run beside a fuzzing run
-  // of the same target does not share files with it.
-  const fs::path root = fs::temp_directory_path() / ("kx_fuzz_" + target + "_" + RandomSuffix());
-  fs::create_directories(root / "src");
-  for (const char* scratch : kScratchFolders) fs::create_directories(root / scratch);
-  root_ = PathToUtf8(root);
+std::string OwnTempFolder(const std::string& name) {
+  // One folder per process, so that a minimising run or a corpus replay
+  // beside a fuzzing run of the same target does not share files with it.
+  const fs::path root = fs::temp_directory_path() / (name + "_" + RandomSuffix());
+  fs::create_directories(root);
   static std::vector<std::string> roots;
-  roots.push_back(root_);
+  roots.push_back(PathToUtf8(root));
   static const bool registered = [] {
     std::atexit([] {
       std::error_code ignored;
@@ -111,6 +109,13 @@ Sandbox::Sandbox(const std::string& target) {
     return true;
   }();
   (void)registered;
+  return roots.back();
+}
+
+Sandbox::Sandbox(const std::string& target) : root_(OwnTempFolder("kx_fuzz_" + target)) {
+  const fs::path root = PathFromUtf8(root_);
+  fs::create_directories(root / "src");
+  for (const char* scratch : kScratchFolders) fs::create_directories(root / scratch);
 }
 
 std::string Sandbox::Path(const std::string& relative) const { return JoinPath(root_, relative); }

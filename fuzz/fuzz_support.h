@@ -27,6 +27,10 @@ class InputReader {
   std::string_view bytes_;
 };
 
+// A new folder "<name>_<random>" under the system temp folder, of this
+// process alone, removed at exit; its path.
+std::string OwnTempFolder(const std::string& name);
+
 // A folder of its own under the system temp folder, removed at exit:
 //   src/  the source files the harness writes (only ever read by the library)
 //   out/  the temp folder the requests name
