@@ -115,38 +115,6 @@ void ReadRowColumnIntoJson(const SqliteStatement& statement, int index, Json::Va
   }
 }
 
-void WriteRowColumnMember(const SqliteStatement& statement, int index, const JsonName& name,
-                          JsonTextWriter* writer) {
-  switch (statement.ColumnType(index)) {
-    case SQLITE_INTEGER:
-      writer->Name(name);
-      writer->Int(statement.ColumnInt64(index));
-      break;
-    case SQLITE_FLOAT: {
-      const double value = statement.ColumnDouble(index);
-      writer->Name(name);
-      if (std::isfinite(value)) {
-        writer->Double(value);
-      } else {
-        writer->Null();
-      }
-      break;
-    }
-    case SQLITE_TEXT:
-      writer->Name(name);
-      writer->String(statement.ColumnTextView(index));
-      break;
-    case SQLITE_BLOB: {
-      const std::string_view bytes = statement.ColumnBlobView(index);
-      writer->Name(name);
-      writer->String(Base64Encode(bytes.data(), bytes.size()));
-      break;
-    }
-    default:  // NULL writes no member
-      break;
-  }
-}
-
 void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object) {
   for (int index = 0; index < statement.ColumnCount(); ++index) {
     ReadRowColumnIntoJson(statement, index, object);

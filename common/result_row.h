@@ -6,6 +6,7 @@
 #include <json/json.h>
 #include <sqlite3.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 
 #include "common/json_text_writer.h"
 #include "common/sqlite_wrapper.h"
+#include "common/text.h"
 
 namespace kx {
 
@@ -132,9 +134,40 @@ void RowToJson(const ResultRow& row, Json::Value* object);
 void ReadRowIntoJson(const SqliteStatement& statement, Json::Value* object);
 // One column of the current row by that rule.
 void ReadRowColumnIntoJson(const SqliteStatement& statement, int index, Json::Value* object);
-// The same member written as member `name` of the open object of `writer`.
+// The same member written as member `name` of the open object of `writer`
+// (a JsonTextWriter or a JsonBufferWriter).
+template <typename Writer>
 void WriteRowColumnMember(const SqliteStatement& statement, int index, const JsonName& name,
-                          JsonTextWriter* writer);
+                          Writer* writer) {
+  switch (statement.ColumnType(index)) {
+    case SQLITE_INTEGER:
+      writer->Name(name);
+      writer->Int(statement.ColumnInt64(index));
+      break;
+    case SQLITE_FLOAT: {
+      const double value = statement.ColumnDouble(index);
+      writer->Name(name);
+      if (std::isfinite(value)) {
+        writer->Double(value);
+      } else {
+        writer->Null();
+      }
+      break;
+    }
+    case SQLITE_TEXT:
+      writer->Name(name);
+      writer->String(statement.ColumnTextView(index));
+      break;
+    case SQLITE_BLOB: {
+      const std::string_view bytes = statement.ColumnBlobView(index);
+      writer->Name(name);
+      writer->String(Base64Encode(bytes.data(), bytes.size()));
+      break;
+    }
+    default:  // NULL writes no member
+      break;
+  }
+}
 // The same members into `members`, for objects streamed without a tree;
 // the columns before `first_column` are left out.
 void ReadRowIntoMembers(const SqliteStatement& statement, JsonMembers* members,

@@ -531,32 +531,7 @@ class StoreReminderWriter {
   }
 
   static void WriteColumn(const SqliteStatement& row, const Slot& slot, JsonBufferWriter* writer) {
-    switch (row.ColumnType(slot.column)) {
-      case SQLITE_INTEGER:
-        writer->Name(slot.name);
-        writer->Int(row.ColumnInt64(slot.column));
-        break;
-      case SQLITE_FLOAT: {
-        const double value = row.ColumnDouble(slot.column);
-        writer->Name(slot.name);
-        if (std::isfinite(value)) {
-          writer->Double(value);
-        } else {
-          writer->Null();
-        }
-        break;
-      }
-      case SQLITE_TEXT:
-        WriteString(slot.name, row.ColumnTextView(slot.column), writer);
-        break;
-      case SQLITE_BLOB: {
-        const std::string_view bytes = row.ColumnBlobView(slot.column);
-        WriteString(slot.name, Base64Encode(bytes.data(), bytes.size()), writer);
-        break;
-      }
-      default:  // NULL sets no member
-        break;
-    }
+    WriteRowColumnMember(row, slot.column, slot.name, writer);
   }
 
   std::vector<Slot> layout_;
