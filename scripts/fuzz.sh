@@ -137,12 +137,13 @@ cpu_seconds_of() {
 # bounds the wall time. Answers the fuzzer's status, the interruption counted
 # as a normal end, and leaves the seconds used in $work/cpu_used.
 fuzz_with_cpu_budget() {
-  local work=$1 budget=$2 pid used=0 status
+  local work=$1 budget=$2 pid used=0 now status
   shift 2
   "$@" &
   pid=$!
   while kill -0 "$pid" 2>/dev/null; do
-    used=$(cpu_seconds_of "$pid") || break
+    now=$(cpu_seconds_of "$pid") || break  # it ended between two looks
+    used=$now
     if ((used >= budget)); then
       kill -INT "$pid"
       break
