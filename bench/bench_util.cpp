@@ -229,14 +229,6 @@ double TimeWritingFiles(const std::string& folder, const std::string& prefix,
   return NowSeconds() - start;
 }
 
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  if (from.empty()) return text;
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
-
 // Copies the last run's documents under KX_BENCH_DOCUMENTS, when it is set.
 void KeepDocuments(const PackageBench& bench) {
   const char* root = std::getenv("KX_BENCH_DOCUMENTS");
@@ -369,6 +361,14 @@ int MeasurePackage(const PackageBench& bench,
                  bench.scale.c_str());
   }
   return result;
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+  if (from.empty()) return text;
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
 }
 
 long long Scaled(long long full_size, long long minimum) {

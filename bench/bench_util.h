@@ -133,6 +133,10 @@ long long Scaled(long long full_size, long long minimum = 1);
 // exits non-zero when this is false, before generating anything.
 bool CheckCanRun(const char* program, double bytes_needed);
 
+// `text` with every `from` replaced by `to` (the work folder's path by
+// "WORK" in kept documents).
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+
 // Seconds on a monotonic clock, from an arbitrary start.
 double NowSeconds();
 

@@ -95,13 +95,6 @@ inline int CountResultBytes(int /*kind*/, const char* text, int length) {
   return 0;
 }
 
-inline std::string WithWorkReplaced(std::string text, const std::string& work) {
-  for (size_t at = text.find(work); at != std::string::npos; at = text.find(work, at + 4)) {
-    text.replace(at, work.size(), "WORK");
-  }
-  return text;
-}
-
 // The last run's result texts and the JSON files under `temp`, the work
 // folder's path replaced by WORK, into KX_BENCH_DOCUMENTS/<type>-<size>.
 inline void KeepStoreDocuments(const StoreBench& bench, const StoreSize& size,
@@ -113,7 +106,8 @@ inline void KeepStoreDocuments(const StoreBench& bench, const StoreSize& size,
   std::error_code error;
   fs::remove_all(folder, error);
   fs::create_directories(folder, error);
-  std::ofstream(folder / "results.json", std::ios::binary) << WithWorkReplaced(KeptResults(), work);
+  std::ofstream(folder / "results.json", std::ios::binary)
+      << ReplaceAll(KeptResults(), work, "WORK");
   for (auto it = fs::recursive_directory_iterator(temp, error);
        it != fs::recursive_directory_iterator(); it.increment(error)) {
     if (error) break;
@@ -123,7 +117,7 @@ inline void KeepStoreDocuments(const StoreBench& bench, const StoreSize& size,
     std::ifstream in(it->path(), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    std::ofstream(folder / name, std::ios::binary) << WithWorkReplaced(text.str(), work);
+    std::ofstream(folder / name, std::ios::binary) << ReplaceAll(text.str(), work, "WORK");
   }
 }
 
