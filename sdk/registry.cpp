@@ -242,11 +242,15 @@ int Registry::Filter(const Json::Value& request, const std::string& config_folde
       record->temp_folder = temp_folder;
       if (record->state == kRecordPackaged) return FilterEnd(kStatusAlreadyPackaged);
     }
+    // Without a temp folder a copy's path would be relative to the host's
+    // working folder: nothing is staged, and the check below fails the call.
     StagedFiles staged;
-    if (!record->primaries_staged) {
-      StagePrimaries(record.get(), request[kPrimaryFilesKey], &staged);
+    if (!temp_folder.empty()) {
+      if (!record->primaries_staged) {
+        StagePrimaries(record.get(), request[kPrimaryFilesKey], &staged);
+      }
+      StageSeconds(record.get(), request[kSecondFilesKey], &staged);
     }
-    StageSeconds(record.get(), request[kSecondFilesKey], &staged);
 
     std::lock_guard<std::mutex> lock(mutex_);
     AdoptRequest(record.get(), request, &staged);

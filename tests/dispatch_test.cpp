@@ -327,8 +327,15 @@ TEST_F(DispatchTest, TempFolderThatCannotBeMadeGives1100AndTheSystemsWords) {
   }
 }
 
-TEST_F(DispatchTest, EmptyTempFolderGives1100) {
-  EXPECT_EQ(1100, Filter(WriteJson(RequestInto(""))));
+TEST_F(DispatchTest, EmptyTempFolderGives1100AndStagesNothing) {
+  // A copy staged into "" would land in the working folder.
+  const std::filesystem::path working = std::filesystem::current_path();
+  std::filesystem::current_path(temp_.path());
+  const int status = Filter(WriteJson(RequestInto("")));
+  const bool staged = std::filesystem::exists("primary.db");
+  std::filesystem::current_path(working);
+  EXPECT_EQ(1100, status);
+  EXPECT_FALSE(staged);
 }
 
 TEST_F(DispatchTest, MissingSourceFilesAreNotQueued) {
