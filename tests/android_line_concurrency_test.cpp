@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/json_util.h"
+#include "package_capture.h"
 #include "samples/android_line.h"
 #include "sdk/library.h"
 #include "test_support.h"
@@ -99,21 +100,15 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
     g_changed.notify_all();
   });
 
-  Json::Value request;
-  request["package_type"] = 30;
-  request["temp_folder"] = out.path();
-  request["primary_file_object"]["line_file_path"] = db;
-  const std::string text = WriteJson(request);
   g_callbacks = 0;
-  const int status = PackageStaged(text.c_str(), static_cast<int>(text.size()), CountCallback);
+  const int status = test::PackageStagedRequest(
+      test::RequestDocument(30, out.path(), "line_file_path", db), CountCallback);
   stopper.join();
   sqlite3_cancel_auto_extension(RowHookExtension());
 
   // The first chat's detail file went through whole.
-  Json::Value first_details;
-  std::string error;
   ASSERT_TRUE(g_stop_requested);
-  ASSERT_TRUE(ParseJson(test::ReadFileBytes(g_first_details).c_str(), &first_details, &error));
+  const Json::Value first_details = test::ParsedFile(g_first_details);
   ASSERT_EQ(1u, first_details.size());
   EXPECT_EQ(long_text, first_details[0]["content"].asString());
 

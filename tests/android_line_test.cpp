@@ -25,6 +25,7 @@ namespace kx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::g_results;
 using test::RunSql;
 using test::TempDir;
 
@@ -36,13 +37,6 @@ const std::string kGroup = "c11111111111111111111111111111111";
 const std::string kRoom = "r22222222222222222222222222222222";
 // 2023-01-10 00:00:00 UTC.
 constexpr int64_t kT0 = 1673308800000;
-
-std::vector<std::pair<int, std::string>> g_results;
-
-int Capture(int kind, const char* text, int length) {
-  g_results.emplace_back(kind, std::string(text, static_cast<size_t>(length)));
-  return 0;
-}
 
 // An SQL literal; a NUL inside the text is spliced in with char(0).
 std::string Sql(const std::optional<std::string>& text) {
@@ -127,12 +121,8 @@ Json::Value ElementAt(int64_t id) {
   return element;
 }
 
-class AndroidLineTest : public ::testing::Test {
+class AndroidLineTest : public test::LibraryTest {
  protected:
-  void SetUp() override {
-    g_results.clear();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
   void TearDown() override { StagedStopFlag() = 0; }
 
   void CreateDatabase(const std::string& sql, int schema_version = 2) {
@@ -140,28 +130,16 @@ class AndroidLineTest : public ::testing::Test {
   }
 
   int Run(const std::string& line_file, const std::string& temp_folder) {
-    Json::Value request;
-    request["package_type"] = 30;
-    request["temp_folder"] = temp_folder;
-    request["primary_file_object"]["line_file_path"] = line_file;
+    Json::Value request = test::RequestDocument(30, temp_folder, "line_file_path", line_file);
     request["addtional_param"] = "ignored";
-    const std::string text = WriteJson(request);
-    return PackageStaged(text.c_str(), static_cast<int>(text.size()), Capture);
+    return test::PackageStagedRequest(request);
   }
   int Run() { return Run(db_path_, out_.path()); }
 
   Json::Value Result() const {
-    Json::Value document;
-    std::string error;
-    EXPECT_EQ(1u, g_results.size());
-    if (g_results.empty()) return document;
-    EXPECT_EQ(22, g_results[0].first);
-    EXPECT_TRUE(ParseJson(g_results[0].second.c_str(), &document, &error)) << error;
-    return document;
-  }
-
-  static Json::Value ReadJsonFile(const std::string& path) {
-    return test::Parsed(test::ReadFileBytes(path));
+    EXPECT_EQ(1, g_results.count);
+    EXPECT_EQ(22, g_results.kind);
+    return g_results.count > 0 ? test::Parsed(g_results.text) : Json::Value();
   }
 
   // The messages of the chat `mid` in the result, from its detail file.
@@ -169,7 +147,7 @@ class AndroidLineTest : public ::testing::Test {
     for (const Json::Value& chat : result["line_chat_sessions"]) {
       if (chat["mid"].asString() != mid) continue;
       if (chat["msg_file_list"].size() != 1) return Json::Value(Json::arrayValue);
-      return ReadJsonFile(chat["msg_file_list"][0].asString());
+      return test::ParsedFile(chat["msg_file_list"][0].asString());
     }
     ADD_FAILURE() << "no chat " << mid;
     return Json::Value();
@@ -177,7 +155,6 @@ class AndroidLineTest : public ::testing::Test {
 
   TempDir source_;
   TempDir out_;
-  TempDir logs_;
   std::string db_path_ = source_.File("naver_line");
 };
 
@@ -216,7 +193,7 @@ TEST_F(AndroidLineTest, ListsTheChatsWithNamesMembersAndDetailFiles) {
       file = JoinPath(out_.path(), "DataAnalysis_Line_" + file.asString() + ".json");
     }
   }
-  EXPECT_EQ(expected, Result()) << g_results[0].second;
+  EXPECT_EQ(expected, Result()) << g_results.text;
 }
 
 // Bob's chat of the small phone: his hello and the owner's reply, sent at
@@ -291,7 +268,7 @@ TEST_F(AndroidLineTest, FindsTheAccountThroughItsFallbacks) {
     RunSql(db, samples::AndroidLineSchemaSql(2) + c.sql +
                    Message({2, "10", 1, kBob, std::nullopt, "no sender"}) +
                    Message({3, "11", 1, kBob, kCarol, "from carol"}));
-    g_results.clear();
+    g_results = test::CapturedResults();
     ASSERT_EQ(0, Run(db, out.path()));
     const Json::Value result = Result();
     EXPECT_EQ(c.account, result["account_id"].asString());
@@ -370,7 +347,7 @@ TEST_F(AndroidLineTest, PackagesEverySampleMessageKind) {
     samples::AndroidSampleOptions options;
     options.schema_version = schema_version;
     ASSERT_TRUE(samples::WriteAndroidLineDatabase(db, options));
-    g_results.clear();
+    g_results = test::CapturedResults();
     ASSERT_EQ(0, Run(db, out.path()));
     const Json::Value result = Result();
     EXPECT_EQ(12, result["chat_count"].asInt());
@@ -380,7 +357,7 @@ TEST_F(AndroidLineTest, PackagesEverySampleMessageKind) {
     for (const Json::Value& chat : result["line_chat_sessions"]) {
       EXPECT_FALSE(chat["session_name"].asString().empty()) << chat["mid"].asString();
       for (const Json::Value& file : chat["msg_file_list"]) {
-        for (const Json::Value& message : ReadJsonFile(file.asString())) {
+        for (const Json::Value& message : test::ParsedFile(file.asString())) {
           types.insert(message["type"].asInt());
           ++messages;
         }
@@ -421,19 +398,24 @@ TEST_F(AndroidLineTest, BrokenParametersStillGivePackagedMessages) {
   EXPECT_EQ(BlankElement()["reply_msg"], messages[5]["reply_msg"]);
 }
 
+// The chat table alone, as stores without the look-up tables have it.
+constexpr char kChatTable[] =
+    "CREATE TABLE chat (chat_id TEXT PRIMARY KEY, owner_mid TEXT, last_message TEXT, "
+    "last_created_time TEXT, message_count INTEGER, read_message_count INTEGER, type INTEGER, "
+    "is_notification INTEGER, last_message_display_time TEXT, is_archived INTEGER);";
+
 TEST_F(AndroidLineTest, MissingLookupTablesLeaveNamesEmpty) {
-  RunSql(db_path_,
-         "CREATE TABLE chat (chat_id TEXT PRIMARY KEY, owner_mid TEXT, last_message TEXT, "
-         "last_created_time TEXT, message_count INTEGER, read_message_count INTEGER, type "
-         "INTEGER, is_notification INTEGER, last_message_display_time TEXT, is_archived INTEGER);"
-         "CREATE TABLE chat_history (id INTEGER PRIMARY KEY AUTOINCREMENT, server_id TEXT, type "
-         "INTEGER, chat_id TEXT, from_mid TEXT, content TEXT, created_time TEXT, location_name "
-         "TEXT, location_address TEXT, location_latitude INTEGER, location_longitude INTEGER, "
-         "attachement_image_height INTEGER, attachement_image_width INTEGER, attachement_type "
-         "INTEGER, parameter TEXT);" +
-             Chat(kBob, 1, kT0) + Chat(kGroup, 3, kT0) + Chat(kRoom, 2, kT0) +
-             Message({1, "1", 1, kBob, kBob, "hi"}) +
-             Message({2, std::nullopt, 9, kRoom, std::nullopt, kBob}));
+  RunSql(
+      db_path_,
+      std::string(kChatTable) +
+          "CREATE TABLE chat_history (id INTEGER PRIMARY KEY AUTOINCREMENT, server_id TEXT, type "
+          "INTEGER, chat_id TEXT, from_mid TEXT, content TEXT, created_time TEXT, location_name "
+          "TEXT, location_address TEXT, location_latitude INTEGER, location_longitude INTEGER, "
+          "attachement_image_height INTEGER, attachement_image_width INTEGER, attachement_type "
+          "INTEGER, parameter TEXT);" +
+          Chat(kBob, 1, kT0) + Chat(kGroup, 3, kT0) + Chat(kRoom, 2, kT0) +
+          Message({1, "1", 1, kBob, kBob, "hi"}) +
+          Message({2, std::nullopt, 9, kRoom, std::nullopt, kBob}));
   ASSERT_EQ(0, Run());
   const Json::Value result = Result();
   EXPECT_EQ(kOwner, result["account_id"].asString());
@@ -450,11 +432,11 @@ TEST_F(AndroidLineTest, StopDuringAnalysisAnswers1111WithoutCallback) {
   CreateDatabase(SmallPhone());
   RequestStop();
   EXPECT_EQ(1111, Run());
-  EXPECT_TRUE(g_results.empty());
+  EXPECT_EQ(0, g_results.count);
   // A new initialisation lets staged runs go again.
-  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  Reset();
   EXPECT_EQ(0, Run());
-  EXPECT_EQ(1u, g_results.size());
+  EXPECT_EQ(1, g_results.count);
 }
 
 TEST_F(AndroidLineTest, MissingInputsFailCheckParam) {
@@ -462,7 +444,7 @@ TEST_F(AndroidLineTest, MissingInputsFailCheckParam) {
   EXPECT_EQ(1100, Run(source_.File("absent"), out_.path()));
   EXPECT_EQ(1100, Run(db_path_, out_.File("no_such_folder")));
   EXPECT_EQ(1100, Run("", out_.path()));
-  EXPECT_TRUE(g_results.empty());
+  EXPECT_EQ(0, g_results.count);
 }
 
 TEST_F(AndroidLineTest, MissingChatTablesFailTheAnalysis) {
@@ -471,13 +453,9 @@ TEST_F(AndroidLineTest, MissingChatTablesFailTheAnalysis) {
 
   TempDir source;
   const std::string db = source.File("naver_line");
-  RunSql(db,
-         "CREATE TABLE chat (chat_id TEXT, owner_mid TEXT, last_message TEXT, "
-         "last_created_time TEXT, message_count INTEGER, read_message_count INTEGER, type "
-         "INTEGER, is_notification INTEGER, last_message_display_time TEXT, is_archived "
-         "INTEGER);");
+  RunSql(db, kChatTable);
   EXPECT_EQ(1106, Run(db, out_.path()));
-  EXPECT_TRUE(g_results.empty());
+  EXPECT_EQ(0, g_results.count);
 }
 
 }  // namespace

@@ -98,17 +98,12 @@ class DispatchTest : public ::testing::Test {
   void TearDown() override { g_dispatch.RestoreRow(kFakeType); }
 
   // A filter request for the fake type with its primary in `temp_folder`.
-  Json::Value RequestInto(const std::string& temp_folder) {
-    Json::Value request;
-    request["package_type"] = kFakeType;
-    request["temp_folder"] = temp_folder;
-    request["primary_file_object"]["p"] = sources_.File("primary.db");
-    return request;
+  Json::Value RequestInto(const std::string& temp_folder, int type = kFakeType) {
+    return test::RequestDocument(type, temp_folder, "p", sources_.File("primary.db"));
   }
   // A filter request for `type` with the given further copies.
   std::string Request(const std::vector<std::string>& copies, int type = kFakeType) {
-    Json::Value request = RequestInto(temp_.path());
-    request["package_type"] = type;
+    Json::Value request = RequestInto(temp_.path(), type);
     request["second_file_objects"]["safari_files_path"] = test::JsonList(copies);
     return WriteJson(request);
   }
@@ -171,11 +166,9 @@ TEST_F(DispatchTest, TypeWithoutFilterFunctionEndsFiltered) {
 TEST_F(DispatchTest, SecondRequestKeepsFirstPrimaryAndAddsCopies) {
   g_filter_result = 1;  // keep the copies queued: the record stays in state 3
   ASSERT_EQ(1110, Filter(Request({sources_.File("copy1.db")})));
-  Json::Value second;
-  second["package_type"] = kFakeType;
-  second["temp_folder"] = temp_.path();
   test::WriteFileBytes(sources_.File("other.db"), "other");
-  second["primary_file_object"]["q"] = sources_.File("other.db");
+  Json::Value second =
+      test::RequestDocument(kFakeType, temp_.path(), "q", sources_.File("other.db"));
   second["other_info"]["k"] = "first";
   g_filter_result = 0;
   ASSERT_EQ(0, Filter(WriteJson(second)));
@@ -246,9 +239,7 @@ TEST_F(DispatchTest, StopHoldsUntilNextInit) {
 
 // The library's own stop and init, on a type without a filter function.
 TEST_F(DispatchTest, LibraryStopSetsBothFlagsUntilInit) {
-  Json::Value books_request = RequestInto(temp_.path());
-  books_request["package_type"] = 22;
-  const std::string books = WriteJson(books_request);
+  const std::string books = WriteJson(RequestInto(temp_.path(), 22));
   ASSERT_EQ(0, FilterDataType(books.c_str(), 1));
   RequestStop();
   EXPECT_EQ(1, StopFlag().load());

@@ -27,7 +27,6 @@ namespace kx {
 namespace {
 
 namespace fs = std::filesystem;
-using test::CaptureResult;
 using test::g_results;
 
 constexpr int kLineType = 30;
@@ -64,12 +63,8 @@ class HostileSourcesTest : public test::LibraryTest {
   int Package(const Packager& packager, const std::string& path, const std::string& temp) {
     g_results = test::CapturedResults();
     if (packager.data_type == kLineType) {
-      Json::Value request;
-      request["package_type"] = kLineType;
-      request["temp_folder"] = temp;
-      request["primary_file_object"][packager.primary_key] = path;
-      const std::string text = WriteJson(request);
-      return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+      return test::PackageStagedRequest(
+          test::RequestDocument(kLineType, temp, packager.primary_key, path));
     }
     DataTypeRecord record;
     record.data_type = packager.data_type;
@@ -88,13 +83,14 @@ std::unique_ptr<test::TempDir> HostileSourcesTest::samples_;
 TEST_F(HostileSourcesTest, DamagedLineStoreGivesAStatusAndSqlitesWords) {
   const Packager& line = kPackagers[std::size(kPackagers) - 1];
   for (const test::DamagedDatabase& source : test::DamageDatabase(Sound(line), work_.path())) {
+    SCOPED_TRACE(source.kind);
     const size_t log_before = Log().size();
-    EXPECT_EQ(source.status, Package(line, source.path, work_.path())) << source.kind;
-    EXPECT_EQ(0, g_results.count) << source.kind;
+    EXPECT_EQ(source.status, Package(line, source.path, work_.path()));
+    EXPECT_EQ(0, g_results.count);
     const std::string log = Log().substr(log_before);
     const size_t at = log.find("[AndroidLineDataPackage::Init](");
-    ASSERT_NE(std::string::npos, at) << source.kind << "\n" << log;
-    EXPECT_NE(std::string::npos, log.find(source.words, at)) << source.kind << "\n" << log;
+    ASSERT_NE(std::string::npos, at) << log;
+    EXPECT_NE(std::string::npos, log.find(source.words, at)) << log;
   }
 }
 
@@ -115,21 +111,15 @@ TEST_F(HostileSourcesTest, DamagedLineRowsGiveWhatWasReadAndAStatus) {
 
 // Numbers JSON cannot hold follow.
 
-// Parses `text` with JsonCpp, as a host reads it.
-Json::Value ReadBack(const std::string& text, const std::string& label) {
-  Json::Value value;
-  std::string error;
-  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << label << ": " << error;
-  return value;
-}
-
-// Every JSON file the run left in `folder` (batch and detail files).
-void ExpectSideFilesRead(const std::string& folder, const std::string& label) {
+// Every JSON file the run left in `folder` (batch and detail files) reads
+// back with JsonCpp, as a host reads it.
+void ExpectSideFilesRead(const std::string& folder) {
   for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(folder))) {
     if (entry.path().extension() != ".json") continue;
+    SCOPED_TRACE(entry.path().u8string());
     const std::string text = test::ReadFileBytes(entry.path().u8string());
-    ReadBack(text, label + " " + entry.path().u8string());
-    EXPECT_EQ(std::string::npos, text.find("e+9999")) << entry.path();
+    test::Parsed(text);
+    EXPECT_EQ(std::string::npos, text.find("e+9999"));
   }
 }
 
@@ -148,16 +138,17 @@ TEST_F(HostileSourcesTest, NumbersJsonCannotHoldAreWrittenAsNull) {
   };
   for (size_t i = 0; i < std::size(kPackagers); ++i) {
     const Packager& packager = kPackagers[i];
+    SCOPED_TRACE(packager.file_name);
     const std::string folder = work_.File(packager.file_name);
     fs::create_directories(fs::u8path(folder));
     const std::string path = folder + "/" + packager.file_name;
     fs::copy_file(fs::u8path(Sound(packager)), fs::u8path(path));
     test::RunSql(path, kInfinities[i]);
-    ASSERT_EQ(0, Package(packager, path, folder)) << packager.file_name;
-    ASSERT_EQ(1, g_results.count) << packager.file_name;
-    EXPECT_EQ(std::string::npos, g_results.text.find("e+9999")) << packager.file_name;
-    const Json::Value document = ReadBack(g_results.text, packager.file_name);
-    ExpectSideFilesRead(folder, packager.file_name);
+    ASSERT_EQ(0, Package(packager, path, folder));
+    ASSERT_EQ(1, g_results.count);
+    EXPECT_EQ(std::string::npos, g_results.text.find("e+9999"));
+    const Json::Value document = test::Parsed(g_results.text);
+    ExpectSideFilesRead(folder);
     if (packager.data_type == 3) {
       const Json::Value& calls = document["callhistory"];
       for (Json::ArrayIndex call = 0; call < 2; ++call) {

@@ -63,6 +63,20 @@ std::string Store(const std::string& path, const std::string& schema, const std:
   return path;
 }
 
+// The document `text` with the batch files of each chat in its list `key`
+// read in place of their paths, so that one comparison covers the messages
+// too.
+std::string MessagesReadInPlace(const std::string& text, const char* key) {
+  Json::Value document = test::Parsed(text);
+  for (Json::Value& chat : document[key]) {
+    Json::Value messages(Json::arrayValue);
+    for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
+    chat.removeMember("msg_file_list");
+    chat["messages"] = messages;
+  }
+  return WriteJson(document);
+}
+
 struct CallHistory : Defaults {
   static constexpr int kType = 3;
   static constexpr char kPrimaryKey[] = "callhistory_file_path";
@@ -227,17 +241,8 @@ struct WhatsApp : Defaults {
     shape.mix = samples::WhatsAppMessageMix::kTypical;
     return samples::WriteWhatsAppMessageStore(path, options, shape);
   }
-  // The document with each chat's batch files read in place of their paths,
-  // so that one comparison covers the messages too.
   static std::string Observed(const std::string& text) {
-    Json::Value document = test::Parsed(text);
-    for (Json::Value& chat : document["chat_sessions"]) {
-      Json::Value messages(Json::arrayValue);
-      for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
-      chat.removeMember("msg_file_list");
-      chat["messages"] = messages;
-    }
-    return WriteJson(document);
+    return MessagesReadInPlace(text, "chat_sessions");
   }
 };
 
@@ -245,9 +250,7 @@ struct WhatsApp : Defaults {
 // place of their paths.
 std::string FilesReadInPlace(const std::string& text, const char* key) {
   Json::Value document = test::Parsed(text);
-  for (Json::Value& file : document[key]) {
-    file = test::Parsed(test::ReadFileBytes(file.asString()));
-  }
+  for (Json::Value& file : document[key]) file = test::ParsedFile(file.asString());
   return WriteJson(document);
 }
 
@@ -496,16 +499,8 @@ struct IosWhatsAppChats : Defaults {
     WriteCompanions(path);
     return samples::WriteIosWhatsAppBulk(path, 20, 2000);
   }
-  // The batch files read in place of their paths.
   static std::string Observed(const std::string& text) {
-    Json::Value document = test::Parsed(text);
-    for (Json::Value& chat : document[kMember]) {
-      Json::Value messages(Json::arrayValue);
-      for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
-      chat.removeMember("msg_file_list");
-      chat["messages"] = messages;
-    }
-    return WriteJson(document);
+    return MessagesReadInPlace(text, kMember);
   }
 };
 using IosWhatsApp = IosWhatsAppChats<14>;
@@ -521,17 +516,13 @@ class PackagerContractTest : public test::LibraryTest {
 
   // Stages `primary` and `copies` through the library's filter entry point.
   int Filter(const std::string& primary, const std::vector<std::string>& copies) {
-    Json::Value request;
-    request["package_type"] = P::kType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"][P::kPrimaryKey] = primary;
+    Json::Value request = test::RequestDocument(P::kType, temp_.path(), P::kPrimaryKey, primary);
     for (const auto& [key, path] : P::Beside(phone_.path())) {
       request["primary_file_object"][key] = path;
     }
     if (P::kHasFilter) request["second_file_objects"][P::kCopiesKey] = test::JsonList(copies);
     P::Complete(&request);
-    const std::string text = WriteJson(request);
-    return FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    return test::FilterRequest(request);
   }
 
   // Packages through the library and compares the whole document.

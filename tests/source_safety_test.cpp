@@ -12,6 +12,7 @@
 
 #include "common/json_util.h"
 #include "common/merge.h"
+#include "package_capture.h"
 #include "sdk/library.h"
 #include "test_dispatcher.h"
 #include "test_support.h"
@@ -110,13 +111,10 @@ TEST_F(SourceSafetyTest, FilterWithMergesLeavesSourcesUntouched) {
   ASSERT_TRUE(fs::exists(sources_.File("calllog.db-wal")));
   const auto before = Snapshot(sources_.path());
 
-  Json::Value request;
-  request["package_type"] = kMergingType;
-  request["temp_folder"] = temp_.path();
-  request["primary_file_object"]["p"] = sources_.File("calllog.db");
+  Json::Value request =
+      test::RequestDocument(kMergingType, temp_.path(), "p", sources_.File("calllog.db"));
   request["second_file_objects"]["reminder_files_path"].append(sources_.File("older/calllog.db"));
-  const std::string text = WriteJson(request);
-  ASSERT_EQ(0, g_dispatch.Filter(text.c_str(), static_cast<int>(text.size())));
+  ASSERT_EQ(0, g_dispatch.Filter(WriteJson(request)));
 
   EXPECT_EQ(before, Snapshot(sources_.path()));
   const std::string staged = temp_.File("calllog.db");
@@ -142,13 +140,10 @@ TEST_F(SourceSafetyTest, WalOnlyStoreIsReadInFullFromItsStagedCopy) {
   sqlite3_close(db);
   const auto before = Snapshot(sources_.path());
 
-  Json::Value request;
-  request["package_type"] = kMergingType;
-  request["temp_folder"] = temp_.path();
-  request["primary_file_object"]["p"] = sources_.File("calllog.db");
+  Json::Value request =
+      test::RequestDocument(kMergingType, temp_.path(), "p", sources_.File("calllog.db"));
   request["second_file_objects"]["reminder_files_path"] = Json::Value(Json::arrayValue);
-  const std::string text = WriteJson(request);
-  ASSERT_EQ(0, FilterDataType(text.c_str(), static_cast<int>(text.size())));
+  ASSERT_EQ(0, test::FilterRequest(request));
 
   EXPECT_EQ(before, Snapshot(sources_.path()));
   EXPECT_EQ((std::vector<std::string>{"Ann", "Bo"}),

@@ -74,10 +74,7 @@ TEST_F(StagedRunnerTest, RunsTheFiveStagesInOrderAndAnnouncesEach) {
 }
 
 TEST_F(StagedRunnerTest, LineRequestIgnoresTheAdditionalParameter) {
-  Json::Value request;
-  request["package_type"] = 30;
-  request["temp_folder"] = "out";
-  request["primary_file_object"]["line_file_path"] = "naver_line";
+  Json::Value request = test::RequestDocument(30, "out", "line_file_path", "naver_line");
   request["addtional_param"] = "extra";
   const StagedParameters parameters =
       StagedParametersFromRequest(request, kStagedAndroidLine, IgnoreResult);
