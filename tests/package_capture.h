@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/field_config.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
@@ -57,6 +58,18 @@ inline Json::Value ParsedFile(const std::string& path) { return Parsed(ReadFileB
 // The writer's layout of an expected document, so that whole texts compare.
 inline std::string Formatted(const std::string& expected_json) {
   return WriteJson(Parsed(expected_json));
+}
+
+// What `write` gives through a text writer (starting at `depth`), which must
+// end with a complete document: compared with WriteJson's text of the same
+// tree, it shows a streamed writer lays documents out as the tree writer does.
+template <typename Write>
+std::string WrittenText(const Write& write, size_t depth = 0) {
+  std::string text;
+  JsonTextWriter writer(&text, depth);
+  write(&writer);
+  EXPECT_TRUE(writer.complete());
+  return text;
 }
 
 // `items` as a JSON array, an empty one when there are none.

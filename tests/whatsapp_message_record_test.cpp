@@ -16,6 +16,7 @@
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
 #include "kit/whatsapp_rules.h"
+#include "package_capture.h"
 #include "test_support.h"
 
 namespace kx {
@@ -60,14 +61,12 @@ std::vector<Scalar> Scalars() {
 
 // The member written as the only member "value" of an object.
 std::string WrittenAsObject(const MemberValue& member) {
-  std::string text;
-  JsonTextWriter writer(&text);
-  writer.BeginObject();
-  writer.Name("value");
-  member.Write(&writer);
-  writer.EndObject();
-  EXPECT_TRUE(writer.complete());
-  return text;
+  return test::WrittenText([&](JsonTextWriter* writer) {
+    writer->BeginObject();
+    writer->Name("value");
+    member.Write(writer);
+    writer->EndObject();
+  });
 }
 
 TEST(WhatsAppMessageRecordTest, MembersConvertAsTreeMembersDo) {
@@ -164,13 +163,11 @@ TEST(WhatsAppMessageRecordTest, RecordsAreWrittenAsTheTreeWriterWritesThem) {
   bare["content"] = "";
   trees.append(bare);
 
-  std::string text;
-  JsonTextWriter writer(&text);
-  writer.BeginArray();
-  for (const MessageRecord& record : records) record.Write(&writer);
-  writer.EndArray();
-  ASSERT_TRUE(writer.complete());
-  EXPECT_EQ(WriteJson(trees), text);
+  EXPECT_EQ(WriteJson(trees), test::WrittenText([&](JsonTextWriter* writer) {
+              writer->BeginArray();
+              for (const MessageRecord& record : records) record.Write(writer);
+              writer->EndArray();
+            }));
 
   records[0].Clear();
   EXPECT_FALSE(records[0].has_quote());
