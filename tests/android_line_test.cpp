@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -86,41 +84,6 @@ std::string Message(const Row& row) {
          Sql(row.parameter) + ");";
 }
 
-// A detail-file element with every member at its empty value.
-Json::Value BlankElement() {
-  Json::Value element(Json::objectValue);
-  for (const char* text :
-       {"uri", "rely_server_id", "sender", "content", "create_time", "original_time", "vCard_file",
-        "vCard_name", "subtopic", "download_url", "attachment_path", "thumb_path", "system_info"}) {
-    element[text] = "";
-  }
-  for (const char* number :
-       {"latitude", "longtitude", "image_height", "image_width", "file_size", "duration"}) {
-    element[number] = 0.0;
-  }
-  element["is_fail_to_send"] = false;
-  element["is_from_me"] = false;
-  element["type"] = 0;
-  Json::Value reply(Json::objectValue);
-  reply["reply_type"] = 0;
-  reply["reply_content"] = "";
-  reply["reply_sender"] = "";
-  reply["reply_thumb"] = "";
-  element["reply_msg"] = reply;
-  return element;
-}
-
-Json::Value ElementAt(int64_t id) {
-  Json::Value element = BlankElement();
-  const int64_t ms = kT0 + id * 60000;
-  element["original_time"] = std::to_string(ms);
-  const int minutes = static_cast<int>(id);
-  char time[32];
-  std::snprintf(time, sizeof(time), "2023-01-10 %02d:%02d:00", minutes / 60, minutes % 60);
-  element["create_time"] = time;
-  return element;
-}
-
 class AndroidLineTest : public test::LibraryTest {
  protected:
   void TearDown() override { StagedStopFlag() = 0; }
@@ -196,42 +159,15 @@ TEST_F(AndroidLineTest, ListsTheChatsWithNamesMembersAndDetailFiles) {
   EXPECT_EQ(expected, Result()) << g_results.text;
 }
 
-// Bob's chat of the small phone: his hello and the owner's reply, sent at
-// `hello_time` and `answer_time` where given.
-Json::Value BobExchange(const char* hello_time = nullptr, const char* answer_time = nullptr) {
-  Json::Value hello = ElementAt(1);
-  if (hello_time != nullptr) hello["create_time"] = hello_time;
-  hello["content"] = "Hello";
-  hello["sender"] = "Bob";
-  Json::Value answer = ElementAt(2);
-  if (answer_time != nullptr) answer["create_time"] = answer_time;
-  answer["content"] = "Hi Bob";
-  answer["is_from_me"] = true;
-  answer["rely_server_id"] = "1001";
-  answer["reply_msg"]["reply_content"] = "Hello";
-  answer["reply_msg"]["reply_sender"] = "Bob";
-  Json::Value exchange(Json::arrayValue);
-  exchange.append(hello);
-  exchange.append(answer);
-  return exchange;
-}
+// Bob's chat of the small phone: his hello and the owner's reply.
+std::string BobExchange() { return test::DataFile("android_line/bob_exchange.json"); }
 
 TEST_F(AndroidLineTest, DetailFileHoldsEachMessageWithItsReply) {
   CreateDatabase(SmallPhone());
   ASSERT_EQ(0, Run());
-  EXPECT_EQ(BobExchange(), ChatMessages(Result(), kBob));
-
-  const std::string folder =
-      "/sdcard/Android/data/jp.naver.line.android/files/chats/" + kGroup + "/messages/";
-  Json::Value photo = ElementAt(3);
-  photo["type"] = 1;
-  photo["sender"] = "Carol";
-  photo["content"] = "LINE Camera";
-  photo["attachment_path"] = folder + "3";
-  photo["thumb_path"] = folder + "3.thumb";
-  Json::Value photos(Json::arrayValue);
-  photos.append(photo);
-  EXPECT_EQ(photos, ChatMessages(Result(), kGroup));
+  EXPECT_EQ(test::Parsed(BobExchange()), ChatMessages(Result(), kBob));
+  EXPECT_EQ(test::Parsed(test::DataFile("android_line/group_photo.json")),
+            ChatMessages(Result(), kGroup));
 }
 
 // Send times are local: nine hours on in Tokyo, the stored milliseconds
@@ -241,7 +177,8 @@ TEST_F(AndroidLineTest, DetailFileInAnotherZone) {
   CreateDatabase(SmallPhone());
   ASSERT_EQ(0, Run());
   const Json::Value result = Result();
-  EXPECT_EQ(BobExchange("2023-01-10 09:01:00", "2023-01-10 09:02:00"), ChatMessages(result, kBob));
+  EXPECT_EQ(test::Parsed(ReplaceAll(BobExchange(), "\"2023-01-10 00:", "\"2023-01-10 09:")),
+            ChatMessages(result, kBob));
   EXPECT_EQ("2023-01-10 09:03", result["line_chat_sessions"][0]["last_created_time"].asString());
 }
 
@@ -395,7 +332,9 @@ TEST_F(AndroidLineTest, BrokenParametersStillGivePackagedMessages) {
   EXPECT_EQ("", messages[3]["uri"].asString());
   EXPECT_EQ("unclosed", messages[4]["content"].asString());
   EXPECT_EQ("424242", messages[5]["rely_server_id"].asString());
-  EXPECT_EQ(BlankElement()["reply_msg"], messages[5]["reply_msg"]);
+  EXPECT_EQ(test::Parsed(R"({"reply_type": 0, "reply_content": "", "reply_sender": "",
+                            "reply_thumb": ""})"),
+            messages[5]["reply_msg"]);
 }
 
 // The chat table alone, as stores without the look-up tables have it.

@@ -25,20 +25,11 @@ namespace {
 constexpr int kCallHistoryType = 3;
 
 using test::CapturedResults;
-using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
-using test::Parsed;
 
 class CallHistoryTest : public test::LibraryTest {
  protected:
-  // A call log with the phone's own table text and the given rows.
-  std::string CallLog(const std::string& name, int schema_version, const std::string& inserts) {
-    const std::string path = phone_.File(name);
-    test::RunSql(path, std::string(samples::AndroidCallsTableSql(schema_version)) + ";" + inserts);
-    return path;
-  }
-
   // Runs the package function on `path` directly.
   int Package(const std::string& path) {
     DataTypeRecord record;
@@ -46,35 +37,16 @@ class CallHistoryTest : public test::LibraryTest {
     record.primary_files["callhistory_file_path"] = path;
     return test::CallPackageFunction(&record);
   }
-
-  test::TempDir phone_;  // the source files, as the host finds them
 };
-
-TEST_F(CallHistoryTest, EmptyLogGivesAnEmptyList) {
-  EXPECT_EQ(kStatusOk, Package(CallLog("calllog.db", 2, "")));
-  EXPECT_EQ(Formatted(R"({"callhistory": []})"), g_results.text);
-}
-
-TEST_F(CallHistoryTest, NullsTextAndOddDatesStillGiveADocument) {
-  const std::string path =
-      CallLog("calllog.db", 2,
-              "INSERT INTO calls (_id) VALUES (1);"
-              "INSERT INTO calls (number,date,duration,type,name,countryiso) VALUES"
-              " ('a',12345,'long','abc',x'00ff','ZZ'),"
-              " ('b',-1000,1,'2',NULL,NULL),"
-              " ('c','yesterday',1.5,3.7,'','');");
-  ASSERT_EQ(kStatusOk, Package(path));
-  EXPECT_EQ(Formatted(test::DataFile("android_call_history/odd_values_document.json")),
-            g_results.text);
-}
 
 // contacts2.db of Android 2.x, which held the call log before countryiso.
 constexpr char kCallsTableAndroid2[] =
     "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,date INTEGER,"
     "duration INTEGER,type INTEGER,new INTEGER,name TEXT,numbertype INTEGER,numberlabel TEXT)";
 
-// Call logs of other versions: what the query names and the table lacks
-// reads as NULL (no member), and the log names it once.
+// Call logs of other versions, without calls, and with nulls, text and odd
+// dates: what the query names and the table lacks reads as NULL (no
+// member), and the log names it once.
 TEST_F(CallHistoryTest, ReadsWhatCallTablesOfOtherVersionsHave) {
   constexpr char kCall[] = R"("number": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33",
                               "duration": 65, "type": "incomming", "name": "Mom")";
@@ -87,7 +59,15 @@ TEST_F(CallHistoryTest, ReadsWhatCallTablesOfOtherVersionsHave) {
     std::string missing;  // as the log names it
     std::string document;
   };
+  const std::string current = std::string(samples::AndroidCallsTableSql(2)) + ";";
   const Version kVersions[] = {
+      {"empty", current, "", R"({"callhistory": []})"},
+      {"odd values",
+       current + "INSERT INTO calls (_id) VALUES (1);"
+                 "INSERT INTO calls (number,date,duration,type,name,countryiso) VALUES"
+                 " ('a',12345,'long','abc',x'00ff','ZZ'), ('b',-1000,1,'2',NULL,NULL),"
+                 " ('c','yesterday',1.5,3.7,'','');",
+       "", test::DataFile("android_call_history/odd_values_document.json")},
       {"android 2",
        std::string(kCallsTableAndroid2) +
            ";INSERT INTO calls (number,date,duration,type,name) VALUES"
@@ -95,7 +75,7 @@ TEST_F(CallHistoryTest, ReadsWhatCallTablesOfOtherVersionsHave) {
        "countryiso", std::string(R"({"callhistory": [{)") + kCall + "}]}"},
       {"android 4.4", std::string(samples::AndroidCallsTableSql(1)) + ";" + full_insert, "",
        std::string(R"({"callhistory": [{)") + kCall + R"(, "countryiso": "US"}]})"},
-      {"current", std::string(samples::AndroidCallsTableSql(2)) + ";" + full_insert, "",
+      {"current", current + full_insert, "",
        std::string(R"({"callhistory": [{)") + kCall + R"(, "countryiso": "US"}]})"},
       // A log keeping only a few columns, one of them declared in capitals.
       {"few columns",

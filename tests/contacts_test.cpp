@@ -27,7 +27,6 @@ constexpr int kContactType = 2;
 
 using test::BlobLiteral;
 using test::CapturedResults;
-using test::CaptureResult;
 using test::ContactTables;
 using test::Formatted;
 using test::g_results;
@@ -146,16 +145,6 @@ TEST_F(ContactsTest, TypeStep) {
   }
 }
 
-TEST_F(ContactsTest, LaterRowOfAKindReplacesTheEarlier) {
-  MakeContacts(
-      "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3) VALUES "
-      "(1,1,5,'111','2',NULL),(2,1,5,'222','3',NULL),"
-      // A dropped row replaces nothing.
-      "(3,1,5,'333','0','Boat');");
-  EXPECT_EQ(Formatted(R"({"raw_contacts": [{"phone_v2": {"number": "222", "type": "work"}}]})"),
-            PackagedText());
-}
-
 TEST_F(ContactsTest, PicturesFromTwoHundredFiftySixBytes) {
   const std::string small = PictureBytes(255);
   const std::string large = PictureBytes(256);
@@ -175,39 +164,6 @@ TEST_F(ContactsTest, PicturesFromTwoHundredFiftySixBytes) {
   EXPECT_EQ(std::vector<std::string>{fs::path(ThumbnailPath(4, large)).filename().string()},
             ThumbnailFiles(temp_.path()));
   EXPECT_EQ(large, test::ReadFileBytes(ThumbnailPath(4, large)));
-}
-
-TEST_F(ContactsTest, ContactOfUnknownKindsOnlyIsLeftOut) {
-  MakeContacts(
-      "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1) VALUES "
-      "(1,1,16,'4477009@s.whatsapp.net'),"
-      "(2,1,99,'a kind the mimetypes table does not know'),"
-      // A photo row without a picture yields nothing either.
-      "(3,1,10,NULL);");
-  EXPECT_EQ(Formatted(R"({"raw_contacts": []})"), PackagedText());
-}
-
-TEST_F(ContactsTest, EmptyAndNullColumnsGiveNoMember) {
-  MakeContacts(
-      "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3,data4) VALUES "
-      "(1,1,5,NULL,NULL,NULL,NULL),(2,2,7,'',NULL,'','Dr.');");
-  EXPECT_EQ(Formatted(R"({"raw_contacts": [{"phone_v2": {}}, {"name": {"prefix": "Dr."}}]})"),
-            PackagedText());
-}
-
-// A merged database: the tag goes on the contact when every item of it was
-// recovered, else on each recovered item; a recovered item never hides a
-// live one of its kind.
-TEST_F(ContactsTest, DeletedTagsOfAMergedDatabase) {
-  MakeContacts(
-      "ALTER TABLE data ADD COLUMN is_deleted INTEGER DEFAULT 0;"
-      "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,is_deleted) VALUES "
-      "(1,1,7,'Live person',NULL,0),(2,1,1,'old@example.com','1',1),"
-      "(3,2,7,'Gone person',NULL,1),(4,2,5,'555','2',1),"
-      "(5,3,5,'111','3',1),(6,3,5,'222','2',0),"
-      "(7,4,5,'333','2',0),(8,4,5,'444','3',1);");
-  EXPECT_EQ(Formatted(test::DataFile("android_contacts/deleted_rows_document.json")),
-            PackagedText());
 }
 
 // One person with a row of every kind, every column the kind reads set,
@@ -246,23 +202,71 @@ TEST_F(ContactsTest, EveryKindInFull) {
 // ---------------------------------------------------------------------------
 // Error paths and hostile input.
 
-TEST_F(ContactsTest, NullsAndTextWhereIntegersBelong) {
-  // A hostile file: no column types, so nothing is converted on the way in.
-  test::RunSql(db_path_,
-               "CREATE TABLE mimetypes (_id, mimetype);"
-               "CREATE TABLE data (_id INTEGER PRIMARY KEY, raw_contact_id, mimetype_id, data1, "
-               "data2, data3, data4, data5, data6, data7, data8, data9, data10, data14, data15);"
-               "INSERT INTO mimetypes VALUES (NULL, NULL), ('phone', 'vnd.android.cursor.item/"
-               "email_v2'), (5, 'vnd.android.cursor.item/phone_v2'), (10, NULL);"
-               "INSERT INTO data (_id, raw_contact_id, mimetype_id, data1, data2) VALUES "
-               "(1, NULL, NULL, NULL, NULL), (2, 'abc', 5, '1', 2), (3, 7, 'x', 'y', 'z'),"
-               "(4, 7, '5', '123', 2), (5, 7, 5, 4.5, 2.5), (6, 8, 10, NULL, NULL);");
-  // Row 4: a text mimetype id reads as its number and an integer type as
-  // its digits; row 5 (later, same kind) has a real type without a label
-  // and is dropped; rows of raw contact 'abc' cannot be looked up.
-  EXPECT_EQ(Formatted(R"({"raw_contacts": [{"phone_v2": {"number": "123", "type": "mobile"}}]})"),
-            PackagedText());
+// Small stores whose documents pin a rule each.
+TEST_F(ContactsTest, DocumentsOfSmallStores) {
+  const struct {
+    const char* label;
+    std::string sql;
+    std::string document;
+  } cases[] = {
+      // A later row of a kind replaces the earlier; a dropped row replaces
+      // nothing.
+      {"later row replaces",
+       ContactTables() +
+           "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3) VALUES "
+           "(1,1,5,'111','2',NULL),(2,1,5,'222','3',NULL),(3,1,5,'333','0','Boat');",
+       R"({"raw_contacts": [{"phone_v2": {"number": "222", "type": "work"}}]})"},
+      // A contact of unknown kinds only is left out; a photo row without a
+      // picture yields nothing either.
+      {"unknown kinds only",
+       ContactTables() + "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1) VALUES "
+                         "(1,1,16,'4477009@s.whatsapp.net'),"
+                         "(2,1,99,'a kind the mimetypes table does not know'), (3,1,10,NULL);",
+       R"({"raw_contacts": []})"},
+      {"empty and null columns",
+       ContactTables() +
+           "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,data3,data4) VALUES "
+           "(1,1,5,NULL,NULL,NULL,NULL),(2,2,7,'',NULL,'','Dr.');",
+       R"({"raw_contacts": [{"phone_v2": {}}, {"name": {"prefix": "Dr."}}]})"},
+      // A merged database: the tag goes on the contact when every item of it
+      // was recovered, else on each recovered item; a recovered item never
+      // hides a live one of its kind.
+      {"deleted tags",
+       ContactTables() +
+           "ALTER TABLE data ADD COLUMN is_deleted INTEGER DEFAULT 0;"
+           "INSERT INTO data (_id,raw_contact_id,mimetype_id,data1,data2,is_deleted) VALUES "
+           "(1,1,7,'Live person',NULL,0),(2,1,1,'old@example.com','1',1),"
+           "(3,2,7,'Gone person',NULL,1),(4,2,5,'555','2',1),"
+           "(5,3,5,'111','3',1),(6,3,5,'222','2',0),"
+           "(7,4,5,'333','2',0),(8,4,5,'444','3',1);",
+       test::DataFile("android_contacts/deleted_rows_document.json")},
+      // A hostile file without column types, so nothing is converted on the
+      // way in. Row 4: a text mimetype id reads as its number and an integer
+      // type as its digits; row 5 (later, same kind) has a real type without
+      // a label and is dropped; rows of raw contact 'abc' cannot be looked up.
+      {"nulls and text where integers belong",
+       "CREATE TABLE mimetypes (_id, mimetype);"
+       "CREATE TABLE data (_id INTEGER PRIMARY KEY, raw_contact_id, mimetype_id, data1, "
+       "data2, data3, data4, data5, data6, data7, data8, data9, data10, data14, data15);"
+       "INSERT INTO mimetypes VALUES (NULL, NULL), ('phone', 'vnd.android.cursor.item/"
+       "email_v2'), (5, 'vnd.android.cursor.item/phone_v2'), (10, NULL);"
+       "INSERT INTO data (_id, raw_contact_id, mimetype_id, data1, data2) VALUES "
+       "(1, NULL, NULL, NULL, NULL), (2, 'abc', 5, '1', 2), (3, 7, 'x', 'y', 'z'),"
+       "(4, 7, '5', '123', 2), (5, 7, 5, 4.5, 2.5), (6, 8, 10, NULL, NULL);",
+       R"({"raw_contacts": [{"phone_v2": {"number": "123", "type": "mobile"}}]})"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    db_path_ = phone_.File(std::string(c.label) + ".db");
+    record_.primary_files["contact_file_path"] = db_path_;
+    test::RunSql(db_path_, c.sql);
+    g_results = CapturedResults();
+    EXPECT_EQ(Formatted(c.document), PackagedText());
+  }
 }
+
+// ---------------------------------------------------------------------------
+// Error paths and hostile input.
 
 TEST_F(ContactsTest, PictureThatCannotBeWrittenKeepsItsPath) {
   const std::string picture = PictureBytes(400);

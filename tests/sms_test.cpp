@@ -25,11 +25,9 @@ namespace {
 
 constexpr int kSmsType = 4;
 
-using test::CapturedResults;
 using test::CaptureResult;
 using test::Formatted;
 using test::g_results;
-using test::Parsed;
 
 class SmsTest : public test::LibraryTest {
  protected:
@@ -50,11 +48,6 @@ class SmsTest : public test::LibraryTest {
   test::TempDir phone_;
 };
 
-TEST_F(SmsTest, EmptyDatabaseGivesNoSessions) {
-  ASSERT_EQ(kStatusOk, Package(Telephony("mmssms.db", 2, "")));
-  EXPECT_EQ(Formatted(R"({"sessions": []})"), g_results.text);
-}
-
 TEST_F(SmsTest, StopDuringTheMmsWalkSkipsTheCallback) {
   // No SMS rows: the first test of the flag is at the first MMS part.
   const std::string path =
@@ -68,35 +61,46 @@ TEST_F(SmsTest, StopDuringTheMmsWalkSkipsTheCallback) {
   EXPECT_EQ(0, g_results.count);
 }
 
-// A table of another version is read for what it has; what it lacks reads
-// as NULL and is named once in the log.
-TEST_F(SmsTest, ReadsWhatAnSmsTableOfAnotherVersionHas) {
-  const std::string only_sms = phone_.File("only_sms.db");
-  test::RunSql(only_sms,
-               "CREATE TABLE sms (_id INTEGER PRIMARY KEY, address TEXT);"
-               "INSERT INTO sms (address) VALUES ('+1 555 0100');");
-  EXPECT_EQ(kStatusOk, Package(only_sms));
-  EXPECT_EQ(Formatted(test::DataFile("android_sms/other_version_document.json")), g_results.text);
+// An empty store, one with nulls, text and odd dates, and a table of
+// another version, read for what it has: what it lacks reads as NULL and is
+// named once in the log.
+TEST_F(SmsTest, DocumentsOfOddStores) {
+  const struct {
+    const char* label;
+    std::string sql;
+    std::string document;
+  } cases[] = {
+      {"empty", samples::AndroidTelephonySchemaSql(2), R"({"sessions": []})"},
+      {"odd values",
+       std::string(samples::AndroidTelephonySchemaSql(2)) +
+           "INSERT INTO canonical_addresses VALUES (NULL,NULL);"
+           "INSERT INTO threads (_id,recipient_ids) VALUES (7,NULL);"
+           "INSERT INTO sms DEFAULT VALUES;"
+           "INSERT INTO sms (thread_id,address,date,type,body) VALUES"
+           " ('abc','X',12345,NULL,x'48692021'),"
+           " (NULL,'X',-5000,'sent','neg');"
+           "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES (1,'abc','soon','inbox',NULL);"
+           "INSERT INTO part (_id,mid,ct,_data,text) VALUES (1,1,'text/plain',NULL,'to X'),"
+           " (2,'one','text/plain',NULL,'mid is text'), (3,1,NULL,NULL,NULL),"
+           " (4,1,'/','/data/slash',NULL), (5,1,'tag/x','deleted',NULL),"
+           " (6,1,'type/x','/data/not-a-type',NULL);",
+       test::DataFile("android_sms/odd_values_document.json")},
+      {"only sms",
+       "CREATE TABLE sms (_id INTEGER PRIMARY KEY, address TEXT);"
+       "INSERT INTO sms (address) VALUES ('+1 555 0100');",
+       test::DataFile("android_sms/other_version_document.json")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    test::TempDir folder;
+    const std::string path = folder.File("mmssms.db");
+    test::RunSql(path, c.sql);
+    g_results = test::CapturedResults();
+    ASSERT_EQ(kStatusOk, Package(path));
+    EXPECT_EQ(Formatted(c.document), g_results.text);
+  }
   EXPECT_NE(std::string::npos,
             Log().find("sms has no column thread_id, date, type, body: read as NULL."));
-}
-
-TEST_F(SmsTest, NullsTextAndOddDatesStillGiveADocument) {
-  const std::string path = Telephony(
-      "mmssms.db", 2,
-      "INSERT INTO canonical_addresses VALUES (NULL,NULL);"
-      "INSERT INTO threads (_id,recipient_ids) VALUES (7,NULL);"
-      "INSERT INTO sms DEFAULT VALUES;"
-      "INSERT INTO sms (thread_id,address,date,type,body) VALUES"
-      " ('abc','X',12345,NULL,x'48692021'),"
-      " (NULL,'X',-5000,'sent','neg');"
-      "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES (1,'abc','soon','inbox',NULL);"
-      "INSERT INTO part (_id,mid,ct,_data,text) VALUES (1,1,'text/plain',NULL,'to X'),"
-      " (2,'one','text/plain',NULL,'mid is text'), (3,1,NULL,NULL,NULL),"
-      " (4,1,'/','/data/slash',NULL), (5,1,'tag/x','deleted',NULL),"
-      " (6,1,'type/x','/data/not-a-type',NULL);");
-  ASSERT_EQ(kStatusOk, Package(path));
-  EXPECT_EQ(Formatted(test::DataFile("android_sms/odd_values_document.json")), g_results.text);
 }
 
 }  // namespace
