@@ -293,17 +293,8 @@ struct IosCallHistory : Defaults {
               "INSERT INTO ZHANDLE VALUES (2, 3, 1, 2, '+15550199', '+15550199');"
               "INSERT INTO Z_2REMOTEPARTICIPANTHANDLES VALUES (1, 1);");
   }
-  static constexpr char kAna[] = R"({"answered": 1, "call_type": 1,
-       "datetime": "01-06-2020 11:40:00", "address": "+351912345678", "flags": 1,
-       "duration": 62.5, "uuid": "A-1", "location": "Portugal",
-       "service_provider": "com.apple.Telephony", "belong": "AQI=", {DELETED}"first": "Ana",
-       "last": "Silva", "image_path": "{T}/7.jpg", "connect_type": 0})";
   static std::string Document(const std::string& temp) {
-    return test::Expand(ReplaceAll(R"({"size": 2, "call_records": [)" + std::string(kAna) +
-                                       R"(, {"address": "+15550199", "tag": "deleted",
-                                       "connect_type": 2}]})",
-                                   "{DELETED}", ""),
-                        temp);
+    return test::Expand(test::DataFile("packager_contract/ios_call_history_document.json"), temp);
   }
   // The older backup (the oldest store version) still holds a call since
   // deleted.
@@ -316,13 +307,7 @@ struct IosCallHistory : Defaults {
                       test::Call(2, 1, 0, 0, "+351-912345678", "B-9"))};
   }
   static std::string MergedDocument(const std::string& temp) {
-    return test::Expand(ReplaceAll(R"({"size": 3, "call_records": [)" + std::string(kAna) + R"(,
-      {"answered": 0, "call_type": 1, "datetime": "01-06-2020 12:40:00",
-       "address": "+351912345678", "flags": 0, "duration": 0.0, "uuid": "B-9",
-       "is_deleted": 1, "tag": "deleted", "first": "Ana", "last": "Silva",
-       "image_path": "{T}/7.jpg", "connect_type": 2},
-      {"address": "+15550199", "tag": "deleted", "connect_type": 2}]})",
-                                   "{DELETED}", R"("is_deleted": 0, )"),
+    return test::Expand(test::DataFile("packager_contract/ios_call_history_merged_document.json"),
                         temp);
   }
   static bool WriteLarge(const std::string& path) {
@@ -416,13 +401,8 @@ struct IosSms : Defaults {
   static void WriteStore(const std::string& path) {
     Store(path, samples::IosMessagesSql(samples::kIosMessagesNewestSchema) + ";", Chat(3));
   }
-  // {D} is where the merge adds "is_deleted": 0, {GONE} where the message
-  // only the older copy holds comes back.
-  static std::string Session() {
-    return test::DataFile("packager_contract/ios_messages_session.json");
-  }
   static std::string Document(const std::string&) {
-    return ReplaceAll(ReplaceAll(Session(), "{D}", ""), "{GONE}", "");
+    return test::DataFile("packager_contract/ios_messages_document.json");
   }
   // The older backup still holds a message deleted since.
   static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
@@ -431,11 +411,7 @@ struct IosSms : Defaults {
                                      Chat(2) + test::SmsMessage(3, 1, 1, 30, "'Gone'"))};
   }
   static std::string MergedDocument(const std::string&) {
-    return ReplaceAll(ReplaceAll(Session(), "{D}", R"("is_deleted": 0, )"), "{GONE}",
-                      R"({"ROWID": 3, "date": 600000030000000000, "guid": "m3", "handle_id": 1,
-        "has_dd_results": 0, "is_deleted": 1, "is_from_me": 0,
-        "send_date": "01-06-2020 10:40:30", "send_status": 0, "service": "iMessage",
-        "tag": "deleted", "text": "Gone"},)");
+    return test::DataFile("packager_contract/ios_messages_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
     samples::IosSampleOptions options;
@@ -453,13 +429,13 @@ struct IosSms : Defaults {
 template <int kDataType>
 struct IosWhatsAppChats : Defaults {
   static constexpr int kType = kDataType;
-  static constexpr bool kHasFilter = false;
   static constexpr char kPrimaryKey[] = "msg_file_path";
   static constexpr char kCopiesKey[] = "msg_files_path";
   static constexpr char kFile[] = "ChatStorage.sqlite";
   static constexpr char kLogPrefix[] = "[ioswhatsappdatapackage],";
   static constexpr const char* kEmptyDocument = nullptr;  // a store without chats is refused
   static constexpr char kRowsTable[] = "ZWACHATSESSION";
+  static constexpr bool kHasFilter = false;
   static constexpr const char* kMember =
       kDataType == 14 ? "whatsapp_chatsessions" : "whatsappBusiness_chatsessions";
 
