@@ -1,21 +1,28 @@
-// The Android contacts packager (data type 2), beyond the contract every
-// packager keeps: the type step, pictures, deleted tags and hostile values.
-#include "android/contacts.h"
-
+// The Android contacts (data type 2), call-history (3) and SMS (4)
+// packagers, beyond the contract every packager keeps: the contacts' type
+// step, pictures, deleted tags and hostile values; tables of other versions,
+// stores without rows and odd values; a stop in the MMS walk.
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <atomic>
 #include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "android/call_history.h"
+#include "android/contacts.h"
+#include "android/sms.h"
 #include "android_fixtures.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
 #include "common/text.h"
 #include "package_capture.h"
+#include "samples/android_call_log.h"
+#include "samples/android_telephony.h"
+#include "sdk/library.h"
 #include "test_support.h"
 
 namespace kx {
@@ -199,9 +206,6 @@ TEST_F(ContactsTest, EveryKindInFull) {
   EXPECT_EQ(WriteJson(expected), PackagedText());
 }
 
-// ---------------------------------------------------------------------------
-// Error paths and hostile input.
-
 // Small stores whose documents pin a rule each.
 TEST_F(ContactsTest, DocumentsOfSmallStores) {
   const struct {
@@ -279,6 +283,145 @@ TEST_F(ContactsTest, PictureThatCannotBeWrittenKeepsItsPath) {
   expected["raw_contacts"][0]["photo"]["photo_thumb_path"] = path;
   EXPECT_EQ(WriteJson(expected), PackagedText());
   EXPECT_FALSE(fs::exists(PathFromUtf8(path)));
+}
+
+// Runs the package function of `data_type` directly on the store `path`,
+// given under `key`.
+int PackageStore(int data_type, const char* key, const std::string& path,
+                 std::atomic<int>* stop = nullptr) {
+  DataTypeRecord record;
+  record.data_type = data_type;
+  record.primary_files[key] = path;
+  return test::CallPackageFunction(&record, test::CaptureResult, stop);
+}
+
+class CallHistoryTest : public test::LibraryTest {};
+
+// contacts2.db of Android 2.x, which held the call log before countryiso.
+constexpr char kCallsTableAndroid2[] =
+    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT,number TEXT,date INTEGER,"
+    "duration INTEGER,type INTEGER,new INTEGER,name TEXT,numbertype INTEGER,numberlabel TEXT)";
+
+// Call logs of other versions, without calls, and with nulls, text and odd
+// dates: what the query names and the table lacks reads as NULL (no
+// member), and the log names it once.
+TEST_F(CallHistoryTest, ReadsWhatCallTablesOfOtherVersionsHave) {
+  constexpr char kCall[] = R"("number": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33",
+                              "duration": 65, "type": "incomming", "name": "Mom")";
+  const std::string full_insert =
+      "INSERT INTO calls (number,date,duration,type,name,countryiso) VALUES"
+      " ('+1 555-0100',1615713993123,65,1,'Mom','US');";
+  struct Version {
+    const char* label;
+    std::string create_and_insert;
+    std::string missing;  // as the log names it
+    std::string document;
+  };
+  const std::string current = std::string(samples::AndroidCallsTableSql(2)) + ";";
+  const Version kVersions[] = {
+      {"empty", current, "", R"({"callhistory": []})"},
+      {"odd values",
+       current + "INSERT INTO calls (_id) VALUES (1);"
+                 "INSERT INTO calls (number,date,duration,type,name,countryiso) VALUES"
+                 " ('a',12345,'long','abc',x'00ff','ZZ'), ('b',-1000,1,'2',NULL,NULL),"
+                 " ('c','yesterday',1.5,3.7,'','');",
+       "", test::DataFile("android_call_history/odd_values_document.json")},
+      {"android 2",
+       std::string(kCallsTableAndroid2) +
+           ";INSERT INTO calls (number,date,duration,type,name) VALUES"
+           " ('+1 555-0100',1615713993123,65,1,'Mom');",
+       "countryiso", std::string(R"({"callhistory": [{)") + kCall + "}]}"},
+      {"android 4.4", std::string(samples::AndroidCallsTableSql(1)) + ";" + full_insert, "",
+       std::string(R"({"callhistory": [{)") + kCall + R"(, "countryiso": "US"}]})"},
+      {"current", current + full_insert, "",
+       std::string(R"({"callhistory": [{)") + kCall + R"(, "countryiso": "US"}]})"},
+      // A log keeping only a few columns, one of them declared in capitals.
+      {"few columns",
+       "CREATE TABLE calls (_id INTEGER PRIMARY KEY, NUMBER TEXT, date INTEGER);"
+       "INSERT INTO calls (number,date) VALUES ('+1 555-0100',1615713993123);",
+       "duration, type, name, countryiso",
+       R"({"callhistory": [{"NUMBER": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33",
+           "type": "unknow, type id 0"}]})"},
+  };
+  for (const Version& version : kVersions) {
+    SCOPED_TRACE(version.label);
+    test::TempDir folder;
+    const std::string path = folder.File("calls.db");
+    test::RunSql(path, version.create_and_insert);
+    g_results = CapturedResults();
+    ASSERT_EQ(kStatusOk, PackageStore(3, "callhistory_file_path", path));
+    EXPECT_EQ(Formatted(version.document), g_results.text);
+    if (!version.missing.empty()) {
+      const std::string logged = "calls has no column " + version.missing + ": read as NULL.";
+      EXPECT_NE(std::string::npos, Log().find(logged));
+    }
+  }
+  // Only the tables that lacked columns were logged, once each.
+  const std::string log = Log();
+  size_t lines = 0;
+  for (size_t at = log.find("calls has no column "); at != std::string::npos;
+       at = log.find("calls has no column ", at + 1)) {
+    ++lines;
+  }
+  EXPECT_EQ(2u, lines);
+}
+
+class SmsTest : public test::LibraryTest {};
+
+TEST_F(SmsTest, StopDuringTheMmsWalkSkipsTheCallback) {
+  // No SMS rows: the first test of the flag is at the first MMS part.
+  test::TempDir phone;
+  const std::string path = phone.File("mmssms.db");
+  test::RunSql(path, std::string(samples::AndroidTelephonySchemaSql(2)) +
+                         "INSERT INTO threads (_id,recipient_ids) VALUES (1,'1');"
+                         "INSERT INTO canonical_addresses VALUES (1,'+1 555 0100');"
+                         "INSERT INTO pdu (_id,thread_id,date,msg_box) VALUES (1,1,1615714000,1);"
+                         "INSERT INTO part (_id,mid,ct,text) VALUES (1,1,'text/plain','hi');");
+  std::atomic<int> stop{kStopRequested};
+  EXPECT_EQ(kStatusOk, PackageStore(4, "sms_file_path", path, &stop));
+  EXPECT_EQ(0, g_results.count);
+}
+
+// An empty store, one with nulls, text and odd dates, and a table of
+// another version, read for what it has: what it lacks reads as NULL and is
+// named once in the log.
+TEST_F(SmsTest, DocumentsOfOddStores) {
+  const struct {
+    const char* label;
+    std::string sql;
+    std::string document;
+  } cases[] = {
+      {"empty", samples::AndroidTelephonySchemaSql(2), R"({"sessions": []})"},
+      {"odd values",
+       std::string(samples::AndroidTelephonySchemaSql(2)) +
+           "INSERT INTO canonical_addresses VALUES (NULL,NULL);"
+           "INSERT INTO threads (_id,recipient_ids) VALUES (7,NULL);"
+           "INSERT INTO sms DEFAULT VALUES;"
+           "INSERT INTO sms (thread_id,address,date,type,body) VALUES"
+           " ('abc','X',12345,NULL,x'48692021'),"
+           " (NULL,'X',-5000,'sent','neg');"
+           "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES (1,'abc','soon','inbox',NULL);"
+           "INSERT INTO part (_id,mid,ct,_data,text) VALUES (1,1,'text/plain',NULL,'to X'),"
+           " (2,'one','text/plain',NULL,'mid is text'), (3,1,NULL,NULL,NULL),"
+           " (4,1,'/','/data/slash',NULL), (5,1,'tag/x','deleted',NULL),"
+           " (6,1,'type/x','/data/not-a-type',NULL);",
+       test::DataFile("android_sms/odd_values_document.json")},
+      {"only sms",
+       "CREATE TABLE sms (_id INTEGER PRIMARY KEY, address TEXT);"
+       "INSERT INTO sms (address) VALUES ('+1 555 0100');",
+       test::DataFile("android_sms/other_version_document.json")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    test::TempDir folder;
+    const std::string path = folder.File("mmssms.db");
+    test::RunSql(path, c.sql);
+    g_results = test::CapturedResults();
+    ASSERT_EQ(kStatusOk, PackageStore(4, "sms_file_path", path));
+    EXPECT_EQ(Formatted(c.document), g_results.text);
+  }
+  EXPECT_NE(std::string::npos,
+            Log().find("sms has no column thread_id, date, type, body: read as NULL."));
 }
 
 }  // namespace
