@@ -155,12 +155,6 @@ TEST_F(DispatchTest, EmptyRegistryPackagesNothing) {
   EXPECT_TRUE(g_callback_texts.empty());
 }
 
-TEST_F(DispatchTest, RequestWithoutFurtherCopiesSkipsFilterFunction) {
-  EXPECT_EQ(0, Filter(Request({})));
-  EXPECT_EQ(0, g_filter_calls.load());
-  EXPECT_EQ(kRecordFiltered, g_dispatch.State(kFakeType));
-}
-
 TEST_F(DispatchTest, TypeWithoutFilterFunctionEndsFiltered) {
   EXPECT_EQ(0, Filter(Request({sources_.File("copy1.db")}, 14)));
   EXPECT_EQ(kRecordFiltered, g_dispatch.State(14));
