@@ -57,6 +57,14 @@ struct Defaults {
   static void Complete(DataTypeRecord*) {}
 };
 
+// Sample options of the given scale.
+template <typename Options>
+Options Scaled(int scale) {
+  Options options;
+  options.scale = scale;
+  return options;
+}
+
 // The shared builder: a database at `path` of `schema` holding `rows`.
 std::string Store(const std::string& path, const std::string& schema, const std::string& rows) {
   test::RunSql(path, schema + rows);
@@ -117,9 +125,7 @@ struct CallHistory : Defaults {
     return test::DataFile("packager_contract/call_history_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::AndroidSampleOptions options;
-    options.scale = 1000;
-    return samples::WriteAndroidCallLog(path, options);
+    return samples::WriteAndroidCallLog(path, Scaled<samples::AndroidSampleOptions>(1000));
   }
 };
 
@@ -158,9 +164,7 @@ struct Sms : Defaults {
     return test::DataFile("packager_contract/sms_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::AndroidSampleOptions options;
-    options.scale = 1000;
-    return samples::WriteAndroidTelephony(path, options);
+    return samples::WriteAndroidTelephony(path, Scaled<samples::AndroidSampleOptions>(1000));
   }
 };
 
@@ -199,9 +203,7 @@ struct Contacts : Defaults {
     return test::DataFile("packager_contract/contacts_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::AndroidSampleOptions options;
-    options.scale = 300;
-    return samples::WriteAndroidContacts(path, options);
+    return samples::WriteAndroidContacts(path, Scaled<samples::AndroidSampleOptions>(300));
   }
 };
 
@@ -311,9 +313,7 @@ struct IosCallHistory : Defaults {
                         temp);
   }
   static bool WriteLarge(const std::string& path) {
-    samples::IosSampleOptions options;
-    options.scale = 200;
-    return samples::WriteIosCallHistory(path, options);
+    return samples::WriteIosCallHistory(path, Scaled<samples::IosSampleOptions>(200));
   }
 };
 
@@ -368,9 +368,8 @@ struct IosContacts : Defaults {
     return test::DataFile("packager_contract/ios_contacts_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::IosSampleOptions options;
-    options.scale = 300;
-    return samples::WriteIosAddressBook(path, Sibling(path, "AddressBookImages.sqlitedb"), options);
+    return samples::WriteIosAddressBook(path, Sibling(path, "AddressBookImages.sqlitedb"),
+                                        Scaled<samples::IosSampleOptions>(300));
   }
   // The contact files read in place of their paths.
   static std::string Observed(const std::string& text) {
@@ -414,9 +413,7 @@ struct IosSms : Defaults {
     return test::DataFile("packager_contract/ios_messages_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::IosSampleOptions options;
-    options.scale = 200;
-    return samples::WriteIosMessages(path, options);
+    return samples::WriteIosMessages(path, Scaled<samples::IosSampleOptions>(200));
   }
   // The session files read in place of their paths.
   static std::string Observed(const std::string& text) {
