@@ -66,6 +66,15 @@ std::vector<Json::Value> ContactsNamed(const Json::Value& document, const std::s
   return found;
 }
 
+// A store made by `sql`, the document it gives, and what the log names as
+// missing from its table.
+struct StoreCase {
+  const char* label;
+  std::string sql;
+  std::string document;
+  std::string missing = "";
+};
+
 class ContactsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -216,11 +225,7 @@ TEST_F(ContactsTest, EveryKindInFull) {
 
 // Small stores whose documents pin a rule each.
 TEST_F(ContactsTest, DocumentsOfSmallStores) {
-  const struct {
-    const char* label;
-    std::string sql;
-    std::string document;
-  } cases[] = {
+  const StoreCase cases[] = {
       // A later row of a kind replaces the earlier; a dropped row replaces
       // nothing.
       {"later row replaces",
@@ -303,6 +308,20 @@ int PackageStore(int data_type, const char* key, const std::string& path,
   return test::CallPackageFunction(&record, test::CaptureResult, stop);
 }
 
+// Packages the store of each case with the package function of
+// `data_type` and compares the whole document.
+void ExpectDocuments(int data_type, const char* key, const std::vector<StoreCase>& cases) {
+  for (const StoreCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    test::TempDir folder;
+    const std::string path = folder.File("store.db");
+    test::RunSql(path, c.sql);
+    g_results = CapturedResults();
+    ASSERT_EQ(kStatusOk, PackageStore(data_type, key, path));
+    EXPECT_EQ(Formatted(c.document), g_results.text);
+  }
+}
+
 class CallHistoryTest : public test::LibraryTest {};
 
 // contacts2.db of Android 2.x, which held the call log before countryiso.
@@ -319,50 +338,37 @@ TEST_F(CallHistoryTest, ReadsWhatCallTablesOfOtherVersionsHave) {
   const std::string full_insert =
       "INSERT INTO calls (number,date,duration,type,name,countryiso) VALUES"
       " ('+1 555-0100',1615713993123,65,1,'Mom','US');";
-  struct Version {
-    const char* label;
-    std::string create_and_insert;
-    std::string missing;  // as the log names it
-    std::string document;
-  };
   const std::string current = std::string(samples::AndroidCallsTableSql(2)) + ";";
-  const Version kVersions[] = {
-      {"empty", current, "", R"({"callhistory": []})"},
+  const std::vector<StoreCase> versions = {
+      {"empty", current, R"({"callhistory": []})"},
       {"odd values",
        current + "INSERT INTO calls (_id) VALUES (1);"
                  "INSERT INTO calls (number,date,duration,type,name,countryiso) VALUES"
                  " ('a',12345,'long','abc',x'00ff','ZZ'), ('b',-1000,1,'2',NULL,NULL),"
                  " ('c','yesterday',1.5,3.7,'','');",
-       "", test::DataFile("android_call_history/odd_values_document.json")},
+       test::DataFile("android_call_history/odd_values_document.json")},
       {"android 2",
        std::string(kCallsTableAndroid2) +
            ";INSERT INTO calls (number,date,duration,type,name) VALUES"
            " ('+1 555-0100',1615713993123,65,1,'Mom');",
-       "countryiso", std::string(R"({"callhistory": [{)") + kCall + "}]}"},
-      {"android 4.4", std::string(samples::AndroidCallsTableSql(1)) + ";" + full_insert, "",
+       std::string(R"({"callhistory": [{)") + kCall + "}]}", "countryiso"},
+      {"android 4.4", std::string(samples::AndroidCallsTableSql(1)) + ";" + full_insert,
        std::string(R"({"callhistory": [{)") + kCall + R"(, "countryiso": "US"}]})"},
-      {"current", current + full_insert, "",
+      {"current", current + full_insert,
        std::string(R"({"callhistory": [{)") + kCall + R"(, "countryiso": "US"}]})"},
       // A log keeping only a few columns, one of them declared in capitals.
       {"few columns",
        "CREATE TABLE calls (_id INTEGER PRIMARY KEY, NUMBER TEXT, date INTEGER);"
        "INSERT INTO calls (number,date) VALUES ('+1 555-0100',1615713993123);",
-       "duration, type, name, countryiso",
        R"({"callhistory": [{"NUMBER": "+1 555-0100", "calling_date": "03 - 14 - 2021 09:26 : 33",
-           "type": "unknow, type id 0"}]})"},
+           "type": "unknow, type id 0"}]})",
+       "duration, type, name, countryiso"},
   };
-  for (const Version& version : kVersions) {
-    SCOPED_TRACE(version.label);
-    test::TempDir folder;
-    const std::string path = folder.File("calls.db");
-    test::RunSql(path, version.create_and_insert);
-    g_results = CapturedResults();
-    ASSERT_EQ(kStatusOk, PackageStore(3, "callhistory_file_path", path));
-    EXPECT_EQ(Formatted(version.document), g_results.text);
-    if (!version.missing.empty()) {
-      const std::string logged = "calls has no column " + version.missing + ": read as NULL.";
-      EXPECT_NE(std::string::npos, Log().find(logged));
-    }
+  ExpectDocuments(3, "callhistory_file_path", versions);
+  for (const StoreCase& version : versions) {
+    if (version.missing.empty()) continue;
+    const std::string logged = "calls has no column " + version.missing + ": read as NULL.";
+    EXPECT_NE(std::string::npos, Log().find(logged)) << version.label;
   }
   // Only the tables that lacked columns were logged, once each.
   const std::string log = Log();
@@ -394,40 +400,30 @@ TEST_F(SmsTest, StopDuringTheMmsWalkSkipsTheCallback) {
 // another version, read for what it has: what it lacks reads as NULL and is
 // named once in the log.
 TEST_F(SmsTest, DocumentsOfOddStores) {
-  const struct {
-    const char* label;
-    std::string sql;
-    std::string document;
-  } cases[] = {
-      {"empty", samples::AndroidTelephonySchemaSql(2), R"({"sessions": []})"},
-      {"odd values",
-       std::string(samples::AndroidTelephonySchemaSql(2)) +
-           "INSERT INTO canonical_addresses VALUES (NULL,NULL);"
-           "INSERT INTO threads (_id,recipient_ids) VALUES (7,NULL);"
-           "INSERT INTO sms DEFAULT VALUES;"
-           "INSERT INTO sms (thread_id,address,date,type,body) VALUES"
-           " ('abc','X',12345,NULL,x'48692021'),"
-           " (NULL,'X',-5000,'sent','neg');"
-           "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES (1,'abc','soon','inbox',NULL);"
-           "INSERT INTO part (_id,mid,ct,_data,text) VALUES (1,1,'text/plain',NULL,'to X'),"
-           " (2,'one','text/plain',NULL,'mid is text'), (3,1,NULL,NULL,NULL),"
-           " (4,1,'/','/data/slash',NULL), (5,1,'tag/x','deleted',NULL),"
-           " (6,1,'type/x','/data/not-a-type',NULL);",
-       test::DataFile("android_sms/odd_values_document.json")},
-      {"only sms",
-       "CREATE TABLE sms (_id INTEGER PRIMARY KEY, address TEXT);"
-       "INSERT INTO sms (address) VALUES ('+1 555 0100');",
-       test::DataFile("android_sms/other_version_document.json")},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.label);
-    test::TempDir folder;
-    const std::string path = folder.File("mmssms.db");
-    test::RunSql(path, c.sql);
-    g_results = test::CapturedResults();
-    ASSERT_EQ(kStatusOk, PackageStore(4, "sms_file_path", path));
-    EXPECT_EQ(Formatted(c.document), g_results.text);
-  }
+  ExpectDocuments(
+      4, "sms_file_path",
+      {
+          {"empty", samples::AndroidTelephonySchemaSql(2), R"({"sessions": []})"},
+          {"odd values",
+           std::string(samples::AndroidTelephonySchemaSql(2)) +
+               "INSERT INTO canonical_addresses VALUES (NULL,NULL);"
+               "INSERT INTO threads (_id,recipient_ids) VALUES (7,NULL);"
+               "INSERT INTO sms DEFAULT VALUES;"
+               "INSERT INTO sms (thread_id,address,date,type,body) VALUES"
+               " ('abc','X',12345,NULL,x'48692021'),"
+               " (NULL,'X',-5000,'sent','neg');"
+               "INSERT INTO pdu (_id,thread_id,date,msg_box,sub) VALUES "
+               "(1,'abc','soon','inbox',NULL);"
+               "INSERT INTO part (_id,mid,ct,_data,text) VALUES (1,1,'text/plain',NULL,'to X'),"
+               " (2,'one','text/plain',NULL,'mid is text'), (3,1,NULL,NULL,NULL),"
+               " (4,1,'/','/data/slash',NULL), (5,1,'tag/x','deleted',NULL),"
+               " (6,1,'type/x','/data/not-a-type',NULL);",
+           test::DataFile("android_sms/odd_values_document.json")},
+          {"only sms",
+           "CREATE TABLE sms (_id INTEGER PRIMARY KEY, address TEXT);"
+           "INSERT INTO sms (address) VALUES ('+1 555 0100');",
+           test::DataFile("android_sms/other_version_document.json")},
+      });
   EXPECT_NE(std::string::npos,
             Log().find("sms has no column thread_id, date, type, body: read as NULL."));
 }
