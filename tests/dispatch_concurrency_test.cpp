@@ -1,5 +1,6 @@
 // Filter calls of one data type on several threads, and a stop from another
-// thread while a package function runs. Also built under ThreadSanitizer.
+// thread while a package function runs, in the dispatcher and inside the
+// LINE packager's analysis. Also built under ThreadSanitizer.
 #include <gtest/gtest.h>
 
 #if defined(__linux__)
@@ -8,17 +9,24 @@
 #include <unistd.h>
 #endif
 
+#include <json/json.h>
+#include <sqlite3.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/json_util.h"
+#include "package_capture.h"
+#include "samples/android_line.h"
 #include "sdk/library.h"
 #include "test_dispatcher.h"
 #include "test_support.h"
@@ -136,6 +144,19 @@ class HeldOpen {
 };
 #endif
 
+// Filters each request on a thread of its own; how many did not answer 0.
+int FilterOnThreads(const std::vector<std::string>& requests) {
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (const std::string& text : requests) {
+    threads.emplace_back([&failures, text] {
+      if (g_dispatch.Filter(text) != 0) ++failures;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  return failures.load();
+}
+
 class DispatchConcurrencyTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -154,9 +175,7 @@ class DispatchConcurrencyTest : public ::testing::Test {
 TEST_F(DispatchConcurrencyTest, EveryQueuedFileIsFilteredExactlyOnce) {
   std::vector<std::string> requests;
   for (int t = 0; t < kThreads; ++t) {
-    Json::Value request;
-    request["package_type"] = kFakeType;
-    request["temp_folder"] = temp_.path();
+    Json::Value request = test::RequestDocument(kFakeType, temp_.path());
     Json::Value& files = request["second_file_objects"]["safariHis_files_path"];
     for (int f = 0; f < kFilesPerThread; ++f) {
       const std::string name = "t" + std::to_string(t) + "_" + std::to_string(f) + ".db";
@@ -165,16 +184,7 @@ TEST_F(DispatchConcurrencyTest, EveryQueuedFileIsFilteredExactlyOnce) {
     }
     requests.push_back(WriteJson(request));
   }
-  std::vector<std::thread> threads;
-  std::atomic<int> failures{0};
-  for (const std::string& text : requests) {
-    threads.emplace_back([&failures, text] {
-      if (g_dispatch.Filter(text.c_str(), static_cast<int>(text.size())) != 0) ++failures;
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-
-  EXPECT_EQ(0, failures.load());
+  EXPECT_EQ(0, FilterOnThreads(requests));
   EXPECT_EQ(kRecordFiltered, g_dispatch.State(kFakeType));
   std::lock_guard<std::mutex> lock(g_popped_mutex);
   EXPECT_EQ(static_cast<size_t>(kThreads * kFilesPerThread), g_popped.size());
@@ -182,11 +192,7 @@ TEST_F(DispatchConcurrencyTest, EveryQueuedFileIsFilteredExactlyOnce) {
 }
 
 TEST_F(DispatchConcurrencyTest, StopFromAnotherThreadEndsPackageWith1111) {
-  Json::Value request;
-  request["package_type"] = kFakeType;
-  request["temp_folder"] = temp_.path();
-  const std::string text = WriteJson(request);
-  ASSERT_EQ(0, g_dispatch.Filter(text.c_str(), 1));
+  ASSERT_EQ(0, g_dispatch.Filter(WriteJson(test::RequestDocument(kFakeType, temp_.path()))));
 
   std::thread stopper([] {
     while (!g_package_running) std::this_thread::sleep_for(std::chrono::microseconds(100));
@@ -208,9 +214,7 @@ TEST_F(DispatchConcurrencyTest, FilterReadsItsInputsWhileAnotherCallAddsKeys) {
   constexpr int kOtherCalls = 40;
   for (int round = 0; round < kRounds; ++round) {
     g_dispatch.Reset();
-    Json::Value own;
-    own["package_type"] = kFakeType;
-    own["temp_folder"] = temp_.path();
+    Json::Value own = test::RequestDocument(kFakeType, temp_.path());
     own["other_info"]["own"] = "yes";
     for (int f = 0; f < 6; ++f) {
       const std::string name = "own" + std::to_string(f) + ".db";
@@ -219,20 +223,14 @@ TEST_F(DispatchConcurrencyTest, FilterReadsItsInputsWhileAnotherCallAddsKeys) {
     }
     const std::string own_text = WriteJson(own);
     std::atomic<int> own_status{-2};
-    std::thread owner([&] {
-      own_status = g_dispatch.Filter(own_text.c_str(), static_cast<int>(own_text.size()));
-    });
+    std::thread owner([&] { own_status = g_dispatch.Filter(own_text); });
     int failures = 0;
     for (int call = 0; call < kOtherCalls; ++call) {
-      Json::Value other;
-      other["package_type"] = kFakeType;
-      other["temp_folder"] = temp_.path();
+      Json::Value other = test::RequestDocument(kFakeType, temp_.path());
       const std::string key = "other_" + std::to_string(call);
       other["second_file_objects"][key] = Json::Value(Json::arrayValue);
       other["other_info"][key] = key;
-      const std::string text = WriteJson(other);
-      const int status = g_dispatch.Filter(text.c_str(), static_cast<int>(text.size()));
-      if (status != 0) ++failures;
+      if (g_dispatch.Filter(WriteJson(other)) != 0) ++failures;
     }
     owner.join();
     EXPECT_EQ(0, own_status.load()) << "round " << round;
@@ -248,11 +246,7 @@ TEST_F(DispatchConcurrencyTest, PackageAllOutlivesRecordRemovedByPackageOne) {
   g_dispatch.SetRow(kFakeType, entry);
   g_package_entries = 0;
   g_second_package_done = false;
-  Json::Value request;
-  request["package_type"] = kFakeType;
-  request["temp_folder"] = temp_.path();
-  const std::string text = WriteJson(request);
-  ASSERT_EQ(0, g_dispatch.Filter(text.c_str(), static_cast<int>(text.size())));
+  ASSERT_EQ(0, g_dispatch.Filter(WriteJson(test::RequestDocument(kFakeType, temp_.path()))));
 
   std::atomic<int> all_status{-2};
   std::thread all([&] { all_status = g_dispatch.PackageAll(CountCallback); });
@@ -277,10 +271,8 @@ TEST_F(DispatchConcurrencyTest, ConcurrentCallHistoryFiltersMergeEveryCopyOnce) 
           "INSERT INTO calls (number, date, type, name) VALUES ('+1', 1600000000000, 1, 'a');");
   std::vector<std::string> requests;
   for (int t = 0; t < kThreads; ++t) {
-    Json::Value request;
-    request["package_type"] = 3;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["callhistory_file_path"] = sources_.File("calllog.db");
+    Json::Value request = test::RequestDocument(3, temp_.path(), "callhistory_file_path",
+                                                sources_.File("calllog.db"));
     for (int f = 0; f < 3; ++f) {
       const std::string name = "old_" + std::to_string(t) + "_" + std::to_string(f) + ".db";
       // Each copy shares the primary's call and holds one of its own.
@@ -292,15 +284,7 @@ TEST_F(DispatchConcurrencyTest, ConcurrentCallHistoryFiltersMergeEveryCopyOnce) 
     }
     requests.push_back(WriteJson(request));
   }
-  std::atomic<int> failures{0};
-  std::vector<std::thread> threads;
-  for (const std::string& text : requests) {
-    threads.emplace_back([&failures, text] {
-      if (g_dispatch.Filter(text.c_str(), static_cast<int>(text.size())) != 0) ++failures;
-    });
-  }
-  for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(0, failures.load());
+  EXPECT_EQ(0, FilterOnThreads(requests));
   EXPECT_EQ(kRecordFiltered, g_dispatch.State(3));
   EXPECT_EQ(
       std::vector<std::string>{"1|0"},
@@ -317,29 +301,23 @@ TEST_F(DispatchConcurrencyTest, CopyOfOneTypeDoesNotBlockFilterOfAnother) {
 #if defined(__linux__)
   test::RunSql(sources_.File("calllog.db"), "CREATE TABLE calls (_id INTEGER PRIMARY KEY);");
   test::RunSql(sources_.File("mmssms.db"), "CREATE TABLE sms (_id INTEGER PRIMARY KEY);");
-  Json::Value calls;
-  calls["package_type"] = 3;
-  calls["temp_folder"] = temp_.path();
-  calls["primary_file_object"]["callhistory_file_path"] = sources_.File("calllog.db");
-  Json::Value sms = calls;
-  sms["package_type"] = 4;
-  sms["primary_file_object"].clear();
-  sms["primary_file_object"]["sms_file_path"] = sources_.File("mmssms.db");
-  const std::string calls_text = WriteJson(calls);
-  const std::string sms_text = WriteJson(sms);
+  const std::string calls_text = WriteJson(
+      test::RequestDocument(3, temp_.path(), "callhistory_file_path", sources_.File("calllog.db")));
+  const std::string sms_text = WriteJson(
+      test::RequestDocument(4, temp_.path(), "sms_file_path", sources_.File("mmssms.db")));
 
   HeldOpen held(sources_.File("calllog.db"));
   if (!held.held()) GTEST_SKIP() << "no file lease here: " << held.error();
   std::atomic<bool> calls_done{false};
   int calls_status = -1;
   std::thread calls_thread([&] {
-    calls_status = g_dispatch.Filter(calls_text.c_str(), static_cast<int>(calls_text.size()));
+    calls_status = g_dispatch.Filter(calls_text);
     calls_done = true;
   });
   while (!calls_done && !held.OpenWaiting()) std::this_thread::yield();
   EXPECT_FALSE(calls_done.load());
 
-  EXPECT_EQ(0, g_dispatch.Filter(sms_text.c_str(), static_cast<int>(sms_text.size())));
+  EXPECT_EQ(0, g_dispatch.Filter(sms_text));
   EXPECT_EQ(kRecordFiltered, g_dispatch.State(4));
   EXPECT_TRUE(std::filesystem::exists(temp_.File("mmssms.db")));
   // Still inside the copy of the call log.
@@ -354,6 +332,102 @@ TEST_F(DispatchConcurrencyTest, CopyOfOneTypeDoesNotBlockFilterOfAnother) {
 #else
   GTEST_SKIP() << "file leases are a Linux facility";
 #endif
+}
+
+// A stop requested from another thread while the LINE packager is inside
+// AnalyseDatabase. Every SQLite connection of the process gets a row hook:
+// the first row read once the first chat's detail file exists (the second
+// chat's first message) waits there until the other thread has requested
+// the stop. The second chat's messages then meet the stop, on every run,
+// without timing.
+
+std::mutex g_mutex;
+std::condition_variable g_changed;
+std::string g_first_details;  // the path whose existence opens the gate
+bool g_row_waiting = false;
+bool g_stop_requested = false;
+constexpr auto kPatience = std::chrono::seconds(60);
+
+int WaitAtFirstRowAfterDetails(unsigned kind, void*, void*, void*) {
+  if (kind != SQLITE_TRACE_ROW) return 0;
+  std::unique_lock<std::mutex> lock(g_mutex);
+  std::error_code error;
+  if (g_row_waiting || g_first_details.empty() ||
+      !std::filesystem::exists(g_first_details, error)) {
+    return 0;
+  }
+  g_row_waiting = true;
+  g_changed.notify_all();
+  g_changed.wait_for(lock, kPatience, [] { return g_stop_requested; });
+  return 0;
+}
+
+int InstallRowHook(sqlite3* db, const char**, const sqlite3_api_routines*) {
+  sqlite3_trace_v2(db, SQLITE_TRACE_ROW, WaitAtFirstRowAfterDetails, nullptr);
+  return SQLITE_OK;
+}
+
+using AutoExtension = void (*)();
+AutoExtension RowHookExtension() { return reinterpret_cast<AutoExtension>(&InstallRowHook); }
+
+std::string Messages(int first_id, int count, const std::string& chat) {
+  std::string sql;
+  for (int id = first_id; id < first_id + count; ++id) {
+    sql +=
+        "INSERT INTO chat_history (id, server_id, type, chat_id, from_mid, content, "
+        "created_time, attachement_type) VALUES (" +
+        std::to_string(id) + ",'" + std::to_string(id) + "',1,'" + chat +
+        "',NULL,'text','1673308800000',0);";
+  }
+  return sql;
+}
+
+TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
+  test::TempDir source;
+  test::TempDir out;
+  test::TempDir logs;
+  InitializeLibrary(logs.path().c_str(), test::ConfigFolder().c_str());
+  const std::string first_chat = "ubbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb";
+  const std::string second_chat = "ucccccccccccccccccccccccccccccccc";
+  const std::string long_text(64 * 1024, 'v');
+  const std::string db = source.File("naver_line");
+  test::RunSql(db, samples::AndroidLineSchemaSql(2) +
+                       "INSERT INTO chat (chat_id, owner_mid, type, last_created_time) VALUES ('" +
+                       first_chat + "','uaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa',1,'2'), ('" +
+                       second_chat + "','uaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa',1,'1');" +
+                       "INSERT INTO chat_history (id, server_id, type, chat_id, content, "
+                       "created_time, attachement_type) VALUES (1,'1',1,'" +
+                       first_chat + "','" + long_text + "','1673308800000',0);" +
+                       Messages(2, 20, second_chat));
+  // Chats are analysed newest first: the first chat's details go to file 0.
+  g_first_details = out.File("DataAnalysis_Line_0.json");
+  ASSERT_EQ(SQLITE_OK, sqlite3_auto_extension(RowHookExtension()));
+  std::thread stopper([] {
+    std::unique_lock<std::mutex> lock(g_mutex);
+    if (!g_changed.wait_for(lock, kPatience, [] { return g_row_waiting; })) return;
+    RequestStop();
+    g_stop_requested = true;
+    g_changed.notify_all();
+  });
+
+  g_callbacks = 0;
+  const int status = test::PackageStagedRequest(
+      test::RequestDocument(30, out.path(), "line_file_path", db), CountCallback);
+  stopper.join();
+  sqlite3_cancel_auto_extension(RowHookExtension());
+
+  // The first chat's detail file went through whole.
+  ASSERT_TRUE(g_stop_requested);
+  const Json::Value first_details = test::ParsedFile(g_first_details);
+  ASSERT_EQ(1u, first_details.size());
+  EXPECT_EQ(long_text, first_details[0]["content"].asString());
+
+  EXPECT_EQ(1111, status);
+  EXPECT_EQ(0, g_callbacks.load());
+  const std::string log = test::ReadFileBytes(logs.File("KxDataPackage.log"));
+  EXPECT_NE(std::string::npos, log.find("AndroidLineDataPackage::_GetMessage stoped!"));
+  EXPECT_NE(std::string::npos, log.find("AnalyseDatabase ERROR"));
+  InitializeLibrary(logs.path().c_str(), test::ConfigFolder().c_str());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The filter step, the registry's state machine and the package dispatch,
 // driven through the library's entry points with test doubles for the
-// packagers of one row of the data-type table.
+// packagers of one row of the data-type table; and the staged runner.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,8 +11,11 @@
 #include <vector>
 
 #include "common/json_util.h"
+#include "common/log.h"
 #include "package_capture.h"
 #include "sdk/library.h"
+#include "sdk/staged_request.h"
+#include "sdk/staged_runner.h"
 #include "test_dispatcher.h"
 #include "test_support.h"
 
@@ -98,17 +101,12 @@ class DispatchTest : public ::testing::Test {
   void TearDown() override { g_dispatch.RestoreRow(kFakeType); }
 
   // A filter request for the fake type with its primary in `temp_folder`.
-  Json::Value RequestInto(const std::string& temp_folder) {
-    Json::Value request;
-    request["package_type"] = kFakeType;
-    request["temp_folder"] = temp_folder;
-    request["primary_file_object"]["p"] = sources_.File("primary.db");
-    return request;
+  Json::Value RequestInto(const std::string& temp_folder, int type = kFakeType) {
+    return test::RequestDocument(type, temp_folder, "p", sources_.File("primary.db"));
   }
   // A filter request for `type` with the given further copies.
   std::string Request(const std::vector<std::string>& copies, int type = kFakeType) {
-    Json::Value request = RequestInto(temp_.path());
-    request["package_type"] = type;
+    Json::Value request = RequestInto(temp_.path(), type);
     request["second_file_objects"]["safari_files_path"] = test::JsonList(copies);
     return WriteJson(request);
   }
@@ -157,12 +155,6 @@ TEST_F(DispatchTest, EmptyRegistryPackagesNothing) {
   EXPECT_TRUE(g_callback_texts.empty());
 }
 
-TEST_F(DispatchTest, RequestWithoutFurtherCopiesSkipsFilterFunction) {
-  EXPECT_EQ(0, Filter(Request({})));
-  EXPECT_EQ(0, g_filter_calls.load());
-  EXPECT_EQ(kRecordFiltered, g_dispatch.State(kFakeType));
-}
-
 TEST_F(DispatchTest, TypeWithoutFilterFunctionEndsFiltered) {
   EXPECT_EQ(0, Filter(Request({sources_.File("copy1.db")}, 14)));
   EXPECT_EQ(kRecordFiltered, g_dispatch.State(14));
@@ -171,11 +163,9 @@ TEST_F(DispatchTest, TypeWithoutFilterFunctionEndsFiltered) {
 TEST_F(DispatchTest, SecondRequestKeepsFirstPrimaryAndAddsCopies) {
   g_filter_result = 1;  // keep the copies queued: the record stays in state 3
   ASSERT_EQ(1110, Filter(Request({sources_.File("copy1.db")})));
-  Json::Value second;
-  second["package_type"] = kFakeType;
-  second["temp_folder"] = temp_.path();
   test::WriteFileBytes(sources_.File("other.db"), "other");
-  second["primary_file_object"]["q"] = sources_.File("other.db");
+  Json::Value second =
+      test::RequestDocument(kFakeType, temp_.path(), "q", sources_.File("other.db"));
   second["other_info"]["k"] = "first";
   g_filter_result = 0;
   ASSERT_EQ(0, Filter(WriteJson(second)));
@@ -246,9 +236,7 @@ TEST_F(DispatchTest, StopHoldsUntilNextInit) {
 
 // The library's own stop and init, on a type without a filter function.
 TEST_F(DispatchTest, LibraryStopSetsBothFlagsUntilInit) {
-  Json::Value books_request = RequestInto(temp_.path());
-  books_request["package_type"] = 22;
-  const std::string books = WriteJson(books_request);
+  const std::string books = WriteJson(RequestInto(temp_.path(), 22));
   ASSERT_EQ(0, FilterDataType(books.c_str(), 1));
   RequestStop();
   EXPECT_EQ(1, StopFlag().load());
@@ -365,22 +353,155 @@ TEST_F(DispatchTest, TypeWithoutPackageFunctionIsNeverCalled) {
   EXPECT_TRUE(g_callback_texts.empty());
 }
 
-TEST_F(DispatchTest, StagedRequestsAnswerByType) {
-  const std::string not_json = "{oops";
-  EXPECT_EQ(1104, PackageStaged(not_json.c_str(), 1, CaptureResult));
-  EXPECT_EQ(1100, PackageStaged(nullptr, 1, CaptureResult));
-  EXPECT_EQ(1100, PackageStaged("{}", 0, CaptureResult));
-  EXPECT_EQ(0, PackageStaged("{\"package_type\": 5}", 1, CaptureResult));
-  EXPECT_EQ(0, PackageStaged("{\"package_type\": 0}", 1, CaptureResult));
-  EXPECT_TRUE(g_callback_texts.empty());
-}
-
 TEST_F(DispatchTest, LogFileRecordsVersionAndStop) {
   RequestStop();
   const std::string log = test::ReadFileBytes(logs_.File("KxDataPackage.log"));
   EXPECT_NE(std::string::npos, log.find("data package sdk: 1, 1, 0, 224-D-a768edc7"));
   EXPECT_NE(std::string::npos, log.find("KxDataPackageStop start"));
   EXPECT_NE(std::string::npos, log.find("KxDataPackageStop end"));
+}
+
+// The staged runner: the order and logging of the five stages,
+// and the request document of KxDataPackageNew.
+
+constexpr const char* kStageNames[] = {"CheckParam", "Init", "MergeDel", "AnalyseDatabase",
+                                       "OutPut"};
+
+// A status that makes the failing stage throw instead.
+constexpr int kThrowsBadAlloc = -99;
+
+// Answers `status` at stage `failing_stage` (-1: never) and records the calls.
+class FakeStages : public AbstractKxDataPackage {
+ public:
+  FakeStages(int failing_stage, int status, std::vector<std::string>* calls)
+      : failing_stage_(failing_stage), status_(status), calls_(calls) {}
+
+  int CheckParam() override { return Call(0); }
+  int Init() override { return Call(1); }
+  int MergeDel() override { return Call(2); }
+  int AnalyseDatabase() override { return Call(3); }
+  int OutPut() override { return Call(4); }
+
+ private:
+  int Call(int stage) {
+    calls_->push_back(kStageNames[stage]);
+    if (stage == failing_stage_ && status_ == kThrowsBadAlloc) throw std::bad_alloc();
+    return stage == failing_stage_ ? status_ : 0;
+  }
+
+  int failing_stage_;
+  int status_;
+  std::vector<std::string>* calls_;
+};
+
+int IgnoreResult(int, const char*, int) { return 0; }
+
+class StagedRunnerTest : public test::LibraryTest {
+ protected:
+  bool Logged(int level, const std::string& message) const {
+    return Log().find("[" + std::to_string(level) + "] [KxPackageDataSDK] " + message + "\n") !=
+           std::string::npos;
+  }
+};
+
+TEST_F(StagedRunnerTest, RunsTheFiveStagesInOrderAndAnnouncesEach) {
+  std::vector<std::string> calls;
+  FakeStages package(-1, 0, &calls);
+  EXPECT_EQ(0, RunStagedStages(package, 30));
+  EXPECT_EQ(std::vector<std::string>(std::begin(kStageNames), std::end(kStageNames)), calls);
+  const std::string log = Log();
+  size_t position = 0;
+  for (const char* line : {"Check Param begin: type[30]", "Init begin", "Merge Del begin",
+                           "AnalyseDatabase begin", "OutPut begin"}) {
+    const size_t found = log.find(std::string("[1] [KxPackageDataSDK] ") + line, position);
+    ASSERT_NE(std::string::npos, found) << line;
+    position = found;
+  }
+  EXPECT_EQ(std::string::npos, log.find("ERROR"));
+}
+
+TEST_F(StagedRunnerTest, LineRequestIgnoresTheAdditionalParameter) {
+  Json::Value request = test::RequestDocument(30, "out", "line_file_path", "naver_line");
+  request["addtional_param"] = "extra";
+  const StagedParameters parameters =
+      StagedParametersFromRequest(request, kStagedAndroidLine, IgnoreResult);
+  EXPECT_EQ(30, parameters.data_type);
+  EXPECT_EQ("out", parameters.temp_folder);
+  EXPECT_EQ("naver_line", parameters.primary_file_path);
+  EXPECT_EQ("", parameters.additional_param);
+  EXPECT_EQ(&IgnoreResult, parameters.callback);
+}
+
+TEST_F(StagedRunnerTest, UnknownPackageTypeAnswersZeroWithoutRunning) {
+  g_callback_texts.clear();
+  for (const char* request : {R"({"package_type": 0})", R"({"package_type": 5})",
+                              R"({"package_type": 31, "temp_folder": "x"})"}) {
+    EXPECT_EQ(0, PackageStaged(request, 1, CaptureResult)) << request;
+  }
+  EXPECT_TRUE(g_callback_texts.empty());
+  EXPECT_TRUE(Logged(1, "KxDataPackageNew start"));
+  EXPECT_EQ(std::string::npos, Log().find("Check Param begin"));
+}
+
+// --- Error paths ---
+
+TEST_F(StagedRunnerTest, FailingStageEndsTheRunWithItsStatusAndLogLine) {
+  struct Case {
+    int stage;
+    int status;
+    const char* error_line;
+    int level;
+    int result = -1;  // the status, unless the stage throws
+  };
+  const Case cases[] = {
+      {0, kThrowsBadAlloc, "Check Param ERROR", 3, 1112},
+      {3, kThrowsBadAlloc, "AnalyseDatabase ERROR", 1, 1112},
+      {0, 1100, "Check Param ERROR", 3},
+      {1, 1105, "Init ERROR", 1},
+      {2, 1102, "Merge Del ERROR", 1},
+      {3, 1111, "AnalyseDatabase ERROR", 1},
+      {4, 4242, "OutPut ERROR", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error_line);
+    std::vector<std::string> calls;
+    FakeStages package(c.stage, c.status, &calls);
+    EXPECT_EQ(c.result >= 0 ? c.result : c.status, RunStagedStages(package, 28));
+    EXPECT_EQ(static_cast<size_t>(c.stage + 1), calls.size());
+    EXPECT_EQ(kStageNames[c.stage], calls.back());
+    EXPECT_TRUE(Logged(c.level, c.error_line));
+    if (c.status == kThrowsBadAlloc) {
+      EXPECT_TRUE(Logged(3, std::string(kStageNames[c.stage]) + ": out of memory"));
+    }
+  }
+}
+
+TEST_F(StagedRunnerTest, MissingOrUnreadableRequestOrSourceFile) {
+  struct Case {
+    const char* text;
+    int length;
+    int status;
+  };
+  // Every staged type needs its source file, whichever packager serves it.
+  const Case cases[] = {
+      {nullptr, 1, 1100},
+      {"{}", 0, 1100},
+      {R"({"package_type": 7, "temp_folder": "."})", 1, 1100},
+      {R"({"package_type": 28, "temp_folder": "."})", 1, 1100},
+      {R"({"package_type": 29, "temp_folder": "."})", 1, 1100},
+      {R"({"package_type": 30, "temp_folder": "."})", 1, 1100},
+      {"{", 1, 1104},
+      {"not json", 1, 1104},
+      {"{\"package_type\": }", 1, 1104},
+  };
+  g_callback_texts.clear();
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.status, PackageStaged(c.text, c.length, CaptureResult))
+        << (c.text != nullptr ? c.text : "null");
+  }
+  EXPECT_TRUE(g_callback_texts.empty());
+  EXPECT_NE(std::string::npos, Log().find("[KxDataPackageNew](" /* line */));
+  EXPECT_NE(std::string::npos, Log().find("): Fail to parse json string, error message : "));
 }
 
 }  // namespace

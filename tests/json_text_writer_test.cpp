@@ -14,16 +14,16 @@
 #include <vector>
 
 #include "common/json_util.h"
+#include "common/text.h"
+#include "package_capture.h"
 
 namespace kx {
 namespace {
 
+using test::WrittenText;
+
 std::string Streamed(const Json::Value& value) {
-  std::string text;
-  JsonTextWriter writer(&text);
-  WriteJsonValue(value, &writer);
-  EXPECT_TRUE(writer.complete());
-  return text;
+  return WrittenText([&](JsonTextWriter* writer) { WriteJsonValue(value, writer); });
 }
 
 Json::Value Text(const std::string& bytes) {
@@ -167,29 +167,28 @@ TEST(JsonTextWriterTest, MembersAreWrittenInNameOrderAndReplaced) {
   // then placed; at another depth it is refused.
   JsonMembers attachment;
   attachment.SetString("name", "a.jpg");
-  std::string ahead;
-  JsonTextWriter ahead_writer(&ahead, 2);
-  members.WriteObject(&ahead_writer, "media", [&] {
-    ahead_writer.BeginArray();
-    attachment.WriteObject(&ahead_writer);
-    ahead_writer.EndArray();
-  });
-  ASSERT_TRUE(ahead_writer.complete());
+  const std::string ahead = WrittenText(
+      [&](JsonTextWriter* writer) {
+        members.WriteObject(writer, "media", [&] {
+          writer->BeginArray();
+          attachment.WriteObject(writer);
+          writer->EndArray();
+        });
+      },
+      2);
 
   Json::Value document(Json::objectValue);
   document["messages"].append(tree);
   document["messages"].append(tree);
-  std::string text;
-  JsonTextWriter writer(&text);
-  writer.BeginObject();
-  writer.Name("messages");
-  writer.BeginArray();
-  writer.Element(ahead, 2);
-  writer.Element(ahead, 2);
-  writer.EndArray();
-  writer.EndObject();
-  ASSERT_TRUE(writer.complete());
-  EXPECT_EQ(WriteJson(document), text);
+  EXPECT_EQ(WriteJson(document), WrittenText([&](JsonTextWriter* writer) {
+              writer->BeginObject();
+              writer->Name("messages");
+              writer->BeginArray();
+              writer->Element(ahead, 2);
+              writer->Element(ahead, 2);
+              writer->EndArray();
+              writer->EndObject();
+            }));
 
   std::string misplaced_text;
   JsonTextWriter misplaced(&misplaced_text);
@@ -223,11 +222,8 @@ TEST(JsonTextWriterTest, MembersServeObjectAfterObjectWhoseNamesShift) {
       members.SetInt(name, value);
       tree[name] = Json::Int64(value);
     }
-    std::string text;
-    JsonTextWriter writer(&text);
-    members.WriteObject(&writer);
-    ASSERT_TRUE(writer.complete());
-    EXPECT_EQ(WriteJson(tree), text);
+    EXPECT_EQ(WriteJson(tree),
+              WrittenText([&](JsonTextWriter* writer) { members.WriteObject(writer); }));
   }
 }
 
@@ -235,15 +231,10 @@ TEST(JsonTextWriterTest, CrLfLineEndsEverywhereALineEnds) {
   Json::Value tree(Json::objectValue);
   tree["list"].append("one");
   tree["objects"][0]["name"] = "a\nb";
-  std::string text;
-  JsonTextWriter writer(&text);
-  writer.UseCrLf();
-  WriteJsonValue(tree, &writer);
-  ASSERT_TRUE(writer.complete());
-  std::string expected;
-  for (const char c : WriteJson(tree))
-    expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  EXPECT_EQ(expected, text);
+  EXPECT_EQ(ReplaceAll(WriteJson(tree), "\n", "\r\n"), WrittenText([&](JsonTextWriter* writer) {
+              writer->UseCrLf();
+              WriteJsonValue(tree, writer);
+            }));
 }
 
 // Every byte value at every place of a text long enough to be scanned a

@@ -1,14 +1,25 @@
+// The field configuration (which tables and columns a data type merges,
+// and by which keys), the merge of older database copies it drives, and
+// filters with merges, which only ever read the sources.
 #include "common/merge.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "common/field_config.h"
+#include "common/json_util.h"
 #include "common/status.h"
+#include "package_capture.h"
 #include "samples/android_call_log.h"
+#include "samples/android_telephony.h"
+#include "sdk/library.h"
+#include "test_dispatcher.h"
 #include "test_support.h"
 
 namespace kx {
@@ -32,6 +43,11 @@ std::string CanonicalAddressesTable() {
 // renumbering their _id.
 std::string ConfigRows() { return test::DataFile("merge/config_rows.sql"); }
 
+// The layout of the configuration database.
+std::string ConfigLayoutSql() {
+  return test::ReadFileBytes(std::string(KX_TEST_SOURCE_DIR) + "/config/00_schema.sql");
+}
+
 constexpr char kPrimaryCalls[] =
     "INSERT INTO calls (number, date, duration, type, name) VALUES"
     " ('5550001', 1600000000000, 30, 1, 'Ann'), ('5550002', 1600000100000, 0, 3, 'Bob');";
@@ -42,9 +58,7 @@ using MergeFunction = int (*)(SqliteConfig&, const std::string&, FileQueue&, int
 class MergeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string layout =
-        test::ReadFileBytes(std::string(KX_TEST_SOURCE_DIR) + "/config/00_schema.sql");
-    RunSql(config_path_, layout + ConfigRows());
+    RunSql(config_path_, ConfigLayoutSql() + ConfigRows());
     config_ = OpenSqliteConfig(config_path_);
     ASSERT_NE(nullptr, config_);
   }
@@ -345,8 +359,6 @@ TEST_F(MergeTest, UnreadableConfigurationIs1102) {
       {"no scan_table_info", "DROP TABLE scan_table_info;"},
       {"no result_field_info", "DROP TABLE result_field_info;"},
   };
-  const std::string layout =
-      test::ReadFileBytes(std::string(KX_TEST_SOURCE_DIR) + "/config/00_schema.sql");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::TempDir dir;
@@ -354,7 +366,7 @@ TEST_F(MergeTest, UnreadableConfigurationIs1102) {
     if (c.damage.empty()) {
       test::WriteFileBytes(config_path, "");
     } else {
-      RunSql(config_path, layout + ConfigRows() + c.damage);
+      RunSql(config_path, ConfigLayoutSql() + ConfigRows() + c.damage);
     }
     auto config = OpenSqliteConfig(config_path);
     ASSERT_NE(nullptr, config);
@@ -377,6 +389,322 @@ TEST_F(MergeTest, AddIsDeletedColumnToMissingTableIs1106) {
   EXPECT_EQ(0, AddIsDeletedColumn(*db, "calls"));
   db.reset();
   EXPECT_EQ((Rows{"5550001:0", "5550002:0"}), Calls(path));
+}
+
+// Rows of several data types; the loaders must pick out (android, sms) or
+// (android, callhistory) only.
+std::string FieldConfigRows() { return test::DataFile("field_config/config_rows.sql"); }
+
+std::vector<std::string> Names(const FieldList& fields) {
+  std::vector<std::string> names;
+  for (const TableFieldInfo& field : fields) names.push_back(field.field_name);
+  return names;
+}
+
+class FieldConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config_path_ = dir_.File(kConfigDbName);
+    RunSql(config_path_, ConfigLayoutSql() + FieldConfigRows());
+    config_ = OpenSqliteConfig(config_path_);
+    ASSERT_NE(nullptr, config_);
+  }
+
+  // The schema map of a primary SMS database.
+  SchemaMap SmsSchemas() {
+    const std::string primary = dir_.File("mmssms.db");
+    RunSql(primary, samples::AndroidTelephonySchemaSql(2));
+    auto db = OpenDatabase(primary);
+    SchemaMap schemas;
+    for (const char* table : {"threads", "sms"}) {
+      TableSchema schema;
+      EXPECT_EQ(1, LoadTableSchema(*db, table, &schema));
+      schemas[table] = schema.variants.front().second;
+    }
+    return schemas;
+  }
+
+  test::TempDir dir_;
+  std::string config_path_;
+  std::unique_ptr<SqliteConfig> config_;
+};
+
+TEST_F(FieldConfigTest, ScanTablesOfOneSystemAndDataType) {
+  std::vector<ScanTableInfo> tables;
+  ASSERT_EQ(1, LoadScanTableInfo(*config_, kSystemAndroid, kConfigSms, &tables));
+  ASSERT_EQ(2u, tables.size());
+  EXPECT_EQ("threads", tables[0].table_name);
+  EXPECT_TRUE(tables[0].is_small);
+  EXPECT_FALSE(tables[0].is_virtual);  // only the value 1 counts
+  EXPECT_EQ(3, tables[0].scan_type);
+  EXPECT_EQ(4, tables[0].flexible_count);
+  EXPECT_EQ("sms", tables[1].table_name);
+  EXPECT_TRUE(tables[1].is_virtual);
+}
+
+TEST_F(FieldConfigTest, ResultFieldsKeepOnlyColumnsOfTheSchema) {
+  FieldMap fields;
+  FieldTypeMap field_types;
+  ASSERT_EQ(1, LoadResultFieldInfo(*config_, kSystemAndroid, kConfigSms, SmsSchemas(), &fields,
+                                   &field_types));
+  // "pdu" is not in the schema map, "ghost" is not a column of sms, and the
+  // ios / callhistory rows belong to other configurations.
+  ASSERT_EQ(2u, fields.size());
+  EXPECT_EQ((std::vector<std::string>{"_id", "address", "date", "body"}), Names(fields["sms"]));
+  EXPECT_EQ((std::vector<std::string>{"recipient_ids"}), Names(fields["threads"]));
+  const TableFieldInfo& id = fields["sms"][0];
+  EXPECT_EQ(0, id.unique);
+  EXPECT_EQ(1, id.row_id);
+  EXPECT_EQ("INTEGER", id.field_type_text);
+  EXPECT_EQ(1, fields["sms"][1].unique);
+  EXPECT_EQ(3, field_types["sms"]["address"]);
+}
+
+TEST_F(FieldConfigTest, IndexFieldsSelectedByDataTypeOnly) {
+  std::map<std::string, std::vector<std::string>> index_fields;
+  ASSERT_EQ(1, LoadIndexFieldInfo(*config_, kConfigContact, &index_fields));
+  ASSERT_EQ(2u, index_fields.size());
+  EXPECT_EQ((std::vector<std::string>{"record_id", "property"}), index_fields["ABMultiValue"]);
+  EXPECT_EQ((std::vector<std::string>{"Last"}), index_fields["ABPerson"]);
+}
+
+TEST_F(FieldConfigTest, UnnamedDataTypeMatchesNoRow) {
+  std::vector<ScanTableInfo> tables;
+  EXPECT_EQ(1, LoadScanTableInfo(*config_, kSystemAndroid, 42, &tables));
+  EXPECT_TRUE(tables.empty());
+}
+
+TEST(SqlBuilderTest, JoinFieldNamesBySelection) {
+  const FieldList fields = {{0, 1, "_id", "INTEGER"},
+                            {1, 0, "address", "TEXT"},
+                            {1, 0, "date", "INTEGER"},
+                            {0, 0, "body", "TEXT"}};
+  const struct {
+    FieldList fields;
+    FieldPredicate select;
+    std::string expected;
+  } cases[] = {
+      {fields, AllFields, "_id,address,date,body"},
+      {fields, UniqueFields, "address,date"},
+      {fields, RowIdFields, "_id"},
+      {{{0, 0, "body", "TEXT"}}, UniqueFields, ""},
+      {{}, AllFields, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.expected, JoinFieldNames(c.fields, c.select));
+}
+
+class RowBindingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RunSql(path_, "CREATE TABLE v (i, r, t, b, e, n, UNIQUE (i));");
+    db_ = OpenDatabase(path_);
+    ASSERT_NE(nullptr, db_);
+  }
+
+  test::TempDir dir_;
+  std::string path_ = dir_.File("values.db");
+  std::unique_ptr<SQLite3Wrapper> db_;
+  const FieldList fields_ = {{0, 0, "i", ""}, {0, 0, "r", ""}, {0, 0, "t", ""},
+                             {0, 0, "b", ""}, {0, 0, "e", ""}, {0, 0, "n", ""}};
+};
+
+TEST_F(RowBindingTest, StepBindsEachKindAndNullForAbsent) {
+  ResultRow row;
+  row.integers["i"] = 9007199254740993;
+  row.reals["r"] = 2.5;
+  row.texts["t"] = "caf\xC3\xA9";
+  row.blobs["b"] = {0x00, 0xFF};
+  row.blobs["e"] = {};
+  SqliteStatement insert = PrepareStatement(*db_, BuildInsertSql("v", fields_));
+  EXPECT_TRUE(BindRowAndStep(fields_, row, &insert));
+  EXPECT_FALSE(BindRowAndStep(fields_, row, &insert));  // the unique column refuses it
+  insert.Finalize();
+  db_->Close();
+  EXPECT_EQ((std::vector<std::string>{"integer|real|text|blob|blob|null"}),
+            QueryColumn(path_,
+                        "SELECT typeof(i)||'|'||typeof(r)||'|'||typeof(t)||'|'||"
+                        "typeof(b)||'|'||typeof(e)||'|'||typeof(n) FROM v"));
+  EXPECT_EQ((std::vector<std::string>{"9007199254740993|2.5|caf\xC3\xA9|00FF|0"}),
+            QueryColumn(path_, "SELECT i||'|'||r||'|'||t||'|'||hex(b)||'|'||length(e) FROM v"));
+}
+
+TEST_F(RowBindingTest, TestBindsPresentFieldsToConsecutiveParameters) {
+  RunSql(path_, "INSERT INTO v (i, t) VALUES (7, 'seven');");
+  SqliteStatement test = PrepareStatement(*db_, "SELECT count(*) FROM v WHERE i = ? AND t = ?");
+  const FieldList key = {{1, 0, "r", ""}, {1, 0, "i", ""}, {1, 0, "t", ""}};
+  ResultRow row;
+  row.integers["i"] = 7;
+  row.texts["t"] = "seven";
+  EXPECT_TRUE(BindRowAndTest(key, row, &test));  // r is absent and takes no parameter
+  row.texts.erase("t");
+  // The previous row's "seven" must not linger in parameter 2.
+  EXPECT_FALSE(BindRowAndTest(key, row, &test));
+  row.integers["i"] = 8;
+  row.texts["t"] = "seven";
+  EXPECT_FALSE(BindRowAndTest(key, row, &test));
+}
+
+// Error paths follow.
+
+TEST(FieldConfigErrorTest, MissingConfigIsNotCreated) {
+  test::TempDir dir;
+  const std::string path = dir.File(kConfigDbName);
+  EXPECT_EQ(nullptr, OpenSqliteConfig(path));
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(FieldConfigErrorTest, ConfigLackingATableFailsItsLoader) {
+  test::TempDir dir;
+  const std::string empty_path = dir.File("empty.db");
+  test::WriteFileBytes(empty_path, "");
+  const std::string partial_path = dir.File("partial.db");
+  RunSql(partial_path, ConfigLayoutSql() + FieldConfigRows() + "DROP TABLE result_field_info;");
+  auto empty = OpenSqliteConfig(empty_path);
+  auto partial = OpenSqliteConfig(partial_path);
+  ASSERT_TRUE(empty && partial);
+  std::vector<ScanTableInfo> tables;
+  FieldMap fields;
+  std::map<std::string, std::vector<std::string>> index_fields;
+  EXPECT_EQ(0, LoadScanTableInfo(*empty, kSystemAndroid, kConfigSms, &tables));
+  EXPECT_EQ(0, LoadResultFieldInfo(*empty, kSystemAndroid, kConfigSms, {}, &fields, nullptr));
+  EXPECT_EQ(0, LoadIndexFieldInfo(*empty, kConfigContact, &index_fields));
+  EXPECT_EQ("", test::ReadFileBytes(empty_path));  // read-only: nothing written
+  // Only the loader of the missing table fails.
+  EXPECT_EQ(1, LoadScanTableInfo(*partial, kSystemAndroid, kConfigSms, &tables));
+  EXPECT_EQ(0, LoadResultFieldInfo(*partial, kSystemAndroid, kConfigSms, {}, &fields, nullptr));
+}
+
+// A filter with merges only ever reads the host's source files: the source
+// folder holds the same files with the same bytes afterwards (no "-shm" or
+// journal appears beside them), and rows that only a source's "-wal" file
+// holds still reach the staged copy.
+
+namespace fs = std::filesystem;
+
+constexpr int kMergingType = 8;  // a row whose real packager is not needed here
+
+constexpr char kCountryCallsTable[] =
+    "CREATE TABLE calls (_id INTEGER PRIMARY KEY AUTOINCREMENT, number TEXT, date INTEGER, "
+    "duration INTEGER, type INTEGER, name TEXT, countryiso TEXT);";
+
+constexpr char kConfigRows[] =
+    "INSERT INTO scan_table_info (system_type, data_type, table_name) VALUES "
+    " ('android','callhistory','calls');"
+    "INSERT INTO result_field_info (system_type, data_type, table_name, field_name,"
+    " field_type_text, is_unique_field, is_row_id_field) VALUES"
+    " ('android','callhistory','calls','number','TEXT',1,0),"
+    " ('android','callhistory','calls','date','INTEGER',1,0),"
+    " ('android','callhistory','calls','name','TEXT',0,0);";
+
+// Merges its queue the way the Android filters do.
+int MergingFilter(DataTypeRecord* record, SqliteConfig* config, const PackageContext& context) {
+  const std::string* primary = record->PrimaryFile("p");
+  FileQueue* copies = record->SecondFiles("reminder_files_path");
+  if (primary == nullptr || copies == nullptr) return 1100;
+  return MergeDatabaseCopies(*config, *primary, *copies, kSystemAndroid, kConfigCallHistory,
+                             context.stop);
+}
+
+test::TestDispatcher g_dispatch;
+
+const DataTypeEntry kMergingEntry = {7,
+                                     "MergingDataPackage",
+                                     "MergingDataFilter",
+                                     "mergingdatapackage",
+                                     MergingFilter,
+                                     nullptr,
+                                     {"reminder_files_path", nullptr},
+                                     7};
+
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    files[entry.path().string()] = test::ReadFileBytes(entry.path().string());
+  }
+  return files;
+}
+
+class SourceSafetyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::RunSql(config_.File("KxDataConfiger.db"), ConfigLayoutSql() + kConfigRows);
+    InitializeLibrary(logs_.path().c_str(), config_.path().c_str());
+    g_dispatch.Reset(config_.path());
+    g_dispatch.SetRow(kMergingType, kMergingEntry);
+  }
+  void TearDown() override { g_dispatch.RestoreRow(kMergingType); }
+
+  test::TempDir logs_, config_, sources_, temp_;
+};
+
+// Leaves `path` in WAL mode with `wal_rows` committed only to its "-wal"
+// file: the files are copied while the writer still holds them open.
+void WriteDatabaseWithWalRows(const std::string& path, const std::string& base_rows,
+                              const std::string& wal_rows, const std::string& out_folder) {
+  test::TempDir scratch;
+  const std::string work = scratch.File(fs::path(path).filename().string());
+  test::RunSql(work, std::string("PRAGMA journal_mode=WAL;") + kCountryCallsTable + base_rows);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(work.c_str(), &db));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, "PRAGMA wal_autocheckpoint=0;", nullptr, nullptr, nullptr));
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, wal_rows.c_str(), nullptr, nullptr, nullptr));
+  fs::copy_file(work, fs::path(out_folder) / fs::path(path).filename());
+  fs::copy_file(work + "-wal",
+                (fs::path(out_folder) / fs::path(path).filename()).string() + "-wal");
+  sqlite3_close(db);
+}
+
+TEST_F(SourceSafetyTest, FilterWithMergesLeavesSourcesUntouched) {
+  fs::create_directories(sources_.File("older"));
+  WriteDatabaseWithWalRows(
+      "calllog.db",
+      "INSERT INTO calls (number, date, name) VALUES ('5550001', 1600000000000, 'Ann');",
+      "INSERT INTO calls (number, date, name) VALUES ('5550002', 1600000100000, 'Wal only');",
+      sources_.path());
+  test::RunSql(sources_.File("older/calllog.db"),
+               std::string(kCountryCallsTable) +
+                   "INSERT INTO calls (number, date, name) VALUES"
+                   " ('5550001', 1600000000000, 'Ann'), ('5550009', 1500000000000, 'Gone');");
+  ASSERT_TRUE(fs::exists(sources_.File("calllog.db-wal")));
+  const auto before = Snapshot(sources_.path());
+
+  Json::Value request =
+      test::RequestDocument(kMergingType, temp_.path(), "p", sources_.File("calllog.db"));
+  request["second_file_objects"]["reminder_files_path"].append(sources_.File("older/calllog.db"));
+  ASSERT_EQ(0, g_dispatch.Filter(WriteJson(request)));
+
+  EXPECT_EQ(before, Snapshot(sources_.path()));
+  const std::string staged = temp_.File("calllog.db");
+  EXPECT_EQ((std::vector<std::string>{"Ann|0", "Wal only|0", "Gone|1"}),
+            test::QueryColumn(staged, "SELECT name || '|' || is_deleted FROM calls ORDER BY _id"));
+}
+
+// A store copied before its first checkpoint: the main file is empty and
+// its schema and rows are all in the "-wal". The staged copy reads in full;
+// the source and its "-wal" keep their bytes.
+TEST_F(SourceSafetyTest, WalOnlyStoreIsReadInFullFromItsStagedCopy) {
+  test::TempDir scratch;
+  const std::string work = scratch.File("calllog.db");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open(work.c_str(), &db));
+  const std::string rows =
+      std::string("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;") + kCountryCallsTable +
+      "INSERT INTO calls (number, date, name) VALUES ('5550001', 1600000000000, 'Ann');"
+      "INSERT INTO calls (number, date, name) VALUES ('5550002', 1600000100000, 'Bo');";
+  ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, rows.c_str(), nullptr, nullptr, nullptr));
+  test::WriteFileBytes(sources_.File("calllog.db"), "");
+  fs::copy_file(work + "-wal", sources_.File("calllog.db-wal"));
+  sqlite3_close(db);
+  const auto before = Snapshot(sources_.path());
+
+  Json::Value request =
+      test::RequestDocument(kMergingType, temp_.path(), "p", sources_.File("calllog.db"));
+  request["second_file_objects"]["reminder_files_path"] = Json::Value(Json::arrayValue);
+  ASSERT_EQ(0, test::FilterRequest(request));
+
+  EXPECT_EQ(before, Snapshot(sources_.path()));
+  EXPECT_EQ((std::vector<std::string>{"Ann", "Bo"}),
+            test::QueryColumn(temp_.File("calllog.db"), "SELECT name FROM calls ORDER BY _id"));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/field_config.h"
+#include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/status.h"
@@ -51,9 +52,24 @@ inline Json::Value Parsed(const std::string& text) {
   return value;
 }
 
+// The JSON file at `path`, parsed.
+inline Json::Value ParsedFile(const std::string& path) { return Parsed(ReadFileBytes(path)); }
+
 // The writer's layout of an expected document, so that whole texts compare.
 inline std::string Formatted(const std::string& expected_json) {
   return WriteJson(Parsed(expected_json));
+}
+
+// What `write` gives through a text writer (starting at `depth`), which must
+// end with a complete document: compared with WriteJson's text of the same
+// tree, it shows a streamed writer lays documents out as the tree writer does.
+template <typename Write>
+std::string WrittenText(const Write& write, size_t depth = 0) {
+  std::string text;
+  JsonTextWriter writer(&text, depth);
+  write(&writer);
+  EXPECT_TRUE(writer.complete());
+  return text;
 }
 
 // `items` as a JSON array, an empty one when there are none.
@@ -63,12 +79,35 @@ inline Json::Value JsonList(const std::vector<std::string>& items) {
   return list;
 }
 
+// A request of `data_type` into `temp_folder`, with the primary file
+// `path` under `key` where a key is given.
+inline Json::Value RequestDocument(int data_type, const std::string& temp_folder,
+                                   const std::string& key = "", const std::string& path = "") {
+  Json::Value request;
+  request["package_type"] = data_type;
+  request["temp_folder"] = temp_folder;
+  if (!key.empty()) request["primary_file_object"][key] = path;
+  return request;
+}
+
+// `request` through the library's filter entry point.
+inline int FilterRequest(const Json::Value& request) {
+  const std::string text = WriteJson(request);
+  return FilterDataType(text.c_str(), static_cast<int>(text.size()));
+}
+
+// `request` through the library's staged entry point.
+inline int PackageStagedRequest(const Json::Value& request,
+                                ResultCallback callback = CaptureResult) {
+  const std::string text = WriteJson(request);
+  return PackageStaged(text.c_str(), static_cast<int>(text.size()), callback);
+}
+
 // Filters `request` through the library and, when that went through,
 // packages its data type; the first status that is not OK, or the package
 // step's.
 inline int FilterAndPackage(const Json::Value& request) {
-  const std::string text = WriteJson(request);
-  const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
+  const int filtered = FilterRequest(request);
   if (filtered != kStatusOk) return filtered;
   return PackageDataType(CaptureResult, request["package_type"].asInt());
 }
@@ -115,8 +154,7 @@ inline int PackageWhileStopping(int data_type, const std::function<std::string()
 inline void LibraryTest::ExpectStopWhilePackaging(const Json::Value& request,
                                                   const std::string& packager_name) {
   Reset();
-  const std::string text = WriteJson(request);
-  ASSERT_EQ(kStatusOk, FilterDataType(text.c_str(), static_cast<int>(text.size())));
+  ASSERT_EQ(kStatusOk, FilterRequest(request));
   EXPECT_EQ(kStatusStopped,
             PackageWhileStopping(request["package_type"].asInt(), [this] { return Log(); }));
   EXPECT_EQ(0, g_results.count);

@@ -57,10 +57,32 @@ struct Defaults {
   static void Complete(DataTypeRecord*) {}
 };
 
+// Sample options of the given scale.
+template <typename Options>
+Options Scaled(int scale) {
+  Options options;
+  options.scale = scale;
+  return options;
+}
+
 // The shared builder: a database at `path` of `schema` holding `rows`.
 std::string Store(const std::string& path, const std::string& schema, const std::string& rows) {
   test::RunSql(path, schema + rows);
   return path;
+}
+
+// The document `text` with the batch files of each chat in its list `key`
+// read in place of their paths, so that one comparison covers the messages
+// too.
+std::string MessagesReadInPlace(const std::string& text, const char* key) {
+  Json::Value document = test::Parsed(text);
+  for (Json::Value& chat : document[key]) {
+    Json::Value messages(Json::arrayValue);
+    for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
+    chat.removeMember("msg_file_list");
+    chat["messages"] = messages;
+  }
+  return WriteJson(document);
 }
 
 struct CallHistory : Defaults {
@@ -103,9 +125,7 @@ struct CallHistory : Defaults {
     return test::DataFile("packager_contract/call_history_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::AndroidSampleOptions options;
-    options.scale = 1000;
-    return samples::WriteAndroidCallLog(path, options);
+    return samples::WriteAndroidCallLog(path, Scaled<samples::AndroidSampleOptions>(1000));
   }
 };
 
@@ -144,9 +164,7 @@ struct Sms : Defaults {
     return test::DataFile("packager_contract/sms_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::AndroidSampleOptions options;
-    options.scale = 1000;
-    return samples::WriteAndroidTelephony(path, options);
+    return samples::WriteAndroidTelephony(path, Scaled<samples::AndroidSampleOptions>(1000));
   }
 };
 
@@ -185,9 +203,7 @@ struct Contacts : Defaults {
     return test::DataFile("packager_contract/contacts_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::AndroidSampleOptions options;
-    options.scale = 300;
-    return samples::WriteAndroidContacts(path, options);
+    return samples::WriteAndroidContacts(path, Scaled<samples::AndroidSampleOptions>(300));
   }
 };
 
@@ -227,17 +243,8 @@ struct WhatsApp : Defaults {
     shape.mix = samples::WhatsAppMessageMix::kTypical;
     return samples::WriteWhatsAppMessageStore(path, options, shape);
   }
-  // The document with each chat's batch files read in place of their paths,
-  // so that one comparison covers the messages too.
   static std::string Observed(const std::string& text) {
-    Json::Value document = test::Parsed(text);
-    for (Json::Value& chat : document["chat_sessions"]) {
-      Json::Value messages(Json::arrayValue);
-      for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
-      chat.removeMember("msg_file_list");
-      chat["messages"] = messages;
-    }
-    return WriteJson(document);
+    return MessagesReadInPlace(text, "chat_sessions");
   }
 };
 
@@ -245,9 +252,7 @@ struct WhatsApp : Defaults {
 // place of their paths.
 std::string FilesReadInPlace(const std::string& text, const char* key) {
   Json::Value document = test::Parsed(text);
-  for (Json::Value& file : document[key]) {
-    file = test::Parsed(test::ReadFileBytes(file.asString()));
-  }
+  for (Json::Value& file : document[key]) file = test::ParsedFile(file.asString());
   return WriteJson(document);
 }
 
@@ -290,17 +295,8 @@ struct IosCallHistory : Defaults {
               "INSERT INTO ZHANDLE VALUES (2, 3, 1, 2, '+15550199', '+15550199');"
               "INSERT INTO Z_2REMOTEPARTICIPANTHANDLES VALUES (1, 1);");
   }
-  static constexpr char kAna[] = R"({"answered": 1, "call_type": 1,
-       "datetime": "01-06-2020 11:40:00", "address": "+351912345678", "flags": 1,
-       "duration": 62.5, "uuid": "A-1", "location": "Portugal",
-       "service_provider": "com.apple.Telephony", "belong": "AQI=", {DELETED}"first": "Ana",
-       "last": "Silva", "image_path": "{T}/7.jpg", "connect_type": 0})";
   static std::string Document(const std::string& temp) {
-    return test::Expand(ReplaceAll(R"({"size": 2, "call_records": [)" + std::string(kAna) +
-                                       R"(, {"address": "+15550199", "tag": "deleted",
-                                       "connect_type": 2}]})",
-                                   "{DELETED}", ""),
-                        temp);
+    return test::Expand(test::DataFile("packager_contract/ios_call_history_document.json"), temp);
   }
   // The older backup (the oldest store version) still holds a call since
   // deleted.
@@ -313,19 +309,11 @@ struct IosCallHistory : Defaults {
                       test::Call(2, 1, 0, 0, "+351-912345678", "B-9"))};
   }
   static std::string MergedDocument(const std::string& temp) {
-    return test::Expand(ReplaceAll(R"({"size": 3, "call_records": [)" + std::string(kAna) + R"(,
-      {"answered": 0, "call_type": 1, "datetime": "01-06-2020 12:40:00",
-       "address": "+351912345678", "flags": 0, "duration": 0.0, "uuid": "B-9",
-       "is_deleted": 1, "tag": "deleted", "first": "Ana", "last": "Silva",
-       "image_path": "{T}/7.jpg", "connect_type": 2},
-      {"address": "+15550199", "tag": "deleted", "connect_type": 2}]})",
-                                   "{DELETED}", R"("is_deleted": 0, )"),
+    return test::Expand(test::DataFile("packager_contract/ios_call_history_merged_document.json"),
                         temp);
   }
   static bool WriteLarge(const std::string& path) {
-    samples::IosSampleOptions options;
-    options.scale = 200;
-    return samples::WriteIosCallHistory(path, options);
+    return samples::WriteIosCallHistory(path, Scaled<samples::IosSampleOptions>(200));
   }
 };
 
@@ -380,9 +368,8 @@ struct IosContacts : Defaults {
     return test::DataFile("packager_contract/ios_contacts_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::IosSampleOptions options;
-    options.scale = 300;
-    return samples::WriteIosAddressBook(path, Sibling(path, "AddressBookImages.sqlitedb"), options);
+    return samples::WriteIosAddressBook(path, Sibling(path, "AddressBookImages.sqlitedb"),
+                                        Scaled<samples::IosSampleOptions>(300));
   }
   // The contact files read in place of their paths.
   static std::string Observed(const std::string& text) {
@@ -413,13 +400,8 @@ struct IosSms : Defaults {
   static void WriteStore(const std::string& path) {
     Store(path, samples::IosMessagesSql(samples::kIosMessagesNewestSchema) + ";", Chat(3));
   }
-  // {D} is where the merge adds "is_deleted": 0, {GONE} where the message
-  // only the older copy holds comes back.
-  static std::string Session() {
-    return test::DataFile("packager_contract/ios_messages_session.json");
-  }
   static std::string Document(const std::string&) {
-    return ReplaceAll(ReplaceAll(Session(), "{D}", ""), "{GONE}", "");
+    return test::DataFile("packager_contract/ios_messages_document.json");
   }
   // The older backup still holds a message deleted since.
   static std::vector<std::string> WriteMerge(const test::TempDir& phone) {
@@ -428,16 +410,10 @@ struct IosSms : Defaults {
                                      Chat(2) + test::SmsMessage(3, 1, 1, 30, "'Gone'"))};
   }
   static std::string MergedDocument(const std::string&) {
-    return ReplaceAll(ReplaceAll(Session(), "{D}", R"("is_deleted": 0, )"), "{GONE}",
-                      R"({"ROWID": 3, "date": 600000030000000000, "guid": "m3", "handle_id": 1,
-        "has_dd_results": 0, "is_deleted": 1, "is_from_me": 0,
-        "send_date": "01-06-2020 10:40:30", "send_status": 0, "service": "iMessage",
-        "tag": "deleted", "text": "Gone"},)");
+    return test::DataFile("packager_contract/ios_messages_merged_document.json");
   }
   static bool WriteLarge(const std::string& path) {
-    samples::IosSampleOptions options;
-    options.scale = 200;
-    return samples::WriteIosMessages(path, options);
+    return samples::WriteIosMessages(path, Scaled<samples::IosSampleOptions>(200));
   }
   // The session files read in place of their paths.
   static std::string Observed(const std::string& text) {
@@ -450,13 +426,13 @@ struct IosSms : Defaults {
 template <int kDataType>
 struct IosWhatsAppChats : Defaults {
   static constexpr int kType = kDataType;
-  static constexpr bool kHasFilter = false;
   static constexpr char kPrimaryKey[] = "msg_file_path";
   static constexpr char kCopiesKey[] = "msg_files_path";
   static constexpr char kFile[] = "ChatStorage.sqlite";
   static constexpr char kLogPrefix[] = "[ioswhatsappdatapackage],";
   static constexpr const char* kEmptyDocument = nullptr;  // a store without chats is refused
   static constexpr char kRowsTable[] = "ZWACHATSESSION";
+  static constexpr bool kHasFilter = false;
   static constexpr const char* kMember =
       kDataType == 14 ? "whatsapp_chatsessions" : "whatsappBusiness_chatsessions";
 
@@ -496,16 +472,8 @@ struct IosWhatsAppChats : Defaults {
     WriteCompanions(path);
     return samples::WriteIosWhatsAppBulk(path, 20, 2000);
   }
-  // The batch files read in place of their paths.
   static std::string Observed(const std::string& text) {
-    Json::Value document = test::Parsed(text);
-    for (Json::Value& chat : document[kMember]) {
-      Json::Value messages(Json::arrayValue);
-      for (const Json::Value& message : test::ChatMessages(chat)) messages.append(message);
-      chat.removeMember("msg_file_list");
-      chat["messages"] = messages;
-    }
-    return WriteJson(document);
+    return MessagesReadInPlace(text, kMember);
   }
 };
 using IosWhatsApp = IosWhatsAppChats<14>;
@@ -521,17 +489,13 @@ class PackagerContractTest : public test::LibraryTest {
 
   // Stages `primary` and `copies` through the library's filter entry point.
   int Filter(const std::string& primary, const std::vector<std::string>& copies) {
-    Json::Value request;
-    request["package_type"] = P::kType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"][P::kPrimaryKey] = primary;
+    Json::Value request = test::RequestDocument(P::kType, temp_.path(), P::kPrimaryKey, primary);
     for (const auto& [key, path] : P::Beside(phone_.path())) {
       request["primary_file_object"][key] = path;
     }
     if (P::kHasFilter) request["second_file_objects"][P::kCopiesKey] = test::JsonList(copies);
     P::Complete(&request);
-    const std::string text = WriteJson(request);
-    return FilterDataType(text.c_str(), static_cast<int>(text.size()));
+    return test::FilterRequest(request);
   }
 
   // Packages through the library and compares the whole document.

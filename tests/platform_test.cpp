@@ -1,4 +1,5 @@
-// The host-specific pieces: path joining and the writer of new files.
+// The host-specific pieces: path joining and the writer of new files; and
+// the staging of source files and the listing of folders built on them.
 #include "common/platform.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/log.h"
 #include "common/sqlite_wrapper.h"
 #include "common/staging.h"
 #include "common/text.h"
@@ -172,6 +174,192 @@ TEST_F(WriteNewFileTest, AFolderInTheWayIsNotReplaced) {
   EXPECT_EQ(FileStep::kOpen, result.failed_step);
   EXPECT_NE(0, result.error);
   EXPECT_TRUE(std::filesystem::is_directory(PathFromUtf8(path) / "inside"));
+}
+
+namespace fs = std::filesystem;
+using test::TempDir;
+using test::WriteFileBytes;
+
+class StagingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitLogEx(nullptr, kLogModule, log_folder_.File("KxDataPackage.log").c_str());
+  }
+  void TearDown() override { InitLogEx(nullptr, kLogModule, nullptr); }
+
+  std::string LogText() const { return ReadFileBytes(log_folder_.File("KxDataPackage.log")); }
+  std::string Source(const std::string& name) const { return source_folder_.File(name); }
+  std::string Dest(const std::string& name) const { return JoinPath(dest_folder_.path(), name); }
+  std::string Stage(const std::string& source, const std::string& copy_name = std::string()) {
+    return StageSourceFile(dest_folder_.path(), source, copy_name);
+  }
+
+  TempDir log_folder_;
+  TempDir source_folder_;
+  TempDir dest_folder_;
+};
+
+TEST_F(StagingTest, CopiesFileUnderItsOwnName) {
+  for (const std::string name :
+       {"calllog.db", "\xE9\x80\x9A\xE8\xAF\x9D\xE8\xAE\xB0\xE5\xBD\x95.db"}) {
+    WriteFileBytes(Source(name), "main bytes");
+    EXPECT_EQ(Dest(name), Stage(Source(name)));
+    EXPECT_EQ("main bytes", ReadFileBytes(Dest(name)));
+    EXPECT_FALSE(fs::exists(Dest(name + "-wal")));
+  }
+}
+
+TEST_F(StagingTest, CopyNameReplacesSourceNameWithItsJournal) {
+  WriteFileBytes(Source("contacts2.db"), "main");
+  WriteFileBytes(Source("contacts2.db-wal"), "journal");
+  WriteFileBytes(Source("contacts2.db-shm"), "shared memory");
+  EXPECT_EQ(Dest("copy_1.db"), Stage(Source("contacts2.db"), "copy_1.db"));
+  EXPECT_EQ("main", ReadFileBytes(Dest("copy_1.db")));
+  EXPECT_EQ("journal", ReadFileBytes(Dest("copy_1.db-wal")));
+  // The shared-memory index is rebuilt by SQLite; it is never copied.
+  EXPECT_FALSE(fs::exists(Dest("copy_1.db-shm")));
+  EXPECT_FALSE(fs::exists(Dest("contacts2.db")));
+}
+
+TEST_F(StagingTest, RestagingReplacesCopyAndRemovesStaleCompanions) {
+  WriteFileBytes(Dest("notes.db"), "older copy");
+  WriteFileBytes(Dest("notes.db-wal"), "stale journal");
+  WriteFileBytes(Dest("notes.db-shm"), "stale index");
+  WriteFileBytes(Source("notes.db"), "fresh");
+  EXPECT_EQ(Dest("notes.db"), Stage(Source("notes.db")));
+  EXPECT_EQ("fresh", ReadFileBytes(Dest("notes.db")));
+  EXPECT_FALSE(fs::exists(Dest("notes.db-wal")));
+  EXPECT_FALSE(fs::exists(Dest("notes.db-shm")));
+}
+
+TEST_F(StagingTest, SourceIsOnlyRead) {
+  const std::string source = Source("photos.sqlite");
+  WriteFileBytes(source, std::string("SQLite format 3\0payload", 23));
+  WriteFileBytes(source + "-wal", "journal");
+  const auto old_time = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  fs::last_write_time(source, old_time);
+  fs::permissions(source, fs::perms::owner_read | fs::perms::group_read);
+
+  const std::string copy = Stage(source);
+  ASSERT_EQ(Dest("photos.sqlite"), copy);
+  EXPECT_EQ(std::string("SQLite format 3\0payload", 23), ReadFileBytes(source));
+  EXPECT_EQ(ReadFileBytes(source), ReadFileBytes(copy));
+  EXPECT_EQ(old_time, fs::last_write_time(source));
+  EXPECT_EQ(fs::perms::owner_read | fs::perms::group_read,
+            fs::status(source).permissions() & fs::perms::all);
+  // Later steps write into the copy, so it must be writable even though the
+  // source is not.
+  EXPECT_NE(fs::perms::none, fs::status(copy).permissions() & fs::perms::owner_write);
+  fs::permissions(source, fs::perms::owner_all);
+}
+
+TEST_F(StagingTest, SourceThatIsTheCopyIsLeftAlone) {
+  WriteFileBytes(Dest("mmssms.db"), "already staged");
+  WriteFileBytes(Dest("mmssms.db-wal"), "its journal");
+  const auto before = fs::last_write_time(Dest("mmssms.db"));
+  // Another spelling of the same file still counts as the copy.
+  const std::string same_file = JoinPath(JoinPath(dest_folder_.path(), "."), "mmssms.db");
+  EXPECT_EQ(Dest("mmssms.db"), Stage(same_file));
+  EXPECT_EQ("already staged", ReadFileBytes(Dest("mmssms.db")));
+  EXPECT_EQ("its journal", ReadFileBytes(Dest("mmssms.db-wal")));
+  EXPECT_EQ(before, fs::last_write_time(Dest("mmssms.db")));
+}
+
+TEST_F(StagingTest, ListsFilesOfTreeSkippingHiddenFolders) {
+  const std::string root = source_folder_.path();
+  fs::create_directories(Source("DCIM/100APPLE"));
+  fs::create_directories(Source(".thumbnails/deep"));
+  fs::create_directories(Source("empty"));
+  WriteFileBytes(Source("top.jpg"), "1");
+  WriteFileBytes(Source("DCIM/a.png"), "2");
+  WriteFileBytes(Source("DCIM/100APPLE/IMG_0001.HEIC"), "3");
+  WriteFileBytes(Source(".thumbnails/deep/t.jpg"), "4");
+  WriteFileBytes(Source(".nomedia"), "");
+
+  std::vector<std::string> files = {"kept from before"};
+  ASSERT_TRUE(ListFilesRecursive(root, &files));
+  std::sort(files.begin(), files.end());
+  std::vector<std::string> expected = {
+      "kept from before",
+      JoinPath(root, ".nomedia"),
+      JoinPath(root, ".thumbnails"),
+      JoinPath(root, "DCIM") + kPathSeparator + "100APPLE" + kPathSeparator + "IMG_0001.HEIC",
+      JoinPath(JoinPath(root, "DCIM"), "a.png"),
+      JoinPath(root, "top.jpg"),
+  };
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, files);
+}
+
+TEST_F(StagingTest, LinkedFoldersAreListedNotFollowed) {
+  fs::create_directories(Source("real"));
+  WriteFileBytes(Source("real/a.jpg"), "a");
+  std::error_code error;
+  fs::create_directory_symlink(Source("real"), Source("link"), error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  // A link back to the root would make a followed walk endless.
+  fs::create_directory_symlink(source_folder_.path(), Source("real/loop"), error);
+  ASSERT_FALSE(error) << error.message();
+
+  std::vector<std::string> files;
+  ASSERT_TRUE(ListFilesRecursive(source_folder_.path(), &files));
+  std::sort(files.begin(), files.end());
+  const std::string real = Source("real");
+  EXPECT_EQ(
+      (std::vector<std::string>{Source("link"), JoinPath(real, "a.jpg"), JoinPath(real, "loop")}),
+      files);
+}
+
+// --- Error paths -------------------------------------------------------------
+
+TEST_F(StagingTest, MissingOrFolderSourceGivesEmptyPath) {
+  fs::create_directories(Source("db_folder"));
+  EXPECT_EQ("", Stage(Source("absent.db")));
+  EXPECT_EQ("", Stage(""));
+  EXPECT_EQ("", Stage(Source("db_folder")));
+  EXPECT_TRUE(fs::is_empty(dest_folder_.path()));
+  const std::string log = LogText();
+  EXPECT_NE(std::string::npos, log.find("source file not found : " + Source("absent.db")));
+  EXPECT_NE(std::string::npos, log.find("[3] [KxPackageDataSDK] [mediacommon], at "));
+}
+
+TEST_F(StagingTest, CopyFailureGivesEmptyPathAndLogsErrorText) {
+  WriteFileBytes(Source("a.db"), "x");
+  EXPECT_EQ("", StageSourceFile(JoinPath(dest_folder_.path(), "missing"), Source("a.db")));
+  const std::string log = LogText();
+  EXPECT_NE(std::string::npos, log.find("[3] [KxPackageDataSDK] filesystem error: ")) << log;
+  EXPECT_NE(std::string::npos, log.find("cannot copy file")) << log;
+}
+
+TEST_F(StagingTest, MissingFolderOrFileIsNotListed) {
+  WriteFileBytes(Source("plain.txt"), "x");
+  std::vector<std::string> files;
+  EXPECT_FALSE(ListFilesRecursive(Source("plain.txt"), &files));
+  EXPECT_FALSE(ListFilesRecursive(Source("absent"), &files));
+  EXPECT_TRUE(files.empty());
+#if !defined(_WIN32)
+  EXPECT_NE(std::string::npos, LogText().find("folder open fail : " + std::to_string(ENOENT) + "."))
+      << LogText();
+#endif
+}
+
+TEST_F(StagingTest, UnreadableSubFolderFailsAndKeepsOtherEntries) {
+  fs::create_directories(Source("locked"));
+  WriteFileBytes(Source("locked/inside.jpg"), "x");
+  WriteFileBytes(Source("open.jpg"), "y");
+  fs::permissions(Source("locked"), fs::perms::none);
+  std::error_code error;
+  fs::directory_iterator probe(Source("locked"), error);
+  if (!error) {
+    fs::permissions(Source("locked"), fs::perms::owner_all);
+    GTEST_SKIP() << "permissions are not enforced for this user";
+  }
+
+  std::vector<std::string> files;
+  EXPECT_FALSE(ListFilesRecursive(source_folder_.path(), &files));
+  fs::permissions(Source("locked"), fs::perms::owner_all);
+  EXPECT_EQ(std::vector<std::string>{Source("open.jpg")}, files);
+  EXPECT_NE(std::string::npos, LogText().find("folder open fail"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "common/keyed_archive.h"
 #include "common/property_list_bounds.h"
 #include "common/text.h"
+#include "package_capture.h"
 #include "test_support.h"
 
 namespace kx {
@@ -243,57 +244,29 @@ TEST(PropertyListDeathTest, DeepNestingNeverReachesTheParser) {
 // ---------------------------------------------------------------------------
 // Keyed archives
 
-std::string Uid(int value) {
-  return "<dict><key>CF$UID</key><integer>" + std::to_string(value) + "</integer></dict>";
-}
-
 TEST(KeyedArchiveTest, ObjectGraphAsJsonWithLoopsAndBadUidsAsNull) {
   // An NSDictionary {"name": "Ann", "tags": ["a", <itself>], "bad": <UID 99>}
   // as NSKeyedArchiver writes it.
-  const std::string archive = XmlList(
-      "<dict><key>$archiver</key><string>NSKeyedArchiver</string>"
-      "<key>$top</key><dict><key>root</key>" +
-      Uid(1) +
-      "</dict>"
-      "<key>$objects</key><array><string>$null</string>"
-      "<dict><key>NS.keys</key><array>" +
-      Uid(2) + Uid(4) + Uid(9) +
-      "</array>"
-      "<key>NS.objects</key><array>" +
-      Uid(3) + Uid(5) + Uid(99) +
-      "</array>"
-      "<key>$class</key>" +
-      Uid(6) +
-      "</dict>"
+  const std::string archive = test::KeyedArchiveXml(
+      "<dict><key>NS.keys</key><array>{UID 2}{UID 4}{UID 9}</array>"
+      "<key>NS.objects</key><array>{UID 3}{UID 5}{UID 99}</array><key>$class</key>{UID 6}</dict>"
       "<string>name</string>"
-      "<dict><key>NS.string</key><string>Ann</string><key>$class</key>" +
-      Uid(7) +
-      "</dict>"
+      "<dict><key>NS.string</key><string>Ann</string><key>$class</key>{UID 7}</dict>"
       "<string>tags</string>"
-      "<dict><key>NS.objects</key><array>" +
-      Uid(8) + Uid(5) +
-      "</array>"
-      "<key>$class</key>" +
-      Uid(10) +
-      "</dict>"
+      "<dict><key>NS.objects</key><array>{UID 8}{UID 5}</array><key>$class</key>{UID 10}</dict>"
       "<dict><key>$classname</key><string>NSDictionary</string></dict>"
       "<dict><key>$classname</key><string>NSMutableString</string></dict>"
-      "<string>a</string>"
-      "<string>bad</string>"
-      "<dict><key>$classname</key><string>NSArray</string></dict>"
-      "</array></dict>");
+      "<string>a</string><string>bad</string>"
+      "<dict><key>$classname</key><string>NSArray</string></dict>");
   for (const std::string& form : {archive, ToBinary(archive)}) {
     const CPListDictionary root = CPListDictionary::FromBytes(form);
     const KeyedArchive keyed(root);
     ASSERT_TRUE(keyed.valid());
     EXPECT_EQ("NSDictionary", keyed.ClassName(keyed.Top("root")));
     EXPECT_EQ(WriteJson(Json::Value()), WriteJson(keyed.ToJson(keyed.Top("absent"))));
-    Json::Value expected(Json::objectValue);
-    expected["name"] = "Ann";
-    expected["tags"].append("a");
-    expected["tags"].append(Json::Value());  // the array inside itself
-    expected["bad"] = Json::Value();
-    EXPECT_EQ(WriteJson(expected), WriteJson(keyed.ToJson(keyed.Top("root"))));
+    // The array inside itself is null.
+    EXPECT_EQ(test::Formatted(R"({"name": "Ann", "tags": ["a", null], "bad": null})"),
+              WriteJson(keyed.ToJson(keyed.Top("root"))));
     // Too deep for the limit: null where the limit is reached.
     EXPECT_EQ(WriteJson(Json::Value()), WriteJson(keyed.ToJson(keyed.Top("root"), 0)));
   }

@@ -208,18 +208,6 @@ TEST_F(SqliteWrapperTest, ClosedOpeningsLeaveNoEntry) {
   EXPECT_EQ(before, RegisteredOpeningCount());
 }
 
-TEST_F(SqliteWrapperTest, StatementOutlivingItsWrapperIsDroppedQuietly) {
-  SqliteStatement outliving;
-  {
-    auto db = OpenCallLog();
-    ASSERT_NE(nullptr, db);
-    outliving = PrepareStatement(*db, "SELECT number FROM calls");
-    ASSERT_EQ(SQLITE_ROW, outliving.Step());
-  }  // the wrapper's destructor closes the database
-  EXPECT_TRUE(outliving.prepared());
-  EXPECT_EQ(SQLITE_OK, outliving.Finalize());
-}
-
 TEST_F(SqliteWrapperTest, ReusedHandleIsNotMistakenForTheClosedOpening) {
   const std::string path = MakeCallLog("reuse.db", 2);
   SqliteStatement stale;

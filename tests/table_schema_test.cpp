@@ -292,8 +292,9 @@ class SchemaHelpersTest : public ::testing::Test {
   int count_ = 0;
 };
 
-TEST_F(SchemaHelpersTest, ReadsAnExistingTable) {
-  auto db = OpenWith(std::string(kCallsTable) + ";");
+// A table without columns is found too.
+TEST_F(SchemaHelpersTest, ReadsAnExistingTableAndNothingOfAMissingOne) {
+  auto db = OpenWith(std::string(kCallsTable) + ";CREATE VIRTUAL TABLE messages_fts USING FTS3();");
   ASSERT_NE(nullptr, db);
   EXPECT_EQ(kCallsTable, GetCreateTableSql(*db, "calls"));
   EXPECT_EQ("", GetCreateTableSql(*db, "CALLS"));  // names compare exactly
@@ -308,19 +309,24 @@ TEST_F(SchemaHelpersTest, ReadsAnExistingTable) {
   const Columns expected = {{"_id", 0, 1},  {"number", 3, 0}, {"date", 0, 0}, {"duration", 0, 0},
                             {"type", 0, 0}, {"new", 0, 0},    {"name", 3, 0}};
   EXPECT_EQ(expected, schema.variants[0].second);
+
+  TableSchema without_columns;
+  ASSERT_EQ(1, LoadTableSchema(*db, "messages_fts", &without_columns));
+  ASSERT_EQ(1u, without_columns.variants.size());
+  EXPECT_TRUE(without_columns.variants[0].first);
+  EXPECT_TRUE(without_columns.variants[0].second.empty());
+
+  TableSchema missing;
+  EXPECT_EQ(0, LoadTableSchema(*db, "sms", &missing));
+  EXPECT_EQ("sms", missing.name);
+  EXPECT_TRUE(missing.variants.empty());
+  EXPECT_EQ(0, LoadTableSchema(*db, "fts_message_table_", &missing));
+  EXPECT_EQ("", GetCreateTableSql(*db, "sms"));
+  EXPECT_FALSE(CheckIsTableExist(*db, "sms"));
+  EXPECT_FALSE(ColumnExists(*db, "sms", "number"));
 }
 
-TEST_F(SchemaHelpersTest, LoadTableSchemaFindsATableWithoutColumns) {
-  auto db = OpenWith("CREATE VIRTUAL TABLE messages_fts USING FTS3();");
-  ASSERT_NE(nullptr, db);
-  TableSchema schema;
-  ASSERT_EQ(1, LoadTableSchema(*db, "messages_fts", &schema));
-  ASSERT_EQ(1u, schema.variants.size());
-  EXPECT_TRUE(schema.variants[0].first);
-  EXPECT_TRUE(schema.variants[0].second.empty());
-}
-
-TEST_F(SchemaHelpersTest, FtsMessageTableProbeTakesTheLowestNumberedTable) {
+TEST_F(SchemaHelpersTest, FtsMessageTableProbeTakesTheLowestNumberedTableUpToItsLimit) {
   auto first_numbered = OpenWith(FtsMessageTable(2) + FtsMessageTable(1));
   ASSERT_NE(nullptr, first_numbered);
   TableSchema schema;
@@ -343,9 +349,8 @@ TEST_F(SchemaHelpersTest, FtsMessageTableProbeTakesTheLowestNumberedTable) {
   EXPECT_EQ((Columns{{"docid", 0, 0}, {"usernameid", 3, 0}}), zero.variants[0].second);
   // Only the exact prefix starts the probe.
   EXPECT_EQ(0, LoadTableSchema(*with_zero, "fts_message_table", &zero));
-}
 
-TEST_F(SchemaHelpersTest, FtsMessageTableProbeStopsAtItsLimit) {
+  // The probe stops at its limit.
   auto last_probed = OpenWith(FtsMessageTable(kFtsMessageTableProbeLimit - 1));
   ASSERT_NE(nullptr, last_probed);
   TableSchema found;
@@ -373,19 +378,6 @@ TEST_F(SchemaHelpersTest, NamesWithQuotesAreLookedUpNotExecuted) {
 }
 
 // Tests of the error paths follow.
-
-TEST_F(SchemaHelpersTest, MissingTableLoadsNothing) {
-  auto db = OpenWith(std::string(kCallsTable) + ";");
-  ASSERT_NE(nullptr, db);
-  TableSchema schema;
-  EXPECT_EQ(0, LoadTableSchema(*db, "sms", &schema));
-  EXPECT_EQ("sms", schema.name);
-  EXPECT_TRUE(schema.variants.empty());
-  EXPECT_EQ(0, LoadTableSchema(*db, "fts_message_table_", &schema));
-  EXPECT_EQ("", GetCreateTableSql(*db, "sms"));
-  EXPECT_FALSE(CheckIsTableExist(*db, "sms"));
-  EXPECT_FALSE(ColumnExists(*db, "sms", "number"));
-}
 
 TEST_F(SchemaHelpersTest, FailedPrepareReadsAsMissingAndIsLogged) {
   const std::string log_path = dir_.File("KxDataPackage.log");

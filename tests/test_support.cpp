@@ -151,6 +151,21 @@ std::string DataFile(const std::string& name) {
   return text;
 }
 
+std::string KeyedArchiveXml(const std::string& objects) {
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+      "<key>$archiver</key><string>NSKeyedArchiver</string><key>$top</key><dict>"
+      "<key>root</key>{UID 1}</dict><key>$objects</key><array><string>$null</string>" +
+      objects + "</array></dict></plist>";
+  for (size_t at = xml.find("{UID "); at != std::string::npos; at = xml.find("{UID ", at)) {
+    const size_t end = xml.find('}', at);
+    const std::string uid =
+        "<dict><key>CF$UID</key><integer>" + xml.substr(at + 5, end - at - 5) + "</integer></dict>";
+    xml.replace(at, end - at + 1, uid);
+  }
+  return xml;
+}
+
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
   out << bytes;

@@ -56,6 +56,10 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // (with "\" between names on Windows) can be spliced into an expected
 // document.
 std::string JsonEscaped(const std::string& text);
+// A keyed archive, as NSKeyedArchiver writes it in XML, whose root is
+// object 1: `objects` is the XML of the objects after "$null", where
+// "{UID n}" stands for a reference to object n.
+std::string KeyedArchiveXml(const std::string& objects);
 // Upper-case hexadecimal, as SQLite's hex() gives it.
 std::string HexBytes(const std::string& bytes);
 

@@ -11,6 +11,7 @@
 #include "common/json_util.h"
 #include "ioschat/wechat_contacts.h"
 #include "ioschat/wechat_messages.h"
+#include "package_capture.h"
 #include "samples/ios_wechat.h"
 #include "test_support.h"
 
@@ -65,14 +66,10 @@ std::string Render(const WechatBody& body) {
 }
 
 std::string Expected(const std::string& members) {
-  Json::Value value;
-  std::string error;
-  const std::string text =
+  return test::Formatted(
       R"({"app_type": 0, "title": "", "url": "", "file_ext": "", "label": "", "card": "|",
           "notice": "", "revoked": false)" +
-      (members.empty() ? std::string() : ", " + members) + "}";
-  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << error << text;
-  return WriteJson(value);
+      (members.empty() ? std::string() : ", " + members) + "}");
 }
 
 TEST(WechatBodies, ShapesTheApplicationWrites) {
@@ -201,18 +198,6 @@ TEST(WechatContactBlobs, ProtobufFields) {
   for (const std::string& blob_text : hostile) EXPECT_EQ("", ProtoTextField(blob_text, 3));
 }
 
-std::string Uid(int value) {
-  return "<dict><key>CF$UID</key><integer>" + std::to_string(value) + "</integer></dict>";
-}
-
-std::string Archive(const std::string& objects) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
-         "<key>$archiver</key><string>NSKeyedArchiver</string><key>$top</key><dict>"
-         "<key>root</key>" +
-         Uid(1) + "</dict><key>$objects</key><array><string>$null</string>" + objects +
-         "</array></dict></plist>";
-}
-
 TEST(WechatSettings, AccountFromArchivesGoodAndHostile) {
   test::TempDir dir;
   const struct {
@@ -226,14 +211,14 @@ TEST(WechatSettings, AccountFromArchivesGoodAndHostile) {
        "</string></dict></plist>",
        "wxid_p", ""},
       // The user name refers to the object itself, the nickname far out of range.
-      {Archive("<dict><key>UsrName</key>" + Uid(1) + "<key>NickName</key>" + Uid(4000000000) +
-               "</dict>"),
+      {test::KeyedArchiveXml(
+           "<dict><key>UsrName</key>{UID 1}<key>NickName</key>{UID 4000000000}</dict>"),
        "", ""},
       // Two objects referring to each other.
-      {Archive("<dict><key>UsrName</key>" + Uid(2) + "</dict><dict><key>x</key>" + Uid(1) +
-               "</dict>"),
+      {test::KeyedArchiveXml(
+           "<dict><key>UsrName</key>{UID 2}</dict><dict><key>x</key>{UID 1}</dict>"),
        "", ""},
-      {Archive("<string>not an object</string>"), "", ""},
+      {test::KeyedArchiveXml("<string>not an object</string>"), "", ""},
       {"<plist><dict><key>$objects</key>", "", ""},
       {"", "", ""},
   };

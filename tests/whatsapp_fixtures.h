@@ -45,29 +45,17 @@ struct PackageRun {
   Json::Value document;  // parsed from the callback's text
 };
 
-namespace whatsapp_capture {
-inline int g_calls = 0;
-inline int g_kind = -1;
-inline std::string g_text;
-inline int Capture(int kind, const char* text, int length) {
-  ++g_calls;
-  g_kind = kind;
-  g_text.assign(text, static_cast<size_t>(length));
-  return 0;
-}
-}  // namespace whatsapp_capture
-
+// Runs the package function of `data_type` on `record`, what it handed
+// over kept in the shared capture.
 inline PackageRun RunWhatsAppPackage(DataTypeRecord* record, int data_type,
                                      std::atomic<int>* stop = nullptr) {
-  whatsapp_capture::g_calls = 0;
-  whatsapp_capture::g_kind = -1;
-  whatsapp_capture::g_text.clear();
+  g_results = CapturedResults();
   PackageRun run;
   record->data_type = data_type;
-  run.status = CallPackageFunction(record, whatsapp_capture::Capture, stop);
-  run.calls = whatsapp_capture::g_calls;
-  run.result_kind = whatsapp_capture::g_kind;
-  if (run.calls > 0) run.document = Parsed(whatsapp_capture::g_text);
+  run.status = CallPackageFunction(record, CaptureResult, stop);
+  run.calls = g_results.count;
+  run.result_kind = g_results.kind;
+  if (run.calls > 0) run.document = Parsed(g_results.text);
   return run;
 }
 
