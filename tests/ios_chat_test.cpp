@@ -95,15 +95,9 @@ class IosKikTest : public ChatBackupTest {
   }
 
   Json::Value Request(const std::string& store) {
-    Json::Value request;
-    request["package_type"] = kKikType;
-    request["temp_folder"] = temp_;
-    request["primary_file_object"]["kik_file_path"] = store;
-    request["primary_file_object"]["manifest_file_path"] = manifest_;
-    request["other_info"]["kik_account_id"] = kAccount;
-    request["other_info"]["has_sub_dir"] = "1";
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(kKikType, temp_,
+                             {{"kik_file_path", store}, {"manifest_file_path", manifest_}},
+                             {{"kik_account_id", kAccount}, {"has_sub_dir", "1"}}, backup_);
   }
 
   std::string Expanded(std::string text) const {
@@ -269,12 +263,11 @@ TEST_F(IosKikTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
             g_results.text);
   EXPECT_EQ(Formatted(test::DataFile("ios_kik/lacking_columns_batch.json")),
             Batch("kikmessages_5.json"));
-  const std::string log = Log();
-  EXPECT_NE(std::string::npos,
-            log.find("the store has no ZKIKATTACHMENT, ZKIKCHAT.ZDATEUPDATED, "
-                     "the group-member join table (Z_<n>MEMBERS), ZKIKMESSAGE.ZTIMESTAMP, "
-                     "ZKIKMESSAGE.ZSTATE: read as NULL or left out."))
-      << log;
+  EXPECT_TRUE(
+      Logged("the store has no ZKIKATTACHMENT, ZKIKCHAT.ZDATEUPDATED, the group-member "
+             "join table (Z_<n>MEMBERS), ZKIKMESSAGE.ZTIMESTAMP, ZKIKMESSAGE.ZSTATE: read "
+             "as NULL or left out.",
+             0, true));
 }
 
 // Names from the data with "..", "/", NUL or 10,000 characters: every file
@@ -312,14 +305,9 @@ TEST_F(IosKikTest, HostileNamesStayInsideTheFolders) {
   EXPECT_EQ("ABC", test::ReadFileBytes(media[0]["data_file_path"].asString()));
   for (Json::ArrayIndex at = 1; at < media.size(); ++at)
     EXPECT_FALSE(media[at].isMember("data_type"));
-  const auto inside = [](const std::string& path, const std::string& folder) {
-    const fs::path relative =
-        fs::u8path(path).lexically_normal().lexically_relative(fs::u8path(folder));
-    return !relative.empty() && *relative.begin() != "..";
-  };
   const Json::Value& sessions = document["kik_accounts"][0]["kik_chat_sessions"];
   ASSERT_EQ(2u, sessions.size());
-  EXPECT_TRUE(inside(sessions[0]["thumb_file"].asString(), backup_));
+  EXPECT_TRUE(test::IsInside(sessions[0]["thumb_file"].asString(), backup_));
   std::vector<std::string> handed;
   for (const Json::Value& session : sessions) {
     for (const Json::Value& file : session["msg_file_list"]) handed.push_back(file.asString());
@@ -327,18 +315,14 @@ TEST_F(IosKikTest, HostileNamesStayInsideTheFolders) {
   ASSERT_EQ(2u, handed.size());
   for (const std::string& batch : handed) {
     SCOPED_TRACE(batch);
-    EXPECT_TRUE(inside(batch, temp_));
+    EXPECT_TRUE(test::IsInside(batch, temp_));
     for (const Json::Value& message : test::Parsed(test::ReadFileBytes(batch))["messages"]) {
       const std::string media_backup = message["media_backup"].asString();
-      EXPECT_TRUE(inside(media_backup, temp_) || inside(media_backup, backup_)) << media_backup;
+      EXPECT_TRUE(test::IsInside(media_backup, temp_) || test::IsInside(media_backup, backup_))
+          << media_backup;
     }
   }
-  for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(root_))) {
-    const std::string path = entry.path().u8string();
-    EXPECT_TRUE(inside(path, temp_) || inside(path, backup_) ||
-                entry.path().parent_path() == fs::u8path(root_))
-        << path;
-  }
+  ExpectNothingWrittenOutside();
 }
 
 TEST(KikMapping, MediaKindsAndGroupJids) {
@@ -398,14 +382,9 @@ class IosLineTest : public ChatBackupTest {
   }
 
   Json::Value Request(const std::string& store) const {
-    Json::Value request;
-    request["package_type"] = kLineType;
-    request["temp_folder"] = temp_;
-    request["primary_file_object"]["line_file_path"] = store;
-    request["primary_file_object"]["manifest_file_path"] = manifest_;
-    request["other_info"]["line_account_id"] = samples::kIosLineAccount;
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(kLineType, temp_,
+                             {{"line_file_path", store}, {"manifest_file_path", manifest_}},
+                             {{"line_account_id", samples::kIosLineAccount}}, backup_);
   }
 
   std::string Expanded(std::string text) const {
@@ -481,14 +460,12 @@ TEST_F(IosLineTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
   ASSERT_EQ(kStatusOk, Run(Request(store)));
   EXPECT_EQ(Expanded(test::DataFile("ios_line/lacking_columns_document.json")), g_results.text);
   EXPECT_EQ(Formatted(test::DataFile("ios_line/lacking_columns_batch.json")), Batch("u1"));
-  const std::string log = Log();
-  const std::string line =
+  EXPECT_TRUE(Logged(
       "the store has no ZGROUP, ZUSER.ZCUSTOMNAME, ZUSER.ZUSERTYPE, the chat-member join table "
       "(Z_<n>MEMBERS), ZMESSAGE.ZID, ZMESSAGE.ZTIMESTAMP, ZMESSAGE.ZCONTENTTYPE, "
       "ZMESSAGE.ZCONTENTMETADATA, ZMESSAGE.ZLATITUDE, ZMESSAGE.ZLONGITUDE, ZMESSAGE.ZMESSAGETYPE: "
-      "read as NULL or left out.";
-  EXPECT_NE(std::string::npos, log.find(line)) << log;
-  EXPECT_EQ(log.find(line), log.rfind(line));
+      "read as NULL or left out.",
+      0, true));
 }
 
 // Names from the data with "..", "/", NUL: no file is located for them,
@@ -570,14 +547,9 @@ class IosViberTest : public ChatBackupTest {
   }
 
   Json::Value Request(const std::string& store) const {
-    Json::Value request;
-    request["package_type"] = kViberType;
-    request["temp_folder"] = temp_;
-    request["primary_file_object"]["viber_file_path"] = store;
-    request["primary_file_object"]["photo_file_path"] = manifest_;
-    request["other_info"]["has_sub_dir"] = "1";
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(kViberType, temp_,
+                             {{"viber_file_path", store}, {"photo_file_path", manifest_}},
+                             {{"has_sub_dir", "1"}}, backup_);
   }
 
   std::string Expanded(std::string text, const std::string& url = "") const {
@@ -687,16 +659,14 @@ TEST_F(IosViberTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
   EXPECT_EQ(Expanded(test::DataFile("ios_viber/lacking_columns_document.json")), g_results.text);
   EXPECT_EQ(Formatted(test::DataFile("ios_viber/lacking_columns_batch.json")),
             Batch("+1 555 0100"));
-  const std::string log = Log();
-  const std::string line =
+  EXPECT_TRUE(Logged(
       "the store has no ZCONVERSATION.ZGROUPID, ZCONVERSATION.ZNAME, ZCONVERSATION.ZSUBTYPE, "
       "ZPHONENUMBER.ZCANONIZEDPHONENUM, ZMEMBER.ZMEMBERID, ZMEMBER.ZDISPLAYSHORTNAME, "
       "ZMEMBER.ZNAME, the conversation-participant join table (Z_<n>PHONENUMINDEXES), "
       "ZATTACHMENT, ZVIBERLOCATION, ZVIBERMESSAGE.ZTOKEN, ZVIBERMESSAGE.ZDATE, "
       "ZVIBERMESSAGE.ZSTATE, ZVIBERMESSAGE.ZSYSTEMTYPE, ZVIBERMESSAGE.ZMETADATA, "
-      "ZVIBERMESSAGE.ZCALLTYPE, ZVIBERMESSAGE.ZBEINGDELETED, ZRECENT: read as NULL or left out.";
-  EXPECT_NE(std::string::npos, log.find(line)) << log;
-  EXPECT_EQ(log.find(line), log.rfind(line));
+      "ZVIBERMESSAGE.ZCALLTYPE, ZVIBERMESSAGE.ZBEINGDELETED, ZRECENT: read as NULL or left out.",
+      0, true));
 }
 
 // Attachment names with "..", "/", NUL, and hostile metadata: no file is
@@ -788,21 +758,13 @@ class IosWechatTest : public ChatBackupTest {
   }
 
   Json::Value Request(const samples::IosWechatStores& stores) {
-    Json::Value request;
-    request["package_type"] = kWechatType;
-    request["temp_folder"] = temp_;
-    Json::Value& files = request["primary_file_object"];
-    const std::pair<const char*, std::string> keys[] = {{"msg_file_path", stores.messages},
-                                                        {"contact_file_path", stores.contacts},
-                                                        {"session_file_path", stores.sessions},
-                                                        {"user_file_path", stores.settings},
-                                                        {"manifest_file_path", manifest_}};
-    for (const auto& [key, path] : keys) {
-      if (!path.empty()) files[key] = path;
-    }
-    request["other_info"]["has_sub_dir"] = "1";
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(kWechatType, temp_,
+                             {{"msg_file_path", stores.messages},
+                              {"contact_file_path", stores.contacts},
+                              {"session_file_path", stores.sessions},
+                              {"user_file_path", stores.settings},
+                              {"manifest_file_path", manifest_}},
+                             {{"has_sub_dir", "1"}}, backup_);
   }
 
   std::string Expanded(std::string text) const {
@@ -937,11 +899,10 @@ TEST_F(IosWechatTest, ConversationTableLackingColumns) {
   EXPECT_EQ(Formatted(test::DataFile("ios_wechat/lacking_columns_batch.json")), Batch("aa"));
   EXPECT_EQ(Formatted(R"([{"is_from_me": 0, "kind": "other", "message_id": "7", "text": "yo"}])"),
             Batch("bb"));
-  const std::string log = Log();
-  EXPECT_NE(std::string::npos,
-            log.find("the conversation tables have no MesSvrID, CreateTime, Status, Des: read as "
-                     "NULL."))
-      << log;
+  EXPECT_TRUE(
+      Logged("the conversation tables have no MesSvrID, CreateTime, Status, Des: read as "
+             "NULL.",
+             0, true));
 }
 
 // Table names, file extensions and bodies from the data that try to lead
@@ -973,16 +934,11 @@ TEST_F(IosWechatTest, HostileNamesAndBodies) {
   ASSERT_EQ(kStatusOk, Run(request));
   const Json::Value document = test::Parsed(g_results.text);
   ASSERT_EQ(3u, document["sessions"].size());
-  const auto inside = [](const std::string& path, const std::string& folder) {
-    const fs::path relative =
-        fs::u8path(path).lexically_normal().lexically_relative(fs::u8path(folder));
-    return !relative.empty() && *relative.begin() != "..";
-  };
   std::map<std::string, Json::Value> batches;
   for (const Json::Value& session : document["sessions"]) {
     ASSERT_EQ(1u, session["msg_file_list"].size());
     const std::string batch = session["msg_file_list"][0].asString();
-    EXPECT_TRUE(inside(batch, temp_)) << batch;
+    EXPECT_TRUE(test::IsInside(batch, temp_)) << batch;
     batches[session["session_id"].asString()] = test::Parsed(test::ReadFileBytes(batch));
   }
   EXPECT_EQ(Formatted(test::DataFile("ios_wechat/hostile_names_and_bodies.json")),
@@ -992,12 +948,7 @@ TEST_F(IosWechatTest, HostileNamesAndBodies) {
   // The hash part of a table name ending like a group is no group of a
   // known contact: a single conversation, its text kept whole.
   EXPECT_EQ("../../u:\nhello", batches["x@chatroom"][0]["text"].asString());
-  for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(root_))) {
-    const std::string path = entry.path().u8string();
-    EXPECT_TRUE(inside(path, temp_) || inside(path, backup_) ||
-                entry.path().parent_path() == fs::u8path(root_))
-        << path;
-  }
+  ExpectNothingWrittenOutside();
 }
 
 }  // namespace wechat

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -63,6 +64,41 @@ inline Json::Value JsonList(const std::vector<std::string>& items) {
   return list;
 }
 
+// What a request names by key: its primary files or other information.
+using RequestMembers = std::vector<std::pair<std::string, std::string>>;
+
+// A request of `data_type` writing into `temp`: the primary files (a file
+// without a path left out), the other information, and the backup folder
+// when one is named.
+inline Json::Value MakeRequest(int data_type, const std::string& temp,
+                               const RequestMembers& primary_files,
+                               const RequestMembers& other_info = {},
+                               const std::string& backup = "") {
+  Json::Value request;
+  request["package_type"] = data_type;
+  request["temp_folder"] = temp;
+  for (const auto& [key, path] : primary_files) {
+    if (!path.empty()) request["primary_file_object"][key] = path;
+  }
+  for (const auto& [key, value] : other_info) request["other_info"][key] = value;
+  if (!backup.empty()) request["addtional_param"] = backup;
+  return request;
+}
+
+// Packages `request` in one staged call.
+inline int PackageStagedRequest(const Json::Value& request) {
+  const std::string text = WriteJson(request);
+  return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+}
+
+// Whether `path` lies inside `folder` once "." and ".." are resolved.
+inline bool IsInside(const std::string& path, const std::string& folder) {
+  const std::filesystem::path relative =
+      std::filesystem::u8path(path).lexically_normal().lexically_relative(
+          std::filesystem::u8path(folder));
+  return !relative.empty() && *relative.begin() != "..";
+}
+
 // Filters `request` through the library and, when that went through,
 // packages its data type; the first status that is not OK, or the package
 // step's.
@@ -87,6 +123,20 @@ class LibraryTest : public ::testing::Test {
   }
 
   std::string Log() const { return ReadFileBytes(logs_.File("KxDataPackage.log")); }
+
+  // Whether the log from byte `from` on holds `line` (once, when `once`);
+  // a failure shows that part of the log.
+  ::testing::AssertionResult Logged(const std::string& line, size_t from = 0,
+                                    bool once = false) const {
+    const std::string log = Log().substr(std::min(from, Log().size()));
+    const size_t at = log.find(line);
+    if (at != std::string::npos && (!once || at == log.rfind(line))) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << (at == std::string::npos ? "not logged: " : "logged twice: ") << line << "\n"
+           << log;
+  }
 
   // Filters `request` afresh, then packages its data type while another
   // thread asks for a stop: the stop's status, no document, and
@@ -238,6 +288,17 @@ class BackupFolderTest : public LibraryTest {
       g_results = CapturedResults();
       EXPECT_EQ(status, CallPackageFunction(&record));
       EXPECT_EQ(0, g_results.count);
+    }
+  }
+
+  // Every file of the run lies in its temp or backup folder, or beside them.
+  void ExpectNothingWrittenOutside() const {
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(std::filesystem::u8path(root_))) {
+      const std::string path = entry.path().u8string();
+      EXPECT_TRUE(IsInside(path, temp_) || IsInside(path, backup_) ||
+                  entry.path().parent_path() == std::filesystem::u8path(root_))
+          << path;
     }
   }
 
