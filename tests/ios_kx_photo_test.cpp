@@ -31,9 +31,7 @@ std::string Albums() { return test::DataFile("ios_kx_photo/albums_members.json")
 
 class IosKxPhotoTest : public test::LibraryTest {
  protected:
-  void TearDown() override {
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
+  void TearDown() override { Reset(); }
 
   // The sample's database of `version` in the backup folder.
   std::string Database(int version) {
@@ -42,23 +40,18 @@ class IosKxPhotoTest : public test::LibraryTest {
     EXPECT_TRUE(samples::WriteIosKxPhoto(backup_.path(), options));
     return backup_.File(samples::kIosKxPhotoDatabaseName);
   }
-  std::string Staged(const std::string& database, const std::string& backup) const {
-    Json::Value request;
-    request["package_type"] = 28;
-    request["temp_folder"] = temp_.path();
+  // Named even when empty: an empty path is a case of its own.
+  Json::Value Request(const std::string& database, const std::string& backup) const {
+    Json::Value request = test::MakeRequest(28, temp_.path(), {});
     request["primary_file_object"]["photo_file_path"] = database;
     request["addtional_param"] = backup;
-    return WriteJson(request);
+    return request;
   }
   int RunStaged(const std::string& database, const std::string& backup) {
-    const std::string text = Staged(database, backup);
-    return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+    return test::PackageStagedRequest(Request(database, backup));
   }
   int RunPackage(const std::string& database, const std::string& backup) {
-    const std::string text = Staged(database, backup);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, 28);
+    return test::FilterAndPackage(Request(database, backup));
   }
 
   std::string Expand(std::string text, int version = 2) const {
@@ -125,7 +118,7 @@ TEST_F(IosKxPhotoTest, BatchesOfTenThousand) {
                                                           std::to_string(file) + ".json")))
                   .size());
   }
-  EXPECT_NE(std::string::npos, Log().find("2 photos name a file outside the Photos folder"));
+  EXPECT_TRUE(Logged("2 photos name a file outside the Photos folder"));
 
   g_results = test::CapturedResults();
   ASSERT_EQ(0, RunPackage(database, backup_.path()));
@@ -178,14 +171,14 @@ TEST_F(IosKxPhotoTest, BadInput) {
     SCOPED_TRACE(c.name);
     g_results = test::CapturedResults();
     EXPECT_EQ(c.staged, RunStaged(c.database, backup_.path()));
-    EXPECT_NE(std::string::npos, Log().find(c.log));
+    EXPECT_TRUE(Logged(c.log));
     EXPECT_EQ(c.package, RunPackage(c.database, backup_.path()));
     EXPECT_EQ(0, g_results.count);
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    Reset();
   }
   // The package function also needs the folder above "Photos".
   EXPECT_EQ(1112, RunPackage(Database(2), ""));
-  EXPECT_NE(std::string::npos, Log().find("No backup path."));
+  EXPECT_TRUE(Logged("No backup path."));
 }
 
 TEST_F(IosKxPhotoTest, StopFromAnotherThreadInEachStage) {
@@ -206,7 +199,7 @@ TEST_F(IosKxPhotoTest, StopFromAnotherThreadInEachStage) {
   EXPECT_EQ(1111, gate.RunStopping([&] { return RunPackage(database, backup_.path()); }, &reached));
   EXPECT_TRUE(reached);
   EXPECT_EQ(0, g_results.count);
-  EXPECT_NE(std::string::npos, Log().find("IOSKxPhotoDataPackage stoped!"));
+  EXPECT_TRUE(Logged("IOSKxPhotoDataPackage stoped!"));
 }
 
 }  // namespace

@@ -44,9 +44,7 @@ Json::Value ReadJsonFile(const std::string& path) {
 
 class IosMusicVideoTest : public test::LibraryTest {
  protected:
-  void TearDown() override {
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
+  void TearDown() override { Reset(); }
 
   std::string Library(int version, const std::string& extra_sql = "") {
     const std::string path = phone_.File("MediaLibrary" + std::to_string(version) + ".sqlitedb");
@@ -57,17 +55,12 @@ class IosMusicVideoTest : public test::LibraryTest {
     return path;
   }
 
-  static std::string Request(const std::string& library, const std::string& temp) {
-    Json::Value request;
-    request["package_type"] = 29;
-    request["temp_folder"] = temp;
-    request["primary_file_object"]["music_video_file_path"] = library;
-    return WriteJson(request);
-  }
   int Run(const std::string& library) { return RunInto(library, temp_.path()); }
+  // The library is named even when empty: an empty path is a case of its own.
   static int RunInto(const std::string& library, const std::string& temp) {
-    const std::string text = Request(library, temp);
-    return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+    Json::Value request = test::MakeRequest(29, temp, {});
+    request["primary_file_object"]["music_video_file_path"] = library;
+    return test::PackageStagedRequest(request);
   }
 
   std::string Expand(const std::string& text) const { return Expanded(text, temp_.path()); }
@@ -115,10 +108,7 @@ TEST_F(IosMusicVideoTest, LibraryWithoutBaseLocationsOrHiddenFlag) {
   music[3]["PlayListID"].append(7003);
   EXPECT_EQ(WriteJson(music), test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
   EXPECT_EQ(WriteJson(video), test::ReadFileBytes(temp_.File("DataAnalysis_Video_1.json")));
-  const std::string log = Log();
-  EXPECT_NE(std::string::npos,
-            log.find("media library has no base_location, container.is_hidden: read as NULL."))
-      << log;
+  EXPECT_TRUE(Logged("media library has no base_location, container.is_hidden: read as NULL."));
 }
 
 // 2500 songs: two full files while reading, the last 500 when the result
@@ -174,7 +164,7 @@ TEST_F(IosMusicVideoTest, HostilePathsAreListedWithoutAPath) {
     EXPECT_EQ("", item["FileExtendName"].asString()) << item["ID"];
   }
   EXPECT_EQ(6, hostile);
-  EXPECT_NE(std::string::npos, Log().find("6 media rows name a path outside the media folder"));
+  EXPECT_TRUE(Logged("6 media rows name a path outside the media folder"));
 }
 
 TEST_F(IosMusicVideoTest, BadInput) {
@@ -201,7 +191,7 @@ TEST_F(IosMusicVideoTest, BadInput) {
     g_results = test::CapturedResults();
     EXPECT_EQ(c.status, RunInto(c.library, c.temp));
     EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(c.log));
+    EXPECT_TRUE(Logged(c.log));
   }
   // Nothing but staged copies went into the temp folder.
   for (const auto& entry : fs::directory_iterator(temp_.path())) {
@@ -251,7 +241,7 @@ TEST_F(IosMusicVideoTest, StopOfOneRunSurvivesTheStartOfAnother) {
   EXPECT_EQ(1111, in_flight.AnalyseDatabase());
   EXPECT_EQ(0, g_results.count);
 
-  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  Reset();
   EXPECT_EQ(0, Run(library));
   EXPECT_EQ(1, g_results.count);
 }
@@ -262,13 +252,9 @@ TEST_F(IosMusicVideoTest, StopOfOneRunSurvivesTheStartOfAnother) {
 class IosMusicVideoPackageTest : public IosMusicVideoTest {
  protected:
   int Package(int data_type, const std::string& database, const std::string& backup) {
-    Json::Value request;
-    request["package_type"] = data_type;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"][data_type == 26 ? "music_file_path" : "video_file_path"] =
-        database;
-    request["addtional_param"] = backup;
-    return test::FilterAndPackage(request);
+    return test::FilterAndPackage(test::MakeRequest(
+        data_type, temp_.path(),
+        {{data_type == 26 ? "music_file_path" : "video_file_path", database}}, {}, backup));
   }
   std::string Index(bool videos, int version, const std::string& extra_sql = "") {
     const std::string path =
@@ -333,7 +319,7 @@ TEST_F(IosMusicVideoPackageTest, StopFromAnotherThreadGivesNoDocument) {
   EXPECT_EQ(1111, gate.RunStopping([&] { return Package(26, index, backup_.path()); }, &reached));
   EXPECT_TRUE(reached);
   EXPECT_EQ(0, g_results.count);
-  EXPECT_NE(std::string::npos, Log().find("IOSMusicDataPackage stoped!"));
+  EXPECT_TRUE(Logged("IOSMusicDataPackage stoped!"));
 }
 
 }  // namespace
