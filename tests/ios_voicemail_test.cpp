@@ -57,15 +57,13 @@ class IosVoicemailTest : public test::LibraryTest {
   }
 
   Json::Value Request(const std::string& voicemail, const char* has_sub_dir = "1") {
-    Json::Value request;
-    request["package_type"] = kVoicemailType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["voice_mail_file_path"] = voicemail;
-    request["primary_file_object"]["contact_file_path"] = phone_.File("AddressBook.sqlitedb");
-    request["primary_file_object"]["contact_image_file_path"] =
-        phone_.File("AddressBookImages.sqlitedb");
+    Json::Value request =
+        test::MakeRequest(kVoicemailType, temp_.path(),
+                          {{"contact_file_path", phone_.File("AddressBook.sqlitedb")},
+                           {"contact_image_file_path", phone_.File("AddressBookImages.sqlitedb")}},
+                          {}, backup_.path());
+    request["primary_file_object"]["voice_mail_file_path"] = voicemail;  // even when empty
     if (has_sub_dir != nullptr) request["other_info"]["has_sub_dir"] = has_sub_dir;
-    request["addtional_param"] = backup_.path();
     return request;
   }
 
@@ -121,7 +119,7 @@ TEST_F(IosVoicemailTest, FlatBackupAndEmptyStore) {
   EXPECT_EQ(JoinPath(backup_.path(), kAudio7),
             document["voice_mail_items"][0]["media_backup"].asString());
 
-  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  Reset();
   const std::string empty = phone_.File("empty.db");
   test::RunSql(empty, samples::IosVoicemailSql(samples::kIosVoicemailNewestSchema));
   ASSERT_EQ(kStatusOk, Run(Request(empty)));
@@ -166,9 +164,8 @@ TEST_F(IosVoicemailTest, DamagedStores) {
     const size_t before = Log().size();
     EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(source.path)));
     EXPECT_EQ(0, g_results.count);
-    const std::string log = Log().substr(before);
-    EXPECT_NE(std::string::npos, log.find(source.words)) << log;
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    EXPECT_TRUE(Logged(source.words, before));
+    Reset();
   }
   test::DamageTablePage(sound, "voicemail");
   EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(sound)));
