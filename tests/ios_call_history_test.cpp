@@ -39,12 +39,7 @@ class IosCallHistoryTest : public test::LibraryTest {
   }
 
   int Run(const std::string& primary, const std::vector<std::string>& copies = {}) {
-    Json::Value request;
-    request["package_type"] = kIosCallHistoryType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["call_file_path"] = primary;
-    request["second_file_objects"]["call_files_path"] = test::JsonList(copies);
-    return test::FilterAndPackage(request);
+    return test::PackageWithCopies(kIosCallHistoryType, temp_.path(), "call", primary, copies);
   }
 
   test::TempDir phone_;

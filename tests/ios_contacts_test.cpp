@@ -40,11 +40,9 @@ class IosContactsTest : public test::LibraryTest {
   }
 
   int Run(const std::vector<std::string>& copies = {}) {
-    Json::Value request;
-    request["package_type"] = kIosContactType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["contact_file_path"] = book_;
-    request["primary_file_object"]["contact_image_file_path"] = images_;
+    Json::Value request =
+        test::MakeRequest(kIosContactType, temp_.path(),
+                          {{"contact_file_path", book_}, {"contact_image_file_path", images_}});
     request["second_file_objects"]["contact_files_path"] = test::JsonList(copies);
     return test::FilterAndPackage(request);
   }
@@ -205,16 +203,12 @@ TEST_F(IosContactsTest, ContactsWithoutTheirPictureDatabase) {
     const size_t logged = AbsentLines();
     const std::string book = phone.File("AddressBook.sqlitedb");
     test::RunSql(book, BookSql() + Person(1, "Ana"));
-    Json::Value request;
-    request["package_type"] = kIosContactType;
-    request["temp_folder"] = temp.path();
-    request["primary_file_object"]["contact_file_path"] = book;
-    if (each.damaged) {
-      test::WriteFileBytes(phone.File("images"), std::string(4096, 'x'));
-      request["primary_file_object"]["contact_image_file_path"] = phone.File("images");
-    } else if (each.images != nullptr) {
-      request["primary_file_object"]["contact_image_file_path"] = each.images;
-    }
+    if (each.damaged) test::WriteFileBytes(phone.File("images"), std::string(4096, 'x'));
+    const std::string images =
+        each.damaged ? phone.File("images") : (each.images != nullptr ? each.images : "");
+    Json::Value request =
+        test::MakeRequest(kIosContactType, temp.path(),
+                          {{"contact_file_path", book}, {"contact_image_file_path", images}});
     request["second_file_objects"]["contact_files_path"] = test::JsonList({});
     ASSERT_EQ(kStatusOk, test::FilterAndPackage(request));
     EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 1, "First": "Ana",

@@ -41,13 +41,8 @@ class IosRemindersTest : public test::LibraryTest {
   }
 
   int Run(const std::string& primary, const std::vector<std::string>& copies = {}) {
-    Json::Value request;
-    request["package_type"] = kRemindersType;
-    request["temp_folder"] = temp_.path();
-    request["addtional_param"] = backup_.path();
-    request["primary_file_object"]["reminder_file_path"] = primary;
-    request["second_file_objects"]["reminder_files_path"] = test::JsonList(copies);
-    return test::FilterAndPackage(request);
+    return test::PackageWithCopies(kRemindersType, temp_.path(), "reminder", primary, copies,
+                                   backup_.path());
   }
 
   // Where the backup keeps an attachment of the sample store.
@@ -188,7 +183,7 @@ TEST_F(IosRemindersTest, DamagedForeignAndIncompleteInputGiveAStatus) {
     const size_t log_before = Log().size();
     EXPECT_EQ(source.status, test::CallPackageFunction(&record));
     EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(source.words, log_before)) << Log();
+    EXPECT_TRUE(Logged(source.words, log_before));
   }
 }
 

@@ -61,13 +61,8 @@ class IosSafariTest : public test::LibraryTest {
   }
 
   int Run(int type, const std::string& primary, const std::vector<std::string>& copies = {}) {
-    const std::string stem = type == kBookmarksType ? "safari" : "safariHis";
-    Json::Value request;
-    request["package_type"] = type;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"][stem + "_file_path"] = primary;
-    request["second_file_objects"][stem + "_files_path"] = test::JsonList(copies);
-    return test::FilterAndPackage(request);
+    return test::PackageWithCopies(
+        type, temp_.path(), type == kBookmarksType ? "safari" : "safariHis", primary, copies);
   }
 
   test::TempDir phone_;
@@ -215,7 +210,7 @@ TEST_F(IosSafariTest, DamagedAndForeignStoresGiveAStatus) {
       const size_t log_before = Log().size();
       EXPECT_EQ(source.status, test::CallPackageFunction(&record));
       EXPECT_EQ(0, g_results.count);
-      EXPECT_NE(std::string::npos, Log().find(source.words, log_before)) << Log();
+      EXPECT_TRUE(Logged(source.words, log_before));
     }
   }
 }
@@ -247,7 +242,7 @@ TEST_F(IosSafariTest, StopRequestGivesNoDocument) {
     std::atomic<int> stop{1};
     EXPECT_EQ(kStatusOk, test::CallPackageFunction(&record, CaptureResult, &stop));
     EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(std::string(test_case.name) + " stoped!")) << Log();
+    EXPECT_TRUE(Logged(std::string(test_case.name) + " stoped!"));
   }
 }
 

@@ -64,14 +64,11 @@ class IosVoiceMemosTest : public test::LibraryTest {
  protected:
   Json::Value Request(const std::string& local, const std::string& cloud,
                       const char* plain_folder = "0") {
-    Json::Value request;
-    request["package_type"] = kVoiceMemosType;
-    request["temp_folder"] = temp_.path();
-    if (!local.empty()) request["primary_file_object"]["voice_memos_file_path"] = local;
-    if (!cloud.empty()) request["primary_file_object"]["voice_memos_cloud_file_path"] = cloud;
-    request["other_info"]["has_sub_dir"] = "1";
+    Json::Value request = test::MakeRequest(
+        kVoiceMemosType, temp_.path(),
+        {{"voice_memos_file_path", local}, {"voice_memos_cloud_file_path", cloud}},
+        {{"has_sub_dir", "1"}}, backup_.path());
     if (plain_folder != nullptr) request["other_info"]["is_voice_memos_folder"] = plain_folder;
-    request["addtional_param"] = backup_.path();
     return request;
   }
 

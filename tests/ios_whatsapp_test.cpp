@@ -55,23 +55,8 @@ constexpr char kBroadcast[] = "1600000001@broadcast";
 // tests/data/ios_whatsapp/group_messages.json: the group: events by the owner and by a member, a
 // member's text, the owner's picture (counted as sent in a group).
 
-class IosWhatsAppTest : public test::LibraryTest {
+class IosWhatsAppTest : public test::BackupFolderTest {
  protected:
-  void SetUp() override {
-    test::LibraryTest::SetUp();
-    Fresh();
-  }
-
-  // Empty temp and backup folders of a run of their own.
-  void Fresh() {
-    ++runs_;
-    root_ = JoinPath(outer_.path(), "run" + std::to_string(runs_));
-    temp_ = JoinPath(root_, "temp");
-    backup_ = JoinPath(root_, "backup");
-    fs::create_directories(PathFromUtf8(temp_));
-    fs::create_directories(PathFromUtf8(backup_));
-  }
-
   std::string BackupPath(const std::string& relative) const {
     return BackupFilePath(backup_, samples::IosBackupFileId(DomainOf(data_type_), relative),
                           two_level_);
@@ -108,15 +93,11 @@ class IosWhatsAppTest : public test::LibraryTest {
   }
 
   Json::Value Request(const std::string& store) const {
-    Json::Value request;
-    request["package_type"] = data_type_;
-    request["temp_folder"] = temp_;
-    request["primary_file_object"]["msg_file_path"] = store;
-    request["primary_file_object"]["name_file_path"] = Contacts();
-    request["primary_file_object"]["owner_plist_file_path"] = OwnerPlist();
-    request["other_info"]["has_sub_dir"] = two_level_ ? "1" : "0";
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(data_type_, temp_,
+                             {{"msg_file_path", store},
+                              {"name_file_path", Contacts()},
+                              {"owner_plist_file_path", OwnerPlist()}},
+                             {{"has_sub_dir", two_level_ ? "1" : "0"}}, backup_);
   }
 
   int Run(const Json::Value& request) {
@@ -142,13 +123,8 @@ class IosWhatsAppTest : public test::LibraryTest {
 
   std::string Document() const { return g_results.text; }
 
-  test::TempDir outer_;
-  int runs_ = 0;
   int data_type_ = kWhatsApp;
   bool two_level_ = true;
-  std::string root_;
-  std::string temp_;
-  std::string backup_;
 };
 
 // Each store version, in each application's domain and with either backup
@@ -252,8 +228,8 @@ TEST_F(IosWhatsAppTest, RefusedInputs) {
     record.other_info.erase(one.wrong);
     EXPECT_EQ(one.status, test::CallPackageFunction(&record));
     EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find("[ioswhatsappdatapackage]")) << Log();
-    EXPECT_NE(std::string::npos, Log().find(one.logged)) << Log();
+    EXPECT_TRUE(Logged("[ioswhatsappdatapackage]"));
+    EXPECT_TRUE(Logged(one.logged));
   }
 }
 
@@ -341,7 +317,7 @@ TEST_F(IosWhatsAppTest, StopSetBeforeAndStopFromAnotherThread) {
     Reset();
     EXPECT_EQ(kStatusOk, test::CallPackageFunction(&record, test::CaptureResult, &stop));
     EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(name + " stoped!"));
+    EXPECT_TRUE(Logged(name + " stoped!"));
 
     ExpectStopWhilePackaging(Request(store), name);
   }

@@ -109,6 +109,16 @@ inline int FilterAndPackage(const Json::Value& request) {
   return PackageDataType(CaptureResult, request["package_type"].asInt());
 }
 
+// Filters and packages `data_type` on `primary` (under "<stem>_file_path")
+// and its older copies (under "<stem>_files_path").
+inline int PackageWithCopies(int data_type, const std::string& temp, const std::string& stem,
+                             const std::string& primary, const std::vector<std::string>& copies,
+                             const std::string& backup = "") {
+  Json::Value request = MakeRequest(data_type, temp, {{stem + "_file_path", primary}}, {}, backup);
+  request["second_file_objects"][stem + "_files_path"] = JsonList(copies);
+  return FilterAndPackage(request);
+}
+
 // A test of a packager through the library's entry points: the library
 // initialised on a log folder of the test's own, no result captured yet.
 class LibraryTest : public ::testing::Test {
