@@ -51,11 +51,8 @@ class IosCalendarTest : public test::LibraryTest {
   }
 
   std::string Store(const std::string& name, int version, bool older_copy = false) {
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    options.older_copy = older_copy;
     const std::string path = phone_.File(name);
-    EXPECT_TRUE(samples::WriteIosCalendar(path, options));
+    EXPECT_TRUE(samples::WriteIosCalendar(path, test::SampleVersion(version, older_copy)));
     return path;
   }
 
@@ -117,10 +114,8 @@ TEST_F(IosCalendarTest, StagedWholeDocumentsOnEveryRelease) {
     SCOPED_TRACE(version);
     Reset();
     const size_t log_before = Log().size();
-    ASSERT_EQ(kStatusOk,
-              test::PackageStagedRequest(Request(Store("Calendar.sqlitedb", version), {})));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(6, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(
+        test::PackageStagedRequest(Request(Store("Calendar.sqlitedb", version), {})), 6));
     EXPECT_EQ(Formatted(R"({"msg_file_list": [")" +
                         test::JsonEscaped(temp_.File("DataAnalysis_Calendar_0.json")) +
                         R"("], "size": 4})"),
@@ -158,8 +153,7 @@ TEST_F(IosCalendarTest, StagedWholeDocumentInAnotherZone) {
 TEST_F(IosCalendarTest, StagedKeyedMergeOfAnOlderCopy) {
   const std::string primary = Store("Calendar.sqlitedb", 2);
   const std::string older = Store("older.sqlitedb", 2, true);
-  ASSERT_EQ(kStatusOk, test::PackageStagedRequest(Request(primary, {older})));
-  ASSERT_EQ(1, g_results.count);
+  ASSERT_TRUE(test::HandedOver(test::PackageStagedRequest(Request(primary, {older}))));
   EXPECT_EQ(5, test::Parsed(g_results.text)["size"].asInt());
   EXPECT_EQ(Expected("Office, 1 Main Street, Springfield", OldCall()), Detail(0));
 }
@@ -172,9 +166,7 @@ TEST_F(IosCalendarTest, OldStyleGivesTheStagedRecords) {
   ASSERT_EQ(kStatusOk, test::PackageStagedRequest(Request(primary, {older})));
   const Json::Value staged = test::Parsed(Detail(0));
   Reset();
-  ASSERT_EQ(kStatusOk, test::FilterAndPackage(Request(primary, {older})));
-  ASSERT_EQ(1, g_results.count);
-  EXPECT_EQ(6, g_results.kind);
+  ASSERT_TRUE(test::HandedOver(test::FilterAndPackage(Request(primary, {older})), 6));
   const Json::Value events = test::Parsed(g_results.text);
   ASSERT_EQ(staged.size(), events.size());
   for (Json::ArrayIndex i = 0; i < events.size(); ++i) {
@@ -321,13 +313,11 @@ TEST_F(IosCalendarTest, BadInput) {
     Reset();
     EXPECT_EQ(one.staged, test::PackageStagedRequest(request));
     Reset();
-    EXPECT_EQ(one.old_style, test::FilterAndPackage(request));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(test::FilterAndPackage(request), one.old_style));
   }
   Json::Value request = Request(calendar, {});
   request["temp_folder"] = temp_.File("absent");
-  EXPECT_EQ(1100, test::PackageStagedRequest(request));
-  EXPECT_EQ(0, g_results.count);
+  EXPECT_TRUE(test::NothingHandedOver(test::PackageStagedRequest(request), 1100));
 }
 
 // A stop requested from another thread before each stage: the stages that
@@ -369,8 +359,7 @@ TEST_F(IosCalendarTest, StopFromAnotherThreadBeforeEachStage) {
     EXPECT_EQ(0, g_results.count);
   }
   Reset();
-  EXPECT_EQ(kStatusOk, test::PackageStagedRequest(Request(calendar, {older})));
-  EXPECT_EQ(1, g_results.count);
+  EXPECT_TRUE(test::HandedOver(test::PackageStagedRequest(Request(calendar, {older}))));
 }
 
 // A stop requested from another thread while a stage reads rows: no
@@ -402,14 +391,12 @@ TEST_F(IosCalendarTest, StopFromAnotherThreadWhileReadingRows) {
           &reached);
     }
     EXPECT_TRUE(reached);
-    EXPECT_EQ(kStatusStopped, status);
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(status, kStatusStopped));
     EXPECT_TRUE(Logged(c.log));
     EXPECT_FALSE(std::filesystem::exists(temp_.File("DataAnalysis_Calendar_1.json")));
     Reset();
-    EXPECT_EQ(kStatusOk, c.staged ? test::PackageStagedRequest(Request(calendar, {}))
-                                  : test::FilterAndPackage(Request(calendar, {})));
-    EXPECT_EQ(1, g_results.count);
+    EXPECT_TRUE(test::HandedOver(c.staged ? test::PackageStagedRequest(Request(calendar, {}))
+                                          : test::FilterAndPackage(Request(calendar, {}))));
     std::filesystem::remove(temp_.File("DataAnalysis_Calendar_1.json"));
   }
 }

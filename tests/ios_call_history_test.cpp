@@ -75,9 +75,7 @@ TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
       const std::string path =
           Store(std::string(shifted.empty() ? "u" : "k") + std::to_string(version) + ".storedata",
                 version, kCalls);
-      ASSERT_EQ(kStatusOk, Run(path));
-      ASSERT_EQ(1, g_results.count);
-      EXPECT_EQ(3, g_results.kind);
+      ASSERT_TRUE(test::HandedOver(Run(path), 3));
       EXPECT_EQ(Formatted(expected), g_results.text);
     }
   }
@@ -91,13 +89,10 @@ TEST_F(IosCallHistoryTest, SampleStoresOfEveryVersion) {
        version <= samples::kIosCallHistoryNewestSchema; ++version) {
     SCOPED_TRACE(version);
     Reset();
-    samples::IosSampleOptions options;
-    options.schema_version = version;
     const std::string newer = phone_.File("newer" + std::to_string(version));
     const std::string older = phone_.File("older" + std::to_string(version));
-    ASSERT_TRUE(samples::WriteIosCallHistory(newer, options));
-    options.older_copy = true;
-    ASSERT_TRUE(samples::WriteIosCallHistory(older, options));
+    ASSERT_TRUE(samples::WriteIosCallHistory(newer, test::SampleVersion(version)));
+    ASSERT_TRUE(samples::WriteIosCallHistory(older, test::SampleVersion(version, true)));
     ASSERT_EQ(kStatusOk, Run(newer, {older}));
     const Json::Value document = test::Parsed(g_results.text);
     int recovered = 0;

@@ -53,15 +53,7 @@ class IosContactsTest : public test::LibraryTest {
         temp_.File("KxDataPackage_Contact_" + std::to_string(number) + ".json"));
   }
 
-  size_t AbsentLines() const {
-    const std::string log = Log();
-    size_t count = 0;
-    for (size_t at = log.find("picture database was absent"); at != std::string::npos;
-         at = log.find("picture database was absent", at + 1)) {
-      ++count;
-    }
-    return count;
-  }
+  size_t AbsentLines() const { return test::Occurrences(Log(), "picture database was absent"); }
 
   static std::string FileText(const std::string& expected_json) {
     return ReplaceAll(Formatted(expected_json), "\n", "\r\n");
@@ -82,10 +74,7 @@ TEST_F(IosContactsTest, FilesOfAThousand) {
   EXPECT_EQ(1001, result["contact_num"].asInt());
   ASSERT_EQ(2u, result["contact_file_path"].size());
   EXPECT_EQ(1000u, test::Parsed(ContactFile(1))["contacts_info"].size());
-  EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 1001, "First": "P1001",
-      "guid": "p1001", "alt_birthday_type": 3, "phone_info": null, "email_info": null,
-      "url_info": null}]})"),
-            ContactFile(2));
+  EXPECT_EQ(FileText(test::DataFile("ios_contacts/thousand_and_first.json")), ContactFile(2));
 }
 
 // The sample books of every version with their older copies: the oldest
@@ -96,13 +85,11 @@ TEST_F(IosContactsTest, SampleBooksOfEveryVersion) {
        version <= samples::kIosAddressBookNewestSchema; ++version) {
     SCOPED_TRACE(version);
     Reset();
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    ASSERT_TRUE(samples::WriteIosAddressBook(book_, images_, options));
+    ASSERT_TRUE(samples::WriteIosAddressBook(book_, images_, test::SampleVersion(version)));
     test::TempDir older;
-    options.older_copy = true;
     const std::string copy = older.File("AddressBook.sqlitedb");
-    ASSERT_TRUE(samples::WriteIosAddressBook(copy, older.File("images.sqlitedb"), options));
+    ASSERT_TRUE(samples::WriteIosAddressBook(copy, older.File("images.sqlitedb"),
+                                             test::SampleVersion(version, true)));
     ASSERT_EQ(kStatusOk, Run({copy}));
     const Json::Value file = test::Parsed(ContactFile(1));
     int merged = 0, pictures = 0;
@@ -123,11 +110,7 @@ TEST_F(IosContactsTest, OldestBookWholeDocument) {
                           ";INSERT INTO ABPerson (ROWID, First, Last) VALUES (4, 'Rui', 'Sá');"
                           "INSERT INTO ABMultiValue VALUES (1, 4, 3, 0, 7, '+351 21 000 0000');");
   ASSERT_EQ(kStatusOk, Run());
-  EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 4, "First": "Rui",
-      "Last": "Sá", "alt_birthday_type": 3, "email_info": null, "url_info": null,
-      "phone_info": [{"property": 3, "label": 7, "value": "+351 21 000 0000",
-                      "label_name": "default"}]}]})"),
-            ContactFile(1));
+  EXPECT_EQ(FileText(test::DataFile("ios_contacts/oldest_book.json")), ContactFile(1));
 }
 
 // A person with a value of every list, a value kept twice, a picture and
@@ -211,9 +194,7 @@ TEST_F(IosContactsTest, ContactsWithoutTheirPictureDatabase) {
                           {{"contact_file_path", book}, {"contact_image_file_path", images}});
     request["second_file_objects"]["contact_files_path"] = test::JsonList({});
     ASSERT_EQ(kStatusOk, test::FilterAndPackage(request));
-    EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 1, "First": "Ana",
-        "guid": "p1", "alt_birthday_type": 3, "phone_info": null, "email_info": null,
-        "url_info": null}]})"),
+    EXPECT_EQ(FileText(test::DataFile("ios_contacts/without_pictures.json")),
               test::ReadFileBytes(temp.File("KxDataPackage_Contact_1.json")));
     EXPECT_EQ(logged + each.absent_lines, AbsentLines());
   }

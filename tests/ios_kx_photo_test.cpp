@@ -35,9 +35,7 @@ class IosKxPhotoTest : public test::LibraryTest {
 
   // The sample's database of `version` in the backup folder.
   std::string Database(int version) {
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    EXPECT_TRUE(samples::WriteIosKxPhoto(backup_.path(), options));
+    EXPECT_TRUE(samples::WriteIosKxPhoto(backup_.path(), test::SampleVersion(version)));
     return backup_.File(samples::kIosKxPhotoDatabaseName);
   }
   // Named even when empty: an empty path is a case of its own.
@@ -72,8 +70,7 @@ TEST_F(IosKxPhotoTest, StagedDocumentsOfBothVersions) {
   for (const int version : {1, 2}) {
     SCOPED_TRACE(version);
     g_results = test::CapturedResults();
-    ASSERT_EQ(0, RunStaged(Database(version), backup_.path()));
-    EXPECT_EQ(25, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(RunStaged(Database(version), backup_.path()), 25));
     EXPECT_EQ(
         Formatted(Expand(std::string(R"({"photo_file_path": ["{T}DataAnalysis_KxPhoto_0.json"],
         "photos_num": 4,)") +
@@ -85,8 +82,7 @@ TEST_F(IosKxPhotoTest, StagedDocumentsOfBothVersions) {
 }
 
 TEST_F(IosKxPhotoTest, PackageFunctionDocument) {
-  ASSERT_EQ(0, RunPackage(Database(2), backup_.path()));
-  EXPECT_EQ(25, g_results.kind);
+  ASSERT_TRUE(test::HandedOver(RunPackage(Database(2), backup_.path()), 25));
   EXPECT_EQ(Formatted(Expand(std::string(R"({"photo_file_path": ["{T}DataAnalysis_Photo_0.json"],
       "photos_num": 4,)") + Albums() +
                              "}")),
@@ -172,8 +168,7 @@ TEST_F(IosKxPhotoTest, BadInput) {
     g_results = test::CapturedResults();
     EXPECT_EQ(c.staged, RunStaged(c.database, backup_.path()));
     EXPECT_TRUE(Logged(c.log));
-    EXPECT_EQ(c.package, RunPackage(c.database, backup_.path()));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(RunPackage(c.database, backup_.path()), c.package));
     Reset();
   }
   // The package function also needs the folder above "Photos".

@@ -48,9 +48,7 @@ class IosMusicVideoTest : public test::LibraryTest {
 
   std::string Library(int version, const std::string& extra_sql = "") {
     const std::string path = phone_.File("MediaLibrary" + std::to_string(version) + ".sqlitedb");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    EXPECT_TRUE(samples::WriteIosMediaLibrary(path, options));
+    EXPECT_TRUE(samples::WriteIosMediaLibrary(path, test::SampleVersion(version)));
     if (!extra_sql.empty()) test::RunSql(path, extra_sql);
     return path;
   }
@@ -73,9 +71,7 @@ TEST_F(IosMusicVideoTest, LibrariesWithBaseLocationsAndHiddenPlaylists) {
   for (const int version : {2, 3}) {
     SCOPED_TRACE(version);
     g_results = test::CapturedResults();
-    ASSERT_EQ(0, Run(Library(version)));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(26, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(Library(version)), 26));
     EXPECT_EQ(Formatted(Expand(test::DataFile("ios_music_video/result.json"))), g_results.text);
     EXPECT_EQ(Formatted(Expand(test::DataFile("ios_music_video/music.json"))),
               test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
@@ -125,10 +121,7 @@ TEST_F(IosMusicVideoTest, BatchesOfAThousand) {
   const Json::Value result = test::Parsed(g_results.text);
   EXPECT_EQ(2500, result["musics"]["musics_num"].asInt());
   EXPECT_EQ(1, result["videos"]["video_num"].asInt());
-  const std::string expected_files = Expand(R"({
-    "music_file_path": ["{T}DataAnalysis_Music_0.json", "{T}DataAnalysis_Music_1.json",
-                        "{T}DataAnalysis_Music_2.json"],
-    "video_file_path": ["{T}DataAnalysis_Video_3.json"]})");
+  const std::string expected_files = Expand(test::DataFile("ios_music_video/batch_files.json"));
   Json::Value files(Json::objectValue);
   files["music_file_path"] = result["musics"]["music_file_path"];
   files["video_file_path"] = result["videos"]["video_file_path"];
@@ -189,8 +182,7 @@ TEST_F(IosMusicVideoTest, BadInput) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     g_results = test::CapturedResults();
-    EXPECT_EQ(c.status, RunInto(c.library, c.temp));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(RunInto(c.library, c.temp), c.status));
     EXPECT_TRUE(Logged(c.log));
   }
   // Nothing but staged copies went into the temp folder.
@@ -238,12 +230,10 @@ TEST_F(IosMusicVideoTest, StopOfOneRunSurvivesTheStartOfAnother) {
   std::thread([] { RequestStop(); }).join();
   EXPECT_EQ(1111, Run(library));
   EXPECT_EQ(2, StagedStopFlag().load());
-  EXPECT_EQ(1111, in_flight.AnalyseDatabase());
-  EXPECT_EQ(0, g_results.count);
+  EXPECT_TRUE(test::NothingHandedOver(in_flight.AnalyseDatabase(), 1111));
 
   Reset();
-  EXPECT_EQ(0, Run(library));
-  EXPECT_EQ(1, g_results.count);
+  EXPECT_TRUE(test::HandedOver(Run(library)));
 }
 
 // ---------------------------------------------------------------------------
@@ -259,9 +249,7 @@ class IosMusicVideoPackageTest : public IosMusicVideoTest {
   std::string Index(bool videos, int version, const std::string& extra_sql = "") {
     const std::string path =
         phone_.File(std::string(videos ? "video" : "music") + std::to_string(version) + ".db");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    EXPECT_TRUE(samples::WriteIosMediaIndex(path, videos, options));
+    EXPECT_TRUE(samples::WriteIosMediaIndex(path, videos, test::SampleVersion(version)));
     if (!extra_sql.empty()) test::RunSql(path, extra_sql);
     return path;
   }
@@ -271,8 +259,7 @@ class IosMusicVideoPackageTest : public IosMusicVideoTest {
 std::string PlayLists() { return test::DataFile("ios_music_video/play_lists_members.json"); }
 
 TEST_F(IosMusicVideoPackageTest, MusicAndVideoDocuments) {
-  ASSERT_EQ(0, Package(26, Index(false, 1), backup_.path()));
-  EXPECT_EQ(23, g_results.kind);
+  ASSERT_TRUE(test::HandedOver(Package(26, Index(false, 1), backup_.path()), 23));
   EXPECT_EQ(Formatted(Expanded(std::string(R"({"music_file_path": ["{T}DataAnalysis_Music_0.json"],
       "musics_num": 4,)") + PlayLists() +
                                    "}",
@@ -283,8 +270,7 @@ TEST_F(IosMusicVideoPackageTest, MusicAndVideoDocuments) {
             test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
 
   g_results = test::CapturedResults();
-  ASSERT_EQ(0, Package(27, Index(true, 2), backup_.path()));
-  EXPECT_EQ(24, g_results.kind);
+  ASSERT_TRUE(test::HandedOver(Package(27, Index(true, 2), backup_.path()), 24));
   // An intermediate database without FileExtendName and Total: those
   // members are absent, the rest is read.
   EXPECT_EQ(Formatted(Expanded(test::DataFile("ios_music_video/package_video_result.json"),

@@ -32,11 +32,8 @@ using test::g_results;
 class IosRemindersTest : public test::LibraryTest {
  protected:
   std::string Store(const std::string& name, int version, bool older_copy = false) {
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    options.older_copy = older_copy;
     const std::string path = phone_.File(name);
-    EXPECT_TRUE(samples::WriteIosReminders(path, options));
+    EXPECT_TRUE(samples::WriteIosReminders(path, test::SampleVersion(version, older_copy)));
     return path;
   }
 
@@ -67,9 +64,7 @@ TEST_F(IosRemindersTest, CalendarDatabaseAndAnOlderCopy) {
     SCOPED_TRACE(zone);
     const test::ScopedTimeZone scoped_zone(zone);
     Reset();
-    ASSERT_EQ(kStatusOk, Run(primary, {older}));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(7, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(primary, {older}), 7));
     EXPECT_EQ(
         Formatted(ReplaceAll(test::DataFile("ios_reminders/calendar_database_and_older_copy.json"),
                              "09:00:00", start)),
@@ -85,8 +80,7 @@ TEST_F(IosRemindersTest, EveryReleaseOfTheRemindersStore) {
        version <= samples::kIosRemindersNewestSchema; ++version) {
     SCOPED_TRACE(version);
     Reset();
-    ASSERT_EQ(kStatusOk, Run(Store("v" + std::to_string(version) + ".sqlite", version)));
-    ASSERT_EQ(1, g_results.count);
+    ASSERT_TRUE(test::HandedOver(Run(Store("v" + std::to_string(version) + ".sqlite", version))));
     EXPECT_EQ(Formatted(R"([
       {"utf_Title": "Buy milk", "utf_List": "Groceries", "utf_Description": "Skimmed",
        "status": 0, "start_date": "03-01-2024 09:00:00", "priority": 1, "flagged": 1,
@@ -181,8 +175,7 @@ TEST_F(IosRemindersTest, DamagedForeignAndIncompleteInputGiveAStatus) {
     record.primary_files["reminder_file_path"] = source.path;
     if (source.kind != "no backup folder") record.additional_param = backup_.path();
     const size_t log_before = Log().size();
-    EXPECT_EQ(source.status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(test::CallPackageFunction(&record), source.status));
     EXPECT_TRUE(Logged(source.words, log_before));
   }
 }

@@ -83,10 +83,6 @@ class IosVoiceMemosTest : public test::LibraryTest {
     return path;
   }
 
-  std::string InBackup(const std::string& id) const {
-    return JoinPath(JoinPath(backup_.path(), id.substr(0, 2)), id);
-  }
-
   test::TempDir phone_;
   test::TempDir temp_;
   test::TempDir backup_;
@@ -102,31 +98,30 @@ TEST_F(IosVoiceMemosTest, WholeDocumentOnEveryStoreVersion) {
         Store("Recordings" + version + ".db", samples::IosRecordingsSql(local) + LocalRows(local));
     const std::string cloud_path = Store("CloudRecordings" + version + ".db",
                                          samples::IosCloudRecordingsSql(cloud) + CloudRows(cloud));
-    ASSERT_EQ(kStatusOk, Run(Request(local_path, cloud_path)));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(16, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(Request(local_path, cloud_path)), 16));
     // The oldest stores have no ZUNIQUEID locally and no sorting label in
     // the cloud.
     const std::string local_id = local >= 2 ? R"("unique_id": "L-1",)" : "";
     const std::string sorting_label = cloud >= 2 ? R"("label": "Recording 2",)" : "";
-    EXPECT_EQ(Formatted(R"({"size": 4, "voice_memos_items": [
+    EXPECT_EQ(
+        Formatted(R"({"size": 4, "voice_memos_items": [
       {"datetime": 1425308100, "duration": 12.5, "label": "Lecture", )" +
-                        local_id + R"(
+                  local_id + R"(
        "media_path": "/var/mobile/Media/Recordings/20150301 091500.m4a",
        "media_backup": ")" +
-                        test::JsonEscaped(InBackup(kLocalAudio)) + R"("},
+                  test::JsonEscaped(test::TwoLevel(backup_.path(), kLocalAudio)) + R"("},
       {"datetime": 1684145700.5, "duration": 42.0, "label": "Rehearsal", "unique_id": "C-1",
        "media_path": "/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a", "is_deleted": 0,
        "media_backup": ")" +
-                        test::JsonEscaped(InBackup(kCloudAudio)) + R"("},
+                  test::JsonEscaped(test::TwoLevel(backup_.path(), kCloudAudio)) + R"("},
       {"datetime": 1685656862, "duration": 8.5, )" +
-                        sorting_label + R"( "unique_id": "C-2",
+                  sorting_label + R"( "unique_id": "C-2",
        "media_path": "/var/mobile/", "is_deleted": 0},
       {"datetime": 1671904800, "duration": 95.0, "label": "Carols", "unique_id": "C-3",
        "media_path": "/var/mobile/Media/Recordings/20221224 180000-9E4F.m4a", "is_deleted": 1,
        "tag": "deleted", "media_backup": ")" +
-                        test::JsonEscaped(InBackup(kEvictedAudio)) + R"("}]})"),
-              g_results.text);
+                  test::JsonEscaped(test::TwoLevel(backup_.path(), kEvictedAudio)) + R"("}]})"),
+        g_results.text);
   }
 }
 
@@ -204,8 +199,7 @@ TEST_F(IosVoiceMemosTest, RefusedAndDamagedInputs) {
   };
   for (const auto& [name, request] : refused) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(request));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(Run(request), KX_STATUS_NOT_PACKAGED));
   }
 
   const std::string not_database = phone_.File("CloudRecordings.db");

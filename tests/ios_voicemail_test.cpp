@@ -80,32 +80,25 @@ class IosVoicemailTest : public test::LibraryTest {
   test::TempDir backup_;
 };
 
-// Where a file id lies in the backup folder of two-digit sub-folders.
-std::string TwoLevel(const std::string& root, const std::string& id) {
-  return JoinPath(JoinPath(root, id.substr(0, 2)), id);
-}
-
 TEST_F(IosVoicemailTest, WholeDocumentOnEveryStoreVersion) {
   const std::string thumb = JoinPath(temp_.path(), "4.thumb");
   for (int version = samples::kIosVoicemailOldestSchema;
        version <= samples::kIosVoicemailNewestSchema; ++version) {
     SCOPED_TRACE(version);
     Reset();
-    ASSERT_EQ(kStatusOk, Run(Request(Store(version))));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(15, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(Request(Store(version))), 15));
     EXPECT_EQ(Formatted(R"({"size": 3, "voice_mail_items": [
       {"ROWID": 7, "datetime": "01-01-2024 10:00:00", "duration": 21, "sender": "+351912345678",
        "media_backup": ")" +
-                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio7)) + R"(",
+                        test::JsonEscaped(test::TwoLevel(backup_.path(), kAudio7)) + R"(",
        "first": "Ana", "last": "Silva", "middle": "Maria", "thumb_path": ")" +
                         test::JsonEscaped(thumb) + R"("},
       {"ROWID": 8, "datetime": "01-02-2024 10:00:45", "duration": 7, "sender": "+15550100",
        "media_backup": ")" +
-                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio8)) + R"("},
+                        test::JsonEscaped(test::TwoLevel(backup_.path(), kAudio8)) + R"("},
       {"ROWID": 9, "datetime": "01-03-2024 10:00:00", "duration": 34,
        "media_backup": ")" +
-                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio9)) + R"("}]})"),
+                        test::JsonEscaped(test::TwoLevel(backup_.path(), kAudio9)) + R"("}]})"),
               g_results.text);
   }
   EXPECT_EQ("\xFF\xD8\xFF\xDB", test::ReadFileBytes(thumb));
@@ -149,8 +142,7 @@ TEST_F(IosVoicemailTest, RefusedInputs) {
   for (const Case& refused : cases) {
     SCOPED_TRACE(refused.name);
     Reset();
-    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(refused.request));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(Run(refused.request), KX_STATUS_NOT_PACKAGED));
   }
 }
 
@@ -162,8 +154,7 @@ TEST_F(IosVoicemailTest, DamagedStores) {
   for (const test::DamagedDatabase& source : test::DamageDatabase(sound, damaged.path())) {
     SCOPED_TRACE(source.kind);
     const size_t before = Log().size();
-    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(source.path)));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(Run(Request(source.path)), KX_STATUS_NOT_PACKAGED));
     EXPECT_TRUE(Logged(source.words, before));
     Reset();
   }

@@ -71,10 +71,8 @@ class IosWhatsAppTest : public test::BackupFolderTest {
   // The sample store of `version`, its files in the backup.
   std::string SampleStore(int version) {
     const std::string path = JoinPath(root_, "ChatStorage" + std::to_string(version) + ".sqlite");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
     std::vector<samples::IosWhatsAppFile> files;
-    EXPECT_TRUE(samples::WriteIosWhatsApp(path, options, &files));
+    EXPECT_TRUE(samples::WriteIosWhatsApp(path, test::SampleVersion(version), &files));
     for (const samples::IosWhatsAppFile& file : files)
       AddBackupFile(file.relative_path, file.bytes);
     return path;
@@ -143,9 +141,8 @@ TEST_F(IosWhatsAppTest, WholeDocumentsOnEveryVersionAndDomain) {
       Fresh();
       data_type_ = run.data_type;
       two_level_ = run.two_level;
-      ASSERT_EQ(kStatusOk, Run(Request(SampleStore(version))));
-      ASSERT_EQ(1, g_results.count);
-      EXPECT_EQ(run.data_type == kWhatsApp ? 12 : 19, g_results.kind);
+      ASSERT_TRUE(test::HandedOver(Run(Request(SampleStore(version))),
+                                   run.data_type == kWhatsApp ? 12 : 19));
       const std::string identifier = version == samples::kIosWhatsAppOldestSchema
                                          ? ""
                                          : R"("contact_identifier": "A1B2C3D4-ANNA:ABPerson",)";
@@ -164,17 +161,10 @@ TEST_F(IosWhatsAppTest, WholeDocumentsOnEveryVersionAndDomain) {
   }
 }
 
-int CountOccurrences(const std::string& text, const std::string& part) {
-  int count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
 // A store with only the columns other tools keep: every message packaged,
 // what was missing logged once per query.
 TEST_F(IosWhatsAppTest, TrimmedStorePackagesEveryMessage) {
-  ASSERT_EQ(kStatusOk, Run(Request(SampleStore(samples::kIosWhatsAppTrimmedSchema))));
-  ASSERT_EQ(1, g_results.count);
+  ASSERT_TRUE(test::HandedOver(Run(Request(SampleStore(samples::kIosWhatsAppTrimmedSchema)))));
   EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/trimmed_document.json")), Document());
   EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/trimmed_group_batch.json")), Batch(kGroup));
   EXPECT_EQ(12u, test::Parsed(Batch(kAnna)).size());
@@ -183,7 +173,7 @@ TEST_F(IosWhatsAppTest, TrimmedStorePackagesEveryMessage) {
        {"the chat store has no ZHIDDEN, ZREMOVED", "the member tables have no ZWAGROUPMEMBER",
         "the message store has no ZGROUPEVENTTYPE, ZMESSAGESTATUS, ZSTANZAID"}) {
     SCOPED_TRACE(missing);
-    EXPECT_EQ(1, CountOccurrences(log, missing)) << log;
+    EXPECT_EQ(1u, test::Occurrences(log, missing)) << log;
   }
 }
 
@@ -226,8 +216,7 @@ TEST_F(IosWhatsAppTest, RefusedInputs) {
     record.other_info = {{"has_sub_dir", "1"}};
     record.primary_files.erase(one.wrong);
     record.other_info.erase(one.wrong);
-    EXPECT_EQ(one.status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(test::CallPackageFunction(&record), one.status));
     EXPECT_TRUE(Logged("[ioswhatsappdatapackage]"));
     EXPECT_TRUE(Logged(one.logged));
   }
@@ -243,8 +232,7 @@ TEST_F(IosWhatsAppTest, MissingNamesStillPackageTheChats) {
     SCOPED_TRACE(wrong);
     Json::Value request = Request(store);
     request["primary_file_object"][wrong] = garbage;
-    ASSERT_EQ(kStatusOk, Run(request));
-    ASSERT_EQ(1, g_results.count);
+    ASSERT_TRUE(test::HandedOver(Run(request)));
     const Json::Value document = test::Parsed(Document());
     EXPECT_EQ(3u, document["size"].asUInt());
     const Json::Value& jose = document["whatsapp_chatsessions"][1]["members"][1];
@@ -315,8 +303,8 @@ TEST_F(IosWhatsAppTest, StopSetBeforeAndStopFromAnotherThread) {
     record.other_info = {{"has_sub_dir", "1"}};
     std::atomic<int> stop{1};
     Reset();
-    EXPECT_EQ(kStatusOk, test::CallPackageFunction(&record, test::CaptureResult, &stop));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(
+        test::CallPackageFunction(&record, test::CaptureResult, &stop), kStatusOk));
     EXPECT_TRUE(Logged(name + " stoped!"));
 
     ExpectStopWhilePackaging(Request(store), name);

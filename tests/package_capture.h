@@ -52,6 +52,31 @@ inline Json::Value Parsed(const std::string& text) {
   return value;
 }
 
+// The sample of store version `version`, or its older copy.
+inline samples::IosSampleOptions SampleVersion(int version, bool older_copy = false) {
+  samples::IosSampleOptions options;
+  options.schema_version = version;
+  options.older_copy = older_copy;
+  return options;
+}
+
+// Whether a run that answered `status` went through and handed over one
+// document (of `kind`, unless that is -1).
+inline ::testing::AssertionResult HandedOver(int status, int kind = -1) {
+  if (status == kStatusOk && g_results.count == 1 && (kind == -1 || g_results.kind == kind)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "status " << status << ", " << g_results.count
+                                       << " documents, the last of kind " << g_results.kind;
+}
+
+// Whether a run answered `expected` and handed no document over.
+inline ::testing::AssertionResult NothingHandedOver(int status, int expected) {
+  if (status == expected && g_results.count == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "status " << status << " (not " << expected << "), " << g_results.count << " documents";
+}
+
 // The writer's layout of an expected document, so that whole texts compare.
 inline std::string Formatted(const std::string& expected_json) {
   return WriteJson(Parsed(expected_json));
@@ -89,6 +114,11 @@ inline Json::Value MakeRequest(int data_type, const std::string& temp,
 inline int PackageStagedRequest(const Json::Value& request) {
   const std::string text = WriteJson(request);
   return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+}
+
+// Where file `id` lies in a backup folder of two-digit sub-folders.
+inline std::string TwoLevel(const std::string& backup, const std::string& id) {
+  return JoinPath(JoinPath(backup, id.substr(0, 2)), id);
 }
 
 // Whether `path` lies inside `folder` once "." and ".." are resolved.
@@ -244,7 +274,7 @@ class BackupFolderTest : public LibraryTest {
   std::string Placed(const std::string& domain, const std::string& relative_path,
                      bool two_level = true) const {
     const std::string id = samples::IosBackupFileId(domain, relative_path);
-    return two_level ? JoinPath(JoinPath(backup_, id.substr(0, 2)), id) : JoinPath(backup_, id);
+    return two_level ? TwoLevel(backup_, id) : JoinPath(backup_, id);
   }
 
   // Lists the file in Manifest.db (quotes in the path doubled).
