@@ -139,32 +139,10 @@ TEST_F(IosContactsTest, EveryKindOfValueWholeInOtherZones) {
     SCOPED_TRACE(zone);
     const test::ScopedTimeZone scoped_zone(zone);
     ASSERT_EQ(kStatusOk, Run());
-    const std::string date = std::string("01-06-2020 ") + time;
-    EXPECT_EQ(FileText(R"({"size": 2, "contacts_info": [
-        {"ROWID": 1, "First": "Ana", "Birthday": ")" +
-                       date + R"(", "guid": "p1",
-         "alt_birthday_type": 3, "image_path": ")" +
-                       test::JsonEscaped(temp_.File("1.jpg")) + R"(",
-         "thumb_path": ")" +
-                       test::JsonEscaped(temp_.File("1.thumb")) + R"(",
-         "phone_info": [{"property": 3, "label": 1, "value": "+351 912 345 678",
-                         "label_name": "_$!<Mobile>!$_"}],
-         "email_info": [{"property": 4, "label": 2, "value": "a@b.pt",
-                         "label_name": "_$!<Home>!$_"}],
-         "url_info": null,
-         "relate_name_info": [{"property": 23, "label": 0, "value": "Rui",
-                               "label_name": "default"}],
-         "date_info": [{"property": 12, "label": 2, "date": ")" +
-                       date + R"(",
-                        "label_name": "_$!<Home>!$_"}],
-         "address_info": [{"property": 5, "label": 2, "UID": 15, "label_name": "_$!<Home>!$_",
-                           "entry_n_key": [{"entry": "Rua A 1", "entry_key": "Street"}, {}]}],
-         "social_info": [{"property": 46, "label": 0, "UID": 14, "label_name": "default",
-                          "entry_n_key": [{"entry": "x", "entry_key": "service"},
-                                          {"entry": "ana", "entry_key": "username"}]}]},
-        {"ROWID": 2, "First": "Rui", "guid": "p2", "alt_birthday_type": 3,
-         "phone_info": null, "email_info": null, "url_info": null}]})"),
-              ContactFile(1));
+    // {DATE}: the zone's time of the dates; {T}/ the temp folder.
+    const std::string expected = ReplaceAll(test::DataFile("ios_contacts/every_kind_of_value.json"),
+                                            "{DATE}", std::string("01-06-2020 ") + time);
+    EXPECT_EQ(FileText(test::Expand(expected, temp_.path())), ContactFile(1));
     EXPECT_EQ(std::string(1, '\x01'), test::ReadFileBytes(temp_.File("1.thumb")));
   }
 }
