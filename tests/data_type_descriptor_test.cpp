@@ -20,10 +20,8 @@ namespace {
 class DataTypeDescriptorTest : public test::LibraryTest {
  protected:
   std::string Request(int data_type) {
-    Json::Value request;
-    request["package_type"] = data_type;
-    request["temp_folder"] = temp_.File("type_" + std::to_string(data_type));
-    return WriteJson(request);
+    return WriteJson(
+        test::MakeRequest(data_type, temp_.File("type_" + std::to_string(data_type)), {}));
   }
   bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
 

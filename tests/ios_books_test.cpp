@@ -62,17 +62,13 @@ TEST_F(IosBooksTest, WholeDocumentOfEveryList) {
     const char* name;
     std::string list;
     int status;
-    const char* document;
+    std::string document;
   };
   const Case cases[] = {
       {"two books, one not a dictionary between them",
        BookList(Book("Walden", "Purchases/376FAA7E4CF81729.epub") + "<string>stray</string>" +
                 Book("Émile", "/669FEE1FFBB29D81.epub")),
-       kStatusOk,
-       R"({"book_items": [
-            {"book_name": "Walden", "book_file_path": "/backupPurchases/376FAA7E4CF81729.epub"},
-            {"book_name": "Émile", "book_file_path": "/backup/669FEE1FFBB29D81.epub"}],
-           "size": 2})"},
+       kStatusOk, test::DataFile("ios_books/two_books.json")},
       {"entries missing every member",
        BookList("<dict/><dict><key>Name</key><integer>7</integer></dict>"), kStatusOk,
        R"({"book_items": [{"book_name": "", "book_file_path": "/backup"},
@@ -100,14 +96,13 @@ TEST_F(IosBooksTest, WholeDocumentOfEveryList) {
 }
 
 TEST_F(IosBooksTest, RefusedInputsHandNothingOver) {
-  EXPECT_EQ(kStatusMissingInput, Run(BookList(Book("Walden", "w.epub")), ""));
-  EXPECT_EQ(0, g_results.count);
+  EXPECT_TRUE(
+      test::NothingHandedOver(Run(BookList(Book("Walden", "w.epub")), ""), kStatusMissingInput));
   DataTypeRecord record;
   record.data_type = kBooksType;
   record.additional_param = "/backup";
   g_results = CapturedResults();
-  EXPECT_EQ(kStatusMissingInput, CallPackageFunction(&record));
-  EXPECT_EQ(0, g_results.count);
+  EXPECT_TRUE(test::NothingHandedOver(CallPackageFunction(&record), kStatusMissingInput));
 }
 
 }  // namespace

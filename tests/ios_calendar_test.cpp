@@ -43,30 +43,16 @@ using test::g_results;
 // events ({MORE}).
 std::string OldCall() { return test::DataFile("ios_calendar/old_call_after_events.json"); }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
-
-class IosCalendarTest : public ::testing::Test {
+class IosCalendarTest : public test::LibraryTest {
  protected:
   void SetUp() override {
-    Restart();
+    LibraryTest::SetUp();
     WriteManifest();
   }
 
-  void Restart() {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
   std::string Store(const std::string& name, int version, bool older_copy = false) {
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    options.older_copy = older_copy;
     const std::string path = phone_.File(name);
-    EXPECT_TRUE(samples::WriteIosCalendar(path, options));
+    EXPECT_TRUE(samples::WriteIosCalendar(path, test::SampleVersion(version, older_copy)));
     return path;
   }
 
@@ -93,45 +79,26 @@ class IosCalendarTest : public ::testing::Test {
   std::string Expected(const std::string& address, const std::string& more = "") const {
     const std::vector<std::string> paths = samples::IosCalendarAttachmentPaths();
     std::string text =
-        Replace(test::DataFile("ios_calendar/sample_details.json"), "{ADDR}", address);
-    text = Replace(text, "{AGENDA}", test::JsonEscaped(InBackup(paths[0])));
-    text = Replace(text, "{PHOTO}", test::JsonEscaped(InBackup(paths[1])));
-    return Formatted(Replace(text, "{MORE}", more));
+        ReplaceAll(test::DataFile("ios_calendar/sample_details.json"), "{ADDR}", address);
+    text = ReplaceAll(text, "{AGENDA}", test::JsonEscaped(InBackup(paths[0])));
+    text = ReplaceAll(text, "{PHOTO}", test::JsonEscaped(InBackup(paths[1])));
+    return Formatted(ReplaceAll(text, "{MORE}", more));
   }
 
   Json::Value Request(const std::string& calendar, const std::vector<std::string>& copies) const {
-    Json::Value request;
-    request["package_type"] = kCalendarType;
-    request["temp_folder"] = temp_.path();
-    request["addtional_param"] = backup_.path();
-    request["primary_file_object"]["calendar_file_path"] = calendar;
-    request["primary_file_object"]["manifest_file_path"] = backup_.File("Manifest.db");
+    Json::Value request = test::MakeRequest(
+        kCalendarType, temp_.path(),
+        {{"calendar_file_path", calendar}, {"manifest_file_path", backup_.File("Manifest.db")}}, {},
+        backup_.path());
     request["second_file_objects"]["configer_file_path"] = test::ConfigFolder();
-    Json::Value& list = request["second_file_objects"]["calendar_files_path"];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
+    request["second_file_objects"]["calendar_files_path"] = test::JsonList(copies);
     return request;
-  }
-
-  int RunStaged(const Json::Value& request) {
-    const std::string text = WriteJson(request);
-    return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
-  }
-
-  int RunOldStyle(const Json::Value& request) {
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kCalendarType);
   }
 
   std::string Detail(int n) const {
     return test::ReadFileBytes(temp_.File("DataAnalysis_Calendar_" + std::to_string(n) + ".json"));
   }
 
-  std::string Log() const { return test::ReadFileBytes(logs_.File("KxDataPackage.log")); }
-
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
   test::TempDir backup_;
@@ -145,11 +112,10 @@ TEST_F(IosCalendarTest, StagedWholeDocumentsOnEveryRelease) {
   for (int version = samples::kIosCalendarOldestSchema;
        version <= samples::kIosCalendarNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    Restart();
+    Reset();
     const size_t log_before = Log().size();
-    ASSERT_EQ(kStatusOk, RunStaged(Request(Store("Calendar.sqlitedb", version), {})));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(6, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(
+        test::PackageStagedRequest(Request(Store("Calendar.sqlitedb", version), {})), 6));
     EXPECT_EQ(Formatted(R"({"msg_file_list": [")" +
                         test::JsonEscaped(temp_.File("DataAnalysis_Calendar_0.json")) +
                         R"("], "size": 4})"),
@@ -167,7 +133,7 @@ TEST_F(IosCalendarTest, StagedWholeDocumentsOnEveryRelease) {
 TEST_F(IosCalendarTest, StagedWholeDocumentInAnotherZone) {
   {
     const test::ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
-    ASSERT_EQ(kStatusOk, RunStaged(Request(Store("Calendar.sqlitedb", 3), {})));
+    ASSERT_EQ(kStatusOk, test::PackageStagedRequest(Request(Store("Calendar.sqlitedb", 3), {})));
   }
   std::string expected = Expected("Office, 1 Main Street, Springfield");
   for (const auto& [utc, local] : std::vector<std::pair<std::string, std::string>>{
@@ -177,7 +143,7 @@ TEST_F(IosCalendarTest, StagedWholeDocumentInAnotherZone) {
            {"03-08-2024 16:00:00", "03-08-2024 11:00:00"},
            {"03-12-2024 12:00:00", "03-12-2024 08:00:00"},
            {"03-12-2024 13:00:00", "03-12-2024 09:00:00"}}) {
-    expected = Replace(expected, utc, local);
+    expected = ReplaceAll(expected, utc, local);
   }
   EXPECT_EQ(expected, Detail(0));
 }
@@ -187,8 +153,7 @@ TEST_F(IosCalendarTest, StagedWholeDocumentInAnotherZone) {
 TEST_F(IosCalendarTest, StagedKeyedMergeOfAnOlderCopy) {
   const std::string primary = Store("Calendar.sqlitedb", 2);
   const std::string older = Store("older.sqlitedb", 2, true);
-  ASSERT_EQ(kStatusOk, RunStaged(Request(primary, {older})));
-  ASSERT_EQ(1, g_results.count);
+  ASSERT_TRUE(test::HandedOver(test::PackageStagedRequest(Request(primary, {older}))));
   EXPECT_EQ(5, test::Parsed(g_results.text)["size"].asInt());
   EXPECT_EQ(Expected("Office, 1 Main Street, Springfield", OldCall()), Detail(0));
 }
@@ -198,12 +163,10 @@ TEST_F(IosCalendarTest, StagedKeyedMergeOfAnOlderCopy) {
 TEST_F(IosCalendarTest, OldStyleGivesTheStagedRecords) {
   const std::string primary = Store("Calendar.sqlitedb", 3);
   const std::string older = Store("older.sqlitedb", 3, true);
-  ASSERT_EQ(kStatusOk, RunStaged(Request(primary, {older})));
+  ASSERT_EQ(kStatusOk, test::PackageStagedRequest(Request(primary, {older})));
   const Json::Value staged = test::Parsed(Detail(0));
-  Restart();
-  ASSERT_EQ(kStatusOk, RunOldStyle(Request(primary, {older})));
-  ASSERT_EQ(1, g_results.count);
-  EXPECT_EQ(6, g_results.kind);
+  Reset();
+  ASSERT_TRUE(test::HandedOver(test::FilterAndPackage(Request(primary, {older})), 6));
   const Json::Value events = test::Parsed(g_results.text);
   ASSERT_EQ(staged.size(), events.size());
   for (Json::ArrayIndex i = 0; i < events.size(); ++i) {
@@ -231,7 +194,7 @@ TEST_F(IosCalendarTest, DeletedDuplicates) {
                "UPDATE CalendarItem SET description = 'Notes of Lunch with Anna', start_date = "
                "(SELECT start_date FROM CalendarItem WHERE ROWID = 5), end_date = (SELECT "
                "end_date FROM CalendarItem WHERE ROWID = 5) WHERE ROWID = 22;");
-  ASSERT_EQ(kStatusOk, RunOldStyle(Request(primary, {older})));
+  ASSERT_EQ(kStatusOk, test::FilterAndPackage(Request(primary, {older})));
   std::vector<std::string> titles;
   for (const Json::Value& event : test::Parsed(g_results.text)) {
     titles.push_back(event["utf_Title"].asString() + (event.isMember("tag") ? "*" : ""));
@@ -239,8 +202,8 @@ TEST_F(IosCalendarTest, DeletedDuplicates) {
   EXPECT_EQ((std::vector<std::string>{"Team meeting", "Holiday", "Dentist", "Lunch with Anna",
                                       "Gone*", "Lunch with Anna*"}),
             titles);
-  Restart();
-  ASSERT_EQ(kStatusOk, RunStaged(Request(Store("again.sqlitedb", 2), {older})));
+  Reset();
+  ASSERT_EQ(kStatusOk, test::PackageStagedRequest(Request(Store("again.sqlitedb", 2), {older})));
   EXPECT_EQ(7, test::Parsed(g_results.text)["size"].asInt());
 }
 
@@ -254,7 +217,7 @@ TEST_F(IosCalendarTest, DetailFileBatches) {
   } cases[] = {{995, {999}}, {996, {1000}}, {998, {1000, 2}}, {1997, {1000, 1000, 1}}};
   for (const auto& one : cases) {
     SCOPED_TRACE(one.extra);
-    Restart();
+    Reset();
     const std::string calendar = Store("Calendar.sqlitedb", 3);
     test::RunSql(
         calendar,
@@ -263,7 +226,7 @@ TEST_F(IosCalendarTest, DetailFileBatches) {
             ") INSERT INTO CalendarItem (ROWID, summary, start_date, end_date, "
             "calendar_id, UUID, unique_identifier, entity_type) SELECT 1000 + i, 'E' || i, i, "
             "i + 60, 1, 'X-' || i, 'X-' || i, 2 FROM n;");
-    ASSERT_EQ(kStatusOk, RunStaged(Request(calendar, {})));
+    ASSERT_EQ(kStatusOk, test::PackageStagedRequest(Request(calendar, {})));
     const Json::Value result = test::Parsed(g_results.text);
     EXPECT_EQ(one.extra + 4, result["size"].asInt());
     ASSERT_EQ(one.file_sizes.size(), result["msg_file_list"].size());
@@ -347,16 +310,14 @@ TEST_F(IosCalendarTest, BadInput) {
     SCOPED_TRACE(one.what);
     Json::Value request = Request(calendar, {});
     request["primary_file_object"][one.key] = one.value;
-    Restart();
-    EXPECT_EQ(one.staged, RunStaged(request));
-    Restart();
-    EXPECT_EQ(one.old_style, RunOldStyle(request));
-    EXPECT_EQ(0, g_results.count);
+    Reset();
+    EXPECT_EQ(one.staged, test::PackageStagedRequest(request));
+    Reset();
+    EXPECT_TRUE(test::NothingHandedOver(test::FilterAndPackage(request), one.old_style));
   }
   Json::Value request = Request(calendar, {});
   request["temp_folder"] = temp_.File("absent");
-  EXPECT_EQ(1100, RunStaged(request));
-  EXPECT_EQ(0, g_results.count);
+  EXPECT_TRUE(test::NothingHandedOver(test::PackageStagedRequest(request), 1100));
 }
 
 // A stop requested from another thread before each stage: the stages that
@@ -383,7 +344,7 @@ TEST_F(IosCalendarTest, StopFromAnotherThreadBeforeEachStage) {
   const int stopping_stage[] = {3, 3, 3, 3, 4};
   for (int stop_before = 0; stop_before < 5; ++stop_before) {
     SCOPED_TRACE(stop_before);
-    Restart();
+    Reset();
     StagedParameters parameters =
         StagedParametersFromRequest(Request(calendar, {older}), kCalendarType, CaptureResult);
     IosCalendarKxDataPackage package(parameters);
@@ -397,9 +358,8 @@ TEST_F(IosCalendarTest, StopFromAnotherThreadBeforeEachStage) {
     EXPECT_EQ(stopping_stage[stop_before], stage - 1);
     EXPECT_EQ(0, g_results.count);
   }
-  Restart();
-  EXPECT_EQ(kStatusOk, RunStaged(Request(calendar, {older})));
-  EXPECT_EQ(1, g_results.count);
+  Reset();
+  EXPECT_TRUE(test::HandedOver(test::PackageStagedRequest(Request(calendar, {older}))));
 }
 
 // A stop requested from another thread while a stage reads rows: no
@@ -418,26 +378,25 @@ TEST_F(IosCalendarTest, StopFromAnotherThreadWhileReadingRows) {
   const std::string calendar = Store("Calendar.sqlitedb", samples::kIosCalendarNewestSchema);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.sql_prefix) + (c.staged ? " staged" : " old style"));
-    Restart();
+    Reset();
     bool reached = false;
     int status = 0;
     {
       test::StagedStopGate gate(c.sql_prefix, true);
       status = gate.RunStopping(
           [&] {
-            return c.staged ? RunStaged(Request(calendar, {})) : RunOldStyle(Request(calendar, {}));
+            return c.staged ? test::PackageStagedRequest(Request(calendar, {}))
+                            : test::FilterAndPackage(Request(calendar, {}));
           },
           &reached);
     }
     EXPECT_TRUE(reached);
-    EXPECT_EQ(kStatusStopped, status);
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(c.log)) << Log();
+    EXPECT_TRUE(test::NothingHandedOver(status, kStatusStopped));
+    EXPECT_TRUE(Logged(c.log));
     EXPECT_FALSE(std::filesystem::exists(temp_.File("DataAnalysis_Calendar_1.json")));
-    Restart();
-    EXPECT_EQ(kStatusOk,
-              c.staged ? RunStaged(Request(calendar, {})) : RunOldStyle(Request(calendar, {})));
-    EXPECT_EQ(1, g_results.count);
+    Reset();
+    EXPECT_TRUE(test::HandedOver(c.staged ? test::PackageStagedRequest(Request(calendar, {}))
+                                          : test::FilterAndPackage(Request(calendar, {}))));
     std::filesystem::remove(temp_.File("DataAnalysis_Calendar_1.json"));
   }
 }

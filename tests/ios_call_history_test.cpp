@@ -39,12 +39,7 @@ class IosCallHistoryTest : public test::LibraryTest {
   }
 
   int Run(const std::string& primary, const std::vector<std::string>& copies = {}) {
-    Json::Value request;
-    request["package_type"] = kIosCallHistoryType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["call_file_path"] = primary;
-    request["second_file_objects"]["call_files_path"] = test::JsonList(copies);
-    return test::FilterAndPackage(request);
+    return test::PackageWithCopies(kIosCallHistoryType, temp_.path(), "call", primary, copies);
   }
 
   test::TempDir phone_;
@@ -80,9 +75,7 @@ TEST_F(IosCallHistoryTest, WholeDocumentOnEveryStoreVersion) {
       const std::string path =
           Store(std::string(shifted.empty() ? "u" : "k") + std::to_string(version) + ".storedata",
                 version, kCalls);
-      ASSERT_EQ(kStatusOk, Run(path));
-      ASSERT_EQ(1, g_results.count);
-      EXPECT_EQ(3, g_results.kind);
+      ASSERT_TRUE(test::HandedOver(Run(path), 3));
       EXPECT_EQ(Formatted(expected), g_results.text);
     }
   }
@@ -96,13 +89,10 @@ TEST_F(IosCallHistoryTest, SampleStoresOfEveryVersion) {
        version <= samples::kIosCallHistoryNewestSchema; ++version) {
     SCOPED_TRACE(version);
     Reset();
-    samples::IosSampleOptions options;
-    options.schema_version = version;
     const std::string newer = phone_.File("newer" + std::to_string(version));
     const std::string older = phone_.File("older" + std::to_string(version));
-    ASSERT_TRUE(samples::WriteIosCallHistory(newer, options));
-    options.older_copy = true;
-    ASSERT_TRUE(samples::WriteIosCallHistory(older, options));
+    ASSERT_TRUE(samples::WriteIosCallHistory(newer, test::SampleVersion(version)));
+    ASSERT_TRUE(samples::WriteIosCallHistory(older, test::SampleVersion(version, true)));
     ASSERT_EQ(kStatusOk, Run(newer, {older}));
     const Json::Value document = test::Parsed(g_results.text);
     int recovered = 0;
@@ -153,21 +143,11 @@ TEST_F(IosCallHistoryTest, CallHistoryDbOfIos7AndEarlier) {
       {"answered": 0, "call_type": 1, "datetime": "11-04-2013 12:00:00",
        "address": "+15550103000", "flags": 0, "duration": 0.0, "is_deleted": 1, "tag": "deleted",
        "connect_type": 2})";
-    const std::string merged = with_copy ? R"(, "is_deleted": 0)" : "";
-    EXPECT_EQ(Formatted(std::string(R"({"size": )") + (with_copy ? "5" : "4") +
-                        R"(, "call_records": [
-      {"answered": 1, "call_type": 1, "datetime": "11-04-2013 08:00:00",
-       "address": "+15550102000", "flags": 1, "duration": 184.0, "connect_type": 0)" +
-                        merged + R"(},
-      {"answered": 0, "call_type": 1, "datetime": "11-04-2013 09:00:00",
-       "address": "+15550102000", "flags": 0, "duration": 0.0, "connect_type": 2)" +
-                        merged + R"(},
-      {"answered": 1, "call_type": 8, "datetime": "11-04-2013 10:00:00",
-       "address": "ana@example.com", "flags": 0, "duration": 610.0, "connect_type": 0)" +
-                        merged + R"(},
-      {"answered": 0, "call_type": 1, "datetime": "11-04-2013 11:00:00",
-       "address": "+442079460000", "flags": 1, "duration": 0.0, "connect_type": 1)" +
-                        merged + "}" + (with_copy ? deleted : "") + "]}"),
+    // {MERGED} and {DELETED}: what the older copy adds.
+    std::string expected = ReplaceAll(test::DataFile("ios_call_history/call_history_db.json"),
+                                      "{SIZE}", with_copy ? "5" : "4");
+    expected = ReplaceAll(expected, "{MERGED}", with_copy ? R"(, "is_deleted": 0)" : "");
+    EXPECT_EQ(Formatted(ReplaceAll(expected, "{DELETED}", with_copy ? deleted : "")),
               g_results.text);
   }
 }

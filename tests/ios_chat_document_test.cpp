@@ -10,19 +10,15 @@
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "ioschat/chat_document.h"
+#include "package_capture.h"
 #include "test_support.h"
 
 namespace kx {
 namespace {
 
-Json::Value Parse(const std::string& text) {
-  Json::Value value;
-  std::string error;
-  EXPECT_TRUE(ParseJson(text.c_str(), &value, &error)) << error;
-  return value;
-}
+using test::Parsed;
 
-Json::Value ParseFile(const std::string& path) { return Parse(test::ReadFileBytes(path)); }
+Json::Value ParseFile(const std::string& path) { return Parsed(test::ReadFileBytes(path)); }
 
 ChatSession OneToOne(const std::string& id) {
   ChatSession session;
@@ -39,7 +35,7 @@ TEST(ChatDocumentTest, TenThousandAndOneMessagesMakeTwoNumberedBatches) {
     message.message_id = std::to_string(i);
     package.AddMessage(message);
   }
-  const Json::Value session = Parse(package.Finish())["sessions"][0];
+  const Json::Value session = Parsed(package.Finish())["sessions"][0];
   ASSERT_EQ(2u, session["msg_file_list"].size());
   EXPECT_EQ(static_cast<Json::ArrayIndex>(kMessagesPerBatch),
             ParseFile(session["msg_file_list"][0].asString()).size());

@@ -65,12 +65,9 @@ std::string KikId(const std::string& tail) {
                                   std::string("cores/private/") + kAccount + "/" + tail);
 }
 
-std::string TwoLevel(const std::string& root, const std::string& id) {
-  return JoinPath(JoinPath(root, id.substr(0, 2)), id);
-}
-
 // The expected documents in tests/data/ios_kik/: the whole document of the sample store; {T} is the
-// temp folder, {B} the backup, {A} the attachment's file id, {G}/{Z} the thumbnails' ids.
+// temp folder, {B} the backup, {A} the attachment's file id, {G}/{Z}/{J}/{N} the thumbnails' ids
+// ({X2} the two-digit folder of {X}).
 
 class IosKikTest : public ChatBackupTest {
  protected:
@@ -86,30 +83,24 @@ class IosKikTest : public ChatBackupTest {
 
   std::string SampleStore(int version) {
     const std::string path = JoinPath(root_, "kik" + std::to_string(version) + ".sqlite");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
     std::vector<samples::IosKikFile> files;
-    EXPECT_TRUE(samples::WriteIosKik(path, options, &files));
+    EXPECT_TRUE(samples::WriteIosKik(path, test::SampleVersion(version), &files));
     for (const samples::IosKikFile& file : files) AddBackupFile(file.relative_path, file.bytes);
     return path;
   }
 
   Json::Value Request(const std::string& store) {
-    Json::Value request;
-    request["package_type"] = kKikType;
-    request["temp_folder"] = temp_;
-    request["primary_file_object"]["kik_file_path"] = store;
-    request["primary_file_object"]["manifest_file_path"] = manifest_;
-    request["other_info"]["kik_account_id"] = kAccount;
-    request["other_info"]["has_sub_dir"] = "1";
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(kKikType, temp_,
+                             {{"kik_file_path", store}, {"manifest_file_path", manifest_}},
+                             {{"kik_account_id", kAccount}, {"has_sub_dir", "1"}}, backup_);
   }
 
   std::string Expanded(std::string text) const {
     const std::string ids[][2] = {{"{A}", KikId(std::string("attachments/") + kAttachment)},
                                   {"{G}", KikId("profpix/thumb_1100211223344_g@groups.kik.com")},
-                                  {"{Z}", KikId("profpix/thumb_zoe.l_4kq@talk.kik.com")}};
+                                  {"{Z}", KikId("profpix/thumb_zoe.l_4kq@talk.kik.com")},
+                                  {"{J}", KikId("profpix/thumb_1_g@groups.kik.com")},
+                                  {"{N}", KikId("profpix/thumb_ana@talk.kik.com")}};
     for (const auto& [mark, id] : ids) {
       const std::string two = mark.substr(0, 2) + "2}";
       text = ReplaceAll(
@@ -192,21 +183,17 @@ TEST_F(IosKikTest, BatchBoundaries) {
     ASSERT_EQ(kStatusOk, Run(Request(store)));
     const Json::Value document = test::Parsed(g_results.text);
     const Json::Value& sessions = document["kik_accounts"][0]["kik_chat_sessions"];
-    const std::string h = Fnv1a64Decimal("Bo");
+    const std::string deleted = "kikmessages_" + Fnv1a64Decimal("Bo");
     const bool one_more = count == 10001;
-    const std::vector<std::string> chat_files =
-        one_more ? std::vector<std::string>{"kikmessages_7_1.json", "kikmessages_7_2.json"}
-                 : std::vector<std::string>{"kikmessages_7_1.json"};
-    const std::vector<std::string> deleted_files =
-        one_more ? std::vector<std::string>{"kikmessages_" + h + "_1.json",
-                                            "kikmessages_" + h + "_2.json"}
-                 : std::vector<std::string>{"kikmessages_" + h + ".json"};
-    Json::Value expected_chat(Json::arrayValue);
-    for (const std::string& name : chat_files) expected_chat.append(JoinPath(temp_, name));
-    Json::Value expected_deleted(Json::arrayValue);
-    for (const std::string& name : deleted_files) expected_deleted.append(JoinPath(temp_, name));
-    EXPECT_EQ(expected_chat, sessions[0]["msg_file_list"]);
-    EXPECT_EQ(expected_deleted, sessions[1]["msg_file_list"]);
+    std::vector<std::string> chat_files = {"kikmessages_7_1.json"};
+    std::vector<std::string> deleted_files = {deleted + (one_more ? "_1.json" : ".json")};
+    if (one_more) chat_files.push_back("kikmessages_7_2.json");
+    if (one_more) deleted_files.push_back(deleted + "_2.json");
+    for (const auto& [session, files] : {std::pair{0, chat_files}, {1, deleted_files}}) {
+      std::vector<std::string> paths;
+      for (const std::string& name : files) paths.push_back(JoinPath(temp_, name));
+      EXPECT_EQ(test::JsonList(paths), sessions[session]["msg_file_list"]);
+    }
     EXPECT_EQ(10000u, test::Parsed(Batch(chat_files[0]))["messages"].size());
     EXPECT_EQ(10000u, test::Parsed(Batch(deleted_files[0]))["messages"].size());
     if (one_more) {
@@ -227,16 +214,7 @@ TEST_F(IosKikTest, StoreWithoutJoinTables) {
                           "INSERT INTO ZKIKCHAT (Z_PK, ZUSER, ZDATEUPDATED) VALUES (1, 3, NULL);"
                           "INSERT INTO ZKIKMESSAGE (Z_PK, ZTYPE, ZUSER) VALUES (1, 1, 3);");
   ASSERT_EQ(kStatusOk, Run(Request(store)));
-  const std::string thumb = "cores/private/7d1b3a2e0c9f4e8b/profpix/thumb_1_g@groups.kik.com";
-  const std::string id = KikId("profpix/thumb_1_g@groups.kik.com");
-  EXPECT_EQ(Formatted(R"({"kik_accounts": [{"account_id": "7d1b3a2e0c9f4e8b",
-    "kik_chat_sessions": [{"chat_pk": "1", "session_name": "Hikers",
-      "session_id": "1_g@groups.kik.com", "ZUSER": "3", "last_date": "", "is_group": "1",
-      "thumb_path": ")" +
-                      test::JsonEscaped(thumb) + R"(", "thumb_file": ")" +
-                      test::JsonEscaped(TwoLevel(backup_, id)) + R"("}],
-    "media_file_info": null}], "size": 1})"),
-            g_results.text);
+  EXPECT_EQ(Expanded(test::DataFile("ios_kik/without_join_tables.json")), g_results.text);
 }
 
 // Entity tables that lack columns the queries name, and no attachment
@@ -256,25 +234,14 @@ TEST_F(IosKikTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
                "INSERT INTO ZKIKMESSAGE VALUES (1, 2, 1, 'hello');"
                "INSERT INTO Z_2MESSAGES VALUES (5, 1);");
   ASSERT_EQ(kStatusOk, Run(Request(store)));
-  const std::string id = KikId("profpix/thumb_ana@talk.kik.com");
-  EXPECT_EQ(Formatted(R"({"kik_accounts": [{"account_id": "7d1b3a2e0c9f4e8b",
-    "kik_chat_sessions": [{"chat_pk": "5", "session_name": "Ana", "session_id": "ana@talk.kik.com",
-      "ZUSER": "1", "last_date": "", "is_group": "0",
-      "msg_file_list": [")" +
-                      test::JsonEscaped(JoinPath(temp_, "kikmessages_5.json")) + R"("],
-      "thumb_path": "cores/private/7d1b3a2e0c9f4e8b/profpix/thumb_ana@talk.kik.com",
-      "thumb_file": ")" +
-                      test::JsonEscaped(TwoLevel(backup_, id)) + R"("}],
-    "media_file_info": null}], "size": 1})"),
-            g_results.text);
+  EXPECT_EQ(Expanded(test::DataFile("ios_kik/lacking_columns_document.json")), g_results.text);
   EXPECT_EQ(Formatted(test::DataFile("ios_kik/lacking_columns_batch.json")),
             Batch("kikmessages_5.json"));
-  const std::string log = Log();
-  EXPECT_NE(std::string::npos,
-            log.find("the store has no ZKIKATTACHMENT, ZKIKCHAT.ZDATEUPDATED, "
-                     "the group-member join table (Z_<n>MEMBERS), ZKIKMESSAGE.ZTIMESTAMP, "
-                     "ZKIKMESSAGE.ZSTATE: read as NULL or left out."))
-      << log;
+  EXPECT_TRUE(
+      Logged("the store has no ZKIKATTACHMENT, ZKIKCHAT.ZDATEUPDATED, the group-member "
+             "join table (Z_<n>MEMBERS), ZKIKMESSAGE.ZTIMESTAMP, ZKIKMESSAGE.ZSTATE: read "
+             "as NULL or left out.",
+             0, true));
 }
 
 // Names from the data with "..", "/", NUL or 10,000 characters: every file
@@ -312,14 +279,9 @@ TEST_F(IosKikTest, HostileNamesStayInsideTheFolders) {
   EXPECT_EQ("ABC", test::ReadFileBytes(media[0]["data_file_path"].asString()));
   for (Json::ArrayIndex at = 1; at < media.size(); ++at)
     EXPECT_FALSE(media[at].isMember("data_type"));
-  const auto inside = [](const std::string& path, const std::string& folder) {
-    const fs::path relative =
-        fs::u8path(path).lexically_normal().lexically_relative(fs::u8path(folder));
-    return !relative.empty() && *relative.begin() != "..";
-  };
   const Json::Value& sessions = document["kik_accounts"][0]["kik_chat_sessions"];
   ASSERT_EQ(2u, sessions.size());
-  EXPECT_TRUE(inside(sessions[0]["thumb_file"].asString(), backup_));
+  EXPECT_TRUE(test::IsInside(sessions[0]["thumb_file"].asString(), backup_));
   std::vector<std::string> handed;
   for (const Json::Value& session : sessions) {
     for (const Json::Value& file : session["msg_file_list"]) handed.push_back(file.asString());
@@ -327,18 +289,14 @@ TEST_F(IosKikTest, HostileNamesStayInsideTheFolders) {
   ASSERT_EQ(2u, handed.size());
   for (const std::string& batch : handed) {
     SCOPED_TRACE(batch);
-    EXPECT_TRUE(inside(batch, temp_));
+    EXPECT_TRUE(test::IsInside(batch, temp_));
     for (const Json::Value& message : test::Parsed(test::ReadFileBytes(batch))["messages"]) {
       const std::string media_backup = message["media_backup"].asString();
-      EXPECT_TRUE(inside(media_backup, temp_) || inside(media_backup, backup_)) << media_backup;
+      EXPECT_TRUE(test::IsInside(media_backup, temp_) || test::IsInside(media_backup, backup_))
+          << media_backup;
     }
   }
-  for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(root_))) {
-    const std::string path = entry.path().u8string();
-    EXPECT_TRUE(inside(path, temp_) || inside(path, backup_) ||
-                entry.path().parent_path() == fs::u8path(root_))
-        << path;
-  }
+  ExpectNothingWrittenOutside();
 }
 
 TEST(KikMapping, MediaKindsAndGroupJids) {
@@ -386,10 +344,8 @@ class IosLineTest : public ChatBackupTest {
 
   std::string SampleStore(int version) {
     const std::string path = JoinPath(root_, "line" + std::to_string(version) + ".sqlite");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
     std::vector<samples::IosLineFile> files;
-    EXPECT_TRUE(samples::WriteIosLine(path, options, &files));
+    EXPECT_TRUE(samples::WriteIosLine(path, test::SampleVersion(version), &files));
     placed_.clear();
     for (const samples::IosLineFile& file : files) {
       placed_.push_back(AddBackupFile(file.relative_path, file.bytes));
@@ -398,14 +354,9 @@ class IosLineTest : public ChatBackupTest {
   }
 
   Json::Value Request(const std::string& store) const {
-    Json::Value request;
-    request["package_type"] = kLineType;
-    request["temp_folder"] = temp_;
-    request["primary_file_object"]["line_file_path"] = store;
-    request["primary_file_object"]["manifest_file_path"] = manifest_;
-    request["other_info"]["line_account_id"] = samples::kIosLineAccount;
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(kLineType, temp_,
+                             {{"line_file_path", store}, {"manifest_file_path", manifest_}},
+                             {{"line_account_id", samples::kIosLineAccount}}, backup_);
   }
 
   std::string Expanded(std::string text) const {
@@ -481,14 +432,12 @@ TEST_F(IosLineTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
   ASSERT_EQ(kStatusOk, Run(Request(store)));
   EXPECT_EQ(Expanded(test::DataFile("ios_line/lacking_columns_document.json")), g_results.text);
   EXPECT_EQ(Formatted(test::DataFile("ios_line/lacking_columns_batch.json")), Batch("u1"));
-  const std::string log = Log();
-  const std::string line =
+  EXPECT_TRUE(Logged(
       "the store has no ZGROUP, ZUSER.ZCUSTOMNAME, ZUSER.ZUSERTYPE, the chat-member join table "
       "(Z_<n>MEMBERS), ZMESSAGE.ZID, ZMESSAGE.ZTIMESTAMP, ZMESSAGE.ZCONTENTTYPE, "
       "ZMESSAGE.ZCONTENTMETADATA, ZMESSAGE.ZLATITUDE, ZMESSAGE.ZLONGITUDE, ZMESSAGE.ZMESSAGETYPE: "
-      "read as NULL or left out.";
-  EXPECT_NE(std::string::npos, log.find(line)) << log;
-  EXPECT_EQ(log.find(line), log.rfind(line));
+      "read as NULL or left out.",
+      0, true));
 }
 
 // Names from the data with "..", "/", NUL: no file is located for them,
@@ -559,10 +508,8 @@ class IosViberTest : public ChatBackupTest {
  protected:
   std::string SampleStore(int version) {
     const std::string path = JoinPath(root_, "Contacts" + std::to_string(version) + ".data");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
     std::vector<samples::IosViberFile> files;
-    EXPECT_TRUE(samples::WriteIosViber(path, options, &files));
+    EXPECT_TRUE(samples::WriteIosViber(path, test::SampleVersion(version), &files));
     for (const samples::IosViberFile& file : files) {
       AddBackupFile(file.domain, file.relative_path, file.bytes);
     }
@@ -570,14 +517,9 @@ class IosViberTest : public ChatBackupTest {
   }
 
   Json::Value Request(const std::string& store) const {
-    Json::Value request;
-    request["package_type"] = kViberType;
-    request["temp_folder"] = temp_;
-    request["primary_file_object"]["viber_file_path"] = store;
-    request["primary_file_object"]["photo_file_path"] = manifest_;
-    request["other_info"]["has_sub_dir"] = "1";
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(kViberType, temp_,
+                             {{"viber_file_path", store}, {"photo_file_path", manifest_}},
+                             {{"has_sub_dir", "1"}}, backup_);
   }
 
   std::string Expanded(std::string text, const std::string& url = "") const {
@@ -687,16 +629,14 @@ TEST_F(IosViberTest, StoreLackingColumnsIsReadAsFarAsItGoes) {
   EXPECT_EQ(Expanded(test::DataFile("ios_viber/lacking_columns_document.json")), g_results.text);
   EXPECT_EQ(Formatted(test::DataFile("ios_viber/lacking_columns_batch.json")),
             Batch("+1 555 0100"));
-  const std::string log = Log();
-  const std::string line =
+  EXPECT_TRUE(Logged(
       "the store has no ZCONVERSATION.ZGROUPID, ZCONVERSATION.ZNAME, ZCONVERSATION.ZSUBTYPE, "
       "ZPHONENUMBER.ZCANONIZEDPHONENUM, ZMEMBER.ZMEMBERID, ZMEMBER.ZDISPLAYSHORTNAME, "
       "ZMEMBER.ZNAME, the conversation-participant join table (Z_<n>PHONENUMINDEXES), "
       "ZATTACHMENT, ZVIBERLOCATION, ZVIBERMESSAGE.ZTOKEN, ZVIBERMESSAGE.ZDATE, "
       "ZVIBERMESSAGE.ZSTATE, ZVIBERMESSAGE.ZSYSTEMTYPE, ZVIBERMESSAGE.ZMETADATA, "
-      "ZVIBERMESSAGE.ZCALLTYPE, ZVIBERMESSAGE.ZBEINGDELETED, ZRECENT: read as NULL or left out.";
-  EXPECT_NE(std::string::npos, log.find(line)) << log;
-  EXPECT_EQ(log.find(line), log.rfind(line));
+      "ZVIBERMESSAGE.ZCALLTYPE, ZVIBERMESSAGE.ZBEINGDELETED, ZRECENT: read as NULL or left out.",
+      0, true));
 }
 
 // Attachment names with "..", "/", NUL, and hostile metadata: no file is
@@ -778,31 +718,21 @@ class IosWechatTest : public ChatBackupTest {
   samples::IosWechatStores SampleStore(int version) {
     const std::string folder = JoinPath(root_, "v" + std::to_string(version));
     fs::create_directories(fs::u8path(folder));
-    samples::IosSampleOptions options;
-    options.schema_version = version;
     samples::IosWechatStores stores;
     std::vector<samples::IosWechatFile> files;
-    EXPECT_TRUE(samples::WriteIosWechat(folder, options, &stores, &files));
+    EXPECT_TRUE(samples::WriteIosWechat(folder, test::SampleVersion(version), &stores, &files));
     for (const samples::IosWechatFile& file : files) AddBackupFile(file.relative_path, file.bytes);
     return stores;
   }
 
   Json::Value Request(const samples::IosWechatStores& stores) {
-    Json::Value request;
-    request["package_type"] = kWechatType;
-    request["temp_folder"] = temp_;
-    Json::Value& files = request["primary_file_object"];
-    const std::pair<const char*, std::string> keys[] = {{"msg_file_path", stores.messages},
-                                                        {"contact_file_path", stores.contacts},
-                                                        {"session_file_path", stores.sessions},
-                                                        {"user_file_path", stores.settings},
-                                                        {"manifest_file_path", manifest_}};
-    for (const auto& [key, path] : keys) {
-      if (!path.empty()) files[key] = path;
-    }
-    request["other_info"]["has_sub_dir"] = "1";
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(kWechatType, temp_,
+                             {{"msg_file_path", stores.messages},
+                              {"contact_file_path", stores.contacts},
+                              {"session_file_path", stores.sessions},
+                              {"user_file_path", stores.settings},
+                              {"manifest_file_path", manifest_}},
+                             {{"has_sub_dir", "1"}}, backup_);
   }
 
   std::string Expanded(std::string text) const {
@@ -937,11 +867,10 @@ TEST_F(IosWechatTest, ConversationTableLackingColumns) {
   EXPECT_EQ(Formatted(test::DataFile("ios_wechat/lacking_columns_batch.json")), Batch("aa"));
   EXPECT_EQ(Formatted(R"([{"is_from_me": 0, "kind": "other", "message_id": "7", "text": "yo"}])"),
             Batch("bb"));
-  const std::string log = Log();
-  EXPECT_NE(std::string::npos,
-            log.find("the conversation tables have no MesSvrID, CreateTime, Status, Des: read as "
-                     "NULL."))
-      << log;
+  EXPECT_TRUE(
+      Logged("the conversation tables have no MesSvrID, CreateTime, Status, Des: read as "
+             "NULL.",
+             0, true));
 }
 
 // Table names, file extensions and bodies from the data that try to lead
@@ -973,16 +902,11 @@ TEST_F(IosWechatTest, HostileNamesAndBodies) {
   ASSERT_EQ(kStatusOk, Run(request));
   const Json::Value document = test::Parsed(g_results.text);
   ASSERT_EQ(3u, document["sessions"].size());
-  const auto inside = [](const std::string& path, const std::string& folder) {
-    const fs::path relative =
-        fs::u8path(path).lexically_normal().lexically_relative(fs::u8path(folder));
-    return !relative.empty() && *relative.begin() != "..";
-  };
   std::map<std::string, Json::Value> batches;
   for (const Json::Value& session : document["sessions"]) {
     ASSERT_EQ(1u, session["msg_file_list"].size());
     const std::string batch = session["msg_file_list"][0].asString();
-    EXPECT_TRUE(inside(batch, temp_)) << batch;
+    EXPECT_TRUE(test::IsInside(batch, temp_)) << batch;
     batches[session["session_id"].asString()] = test::Parsed(test::ReadFileBytes(batch));
   }
   EXPECT_EQ(Formatted(test::DataFile("ios_wechat/hostile_names_and_bodies.json")),
@@ -992,12 +916,7 @@ TEST_F(IosWechatTest, HostileNamesAndBodies) {
   // The hash part of a table name ending like a group is no group of a
   // known contact: a single conversation, its text kept whole.
   EXPECT_EQ("../../u:\nhello", batches["x@chatroom"][0]["text"].asString());
-  for (const auto& entry : fs::recursive_directory_iterator(fs::u8path(root_))) {
-    const std::string path = entry.path().u8string();
-    EXPECT_TRUE(inside(path, temp_) || inside(path, backup_) ||
-                entry.path().parent_path() == fs::u8path(root_))
-        << path;
-  }
+  ExpectNothingWrittenOutside();
 }
 
 }  // namespace wechat
@@ -1013,9 +932,8 @@ TYPED_TEST(IosChatContractTest, WholeDocumentsOfTheSampleOnEveryVersion) {
   for (int version = TypeParam::kOldestVersion; version <= TypeParam::kNewestVersion; ++version) {
     SCOPED_TRACE(version);
     this->Fresh();
-    ASSERT_EQ(kStatusOk, this->Run(this->Request(this->SampleStore(version))));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(TypeParam::kResultKind, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(this->Run(this->Request(this->SampleStore(version))),
+                                 TypeParam::kResultKind));
     this->ExpectSampleDocuments(version);
   }
 }

@@ -40,11 +40,9 @@ class IosContactsTest : public test::LibraryTest {
   }
 
   int Run(const std::vector<std::string>& copies = {}) {
-    Json::Value request;
-    request["package_type"] = kIosContactType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["contact_file_path"] = book_;
-    request["primary_file_object"]["contact_image_file_path"] = images_;
+    Json::Value request =
+        test::MakeRequest(kIosContactType, temp_.path(),
+                          {{"contact_file_path", book_}, {"contact_image_file_path", images_}});
     request["second_file_objects"]["contact_files_path"] = test::JsonList(copies);
     return test::FilterAndPackage(request);
   }
@@ -55,15 +53,7 @@ class IosContactsTest : public test::LibraryTest {
         temp_.File("KxDataPackage_Contact_" + std::to_string(number) + ".json"));
   }
 
-  size_t AbsentLines() const {
-    const std::string log = Log();
-    size_t count = 0;
-    for (size_t at = log.find("picture database was absent"); at != std::string::npos;
-         at = log.find("picture database was absent", at + 1)) {
-      ++count;
-    }
-    return count;
-  }
+  size_t AbsentLines() const { return test::Occurrences(Log(), "picture database was absent"); }
 
   static std::string FileText(const std::string& expected_json) {
     return ReplaceAll(Formatted(expected_json), "\n", "\r\n");
@@ -84,10 +74,7 @@ TEST_F(IosContactsTest, FilesOfAThousand) {
   EXPECT_EQ(1001, result["contact_num"].asInt());
   ASSERT_EQ(2u, result["contact_file_path"].size());
   EXPECT_EQ(1000u, test::Parsed(ContactFile(1))["contacts_info"].size());
-  EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 1001, "First": "P1001",
-      "guid": "p1001", "alt_birthday_type": 3, "phone_info": null, "email_info": null,
-      "url_info": null}]})"),
-            ContactFile(2));
+  EXPECT_EQ(FileText(test::DataFile("ios_contacts/thousand_and_first.json")), ContactFile(2));
 }
 
 // The sample books of every version with their older copies: the oldest
@@ -98,13 +85,11 @@ TEST_F(IosContactsTest, SampleBooksOfEveryVersion) {
        version <= samples::kIosAddressBookNewestSchema; ++version) {
     SCOPED_TRACE(version);
     Reset();
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    ASSERT_TRUE(samples::WriteIosAddressBook(book_, images_, options));
+    ASSERT_TRUE(samples::WriteIosAddressBook(book_, images_, test::SampleVersion(version)));
     test::TempDir older;
-    options.older_copy = true;
     const std::string copy = older.File("AddressBook.sqlitedb");
-    ASSERT_TRUE(samples::WriteIosAddressBook(copy, older.File("images.sqlitedb"), options));
+    ASSERT_TRUE(samples::WriteIosAddressBook(copy, older.File("images.sqlitedb"),
+                                             test::SampleVersion(version, true)));
     ASSERT_EQ(kStatusOk, Run({copy}));
     const Json::Value file = test::Parsed(ContactFile(1));
     int merged = 0, pictures = 0;
@@ -125,11 +110,7 @@ TEST_F(IosContactsTest, OldestBookWholeDocument) {
                           ";INSERT INTO ABPerson (ROWID, First, Last) VALUES (4, 'Rui', 'Sá');"
                           "INSERT INTO ABMultiValue VALUES (1, 4, 3, 0, 7, '+351 21 000 0000');");
   ASSERT_EQ(kStatusOk, Run());
-  EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 4, "First": "Rui",
-      "Last": "Sá", "alt_birthday_type": 3, "email_info": null, "url_info": null,
-      "phone_info": [{"property": 3, "label": 7, "value": "+351 21 000 0000",
-                      "label_name": "default"}]}]})"),
-            ContactFile(1));
+  EXPECT_EQ(FileText(test::DataFile("ios_contacts/oldest_book.json")), ContactFile(1));
 }
 
 // A person with a value of every list, a value kept twice, a picture and
@@ -158,32 +139,10 @@ TEST_F(IosContactsTest, EveryKindOfValueWholeInOtherZones) {
     SCOPED_TRACE(zone);
     const test::ScopedTimeZone scoped_zone(zone);
     ASSERT_EQ(kStatusOk, Run());
-    const std::string date = std::string("01-06-2020 ") + time;
-    EXPECT_EQ(FileText(R"({"size": 2, "contacts_info": [
-        {"ROWID": 1, "First": "Ana", "Birthday": ")" +
-                       date + R"(", "guid": "p1",
-         "alt_birthday_type": 3, "image_path": ")" +
-                       test::JsonEscaped(temp_.File("1.jpg")) + R"(",
-         "thumb_path": ")" +
-                       test::JsonEscaped(temp_.File("1.thumb")) + R"(",
-         "phone_info": [{"property": 3, "label": 1, "value": "+351 912 345 678",
-                         "label_name": "_$!<Mobile>!$_"}],
-         "email_info": [{"property": 4, "label": 2, "value": "a@b.pt",
-                         "label_name": "_$!<Home>!$_"}],
-         "url_info": null,
-         "relate_name_info": [{"property": 23, "label": 0, "value": "Rui",
-                               "label_name": "default"}],
-         "date_info": [{"property": 12, "label": 2, "date": ")" +
-                       date + R"(",
-                        "label_name": "_$!<Home>!$_"}],
-         "address_info": [{"property": 5, "label": 2, "UID": 15, "label_name": "_$!<Home>!$_",
-                           "entry_n_key": [{"entry": "Rua A 1", "entry_key": "Street"}, {}]}],
-         "social_info": [{"property": 46, "label": 0, "UID": 14, "label_name": "default",
-                          "entry_n_key": [{"entry": "x", "entry_key": "service"},
-                                          {"entry": "ana", "entry_key": "username"}]}]},
-        {"ROWID": 2, "First": "Rui", "guid": "p2", "alt_birthday_type": 3,
-         "phone_info": null, "email_info": null, "url_info": null}]})"),
-              ContactFile(1));
+    // {DATE}: the zone's time of the dates; {T}/ the temp folder.
+    const std::string expected = ReplaceAll(test::DataFile("ios_contacts/every_kind_of_value.json"),
+                                            "{DATE}", std::string("01-06-2020 ") + time);
+    EXPECT_EQ(FileText(test::Expand(expected, temp_.path())), ContactFile(1));
     EXPECT_EQ(std::string(1, '\x01'), test::ReadFileBytes(temp_.File("1.thumb")));
   }
 }
@@ -205,21 +164,15 @@ TEST_F(IosContactsTest, ContactsWithoutTheirPictureDatabase) {
     const size_t logged = AbsentLines();
     const std::string book = phone.File("AddressBook.sqlitedb");
     test::RunSql(book, BookSql() + Person(1, "Ana"));
-    Json::Value request;
-    request["package_type"] = kIosContactType;
-    request["temp_folder"] = temp.path();
-    request["primary_file_object"]["contact_file_path"] = book;
-    if (each.damaged) {
-      test::WriteFileBytes(phone.File("images"), std::string(4096, 'x'));
-      request["primary_file_object"]["contact_image_file_path"] = phone.File("images");
-    } else if (each.images != nullptr) {
-      request["primary_file_object"]["contact_image_file_path"] = each.images;
-    }
+    if (each.damaged) test::WriteFileBytes(phone.File("images"), std::string(4096, 'x'));
+    const std::string images =
+        each.damaged ? phone.File("images") : (each.images != nullptr ? each.images : "");
+    Json::Value request =
+        test::MakeRequest(kIosContactType, temp.path(),
+                          {{"contact_file_path", book}, {"contact_image_file_path", images}});
     request["second_file_objects"]["contact_files_path"] = test::JsonList({});
     ASSERT_EQ(kStatusOk, test::FilterAndPackage(request));
-    EXPECT_EQ(FileText(R"({"size": 1, "contacts_info": [{"ROWID": 1, "First": "Ana",
-        "guid": "p1", "alt_birthday_type": 3, "phone_info": null, "email_info": null,
-        "url_info": null}]})"),
+    EXPECT_EQ(FileText(test::DataFile("ios_contacts/without_pictures.json")),
               test::ReadFileBytes(temp.File("KxDataPackage_Contact_1.json")));
     EXPECT_EQ(logged + each.absent_lines, AbsentLines());
   }

@@ -31,34 +31,25 @@ std::string Albums() { return test::DataFile("ios_kx_photo/albums_members.json")
 
 class IosKxPhotoTest : public test::LibraryTest {
  protected:
-  void TearDown() override {
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
+  void TearDown() override { Reset(); }
 
   // The sample's database of `version` in the backup folder.
   std::string Database(int version) {
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    EXPECT_TRUE(samples::WriteIosKxPhoto(backup_.path(), options));
+    EXPECT_TRUE(samples::WriteIosKxPhoto(backup_.path(), test::SampleVersion(version)));
     return backup_.File(samples::kIosKxPhotoDatabaseName);
   }
-  std::string Staged(const std::string& database, const std::string& backup) const {
-    Json::Value request;
-    request["package_type"] = 28;
-    request["temp_folder"] = temp_.path();
+  // Named even when empty: an empty path is a case of its own.
+  Json::Value Request(const std::string& database, const std::string& backup) const {
+    Json::Value request = test::MakeRequest(28, temp_.path(), {});
     request["primary_file_object"]["photo_file_path"] = database;
     request["addtional_param"] = backup;
-    return WriteJson(request);
+    return request;
   }
   int RunStaged(const std::string& database, const std::string& backup) {
-    const std::string text = Staged(database, backup);
-    return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+    return test::PackageStagedRequest(Request(database, backup));
   }
   int RunPackage(const std::string& database, const std::string& backup) {
-    const std::string text = Staged(database, backup);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, 28);
+    return test::FilterAndPackage(Request(database, backup));
   }
 
   std::string Expand(std::string text, int version = 2) const {
@@ -79,8 +70,7 @@ TEST_F(IosKxPhotoTest, StagedDocumentsOfBothVersions) {
   for (const int version : {1, 2}) {
     SCOPED_TRACE(version);
     g_results = test::CapturedResults();
-    ASSERT_EQ(0, RunStaged(Database(version), backup_.path()));
-    EXPECT_EQ(25, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(RunStaged(Database(version), backup_.path()), 25));
     EXPECT_EQ(
         Formatted(Expand(std::string(R"({"photo_file_path": ["{T}DataAnalysis_KxPhoto_0.json"],
         "photos_num": 4,)") +
@@ -92,8 +82,7 @@ TEST_F(IosKxPhotoTest, StagedDocumentsOfBothVersions) {
 }
 
 TEST_F(IosKxPhotoTest, PackageFunctionDocument) {
-  ASSERT_EQ(0, RunPackage(Database(2), backup_.path()));
-  EXPECT_EQ(25, g_results.kind);
+  ASSERT_TRUE(test::HandedOver(RunPackage(Database(2), backup_.path()), 25));
   EXPECT_EQ(Formatted(Expand(std::string(R"({"photo_file_path": ["{T}DataAnalysis_Photo_0.json"],
       "photos_num": 4,)") + Albums() +
                              "}")),
@@ -125,7 +114,7 @@ TEST_F(IosKxPhotoTest, BatchesOfTenThousand) {
                                                           std::to_string(file) + ".json")))
                   .size());
   }
-  EXPECT_NE(std::string::npos, Log().find("2 photos name a file outside the Photos folder"));
+  EXPECT_TRUE(Logged("2 photos name a file outside the Photos folder"));
 
   g_results = test::CapturedResults();
   ASSERT_EQ(0, RunPackage(database, backup_.path()));
@@ -178,14 +167,13 @@ TEST_F(IosKxPhotoTest, BadInput) {
     SCOPED_TRACE(c.name);
     g_results = test::CapturedResults();
     EXPECT_EQ(c.staged, RunStaged(c.database, backup_.path()));
-    EXPECT_NE(std::string::npos, Log().find(c.log));
-    EXPECT_EQ(c.package, RunPackage(c.database, backup_.path()));
-    EXPECT_EQ(0, g_results.count);
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    EXPECT_TRUE(Logged(c.log));
+    EXPECT_TRUE(test::NothingHandedOver(RunPackage(c.database, backup_.path()), c.package));
+    Reset();
   }
   // The package function also needs the folder above "Photos".
   EXPECT_EQ(1112, RunPackage(Database(2), ""));
-  EXPECT_NE(std::string::npos, Log().find("No backup path."));
+  EXPECT_TRUE(Logged("No backup path."));
 }
 
 TEST_F(IosKxPhotoTest, StopFromAnotherThreadInEachStage) {
@@ -206,7 +194,7 @@ TEST_F(IosKxPhotoTest, StopFromAnotherThreadInEachStage) {
   EXPECT_EQ(1111, gate.RunStopping([&] { return RunPackage(database, backup_.path()); }, &reached));
   EXPECT_TRUE(reached);
   EXPECT_EQ(0, g_results.count);
-  EXPECT_NE(std::string::npos, Log().find("IOSKxPhotoDataPackage stoped!"));
+  EXPECT_TRUE(Logged("IOSKxPhotoDataPackage stoped!"));
 }
 
 }  // namespace

@@ -75,15 +75,8 @@ std::string Conversations(int version) {
                        "com.adobe.pdf");
 }
 
-class IosMessagesTest : public ::testing::Test {
+class IosMessagesTest : public test::LibraryTest {
  protected:
-  void SetUp() override { Restart(); }
-
-  void Restart() {
-    g_results = CapturedResults();
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
-
   std::string Store(const std::string& name, int version, const std::string& rows) {
     const std::string path = phone_.File(name);
     test::RunSql(path, samples::IosMessagesSql(version) + ";" + rows);
@@ -108,23 +101,15 @@ class IosMessagesTest : public ::testing::Test {
 
   int Run(const std::string& primary, const std::vector<std::string>& copies = {},
           bool with_address_book = false) {
-    Json::Value request;
-    request["package_type"] = kIosSmsType;
-    request["temp_folder"] = temp_.path();
-    request["addtional_param"] = backup_.path();
-    request["primary_file_object"]["sms_file_path"] = primary;
-    if (with_address_book) {
-      request["primary_file_object"]["contact_file_path"] = phone_.File("AddressBook.sqlitedb");
-      request["primary_file_object"]["contact_image_file_path"] =
-          phone_.File("AddressBookImages.sqlitedb");
-    }
-    Json::Value& list = request["second_file_objects"]["sms_files_path"];
-    list = EmptyJsonArray();
-    for (const std::string& copy : copies) list.append(copy);
-    const std::string text = WriteJson(request);
-    const int filtered = FilterDataType(text.c_str(), static_cast<int>(text.size()));
-    if (filtered != kStatusOk) return filtered;
-    return PackageDataType(CaptureResult, kIosSmsType);
+    const std::string book = with_address_book ? phone_.File("AddressBook.sqlitedb") : "";
+    const std::string images = with_address_book ? phone_.File("AddressBookImages.sqlitedb") : "";
+    Json::Value request = test::MakeRequest(kIosSmsType, temp_.path(),
+                                            {{"sms_file_path", primary},
+                                             {"contact_file_path", book},
+                                             {"contact_image_file_path", images}},
+                                            {}, backup_.path());
+    request["second_file_objects"]["sms_files_path"] = test::JsonList(copies);
+    return test::FilterAndPackage(request);
   }
 
   Json::Value Sessions() { return test::SmsSessions(g_results.text); }
@@ -148,7 +133,6 @@ class IosMessagesTest : public ::testing::Test {
     return summary;
   }
 
-  test::TempDir logs_;
   test::TempDir phone_;
   test::TempDir temp_;
   test::TempDir backup_;
@@ -212,50 +196,38 @@ Json::Value WithSendDatesMoved(Json::Value sessions, int minutes) {
   return sessions;
 }
 
-TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersion) {
-  AddressBook();
-  const Json::Value expected = ExpectedSessions(backup_.path());
-  for (int version = samples::kIosMessagesOldestSchema;
-       version <= samples::kIosMessagesNewestSchema; ++version) {
-    SCOPED_TRACE(version);
-    Restart();
-    const std::string path =
-        Store("sms" + std::to_string(version) + ".db", version, Conversations(version));
-    ASSERT_EQ(kStatusOk, Run(path, {}, true));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(2, g_results.kind);
-    const std::string file = temp_.File("KxDataPackage_SMS_1.json");
-    EXPECT_EQ(Formatted(R"({"sms_session_size": 5, "sms_file_path": [")" + test::JsonEscaped(file) +
-                        R"("]})"),
-              g_results.text);
-    EXPECT_EQ(WriteJson(WithStoreColumns(expected, version)), WriteJson(Sessions()));
-    // Written as a text-mode file on the hosts the files are read on.
-    EXPECT_EQ(std::string::npos, ReplaceAll(test::ReadFileBytes(file), "\r\n", "").find('\n'));
-  }
-}
-
-// The same sessions in zones a quarter and a half hour off the hour, on the
-// oldest store (its messages in no chat dated in their own layout) and the
-// newest.
-TEST_F(IosMessagesTest, WholeSessionFilesInOtherZones) {
+// Every store version in UTC, and in zones a quarter and a half hour off
+// the hour the oldest store (its messages in no chat dated in their own
+// layout) and the newest: the same sessions, their send dates moved.
+TEST_F(IosMessagesTest, WholeSessionFilesOnEveryStoreVersionAndInOtherZones) {
   AddressBook();
   const Json::Value expected = ExpectedSessions(backup_.path());
   const struct {
     const char* zone;
     int minutes;
-  } kZones[] = {{"NPT-5:45", 345}, {"NST3:30", -210}};
+  } kZones[] = {{"UTC", 0}, {"NPT-5:45", 345}, {"NST3:30", -210}};
   int store = 0;
   for (const auto& zone : kZones) {
     const test::ScopedTimeZone scoped_zone(zone.zone);
-    for (const int version :
-         {samples::kIosMessagesOldestSchema, samples::kIosMessagesNewestSchema}) {
+    for (int version = samples::kIosMessagesOldestSchema;
+         version <= samples::kIosMessagesNewestSchema; ++version) {
+      if (zone.minutes != 0 && version != samples::kIosMessagesOldestSchema &&
+          version != samples::kIosMessagesNewestSchema) {
+        continue;
+      }
       SCOPED_TRACE(std::string(zone.zone) + " " + std::to_string(version));
-      Restart();
+      Reset();
       const std::string path =
           Store("sms" + std::to_string(++store) + ".db", version, Conversations(version));
-      ASSERT_EQ(kStatusOk, Run(path, {}, true));
+      ASSERT_TRUE(test::HandedOver(Run(path, {}, true), 2));
+      const std::string file = temp_.File("KxDataPackage_SMS_1.json");
+      EXPECT_EQ(Formatted(R"({"sms_session_size": 5, "sms_file_path": [")" +
+                          test::JsonEscaped(file) + R"("]})"),
+                g_results.text);
       EXPECT_EQ(WriteJson(WithStoreColumns(WithSendDatesMoved(expected, zone.minutes), version)),
                 WriteJson(Sessions()));
+      // Written as a text-mode file on the hosts the files are read on.
+      EXPECT_EQ(std::string::npos, ReplaceAll(test::ReadFileBytes(file), "\r\n", "").find('\n'));
     }
   }
 }
@@ -285,7 +257,7 @@ TEST_F(IosMessagesTest, OlderCopyAndRecentlyDeletedMessages) {
 TEST_F(IosMessagesTest, SessionFilesOfTenSessions) {
   for (const int chats : {20, 25}) {
     SCOPED_TRACE(chats);
-    Restart();
+    Reset();
     std::string rows;
     for (int chat = 1; chat <= chats; ++chat) {
       const std::string number = "'+1555000" + std::to_string(100 + chat) + "'";
@@ -366,7 +338,7 @@ TEST_F(IosMessagesTest, StoreMissingAJoinTable) {
   };
   for (const auto& test_case : cases) {
     SCOPED_TRACE(test_case.drop);
-    Restart();
+    Reset();
     const std::string path = Store(std::string(test_case.drop).substr(11) + ".db", 3,
                                    Conversations(3) + test_case.drop + ";");
     EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(path));

@@ -59,9 +59,7 @@ class IosMessengerContactsTest : public test::LibraryTest {
   // A store of `version` with `sql` run after the sample's rows.
   std::string Store(int version, const std::string& sql = "") {
     const std::string path = phone_.File("fbomnistore" + std::to_string(version) + ".db");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    EXPECT_TRUE(samples::WriteIosMessenger(path, options));
+    EXPECT_TRUE(samples::WriteIosMessenger(path, test::SampleVersion(version)));
     if (!sql.empty()) test::RunSql(path, sql);
     return path;
   }
@@ -74,9 +72,7 @@ TEST_F(IosMessengerContactsTest, WholeDocumentOnEveryStoreVersion) {
   for (int version = samples::kIosMessengerOldestSchema;
        version <= samples::kIosMessengerNewestSchema; ++version) {
     SCOPED_TRACE(version);
-    ASSERT_EQ(kStatusOk, Run(Store(version)));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(18, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(Store(version)), 18));
     EXPECT_EQ(
         Formatted(std::string(R"({"contacts": [)") + IndexContacts() + TableRows(version) + "]}"),
         g_results.text);
@@ -117,8 +113,7 @@ TEST_F(IosMessengerContactsTest, StoresThatCannotBeRead) {
   EXPECT_EQ(kStatusOk, Run(store));
   EXPECT_EQ(Formatted(R"({"contacts": []})"), g_results.text);
 
-  EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(""));
-  EXPECT_EQ(0, g_results.count);
+  EXPECT_TRUE(test::NothingHandedOver(Run(""), KX_STATUS_NOT_PACKAGED));
 }
 
 // Rows of the contacts table with nothing the list reads stay as empty

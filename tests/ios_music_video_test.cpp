@@ -44,30 +44,21 @@ Json::Value ReadJsonFile(const std::string& path) {
 
 class IosMusicVideoTest : public test::LibraryTest {
  protected:
-  void TearDown() override {
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  }
+  void TearDown() override { Reset(); }
 
   std::string Library(int version, const std::string& extra_sql = "") {
     const std::string path = phone_.File("MediaLibrary" + std::to_string(version) + ".sqlitedb");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    EXPECT_TRUE(samples::WriteIosMediaLibrary(path, options));
+    EXPECT_TRUE(samples::WriteIosMediaLibrary(path, test::SampleVersion(version)));
     if (!extra_sql.empty()) test::RunSql(path, extra_sql);
     return path;
   }
 
-  static std::string Request(const std::string& library, const std::string& temp) {
-    Json::Value request;
-    request["package_type"] = 29;
-    request["temp_folder"] = temp;
-    request["primary_file_object"]["music_video_file_path"] = library;
-    return WriteJson(request);
-  }
   int Run(const std::string& library) { return RunInto(library, temp_.path()); }
+  // The library is named even when empty: an empty path is a case of its own.
   static int RunInto(const std::string& library, const std::string& temp) {
-    const std::string text = Request(library, temp);
-    return PackageStaged(text.c_str(), static_cast<int>(text.size()), CaptureResult);
+    Json::Value request = test::MakeRequest(29, temp, {});
+    request["primary_file_object"]["music_video_file_path"] = library;
+    return test::PackageStagedRequest(request);
   }
 
   std::string Expand(const std::string& text) const { return Expanded(text, temp_.path()); }
@@ -80,9 +71,7 @@ TEST_F(IosMusicVideoTest, LibrariesWithBaseLocationsAndHiddenPlaylists) {
   for (const int version : {2, 3}) {
     SCOPED_TRACE(version);
     g_results = test::CapturedResults();
-    ASSERT_EQ(0, Run(Library(version)));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(26, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(Library(version)), 26));
     EXPECT_EQ(Formatted(Expand(test::DataFile("ios_music_video/result.json"))), g_results.text);
     EXPECT_EQ(Formatted(Expand(test::DataFile("ios_music_video/music.json"))),
               test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
@@ -115,10 +104,7 @@ TEST_F(IosMusicVideoTest, LibraryWithoutBaseLocationsOrHiddenFlag) {
   music[3]["PlayListID"].append(7003);
   EXPECT_EQ(WriteJson(music), test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
   EXPECT_EQ(WriteJson(video), test::ReadFileBytes(temp_.File("DataAnalysis_Video_1.json")));
-  const std::string log = Log();
-  EXPECT_NE(std::string::npos,
-            log.find("media library has no base_location, container.is_hidden: read as NULL."))
-      << log;
+  EXPECT_TRUE(Logged("media library has no base_location, container.is_hidden: read as NULL."));
 }
 
 // 2500 songs: two full files while reading, the last 500 when the result
@@ -135,10 +121,7 @@ TEST_F(IosMusicVideoTest, BatchesOfAThousand) {
   const Json::Value result = test::Parsed(g_results.text);
   EXPECT_EQ(2500, result["musics"]["musics_num"].asInt());
   EXPECT_EQ(1, result["videos"]["video_num"].asInt());
-  const std::string expected_files = Expand(R"({
-    "music_file_path": ["{T}DataAnalysis_Music_0.json", "{T}DataAnalysis_Music_1.json",
-                        "{T}DataAnalysis_Music_2.json"],
-    "video_file_path": ["{T}DataAnalysis_Video_3.json"]})");
+  const std::string expected_files = Expand(test::DataFile("ios_music_video/batch_files.json"));
   Json::Value files(Json::objectValue);
   files["music_file_path"] = result["musics"]["music_file_path"];
   files["video_file_path"] = result["videos"]["video_file_path"];
@@ -174,7 +157,7 @@ TEST_F(IosMusicVideoTest, HostilePathsAreListedWithoutAPath) {
     EXPECT_EQ("", item["FileExtendName"].asString()) << item["ID"];
   }
   EXPECT_EQ(6, hostile);
-  EXPECT_NE(std::string::npos, Log().find("6 media rows name a path outside the media folder"));
+  EXPECT_TRUE(Logged("6 media rows name a path outside the media folder"));
 }
 
 TEST_F(IosMusicVideoTest, BadInput) {
@@ -199,9 +182,8 @@ TEST_F(IosMusicVideoTest, BadInput) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     g_results = test::CapturedResults();
-    EXPECT_EQ(c.status, RunInto(c.library, c.temp));
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(c.log));
+    EXPECT_TRUE(test::NothingHandedOver(RunInto(c.library, c.temp), c.status));
+    EXPECT_TRUE(Logged(c.log));
   }
   // Nothing but staged copies went into the temp folder.
   for (const auto& entry : fs::directory_iterator(temp_.path())) {
@@ -248,12 +230,10 @@ TEST_F(IosMusicVideoTest, StopOfOneRunSurvivesTheStartOfAnother) {
   std::thread([] { RequestStop(); }).join();
   EXPECT_EQ(1111, Run(library));
   EXPECT_EQ(2, StagedStopFlag().load());
-  EXPECT_EQ(1111, in_flight.AnalyseDatabase());
-  EXPECT_EQ(0, g_results.count);
+  EXPECT_TRUE(test::NothingHandedOver(in_flight.AnalyseDatabase(), 1111));
 
-  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
-  EXPECT_EQ(0, Run(library));
-  EXPECT_EQ(1, g_results.count);
+  Reset();
+  EXPECT_TRUE(test::HandedOver(Run(library)));
 }
 
 // ---------------------------------------------------------------------------
@@ -262,20 +242,14 @@ TEST_F(IosMusicVideoTest, StopOfOneRunSurvivesTheStartOfAnother) {
 class IosMusicVideoPackageTest : public IosMusicVideoTest {
  protected:
   int Package(int data_type, const std::string& database, const std::string& backup) {
-    Json::Value request;
-    request["package_type"] = data_type;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"][data_type == 26 ? "music_file_path" : "video_file_path"] =
-        database;
-    request["addtional_param"] = backup;
-    return test::FilterAndPackage(request);
+    return test::FilterAndPackage(test::MakeRequest(
+        data_type, temp_.path(),
+        {{data_type == 26 ? "music_file_path" : "video_file_path", database}}, {}, backup));
   }
   std::string Index(bool videos, int version, const std::string& extra_sql = "") {
     const std::string path =
         phone_.File(std::string(videos ? "video" : "music") + std::to_string(version) + ".db");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    EXPECT_TRUE(samples::WriteIosMediaIndex(path, videos, options));
+    EXPECT_TRUE(samples::WriteIosMediaIndex(path, videos, test::SampleVersion(version)));
     if (!extra_sql.empty()) test::RunSql(path, extra_sql);
     return path;
   }
@@ -285,8 +259,7 @@ class IosMusicVideoPackageTest : public IosMusicVideoTest {
 std::string PlayLists() { return test::DataFile("ios_music_video/play_lists_members.json"); }
 
 TEST_F(IosMusicVideoPackageTest, MusicAndVideoDocuments) {
-  ASSERT_EQ(0, Package(26, Index(false, 1), backup_.path()));
-  EXPECT_EQ(23, g_results.kind);
+  ASSERT_TRUE(test::HandedOver(Package(26, Index(false, 1), backup_.path()), 23));
   EXPECT_EQ(Formatted(Expanded(std::string(R"({"music_file_path": ["{T}DataAnalysis_Music_0.json"],
       "musics_num": 4,)") + PlayLists() +
                                    "}",
@@ -297,8 +270,7 @@ TEST_F(IosMusicVideoPackageTest, MusicAndVideoDocuments) {
             test::ReadFileBytes(temp_.File("DataAnalysis_Music_0.json")));
 
   g_results = test::CapturedResults();
-  ASSERT_EQ(0, Package(27, Index(true, 2), backup_.path()));
-  EXPECT_EQ(24, g_results.kind);
+  ASSERT_TRUE(test::HandedOver(Package(27, Index(true, 2), backup_.path()), 24));
   // An intermediate database without FileExtendName and Total: those
   // members are absent, the rest is read.
   EXPECT_EQ(Formatted(Expanded(test::DataFile("ios_music_video/package_video_result.json"),
@@ -333,7 +305,7 @@ TEST_F(IosMusicVideoPackageTest, StopFromAnotherThreadGivesNoDocument) {
   EXPECT_EQ(1111, gate.RunStopping([&] { return Package(26, index, backup_.path()); }, &reached));
   EXPECT_TRUE(reached);
   EXPECT_EQ(0, g_results.count);
-  EXPECT_NE(std::string::npos, Log().find("IOSMusicDataPackage stoped!"));
+  EXPECT_TRUE(Logged("IOSMusicDataPackage stoped!"));
 }
 
 }  // namespace

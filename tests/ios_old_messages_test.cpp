@@ -71,28 +71,10 @@ const std::string kIos6Rows =
     ", 1);"
     "INSERT INTO chat_message_join VALUES (1, 1), (1, 2);";
 
-// Messages read as ones of a chat carry has_dd_results; those in no chat
-// are dated in the older layout of such messages.
-std::string Ios6Messages(bool in_chat) {
-  const std::string more = in_chat ? R"("has_dd_results": 0, "send_date": "10-20-2011 09:0)"
-                                   : R"("send_date": "10 - 20 - 2011 09:0)";
-  const std::string seconds = in_chat ? ":00" : " : 00";
-  return R"(
-   {"ROWID": 1, "date": 340794000, "guid": "g1", "handle_id": 1, "is_from_me": 0, )" +
-         more + "0" + seconds + R"(", "send_status": 0, "service": "SMS", "text": "Hello"},
-   {"ROWID": 2, "date": 340794060, "guid": "g2", "handle_id": 1, "is_from_me": 1, )" +
-         more + "1" + seconds + R"(", "send_status": 0, "service": "SMS", "text": "Hi back"})";
-}
-
 class IosOldMessagesTest : public test::LibraryTest {
  protected:
   int Run(const std::string& sms_db, const std::vector<std::string>& copies = {}) {
-    Json::Value request;
-    request["package_type"] = 12;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["sms_file_path"] = sms_db;
-    request["second_file_objects"]["sms_files_path"] = test::JsonList(copies);
-    return test::FilterAndPackage(request);
+    return test::PackageWithCopies(12, temp_.path(), "sms", sms_db, copies);
   }
 
   test::TempDir phone_;
@@ -112,20 +94,14 @@ TEST_F(IosOldMessagesTest, WholeSessionsOfEveryGeneration) {
   } cases[] = {
       {"iOS 4", 4, kOldSmsRows, kStatusOk, "[" + sms},
       {"iOS 5", 5, kOldSmsRows + kIMessageRows, kStatusOk, "[" + imessage + sms},
-      {"iOS 6", 6, kIos6Rows, kStatusOk,
-       R"([{"chat_id": 1, "chat_identifier": "+15550101",
-            "members": [{"handle_id": 1, "phone_number": "+15550101", "service": "SMS"}],
-            "messages": [)" +
-           Ios6Messages(true) + "]}]"},
+      // Messages read as ones of a chat carry has_dd_results; those in no
+      // chat are dated in the older layout of such messages.
+      {"iOS 6", 6, kIos6Rows, kStatusOk, test::DataFile("ios_messages/old_ios6_sessions.json")},
       // Messages and handles but no chats: one session per handle, and the
       // host learns that the store was incomplete.
       {"no chat table", 6,
        kIos6Rows + "DROP TABLE chat; DROP TABLE chat_message_join; DROP TABLE chat_handle_join;",
-       KX_STATUS_NOT_PACKAGED,
-       R"([{"chat_identifier": "+15550101", "is_group": 0,
-            "members": [{"handle_id": 1, "phone_number": "+15550101", "service": "SMS"}],
-            "messages": [)" +
-           Ios6Messages(false) + "]}]"},
+       KX_STATUS_NOT_PACKAGED, test::DataFile("ios_messages/old_ios6_no_chat_sessions.json")},
   };
   for (const auto& test_case : cases) {
     SCOPED_TRACE(test_case.name);
@@ -136,9 +112,7 @@ TEST_F(IosOldMessagesTest, WholeSessionsOfEveryGeneration) {
     ASSERT_EQ(1, g_results.count);
     EXPECT_EQ(test::Formatted(test_case.sessions), WriteJson(test::SmsSessions(g_results.text)));
   }
-  EXPECT_NE(std::string::npos,
-            Log().find("No table chat, chat_message_join: every message is read as one in no "
-                       "chat."));
+  EXPECT_TRUE(Logged("No table chat, chat_message_join: every message is read as one in no chat."));
   // No phone's store has the merge's column: its absence is no gap.
   EXPECT_EQ(std::string::npos, Log().find("is_deleted"));
 }

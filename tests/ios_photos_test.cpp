@@ -53,14 +53,11 @@ class IosPhotosTest : public test::LibraryTest {
  protected:
   Json::Value Request(const std::string& library, const std::string& root,
                       const char* has_sub_dir = "1", const char* photo_folder = "0") {
-    Json::Value request;
-    request["package_type"] = kPhotoType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["photo_file_path"] = library;
-    request["primary_file_object"]["thumb_config_path"] = thumb_config_;
+    Json::Value request = test::MakeRequest(
+        kPhotoType, temp_.path(),
+        {{"photo_file_path", library}, {"thumb_config_path", thumb_config_}}, {}, root);
     if (has_sub_dir != nullptr) request["other_info"]["has_sub_dir"] = has_sub_dir;
     if (photo_folder != nullptr) request["other_info"]["is_photo_folder"] = photo_folder;
-    request["addtional_param"] = root;
     return request;
   }
 
@@ -82,9 +79,7 @@ class IosPhotosTest : public test::LibraryTest {
 
   std::string Sample(int version) {
     const std::string path = phone_.File("Photos" + std::to_string(version) + ".sqlite");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    EXPECT_TRUE(samples::WriteIosPhotos(path, options, nullptr));
+    EXPECT_TRUE(samples::WriteIosPhotos(path, test::SampleVersion(version), nullptr));
     return path;
   }
 
@@ -112,8 +107,7 @@ std::string Placed(std::string text, const std::string& root) {
   for (const char* form : {"{L:", "{F:"}) {
     for (size_t at = text.find(form); at != std::string::npos; at = text.find(form)) {
       const std::string id = text.substr(at + 3, 40);
-      const std::string place =
-          form[1] == 'L' ? JoinPath(JoinPath(root, id.substr(0, 2)), id) : JoinPath(root, id);
+      const std::string place = form[1] == 'L' ? test::TwoLevel(root, id) : JoinPath(root, id);
       text.replace(at, 44, test::JsonEscaped(place));
     }
   }
@@ -123,8 +117,7 @@ std::string Placed(std::string text, const std::string& root) {
 std::string Document(const std::string& albums, const std::vector<std::string>& files, int count) {
   Json::Value document =
       test::Parsed("{\"GroupManifestList\": [" + albums + FixedGroupsJson() + "]}");
-  document["photo_file_path"] = Json::Value(Json::arrayValue);
-  for (const std::string& file : files) document["photo_file_path"].append(file);
+  document["photo_file_path"] = test::JsonList(files);
   document["photos_num"] = count;
   return WriteJson(document);
 }
@@ -135,9 +128,7 @@ TEST_F(IosPhotosTest, WholeBatchOnEveryLibraryGeneration) {
        ++version) {
     SCOPED_TRACE(version);
     Reset();
-    ASSERT_EQ(kStatusOk, Run(Request(Sample(version), backup_.path())));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(11, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(Request(Sample(version), backup_.path())), 11));
     EXPECT_EQ(Document(kSampleAlbums, {Batch(1)}, 6), g_results.text);
     EXPECT_EQ(Formatted(Placed(test::DataFile("ios_photos/sample_batch.json"), backup_.path())),
               test::ReadFileBytes(Batch(1)));
@@ -174,13 +165,10 @@ TEST_F(IosPhotosTest, PhotoFolderWithEditedVersionsAndLooseFiles) {
   expected = ReplaceAll(expected, "/", separator);
   const std::string actual = ReplaceAll(test::ReadFileBytes(Batch(1)), "/", separator);
   EXPECT_EQ(Formatted(expected), actual);
-  EXPECT_EQ(
-      Formatted(R"({"photo_data": [
-      {"kind": 0, "other_file_path": ")" +
-                test::JsonEscaped(JoinPath(loose, "IMG_9001.JPG")) + R"(", "tag": "deleted"},
-      {"kind": 1, "other_file_path": ")" +
-                test::JsonEscaped(JoinPath(loose, "IMG_9002.MOV")) + R"(", "tag": "deleted"}]})"),
-      test::ReadFileBytes(dcim));
+  // {D}/: the loose files' folder.
+  EXPECT_EQ(Formatted(ReplaceAll(test::DataFile("ios_photos/loose_dcim.json"), "{D}/",
+                                 test::JsonEscaped(loose + kPathSeparator))),
+            test::ReadFileBytes(dcim));
 }
 
 // The same library in a backup: the type-1 photo's original is its
@@ -259,10 +247,7 @@ TEST_F(IosPhotosTest, BatchBoundaries) {
     EXPECT_EQ(assets, document["photos_num"].asInt());
     std::vector<std::string> expected = {Batch(1)};
     if (assets > 10000) expected.push_back(Batch(2));
-    ASSERT_EQ(expected.size(), document["photo_file_path"].size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-      EXPECT_EQ(expected[i], document["photo_file_path"][static_cast<int>(i)].asString());
-    }
+    EXPECT_EQ(test::JsonList(expected), document["photo_file_path"]);
     const Json::Value first = test::Parsed(test::ReadFileBytes(Batch(1)))["photo_data"];
     EXPECT_EQ(10000u, first.size());
     EXPECT_EQ(10000, first[9999]["id"].asInt());
@@ -297,8 +282,7 @@ TEST_F(IosPhotosTest, DamagedLibraries) {
     Reset();
     DataTypeRecord record;
     FillRecord(damaged.path, &record);
-    EXPECT_EQ(damaged.status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(test::CallPackageFunction(&record), damaged.status));
   }
   Reset();
   test::DamageTablePage(sound, "ZASSET");
@@ -436,8 +420,7 @@ TEST_F(IosPhotosTest, RefusedInputs) {
     DataTypeRecord record;
     FillRecord(library, &record);
     c.change(&record, other);
-    EXPECT_EQ(c.status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(test::CallPackageFunction(&record), c.status));
     EXPECT_NE(std::string::npos, Log().find(c.what));
   }
 }

@@ -32,22 +32,14 @@ using test::g_results;
 class IosRemindersTest : public test::LibraryTest {
  protected:
   std::string Store(const std::string& name, int version, bool older_copy = false) {
-    samples::IosSampleOptions options;
-    options.schema_version = version;
-    options.older_copy = older_copy;
     const std::string path = phone_.File(name);
-    EXPECT_TRUE(samples::WriteIosReminders(path, options));
+    EXPECT_TRUE(samples::WriteIosReminders(path, test::SampleVersion(version, older_copy)));
     return path;
   }
 
   int Run(const std::string& primary, const std::vector<std::string>& copies = {}) {
-    Json::Value request;
-    request["package_type"] = kRemindersType;
-    request["temp_folder"] = temp_.path();
-    request["addtional_param"] = backup_.path();
-    request["primary_file_object"]["reminder_file_path"] = primary;
-    request["second_file_objects"]["reminder_files_path"] = test::JsonList(copies);
-    return test::FilterAndPackage(request);
+    return test::PackageWithCopies(kRemindersType, temp_.path(), "reminder", primary, copies,
+                                   backup_.path());
   }
 
   // Where the backup keeps an attachment of the sample store.
@@ -72,9 +64,7 @@ TEST_F(IosRemindersTest, CalendarDatabaseAndAnOlderCopy) {
     SCOPED_TRACE(zone);
     const test::ScopedTimeZone scoped_zone(zone);
     Reset();
-    ASSERT_EQ(kStatusOk, Run(primary, {older}));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(7, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(primary, {older}), 7));
     EXPECT_EQ(
         Formatted(ReplaceAll(test::DataFile("ios_reminders/calendar_database_and_older_copy.json"),
                              "09:00:00", start)),
@@ -90,28 +80,14 @@ TEST_F(IosRemindersTest, EveryReleaseOfTheRemindersStore) {
        version <= samples::kIosRemindersNewestSchema; ++version) {
     SCOPED_TRACE(version);
     Reset();
-    ASSERT_EQ(kStatusOk, Run(Store("v" + std::to_string(version) + ".sqlite", version)));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(Formatted(R"([
-      {"utf_Title": "Buy milk", "utf_List": "Groceries", "utf_Description": "Skimmed",
-       "status": 0, "start_date": "03-01-2024 09:00:00", "priority": 1, "flagged": 1,
-       "unique_identifier": "DA-1", "rowid": 1, "deleted_mark": 0,
-       "utf_Address": "Home", "url": "https://shop.example/milk", "media_info": [
-         {"media_identifier": "ATT-22", "media_name": "milk.jpg", "media_type": 1,
-          "media_device_path": "Library/Reminders/Container_v1/Files/Account-5A1E7C3B-2D4F-4E6A-9B8C-0D1E2F3A4B5C/Attachment-ATT-22/milk.jpg",
-          "media_path": ")" +
-                        test::JsonEscaped(Attachment("ATT-22", "milk.jpg")) + R"("},
-         {"media_identifier": "ATT-23", "media_name": "Image.png", "media_type": 1,
-          "media_device_path": "Library/Reminders/Container_v1/Files/Account-5A1E7C3B-2D4F-4E6A-9B8C-0D1E2F3A4B5C/Attachment-ATT-23/Image.png",
-          "media_path": ")" +
-                        test::JsonEscaped(Attachment("ATT-23", "Image.png")) + R"("}]},
-      {"utf_Title": "Send report", "utf_List": "Old projects", "status": 1, "priority": 0,
-       "flagged": 0, "unique_identifier": "DA-2", "rowid": 2, "deleted_mark": 0,
-       "tag": "deleted"},
-      {"utf_Title": "Old idea", "utf_List": "Groceries", "status": 0, "priority": 0,
-       "flagged": 0, "unique_identifier": "DA-3", "rowid": 3, "deleted_mark": 1,
-       "tag": "deleted"}])"),
-              g_results.text);
+    ASSERT_TRUE(test::HandedOver(Run(Store("v" + std::to_string(version) + ".sqlite", version))));
+    // {ATT-22} and {ATT-23}: the attachments in the backup.
+    std::string expected = test::DataFile("ios_reminders/every_release.json");
+    for (const auto& [id, name] : {std::pair{"ATT-22", "milk.jpg"}, {"ATT-23", "Image.png"}}) {
+      expected = ReplaceAll(expected, std::string("{") + id + "}",
+                            test::JsonEscaped(Attachment(id, name)));
+    }
+    EXPECT_EQ(Formatted(expected), g_results.text);
   }
 }
 
@@ -186,9 +162,8 @@ TEST_F(IosRemindersTest, DamagedForeignAndIncompleteInputGiveAStatus) {
     record.primary_files["reminder_file_path"] = source.path;
     if (source.kind != "no backup folder") record.additional_param = backup_.path();
     const size_t log_before = Log().size();
-    EXPECT_EQ(source.status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(source.words, log_before)) << Log();
+    EXPECT_TRUE(test::NothingHandedOver(test::CallPackageFunction(&record), source.status));
+    EXPECT_TRUE(Logged(source.words, log_before));
   }
 }
 

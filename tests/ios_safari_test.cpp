@@ -61,13 +61,8 @@ class IosSafariTest : public test::LibraryTest {
   }
 
   int Run(int type, const std::string& primary, const std::vector<std::string>& copies = {}) {
-    const std::string stem = type == kBookmarksType ? "safari" : "safariHis";
-    Json::Value request;
-    request["package_type"] = type;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"][stem + "_file_path"] = primary;
-    request["second_file_objects"][stem + "_files_path"] = test::JsonList(copies);
-    return test::FilterAndPackage(request);
+    return test::PackageWithCopies(
+        type, temp_.path(), type == kBookmarksType ? "safari" : "safariHis", primary, copies);
   }
 
   test::TempDir phone_;
@@ -90,9 +85,7 @@ TEST_F(IosSafariTest, BookmarksWithTheirFoldersOnEveryStoreVersion) {
     Reset();
     const std::string path = Store("Bookmarks" + std::to_string(version) + ".db",
                                    samples::IosBookmarksSql(version) + kTree);
-    ASSERT_EQ(kStatusOk, Run(kBookmarksType, path));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(4, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(kBookmarksType, path), 4));
     EXPECT_EQ(Formatted(test::DataFile("ios_safari/bookmarks.json")), g_results.text);
   }
 }
@@ -126,9 +119,7 @@ TEST_F(IosSafariTest, HistoryWithVisitTitlesOnEveryStoreVersion) {
                                        Item(1, "https://www.apple.com/", "apple", "Apple") +
                                        Item(2, "https://example.com/file.zip", "example", nullptr) +
                                        Item(3, "https://www.sqlite.org/", nullptr, "SQLite"));
-    ASSERT_EQ(kStatusOk, Run(kHistoryType, path));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(5, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(kHistoryType, path), 5));
     EXPECT_EQ(Formatted(test::DataFile("ios_safari/history.json")), g_results.text);
   }
 }
@@ -213,9 +204,8 @@ TEST_F(IosSafariTest, DamagedAndForeignStoresGiveAStatus) {
       record.primary_files[type == kBookmarksType ? "safari_file_path" : "safariHis_file_path"] =
           source.path;
       const size_t log_before = Log().size();
-      EXPECT_EQ(source.status, test::CallPackageFunction(&record));
-      EXPECT_EQ(0, g_results.count);
-      EXPECT_NE(std::string::npos, Log().find(source.words, log_before)) << Log();
+      EXPECT_TRUE(test::NothingHandedOver(test::CallPackageFunction(&record), source.status));
+      EXPECT_TRUE(Logged(source.words, log_before));
     }
   }
 }
@@ -245,9 +235,9 @@ TEST_F(IosSafariTest, StopRequestGivesNoDocument) {
     record.primary_files[test_case.key] = test_case.path;
     record.additional_param = phone_.path();
     std::atomic<int> stop{1};
-    EXPECT_EQ(kStatusOk, test::CallPackageFunction(&record, CaptureResult, &stop));
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(std::string(test_case.name) + " stoped!")) << Log();
+    EXPECT_TRUE(test::NothingHandedOver(test::CallPackageFunction(&record, CaptureResult, &stop),
+                                        kStatusOk));
+    EXPECT_TRUE(Logged(std::string(test_case.name) + " stoped!"));
   }
 }
 

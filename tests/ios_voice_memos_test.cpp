@@ -64,14 +64,11 @@ class IosVoiceMemosTest : public test::LibraryTest {
  protected:
   Json::Value Request(const std::string& local, const std::string& cloud,
                       const char* plain_folder = "0") {
-    Json::Value request;
-    request["package_type"] = kVoiceMemosType;
-    request["temp_folder"] = temp_.path();
-    if (!local.empty()) request["primary_file_object"]["voice_memos_file_path"] = local;
-    if (!cloud.empty()) request["primary_file_object"]["voice_memos_cloud_file_path"] = cloud;
-    request["other_info"]["has_sub_dir"] = "1";
+    Json::Value request = test::MakeRequest(
+        kVoiceMemosType, temp_.path(),
+        {{"voice_memos_file_path", local}, {"voice_memos_cloud_file_path", cloud}},
+        {{"has_sub_dir", "1"}}, backup_.path());
     if (plain_folder != nullptr) request["other_info"]["is_voice_memos_folder"] = plain_folder;
-    request["addtional_param"] = backup_.path();
     return request;
   }
 
@@ -84,10 +81,6 @@ class IosVoiceMemosTest : public test::LibraryTest {
     const std::string path = phone_.File(name);
     test::RunSql(path, sql);
     return path;
-  }
-
-  std::string InBackup(const std::string& id) const {
-    return JoinPath(JoinPath(backup_.path(), id.substr(0, 2)), id);
   }
 
   test::TempDir phone_;
@@ -105,31 +98,19 @@ TEST_F(IosVoiceMemosTest, WholeDocumentOnEveryStoreVersion) {
         Store("Recordings" + version + ".db", samples::IosRecordingsSql(local) + LocalRows(local));
     const std::string cloud_path = Store("CloudRecordings" + version + ".db",
                                          samples::IosCloudRecordingsSql(cloud) + CloudRows(cloud));
-    ASSERT_EQ(kStatusOk, Run(Request(local_path, cloud_path)));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(16, g_results.kind);
+    ASSERT_TRUE(test::HandedOver(Run(Request(local_path, cloud_path)), 16));
     // The oldest stores have no ZUNIQUEID locally and no sorting label in
-    // the cloud.
-    const std::string local_id = local >= 2 ? R"("unique_id": "L-1",)" : "";
-    const std::string sorting_label = cloud >= 2 ? R"("label": "Recording 2",)" : "";
-    EXPECT_EQ(Formatted(R"({"size": 4, "voice_memos_items": [
-      {"datetime": 1425308100, "duration": 12.5, "label": "Lecture", )" +
-                        local_id + R"(
-       "media_path": "/var/mobile/Media/Recordings/20150301 091500.m4a",
-       "media_backup": ")" +
-                        test::JsonEscaped(InBackup(kLocalAudio)) + R"("},
-      {"datetime": 1684145700.5, "duration": 42.0, "label": "Rehearsal", "unique_id": "C-1",
-       "media_path": "/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a", "is_deleted": 0,
-       "media_backup": ")" +
-                        test::JsonEscaped(InBackup(kCloudAudio)) + R"("},
-      {"datetime": 1685656862, "duration": 8.5, )" +
-                        sorting_label + R"( "unique_id": "C-2",
-       "media_path": "/var/mobile/", "is_deleted": 0},
-      {"datetime": 1671904800, "duration": 95.0, "label": "Carols", "unique_id": "C-3",
-       "media_path": "/var/mobile/Media/Recordings/20221224 180000-9E4F.m4a", "is_deleted": 1,
-       "tag": "deleted", "media_backup": ")" +
-                        test::JsonEscaped(InBackup(kEvictedAudio)) + R"("}]})"),
-              g_results.text);
+    // the cloud; {L}, {C} and {E} are the local, cloud and evicted audio in
+    // the backup.
+    std::string expected = ReplaceAll(test::DataFile("ios_voice_memos/recordings.json"),
+                                      "{LOCAL_ID}", local >= 2 ? R"("unique_id": "L-1",)" : "");
+    expected =
+        ReplaceAll(expected, "{SORTING_LABEL}", cloud >= 2 ? R"("label": "Recording 2",)" : "");
+    for (const auto& [mark, id] :
+         {std::pair{"{L}", kLocalAudio}, {"{C}", kCloudAudio}, {"{E}", kEvictedAudio}}) {
+      expected = ReplaceAll(expected, mark, test::JsonEscaped(test::TwoLevel(backup_.path(), id)));
+    }
+    EXPECT_EQ(Formatted(expected), g_results.text);
   }
 }
 
@@ -145,15 +126,11 @@ TEST_F(IosVoiceMemosTest, PlainFolderOfRecordings) {
                 "(2, 0, '/var/mobile/Media/Recordings/../../../etc/passwd'),"
                 "(3, 0, '/var/mobile/Media/Other/x.m4a');");
   ASSERT_EQ(kStatusOk, Run(Request("", cloud, "1")));
-  EXPECT_EQ(
-      Formatted(R"({"size": 3, "voice_memos_items": [
-      {"datetime": 978307200, "is_deleted": 0, "media_backup": ")" +
-                test::JsonEscaped(JoinPath(backup_.path(), "20230514 101500-7A2B.m4a")) + R"(",
-       "media_path": "/var/mobile/Media/Recordings/20230514 101500-7A2B.m4a"},
-      {"datetime": 978307200, "is_deleted": 0,
-       "media_path": "/var/mobile/Media/Recordings/../../../etc/passwd"},
-      {"datetime": 978307200, "is_deleted": 0, "media_path": "/var/mobile/Media/Other/x.m4a"}]})"),
-      g_results.text);
+  // {P}: the first recording in the folder.
+  EXPECT_EQ(Formatted(ReplaceAll(
+                test::DataFile("ios_voice_memos/plain_folder.json"), "{P}",
+                test::JsonEscaped(JoinPath(backup_.path(), "20230514 101500-7A2B.m4a")))),
+            g_results.text);
 }
 
 TEST(VoiceMemoLocationTest, PathsFromTheData) {
@@ -207,8 +184,7 @@ TEST_F(IosVoiceMemosTest, RefusedAndDamagedInputs) {
   };
   for (const auto& [name, request] : refused) {
     SCOPED_TRACE(name);
-    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(request));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(Run(request), KX_STATUS_NOT_PACKAGED));
   }
 
   const std::string not_database = phone_.File("CloudRecordings.db");

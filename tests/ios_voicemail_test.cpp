@@ -57,15 +57,13 @@ class IosVoicemailTest : public test::LibraryTest {
   }
 
   Json::Value Request(const std::string& voicemail, const char* has_sub_dir = "1") {
-    Json::Value request;
-    request["package_type"] = kVoicemailType;
-    request["temp_folder"] = temp_.path();
-    request["primary_file_object"]["voice_mail_file_path"] = voicemail;
-    request["primary_file_object"]["contact_file_path"] = phone_.File("AddressBook.sqlitedb");
-    request["primary_file_object"]["contact_image_file_path"] =
-        phone_.File("AddressBookImages.sqlitedb");
+    Json::Value request =
+        test::MakeRequest(kVoicemailType, temp_.path(),
+                          {{"contact_file_path", phone_.File("AddressBook.sqlitedb")},
+                           {"contact_image_file_path", phone_.File("AddressBookImages.sqlitedb")}},
+                          {}, backup_.path());
+    request["primary_file_object"]["voice_mail_file_path"] = voicemail;  // even when empty
     if (has_sub_dir != nullptr) request["other_info"]["has_sub_dir"] = has_sub_dir;
-    request["addtional_param"] = backup_.path();
     return request;
   }
 
@@ -82,33 +80,21 @@ class IosVoicemailTest : public test::LibraryTest {
   test::TempDir backup_;
 };
 
-// Where a file id lies in the backup folder of two-digit sub-folders.
-std::string TwoLevel(const std::string& root, const std::string& id) {
-  return JoinPath(JoinPath(root, id.substr(0, 2)), id);
-}
-
 TEST_F(IosVoicemailTest, WholeDocumentOnEveryStoreVersion) {
   const std::string thumb = JoinPath(temp_.path(), "4.thumb");
   for (int version = samples::kIosVoicemailOldestSchema;
        version <= samples::kIosVoicemailNewestSchema; ++version) {
     SCOPED_TRACE(version);
     Reset();
-    ASSERT_EQ(kStatusOk, Run(Request(Store(version))));
-    ASSERT_EQ(1, g_results.count);
-    EXPECT_EQ(15, g_results.kind);
-    EXPECT_EQ(Formatted(R"({"size": 3, "voice_mail_items": [
-      {"ROWID": 7, "datetime": "01-01-2024 10:00:00", "duration": 21, "sender": "+351912345678",
-       "media_backup": ")" +
-                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio7)) + R"(",
-       "first": "Ana", "last": "Silva", "middle": "Maria", "thumb_path": ")" +
-                        test::JsonEscaped(thumb) + R"("},
-      {"ROWID": 8, "datetime": "01-02-2024 10:00:45", "duration": 7, "sender": "+15550100",
-       "media_backup": ")" +
-                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio8)) + R"("},
-      {"ROWID": 9, "datetime": "01-03-2024 10:00:00", "duration": 34,
-       "media_backup": ")" +
-                        test::JsonEscaped(TwoLevel(backup_.path(), kAudio9)) + R"("}]})"),
-              g_results.text);
+    ASSERT_TRUE(test::HandedOver(Run(Request(Store(version))), 15));
+    // {A7}, {A8} and {A9}: the audio of the messages in the backup.
+    std::string expected =
+        test::Expand(test::DataFile("ios_voicemail/voicemails.json"), temp_.path());
+    for (const auto& [mark, id] :
+         {std::pair{"{A7}", kAudio7}, {"{A8}", kAudio8}, {"{A9}", kAudio9}}) {
+      expected = ReplaceAll(expected, mark, test::JsonEscaped(test::TwoLevel(backup_.path(), id)));
+    }
+    EXPECT_EQ(Formatted(expected), g_results.text);
   }
   EXPECT_EQ("\xFF\xD8\xFF\xDB", test::ReadFileBytes(thumb));
 }
@@ -121,7 +107,7 @@ TEST_F(IosVoicemailTest, FlatBackupAndEmptyStore) {
   EXPECT_EQ(JoinPath(backup_.path(), kAudio7),
             document["voice_mail_items"][0]["media_backup"].asString());
 
-  InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+  Reset();
   const std::string empty = phone_.File("empty.db");
   test::RunSql(empty, samples::IosVoicemailSql(samples::kIosVoicemailNewestSchema));
   ASSERT_EQ(kStatusOk, Run(Request(empty)));
@@ -151,8 +137,7 @@ TEST_F(IosVoicemailTest, RefusedInputs) {
   for (const Case& refused : cases) {
     SCOPED_TRACE(refused.name);
     Reset();
-    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(refused.request));
-    EXPECT_EQ(0, g_results.count);
+    EXPECT_TRUE(test::NothingHandedOver(Run(refused.request), KX_STATUS_NOT_PACKAGED));
   }
 }
 
@@ -164,11 +149,9 @@ TEST_F(IosVoicemailTest, DamagedStores) {
   for (const test::DamagedDatabase& source : test::DamageDatabase(sound, damaged.path())) {
     SCOPED_TRACE(source.kind);
     const size_t before = Log().size();
-    EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(source.path)));
-    EXPECT_EQ(0, g_results.count);
-    const std::string log = Log().substr(before);
-    EXPECT_NE(std::string::npos, log.find(source.words)) << log;
-    InitializeLibrary(logs_.path().c_str(), test::ConfigFolder().c_str());
+    EXPECT_TRUE(test::NothingHandedOver(Run(Request(source.path)), KX_STATUS_NOT_PACKAGED));
+    EXPECT_TRUE(Logged(source.words, before));
+    Reset();
   }
   test::DamageTablePage(sound, "voicemail");
   EXPECT_EQ(KX_STATUS_NOT_PACKAGED, Run(Request(sound)));

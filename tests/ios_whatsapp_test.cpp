@@ -55,23 +55,8 @@ constexpr char kBroadcast[] = "1600000001@broadcast";
 // tests/data/ios_whatsapp/group_messages.json: the group: events by the owner and by a member, a
 // member's text, the owner's picture (counted as sent in a group).
 
-class IosWhatsAppTest : public test::LibraryTest {
+class IosWhatsAppTest : public test::BackupFolderTest {
  protected:
-  void SetUp() override {
-    test::LibraryTest::SetUp();
-    Fresh();
-  }
-
-  // Empty temp and backup folders of a run of their own.
-  void Fresh() {
-    ++runs_;
-    root_ = JoinPath(outer_.path(), "run" + std::to_string(runs_));
-    temp_ = JoinPath(root_, "temp");
-    backup_ = JoinPath(root_, "backup");
-    fs::create_directories(PathFromUtf8(temp_));
-    fs::create_directories(PathFromUtf8(backup_));
-  }
-
   std::string BackupPath(const std::string& relative) const {
     return BackupFilePath(backup_, samples::IosBackupFileId(DomainOf(data_type_), relative),
                           two_level_);
@@ -86,10 +71,8 @@ class IosWhatsAppTest : public test::LibraryTest {
   // The sample store of `version`, its files in the backup.
   std::string SampleStore(int version) {
     const std::string path = JoinPath(root_, "ChatStorage" + std::to_string(version) + ".sqlite");
-    samples::IosSampleOptions options;
-    options.schema_version = version;
     std::vector<samples::IosWhatsAppFile> files;
-    EXPECT_TRUE(samples::WriteIosWhatsApp(path, options, &files));
+    EXPECT_TRUE(samples::WriteIosWhatsApp(path, test::SampleVersion(version), &files));
     for (const samples::IosWhatsAppFile& file : files)
       AddBackupFile(file.relative_path, file.bytes);
     return path;
@@ -108,15 +91,11 @@ class IosWhatsAppTest : public test::LibraryTest {
   }
 
   Json::Value Request(const std::string& store) const {
-    Json::Value request;
-    request["package_type"] = data_type_;
-    request["temp_folder"] = temp_;
-    request["primary_file_object"]["msg_file_path"] = store;
-    request["primary_file_object"]["name_file_path"] = Contacts();
-    request["primary_file_object"]["owner_plist_file_path"] = OwnerPlist();
-    request["other_info"]["has_sub_dir"] = two_level_ ? "1" : "0";
-    request["addtional_param"] = backup_;
-    return request;
+    return test::MakeRequest(data_type_, temp_,
+                             {{"msg_file_path", store},
+                              {"name_file_path", Contacts()},
+                              {"owner_plist_file_path", OwnerPlist()}},
+                             {{"has_sub_dir", two_level_ ? "1" : "0"}}, backup_);
   }
 
   int Run(const Json::Value& request) {
@@ -142,13 +121,8 @@ class IosWhatsAppTest : public test::LibraryTest {
 
   std::string Document() const { return g_results.text; }
 
-  test::TempDir outer_;
-  int runs_ = 0;
   int data_type_ = kWhatsApp;
   bool two_level_ = true;
-  std::string root_;
-  std::string temp_;
-  std::string backup_;
 };
 
 // Each store version, in each application's domain and with either backup
@@ -167,9 +141,8 @@ TEST_F(IosWhatsAppTest, WholeDocumentsOnEveryVersionAndDomain) {
       Fresh();
       data_type_ = run.data_type;
       two_level_ = run.two_level;
-      ASSERT_EQ(kStatusOk, Run(Request(SampleStore(version))));
-      ASSERT_EQ(1, g_results.count);
-      EXPECT_EQ(run.data_type == kWhatsApp ? 12 : 19, g_results.kind);
+      ASSERT_TRUE(test::HandedOver(Run(Request(SampleStore(version))),
+                                   run.data_type == kWhatsApp ? 12 : 19));
       const std::string identifier = version == samples::kIosWhatsAppOldestSchema
                                          ? ""
                                          : R"("contact_identifier": "A1B2C3D4-ANNA:ABPerson",)";
@@ -188,17 +161,10 @@ TEST_F(IosWhatsAppTest, WholeDocumentsOnEveryVersionAndDomain) {
   }
 }
 
-int CountOccurrences(const std::string& text, const std::string& part) {
-  int count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
 // A store with only the columns other tools keep: every message packaged,
 // what was missing logged once per query.
 TEST_F(IosWhatsAppTest, TrimmedStorePackagesEveryMessage) {
-  ASSERT_EQ(kStatusOk, Run(Request(SampleStore(samples::kIosWhatsAppTrimmedSchema))));
-  ASSERT_EQ(1, g_results.count);
+  ASSERT_TRUE(test::HandedOver(Run(Request(SampleStore(samples::kIosWhatsAppTrimmedSchema)))));
   EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/trimmed_document.json")), Document());
   EXPECT_EQ(Expanded(test::DataFile("ios_whatsapp/trimmed_group_batch.json")), Batch(kGroup));
   EXPECT_EQ(12u, test::Parsed(Batch(kAnna)).size());
@@ -207,7 +173,7 @@ TEST_F(IosWhatsAppTest, TrimmedStorePackagesEveryMessage) {
        {"the chat store has no ZHIDDEN, ZREMOVED", "the member tables have no ZWAGROUPMEMBER",
         "the message store has no ZGROUPEVENTTYPE, ZMESSAGESTATUS, ZSTANZAID"}) {
     SCOPED_TRACE(missing);
-    EXPECT_EQ(1, CountOccurrences(log, missing)) << log;
+    EXPECT_EQ(1u, test::Occurrences(log, missing)) << log;
   }
 }
 
@@ -250,10 +216,9 @@ TEST_F(IosWhatsAppTest, RefusedInputs) {
     record.other_info = {{"has_sub_dir", "1"}};
     record.primary_files.erase(one.wrong);
     record.other_info.erase(one.wrong);
-    EXPECT_EQ(one.status, test::CallPackageFunction(&record));
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find("[ioswhatsappdatapackage]")) << Log();
-    EXPECT_NE(std::string::npos, Log().find(one.logged)) << Log();
+    EXPECT_TRUE(test::NothingHandedOver(test::CallPackageFunction(&record), one.status));
+    EXPECT_TRUE(Logged("[ioswhatsappdatapackage]"));
+    EXPECT_TRUE(Logged(one.logged));
   }
 }
 
@@ -267,8 +232,7 @@ TEST_F(IosWhatsAppTest, MissingNamesStillPackageTheChats) {
     SCOPED_TRACE(wrong);
     Json::Value request = Request(store);
     request["primary_file_object"][wrong] = garbage;
-    ASSERT_EQ(kStatusOk, Run(request));
-    ASSERT_EQ(1, g_results.count);
+    ASSERT_TRUE(test::HandedOver(Run(request)));
     const Json::Value document = test::Parsed(Document());
     EXPECT_EQ(3u, document["size"].asUInt());
     const Json::Value& jose = document["whatsapp_chatsessions"][1]["members"][1];
@@ -339,9 +303,9 @@ TEST_F(IosWhatsAppTest, StopSetBeforeAndStopFromAnotherThread) {
     record.other_info = {{"has_sub_dir", "1"}};
     std::atomic<int> stop{1};
     Reset();
-    EXPECT_EQ(kStatusOk, test::CallPackageFunction(&record, test::CaptureResult, &stop));
-    EXPECT_EQ(0, g_results.count);
-    EXPECT_NE(std::string::npos, Log().find(name + " stoped!"));
+    EXPECT_TRUE(test::NothingHandedOver(
+        test::CallPackageFunction(&record, test::CaptureResult, &stop), kStatusOk));
+    EXPECT_TRUE(Logged(name + " stoped!"));
 
     ExpectStopWhilePackaging(Request(store), name);
   }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -55,6 +56,31 @@ inline Json::Value Parsed(const std::string& text) {
 // The JSON file at `path`, parsed.
 inline Json::Value ParsedFile(const std::string& path) { return Parsed(ReadFileBytes(path)); }
 
+// The sample of store version `version`, or its older copy.
+inline samples::IosSampleOptions SampleVersion(int version, bool older_copy = false) {
+  samples::IosSampleOptions options;
+  options.schema_version = version;
+  options.older_copy = older_copy;
+  return options;
+}
+
+// Whether a run that answered `status` went through and handed over one
+// document (of `kind`, unless that is -1).
+inline ::testing::AssertionResult HandedOver(int status, int kind = -1) {
+  if (status == kStatusOk && g_results.count == 1 && (kind == -1 || g_results.kind == kind)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "status " << status << ", " << g_results.count
+                                       << " documents, the last of kind " << g_results.kind;
+}
+
+// Whether a run answered `expected` and handed no document over.
+inline ::testing::AssertionResult NothingHandedOver(int status, int expected) {
+  if (status == expected && g_results.count == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "status " << status << " (not " << expected << "), " << g_results.count << " documents";
+}
+
 // The writer's layout of an expected document, so that whole texts compare.
 inline std::string Formatted(const std::string& expected_json) {
   return WriteJson(Parsed(expected_json));
@@ -77,6 +103,40 @@ inline Json::Value JsonList(const std::vector<std::string>& items) {
   Json::Value list = EmptyJsonArray();
   for (const std::string& item : items) list.append(item);
   return list;
+}
+
+// What a request names by key: its primary files or other information.
+using RequestMembers = std::vector<std::pair<std::string, std::string>>;
+
+// A request of `data_type` writing into `temp`: the primary files (a file
+// without a path left out), the other information, and the backup folder
+// when one is named.
+inline Json::Value MakeRequest(int data_type, const std::string& temp,
+                               const RequestMembers& primary_files,
+                               const RequestMembers& other_info = {},
+                               const std::string& backup = "") {
+  Json::Value request;
+  request["package_type"] = data_type;
+  request["temp_folder"] = temp;
+  for (const auto& [key, path] : primary_files) {
+    if (!path.empty()) request["primary_file_object"][key] = path;
+  }
+  for (const auto& [key, value] : other_info) request["other_info"][key] = value;
+  if (!backup.empty()) request["addtional_param"] = backup;
+  return request;
+}
+
+// Where file `id` lies in a backup folder of two-digit sub-folders.
+inline std::string TwoLevel(const std::string& backup, const std::string& id) {
+  return JoinPath(JoinPath(backup, id.substr(0, 2)), id);
+}
+
+// Whether `path` lies inside `folder` once "." and ".." are resolved.
+inline bool IsInside(const std::string& path, const std::string& folder) {
+  const std::filesystem::path relative =
+      std::filesystem::u8path(path).lexically_normal().lexically_relative(
+          std::filesystem::u8path(folder));
+  return !relative.empty() && *relative.begin() != "..";
 }
 
 // A request of `data_type` into `temp_folder`, with the primary file
@@ -112,6 +172,16 @@ inline int FilterAndPackage(const Json::Value& request) {
   return PackageDataType(CaptureResult, request["package_type"].asInt());
 }
 
+// Filters and packages `data_type` on `primary` (under "<stem>_file_path")
+// and its older copies (under "<stem>_files_path").
+inline int PackageWithCopies(int data_type, const std::string& temp, const std::string& stem,
+                             const std::string& primary, const std::vector<std::string>& copies,
+                             const std::string& backup = "") {
+  Json::Value request = MakeRequest(data_type, temp, {{stem + "_file_path", primary}}, {}, backup);
+  request["second_file_objects"][stem + "_files_path"] = JsonList(copies);
+  return FilterAndPackage(request);
+}
+
 // A test of a packager through the library's entry points: the library
 // initialised on a log folder of the test's own, no result captured yet.
 class LibraryTest : public ::testing::Test {
@@ -126,6 +196,20 @@ class LibraryTest : public ::testing::Test {
   }
 
   std::string Log() const { return ReadFileBytes(logs_.File("KxDataPackage.log")); }
+
+  // Whether the log from byte `from` on holds `line` (once, when `once`);
+  // a failure shows that part of the log.
+  ::testing::AssertionResult Logged(const std::string& line, size_t from = 0,
+                                    bool once = false) const {
+    const std::string log = Log().substr(std::min(from, Log().size()));
+    const size_t at = log.find(line);
+    if (at != std::string::npos && (!once || at == log.rfind(line))) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << (at == std::string::npos ? "not logged: " : "logged twice: ") << line << "\n"
+           << log;
+  }
 
   // Filters `request` afresh, then packages its data type while another
   // thread asks for a stop: the stop's status, no document, and
@@ -222,7 +306,7 @@ class BackupFolderTest : public LibraryTest {
   std::string Placed(const std::string& domain, const std::string& relative_path,
                      bool two_level = true) const {
     const std::string id = samples::IosBackupFileId(domain, relative_path);
-    return two_level ? JoinPath(JoinPath(backup_, id.substr(0, 2)), id) : JoinPath(backup_, id);
+    return two_level ? TwoLevel(backup_, id) : JoinPath(backup_, id);
   }
 
   // Lists the file in Manifest.db (quotes in the path doubled).
@@ -276,6 +360,17 @@ class BackupFolderTest : public LibraryTest {
       g_results = CapturedResults();
       EXPECT_EQ(status, CallPackageFunction(&record));
       EXPECT_EQ(0, g_results.count);
+    }
+  }
+
+  // Every file of the run lies in its temp or backup folder, or beside them.
+  void ExpectNothingWrittenOutside() const {
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(std::filesystem::u8path(root_))) {
+      const std::string path = entry.path().u8string();
+      EXPECT_TRUE(IsInside(path, temp_) || IsInside(path, backup_) ||
+                  entry.path().parent_path() == std::filesystem::u8path(root_))
+          << path;
     }
   }
 

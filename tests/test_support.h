@@ -63,6 +63,13 @@ std::string KeyedArchiveXml(const std::string& objects);
 // Upper-case hexadecimal, as SQLite's hex() gives it.
 std::string HexBytes(const std::string& bytes);
 
+// How often `part` stands in `text`.
+inline size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 // The folder of the built KxDataConfiger.db.
 std::string ConfigFolder();
 

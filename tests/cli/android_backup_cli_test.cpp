@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -51,11 +50,8 @@ class AndroidBackupTest : public ::testing::Test {
   }
 
   ToolRun Package(const std::string& source, const std::string& out,
-                  std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {
-        "android", source, "-o", out_.File(out), "--config", kx::test::ConfigFolder(), "--json"};
-    args.insert(args.end(), more.begin(), more.end());
-    return RunTool(args);
+                  const std::vector<std::string>& more = {}) {
+    return RunPackage("android", source, out_.File(out), more);
   }
 
   // The JSON documents of a run, its folders named alike.
@@ -145,11 +141,9 @@ TEST_F(AndroidBackupTest, WrongPasswordUnknownFormsAndDamageAreRefused) {
   int n = 0;
   for (const auto& c : cases) {
     const std::string out = "refused" + std::to_string(++n);
-    const auto start = std::chrono::steady_clock::now();
     const ToolRun run =
         Package(c.file, out,
                 {"--password-file", folder_->File(c.file == encrypted ? "wrong" : "password")});
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(1, run.exit_code) << c.message;
     EXPECT_NE(std::string::npos, run.err.find(c.message)) << c.message << "\n" << run.err;
     EXPECT_EQ(c.writes, fs::exists(out_.File(out))) << c.message;

@@ -76,6 +76,18 @@ inline Json::Value ParseJson(const std::string& text) {
   return value;
 }
 
+// `kxpackage <command> <source> -o <out>` with the built configuration and
+// a JSON summary, then `more`.
+inline ToolRun RunPackage(const std::string& command, const std::string& source,
+                          const std::string& out, const std::vector<std::string>& more = {}) {
+  std::vector<std::string> args = {command, source, "-o", out, "--config", kx::test::ConfigFolder(),
+                                   "--json"};
+  args.insert(args.end(), more.begin(), more.end());
+  return RunTool(args);
+}
+
+inline Json::Value ParseFile(const std::string& path) { return ParseJson(ReadFileBytes(path)); }
+
 // Summary entries by data type name.
 inline std::map<std::string, Json::Value> SummaryByName(const std::string& json_text) {
   std::map<std::string, Json::Value> entries;
@@ -84,6 +96,15 @@ inline std::map<std::string, Json::Value> SummaryByName(const std::string& json_
     entries[entry["name"].asString()] = entry;
   }
   return entries;
+}
+
+// Each data type of `expected` packaged that many records, as the summary
+// entries say.
+inline void ExpectRecords(std::map<std::string, Json::Value>& summary,
+                          const std::map<std::string, int>& expected) {
+  for (const auto& [name, records] : expected) {
+    EXPECT_EQ(records, summary[name]["records"].asInt()) << name;
+  }
 }
 
 inline std::map<std::string, std::string> Snapshot(const std::string& folder) {
@@ -103,11 +124,10 @@ inline int CountTagged(const Json::Value& items) {
 
 // The calls and contacts a backup run tagged "deleted".
 inline int TaggedIosRecords(const std::string& out) {
-  int tagged =
-      CountTagged(ParseJson(ReadFileBytes(out + "/ios_call_history/result.json"))["call_records"]);
-  const Json::Value contacts = ParseJson(ReadFileBytes(out + "/ios_contacts/result.json"));
+  int tagged = CountTagged(ParseFile(out + "/ios_call_history/result.json")["call_records"]);
+  const Json::Value contacts = ParseFile(out + "/ios_contacts/result.json");
   for (const Json::Value& file : contacts["contact_file_path"]) {
-    tagged += CountTagged(ParseJson(ReadFileBytes(file.asString()))["contacts_info"]);
+    tagged += CountTagged(ParseFile(file.asString())["contacts_info"]);
   }
   return tagged;
 }

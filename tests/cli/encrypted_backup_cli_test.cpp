@@ -27,11 +27,8 @@ class EncryptedBackupTest : public SampleSetTest {
 
   // Runs `ios` on `backup` into a fresh folder under out_.
   ToolRun Package(const std::string& backup, const std::string& out,
-                  std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {
-        "ios", backup, "-o", out_.File(out), "--config", kx::test::ConfigFolder(), "--json"};
-    args.insert(args.end(), more.begin(), more.end());
-    return RunTool(args);
+                  const std::vector<std::string>& more = {}) {
+    return RunPackage("ios", backup, out_.File(out), more);
   }
 
   std::map<std::string, std::string> Packages(const std::string& out,
@@ -62,13 +59,12 @@ TEST_F(EncryptedBackupTest, PackagesAsThePlainBackupItWasMadeFrom) {
 
   // The provenance names the same files of the backup, with the hashes of
   // their plain contents, and says they were decrypted from which file.
-  const Json::Value encrypted_summary =
-      ParseJson(ReadFileBytes(out_.File("encrypted/summary.json")));
+  const Json::Value encrypted_summary = ParseFile(out_.File("encrypted/summary.json"));
   std::map<std::string, Json::Value> sources;
   for (const Json::Value& source : encrypted_summary["provenance"]["sources"]) {
     sources[source["domain"].asString() + " " + source["relative_path"].asString()] = source;
   }
-  const Json::Value plain_summary = ParseJson(ReadFileBytes(out_.File("plain/summary.json")));
+  const Json::Value plain_summary = ParseFile(out_.File("plain/summary.json"));
   const Json::Value& listed = plain_summary["provenance"]["sources"];
   ASSERT_GT(listed.size(), 20u);
   for (const Json::Value& source : listed) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -55,11 +54,8 @@ class OldBackupsTest : public ::testing::Test {
   static std::string Backup(const std::string& name) { return backups_->File(name); }
 
   ToolRun Package(const std::string& backup, const std::string& out,
-                  std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {
-        "ios", backup, "-o", out_.File(out), "--config", kx::test::ConfigFolder(), "--json"};
-    args.insert(args.end(), more.begin(), more.end());
-    return RunTool(args);
+                  const std::vector<std::string>& more = {}) {
+    return RunPackage("ios", backup, out_.File(out), more);
   }
 
   // A copy of backup `name` to change.
@@ -147,9 +143,7 @@ TEST_F(OldBackupsTest, DamagedManifestOrWrongPasswordIsRefusedWithNothingWritten
   int n = 0;
   for (const auto& test : cases) {
     const std::string out = "refused" + std::to_string(++n);
-    const auto start = std::chrono::steady_clock::now();
     const ToolRun run = Package(test.backup, out, test.more);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(1, run.exit_code) << test.message;
     EXPECT_NE(std::string::npos, run.err.find(test.message)) << test.message << "\n" << run.err;
     EXPECT_FALSE(fs::exists(out_.File(out))) << test.message;

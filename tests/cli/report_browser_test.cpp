@@ -89,65 +89,83 @@ bool Has(const std::string& dom, const std::string& text) {
   return dom.find(text) != std::string::npos;
 }
 
-TEST_F(ReportBrowserTest, OverviewShowsTheDeviceEveryDataTypeAndWhereItCameFrom) {
-  const std::string dom = Open(Output(), "", "overview");
-  EXPECT_TRUE(Has(dom, "data-state=\"ready\"")) << dom;
-  EXPECT_TRUE(Has(dom, "Zoë's iPhone")) << dom;
-  EXPECT_TRUE(Has(dom, "href=\"#type=ios_notes\">Notes</a>")) << dom;
-  EXPECT_TRUE(Has(dom, "href=\"#type=whatsapp\">WhatsApp (Android)</a>")) << dom;
-  EXPECT_TRUE(Has(dom, "href=\"#type=ios_reminders-Calendar\">Reminders (Calendar)</a>")) << dom;
-  EXPECT_TRUE(Has(dom, "id=\"sources\"")) << dom;
-  EXPECT_TRUE(Has(dom, "AppDomainGroup-group.net.whatsapp.WhatsApp.shared ChatStorage.sqlite"))
-      << dom;
-  EXPECT_TRUE(Has(dom, "Dates shown in")) << dom;
+// A page of the sample set's report: what it shows once its scripts ran,
+// and what it must not.
+struct PageCase {
+  const char* shot;  // the screenshot's name
+  const char* hash;
+  std::vector<std::string> shows;
+  std::vector<std::string> hides;
+};
+
+class ReportPageTest : public ReportBrowserTest, public ::testing::WithParamInterface<PageCase> {};
+
+TEST_P(ReportPageTest, ShowsWhatItsDataHolds) {
+  const std::string dom = Open(Output(), GetParam().hash, GetParam().shot);
+  for (const std::string& text : GetParam().shows) EXPECT_TRUE(Has(dom, text)) << text << dom;
+  for (const std::string& text : GetParam().hides) EXPECT_FALSE(Has(dom, text)) << text << dom;
 }
 
-TEST_F(ReportBrowserTest, ChatNamesItsSendersAndSaysWhatEachMessageIs) {
-  const std::string dom = Open(Output(), "type=ios_whatsapp&chat=0.2", "whatsapp-names");
-  EXPECT_TRUE(Has(dom, "<h1>Anna Schmidt")) << dom;
-  EXPECT_TRUE(
-      Has(dom, "class=\"who\">Anna 🌻</span><span class=\"id\">4915123456789@s.whatsapp.net"))
-      << dom;
-  for (const char* label : {"contact card", "voice note", "location", "video", "sticker"}) {
-    EXPECT_TRUE(Has(dom, std::string("data-label=\"") + label + "\"")) << label;
-  }
-  EXPECT_TRUE(Has(dom, "<time>2023-03-08T20:26:41</time>")) << dom;
-  EXPECT_TRUE(Has(dom, "Dates are ISO 8601 in the packaging machine's local time, UTC+00:00"))
-      << dom;
-}
+// The overview names the device, every data type and where it came from;
+// a chat its senders and what each message is; calls are a table; photos
+// name their albums and show the backup's thumbnails through copies of
+// the report's own (they lie outside OUT); the sample set's thumbnails are
+// real pictures; a conversation marks its deleted messages; search finds a
+// message across conversations.
+const PageCase kPages[] = {
+    {"overview",
+     "",
+     {"data-state=\"ready\"", "Zoë's iPhone", "href=\"#type=ios_notes\">Notes</a>",
+      "href=\"#type=whatsapp\">WhatsApp (Android)</a>",
+      "href=\"#type=ios_reminders-Calendar\">Reminders (Calendar)</a>", "id=\"sources\"",
+      "AppDomainGroup-group.net.whatsapp.WhatsApp.shared ChatStorage.sqlite", "Dates shown in"},
+     {}},
+    {"whatsapp-names",
+     "type=ios_whatsapp&chat=0.2",
+     {"<h1>Anna Schmidt",
+      "class=\"who\">Anna 🌻</span><span class=\"id\">4915123456789@s.whatsapp.net",
+      "data-label=\"contact card\"", "data-label=\"voice note\"", "data-label=\"location\"",
+      "data-label=\"video\"", "data-label=\"sticker\"", "<time>2023-03-08T20:26:41</time>",
+      "Dates are ISO 8601 in the packaging machine's local time, UTC+00:00"},
+     {}},
+    {"calls",
+     "type=call_history",
+     {"<h1>Calls (Android)</h1>", "<table class=\"sortable records\" data-view=\"calls\">",
+      "<td>Mom ❤️</td><td>555-0100</td><td>2021-03-01T00:07:32</td><td>missed</td>"},
+     {}},
+    {"photos",
+     "type=ios_photos",
+     {"Albums (22)", "Albums: CameraRoll, Places, Holiday, Family"},
+     {}},
+    {"whatsapp-thumbnails", "type=whatsapp&chat=0.1", {"data-loaded=\"1\""}, {"data-broken=\"1\""}},
+    {"photos-grid",
+     "type=ios_photos",
+     {"src=\"../report/pictures/source-", "data-loaded=\"1\""},
+     {"data-broken=\"1\""}},
+    {"sms-conversation",
+     "type=sms&chat=0.0",
+     {"¿Dónde estás? Te espero en la estación.", "class=\"message mine", "data-deleted=\"1\""},
+     {}},
+    {"contacts", "type=contacts", {"José Álvarez", "src=\"../contacts/", "data-loaded=\"1\""}, {}},
+    {"notes",
+     "type=ios_notes",
+     {"Trip to Lisbon", "Alarm codes",
+      "href=\"csv/ios_notes-notes.csv\" download=\"ios_notes-notes.csv\"",
+      "data-deleted=\"1\""},  // "Old draft"
+     {}},
+    {"search",
+     "search=estaci%C3%B3n",
+     {"data-search=\"done\"", "data-hit=\"messages\"", "Te espero en la estación.",
+      "href=\"#type=sms&amp;chat="},
+     {}},
+};
 
-TEST_F(ReportBrowserTest, CallsAreATableAndPhotosNameTheirAlbums) {
-  std::string dom = Open(Output(), "type=call_history", "calls");
-  EXPECT_TRUE(Has(dom, "<h1>Calls (Android)</h1>")) << dom;
-  EXPECT_TRUE(Has(dom, "<table class=\"sortable records\" data-view=\"calls\">")) << dom;
-  EXPECT_TRUE(
-      Has(dom, "<td>Mom ❤️</td><td>555-0100</td><td>2021-03-01T00:07:32</td><td>missed</td>"))
-      << dom;
-  dom = Open(Output(), "type=ios_photos", "photos");
-  EXPECT_TRUE(Has(dom, "Albums (22)")) << dom;
-  EXPECT_TRUE(Has(dom, "Albums: CameraRoll, Places, Holiday, Family")) << dom;
-}
-
-TEST_F(ReportBrowserTest, ThumbnailsOfTheSampleSetAreRealPictures) {
-  const std::string dom = Open(Output(), "type=whatsapp&chat=0.1", "whatsapp-thumbnails");
-  EXPECT_TRUE(Has(dom, "data-loaded=\"1\"")) << dom;
-  EXPECT_FALSE(Has(dom, "data-broken=\"1\"")) << dom;
-}
-
-size_t Count(const std::string& dom, const std::string& text) {
-  size_t count = 0;
-  for (size_t at = dom.find(text); at != std::string::npos; at = dom.find(text, at + 1)) ++count;
-  return count;
-}
-
-// The photo library's thumbnails lie in the backup, outside OUT: the
-// report shows them through copies of its own.
-TEST_F(ReportBrowserTest, PhotoGridShowsTheBackupsThumbnails) {
-  const std::string dom = Open(Output(), "type=ios_photos", "photos-grid");
-  EXPECT_TRUE(Has(dom, "src=\"../report/pictures/source-")) << dom;
-  EXPECT_TRUE(Has(dom, "data-loaded=\"1\"")) << dom;
-  EXPECT_FALSE(Has(dom, "data-broken=\"1\"")) << dom;
-}
+INSTANTIATE_TEST_SUITE_P(Pages, ReportPageTest, ::testing::ValuesIn(kPages),
+                         [](const ::testing::TestParamInfo<PageCase>& page) {
+                           std::string name = page.param.shot;
+                           for (char& c : name) c = c == '-' ? '_' : c;
+                           return name;
+                         });
 
 // A record naming a picture inside the run's backup, one outside both the
 // backup and OUT, one through a link leading out of the backup and one
@@ -177,8 +195,8 @@ TEST_F(ReportBrowserTest, OnlyPicturesInsideTheBackupAreCopied) {
   ASSERT_EQ(0, run.exit_code) << run.err;
 
   const std::string dom = Open(output, "type=photos", "pictures-outside");
-  EXPECT_EQ(1u, Count(dom, "data-loaded=\"1\"")) << dom;
-  EXPECT_EQ(3u, Count(dom, "picture outside the output folder, not shown")) << dom;
+  EXPECT_EQ(1u, kx::test::Occurrences(dom, "data-loaded=\"1\"")) << dom;
+  EXPECT_EQ(3u, kx::test::Occurrences(dom, "picture outside the output folder, not shown")) << dom;
   size_t copies = 0;
   for (const auto& entry : fs::directory_iterator(output + "/report/pictures")) {
     EXPECT_EQ(kx::samples::SampleJpeg(1), ReadFileBytes(entry.path().string()));
@@ -239,36 +257,6 @@ TEST_F(ReportBrowserTest, VerifyFindsAStagedCopyThatChanged) {
   WriteFileBytes(staged, before);
   EXPECT_EQ(1, run.exit_code) << run.out;
   EXPECT_TRUE(Has(run.out, "sms/mmssms.db: changed")) << run.out;
-}
-
-TEST_F(ReportBrowserTest, ConversationShowsItsMessagesAndDeletedOnesMarked) {
-  const std::string dom = Open(Output(), "type=sms&chat=0.0", "sms-conversation");
-  EXPECT_TRUE(Has(dom, "¿Dónde estás? Te espero en la estación.")) << dom;
-  EXPECT_TRUE(Has(dom, "class=\"message mine")) << dom;
-  EXPECT_TRUE(Has(dom, "data-deleted=\"1\"")) << dom;
-}
-
-TEST_F(ReportBrowserTest, ContactsShowTheirNamesAndPicturesLoad) {
-  const std::string dom = Open(Output(), "type=contacts", "contacts");
-  EXPECT_TRUE(Has(dom, "José Álvarez")) << dom;
-  EXPECT_TRUE(Has(dom, "src=\"../contacts/")) << dom;
-  EXPECT_TRUE(Has(dom, "data-loaded=\"1\"")) << dom;
-}
-
-TEST_F(ReportBrowserTest, NotesShowTheirTitles) {
-  const std::string dom = Open(Output(), "type=ios_notes", "notes");
-  EXPECT_TRUE(Has(dom, "Trip to Lisbon")) << dom;
-  EXPECT_TRUE(Has(dom, "Alarm codes")) << dom;
-  EXPECT_TRUE(Has(dom, "href=\"csv/ios_notes-notes.csv\" download=\"ios_notes-notes.csv\"")) << dom;
-  EXPECT_TRUE(Has(dom, "data-deleted=\"1\"")) << dom;  // "Old draft"
-}
-
-TEST_F(ReportBrowserTest, SearchFindsAMessageAcrossConversations) {
-  const std::string dom = Open(Output(), "search=estaci%C3%B3n", "search");
-  EXPECT_TRUE(Has(dom, "data-search=\"done\"")) << dom;
-  EXPECT_TRUE(Has(dom, "data-hit=\"messages\"")) << dom;
-  EXPECT_TRUE(Has(dom, "Te espero en la estación.")) << dom;
-  EXPECT_TRUE(Has(dom, "href=\"#type=sms&amp;chat=")) << dom;
 }
 
 // An output of an older run, which recorded no provenance, in which a data
