@@ -6,6 +6,7 @@
 #include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "kit/batch_writer.h"
+#include "pipeline/android_line_details.h"
 
 namespace kx {
 
@@ -67,6 +68,8 @@ const JsonName kReplySenderName("reply_sender");
 const JsonName kReplyThumbName("reply_thumb");
 const JsonName kReplyTypeName("reply_type");
 
+}  // namespace
+
 void WriteLineMessage(const LineMessage& message, JsonTextWriter* writer) {
   writer->BeginObject();
   writer->Name(kAttachmentPathName);
@@ -127,8 +130,6 @@ void WriteLineMessage(const LineMessage& message, JsonTextWriter* writer) {
   writer->EndObject();
 }
 
-}  // namespace
-
 void WriteLineMessagesJson(const LineMessageSource& messages, std::ostream* out) {
   // A chat can hold hundreds of thousands of messages: they are written as
   // they come, without a tree per message, and the text goes to the file in
@@ -178,6 +179,17 @@ void AndroidLineDataPackageStorage::AddChat(LineChat chat, const LineMessageSour
                                             bool has_messages) {
   if (!chat_ids_.insert(chat.mid).second) return;
   const std::string path = SaveDetails(messages, has_messages);
+  if (!path.empty()) chat.msg_file_list.push_back(path);
+  chats_.push_back(std::move(chat));
+  ++chat_count_;
+}
+
+void AndroidLineDataPackageStorage::AddChat(LineChat chat, LineDetailTexts* texts, size_t index) {
+  if (!chat_ids_.insert(chat.mid).second) return;
+  DetailFileItem item;
+  item.operation = kSaveOperation;
+  item.empty_message = kEmptyMessage;
+  const std::string path = texts->Save(index, kLineDetailPrefix, &detail_file_counter_, item);
   if (!path.empty()) chat.msg_file_list.push_back(path);
   chats_.push_back(std::move(chat));
   ++chat_count_;
