@@ -12,13 +12,14 @@ namespace kx {
 
 LineDetailTexts::LineDetailTexts(std::string folder, size_t chats, size_t memory_limit)
     : folder_(std::move(folder)), memory_limit_(memory_limit) {
-  chats_.reserve(chats);
-  for (size_t i = 0; i < chats; ++i) chats_.push_back(std::make_unique<Chat>());
+  // A chat's text and writer come with its first message: many chats have
+  // none.
+  chats_.resize(chats);
 }
 
 LineDetailTexts::~LineDetailTexts() {
   for (size_t i = 0; i < chats_.size(); ++i) {
-    if (!chats_[i]->in_file) continue;
+    if (chats_[i] == nullptr || !chats_[i]->in_file) continue;
     std::error_code error;
     std::filesystem::remove(PathFromUtf8(FileOf(i)), error);
   }
@@ -29,12 +30,12 @@ std::string LineDetailTexts::FileOf(size_t chat) const {
 }
 
 void LineDetailTexts::Add(size_t chat, const LineMessage& message) {
+  if (chats_[chat] == nullptr) {
+    chats_[chat] = std::make_unique<Chat>();
+    chats_[chat]->writer.BeginArray();
+  }
   Chat& entry = *chats_[chat];
   const size_t before = entry.text.size();
-  if (!entry.has_messages) {
-    entry.writer.BeginArray();
-    entry.has_messages = true;
-  }
   WriteLineMessage(message, &entry.writer);
   pending_bytes_ += entry.text.size() - before;
   if (pending_bytes_ > memory_limit_) Spill();
@@ -43,7 +44,7 @@ void LineDetailTexts::Add(size_t chat, const LineMessage& message) {
 void LineDetailTexts::Spill() {
   std::vector<size_t> largest;
   for (size_t i = 0; i < chats_.size(); ++i) {
-    if (!chats_[i]->text.empty()) largest.push_back(i);
+    if (chats_[i] != nullptr && !chats_[i]->text.empty()) largest.push_back(i);
   }
   std::sort(largest.begin(), largest.end(),
             [this](size_t a, size_t b) { return chats_[a]->text.size() > chats_[b]->text.size(); });
@@ -78,9 +79,15 @@ void LineDetailTexts::MoveToFile(Chat* chat, size_t index) {
 
 std::string LineDetailTexts::Save(size_t chat, const char* prefix, int* counter,
                                   DetailFileItem item) {
+  if (chats_[chat] == nullptr) {
+    item.has_details = false;
+    return SaveDetailFile(folder_, prefix, counter, item);
+  }
   Chat& entry = *chats_[chat];
-  item.has_details = entry.has_messages;
-  if (entry.has_messages) entry.writer.EndArray();
+  item.has_details = true;
+  const size_t before = entry.text.size();
+  entry.writer.EndArray();
+  pending_bytes_ += entry.text.size() - before;
   std::string path;
   if (entry.in_file || entry.file_error != 0) {
     if (entry.in_file) MoveToFile(&entry, chat);
@@ -94,7 +101,7 @@ std::string LineDetailTexts::Save(size_t chat, const char* prefix, int* counter,
     path = SaveDetailFile(folder_, prefix, counter, item);
   }
   pending_bytes_ -= entry.text.size();
-  std::string().swap(entry.text);
+  chats_[chat].reset();
   return path;
 }
 

@@ -40,10 +40,10 @@ class LineDetailTexts {
   std::string Save(size_t chat, const char* prefix, int* counter, DetailFileItem item);
 
  private:
+  // A chat with messages; the others have none.
   struct Chat {
     std::string text;
     JsonTextWriter writer{&text};
-    bool has_messages = false;
     bool in_file = false;  // its file exists and holds the text before `text`
     int file_error = 0;    // why its file could not be created
   };
@@ -57,7 +57,7 @@ class LineDetailTexts {
   std::string folder_;
   size_t memory_limit_;
   size_t pending_bytes_ = 0;
-  std::vector<std::unique_ptr<Chat>> chats_;
+  std::vector<std::unique_ptr<Chat>> chats_;  // null until a chat's first message
 };
 
 }  // namespace kx
