@@ -36,7 +36,7 @@ void LineDetailTexts::Add(size_t chat, const LineMessage& message) {
   }
   Chat& entry = *chats_[chat];
   const size_t before = entry.text.size();
-  WriteLineMessage(message, &entry.writer);
+  WriteLineMessage(message, &element_, &entry.writer);
   pending_bytes_ += entry.text.size() - before;
   if (pending_bytes_ > memory_limit_) Spill();
 }

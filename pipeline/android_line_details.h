@@ -57,6 +57,7 @@ class LineDetailTexts {
   std::string folder_;
   size_t memory_limit_;
   size_t pending_bytes_ = 0;
+  std::string element_;                       // the message being laid out
   std::vector<std::unique_ptr<Chat>> chats_;  // null until a chat's first message
 };
 

@@ -76,8 +76,9 @@ LineMessageSource TakeFrom(LineMessages* messages);
 void WriteLineMessagesJson(const LineMessageSource& messages, std::ostream* out);
 
 // One message of a detail file, as the next element of the writer's open
-// array.
-void WriteLineMessage(const LineMessage& message, JsonTextWriter* writer);
+// array (the array of a whole detail file); `scratch` is a buffer that
+// serves message after message.
+void WriteLineMessage(const LineMessage& message, std::string* scratch, JsonTextWriter* writer);
 
 }  // namespace kx
 
