@@ -6,9 +6,10 @@
 // Without arguments and with KX_BENCH_SCALE=small (as `make bench` runs it)
 // a tenth of the messages.
 // The database is generated here, the package runs in a child process so
-// that its peak memory is its own. The analysis goes chat by chat, so the
-// peak should follow the largest chat's detail file, not the database: both
-// are printed next to it.
+// that its peak memory is its own. The messages are read in one pass and
+// the chats' detail texts held in memory are bounded, so the peak should
+// follow neither the database nor the largest chat: both are printed next
+// to it.
 #include <json/json.h>
 
 #include <cstdio>

@@ -1,6 +1,8 @@
 #include "kit/batch_writer.h"
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "common/json_util.h"
@@ -118,6 +120,29 @@ std::string SaveDetailFile(BatchWriter* details, const char* prefix, int* counte
                            const DetailFileItem& item) {
   if (!HasDetails(item)) return std::string();
   return CountDetailFile(details->Write(DetailFileName(prefix, *counter)), item, counter);
+}
+
+std::string SaveWrittenDetailFile(const std::string& output_folder, const char* prefix,
+                                  int* counter, const DetailFileItem& item,
+                                  const std::string& written, int open_error) {
+  std::error_code error;
+  if (!HasDetails(item)) {
+    std::filesystem::remove(PathFromUtf8(written), error);
+    return std::string();
+  }
+  BatchFile file;
+  file.path = JoinPath(output_folder, DetailFileName(prefix, *counter));
+  if (open_error == 0) {
+    // A rename replaces whatever the name held (a planted link or FIFO
+    // included) without writing through it.
+    std::filesystem::rename(PathFromUtf8(written), PathFromUtf8(file.path), error);
+    if (error) open_error = error.value();
+  }
+  if (open_error != 0) {
+    file.result = {FileStep::kOpen, open_error};
+    std::filesystem::remove(PathFromUtf8(written), error);
+  }
+  return CountDetailFile(file, item, counter);
 }
 
 }  // namespace kx

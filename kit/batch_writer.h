@@ -97,6 +97,15 @@ std::string SaveDetailFile(const std::string& output_folder, const char* prefix,
 // into its folder (write_details and build_details unused).
 std::string SaveDetailFile(BatchWriter* details, const char* prefix, int* counter,
                            const DetailFileItem& item);
+// The same for details already written whole into the file `written` of
+// `output_folder` (write_details and build_details unused): it takes the
+// numbered name by a rename. `open_error`, when not 0, is the system error
+// that kept `written` from being created: the item then has no file, as
+// when a detail file cannot be opened; so has it when the rename fails, and
+// `written` is removed.
+std::string SaveWrittenDetailFile(const std::string& output_folder, const char* prefix,
+                                  int* counter, const DetailFileItem& item,
+                                  const std::string& written, int open_error);
 
 }  // namespace kx
 

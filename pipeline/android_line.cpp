@@ -15,6 +15,7 @@
 #include "common/status.h"
 #include "common/text.h"
 #include "packager/package_steps.h"
+#include "pipeline/android_line_details.h"
 #include "pipeline/line_message_classifier.h"
 
 namespace kx {
@@ -44,8 +45,6 @@ constexpr const char* kAccountQueries[] = {
 constexpr char kGroupQuery[] = "SELECT id,name FROM groups";
 constexpr char kMemberQuery[] = "SELECT id,m_id FROM membership";
 constexpr char kContactQuery[] = "SELECT m_id,name FROM contacts";
-constexpr char kRoomMemberQuery[] =
-    "SELECT content,type FROM chat_history WHERE chat_id = ? and type in (3,9)";
 
 std::string ChatQuery() {
   return "SELECT chat_id, last_message, " + LocalMinuteOfMillisSql("last_created_time") +
@@ -66,15 +65,17 @@ enum ChatColumn {
   kChatColumnCount
 };
 
-// The message query; the packager runs it one chat at a time.
+// The message query, over the whole table in id order (the table's own
+// order where id is its row id); the last column tells the rows that name
+// the members of a room.
 std::string MessageQuery() {
   return "SELECT id, server_id, chat_id, " + LocalSecondOfMillisSql("created_time") +
          " AS send_time, created_time AS original_time, location_latitude AS latitude, "
          "location_longitude AS longitude, attachement_image_height AS image_height, "
          "attachement_image_width AS image_width, content, location_name, location_address, "
-         "type, attachement_type, from_mid, parameter FROM chat_history";
+         "type, attachement_type, from_mid, parameter, type IN (3, 9) AS room_member_row FROM "
+         "chat_history ORDER BY id";
 }
-constexpr char kChatMessagesCondition[] = " WHERE chat_id = ? ORDER BY id";
 enum MessageColumn {
   kMessageId,
   kMessageServerId,
@@ -92,8 +93,24 @@ enum MessageColumn {
   kMessageAttachementType,
   kMessageFromMid,
   kMessageParameter,
+  kMessageRoomMemberRow,
   kMessageColumnCount
 };
+
+// The rows that may hold contact cards: LINE type 1 with attachement type
+// 13, read as the message query reads them (32-bit integers); rows of other
+// storage classes are checked row by row.
+constexpr char kCardQuery[] =
+    "SELECT id, chat_id, type, attachement_type, parameter FROM chat_history WHERE NOT "
+    "(typeof(type) IN ('integer', 'null') AND (ifnull(type, 0) & 4294967295) <> 1) AND NOT "
+    "(typeof(attachement_type) IN ('integer', 'null') AND (ifnull(attachement_type, 0) & "
+    "4294967295) <> 13) ORDER BY id";
+enum CardColumn { kCardId, kCardChatId, kCardType, kCardAttachementType, kCardParameter };
+constexpr int kLineCardType = 1;
+constexpr int kLineCardAttachement = 13;
+
+// The detail texts waiting in memory, all chats together.
+constexpr size_t kDetailMemoryLimit = 4 << 20;
 
 constexpr char kReplyQuery[] =
     "SELECT id,content,type,attachement_type,from_mid,parameter FROM chat_history WHERE "
@@ -210,8 +227,6 @@ int AndroidLineDataPackage::AnalyseDatabase() {
     return kStatusOpenFailed;
   }
   SearchAccountID();
-  // Rooms and messages are read chat by chat.
-  EnsureChatHistoryIndex("chat_id");
   int rc = GetChat();
   if (rc == kStatusOk) rc = GetMessage();
   if (rc != kStatusOk) {
@@ -307,32 +322,6 @@ std::vector<std::string> AndroidLineDataPackage::MemberNames(
   return names;
 }
 
-int AndroidLineDataPackage::GetRoomMember(const std::string& chat_id,
-                                          std::vector<std::string>* names) {
-  if (room_statement_failed_) return kStatusPrepareFailed;
-  if (!room_statement_.prepared() &&
-      Prepare(kGetChatOperation, kRoomMemberQuery, &room_statement_) != kStatusOk) {
-    room_statement_failed_ = true;  // logged once, not once per room
-    return kStatusPrepareFailed;
-  }
-  room_statement_.Reset();
-  room_statement_.BindText(1, chat_id);
-  // Members in the order their mids first appear in the room's messages.
-  std::vector<std::string> mids;
-  std::unordered_set<std::string> seen;
-  while (room_statement_.Step() == SQLITE_ROW) {
-    StoppableRow row(room_statement_, staged_stop_, kGetChatOperation);
-    const std::string content = row.Text(0);
-    if (row.stopped()) return kStatusStopped;
-    for (std::string& mid : SplitString(content, '\n')) {
-      if (!mid.empty() && mid.back() == '\r') mid.pop_back();
-      if (!mid.empty() && seen.insert(mid).second) mids.push_back(std::move(mid));
-    }
-  }
-  *names = MemberNames(mids);
-  return kStatusOk;
-}
-
 // ---------------------------------------------------------------------------
 // Chats
 
@@ -363,17 +352,23 @@ void AndroidLineDataPackage::NameChat(LineChat* chat) {
       if (members != group_members_.end()) chat->group_member = MemberNames(members->second);
       break;
     }
-    case 'r': {
-      std::vector<std::string> names;
-      if (GetRoomMember(chat->mid, &names) != kStatusOk) break;
-      chat->session_name = JoinNames(names);
-      chat->group_member = names;
-      room_members_[chat->mid] = std::move(names);
-      break;
-    }
+    // A room is named by its members, found among its messages.
     default:
       break;
   }
+}
+
+void AndroidLineDataPackage::AddRoomMembers(std::string_view content, RoomMembers* members) {
+  for (std::string& mid : SplitString(std::string(content), '\n')) {
+    if (!mid.empty() && mid.back() == '\r') mid.pop_back();
+    if (!mid.empty() && members->seen.insert(mid).second) members->mids.push_back(std::move(mid));
+  }
+}
+
+void AndroidLineDataPackage::NameRoom(const RoomMembers& members, LineChat* chat) const {
+  std::vector<std::string> names = MemberNames(members.mids);
+  chat->session_name = JoinNames(names);
+  chat->group_member = std::move(names);
 }
 
 int AndroidLineDataPackage::GetChat() {
@@ -421,11 +416,20 @@ void AndroidLineDataPackage::EnsureChatHistoryIndex(const char* column) {
   }
 }
 
-void AndroidLineDataPackage::WriteContactCard(const std::string& card_text, LineMessage* message) {
-  // The display name is the sender's text: it only ever becomes a plain
-  // file name, unique within the run (also on case-insensitive disks).
-  const std::string name = card_file_names_.Claim(
-      SafeFileName(message->vCard_name, "vCard_" + std::to_string(message->id)));
+// The display name is the sender's text: it only ever becomes a plain file
+// name, unique within the run (also on case-insensitive disks).
+std::string CardFileName(const LineMessage& message) {
+  return SafeFileName(message.vCard_name, "vCard_" + std::to_string(message.id));
+}
+
+void AndroidLineDataPackage::WriteContactCard(size_t chat, const std::string& card_text,
+                                              LineMessage* message) {
+  // The name claimed ahead for this card; one the claims did not foresee
+  // (the table changed its rows' order between the two reads) claims its
+  // own.
+  const std::string name = next_card_[chat] < card_names_[chat].size()
+                               ? card_names_[chat][next_card_[chat]++]
+                               : card_file_names_.Claim(CardFileName(*message));
   const std::string path = JoinPath(temp_folder_, name + ".vcf");
   // A card that could not be written whole still names its file; only one
   // that could not be created does not.
@@ -469,12 +473,13 @@ void AndroidLineDataPackage::DealReplyMsg(const std::string& server_id, const st
   message->reply.reply_thumb = std::move(original.thumb_path);
 }
 
-int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement,
-                                           const std::string& chat_id, LineMessage* message) {
+int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement, size_t chat,
+                                           LineMessage* message) {
+  const std::string& chat_id = chats_[chat].mid;
   StoppableRow row(statement, staged_stop_, kGetMessageOperation);
   message->id = row.Int64(kMessageId);
   row.TextInto(kMessageServerId, &server_id_);
-  row.Skip(kMessageChatId);  // the chat is the one asked for
+  row.Skip(kMessageChatId);  // the caller found the chat
   row.TextInto(kMessageSendTime, &message->create_time);
   row.TextInto(kMessageOriginalTime, &message->original_time);
   message->latitude = row.Double(kMessageLatitude);
@@ -499,7 +504,7 @@ int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement,
   // name (then under a name made from the message id).
   if (message->type == line_type::kContactCard &&
       (parameters.Has("displayName") || parameters.Has("vCard"))) {
-    WriteContactCard(parameters.Get("vCard"), message);
+    WriteContactCard(chat, parameters.Get("vCard"), message);
   }
   if (parameters.Has(kReplyRelationKey)) {
     message->rely_server_id = parameters.Get(kReplyRelationKey);
@@ -508,35 +513,70 @@ int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement,
   return kStatusOk;
 }
 
+int AndroidLineDataPackage::ClaimCardNames(const ChatIndex& chat_index) {
+  card_names_.assign(chats_.size(), {});
+  next_card_.assign(chats_.size(), 0);
+  SqliteStatement statement;
+  const int rc = Prepare(kGetMessageOperation, kCardQuery, &statement);
+  if (rc != kStatusOk) return rc;
+  // The rows come in id order: each chat's cards are in the order its
+  // messages are written.
+  while (statement.Step() == SQLITE_ROW) {
+    if (StagedStopRequested(staged_stop_, kGetMessageOperation)) return kStatusStopped;
+    const auto chat = chat_index.find(statement.ColumnTextView(kCardChatId));
+    if (chat == chat_index.end() || statement.ColumnInt(kCardType) != kLineCardType ||
+        statement.ColumnInt(kCardAttachementType) != kLineCardAttachement) {
+      continue;
+    }
+    const LineParameters parameters = LineParameters::Parse(statement.ColumnText(kCardParameter));
+    if (!parameters.Has("displayName") && !parameters.Has("vCard")) continue;
+    LineMessage card;
+    card.id = statement.ColumnInt64(kCardId);
+    card.type = ClassifyLineMessage(kLineCardType, kLineCardAttachement, parameters);
+    FillLineMessageDetails(parameters, chats_[chat->second].mid, contact_names_, &card);
+    card_names_[chat->second].push_back(CardFileName(card));
+  }
+  // Claimed chat after chat, as the detail files are numbered.
+  for (std::vector<std::string>& names : card_names_) {
+    for (std::string& name : names) name = card_file_names_.Claim(name);
+  }
+  return kStatusOk;
+}
+
 int AndroidLineDataPackage::GetMessage() {
   SqliteStatement statement;
-  int rc = Prepare(kGetMessageOperation, MessageQuery() + kChatMessagesCondition, &statement);
+  int rc = Prepare(kGetMessageOperation, MessageQuery(), &statement);
   if (rc != kStatusOk) return rc;
-  for (LineChat& chat : chats_) {
-    statement.Reset();
-    statement.BindText(1, chat.mid);
-    // Each message is read as the chat's detail file is written, so that
-    // memory holds one message however long the chat.
-    bool more = statement.Step() == SQLITE_ROW;
-    bool first = true;
-    const std::string chat_id = chat.mid;
-    const LineMessageSource next = [&](LineMessage* message) {
-      if (more && !first) more = statement.Step() == SQLITE_ROW;
-      first = false;
-      if (!more) return false;
-      message->Clear();
-      rc = ReadMessageRow(statement, chat_id, message);
-      more = rc == kStatusOk;
-      return more;
-    };
-    const bool has_messages = more;
-    storage_.AddChat(std::move(chat), next, has_messages);
-    // A chat whose file could not be written still has its cards written.
-    LineMessage unwritten;
-    while (next(&unwritten)) {
-    }
-    if (rc != kStatusOk) return rc;
+  ChatIndex chat_index;
+  std::unordered_map<size_t, RoomMembers> rooms;
+  for (size_t i = 0; i < chats_.size(); ++i) {
+    chat_index.emplace(chats_[i].mid, i);
+    if (!chats_[i].mid.empty() && chats_[i].mid[0] == 'r') rooms[i];
   }
+  rc = ClaimCardNames(chat_index);
+  if (rc != kStatusOk) return rc;
+
+  // One pass in the table's order; messages of chats not listed are not
+  // read. A chat whose file cannot be written still has its cards written.
+  LineDetailTexts texts(temp_folder_, chats_.size(), kDetailMemoryLimit);
+  LineMessage message;
+  while (statement.Step() == SQLITE_ROW) {
+    const auto chat = chat_index.find(statement.ColumnTextView(kMessageChatId));
+    if (chat == chat_index.end()) {
+      if (StagedStopRequested(staged_stop_, kGetMessageOperation)) return kStatusStopped;
+      continue;
+    }
+    message.Clear();
+    rc = ReadMessageRow(statement, chat->second, &message);
+    if (rc != kStatusOk) return rc;
+    const auto room = rooms.find(chat->second);
+    if (room != rooms.end() && statement.ColumnInt(kMessageRoomMemberRow) != 0) {
+      AddRoomMembers(statement.ColumnTextView(kMessageContent), &room->second);
+    }
+    texts.Add(chat->second, message);
+  }
+  for (auto& [index, members] : rooms) NameRoom(members, &chats_[index]);
+  for (size_t i = 0; i < chats_.size(); ++i) storage_.AddChat(std::move(chats_[i]), &texts, i);
   chats_.clear();
   return kStatusOk;
 }

@@ -4,15 +4,17 @@
 // messages into a detail file; the result document (result kind 22) lists
 // the chats.
 //
-// The analysis goes chat by chat: a chat's messages are read, written to its
-// detail file and released before the next chat is read, so memory follows
-// the largest chat, not the database.
+// The messages are read in one pass over their table, in the order its rows
+// lie in (message id order), each laid out into its chat's detail text as it
+// comes (pipeline/android_line_details.h), so that memory stays bounded and
+// no page is read twice; the detail files are then numbered in chat order.
 #ifndef KX_PIPELINE_ANDROID_LINE_H_
 #define KX_PIPELINE_ANDROID_LINE_H_
 
 #include <atomic>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -28,6 +30,14 @@ namespace kx {
 
 class AndroidLineDataPackage : public AbstractKxDataPackage {
  public:
+  // A chat's place in chats_ by its id.
+  using ChatIndex = std::unordered_map<std::string_view, size_t>;
+  // The member mids of a room, in the order first seen.
+  struct RoomMembers {
+    std::vector<std::string> mids;
+    std::unordered_set<std::string> seen;
+  };
+
   // Copies what it needs from the block; the temp folder is the storage
   // writer's output folder.
   explicit AndroidLineDataPackage(const StagedParameters& parameters);
@@ -47,17 +57,21 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
   int GetContactName();
   int GetGroupName();
   int GetGroupMember();
-  // Names of the members of room `chat_id`, from its messages of LINE types
-  // 3 and 9 (one member mid per line of their content).
-  int GetRoomMember(const std::string& chat_id, std::vector<std::string>* names);
+  // Claims the names of the contact cards in the order of the chats and,
+  // within a chat, of the message ids, before the messages are read in the
+  // table's own order.
+  int ClaimCardNames(const ChatIndex& chat_index);
   void DealReplyMsg(const std::string& server_id, const std::string& chat_id, LineMessage* message);
 
   int ReadChatRow(const SqliteStatement& statement, LineChat* chat);
   void NameChat(LineChat* chat);
-  int ReadMessageRow(const SqliteStatement& statement, const std::string& chat_id,
-                     LineMessage* message);
+  int ReadMessageRow(const SqliteStatement& statement, size_t chat, LineMessage* message);
+  // Adds the member mids of a room's message of LINE type 3 or 9 (one per
+  // line of its content), each once, in the order first seen.
+  void AddRoomMembers(std::string_view content, RoomMembers* members);
+  void NameRoom(const RoomMembers& members, LineChat* chat) const;
   void ResolveSender(const std::string& from_mid, bool* is_from_me, std::string* sender) const;
-  void WriteContactCard(const std::string& card_text, LineMessage* message);
+  void WriteContactCard(size_t chat, const std::string& card_text, LineMessage* message);
   std::vector<std::string> MemberNames(const std::vector<std::string>& mids) const;
   // Gives chat_history an index led by `column` in the staged copy when it
   // has none, so that per-chat and per-reply look-ups do not scan the table.
@@ -77,20 +91,20 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
   ContactNames group_names_;  // group id -> its name
   std::unordered_map<std::string, std::vector<std::string>> group_members_;
   ContactNames contact_names_;
-  std::unordered_map<std::string, std::vector<std::string>> room_members_;
 
   // Chats read by GetChat, waiting for their messages.
   std::vector<LineChat> chats_;
-  SqliteStatement room_statement_;
   // Texts of the message row being read, whose buffers serve row after row.
   std::string server_id_;
   std::string from_mid_;
   std::string parameter_text_;
-  bool room_statement_failed_ = false;
   SqliteStatement reply_statement_;
   bool reply_statement_failed_ = false;
-  // Names of the contact cards written in this run.
+  // Names of the contact cards written in this run, and by chat the names
+  // claimed for its cards, in message id order, with the next to take.
   UniqueFileNames card_file_names_;
+  std::vector<std::vector<std::string>> card_names_;
+  std::vector<size_t> next_card_;
 };
 
 }  // namespace kx

@@ -6,6 +6,7 @@
 #include "common/json_text_writer.h"
 #include "common/json_util.h"
 #include "kit/batch_writer.h"
+#include "pipeline/android_line_details.h"
 
 namespace kx {
 
@@ -37,97 +38,62 @@ Json::Value ChatToJson(const LineChat& chat) {
   return object;
 }
 
-// The members of a detail file's message, in the writer's (name) order,
-// misspellings included.
-const JsonName kAttachmentPathName("attachment_path");
-const JsonName kContentName("content");
-const JsonName kCreateTimeName("create_time");
-const JsonName kDownloadUrlName("download_url");
-const JsonName kDurationName("duration");
-const JsonName kFileSizeName("file_size");
-const JsonName kImageHeightName("image_height");
-const JsonName kImageWidthName("image_width");
-const JsonName kIsFailToSendName("is_fail_to_send");
-const JsonName kIsFromMeName("is_from_me");
-const JsonName kLatitudeName("latitude");
-const JsonName kLongtitudeName("longtitude");
-const JsonName kOriginalTimeName("original_time");
-const JsonName kRelyServerIdName("rely_server_id");
-const JsonName kReplyMsgName("reply_msg");
-const JsonName kSenderName("sender");
-const JsonName kSubtopicName("subtopic");
-const JsonName kSystemInfoName("system_info");
-const JsonName kThumbPathName("thumb_path");
-const JsonName kTypeName("type");
-const JsonName kUriName("uri");
-const JsonName kVCardFileName("vCard_file");
-const JsonName kVCardNameName("vCard_name");
-const JsonName kReplyContentName("reply_content");
-const JsonName kReplySenderName("reply_sender");
-const JsonName kReplyThumbName("reply_thumb");
-const JsonName kReplyTypeName("reply_type");
+}  // namespace
 
-void WriteLineMessage(const LineMessage& message, JsonTextWriter* writer) {
-  writer->BeginObject();
-  writer->Name(kAttachmentPathName);
-  writer->String(message.attachment_path);
-  writer->Name(kContentName);
-  writer->String(message.content);
-  writer->Name(kCreateTimeName);
-  writer->String(message.create_time);
-  writer->Name(kDownloadUrlName);
-  writer->String(message.download_url);
-  writer->Name(kDurationName);
-  writer->Double(message.duration);
-  writer->Name(kFileSizeName);
-  writer->Double(message.file_size);
-  writer->Name(kImageHeightName);
-  writer->Double(message.image_height);
-  writer->Name(kImageWidthName);
-  writer->Double(message.image_width);
-  writer->Name(kIsFailToSendName);
-  writer->Bool(message.is_fail_to_send);
-  writer->Name(kIsFromMeName);
-  writer->Bool(message.is_from_me);
-  writer->Name(kLatitudeName);
-  writer->Double(message.latitude);
-  writer->Name(kLongtitudeName);
-  writer->Double(message.longitude);
-  writer->Name(kOriginalTimeName);
-  writer->String(message.original_time);
-  writer->Name(kRelyServerIdName);
-  writer->String(message.rely_server_id);
-  writer->Name(kReplyMsgName);
-  writer->BeginObject();
-  writer->Name(kReplyContentName);
-  writer->String(message.reply.reply_content);
-  writer->Name(kReplySenderName);
-  writer->String(message.reply.reply_sender);
-  writer->Name(kReplyThumbName);
-  writer->String(message.reply.reply_thumb);
-  writer->Name(kReplyTypeName);
-  writer->Int(message.reply.reply_type);
-  writer->EndObject();
-  writer->Name(kSenderName);
-  writer->String(message.sender);
-  writer->Name(kSubtopicName);
-  writer->String(message.subtopic);
-  writer->Name(kSystemInfoName);
-  writer->String(message.system_info);
-  writer->Name(kThumbPathName);
-  writer->String(message.thumb_path);
-  writer->Name(kTypeName);
-  writer->Int(message.type);
-  writer->Name(kUriName);
-  writer->String(message.uri);
-  writer->Name(kVCardFileName);
-  writer->String(message.vCard_file);
-  writer->Name(kVCardNameName);
-  writer->String(message.vCard_name);
-  writer->EndObject();
+// The names, the indentation and the separators of a message never change:
+// they are written as the JSON writer lays them out for an element of the
+// detail file's array (one step in; members in name order, misspellings
+// included), and only the values go through its formatting.
+void LayOutLineMessage(const LineMessage& message, std::string* out) {
+  const auto text = [out](const char* before, const std::string& value) {
+    out->append(before);
+    AppendJsonString(value, out);
+  };
+  const auto number = [out](const char* before, double value) {
+    out->append(before);
+    AppendJsonDouble(value, out);
+  };
+  const auto flag = [out](const char* before, bool value) {
+    out->append(before);
+    out->append(value ? "true" : "false");
+  };
+  text("{\n      \"attachment_path\" : ", message.attachment_path);
+  text(",\n      \"content\" : ", message.content);
+  text(",\n      \"create_time\" : ", message.create_time);
+  text(",\n      \"download_url\" : ", message.download_url);
+  number(",\n      \"duration\" : ", message.duration);
+  number(",\n      \"file_size\" : ", message.file_size);
+  number(",\n      \"image_height\" : ", message.image_height);
+  number(",\n      \"image_width\" : ", message.image_width);
+  flag(",\n      \"is_fail_to_send\" : ", message.is_fail_to_send);
+  flag(",\n      \"is_from_me\" : ", message.is_from_me);
+  number(",\n      \"latitude\" : ", message.latitude);
+  number(",\n      \"longtitude\" : ", message.longitude);
+  text(",\n      \"original_time\" : ", message.original_time);
+  text(",\n      \"rely_server_id\" : ", message.rely_server_id);
+  text(",\n      \"reply_msg\" : \n      {\n         \"reply_content\" : ",
+       message.reply.reply_content);
+  text(",\n         \"reply_sender\" : ", message.reply.reply_sender);
+  text(",\n         \"reply_thumb\" : ", message.reply.reply_thumb);
+  out->append(",\n         \"reply_type\" : ");
+  AppendJsonInt(message.reply.reply_type, out);
+  text("\n      },\n      \"sender\" : ", message.sender);
+  text(",\n      \"subtopic\" : ", message.subtopic);
+  text(",\n      \"system_info\" : ", message.system_info);
+  text(",\n      \"thumb_path\" : ", message.thumb_path);
+  out->append(",\n      \"type\" : ");
+  AppendJsonInt(message.type, out);
+  text(",\n      \"uri\" : ", message.uri);
+  text(",\n      \"vCard_file\" : ", message.vCard_file);
+  text(",\n      \"vCard_name\" : ", message.vCard_name);
+  out->append("\n   }");
 }
 
-}  // namespace
+void WriteLineMessage(const LineMessage& message, std::string* scratch, JsonTextWriter* writer) {
+  scratch->clear();
+  LayOutLineMessage(message, scratch);
+  writer->Element(*scratch, 1);
+}
 
 void WriteLineMessagesJson(const LineMessageSource& messages, std::ostream* out) {
   // A chat can hold hundreds of thousands of messages: they are written as
@@ -138,8 +104,9 @@ void WriteLineMessagesJson(const LineMessageSource& messages, std::ostream* out)
   JsonTextWriter writer(&text);
   writer.BeginArray();
   LineMessage message;
+  std::string element;
   while (messages(&message)) {
-    WriteLineMessage(message, &writer);
+    WriteLineMessage(message, &element, &writer);
     if (text.size() >= kFlushBytes) {
       out->write(text.data(), static_cast<std::streamsize>(text.size()));
       text.clear();
@@ -178,6 +145,17 @@ void AndroidLineDataPackageStorage::AddChat(LineChat chat, const LineMessageSour
                                             bool has_messages) {
   if (!chat_ids_.insert(chat.mid).second) return;
   const std::string path = SaveDetails(messages, has_messages);
+  if (!path.empty()) chat.msg_file_list.push_back(path);
+  chats_.push_back(std::move(chat));
+  ++chat_count_;
+}
+
+void AndroidLineDataPackageStorage::AddChat(LineChat chat, LineDetailTexts* texts, size_t index) {
+  if (!chat_ids_.insert(chat.mid).second) return;
+  DetailFileItem item;
+  item.operation = kSaveOperation;
+  item.empty_message = kEmptyMessage;
+  const std::string path = texts->Save(index, kLineDetailPrefix, &detail_file_counter_, item);
   if (!path.empty()) chat.msg_file_list.push_back(path);
   chats_.push_back(std::move(chat));
   ++chat_count_;

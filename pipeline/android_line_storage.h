@@ -12,10 +12,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/json_text_writer.h"
 #include "packager/staged_package.h"
 #include "pipeline/android_line_records.h"
 
 namespace kx {
+
+class LineDetailTexts;
 
 // Fills *message with the next message of a chat; false when there is none.
 using LineMessageSource = std::function<bool(LineMessage*)>;
@@ -36,6 +39,9 @@ class AndroidLineDataPackageStorage : public AbstractDataPackageStorage {
   // first one. The source is not called for a chat id added before, nor
   // when the file cannot be opened.
   void AddChat(LineChat chat, const LineMessageSource& messages, bool has_messages);
+  // The same for a chat whose messages were laid out as chat `index` of
+  // `texts`.
+  void AddChat(LineChat chat, LineDetailTexts* texts, size_t index);
 
   // Writes one chat's messages as the next detail file; the path joins the
   // chat's msg_file_list. "" when the chat has no messages or the file
@@ -68,6 +74,11 @@ LineMessageSource TakeFrom(LineMessages* messages);
 // "longtitude" and "rely_server_id"), in the layout of the library's JSON
 // writer, holding one message at a time.
 void WriteLineMessagesJson(const LineMessageSource& messages, std::ostream* out);
+
+// One message of a detail file, as the next element of the writer's open
+// array (the array of a whole detail file); `scratch` is a buffer that
+// serves message after message.
+void WriteLineMessage(const LineMessage& message, std::string* scratch, JsonTextWriter* writer);
 
 }  // namespace kx
 

@@ -336,26 +336,23 @@ TEST_F(DispatchConcurrencyTest, CopyOfOneTypeDoesNotBlockFilterOfAnother) {
 
 // A stop requested from another thread while the LINE packager is inside
 // AnalyseDatabase. Every SQLite connection of the process gets a row hook:
-// the first row read once the first chat's detail file exists (the second
-// chat's first message) waits there until the other thread has requested
-// the stop. The second chat's messages then meet the stop, on every run,
-// without timing.
+// the second row of the message query (the first chat's long message read)
+// waits there until the other thread has requested the stop. The rest of
+// the messages then meet the stop, on every run, without timing.
 
 std::mutex g_mutex;
 std::condition_variable g_changed;
-std::string g_first_details;  // the path whose existence opens the gate
+int g_message_rows = 0;
 bool g_row_waiting = false;
 bool g_stop_requested = false;
 constexpr auto kPatience = std::chrono::seconds(60);
 
-int WaitAtFirstRowAfterDetails(unsigned kind, void*, void*, void*) {
+int WaitAtSecondMessageRow(unsigned kind, void*, void* statement, void*) {
   if (kind != SQLITE_TRACE_ROW) return 0;
+  const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(statement));
+  if (sql == nullptr || std::string(sql).rfind("SELECT id, server_id, chat_id", 0) != 0) return 0;
   std::unique_lock<std::mutex> lock(g_mutex);
-  std::error_code error;
-  if (g_row_waiting || g_first_details.empty() ||
-      !std::filesystem::exists(g_first_details, error)) {
-    return 0;
-  }
+  if (g_row_waiting || ++g_message_rows < 2) return 0;
   g_row_waiting = true;
   g_changed.notify_all();
   g_changed.wait_for(lock, kPatience, [] { return g_stop_requested; });
@@ -363,7 +360,7 @@ int WaitAtFirstRowAfterDetails(unsigned kind, void*, void*, void*) {
 }
 
 int InstallRowHook(sqlite3* db, const char**, const sqlite3_api_routines*) {
-  sqlite3_trace_v2(db, SQLITE_TRACE_ROW, WaitAtFirstRowAfterDetails, nullptr);
+  sqlite3_trace_v2(db, SQLITE_TRACE_ROW, WaitAtSecondMessageRow, nullptr);
   return SQLITE_OK;
 }
 
@@ -399,8 +396,6 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
                        "created_time, attachement_type) VALUES (1,'1',1,'" +
                        first_chat + "','" + long_text + "','1673308800000',0);" +
                        Messages(2, 20, second_chat));
-  // Chats are analysed newest first: the first chat's details go to file 0.
-  g_first_details = out.File("DataAnalysis_Line_0.json");
   ASSERT_EQ(SQLITE_OK, sqlite3_auto_extension(RowHookExtension()));
   std::thread stopper([] {
     std::unique_lock<std::mutex> lock(g_mutex);
@@ -416,11 +411,14 @@ TEST(AndroidLineConcurrencyTest, StopFromAnotherThreadDuringAnalysis) {
   stopper.join();
   sqlite3_cancel_auto_extension(RowHookExtension());
 
-  // The first chat's detail file went through whole.
   ASSERT_TRUE(g_stop_requested);
-  const Json::Value first_details = test::ParsedFile(g_first_details);
-  ASSERT_EQ(1u, first_details.size());
-  EXPECT_EQ(long_text, first_details[0]["content"].asString());
+  // Detail files are written once every message is read: the stopped run
+  // leaves only the staged copy, none of the chats' texts put aside.
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(out.path())) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(std::vector<std::string>{"naver_line"}, left);
 
   EXPECT_EQ(1111, status);
   EXPECT_EQ(0, g_callbacks.load());
