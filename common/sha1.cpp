@@ -88,17 +88,28 @@ const bool kUseShaExtensions = HasShaExtensions();
 
 #endif  // KX_SHA1_X86_EXTENSIONS
 
+bool UsesExtensions(Sha1Steps steps) {
+#ifdef KX_SHA1_X86_EXTENSIONS
+  return steps == Sha1Steps::kFastest && kUseShaExtensions;
+#else
+  (void)steps;
+  return false;
+#endif
+}
+
 }  // namespace
 
-Sha1::Sha1() : state_{0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0} {}
+Sha1::Sha1(Sha1Steps steps)
+    : state_{0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0},
+      extensions_(UsesExtensions(steps)) {}
 
 void Sha1::ProcessBlock(const uint8_t* block) {
+  if (extensions_) {
 #ifdef KX_SHA1_X86_EXTENSIONS
-  if (kUseShaExtensions) {
     ProcessBlockWithExtensions(state_.data(), block);
     return;
-  }
 #endif
+  }
   uint32_t schedule[80];
   for (size_t i = 0; i < 16; ++i) {
     schedule[i] = (uint32_t{block[i * 4]} << 24) | (uint32_t{block[i * 4 + 1]} << 16) |
@@ -172,8 +183,8 @@ std::array<uint8_t, 20> Sha1::Finish() {
   return digest;
 }
 
-std::string Sha1Hex(std::string_view bytes) {
-  Sha1 sha1;
+std::string Sha1Hex(std::string_view bytes, Sha1Steps steps) {
+  Sha1 sha1(steps);
   sha1.Update(bytes);
   std::string hex;
   hex.reserve(40);
