@@ -91,6 +91,7 @@ int MeasurePackage(const LibrarySize& size, const std::string& work, double gene
         figures.sqlite_seconds, figures.package_seconds / figures.sqlite_seconds, kTargetRatio,
         figures.document_files, static_cast<double>(figures.document_bytes) / kMb,
         figures.result_bytes, figures.peak_mb, figures.before_mb);
+    kx::bench::PrintProcessorTime(figures);
   });
 }
 

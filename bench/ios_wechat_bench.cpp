@@ -9,6 +9,7 @@
 // of every conversation table, one after the other.
 //
 // Usage: ios_wechat_bench [large|small|all]
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -81,7 +82,10 @@ int main(int argc, char** argv) {
   if (!kx::bench::ValidSizeWord(argc, argv)) return 2;
   for (const kx::bench::StoreSize* size : {&kSmall, &kLarge}) {
     if (!kx::bench::SizeChosen(argc, argv, size->label)) continue;
-    bench.query = MessageQuery(size->records);
+    // The tables of the store RunStoreBench generates: the size scaled as
+    // it scales it.
+    bench.query = MessageQuery(
+        kx::bench::Scaled(size->records, std::min(size->records, kx::bench::kFewestStoreRecords)));
     result |= kx::bench::RunStoreBench(bench, *size);
   }
   return result == 0 ? 0 : 1;

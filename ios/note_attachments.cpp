@@ -209,25 +209,30 @@ std::string NoteFiles::Locate(const std::string& domain, const std::string& rela
 NoteAttachments::NoteAttachments(const SQLite3Wrapper& store, NoteFiles* files, const char* stem)
     : store_(store), files_(files), columns_(store, kObjectTable), stem_(stem) {}
 
-Json::Value NoteAttachments::Resolve(const std::vector<NoteContentItem>& items,
-                                     const std::string& account_id) {
-  Json::Value contents(Json::arrayValue);
+void NoteAttachments::WriteContents(const std::vector<NoteContentItem>& items,
+                                    const std::string& account_id, JsonBufferWriter* writer) {
+  writer->BeginArray();
   for (const NoteContentItem& item : items) {
     if (item.type == "2") {
-      if (!AddAttachment(item.data, account_id, nullptr, &contents)) {
-        Json::Value unknown(Json::objectValue);
-        unknown["type"] = "6";
-        unknown["content_data"] = item.data;
-        contents.append(std::move(unknown));
+      Json::Value attachment(Json::arrayValue);
+      if (AddAttachment(item.data, account_id, nullptr, &attachment)) {
+        for (const Json::Value& entry : attachment) WriteJsonValue(entry, writer);
+        continue;
       }
-      continue;
     }
-    Json::Value entry(Json::objectValue);
-    entry["type"] = item.type;
-    entry["content_data"] = item.data;
-    if (item.type == "3") entry["table_summary"] = TableSummary(item.data);
-    contents.append(std::move(entry));
+    // Text, tables and unknown attachments, members in name order.
+    writer->BeginObject();
+    writer->Name("content_data");
+    writer->String(item.data);
+    if (item.type == "3") {
+      writer->Name("table_summary");
+      writer->String(TableSummary(item.data));
+    }
+    writer->Name("type");
+    writer->String(item.type == "2" ? "6" : item.type);
+    writer->EndObject();
   }
+  writer->EndArray();
   if (!missing_.empty() && !missing_logged_) {
     std::string names;
     for (const std::string& name : missing_) names += (names.empty() ? "" : ", ") + name;
@@ -235,7 +240,6 @@ Json::Value NoteAttachments::Resolve(const std::vector<NoteContentItem>& items,
               names.c_str());
     missing_logged_ = true;
   }
-  return contents;
 }
 
 bool NoteAttachments::AddAttachment(const std::string& identifier, const std::string& account_id,

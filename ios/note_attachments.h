@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/json_text_writer.h"
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "ios/note_body.h"
@@ -64,9 +65,11 @@ class NoteAttachments {
  public:
   NoteAttachments(const SQLite3Wrapper& store, NoteFiles* files, const char* stem);
 
-  // The note's "contents" from its decoded body; `account_id` names the
-  // folder of the account whose files the attachments are.
-  Json::Value Resolve(const std::vector<NoteContentItem>& items, const std::string& account_id);
+  // The note's "contents" from its decoded body, as the value `writer`
+  // expects next; `account_id` names the folder of the account whose files
+  // the attachments are.
+  void WriteContents(const std::vector<NoteContentItem>& items, const std::string& account_id,
+                     JsonBufferWriter* writer);
 
  private:
   // Appends the item(s) of attachment `identifier`; false when the store

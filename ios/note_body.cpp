@@ -109,7 +109,10 @@ bool InflateNoteBody(std::string_view compressed, std::string* out) {
 
   const size_t cap = NoteBodyOutputCap(compressed.size());
   const size_t growth = std::max<size_t>(1, compressed.size() / 2);
-  std::string buffer(std::min(cap, compressed.size() * 2), '\0');
+  // The caller's buffer is inflated into in place: one kept from the last
+  // body needs no allocation for this one.
+  std::string& buffer = *out;
+  buffer.resize(std::min(cap, std::max(buffer.capacity(), compressed.size() * 2)));
   size_t used = 0;
   int result = Z_OK;
   while (result == Z_OK) {
@@ -122,9 +125,11 @@ bool InflateNoteBody(std::string_view compressed, std::string* out) {
     result = inflate(stream, Z_SYNC_FLUSH);
     used = buffer.size() - stream->avail_out;
   }
-  if (!inflater.End() || result != Z_STREAM_END) return false;
+  if (!inflater.End() || result != Z_STREAM_END) {
+    out->clear();
+    return false;
+  }
   buffer.resize(used);
-  *out = std::move(buffer);
   return true;
 }
 
@@ -185,31 +190,45 @@ bool FindNoteText(std::string_view body, std::string_view* text) {
 std::string KeepWellFormedUtf8(std::string_view text) {
   std::string kept;
   kept.reserve(text.size());
+  // Runs of well-formed sequences are copied whole, each bad byte ends one.
+  size_t run = 0;
   size_t pos = 0;
   while (pos < text.size()) {
-    const size_t length = SequenceLength(text, pos);
-    if (length == 0) {
+    if (static_cast<uint8_t>(text[pos]) < 0x80) {
       ++pos;
       continue;
     }
-    kept.append(text.substr(pos, length));
+    const size_t length = SequenceLength(text, pos);
+    if (length == 0) {
+      kept.append(text.data() + run, pos - run);
+      run = ++pos;
+      continue;
+    }
     pos += length;
   }
+  kept.append(text.data() + run, pos - run);
   return kept;
 }
 
 std::vector<NoteContentItem> DecodeNoteBody(std::string_view compressed) {
-  std::vector<NoteContentItem> items;
   std::string body;
-  if (!InflateNoteBody(compressed, &body)) return items;
+  return DecodeNoteBody(compressed, &body);
+}
+
+std::vector<NoteContentItem> DecodeNoteBody(std::string_view compressed, std::string* body) {
+  std::vector<NoteContentItem> items;
+  if (!InflateNoteBody(compressed, body)) return items;
   std::string_view text;
-  if (!FindNoteText(body, &text)) return items;
-  const std::vector<NoteAttachmentMarker> markers = FindAttachmentMarkers(body);
+  if (!FindNoteText(*body, &text)) return items;
+  const size_t marker_length = sizeof(kObjectReplacement) - 1;
+  size_t found = text.find(kObjectReplacement);
+  // The identifiers are looked for only in a body whose text refers to one.
+  const std::vector<NoteAttachmentMarker> markers = found == std::string_view::npos
+                                                        ? std::vector<NoteAttachmentMarker>()
+                                                        : FindAttachmentMarkers(*body);
   size_t next_marker = 0;
   size_t start = 0;
-  const size_t marker_length = sizeof(kObjectReplacement) - 1;
-  for (size_t found = text.find(kObjectReplacement); found != std::string_view::npos;
-       found = text.find(kObjectReplacement, start)) {
+  for (; found != std::string_view::npos; found = text.find(kObjectReplacement, start)) {
     AddText(text.substr(start, found - start), &items);
     // A marker without an identifier left stands for nothing we can name.
     if (next_marker < markers.size()) {

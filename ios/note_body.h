@@ -34,7 +34,7 @@ size_t NoteBodyOutputCap(size_t compressed_size);
 
 // Inflates a body starting 78 9C (zlib) or 1F 8B (gzip). False, with *out
 // cleared, for any other start, a damaged or cut stream, or one whose
-// output would pass NoteBodyOutputCap.
+// output would pass NoteBodyOutputCap. The buffer of *out is reused.
 bool InflateNoteBody(std::string_view compressed, std::string* out);
 
 // The 36-byte identifiers of the attribute runs, in body order.
@@ -49,6 +49,8 @@ std::string KeepWellFormedUtf8(std::string_view text);
 
 // The whole decoding; empty when the body cannot be read.
 std::vector<NoteContentItem> DecodeNoteBody(std::string_view compressed);
+// The same, inflating into `body`, whose buffer serves note after note.
+std::vector<NoteContentItem> DecodeNoteBody(std::string_view compressed, std::string* body);
 
 }  // namespace kx
 

@@ -201,7 +201,8 @@ bool ReadNotes(const CurrentStore& store, const std::string& sql, JsonBufferWrit
   }
   const NoteColumns columns(query);
   JsonMembers note;
-  Json::Value contents;
+  std::string body_buffer;
+  std::vector<NoteContentItem> items;
   while (query.Step() == SQLITE_ROW) {
     if (store.context.StopRequested()) return false;
     // The columns the note is judged by first: reading a value in another
@@ -218,22 +219,17 @@ bool ReadNotes(const CurrentStore& store, const std::string& sql, JsonBufferWrit
     if (deleted) note.SetString("tag", "deleted");
     // A locked note's body is ciphertext: whatever it inflated to would be
     // noise, so it keeps its title and dates only.
-    bool has_contents = false;
+    items.clear();
     const std::string_view body =
         columns.body >= 0 ? query.ColumnBlobView(columns.body) : std::string_view();
-    if (!body.empty() && !locked) {
-      const std::vector<NoteContentItem> items = DecodeNoteBody(body);
-      if (!items.empty()) {
-        contents = store.attachments->Resolve(items, account_id);
-        has_contents = true;
-      }
+    if (!body.empty() && !locked) items = DecodeNoteBody(body, &body_buffer);
+    if (items.empty()) {
+      if (!untitled) note.WriteObject(notes);
+      continue;
     }
-    if (untitled && !has_contents) continue;
-    if (has_contents) {
-      note.WriteObject(notes, "contents", [&contents, notes] { WriteJsonValue(contents, notes); });
-    } else {
-      note.WriteObject(notes);
-    }
+    note.WriteObject(notes, "contents", [&store, &items, &account_id, notes] {
+      store.attachments->WriteContents(items, account_id, notes);
+    });
   }
   return true;
 }

@@ -40,6 +40,9 @@ constexpr char kBatchPrefix[] = "KxDataPackage_Photo_";
 constexpr char kLooseBatchName[] = "KxDataPackage_Photo_DCIM.json";
 constexpr char kLooseFolder[] = "DCIM";
 constexpr size_t kPhotosPerBatch = 10000;
+// More than a photo's object takes in a batch file (about 1 KB with every
+// path): a full batch fits the room set aside for it.
+constexpr size_t kBatchBytesPerPhoto = 2048;
 
 constexpr char kNewAssetTable[] = "ZASSET";
 constexpr char kOldAssetTable[] = "ZGENERICASSET";
@@ -363,7 +366,9 @@ void WritePhoto(const PhotoRow& row, const PhotoExtras& extras, JsonTextWriter* 
 class PhotoBatches {
  public:
   PhotoBatches(std::string folder, const char* stem)
-      : batches_(std::move(folder), "photo_data"), stem_(stem) {}
+      : batches_(std::move(folder), "photo_data"), stem_(stem) {
+    batches_.Reserve(kPhotosPerBatch * kBatchBytesPerPhoto);
+  }
 
   JsonTextWriter* Next() { return batches_.Next(); }
 

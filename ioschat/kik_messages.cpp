@@ -1,5 +1,7 @@
 #include "ioschat/kik_messages.h"
 
+#include <map>
+#include <memory>
 #include <utility>
 
 #include "common/backup_files.h"
@@ -98,16 +100,90 @@ Json::Value KikMessageObject(const SqliteStatement& row, const KikBackup& backup
   return message;
 }
 
+KikMessageLayout::KikMessageLayout(const SqliteStatement& row) {
+  // Each name's last column, as a later setting of a name replaces an
+  // earlier one; then the rewritten codes and the media paths over them.
+  std::map<std::string, Member> by_name;
+  for (int column = 0; column < row.ColumnCount(); ++column) {
+    const char* name = sqlite3_column_name(row.handle(), column);
+    const std::string key = name != nullptr ? name : "";
+    by_name[key] = {kColumn, column};
+    if (key == "is_from_me") message_type_ = column;
+    if (key == "type") attachment_type_ = column;
+    if (key == "send_state") state_ = column;
+    if (key == "ZCONTENT") content_ = column;
+  }
+  by_name["is_from_me"].source = kIsFromMe;
+  by_name["type"].source = kType;
+  by_name["send_state"].source = kSendState;
+  // Without an attachment a column of the name, if any, stands.
+  for (const auto& [name, source] :
+       {std::pair<const char*, Source>{"media_path", kMediaPath}, {"media_backup", kMediaBackup}}) {
+    const auto found = by_name.find(name);
+    by_name[name] = {source, found != by_name.end() ? found->second.column : -1};
+  }
+  names_.reserve(by_name.size());
+  members_.reserve(by_name.size());
+  for (const auto& [name, member] : by_name) {
+    names_.emplace_back(name);
+    members_.push_back(member);
+  }
+}
+
+void KikMessageLayout::Write(const SqliteStatement& row, const KikBackup& backup,
+                             JsonTextWriter* writer) {
+  const auto text = [&row](int column) {
+    return column >= 0 ? row.ColumnTextView(column) : std::string_view();
+  };
+  const KikMessageCodes codes =
+      MapKikCodes(std::string(text(message_type_)), std::string(text(attachment_type_)),
+                  std::string(text(state_)));
+  const std::string_view content = text(content_);
+  if (!content.empty()) {
+    media_path_ = KikRelativePath(backup.account_id, "attachments/" + std::string(content));
+    media_backup_ =
+        JoinPath(backup.temp_folder, KikAttachmentFileId(backup.account_id, std::string(content)));
+  }
+  writer->BeginObject();
+  for (size_t i = 0; i < members_.size(); ++i) {
+    const Member& member = members_[i];
+    std::string_view value;
+    switch (member.source) {
+      case kColumn:
+        value = row.ColumnTextView(member.column);
+        break;
+      case kIsFromMe:
+        value = codes.is_from_me;
+        break;
+      case kType:
+        value = codes.type;
+        break;
+      case kSendState:
+        value = codes.send_state;
+        break;
+      case kMediaPath:
+      case kMediaBackup:
+        if (content.empty()) {
+          if (member.column < 0) continue;
+          value = row.ColumnTextView(member.column);
+        } else {
+          value = member.source == kMediaPath ? media_path_ : media_backup_;
+        }
+        break;
+    }
+    writer->Name(names_[i]);
+    writer->String(value);
+  }
+  writer->EndObject();
+}
+
 KikChatBatches::KikChatBatches(PackageFileWriter* files, std::string chat_pk,
                                Json::Value* file_list)
     : batches_(files->folder(), "messages"), chat_pk_(std::move(chat_pk)), file_list_(file_list) {}
 
 void KikChatBatches::Add(const SqliteStatement& row, const KikBackup& backup) {
-  message_.Clear();
-  SetKikMembers(row, backup, false, [this](std::string_view name, std::string_view text) {
-    message_.SetString(name, text);
-  });
-  message_.WriteObject(batches_.Next());
+  if (layout_ == nullptr) layout_ = std::make_unique<KikMessageLayout>(row);
+  layout_->Write(row, backup, batches_.Next());
   if (++count_ % kKikMessagesPerBatch == 0) {
     batches_.WriteListed(KikBatchName(chat_pk_, count_ / kKikMessagesPerBatch), file_list_);
   }

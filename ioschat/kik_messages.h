@@ -7,6 +7,7 @@
 #include <json/json.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -53,6 +54,32 @@ std::string KikAttachmentFileId(const std::string& account_id, const std::string
 // one only "media_backup" (where the file lies in the backup) and "tag".
 Json::Value KikMessageObject(const SqliteStatement& row, const KikBackup& backup, bool deleted);
 
+// The members of a chat's message objects (KikMessageObject's, deleted
+// false), worked out once from the names of the query's columns: rows are
+// then written in the writer's order without looking a name up or copying
+// a value.
+class KikMessageLayout {
+ public:
+  explicit KikMessageLayout(const SqliteStatement& row);
+  void Write(const SqliteStatement& row, const KikBackup& backup, JsonTextWriter* writer);
+
+ private:
+  enum Source { kColumn, kIsFromMe, kType, kSendState, kMediaPath, kMediaBackup };
+  struct Member {
+    Source source = kColumn;
+    int column = -1;  // the column read, or the one a media path stands in for
+  };
+
+  std::vector<JsonName> names_;  // in byte order
+  std::vector<Member> members_;  // one per name
+  int message_type_ = -1;
+  int attachment_type_ = -1;
+  int state_ = -1;
+  int content_ = -1;
+  std::string media_path_;
+  std::string media_backup_;
+};
+
 // The messages of one chat in files kikmessages_<chat_pk>[_<n>].json.
 class KikChatBatches {
  public:
@@ -66,7 +93,7 @@ class KikChatBatches {
   BatchWriter batches_;
   std::string chat_pk_;
   Json::Value* file_list_;
-  JsonMembers message_;
+  std::unique_ptr<KikMessageLayout> layout_;  // from the first row
   int64_t count_ = 0;
 };
 

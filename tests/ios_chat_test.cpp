@@ -159,6 +159,13 @@ class IosKikTest : public ChatBackupTest {
   }
 };
 
+// The times are the store's own numbers, whatever the host's zone.
+TEST_F(IosKikTest, SampleDocumentsInAZoneBehindUtc) {
+  const test::ScopedTimeZone zone("NST3:30");
+  ASSERT_EQ(kStatusOk, Run(Request(SampleStore(kNewestVersion))));
+  ExpectSampleDocuments(kNewestVersion);
+}
+
 // 10000 messages make one numbered file; one more makes a second. A sender
 // of exactly 10000 deleted messages gets one unnumbered file.
 TEST_F(IosKikTest, BatchBoundaries) {

@@ -262,6 +262,27 @@ TEST_F(IosNotesTest, WholeDocumentOnEveryStoreGeneration) {
   }
 }
 
+// The dates are the host's local time: three and a half hours behind UTC,
+// every date of the newest store's document moves back by as much.
+TEST_F(IosNotesTest, WholeDocumentInAZoneBehindUtc) {
+  const test::ScopedTimeZone zone("NST3:30");
+  NewBackup("zone");
+  const std::string store = phone_.File("NoteStore.sqlite");
+  const std::string old = phone_.File("notes.sqlite");
+  WriteSample(store, old, samples::kIosNotesNewestSchema);
+  ASSERT_EQ(kStatusOk, Run(store, old));
+  ASSERT_EQ(1, g_results.count);
+  std::string expected = Expected(NotesDocument(true), backup_root_);
+  for (const auto& [utc, local] :
+       std::vector<std::pair<const char*, const char*>>{{" 19:06:40\"", " 15:36:40\""},
+                                                        {" 18:06:40\"", " 14:36:40\""},
+                                                        {" 16:06:40\"", " 12:36:40\""},
+                                                        {" 19:53:20\"", " 16:23:20\""}}) {
+    expected = ReplaceAll(expected, utc, local);
+  }
+  EXPECT_EQ(WriteJson(test::Parsed(expected)), g_results.text);
+}
+
 // The note of `document` titled `title`; null when there is none, and a
 // failure when there are several.
 Json::Value NoteTitled(const Json::Value& document, const std::string& title) {
