@@ -266,13 +266,9 @@ TEST_F(IosNotesTest, WholeDocumentOnEveryStoreGeneration) {
 // every date of the newest store's document moves back by as much.
 TEST_F(IosNotesTest, WholeDocumentInAZoneBehindUtc) {
   const test::ScopedTimeZone zone("NST3:30");
-  NewBackup("zone");
-  const std::string store = phone_.File("NoteStore.sqlite");
-  const std::string old = phone_.File("notes.sqlite");
-  WriteSample(store, old, samples::kIosNotesNewestSchema);
-  ASSERT_EQ(kStatusOk, Run(store, old));
-  ASSERT_EQ(1, g_results.count);
-  std::string expected = Expected(NotesDocument(true), backup_root_);
+  const auto [store, old] = WriteNewest();
+  ASSERT_TRUE(test::HandedOver(Run(store, old), 8));
+  std::string expected = Expected(NotesDocument(true), backup_);
   for (const auto& [utc, local] :
        std::vector<std::pair<const char*, const char*>>{{" 19:06:40\"", " 15:36:40\""},
                                                         {" 18:06:40\"", " 14:36:40\""},
