@@ -972,9 +972,8 @@ int IosContactDataPackage(DataTypeRecord* record, const PackageContext& context)
     KX_LOG_AT(kLogError, context.stem, "No primary file");
     return kStatusMissingInput;
   }
-  SQLite3Wrapper book(*book_path);
-  const int opened = OpenSourceDatabase(&book, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource book(*book_path, context);
+  if (book.status() != kStatusOk) return book.status();
   // Pictures are optional: a missing or damaged picture database leaves
   // the contacts without them.
   const bool has_images = images_path != nullptr && !images_path->empty();
