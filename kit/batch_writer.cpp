@@ -3,7 +3,6 @@
 #include <cstring>
 #include <utility>
 
-#include "common/json_util.h"
 #include "common/log.h"
 #include "common/side_files.h"
 
@@ -104,12 +103,7 @@ std::string SaveDetailFile(const std::string& output_folder, const char* prefix,
   if (!HasDetails(item)) return std::string();
   const std::string path = JoinPath(output_folder, DetailFileName(prefix, *counter));
   const BatchFile file = WriteBatchFile(path, [&item](std::ostream* out) {
-    if (item.write_details) {
-      item.write_details(out);
-    } else {
-      // The details live only while they are written.
-      WriteJsonToStream(item.build_details ? item.build_details() : EmptyJsonArray(), out);
-    }
+    if (item.write_details) item.write_details(out);
   });
   return CountDetailFile(file, item, counter);
 }

@@ -77,13 +77,9 @@ struct DetailFileItem {
   // empty").
   const char* empty_message = "";
   bool has_details = false;
-  // Builds the JSON array of the details (one element per detail, in the
-  // item's order) and releases the item's detail collection. Called only
-  // once the file is open.
-  std::function<Json::Value()> build_details;
-  // Instead of build_details, for kinds with many details: writes the same
-  // array, in the same layout as WriteJsonToStream, straight into the file
-  // and releases the collection.
+  // For kinds with many details, with the folder: writes the JSON array of
+  // the details, in the layout of WriteJsonToStream, straight into the file
+  // once it is open, and releases the collection.
   std::function<void(std::ostream*)> write_details;
 };
 
@@ -94,7 +90,7 @@ struct DetailFileItem {
 std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
                            const DetailFileItem& item);
 // The same for details gathered in `details`, whose open batch is written
-// into its folder (write_details and build_details unused).
+// into its folder (write_details unused).
 std::string SaveDetailFile(BatchWriter* details, const char* prefix, int* counter,
                            const DetailFileItem& item);
 
