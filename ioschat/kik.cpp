@@ -42,14 +42,7 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Kik
     KX_LOG_AT(kLogError, context.stem, "%s", kMissingInput);
     return false;
   }
-  if (record.additional_param.empty()) {
-    KX_LOG_AT(kLogError, context.stem, "No backup path.");
-    return false;
-  }
-  if (record.temp_folder.empty()) {
-    KX_LOG_AT(kLogError, context.stem, "No temp folder.");
-    return false;
-  }
+  if (!HasBackupAndTempFolder(record, context.stem)) return false;
   inputs->store = *store;
   inputs->manifest = *manifest;
   inputs->backup.account_id = account->second;
