@@ -35,8 +35,11 @@ struct BatchFile {
 // batch: a bare array, or an object whose one member holds the array.
 class BatchWriter {
  public:
-  // Files go into `folder`; `array_member` null for a bare array.
-  explicit BatchWriter(std::string folder, const char* array_member = nullptr);
+  // Files go into `folder`; `array_member` null for a bare array. With a
+  // `count_member`, the object ends with the batch's record count under
+  // that name; `crlf` ends the lines in "\r\n" (JsonTextWriter::UseCrLf).
+  explicit BatchWriter(std::string folder, const char* array_member = nullptr,
+                       const char* count_member = nullptr, bool crlf = false);
   BatchWriter(const BatchWriter&) = delete;
   BatchWriter& operator=(const BatchWriter&) = delete;
 
@@ -62,6 +65,8 @@ class BatchWriter {
  private:
   std::string folder_;
   const char* array_member_;
+  const char* count_member_;
+  bool crlf_;
   std::string text_;
   JsonTextWriter writer_;
   int64_t size_ = 0;
