@@ -23,6 +23,7 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/table_schema.h"
+#include "kit/contact_names.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
 
@@ -271,7 +272,7 @@ struct MmsMembers {
 
 // Everything one package call collects before the document is written.
 struct MessageMaps {
-  std::unordered_map<std::string, std::string> canonical_addresses;  // _id text -> raw address
+  ContactNames canonical_addresses;  // _id text -> raw address
   std::unordered_map<int64_t, std::set<std::string>> thread_addresses;
   Conversations conversations;
   MessageStore store;
@@ -298,12 +299,12 @@ std::string AdaptedQuery(const SQLite3Wrapper& db, const char* stem, const char*
 
 void LoadCanonicalAddresses(const SQLite3Wrapper& db, const PackageContext& context,
                             MessageMaps* maps) {
+  // The first address of an id wins.
   SqliteStatement query = PrepareStatement(db, kCanonicalQuery);
   if (!query.prepared()) return;
-  while (!context.StopRequested() && query.Step() == SQLITE_ROW) {
-    // emplace: the first address of an id wins.
-    maps->canonical_addresses.emplace(query.ColumnText(0), query.ColumnText(1));
-  }
+  LoadContactNames(
+      query, EmptyNames::kKeep, [&context] { return context.StopRequested(); },
+      &maps->canonical_addresses);
 }
 
 std::vector<std::string> SplitAtWhiteSpace(std::string_view text) {

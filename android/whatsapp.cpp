@@ -98,14 +98,11 @@ std::string PrivateFilesFolder(const std::string& root) {
 }
 
 // jid -> display name; the first non-empty name of a jid wins.
-void ReadContactsDatabase(const std::string& contacts_path, const char* stem, ContactNames* names) {
-  SQLite3Wrapper db(contacts_path);
-  const SourceCheck check = CheckSourceDatabase(&db);
-  if (!check.ok()) {
-    // The chats are still packaged, with numbers where names would be.
-    KX_LOG_AT(kLogProblem, stem, "sqlite error message : %s.", check.message.c_str());
-    return;
-  }
+// A contacts database that cannot be read leaves numbers where names would be.
+void ReadContactsDatabase(const std::string& contacts_path, const PackageContext& context,
+                          ContactNames* names) {
+  const PackageSource db(contacts_path, context, SourceFailure::kProblem);
+  if (db.status() != kStatusOk) return;
   *names = ReadContactNames(db, kContactNamesQuery, EmptyNames::kSkip);
 }
 
@@ -241,16 +238,15 @@ int PackageChats(const Application& application, DataTypeRecord* record,
     if (contacts_path == nullptr) {
       KX_LOG_AT(kLogProblem, context.stem, "No wal_database file.");
     } else {
-      ReadContactsDatabase(*contacts_path, context.stem, &names);
+      ReadContactsDatabase(*contacts_path, context, &names);
     }
     LoadAvatarPaths(record->additional_param, context.stem, &avatars);
   }
 
-  SQLite3Wrapper db(*store_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) {
+  PackageSource db(*store_path, context);
+  if (db.status() != kStatusOk) {
     KX_LOG(kLogError, "WhatsApp primary database open fail");
-    return opened;
+    return db.status();
   }
   AddIsDeletedColumns(db);
 

@@ -498,21 +498,41 @@ void BasicJsonTextWriter<Text>::Null() {
 
 template <typename Text>
 void BasicJsonTextWriter<Text>::StringArray(const std::vector<std::string>& values) {
-  if (!StartValue(false)) return;
-  if (values.empty()) {
-    out_->append("[]");
-    FinishValue();
-    return;
-  }
   quoted_.clear();
   quoted_ends_.clear();
   for (const std::string& value : values) {
     AppendJsonString(value, &quoted_);
     quoted_ends_.push_back(quoted_.size());
   }
+  WriteRenderedArray();
+}
+
+template <typename Text>
+template <typename Integer>
+void BasicJsonTextWriter<Text>::IntegerArray(const std::vector<Integer>& values) {
+  quoted_.clear();
+  quoted_ends_.clear();
+  for (const Integer value : values) {
+    char text[24];
+    const std::to_chars_result end = std::to_chars(text, text + sizeof(text), value);
+    quoted_.append(text, static_cast<size_t>(end.ptr - text));
+    quoted_ends_.push_back(quoted_.size());
+  }
+  WriteRenderedArray();
+}
+
+template <typename Text>
+void BasicJsonTextWriter<Text>::WriteRenderedArray() {
+  if (!StartValue(false)) return;
+  const size_t count = quoted_ends_.size();
+  if (count == 0) {
+    out_->append("[]");
+    FinishValue();
+    return;
+  }
   // "[ " + ", " between elements + " ]", as the tree writer counts it.
-  const size_t one_line_length = 4 + (values.size() - 1) * 2 + quoted_.size();
-  const bool one_line = values.size() * 3 < kRightMargin && one_line_length < kRightMargin;
+  const size_t one_line_length = 4 + (count - 1) * 2 + quoted_.size();
+  const bool one_line = count * 3 < kRightMargin && one_line_length < kRightMargin;
   size_t begin = 0;
   if (one_line) {
     out_->append("[ ");
@@ -552,6 +572,10 @@ void BasicJsonTextWriter<Text>::Element(std::string_view object_text, size_t dep
 
 template class BasicJsonTextWriter<std::string>;
 template class BasicJsonTextWriter<TextBuffer>;
+template void JsonTextWriter::IntegerArray(const std::vector<int64_t>& values);
+template void JsonTextWriter::IntegerArray(const std::vector<uint64_t>& values);
+template void JsonBufferWriter::IntegerArray(const std::vector<int64_t>& values);
+template void JsonBufferWriter::IntegerArray(const std::vector<uint64_t>& values);
 
 // Rows of one query set the same names in the same order, object after
 // object: while this object has so far repeated the last one's names, the
@@ -675,12 +699,27 @@ template void JsonMembers::WriteObject(JsonBufferWriter* writer, std::string_vie
 
 namespace {
 
-bool IsStringArray(const Json::Value& value) {
+// Whether `value` is a non-empty array whose every element passes `test`.
+template <typename Test>
+bool IsArrayOf(const Json::Value& value, Test test) {
   if (!value.isArray() || value.empty()) return false;
   for (const Json::Value& element : value) {
-    if (!element.isString()) return false;
+    if (!test(element)) return false;
   }
   return true;
+}
+
+// An integer as the tree writer holds it; a whole real number is not one.
+bool IsInteger(const Json::Value& value) {
+  return value.type() == Json::intValue || value.type() == Json::uintValue;
+}
+
+template <typename Integer, typename Text>
+void WriteIntegerArray(const Json::Value& value, BasicJsonTextWriter<Text>* writer) {
+  std::vector<Integer> integers;
+  integers.reserve(value.size());
+  for (const Json::Value& element : value) integers.push_back(element.as<Integer>());
+  writer->IntegerArray(integers);
 }
 
 }  // namespace
@@ -711,11 +750,17 @@ void WriteJsonValue(const Json::Value& value, BasicJsonTextWriter<Text>* writer)
       break;
     }
     case Json::arrayValue:
-      if (IsStringArray(value)) {
+      if (IsArrayOf(value, [](const Json::Value& element) { return element.isString(); })) {
         std::vector<std::string> strings;
         strings.reserve(value.size());
         for (const Json::Value& element : value) strings.push_back(element.asString());
         writer->StringArray(strings);
+      } else if (IsArrayOf(value,
+                           [](const Json::Value& e) { return IsInteger(e) && e.isInt64(); })) {
+        WriteIntegerArray<int64_t>(value, writer);
+      } else if (IsArrayOf(value,
+                           [](const Json::Value& e) { return IsInteger(e) && e.isUInt64(); })) {
+        WriteIntegerArray<uint64_t>(value, writer);
       } else {
         writer->BeginArray();
         for (const Json::Value& element : value) WriteJsonValue(element, writer);

@@ -7,9 +7,10 @@
 // It covers objects whose members are strings, integers, floating-point
 // numbers, booleans, nulls, objects or arrays, and arrays whose elements are
 // non-empty objects (the tree writer lays those out one element per line).
-// An array of strings is written whole with StringArray: the tree writer
-// puts a short one on one line, which it decides with every element in
-// hand. Other arrays of scalars, and arrays of empty objects, are refused.
+// An array of strings or of integers is written whole (StringArray,
+// IntegerArray): the tree writer puts a short one on one line, which it
+// decides with every element in hand. Other arrays of scalars, and arrays
+// of empty objects, are refused.
 // Member names must come in rising byte order without repeats; JsonMembers
 // sorts a flat object for callers whose names are not fixed.
 #ifndef KX_COMMON_JSON_TEXT_WRITER_H_
@@ -133,6 +134,9 @@ class BasicJsonTextWriter {
   // A whole array of strings, one value where a scalar may stand (a member
   // or the root; not an element of an array).
   void StringArray(const std::vector<std::string>& values);
+  // The same for integers (int64_t or uint64_t).
+  template <typename Integer>
+  void IntegerArray(const std::vector<Integer>& values);
   // An object written ahead by a writer made with `depth`, as the next
   // element of the open array; refused unless the array's elements stand
   // `depth` steps in.
@@ -161,12 +165,15 @@ class BasicJsonTextWriter {
   // Checks the order, writes the separator and the line start of a member.
   // `stable` is the name's own text when it outlives the object, else null.
   bool StartName(std::string_view name, const std::string* stable);
+  // The array of the elements rendered into quoted_, as one value.
+  void WriteRenderedArray();
   void WriteIndent();
   void WriteWithIndent(std::string_view text);
 
   Text* out_;
   std::vector<Level> levels_;
-  // The quoted elements of a string array, while its layout is decided.
+  // The rendered elements of an array of scalars, while its layout is
+  // decided.
   std::string quoted_;
   std::vector<size_t> quoted_ends_;
   size_t depth_ = 0;      // indentation steps of the current line
@@ -250,7 +257,7 @@ class JsonMembers {
 };
 
 // `value` streamed into `writer` as WriteJson lays it out. Arrays must hold
-// non-empty objects or only strings.
+// non-empty objects, only strings or only integers.
 template <typename Text>
 void WriteJsonValue(const Json::Value& value, BasicJsonTextWriter<Text>* writer);
 

@@ -333,12 +333,6 @@ SourceCheck CheckSourceDatabase(SQLite3Wrapper* db, OpenMode mode) {
   return SourceCheck();
 }
 
-int OpenSourceDatabase(SQLite3Wrapper* db, const char* stem, int line) {
-  const SourceCheck check = CheckSourceDatabase(db);
-  if (!check.ok()) LogSqliteWords(stem, line, check.message);
-  return check.status;
-}
-
 int SQLite3Wrapper::ReadDamage(std::string* message) const {
   std::string words;
   const int code = handle_ != nullptr ? Registry().DamageOf(handle_, open_tick_, &words) : 0;

@@ -100,11 +100,6 @@ struct SourceCheck {
 // cannot be parsed, since then no statement can be prepared on it.
 SourceCheck CheckSourceDatabase(SQLite3Wrapper* db, OpenMode mode = OpenMode::kReadWrite);
 
-// CheckSourceDatabase for the old-style packagers: a failure is logged once,
-// "[stem], at LINE line, sqlite error message : MSG.", and its status
-// returned.
-int OpenSourceDatabase(SQLite3Wrapper* db, const char* stem, int line);
-
 // After the rows were read: when a read of `db` found the file damaged, logs
 // it once, "[stem], at LINE line, sqlite error message : MSG.", and returns
 // kStatusStepFailed; else kStatusOk. What was read is still packaged.

@@ -56,7 +56,7 @@ constexpr char kOldCallTable[] = "call";
 const std::vector<SelectedColumn> kOldCallColumns = {
     {"CASE WHEN duration > 0 THEN 1 ELSE 0 END", "answered", "duration"},
     {"CASE WHEN flags & 16 THEN 8 ELSE 1 END", "call_type", "flags"},
-    {"strftime(\"%m-%d-%Y %H:%M:%S\",date,'unixepoch','localtime')", "datetime", "date"},
+    {KX_LOCAL_DATE_OF_UNIX_SQL("date"), "datetime", "date"},
     {"replace(replace(replace(replace(address,' ',''),'-',''),'(',''),')','')", "address",
      "address"},
     {"flags & 1", "flags", "flags"},

@@ -19,6 +19,7 @@
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "common/text.h"
+#include "kit/batch_writer.h"
 #include "kit/date_sql.h"
 #include "packager/merge_filter.h"
 #include "packager/package_steps.h"
@@ -260,23 +261,14 @@ constexpr size_t kRecordDepth = 4;
 // of those taken.
 class ContactFiles {
  public:
-  ContactFiles(std::string folder, const char* stem) : folder_(std::move(folder)), stem_(stem) {}
+  // The line ends of a text-mode file on the hosts the files are read on,
+  // so the bytes are the same wherever the library runs.
+  ContactFiles(std::string folder, const char* stem)
+      : batches_(std::move(folder), "contacts_info", "size", true), stem_(stem) {}
 
   // The writer to write the next contact into, as an element of the open
   // file's list; Taken() follows it.
-  JsonTextWriter* Next() {
-    if (in_file_ == 0) {
-      text_.clear();
-      writer_ = JsonTextWriter(&text_);
-      // The line ends of a text-mode file on the hosts the files are read
-      // on, so the bytes are the same wherever the library runs.
-      writer_.UseCrLf();
-      writer_.BeginObject();
-      writer_.Name("contacts_info");
-      writer_.BeginArray();
-    }
-    return &writer_;
-  }
+  JsonTextWriter* Next() { return batches_.Next(); }
 
   // The value keys the contacts rebuilt from the search index have: only
   // those are remembered of the contacts taken, so that the memory follows
@@ -289,7 +281,7 @@ class ContactFiles {
     if (name_key.empty()) empty_name_taken_ = true;
     if (watched_keys_.count(value_key) != 0) value_keys_.insert(std::move(value_key));
     ++count_;
-    if (++in_file_ == kContactsPerFile) Flush();
+    if (static_cast<size_t>(batches_.size()) == kContactsPerFile) Flush();
   }
 
   // A contact made as a tree (people known only from their traces).
@@ -299,20 +291,14 @@ class ContactFiles {
   }
 
   void Flush() {
-    if (in_file_ == 0) return;
-    writer_.EndArray();
-    writer_.Name("size");
-    writer_.UInt(in_file_);
-    writer_.EndObject();
-    in_file_ = 0;
+    if (batches_.size() == 0) return;
     // A file numbered by its batch.
-    const std::string path =
-        JoinPath(folder_, kContactFilePrefix + std::to_string((count_ - 1) / kContactsPerFile + 1) +
-                              ".json");
-    if (!writer_.complete() || !WriteNewFile(path, text_).ok()) {
-      KX_LOG_AT(kLogError, stem_, "Fail to write contact file %s.", path.c_str());
+    const BatchFile file = batches_.Write(
+        kContactFilePrefix + std::to_string((count_ - 1) / kContactsPerFile + 1) + ".json");
+    if (!file.written()) {
+      KX_LOG_AT(kLogError, stem_, "Fail to write contact file %s.", file.path.c_str());
     }
-    paths_.append(path);
+    paths_.append(file.path);
   }
 
   // Whether a rebuilt contact is one of those already taken.
@@ -325,11 +311,8 @@ class ContactFiles {
   Json::Value& paths() { return paths_; }
 
  private:
-  std::string folder_;
+  BatchWriter batches_;
   const char* stem_;
-  std::string text_;
-  JsonTextWriter writer_{&text_};
-  size_t in_file_ = 0;
   size_t count_ = 0;
   Json::Value paths_{Json::arrayValue};
   bool empty_name_taken_ = false;
@@ -972,9 +955,8 @@ int IosContactDataPackage(DataTypeRecord* record, const PackageContext& context)
     KX_LOG_AT(kLogError, context.stem, "No primary file");
     return kStatusMissingInput;
   }
-  SQLite3Wrapper book(*book_path);
-  const int opened = OpenSourceDatabase(&book, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource book(*book_path, context);
+  if (book.status() != kStatusOk) return book.status();
   // Pictures are optional: a missing or damaged picture database leaves
   // the contacts without them.
   const bool has_images = images_path != nullptr && !images_path->empty();

@@ -562,9 +562,8 @@ int IosSmsDataPackage(DataTypeRecord* record, const PackageContext& context) {
     KX_LOG_AT(kLogError, context.stem, "%s", kMissingPackageInput);
     return kStatusMissingInput;
   }
-  SQLite3Wrapper db(*primary_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(*primary_path, context);
+  if (db.status() != kStatusOk) return db.status();
   if (IsOldMessageStore(db)) {
     KX_LOG(kLogProgress, "sms.db of iOS 5 or earlier: conversations read from msg_group.");
     if (!ReadAsCurrentMessageStore(db, context.stem)) return kStatusPrepareFailed;

@@ -443,7 +443,7 @@ int IosNoteDataFilter(DataTypeRecord* record, SqliteConfig* config, const Packag
 }
 
 int IosNoteDataPackage(DataTypeRecord* record, const PackageContext& context) {
-  KX_LOG(kLogProgress, "type %d KxDataPackage start", context.data_type);
+  LogPackageStart(context);
   const std::string* store_path = nullptr;
   const std::string* old_database = nullptr;
   if (!FindNoteDatabases(*record, kPackageNoStoreLine, context.stem, &store_path, &old_database)) {
@@ -465,20 +465,20 @@ int IosNoteDataPackage(DataTypeRecord* record, const PackageContext& context) {
 
   writer.Name("iCloud_notes");
   writer.BeginObject();
-  SQLite3Wrapper db(store_path != nullptr ? *store_path : std::string());
-  if (store_path != nullptr) {
-    const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-    if (opened != kStatusOk) return opened;
-    const int status = PackageCurrentStore(db, &files, context, &writer);
-    if (status == kStatusStopped) return PackageStopped(context);
-    if (status != kStatusOk) return status;
-  } else {
+  if (store_path == nullptr) {
     for (const char* list : {"notes", "notes_media"}) {
       writer.Name(list);
       writer.BeginArray();
       writer.EndArray();
     }
+    writer.EndObject();
+    return document.Finish(SQLite3Wrapper(std::string()), context);
   }
+  const PackageSource db(*store_path, context);
+  if (db.status() != kStatusOk) return db.status();
+  const int status = PackageCurrentStore(db, &files, context, &writer);
+  if (status == kStatusStopped) return PackageStopped(context);
+  if (status != kStatusOk) return status;
   writer.EndObject();
   return document.Finish(db, context);
 }

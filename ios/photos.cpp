@@ -141,14 +141,7 @@ bool ReadInputs(const DataTypeRecord& record, const std::string& photo_path, con
     KX_LOG_AT(kLogError, stem, "No primary file.");
     return false;
   }
-  if (record.additional_param.empty()) {
-    KX_LOG_AT(kLogError, stem, "No backup folder.");
-    return false;
-  }
-  if (record.temp_folder.empty()) {
-    KX_LOG_AT(kLogError, stem, "No temp folder.");
-    return false;
-  }
+  if (!HasBackupAndTempFolder(record, stem, "No backup folder.")) return false;
   if (!ReadOtherInfoFlag(record, kSubDirKey, &inputs->layout.two_level) ||
       !ReadOtherInfoFlag(record, kPhotoFolderKey, &inputs->layout.photo_folder)) {
     KX_LOG_AT(kLogError, stem, "No required param.");

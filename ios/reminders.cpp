@@ -604,9 +604,8 @@ int IosReminderDataPackage(DataTypeRecord* record, const PackageContext& context
     KX_LOG_AT(kLogError, context.stem, "No backup folder.");
     return kStatusMissingInput;
   }
-  SQLite3Wrapper db(*primary_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(*primary_path, context);
+  if (db.status() != kStatusOk) return db.status();
   const bool calendar = TableColumns(db, kCalendarItemTable).exists();
   const bool store =
       TableColumns(db, kReminderTable).exists() || TableColumns(db, kObjectTable).exists();

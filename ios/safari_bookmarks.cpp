@@ -76,11 +76,8 @@ int IosSafariDataFilter(DataTypeRecord* record, SqliteConfig* config,
 }
 
 int IosSafariDataPackage(DataTypeRecord* record, const PackageContext& context) {
-  const std::string* primary_path = BeginPackage(*record, context, kPrimaryFileKey);
-  if (primary_path == nullptr) return kStatusMissingInput;
-  SQLite3Wrapper db(*primary_path);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(*record, context, kPrimaryFileKey);
+  if (db.status() != kStatusOk) return db.status();
   const TableColumns columns(db, kBookmarkTable);
   if (!columns.exists()) {
     KX_LOG_AT(kLogError, context.stem, "sqlite error message : no such table: %s.", kBookmarkTable);

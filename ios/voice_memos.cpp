@@ -160,7 +160,7 @@ std::string VoiceMemoLocation(const std::string& media_path, const std::string& 
 }
 
 int IosVoiceMemosDataPackage(DataTypeRecord* record, const PackageContext& context) {
-  KX_LOG(kLogProgress, "type %d KxDataPackage start", context.data_type);
+  LogPackageStart(context);
   MemoInputs inputs;
   if (!ReadInputs(*record, context.stem, &inputs)) return kStatusMissingInput;
 

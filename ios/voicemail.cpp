@@ -12,6 +12,7 @@
 #include "ios/recording_files.h"
 #include "kit/address_book.h"
 #include "kit/backup_inputs.h"
+#include "kit/date_sql.h"
 #include "packager/package_steps.h"
 
 namespace kx {
@@ -31,7 +32,7 @@ constexpr char kAudioExtension[] = ".amr";
 // the phone's other stores.
 const std::vector<SelectedColumn> kVoicemailColumns = {
     {"ROWID", nullptr},
-    {"strftime(\"%m-%d-%Y %H:%M:%S\", date, 'unixepoch', 'localtime')", "datetime", "date"},
+    {KX_LOCAL_DATE_OF_UNIX_SQL("date"), "datetime", "date"},
     {"duration", nullptr},
     {"sender", nullptr},
 };

@@ -393,15 +393,14 @@ int PackageChats(DataTypeRecord* record, const PackageContext& context,
                  const Application& application) {
   Inputs inputs;
   if (!ReadInputs(*record, context, application, &inputs)) return kStatusMissingInput;
-  SQLite3Wrapper db(inputs.store);
   // 1105 for a file that is no database, 1106 for one whose schema cannot
   // be read.
-  const SourceCheck opened = CheckSourceDatabase(&db);
-  if (!opened.ok()) {
+  PackageSource db(inputs.store, context, SourceFailure::kUnlogged);
+  if (db.status() != kStatusOk) {
     KX_LOG(kLogError, "[%s],at %d line, WhatsApp primary database open fail", context.stem,
            __LINE__);
-    KX_LOG_AT(kLogError, context.stem, "sqlite error message : %s.", opened.message.c_str());
-    return opened.status;
+    KX_LOG_AT(kLogError, context.stem, "sqlite error message : %s.", db.words().c_str());
+    return db.status();
   }
   const ContactNames address_book = ReadAddressBook(inputs.contacts, context.stem);
   Json::Value document(Json::objectValue);

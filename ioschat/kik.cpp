@@ -42,14 +42,7 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Kik
     KX_LOG_AT(kLogError, context.stem, "%s", kMissingInput);
     return false;
   }
-  if (record.additional_param.empty()) {
-    KX_LOG_AT(kLogError, context.stem, "No backup path.");
-    return false;
-  }
-  if (record.temp_folder.empty()) {
-    KX_LOG_AT(kLogError, context.stem, "No temp folder.");
-    return false;
-  }
+  if (!HasBackupAndTempFolder(record, context.stem)) return false;
   inputs->store = *store;
   inputs->manifest = *manifest;
   inputs->backup.account_id = account->second;
@@ -164,13 +157,10 @@ int ReadDeletedMessages(const SessionWalk& walk, Json::Value* sessions) {
   return kStatusOk;
 }
 
-Json::Value ReadMedia(const KikInputs& inputs, const char* stem, PackageFileWriter* files) {
-  SQLite3Wrapper manifest(inputs.manifest);
-  const SourceCheck opened = CheckSourceDatabase(&manifest);
-  if (!opened.ok()) {
-    KX_LOG_AT(kLogProblem, stem, "sqlite error message : %s.", opened.message.c_str());
-    return Json::Value();
-  }
+Json::Value ReadMedia(const KikInputs& inputs, const PackageContext& context,
+                      PackageFileWriter* files) {
+  PackageSource manifest(inputs.manifest, context, SourceFailure::kProblem);
+  if (manifest.status() != kStatusOk) return Json::Value();
   return ReadKikMedia(manifest, inputs.backup, files);
 }
 
@@ -211,7 +201,7 @@ int IosKikDataPackage(DataTypeRecord* record, const PackageContext& context) {
   Json::Value account(Json::objectValue);
   account["account_id"] = inputs.backup.account_id;
   account["kik_chat_sessions"] = std::move(sessions);
-  account["media_file_info"] = ReadMedia(inputs, context.stem, &files);
+  account["media_file_info"] = ReadMedia(inputs, context, &files);
   Json::Value document(Json::objectValue);
   document["kik_accounts"].append(std::move(account));
   document["size"] = 1;

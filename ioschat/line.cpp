@@ -178,9 +178,8 @@ ChatSessionKind LineSessionKind(int64_t chat_type, int64_t peer_type) {
 int IosLineDataPackage(DataTypeRecord* record, const PackageContext& context) {
   LineInputs inputs;
   if (!ReadInputs(*record, context, &inputs)) return kStatusMissingInput;
-  SQLite3Wrapper db(inputs.store);
-  const int opened = OpenSourceDatabase(&db, context.stem, __LINE__);
-  if (opened != kStatusOk) return opened;
+  PackageSource db(inputs.store, context);
+  if (db.status() != kStatusOk) return db.status();
   // Each chat's messages are looked up by chat; a store without the index
   // Core Data normally keeps gets one on its staged copy.
   std::string ignored;

@@ -288,15 +288,10 @@ bool WriteContactsTable(const SQLite3Wrapper& db, const PackageContext& context,
 }  // namespace
 
 int IosMessengerDataPackage(DataTypeRecord* record, const PackageContext& context) {
-  const std::string* store_path = BeginPackage(*record, context, kStoreKey, kMissingInput);
-  if (store_path == nullptr) return kStatusMissingInput;
-  SQLite3Wrapper db(*store_path);
-  const SourceCheck opened = CheckSourceDatabase(&db);
-  if (!opened.ok()) {
-    // What cannot be read gives no contacts, and the list is still handed
-    // over: the host shows an empty list rather than an error.
-    KX_LOG_AT(kLogProblem, context.stem, "sqlite error message : %s.", opened.message.c_str());
-  }
+  // What cannot be read gives no contacts, and the list is still handed
+  // over: the host shows an empty list rather than an error.
+  PackageSource db(*record, context, kStoreKey, kMissingInput, SourceFailure::kProblem);
+  if (db.status() == kStatusMissingInput) return kStatusMissingInput;
   int result = kStatusOk;
   // A store can hold tens of thousands of people: the text is written as
   // they are read instead of building the whole document as a tree first.

@@ -61,14 +61,7 @@ bool ReadInputs(const DataTypeRecord& record, const PackageContext& context, Wec
     KX_LOG_AT(kLogError, context.stem, "%s", kMissingInput);
     return false;
   }
-  if (record.additional_param.empty()) {
-    KX_LOG_AT(kLogError, context.stem, "No backup path.");
-    return false;
-  }
-  if (record.temp_folder.empty()) {
-    KX_LOG_AT(kLogError, context.stem, "No temp folder.");
-    return false;
-  }
+  if (!HasBackupAndTempFolder(record, context.stem)) return false;
   inputs->messages = *messages;
   inputs->manifest = *manifest;
   inputs->backup_root = record.additional_param;

@@ -16,6 +16,12 @@ constexpr char kSubDirKey[] = "has_sub_dir";
 // (non-zero is true). False, and *value untouched, when the host gave none.
 bool ReadOtherInfoFlag(const DataTypeRecord& record, const char* key, bool* value);
 
+// What a packager needs besides its files: the backup folder and the temp
+// folder. False with `no_backup` or "No temp folder." logged under `stem`
+// for the first that is missing.
+bool HasBackupAndTempFolder(const DataTypeRecord& record, const char* stem,
+                            const char* no_backup = "No backup path.");
+
 // The stored file of `relative_path` in `domain` under `backup_root`, laid
 // out in two-digit sub-folders when `two_level`. The path from the data is
 // only hashed into a file id, so it cannot name a place outside the backup.

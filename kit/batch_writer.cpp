@@ -5,7 +5,6 @@
 #include <system_error>
 #include <utility>
 
-#include "common/json_util.h"
 #include "common/log.h"
 #include "common/side_files.h"
 
@@ -60,13 +59,19 @@ std::string CountDetailFile(const BatchFile& file, const DetailFileItem& item, i
 
 }  // namespace
 
-BatchWriter::BatchWriter(std::string folder, const char* array_member)
-    : folder_(std::move(folder)), array_member_(array_member), writer_(&text_) {}
+BatchWriter::BatchWriter(std::string folder, const char* array_member, const char* count_member,
+                         bool crlf)
+    : folder_(std::move(folder)),
+      array_member_(array_member),
+      count_member_(count_member),
+      crlf_(crlf),
+      writer_(&text_) {}
 
 JsonTextWriter* BatchWriter::Next() {
   if (size_++ == 0) {
     text_.clear();
     writer_ = JsonTextWriter(&text_);
+    if (crlf_) writer_.UseCrLf();
     if (array_member_ != nullptr) {
       writer_.BeginObject();
       writer_.Name(array_member_);
@@ -81,8 +86,13 @@ void BatchWriter::Add(const Json::Value& record) { WriteJsonValue(record, Next()
 BatchFile BatchWriter::Write(const std::string& file_name) {
   BatchFile file;
   file.path = JoinPath(folder_, file_name);
+  const int64_t records = size_;
   if (size_ == 0) Next();
   writer_.EndArray();
+  if (count_member_ != nullptr) {
+    writer_.Name(count_member_);
+    writer_.Int(records);
+  }
   if (array_member_ != nullptr) writer_.EndObject();
   file.laid_out = writer_.complete();
   if (file.laid_out) file.result = WriteNewFile(file.path, text_);
@@ -106,12 +116,7 @@ std::string SaveDetailFile(const std::string& output_folder, const char* prefix,
   if (!HasDetails(item)) return std::string();
   const std::string path = JoinPath(output_folder, DetailFileName(prefix, *counter));
   const BatchFile file = WriteBatchFile(path, [&item](std::ostream* out) {
-    if (item.write_details) {
-      item.write_details(out);
-    } else {
-      // The details live only while they are written.
-      WriteJsonToStream(item.build_details ? item.build_details() : EmptyJsonArray(), out);
-    }
+    if (item.write_details) item.write_details(out);
   });
   return CountDetailFile(file, item, counter);
 }

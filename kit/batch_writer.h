@@ -35,8 +35,11 @@ struct BatchFile {
 // batch: a bare array, or an object whose one member holds the array.
 class BatchWriter {
  public:
-  // Files go into `folder`; `array_member` null for a bare array.
-  explicit BatchWriter(std::string folder, const char* array_member = nullptr);
+  // Files go into `folder`; `array_member` null for a bare array. With a
+  // `count_member`, the object ends with the batch's record count under
+  // that name; `crlf` ends the lines in "\r\n" (JsonTextWriter::UseCrLf).
+  explicit BatchWriter(std::string folder, const char* array_member = nullptr,
+                       const char* count_member = nullptr, bool crlf = false);
   BatchWriter(const BatchWriter&) = delete;
   BatchWriter& operator=(const BatchWriter&) = delete;
 
@@ -67,6 +70,8 @@ class BatchWriter {
  private:
   std::string folder_;
   const char* array_member_;
+  const char* count_member_;
+  bool crlf_;
   std::string text_;
   JsonTextWriter writer_;
   int64_t size_ = 0;
@@ -82,13 +87,9 @@ struct DetailFileItem {
   // empty").
   const char* empty_message = "";
   bool has_details = false;
-  // Builds the JSON array of the details (one element per detail, in the
-  // item's order) and releases the item's detail collection. Called only
-  // once the file is open.
-  std::function<Json::Value()> build_details;
-  // Instead of build_details, for kinds with many details: writes the same
-  // array, in the same layout as WriteJsonToStream, straight into the file
-  // and releases the collection.
+  // For kinds with many details, with the folder: writes the JSON array of
+  // the details, in the layout of WriteJsonToStream, straight into the file
+  // once it is open, and releases the collection.
   std::function<void(std::ostream*)> write_details;
 };
 
@@ -99,7 +100,7 @@ struct DetailFileItem {
 std::string SaveDetailFile(const std::string& output_folder, const char* prefix, int* counter,
                            const DetailFileItem& item);
 // The same for details gathered in `details`, whose open batch is written
-// into its folder (write_details and build_details unused).
+// into its folder (write_details unused).
 std::string SaveDetailFile(BatchWriter* details, const char* prefix, int* counter,
                            const DetailFileItem& item);
 // The same for details already written whole into the file `written` of

@@ -7,9 +7,13 @@
 
 namespace kx {
 
+void LogPackageStart(const PackageContext& context) {
+  KX_LOG(kLogProgress, "type %d KxDataPackage start", context.data_type);
+}
+
 const std::string* BeginPackage(const DataTypeRecord& record, const PackageContext& context,
                                 const char* primary_key, const char* missing_message) {
-  KX_LOG(kLogProgress, "type %d KxDataPackage start", context.data_type);
+  LogPackageStart(context);
   const std::string* primary = record.PrimaryFile(primary_key);
   if (primary != nullptr && !primary->empty()) return primary;
   KX_LOG_AT(kLogError, context.stem, "%s", missing_message);
@@ -52,16 +56,27 @@ int EndPackage(const PackageContext& context, std::string_view text, int status)
   return status;
 }
 
-PackageSource::PackageSource(std::string path, const PackageContext& context, int line)
+PackageSource::PackageSource(std::string path, const PackageContext& context, SourceFailure failure,
+                             int line)
     : SQLite3Wrapper(std::move(path)) {
-  status_ = OpenSourceDatabase(this, context.stem, line);
+  Check(context.stem, failure, line);
 }
 
 PackageSource::PackageSource(const DataTypeRecord& record, const PackageContext& context,
-                             const char* primary_key, const char* missing_message, int line)
+                             const char* primary_key, const char* missing_message,
+                             SourceFailure failure, int line)
     : SQLite3Wrapper(record.PrimaryFile(primary_key) ? *record.PrimaryFile(primary_key) : "") {
   if (BeginPackage(record, context, primary_key, missing_message) == nullptr) return;
-  status_ = OpenSourceDatabase(this, context.stem, line);
+  Check(context.stem, failure, line);
+}
+
+void PackageSource::Check(const char* stem, SourceFailure failure, int line) {
+  SourceCheck check = CheckSourceDatabase(this);
+  status_ = check.status;
+  words_ = std::move(check.message);
+  if (check.ok() || failure == SourceFailure::kUnlogged) return;
+  LogEx(kLogModule, failure == SourceFailure::kError ? kLogError : kLogProblem,
+        "[%s], at %d line, sqlite error message : %s.", stem, line, words_.c_str());
 }
 
 bool StreamedDocument::Close(const char* stem) {

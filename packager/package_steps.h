@@ -14,30 +14,46 @@
 
 namespace kx {
 
-// Logs "type %d KxDataPackage start" and returns the staged primary file
+// Logs "type %d KxDataPackage start": the first line of every package step.
+void LogPackageStart(const PackageContext& context);
+
+// LogPackageStart, then the staged primary file
 // under `primary_key`; null, with `missing_message` logged under the
 // context's stem, when the filter staged none.
 const std::string* BeginPackage(const DataTypeRecord& record, const PackageContext& context,
                                 const char* primary_key,
                                 const char* missing_message = "No primary file.");
 
-// A package step's source database, opened when it is made: its failure is
-// logged under the context's stem with the line of the caller.
+// How a package step takes a source database it cannot read.
+enum class SourceFailure {
+  kError,     // the step ends: "sqlite error message" logged as an error
+  kProblem,   // the step goes on without its rows: logged as a problem
+  kUnlogged,  // the caller says it in its own words (words())
+};
+
+// A package step's source database, opened and checked when it is made: its
+// failure is logged under the context's stem with the line of the caller.
 class PackageSource : public SQLite3Wrapper {
  public:
   // The staged copy at `path`.
-  PackageSource(std::string path, const PackageContext& context, int line = __builtin_LINE());
+  PackageSource(std::string path, const PackageContext& context,
+                SourceFailure failure = SourceFailure::kError, int line = __builtin_LINE());
   // BeginPackage first: the staged primary file under `primary_key`, none
   // (kStatusMissingInput) when the filter staged none.
   PackageSource(const DataTypeRecord& record, const PackageContext& context,
                 const char* primary_key, const char* missing_message = "No primary file.",
-                int line = __builtin_LINE());
+                SourceFailure failure = SourceFailure::kError, int line = __builtin_LINE());
 
   // 0 when the database can be read, else the step's status.
   int status() const { return status_; }
+  // SQLite's words for a database that cannot be read.
+  const std::string& words() const { return words_; }
 
  private:
+  void Check(const char* stem, SourceFailure failure, int line);
+
   int status_ = kStatusMissingInput;
+  std::string words_;
 };
 
 // A package document written as its rows come, in the layout of the

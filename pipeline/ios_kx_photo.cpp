@@ -19,20 +19,28 @@ constexpr char kAnalyseOperation[] = "IosKxPhotoKxDataPackage::AnalyseDatabase";
 constexpr char kOutPutOperation[] = "IosKxPhotoKxDataPackage::OutPut";
 constexpr char kSaveOperation[] = "IosKxPhotoDataStorage::_SavePhotoInfosToLocal";
 
-Json::Value PhotoToJson(const KxPhotoRecord& photo) {
-  Json::Value object(Json::objectValue);
-  object["album_types"] = photo.album_types;
-  object["photo_type"] = photo.photo_type;
-  object["unifom_type"] = photo.uniform_type;
-  object["id"] = photo.id;
-  object["size"] = photo.size;
-  object["datetime"] = photo.datetime;
-  object["file_name"] = photo.file_name;
-  object["title"] = photo.title;
-  Json::Value uuids = EmptyJsonArray();
-  for (const std::string& uuid : photo.album_uuid_list) uuids.append(uuid);
-  object["album_uuid_list"] = std::move(uuids);
-  return object;
+// A photo's detail-file object, its members in the writer's order.
+void WritePhoto(const KxPhotoRecord& photo, JsonTextWriter* writer) {
+  writer->BeginObject();
+  writer->Name("album_types");
+  writer->Int(photo.album_types);
+  writer->Name("album_uuid_list");
+  writer->StringArray(photo.album_uuid_list);
+  writer->Name("datetime");
+  writer->Double(photo.datetime);
+  writer->Name("file_name");
+  writer->String(photo.file_name);
+  writer->Name("id");
+  writer->Double(photo.id);
+  writer->Name("photo_type");
+  writer->Int(photo.photo_type);
+  writer->Name("size");
+  writer->Double(photo.size);
+  writer->Name("title");
+  writer->String(photo.title);
+  writer->Name("unifom_type");
+  writer->Int(photo.uniform_type);
+  writer->EndObject();
 }
 
 // Columns of PhotoInfo read by name; a column the table lacks reads empty.
@@ -57,7 +65,8 @@ std::string TextAt(StoppableColumns* row, int index) {
 }  // namespace
 
 IosKxPhotoDataStorage::IosKxPhotoDataStorage(std::string output_folder)
-    : AbstractDataPackageStorage(std::move(output_folder)),
+    : AbstractDataPackageStorage(output_folder),
+      details_(std::move(output_folder)),
       album_assets_(EmptyJsonArray()),
       albums_(EmptyJsonArray()) {}
 
@@ -78,15 +87,10 @@ std::string IosKxPhotoDataStorage::SavePhotoInfosToLocal() {
   item.operation = kSaveOperation;
   item.empty_message = "Photo info is empty";
   item.has_details = !pending_.empty();
-  item.build_details = [this] {
-    Json::Value details = EmptyJsonArray();
-    for (const auto& entry : pending_) details.append(PhotoToJson(entry.second));
-    pending_.clear();
-    return details;
-  };
-  const std::string path =
-      SaveDetailFile(output_folder(), kKxPhotoDetailPrefix, &detail_file_counter_, item);
+  for (const auto& entry : pending_) WritePhoto(entry.second, details_.Next());
   pending_.clear();
+  const std::string path =
+      SaveDetailFile(&details_, kKxPhotoDetailPrefix, &detail_file_counter_, item);
   if (!path.empty()) photo_files_.append(path);
   return path;
 }

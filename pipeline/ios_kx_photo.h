@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/sqlite_wrapper.h"
+#include "kit/batch_writer.h"
 #include "packager/staged_package.h"
 #include "pipeline/media_files.h"
 
@@ -53,6 +54,7 @@ class IosKxPhotoDataStorage : public AbstractDataPackageStorage {
   int photo_count() const { return photo_count_; }
 
  private:
+  BatchWriter details_;
   int detail_file_counter_ = 0;
   std::map<double, KxPhotoRecord> pending_;
   std::set<double> seen_ids_;

@@ -13,58 +13,69 @@ constexpr char kSaveMusicOperation[] = "IosMusicVideoDataPackageStorage::_SaveMu
 constexpr char kSaveVideoOperation[] = "IosMusicVideoDataPackageStorage::_SaveVideoInfosToLocal";
 
 template <typename Item>
-std::string SavePending(const std::string& output_folder, const char* prefix, const char* operation,
+std::string SavePending(BatchWriter* details, const char* prefix, const char* operation,
                         const char* empty_message, int* counter, std::map<uint64_t, Item>* pending,
                         Json::Value* files) {
   DetailFileItem item;
   item.operation = operation;
   item.empty_message = empty_message;
   item.has_details = !pending->empty();
-  item.build_details = [pending] {
-    Json::Value details = EmptyJsonArray();
-    for (const auto& entry : *pending) {
-      Json::Value object(Json::objectValue);
-      entry.second.WriteJson(&object);
-      details.append(std::move(object));
-    }
-    pending->clear();
-    return details;
-  };
-  const std::string path = SaveDetailFile(output_folder, prefix, counter, item);
+  for (const auto& entry : *pending) entry.second.Write(details->Next());
   // A file that could not be opened loses its batch, not the run.
   pending->clear();
+  const std::string path = SaveDetailFile(details, prefix, counter, item);
   if (!path.empty()) files->append(path);
   return path;
 }
 
 }  // namespace
 
-void Common::WriteCommon(Json::Value* object) const {
-  (*object)["ID"] = Json::UInt64(id);
-  (*object)["title"] = title;
-  (*object)["size"] = Json::UInt64(size);
-  (*object)["Duration"] = duration;
-  (*object)["media_type"] = media_type;
-  (*object)["FileFullPath"] = file_full_path;
-  (*object)["FileExtendName"] = file_extend_name;
+void Common::WriteFirstMembers(JsonTextWriter* writer) const {
+  writer->Name("Duration");
+  writer->Double(duration);
+  writer->Name("FileExtendName");
+  writer->String(file_extend_name);
+  writer->Name("FileFullPath");
+  writer->String(file_full_path);
+  writer->Name("ID");
+  writer->UInt(id);
 }
 
-void MusicInfo::WriteJson(Json::Value* object) const {
-  WriteCommon(object);
-  (*object)["Album"] = album;
-  (*object)["Artist"] = artist;
-  Json::Value ids = EmptyJsonArray();
-  for (const uint64_t playlist_id : playlist_ids) ids.append(Json::UInt64(playlist_id));
-  (*object)["PlayListID"] = std::move(ids);
+void Common::WriteLastMembers(JsonTextWriter* writer, const std::string* tag) const {
+  writer->Name("media_type");
+  writer->Int(media_type);
+  writer->Name("size");
+  writer->UInt(size);
+  if (tag != nullptr) {
+    writer->Name("tag");
+    writer->String(*tag);
+  }
+  writer->Name("title");
+  writer->String(title);
 }
 
-void VideoInfo::WriteJson(Json::Value* object) const {
-  WriteCommon(object);
-  (*object)["tag"] = tag;
+void MusicInfo::Write(JsonTextWriter* writer) const {
+  writer->BeginObject();
+  writer->Name("Album");
+  writer->String(album);
+  writer->Name("Artist");
+  writer->String(artist);
+  WriteFirstMembers(writer);
+  writer->Name("PlayListID");
+  writer->IntegerArray(playlist_ids);
+  WriteLastMembers(writer, nullptr);
+  writer->EndObject();
+}
+
+void VideoInfo::Write(JsonTextWriter* writer) const {
+  writer->BeginObject();
+  WriteFirstMembers(writer);
+  WriteLastMembers(writer, &tag);
+  writer->EndObject();
 }
 
 IosMusicVideoDataPackageStorage::IosMusicVideoDataPackageStorage(std::string output_folder)
-    : AbstractDataPackageStorage(std::move(output_folder)) {}
+    : AbstractDataPackageStorage(output_folder), details_(std::move(output_folder)) {}
 
 void IosMusicVideoDataPackageStorage::AddMusic(MusicInfo music) {
   if (!music_ids_.insert(music.id).second) return;
@@ -85,13 +96,13 @@ void IosMusicVideoDataPackageStorage::AddPlayList(PlayListEntry entry) {
 }
 
 std::string IosMusicVideoDataPackageStorage::SaveMusicInfosToLocal() {
-  return SavePending(output_folder(), kMusicDetailPrefix, kSaveMusicOperation,
-                     "music info is empty", &detail_file_counter_, &pending_music_, &music_files_);
+  return SavePending(&details_, kMusicDetailPrefix, kSaveMusicOperation, "music info is empty",
+                     &detail_file_counter_, &pending_music_, &music_files_);
 }
 
 std::string IosMusicVideoDataPackageStorage::SaveVideoInfosToLocal() {
-  return SavePending(output_folder(), kVideoDetailPrefix, kSaveVideoOperation,
-                     "video info is empty", &detail_file_counter_, &pending_video_, &video_files_);
+  return SavePending(&details_, kVideoDetailPrefix, kSaveVideoOperation, "video info is empty",
+                     &detail_file_counter_, &pending_video_, &video_files_);
 }
 
 Json::Value& IosMusicVideoDataPackageStorage::BuildResultDocument(Json::Value& document) {

@@ -13,16 +13,18 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/json_text_writer.h"
+#include "kit/batch_writer.h"
 #include "packager/staged_package.h"
 
 namespace kx {
 
 // What music and video items have in common, and how an item writes itself
-// into its detail-file object.
+// as its detail-file object.
 class Common {
  public:
   virtual ~Common() = default;
-  virtual void WriteJson(Json::Value* object) const = 0;
+  virtual void Write(JsonTextWriter* writer) const = 0;
 
   uint64_t id = 0;
   std::string title;
@@ -33,12 +35,15 @@ class Common {
   std::string file_extend_name;
 
  protected:
-  void WriteCommon(Json::Value* object) const;
+  // The common members in the writer's order: those before "PlayListID",
+  // then those after it, with a video's `tag` in its place.
+  void WriteFirstMembers(JsonTextWriter* writer) const;
+  void WriteLastMembers(JsonTextWriter* writer, const std::string* tag) const;
 };
 
 class MusicInfo : public Common {
  public:
-  void WriteJson(Json::Value* object) const override;
+  void Write(JsonTextWriter* writer) const override;
 
   std::string album;
   std::string artist;
@@ -47,7 +52,7 @@ class MusicInfo : public Common {
 
 class VideoInfo : public Common {
  public:
-  void WriteJson(Json::Value* object) const override;
+  void Write(JsonTextWriter* writer) const override;
 
   std::string tag;  // "music-video" for media type 33
 };
@@ -87,6 +92,7 @@ class IosMusicVideoDataPackageStorage : public AbstractDataPackageStorage {
   size_t playlist_count() const { return playlists_.size(); }
 
  private:
+  BatchWriter details_;
   int detail_file_counter_ = 0;
   std::map<uint64_t, MusicInfo> pending_music_;
   std::map<uint64_t, VideoInfo> pending_video_;

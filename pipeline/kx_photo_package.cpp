@@ -7,6 +7,7 @@
 #include "common/result_row.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
+#include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 #include "pipeline/kx_photo_index.h"
 #include "pipeline/media_files.h"

@@ -143,16 +143,4 @@ int CheckMediaParams(const char* operation, const std::string& source,
   return kStatusOk;
 }
 
-bool HasBackupAndTempFolder(const DataTypeRecord& record, const char* stem) {
-  if (record.additional_param.empty()) {
-    KX_LOG_AT(kLogError, stem, "No backup path.");
-    return false;
-  }
-  if (record.temp_folder.empty()) {
-    KX_LOG_AT(kLogError, stem, "No temp folder.");
-    return false;
-  }
-  return true;
-}
-
 }  // namespace kx

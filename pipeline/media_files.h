@@ -99,11 +99,6 @@ bool MediaPathExists(const std::string& path);
 int CheckMediaParams(const char* operation, const std::string& source,
                      const std::string& temp_folder);
 
-// What the media package functions need besides their database: the
-// backup path and the temp folder. False with "No backup path." or "No
-// temp folder." logged under `stem`.
-bool HasBackupAndTempFolder(const DataTypeRecord& record, const char* stem);
-
 }  // namespace kx
 
 #endif  // KX_PIPELINE_MEDIA_FILES_H_

@@ -9,6 +9,7 @@
 #include "common/select_list.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
+#include "kit/backup_inputs.h"
 #include "packager/package_steps.h"
 #include "pipeline/media_files.h"
 

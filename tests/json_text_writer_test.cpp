@@ -72,6 +72,15 @@ TEST(JsonTextWriterTest, WritesWhatTheTreeWriterWritesForFixedCases) {
   call["yes"] = true;
   call["no"] = false;
   call["nothing"] = Json::Value();
+  // Integer arrays: on one line, one element per line by length and by
+  // count, and past the signed range.
+  for (const int count : {3, 8, 25}) {
+    Json::Value& ids = call["ids" + std::to_string(count)] = Json::Value(Json::arrayValue);
+    for (int i = 0; i < count; ++i)
+      ids.append(count == 8 ? -(Json::Int64(1) << 40) : Json::Int64(i));
+  }
+  call["huge_ids"].append(Json::UInt64(18446744073709551615ull));
+  call["huge_ids"].append(Json::UInt64(1));
   calls.append(call);
   Json::Value nested(Json::objectValue);
   nested["inner"]["deeper"] = Json::Value(Json::arrayValue);

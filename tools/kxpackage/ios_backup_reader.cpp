@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/property_list_bounds.h"
+#include "kit/date_sql.h"
 #include "tools/kxpackage/discovery.h"
 #include "tools/kxpackage/inside_folder.h"
 
@@ -28,7 +29,6 @@ constexpr char kManifestPlist[] = "Manifest.plist";
 constexpr char kInfoPlist[] = "Info.plist";
 // Info.plist may carry the application list with icons; a few megabytes.
 constexpr uintmax_t kMaxPlistBytes = uintmax_t{64} << 20;
-constexpr time_t kAppleEpochOffset = 978307200;  // 2001-01-01 in Unix time
 constexpr size_t kFileIdLength = 40;
 
 bool HasFile(const fs::path& folder, const char* name) {
@@ -56,7 +56,7 @@ std::string DateValue(plist_t dict, const char* key) {
   if (node == nullptr || plist_get_node_type(node) != PLIST_DATE) return "";
   int32_t seconds = 0, microseconds = 0;
   plist_get_date_val(node, &seconds, &microseconds);
-  const time_t when = static_cast<time_t>(seconds) + kAppleEpochOffset;
+  const time_t when = static_cast<time_t>(seconds + kx::kAppleEpochUnixSeconds);
   const std::tm* local = std::localtime(&when);  // the tool runs on one thread
   char text[32] = "";
   if (local == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local) == 0) {

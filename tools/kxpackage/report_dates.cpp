@@ -7,13 +7,12 @@
 #include <ctime>
 #include <vector>
 
+#include "kit/date_sql.h"
 #include "tools/kxpackage/host_platform.h"
 
 namespace kxpackage {
 
 namespace {
-
-constexpr double kAppleEpoch = 978307200;  // 2001-01-01 in seconds since 1970
 
 std::string Format(int year, int month, int day, int hour, int minute, int second) {
   if (year < 1900 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 ||
@@ -31,7 +30,7 @@ std::string FromSeconds(double seconds) {
   if (seconds >= 1e11) seconds /= 1000;  // milliseconds
   if (seconds < 1e9) {
     if (seconds < 1e8) return "";  // before 2004 as Apple counts: no date of a phone's
-    seconds += kAppleEpoch;
+    seconds += kx::kAppleEpochUnixSeconds;
   }
   if (seconds > 1e11) return "";
   std::tm parts{};
