@@ -29,6 +29,10 @@ struct BenchRow {
   double side_seconds = 0;     // side files the data type must write (0: none)
   double peak_mb = 0;          // peak resident set of the packaging process
   double document_mb = 0;      // size of the documents and batch files written
+  // Processor time (user and kernel) of the kept package run and of one
+  // sqlite3 -json run: steadier than wall time on a loaded machine.
+  double package_cpu_seconds = 0;
+  double sqlite_cpu_seconds = 0;
 };
 
 // Prints `row` as one tab-separated line starting with "BENCHROW", which

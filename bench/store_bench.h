@@ -242,14 +242,21 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
   row.sqlite_seconds = sqlite_seconds;
   row.peak_mb = peak_mb;
   row.document_mb = document_mb;
+  row.package_cpu_seconds = package_cpu;
+  row.sqlite_cpu_seconds = sqlite_cpu;
   PrintBenchRow(row);
   return sqlite_seconds > 0 ? 0 : 5;
+}
+
+// The records of `full_size` at the scale KX_BENCH_SCALE asks for.
+inline long long ScaledStoreRecords(const StoreSize& full_size) {
+  return Scaled(full_size.records, std::min(full_size.records, kFewestStoreRecords));
 }
 
 // Runs `full_size` at the scale KX_BENCH_SCALE asks for.
 inline int RunStoreBench(const StoreBench& bench, const StoreSize& full_size) {
   StoreSize size = full_size;
-  size.records = Scaled(full_size.records, std::min(full_size.records, kFewestStoreRecords));
+  size.records = ScaledStoreRecords(full_size);
   const std::string work = MakeTempFolder("kxbench_store_");
   if (work.empty()) return 2;
   std::filesystem::create_directories(JoinPath(work, "temp"));
