@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
   kx::bench::StoreBench bench = {"iOS WeChat", 19, "messages", Generate, Request, "MM.sqlite", ""};
   int result = 0;
   if (!kx::bench::ValidSizeWord(argc, argv)) return 2;
+  kx::bench::KeptSizeLabel() = kSmall.label;  // whose documents KX_BENCH_DOCUMENTS keeps
   for (const kx::bench::StoreSize* size : {&kSmall, &kLarge}) {
     if (!kx::bench::SizeChosen(argc, argv, size->label)) continue;
     bench.query = MessageQuery(kx::bench::ScaledStoreRecords(*size));
