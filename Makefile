@@ -49,11 +49,14 @@ demo: build
 # SCALE (small: about ten minutes on two cores; full: the sizes each names),
 # then one table of the rows they print (scripts/bench.py; the whole output
 # goes to $(BENCH_DIR)/bench.log). bench-documents compares the documents of
-# the benchmarks' stores between BASE and the working tree, in three zones.
-.PHONY: bench bench-documents
+# the benchmarks' stores between BASE and the working tree, in three zones;
+# bench-compare runs every benchmark of BASE and of the working tree in
+# turns (TURNS: base, work, base, ...) and prints one table of both.
+.PHONY: bench bench-documents bench-compare
 BENCH_DIR ?= build/bench
 SCALE ?= small
 BASE ?= main
+TURNS ?= 2
 bench: deps
 	@bash scripts/install-deps.sh python3
 	cmake -S . -B $(BENCH_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Release \
@@ -63,6 +66,12 @@ bench: deps
 
 bench-documents: deps
 	BENCH_DIR=$(BENCH_DIR) JOBS=$(JOBS) bash scripts/bench-documents.sh $(BASE)
+
+bench-compare: deps
+	@bash scripts/install-deps.sh python3
+	BENCH_DIR=$(BENCH_DIR) JOBS=$(JOBS) bash scripts/bench-base.sh $(BASE)
+	python3 scripts/bench.py --build $(BENCH_DIR) --base-build $(BENCH_DIR)-base/build/bench \
+	  --scale $(SCALE) --turns $(TURNS)
 
 # libFuzzer targets (clang, installed when missing), each run for
 # FUZZ_SECONDS on a copy of its corpus with the leak check off, then that

@@ -131,9 +131,11 @@ bool SizeChosen(int argc, char** argv, const char* label) {
 }
 
 void PrintBenchRow(const BenchRow& row) {
-  std::printf("BENCHROW\t%s\t%s\t%lld\t%.3f\t%.3f\t%.3f\t%.1f\t%.1f\n", row.data_type.c_str(),
-              row.scale.c_str(), row.records, row.package_seconds, row.sqlite_seconds,
-              row.side_seconds, row.peak_mb, row.document_mb);
+  std::printf("BENCHROW\t%s\t%s\t%lld\t%.3f\t%.3f\t%.3f\t%.1f\t%.1f\t%.3f\t%.3f\t%.3f\t%.3f\n",
+              row.data_type.c_str(), row.scale.c_str(), row.records, row.package_seconds,
+              row.sqlite_seconds, row.side_seconds, row.peak_mb, row.document_mb,
+              row.package_cpu.user, row.package_cpu.system, row.sqlite_cpu.user,
+              row.sqlite_cpu.system);
   std::fflush(stdout);
 }
 
@@ -340,6 +342,8 @@ int MeasureInChild(const PackageBench& bench,
   row.side_seconds = figures.side_seconds;
   row.peak_mb = figures.peak_mb;
   row.document_mb = static_cast<double>(figures.document_bytes) / kMb;
+  row.package_cpu = figures.package_cpu;
+  row.sqlite_cpu = figures.sqlite_cpu;
   PrintBenchRow(row);
   if (report) report(figures);
   return 0;

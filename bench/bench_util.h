@@ -17,6 +17,12 @@
 
 namespace kx::bench {
 
+// Processor time in seconds, in user space and in the kernel.
+struct CpuSeconds {
+  double user = 0;
+  double system = 0;
+};
+
 // One measured data type at one scale: what `make bench` collects into its
 // table. Times are the best of the benchmark's runs, in seconds.
 struct BenchRow {
@@ -29,18 +35,16 @@ struct BenchRow {
   double side_seconds = 0;     // side files the data type must write (0: none)
   double peak_mb = 0;          // peak resident set of the packaging process
   double document_mb = 0;      // size of the documents and batch files written
+  // Processor time of the kept package run and of one sqlite3 -json run:
+  // steadier than wall time on a loaded machine, the user time most.
+  CpuSeconds package_cpu;
+  CpuSeconds sqlite_cpu;
 };
 
 // Prints `row` as one tab-separated line starting with "BENCHROW", which
 // the bench runner turns into its table; the human-readable lines a
 // benchmark prints around it are left alone.
 void PrintBenchRow(const BenchRow& row);
-
-// Processor time in seconds, in user space and in the kernel.
-struct CpuSeconds {
-  double user = 0;
-  double system = 0;
-};
 
 // The processor time used so far by the calling process (RUSAGE_SELF) or
 // by its children that were waited for (RUSAGE_CHILDREN).

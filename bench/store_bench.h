@@ -178,7 +178,7 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
   const double before_mb = PeakResidentMb();
   double package_seconds = -1.0;
   double filter_seconds = -1.0;
-  double package_cpu = -1.0;  // user and kernel, of the run with the best wall time
+  CpuSeconds package_cpu;  // of the run with the best wall time
   long long result_bytes = 0;
   for (int run = 0; run < size.runs; ++run) {
     const double filter_start = NowSeconds();
@@ -205,7 +205,7 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
     }
     if (package_seconds < 0 || seconds < package_seconds) {
       package_seconds = seconds;
-      package_cpu = cpu_after.user - cpu_before.user + cpu_after.system - cpu_before.system;
+      package_cpu = {cpu_after.user - cpu_before.user, cpu_after.system - cpu_before.system};
     }
     if (filter_seconds < 0 || filtered_seconds < filter_seconds) filter_seconds = filtered_seconds;
     result_bytes = ResultBytes();
@@ -219,9 +219,10 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
   const double sqlite_seconds = BestSqliteJsonSeconds(queried, bench.query, sqlite_runs);
   const CpuSeconds sqlite_after = CpuUsed(RUSAGE_CHILDREN);
   // Steadier than wall time on a loaded machine: the mean over the runs.
-  const double sqlite_cpu =
-      (sqlite_after.user - sqlite_before.user + sqlite_after.system - sqlite_before.system) /
-      sqlite_runs;
+  const CpuSeconds sqlite_cpu = {(sqlite_after.user - sqlite_before.user) / sqlite_runs,
+                                 (sqlite_after.system - sqlite_before.system) / sqlite_runs};
+  const double package_cpu_seconds = package_cpu.user + package_cpu.system;
+  const double sqlite_cpu_seconds = sqlite_cpu.user + sqlite_cpu.system;
   const double document_mb =
       JsonFilesMb(temp) + static_cast<double>(result_bytes) / (1024.0 * 1024.0);
   std::printf(
@@ -231,9 +232,11 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
       filter_seconds, package_seconds, sqlite_seconds,
       sqlite_seconds > 0 ? package_seconds / sqlite_seconds : -1.0, document_mb, peak_mb,
       before_mb);
-  std::printf("%s %-5s processor time: package %.2f s, sqlite3 -json %.2f s, ratio %.2f\n",
-              bench.data_type_name, size.label, package_cpu, sqlite_cpu,
-              sqlite_cpu > 0 ? package_cpu / sqlite_cpu : -1.0);
+  std::printf(
+      "%s %-5s processor time: package user %.2f s + kernel %.2f s, sqlite3 -json user %.2f s + "
+      "kernel %.2f s, ratio %.2f\n",
+      bench.data_type_name, size.label, package_cpu.user, package_cpu.system, sqlite_cpu.user,
+      sqlite_cpu.system, sqlite_cpu_seconds > 0 ? package_cpu_seconds / sqlite_cpu_seconds : -1.0);
   BenchRow row;
   row.data_type = bench.data_type_name;
   row.scale = size.label;
@@ -242,14 +245,21 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
   row.sqlite_seconds = sqlite_seconds;
   row.peak_mb = peak_mb;
   row.document_mb = document_mb;
+  row.package_cpu = package_cpu;
+  row.sqlite_cpu = sqlite_cpu;
   PrintBenchRow(row);
   return sqlite_seconds > 0 ? 0 : 5;
+}
+
+// The records of `full_size` at the scale KX_BENCH_SCALE asks for.
+inline long long ScaledStoreRecords(const StoreSize& full_size) {
+  return Scaled(full_size.records, std::min(full_size.records, kFewestStoreRecords));
 }
 
 // Runs `full_size` at the scale KX_BENCH_SCALE asks for.
 inline int RunStoreBench(const StoreBench& bench, const StoreSize& full_size) {
   StoreSize size = full_size;
-  size.records = Scaled(full_size.records, std::min(full_size.records, kFewestStoreRecords));
+  size.records = ScaledStoreRecords(full_size);
   const std::string work = MakeTempFolder("kxbench_store_");
   if (work.empty()) return 2;
   std::filesystem::create_directories(JoinPath(work, "temp"));

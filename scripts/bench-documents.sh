@@ -5,10 +5,9 @@
 #
 #   scripts/bench-documents.sh [BASE]        (BASE: a git revision, main by default)
 #
-# The base revision's sources are exported to $BENCH_DIR-base with this
-# tree's bench/ folder copied over them (built in its build/bench, so that
-# the compiler cache serves the files both trees share), so both builds run the same
-# benchmarks on the same generated stores and only the library differs. Every
+# Both builds come from scripts/bench-base.sh: the base revision with this
+# tree's bench/ and samples/ over it, so both run the same benchmarks on the
+# same generated stores and only the library differs. Every
 # *_bench program runs at KX_BENCH_SCALE=tiny with KX_BENCH_DOCUMENTS set; the
 # documents (the work folder's path replaced by WORK) are then compared
 # whole with diff -r. Exits 1 when any differs or none was written.
@@ -22,25 +21,12 @@ cd "$root"
 base_src=$bench_dir-base
 base_build=$base_src/build/bench
 zones=(UTC America/St_Johns Asia/Kathmandu)
-generator=$(command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-configure_and_build() {  # source folder, build folder
-  cmake -S "$1" -B "$2" -G "$generator" -DCMAKE_BUILD_TYPE=Release -DKX_BUILD_TESTS=OFF \
-    -DKX_BUILD_BENCH=ON >/dev/null
-  cmake --build "$2" -j"$jobs"
-}
-
-# The export replaces the sources, not the build folder inside it.
-mkdir -p "$base_src"
-find "$base_src" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
-git archive "$base" | tar -x -C "$base_src"
-rm -rf "$base_src/bench"
-cp -r bench "$base_src/bench"
-configure_and_build "$base_src" "$base_build"
-configure_and_build . "$bench_dir"
+BENCH_DIR=$bench_dir JOBS=$jobs bash scripts/bench-base.sh "$base"
 
 out=$bench_dir/documents
 rm -rf "$out" "$out.log"
+status=0
 for zone in "${zones[@]}"; do
   for side in base work; do
     programs=$bench_dir/bench
@@ -48,12 +34,11 @@ for zone in "${zones[@]}"; do
     for program in "$programs"/*_bench; do
       echo "$side $zone: $(basename "$program")"
       TZ=$zone KX_BENCH_SCALE=tiny KX_BENCH_DOCUMENTS="$out/$side/$zone" "$program" \
-        >>"$out.log" 2>&1 || { echo "error: $program failed (see $out.log)" >&2; exit 1; }
+        >>"$out.log" 2>&1 || { echo "error: $program failed (see $out.log)" >&2; status=1; }
     done
   done
 done
 
-status=0
 for zone in "${zones[@]}"; do
   count=$(find "$out/work/$zone" -type f 2>/dev/null | wc -l)
   if [[ $count -eq 0 ]]; then
