@@ -216,14 +216,25 @@ FileWriteResult Failed(FileStep step, int error) { return {step, error != 0 ? er
 
 namespace {
 
+// Unlinks what stands under `native` so that a new file takes the name. A
+// folder stays (std::filesystem::remove would take an empty one away): the
+// open then fails, as it does on POSIX hosts.
+void FreeName(const std::filesystem::path& native) {
+  std::error_code ignored;
+  if (std::filesystem::symlink_status(native, ignored).type() ==
+      std::filesystem::file_type::directory) {
+    return;
+  }
+  std::filesystem::remove(native, ignored);
+}
+
 // A new file through the C library; the name is freed first, and "x" makes
 // the open fail rather than reuse whatever appeared there since.
 class NewFile {
  public:
   int Open(const std::string& path) {
     const std::filesystem::path native = PathFromUtf8(path);
-    std::error_code ignored;
-    std::filesystem::remove(native, ignored);
+    FreeName(native);
     errno = 0;
     file_ = _wfopen(native.c_str(), L"wbx");
     return file_ != nullptr ? 0 : (errno != 0 ? errno : EIO);
@@ -250,8 +261,7 @@ class NewFile {
 
 FileWriteResult WriteNewFile(const std::string& path, std::string_view bytes) {
   const std::filesystem::path native = PathFromUtf8(path);
-  std::error_code ignored;
-  std::filesystem::remove(native, ignored);
+  FreeName(native);
   errno = 0;
   std::ofstream out(native, std::ios::binary | std::ios::trunc);
   if (!out.is_open()) return Failed(FileStep::kOpen, errno);
