@@ -204,6 +204,14 @@ void AppendIsDeletedField(FieldMap* fields) {
   }
 }
 
+// How many rows `table` of `db` holds; -1 (no limit) when it cannot be
+// counted.
+int64_t RowsHeld(const SQLite3Wrapper& db, const std::string& table) {
+  SqliteStatement count = PrepareStatement(db, "SELECT COUNT(*) FROM " + table);
+  if (!count.prepared() || count.Step() != SQLITE_ROW) return -1;
+  return count.ColumnInt64(0);
+}
+
 void MergeOneCopy(SQLite3Wrapper& primary, SQLite3Wrapper& copy, const PrimaryLayout& layout,
                   MergeMode mode, const std::atomic<int>* stop) {
   AddIsDeletedColumn(copy, layout.schemas, 1);
@@ -211,8 +219,12 @@ void MergeOneCopy(SQLite3Wrapper& primary, SQLite3Wrapper& copy, const PrimaryLa
     if (StopRequested(stop)) return;
     const std::string& table = entry.first;
     // A copy without the table (or one of its fields) contributes nothing to it.
-    SqliteStatement select = PrepareStatement(copy, BuildSelectSql(table, entry.second));
+    SqliteStatement select =
+        PrepareStatement(copy, BuildSelectSql(table, entry.second) + " LIMIT ?");
     if (!select.prepared()) continue;
+    // A damaged copy can hand the same rows over again and again while the
+    // merge reads it: no table is read past the rows it holds.
+    select.BindInt64(1, RowsHeld(copy, table));
     if (mode == MergeMode::kByUniqueKey && !JoinFieldNames(entry.second, UniqueFields).empty()) {
       MergeTableRows(primary, copy, select, table, layout.fields, stop);
     } else {
