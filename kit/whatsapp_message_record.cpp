@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "common/result_row.h"
 
@@ -28,6 +29,26 @@ constexpr double kUInt64EndAsDouble = 18446744073709551616.0;
 bool HasNoFraction(double value) {
   double whole = 0.0;
   return std::modf(value, &whole) == 0.0;
+}
+
+// The member names quoted once, as the writer writes them, for the objects
+// written message after message.
+template <size_t N>
+std::vector<JsonName> PreparedNames(const std::string_view (&names)[N]) {
+  std::vector<JsonName> prepared;
+  prepared.reserve(N);
+  for (const std::string_view name : names) prepared.emplace_back(name);
+  return prepared;
+}
+
+const std::vector<JsonName>& QuoteNames() {
+  static const std::vector<JsonName> names = PreparedNames(kQuoteMemberNames);
+  return names;
+}
+
+const std::vector<JsonName>& MessageNames() {
+  static const std::vector<JsonName> names = PreparedNames(kMessageMemberNames);
+  return names;
 }
 
 int IndexByName(const std::string_view* names, int count, std::string_view name) {
@@ -168,10 +189,11 @@ void QuoteRecord::Clear() {
 }
 
 void QuoteRecord::Write(JsonTextWriter* writer) const {
+  const std::vector<JsonName>& names = QuoteNames();
   writer->BeginObject();
   for (int i = 0; i < kQuoteMemberCount; ++i) {
     if (!members_[i].present()) continue;
-    writer->Name(kQuoteMemberNames[i]);
+    writer->Name(names[static_cast<size_t>(i)]);
     members_[i].Write(writer);
   }
   writer->EndObject();
@@ -190,18 +212,20 @@ QuoteRecord* MessageRecord::StartQuote() {
 }
 
 void MessageRecord::Write(JsonTextWriter* writer) const {
+  const std::vector<JsonName>& names = MessageNames();
   writer->BeginObject();
   for (int i = 0; i < kMessageMemberCount; ++i) {
+    const JsonName& name = names[static_cast<size_t>(i)];
     if (i == kMemberQuoteContent) {
       if (!has_quote_) continue;
-      writer->Name(kMessageMemberNames[i]);
+      writer->Name(name);
       quote_.Write(writer);
     } else if (i == kMemberUrlLinks) {
       if (url_links_.empty()) continue;
-      writer->Name(kMessageMemberNames[i]);
+      writer->Name(name);
       writer->StringArray(url_links_);
     } else if (members_[i].present()) {
-      writer->Name(kMessageMemberNames[i]);
+      writer->Name(name);
       members_[i].Write(writer);
     }
   }

@@ -229,6 +229,40 @@ TEST_F(WhatsAppPackageTest, NumbersBatchesOfTenThousand) {
   }
 }
 
+// Rows of the special set lead their own chat only: a chat without any
+// keeps its order, and a text of another type or a system row of another
+// action is no such row.
+TEST_F(WhatsAppPackageTest, SpecialRowsLeadOnlyTheirOwnChat) {
+  test::TempDir dir;
+  const std::string store = dir.File("msgstore.db");
+  RunSql(store, test::NewerLayoutSchema());
+  RunSql(store,
+         "INSERT INTO jid (_id, user, server, raw_string) VALUES (1, '1', 's.whatsapp.net', "
+         "'1@s.whatsapp.net'), (2, '2', 's.whatsapp.net', '2@s.whatsapp.net');"
+         "INSERT INTO chat (_id, jid_row_id, sort_timestamp) VALUES (1, 1, 1), (2, 2, 2);"
+         "INSERT INTO message (_id, chat_row_id, from_me, key_id, timestamp, message_type, "
+         "text_data) VALUES (2, 1, 0, 'A', 1615713993000, 0, 'a'), (3, 2, 0, 'B', "
+         "1615713994000, 0, 'b'), (4, 1, 0, 'C', 1615713995000, 1, 'c'), (5, 2, 0, 'D', "
+         "1615713996000, 0, 'd'), (6, 1, 0, 'E', 1615713997000, 0, 'e'), (7, 2, 0, 'F', "
+         "1615713998000, 0, 'f');"
+         "INSERT INTO message_system VALUES (4, 19), (5, 19), (6, 18), (7, 19);");
+  DataTypeRecord record;
+  test::SetUpRecord(store, dir.path(), &record);
+  const PackageRun run = test::RunWhatsAppPackage(&record, 0);
+  ASSERT_EQ(0, run.status);
+  const struct {
+    const char* jid;
+    std::vector<std::string> keys;
+  } chats[] = {{"1@s.whatsapp.net", {"A", "C", "E"}}, {"2@s.whatsapp.net", {"D", "F", "B"}}};
+  for (const auto& chat : chats) {
+    std::vector<std::string> keys;
+    for (const Json::Value& message : ChatMessages(FindChat(run.document, chat.jid))) {
+      keys.push_back(message["key_id"].asString());
+    }
+    EXPECT_EQ(chat.keys, keys) << chat.jid;
+  }
+}
+
 TEST_F(WhatsAppPackageTest, BusinessReadsNoContactsAndNoOwnNumber) {
   WriteNewerStore();
   WritePrivateFiles(samples::WhatsAppOwnNumberFileBytes("49", "4915712345678"));
