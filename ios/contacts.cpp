@@ -291,7 +291,12 @@ class ContactFiles {
 
   // A contact made as a tree (people known only from their traces).
   void Add(const Contact& contact) {
-    Next()->Element(IndentedJson(contact.object, kContactDepth), kContactDepth);
+    JsonTextWriter* writer = Next();
+    if (StreamableJsonValue(contact.object)) {
+      WriteJsonValue(contact.object, writer);
+    } else {
+      writer->Element(IndentedJson(contact.object, kContactDepth), kContactDepth);
+    }
     Taken(contact.name_key, contact.value_key);
   }
 
