@@ -782,6 +782,22 @@ void WriteJsonValue(const Json::Value& value, BasicJsonTextWriter<Text>* writer)
   }
 }
 
+bool StreamableJsonValue(const Json::Value& value) {
+  if (value.isObject()) {
+    for (const Json::Value& member : value) {
+      if (!StreamableJsonValue(member)) return false;
+    }
+    return true;
+  }
+  if (!value.isArray() || value.empty()) return true;
+  return IsArrayOf(value, [](const Json::Value& element) { return element.isString(); }) ||
+         IsArrayOf(value, [](const Json::Value& e) { return IsInteger(e) && e.isInt64(); }) ||
+         IsArrayOf(value, [](const Json::Value& e) { return IsInteger(e) && e.isUInt64(); }) ||
+         IsArrayOf(value, [](const Json::Value& element) {
+           return element.isObject() && !element.empty() && StreamableJsonValue(element);
+         });
+}
+
 template void WriteJsonValue(const Json::Value& value, JsonTextWriter* writer);
 template void WriteJsonValue(const Json::Value& value, JsonBufferWriter* writer);
 

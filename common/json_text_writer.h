@@ -261,6 +261,11 @@ class JsonMembers {
 template <typename Text>
 void WriteJsonValue(const Json::Value& value, BasicJsonTextWriter<Text>* writer);
 
+// Whether WriteJsonValue writes `value` whole: each of its arrays is empty
+// or holds only strings, only integers or only non-empty objects. A tree
+// that fails this is laid out by WriteJson instead.
+bool StreamableJsonValue(const Json::Value& value);
+
 }  // namespace kx
 
 #endif  // KX_COMMON_JSON_TEXT_WRITER_H_

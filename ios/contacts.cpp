@@ -119,18 +119,23 @@ constexpr char kOrphansSql[] =
     "SELECT record_id, property, identifier, label, value FROM ABMultiValue WHERE record_id NOT "
     "IN (SELECT ROWID FROM ABPerson) ORDER BY record_id";
 
-// A query over what `table` has, logged once per table when it lacks a
-// column.
-std::string AdaptedQuery(const SQLite3Wrapper& db, const char* table,
+// A query over what `table` has (`columns`), logged once per table when it
+// lacks a column.
+std::string AdaptedQuery(const TableColumns& columns, const char* table,
                          const std::vector<SelectedColumn>& wanted, const std::string& tail,
                          const char* stem) {
-  const TableColumns columns(db, table);
   std::string missing;
   const std::string list = columns.SelectList(wanted, &missing);
   if (columns.exists() && !missing.empty()) {
     KX_LOG_AT(kLogProblem, stem, "%s has no column %s: read as NULL.", table, missing.c_str());
   }
   return "SELECT " + list + " FROM " + table + tail;
+}
+
+std::string AdaptedQuery(const SQLite3Wrapper& db, const char* table,
+                         const std::vector<SelectedColumn>& wanted, const std::string& tail,
+                         const char* stem) {
+  return AdaptedQuery(TableColumns(db, table), table, wanted, tail, stem);
 }
 
 // "hebrew" 0, "islamic-civil" 1, "chinese" 2, anything else 3.
@@ -286,7 +291,12 @@ class ContactFiles {
 
   // A contact made as a tree (people known only from their traces).
   void Add(const Contact& contact) {
-    Next()->Element(IndentedJson(contact.object, kContactDepth), kContactDepth);
+    JsonTextWriter* writer = Next();
+    if (StreamableJsonValue(contact.object)) {
+      WriteJsonValue(contact.object, writer);
+    } else {
+      writer->Element(IndentedJson(contact.object, kContactDepth), kContactDepth);
+    }
     Taken(contact.name_key, contact.value_key);
   }
 
@@ -480,21 +490,23 @@ class AddressBook {
               const char* stem)
       : book_(book), images_(images), folder_(std::move(folder)), stem_(stem) {
     const char* multi_value = "ABMultiValue";
+    const TableColumns multi_value_columns(book_, multi_value);
     // Grouped as a person's values always were: a value repeated under the
     // same property and label is one record.
-    values_ = PersonRows(Prepare(book_, AdaptedQuery(book_, multi_value, kValueColumns,
-                                                     " WHERE (property = 3 OR property = 4 OR "
-                                                     "property = 22) GROUP BY record_id, "
-                                                     "property, label, value ORDER BY "
-                                                     "record_id, property, label, value",
-                                                     stem)),
-                         4);
+    values_ =
+        PersonRows(Prepare(book_, AdaptedQuery(multi_value_columns, multi_value, kValueColumns,
+                                               " WHERE (property = 3 OR property = 4 OR "
+                                               "property = 22) GROUP BY record_id, "
+                                               "property, label, value ORDER BY "
+                                               "record_id, property, label, value",
+                                               stem)),
+                   4);
     linked_ = PersonRows(
         Prepare(book_,
-                AdaptedQuery(book_, multi_value, kLinkedColumns,
+                AdaptedQuery(multi_value_columns, multi_value, kLinkedColumns,
                              " WHERE property IN (5, 13, 23, 46) ORDER BY record_id, ROWID", stem)),
         5);
-    dates_ = PersonRows(Prepare(book_, AdaptedQuery(book_, multi_value, kDateColumns,
+    dates_ = PersonRows(Prepare(book_, AdaptedQuery(multi_value_columns, multi_value, kDateColumns,
                                                     " WHERE property = 12 GROUP BY record_id, "
                                                     "label, date ORDER BY record_id, label, date",
                                                     stem)),
@@ -845,6 +857,27 @@ Json::Value Entry(const char* key, const std::string& value) {
   return entry;
 }
 
+// The columns of the full-text search index a rebuilt contact takes its
+// valued records from, and its account records (entries, no value), in the
+// order of ContactLists and of ValueKey.
+constexpr std::pair<const char*, int> kRebuiltValued[] = {
+    {"Phone", kPhone}, {"Email", kEmail}, {"URL", kUrl}, {"RelatedNames", kRelatedName}};
+constexpr std::pair<const char*, int> kRebuiltAccounts[] = {
+    {"IM", kInstantMessaging}, {"SocialProfile", kRebuiltSocialProfile}};
+
+// The distinct values of one of the index's value columns, each once, phone
+// numbers of implausible length left out.
+std::vector<std::string> RebuiltValues(const ResultRow& row, const char* column, int property) {
+  std::vector<std::string> values;
+  std::unordered_set<std::string> taken;
+  for (std::string& piece : SplitString(row.GetText(column), ' ')) {
+    if (property == kPhone && (piece.size() < 4 || piece.size() > 99)) continue;
+    if (!taken.insert(piece).second) continue;
+    values.push_back(std::move(piece));
+  }
+  return values;
+}
+
 // A contact made from one row of the full-text search index.
 Contact RebuildContact(const ResultRow& row) {
   Json::Value person(Json::objectValue);
@@ -853,14 +886,9 @@ Contact RebuildContact(const ResultRow& row) {
   }
   person["tag"] = "deleted";
   ContactLists lists;
-  const std::pair<const char*, int> valued[] = {
-      {"Phone", kPhone}, {"Email", kEmail}, {"URL", kUrl}, {"RelatedNames", kRelatedName}};
-  for (const auto& [column, property] : valued) {
-    std::unordered_set<std::string> taken;
-    for (const std::string& piece : SplitString(row.GetText(column), ' ')) {
-      if (property == kPhone && (piece.size() < 4 || piece.size() > 99)) continue;
-      if (!taken.insert(piece).second) continue;
-      lists.Add(property, Rebuilt(property, piece));
+  for (const auto& [column, property] : kRebuiltValued) {
+    for (const std::string& value : RebuiltValues(row, column, property)) {
+      lists.Add(property, Rebuilt(property, value));
     }
   }
   const std::string address = row.GetText("Address");
@@ -869,9 +897,7 @@ Contact RebuildContact(const ResultRow& row) {
     record["entry_n_key"].append(Entry("Street", address));
     lists.Add(kAddress, std::move(record));
   }
-  const std::pair<const char*, int> accounts[] = {{"IM", kInstantMessaging},
-                                                  {"SocialProfile", kRebuiltSocialProfile}};
-  for (const auto& [column, property] : accounts) {
+  for (const auto& [column, property] : kRebuiltAccounts) {
     for (const std::string& piece : SplitString(row.GetText(column), ' ')) {
       Json::Value record = Rebuilt(property, std::string());
       // The index keeps the user name alone: the service is not known.
@@ -881,6 +907,27 @@ Contact RebuildContact(const ResultRow& row) {
     }
   }
   return Finished(std::move(person), &lists);
+}
+
+// The value key of the contact RebuildContact makes of `row`, without
+// making it: its values (never empty) and its account entries, the
+// service's empty one first, each followed by a blank.
+std::string RebuiltValueKey(const ResultRow& row) {
+  std::string key;
+  for (const auto& [column, property] : kRebuiltValued) {
+    for (const std::string& value : RebuiltValues(row, column, property)) {
+      key += value;
+      key += ' ';
+    }
+  }
+  for (const auto& [column, property] : kRebuiltAccounts) {
+    for (const std::string& piece : SplitString(row.GetText(column), ' ')) {
+      key += ' ';
+      key += piece;
+      key += ' ';
+    }
+  }
+  return key;
 }
 
 // The index keeps a person under the ROWID of ABPerson; a row whose person
@@ -924,8 +971,9 @@ void ForEachRebuiltContact(const SQLite3Wrapper& book, const std::string& query,
 std::unordered_set<std::string> RebuiltValueKeys(const SQLite3Wrapper& book,
                                                  const std::string& query) {
   std::unordered_set<std::string> keys;
-  ForEachRebuiltContact(book, query,
-                        [&keys](Contact contact) { keys.insert(std::move(contact.value_key)); });
+  if (query.empty()) return keys;
+  SqliteStatement rows = PrepareStatement(book, query);
+  while (rows.Step() == SQLITE_ROW) keys.insert(RebuiltValueKey(ReadRow(rows)));
   return keys;
 }
 

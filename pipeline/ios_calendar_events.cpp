@@ -193,22 +193,30 @@ bool CalendarLookups::ReadIdentities(const SQLite3Wrapper& calendar,
   if (sql.empty()) return true;
   sql.replace(0, std::string("select ").size(), "select rowid,");
   // An identity without a name takes the name the first named identity of
-  // the same address has.
+  // the same address has. Those names are read only when an identity lacks
+  // one: most stores name every identity, and the names by address would
+  // cost a second pass over the table.
+  std::vector<std::pair<int64_t, std::string>> unnamed;
+  SqliteStatement query = PrepareStatement(calendar, sql);
+  while (query.Step() == SQLITE_ROW) {
+    if (stopped()) return false;
+    const int64_t identity = query.ColumnInt64(0);
+    std::string name = query.ColumnText(1);
+    if (name.empty() && query.ColumnType(2) != SQLITE_NULL) {
+      unnamed.emplace_back(identity, query.ColumnText(2));
+    }
+    identities_[identity] = std::move(name);
+  }
+  if (unnamed.empty()) return true;
   ContactNames by_address;
   SqliteStatement named = PrepareStatement(
       calendar, "select address, display_name from Identity where display_name is not null");
   if (named.prepared() && !LoadContactNames(named, EmptyNames::kKeep, stopped, &by_address)) {
     return false;
   }
-  SqliteStatement query = PrepareStatement(calendar, sql);
-  while (query.Step() == SQLITE_ROW) {
-    if (stopped()) return false;
-    std::string name = query.ColumnText(1);
-    if (name.empty() && query.ColumnType(2) != SQLITE_NULL) {
-      const std::string* known = FindKeyed(by_address, query.ColumnText(2));
-      if (known != nullptr) name = *known;
-    }
-    identities_[query.ColumnInt64(0)] = std::move(name);
+  for (const auto& [identity, address] : unnamed) {
+    const std::string* known = FindKeyed(by_address, address);
+    if (known != nullptr) identities_[identity] = *known;
   }
   return true;
 }

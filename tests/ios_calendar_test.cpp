@@ -274,6 +274,32 @@ TEST_F(IosCalendarTest, ParticipantsByIndexOrByTable) {
             test::QueryColumn(path, "select name from sqlite_master where name like 'kx_%'"));
 }
 
+// An identity without a name takes the name of the first named identity of
+// its address, an empty one included; an address no identity names leaves
+// it out.
+TEST_F(IosCalendarTest, UnnamedIdentitiesNamedByAddress) {
+  const std::string path = Store("Calendar.sqlitedb", samples::kIosCalendarNewestSchema);
+  const std::string event_id =
+      test::QueryColumn(path, "select ROWID from CalendarItem where summary='Team meeting'")[0];
+  test::RunSql(path,
+               "INSERT INTO Identity (rowid, display_name, address) VALUES "
+               "(6,'','mailto:z@example.com'),(7,'Zed','mailto:z@example.com'),"
+               "(8,NULL,'mailto:z@example.com'),(9,NULL,'mailto:marco@example.com'),"
+               "(10,NULL,'mailto:nobody@example.com'),(11,NULL,NULL);"
+               "INSERT INTO Participant (entity_type, identity_id, owner_id, is_self) VALUES "
+               "(7,8," +
+                   event_id + ",0),(7,9," + event_id + ",0),(7,7," + event_id + ",0),(7,10," +
+                   event_id + ",0),(7,11," + event_id + ",0);");
+  SQLite3Wrapper calendar(path);
+  ASSERT_EQ(SQLITE_OK, calendar.Open(OpenMode::kReadOnly));
+  CalendarLookups lookups;
+  ASSERT_TRUE(lookups.Read(&calendar, nullptr, "", [] { return false; }));
+  std::vector<std::string> names;
+  lookups.ParticipantNames(std::stoll(event_id), &names);
+  EXPECT_EQ((std::vector<std::string>{"Anna Rossi", "Marco Bianchi", "Marco Bianchi", "Zed"}),
+            names);
+}
+
 TEST(IosCalendarRulesTest, LikeWildcardsAndMediaTypes) {
   EXPECT_EQ("a\\_b\\%c\\\\d'e", EscapeLikePattern("a_b%c\\d'e"));
   const struct {

@@ -147,6 +147,28 @@ TEST_F(IosContactsTest, EveryKindOfValueWholeInOtherZones) {
   }
 }
 
+// People only the search index remembers come back once per set of values:
+// a second index row with the same numbers, addresses and accounts is the
+// same person; one whose messaging account differs is another.
+TEST_F(IosContactsTest, RebuiltPeopleOncePerValues) {
+  std::string sql = BookSql() + Person(1, "Ana");
+  for (const char* row : {"9001, 'bob'", "9002, 'bob'", "9003, 'rob'"}) {
+    sql += std::string(
+               "INSERT INTO ABPersonFullTextSearch (docid, IM, First, Phone, Email, URL, "
+               "RelatedNames, SocialProfile) VALUES (") +
+           row +
+           ", 'Bob', '0123 4567 0123 12', 'bob@example.com', 'http://bob.example', 'Alice', "
+           "'bobby');";
+  }
+  test::RunSql(book_, sql);
+  ASSERT_EQ(kStatusOk, Run());
+  EXPECT_EQ(3, test::Parsed(g_results.text)["contact_num"].asInt());
+  const std::string contacts = ContactFile(1);
+  EXPECT_EQ(1u, test::Occurrences(contacts, "\"bob\""));
+  EXPECT_EQ(1u, test::Occurrences(contacts, "\"rob\""));
+  EXPECT_EQ(2u, test::Occurrences(contacts, "\"bobby\""));
+}
+
 // A picture database that is no database, names no file or is not named:
 // the people come without pictures; an absent one is logged once.
 TEST_F(IosContactsTest, ContactsWithoutTheirPictureDatabase) {

@@ -319,6 +319,37 @@ TEST(JsonTextWriterTest, WritesWhatTheTreeWriterWritesForRandomDocuments) {
   }
 }
 
+// The trees WriteJsonValue writes whole, as told beforehand: the random
+// documents above, and none that holds an array it would refuse, however
+// deep.
+TEST(JsonTextWriterTest, TellsWhichTreesItWritesWhole) {
+  for (uint64_t seed = 1; seed <= 200; ++seed) {
+    Random random(seed);
+    EXPECT_TRUE(StreamableJsonValue(RandomObject(random, 3, true))) << "seed " << seed;
+  }
+  const char* refused[] = {
+      R"({"a" : [1, "x"]})",
+      R"({"a" : [{}]})",
+      R"({"a" : [[1]]})",
+      R"({"a" : [1.5]})",
+      R"({"a" : [null]})",
+      R"({"a" : [true]})",
+      R"({"a" : [{"b" : 1}, 2]})",
+      R"({"a" : {"b" : [{"c" : [{}]}]}})",
+      R"({"a" : [{"b" : [["x"]]}]})",
+  };
+  for (const char* text : refused) {
+    EXPECT_FALSE(StreamableJsonValue(test::Parsed(text))) << text;
+  }
+  const char* written[] = {R"({"a" : [], "b" : {}, "c" : [{"d" : ["x", "y"]}], "e" : [1, 2]})",
+                           R"({"a" : [18446744073709551615]})", R"("text")"};
+  for (const char* text : written) {
+    const Json::Value tree = test::Parsed(text);
+    EXPECT_TRUE(StreamableJsonValue(tree)) << text;
+    EXPECT_EQ(WriteJson(tree), Streamed(tree)) << text;
+  }
+}
+
 // Calls the writer refuses follow.
 
 // Replays `calls`, one writer call per character: { } [ ] begin and end,
