@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+#include "common/text.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -33,11 +35,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 }
 
 std::filesystem::path PathFromUtf8(const std::string& utf8_path) {
-  // u8path decodes UTF-8 on every host; path(std::string) would use the
-  // narrow code page on Windows.
 #if defined(_WIN32)
-  return std::filesystem::u8path(WindowsExtendedPath(utf8_path));
+  // Paths are built from data too: bytes that are not UTF-8 become U+FFFD
+  // here, where u8path would throw.
+  const std::u16string wide = Utf8ToUtf16(WindowsExtendedPath(utf8_path));
+  return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
 #else
+  // POSIX names are bytes: no conversion, nothing to fail.
   return std::filesystem::u8path(utf8_path);
 #endif
 }
@@ -120,8 +124,15 @@ const char* SqliteVfsName() {
 }
 
 std::string PathToUtf8(const std::filesystem::path& path) {
+#if defined(_WIN32)
+  // A Windows name may hold a lone surrogate, which u8string() would throw
+  // on; it becomes U+FFFD.
+  const std::wstring& wide = path.native();
+  return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
+#else
   // C++17: u8string() is a std::string holding UTF-8.
   return path.u8string();
+#endif
 }
 
 #if defined(_WIN32)

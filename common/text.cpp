@@ -97,8 +97,27 @@ bool IsWindowsDeviceName(const std::string& name) {
   return false;
 }
 
+// Each byte of a sequence that is not UTF-8 becomes '_', so that a name is
+// the same on every host (Windows names are UTF-16, POSIX names bytes).
+std::string WithInvalidUtf8Replaced(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t start = pos;
+    const char32_t code_point = DecodeUtf8(text, &pos);
+    const bool literal = text.compare(start, pos - start, "\xEF\xBF\xBD") == 0;
+    if (code_point == kReplacementCharacter && !literal) {
+      out.append(pos - start, '_');
+    } else {
+      out.append(text, start, pos - start);
+    }
+  }
+  return out;
+}
+
 std::string SanitizeFileName(const std::string& text) {
-  std::string name = text;
+  std::string name = WithInvalidUtf8Replaced(text);
   for (char& c : name) {
     if (IsForbiddenFileNameByte(static_cast<unsigned char>(c))) c = '_';
   }

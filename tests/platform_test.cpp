@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -113,6 +114,28 @@ TEST(WindowsPathTest, NonAsciiAndLongFoldersWork) {
     const std::u16string wide = Utf8ToUtf16(WindowsExtendedPath(file));
     EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(wide))) << file;
   }
+}
+
+// Paths are built from data as well: bytes that are not UTF-8, or a Windows
+// name with a lone surrogate, convert without throwing and name one file.
+TEST(WindowsPathTest, NamesThatAreNotUnicodeConvertWithoutThrowing) {
+  test::TempDir dir;
+  const std::string path = JoinPath(dir.path(), "bad\xFF\xC3(name");
+  std::filesystem::path native;
+  ASSERT_NO_THROW(native = PathFromUtf8(path));
+  ASSERT_TRUE(WriteNewFile(path, "bytes").ok());
+  std::ifstream written(native, std::ios::binary);
+  std::string bytes;
+  EXPECT_TRUE(std::getline(written, bytes));
+  EXPECT_EQ("bytes", bytes);
+  std::string back;
+  ASSERT_NO_THROW(back = PathToUtf8(native));
+  EXPECT_EQ(native, PathFromUtf8(back));
+#if defined(_WIN32)
+  const std::filesystem::path lone_surrogate(std::wstring(L"a") + wchar_t{0xD800});
+  ASSERT_NO_THROW(back = PathToUtf8(lone_surrogate));
+  EXPECT_EQ("a\xEF\xBF\xBD", back);
+#endif
 }
 
 class WriteNewFileTest : public ::testing::Test {

@@ -206,6 +206,14 @@ TEST(SafeFileNameTest, HostileNames) {
       {"\\\\?\\C:\\x", "____C__x"},
       {"\\\\server\\share", "__server_share"},
       {"Zo\xC3\xAB *.db", "Zo\xC3\xAB _.db"},
+      // Bytes that are not UTF-8, byte for byte; a real U+FFFD stays.
+      {"a\xFF"
+       "b",
+       "a_b"},
+      {"\xC3(x", "_(x"},
+      {"\xED\xA0\x80.db", "___.db"},
+      {"cut\xE2\x82", "cut__"},
+      {"\xEF\xBF\xBD.png", "\xEF\xBF\xBD.png"},
       {"..", "fallback"},
       {".", "fallback"},
       {"....", "fallback"},
