@@ -8,6 +8,7 @@
 #include "common/json_util.h"
 #include "common/local_date.h"
 #include "common/result_row.h"
+#include "common/row_id_bits.h"
 #include "common/status.h"
 #include "common/table_schema.h"
 #include "common/text.h"
@@ -29,16 +30,6 @@ constexpr char kActionColumn[] = "ifnull(ms.action_type, 0) as size,\t\tsender_j
 constexpr char kNoActionColumn[] = "0 as size,\t\tsender_jid_row_id";
 // Read after a merge, never packaged as such.
 constexpr char kDeletedColumn[] = ",\t\tm.is_deleted as is_deleted";
-// Satellites that any message may have, read with the message itself so
-// that a message costs no look-up of its own. Scalar subqueries rather than
-// joins: a satellite table without a unique key cannot repeat a message.
-constexpr char kThumbnailColumn[] =
-    ",\t\t(select t.thumbnail from message_thumbnail t where t.message_row_id = m._id) as "
-    "kx_thumbnail";
-constexpr char kLinkColumn[] =
-    ",\t\texists(select 1 from message_link l where l.message_row_id = m._id) as kx_has_link";
-constexpr char kQuoteColumn[] =
-    ",\t\texists(select 1 from message_quoted q where q.message_row_id = m._id) as kx_has_quote";
 constexpr char kFromWithSystem[] =
     " from message m left join message_system ms on m._id = ms.message_row_id where ";
 constexpr char kFromWithoutSystem[] = " from message m where ";
@@ -137,9 +128,6 @@ struct MessageQueryLayout {
   int sender_row_id = -1;
   int packaged_columns = 0;  // the columns before is_deleted
   int is_deleted = -1;
-  int thumbnail = -1;
-  int has_link = -1;
-  int has_quote = -1;
 };
 
 // The media row of one message, read once and used by several steps.
@@ -188,12 +176,14 @@ class NewerLayoutWriter {
       participants_, number_change_, value_change_, subgroup_, parent_group_, hash_thumbnail_;
   std::vector<int> media_columns_;  // column of the media query -> MediaColumn
   bool has_link_table_ = false;
+  // Satellites that any message may have, their message ids read once: most
+  // messages have none, and a look-up per message would cost more than
+  // reading the message itself.
+  RowIdBits with_thumbnail_, with_link_, with_quote_;
 
   // The message being converted, and buffers kept from one to the next.
   MessageRecord message_;
   MemberValue sender_row_id_;
-  const SqliteStatement* current_row_ = nullptr;
-  const MessageQueryLayout* current_layout_ = nullptr;
   MediaRow media_row_;
   std::string stem_;
   bool stem_known_ = false;
@@ -213,18 +203,12 @@ std::unordered_map<int64_t, std::string> LoadJids(const SQLite3Wrapper& db) {
 struct MessageQueryParts {
   bool has_system_table = false;
   bool has_deleted_column = false;
-  bool with_thumbnail = false;
-  bool with_link = false;
-  bool with_quote = false;
 };
 
 std::string MessageQuery(const MessageQueryParts& parts, const char* set) {
   std::string sql = MessageColumns();
   sql += parts.has_system_table ? kActionColumn : kNoActionColumn;
   if (parts.has_deleted_column) sql += kDeletedColumn;
-  if (parts.with_thumbnail) sql += kThumbnailColumn;
-  if (parts.with_link) sql += kLinkColumn;
-  if (parts.with_quote) sql += kQuoteColumn;
   sql += parts.has_system_table ? kFromWithSystem : kFromWithoutSystem;
   return sql + kChatCondition + set;
 }
@@ -232,9 +216,6 @@ std::string MessageQuery(const MessageQueryParts& parts, const char* set) {
 // The slot of a column that is read but not packaged; null for the others.
 int* ReadOnlyColumn(const std::string& name, MessageQueryLayout* layout) {
   if (name == "is_deleted") return &layout->is_deleted;
-  if (name == "kx_thumbnail") return &layout->thumbnail;
-  if (name == "kx_has_link") return &layout->has_link;
-  if (name == "kx_has_quote") return &layout->has_quote;
   return nullptr;
 }
 
@@ -291,22 +272,21 @@ NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
   subgroup_ = PointLookup(db, kSubgroupQuery);
   parent_group_ = PointLookup(db, kParentGroupQuery);
   hash_thumbnail_ = PointLookup(db, kHashThumbnailQuery);
+  // Where the ids cannot be held (a table that cannot be read, ids spread
+  // too far), every message asks its own look-up.
+  int64_t first = 0;
+  int64_t last = 0;
+  if (ReadIdRange(db, "message", "_id", &first, &last)) {
+    with_thumbnail_.Load(db, "message_thumbnail", "message_row_id", first, last);
+    with_link_.Load(db, "message_link", "message_row_id", first, last);
+    with_quote_.Load(db, "message_quoted", "message_row_id", first, last);
+  }
 
   MessageQueryParts parts;
   parts.has_system_table = CheckIsTableExist(db, "message_system");
   parts.has_deleted_column = ColumnExists(db, "message", "is_deleted");
   special_query_ = PrepareStatement(db, MessageQuery(parts, kSpecialSet));
-  // The satellites go into the query only where their own look-up works;
-  // a store whose satellites the query still cannot read has them looked up
-  // message by message.
-  parts.with_thumbnail = thumbnail_.prepared();
-  parts.with_link = link_.prepared();
-  parts.with_quote = quote_.prepared();
   ordinary_query_ = PrepareStatement(db, MessageQuery(parts, kOrdinarySet));
-  if (!ordinary_query_.prepared()) {
-    parts.with_thumbnail = parts.with_link = parts.with_quote = false;
-    ordinary_query_ = PrepareStatement(db, MessageQuery(parts, kOrdinarySet));
-  }
   special_layout_ = LayOutMessageQuery(special_query_);
   ordinary_layout_ = LayOutMessageQuery(ordinary_query_);
 }
@@ -338,8 +318,6 @@ bool NewerLayoutWriter::ReadMessage(const SqliteStatement& query,
   message_.Clear();
   sender_row_id_.Clear();
   stem_known_ = false;
-  current_row_ = &query;
-  current_layout_ = &layout;
   for (int column = 0; column < layout.packaged_columns; ++column) {
     if (StopRequested(settings_.stop)) return false;
     const int member = layout.members[static_cast<size_t>(column)];
@@ -439,9 +417,7 @@ void NewerLayoutWriter::NormaliseSendStatus(int session_type) {
 // when there is none of its own.
 void NewerLayoutWriter::WriteThumbnail(const std::string& jid, int64_t row_id, int64_t type) {
   bytes_.clear();
-  if (current_layout_->thumbnail >= 0) {
-    ColumnBytesInto(*current_row_, current_layout_->thumbnail, &bytes_);
-  } else if (thumbnail_.FindByInteger(row_id)) {
+  if (with_thumbnail_.MayContain(row_id) && thumbnail_.FindByInteger(row_id)) {
     ColumnBytesInto(thumbnail_.row(), 0, &bytes_);
   }
   const MemberValue& file_hash = media_row_.columns[kMediaFileHash];
@@ -454,11 +430,7 @@ void NewerLayoutWriter::WriteThumbnail(const std::string& jid, int64_t row_id, i
 }
 
 void NewerLayoutWriter::AddQuote(const std::string& jid, int64_t chat_row_id, int64_t row_id) {
-  if (current_layout_->has_quote >= 0 &&
-      current_row_->ColumnInt64(current_layout_->has_quote) == 0) {
-    return;
-  }
-  if (!quote_.FindByInteger(row_id)) return;
+  if (!with_quote_.MayContain(row_id) || !quote_.FindByInteger(row_id)) return;
   QuoteRecord& quote = *message_.StartQuote();
   const SqliteStatement& quote_row = quote_.row();
   for (int column = 0; column < quote_row.ColumnCount(); ++column) {
@@ -553,9 +525,7 @@ void NewerLayoutWriter::ConvertOrdinary(const std::string& jid, int64_t chat_row
   const MemberValue& content = message_[kMemberContent];
   if (content.is_text()) {
     const bool has_link_row =
-        !has_link_table_ ||
-        (current_layout_->has_link >= 0 ? current_row_->ColumnInt64(current_layout_->has_link) != 0
-                                        : link_.FindByInteger(row_id));
+        !has_link_table_ || (with_link_.MayContain(row_id) && link_.FindByInteger(row_id));
     if (has_link_row) AppendUrlLinks(content.text(), message_.url_links());
   }
   SetSenderId(sender_row_id_, &message_[kMemberSenderId]);

@@ -13,10 +13,11 @@
 //   url_links                       links in the text
 //   system_info, sys_info, setting_duration, subgroup_subject,
 //   parent_group_name               system messages
-// Satellites every message may have (thumbnail, link and quote rows) are
-// read with the message query itself; the rarer ones (media, quotes, cards,
-// system particulars) per message through prepared statements. Memory holds
-// the text of one batch of one chat, whatever the size of the store.
+// Which messages have a thumbnail, link or quote row is read once for the
+// store, a bit per message id; those rows, and the rarer satellites (media,
+// cards, system particulars), are read per message through prepared
+// statements. Memory holds the text of one batch of one chat and those bits,
+// whatever the size of the store.
 #ifndef KX_ANDROID_WHATSAPP_MESSAGES_H_
 #define KX_ANDROID_WHATSAPP_MESSAGES_H_
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/log.h"
+#include "common/row_id_bits.h"
 #include "common/table_schema.h"
 #include "samples/android_call_log.h"
 #include "samples/android_telephony.h"
@@ -347,6 +348,65 @@ TEST_F(SqliteWrapperTest, SchemaCannotBeRewritten) {
   db->Exec("PRAGMA writable_schema=ON");
   EXPECT_NE(SQLITE_OK, db->Exec("UPDATE sqlite_master SET sql = 'CREATE TABLE calls (x)'"));
   EXPECT_EQ(samples::AndroidCallsTableSql(2), GetCreateTableSql(*db, "calls"));
+}
+
+// Row ids another table refers to, held as bits over a range: only whole
+// integers of the range count, and a span too large or a column that cannot
+// be read holds nothing, so that every id "may" be there.
+TEST_F(SqliteWrapperTest, RowIdBitsHoldTheReferencedIdsOfTheRange) {
+  const std::string path = dir_.File("refs.db");
+  RunSql(path,
+         "CREATE TABLE message (_id INTEGER PRIMARY KEY);"
+         "INSERT INTO message VALUES (-3), (5), (200);"
+         "CREATE TABLE link (message_row_id);"
+         "INSERT INTO link VALUES (-3), (5), (5), (64), (63), (200), (201), (NULL), ('7'), "
+         "(8.5), (X'09'), (-4), (9223372036854775807);");
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  int64_t first = 0;
+  int64_t last = 0;
+  ASSERT_TRUE(ReadIdRange(*db, "message", "_id", &first, &last));
+  EXPECT_EQ(-3, first);
+  EXPECT_EQ(200, last);
+
+  RowIdBits bits;
+  ASSERT_TRUE(bits.Load(*db, "link", "message_row_id", first, last));
+  std::vector<int64_t> held;
+  for (int64_t id = -10; id <= 210; ++id) {
+    if (bits.Contains(id)) held.push_back(id);
+  }
+  EXPECT_EQ((std::vector<int64_t>{-3, 5, 63, 64, 200}), held);
+  EXPECT_FALSE(bits.MayContain(6));
+  EXPECT_FALSE(bits.Contains(INT64_MAX));
+  EXPECT_FALSE(bits.Contains(INT64_MIN));
+
+  const struct {
+    const char* table;
+    const char* column;
+    int64_t first, last;
+  } unheld[] = {
+      {"link", "message_row_id", 0, RowIdBits::kMaxSpan},
+      {"link", "message_row_id", INT64_MIN, INT64_MAX},
+      {"link", "message_row_id", 10, 9},
+      {"link", "absent", 0, 10},
+      {"absent", "message_row_id", 0, 10},
+  };
+  for (const auto& c : unheld) {
+    RowIdBits none;
+    EXPECT_FALSE(none.Load(*db, c.table, c.column, c.first, c.last)) << c.table << c.column;
+    EXPECT_FALSE(none.loaded());
+    EXPECT_TRUE(none.MayContain(5));
+    EXPECT_FALSE(none.Contains(5));
+  }
+  RowIdBits widest;
+  EXPECT_TRUE(widest.Load(*db, "link", "message_row_id", 0, RowIdBits::kMaxSpan - 1));
+  EXPECT_TRUE(widest.Contains(64));
+
+  RunSql(path, "CREATE TABLE empty (_id INTEGER PRIMARY KEY);");
+  auto reopened = OpenDatabase(path);
+  ASSERT_NE(nullptr, reopened);
+  EXPECT_FALSE(ReadIdRange(*reopened, "empty", "_id", &first, &last));
+  EXPECT_FALSE(ReadIdRange(*reopened, "absent", "_id", &first, &last));
 }
 
 // Tests of the error paths follow.

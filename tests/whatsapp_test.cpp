@@ -350,6 +350,55 @@ TEST_F(WhatsAppPackageTest, EveryThumbnailRowBecomesItsMessagesFile) {
   EXPECT_EQ(thumbnail_by_key.size(), files);
 }
 
+// Message ids spread too far to be held as bits of one range: every message
+// then asks its own thumbnail, link and quote look-ups, and the chats come
+// out as they do from the same rows with ids close together.
+TEST_F(WhatsAppPackageTest, MessageIdsSpreadFarReadTheSameSatellites) {
+  WriteNewerStore();
+  const PackageRun near = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, near.status);
+
+  const std::string far_store = dir_.File("far.db");
+  const std::string far_temp = JoinPath(dir_.path(), "far");
+  std::filesystem::create_directories(far_temp);
+  RunSql(far_store, test::NewerLayoutSchema());
+  RunSql(far_store, NewerContent());
+  RunSql(far_store,
+         "INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, "
+         "timestamp, message_type, text_data) VALUES (1099511627776, 5, 0, 'KFAR', 0, 0, "
+         "1615714003000, 0, 'Mira https://example.com/y');"
+         "UPDATE chat SET sort_timestamp = 1615714003000 WHERE _id = 5;"
+         "INSERT INTO message_link (chat_row_id, message_row_id, link_index) VALUES "
+         "(5, 1099511627776, 0);"
+         "INSERT INTO message_thumbnail VALUES (1099511627776, X'FFD8FFE1');"
+         "INSERT INTO message_quoted (message_row_id, chat_row_id, parent_message_chat_row_id, "
+         "from_me, sender_jid_row_id, key_id, timestamp, message_type, text_data) VALUES "
+         "(1099511627776, 5, 5, 1, 0, 'K0', 1615714002000, 0, 'Hola');");
+  DataTypeRecord far_record;
+  test::SetUpRecord(far_store, far_temp, &far_record);
+  far_record.primary_files["wa_file_path"] = contacts_;
+  far_record.additional_param = dir_.path();
+  const PackageRun far = test::RunWhatsAppPackage(&far_record, 0);
+  ASSERT_EQ(0, far.status);
+
+  for (const char* jid : {kAnna, kGroup, kBroadcast}) {
+    std::string near_text;
+    for (const Json::Value& message : ChatMessages(FindChat(near.document, jid))) {
+      near_text += WriteJson(message);
+    }
+    std::string far_text;
+    for (const Json::Value& message : ChatMessages(FindChat(far.document, jid))) {
+      far_text += WriteJson(message);
+    }
+    EXPECT_EQ(near_text, ReplaceAll(far_text, far_temp, temp_)) << jid;
+  }
+  const std::vector<Json::Value> jose = ChatMessages(FindChat(far.document, kJose));
+  ASSERT_EQ(1u, jose.size());
+  EXPECT_EQ("FFD8FFE1", test::HexBytes(test::ReadFileBytes(jose[0]["thumbnail_file"].asString())));
+  EXPECT_EQ(test::Parsed(R"(["https://example.com/y"])"), jose[0]["url_links"]);
+  EXPECT_EQ("Hola", jose[0]["quote_content"]["quote_content"].asString()) << jose[0];
+}
+
 TEST_F(WhatsAppPackageTest, StoreWithoutSatelliteTables) {
   RunSql(store_, std::string(kx::samples::kWhatsAppNewerJidTable) +
                      kx::samples::kWhatsAppChatTable2021 + kx::samples::kWhatsAppMessageTable2021);
