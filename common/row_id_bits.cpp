@@ -56,8 +56,11 @@ bool RowIdBits::Contains(int64_t id) const {
 bool ReadIdRange(const SQLite3Wrapper& db, const std::string& table, const std::string& column,
                  int64_t* first, int64_t* last) {
   if (!ColumnExists(db, table, column)) return false;
-  SqliteStatement range = PrepareStatement(
-      db, "select min(" + Quoted(column) + "), max(" + Quoted(column) + ") from " + Quoted(table));
+  // Each bound its own subquery: SQLite reads a lone min() or max() from the
+  // ends of an index, but scans the table for both at once.
+  const std::string from = " from " + Quoted(table) + ")";
+  SqliteStatement range = PrepareStatement(db, "select (select min(" + Quoted(column) + ")" + from +
+                                                   ", (select max(" + Quoted(column) + ")" + from);
   if (!range.prepared() || range.Step() != SQLITE_ROW) return false;
   if (range.ColumnType(0) != SQLITE_INTEGER || range.ColumnType(1) != SQLITE_INTEGER) return false;
   *first = range.ColumnInt64(0);
