@@ -1,6 +1,7 @@
 #include "common/text.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace kx {
 
@@ -89,10 +90,14 @@ bool IsWindowsDeviceName(const std::string& name) {
       "lpt6", "lpt7", "lpt8", "lpt9",
       // COM and LPT with a superscript 1, 2 or 3 (UTF-8) are devices too.
       "com\xC2\xB9", "com\xC2\xB2", "com\xC2\xB3", "lpt\xC2\xB9", "lpt\xC2\xB2", "lpt\xC2\xB3"};
-  std::string stem = ToLowerAscii(name.substr(0, name.find('.')));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  std::string_view stem(name);
+  stem = stem.substr(0, stem.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  // Most names are longer than any device's (seven bytes at most).
+  if (stem.size() < 3 || stem.size() > 7) return false;
+  const std::string lowered = ToLowerAscii(std::string(stem));
   for (const char* device : kDeviceNames) {
-    if (stem == device) return true;
+    if (lowered == device) return true;
   }
   return false;
 }
@@ -100,20 +105,26 @@ bool IsWindowsDeviceName(const std::string& name) {
 // Each byte of a sequence that is not UTF-8 becomes '_', so that a name is
 // the same on every host (Windows names are UTF-16, POSIX names bytes).
 std::string WithInvalidUtf8Replaced(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
+  std::string replaced;
+  size_t copied = 0;  // text before this is in `replaced`, once anything was
   size_t pos = 0;
   while (pos < text.size()) {
     const size_t start = pos;
-    const char32_t code_point = DecodeUtf8(text, &pos);
-    const bool literal = text.compare(start, pos - start, "\xEF\xBF\xBD") == 0;
-    if (code_point == kReplacementCharacter && !literal) {
-      out.append(pos - start, '_');
-    } else {
-      out.append(text, start, pos - start);
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;
+      continue;
     }
+    if (DecodeUtf8(text, &pos) != kReplacementCharacter ||
+        text.compare(start, pos - start, "\xEF\xBF\xBD") == 0) {
+      continue;
+    }
+    replaced.append(text, copied, start - copied);
+    replaced.append(pos - start, '_');
+    copied = pos;
   }
-  return out;
+  if (copied == 0) return text;
+  replaced.append(text, copied, std::string::npos);
+  return replaced;
 }
 
 std::string SanitizeFileName(const std::string& text) {
