@@ -390,7 +390,9 @@ TEST_F(WhatsAppPackageTest, MessageIdsSpreadFarReadTheSameSatellites) {
     for (const Json::Value& message : ChatMessages(FindChat(far.document, jid))) {
       far_text += WriteJson(message);
     }
-    EXPECT_EQ(near_text, ReplaceAll(far_text, far_temp, temp_)) << jid;
+    EXPECT_EQ(near_text,
+              ReplaceAll(far_text, test::JsonEscaped(far_temp), test::JsonEscaped(temp_)))
+        << jid;
   }
   const std::vector<Json::Value> jose = ChatMessages(FindChat(far.document, kJose));
   ASSERT_EQ(1u, jose.size());
