@@ -213,12 +213,6 @@ std::string MessageQuery(const MessageQueryParts& parts, const char* set) {
   return sql + kChatCondition + set;
 }
 
-// The slot of a column that is read but not packaged; null for the others.
-int* ReadOnlyColumn(const std::string& name, MessageQueryLayout* layout) {
-  if (name == "is_deleted") return &layout->is_deleted;
-  return nullptr;
-}
-
 MessageQueryLayout LayOutMessageQuery(const SqliteStatement& query) {
   MessageQueryLayout layout;
   const int count = query.ColumnCount();
@@ -226,9 +220,8 @@ MessageQueryLayout LayOutMessageQuery(const SqliteStatement& query) {
   layout.packaged_columns = count;
   for (int column = 0; column < count; ++column) {
     const std::string name = query.ColumnName(column);
-    int* read_only = ReadOnlyColumn(name, &layout);
-    if (read_only != nullptr) {
-      *read_only = column;
+    if (name == "is_deleted") {
+      layout.is_deleted = column;
       layout.packaged_columns = std::min(layout.packaged_columns, column);
     } else if (name == kSenderRowIdColumn) {
       layout.sender_row_id = column;

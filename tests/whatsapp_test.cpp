@@ -381,17 +381,17 @@ TEST_F(WhatsAppPackageTest, MessageIdsSpreadFarReadTheSameSatellites) {
   const PackageRun far = test::RunWhatsAppPackage(&far_record, 0);
   ASSERT_EQ(0, far.status);
 
+  const auto chat_text = [](const Json::Value& document, const char* jid) {
+    std::string text;
+    for (const Json::Value& message : ChatMessages(FindChat(document, jid))) {
+      text += WriteJson(message);
+    }
+    return text;
+  };
   for (const char* jid : {kAnna, kGroup, kBroadcast}) {
-    std::string near_text;
-    for (const Json::Value& message : ChatMessages(FindChat(near.document, jid))) {
-      near_text += WriteJson(message);
-    }
-    std::string far_text;
-    for (const Json::Value& message : ChatMessages(FindChat(far.document, jid))) {
-      far_text += WriteJson(message);
-    }
-    EXPECT_EQ(near_text,
-              ReplaceAll(far_text, test::JsonEscaped(far_temp), test::JsonEscaped(temp_)))
+    EXPECT_EQ(chat_text(near.document, jid),
+              ReplaceAll(chat_text(far.document, jid), test::JsonEscaped(far_temp),
+                         test::JsonEscaped(temp_)))
         << jid;
   }
   const std::vector<Json::Value> jose = ChatMessages(FindChat(far.document, kJose));
