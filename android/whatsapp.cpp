@@ -249,6 +249,9 @@ int PackageChats(const Application& application, DataTypeRecord* record,
     return db.status();
   }
   AddIsDeletedColumns(db);
+  // Thousands of per-chat and per-message queries follow: one read
+  // transaction keeps SQLite from taking and dropping its locks for each.
+  const ReadTransaction transaction(db);
 
   WhatsAppChatMap chats;
   if (!ReadChatList(db, avatars, context.stop, &names, &chats)) return PackageStopped(context);
