@@ -39,6 +39,9 @@ struct BenchRow {
   // steadier than wall time on a loaded machine, the user time most.
   CpuSeconds package_cpu;
   CpuSeconds sqlite_cpu;
+  // Processor time of writing the side files alone (see side_seconds): the
+  // user-time ratio leaves it out as the wall-time ratio leaves out theirs.
+  CpuSeconds side_cpu;
 };
 
 // Prints `row` as one tab-separated line starting with "BENCHROW", which
@@ -93,6 +96,7 @@ struct PackageFigures {
   CpuSeconds package_cpu;
   CpuSeconds sqlite_cpu;
   double side_seconds = 0;       // writing the side files alone (see time_document_files)
+  CpuSeconds side_cpu;           // processor time of that best run
   double peak_mb = 0;            // peak of the packaging process
   double before_mb = 0;          // its peak before the first package step
   long long result_bytes = 0;    // the texts the result callback received
@@ -115,6 +119,10 @@ struct PackageFigures {
 // between builds and time zones (scripts/bench-documents.sh).
 int MeasurePackage(const PackageBench& bench,
                    const std::function<void(const PackageFigures&)>& report = {});
+
+// The package step's user time without that of its side files, over the
+// user time of sqlite3 -json (0 where either is not measured).
+double UserTimeRatio(const PackageFigures& f);
 
 // The human-readable lines of a chat store measured with its batch files
 // apart: times, sizes, peak, the ratio with and without the files, and the

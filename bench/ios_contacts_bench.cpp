@@ -81,13 +81,14 @@ int Measure(const BookSize& size, const std::string& work, double generate_secon
         "pictures (%.1f MB) written alone %.2f s | sqlite3 -json %.2f s | ratio without the "
         "pictures %.2f | %d contact files, %.1f MB | peak RSS %.0f MB (%.0f MB before the "
         "package step)\n"
-        "       processor time: package user %.2f s + kernel %.2f s, sqlite3 -json user %.2f s "
-        "+ kernel %.2f s, user-time ratio %.2f\n",
+        "       processor time: package user %.2f s + kernel %.2f s (the pictures alone: user "
+        "%.2f s + kernel %.2f s), sqlite3 -json user %.2f s + kernel %.2f s, user-time ratio "
+        "without the pictures %.2f\n",
         size.label, size.people, generate_seconds, f.package_seconds, f.side_files,
         static_cast<double>(f.side_bytes) / kMb, f.side_seconds, f.sqlite_seconds,
         own / f.sqlite_seconds, f.document_files, static_cast<double>(f.document_bytes) / kMb,
-        f.peak_mb, f.before_mb, f.package_cpu.user, f.package_cpu.system, f.sqlite_cpu.user,
-        f.sqlite_cpu.system, f.package_cpu.user / f.sqlite_cpu.user);
+        f.peak_mb, f.before_mb, f.package_cpu.user, f.package_cpu.system, f.side_cpu.user,
+        f.side_cpu.system, f.sqlite_cpu.user, f.sqlite_cpu.system, kx::bench::UserTimeRatio(f));
   });
 }
 

@@ -24,9 +24,11 @@ import sys
 import time
 
 FIELDS = ["data_type", "scale", "records", "package", "sqlite", "side", "peak", "document",
-          "package_user", "package_kernel", "sqlite_user", "sqlite_kernel"]
-# Rows of logs written before the processor times joined the row.
-OLDER_FIELD_COUNT = 8
+          "package_user", "package_kernel", "sqlite_user", "sqlite_kernel",
+          "side_user", "side_kernel"]
+# Rows of logs written before the processor times joined the row, and
+# before the side files' processor time did.
+OLDER_FIELD_COUNTS = (8, 12)
 # A peak that grows less than this between two sizes of one data type counts
 # as flat: allocator noise and the look-up tables a store holds.
 FLAT_FACTOR = 1.5
@@ -37,7 +39,7 @@ def parse_rows(lines):
     rows = []
     for line in lines:
         parts = line.rstrip("\n").split("\t")
-        if parts[0] != "BENCHROW" or len(parts) - 1 not in (len(FIELDS), OLDER_FIELD_COUNT):
+        if parts[0] != "BENCHROW" or len(parts) - 1 not in (len(FIELDS), *OLDER_FIELD_COUNTS):
             continue
         row = dict.fromkeys(FIELDS, "0")
         row.update(zip(FIELDS, parts[1:]))
@@ -66,10 +68,17 @@ def memory_cells(rows):
     return cells
 
 
+def user_ratio(row):
+    """The package step's user time, its side files' apart, over that of
+    sqlite3 -json; None where either was not measured."""
+    own = row["package_user"] - row["side_user"]
+    return own / row["sqlite_user"] if own > 0 and row["sqlite_user"] > 0 else None
+
+
 def table(rows):
-    out = ["| data type | size | records | package s | sqlite3 -json s | ratio | side files s "
-           "| peak MB | memory |",
-           "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | --- |"]
+    out = ["| data type | size | records | package s | sqlite3 -json s | ratio | user ratio "
+           "| side files s | peak MB | memory |",
+           "| --- | --- | ---: | ---: | ---: | ---: | ---: | ---: | ---: | --- |"]
     for row, memory in zip(rows, memory_cells(rows)):
         side = f"{row['side']:.2f}" if row["side"] > 0 else ""
         if row["package"] < 0:  # the side files alone took longer than the whole step
@@ -77,8 +86,10 @@ def table(rows):
         else:
             package = f"{row['package']:.2f}"
             ratio = f"{row['package'] / row['sqlite']:.2f}" if row["sqlite"] > 0 else "?"
+        user = user_ratio(row)
+        user = f"{user:.2f}" if user is not None else ""
         out.append(f"| {row['data_type']} | {row['scale']} | {row['records']:,} | "
-                   f"{package} | {row['sqlite']:.2f} | {ratio} | {side} | "
+                   f"{package} | {row['sqlite']:.2f} | {ratio} | {user} | {side} | "
                    f"{row['peak']:.0f} | {memory} |")
     return "\n".join(out)
 
@@ -173,8 +184,7 @@ def row_figures(runs):
         return None
     wall = mean([run["package"] / run["sqlite"] if run["package"] >= 0 and run["sqlite"] > 0
                  else None for run in runs])
-    cpu = mean([run["package_user"] / run["sqlite_user"]
-                if run["package_user"] > 0 and run["sqlite_user"] > 0 else None for run in runs])
+    cpu = mean([user_ratio(run) for run in runs])
     return wall, cpu, mean([run["peak"] for run in runs])
 
 
@@ -235,9 +245,9 @@ def run_compare(build, base_build, scale, turns):
           f"{base.log.name} (before) and {work.log.name} (after)\n")
     print(compare_table(base, work, order))
     print("\nbefore: the base build, after: the working tree; ratio: package s / sqlite3 -json s "
-          "(side files apart), user ratio: the same in processor time in user space (both sides' "
-          "user and kernel time are in the logs); where a side ran more than once, the mean "
-          "of its runs.")
+          "(side files apart), user ratio: the same in processor time in user space (side files "
+          "apart likewise; both sides' user and kernel time are in the logs); where a side ran "
+          "more than once, the mean of its runs.")
     for label, side in (("before", base), ("after", work)):
         if side.problems:
             print(f"{label}: " + ", ".join(f"{name} {problem}"
@@ -265,7 +275,8 @@ def main():
     print(table(parse_rows(lines)))
     print("\nratio: package s / sqlite3 -json s, both the best of the benchmark's runs in one "
           "process; package s leaves out the side files' time, measured apart by writing "
-          "the same files alone.")
+          "the same files alone. user ratio: the same in processor time in user space, "
+          "steadier on a loaded machine (the side files' user time left out likewise).")
     if failed:
         print("\nfailed: " + ", ".join(failed) + " (see the log)")
         sys.exit(1)
