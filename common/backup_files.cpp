@@ -28,13 +28,17 @@ constexpr char kByPathQuery[] =
 constexpr char kByPatternQuery[] =
     "select fileID from Files where domain=?1 and relativePath like ?2 limit 1";
 
-// Whether `path`, its links and ".." resolved, lies inside `root`.
-bool LiesInside(const std::string& root, const std::string& path) {
+// `path` with its links and ".." resolved.
+std::filesystem::path Canonical(const std::string& path, std::error_code* error) {
+  return std::filesystem::weakly_canonical(std::filesystem::absolute(PathFromUtf8(path), *error),
+                                           *error);
+}
+
+// Whether `path`, its links and ".." resolved, lies inside `folder` (resolved
+// already).
+bool LiesInsideResolved(const std::filesystem::path& folder, const std::string& path) {
   std::error_code error;
-  const std::filesystem::path folder = std::filesystem::weakly_canonical(
-      std::filesystem::absolute(PathFromUtf8(root), error), error);
-  const std::filesystem::path resolved = std::filesystem::weakly_canonical(
-      std::filesystem::absolute(PathFromUtf8(path), error), error);
+  const std::filesystem::path resolved = Canonical(path, &error);
   if (error) return false;
   auto inner = resolved.begin();
   for (auto outer = folder.begin(); outer != folder.end(); ++outer, ++inner) {
@@ -42,6 +46,13 @@ bool LiesInside(const std::string& root, const std::string& path) {
     if (inner == resolved.end() || *inner != *outer) return false;
   }
   return true;
+}
+
+// Whether `path`, its links and ".." resolved, lies inside `root`.
+bool LiesInside(const std::string& root, const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path folder = Canonical(root, &error);
+  return !error && LiesInsideResolved(folder, path);
 }
 
 }  // namespace
@@ -120,7 +131,7 @@ std::string BackupFileResolver::Resolve(const std::string& file_id) {
     folder.two_level = type != std::filesystem::file_type::not_found &&
                        type != std::filesystem::file_type::none &&
                        type != std::filesystem::file_type::unknown;
-    folder.inside = LiesInside(root_, folder.two_level ? sub_folder : root_);
+    folder.inside = Inside(folder.two_level ? sub_folder : root_);
   }
   const std::string path = BackupFilePath(root_, file_id, folder.two_level);
   // A file that is no link resolves to its folder's resolution and its name.
@@ -130,11 +141,22 @@ std::string BackupFileResolver::Resolve(const std::string& file_id) {
   const bool plain = own_type != std::filesystem::file_type::symlink &&
                      own_type != std::filesystem::file_type::none &&
                      own_type != std::filesystem::file_type::unknown;
-  if (plain ? !folder.inside : !LiesInside(root_, path)) {
+  if (plain ? !folder.inside : !Inside(path)) {
     KX_LOG_AT(kLogProblem, kStem, "%s leads outside the backup, not followed.", path.c_str());
     return std::string();
   }
   return path;
+}
+
+bool BackupFileResolver::Inside(const std::string& path) {
+  if (canonical_root_state_ == 0) {
+    std::error_code error;
+    canonical_root_ = Canonical(root_, &error);
+    canonical_root_state_ = error ? -1 : 1;
+  }
+  if (canonical_root_state_ < 0) return false;
+  // The root itself, as every folder of a flat backup asks.
+  return path == root_ || LiesInsideResolved(canonical_root_, path);
 }
 
 BackupCatalogue::BackupCatalogue(std::string manifest_path) : db_(std::move(manifest_path)) {}

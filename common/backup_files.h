@@ -5,6 +5,7 @@
 #ifndef KX_COMMON_BACKUP_FILES_H_
 #define KX_COMMON_BACKUP_FILES_H_
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,9 +48,15 @@ class BackupFileResolver {
     bool two_level = false;  // root/<first two digits> exists
     bool inside = false;     // and, its links resolved, lies inside the root
   };
+  // Whether `path`, its links and ".." resolved, lies inside the root
+  // (resolved once).
+  bool Inside(const std::string& path);
+
   std::string root_;
   int root_is_folder_ = -1;  // -1 not yet known
-  Folder folders_[256];      // by the id's first two digits
+  std::filesystem::path canonical_root_;
+  int canonical_root_state_ = 0;  // 0 not yet resolved, 1 resolved, -1 failed
+  Folder folders_[256];           // by the id's first two digits
 };
 
 // The file id of the shortest relative path of an ordinary file (flags 1)

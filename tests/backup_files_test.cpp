@@ -109,11 +109,17 @@ TEST(BackupFilesTest, StoredFilesThatLeadOutOfTheBackupAreNotFollowed) {
   test::WriteFileBytes(BackupFilePath(backup.path(), plain, true), "ours");
   std::filesystem::create_symlink(elsewhere.File("secret"),
                                   BackupFilePath(backup.path(), linked, true));
-  // Many files of one backup, its folders looked up once: the same answers.
-  BackupFileResolver resolver(backup.path());
-  for (const std::string& id : {outside, inside, nested, plain, missing, linked, plain, nested}) {
-    EXPECT_EQ(ResolveBackupFile(backup.path(), id), resolver.Resolve(id)) << id;
+  // Many files of one backup, its folders looked up once: the same answers,
+  // also where the backup is named through a link to its folder.
+  const std::string root_link = elsewhere.File("backup");
+  std::filesystem::create_directory_symlink(backup.path(), root_link);
+  for (const std::string& root : {backup.path(), root_link}) {
+    BackupFileResolver resolver(root);
+    for (const std::string& id : {outside, inside, nested, plain, missing, linked, plain, nested}) {
+      EXPECT_EQ(ResolveBackupFile(root, id), resolver.Resolve(id)) << root << " " << id;
+    }
   }
+  BackupFileResolver resolver(backup.path());
   EXPECT_EQ("", resolver.Resolve(linked));
   EXPECT_EQ(BackupFilePath(backup.path(), missing, true), resolver.Resolve(missing));
 }
