@@ -1,6 +1,7 @@
 #include "ios/contacts.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -964,7 +965,14 @@ template <typename Take>
 void ForEachRebuiltContact(const SQLite3Wrapper& book, const std::string& query, Take take) {
   if (query.empty()) return;
   SqliteStatement rows = PrepareStatement(book, query);
-  while (rows.Step() == SQLITE_ROW) take(RebuildContact(ReadRow(rows)));
+  while (rows.Step() == SQLITE_ROW) {
+    const ResultRow row = ReadRow(rows);
+    Contact contact = RebuildContact(row);
+    // RebuiltValueKeys keys the index's rows without building contacts;
+    // the two keys must agree (checked where assertions are on: the tests).
+    assert(RebuiltValueKey(row) == contact.value_key);
+    take(std::move(contact));
+  }
 }
 
 // The value keys of the contacts `query` rebuilds.
