@@ -714,6 +714,23 @@ bool IsInteger(const Json::Value& value) {
   return value.type() == Json::intValue || value.type() == Json::uintValue;
 }
 
+// The arrays the writer lays out in a form of their own; the others are
+// written element by element.
+enum class ArrayKind { kStrings, kSignedIntegers, kUnsignedIntegers, kOther };
+
+ArrayKind KindOfArray(const Json::Value& value) {
+  if (IsArrayOf(value, [](const Json::Value& element) { return element.isString(); })) {
+    return ArrayKind::kStrings;
+  }
+  if (IsArrayOf(value, [](const Json::Value& e) { return IsInteger(e) && e.isInt64(); })) {
+    return ArrayKind::kSignedIntegers;
+  }
+  if (IsArrayOf(value, [](const Json::Value& e) { return IsInteger(e) && e.isUInt64(); })) {
+    return ArrayKind::kUnsignedIntegers;
+  }
+  return ArrayKind::kOther;
+}
+
 template <typename Integer, typename Text>
 void WriteIntegerArray(const Json::Value& value, BasicJsonTextWriter<Text>* writer) {
   std::vector<Integer> integers;
@@ -750,21 +767,25 @@ void WriteJsonValue(const Json::Value& value, BasicJsonTextWriter<Text>* writer)
       break;
     }
     case Json::arrayValue:
-      if (IsArrayOf(value, [](const Json::Value& element) { return element.isString(); })) {
-        std::vector<std::string> strings;
-        strings.reserve(value.size());
-        for (const Json::Value& element : value) strings.push_back(element.asString());
-        writer->StringArray(strings);
-      } else if (IsArrayOf(value,
-                           [](const Json::Value& e) { return IsInteger(e) && e.isInt64(); })) {
-        WriteIntegerArray<int64_t>(value, writer);
-      } else if (IsArrayOf(value,
-                           [](const Json::Value& e) { return IsInteger(e) && e.isUInt64(); })) {
-        WriteIntegerArray<uint64_t>(value, writer);
-      } else {
-        writer->BeginArray();
-        for (const Json::Value& element : value) WriteJsonValue(element, writer);
-        writer->EndArray();
+      switch (KindOfArray(value)) {
+        case ArrayKind::kStrings: {
+          std::vector<std::string> strings;
+          strings.reserve(value.size());
+          for (const Json::Value& element : value) strings.push_back(element.asString());
+          writer->StringArray(strings);
+          break;
+        }
+        case ArrayKind::kSignedIntegers:
+          WriteIntegerArray<int64_t>(value, writer);
+          break;
+        case ArrayKind::kUnsignedIntegers:
+          WriteIntegerArray<uint64_t>(value, writer);
+          break;
+        case ArrayKind::kOther:
+          writer->BeginArray();
+          for (const Json::Value& element : value) WriteJsonValue(element, writer);
+          writer->EndArray();
+          break;
       }
       break;
     case Json::objectValue:
@@ -790,11 +811,8 @@ bool StreamableJsonValue(const Json::Value& value) {
     return true;
   }
   if (!value.isArray() || value.empty()) return true;
-  return IsArrayOf(value, [](const Json::Value& element) { return element.isString(); }) ||
-         IsArrayOf(value, [](const Json::Value& e) { return IsInteger(e) && e.isInt64(); }) ||
-         IsArrayOf(value, [](const Json::Value& e) { return IsInteger(e) && e.isUInt64(); }) ||
-         IsArrayOf(value, [](const Json::Value& element) {
-           return element.isObject() && !element.empty() && StreamableJsonValue(element);
+  return KindOfArray(value) != ArrayKind::kOther || IsArrayOf(value, [](const Json::Value& e) {
+           return e.isObject() && !e.empty() && StreamableJsonValue(e);
          });
 }
 
