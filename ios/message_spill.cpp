@@ -1,5 +1,6 @@
 #include "ios/message_spill.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,11 +22,23 @@ struct RecordHead {
   uint64_t text_size;
 };
 
-void AppendRecord(const SpilledMessage& message, std::string* bytes) {
+// The size of a group's blocks; a larger record has a block of its own.
+constexpr size_t kBlockBytes = 64 * 1024;
+
+// Appends the record to the group's last block, or to a new block when it
+// does not fit: a block is never grown past the room it was made with.
+// Returns the record's size.
+size_t AppendRecord(const SpilledMessage& message, std::vector<std::string>* blocks) {
   const RecordHead head = {message.session, message.chat_order, message.date, message.row_id,
                            message.text.size()};
-  bytes->append(reinterpret_cast<const char*>(&head), sizeof head);
-  bytes->append(message.text);
+  const size_t size = sizeof head + message.text.size();
+  if (blocks->empty() || blocks->back().capacity() - blocks->back().size() < size) {
+    blocks->emplace_back().reserve(std::max(size, kBlockBytes));
+  }
+  std::string& block = blocks->back();
+  block.append(reinterpret_cast<const char*>(&head), sizeof head);
+  block.append(message.text);
+  return size;
 }
 
 // False when `bytes` does not hold whole records.
@@ -79,9 +92,7 @@ std::string MessageSpill::FileOf(size_t group) const {
 
 bool MessageSpill::Add(size_t group, const SpilledMessage& message) {
   if (failed_ || group >= pending_.size()) return false;
-  const size_t before = pending_[group].size();
-  AppendRecord(message, &pending_[group]);
-  pending_bytes_ += pending_[group].size() - before;
+  pending_bytes_ += AppendRecord(message, &pending_[group]);
   return pending_bytes_ < memory_limit_ || FlushAll();
 }
 
@@ -89,41 +100,49 @@ bool MessageSpill::Add(size_t group, const SpilledMessage& message) {
 // were added.
 bool MessageSpill::FlushAll() {
   for (size_t group = 0; group < pending_.size() && !failed_; ++group) {
-    std::string& bytes = pending_[group];
-    if (bytes.empty()) continue;
+    std::vector<std::string>& blocks = pending_[group];
+    if (blocks.empty()) continue;
     const std::string path = FileOf(group);
-    if (!in_file_[group]) {
-      // A new file, whatever the name held before.
-      failed_ = !WriteNewFile(path, bytes).ok();
-      in_file_[group] = true;
-    } else {
-      AppendFile file;
-      failed_ = file.Open(path) != 0 || file.Write(bytes) != 0;
+    // A new file, whatever the name held before.
+    if (!in_file_[group]) failed_ = !WriteNewFile(path, std::string_view()).ok();
+    in_file_[group] = true;
+    AppendFile file;
+    failed_ = failed_ || file.Open(path) != 0;
+    for (const std::string& block : blocks) {
+      if (!failed_) failed_ = file.Write(block) != 0;
     }
-    // The buffer is kept for the group's next records.
-    bytes.clear();
+    blocks.clear();
   }
   pending_bytes_ = 0;
   return !failed_;
 }
 
-bool MessageSpill::Take(size_t group, std::string* bytes, std::vector<SpilledMessage>* messages) {
+bool MessageSpill::Take(size_t group, std::vector<std::string>* blocks,
+                        std::vector<SpilledMessage>* messages) {
   messages->clear();
-  bytes->clear();
+  blocks->clear();
   if (failed_ || group >= pending_.size()) return false;
-  pending_bytes_ -= pending_[group].size();
+  bool read = true;
   if (in_file_[group]) {
-    if (!ReadWholeFile(FileOf(group), bytes)) return false;
-    bytes->append(pending_[group]);
+    blocks->emplace_back();
+    read = ReadWholeFile(FileOf(group), &blocks->back());
     std::error_code ignored;
     std::filesystem::remove(PathFromUtf8(FileOf(group)), ignored);
     in_file_[group] = false;
-  } else {
-    bytes->append(pending_[group]);
   }
-  // Taken once: its buffer is not needed again.
-  std::string().swap(pending_[group]);
-  return ParseRecords(*bytes, messages);
+  // Handed over, not copied; taken once, the group holds nothing after.
+  std::vector<std::string>& pending = pending_[group];
+  for (std::string& block : pending) {
+    pending_bytes_ -= block.size();
+    blocks->push_back(std::move(block));
+  }
+  std::vector<std::string>().swap(pending);
+  if (!read) return false;
+  // The texts are views into the blocks, which stay where they are now.
+  for (const std::string& block : *blocks) {
+    if (!ParseRecords(block, messages)) return false;
+  }
+  return true;
 }
 
 }  // namespace kx

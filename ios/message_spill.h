@@ -3,7 +3,9 @@
 // text goes to the group of the session file it belongs in; a group is
 // taken back, whole, when that file is written. Groups live in memory up to
 // a limit, then in files of the temp folder that are gone again when the
-// spill is.
+// spill is. In memory a group is a list of blocks that never grow once
+// made, so no text is copied into a larger buffer, and a group is taken back
+// by handing its blocks over.
 #ifndef KX_IOS_MESSAGE_SPILL_H_
 #define KX_IOS_MESSAGE_SPILL_H_
 
@@ -38,10 +40,11 @@ class MessageSpill {
   // False when a file could not be written; the message is then lost and
   // every later call fails too.
   bool Add(size_t group, const SpilledMessage& message);
-  // The group's messages, in the order added; their texts live in `bytes`.
-  // False when the group's file cannot be read back (or was never written
-  // whole). The group is empty afterwards.
-  bool Take(size_t group, std::string* bytes, std::vector<SpilledMessage>* messages);
+  // The group's messages, in the order added; their texts live in the
+  // blocks of `blocks`, which must outlive them. False when the group's
+  // file cannot be read back (or was never written whole). The group is
+  // empty afterwards.
+  bool Take(size_t group, std::vector<std::string>* blocks, std::vector<SpilledMessage>* messages);
 
  private:
   bool FlushAll();
@@ -49,8 +52,9 @@ class MessageSpill {
 
   std::string folder_;
   std::string file_prefix_;
-  std::vector<std::string> pending_;  // by group, not yet in its file
-  std::vector<bool> in_file_;         // by group: has a file
+  // By group, not yet in its file: whole records, in blocks.
+  std::vector<std::vector<std::string>> pending_;
+  std::vector<bool> in_file_;  // by group: has a file
   size_t pending_bytes_ = 0;
   size_t memory_limit_;
   bool failed_ = false;

@@ -292,6 +292,10 @@ constexpr size_t kMessageDepth = 4;
 constexpr uint32_t kLooseChatOrder = 0x80000000u;
 // What the messages put aside may hold in memory before they go to files.
 constexpr size_t kSpillMemoryLimit = 16 * 1024 * 1024;
+// Room a session file's text is given beyond its messages' texts: per
+// message (",\r\n" and the indentation before it) and per session.
+constexpr size_t kSeparatorRoom = 8;
+constexpr size_t kSessionRoom = 4096;
 
 // The session's members with its "messages" in their place: the writer
 // wants the members in byte order of their names, the order of the tree.
@@ -458,7 +462,7 @@ class SessionWriter {
   // False on a stop.
   bool WriteFile(size_t file) {
     std::vector<SpilledMessage>& spilled = spilled_;
-    if (!spill_.Take(file, &spill_bytes_, &spilled)) {
+    if (!spill_.Take(file, &spill_blocks_, &spilled)) {
       KX_LOG_AT(kLogError, context_.stem, "Fail to read back the messages of session file %zu.",
                 file + 1);
       failed_ = true;
@@ -471,6 +475,12 @@ class SessionWriter {
     // on, so the bytes are the same wherever the library runs.
     std::string& text = file_text_;
     text.clear();
+    // The messages' texts with their separators, and room for the
+    // sessions' own members: the file's text is then seldom copied into a
+    // larger block as it grows.
+    size_t expected = kSessionRoom * kSessionsPerFile;
+    for (const SpilledMessage& message : spilled) expected += message.text.size() + kSeparatorRoom;
+    text.reserve(expected);
     JsonTextWriter writer(&text);
     writer.UseCrLf();
     writer.BeginObject();
@@ -537,7 +547,7 @@ class SessionWriter {
   std::vector<uint32_t> positions_;  // by the session's index in the plan
   MessageSpill spill_;
   // Buffers that serve file after file.
-  std::string spill_bytes_;
+  std::vector<std::string> spill_blocks_;
   std::vector<SpilledMessage> spilled_;
   std::string file_text_;
   std::string loose_text_;

@@ -27,6 +27,13 @@ std::vector<std::pair<size_t, std::string>> Interleaved() {
                        "message " + std::to_string(i) + std::string(static_cast<size_t>(i), 'x'));
   }
   added.emplace_back(1, "");  // an empty text still comes back
+  // Texts that fill the blocks a group is kept in, and one larger than a
+  // block.
+  for (int i = 0; i < 6; ++i) {
+    added.emplace_back(static_cast<size_t>(i % 3), std::string(30000, static_cast<char>('a' + i)));
+  }
+  added.emplace_back(2, std::string(70000, 'z'));
+  added.emplace_back(2, "after the large one");
   return added;
 }
 
@@ -46,9 +53,9 @@ TEST(IosMessageSpillTest, GivesBackEachGroupInOrderFromMemoryOrFiles) {
       }
       EXPECT_EQ(limit == 1 ? 3u : limit == 200 ? 3u : 0u, FilesIn(dir.path()));
       for (size_t group = 0; group < 3; ++group) {
-        std::string bytes;
+        std::vector<std::string> blocks;
         std::vector<SpilledMessage> messages;
-        ASSERT_TRUE(spill.Take(group, &bytes, &messages));
+        ASSERT_TRUE(spill.Take(group, &blocks, &messages));
         std::vector<std::string> texts;
         for (const SpilledMessage& message : messages) {
           EXPECT_EQ(7u, message.chat_order);
@@ -64,7 +71,7 @@ TEST(IosMessageSpillTest, GivesBackEachGroupInOrderFromMemoryOrFiles) {
         }
         EXPECT_EQ(expected, texts);
         // Taken once: nothing is left of it.
-        ASSERT_TRUE(spill.Take(group, &bytes, &messages));
+        ASSERT_TRUE(spill.Take(group, &blocks, &messages));
         EXPECT_TRUE(messages.empty());
       }
       EXPECT_EQ(0u, FilesIn(dir.path()));
@@ -84,7 +91,7 @@ TEST(IosMessageSpillTest, RemovesItsFilesAndTellsADamagedOne) {
     const std::string file = dir.File("spill_1.part");
     const std::string bytes = test::ReadFileBytes(file);
     test::WriteFileBytes(file, bytes.substr(0, bytes.size() - 2));
-    std::string taken;
+    std::vector<std::string> taken;
     std::vector<SpilledMessage> messages;
     EXPECT_FALSE(spill.Take(0, &taken, &messages));
   }
