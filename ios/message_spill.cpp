@@ -22,8 +22,12 @@ struct RecordHead {
   uint64_t text_size;
 };
 
-// The size of a group's blocks; a larger record has a block of its own.
-constexpr size_t kBlockBytes = 64 * 1024;
+// The room of a group's blocks: each twice the one before, from the first
+// to the largest, so that a group of a few messages holds little more than
+// them, whatever the number of groups; a larger record has a block of its
+// own.
+constexpr size_t kFirstBlockBytes = 1024;
+constexpr size_t kLargestBlockBytes = 64 * 1024;
 
 // Appends the record to the group's last block, or to a new block when it
 // does not fit: a block is never grown past the room it was made with.
@@ -33,7 +37,10 @@ size_t AppendRecord(const SpilledMessage& message, std::vector<std::string>* blo
                            message.text.size()};
   const size_t size = sizeof head + message.text.size();
   if (blocks->empty() || blocks->back().capacity() - blocks->back().size() < size) {
-    blocks->emplace_back().reserve(std::max(size, kBlockBytes));
+    const size_t room = blocks->empty()
+                            ? kFirstBlockBytes
+                            : std::min(kLargestBlockBytes, 2 * blocks->back().capacity());
+    blocks->emplace_back().reserve(std::max(size, room));
   }
   std::string& block = blocks->back();
   block.append(reinterpret_cast<const char*>(&head), sizeof head);

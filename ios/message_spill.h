@@ -4,8 +4,9 @@
 // taken back, whole, when that file is written. Groups live in memory up to
 // a limit, then in files of the temp folder that are gone again when the
 // spill is. In memory a group is a list of blocks that never grow once
-// made, so no text is copied into a larger buffer, and a group is taken back
-// by handing its blocks over.
+// made (each up to twice the one before, to 64 KB), so no text is copied
+// into a larger buffer, and a group is taken back by handing its blocks
+// over.
 #ifndef KX_IOS_MESSAGE_SPILL_H_
 #define KX_IOS_MESSAGE_SPILL_H_
 
