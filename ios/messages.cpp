@@ -292,9 +292,7 @@ constexpr size_t kMessageDepth = 4;
 constexpr uint32_t kLooseChatOrder = 0x80000000u;
 // What the messages put aside may hold in memory before they go to files.
 constexpr size_t kSpillMemoryLimit = 16 * 1024 * 1024;
-// Room a session file's text is given beyond its messages' texts: per
-// message (",\r\n" and the indentation before it) and per session.
-constexpr size_t kSeparatorRoom = 8;
+// Room a session file's text is given per session beyond its messages.
 constexpr size_t kSessionRoom = 4096;
 
 // The session's members with its "messages" in their place: the writer
@@ -475,11 +473,11 @@ class SessionWriter {
     // on, so the bytes are the same wherever the library runs.
     std::string& text = file_text_;
     text.clear();
-    // The messages' texts with their separators, and room for the
-    // sessions' own members: the file's text is then seldom copied into a
-    // larger block as it grows.
+    // The messages as they were put aside (each text after a head longer
+    // than its separator in the file), and room for the sessions' own
+    // members: the file's text is then seldom copied into a larger block.
     size_t expected = kSessionRoom * kSessionsPerFile;
-    for (const SpilledMessage& message : spilled) expected += message.text.size() + kSeparatorRoom;
+    for (const std::string& block : spill_blocks_) expected += block.size();
     text.reserve(expected);
     JsonTextWriter writer(&text);
     writer.UseCrLf();
