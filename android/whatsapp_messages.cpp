@@ -34,11 +34,20 @@ constexpr char kFromWithSystem[] =
     " from message m left join message_system ms on m._id = ms.message_row_id where ";
 constexpr char kFromWithoutSystem[] = " from message m where ";
 constexpr char kChatCondition[] = "chat_row_id = ?";
+constexpr char kMessageCondition[] = "m._id = ?";
 // Action 19 rows of text type are read first and never close a batch.
 constexpr char kSpecialSet[] = " and type = 0  and size=19";
 constexpr char kOrdinarySet[] = " and (type != 0  or size !=19)";
 
 constexpr char kSenderRowIdColumn[] = "sender_jid_row_id";
+
+// The rows of the special set with their chats, found from the system table,
+// which is small: the set's own query reads every text row of a chat to find
+// them. The cross join and the unary plus keep SQLite from driving it from
+// the message table's indexes. The conditions are the special set's.
+constexpr char kSpecialRowsQuery[] =
+    "select m.chat_row_id, m._id from message_system ms cross join message m on m._id = "
+    "ms.message_row_id where +m.message_type = 0 and ifnull(ms.action_type, 0) = 19";
 
 constexpr char kJidQuery[] = "select _id,raw_string from jid where raw_string != 'status_me';";
 constexpr char kThumbnailQuery[] =
@@ -136,6 +145,14 @@ struct MediaRow {
   std::array<MemberValue, kMediaColumnCount> columns;
 };
 
+// Where a chat's special set lies: its only row, or the set's own query
+// when it has several, whose order is SQLite's.
+struct SpecialRows {
+  int64_t count = 0;
+  int64_t row_id = 0;
+};
+using SpecialRowsByChat = std::unordered_map<int64_t, SpecialRows>;
+
 class NewerLayoutWriter {
  public:
   NewerLayoutWriter(const SQLite3Wrapper& db, const MessageWriterSettings& settings,
@@ -146,6 +163,7 @@ class NewerLayoutWriter {
 
  private:
   bool ReadMessage(const SqliteStatement& query, const MessageQueryLayout& layout);
+  SqliteStatement* SpecialQuery(int64_t chat_row_id);
   void ConvertSpecial(int session_type);
   void ConvertOrdinary(const std::string& jid, int64_t chat_row_id, int session_type);
   void CompleteMessage(const std::string& jid, int64_t row_id, int64_t type);
@@ -168,7 +186,10 @@ class NewerLayoutWriter {
   PackageFileWriter* files_;
   std::unordered_map<int64_t, std::string> jids_;
   SqliteStatement special_query_;
+  SqliteStatement special_row_query_;  // the special set's query for one row
   SqliteStatement ordinary_query_;
+  SpecialRowsByChat special_rows_;
+  bool special_rows_known_ = false;  // else every chat runs the set's query
   MessageQueryLayout special_layout_;
   MessageQueryLayout ordinary_layout_;
   PointLookup media_, thumbnail_, view_once_, ephemeral_, link_, quote_, quoted_media_,
@@ -200,17 +221,32 @@ std::unordered_map<int64_t, std::string> LoadJids(const SQLite3Wrapper& db) {
   return jids;
 }
 
+// False when the chats cannot be told apart: the query failed, or a chat id
+// is not an integer, which the chat query's binding might still match.
+bool LoadSpecialRows(const SQLite3Wrapper& db, SpecialRowsByChat* chats) {
+  SqliteStatement query = PrepareStatement(db, kSpecialRowsQuery);
+  if (!query.prepared()) return false;
+  int step = SQLITE_ROW;
+  while ((step = query.Step()) == SQLITE_ROW) {
+    if (query.ColumnType(0) != SQLITE_INTEGER) return false;
+    SpecialRows& rows = (*chats)[query.ColumnInt64(0)];
+    ++rows.count;
+    rows.row_id = query.ColumnInt64(1);
+  }
+  return step == SQLITE_DONE;
+}
+
 struct MessageQueryParts {
   bool has_system_table = false;
   bool has_deleted_column = false;
 };
 
-std::string MessageQuery(const MessageQueryParts& parts, const char* set) {
+std::string MessageQuery(const MessageQueryParts& parts, const char* condition, const char* set) {
   std::string sql = MessageColumns();
   sql += parts.has_system_table ? kActionColumn : kNoActionColumn;
   if (parts.has_deleted_column) sql += kDeletedColumn;
   sql += parts.has_system_table ? kFromWithSystem : kFromWithoutSystem;
-  return sql + kChatCondition + set;
+  return sql + condition + set;
 }
 
 MessageQueryLayout LayOutMessageQuery(const SqliteStatement& query) {
@@ -278,10 +314,16 @@ NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
   MessageQueryParts parts;
   parts.has_system_table = CheckIsTableExist(db, "message_system");
   parts.has_deleted_column = ColumnExists(db, "message", "is_deleted");
-  special_query_ = PrepareStatement(db, MessageQuery(parts, kSpecialSet));
-  ordinary_query_ = PrepareStatement(db, MessageQuery(parts, kOrdinarySet));
+  special_query_ = PrepareStatement(db, MessageQuery(parts, kChatCondition, kSpecialSet));
+  special_row_query_ = PrepareStatement(db, MessageQuery(parts, kMessageCondition, kSpecialSet));
+  ordinary_query_ = PrepareStatement(db, MessageQuery(parts, kChatCondition, kOrdinarySet));
   special_layout_ = LayOutMessageQuery(special_query_);
   ordinary_layout_ = LayOutMessageQuery(ordinary_query_);
+  if (!parts.has_system_table) {
+    special_rows_known_ = true;  // without action types no row is special
+  } else if (special_row_query_.prepared()) {
+    special_rows_known_ = LoadSpecialRows(db, &special_rows_);
+  }
 }
 
 const std::string& NewerLayoutWriter::JidText(int64_t row_id) const {
@@ -524,6 +566,24 @@ void NewerLayoutWriter::ConvertOrdinary(const std::string& jid, int64_t chat_row
   SetSenderId(sender_row_id_, &message_[kMemberSenderId]);
 }
 
+// The special set's query, bound; null when the chat has no such row.
+SqliteStatement* NewerLayoutWriter::SpecialQuery(int64_t chat_row_id) {
+  SqliteStatement* query = &special_query_;
+  int64_t key = chat_row_id;
+  if (special_rows_known_) {
+    const auto found = special_rows_.find(chat_row_id);
+    if (found == special_rows_.end()) return nullptr;
+    if (found->second.count == 1) {
+      query = &special_row_query_;
+      key = found->second.row_id;
+    }
+  }
+  if (!query->prepared()) return nullptr;
+  query->Reset();
+  query->BindInt64(1, key);
+  return query;
+}
+
 bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
   (*chat)["msg_file_list"] = EmptyJsonArray();
   if (!chat->isMember("chat_row_id") || !ordinary_query_.prepared()) return true;
@@ -531,12 +591,9 @@ bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
   const int session_type = static_cast<int>(MemberAsInteger(*chat, "session_type"));
   ChatBatchWriter batches(files_, jid, &(*chat)["msg_file_list"]);
 
-  if (special_query_.prepared()) {
-    special_query_.Reset();
-    special_query_.BindInt64(1, chat_row_id);
-  }
-  while (special_query_.prepared() && special_query_.Step() == SQLITE_ROW) {
-    if (!ReadMessage(special_query_, special_layout_)) return false;
+  SqliteStatement* special = SpecialQuery(chat_row_id);
+  while (special != nullptr && special->Step() == SQLITE_ROW) {
+    if (!ReadMessage(*special, special_layout_)) return false;
     ConvertSpecial(session_type);
     message_.Write(batches.message_writer());
     batches.EndSpecial();
