@@ -63,7 +63,15 @@ class TextBuffer {
   }
   // Drops the text after `size` bytes (no-op when shorter).
   void Truncate(size_t size);
-  void clear() { Truncate(0); }
+  // Drops the text and forgets a failure; the memory is kept for the next.
+  void clear() {
+    Truncate(0);
+    failed_ = false;
+  }
+  // Room for `size` bytes of text without growing again.
+  void reserve(size_t size) {
+    if (size > capacity_ && size <= limit_) Reserve(size);
+  }
 
   size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }

@@ -274,7 +274,7 @@ class ContactFiles {
 
   // The writer to write the next contact into, as an element of the open
   // file's list; Taken() follows it.
-  JsonTextWriter* Next() { return batches_.Next(); }
+  JsonBufferWriter* Next() { return batches_.Next(); }
 
   // The value keys the contacts rebuilt from the search index have: only
   // those are remembered of the contacts taken, so that the memory follows
@@ -292,7 +292,7 @@ class ContactFiles {
 
   // A contact made as a tree (people known only from their traces).
   void Add(const Contact& contact) {
-    JsonTextWriter* writer = Next();
+    JsonBufferWriter* writer = Next();
     if (StreamableJsonValue(contact.object)) {
       WriteJsonValue(contact.object, writer);
     } else {
@@ -602,7 +602,7 @@ class AddressBook {
     image_path_ = WritePicture(&pictures_, person, ".jpg");
     thumb_path_ = WritePicture(&thumbnails_, person, ".thumb");
 
-    JsonTextWriter* writer = files->Next();
+    JsonBufferWriter* writer = files->Next();
     writer->BeginObject();
     for (const MemberPlan::Slot& slot : plan.slots) {
       if (slot.column >= 0) {
@@ -640,12 +640,13 @@ class AddressBook {
     int key_column = -1;
   };
 
-  static void WriteString(const JsonName& name, std::string_view text, JsonTextWriter* writer) {
+  template <typename Writer>
+  static void WriteString(const JsonName& name, std::string_view text, Writer* writer) {
     writer->Name(name);
     writer->String(text);
   }
 
-  void WriteList(const JsonName& name, int index, JsonTextWriter* writer) {
+  void WriteList(const JsonName& name, int index, JsonBufferWriter* writer) {
     const ListText& list = lists_[index];
     if (list.ends.empty()) {
       if (index < kAlwaysListed) {

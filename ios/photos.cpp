@@ -304,18 +304,18 @@ struct PhotoExtras {
   std::vector<std::string> album_keys;
 };
 
-void WriteMember(const ColumnValue& value, const JsonName& name, JsonTextWriter* writer) {
+void WriteMember(const ColumnValue& value, const JsonName& name, JsonBufferWriter* writer) {
   WriteColumnMember(value, name, writer);
 }
 
-void WriteText(const std::string& text, const JsonName& name, JsonTextWriter* writer) {
+void WriteText(const std::string& text, const JsonName& name, JsonBufferWriter* writer) {
   if (text.empty()) return;
   writer->Name(name);
   writer->String(text);
 }
 
 // The members in the writer's order (byte order of their names).
-void WritePhoto(const PhotoRow& row, const PhotoExtras& extras, JsonTextWriter* writer) {
+void WritePhoto(const PhotoRow& row, const PhotoExtras& extras, JsonBufferWriter* writer) {
   const PhotoNames& n = Names();
   const ColumnValue* v = row.values;
   writer->BeginObject();
@@ -363,7 +363,7 @@ class PhotoBatches {
     batches_.Reserve(kPhotosPerBatch * kBatchBytesPerPhoto);
   }
 
-  JsonTextWriter* Next() { return batches_.Next(); }
+  JsonBufferWriter* Next() { return batches_.Next(); }
 
   // Writes the open batch as file `number`.
   void Flush(size_t number) { FlushAs(kBatchPrefix + std::to_string(number) + ".json"); }
@@ -476,7 +476,7 @@ bool WriteLooseFiles(const PhotoInputs& inputs, const PackageContext& context,
     if (dot == std::string::npos || dot + 1 == name.size()) continue;
     const int media = GetMediaType(ToLowerAscii(name.substr(dot)));
     if (media != kMediaImage && media != kMediaVideo) continue;
-    JsonTextWriter* writer = batches->Next();
+    JsonBufferWriter* writer = batches->Next();
     writer->BeginObject();
     writer->Name("kind");
     writer->Int(media == kMediaVideo ? 1 : 0);

@@ -11,13 +11,13 @@ namespace kx {
 
 namespace {
 
-void TextMember(JsonTextWriter* writer, const char* name, const std::string& value) {
+void TextMember(JsonBufferWriter* writer, const char* name, const std::string& value) {
   if (value.empty()) return;
   writer->Name(name);
   writer->String(value);
 }
 
-void WriteMessage(const ChatMessage& message, JsonTextWriter* writer) {
+void WriteMessage(const ChatMessage& message, JsonBufferWriter* writer) {
   writer->BeginObject();
   if (message.has_duration) {
     writer->Name("duration");

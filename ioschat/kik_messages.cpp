@@ -131,7 +131,7 @@ KikMessageLayout::KikMessageLayout(const SqliteStatement& row) {
 }
 
 void KikMessageLayout::Write(const SqliteStatement& row, const KikBackup& backup,
-                             JsonTextWriter* writer) {
+                             JsonBufferWriter* writer) {
   const auto text = [&row](int column) {
     return column >= 0 ? row.ColumnTextView(column) : std::string_view();
   };

@@ -61,7 +61,7 @@ Json::Value KikMessageObject(const SqliteStatement& row, const KikBackup& backup
 class KikMessageLayout {
  public:
   explicit KikMessageLayout(const SqliteStatement& row);
-  void Write(const SqliteStatement& row, const KikBackup& backup, JsonTextWriter* writer);
+  void Write(const SqliteStatement& row, const KikBackup& backup, JsonBufferWriter* writer);
 
  private:
   enum Source { kColumn, kIsFromMe, kType, kSendState, kMediaPath, kMediaBackup };

@@ -67,10 +67,10 @@ BatchWriter::BatchWriter(std::string folder, const char* array_member, const cha
       crlf_(crlf),
       writer_(&text_) {}
 
-JsonTextWriter* BatchWriter::Next() {
+JsonBufferWriter* BatchWriter::Next() {
   if (size_++ == 0) {
     text_.clear();
-    writer_ = JsonTextWriter(&text_);
+    writer_ = JsonBufferWriter(&text_);
     if (crlf_) writer_.UseCrLf();
     if (array_member_ != nullptr) {
       writer_.BeginObject();
@@ -94,8 +94,8 @@ BatchFile BatchWriter::Write(const std::string& file_name) {
     writer_.Int(records);
   }
   if (array_member_ != nullptr) writer_.EndObject();
-  file.laid_out = writer_.complete();
-  if (file.laid_out) file.result = WriteNewFile(file.path, text_);
+  file.laid_out = writer_.complete() && !text_.failed();
+  if (file.laid_out) file.result = WriteNewFile(file.path, text_.view());
   text_.clear();
   size_ = 0;
   return file;

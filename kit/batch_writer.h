@@ -47,7 +47,7 @@ class BatchWriter {
 
   // The writer of the next record, opening a batch when none is open: the
   // caller writes exactly one non-empty object with it.
-  JsonTextWriter* Next();
+  JsonBufferWriter* Next();
   // The same for a record held as a tree.
   void Add(const Json::Value& record);
   // Sets aside room for `bytes` of batch text before the first record, for
@@ -72,8 +72,8 @@ class BatchWriter {
   const char* array_member_;
   const char* count_member_;
   bool crlf_;
-  std::string text_;
-  JsonTextWriter writer_;
+  TextBuffer text_;
+  JsonBufferWriter writer_;
   int64_t size_ = 0;
 };
 

@@ -59,7 +59,7 @@ class ChatBatchWriter {
 
   // The writer of the next message: the caller writes exactly one non-empty
   // object with it, then calls EndSpecial or EndOrdinary.
-  JsonTextWriter* message_writer() { return batches_->Next(); }
+  JsonBufferWriter* message_writer() { return batches_->Next(); }
   // Rows of the special set count towards the chat's messages but never
   // close a batch.
   void EndSpecial();

@@ -164,7 +164,7 @@ bool MemberValue::IsIntegral() const {
   }
 }
 
-void MemberValue::Write(JsonTextWriter* writer) const {
+void MemberValue::Write(JsonBufferWriter* writer) const {
   switch (kind_) {
     case Kind::kInteger:
       writer->Int(integer_);
@@ -188,7 +188,7 @@ void QuoteRecord::Clear() {
   for (MemberValue& member : members_) member.Clear();
 }
 
-void QuoteRecord::Write(JsonTextWriter* writer) const {
+void QuoteRecord::Write(JsonBufferWriter* writer) const {
   const std::vector<JsonName>& names = QuoteNames();
   writer->BeginObject();
   for (int i = 0; i < kQuoteMemberCount; ++i) {
@@ -211,7 +211,7 @@ QuoteRecord* MessageRecord::StartQuote() {
   return &quote_;
 }
 
-void MessageRecord::Write(JsonTextWriter* writer) const {
+void MessageRecord::Write(JsonBufferWriter* writer) const {
   const std::vector<JsonName>& names = MessageNames();
   writer->BeginObject();
   for (int i = 0; i < kMessageMemberCount; ++i) {

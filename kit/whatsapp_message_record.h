@@ -1,5 +1,5 @@
 // A message object of the newer layout held as fixed members rather than a
-// Json::Value tree: the columns and rules fill it, JsonTextWriter writes it
+// Json::Value tree: the columns and rules fill it, JsonBufferWriter writes it
 // with the text WriteJson would give the equivalent tree. One record is
 // reused for every message, so a message costs no allocation once the
 // buffers have grown.
@@ -46,7 +46,7 @@ class MemberValue {
   bool IsIntegral() const;
 
   // The value; the member must be present.
-  void Write(JsonTextWriter* writer) const;
+  void Write(JsonBufferWriter* writer) const;
 
  private:
   Kind kind_ = Kind::kAbsent;
@@ -125,7 +125,7 @@ class QuoteRecord {
   void Clear();
   MemberValue& operator[](QuoteMember member) { return members_[member]; }
   const MemberValue& operator[](QuoteMember member) const { return members_[member]; }
-  void Write(JsonTextWriter* writer) const;
+  void Write(JsonBufferWriter* writer) const;
 
  private:
   std::array<MemberValue, kQuoteMemberCount> members_;
@@ -145,7 +145,7 @@ class MessageRecord {
   std::vector<std::string>* url_links() { return &url_links_; }
 
   // The message as one object of `writer`.
-  void Write(JsonTextWriter* writer) const;
+  void Write(JsonBufferWriter* writer) const;
 
  private:
   std::array<MemberValue, kMessageMemberCount> members_;

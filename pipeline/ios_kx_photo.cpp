@@ -20,7 +20,7 @@ constexpr char kOutPutOperation[] = "IosKxPhotoKxDataPackage::OutPut";
 constexpr char kSaveOperation[] = "IosKxPhotoDataStorage::_SavePhotoInfosToLocal";
 
 // A photo's detail-file object, its members in the writer's order.
-void WritePhoto(const KxPhotoRecord& photo, JsonTextWriter* writer) {
+void WritePhoto(const KxPhotoRecord& photo, JsonBufferWriter* writer) {
   writer->BeginObject();
   writer->Name("album_types");
   writer->Int(photo.album_types);

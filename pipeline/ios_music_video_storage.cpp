@@ -30,7 +30,7 @@ std::string SavePending(BatchWriter* details, const char* prefix, const char* op
 
 }  // namespace
 
-void Common::WriteFirstMembers(JsonTextWriter* writer) const {
+void Common::WriteFirstMembers(JsonBufferWriter* writer) const {
   writer->Name("Duration");
   writer->Double(duration);
   writer->Name("FileExtendName");
@@ -41,7 +41,7 @@ void Common::WriteFirstMembers(JsonTextWriter* writer) const {
   writer->UInt(id);
 }
 
-void Common::WriteLastMembers(JsonTextWriter* writer, const std::string* tag) const {
+void Common::WriteLastMembers(JsonBufferWriter* writer, const std::string* tag) const {
   writer->Name("media_type");
   writer->Int(media_type);
   writer->Name("size");
@@ -54,7 +54,7 @@ void Common::WriteLastMembers(JsonTextWriter* writer, const std::string* tag) co
   writer->String(title);
 }
 
-void MusicInfo::Write(JsonTextWriter* writer) const {
+void MusicInfo::Write(JsonBufferWriter* writer) const {
   writer->BeginObject();
   writer->Name("Album");
   writer->String(album);
@@ -67,7 +67,7 @@ void MusicInfo::Write(JsonTextWriter* writer) const {
   writer->EndObject();
 }
 
-void VideoInfo::Write(JsonTextWriter* writer) const {
+void VideoInfo::Write(JsonBufferWriter* writer) const {
   writer->BeginObject();
   WriteFirstMembers(writer);
   WriteLastMembers(writer, &tag);

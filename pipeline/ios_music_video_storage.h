@@ -24,7 +24,7 @@ namespace kx {
 class Common {
  public:
   virtual ~Common() = default;
-  virtual void Write(JsonTextWriter* writer) const = 0;
+  virtual void Write(JsonBufferWriter* writer) const = 0;
 
   uint64_t id = 0;
   std::string title;
@@ -37,13 +37,13 @@ class Common {
  protected:
   // The common members in the writer's order: those before "PlayListID",
   // then those after it, with a video's `tag` in its place.
-  void WriteFirstMembers(JsonTextWriter* writer) const;
-  void WriteLastMembers(JsonTextWriter* writer, const std::string* tag) const;
+  void WriteFirstMembers(JsonBufferWriter* writer) const;
+  void WriteLastMembers(JsonBufferWriter* writer, const std::string* tag) const;
 };
 
 class MusicInfo : public Common {
  public:
-  void Write(JsonTextWriter* writer) const override;
+  void Write(JsonBufferWriter* writer) const override;
 
   std::string album;
   std::string artist;
@@ -52,7 +52,7 @@ class MusicInfo : public Common {
 
 class VideoInfo : public Common {
  public:
-  void Write(JsonTextWriter* writer) const override;
+  void Write(JsonBufferWriter* writer) const override;
 
   std::string tag;  // "music-video" for media type 33
 };

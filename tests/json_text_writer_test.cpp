@@ -439,6 +439,13 @@ TEST(JsonTextWriterTest, BufferStopsAtItsLimitKeepingWhatItHeld) {
   EXPECT_EQ("0123456789", moved.view());
   EXPECT_TRUE(moved.failed());
   EXPECT_EQ(0u, text.size());  // NOLINT(bugprone-use-after-move): moved-from is empty
+  // A cleared buffer starts again: one batch too long fails that batch only.
+  moved.clear();
+  EXPECT_FALSE(moved.failed());
+  moved.reserve(100);  // beyond the limit: no room is taken
+  moved.append("abc");
+  EXPECT_EQ("abc", moved.view());
+  EXPECT_FALSE(moved.failed());
 }
 
 }  // namespace

@@ -89,13 +89,14 @@ inline std::string Formatted(const std::string& expected_json) {
 // What `write` gives through a text writer (starting at `depth`), which must
 // end with a complete document: compared with WriteJson's text of the same
 // tree, it shows a streamed writer lays documents out as the tree writer does.
-template <typename Write>
+// `Text` is what the writer writes into: a string or a TextBuffer.
+template <typename Text = std::string, typename Write>
 std::string WrittenText(const Write& write, size_t depth = 0) {
-  std::string text;
-  JsonTextWriter writer(&text, depth);
+  Text text;
+  BasicJsonTextWriter<Text> writer(&text, depth);
   write(&writer);
   EXPECT_TRUE(writer.complete());
-  return text;
+  return std::string(std::string_view(text.data(), text.size()));
 }
 
 // `items` as a JSON array, an empty one when there are none.

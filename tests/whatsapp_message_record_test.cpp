@@ -65,7 +65,7 @@ std::vector<Scalar> Scalars() {
 
 // The member written as the only member "value" of an object.
 std::string WrittenAsObject(const MemberValue& member) {
-  return test::WrittenText([&](JsonTextWriter* writer) {
+  return test::WrittenText<TextBuffer>([&](JsonBufferWriter* writer) {
     writer->BeginObject();
     writer->Name("value");
     member.Write(writer);
@@ -167,7 +167,7 @@ TEST(WhatsAppMessageRecordTest, RecordsAreWrittenAsTheTreeWriterWritesThem) {
   bare["content"] = "";
   trees.append(bare);
 
-  EXPECT_EQ(WriteJson(trees), test::WrittenText([&](JsonTextWriter* writer) {
+  EXPECT_EQ(WriteJson(trees), test::WrittenText<TextBuffer>([&](JsonBufferWriter* writer) {
               writer->BeginArray();
               for (const MessageRecord& record : records) record.Write(writer);
               writer->EndArray();
