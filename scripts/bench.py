@@ -10,6 +10,12 @@ benchmark joins by being built; nothing here names one.
   scripts/bench.py --build build/bench [--scale small|full|tiny]
   scripts/bench.py --table build/bench/bench.log   # the table of an earlier run
 
+The stores and the packages' files go to a RAM file system (/dev/shm) when
+TMPDIR is not set and it has room for the scale: on a disk, what creating
+thousands of files costs depends on what the file system went through
+before (ext4 without a journal scans recently deleted inodes before it
+reuses one), not on the program. Set TMPDIR to measure on a disk.
+
 With --base-build (the build of a base revision, scripts/bench-base.sh),
 each program runs in turns, base first, then the working tree, then the base
 again and so on (--turns), and the table sets each row's ratios and peak
@@ -29,6 +35,11 @@ FIELDS = ["data_type", "scale", "records", "package", "sqlite", "side", "peak", 
 # Rows of logs written before the processor times joined the row, and
 # before the side files' processor time did.
 OLDER_FIELD_COUNTS = (8, 12)
+# The RAM file system the benchmarks' files go to, and the free space it
+# needs for each scale (the largest benchmark's stores and documents, with
+# room to spare); the programs check their own needs again.
+RAM_FOLDER = "/dev/shm"
+RAM_NEEDED_GB = {"tiny": 1, "small": 4, "full": 64}
 # A peak that grows less than this between two sizes of one data type counts
 # as flat: allocator noise and the look-up tables a store holds.
 FLAT_FACTOR = 1.5
@@ -102,14 +113,48 @@ def programs_in(build):
                   if name.endswith("_bench") and os.access(os.path.join(folder, name), os.X_OK))
 
 
+def bench_folder(scale):
+    """The folder the benchmarks' files go to: TMPDIR when set, else the RAM
+    file system when it has room for the scale; None for the default."""
+    if os.environ.get("TMPDIR"):
+        return os.environ["TMPDIR"]
+    try:
+        stats = os.statvfs(RAM_FOLDER)
+    except OSError:
+        return None
+    free_gb = stats.f_bavail * stats.f_frsize / 2**30
+    return RAM_FOLDER if free_gb >= RAM_NEEDED_GB[scale] else None
+
+
+def bench_environment(scale):
+    environment = dict(os.environ, KX_BENCH_SCALE=scale)
+    folder = bench_folder(scale)
+    if folder:
+        environment["TMPDIR"] = folder
+    return environment
+
+
+def files_folder(lines, args):
+    """Where the run's files went: as its log says, or as this run chose."""
+    marker = ", files in "
+    for line in lines:
+        if line.startswith("=== ") and marker in line:
+            return line.split(marker, 1)[1].rstrip(")")
+    if args.table:
+        return "a folder the log does not name"
+    return bench_folder(args.scale) or "the default temporary folder"
+
+
 def run_program(build, name, scale, log):
     """Runs one program of `build`, appending its output to `log`; returns
     its output lines and exit code."""
-    log.write(f"=== {name} (KX_BENCH_SCALE={scale})\n")
+    environment = bench_environment(scale)
+    folder = environment.get("TMPDIR", "the default temporary folder")
+    log.write(f"=== {name} (KX_BENCH_SCALE={scale}, files in {folder})\n")
     log.flush()
     begin = time.monotonic()
     result = subprocess.run([os.path.join(build, "bench", name)],
-                            env=dict(os.environ, KX_BENCH_SCALE=scale), text=True,
+                            env=environment, text=True,
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     seconds = time.monotonic() - begin
     log.write(result.stdout)
@@ -276,7 +321,8 @@ def main():
     print("\nratio: package s / sqlite3 -json s, both the best of the benchmark's runs in one "
           "process; package s leaves out the side files' time, measured apart by writing "
           "the same files alone. user ratio: the same in processor time in user space, "
-          "steadier on a loaded machine (the side files' user time left out likewise).")
+          "steadier on a loaded machine (the side files' user time left out likewise). "
+          f"Files in {files_folder(lines, args)}.")
     if failed:
         print("\nfailed: " + ", ".join(failed) + " (see the log)")
         sys.exit(1)
