@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -274,15 +273,14 @@ void AppendJsonDouble(double value, std::string* out) {
     out->append(".0");
     return;
   }
+  // The text of "%.17g" in the C locale, which std::to_chars gives without
+  // printf's locale look-ups and arbitrary-precision arithmetic.
   char text[40];
-  const int length = std::snprintf(text, sizeof(text), "%.17g", value);
-  std::string_view written(text, static_cast<size_t>(length));
-  bool has_point_or_exponent = false;
-  for (char c : written) {
-    // A decimal comma of the C locale's choosing reads as a point.
-    out->push_back(c == ',' ? '.' : c);
-    has_point_or_exponent = has_point_or_exponent || c == ',' || c == '.' || c == 'e';
-  }
+  const std::to_chars_result end =
+      std::to_chars(text, text + sizeof(text), value, std::chars_format::general, 17);
+  const std::string_view written(text, static_cast<size_t>(end.ptr - text));
+  out->append(written.data(), written.size());
+  const bool has_point_or_exponent = written.find_first_of(".e") != std::string_view::npos;
   // Keeps a whole number recognisable as floating point ("3.0").
   if (!has_point_or_exponent) out->append(".0");
 }

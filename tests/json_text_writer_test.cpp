@@ -148,6 +148,18 @@ double RandomDouble(Random& random) {
   }
 }
 
+// Every kind of double (subnormal, huge, negative, whole, fractional) is
+// written as the tree writer writes it.
+TEST(JsonTextWriterTest, DoublesAreWrittenAsTheTreeWriterWritesThem) {
+  Random random(7);
+  for (int i = 0; i < 20000; ++i) {
+    const double value = RandomDouble(random);
+    std::string text;
+    AppendJsonDouble(value, &text);
+    ASSERT_EQ(WriteJson(Json::Value(value)), text) << i;
+  }
+}
+
 TEST(JsonTextWriterTest, MembersAreWrittenInNameOrderAndReplaced) {
   JsonMembers members;
   Json::Value tree(Json::objectValue);
