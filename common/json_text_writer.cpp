@@ -575,22 +575,41 @@ template void JsonTextWriter::IntegerArray(const std::vector<uint64_t>& values);
 template void JsonBufferWriter::IntegerArray(const std::vector<int64_t>& values);
 template void JsonBufferWriter::IntegerArray(const std::vector<uint64_t>& values);
 
-// Rows of one query set the same names in the same order, object after
-// object: while this object has so far repeated the last one's names, the
-// next name is looked for at the next place first. The last object's names
-// were distinct, so a name found there is not among this object's yet.
+// Names kept beyond those present before they are all dropped: callers
+// whose names come from the data must not grow the list without bound.
+constexpr size_t kSpareMemberNames = 64;
+
+void JsonMembers::Clear() {
+  if (members_.size() > 2 * size_ + kSpareMemberNames) {
+    members_.clear();
+    sorted_.clear();
+  }
+  ++object_;
+  size_ = 0;
+  next_ = 0;
+}
+
+// The names come in the same order object after object: the next one is
+// looked for after the last one first.
 JsonMembers::Member* JsonMembers::Slot(std::string_view name) {
-  if (in_step_ && size_ < previous_size_ && members_[size_].name == name) {
-    return &members_[size_++];
+  size_t place = next_;
+  if (place >= members_.size() || members_[place].name.name() != name) {
+    place = 0;
+    while (place < members_.size() && members_[place].name.name() != name) ++place;
   }
-  in_step_ = false;
-  for (size_t i = 0; i < size_; ++i) {
-    if (members_[i].name == name) return &members_[i];
+  if (place == members_.size()) {
+    members_.emplace_back(name);
+    const auto before = std::lower_bound(
+        sorted_.begin(), sorted_.end(), name,
+        [this](uint32_t at, std::string_view key) { return members_[at].name.name() < key; });
+    sorted_.insert(before, static_cast<uint32_t>(place));
   }
-  if (size_ == members_.size()) members_.emplace_back();
-  Member* member = &members_[size_++];
-  member->name.assign(name.data(), name.size());
-  sorted_size_ = static_cast<size_t>(-1);
+  Member* member = &members_[place];
+  if (!Present(*member)) {
+    member->object = object_;
+    ++size_;
+  }
+  next_ = place + 1;
   return member;
 }
 
@@ -622,8 +641,8 @@ void JsonMembers::SetDouble(std::string_view name, double value) {
 void JsonMembers::SetNull(std::string_view name) { Slot(name)->kind = Kind::kNull; }
 
 const JsonMembers::Member* JsonMembers::Find(std::string_view name) const {
-  for (size_t i = 0; i < size_; ++i) {
-    if (members_[i].name == name) return &members_[i];
+  for (const Member& member : members_) {
+    if (Present(member) && member.name.name() == name) return &member;
   }
   return nullptr;
 }
@@ -649,34 +668,29 @@ std::string_view JsonMembers::StringOf(std::string_view name) const {
 template <typename Text>
 void JsonMembers::WriteObject(BasicJsonTextWriter<Text>* writer, std::string_view nested_name,
                               const std::function<void()>& write_nested) const {
-  if (sorted_size_ != size_) {
-    sorted_.clear();
-    for (size_t i = 0; i < size_; ++i) sorted_.push_back(static_cast<uint32_t>(i));
-    std::sort(sorted_.begin(), sorted_.end(),
-              [this](uint32_t a, uint32_t b) { return members_[a].name < members_[b].name; });
-    sorted_size_ = size_;
-  }
   bool nested_pending = !nested_name.empty() && write_nested != nullptr;
   writer->BeginObject();
   for (const uint32_t place : sorted_) {
-    const Member* member = &members_[place];
-    if (nested_pending && nested_name <= member->name) {
+    const Member& member = members_[place];
+    if (!Present(member)) continue;
+    const std::string& name = member.name.name();
+    if (nested_pending && nested_name <= name) {
       nested_pending = false;
       writer->Name(nested_name);
       write_nested();
       // A set member of the nested member's name gives way to it.
-      if (nested_name == member->name) continue;
+      if (nested_name == name) continue;
     }
-    writer->Name(member->name);
-    switch (member->kind) {
+    writer->Name(member.name);
+    switch (member.kind) {
       case Kind::kString:
-        writer->String(member->text);
+        writer->String(member.text);
         break;
       case Kind::kInt:
-        writer->Int(member->integer);
+        writer->Int(member.integer);
         break;
       case Kind::kDouble:
-        writer->Double(member->real);
+        writer->Double(member.real);
         break;
       case Kind::kNull:
         writer->Null();

@@ -210,12 +210,8 @@ void AppendJsonDouble(double value, std::string* out);
 // in a Json::Value.
 class JsonMembers {
  public:
-  // Forgets the members; keeps the buffers for the next use.
-  void Clear() {
-    previous_size_ = size_;
-    size_ = 0;
-    in_step_ = true;
-  }
+  // Forgets the members; keeps the names and buffers for the next use.
+  void Clear();
   void SetString(std::string_view name, std::string_view value);
   // Sets a string member and hands back its text, emptied, to be filled in
   // place (its buffer serves object after object).
@@ -241,7 +237,9 @@ class JsonMembers {
  private:
   enum class Kind { kString, kInt, kDouble, kNull };
   struct Member {
-    std::string name;
+    explicit Member(std::string_view member_name) : name(member_name) {}
+    JsonName name;        // quoted once, for every object that sets it
+    uint64_t object = 0;  // the object that last set it: present when current
     Kind kind = Kind::kString;
     std::string text;
     int64_t integer = 0;
@@ -250,18 +248,16 @@ class JsonMembers {
 
   Member* Slot(std::string_view name);
   const Member* Find(std::string_view name) const;
+  bool Present(const Member& member) const { return member.object == object_; }
 
-  std::vector<Member> members_;  // [0, size_) are in use
-  size_t size_ = 0;
-  // The last object's size, and whether this one has set the same names in
-  // the same order so far (see Slot).
-  size_t previous_size_ = 0;
-  bool in_step_ = false;
-  // The members' places in the writer's order, kept while no place takes a
-  // new name (rows of one query sort alike); sorted_size_ is the size they
-  // were sorted at, or none.
-  mutable std::vector<uint32_t> sorted_;
-  mutable size_t sorted_size_ = static_cast<size_t>(-1);
+  // Every name set since the names were last dropped, present or not: rows
+  // of one query set the same names, or nearly, so each keeps its place and
+  // the order they are written in is sorted once per new name.
+  std::vector<Member> members_;
+  std::vector<uint32_t> sorted_;  // members_ in the writer's order
+  uint64_t object_ = 1;           // the object being set
+  size_t size_ = 0;               // members present
+  size_t next_ = 0;               // where the next name is looked for first
 };
 
 // `value` streamed into `writer` as WriteJson lays it out. Arrays must hold

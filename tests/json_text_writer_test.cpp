@@ -246,6 +246,21 @@ TEST(JsonTextWriterTest, MembersServeObjectAfterObjectWhoseNamesShift) {
     EXPECT_EQ(WriteJson(tree),
               WrittenText([&](JsonTextWriter* writer) { members.WriteObject(writer); }));
   }
+  // Names from the data, a new one in every object: the names of earlier
+  // objects are never present, and are dropped in time.
+  for (int i = 0; i < 200; ++i) {
+    members.Clear();
+    const std::string name = "n" + std::to_string(i);
+    members.SetString(name, "v");
+    members.SetInt("a", i);
+    EXPECT_FALSE(members.Has("n" + std::to_string(i - 1)));
+    EXPECT_EQ(i, members.IntegerOf("a"));
+    Json::Value tree(Json::objectValue);
+    tree[name] = "v";
+    tree["a"] = i;
+    ASSERT_EQ(WriteJson(tree),
+              WrittenText([&](JsonTextWriter* writer) { members.WriteObject(writer); }));
+  }
 }
 
 TEST(JsonTextWriterTest, CrLfLineEndsEverywhereALineEnds) {
