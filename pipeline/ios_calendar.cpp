@@ -90,11 +90,12 @@ class DetailElementWriter {
  public:
   explicit DetailElementWriter(CalendarLookups* lookups) : lookups_(lookups) {}
 
-  // The element's text, valid until the next call.
-  std::string& Write(const SqliteStatement& row) {
+  // The element's text, valid until the next call; empty when it would be
+  // longer than a text can be.
+  std::string_view Write(const SqliteStatement& row) {
     static const DetailNames names;
     text_.clear();
-    JsonTextWriter writer(&text_, IosCalendarKxDataPackageStorage::kDetailElementDepth);
+    JsonBufferWriter writer(&text_, IosCalendarKxDataPackageStorage::kDetailElementDepth);
     const int64_t all_day = EventColumnInteger(row, kEventAllDay);
     std::string_view start = EventColumnText(row, kEventStartDate, &blob_text_[0]);
     std::string_view end = EventColumnText(row, kEventEndDate, &blob_text_[1]);
@@ -160,12 +161,12 @@ class DetailElementWriter {
     writer.Name(names.url);
     writer.String(EventColumnText(row, kEventUrl, &blob_text_[0]));
     writer.EndObject();
-    return text_;
+    return text_.failed() ? std::string_view() : text_.view();
   }
 
  private:
   CalendarLookups* lookups_;
-  std::string text_;
+  TextBuffer text_;
   std::string blob_text_[2];
   std::string corrected_start_;
   std::string corrected_end_;
@@ -304,7 +305,14 @@ int IosCalendarKxDataPackage::AnalyseDatabase() {
   DetailElementWriter element(&lookups);
   while (query.Step() == SQLITE_ROW) {
     if (Stopped()) return kStatusStopped;
-    storage_.AddEvent(EventColumnInteger(query, kEventRowId), element.Write(query));
+    const int64_t row_id = EventColumnInteger(query, kEventRowId);
+    const std::string_view text = element.Write(query);
+    if (text.empty()) {
+      KX_LOG_OP(kLogProblem, kAnalyseOperation, "event %lld too long to write, left out",
+                static_cast<long long>(row_id));
+      continue;
+    }
+    storage_.AddEvent(row_id, text);
   }
   return kStatusOk;
 }
