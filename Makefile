@@ -52,17 +52,30 @@ demo: build
 # the benchmarks' stores between BASE and the working tree, in three zones;
 # bench-compare runs every benchmark of BASE and of the working tree in
 # turns (TURNS: base, work, base, ...) and prints one table of both.
-.PHONY: bench bench-documents bench-compare
+# bench-profile runs one program under perf and says where its package step
+# spends its processor time, beside sqlite3 -json's (PROGRAM, ARGS; CALLERS
+# names functions whose callers to list), at KX_BENCH_SCALE (small).
+.PHONY: bench bench-build bench-documents bench-compare bench-profile
 BENCH_DIR ?= build/bench
 SCALE ?= small
 BASE ?= main
 TURNS ?= 2
-bench: deps
+PROGRAM ?= whatsapp_bench
+ARGS ?=
+CALLERS ?=
+bench-build: deps
 	@bash scripts/install-deps.sh python3
 	cmake -S . -B $(BENCH_DIR) -G "$(CMAKE_GENERATOR)" -DCMAKE_BUILD_TYPE=Release \
 	  -DKX_BUILD_TESTS=OFF -DKX_BUILD_BENCH=ON
 	cmake --build $(BENCH_DIR) -j$(JOBS)
+
+bench: bench-build
 	python3 scripts/bench.py --build $(BENCH_DIR) --scale $(SCALE)
+
+bench-profile: bench-build
+	@bash scripts/install-deps.sh linux-perf
+	python3 scripts/bench-profile.py --build $(BENCH_DIR) $(if $(CALLERS),--callers $(CALLERS)) \
+	  $(PROGRAM) $(ARGS)
 
 bench-documents: deps
 	BENCH_DIR=$(BENCH_DIR) JOBS=$(JOBS) bash scripts/bench-documents.sh $(BASE)

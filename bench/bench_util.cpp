@@ -26,6 +26,11 @@ double NowSeconds() {
   return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
+void PrintPackageStepWindow(double start, double end) {
+  std::printf("PACKAGESTEP\t%ld\t%.6f\t%.6f\n", static_cast<long>(getpid()), start, end);
+  std::fflush(stdout);
+}
+
 double PeakResidentMb() {
   struct rusage usage {};
   if (getrusage(RUSAGE_SELF, &usage) != 0) return -1.0;
@@ -202,8 +207,10 @@ int PackageOnce(const PackageBench& bench, double* seconds, CpuSeconds* cpu,
   const double start = NowSeconds();
   const int status = bench.staged ? PackageStaged(bench.request.c_str(), length, CountResult)
                                   : PackageDataType(CountResult, bench.package_type);
-  *seconds = NowSeconds() - start;
+  const double end = NowSeconds();
+  *seconds = end - start;
   const CpuSeconds cpu_after = CpuUsed(RUSAGE_SELF);
+  PrintPackageStepWindow(start, end);
   *cpu = {cpu_after.user - cpu_before.user, cpu_after.system - cpu_before.system};
   if (status != 0) {
     std::fprintf(stderr, "%s %s: the package step answered %d\n", bench.data_type.c_str(),

@@ -152,6 +152,12 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 // Seconds on a monotonic clock, from an arbitrary start.
 double NowSeconds();
 
+// Prints the package step's window ("PACKAGESTEP", the process id, its start
+// and end on NowSeconds' clock, which is CLOCK_MONOTONIC): the profiler
+// (scripts/bench-profile.py) keeps the samples of that window alone, and
+// leaves out the store's generation, sqlite3 and the side files' timing.
+void PrintPackageStepWindow(double start, double end);
+
 // Peak resident set of this process so far, in megabytes (ru_maxrss).
 double PeakResidentMb();
 

@@ -196,8 +196,10 @@ inline int MeasureStorePackage(const StoreBench& bench, const StoreSize& size,
     const CpuSeconds cpu_before = CpuUsed(RUSAGE_SELF);
     const double start = NowSeconds();
     const int packaged = PackageDataType(CountResultBytes, bench.data_type);
-    const double seconds = NowSeconds() - start;
+    const double end = NowSeconds();
+    const double seconds = end - start;
     const CpuSeconds cpu_after = CpuUsed(RUSAGE_SELF);
+    PrintPackageStepWindow(start, end);
     if (packaged != 0) {
       std::fprintf(stderr, "%s %s: package answered %d\n", bench.data_type_name, size.label,
                    packaged);

@@ -115,3 +115,14 @@ endif()
 if(TARGET android_backup_format_test)
   target_link_libraries(android_backup_format_test PRIVATE kxbackupformats)
 endif()
+
+# The benchmarks' profiler reads perf's text; its reading is tested on a
+# text written by hand (Debian's python3, where make test installs pytest).
+if(NOT CMAKE_CROSSCOMPILING)
+  find_program(KX_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+  find_program(KX_PYTHON3 python3)
+  if(KX_PYTHON3)
+    add_test(NAME bench_profile_script_test
+      COMMAND ${KX_PYTHON3} -m pytest -q -p no:cacheprovider ${CMAKE_CURRENT_SOURCE_DIR}/scripts)
+  endif()
+endif()
