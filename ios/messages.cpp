@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -292,19 +294,26 @@ constexpr size_t kMessageDepth = 4;
 constexpr uint32_t kLooseChatOrder = 0x80000000u;
 // What the messages put aside may hold in memory before they go to files.
 constexpr size_t kSpillMemoryLimit = 16 * 1024 * 1024;
+// A session file's text goes to the file each time it has grown past this.
+constexpr size_t kFileTextFlushBytes = 256 * 1024;
 // Room a session file's text is given per session beyond its messages.
 constexpr size_t kSessionRoom = 4096;
 
 // The session's members with its "messages" in their place: the writer
 // wants the members in byte order of their names, the order of the tree.
+// `after_message` is called after each message is laid out.
+template <typename AfterMessage>
 void WriteSession(const Json::Value& session, const std::vector<std::string_view>& messages,
-                  JsonTextWriter* writer) {
+                  JsonTextWriter* writer, const AfterMessage& after_message) {
   static const std::string kMessagesName = "messages";
   bool messages_pending = !messages.empty();
   const auto write_messages = [&] {
     writer->Name(kMessagesName);
     writer->BeginArray();
-    for (const std::string_view message : messages) writer->Element(message, kMessageDepth);
+    for (const std::string_view message : messages) {
+      writer->Element(message, kMessageDepth);
+      after_message();
+    }
     writer->EndArray();
     messages_pending = false;
   };
@@ -469,16 +478,27 @@ class SessionWriter {
     std::stable_sort(
         spilled.begin(), spilled.end(),
         [](const SpilledMessage& a, const SpilledMessage& b) { return a.session < b.session; });
-    // In the line ends of a text-mode file on the hosts the files are read
-    // on, so the bytes are the same wherever the library runs.
+    const std::string path =
+        JoinPath(folder_, kSessionFilePrefix + std::to_string(file + 1) + ".json");
+    NewFileStream stream;
+    const int open_error = stream.Open(path);
+    // The text goes to the file session by session, so that the buffer
+    // stays the size of a session rather than of the file: fresh memory
+    // costs a page fault for every page touched.
     std::string& text = file_text_;
     text.clear();
-    // The messages as they were put aside (each text after a head longer
-    // than its separator in the file), and room for the sessions' own
-    // members: the file's text is then seldom copied into a larger block.
     size_t expected = kSessionRoom * kSessionsPerFile;
     for (const std::string& block : spill_blocks_) expected += block.size();
-    text.reserve(expected);
+    text.reserve(std::min(expected, kFileTextFlushBytes * 2));
+    const auto flush = [&] {
+      if (open_error == 0) stream.write(text.data(), static_cast<std::streamsize>(text.size()));
+      text.clear();
+    };
+    const auto flush_when_full = [&] {
+      if (text.size() >= kFileTextFlushBytes) flush();
+    };
+    // In the line ends of a text-mode file on the hosts the files are read
+    // on, so the bytes are the same wherever the library runs.
     JsonTextWriter writer(&text);
     writer.UseCrLf();
     writer.BeginObject();
@@ -490,17 +510,20 @@ class SessionWriter {
     for (size_t position = first; position < last; ++position) {
       auto end = next;
       while (end != spilled.end() && end->session == position) ++end;
-      WriteSession(order_[position], std::vector<SpilledMessage>(next, end), &writer);
+      WriteSession(order_[position], std::vector<SpilledMessage>(next, end), &writer,
+                   flush_when_full);
       next = end;
     }
     writer.EndArray();
     writer.EndObject();
-    SaveFile(file, &text, writer.complete());
+    flush();
+    SaveFile(path, open_error, &stream, writer.complete());
     return true;
   }
 
-  void WriteSession(Session* session, std::vector<SpilledMessage> messages,
-                    JsonTextWriter* writer) {
+  template <typename AfterMessage>
+  void WriteSession(Session* session, std::vector<SpilledMessage> messages, JsonTextWriter* writer,
+                    const AfterMessage& after_message) {
     // "date" orders a session's messages; a missing one reads as 0.
     std::stable_sort(messages.begin(), messages.end(),
                      [](const SpilledMessage& a, const SpilledMessage& b) {
@@ -514,22 +537,21 @@ class SessionWriter {
     Json::Value object = std::move(session->record);
     if (!session->members.empty()) object["members"] = std::move(session->members);
     session->chats.clear();
-    kx::WriteSession(object, texts, writer);
+    kx::WriteSession(object, texts, writer, after_message);
   }
 
-  // The file's number counts the files before it.
-  void SaveFile(size_t file, std::string* text, bool complete) {
-    const std::string path =
-        JoinPath(folder_, kSessionFilePrefix + std::to_string(file + 1) + ".json");
-    if (!complete) {
-      KX_LOG_AT(kLogError, context_.stem, "Fail to lay out session file %s.", path.c_str());
-      failed_ = true;
-      return;
-    }
-    const FileWriteResult written = WriteNewFile(path, *text);
-    text->clear();
-    if (!written.ok()) {
-      KX_LOG_AT(kLogError, context_.stem, "Fail to write session file %s.", path.c_str());
+  // Closes the file written through `stream`; one that was not laid out
+  // whole or not written whole is removed.
+  void SaveFile(const std::string& path, int open_error, NewFileStream* stream, bool complete) {
+    const int write_error = open_error == 0 ? stream->Close() : open_error;
+    if (!complete || write_error != 0) {
+      std::error_code ignored;
+      if (open_error == 0) std::filesystem::remove(PathFromUtf8(path), ignored);
+      if (complete) {
+        KX_LOG_AT(kLogError, context_.stem, "Fail to write session file %s.", path.c_str());
+      } else {
+        KX_LOG_AT(kLogError, context_.stem, "Fail to lay out session file %s.", path.c_str());
+      }
       failed_ = true;
       return;
     }

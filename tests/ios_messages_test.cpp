@@ -7,6 +7,7 @@
 #include <json/json.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -280,6 +281,39 @@ TEST_F(IosMessagesTest, SessionFilesOfTenSessions) {
         chats == 20 ? std::vector<int>{10, 10} : std::vector<int>{10, 10, 5};
     EXPECT_EQ(expected, sizes);
   }
+}
+
+// A session file of several megabytes, its text written as it is laid out:
+// whole, in order, with the line ends of the smaller files.
+TEST_F(IosMessagesTest, SessionFileOfSeveralMegabytes) {
+  std::string rows =
+      "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550101', 'SMS'), "
+      "(2, '+15550102', 'SMS');"
+      "INSERT INTO chat (ROWID, guid, chat_identifier) VALUES (1, 'c1', '+15550101'), "
+      "(2, 'c2', '+15550102');";
+  const std::string filler(3000, 'x');
+  std::map<std::string, std::string> expected;  // chat -> its messages' guids
+  for (int message = 1; message <= 600; ++message) {
+    const int chat = 1 + message % 2;
+    rows += SmsMessage(message, chat, chat, message, "'" + filler + "'");
+    expected["+1555010" + std::to_string(chat)] += " m" + std::to_string(message);
+  }
+  ASSERT_EQ(kStatusOk, Run(Store("long.db", 3, rows)));
+  const Json::Value result = test::Parsed(g_results.text);
+  ASSERT_EQ(1u, result["sms_file_path"].size());
+  const std::string bytes = test::ReadFileBytes(result["sms_file_path"][0].asString());
+  EXPECT_GT(bytes.size(), 600u * filler.size());
+  EXPECT_EQ(std::string::npos, ReplaceAll(bytes, "\r\n", "").find('\n'));
+  std::map<std::string, std::string> found;
+  const Json::Value file = test::Parsed(bytes);
+  for (const Json::Value& session : file["chat_sessions"]) {
+    std::string& guids = found[session["chat_identifier"].asString()];
+    for (const Json::Value& message : session["messages"]) {
+      guids += " " + message["guid"].asString();
+      EXPECT_EQ(filler, message["text"].asString());
+    }
+  }
+  EXPECT_EQ(expected, found);
 }
 
 // A chat without an identifier keeps its session, and reading the missing
