@@ -13,6 +13,7 @@
 
 #include "common/log.h"
 #include "common/platform.h"
+#include "common/sqlite_read_ahead.h"
 #include "common/status.h"
 
 namespace kx {
@@ -213,7 +214,7 @@ static void SupplyUnknownCollation(void*, sqlite3* db, int, const char* name) {
 int OpenGuardedDatabase(const std::string& utf8_path, OpenMode mode, sqlite3** db) {
   *db = nullptr;
   const int rc =
-      sqlite3_open_v2(SqliteFileName(utf8_path).c_str(), db, OpenFlags(mode), SqliteVfsName());
+      sqlite3_open_v2(SqliteFileName(utf8_path).c_str(), db, OpenFlags(mode), ReadAheadVfsName());
   if (rc != SQLITE_OK) return rc;
   sqlite3_collation_needed(*db, nullptr, SupplyUnknownCollation);
   return ApplyDefences(*db);
