@@ -24,11 +24,17 @@ namespace kx {
 class RecoverableMessages {
  public:
   void Add(int64_t chat_id, int64_t message_id);
+  // Once all are added: the message ids as bits, when their span allows,
+  // answer the look-ups of the many messages that are not recoverable.
+  void IndexMessages();
   bool Has(int64_t chat_id, int64_t message_id) const;
   // In any chat.
   bool Has(int64_t message_id) const;
 
  private:
+  // False when the id is known to be none of the recoverable ones.
+  bool MayHave(int64_t message_id) const;
+
   // Looked up once per message read: hashed, not ordered.
   struct PairHash {
     size_t operator()(const std::pair<int64_t, int64_t>& key) const {
@@ -37,6 +43,8 @@ class RecoverableMessages {
   };
   std::unordered_set<std::pair<int64_t, int64_t>, PairHash> by_chat_;
   std::unordered_set<int64_t> messages_;
+  std::vector<uint64_t> bits_;  // from first_ on; empty: not indexed
+  int64_t first_ = 0;
 };
 
 // What the planning pass keeps of a message in no chat.
