@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "common/log.h"
 #include "common/platform.h"
@@ -135,17 +136,38 @@ std::string BackupFileResolver::Resolve(const std::string& file_id) {
   }
   const std::string path = BackupFilePath(root_, file_id, folder.two_level);
   // A file that is no link resolves to its folder's resolution and its name.
-  std::error_code error;
-  const std::filesystem::file_type own_type =
-      std::filesystem::symlink_status(PathFromUtf8(path), error).type();
-  const bool plain = own_type != std::filesystem::file_type::symlink &&
-                     own_type != std::filesystem::file_type::none &&
-                     own_type != std::filesystem::file_type::unknown;
+  const bool plain = folder.two_level
+                         ? !MayBeLink(JoinPath(root_, file_id.substr(0, 2)), file_id, &folder.links)
+                         : !MayBeLink(root_, file_id, &root_links_);
   if (plain ? !folder.inside : !Inside(path)) {
     KX_LOG_AT(kLogProblem, kStem, "%s leads outside the backup, not followed.", path.c_str());
     return std::string();
   }
   return path;
+}
+
+bool BackupFileResolver::MayBeLink(const std::string& folder, const std::string& name,
+                                   Links* links) {
+  // A folder is listed once it has been asked for this many files: a
+  // listing reads every entry, a look costs one call.
+  constexpr int kLooksBeforeListing = 16;
+  if (!links->listed && ++links->looked_at > kLooksBeforeListing) {
+    std::vector<FolderEntry> entries;
+    std::error_code error;
+    if (ListFolder(folder, &entries, &error)) {
+      links->listed = true;
+      for (const FolderEntry& entry : entries) {
+        if (entry.is_link) links->names.insert(ToLowerAscii(entry.name));
+      }
+    }
+  }
+  // Lower case on both sides: Windows' names match whatever their case.
+  if (links->listed) return links->names.count(ToLowerAscii(name)) != 0;
+  std::error_code error;
+  const std::filesystem::file_type type =
+      std::filesystem::symlink_status(PathFromUtf8(JoinPath(folder, name)), error).type();
+  return type == std::filesystem::file_type::symlink || type == std::filesystem::file_type::none ||
+         type == std::filesystem::file_type::unknown;
 }
 
 bool BackupFileResolver::Inside(const std::string& path) {

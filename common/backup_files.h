@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "common/sqlite_wrapper.h"
 
@@ -35,7 +36,8 @@ std::string ResolveBackupFile(const std::string& backup_root, const std::string&
 // ResolveBackupFile for many files of one backup: whether the root is a
 // folder, and where each of its sub-folders leads, is found once, so that a
 // file costs one look at its own entry (a file that is a link is followed
-// and checked in full). Gives what ResolveBackupFile gives while the
+// and checked in full); a folder asked for many files is listed once
+// instead, and its links kept. Gives what ResolveBackupFile gives while the
 // backup's folders stay as they are.
 class BackupFileResolver {
  public:
@@ -43,20 +45,31 @@ class BackupFileResolver {
   std::string Resolve(const std::string& file_id);
 
  private:
+  // The entries of one folder that may lead elsewhere, once it is listed.
+  struct Links {
+    int looked_at = 0;  // files looked at one by one before the listing
+    bool listed = false;
+    std::unordered_set<std::string> names;  // in lower case
+  };
   struct Folder {
     bool known = false;
     bool two_level = false;  // root/<first two digits> exists
     bool inside = false;     // and, its links resolved, lies inside the root
+    Links links;             // of root/<first two digits>
   };
   // Whether `path`, its links and ".." resolved, lies inside the root
   // (resolved once).
   bool Inside(const std::string& path);
+  // Whether the entry `name` of `folder` (whose links are `links`) may
+  // lead elsewhere.
+  bool MayBeLink(const std::string& folder, const std::string& name, Links* links);
 
   std::string root_;
   int root_is_folder_ = -1;  // -1 not yet known
   std::filesystem::path canonical_root_;
   int canonical_root_state_ = 0;  // 0 not yet resolved, 1 resolved, -1 failed
   Folder folders_[256];           // by the id's first two digits
+  Links root_links_;              // of the root, where files lie in it
 };
 
 // The file id of the shortest relative path of an ordinary file (flags 1)

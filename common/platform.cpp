@@ -162,9 +162,10 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries,
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
     const DWORD attributes = found.dwFileAttributes;
+    const bool reparse_point = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     entries->push_back(FolderEntry{PathToUtf8(std::filesystem::path(name)),
-                                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-                                       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0});
+                                   (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !reparse_point,
+                                   reparse_point});
   } while (FindNextFileW(find.handle, &found));
   const DWORD last = GetLastError();
   if (last != ERROR_NO_MORE_FILES) {
@@ -180,10 +181,15 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries,
                 std::error_code* error) {
   std::filesystem::directory_iterator next(PathFromUtf8(folder), *error);
   for (; !*error && next != std::filesystem::directory_iterator(); next.increment(*error)) {
+    // The kind comes with the listing where the file system tells it, so
+    // this costs no call of its own.
     std::error_code status_error;
-    const bool is_folder = std::filesystem::is_directory(next->symlink_status(status_error));
-    entries->push_back(
-        FolderEntry{PathToUtf8(next->path().filename()), is_folder && !status_error});
+    const std::filesystem::file_type type = next->symlink_status(status_error).type();
+    const bool known = !status_error && type != std::filesystem::file_type::none &&
+                       type != std::filesystem::file_type::unknown;
+    entries->push_back(FolderEntry{PathToUtf8(next->path().filename()),
+                                   known && type == std::filesystem::file_type::directory,
+                                   !known || type == std::filesystem::file_type::symlink});
   }
   return !*error;
 }

@@ -47,11 +47,14 @@ std::string WindowsExtendedPath(const std::string& utf8_path);
 std::string SqliteFileName(const std::string& utf8_path);
 const char* SqliteVfsName();
 
-// One entry of a folder: its name (UTF-8) and whether it is a folder itself
-// (a link to a folder is not).
+// One entry of a folder: its name (UTF-8), whether it is a folder itself (a
+// link to a folder is not), and whether it may lead elsewhere: a symbolic
+// link, any reparse point on Windows, or an entry whose kind could not be
+// told.
 struct FolderEntry {
   std::string name;
   bool is_folder = false;
+  bool is_link = false;
 };
 
 // The entries of `folder` other than "." and "..", in no set order. On

@@ -113,10 +113,15 @@ TEST(BackupFilesTest, StoredFilesThatLeadOutOfTheBackupAreNotFollowed) {
   // also where the backup is named through a link to its folder.
   const std::string root_link = elsewhere.File("backup");
   std::filesystem::create_directory_symlink(backup.path(), root_link);
+  // Asked often enough, a folder is listed rather than looked at file by
+  // file: the answers stay the same.
   for (const std::string& root : {backup.path(), root_link}) {
     BackupFileResolver resolver(root);
-    for (const std::string& id : {outside, inside, nested, plain, missing, linked, plain, nested}) {
-      EXPECT_EQ(ResolveBackupFile(root, id), resolver.Resolve(id)) << root << " " << id;
+    for (int pass = 0; pass < 20; ++pass) {
+      for (const std::string& id :
+           {outside, inside, nested, plain, missing, linked, plain, nested}) {
+        EXPECT_EQ(ResolveBackupFile(root, id), resolver.Resolve(id)) << root << " " << id;
+      }
     }
   }
   BackupFileResolver resolver(backup.path());
