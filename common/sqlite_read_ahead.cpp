@@ -161,7 +161,10 @@ int CheckReservedLock(sqlite3_file* file, int* out) {
   return Real(file)->pMethods->xCheckReservedLock(Real(file), out);
 }
 
+// Some controls change the file (a size hint, an overwrite): the windows go
+// with any of them.
 int FileControl(sqlite3_file* file, int op, void* argument) {
+  DropWindows(file);
   return Real(file)->pMethods->xFileControl(Real(file), op, argument);
 }
 

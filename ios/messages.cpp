@@ -482,9 +482,9 @@ class SessionWriter {
         JoinPath(folder_, kSessionFilePrefix + std::to_string(file + 1) + ".json");
     NewFileStream stream;
     const int open_error = stream.Open(path);
-    // The text goes to the file session by session, so that the buffer
-    // stays the size of a session rather than of the file: fresh memory
-    // costs a page fault for every page touched.
+    // The text goes to the file each time it passes kFileTextFlushBytes,
+    // so that the buffer stays that size rather than the file's: fresh
+    // memory costs a page fault for every page touched.
     std::string& text = file_text_;
     text.clear();
     size_t expected = kSessionRoom * kSessionsPerFile;
