@@ -112,7 +112,9 @@ std::string ResolveBackupFile(const std::string& backup_root, const std::string&
   return path;
 }
 
-BackupFileResolver::BackupFileResolver(std::string backup_root) : root_(std::move(backup_root)) {}
+BackupFileResolver::BackupFileResolver(std::string backup_root) : root_(std::move(backup_root)) {
+  root_links_.folder = root_;
+}
 
 std::string BackupFileResolver::Resolve(const std::string& file_id) {
   if (root_is_folder_ < 0) {
@@ -133,12 +135,11 @@ std::string BackupFileResolver::Resolve(const std::string& file_id) {
                        type != std::filesystem::file_type::none &&
                        type != std::filesystem::file_type::unknown;
     folder.inside = Inside(folder.two_level ? sub_folder : root_);
+    folder.links.folder = sub_folder;
   }
   const std::string path = BackupFilePath(root_, file_id, folder.two_level);
   // A file that is no link resolves to its folder's resolution and its name.
-  const bool plain = folder.two_level
-                         ? !MayBeLink(JoinPath(root_, file_id.substr(0, 2)), file_id, &folder.links)
-                         : !MayBeLink(root_, file_id, &root_links_);
+  const bool plain = !MayBeLink(path, file_id, folder.two_level ? &folder.links : &root_links_);
   if (plain ? !folder.inside : !Inside(path)) {
     KX_LOG_AT(kLogProblem, kStem, "%s leads outside the backup, not followed.", path.c_str());
     return std::string();
@@ -146,15 +147,14 @@ std::string BackupFileResolver::Resolve(const std::string& file_id) {
   return path;
 }
 
-bool BackupFileResolver::MayBeLink(const std::string& folder, const std::string& name,
-                                   Links* links) {
+bool BackupFileResolver::MayBeLink(const std::string& path, const std::string& name, Links* links) {
   // A folder is listed once it has been asked for this many files: a
   // listing reads every entry, a look costs one call.
   constexpr int kLooksBeforeListing = 16;
   if (!links->listed && ++links->looked_at > kLooksBeforeListing) {
     std::vector<FolderEntry> entries;
     std::error_code error;
-    if (ListFolder(folder, &entries, &error)) {
+    if (ListFolder(links->folder, &entries, &error)) {
       links->listed = true;
       for (const FolderEntry& entry : entries) {
         if (entry.is_link) links->names.insert(ToLowerAscii(entry.name));
@@ -165,7 +165,7 @@ bool BackupFileResolver::MayBeLink(const std::string& folder, const std::string&
   if (links->listed) return links->names.count(ToLowerAscii(name)) != 0;
   std::error_code error;
   const std::filesystem::file_type type =
-      std::filesystem::symlink_status(PathFromUtf8(JoinPath(folder, name)), error).type();
+      std::filesystem::symlink_status(PathFromUtf8(path), error).type();
   return type == std::filesystem::file_type::symlink || type == std::filesystem::file_type::none ||
          type == std::filesystem::file_type::unknown;
 }

@@ -47,6 +47,7 @@ class BackupFileResolver {
  private:
   // The entries of one folder that may lead elsewhere, once it is listed.
   struct Links {
+    std::string folder;
     int looked_at = 0;  // files looked at one by one before the listing
     bool listed = false;
     std::unordered_set<std::string> names;  // in lower case
@@ -60,9 +61,9 @@ class BackupFileResolver {
   // Whether `path`, its links and ".." resolved, lies inside the root
   // (resolved once).
   bool Inside(const std::string& path);
-  // Whether the entry `name` of `folder` (whose links are `links`) may
-  // lead elsewhere.
-  bool MayBeLink(const std::string& folder, const std::string& name, Links* links);
+  // Whether the entry `name` at `path`, in the folder of `links`, may lead
+  // elsewhere.
+  bool MayBeLink(const std::string& path, const std::string& name, Links* links);
 
   std::string root_;
   int root_is_folder_ = -1;  // -1 not yet known

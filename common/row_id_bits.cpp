@@ -12,15 +12,27 @@ std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 }  // namespace
 
+bool RowIdBits::SpanFits(int64_t first, int64_t last) {
+  // Written as a difference of unsigned values: last - first may not fit.
+  return first <= last && static_cast<uint64_t>(last) - static_cast<uint64_t>(first) <
+                              static_cast<uint64_t>(kMaxSpan);
+}
+
+void RowIdBits::Reset(int64_t first, int64_t last) {
+  first_ = first;
+  words_.assign(static_cast<size_t>((last - first) / 64 + 1), 0);
+}
+
+void RowIdBits::Set(int64_t id) {
+  const uint64_t bit = static_cast<uint64_t>(id) - static_cast<uint64_t>(first_);
+  words_[bit / 64] |= uint64_t{1} << (bit % 64);
+}
+
 bool RowIdBits::Load(const SQLite3Wrapper& db, const std::string& table, const std::string& column,
                      int64_t first, int64_t last) {
   loaded_ = false;
   words_.clear();
-  // Written as a difference of unsigned values: last - first may not fit.
-  if (first > last || static_cast<uint64_t>(last) - static_cast<uint64_t>(first) >=
-                          static_cast<uint64_t>(kMaxSpan)) {
-    return false;
-  }
+  if (!SpanFits(first, last)) return false;
   // A name SQLite cannot resolve would be read as a text literal.
   if (!ColumnExists(db, table, column)) return false;
   SqliteStatement ids = PrepareStatement(db, "select " + Quoted(column) + " from " + Quoted(table) +
@@ -28,15 +40,12 @@ bool RowIdBits::Load(const SQLite3Wrapper& db, const std::string& table, const s
   if (!ids.prepared()) return false;
   ids.BindInt64(1, first);
   ids.BindInt64(2, last);
-  first_ = first;
-  words_.assign(static_cast<size_t>((last - first) / 64 + 1), 0);
+  Reset(first, last);
   int step = SQLITE_ROW;
   while ((step = ids.Step()) == SQLITE_ROW) {
     if (ids.ColumnType(0) != SQLITE_INTEGER) continue;
     const int64_t id = ids.ColumnInt64(0);
-    if (id < first || id > last) continue;
-    const uint64_t bit = static_cast<uint64_t>(id - first);
-    words_[bit / 64] |= uint64_t{1} << (bit % 64);
+    if (id >= first && id <= last) Set(id);
   }
   if (step != SQLITE_DONE) {
     words_.clear();

@@ -95,9 +95,6 @@ constexpr char kMemberColumns[] =
     "SELECT H.ROWID AS handle_id, H.id AS phone_number, H.service AS service FROM handle AS H ";
 constexpr char kChatHandleJoin[] =
     "LEFT JOIN chat_handle_join AS CH ON H.ROWID = CH.handle_id WHERE CH.chat_id = ?";
-// Recoverable message ids spread wider than this (4 MB of bits) are looked
-// up by hashing alone.
-constexpr uint64_t kMaxIndexedSpan = uint64_t{1} << 25;
 constexpr char kRecoverableSql[] = "select chat_id, message_id from chat_recoverable_message_join";
 constexpr char kAttachmentFrom[] =
     " FROM attachment LEFT JOIN message_attachment_join ON attachment.ROWID = "
@@ -135,34 +132,15 @@ void RecoverableMessages::Add(int64_t chat_id, int64_t message_id) {
   messages_.insert(message_id);
 }
 
-void RecoverableMessages::IndexMessages() {
-  bits_.clear();
-  if (messages_.empty()) return;
-  const auto [low, high] = std::minmax_element(messages_.begin(), messages_.end());
-  // Written as a difference of unsigned values: it may not fit a signed one.
-  const uint64_t span = static_cast<uint64_t>(*high) - static_cast<uint64_t>(*low);
-  if (span >= kMaxIndexedSpan) return;
-  first_ = *low;
-  bits_.assign(static_cast<size_t>(span / 64 + 1), 0);
-  for (const int64_t id : messages_) {
-    const uint64_t bit = static_cast<uint64_t>(id) - static_cast<uint64_t>(first_);
-    bits_[bit / 64] |= uint64_t{1} << (bit % 64);
-  }
-}
-
-bool RecoverableMessages::MayHave(int64_t message_id) const {
-  if (bits_.empty()) return true;
-  if (message_id < first_) return false;
-  const uint64_t bit = static_cast<uint64_t>(message_id) - static_cast<uint64_t>(first_);
-  return bit / 64 < bits_.size() && (bits_[bit / 64] >> (bit % 64) & 1) != 0;
-}
+void RecoverableMessages::IndexMessages() { bits_.Assign(messages_); }
 
 bool RecoverableMessages::Has(int64_t chat_id, int64_t message_id) const {
-  return !by_chat_.empty() && MayHave(message_id) && by_chat_.count({chat_id, message_id}) != 0;
+  return !by_chat_.empty() && bits_.MayContain(message_id) &&
+         by_chat_.count({chat_id, message_id}) != 0;
 }
 
 bool RecoverableMessages::Has(int64_t message_id) const {
-  return !messages_.empty() && MayHave(message_id) && messages_.count(message_id) != 0;
+  return !messages_.empty() && bits_.MayContain(message_id) && messages_.count(message_id) != 0;
 }
 
 MessageStore::MessageStore(const SQLite3Wrapper& db, const char* stem) : db_(db), stem_(stem) {

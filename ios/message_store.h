@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/row_id_bits.h"
 #include "common/sqlite_wrapper.h"
 #include "kit/address_book.h"
 
@@ -25,16 +26,14 @@ class RecoverableMessages {
  public:
   void Add(int64_t chat_id, int64_t message_id);
   // Once all are added: the message ids as bits, when their span allows,
-  // answer the look-ups of the many messages that are not recoverable.
+  // answer the look-ups of the many messages that are not recoverable
+  // without hashing.
   void IndexMessages();
   bool Has(int64_t chat_id, int64_t message_id) const;
   // In any chat.
   bool Has(int64_t message_id) const;
 
  private:
-  // False when the id is known to be none of the recoverable ones.
-  bool MayHave(int64_t message_id) const;
-
   // Looked up once per message read: hashed, not ordered.
   struct PairHash {
     size_t operator()(const std::pair<int64_t, int64_t>& key) const {
@@ -43,8 +42,7 @@ class RecoverableMessages {
   };
   std::unordered_set<std::pair<int64_t, int64_t>, PairHash> by_chat_;
   std::unordered_set<int64_t> messages_;
-  std::vector<uint64_t> bits_;  // from first_ on; empty: not indexed
-  int64_t first_ = 0;
+  RowIdBits bits_;
 };
 
 // What the planning pass keeps of a message in no chat.

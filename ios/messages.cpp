@@ -296,8 +296,6 @@ constexpr uint32_t kLooseChatOrder = 0x80000000u;
 constexpr size_t kSpillMemoryLimit = 16 * 1024 * 1024;
 // A session file's text goes to the file each time it has grown past this.
 constexpr size_t kFileTextFlushBytes = 256 * 1024;
-// Room a session file's text is given per session beyond its messages.
-constexpr size_t kSessionRoom = 4096;
 
 // The session's members with its "messages" in their place: the writer
 // wants the members in byte order of their names, the order of the tree.
@@ -487,9 +485,7 @@ class SessionWriter {
     // memory costs a page fault for every page touched.
     std::string& text = file_text_;
     text.clear();
-    size_t expected = kSessionRoom * kSessionsPerFile;
-    for (const std::string& block : spill_blocks_) expected += block.size();
-    text.reserve(std::min(expected, kFileTextFlushBytes * 2));
+    text.reserve(2 * kFileTextFlushBytes);
     const auto flush = [&] {
       if (open_error == 0) stream.write(text.data(), static_cast<std::streamsize>(text.size()));
       text.clear();

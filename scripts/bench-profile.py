@@ -25,12 +25,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import importlib.util  # noqa: E402
-
-_spec = importlib.util.spec_from_file_location(
-    "bench", os.path.join(os.path.dirname(os.path.abspath(__file__)), "bench.py"))
-bench = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(bench)
+import bench  # noqa: E402  (scripts/bench.py: where make bench puts its files)
 
 # Samples a second of processor time; cpu-clock works in virtual machines,
 # where the hardware counters often do not.
