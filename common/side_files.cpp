@@ -20,6 +20,8 @@ namespace {
 constexpr size_t kMaxComparedFileBytes = 64 * 1024;
 constexpr size_t kMaxRecentBytes = 4 * 1024 * 1024;
 constexpr size_t kMaxRecentFiles = 256;
+// The largest buffer a freed slot keeps for the next file.
+constexpr size_t kKeptSlotBytes = 8 * 1024;
 
 }  // namespace
 
@@ -67,19 +69,22 @@ std::string SideFileWriter::Write(const std::string& name_text, const std::strin
 }
 
 bool SideFileWriter::WriteAt(const std::string& path, const std::string& bytes) {
+  // Any good hash does for these look-ups (equal hashes are still compared
+  // byte for byte); the library's hash runs several times faster than
+  // FNV-1a.
+  const uint64_t path_hash = std::hash<std::string_view>{}(path);
   // Whatever this name held is replaced: it is no longer a source of links.
-  ForgetPath(path);
+  const size_t same_path = FindSlot(path_hashes_, path_hash, &Recent::path, path);
+  if (same_path != kNoSlot) Evict(same_path);
   // Larger bytes are never remembered, so they are not hashed either.
   if (bytes.size() > kMaxComparedFileBytes) return WriteTextFile(path, bytes);
-  // Any good hash does for this look-up (equal keys are still compared byte
-  // for byte); the library's hash runs several times faster than FNV-1a.
-  const uint64_t key = std::hash<std::string_view>{}(bytes);
-  const auto found = recent_.find(key);
-  if (found != recent_.end() && found->second.bytes == bytes && LinkToRecent(found->second, path)) {
-    return true;
-  }
+  const uint64_t bytes_hash = std::hash<std::string_view>{}(bytes);
+  const size_t same_bytes = FindSlot(bytes_hashes_, bytes_hash, &Recent::bytes, bytes);
+  if (same_bytes != kNoSlot && LinkToRecent(slots_[same_bytes], path)) return true;
   if (!WriteTextFile(path, bytes)) return false;
-  Remember(key, bytes, path);
+  // A twin that could not be linked (linked too often) makes way.
+  if (same_bytes != kNoSlot) Evict(same_bytes);
+  Remember(bytes_hash, path_hash, bytes, path);
   return true;
 }
 
@@ -97,32 +102,47 @@ bool SideFileWriter::LinkToRecent(const Recent& recent, const std::string& path)
   return !error;
 }
 
-void SideFileWriter::Remember(uint64_t key, const std::string& bytes, const std::string& path) {
-  const auto old = recent_.find(key);
-  if (old != recent_.end()) {
-    recent_bytes_ -= old->second.bytes.size();
-    recent_paths_.erase(old->second.path);
-    recent_.erase(old);
+size_t SideFileWriter::FindSlot(const std::vector<uint64_t>& hashes, uint64_t hash,
+                                std::string Recent::*member, const std::string& value) const {
+  for (size_t slot = 0; slot < hashes.size(); ++slot) {
+    if (hashes[slot] == hash && slots_[slot].used && slots_[slot].*member == value) return slot;
   }
-  if (recent_.size() >= kMaxRecentFiles || recent_bytes_ + bytes.size() > kMaxRecentBytes) {
-    recent_.clear();
-    recent_paths_.clear();
-    recent_bytes_ = 0;
+  return kNoSlot;
+}
+
+void SideFileWriter::Remember(uint64_t bytes_hash, uint64_t path_hash, const std::string& bytes,
+                              const std::string& path) {
+  if (slots_.empty()) {
+    slots_.resize(kMaxRecentFiles);
+    bytes_hashes_.resize(kMaxRecentFiles);
+    path_hashes_.resize(kMaxRecentFiles);
   }
-  recent_.emplace(key, Recent{bytes, path});
-  recent_paths_.emplace(path, key);
+  // The oldest files make room: one slot, and as many bytes as needed.
+  const size_t slot = next_slot_;
+  Evict(slot);
+  for (size_t older = (slot + 1) % kMaxRecentFiles;
+       recent_bytes_ + bytes.size() > kMaxRecentBytes && older != slot;
+       older = (older + 1) % kMaxRecentFiles) {
+    Evict(older);
+  }
+  next_slot_ = (slot + 1) % kMaxRecentFiles;
+  Recent& recent = slots_[slot];
+  recent.bytes.assign(bytes);
+  recent.path.assign(path);
+  recent.used = true;
+  bytes_hashes_[slot] = bytes_hash;
+  path_hashes_[slot] = path_hash;
   recent_bytes_ += bytes.size();
 }
 
-void SideFileWriter::ForgetPath(const std::string& path) {
-  const auto found = recent_paths_.find(path);
-  if (found == recent_paths_.end()) return;
-  const auto recent = recent_.find(found->second);
-  if (recent != recent_.end()) {
-    recent_bytes_ -= recent->second.bytes.size();
-    recent_.erase(recent);
-  }
-  recent_paths_.erase(found);
+void SideFileWriter::Evict(size_t slot) {
+  Recent& recent = slots_[slot];
+  if (!recent.used) return;
+  recent_bytes_ -= recent.bytes.size();
+  recent.used = false;
+  // A slot keeps the buffer of a thumbnail for the next one, not that of a
+  // large file: the ring's memory stays near its byte bound.
+  if (recent.bytes.capacity() > kKeptSlotBytes) std::string().swap(recent.bytes);
 }
 
 }  // namespace kx

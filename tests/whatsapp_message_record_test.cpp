@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,27 @@ TEST_F(SideFileWriterTest, AnEarlierRunsLinkedFileIsReplaced) {
   EXPECT_EQ(dir_.File("old.thumb"), files_.Write("old.thumb", kCard));
   EXPECT_EQ(kPicture, ReadFileBytes(kept));
   EXPECT_EQ(kCard, ReadFileBytes(dir_.File("old.thumb")));
+}
+
+// Far more files than the writer keeps for comparison, some of them
+// larger than it compares, with names written again with other bytes: every
+// name ends holding the bytes it was given last.
+TEST_F(SideFileWriterTest, ManyFilesAndRewrittenNamesEachHoldTheirLastBytes) {
+  std::map<std::string, std::string> expected;
+  for (int i = 0; i < 900; ++i) {
+    // 100 contents, each sent nine times; one in three of 60 KB (more than
+    // the bytes kept for comparison), one in 47 of 70 KB (never compared).
+    const int content = i % 100;
+    const size_t size = content % 47 == 0 ? 70000 : content % 3 == 0 ? 60000 : 64 + content;
+    const std::string bytes =
+        std::string(size, static_cast<char>('a' + content % 26)) + std::to_string(content);
+    // One write in seven goes to an earlier name.
+    const std::string name = "m" + std::to_string(i % 7 == 6 ? i / 3 : i) + ".thumb";
+    const std::string path = files_.Write(name, bytes);
+    ASSERT_FALSE(path.empty()) << name;
+    expected[path] = bytes;
+  }
+  for (const auto& [path, bytes] : expected) ASSERT_EQ(bytes, ReadFileBytes(path)) << path;
 }
 
 Json::Value Record(int id) {
