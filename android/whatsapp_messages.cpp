@@ -7,6 +7,7 @@
 
 #include "common/json_util.h"
 #include "common/local_date.h"
+#include "common/ordered_lookup.h"
 #include "common/result_row.h"
 #include "common/row_id_bits.h"
 #include "common/status.h"
@@ -50,8 +51,6 @@ constexpr char kSpecialRowsQuery[] =
     "ms.message_row_id where +m.message_type = 0 and ifnull(ms.action_type, 0) = 19";
 
 constexpr char kJidQuery[] = "select _id,raw_string from jid where raw_string != 'status_me';";
-constexpr char kThumbnailQuery[] =
-    "select thumbnail from message_thumbnail where message_row_id = ?";
 constexpr char kViewOnceQuery[] =
     "select state from message_view_once_media where message_row_id = ?";
 constexpr char kEphemeralQuery[] =
@@ -192,15 +191,16 @@ class NewerLayoutWriter {
   bool special_rows_known_ = false;  // else every chat runs the set's query
   MessageQueryLayout special_layout_;
   MessageQueryLayout ordinary_layout_;
-  PointLookup media_, thumbnail_, view_once_, ephemeral_, link_, quote_, quoted_media_,
-      original_media_, quoted_vcard_, quoted_text_thumbnail_, quoted_location_thumbnail_, vcard_,
-      participants_, number_change_, value_change_, subgroup_, parent_group_, hash_thumbnail_;
+  OrderedLookup thumbnail_, media_;
+  PointLookup view_once_, ephemeral_, link_, quote_, quoted_media_, original_media_, quoted_vcard_,
+      quoted_text_thumbnail_, quoted_location_thumbnail_, vcard_, participants_, number_change_,
+      value_change_, subgroup_, parent_group_, hash_thumbnail_;
   std::vector<int> media_columns_;  // column of the media query -> MediaColumn
   bool has_link_table_ = false;
   // Satellites that any message may have, their message ids read once: most
   // messages have none, and a look-up per message would cost more than
   // reading the message itself.
-  RowIdBits with_thumbnail_, with_link_, with_quote_;
+  RowIdBits with_link_, with_quote_;
 
   // The message being converted, and buffers kept from one to the next.
   MessageRecord message_;
@@ -272,9 +272,11 @@ NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
                                      const MessageWriterSettings& settings,
                                      PackageFileWriter* files)
     : settings_(settings), files_(files), jids_(LoadJids(db)) {
-  media_ =
-      PointLookup(db, SelectExistingColumns(db, "message_media", MediaColumns(), kRowIdCondition));
-  for (int column = 0; column < media_.row().ColumnCount(); ++column) {
+  media_ = OrderedLookup(db, "message_media", "message_row_id",
+                         ExistingColumns(db, "message_media", MediaColumns()));
+  // Column 0 is the row id the look-up is by.
+  media_columns_.push_back(-1);
+  for (int column = 1; column < media_.row().ColumnCount(); ++column) {
     const std::string name = media_.row().ColumnName(column);
     int index = -1;
     for (int i = 0; i < kMediaColumnCount; ++i) {
@@ -282,7 +284,7 @@ NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
     }
     media_columns_.push_back(index);
   }
-  thumbnail_ = PointLookup(db, kThumbnailQuery);
+  thumbnail_ = OrderedLookup(db, "message_thumbnail", "message_row_id", "thumbnail");
   view_once_ = PointLookup(db, kViewOnceQuery);
   ephemeral_ = PointLookup(db, kEphemeralQuery);
   has_link_table_ = CheckIsTableExist(db, "message_link");
@@ -306,7 +308,6 @@ NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
   int64_t first = 0;
   int64_t last = 0;
   if (ReadIdRange(db, "message", "_id", &first, &last)) {
-    with_thumbnail_.Load(db, "message_thumbnail", "message_row_id", first, last);
     with_link_.Load(db, "message_link", "message_row_id", first, last);
     with_quote_.Load(db, "message_quoted", "message_row_id", first, last);
   }
@@ -375,7 +376,7 @@ void NewerLayoutWriter::SetSenderId(const MemberValue& row_id, MemberValue* id) 
 void NewerLayoutWriter::ReadMediaRow(int64_t row_id) {
   media_row_.found = false;
   for (MemberValue& column : media_row_.columns) column.Clear();
-  if (!media_.FindByInteger(row_id)) return;
+  if (!media_.Find(row_id)) return;
   media_row_.found = true;
   const SqliteStatement& row = media_.row();
   for (size_t column = 0; column < media_columns_.size(); ++column) {
@@ -452,8 +453,8 @@ void NewerLayoutWriter::NormaliseSendStatus(int session_type) {
 // when there is none of its own.
 void NewerLayoutWriter::WriteThumbnail(const std::string& jid, int64_t row_id, int64_t type) {
   bytes_.clear();
-  if (with_thumbnail_.MayContain(row_id) && thumbnail_.FindByInteger(row_id)) {
-    ColumnBytesInto(thumbnail_.row(), 0, &bytes_);
+  if (thumbnail_.Find(row_id)) {
+    ColumnBytesInto(thumbnail_.row(), 1, &bytes_);
   }
   const MemberValue& file_hash = media_row_.columns[kMediaFileHash];
   if (bytes_.empty() && media_row_.found && type != kTypeText && type != kTypeSystem &&

@@ -26,15 +26,21 @@ bool PointLookup::FindByInteger(int64_t key) {
   return Next();
 }
 
-std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& table,
-                                  const std::vector<std::string>& columns,
-                                  const std::string& where) {
+std::string ExistingColumns(const SQLite3Wrapper& db, const std::string& table,
+                            const std::vector<std::string>& columns) {
   if (!CheckIsTableExist(db, table)) return std::string();
   std::string list;
   for (const std::string& column : columns) {
     if (!ColumnExists(db, table, column)) continue;
     list += list.empty() ? column : ", " + column;
   }
+  return list;
+}
+
+std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& table,
+                                  const std::vector<std::string>& columns,
+                                  const std::string& where) {
+  const std::string list = ExistingColumns(db, table, columns);
   if (list.empty()) return std::string();
   return "select " + list + " from " + table + " where " + where;
 }

@@ -40,8 +40,12 @@ class PointLookup {
   SqliteStatement statement_;
 };
 
-// "select c1, c2 ... from table where <where>" over those of `columns` that
-// the table has; "" when it has none of them or is missing.
+// "c1, c2 ..." of those of `columns` that the table has; "" when it has
+// none of them or is missing.
+std::string ExistingColumns(const SQLite3Wrapper& db, const std::string& table,
+                            const std::vector<std::string>& columns);
+// "select c1, c2 ... from table where <where>" over the same columns; ""
+// when there are none.
 std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& table,
                                   const std::vector<std::string>& columns,
                                   const std::string& where);

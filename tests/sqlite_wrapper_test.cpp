@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/log.h"
+#include "common/ordered_lookup.h"
 #include "common/row_id_bits.h"
 #include "common/table_schema.h"
 #include "samples/android_call_log.h"
@@ -407,6 +409,88 @@ TEST_F(SqliteWrapperTest, RowIdBitsHoldTheReferencedIdsOfTheRange) {
   ASSERT_NE(nullptr, reopened);
   EXPECT_FALSE(ReadIdRange(*reopened, "empty", "_id", &first, &last));
   EXPECT_FALSE(ReadIdRange(*reopened, "absent", "_id", &first, &last));
+}
+
+// Look-ups of keys asked in any order give the rows a point look-up gives:
+// in order with gaps, back to an earlier key (the next chat), further ahead
+// than the walk steps, the same key twice, before the first row and past
+// the last. Orders that move the cursor for most keys turn the look-ups
+// into point look-ups, with the same answers; a key that is not the
+// table's row id gets point look-ups from the start.
+TEST_F(SqliteWrapperTest, OrderedLookupFindsWhatAPointLookUpFinds) {
+  const std::string path = dir_.File("satellites.db");
+  // Every third key from 0 to 29997, with "v<key>".
+  const auto rows = [](const char* more_columns) {
+    return std::string(
+               "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 3 FROM n WHERE i < 29997) "
+               "SELECT i, ") +
+           more_columns + "'v' || i FROM n;";
+  };
+  RunSql(path,
+         "CREATE TABLE thumb (message_row_id INTEGER PRIMARY KEY, thumbnail BLOB);"
+         "INSERT INTO thumb " +
+             rows("") +
+             "CREATE TABLE twice (message_row_id INTEGER, thumbnail BLOB);"
+             "INSERT INTO twice " +
+             rows("") + "INSERT INTO twice " + rows("") +
+             "CREATE TABLE keyed (message_row_id INTEGER PRIMARY KEY, thumbnail) WITHOUT ROWID;"
+             "INSERT INTO keyed " +
+             rows("") +
+             "CREATE TABLE wide (message_row_id BIGINT PRIMARY KEY, thumbnail BLOB);"
+             "INSERT INTO wide " +
+             rows("") +
+             "CREATE TABLE pair (message_row_id INTEGER, n INTEGER, thumbnail, "
+             "PRIMARY KEY (message_row_id, n));"
+             "INSERT INTO pair " +
+             rows("0, "));
+  auto db = OpenDatabase(path);
+  ASSERT_NE(nullptr, db);
+  const auto has_row = [](int64_t key) { return key >= 0 && key <= 29997 && key % 3 == 0; };
+
+  std::vector<int64_t> ascending;
+  for (int64_t key = -2; key <= 30002; ++key) ascending.push_back(key);
+  std::vector<int64_t> chats;
+  for (const int64_t start : {9000, 0, 20000, 50, 29990}) {
+    for (int64_t key = start; key < start + 120; ++key) chats.push_back(key);
+  }
+  std::vector<int64_t> far_ahead;
+  for (int64_t key = 0; key <= 30000; key += 99) far_ahead.push_back(key);
+  std::vector<int64_t> scattered;
+  for (int64_t i = 0; i < 2000; ++i) scattered.push_back(i * 7919 % 30011);
+  const std::vector<int64_t> edges = {-5,    29997,     29998,     30000, 3, 3,
+                                      99999, INT64_MAX, INT64_MIN, 0,     0, 6};
+  const struct {
+    const char* name;
+    const std::vector<int64_t>& keys;
+    bool still_walking;
+  } orders[] = {{"ascending", ascending, true},
+                {"chats", chats, true},
+                {"far ahead", far_ahead, false},
+                {"scattered", scattered, false},
+                {"edges", edges, true}};
+  for (const char* table : {"thumb", "twice", "keyed", "wide", "pair"}) {
+    const bool row_id = std::string(table) == "thumb";
+    for (const auto& order : orders) {
+      SCOPED_TRACE(std::string(table) + ", " + order.name);
+      OrderedLookup lookup(*db, table, "message_row_id", "thumbnail");
+      ASSERT_TRUE(lookup.prepared());
+      for (const int64_t key : order.keys) {
+        ASSERT_EQ(has_row(key), lookup.Find(key)) << key;
+        if (!has_row(key)) continue;
+        ASSERT_EQ(key, lookup.row().ColumnInt64(0));
+        ASSERT_EQ("v" + std::to_string(key), lookup.row().ColumnText(1));
+      }
+      EXPECT_EQ(row_id && order.still_walking, lookup.walking());
+    }
+  }
+
+  for (const auto& [table, columns] : {std::pair<const char*, const char*>{"absent", "thumbnail"},
+                                       {"thumb", "absent"},
+                                       {"thumb", ""}}) {
+    OrderedLookup none(*db, table, "message_row_id", columns);
+    EXPECT_FALSE(none.prepared()) << table << columns;
+    EXPECT_FALSE(none.Find(3));
+  }
 }
 
 // Tests of the error paths follow.
