@@ -19,6 +19,10 @@ constexpr char kVfsName[] = "kx-read-ahead";
 // side (a table and its index) each keep a window of their own.
 constexpr sqlite3_int64 kWindowBytes = 64 * 1024;
 constexpr int kWindowCount = 4;
+// A read this far past where a sweep's last read ended still carries the
+// sweep on: look-ups in key order skip the rows of other keys (the
+// messages of other chats) between the pages they read.
+constexpr sqlite3_int64 kSkipBytes = 32 * 1024;
 
 struct Window {
   sqlite3_int64 start = 0;
@@ -66,16 +70,22 @@ Window* Covering(ReadAhead* ahead, sqlite3_int64 offset, int amount) {
   return nullptr;
 }
 
+// True when a read at `offset` carries on a sweep whose last read ended at
+// `end`: it starts there, or a little further on.
+bool CarriesOn(sqlite3_int64 end, sqlite3_int64 offset) {
+  return end >= 0 && offset >= end && offset - end < kSkipBytes;
+}
+
 // The window a read that carries on at `offset` fills: the one whose
 // sweep it continues, else the one unused longest; null when the read
 // starts a sweep of its own nowhere near where one ended.
 Window* WindowToFill(ReadAhead* ahead, sqlite3_int64 offset) {
   Window* oldest = &ahead->windows[0];
   for (Window& window : ahead->windows) {
-    if (window.valid && window.next == offset) return &window;
+    if (window.valid && CarriesOn(window.next, offset)) return &window;
     if (!window.valid || window.used < oldest->used) oldest = &window;
   }
-  return offset == ahead->direct_end ? oldest : nullptr;
+  return CarriesOn(ahead->direct_end, offset) ? oldest : nullptr;
 }
 
 // Fills `window` from `offset`: the next kWindowBytes, or what is left of
