@@ -6,9 +6,10 @@
 // another), and where a system call costs much, as it does in virtual
 // machines, those calls are most of the time a scan takes. This VFS wraps
 // the platform's own: a read of a main database file that carries on where
-// an earlier read ended fills a window of the following 64 KB in one call,
-// and the reads that follow are served from the window. Reads elsewhere go
-// straight to the file, as before.
+// an earlier read ended (or a little past it, as look-ups in key order do)
+// fills a window of the following 64 KB in one call, and the reads that
+// follow are served from the window. Reads elsewhere go straight to the
+// file, as before.
 //
 // The windows are dropped whenever the file may have changed under them:
 // on every lock and unlock of the file and of its WAL index (a transaction
