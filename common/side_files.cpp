@@ -69,22 +69,22 @@ std::string SideFileWriter::Write(const std::string& name_text, const std::strin
 }
 
 bool SideFileWriter::WriteAt(const std::string& path, const std::string& bytes) {
-  // Any good hash does for these look-ups (equal hashes are still compared
-  // byte for byte); the library's hash runs several times faster than
-  // FNV-1a.
+  // Names are found by a hash (they share the folder's path and often their
+  // length); bytes by their size, since files of one size are few among the
+  // recent ones and a comparison stops at the first byte that differs,
+  // where hashing reads every byte.
   const uint64_t path_hash = std::hash<std::string_view>{}(path);
   // Whatever this name held is replaced: it is no longer a source of links.
   const size_t same_path = FindSlot(path_hashes_, path_hash, &Recent::path, path);
   if (same_path != kNoSlot) Evict(same_path);
-  // Larger bytes are never remembered, so they are not hashed either.
+  // Larger bytes are never remembered, so they are not compared either.
   if (bytes.size() > kMaxComparedFileBytes) return WriteTextFile(path, bytes);
-  const uint64_t bytes_hash = std::hash<std::string_view>{}(bytes);
-  const size_t same_bytes = FindSlot(bytes_hashes_, bytes_hash, &Recent::bytes, bytes);
+  const size_t same_bytes = FindSlot(sizes_, bytes.size(), &Recent::bytes, bytes);
   if (same_bytes != kNoSlot && LinkToRecent(slots_[same_bytes], path)) return true;
   if (!WriteTextFile(path, bytes)) return false;
   // A twin that could not be linked (linked too often) makes way.
   if (same_bytes != kNoSlot) Evict(same_bytes);
-  Remember(bytes_hash, path_hash, bytes, path);
+  Remember(path_hash, bytes, path);
   return true;
 }
 
@@ -102,19 +102,19 @@ bool SideFileWriter::LinkToRecent(const Recent& recent, const std::string& path)
   return !error;
 }
 
-size_t SideFileWriter::FindSlot(const std::vector<uint64_t>& hashes, uint64_t hash,
+size_t SideFileWriter::FindSlot(const std::vector<uint64_t>& keys, uint64_t key,
                                 std::string Recent::*member, const std::string& value) const {
-  for (size_t slot = 0; slot < hashes.size(); ++slot) {
-    if (hashes[slot] == hash && slots_[slot].used && slots_[slot].*member == value) return slot;
+  for (size_t slot = 0; slot < keys.size(); ++slot) {
+    if (keys[slot] == key && slots_[slot].used && slots_[slot].*member == value) return slot;
   }
   return kNoSlot;
 }
 
-void SideFileWriter::Remember(uint64_t bytes_hash, uint64_t path_hash, const std::string& bytes,
+void SideFileWriter::Remember(uint64_t path_hash, const std::string& bytes,
                               const std::string& path) {
   if (slots_.empty()) {
     slots_.resize(kMaxRecentFiles);
-    bytes_hashes_.resize(kMaxRecentFiles);
+    sizes_.resize(kMaxRecentFiles);
     path_hashes_.resize(kMaxRecentFiles);
   }
   // The oldest files make room: one slot, and as many bytes as needed.
@@ -130,7 +130,7 @@ void SideFileWriter::Remember(uint64_t bytes_hash, uint64_t path_hash, const std
   recent.bytes.assign(bytes);
   recent.path.assign(path);
   recent.used = true;
-  bytes_hashes_[slot] = bytes_hash;
+  sizes_[slot] = bytes.size();
   path_hashes_[slot] = path_hash;
   recent_bytes_ += bytes.size();
 }

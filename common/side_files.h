@@ -58,9 +58,9 @@ class SideFileWriter {
 
  private:
   // A file written recently. The recent files are kept in a ring of slots
-  // whose buffers are used again, and found by scanning the slots' hashes:
-  // thousands of thumbnails pass through, and allocating for each one cost
-  // more than comparing it.
+  // whose buffers are used again, and found by scanning the slots' sizes and
+  // path hashes: thousands of thumbnails pass through, and allocating for
+  // each one cost more than comparing it.
   struct Recent {
     std::string bytes;
     std::string path;  // a file this writer wrote with these bytes
@@ -69,19 +69,18 @@ class SideFileWriter {
   static constexpr size_t kNoSlot = static_cast<size_t>(-1);
 
   bool LinkToRecent(const Recent& recent, const std::string& path);
-  // The used slot whose hash in `hashes` is `hash` and whose `member` equals
+  // The used slot whose entry in `keys` is `key` and whose `member` equals
   // `value`; kNoSlot when none.
-  size_t FindSlot(const std::vector<uint64_t>& hashes, uint64_t hash, std::string Recent::*member,
+  size_t FindSlot(const std::vector<uint64_t>& keys, uint64_t key, std::string Recent::*member,
                   const std::string& value) const;
-  void Remember(uint64_t bytes_hash, uint64_t path_hash, const std::string& bytes,
-                const std::string& path);
+  void Remember(uint64_t path_hash, const std::string& bytes, const std::string& path);
   void Evict(size_t slot);
 
   std::string folder_;
-  std::vector<Recent> slots_;           // the ring, created with the first file
-  std::vector<uint64_t> bytes_hashes_;  // of each slot's bytes
-  std::vector<uint64_t> path_hashes_;   // of each slot's path
-  size_t next_slot_ = 0;                // the oldest slot, the next to take
+  std::vector<Recent> slots_;          // the ring, created with the first file
+  std::vector<uint64_t> sizes_;        // of each slot's bytes
+  std::vector<uint64_t> path_hashes_;  // of each slot's path
+  size_t next_slot_ = 0;               // the oldest slot, the next to take
   size_t recent_bytes_ = 0;
 };
 
