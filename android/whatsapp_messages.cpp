@@ -56,10 +56,9 @@ constexpr char kViewOnceQuery[] =
 constexpr char kEphemeralQuery[] =
     "select setting_duration from message_ephemeral_setting where message_row_id = ?";
 constexpr char kLinkQuery[] = "select 1 from message_link where message_row_id = ?";
-constexpr char kQuoteQuery[] =
-    "select\t\tmessage_type as q_type,\t\tkey_id as q_key_id,\t\tsender_jid_row_id as "
-    "quote_sender_row_id,\t\tfrom_me as q_is_from_me,\t\ttext_data as quote_content from "
-    "message_quoted where message_row_id = ?";
+constexpr char kQuoteColumns[] =
+    "message_type as q_type,\t\tkey_id as q_key_id,\t\tsender_jid_row_id as "
+    "quote_sender_row_id,\t\tfrom_me as q_is_from_me,\t\ttext_data as quote_content";
 constexpr char kOriginalMediaQuery[] =
     "select mm.media_duration, mm.media_name from message m join message_media mm on "
     "mm.message_row_id = m._id where m.chat_row_id = ? and m.from_me = ? and m.key_id = ?";
@@ -105,7 +104,6 @@ const std::vector<std::string>& QuotedMediaColumns() {
   static const std::vector<std::string> columns = {"media_duration", "media_name", "thumbnail"};
   return columns;
 }
-constexpr char kRowIdCondition[] = "message_row_id = ?";
 
 constexpr char kDeletedTag[] = "deleted";
 
@@ -191,16 +189,16 @@ class NewerLayoutWriter {
   bool special_rows_known_ = false;  // else every chat runs the set's query
   MessageQueryLayout special_layout_;
   MessageQueryLayout ordinary_layout_;
-  OrderedLookup thumbnail_, media_;
-  PointLookup view_once_, ephemeral_, link_, quote_, quoted_media_, original_media_, quoted_vcard_,
-      quoted_text_thumbnail_, quoted_location_thumbnail_, vcard_, participants_, number_change_,
-      value_change_, subgroup_, parent_group_, hash_thumbnail_;
+  OrderedLookup thumbnail_, media_, quote_, quoted_media_;
+  PointLookup view_once_, ephemeral_, link_, original_media_, quoted_vcard_, quoted_text_thumbnail_,
+      quoted_location_thumbnail_, vcard_, participants_, number_change_, value_change_, subgroup_,
+      parent_group_, hash_thumbnail_;
   std::vector<int> media_columns_;  // column of the media query -> MediaColumn
   bool has_link_table_ = false;
-  // Satellites that any message may have, their message ids read once: most
-  // messages have none, and a look-up per message would cost more than
-  // reading the message itself.
-  RowIdBits with_link_, with_quote_;
+  // The messages with links, their ids read once: most messages have none,
+  // and a look-up per message would cost more than reading the message
+  // itself. (A message has a row per link: the table is not keyed by it.)
+  RowIdBits with_link_;
 
   // The message being converted, and buffers kept from one to the next.
   MessageRecord message_;
@@ -289,9 +287,9 @@ NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
   ephemeral_ = PointLookup(db, kEphemeralQuery);
   has_link_table_ = CheckIsTableExist(db, "message_link");
   link_ = PointLookup(db, kLinkQuery);
-  quote_ = PointLookup(db, kQuoteQuery);
-  quoted_media_ = PointLookup(
-      db, SelectExistingColumns(db, "message_quoted_media", QuotedMediaColumns(), kRowIdCondition));
+  quote_ = OrderedLookup(db, "message_quoted", "message_row_id", kQuoteColumns);
+  quoted_media_ = OrderedLookup(db, "message_quoted_media", "message_row_id",
+                                ExistingColumns(db, "message_quoted_media", QuotedMediaColumns()));
   original_media_ = PointLookup(db, kOriginalMediaQuery);
   quoted_vcard_ = PointLookup(db, kQuotedVcardQuery);
   quoted_text_thumbnail_ = PointLookup(db, kQuotedTextThumbnailQuery);
@@ -309,7 +307,6 @@ NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
   int64_t last = 0;
   if (ReadIdRange(db, "message", "_id", &first, &last)) {
     with_link_.Load(db, "message_link", "message_row_id", first, last);
-    with_quote_.Load(db, "message_quoted", "message_row_id", first, last);
   }
 
   MessageQueryParts parts;
@@ -466,7 +463,7 @@ void NewerLayoutWriter::WriteThumbnail(const std::string& jid, int64_t row_id, i
 }
 
 void NewerLayoutWriter::AddQuote(const std::string& jid, int64_t chat_row_id, int64_t row_id) {
-  if (!with_quote_.MayContain(row_id) || !quote_.FindByInteger(row_id)) return;
+  if (!quote_.Find(row_id)) return;
   QuoteRecord& quote = *message_.StartQuote();
   const SqliteStatement& quote_row = quote_.row();
   for (int column = 0; column < quote_row.ColumnCount(); ++column) {
@@ -476,7 +473,7 @@ void NewerLayoutWriter::AddQuote(const std::string& jid, int64_t chat_row_id, in
   const int64_t quote_type = quote[kQuoteType].AsInteger();
   quote_bytes_.clear();
   // The quote's own copy of the media row first: it outlives the original.
-  if (quoted_media_.FindByInteger(row_id)) {
+  if (quoted_media_.Find(row_id)) {
     const SqliteStatement& row = quoted_media_.row();
     for (int column = 0; column < row.ColumnCount(); ++column) {
       const std::string name = row.ColumnName(column);

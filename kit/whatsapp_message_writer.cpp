@@ -37,14 +37,6 @@ std::string ExistingColumns(const SQLite3Wrapper& db, const std::string& table,
   return list;
 }
 
-std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& table,
-                                  const std::vector<std::string>& columns,
-                                  const std::string& where) {
-  const std::string list = ExistingColumns(db, table, columns);
-  if (list.empty()) return std::string();
-  return "select " + list + " from " + table + " where " + where;
-}
-
 std::string ColumnBytes(const SqliteStatement& statement, int index) {
   std::string bytes;
   ColumnBytesInto(statement, index, &bytes);

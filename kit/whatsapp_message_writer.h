@@ -44,11 +44,6 @@ class PointLookup {
 // none of them or is missing.
 std::string ExistingColumns(const SQLite3Wrapper& db, const std::string& table,
                             const std::vector<std::string>& columns);
-// "select c1, c2 ... from table where <where>" over the same columns; ""
-// when there are none.
-std::string SelectExistingColumns(const SQLite3Wrapper& db, const std::string& table,
-                                  const std::vector<std::string>& columns,
-                                  const std::string& where);
 
 // Column `index` of the current row as raw bytes (text or blob), "" for NULL.
 std::string ColumnBytes(const SqliteStatement& statement, int index);
