@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>

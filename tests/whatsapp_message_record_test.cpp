@@ -252,8 +252,9 @@ TEST_F(SideFileWriterTest, AnEarlierRunsLinkedFileIsReplaced) {
 TEST_F(SideFileWriterTest, ManyFilesAndRewrittenNamesEachHoldTheirLastBytes) {
   std::map<std::string, std::string> expected;
   for (int i = 0; i < 900; ++i) {
-    // 100 contents, each sent nine times; one in three of 60 KB (more than
-    // the bytes kept for comparison), one in 47 of 70 KB (never compared).
+    // 100 contents, each sent nine times; one in three of 60 KB (together
+    // more than the 4 MB the writer keeps), one in 47 of 70 KB (too large
+    // to be compared at all).
     const int content = i % 100;
     const size_t size = content % 47 == 0 ? 70000 : content % 3 == 0 ? 60000 : 64 + content;
     const std::string bytes =
