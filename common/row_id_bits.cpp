@@ -2,15 +2,10 @@
 
 #include <sqlite3.h>
 
+#include "common/sql_identifier.h"
 #include "common/table_schema.h"
 
 namespace kx {
-
-namespace {
-
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
-
-}  // namespace
 
 bool RowIdBits::SpanFits(int64_t first, int64_t last) {
   // Written as a difference of unsigned values: last - first may not fit.
@@ -35,8 +30,9 @@ bool RowIdBits::Load(const SQLite3Wrapper& db, const std::string& table, const s
   if (!SpanFits(first, last)) return false;
   // A name SQLite cannot resolve would be read as a text literal.
   if (!ColumnExists(db, table, column)) return false;
-  SqliteStatement ids = PrepareStatement(db, "select " + Quoted(column) + " from " + Quoted(table) +
-                                                 " where " + Quoted(column) + " between ?1 and ?2");
+  SqliteStatement ids = PrepareStatement(db, "select " + QuotedIdentifier(column) + " from " +
+                                                 QuotedIdentifier(table) + " where " +
+                                                 QuotedIdentifier(column) + " between ?1 and ?2");
   if (!ids.prepared()) return false;
   ids.BindInt64(1, first);
   ids.BindInt64(2, last);
@@ -67,9 +63,10 @@ bool ReadIdRange(const SQLite3Wrapper& db, const std::string& table, const std::
   if (!ColumnExists(db, table, column)) return false;
   // Each bound its own subquery: SQLite reads a lone min() or max() from the
   // ends of an index, but scans the table for both at once.
-  const std::string from = " from " + Quoted(table) + ")";
-  SqliteStatement range = PrepareStatement(db, "select (select min(" + Quoted(column) + ")" + from +
-                                                   ", (select max(" + Quoted(column) + ")" + from);
+  const std::string from = " from " + QuotedIdentifier(table) + ")";
+  SqliteStatement range =
+      PrepareStatement(db, "select (select min(" + QuotedIdentifier(column) + ")" + from +
+                               ", (select max(" + QuotedIdentifier(column) + ")" + from);
   if (!range.prepared() || range.Step() != SQLITE_ROW) return false;
   if (range.ColumnType(0) != SQLITE_INTEGER || range.ColumnType(1) != SQLITE_INTEGER) return false;
   *first = range.ColumnInt64(0);

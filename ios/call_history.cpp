@@ -10,6 +10,7 @@
 #include "common/log.h"
 #include "common/result_row.h"
 #include "common/select_list.h"
+#include "common/sql_identifier.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "kit/address_book.h"
@@ -105,21 +106,12 @@ ParticipantJoin FindParticipantJoin(const SQLite3Wrapper& db) {
   return join;
 }
 
-std::string Quoted(const std::string& identifier) {
-  std::string quoted = "\"";
-  for (const char c : identifier) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  return quoted + "\"";
-}
-
 std::string DeletedNumberQuery(const ParticipantJoin& join) {
-  const std::string table = Quoted(join.table);
+  const std::string table = QuotedIdentifier(join.table);
   return "select cast( ZVALUE as text) as address from ZHANDLE left join " + table +
-         " ON ZHANDLE.Z_PK=" + table + "." + Quoted(join.handle_column) +
-         " left join ZCALLRECORD ON ZCALLRECORD.Z_PK=" + table + "." + Quoted(join.call_column) +
-         " WHERE ZCALLRECORD.Z_PK is null";
+         " ON ZHANDLE.Z_PK=" + table + "." + QuotedIdentifier(join.handle_column) +
+         " left join ZCALLRECORD ON ZCALLRECORD.Z_PK=" + table + "." +
+         QuotedIdentifier(join.call_column) + " WHERE ZCALLRECORD.Z_PK is null";
 }
 
 // The call query over what this store's call table has (ZCALLRECORD, or

@@ -1,6 +1,6 @@
 #include "ioschat/core_data_store.h"
 
-#include "ioschat/sql_identifier.h"
+#include "common/sql_identifier.h"
 
 namespace kx {
 

@@ -14,9 +14,9 @@
 #include "common/log.h"
 #include "common/result_row.h"
 #include "common/select_list.h"
+#include "common/sql_identifier.h"
 #include "common/sqlite_wrapper.h"
 #include "common/status.h"
-#include "ioschat/sql_identifier.h"
 #include "packager/package_steps.h"
 
 namespace kx {

@@ -1,8 +1,8 @@
-// Table and column names of chat stores written into SQL: the stores name
-// their tables after collections, accounts and entity numbers, so a name
-// may carry '#', ':' or a quote.
-#ifndef KX_IOSCHAT_SQL_IDENTIFIER_H_
-#define KX_IOSCHAT_SQL_IDENTIFIER_H_
+// Table and column names written into SQL. Chat stores name their tables
+// after collections, accounts and entity numbers, so a name may carry '#',
+// ':' or a quote.
+#ifndef KX_COMMON_SQL_IDENTIFIER_H_
+#define KX_COMMON_SQL_IDENTIFIER_H_
 
 #include <string>
 
@@ -20,4 +20,4 @@ inline std::string QuotedIdentifier(const std::string& name) {
 
 }  // namespace kx
 
-#endif  // KX_IOSCHAT_SQL_IDENTIFIER_H_
+#endif  // KX_COMMON_SQL_IDENTIFIER_H_
