@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "common/sql_identifier.h"
 #include "common/table_schema.h"
 #include "common/text.h"
 
@@ -15,8 +16,6 @@ constexpr int kMaxSteps = 16;
 // it goes on while at most one key in kFindsPerSeek moved its cursor.
 constexpr int64_t kTrialFinds = 256;
 constexpr int64_t kFindsPerSeek = 4;
-
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // True when `key` is the table's row id under its own name (INTEGER PRIMARY
 // KEY of a table with row ids): unique, an integer in every row, and the
@@ -40,12 +39,12 @@ OrderedLookup::OrderedLookup(const SQLite3Wrapper& db, const std::string& table,
                              const std::string& key, const std::string& columns)
     : db_(&db), table_(table), key_(key) {
   if (columns.empty()) return;
-  const std::string select =
-      "select " + Quoted(key) + ", " + columns + " from " + Quoted(table) + " where " + Quoted(key);
+  const std::string select = "select " + QuotedIdentifier(key) + ", " + columns + " from " +
+                             QuotedIdentifier(table) + " where " + QuotedIdentifier(key);
   point_ = PrepareStatement(db, select + " = ?1");
   if (!point_.prepared()) return;
   if (IsRowIdAlias(db, table, key)) {
-    forward_ = PrepareStatement(db, select + " >= ?1 order by " + Quoted(key));
+    forward_ = PrepareStatement(db, select + " >= ?1 order by " + QuotedIdentifier(key));
     walking_ = forward_.prepared();
   }
   if (!walking_) StopWalking();
@@ -68,32 +67,30 @@ bool OrderedLookup::WalkTo(int64_t key) {
   const bool ahead = asked_ && key >= last_asked_;
   asked_ = true;
   last_asked_ = key;
-  if (ahead && (at_end_ || row_key_ >= key)) return true;
-  for (int steps = 0; ahead && steps < kMaxSteps && on_row_ && row_key_ < key; ++steps) Step();
-  if (ahead && !broken_ && (at_end_ || row_key_ >= key)) return true;
-  if (!broken_) Seek(key);
-  if (broken_) {
-    StopWalking();
-    return false;
-  }
-  return true;
+  bool read = true;
+  for (int steps = 0; ahead && read && Behind(key) && steps < kMaxSteps; ++steps) read = Step();
+  if (!ahead || (read && Behind(key))) read = Seek(key);
+  // An error, or a key that is no integer: the walk can no longer tell
+  // which keys it passed.
+  if (!read) StopWalking();
+  return read;
 }
 
-void OrderedLookup::Seek(int64_t key) {
+bool OrderedLookup::Seek(int64_t key) {
   ++seeks_;
   forward_.Reset();
   forward_.BindInt64(1, key);
-  Step();
+  return Step();
 }
 
-void OrderedLookup::Step() {
+bool OrderedLookup::Step() {
   const int step = forward_.Step();
-  on_row_ = step == SQLITE_ROW && forward_.ColumnType(0) == SQLITE_INTEGER;
-  at_end_ = step == SQLITE_DONE;
-  // An error, or a key that is no integer: the walk can no longer tell
-  // which keys it passed.
-  broken_ = !on_row_ && !at_end_;
-  if (on_row_) row_key_ = forward_.ColumnInt64(0);
+  on_row_ = step == SQLITE_ROW;
+  if (on_row_) {
+    if (forward_.ColumnType(0) != SQLITE_INTEGER) return false;
+    row_key_ = forward_.ColumnInt64(0);
+  }
+  return on_row_ || step == SQLITE_DONE;
 }
 
 bool OrderedLookup::FindByPoint(int64_t key) {

@@ -47,8 +47,11 @@ class OrderedLookup {
   // Puts the walk's cursor on the first row at or after `key`; false when
   // the walk stopped instead (row() is then the point look-up's).
   bool WalkTo(int64_t key);
-  void Seek(int64_t key);
-  void Step();
+  // Move the cursor; false on an error or a key that is no integer.
+  bool Seek(int64_t key);
+  bool Step();
+  // The cursor is on a row before `key` (not at the end of the table).
+  bool Behind(int64_t key) const { return on_row_ && row_key_ < key; }
   bool FindByPoint(int64_t key);
   // Finalizes the walk and reads the table's keys for the point look-ups.
   void StopWalking();
@@ -60,11 +63,9 @@ class OrderedLookup {
   SqliteStatement point_;    // "... where key = ?1"
   RowIdBits keys_;           // the table's keys, once walking stopped
   bool walking_ = false;
-  // The walk: its cursor's row, or the end of the table, or neither (an
-  // error: the walk stops), and the last key asked.
+  // The walk: its cursor's row (none at the end of the table), and the
+  // last key asked.
   bool on_row_ = false;
-  bool at_end_ = false;
-  bool broken_ = false;
   int64_t row_key_ = 0;
   int64_t last_asked_ = 0;
   bool asked_ = false;
