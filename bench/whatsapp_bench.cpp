@@ -21,6 +21,9 @@
 // pages are flushed (untimed) before each timed step, so that none pays for
 // the write-back of another.
 //
+// KX_BENCH_STORE names a folder where each store is generated once and kept,
+// for runs that compare builds on the same bytes.
+//
 // Each store is packaged in its own child process, so each peak memory is
 // its own; the two peaks side by side show whether memory grows with the
 // length of a chat.
@@ -56,6 +59,37 @@ struct StoreShape {
   kx::samples::WhatsAppMessageMix mix;
 };
 
+bool Generate(const StoreShape& shape, const std::string& path) {
+  kx::samples::AndroidSampleOptions options;
+  options.schema_version = kx::samples::kWhatsAppNewerLayout;
+  kx::samples::WhatsAppStoreShape store_shape;
+  store_shape.chats = shape.chats;
+  store_shape.messages_per_chat = shape.messages_per_chat;
+  store_shape.mix = shape.mix;
+  return kx::samples::WriteWhatsAppMessageStore(path, options, store_shape);
+}
+
+// Puts the store of `shape` at `source`: a copy of the one kept in
+// KX_BENCH_STORE when set (generated there once), else generated in place.
+bool PlaceStore(const StoreShape& shape, const std::string& source, double* generate_seconds) {
+  const char* kept = std::getenv("KX_BENCH_STORE");
+  std::string path = source;
+  if (kept != nullptr) {
+    std::filesystem::create_directories(kept);
+    path = kx::JoinPath(kept, "msgstore_" + std::to_string(shape.chats) + "x" +
+                                  std::to_string(shape.messages_per_chat) + "_" +
+                                  std::to_string(static_cast<int>(shape.mix)) + ".db");
+  }
+  *generate_seconds = 0;
+  std::error_code error;
+  if (kept == nullptr || !std::filesystem::exists(path, error)) {
+    const double start = kx::bench::NowSeconds();
+    if (!Generate(shape, path)) return false;
+    *generate_seconds = kx::bench::NowSeconds() - start;
+  }
+  return path == source || std::filesystem::copy_file(path, source, error);
+}
+
 // `work` is a fresh folder; the caller removes it.
 int RunBench(const StoreShape& shape, const std::string& work) {
   const std::string phone = kx::JoinPath(work, "phone");
@@ -64,18 +98,11 @@ int RunBench(const StoreShape& shape, const std::string& work) {
   std::filesystem::create_directories(temp);
   const std::string source = kx::JoinPath(phone, "msgstore.db");
 
-  kx::samples::AndroidSampleOptions options;
-  options.schema_version = kx::samples::kWhatsAppNewerLayout;
-  kx::samples::WhatsAppStoreShape store_shape;
-  store_shape.chats = shape.chats;
-  store_shape.messages_per_chat = shape.messages_per_chat;
-  store_shape.mix = shape.mix;
-  const double start = kx::bench::NowSeconds();
-  if (!kx::samples::WriteWhatsAppMessageStore(source, options, store_shape)) {
+  double generate_seconds = 0;
+  if (!PlaceStore(shape, source, &generate_seconds)) {
     std::fprintf(stderr, "%s: cannot generate %s\n", shape.label, source.c_str());
     return 3;
   }
-  const double generate_seconds = kx::bench::NowSeconds() - start;
 
   Json::Value request;
   request["package_type"] = kWhatsAppDataType;
