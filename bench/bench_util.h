@@ -108,10 +108,11 @@ struct PackageFigures {
 };
 
 // Runs `bench` in a forked child (so the peak is the package step's own):
-// initialises the library, then `runs` times flushes the file systems and
-// times the package step; then sqlite3 -json of the query, best of `runs`;
-// counts the documents and times the side files; prints the BENCHROW line,
-// then calls `report` (in the child) for the benchmark's own lines.
+// initialises the library, then `runs` times, in turn: flushes the file
+// systems and times the package step, sqlite3 -json of the query, and the
+// side files alone (their sizes and the documents counted after the first
+// package step). Keeps the best of each; prints the BENCHROW line, then
+// calls `report` (in the child) for the benchmark's own lines.
 // Returns 0 when every step answered 0, else non-zero after saying why.
 // When KX_BENCH_DOCUMENTS names a folder, the result texts and document
 // files of the last run are copied into <folder>/<data type>-<scale>/ with
