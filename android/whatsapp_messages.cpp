@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <unordered_map>
 #include <utility>
 
@@ -610,6 +611,21 @@ bool NewerLayoutWriter::WriteChat(const std::string& jid, Json::Value* chat) {
 }
 
 }  // namespace
+
+std::vector<WhatsAppChatMap::value_type*> ChatsInRowOrder(WhatsAppChatMap* chats) {
+  std::vector<std::pair<int64_t, WhatsAppChatMap::value_type*>> keyed;
+  keyed.reserve(chats->size());
+  for (auto& entry : *chats) {
+    const Json::Value& row_id = MemberOrNull(entry.second, "chat_row_id");
+    keyed.emplace_back(row_id.isIntegral() ? row_id.asInt64() : INT64_MAX, &entry);
+  }
+  std::stable_sort(keyed.begin(), keyed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<WhatsAppChatMap::value_type*> ordered;
+  ordered.reserve(keyed.size());
+  for (const auto& entry : keyed) ordered.push_back(entry.second);
+  return ordered;
+}
 
 void SetUrlLinks(bool has_link_row, Json::Value* message) {
   const Json::Value& content = MemberOrNull(*message, "content");

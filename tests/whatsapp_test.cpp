@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "android/whatsapp_messages.h"
 #include "common/json_util.h"
 #include "common/platform.h"
 #include "common/text.h"
@@ -467,6 +468,22 @@ TEST_F(WhatsAppPackageTest, UnwritableBatchFilesAreLeftOutAndThePackageDelivered
   EXPECT_EQ(3u, run.document["size"].asUInt());
   EXPECT_EQ(0u, FindChat(run.document, kAnna)["msg_file_list"].size());
   EXPECT_FALSE(std::filesystem::exists(record_.temp_folder));
+}
+
+// Chats are written in the order their rows were made; the chat map keeps
+// jid order for the document.
+TEST(WhatsAppChatOrderTest, ChatsGoByRowIdThenTheRestInJidOrder) {
+  WhatsAppChatMap chats;
+  chats[kAnna]["chat_row_id"] = 7;
+  chats[kBroadcast];
+  chats[kGroup]["chat_row_id"] = 2;
+  chats[kJose]["chat_row_id"] = "3";
+  chats["4917000000000@s.whatsapp.net"]["chat_row_id"] = 5;
+  std::vector<std::string> order;
+  for (const auto* entry : ChatsInRowOrder(&chats)) order.push_back(entry->first);
+  EXPECT_EQ(
+      (std::vector<std::string>{kGroup, "4917000000000@s.whatsapp.net", kAnna, kBroadcast, kJose}),
+      order);
 }
 
 }  // namespace
