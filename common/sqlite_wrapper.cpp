@@ -211,8 +211,18 @@ static void SupplyUnknownCollation(void*, sqlite3* db, int, const char* name) {
   sqlite3_create_collation(db, name, SQLITE_UTF8, nullptr, ByteOrderCompare);
 }
 
+// SQLite's memory statistics take a global mutex around every allocation,
+// hundreds of thousands a package step, and the library reads none of them.
+// Only possible before SQLite starts: refused, harmlessly, when a host that
+// uses SQLite too started it first.
+static void TurnOffMemoryStatistics() {
+  static std::once_flag once;
+  std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
+}
+
 int OpenGuardedDatabase(const std::string& utf8_path, OpenMode mode, sqlite3** db) {
   *db = nullptr;
+  TurnOffMemoryStatistics();
   const int rc =
       sqlite3_open_v2(SqliteFileName(utf8_path).c_str(), db, OpenFlags(mode), ReadAheadVfsName());
   if (rc != SQLITE_OK) return rc;
