@@ -22,10 +22,16 @@ namespace kx {
 namespace {
 
 // The messages of one chat. In the stored text the separators after
-// "select" and after each comma of the column list are tab runs.
+// "select" and after each comma of the column list are tab runs. The date
+// is formatted from the stored value where that gives SQLite's text, and
+// by SQLite (the fallback column) where it might not.
+constexpr char kDateValueColumn[] = "send_date_value";
+constexpr char kDateFallbackColumn[] = "send_date_sql";
 std::string MessageColumns() {
-  return "select\t\t_id as row_id,\t\tfrom_me as is_from_me,\t\t" + LocalDateSql("timestamp") +
-         " as send_date,\t\tmessage_type as type,\t\tstatus as send_status,\t\ttext_data as "
+  return "select\t\t_id as row_id,\t\tfrom_me as is_from_me,\t\ttimestamp as " +
+         std::string(kDateValueColumn) + ",\t\t" +
+         LocalDateFormatter::SqlFallback("timestamp", true) + " as " + kDateFallbackColumn +
+         ",\t\tmessage_type as type,\t\tstatus as send_status,\t\ttext_data as "
          "content,\t\tkey_id,\t\t";
 }
 constexpr char kActionColumn[] = "ifnull(ms.action_type, 0) as size,\t\tsender_jid_row_id";
@@ -133,6 +139,8 @@ bool QuoteHasMediaThumbnail(int64_t type) {
 struct MessageQueryLayout {
   std::vector<int> members;  // column -> MessageMember, -1 for none
   int sender_row_id = -1;
+  int date_value = -1;
+  int date_fallback = -1;
   int packaged_columns = 0;  // the columns before is_deleted
   int is_deleted = -1;
 };
@@ -182,6 +190,7 @@ class NewerLayoutWriter {
 
   const MessageWriterSettings& settings_;
   PackageFileWriter* files_;
+  LocalDateFormatter dates_;
   std::unordered_map<int64_t, std::string> jids_;
   SqliteStatement special_query_;
   SqliteStatement special_row_query_;  // the special set's query for one row
@@ -260,6 +269,10 @@ MessageQueryLayout LayOutMessageQuery(const SqliteStatement& query) {
       layout.packaged_columns = std::min(layout.packaged_columns, column);
     } else if (name == kSenderRowIdColumn) {
       layout.sender_row_id = column;
+    } else if (name == kDateValueColumn) {
+      layout.date_value = column;
+    } else if (name == kDateFallbackColumn) {
+      layout.date_fallback = column;
     } else {
       layout.members[static_cast<size_t>(column)] = MessageMemberByName(name);
     }
@@ -270,7 +283,7 @@ MessageQueryLayout LayOutMessageQuery(const SqliteStatement& query) {
 NewerLayoutWriter::NewerLayoutWriter(const SQLite3Wrapper& db,
                                      const MessageWriterSettings& settings,
                                      PackageFileWriter* files)
-    : settings_(settings), files_(files), jids_(LoadJids(db)) {
+    : settings_(settings), files_(files), dates_(db), jids_(LoadJids(db)) {
   media_ = OrderedLookup(db, "message_media", "message_row_id",
                          ExistingColumns(db, "message_media", MediaColumns()));
   // Column 0 is the row id the look-up is by.
@@ -360,6 +373,12 @@ bool NewerLayoutWriter::ReadMessage(const SqliteStatement& query,
     } else if (column == layout.sender_row_id) {
       sender_row_id_.ReadColumn(query, column);
     }
+  }
+  std::string_view date;
+  if (layout.date_value >= 0 &&
+      dates_.Format(query.handle(), layout.date_value, layout.date_fallback, &date) &&
+      !date.empty()) {
+    message_[kMemberSendDate].SetText(date);
   }
   if (layout.is_deleted >= 0 && query.ColumnInt64(layout.is_deleted) != 0) {
     message_[kMemberTag].SetText(kDeletedTag);

@@ -14,6 +14,7 @@
 #include "android/whatsapp_messages.h"
 #include "common/json_util.h"
 #include "common/platform.h"
+#include "common/sqlite_wrapper.h"
 #include "common/text.h"
 #include "samples/android_whatsapp.h"
 #include "test_support.h"
@@ -119,6 +120,52 @@ TEST_F(WhatsAppPackageTest, WritesEachChatsMessagesIntoItsBatchFile) {
   EXPECT_EQ("/sdcard/WhatsApp/Media/WhatsApp Images/Sent/IMG-3.jpg",
             group[2]["media_path"].asString());
   EXPECT_EQ("IMG-3.jpg", group[2]["media_relative_path"].asString());
+}
+
+// Dates are formatted in C++ where that gives SQLite's text and by SQLite
+// elsewhere: every stored form gives what SQLite's strftime of the same
+// value gives, in a zone with a half-hour offset.
+TEST_F(WhatsAppPackageTest, SendDatesAreSqlitesTextOfEveryStoredForm) {
+  const test::ScopedTimeZone zone("Asia/Kolkata");
+  WriteNewerStore();
+  const std::vector<std::string> stored = {"1615713993123", "1615713993",      "'1615713993999'",
+                                           "NULL",          "1615713993123.5", "-1",
+                                           "2240000000000", "'abc'",           "12345"};
+  std::string rows;
+  for (size_t i = 0; i < stored.size(); ++i) {
+    const std::string id = std::to_string(50 + i);
+    rows += std::string(rows.empty() ? "" : ",") + "(" + id + ", 1, 0, 'K" + id + "', 0, 0, " +
+            stored[i] + ", 0, 't')";
+  }
+  RunSql(store_,
+         "INSERT INTO message (_id, chat_row_id, from_me, key_id, sender_jid_row_id, status, "
+         "timestamp, message_type, text_data) VALUES " +
+             rows + ";");
+  std::map<int64_t, std::string> expected;
+  {
+    SQLite3Wrapper db(store_);
+    ASSERT_EQ(SQLITE_OK, db.Open());
+    SqliteStatement query = PrepareStatement(
+        db,
+        "select _id, strftime('%m - %d - %Y %H:%M : %S', substr(timestamp, 1, 10), "
+        "'unixepoch', 'localtime') from message where _id >= 50");
+    while (query.Step() == SQLITE_ROW) {
+      expected[query.ColumnInt64(0)] =
+          query.ColumnType(1) == SQLITE_NULL ? "(none)" : query.ColumnText(1);
+    }
+  }
+  ASSERT_EQ(stored.size(), expected.size());
+  EXPECT_EQ("03 - 14 - 2021 14:56 : 33", expected[50]);
+
+  const PackageRun run = test::RunWhatsAppPackage(&record_, 0);
+  ASSERT_EQ(0, run.status);
+  std::map<int64_t, std::string> packaged;
+  for (const Json::Value& message : ChatMessages(FindChat(run.document, kAnna))) {
+    if (message["row_id"].asInt64() < 50) continue;
+    packaged[message["row_id"].asInt64()] =
+        message.isMember("send_date") ? message["send_date"].asString() : "(none)";
+  }
+  EXPECT_EQ(expected, packaged);
 }
 
 // The same conversation in both layouts: a text, a captioned picture with
