@@ -68,8 +68,11 @@ enum ChatColumn {
 // The message query, over the whole table in id order (the table's own
 // order where id is its row id); the last column tells the rows that name
 // the members of a room.
+// "send_time" is SQLite's text only of the dates that the send-time
+// formatter leaves to SQLite; it formats the others from original_time.
 std::string MessageQuery() {
-  return "SELECT id, server_id, chat_id, " + LocalSecondOfMillisSql("created_time") +
+  return "SELECT id, server_id, chat_id, " +
+         LocalDateFormatter::SqlFallback("created_time", true, LocalDateForm::kSecondOfMillis) +
          " AS send_time, created_time AS original_time, location_latitude AS latitude, "
          "location_longitude AS longitude, attachement_image_height AS image_height, "
          "attachement_image_width AS image_width, content, location_name, location_address, "
@@ -139,6 +142,17 @@ class StoppableRow {
   void TextInto(int column, std::string* out) {
     if (Go()) {
       out->assign(statement_.ColumnTextView(column));
+    } else {
+      out->clear();
+    }
+  }
+  // The date of `value_column` in `dates`' form into `out` ("" for none);
+  // `fallback_column` holds SQLite's text where the formatter leaves it.
+  void DateInto(LocalDateFormatter* dates, int value_column, int fallback_column,
+                std::string* out) {
+    std::string_view date;
+    if (Go() && dates->Format(statement_.handle(), value_column, fallback_column, &date)) {
+      out->assign(date);
     } else {
       out->clear();
     }
@@ -474,13 +488,13 @@ void AndroidLineDataPackage::DealReplyMsg(const std::string& server_id, const st
 }
 
 int AndroidLineDataPackage::ReadMessageRow(const SqliteStatement& statement, size_t chat,
-                                           LineMessage* message) {
+                                           LocalDateFormatter* send_times, LineMessage* message) {
   const std::string& chat_id = chats_[chat].mid;
   StoppableRow row(statement, staged_stop_, kGetMessageOperation);
   message->id = row.Int64(kMessageId);
   row.TextInto(kMessageServerId, &server_id_);
   row.Skip(kMessageChatId);  // the caller found the chat
-  row.TextInto(kMessageSendTime, &message->create_time);
+  row.DateInto(send_times, kMessageOriginalTime, kMessageSendTime, &message->create_time);
   row.TextInto(kMessageOriginalTime, &message->original_time);
   message->latitude = row.Double(kMessageLatitude);
   message->longitude = row.Double(kMessageLongitude);
@@ -560,6 +574,7 @@ int AndroidLineDataPackage::GetMessage() {
   // read. A chat whose file cannot be written still has its cards written.
   LineDetailTexts texts(temp_folder_, chats_.size(), kDetailMemoryLimit);
   LineMessage message;
+  LocalDateFormatter send_times(*db_, LocalDateForm::kSecondOfMillis);
   while (statement.Step() == SQLITE_ROW) {
     const auto chat = chat_index.find(statement.ColumnTextView(kMessageChatId));
     if (chat == chat_index.end()) {
@@ -567,7 +582,7 @@ int AndroidLineDataPackage::GetMessage() {
       continue;
     }
     message.Clear();
-    rc = ReadMessageRow(statement, chat->second, &message);
+    rc = ReadMessageRow(statement, chat->second, &send_times, &message);
     if (rc != kStatusOk) return rc;
     const auto room = rooms.find(chat->second);
     if (room != rooms.end() && statement.ColumnInt(kMessageRoomMemberRow) != 0) {

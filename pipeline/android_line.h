@@ -19,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/local_date.h"
 #include "common/side_files.h"
 #include "common/sqlite_wrapper.h"
 #include "kit/contact_names.h"
@@ -65,7 +66,8 @@ class AndroidLineDataPackage : public AbstractKxDataPackage {
 
   int ReadChatRow(const SqliteStatement& statement, LineChat* chat);
   void NameChat(LineChat* chat);
-  int ReadMessageRow(const SqliteStatement& statement, size_t chat, LineMessage* message);
+  int ReadMessageRow(const SqliteStatement& statement, size_t chat, LocalDateFormatter* send_times,
+                     LineMessage* message);
   // Adds the member mids of a room's message of LINE type 3 or 9 (one per
   // line of its content), each once, in the order first seen.
   void AddRoomMembers(std::string_view content, RoomMembers* members);
