@@ -9,6 +9,7 @@
 #include "common/json_util.h"
 #include "common/log.h"
 #include "common/result_row.h"
+#include "common/row_id_bits.h"
 #include "common/select_list.h"
 #include "common/sql_identifier.h"
 #include "common/sqlite_wrapper.h"
@@ -106,13 +107,46 @@ ParticipantJoin FindParticipantJoin(const SQLite3Wrapper& db) {
   return join;
 }
 
-std::string DeletedNumberQuery(const ParticipantJoin& join) {
+// The numbers of calls that are gone: each handle with each call the join
+// table names for it, of which those whose call the call table does not
+// hold (or that name none) are kept. That last test is made here, against
+// the call table's ids read once; as a join it looked up every call of
+// every handle, one sweep of the call table per number.
+std::string HandleCallsQuery(const ParticipantJoin& join) {
   const std::string table = QuotedIdentifier(join.table);
-  return "select cast( ZVALUE as text) as address from ZHANDLE left join " + table +
-         " ON ZHANDLE.Z_PK=" + table + "." + QuotedIdentifier(join.handle_column) +
-         " left join ZCALLRECORD ON ZCALLRECORD.Z_PK=" + table + "." +
-         QuotedIdentifier(join.call_column) + " WHERE ZCALLRECORD.Z_PK is null";
+  return "select cast( ZVALUE as text) as address, " + table + "." +
+         QuotedIdentifier(join.call_column) + " from ZHANDLE left join " + table +
+         " ON ZHANDLE.Z_PK=" + table + "." + QuotedIdentifier(join.handle_column);
 }
+constexpr char kCallExistsQuery[] = "select 1 from ZCALLRECORD where Z_PK = ?1";
+
+// Whether the call table holds the call of the handle query's current row:
+// by its ids where they are held and the value is an integer, else by the
+// table itself, which compares as the join compared.
+class CallIds {
+ public:
+  explicit CallIds(const SQLite3Wrapper& db) : exists_(PrepareStatement(db, kCallExistsQuery)) {
+    int64_t first = 0;
+    int64_t last = 0;
+    if (ReadIdRange(db, kCallTable, "Z_PK", &first, &last)) {
+      ids_.Load(db, kCallTable, "Z_PK", first, last);
+    }
+  }
+
+  bool Holds(const SqliteStatement& row, int column) {
+    const int kind = row.ColumnType(column);
+    if (kind == SQLITE_NULL) return false;
+    if (kind == SQLITE_INTEGER && ids_.loaded()) return ids_.Contains(row.ColumnInt64(column));
+    if (!exists_.prepared()) return false;
+    exists_.Reset();
+    sqlite3_bind_value(exists_.handle(), 1, sqlite3_column_value(row.handle(), column));
+    return exists_.Step() == SQLITE_ROW;
+  }
+
+ private:
+  SqliteStatement exists_;
+  RowIdBits ids_;
+};
 
 // The call query over what this store's call table has (ZCALLRECORD, or
 // call in the older store); "" when it has neither. `old_store` tells which.
@@ -206,13 +240,15 @@ bool WriteCalls(const SQLite3Wrapper& db, const std::string& query_text,
 
 void WriteDeletedNumbers(const SQLite3Wrapper& db, const ContactIndex& contacts, const char* stem,
                          JsonBufferWriter* writer, uint64_t* count) {
-  SqliteStatement query = PrepareStatement(db, DeletedNumberQuery(FindParticipantJoin(db)));
+  SqliteStatement query = PrepareStatement(db, HandleCallsQuery(FindParticipantJoin(db)));
   if (!query.prepared()) {
     KX_LOG_SQLITE_ERROR(stem, db.handle());
     return;
   }
+  CallIds calls(db);
   JsonMembers number;
   while (query.Step() == SQLITE_ROW) {
+    if (calls.Holds(query, 1)) continue;
     const std::string address = query.ColumnText(0);
     number.Clear();
     number.SetString("address", address);

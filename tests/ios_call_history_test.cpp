@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/json_util.h"
+#include "common/sqlite_wrapper.h"
 #include "common/status.h"
 #include "ios_fixtures.h"
 #include "package_capture.h"
@@ -108,6 +109,53 @@ TEST_F(IosCallHistoryTest, SampleStoresOfEveryVersion) {
     EXPECT_GT(recovered, 0);
     EXPECT_EQ("+1 (555) 019-8877;+33 6 12 34 56 78;", numbers);
     EXPECT_EQ(document["size"].asUInt(), document["call_records"].size());
+  }
+}
+
+// A number is deleted where the join finds no call for it: a handle without
+// join rows, a join row without a call or naming one that is gone, a call
+// id kept as text or real. The numbers are those, and in the order, of the
+// join query run by SQLite itself.
+TEST_F(IosCallHistoryTest, DeletedNumbersAreThoseTheJoinFindsNoCallFor) {
+  for (const int version :
+       {samples::kIosCallHistoryOldestSchema, samples::kIosCallHistoryNewestSchema}) {
+    SCOPED_TRACE(version);
+    Reset();
+    const std::string column = samples::IosCallHistoryHandleJoinColumn(version);
+    const std::string path = Store(
+        "joins" + std::to_string(version), version,
+        kCalls +
+            "INSERT INTO ZHANDLE (Z_PK, ZVALUE) VALUES (1, '+1001'), (2, '+1002'), (3, '+1003'), "
+            "(4, '+1004'), (5, '+1005'), (6, '+1006'), (7, '+1007'), (8, 8008);"
+            "INSERT INTO Z_2REMOTEPARTICIPANTHANDLES (Z_2REMOTEPARTICIPANTCALLS, " +
+            column +
+            ") VALUES (1, 1), (99, 2), (NULL, 3), ('2', 4), ('x', 5), (2.5, 5), (3, 7), (98, 7), "
+            "(4, 8), (97, 8);");
+    std::vector<std::string> expected;
+    {
+      SQLite3Wrapper db(path);
+      ASSERT_EQ(SQLITE_OK, db.Open());
+      SqliteStatement join = PrepareStatement(
+          db,
+          "select cast( ZVALUE as text) from ZHANDLE left join Z_2REMOTEPARTICIPANTHANDLES "
+          "ON ZHANDLE.Z_PK=Z_2REMOTEPARTICIPANTHANDLES." +
+              column +
+              " left join ZCALLRECORD ON "
+              "ZCALLRECORD.Z_PK=Z_2REMOTEPARTICIPANTHANDLES.Z_2REMOTEPARTICIPANTCALLS WHERE "
+              "ZCALLRECORD.Z_PK is null");
+      while (join.Step() == SQLITE_ROW) expected.push_back(join.ColumnText(0));
+    }
+    EXPECT_EQ(
+        (std::vector<std::string>{"+1002", "+1003", "+1005", "+1005", "+1006", "+1007", "8008"}),
+        expected);
+
+    ASSERT_TRUE(test::HandedOver(Run(path), 3));
+    const Json::Value document = test::Parsed(g_results.text);
+    std::vector<std::string> numbers;
+    for (const Json::Value& call : document["call_records"]) {
+      if (!call.isMember("uuid")) numbers.push_back(call["address"].asString());
+    }
+    EXPECT_EQ(expected, numbers);
   }
 }
 
