@@ -13,11 +13,13 @@
 //   url_links                       links in the text
 //   system_info, sys_info, setting_duration, subgroup_subject,
 //   parent_group_name               system messages
-// Which messages have a thumbnail, link or quote row is read once for the
-// store, a bit per message id; those rows, and the rarer satellites (media,
-// cards, system particulars), are read per message through prepared
-// statements. Memory holds the text of one batch of one chat and those bits,
-// whatever the size of the store.
+// The tables keyed by message id (thumbnails, media, quotes) are read by
+// cursors that walk them forward as the messages come, which links have a
+// row is read once for the store, a bit per message id, and the rarer
+// satellites (cards, system particulars) are read per message through
+// prepared statements. The dates are formatted in C++ where that gives
+// SQLite's text. Memory holds the text of one batch of one chat and those
+// bits, whatever the size of the store.
 #ifndef KX_ANDROID_WHATSAPP_MESSAGES_H_
 #define KX_ANDROID_WHATSAPP_MESSAGES_H_
 
